@@ -1,0 +1,31 @@
+# Warnings are errors everywhere; sanitizers are switched on for every target at once.
+add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+
+if(KESTRUN_SANITIZE AND KESTRUN_TSAN)
+  message(FATAL_ERROR "KESTRUN_SANITIZE and KESTRUN_TSAN cannot be combined")
+endif()
+if(KESTRUN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(KESTRUN_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# kestrun_add_test(name SOURCES ... LIBS ...): one GoogleTest executable, registered with CTest.
+function(kestrun_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()
+
+# kestrun_add_test_glob(name "pattern" libs...): one test executable from the
+# files matching pattern in the current folder, when there are any.
+function(kestrun_add_test_glob name pattern)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${pattern})
+  if(sources)
+    kestrun_add_test(${name} SOURCES ${sources} LIBS ${ARGN})
+  endif()
+endfunction()

@@ -1,0 +1,65 @@
+#pragma once
+// The capture settings record: log directory, triggers, capture mode with its size
+// parameters, log layout switches and the data trigger list. Stored in the INI
+// section "_logger_settings" (and "_data_triggers" for the list).
+
+#include <cstdint>
+#include <string>
+
+#include "TriggerSequence.h"
+#include "ZDataTriggers.h"
+
+class ZULIniFile;
+
+// Stored values of ZLoggerSettings::CaptureMode (not the radio group's item order).
+enum TCaptureMode : uint8_t {
+    cmAllBytes = 0,
+    cmFixedSize = 1,
+    cmDynamicSize = 2,
+    cmBetweenTriggers = 3,
+};
+
+class ZLoggerSettings {
+public:
+    static constexpr const char* IniSection = "_logger_settings";
+
+    ZLoggerSettings() { SetDefaults(); }
+
+    // Every field but DataTriggers back to its default; both triggers empty.
+    void SetDefaults();
+    // Deep copy; assigning a record to itself changes nothing.
+    void Assign(const ZLoggerSettings& other);
+    void SetTriggerStart(const int32_t* elements, int count);
+    void SetTriggerStop(const int32_t* elements, int count);
+
+    void WriteToIni(ZULIniFile& ini) const;
+    // Reads in place: a missing or non-integer key keeps the value held before,
+    // except the triggers, which are replaced (empty when their size key is missing).
+    void ReadFromIni(const ZULIniFile& ini);
+
+    bool operator==(const ZLoggerSettings& other) const = default;
+
+    ZDataTriggers DataTriggers;
+    std::string LogDir;  // with its trailing '/'
+    TTriggerSequence TriggerStart;
+    TTriggerSequence TriggerStop;
+    uint8_t CaptureMode = cmAllBytes;
+    bool AddTimeStamp = true;
+    int32_t MaxBytesInLogLine = 32;
+    int32_t MaxLinesInLogFile = 500;
+    bool ShowHexOutput = true;
+    bool ShowASCIIOutput = true;
+    bool SeparateHexAndASCII = false;
+    bool LogStartTrigger = true;
+    bool LogStopTrigger = true;
+    bool LogDataField = true;
+    bool LogAmountOfTrashedBytes = true;
+    int32_t MaxBytesWithinTriggers = -1;
+    int32_t BytesAfterTrigger = 0;
+    int32_t StartAmountOfBytes = 0;
+    int32_t AmountOfBytesWidth = 1;
+    bool AmountOfBytesMSBFirst = true;
+};
+
+// The default log directory: "std_log_out/" in the application directory.
+std::string DefaultLogDir();

@@ -1,0 +1,26 @@
+#pragma once
+// Local date and time as the engine passes it around: a day count since
+// 30 December 1899 whose fraction is the time of day.
+
+#include <cstdint>
+#include <string>
+
+using TDateTime = double;
+
+struct ZULDateTimeParts {
+    int Year = 1899, Month = 12, Day = 30;
+    int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
+};
+
+// Milliseconds since the Unix epoch, from the system clock.
+int64_t ZULNowEpochMs();
+// The local broken-down time of an epoch millisecond count.
+ZULDateTimeParts ZULLocalParts(int64_t epochMs);
+// The current local date and time as a day-count value.
+TDateTime ZULNow();
+TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts);
+// Rounds to the nearest millisecond, so an encoded time decodes to the same parts.
+ZULDateTimeParts ZULDecodeDateTime(TDateTime value);
+// Time of day in the locale's long time format (strftime %X with LC_TIME taken
+// from the environment once per process); the C locale gives HH:MM:SS.
+std::string ZULFormatLongTime(TDateTime value);

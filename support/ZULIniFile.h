@@ -1,0 +1,66 @@
+#pragma once
+// Profile (INI) files: sections in square brackets, one key=value line per key.
+// Section and key names compare case-insensitively (ASCII); values are 8-bit text,
+// kept byte for byte apart from the blanks and tabs trimmed around keys and values.
+// The file is read once at construction and kept in memory; changes reach the
+// disk only through UpdateFile.
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class ZULIniFile {
+public:
+    // Reads fileName when it exists; a missing file gives an empty profile.
+    explicit ZULIniFile(std::string fileName);
+    // An empty profile that is not bound to a file on disk until UpdateFile(name).
+    ZULIniFile();
+
+    const std::string& FileName() const { return fileName_; }
+
+    bool SectionExists(const std::string& section) const;
+    bool ValueExists(const std::string& section, const std::string& key) const;
+    void EraseSection(const std::string& section);
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+    // Decimal with an optional sign, within 32 bits; anything else gives the default.
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const;
+    // Read as an integer: any non-zero value is true.
+    bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
+
+    // Replaces the value in place, or appends the key at the end of its section
+    // (the section at the end of the file when it is new).
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int32_t value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // The whole profile as file text, every line ended by CR LF.
+    std::string ToText() const;
+    // Writes the profile to its file (or to fileName) through a temporary file that
+    // replaces the old one only when complete. Returns false when that fails; the
+    // previous file is then left as it was.
+    bool UpdateFile();
+    bool UpdateFile(const std::string& fileName);
+
+private:
+    struct Line {
+        std::string key;    // empty for a comment or blank line
+        std::string value;  // the value, or the raw text of a comment line
+    };
+    struct Section {
+        std::string name;
+        std::vector<Line> lines;
+        std::unordered_map<std::string, size_t> index;  // lower-case key -> first line with it
+    };
+
+    void Parse(const std::string& text);
+    const Section* Find(const std::string& section) const;
+    Section* Find(const std::string& section);
+    Section& FindOrAdd(const std::string& section);
+    static void Reindex(Section& section);
+
+    std::string fileName_;
+    std::vector<Section> sections_;  // sections_[0] holds the lines before the first header
+};

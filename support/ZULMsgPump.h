@@ -1,0 +1,213 @@
+#pragma once
+// A worker thread with a bounded, optionally prioritised queue and one callback.
+//
+// Producers in any thread Post items; the pump thread wakes every Interval ms and
+// hands the queued items, oldest first (or by priority), to the callback, either in
+// its own thread or, when Synchronised, in the main thread through a dispatcher
+// (the pump thread then waits until the callback has returned).
+//
+// Ownership: Post moves the item into the queue only when it is accepted; a
+// refused item stays with the caller. A handed-out item belongs to the callback.
+// Items still queued at destruction are destroyed with the queue, so Item's own
+// destructor (a std::unique_ptr's deleter, say) is the deleter the owner gives.
+//
+// Bursts: after the pump found its queue empty, its next wake-up hands out at most
+// BurstSize items without sleeping. Once that allowance is used up it is not armed
+// again until the queue has been found empty; every later wake-up meanwhile hands
+// out until the queue is empty. Delivery is always in queue order, at least one
+// item per wake-up.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "ZULMainThread.h"
+#include "ZULThread.h"
+
+template <class Item>
+class TZULMsgPump {
+public:
+    using Callback = std::function<void(Item)>;
+    static constexpr signed char MaxPriority = 6;
+
+    TZULMsgPump(bool createSuspended, int intervalMs, bool prioritised, Callback callback, bool synchronised,
+                int maxCount, int resumeCount, IZULMainThreadDispatcher* dispatcher = nullptr)
+        : interval_(intervalMs),
+          prioritised_(prioritised),
+          callback_(std::move(callback)),
+          synchronised_(synchronised),
+          dispatcher_(dispatcher),
+          maxCount_(maxCount),
+          resumeCount_(resumeCount) {
+        if (!createSuspended) Resume();
+    }
+
+    ~TZULMsgPump() {
+        Terminate();
+        WaitFor();
+    }
+
+    TZULMsgPump(const TZULMsgPump&) = delete;
+    TZULMsgPump& operator=(const TZULMsgPump&) = delete;
+
+    // Starts a pump created suspended; does nothing when it runs already.
+    void Resume() {
+        if (!started_.exchange(true)) thread_.Start([this] { Execute(); });
+    }
+
+    // Queues item (moving it out of the caller's variable) and returns true, or
+    // refuses it and returns false, leaving it with the caller. Priorities above 6 count as 6.
+    bool Post(Item& item, signed char priority) {
+        std::lock_guard guard(lock_);
+        return PostLocked(item, priority);
+    }
+
+    // Posts items in order under one lock, each by the rules of Post; stops at the
+    // first refusal. Returns how many were accepted: those were moved from the front
+    // of items, the rest stay with the caller.
+    size_t PostAll(std::vector<Item>& items, signed char priority) {
+        std::lock_guard guard(lock_);
+        size_t accepted = 0;
+        while (accepted < items.size() && PostLocked(items[accepted], priority)) ++accepted;
+        return accepted;
+    }
+
+    // Waits 10 ms, then tells whether no item is queued and none is being handed out.
+    bool IsEmpty() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::lock_guard guard(lock_);
+        return queue_.empty() && inHand_ == 0;
+    }
+
+    void SetBurstSize(int n) {
+        std::lock_guard guard(lock_);
+        burstSize_ = n;
+    }
+
+    // One step above normal, where the system allows it; applied by the pump thread.
+    void RaiseThreadPriority() { raisePriority_ = true; }
+
+    // Asks the thread to end after the hand-out it is in; a synchronised call that
+    // waits for the main thread is cancelled, so WaitFor never hangs on it.
+    void Terminate() {
+        thread_.Terminate();
+        syncCall_.Cancel();
+    }
+    void WaitFor() { thread_.WaitFor(); }
+
+private:
+    struct Entry {
+        Item item;
+        signed char priority;
+    };
+    // Items taken out per lock by a pump whose callback runs in its own thread.
+    static constexpr size_t HandOutBatch = 64;
+
+    bool PostLocked(Item& item, signed char priority) {
+        priority = std::min(priority, MaxPriority);
+        if (static_cast<int>(queue_.size()) >= maxCount_) {
+            blocked_ = true;
+            return false;
+        }
+        if (blocked_) return false;
+        queue_.insert(PlaceFor(priority), Entry{std::move(item), priority});
+        return true;
+    }
+
+    typename std::deque<Entry>::iterator PlaceFor(signed char priority) {
+        if (queue_.empty() || !prioritised_) return queue_.end();
+        if (priority == MaxPriority) return queue_.begin();
+        // The head keeps its place; equal priorities keep their posting order.
+        return std::find_if(std::next(queue_.begin()), queue_.end(),
+                            [priority](const Entry& e) { return e.priority < priority; });
+    }
+
+    void Execute() {
+        while (!thread_.Terminated()) {
+            if (raisePriority_.exchange(false)) ZULThread::RaiseCurrentThreadPriority();
+            if (!thread_.SleepFor(std::chrono::milliseconds(interval_))) break;
+            RunCycle();
+        }
+    }
+
+    void RunCycle() {
+        while (!thread_.Terminated()) {
+            if (!HandOut()) return;  // queue found empty
+            std::lock_guard guard(lock_);
+            if (allowance_ == 0) return;  // burst used up
+        }
+    }
+
+    // Takes the next items out under the lock and delivers them outside it.
+    // Returns false when the queue was found empty.
+    bool HandOut() {
+        {
+            std::lock_guard guard(lock_);
+            if (queue_.empty()) {
+                blocked_ = false;
+                allowance_ = 0;
+                burstDue_ = true;
+                return false;
+            }
+            if (burstDue_) {
+                allowance_ = burstSize_;
+                burstDue_ = false;
+            }
+            size_t count = synchronised_ ? 1 : std::min(HandOutBatch, queue_.size());
+            if (allowance_ > 0) count = std::min(count, static_cast<size_t>(allowance_));
+            for (size_t i = 0; i < count; ++i) {
+                handOut_.push_back(std::move(queue_.front().item));
+                queue_.pop_front();
+            }
+            if (queue_.empty()) queue_.shrink_to_fit();
+            allowance_ -= static_cast<int>(count);
+            if (static_cast<int>(queue_.size()) <= resumeCount_) blocked_ = false;
+            inHand_ = count;
+        }
+        for (auto& item : handOut_) {
+            if (thread_.Terminated()) break;  // the rest is released unprocessed
+            Deliver(std::move(item));
+        }
+        handOut_.clear();
+        std::lock_guard guard(lock_);
+        inHand_ = 0;
+        return true;
+    }
+
+    void Deliver(Item item) {
+        if (!callback_) return;
+        if (synchronised_ && dispatcher_) {
+            // When the call is cancelled, item is released here, unprocessed.
+            syncCall_.Run(*dispatcher_, [this, &item] { callback_(std::move(item)); });
+        } else {
+            callback_(std::move(item));
+        }
+    }
+
+    const int interval_;
+    const bool prioritised_;
+    const Callback callback_;
+    const bool synchronised_;
+    IZULMainThreadDispatcher* const dispatcher_;
+    const int maxCount_;
+    const int resumeCount_;
+
+    std::mutex lock_;  // guards queue_, blocked_, burstSize_, allowance_, burstDue_, inHand_
+    std::deque<Entry> queue_;
+    bool blocked_ = false;
+    int burstSize_ = 1;
+    int allowance_ = 0;
+    bool burstDue_ = true;
+    size_t inHand_ = 0;
+
+    std::vector<Item> handOut_;  // pump thread only
+    std::atomic<bool> started_{false};
+    std::atomic<bool> raisePriority_{false};
+    ZULSyncCall syncCall_;
+    ZULThread thread_;  // last member: joined first on destruction
+};
