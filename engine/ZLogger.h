@@ -1,0 +1,74 @@
+#pragma once
+// The capture engine as the windows see it: a ZSerialCapture that owns its copy
+// of the settings, the frame filter, the data trigger parser and the log file
+// writer, distributes every filter block to them and to the windows, keeps the
+// counters, and loads and saves settings files.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZDataTriggers.h"
+#include "ZFilter.h"
+#include "ZLogFileManager.h"
+#include "ZLoggerClients.h"
+#include "ZLoggerSettings.h"
+#include "ZSerialCapture.h"
+
+class ZLogger : public ZSerialCapture {
+public:
+    explicit ZLogger(const ZLoggerSettings& settings);
+    ~ZLogger() override;
+
+    // Receivers of status messages and live entries; either may be null (nothing sent).
+    // Set them only while no capture runs.
+    void SetStatusReceiver(IZStatusReceiver* receiver) { statusReceiver_ = receiver; }
+    void SetEntryReceiver(IZEntryReceiver* receiver) { entryReceiver_ = receiver; }
+
+    bool StartCapture();
+    bool StopCapture();
+    bool SetSettings(const ZLoggerSettings& settings);
+    void GetSettings(ZLoggerSettings& settings) const;
+    bool LoadSettings(const std::string& fileName, std::string& errorText);
+    bool SaveSettings(const std::string& fileName, bool overwrite, std::string& errorText);
+    int GetErrorList(std::vector<std::string>& list);
+
+    // Offline replay of recorded bytes through the same path a received chunk takes:
+    // BeginReplay does what a capture start does without opening the port, FeedReplay
+    // posts chunks without dropping any, EndReplay does the stop steps.
+    void BeginReplay();
+    void FeedReplay(const uint8_t* bytes, int count);
+    void EndReplay();
+
+    // The log file writer, e.g. to learn which files it wrote.
+    ZLogFileManager& GetLogFileManager() { return *writer_; }
+
+    // Counters of the running (or last) capture.
+    uint32_t TrashedBytes = 0;
+    uint32_t TotalBytes = 0;
+    uint32_t StartTriggerCount = 0;
+    uint32_t StartTriggerBytes = 0;
+    uint32_t StopTriggerCount = 0;
+    uint32_t StopTriggerBytes = 0;
+    uint32_t DataPacketCount = 0;
+    uint32_t DataPacketBytes = 0;
+
+protected:
+    void ProcessData(const uint8_t* bytes, int count) override;
+
+private:
+    void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
+    void OnDataTrigger(const TDateTime& time, int index);
+    void PostStatus(uint8_t kind, double count, double total);
+    void ZeroCounters();
+    void FinishCapture();
+
+    std::unique_ptr<ZLoggerSettings> settings_;
+    std::unique_ptr<ZFilter> filter_;
+    std::unique_ptr<ZDataTriggerParser> parser_;
+    std::unique_ptr<ZLogFileManager> writer_;
+    IZStatusReceiver* statusReceiver_ = nullptr;
+    IZEntryReceiver* entryReceiver_ = nullptr;
+    bool replaying_ = false;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// What the logger needs of the windows that show a capture. The engine has no GUI
+// toolkit: the main window and the capture window (or the command-line program)
+// implement these. Both are called on the capture's data thread and must return at
+// once, copying what they keep; a refused message or entry is simply dropped.
+
+#include <cstdint>
+#include <string>
+
+#include "ZULDateTime.h"
+
+class IZStatusReceiver {
+public:
+    virtual ~IZStatusReceiver() = default;
+    // kind 0..5 (total bytes, trash, start triggers, stop triggers, data packets, data trigger match).
+    virtual bool PostStatus(uint8_t kind, const std::string& text, double count, double total,
+                            signed char priority) = 0;
+};
+
+class IZEntryReceiver {
+public:
+    virtual ~IZEntryReceiver() = default;
+    // One filter block for the live view; bytes are valid only during the call.
+    virtual bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) = 0;
+};

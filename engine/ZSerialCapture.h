@@ -1,0 +1,98 @@
+#pragma once
+// The part of the capture engine that talks to the serial port: a thread that
+// wakes every poll interval and, while the port is open, reads what the driver
+// holds and posts it in chunks of at most ReadSize bytes to a pump, whose thread
+// hands each chunk to ProcessData. It also opens and closes the port with a time
+// limit, keeps the engine's error history and stores the port configuration in
+// the settings file.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Serial.h"
+#include "ZULErrorHistory.h"
+#include "ZULIniFile.h"
+#include "ZULLossCounter.h"
+#include "ZULMsgPump.h"
+#include "ZULThread.h"
+
+// One received chunk on its way from the capture thread to ProcessData.
+struct sReceivedData {
+    std::vector<uint8_t> Data;
+    int32_t Size = 0;  // at least 1
+};
+
+// Pairs of TBaudrate value and rate in baud, in TBaudrate order.
+struct ZRateTableEntry {
+    TBaudrate Value;
+    int32_t Rate;
+};
+extern const ZRateTableEntry RateTable[20];
+
+class ZSerialCapture {
+public:
+    static constexpr const char* IniSection = "_serial_capture";
+    static constexpr const char* IniKey = "_settings";
+
+    // Scans the ports 1 to 99 once per process, creates the chunk pump and the port,
+    // and starts the capture thread (idle while the port is closed).
+    ZSerialCapture(int pollIntervalMs, int readSize);
+    virtual ~ZSerialCapture();
+    ZSerialCapture(const ZSerialCapture&) = delete;
+    ZSerialCapture& operator=(const ZSerialCapture&) = delete;
+
+    // Called on the pump thread for every chunk, in the order read.
+    virtual void ProcessData(const uint8_t* bytes, int count) = 0;
+
+    bool OpenPort();   // false when already open, or not open within 2 s
+    bool ClosePort();  // true when closed (at once when it was not open)
+    bool IsCapturing() const;
+    int32_t GetCOMPort() const;
+    void SetCOMPort(int32_t port);
+    int32_t GetBaudrate() const;
+    void SetBaudrate(int32_t rate);  // a rate not in RateTable selects 50 baud
+    void GetPortList(std::vector<std::string>& list) const;
+    void GetBaudrateList(std::vector<std::string>& list) const;
+    void SavePortSettings(ZULIniFile& ini) const;
+    bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
+
+    // The port, for the port dialog of the window program and for choosing a device
+    // path; configure it only while the port is closed.
+    TSerial& GetPort() { return *port_; }
+    TZULErrorHistory& GetErrorHistory() { return errors_; }
+
+    // Posts a chunk as if it had been read from the port (offline replays). With
+    // waitWhenFull the call waits while the pump refuses instead of dropping.
+    bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull);
+    // Waits until every posted chunk has been through ProcessData.
+    void DrainChunks();
+
+protected:
+    // Ends the capture thread (closing the port) and the pump; no ProcessData call
+    // happens afterwards. A derived class calls it first in its destructor.
+    void StopCaptureThread();
+    // Records a still-open loss episode of the chunk pump.
+    void CloseLossEpisode() { chunkLoss_.Close(); }
+
+private:
+    void Execute();
+    void PollPort();
+    void PostChunk(int count);
+    void ChunkArrived(std::unique_ptr<sReceivedData> item);
+
+    const int pollInterval_;
+    const int readSize_;
+    TZULErrorHistory errors_;
+    ZULLossCounter chunkLoss_;
+    std::vector<uint8_t> readBuffer_;  // capture thread only
+
+    mutable std::mutex portLock_;  // guards port_ between the capture thread and the main thread
+    std::unique_ptr<TSerial> port_;
+    bool portLostReported_ = false;  // guarded by portLock_
+
+    std::unique_ptr<TZULMsgPump<std::unique_ptr<sReceivedData>>> pump_;
+    ZULThread thread_;
+};
