@@ -1,0 +1,136 @@
+#include "ZULDateTime.h"
+
+#include <locale.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr int64_t MsPerSecond = 1000;
+constexpr int64_t MsPerDay = 86'400'000;
+
+constexpr int64_t FloorDiv(int64_t a, int64_t b) {
+    const int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+constexpr int64_t FloorMod(int64_t a, int64_t b) {
+    return a - FloorDiv(a, b) * b;
+}
+
+// Days from 1 January 1970 in the proleptic Gregorian calendar (eras of 400
+// years, March-based years so that the leap day is the last day of a year).
+constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+    year += FloorDiv(month - 1, 12);  // lets a month outside 1..12 roll into the neighbouring years
+    month = FloorMod(month - 1, 12) + 1;
+    if (month <= 2) --year;
+    const int64_t era = FloorDiv(year, 400);
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(int64_t days, ZULDateTimeParts& parts) {
+    days += 719468;
+    const int64_t era = FloorDiv(days, 146097);
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    parts.Year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    parts.Month = static_cast<int>(month);
+    parts.Day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+}
+
+constexpr int64_t EpochOfDayZero = DaysFromCivil(1899, 12, 30);
+
+// Beyond this many days a double no longer resolves milliseconds, and the
+// day count would overflow the calendar arithmetic.
+constexpr double MaxDecodableDays = 1e8;
+
+// The process's LC_TIME, taken from the environment on first use. The global
+// locale is left alone: other code may depend on it being "C".
+locale_t LongTimeLocale() {
+    static const locale_t locale = [] {
+        locale_t fromEnvironment = newlocale(LC_TIME_MASK, "", locale_t{});
+        return fromEnvironment != locale_t{} ? fromEnvironment : newlocale(LC_ALL_MASK, "C", locale_t{});
+    }();
+    return locale;
+}
+
+}  // namespace
+
+int64_t ZULNowEpochMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+ZULDateTimeParts ZULLocalParts(int64_t epochMs) {
+    const time_t seconds = static_cast<time_t>(FloorDiv(epochMs, MsPerSecond));
+    std::tm local{};
+    ZULDateTimeParts parts;
+    if (localtime_r(&seconds, &local) == nullptr) return parts;
+    parts.Year = local.tm_year + 1900;
+    parts.Month = local.tm_mon + 1;
+    parts.Day = local.tm_mday;
+    parts.Hour = local.tm_hour;
+    parts.Minute = local.tm_min;
+    parts.Second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second would spill into the next minute
+    parts.Millisecond = static_cast<int>(FloorMod(epochMs, MsPerSecond));
+    return parts;
+}
+
+TDateTime ZULNow() {
+    return ZULEncodeDateTime(ZULLocalParts(ZULNowEpochMs()));
+}
+
+TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts) {
+    const int64_t days = DaysFromCivil(parts.Year, parts.Month, parts.Day) - EpochOfDayZero;
+    const int64_t msOfDay =
+        ((int64_t{parts.Hour} * 60 + parts.Minute) * 60 + parts.Second) * MsPerSecond + parts.Millisecond;
+    return static_cast<double>(days) + static_cast<double>(msOfDay) / static_cast<double>(MsPerDay);
+}
+
+ZULDateTimeParts ZULDecodeDateTime(TDateTime value) {
+    ZULDateTimeParts parts;
+    if (!std::isfinite(value) || std::fabs(value) > MaxDecodableDays) return parts;
+    // The day is the floor of the value even before day zero, so the fraction is always the
+    // time of day and values stay ordered like time: -0.25 is 29 December 1899, 18:00.
+    // Rounding the whole value (not just the fraction) lets 23:59:59.9996 carry into the next day.
+    const int64_t totalMs = std::llround(value * static_cast<double>(MsPerDay));
+    CivilFromDays(FloorDiv(totalMs, MsPerDay) + EpochOfDayZero, parts);
+    int64_t msOfDay = FloorMod(totalMs, MsPerDay);
+    parts.Millisecond = static_cast<int>(msOfDay % MsPerSecond);
+    msOfDay /= MsPerSecond;
+    parts.Second = static_cast<int>(msOfDay % 60);
+    msOfDay /= 60;
+    parts.Minute = static_cast<int>(msOfDay % 60);
+    parts.Hour = static_cast<int>(msOfDay / 60);
+    return parts;
+}
+
+std::string ZULFormatLongTime(TDateTime value) {
+    const ZULDateTimeParts parts = ZULDecodeDateTime(value);
+    std::tm broken{};
+    broken.tm_year = parts.Year - 1900;
+    broken.tm_mon = parts.Month - 1;
+    broken.tm_mday = parts.Day;
+    broken.tm_hour = parts.Hour;
+    broken.tm_min = parts.Minute;
+    broken.tm_sec = parts.Second;
+    broken.tm_isdst = -1;
+    char text[128];
+    const locale_t locale = LongTimeLocale();
+    if (locale != locale_t{}) {
+        const size_t length = strftime_l(text, sizeof(text), "%X", &broken, locale);
+        if (length > 0) return std::string(text, length);
+    }
+    // No locale could be built, or its format came out empty: the C locale's format.
+    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", parts.Hour, parts.Minute, parts.Second);
+    return text;
+}

@@ -23,6 +23,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -81,7 +82,7 @@ public:
     bool IsEmpty() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::lock_guard guard(lock_);
-        return queue_.empty() && inHand_ == 0;
+        return queue_.empty() && !inHand_;
     }
 
     void SetBurstSize(int n) {
@@ -105,9 +106,6 @@ private:
         Item item;
         signed char priority;
     };
-    // Items taken out per lock by a pump whose callback runs in its own thread.
-    static constexpr size_t HandOutBatch = 64;
-
     bool PostLocked(Item& item, signed char priority) {
         priority = std::min(priority, MaxPriority);
         if (static_cast<int>(queue_.size()) >= maxCount_) {
@@ -143,9 +141,12 @@ private:
         }
     }
 
-    // Takes the next items out under the lock and delivers them outside it.
+    // Takes the head item out under the lock and delivers it outside it. One item
+    // per lock on purpose: an item counts as queued until it is handed out, so
+    // MaxCount, ResumeCount and Blocked see exactly what the callback has not had yet.
     // Returns false when the queue was found empty.
     bool HandOut() {
+        std::optional<Item> item;
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
@@ -158,24 +159,19 @@ private:
                 allowance_ = burstSize_;
                 burstDue_ = false;
             }
-            size_t count = synchronised_ ? 1 : std::min(HandOutBatch, queue_.size());
-            if (allowance_ > 0) count = std::min(count, static_cast<size_t>(allowance_));
-            for (size_t i = 0; i < count; ++i) {
-                handOut_.push_back(std::move(queue_.front().item));
-                queue_.pop_front();
-            }
+            item.emplace(std::move(queue_.front().item));
+            queue_.pop_front();
             if (queue_.empty()) queue_.shrink_to_fit();
-            allowance_ -= static_cast<int>(count);
             if (static_cast<int>(queue_.size()) <= resumeCount_) blocked_ = false;
-            inHand_ = count;
+            // Once used up the allowance only needs to stay "used up" (below zero) until the
+            // queue is found empty; counting on would overflow under an endless stream.
+            allowance_ = allowance_ > 0 ? allowance_ - 1 : -1;
+            inHand_ = true;
         }
-        for (auto& item : handOut_) {
-            if (thread_.Terminated()) break;  // the rest is released unprocessed
-            Deliver(std::move(item));
-        }
-        handOut_.clear();
+        Deliver(std::move(*item));
+        item.reset();
         std::lock_guard guard(lock_);
-        inHand_ = 0;
+        inHand_ = false;
         return true;
     }
 
@@ -203,9 +199,8 @@ private:
     int burstSize_ = 1;
     int allowance_ = 0;
     bool burstDue_ = true;
-    size_t inHand_ = 0;
+    bool inHand_ = false;
 
-    std::vector<Item> handOut_;  // pump thread only
     std::atomic<bool> started_{false};
     std::atomic<bool> raisePriority_{false};
     ZULSyncCall syncCall_;

@@ -14,7 +14,15 @@ ZULThread::~ZULThread() {
     }
 }
 
-void ZULThread::Start(std::function<void()> body) { thread_ = std::thread(std::move(body)); }
+void ZULThread::Start(std::function<void()> body) {
+    // The new thread runs before thread_ is assigned; a body that asks IsCurrentThread or
+    // WaitFor at once would read it half-written. It waits for the lock Start holds until then.
+    std::lock_guard guard(lock_);
+    thread_ = std::thread([this, body = std::move(body)] {
+        { std::lock_guard assigned(lock_); }
+        body();
+    });
+}
 
 void ZULThread::Terminate() {
     {

@@ -30,7 +30,7 @@ public:
     static bool RaiseCurrentThreadPriority();
 
 private:
-    mutable std::mutex lock_;  // guards terminated_
+    mutable std::mutex lock_;  // guards terminated_, and thread_ while Start assigns it
     std::condition_variable wake_;
     bool terminated_ = false;
     std::thread thread_;

@@ -1,0 +1,147 @@
+// Writing a profile to disk: the old file is replaced only by a complete new one.
+
+#include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "TestFiles.h"
+#include "ZULIniFile.h"
+
+namespace {
+
+constexpr const char* OldText = "[s]\r\nkey=old\r\n";
+
+int FileCount(const std::string& folder) {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+    return count;
+}
+
+mode_t ModeOf(const std::string& fileName) {
+    struct stat status {};
+    EXPECT_EQ(::stat(fileName.c_str(), &status), 0);
+    return status.st_mode & 07777;
+}
+
+// File access as an unprivileged user for this thread, so that permissions bind
+// even when the tests run as root.
+class UnprivilegedFileAccess {
+public:
+    UnprivilegedFileAccess() : previous_(setfsuid(NobodyId)) {}
+    ~UnprivilegedFileAccess() { setfsuid(static_cast<uid_t>(previous_)); }
+    UnprivilegedFileAccess(const UnprivilegedFileAccess&) = delete;
+    UnprivilegedFileAccess& operator=(const UnprivilegedFileAccess&) = delete;
+
+private:
+    static constexpr uid_t NobodyId = 65534;
+    int previous_;
+};
+
+// Limits the size of files this process may write; writes beyond it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+};
+
+class IniUpdateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(target_, OldText); }
+
+    ScratchDir dir_;
+    const std::string target_ = dir_.File("settings.scs");
+};
+
+TEST_F(IniUpdateFileTest, ASuccessfulUpdateReplacesTheFileAndLeavesNoTemporaryFile) {
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    ini.WriteString("t", "other", "1");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(target_), "[s]\r\nkey=new\r\n[t]\r\nother=1\r\n");
+    EXPECT_EQ(FileCount(dir_.Path()), 1);
+}
+
+TEST_F(IniUpdateFileTest, AnUnboundProfileIsWrittenToTheNamedFileAndBoundToIt) {
+    ZULIniFile ini;
+    EXPECT_FALSE(ini.UpdateFile());
+    ini.WriteString("a", "b", "c");
+    const std::string file = dir_.File("fresh.scs");
+    ASSERT_TRUE(ini.UpdateFile(file));
+    EXPECT_EQ(ini.FileName(), file);
+    EXPECT_EQ(ReadBytes(file), "[a]\r\nb=c\r\n");
+    EXPECT_EQ(ModeOf(file), 0644u);
+}
+
+TEST_F(IniUpdateFileTest, TheModeOfTheReplacedFileIsKept) {
+    ASSERT_EQ(::chmod(target_.c_str(), 0600), 0);
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ModeOf(target_), 0600u);
+}
+
+TEST_F(IniUpdateFileTest, AFolderThatCannotBeWrittenFailsAndKeepsTheOldFile) {
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 0555), 0);
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    {
+        UnprivilegedFileAccess asNobody;
+        EXPECT_FALSE(ini.UpdateFile());
+    }
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+    EXPECT_EQ(ReadBytes(target_), OldText);
+    EXPECT_EQ(FileCount(dir_.Path()), 1);
+}
+
+TEST_F(IniUpdateFileTest, AFailedWriteRemovesTheTemporaryFileAndKeepsTheOldFile) {
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", std::string(4096, 'v'));
+    {
+        FileSizeLimit limit(100);
+        EXPECT_FALSE(ini.UpdateFile());
+    }
+    EXPECT_EQ(ReadBytes(target_), OldText);
+    EXPECT_EQ(FileCount(dir_.Path()), 1);
+}
+
+TEST_F(IniUpdateFileTest, AFailedRenameRemovesTheTemporaryFile) {
+    const std::string folderTarget = dir_.File("occupied");
+    std::filesystem::create_directory(folderTarget);
+    WriteBytes(folderTarget + "/inside", "x");
+    ZULIniFile ini;
+    ini.WriteString("s", "k", "v");
+    EXPECT_FALSE(ini.UpdateFile(folderTarget));
+    EXPECT_TRUE(std::filesystem::is_directory(folderTarget));
+    EXPECT_EQ(ReadBytes(folderTarget + "/inside"), "x");
+    EXPECT_EQ(FileCount(dir_.Path()), 2);
+    EXPECT_TRUE(ini.FileName().empty());
+}
+
+TEST_F(IniUpdateFileTest, AMissingFolderFails) {
+    ZULIniFile ini;
+    ini.WriteString("s", "k", "v");
+    EXPECT_FALSE(ini.UpdateFile(dir_.File("no/such/folder.scs")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("no")));
+}
+
+}  // namespace

@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "ThreadTestHelpers.h"
+#include "ZULMsgPump.h"
+
+namespace {
+
+using Item = std::unique_ptr<Tracked>;
+using Pump = TZULMsgPump<Item>;
+using IntPump = TZULMsgPump<int>;
+using Clock = std::chrono::steady_clock;
+
+constexpr bool Suspended = true;
+constexpr bool Running = false;
+
+// ---- Capacity: MaxCount refuses, Blocked holds until ResumeCount is reached ----
+
+// Both callback threads: the pump thread and, synchronised, the main thread.
+class PumpBlockingTest : public ::testing::TestWithParam<bool> {
+protected:
+    // A suspended pump whose callback records each value and then waits for the stepper.
+    std::unique_ptr<Pump> MakePump(int maxCount, int resumeCount) {
+        return std::make_unique<Pump>(
+            Suspended, 1, GetParam(),
+            [this](Item item) {
+                recorder_.Add(item->value);
+                stepper_.Enter();
+            },
+            GetParam(), maxCount, resumeCount, &mainThread_.Dispatcher());
+    }
+    // Posts the next value; an accepted item must have moved, a refused one must have stayed.
+    bool PostNext(Pump& pump) {
+        Item item = std::make_unique<Tracked>(next_, destroyed_);
+        const bool accepted = pump.Post(item, 2);
+        EXPECT_EQ(accepted, item == nullptr);
+        next_ += accepted ? 1 : 0;
+        return accepted;
+    }
+
+    std::atomic<int> destroyed_{0};
+    int next_ = 0;
+    Recorder recorder_;
+    Stepper stepper_;
+    MainThreadLoop mainThread_;
+};
+
+TEST_P(PumpBlockingTest, RefusesFromMaxCountUntilAHandOutLeavesResumeCount) {
+    auto pump = MakePump(100, 80);
+    OpenOnExit release{stepper_};
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(PostNext(*pump));
+    EXPECT_FALSE(PostNext(*pump)) << "the 101st post with 100 queued";
+    EXPECT_EQ(destroyed_.load(), 1) << "only the refused item, released by its owner";
+
+    pump->Resume();
+    for (int handedOut = 1; handedOut <= 19; ++handedOut) {
+        ASSERT_TRUE(stepper_.WaitEntered(handedOut));
+        EXPECT_FALSE(PostNext(*pump)) << (100 - handedOut) << " queued: still blocked";
+        stepper_.Allow(1);
+    }
+    ASSERT_TRUE(stepper_.WaitEntered(20));
+    EXPECT_TRUE(PostNext(*pump)) << "80 queued: blocked is cleared";
+    EXPECT_TRUE(PostNext(*pump)) << "and stays cleared below MaxCount";
+
+    stepper_.OpenAll();
+    ASSERT_TRUE(recorder_.WaitForCount(102));
+    const auto values = recorder_.Values();
+    for (int i = 0; i < 102; ++i) ASSERT_EQ(values[i], i);
+}
+
+TEST_P(PumpBlockingTest, ItemsCountAsQueuedUntilTheyAreHandedOut) {
+    auto pump = MakePump(10, 5);
+    OpenOnExit release{stepper_};
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(PostNext(*pump));
+    pump->Resume();
+    ASSERT_TRUE(stepper_.WaitEntered(1));
+    stepper_.Allow(1);
+    ASSERT_TRUE(stepper_.WaitEntered(2));  // two handed out, 8 queued
+    EXPECT_TRUE(PostNext(*pump));
+    EXPECT_TRUE(PostNext(*pump));
+    EXPECT_FALSE(PostNext(*pump)) << "room for exactly the two items handed out";
+}
+
+INSTANTIATE_TEST_SUITE_P(CallbackThread, PumpBlockingTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Synchronised" : "PumpThread";
+                         });
+
+// ---- Order of hand-out ----
+
+struct OrderCase {
+    const char* name;
+    bool prioritised;
+    std::vector<int> priorities;  // of posts 0, 1, 2, ...
+    std::vector<int> expected;    // post numbers in hand-out order
+};
+
+class PumpOrderTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(PumpOrderTest, HandsOutInPlacementOrder) {
+    const OrderCase& c = GetParam();
+    Recorder recorder;
+    IntPump pump(
+        Suspended, 1, c.prioritised, [&](int value) { recorder.Add(value); }, false, 100, 80);
+    for (int i = 0; i < static_cast<int>(c.priorities.size()); ++i) {
+        int item = i;
+        ASSERT_TRUE(pump.Post(item, static_cast<signed char>(c.priorities[i])));
+    }
+    pump.Resume();
+    ASSERT_TRUE(recorder.WaitForCount(c.expected.size()));
+    EXPECT_EQ(recorder.Values(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placement, PumpOrderTest,
+    ::testing::Values(OrderCase{"HeadKeepsItsPlace", true, {2, 2, 5}, {0, 2, 1}},
+                      OrderCase{"SixJumpsAheadOfTheHead", true, {2, 3, 6}, {2, 0, 1}},
+                      OrderCase{"AboveSixCountsAsSix", true, {2, 6, 7}, {2, 1, 0}},
+                      OrderCase{"HighestSignedCharCountsAsSix", true, {2, 3, 127}, {2, 0, 1}},
+                      OrderCase{"LowerHeadIsNotOvertaken", true, {1, 5}, {0, 1}},
+                      OrderCase{"EqualPrioritiesKeepPostingOrder", true, {1, 5, 3, 5, 4}, {0, 1, 3, 4, 2}},
+                      OrderCase{"NegativePriorities", true, {2, -1, 0, -1}, {0, 2, 1, 3}},
+                      OrderCase{"UnprioritisedIgnoresPriorities", false, {2, 6, 5, 1, 6}, {0, 1, 2, 3, 4}}),
+    [](const ::testing::TestParamInfo<OrderCase>& param) { return std::string(param.param.name); });
+
+TEST(PumpDelivery, ManyItemsFromSeveralProducersArriveInEachProducersOrder) {
+    constexpr int producers = 3;
+    constexpr int perProducer = 4000;
+    Recorder recorder;
+    IntPump pump(
+        Running, 1, false, [&](int value) { recorder.Add(value); }, false, 500, 250);
+    pump.SetBurstSize(50);
+    std::vector<std::thread> threads;
+    for (int p = 0; p < producers; ++p) {
+        threads.emplace_back([&pump, p] {
+            for (int i = 0; i < perProducer; ++i) {
+                int item = p * perProducer + i;
+                while (!pump.Post(item, 2)) std::this_thread::yield();  // full: try again
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    ASSERT_TRUE(recorder.WaitForCount(producers * perProducer));
+    std::vector<int> nextOf(producers, 0);
+    for (int value : recorder.Values()) ASSERT_EQ(value % perProducer, nextOf[value / perProducer]++);
+}
+
+TEST(PumpDelivery, CallbackMayPostToItsOwnPump) {
+    Recorder recorder;
+    std::unique_ptr<IntPump> pump;
+    auto callback = [&](int value) {
+        recorder.Add(value);
+        if (value < 99) pump->Post(++value, 2);
+    };
+    pump = std::make_unique<IntPump>(Suspended, 1, false, callback, false, 10, 5);
+    int first = 0;
+    ASSERT_TRUE(pump->Post(first, 2));
+    pump->Resume();
+    ASSERT_TRUE(recorder.WaitForCount(100));
+    EXPECT_EQ(recorder.Values().back(), 99);
+}
+
+// ---- Emptiness and bursts ----
+
+TEST(PumpState, IsEmptyIsFalseWhileTheLastItemIsInTheCallback) {
+    Stepper stepper;
+    IntPump pump(
+        Running, 1, false, [&](int) { stepper.Enter(); }, false, 10, 5);
+    OpenOnExit release{stepper};
+    int item = 1;
+    ASSERT_TRUE(pump.Post(item, 2));
+    ASSERT_TRUE(stepper.WaitEntered(1));
+    EXPECT_FALSE(pump.IsEmpty());
+    stepper.OpenAll();
+    const auto deadline = Clock::now() + TestDeadline;
+    bool empty = false;
+    while (!empty && Clock::now() < deadline) empty = pump.IsEmpty();
+    EXPECT_TRUE(empty);
+}
+
+TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
+    // Wake-ups are at least one interval apart, so such a gap shows where a wake-up
+    // ended. Only lower bounds are checked: they hold however slow the machine is.
+    constexpr auto interval = std::chrono::milliseconds(100);
+    constexpr int burst = 5;
+    constexpr int round = 12;
+    std::mutex lock;  // guards stamps
+    std::vector<Clock::time_point> stamps;
+    Recorder recorder;
+    auto callback = [&](int value) {
+        {
+            std::lock_guard guard(lock);
+            stamps.push_back(Clock::now());
+        }
+        recorder.Add(value);
+    };
+    // With ResumeCount -1 only finding the queue empty clears Blocked, which is also
+    // what arms the next burst: an accepted post tells that the pump has been idle.
+    IntPump pump(Suspended, static_cast<int>(interval.count()), false, callback, false, round, -1);
+    pump.SetBurstSize(burst);
+    auto items = [](int first) {
+        std::vector<int> values(round + 1);
+        for (int i = 0; i <= round; ++i) values[i] = first + i;
+        return values;
+    };
+    auto firstRound = items(0);
+    ASSERT_EQ(pump.PostAll(firstRound, 2), size_t{round});  // the extra one is refused: Blocked
+    pump.Resume();
+    ASSERT_TRUE(recorder.WaitForCount(round));
+    auto secondRound = items(round);
+    const auto deadline = Clock::now() + TestDeadline;
+    size_t accepted = 0;
+    while ((accepted = pump.PostAll(secondRound, 2)) == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(accepted, size_t{round});
+    ASSERT_TRUE(recorder.WaitForCount(2 * round));
+
+    std::lock_guard guard(lock);
+    for (int last : {burst - 1, round + burst - 1})
+        EXPECT_GE(stamps[last + 1] - stamps[last], interval * 9 / 10) << "after item " << last;
+    const auto values = recorder.Values();
+    for (int i = 0; i < 2 * round; ++i) ASSERT_EQ(values[i], i);
+}
+
+// ---- Callback in the main thread ----
+
+TEST(PumpSynchronised, CallbackRunsInTheThreadThatProcessesTheDispatcher) {
+    ZULQueuedDispatcher dispatcher;
+    Recorder recorder;
+    std::thread::id callbackThread;
+    auto callback = [&](int value) {
+        callbackThread = std::this_thread::get_id();
+        recorder.Add(value);
+    };
+    IntPump pump(Running, 1, true, callback, true, 10, 5, &dispatcher);
+    for (int item : {0, 1, 2}) ASSERT_TRUE(pump.Post(item, 2));
+    const auto deadline = Clock::now() + TestDeadline;
+    while (!recorder.WaitForCount(3, std::chrono::milliseconds(0)) && Clock::now() < deadline)
+        dispatcher.WaitAndProcess(10);
+    EXPECT_EQ(recorder.Values(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(callbackThread, std::this_thread::get_id());
+}
+
+TEST(PumpSynchronised, DestructionDuringAWaitForTheMainThreadReturnsAndReleasesTheItem) {
+    std::atomic<int> destroyed{0};
+    std::atomic<int> called{0};
+    HoldingDispatcher dispatcher;
+    auto pump = std::make_unique<Pump>(
+        Running, 1, false, [&](Item) { ++called; }, true, 10, 5, &dispatcher);
+    Item item = std::make_unique<Tracked>(7, destroyed);
+    ASSERT_TRUE(pump->Post(item, 2));
+    ASSERT_TRUE(dispatcher.WaitForTasks(1));  // the pump thread now waits for the main thread
+    EXPECT_EQ(destroyed.load(), 0);
+
+    auto destruction = std::async(std::launch::async, [&] { pump.reset(); });
+    ASSERT_EQ(destruction.wait_for(TestDeadline), std::future_status::ready) << "destructor hangs";
+    EXPECT_EQ(destroyed.load(), 1);
+    dispatcher.RunAll();  // the main thread comes round late: nothing may run now
+    EXPECT_EQ(called.load(), 0);
+}
+
+// ---- Ownership at the end ----
+
+TEST(PumpOwnership, ItemsStillQueuedAreDestroyedNotHandedOut) {
+    std::atomic<int> destroyed{0};
+    Stepper stepper;
+    Recorder recorder;
+    auto pump = std::make_unique<Pump>(
+        Running, 1, false,
+        [&](Item item) {
+            recorder.Add(item->value);
+            stepper.Enter();
+        },
+        false, 100, 80);
+    OpenOnExit release{stepper};
+    for (int i = 0; i < 6; ++i) {
+        Item item = std::make_unique<Tracked>(i, destroyed);
+        ASSERT_TRUE(pump->Post(item, 2));
+    }
+    ASSERT_TRUE(stepper.WaitEntered(1));
+    pump->Terminate();  // before the callback returns: the thread ends after this hand-out
+    stepper.OpenAll();
+    pump.reset();
+    EXPECT_EQ(recorder.Values(), std::vector<int>{0});
+    EXPECT_EQ(destroyed.load(), 6);
+}
+
+}  // namespace
