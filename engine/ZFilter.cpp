@@ -1,1 +1,183 @@
-// placeholder
+#include "ZFilter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr uint64_t MaxLength = 0xFFFFFFFFu;
+
+int TriggerSize(const TTriggerSequence& trigger) {
+    return static_cast<int>(trigger.size());
+}
+
+}  // namespace
+
+ZFilter::ZFilter(const ZLoggerSettings* settings, FilterEvent callback)
+    : settings_(settings), callback_(std::move(callback)) {
+    Reset();
+}
+
+void ZFilter::Reset() {
+    fill_ = 0;
+    stopSearchFrom_ = 0;
+    state_ = settings_->CaptureMode == cmAllBytes ? PassAll : SearchStart;
+}
+
+bool ZFilter::FeedData(const uint8_t* bytes, int count) {
+    // An empty chunk completes nothing; in PassAll it would otherwise become a data
+    // block of no bytes that every counter would take for a packet.
+    if (bytes == nullptr || count <= 0) return true;
+    if (count > FilterBufferSize - fill_) {
+        Reset();
+        return false;
+    }
+    std::memcpy(buffer_ + fill_, bytes, static_cast<size_t>(count));
+    fill_ += count;
+    while (RunStep() && fill_ > 0) {
+    }
+    return true;
+}
+
+void ZFilter::Flush() {
+    if (fill_ == 0) return;
+    HandOut(ZULNow(), fill_, bkFlush);
+    fill_ = 0;
+    stopSearchFrom_ = 0;
+}
+
+bool ZFilter::RunStep() {
+    switch (state_) {
+        case SearchStart:
+            return StepSearchStart();
+        case CollectData:
+            return StepCollectData();
+        case SearchStop:
+            return StepSearchStop();
+        case PassAll:
+            StepPassAll();
+            return false;
+    }
+    return false;
+}
+
+bool ZFilter::StepSearchStart() {
+    const TTriggerSequence& trigger = settings_->TriggerStart;
+    const int size = TriggerSize(trigger);
+    // No start trigger: no frame can begin, so every byte is trash. (Searching for
+    // an empty trigger would "find" it everywhere without consuming a byte.)
+    if (size == 0) {
+        HandOut(ZULNow(), fill_, bkTrash);
+        fill_ = 0;
+        return false;
+    }
+    if (fill_ < size) return false;
+    const int p = FindTrigger(buffer_, fill_, trigger.data(), size);
+    const TDateTime now = ZULNow();
+    if (p < 0) {
+        // The kept bytes may be the beginning of a trigger that the next chunk completes.
+        HandOut(now, fill_ - size + 1, bkTrash);
+        KeepTail(size - 1);
+        return false;
+    }
+    if (p > 0) {
+        HandOut(now, p, bkTrash);
+        KeepTail(fill_ - p);
+    }
+    if (BytesNeededForFrame() > fill_) return false;  // found again at index 0 once the rest is in
+
+    switch (settings_->CaptureMode) {
+        case cmDynamicSize:
+            ExpectedLength = ReadLengthField();
+            break;
+        case cmFixedSize:
+            ExpectedLength = static_cast<uint32_t>(settings_->BytesAfterTrigger);
+            break;
+        default:
+            // Other modes have no data count; without this a stale count of an earlier
+            // capture would decide how an unknown mode cuts.
+            ExpectedLength = 0;
+            break;
+    }
+    HandOut(now, size, bkStartTrigger);
+    KeepTail(fill_ - size);
+    if (settings_->CaptureMode == cmBetweenTriggers) {
+        state_ = SearchStop;
+        stopSearchFrom_ = 0;
+    } else {
+        state_ = CollectData;
+    }
+    return true;
+}
+
+int64_t ZFilter::BytesNeededForFrame() const {
+    const auto triggerEnd = static_cast<int64_t>(settings_->TriggerStart.size());
+    if (settings_->CaptureMode != cmDynamicSize) return triggerEnd;
+    const int64_t fieldEnd = static_cast<int64_t>(std::max(settings_->StartAmountOfBytes, 0)) +
+                             std::max(settings_->AmountOfBytesWidth, 0);
+    return std::max(triggerEnd, fieldEnd);
+}
+
+uint32_t ZFilter::ReadLengthField() const {
+    const int width = std::max(settings_->AmountOfBytesWidth, 0);
+    const uint8_t* field = buffer_ + std::max(settings_->StartAmountOfBytes, 0);
+    // Taken from the most significant byte down; once the value passes 32 bits it
+    // can only grow, so it saturates there and wide fields cannot overflow.
+    uint64_t value = 0;
+    for (int i = 0; i < width; ++i) {
+        const uint8_t byte = settings_->AmountOfBytesMSBFirst ? field[i] : field[width - 1 - i];
+        value = std::min(value * 256 + byte, MaxLength + 1);
+    }
+    return static_cast<uint32_t>(std::min(value, MaxLength));
+}
+
+bool ZFilter::StepCollectData() {
+    if (static_cast<uint32_t>(fill_) < ExpectedLength) return false;
+    const TDateTime now = ZULNow();
+    const auto length = static_cast<int>(ExpectedLength);
+    if (length != 0) HandOut(now, length, bkData);
+    KeepTail(fill_ - length);
+    state_ = SearchStart;
+    return true;
+}
+
+bool ZFilter::StepSearchStop() {
+    const TTriggerSequence& trigger = settings_->TriggerStop;
+    const int size = TriggerSize(trigger);
+    // An empty stop trigger is never found: the frame stays open as when no stop
+    // trigger arrives (an empty one would otherwise match without consuming a byte).
+    if (size == 0 || fill_ < size) return false;
+    const int found = FindTrigger(buffer_ + stopSearchFrom_, fill_ - stopSearchFrom_, trigger.data(), size);
+    if (found < 0) {
+        stopSearchFrom_ = std::max(stopSearchFrom_, fill_ - size + 1);
+        return false;
+    }
+    const int p = stopSearchFrom_ + found;
+    const TDateTime now = ZULNow();
+    if (p > 0) {
+        HandOut(now, p, bkData);
+        KeepTail(fill_ - p);
+    }
+    HandOut(now, size, bkStopTrigger);
+    KeepTail(fill_ - size);
+    stopSearchFrom_ = 0;
+    state_ = SearchStart;
+    return true;
+}
+
+void ZFilter::StepPassAll() {
+    HandOut(ZULNow(), fill_, bkData);
+    fill_ = 0;
+}
+
+void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind) {
+    if (callback_) callback_(time, buffer_, length, kind);
+}
+
+void ZFilter::KeepTail(int k) {
+    k = std::max(k, 0);
+    if (k >= fill_) return;
+    std::memmove(buffer_, buffer_ + fill_ - k, static_cast<size_t>(k));
+    fill_ = k;
+}

@@ -4,6 +4,23 @@
 // Each recognised block goes at once to one callback, with the time it was
 // recognised; the bytes point into the filter's buffer and are valid only during
 // the call. The filter has no lock: FeedData, Reset and Flush must never overlap.
+//
+// Settings the main window would not offer (from an edited settings file) still
+// cut safely, and the filter never reads a byte that has not been received:
+// - No start trigger (modes 1 to 3): no frame can begin; every byte is trash.
+// - No stop trigger (cmBetweenTriggers): it is never found, so an open frame ends
+//   in the buffer overflow like a frame whose stop trigger never arrives.
+// - cmDynamicSize, length field at StartAmountOfBytes (a negative one counts as 0)
+//   from the start trigger's first byte, AmountOfBytesWidth bytes wide:
+//   - A field reaching past the end of the trigger: when the trigger is found but
+//     the field is not all received, the trash before the trigger is handed out and
+//     the rest waits. The trigger block is still the trigger's bytes; the field
+//     bytes after it belong to the data, which count from the byte after the trigger.
+//   - Width 0 (or negative) gives length 0. Widths above 4 are read exactly and
+//     saturate at 0xFFFFFFFF, so leading zero bytes still give a small length
+//     (00 00 00 00 01 02 is 258); a larger length never fits the buffer and ends
+//     in the buffer overflow.
+// - An empty chunk is no block, not even in cmAllBytes.
 
 #include <cstdint>
 #include <functional>
@@ -43,11 +60,29 @@ public:
     int GetFill() const { return fill_; }
 
 private:
-    // (private members: to be completed with the implementation)
+    // Each step either waits for more bytes (false) or has changed the state (true).
+    bool RunStep();
+    bool StepSearchStart();
+    bool StepCollectData();
+    bool StepSearchStop();
+    void StepPassAll();
+    // Bytes a start trigger at the front of the buffer needs before its frame can go
+    // on: the trigger, and in cmDynamicSize also a length field reaching past it.
+    int64_t BytesNeededForFrame() const;
+    // The length field of the start trigger at the front of the buffer.
+    uint32_t ReadLengthField() const;
+    void HandOut(const TDateTime& time, int length, uint8_t kind);
+    // Keeps the last k buffered bytes (k < 0 counts as 0); nothing changes when k >= fill.
+    void KeepTail(int k);
+
     const ZLoggerSettings* settings_;
     FilterEvent callback_;
     State state_ = SearchStart;
     int fill_ = 0;
     uint32_t ExpectedLength = 0;
+    // In SearchStop: the stop trigger cannot start before this index. The buffered
+    // bytes before it stay unchanged until a match, so a new chunk resumes the
+    // search here instead of rescanning the whole frame.
+    int stopSearchFrom_ = 0;
     uint8_t buffer_[FilterBufferSize];
 };

@@ -1,1 +1,124 @@
-// placeholder
+#include "ZLoggerSettings.h"
+
+#include "ZFilter.h"
+#include "ZULAppDir.h"
+#include "ZULIniFile.h"
+
+namespace {
+
+// A trigger longer than the filter's buffer can never be matched, so a size beyond
+// that only needs to stay longer than the buffer. Reading the size as stored would
+// let one edited key ask for gigabytes.
+constexpr int32_t MaxReadTriggerSize = ZFilter::FilterBufferSize + 1;
+
+void WriteTrigger(ZULIniFile& ini, const std::string& sizeKey, const std::string& elementKey,
+                  const TTriggerSequence& trigger) {
+    const char* section = ZLoggerSettings::IniSection;
+    ini.WriteInteger(section, sizeKey, static_cast<int32_t>(trigger.size()));
+    for (size_t i = 0; i < trigger.size(); ++i)
+        ini.WriteInteger(section, elementKey + std::to_string(i), trigger[i]);
+}
+
+TTriggerSequence ReadTrigger(const ZULIniFile& ini, const std::string& sizeKey,
+                             const std::string& elementKey) {
+    const char* section = ZLoggerSettings::IniSection;
+    const int32_t size = ini.ReadInteger(section, sizeKey, 0);
+    TTriggerSequence trigger;
+    if (size <= 0) return trigger;
+    trigger.resize(static_cast<size_t>(size < MaxReadTriggerSize ? size : MaxReadTriggerSize));
+    for (size_t i = 0; i < trigger.size(); ++i)
+        trigger[i] = ini.ReadInteger(section, elementKey + std::to_string(i), AnyByte);
+    return trigger;
+}
+
+}  // namespace
+
+std::string DefaultLogDir() {
+    return ZULGetAppDir() + "std_log_out/";
+}
+
+void ZLoggerSettings::SetDefaults() {
+    LogDir = DefaultLogDir();
+    TriggerStart.clear();
+    TriggerStop.clear();
+    CaptureMode = cmAllBytes;
+    AddTimeStamp = true;
+    MaxBytesInLogLine = 32;
+    MaxLinesInLogFile = 500;
+    ShowHexOutput = true;
+    ShowASCIIOutput = true;
+    SeparateHexAndASCII = false;
+    LogStartTrigger = true;
+    LogStopTrigger = true;
+    LogDataField = true;
+    LogAmountOfTrashedBytes = true;
+    MaxBytesWithinTriggers = -1;
+    BytesAfterTrigger = 0;
+    StartAmountOfBytes = 0;
+    AmountOfBytesWidth = 1;
+    AmountOfBytesMSBFirst = true;
+}
+
+void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
+    if (this == &other) return;
+    // Every member is a value (the triggers and the list own their elements), so
+    // the member-wise copy is the deep copy.
+    *this = other;
+}
+
+void ZLoggerSettings::SetTriggerStart(const int32_t* elements, int count) {
+    TriggerStart.assign(elements, elements + (count > 0 ? count : 0));
+}
+
+void ZLoggerSettings::SetTriggerStop(const int32_t* elements, int count) {
+    TriggerStop.assign(elements, elements + (count > 0 ? count : 0));
+}
+
+void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
+    const char* section = IniSection;
+    ini.EraseSection(section);
+    ini.WriteString(section, "LogDir", LogDir);
+    WriteTrigger(ini, "TriggerStartSize", "TriggerStart_", TriggerStart);
+    WriteTrigger(ini, "TriggerStopSize", "TriggerStop_", TriggerStop);
+    ini.WriteInteger(section, "CaptureMode", CaptureMode);
+    ini.WriteBool(section, "AddTimeStamp", AddTimeStamp);
+    ini.WriteInteger(section, "MaxBytesInLogLine", MaxBytesInLogLine);
+    ini.WriteInteger(section, "MaxLinesInLogFile", MaxLinesInLogFile);
+    ini.WriteBool(section, "ShowHexOutput", ShowHexOutput);
+    ini.WriteBool(section, "ShowASCIIOutput", ShowASCIIOutput);
+    ini.WriteBool(section, "SeparateHexAndASCII", SeparateHexAndASCII);
+    ini.WriteBool(section, "LogStartTrigger", LogStartTrigger);
+    ini.WriteBool(section, "LogStopTrigger", LogStopTrigger);
+    ini.WriteBool(section, "LogDataField", LogDataField);
+    ini.WriteBool(section, "LogAmountOfTrashedBytes", LogAmountOfTrashedBytes);
+    ini.WriteInteger(section, "MaxBytesWithinTriggers", MaxBytesWithinTriggers);
+    ini.WriteInteger(section, "BytesAfterTrigger", BytesAfterTrigger);
+    ini.WriteInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
+    ini.WriteInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
+    ini.WriteBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    DataTriggers.SaveToIni(ini);
+}
+
+void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
+    const char* section = IniSection;
+    LogDir = ini.ReadString(section, "LogDir", LogDir);
+    TriggerStart = ReadTrigger(ini, "TriggerStartSize", "TriggerStart_");
+    TriggerStop = ReadTrigger(ini, "TriggerStopSize", "TriggerStop_");
+    CaptureMode = static_cast<uint8_t>(ini.ReadInteger(section, "CaptureMode", CaptureMode) & 0xFF);
+    AddTimeStamp = ini.ReadBool(section, "AddTimeStamp", AddTimeStamp);
+    MaxBytesInLogLine = ini.ReadInteger(section, "MaxBytesInLogLine", MaxBytesInLogLine);
+    MaxLinesInLogFile = ini.ReadInteger(section, "MaxLinesInLogFile", MaxLinesInLogFile);
+    ShowHexOutput = ini.ReadBool(section, "ShowHexOutput", ShowHexOutput);
+    ShowASCIIOutput = ini.ReadBool(section, "ShowASCIIOutput", ShowASCIIOutput);
+    SeparateHexAndASCII = ini.ReadBool(section, "SeparateHexAndASCII", SeparateHexAndASCII);
+    LogStartTrigger = ini.ReadBool(section, "LogStartTrigger", LogStartTrigger);
+    LogStopTrigger = ini.ReadBool(section, "LogStopTrigger", LogStopTrigger);
+    LogDataField = ini.ReadBool(section, "LogDataField", LogDataField);
+    LogAmountOfTrashedBytes = ini.ReadBool(section, "LogAmountOfTrashedBytes", LogAmountOfTrashedBytes);
+    MaxBytesWithinTriggers = ini.ReadInteger(section, "MaxBytesWithinTriggers", MaxBytesWithinTriggers);
+    BytesAfterTrigger = ini.ReadInteger(section, "BytesAfterTrigger", BytesAfterTrigger);
+    StartAmountOfBytes = ini.ReadInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
+    AmountOfBytesWidth = ini.ReadInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
+    AmountOfBytesMSBFirst = ini.ReadBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    DataTriggers.LoadFromIni(ini);
+}
