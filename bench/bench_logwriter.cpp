@@ -1,0 +1,73 @@
+// Input bytes per second that the log file writer formats and writes into files:
+// blocks of 300 bytes, HEX and ASCII on, 32 bytes per line, 500 lines per file.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "ZFilter.h"
+#include "ZLogFileManager.h"
+#include "ZLoggerSettings.h"
+#include "ZULDateTime.h"
+#include "ZULErrorHistory.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int BlockSize = 300;
+constexpr int BlocksPerIteration = 50000;
+constexpr double DayFractionPerMs = 1.0 / 86'400'000.0;
+
+class TempDir {
+public:
+    TempDir() : path_(fs::temp_directory_path() / ("kestrun-bench-logwriter-" + std::to_string(getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    std::string WithDelimiter() const { return path_.string() + "/"; }
+
+private:
+    fs::path path_;
+};
+
+void BM_LogBlockFormatAndWrite(benchmark::State& state) {
+    TempDir dir;
+    ZLoggerSettings settings;
+    settings.LogDir = dir.WithDelimiter();
+    settings.MaxBytesInLogLine = 32;
+    settings.MaxLinesInLogFile = 500;
+    TZULErrorHistory errors;
+    ZLogFileManager writer(&settings, &errors);
+    // Every byte counted must really reach a file, so the queue makes the producer wait.
+    writer.SetWaitWhenFull(true);
+
+    std::vector<uint8_t> block(BlockSize);
+    for (int i = 0; i < BlockSize; ++i) block[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 151 + 7);
+    const TDateTime start = ZULEncodeDateTime({2024, 5, 17, 9, 30, 0, 0});
+
+    for (auto _ : state) {
+        for (int i = 0; i < BlocksPerIteration; ++i) {
+            writer.LogBlock(block.data(), BlockSize, start + i * DayFractionPerMs, bkData);
+        }
+        writer.Flush();
+    }
+    if (errors.GetCount() != 0) state.SkipWithError(errors.GetLatestError().Error.c_str());
+    state.SetBytesProcessed(state.iterations() * BlocksPerIteration * BlockSize);
+    state.counters["files"] = benchmark::Counter(static_cast<double>(writer.TakeWrittenFiles().size()),
+                                                 benchmark::Counter::kIsRate);
+}
+// The files stay until the end: on ext4, creating files right after deleting thousands
+// makes the inode allocator skip the recently freed ones, which would be measured too.
+// A fixed count of iterations bounds the disk space (about 100 MB of files each).
+BENCHMARK(BM_LogBlockFormatAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
