@@ -1,1 +1,235 @@
-// placeholder
+#include "ZSerialCapture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+constexpr auto PortTimeLimit = std::chrono::seconds(2);
+constexpr auto PortWaitStep = std::chrono::milliseconds(100);
+constexpr int ChunkPumpIntervalMs = 1;
+constexpr int ChunkPumpCapacity = 1000;
+constexpr int ChunkPumpResumeAt = 500;
+constexpr int HighestPortScanned = 99;
+constexpr auto RetryPostDelay = std::chrono::milliseconds(1);
+
+std::string FileNameWithoutFolder(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
+
+const ZRateTableEntry RateTable[20] = {
+    {br_000050, 50},     {br_000110, 110},    {br_000150, 150},    {br_000300, 300},    {br_000600, 600},
+    {br_001200, 1200},   {br_002400, 2400},   {br_004800, 4800},   {br_009600, 9600},   {br_014400, 14400},
+    {br_019200, 19200},  {br_038400, 38400},  {br_056000, 56000},  {br_057600, 57600},  {br_115200, 115200},
+    {br_128000, 128000}, {br_230400, 230400}, {br_256000, 256000}, {br_460800, 460800}, {br_921600, 921600},
+};
+
+ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
+    : pollInterval_(pollIntervalMs),
+      readSize_(std::max(readSize, 1)),
+      chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
+      readBuffer_(static_cast<size_t>(readSize_)) {
+    chunkLoss_.SetErrorHistory(&errors_);
+    // The port component and the dialogs rely on the port table, which is filled once per process.
+    InitSerial(HighestPortScanned);
+    pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
+        false, ChunkPumpIntervalMs, false,
+        [this](std::unique_ptr<sReceivedData> item) { ChunkArrived(std::move(item)); }, false,
+        ChunkPumpCapacity, ChunkPumpResumeAt);
+    port_ = std::make_unique<TSerial>();
+    thread_.Start([this] { Execute(); });
+}
+
+ZSerialCapture::~ZSerialCapture() {
+    StopCaptureThread();
+}
+
+void ZSerialCapture::StopCaptureThread() {
+    if (stopped_.exchange(true)) return;
+    thread_.Terminate();
+    thread_.WaitFor();
+    pump_->Terminate();
+    pump_->WaitFor();
+    chunkLoss_.Close();
+}
+
+void ZSerialCapture::Execute() {
+    const auto interval = std::chrono::milliseconds(pollInterval_);
+    while (thread_.SleepFor(interval)) PollPort();
+    std::lock_guard guard(portLock_);
+    port_->SetActive(false);
+}
+
+void ZSerialCapture::PollPort() {
+    std::lock_guard guard(portLock_);
+    if (!port_->GetActive() || portLostReported_) return;
+    // The driver's count is only a hint (a pseudo-terminal never reports more than 4095),
+    // so the cycle reads until nothing is waiting rather than once per wake-up.
+    for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
+        const int waiting = port_->GetBufRec();
+        if (waiting <= 0) break;
+        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
+        const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
+        if (got <= 0) break;
+        PostChunk(readBuffer_.data(), got);
+    }
+    if (port_->IsHungUp()) ReportPortLost();
+}
+
+void ZSerialCapture::ReportPortLost() {
+    // The port stays "open" for IsCapturing until StopCapture, so that the bytes read before
+    // are flushed and logged the usual way; the thread just stops touching the dead device.
+    portLostReported_ = true;
+    errors_.AddError("SerialCapture", "PollPort",
+                     "The COM port was lost (device " + DeviceName() + " hung up or was removed)");
+}
+
+std::string ZSerialCapture::DeviceName() const {
+    std::string device = port_->GetDevicePath();
+    return device.empty() ? "COM" + std::to_string(port_->GetCOMPort()) : device;
+}
+
+bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count) {
+    auto item = std::make_unique<sReceivedData>();
+    item->Data.assign(bytes, bytes + count);
+    item->Size = count;
+    if (!pump_->Post(item, ChunkPriority)) {
+        chunkLoss_.Lost(static_cast<uint64_t>(count));
+        return false;
+    }
+    chunkLoss_.Accepted();
+    return true;
+}
+
+bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull) {
+    if (stopped_) return false;
+    bool allAccepted = true;
+    for (int offset = 0; offset < count; offset += readSize_) {
+        const int size = std::min(readSize_, count - offset);
+        auto item = std::make_unique<sReceivedData>();
+        item->Data.assign(bytes + offset, bytes + offset + size);
+        item->Size = size;
+        bool accepted = pump_->Post(item, ChunkPriority);
+        while (!accepted && waitWhenFull && !stopped_) {
+            std::this_thread::sleep_for(RetryPostDelay);
+            accepted = pump_->Post(item, ChunkPriority);
+        }
+        if (accepted) {
+            chunkLoss_.Accepted();
+        } else {
+            chunkLoss_.Lost(static_cast<uint64_t>(size));
+            allAccepted = false;
+        }
+    }
+    return allAccepted;
+}
+
+void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
+    ProcessData(item->Data.data(), item->Size);
+}
+
+void ZSerialCapture::DrainChunks() {
+    // A pump that has ended delivers nothing more; its queue would never empty.
+    while (!stopped_ && !pump_->IsEmpty()) {
+    }
+}
+
+bool ZSerialCapture::OpenPort() {
+    const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
+    {
+        std::lock_guard guard(portLock_);
+        if (port_->GetActive()) return false;
+        portLostReported_ = false;
+        port_->SetActive(true);
+    }
+    for (;;) {
+        {
+            std::lock_guard guard(portLock_);
+            if (port_->GetActive()) {
+                // Purged under the same lock as the check, so the capture thread cannot read
+                // bytes that arrived before the open.
+                port_->Purge(false, true, false, true);
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(PortWaitStep);
+    }
+}
+
+bool ZSerialCapture::ClosePort() {
+    const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
+    {
+        std::lock_guard guard(portLock_);
+        if (!port_->GetActive()) return true;
+        port_->SetActive(false);
+    }
+    bool closed = !IsCapturing();
+    while (!closed && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(PortWaitStep);
+        closed = !IsCapturing();
+    }
+    chunkLoss_.Close();
+    return closed;
+}
+
+bool ZSerialCapture::IsCapturing() const {
+    std::lock_guard guard(portLock_);
+    return port_->GetActive();
+}
+
+int32_t ZSerialCapture::GetCOMPort() const {
+    std::lock_guard guard(portLock_);
+    return port_->GetCOMPort();
+}
+
+void ZSerialCapture::SetCOMPort(int32_t port) {
+    std::lock_guard guard(portLock_);
+    port_->SetCOMPort(port);
+}
+
+int32_t ZSerialCapture::GetBaudrate() const {
+    std::lock_guard guard(portLock_);
+    const auto value = static_cast<size_t>(port_->GetBaudrate());
+    return value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
+}
+
+void ZSerialCapture::SetBaudrate(int32_t rate) {
+    const auto* entry = std::find_if(std::begin(RateTable), std::end(RateTable),
+                                     [rate](const ZRateTableEntry& e) { return e.Rate == rate; });
+    const TBaudrate value = entry != std::end(RateTable) ? entry->Value : RateTable[0].Value;
+    std::lock_guard guard(portLock_);
+    port_->SetBaudrate(value);
+}
+
+void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {
+    std::lock_guard guard(portLock_);
+    list = port_->PortList();
+}
+
+void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
+    list.clear();
+    for (const auto& entry : RateTable) list.push_back(std::to_string(entry.Rate) + " Baud");
+}
+
+void ZSerialCapture::SavePortSettings(ZULIniFile& ini) const {
+    std::lock_guard guard(portLock_);
+    ini.WriteString(IniSection, IniKey, port_->ConfigToStr(port_->GetConfig()));
+}
+
+bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorText) {
+    std::lock_guard guard(portLock_);
+    const TSerialConfig current = port_->GetConfig();
+    if (!ini.ValueExists(IniSection, IniKey)) {
+        errorText = "The settings for the COM port could not be read from file \"" +
+                    FileNameWithoutFolder(ini.FileName()) + "\"";
+        return false;
+    }
+    // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
+    port_->SetConfig(port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current))));
+    return true;
+}

@@ -6,6 +6,7 @@
 // limit, keeps the engine's error history and stores the port configuration in
 // the settings file.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -64,10 +65,13 @@ public:
     TSerial& GetPort() { return *port_; }
     TZULErrorHistory& GetErrorHistory() { return errors_; }
 
-    // Posts a chunk as if it had been read from the port (offline replays). With
-    // waitWhenFull the call waits while the pump refuses instead of dropping.
+    // Posts bytes as if they had been read from the port (offline replays), in chunks of
+    // at most ReadSize bytes. With waitWhenFull the call waits while the pump refuses
+    // instead of dropping. False when a chunk was dropped (counted as a loss) or the
+    // pump has ended.
     bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull);
-    // Waits until every posted chunk has been through ProcessData.
+    // Waits until every posted chunk has been through ProcessData; at once when the pump
+    // has ended. Main thread.
     void DrainChunks();
 
 protected:
@@ -78,10 +82,18 @@ protected:
     void CloseLossEpisode() { chunkLoss_.Close(); }
 
 private:
+    // A cycle stops after this many chunks even when bytes keep arriving, so that a
+    // flooding device cannot keep ClosePort waiting for the port lock.
+    static constexpr int MaxChunksPerCycle = 1000;
+    static constexpr int ChunkPriority = 2;
+
     void Execute();
     void PollPort();
-    void PostChunk(int count);
+    // Posts count bytes as one chunk; a refusal is counted as a loss.
+    bool PostChunk(const uint8_t* bytes, int count);
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
+    void ReportPortLost();
+    std::string DeviceName() const;  // caller holds portLock_
 
     const int pollInterval_;
     const int readSize_;
@@ -94,5 +106,6 @@ private:
     bool portLostReported_ = false;  // guarded by portLock_
 
     std::unique_ptr<TZULMsgPump<std::unique_ptr<sReceivedData>>> pump_;
+    std::atomic<bool> stopped_{false};  // the capture thread and the pump have ended
     ZULThread thread_;
 };

@@ -1,0 +1,403 @@
+// The capture thread on its own: reading a pseudo-terminal, the chunk pump and its
+// losses, opening and closing, rates and the port section of settings files.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "ZSerialCapture.h"
+#include "ZULIniFile.h"
+#include "capture_test_support.h"
+
+using namespace capture_test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Chunk {
+    Bytes Data;
+    Clock::time_point Arrived;
+};
+
+// Records every chunk; can hold the pump thread inside ProcessData to fill the pump.
+class ChunkRecorder : public ZSerialCapture {
+public:
+    ChunkRecorder(int pollIntervalMs, int readSize) : ZSerialCapture(pollIntervalMs, readSize) {}
+    ~ChunkRecorder() override {
+        Release();
+        StopCaptureThread();
+    }
+
+    void ProcessData(const uint8_t* bytes, int count) override {
+        std::unique_lock guard(lock_);
+        if (holding_) {
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(guard, [this] { return !holding_; });
+        }
+        chunks_.push_back({Bytes(bytes, bytes + count), Clock::now()});
+    }
+
+    void Hold() {
+        std::lock_guard guard(lock_);
+        holding_ = true;
+        held_ = false;
+    }
+    bool WaitUntilHeld() {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, std::chrono::seconds(3), [this] { return held_; });
+    }
+    void Release() {
+        std::lock_guard guard(lock_);
+        holding_ = false;
+        changed_.notify_all();
+    }
+
+    std::vector<Chunk> Chunks() const {
+        std::lock_guard guard(lock_);
+        return chunks_;
+    }
+    Bytes AllBytes() const {
+        Bytes all;
+        for (const auto& chunk : Chunks()) all.insert(all.end(), chunk.Data.begin(), chunk.Data.end());
+        return all;
+    }
+    size_t ByteCount() const { return AllBytes().size(); }
+
+private:
+    mutable std::mutex lock_;  // guards chunks_, holding_, held_
+    std::condition_variable changed_;
+    std::vector<Chunk> chunks_;
+    bool holding_ = false;
+    bool held_ = false;
+};
+
+Bytes Pattern(size_t size, int seed = 0) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 7 + seed) % 251);
+    return bytes;
+}
+
+std::vector<TZULError> Errors(ZSerialCapture& capture) {
+    std::vector<TZULError> errors;
+    auto& history = capture.GetErrorHistory();
+    for (int i = 0; i < history.GetCount(); ++i) errors.push_back(history.GetError(i));
+    return errors;
+}
+
+std::string PortConfigText(ZSerialCapture& capture) {
+    return capture.GetPort().ConfigToStr(capture.GetPort().GetConfig());
+}
+
+class CaptureThreadTest : public ::testing::Test {
+protected:
+    void Attach(ChunkRecorder& capture) {
+        ASSERT_TRUE(pty_.IsOpen());
+        capture.GetPort().SetDevicePath(pty_.SlavePath());
+    }
+    PtyPair pty_;
+};
+
+}  // namespace
+
+TEST_F(CaptureThreadTest, ReadsNothingWhileThePortIsClosed) {
+    ChunkRecorder capture(5, 500);
+    Attach(capture);
+    ASSERT_TRUE(pty_.Write(BytesOf("waiting bytes")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_FALSE(capture.IsCapturing());
+    EXPECT_TRUE(capture.Chunks().empty());
+}
+
+TEST_F(CaptureThreadTest, OpenAndCloseAnswerAtOnceWhenThePortIsAlreadyInThatState) {
+    ChunkRecorder capture(20, 500);
+    Attach(capture);
+    const auto started = Clock::now();
+    EXPECT_TRUE(capture.ClosePort());
+    ASSERT_TRUE(capture.OpenPort());
+    EXPECT_TRUE(capture.IsCapturing());
+    EXPECT_FALSE(capture.OpenPort());
+    EXPECT_TRUE(capture.IsCapturing());
+    EXPECT_TRUE(capture.ClosePort());
+    EXPECT_FALSE(capture.IsCapturing());
+    EXPECT_TRUE(capture.ClosePort());
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1000));
+}
+
+TEST_F(CaptureThreadTest, BytesWaitingAtOneWakeUpAreAllReadInThatCycleInReadSizeChunks) {
+    // A long poll interval separates the cycles clearly: chunks of one cycle arrive together.
+    constexpr auto Interval = std::chrono::milliseconds(400);
+    ChunkRecorder capture(static_cast<int>(Interval.count()), 500);
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    const Bytes sent = Pattern(1200);
+    ASSERT_TRUE(pty_.Write(sent));
+    ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() >= sent.size(); }));
+
+    const auto chunks = capture.Chunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0].Data.size(), 500u);
+    EXPECT_EQ(chunks[1].Data.size(), 500u);
+    EXPECT_EQ(chunks[2].Data.size(), 200u);
+    EXPECT_LT(chunks[2].Arrived - chunks[0].Arrived, Interval / 2);
+    EXPECT_EQ(capture.AllBytes(), sent);
+    EXPECT_TRUE(capture.ClosePort());
+}
+
+TEST_F(CaptureThreadTest, ReadsMoreThanTheDriverReportsInOneGo) {
+    // A pseudo-terminal reports at most 4095 waiting bytes; all of a larger burst must arrive.
+    ChunkRecorder capture(20, 500);
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    const Bytes sent = Pattern(12000, 3);
+    ASSERT_TRUE(pty_.Write(sent));
+    ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() >= sent.size(); }));
+    EXPECT_TRUE(capture.ClosePort());
+    capture.DrainChunks();
+    EXPECT_EQ(capture.AllBytes(), sent);
+    for (const auto& chunk : capture.Chunks()) EXPECT_LE(chunk.Data.size(), 500u);
+}
+
+TEST_F(CaptureThreadTest, BytesThatArrivedBeforeTheOpenAreDiscarded) {
+    ChunkRecorder capture(20, 500);
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    ASSERT_TRUE(capture.ClosePort());
+    ASSERT_TRUE(pty_.Write(BytesOf("stale")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(capture.OpenPort());
+    ASSERT_TRUE(pty_.Write(BytesOf("fresh")));
+    ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() >= 5; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(capture.AllBytes(), BytesOf("fresh"));
+}
+
+TEST_F(CaptureThreadTest, NothingIsReadAfterClosePortWhileTheDeviceKeepsSending) {
+    ChunkRecorder capture(1, 64);
+    Attach(capture);
+    std::atomic<bool> sending{true};
+    std::thread sender([&] {
+        const Bytes burst = Pattern(256);
+        while (sending) {
+            pty_.WriteSome(burst);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_TRUE(capture.OpenPort());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(capture.ClosePort());
+        capture.DrainChunks();
+        const size_t afterClose = capture.Chunks().size();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(capture.Chunks().size(), afterClose) << "round " << round;
+    }
+    sending = false;
+    sender.join();
+    EXPECT_GT(capture.ByteCount(), 0u);
+    for (const auto& chunk : capture.Chunks()) EXPECT_LE(chunk.Data.size(), 64u);
+}
+
+TEST_F(CaptureThreadTest, ChunksRefusedByAFullPumpAreCountedOncePerEpisode) {
+    ChunkRecorder capture(2, 1);  // one byte per chunk fills the pump quickly
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    capture.Hold();
+    const Bytes sent = Pattern(2500, 1);
+    ASSERT_TRUE(pty_.Write(sent));
+    ASSERT_TRUE(capture.WaitUntilHeld());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the thread reads everything meanwhile
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << "the episode is still open";
+
+    capture.Release();
+    capture.DrainChunks();
+    const Bytes processed = capture.AllBytes();
+    ASSERT_LT(processed.size(), sent.size());
+    ASSERT_GE(processed.size(), 1000u);  // the pump's capacity was used
+    // The pump refuses from the moment it is full, so what got through is the stream's beginning.
+    EXPECT_TRUE(std::equal(processed.begin(), processed.end(), sent.begin()));
+
+    // The next accepted chunk ends the episode and records it once, with the amount.
+    ASSERT_TRUE(pty_.Write(BytesOf("after")));
+    ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() == processed.size() + 5; }));
+    const auto errors = Errors(capture);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].Module, "SerialCapture");
+    EXPECT_EQ(errors[0].Function, "PostChunk");
+    EXPECT_EQ(errors[0].Error,
+              std::to_string(sent.size() - processed.size()) + " received bytes lost (queue full)");
+    EXPECT_TRUE(capture.ClosePort());
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 1);
+}
+
+TEST_F(CaptureThreadTest, ClosingThePortEndsAnOpenLossEpisode) {
+    ChunkRecorder capture(2, 1);
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    capture.Hold();
+    ASSERT_TRUE(pty_.Write(Pattern(2000)));
+    ASSERT_TRUE(capture.WaitUntilHeld());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0);
+    EXPECT_TRUE(capture.ClosePort());
+    ASSERT_EQ(capture.GetErrorHistory().GetCount(), 1);
+    capture.Release();
+    capture.DrainChunks();
+    EXPECT_EQ(capture.GetErrorHistory().GetLatestError().Error,
+              std::to_string(2000 - capture.ByteCount()) + " received bytes lost (queue full)");
+}
+
+TEST_F(CaptureThreadTest, PostingWithWaitWhenFullLosesNothing) {
+    ChunkRecorder capture(20, 1);
+    capture.Hold();
+    const Bytes sent = Pattern(1500, 2);  // 1500 one-byte chunks: more than the pump holds
+    std::atomic<bool> done{false};
+    bool allAccepted = false;
+    std::thread poster([&] {
+        allAccepted = capture.PostReceivedChunk(sent.data(), static_cast<int>(sent.size()), true);
+        done = true;
+    });
+    ASSERT_TRUE(capture.WaitUntilHeld());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done) << "the poster must wait while the pump is full";
+    capture.Release();
+    poster.join();
+    EXPECT_TRUE(allAccepted);
+    capture.DrainChunks();
+    EXPECT_EQ(capture.AllBytes(), sent);
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0);
+}
+
+TEST_F(CaptureThreadTest, PostingWithoutWaitingCutsIntoReadSizeChunks) {
+    ChunkRecorder capture(20, 4);
+    const Bytes sent = BytesOf("0123456789");
+    EXPECT_TRUE(capture.PostReceivedChunk(sent.data(), static_cast<int>(sent.size()), false));
+    capture.DrainChunks();
+    const auto chunks = capture.Chunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0].Data, BytesOf("0123"));
+    EXPECT_EQ(chunks[1].Data, BytesOf("4567"));
+    EXPECT_EQ(chunks[2].Data, BytesOf("89"));
+}
+
+TEST_F(CaptureThreadTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
+    ChunkRecorder capture(5, 500);
+    Attach(capture);
+    ASSERT_TRUE(capture.OpenPort());
+    ASSERT_TRUE(pty_.Write(BytesOf("before")));
+    ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() == 6; }));
+    pty_.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return capture.GetErrorHistory().GetCount() > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // many more cycles
+
+    const auto errors = Errors(capture);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].Module, "SerialCapture");
+    EXPECT_EQ(errors[0].Function, "PollPort");
+    EXPECT_EQ(errors[0].Error,
+              "The COM port was lost (device " + pty_.SlavePath() + " hung up or was removed)");
+    EXPECT_TRUE(capture.IsCapturing()) << "the capture stays open until it is stopped";
+    EXPECT_TRUE(capture.ClosePort());
+    EXPECT_FALSE(capture.IsCapturing());
+    EXPECT_EQ(capture.AllBytes(), BytesOf("before"));
+}
+
+struct RateCase {
+    int32_t Requested;
+    int32_t Expected;
+    TBaudrate Value;
+};
+
+void PrintTo(const RateCase& c, std::ostream* out) {
+    *out << c.Requested << " baud";
+}
+
+class CaptureRateTest : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(CaptureRateTest, SetBaudrateSelectsTheTableEntryOrFiftyBaud) {
+    ChunkRecorder capture(20, 500);
+    capture.SetBaudrate(GetParam().Requested);
+    EXPECT_EQ(capture.GetBaudrate(), GetParam().Expected);
+    EXPECT_EQ(capture.GetPort().GetBaudrate(), GetParam().Value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, CaptureRateTest,
+                         ::testing::Values(RateCase{115200, 115200, br_115200},
+                                           RateCase{12345, 50, br_000050}, RateCase{50, 50, br_000050},
+                                           RateCase{110, 110, br_000110}, RateCase{14400, 14400, br_014400},
+                                           RateCase{256000, 256000, br_256000},
+                                           RateCase{921600, 921600, br_921600}, RateCase{0, 50, br_000050},
+                                           RateCase{-9600, 50, br_000050}, RateCase{9601, 50, br_000050}));
+
+TEST(CaptureRateList, HasTheTwentyRatesInTableOrder) {
+    ChunkRecorder capture(20, 500);
+    std::vector<std::string> list{"left over"};
+    capture.GetBaudrateList(list);
+    const std::vector<std::string> expected{
+        "50 Baud",     "110 Baud",    "150 Baud",    "300 Baud",    "600 Baud",    "1200 Baud",  "2400 Baud",
+        "4800 Baud",   "9600 Baud",   "14400 Baud",  "19200 Baud",  "38400 Baud",  "56000 Baud", "57600 Baud",
+        "115200 Baud", "128000 Baud", "230400 Baud", "256000 Baud", "460800 Baud", "921600 Baud"};
+    EXPECT_EQ(list, expected);
+}
+
+class CapturePortSettingsTest : public ::testing::Test {
+protected:
+    TempDir dir_;
+    ChunkRecorder capture_{20, 500};
+};
+
+TEST_F(CapturePortSettingsTest, SavedSettingsComeBack) {
+    capture_.SetBaudrate(57600);
+    TSerialConfig changed = capture_.GetPort().GetConfig();
+    changed.StopBits = sb_2;
+    changed.ParityBit = even;
+    capture_.GetPort().SetConfig(changed);
+    const std::string saved = PortConfigText(capture_);
+
+    ZULIniFile ini;
+    capture_.SavePortSettings(ini);
+    EXPECT_EQ(ini.ReadString("_serial_capture", "_settings", ""), saved);
+
+    capture_.SetBaudrate(300);
+    ASSERT_NE(PortConfigText(capture_), saved);
+    std::string error = "untouched";
+    EXPECT_TRUE(capture_.LoadPortSettings(ini, error));
+    EXPECT_EQ(error, "untouched");
+    EXPECT_EQ(PortConfigText(capture_), saved);
+    EXPECT_EQ(capture_.GetBaudrate(), 57600);
+}
+
+TEST_F(CapturePortSettingsTest, ATextWithABadChecksumIsAcceptedButChangesNothing) {
+    capture_.SetBaudrate(19200);
+    ZULIniFile ini;
+    capture_.SavePortSettings(ini);
+    std::string text = ini.ReadString("_serial_capture", "_settings", "");
+    ASSERT_FALSE(text.empty());
+    text[text.size() / 2] = text[text.size() / 2] == '1' ? '2' : '1';
+    ASSERT_FALSE(capture_.GetPort().StrToConfig(text).Valid) << "the damage must be one the text check sees";
+    ini.WriteString("_serial_capture", "_settings", text);
+
+    capture_.SetBaudrate(4800);
+    const std::string before = PortConfigText(capture_);
+    std::string error;
+    EXPECT_TRUE(capture_.LoadPortSettings(ini, error));
+    EXPECT_EQ(PortConfigText(capture_), before);
+    EXPECT_EQ(capture_.GetBaudrate(), 4800);
+}
+
+TEST_F(CapturePortSettingsTest, AFileWithoutThePortSectionIsRefusedByItsNameWithoutFolder) {
+    const std::string file = dir_.File("no port.scs");
+    WriteWholeFile(file, "[_logger_settings]\r\nCaptureMode=1\r\n[_serial_capture]\r\nother=1\r\n");
+    const ZULIniFile ini(file);
+    capture_.SetBaudrate(2400);
+    const std::string before = PortConfigText(capture_);
+    std::string error;
+    EXPECT_FALSE(capture_.LoadPortSettings(ini, error));
+    EXPECT_EQ(error, "The settings for the COM port could not be read from file \"no port.scs\"");
+    EXPECT_EQ(PortConfigText(capture_), before);
+}
