@@ -1,0 +1,126 @@
+#include "ZCliCaptureCommand.h"
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "Serial.h"
+#include "ZCliCaptureSession.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kWaitStep = std::chrono::milliseconds(50);
+constexpr auto kDisplayInterval = std::chrono::milliseconds(250);
+
+void ChoosePort(const ZCliCaptureOptions& options, ZLogger& logger) {
+    if (!options.Device.empty()) {
+        logger.GetPort().SetDevicePath(options.Device);
+    } else if (options.Port > 0) {
+        logger.SetCOMPort(options.Port);
+    }
+    if (options.Baudrate > 0) logger.SetBaudrate(options.Baudrate);
+}
+
+std::string DescribePort(const ZCliCaptureOptions& options, ZLogger& logger) {
+    const std::string device = logger.GetPort().GetDevicePath();
+    if (!options.Device.empty()) return device;
+    return "COM" + std::to_string(logger.GetCOMPort()) + " (" + device + ")";
+}
+
+// Why the open failed. A COM number that the scan did not find never reaches a
+// device, so the port itself could only say that no port is chosen.
+std::string OpenFailureReason(const ZCliCaptureOptions& options, ZLogger& logger) {
+    if (options.Device.empty() && options.Port > 0 && !COMAvailable(options.Port)) {
+        const std::string device = PortDevicePath(options.Port);
+        return "COM" + std::to_string(options.Port) + " is not present" +
+               (device.empty() ? std::string(" (COM97 to COM99 need an override link)")
+                               : " (" + device + ")") +
+               ". \"kestrun-cli ports\" lists the ports present.";
+    }
+    return logger.GetPort().GetLastOpenErrorText();
+}
+
+// The engine records a port that hung up or vanished in its error history; the
+// capture cannot receive anything more after that.
+bool PortWasLost(TZULErrorHistory& errors) {
+    for (int i = errors.GetCount() - 1; i >= 0; --i) {
+        if (errors.GetError(i).Function == "PollPort") return true;
+    }
+    return false;
+}
+
+std::string CounterLine(const ZCliCounters& c) {
+    std::ostringstream line;
+    line << "Total " << c.TotalBytes << " B | trash " << c.TrashedBytes << " B | start " << c.StartTriggers
+         << " | stop " << c.StopTriggers << " | data " << c.DataPackets << " (" << c.DataPacketBytes << " B)";
+    if (!c.DataTriggerCounts.empty()) {
+        line << " | triggers";
+        for (uint64_t count : c.DataTriggerCounts) line << ' ' << count;
+    }
+    return line.str();
+}
+
+enum class WaitResult { Finished, PortLost };
+
+WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSession& session,
+                              ZCliContext& context) {
+    const auto start = Clock::now();
+    const auto duration = std::chrono::duration<double>(options.DurationSeconds);
+    auto nextDisplay = start;
+    for (;;) {
+        const auto now = Clock::now();
+        if (context.ErrIsTerminal && now >= nextDisplay) {
+            context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K" << std::flush;
+            nextDisplay = now + kDisplayInterval;
+        }
+        if (context.IsStopRequested()) return WaitResult::Finished;
+        if (options.DurationSeconds > 0 && now - start >= duration) return WaitResult::Finished;
+        if (PortWasLost(session.Logger().GetErrorHistory())) return WaitResult::PortLost;
+        std::this_thread::sleep_for(kWaitStep);
+    }
+}
+
+}  // namespace
+
+int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
+    ZCliCaptureSession session(context);
+    if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
+    ZLogger& logger = session.Logger();
+    ChoosePort(options, logger);
+
+    const std::string portText = DescribePort(options, logger);
+    const int32_t baudrate = logger.GetBaudrate();
+    session.ResetCounters();
+    if (!logger.StartCapture()) {
+        context.Err << "The COM port could not be opened...\n";
+        if (const std::string reason = OpenFailureReason(options, logger); !reason.empty()) {
+            context.Err << reason << '\n';
+        }
+        return kCliExitFailed;
+    }
+    context.Err << "Capturing from " << portText << " at " << baudrate << " baud into "
+                << session.Settings().LogDir << '\n';
+    if (context.OnCaptureStarted) context.OnCaptureStarted();
+
+    const WaitResult waited = WaitWhileCapturing(options, session, context);
+    const bool stopped = logger.StopCapture();
+    if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
+
+    ZCliCaptureReport report = session.TakeReport();
+    if (options.Json) {
+        report.PrintJson(context.Out);
+    } else {
+        report.PrintSummary(context.Out);
+    }
+    if (!stopped) {
+        context.Err << "Capture could not be stopped!\n";
+        return kCliExitFailed;
+    }
+    if (waited == WaitResult::PortLost) {
+        context.Err << "The capture ended early: the COM port was lost.\n";
+        return kCliExitFailed;
+    }
+    return kCliExitOk;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// kestrun-cli capture: a live capture from a COM port or any serial device path
+// until a duration has passed or the user stops it.
+
+#include <string>
+
+#include "ZCliContext.h"
+
+struct ZCliCaptureOptions {
+    std::string SettingsFile;
+    int Port = 0;                // 0: the port of the settings file
+    std::string Device;          // a device path instead of a COM number
+    int Baudrate = 0;            // 0: the rate of the settings file; else one of Baudrates
+    double DurationSeconds = 0;  // 0: until stopped
+    std::string OutDir;          // empty: the settings' log directory
+    bool Json = false;
+};
+
+// Runs the capture and reports it; returns the exit code.
+int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context);

@@ -1,0 +1,28 @@
+#pragma once
+// The result of a replay or a live capture as the user gets it: one JSON object
+// (--json) or a short summary for people.
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ZCliStatusCollector.h"
+#include "ZULErrorHistory.h"
+
+struct ZCliCaptureReport {
+    ZCliCounters Counters;
+    std::vector<TZULError> Errors;      // oldest first
+    std::vector<std::string> LogFiles;  // full paths, in the order written
+    std::string LogDir;
+
+    nlohmann::ordered_json ToJson() const;
+    void PrintJson(std::ostream& out) const;
+    void PrintSummary(std::ostream& out) const;
+};
+
+// A file name without its folder.
+std::string ZCliBaseName(const std::string& path);
+// JSON text that never fails on bytes that are not UTF-8 (settings files and paths
+// are 8-bit text): such bytes become U+FFFD instead of aborting the output.
+std::string ZCliJsonText(const nlohmann::ordered_json& value);

@@ -1,0 +1,97 @@
+#include "ZCliCaptureSession.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "Funset_strings.h"
+#include "ZULAppDir.h"
+
+namespace {
+
+// The reason a folder could not be made, for the user; the attempt is repeated
+// only to learn it.
+std::string WhyNoDirectory(const std::string& dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    return error ? error.message() : "a file of that name is in the way";
+}
+
+}  // namespace
+
+std::string ZCliWithTrailingSlash(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir;
+}
+
+ZCliCaptureSession::ZCliCaptureSession(ZCliContext& context)
+    : context_(context), logger_(std::make_unique<ZLogger>(ZLoggerSettings())) {}
+
+ZCliCaptureSession::~ZCliCaptureSession() {
+    // The engine's threads report into the collector until they end.
+    logger_.reset();
+}
+
+int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::string& outDir) {
+    std::string errorText;
+    if (!logger_->LoadSettings(settingsFile, errorText)) {
+        context_.Err << errorText << '\n';
+        return kCliExitUsage;
+    }
+    logger_->GetSettings(settings_);
+    // The window program shows a stored mode it does not know as "all bytes", so the
+    // next capture runs that way; the command line does the same.
+    if (settings_.CaptureMode > cmBetweenTriggers) settings_.CaptureMode = cmAllBytes;
+    if (int code = CheckTriggers(); code != kCliExitOk) return code;
+    if (int code = PrepareLogDir(outDir); code != kCliExitOk) return code;
+    collector_.Reset(settings_.DataTriggers.GetCount());
+    logger_->SetStatusReceiver(&collector_);
+    logger_->SetSettings(settings_);
+    return kCliExitOk;
+}
+
+int ZCliCaptureSession::CheckTriggers() const {
+    if (settings_.TriggerStart.empty() && settings_.CaptureMode != cmAllBytes) {
+        context_.Err << "You have to define a start trigger first!\n";
+        return kCliExitFailed;
+    }
+    if (settings_.TriggerStop.empty() && settings_.CaptureMode == cmBetweenTriggers) {
+        context_.Err << "You have to define a stop trigger first!\n";
+        return kCliExitFailed;
+    }
+    return kCliExitOk;
+}
+
+int ZCliCaptureSession::PrepareLogDir(const std::string& outDir) {
+    std::string dir = ZCliWithTrailingSlash(outDir.empty() ? settings_.LogDir : outDir);
+    // An empty folder would put the log files at the root of the file system.
+    if (dir.empty()) dir = DefaultLogDir();
+    if (!ZULForceDirectories(dir)) {
+        context_.Err << "Error creating the log directory: \"" << dir << "\": " << WhyNoDirectory(dir)
+                     << '\n';
+        return kCliExitFailed;
+    }
+    if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        context_.Err << "The log directory is not writable: \"" << dir << "\": " << GetLastErrorText()
+                     << '\n';
+        return kCliExitFailed;
+    }
+    settings_.LogDir = dir;
+    return kCliExitOk;
+}
+
+void ZCliCaptureSession::ResetCounters() {
+    collector_.Reset(settings_.DataTriggers.GetCount());
+}
+
+ZCliCaptureReport ZCliCaptureSession::TakeReport() {
+    ZCliCaptureReport report;
+    report.Counters = collector_.Snapshot();
+    const TZULErrorHistory& errors = logger_->GetErrorHistory();
+    for (int i = 0; i < errors.GetCount(); ++i) report.Errors.push_back(errors.GetError(i));
+    report.LogFiles = logger_->GetLogFileManager().TakeWrittenFiles();
+    report.LogDir = settings_.LogDir;
+    return report;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// One engine prepared for a replay or a live capture from a settings file, with
+// the checks the window program makes before it starts a capture, and the report
+// of what the capture produced.
+
+#include <memory>
+#include <string>
+
+#include "ZCliCaptureReport.h"
+#include "ZCliContext.h"
+#include "ZCliStatusCollector.h"
+#include "ZLogger.h"
+#include "ZLoggerSettings.h"
+
+class ZCliCaptureSession {
+public:
+    explicit ZCliCaptureSession(ZCliContext& context);
+    ~ZCliCaptureSession();
+    ZCliCaptureSession(const ZCliCaptureSession&) = delete;
+    ZCliCaptureSession& operator=(const ZCliCaptureSession&) = delete;
+
+    // Loads the settings file as the engine loads one, checks that the capture mode
+    // has the triggers it needs, points the log files at outDir (or the settings' log
+    // directory when outDir is empty) and makes sure that folder exists, then hands
+    // the settings to the engine. Tells the user what went wrong and returns the exit
+    // code: kCliExitOk to go on, kCliExitUsage when the file cannot be loaded,
+    // kCliExitFailed when a trigger is missing or the folder cannot be made.
+    int Prepare(const std::string& settingsFile, const std::string& outDir);
+
+    // Zeroes the collected counters; call right before the engine starts.
+    void ResetCounters();
+    ZLogger& Logger() { return *logger_; }
+    const ZLoggerSettings& Settings() const { return settings_; }
+    ZCliCounters Counters() const { return collector_.Snapshot(); }
+    // The counters, the error history and the log files written since the last call.
+    ZCliCaptureReport TakeReport();
+
+private:
+    int CheckTriggers() const;
+    int PrepareLogDir(const std::string& outDir);
+
+    ZCliContext& context_;
+    ZLoggerSettings settings_;
+    ZCliStatusCollector collector_;  // outlives the engine, which reports into it
+    std::unique_ptr<ZLogger> logger_;
+};
+
+// The folder with exactly one trailing '/'; an empty text stays empty.
+std::string ZCliWithTrailingSlash(std::string dir);

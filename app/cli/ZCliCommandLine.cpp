@@ -1,0 +1,134 @@
+#include "ZCliCommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <sstream>
+
+#include "Serial.h"
+#include "VerInfo.h"
+#include "ZCliCaptureCommand.h"
+#include "ZCliPortsCommand.h"
+#include "ZCliReplayCommand.h"
+#include "ZCliSettingsCommand.h"
+#include "ZCliSimulateCommand.h"
+#include "ZDemoFrameSource.h"
+
+namespace {
+
+// Whole decimal numbers only: "9600x" or "1e3" are not rates or port numbers.
+bool ParseWhole(const std::string& text, long long& value) {
+    std::istringstream in(text);
+    return static_cast<bool>(in >> value) && in.peek() == std::char_traits<char>::eof();
+}
+
+CLI::Validator BaudrateValidator() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            long long rate = 0;
+            if (ParseWhole(text, rate)) {
+                for (int32_t valid : Baudrates) {
+                    if (rate == valid) return {};
+                }
+            }
+            std::string message = "This is not a valid baudrate! Valid rates:";
+            for (int32_t valid : Baudrates) message += " " + std::to_string(valid);
+            return message;
+        },
+        "RATE");
+}
+
+CLI::Validator PortValidator() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            long long port = 0;
+            if (ParseWhole(text, port) && port >= 1 && port <= 99) return {};
+            return "This is not a valid COM port! Ports are numbered 1 to 99.";
+        },
+        "1..99");
+}
+
+std::vector<std::string> ModeNames() {
+    std::vector<std::string> names;
+    for (const ZDemoModeInfo& mode : kDemoModes) names.emplace_back(mode.Name);
+    return names;
+}
+
+void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
+    app.add_option("--settings", options.SettingsFile, "Settings file (.scs) to parse with")->required();
+    app.add_option("--input", options.InputFile, "Recorded bytes to parse")->required();
+    app.add_option("--out", options.OutDir,
+                   "Folder for the log files (default: the settings' log directory)");
+    app.add_option("--chunk", options.ChunkSize, "Bytes fed per chunk, as a capture receives them")
+        ->check(CLI::Range(1, 1 << 20))
+        ->capture_default_str();
+    app.add_flag("--json", options.Json, "Print the result as one JSON object");
+}
+
+void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
+    app.add_option("--settings", options.SettingsFile, "Settings file (.scs) to capture with")->required();
+    auto* port = app.add_option("--port", options.Port, "COM port number (default: the settings' port)")
+                     ->check(PortValidator());
+    app.add_option("--device", options.Device, "Capture from this device path instead of a COM port")
+        ->excludes(port);
+    app.add_option("--baud", options.Baudrate, "Baud rate (default: the settings' rate)")
+        ->check(BaudrateValidator());
+    app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--out", options.OutDir,
+                   "Folder for the log files (default: the settings' log directory)");
+    app.add_flag("--json", options.Json, "Print the result as one JSON object");
+}
+
+void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
+    app.add_option("--port", options.Port, "COM port number to serve")
+        ->check(PortValidator())
+        ->capture_default_str();
+    app.add_option("--rate", options.Rate, "Bytes per second")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    app.add_option("--mode", options.Mode, "Frame format, matching a sample settings file")
+        ->check(CLI::IsMember(ModeNames()))
+        ->capture_default_str();
+    app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
+        ->check(CLI::PositiveNumber);
+}
+
+}  // namespace
+
+int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
+    CLI::App app("Kestrun: records and parses serial data streams, without a window.", "kestrun-cli");
+    app.set_version_flag("--version", "kestrun-cli " + VerInfo().GetVersionString(2));
+    app.require_subcommand(1);
+
+    ZCliReplayOptions replay;
+    CLI::App* replayCommand =
+        app.add_subcommand("replay", "Parse a recorded dump with the settings of a file");
+    AddReplay(*replayCommand, replay);
+
+    ZCliCaptureOptions capture;
+    CLI::App* captureCommand = app.add_subcommand("capture", "Capture live from a COM port or a device");
+    AddCapture(*captureCommand, capture);
+
+    CLI::App* portsCommand = app.add_subcommand("ports", "List the COM ports present and their devices");
+
+    ZCliSettingsOptions settings;
+    CLI::App* settingsCommand = app.add_subcommand("settings", "Show what a settings file holds");
+    settingsCommand->add_option("file", settings.SettingsFile, "Settings file (.scs)")->required();
+    settingsCommand->add_flag("--json", settings.Json, "Print the settings as one JSON object");
+
+    ZCliSimulateOptions simulate;
+    CLI::App* simulateCommand =
+        app.add_subcommand("simulate", "Run a demonstration device that a capture can read without hardware");
+    AddSimulate(*simulateCommand, simulate);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, context.Out, context.Err);
+        return code == 0 ? kCliExitOk : kCliExitUsage;
+    }
+    if (*replayCommand) return ZCliRunReplay(replay, context);
+    if (*captureCommand) return ZCliRunCapture(capture, context);
+    if (*portsCommand) return ZCliRunPorts(context);
+    if (*settingsCommand) return ZCliRunSettings(settings, context);
+    return ZCliRunSimulate(simulate, context);
+}

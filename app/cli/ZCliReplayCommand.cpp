@@ -1,0 +1,80 @@
+#include "ZCliReplayCommand.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "Funset_strings.h"
+#include "ZCliCaptureSession.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+enum class FeedResult { Complete, ReadFailed, Interrupted };
+
+// Reads in large blocks and hands them on in chunks of the requested size, so that
+// chunk boundaries do not depend on how the file happens to be read.
+FeedResult FeedFile(std::FILE* file, int chunkSize, ZLogger& logger, const ZCliContext& context) {
+    const size_t chunk = static_cast<size_t>(chunkSize);
+    const size_t block = std::max<size_t>(1 << 20, chunk);
+    std::vector<uint8_t> buffer(block - block % chunk);
+    for (;;) {
+        if (context.IsStopRequested()) return FeedResult::Interrupted;
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        for (size_t offset = 0; offset < got; offset += chunk) {
+            logger.FeedReplay(buffer.data() + offset, static_cast<int>(std::min(chunk, got - offset)));
+        }
+        if (got < buffer.size())
+            return std::ferror(file) == 0 ? FeedResult::Complete : FeedResult::ReadFailed;
+    }
+}
+
+}  // namespace
+
+int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
+    ZCliCaptureSession session(context);
+    if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
+
+    FilePtr input(std::fopen(options.InputFile.c_str(), "rb"));
+    if (!input) {
+        const int error = errno;
+        if (error == ENOENT) {
+            context.Err << "File not found: \"" << options.InputFile << "\"\n";
+            return kCliExitUsage;
+        }
+        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(error)
+                    << '\n';
+        return kCliExitFailed;
+    }
+
+    session.ResetCounters();
+    ZLogger& logger = session.Logger();
+    logger.BeginReplay();
+    const FeedResult fed = FeedFile(input.get(), options.ChunkSize, logger, context);
+    const int readError = errno;
+    // The stop steps run whatever happened, so everything fed so far is logged.
+    logger.EndReplay();
+
+    ZCliCaptureReport report = session.TakeReport();
+    if (options.Json) {
+        report.PrintJson(context.Out);
+    } else {
+        report.PrintSummary(context.Out);
+    }
+    if (fed == FeedResult::ReadFailed) {
+        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(readError)
+                    << '\n';
+        return kCliExitFailed;
+    }
+    if (fed == FeedResult::Interrupted) {
+        context.Err << "Replay interrupted: the input was not fed completely.\n";
+        return kCliExitFailed;
+    }
+    return kCliExitOk;
+}

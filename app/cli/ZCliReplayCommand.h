@@ -1,0 +1,20 @@
+#pragma once
+// kestrun-cli replay: parses a recorded dump offline with the settings of a
+// settings file, exactly as a live capture would have parsed the same bytes.
+
+#include <string>
+
+#include "ZCliContext.h"
+
+struct ZCliReplayOptions {
+    std::string SettingsFile;
+    std::string InputFile;
+    std::string OutDir;  // empty: the settings' log directory
+    int ChunkSize = 500;
+    bool Json = false;
+};
+
+// Feeds the input in consecutive chunks of ChunkSize bytes through the path a
+// received chunk takes (nothing dropped), then does the stop steps. Returns the
+// exit code.
+int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context);

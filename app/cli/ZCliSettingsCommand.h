@@ -1,0 +1,27 @@
+#pragma once
+// kestrun-cli settings: what a settings file holds once the engine has loaded it.
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "Serial.h"
+#include "ZCliContext.h"
+#include "ZLoggerSettings.h"
+
+struct ZCliSettingsOptions {
+    std::string SettingsFile;
+    bool Json = false;
+};
+
+// A settings file as a freshly constructed engine holds it after loading it.
+struct ZCliDecodedSettings {
+    TSerialConfig Port{};          // as the port holds it (the port's rules and the present ports applied)
+    bool StoredTextValid = false;  // whether the stored port text was accepted
+    ZLoggerSettings Logger;
+
+    nlohmann::ordered_json ToJson() const;
+    void PrintListing(std::ostream& out) const;
+};
+
+// Returns the exit code; kCliExitUsage when the file cannot be loaded.
+int ZCliRunSettings(const ZCliSettingsOptions& options, ZCliContext& context);

@@ -1,0 +1,88 @@
+#include "ZCliSimulateCommand.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
+
+#include "Funset_strings.h"
+#include "ZCliPortLink.h"
+#include "ZDemoFrameSource.h"
+#include "ZPacedWriter.h"
+#include "ZPseudoTerminal.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const ZDemoModeInfo* FindMode(const std::string& name) {
+    for (const ZDemoModeInfo& mode : kDemoModes) {
+        if (name == mode.Name) return &mode;
+    }
+    return nullptr;
+}
+
+// Waits for the descriptor to take bytes again when it is full, else for the next
+// bytes to fall due; briefly either way, so a stop request is seen at once.
+void WaitBriefly(int fd, bool full) {
+    if (full) {
+        pollfd writable{fd, POLLOUT, 0};
+        poll(&writable, 1, 20);
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, const ZPseudoTerminal& pty,
+                 const ZCliPortLink& link, ZCliContext& context) {
+    const std::string settings = ZCliSamplesDir() + mode.SettingsFile;
+    context.Out << "Simulating a serial device on COM" << options.Port << ": " << pty.SlavePath() << " (link "
+                << link.Path() << ")\n"
+                << "Frames: " << mode.Name << ", " << options.Rate << " bytes/s\n"
+                << "Fitting settings: " << settings << '\n'
+                << "Try: kestrun-cli capture --settings " << settings << " --port " << options.Port << '\n'
+                << "Stop with Ctrl+C." << std::endl;
+}
+
+}  // namespace
+
+std::string ZCliSamplesDir() {
+    return KESTRUN_SAMPLES_DIR "/";
+}
+
+int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
+    const ZDemoModeInfo* mode = FindMode(options.Mode);
+    if (mode == nullptr) {
+        context.Err << "Unknown frame mode \"" << options.Mode << "\"\n";
+        return kCliExitUsage;
+    }
+    ZPseudoTerminal pty;
+    if (!pty.Open()) {
+        context.Err << "The pseudo-terminal could not be created: " << GetLastErrorText() << '\n';
+        return kCliExitFailed;
+    }
+    ZCliPortLink link;
+    std::string errorText;
+    if (!link.Create(options.Port, pty.SlavePath(), errorText)) {
+        context.Err << errorText << '\n';
+        return kCliExitFailed;
+    }
+    PrintBanner(options, *mode, pty, link, context);
+
+    ZDemoFrameSource source(mode->Mode);
+    ZPacedWriter writer(pty.Master(), options.Rate, [&source](std::vector<uint8_t>& out) {
+        source.AppendFrame(out);
+        return true;
+    });
+    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(options.DurationSeconds));
+    while (!context.IsStopRequested() && (options.DurationSeconds <= 0 || Clock::now() < end)) {
+        if (!writer.WriteDue()) {
+            context.Err << "Writing to the pseudo-terminal failed: " << GetLastErrorText() << '\n';
+            return kCliExitFailed;
+        }
+        WaitBriefly(pty.Master(), writer.IsBlocked());
+    }
+    context.Out << "Stopped after " << writer.BytesWritten() << " bytes." << std::endl;
+    return kCliExitOk;
+}

@@ -1,0 +1,30 @@
+#include "ZCliStopSignal.h"
+
+#include <signal.h>
+
+#include <csignal>
+
+namespace {
+
+// Lock-free, so the handler may set it (checked below at compile time).
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnStopSignal(int signalNumber) {
+    if (stopRequested.exchange(true)) {
+        // The user asks again: give up the orderly stop.
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+    }
+}
+
+}  // namespace
+
+const std::atomic<bool>& ZCliStopSignal::Install() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return stopRequested;
+}

@@ -1,0 +1,107 @@
+// Live capture through a pseudo-terminal: demonstration frames written into the
+// master at a paced rate while the engine captures the slave. A rate is kept up
+// with when the writer reaches it (the pseudo-terminal holds back a writer whose
+// reader lags, so nothing is lost there; a real UART would drop the excess) and
+// the counters show every byte and frame written. One run per rate, several
+// megabytes each (four seconds of writing).
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../app/cli/ZDemoFrameSource.h"
+#include "../app/cli/ZPacedWriter.h"
+#include "../app/cli/ZPseudoTerminal.h"
+#include "ZLogger.h"
+
+namespace {
+
+constexpr double kSecondsPerRun = 4;
+
+ZLoggerSettings DynamicSettings(const std::string& logDir) {
+    ZLoggerSettings settings;
+    settings.LogDir = logDir;
+    settings.CaptureMode = cmDynamicSize;
+    settings.MaxBytesInLogLine = 24;
+    const int32_t start[] = {0x7E, 0xA5, AnyByte};
+    settings.SetTriggerStart(start, 3);
+    settings.StartAmountOfBytes = 2;
+    settings.DataTriggers.Add({0x4F, 0x4B});
+    return settings;
+}
+
+std::string MakeLogDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrun_bench_XXXXXX";
+    return mkdtemp(pattern.data()) != nullptr ? pattern + "/" : "/tmp/";
+}
+
+void BM_LiveCapture(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0)) * 1000;
+    const std::string logDir = MakeLogDir();
+    ZPseudoTerminal pty;
+    if (!pty.Open()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    ZLogger logger(DynamicSettings(logDir));
+    logger.GetPort().SetDevicePath(pty.SlavePath());
+
+    ZDemoFrameSource source(ZDemoMode::Dynamic);
+    std::vector<uint8_t> stream;
+    while (static_cast<double>(stream.size()) < rate * kSecondsPerRun) source.AppendFrame(stream);
+    const uint64_t frames = source.FramesMade();
+
+    double writeSeconds = 0;
+    for (auto _ : state) {
+        if (!logger.StartCapture()) {
+            state.SkipWithError("capture did not start");
+            break;
+        }
+        bool handedOut = false;
+        ZPacedWriter writer(pty.Master(), rate, [&](std::vector<uint8_t>& out) {
+            if (handedOut) return false;
+            out = stream;
+            handedOut = true;
+            return true;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        while (!writer.Finished()) {
+            if (!writer.WriteDue()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        writeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // Two poll cycles and the pumps' turns for the last bytes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        logger.StopCapture();
+    }
+    const double achieved = static_cast<double>(stream.size()) / writeSeconds;
+    state.counters["target_KBps"] = rate / 1000;
+    state.counters["achieved_KBps"] = achieved / 1000;
+    state.counters["MB"] = static_cast<double>(stream.size()) / 1e6;
+    state.counters["lost_bytes"] = static_cast<double>(stream.size()) - logger.TotalBytes;
+    state.counters["lost_frames"] = static_cast<double>(frames) - logger.StartTriggerCount;
+    state.counters["kept_up"] = achieved >= 0.97 * rate && logger.TotalBytes == stream.size();
+    state.counters["errors"] = logger.GetErrorHistory().GetCount();
+    std::error_code ignored;
+    std::filesystem::remove_all(logDir, ignored);
+}
+
+}  // namespace
+
+BENCHMARK(BM_LiveCapture)
+    ->ArgName("KBps")
+    ->Arg(100)
+    ->Arg(250)
+    ->Arg(500)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

@@ -1,0 +1,121 @@
+// Replay throughput per capture mode: a large stream of demonstration frames fed
+// through the same path a received chunk takes, with every block logged into
+// files (the stop steps, including the last file, are part of each run).
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../app/cli/ZDemoFrameSource.h"
+#include "ZLogger.h"
+
+namespace {
+
+constexpr size_t kStreamBytes = 32u << 20;
+constexpr int kChunk = 500;
+
+// A folder below $TMPDIR (default /tmp), removed with the object. Thousands of log
+// files are made and deleted per run: on a disk file system the creation of new
+// files after many deletions can cost more than the whole engine, so TMPDIR=/dev/shm
+// measures the engine alone.
+class TempLogDir {
+public:
+    TempLogDir() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrun_bench_XXXXXX";
+        path_ = mkdtemp(pattern.data()) != nullptr ? pattern + "/" : "/tmp/";
+    }
+    ~TempLogDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    void Empty() const {
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) std::filesystem::remove(entry);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const std::vector<uint8_t>& Stream(ZDemoMode mode) {
+    static std::vector<uint8_t> streams[3];
+    std::vector<uint8_t>& stream = streams[static_cast<int>(mode)];
+    if (stream.empty()) {
+        ZDemoFrameSource source(mode);
+        stream.reserve(kStreamBytes + 64);
+        while (stream.size() < kStreamBytes) source.AppendFrame(stream);
+    }
+    return stream;
+}
+
+// The settings of the bundled sample files (samples/demo_<mode>.scs), plus "all
+// bytes"; without logging only the counters and the data triggers see the blocks.
+ZLoggerSettings SettingsFor(uint8_t captureMode, bool logged, const std::string& logDir) {
+    ZLoggerSettings settings;
+    settings.LogDir = logDir;
+    settings.LogStartTrigger = settings.LogStopTrigger = settings.LogDataField = logged;
+    settings.CaptureMode = captureMode;
+    settings.MaxBytesInLogLine = 24;
+    const int32_t start[] = {0x7E, 0xA5, AnyByte};
+    const int32_t stop[] = {0x0D, 0x0A};
+    switch (captureMode) {
+        case cmFixedSize:
+            settings.SetTriggerStart(start, 2);
+            settings.BytesAfterTrigger = 21;
+            break;
+        case cmDynamicSize:
+            settings.SetTriggerStart(start, 3);
+            settings.StartAmountOfBytes = 2;
+            break;
+        case cmBetweenTriggers:
+            settings.SetTriggerStart(start, 2);
+            settings.SetTriggerStop(stop, 2);
+            break;
+        default:
+            break;
+    }
+    settings.DataTriggers.Add({0x4F, 0x4B});
+    settings.DataTriggers.Add({0x41, 0x4C, 0x41, 0x52, 0x4D});
+    settings.DataTriggers.Add({0x23, AnyByte, AnyByte, AnyByte, AnyByte, AnyByte, 0x30});
+    return settings;
+}
+
+void BM_Replay(benchmark::State& state) {
+    const auto captureMode = static_cast<uint8_t>(state.range(0));
+    const std::vector<uint8_t>& stream =
+        Stream(captureMode == cmFixedSize ? ZDemoMode::Fixed : ZDemoMode::Dynamic);
+    TempLogDir logDir;
+    ZLogger logger(SettingsFor(captureMode, state.range(1) != 0, logDir.Path()));
+    size_t files = 0;
+    for (auto _ : state) {
+        logger.BeginReplay();
+        for (size_t offset = 0; offset < stream.size(); offset += kChunk) {
+            logger.FeedReplay(stream.data() + offset,
+                              static_cast<int>(std::min<size_t>(kChunk, stream.size() - offset)));
+        }
+        logger.EndReplay();
+        state.PauseTiming();
+        if (logger.TotalBytes != stream.size()) state.SkipWithError("bytes were lost");
+        files = logger.GetLogFileManager().TakeWrittenFiles().size();
+        logDir.Empty();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
+    state.counters["log_files"] = static_cast<double>(files);
+    state.counters["errors"] = logger.GetErrorHistory().GetCount();
+}
+
+}  // namespace
+
+BENCHMARK(BM_Replay)
+    ->ArgNames({"mode", "logged"})
+    ->ArgsProduct({{cmAllBytes, cmFixedSize, cmDynamicSize, cmBetweenTriggers}, {1, 0}})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# demo.sh BUILD_DIR: a live capture without hardware. Starts the demonstration
+# device as COM99, captures it for five seconds with the settings that fit its
+# frames, and shows where the log files are.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
+cli="$build/app/kestrun-cli"
+settings="$root/samples/demo_dynamic.scs"
+
+demo="$build/demo"
+rm -rf "$demo"
+mkdir -p "$demo"
+export KESTRUN_HOME="$demo"
+
+"$cli" simulate --port 99 --mode dynamic >"$demo/simulate.txt" 2>&1 &
+simulator=$!
+stop_simulator() {
+    if kill -0 "$simulator" 2>/dev/null; then
+        kill -TERM "$simulator"
+        wait "$simulator" || true
+    fi
+}
+trap stop_simulator EXIT
+
+# The capture scans the ports once when it starts: the simulator's link must be there.
+for _ in $(seq 100); do
+    [ -L "$demo/ports/com99" ] && break
+    kill -0 "$simulator" 2>/dev/null || { cat "$demo/simulate.txt" >&2; exit 1; }
+    sleep 0.05
+done
+cat "$demo/simulate.txt"
+
+echo
+echo "Capturing COM99 for 5 seconds..."
+"$cli" capture --settings "$settings" --port 99 --duration 5 --out "$demo/logs"
+stop_simulator
+
+echo
+echo "Log files in $demo/logs:"
+ls -l "$demo/logs"
+first=$(ls -tr "$demo/logs" | head -n 1)
+echo
+echo "The first lines of $first:"
+head -n 12 "$demo/logs/$first" | tr -d '\r'

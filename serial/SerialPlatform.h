@@ -1,0 +1,114 @@
+#pragma once
+// The operating system behind the serial components: one small interface, one
+// implementation file per system (SerialPlatformPosix.cpp on Linux), and fakes in
+// the tests. The components never call the system directly.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The line settings an open applies, in the layout of the Win32 device control
+// block that the components were first written against.
+struct TSerialDcb {
+    // Bits of Flags.
+    static constexpr uint32_t fBinary = 0x0001;
+    static constexpr uint32_t fParity = 0x0002;
+    static constexpr uint32_t fOutxCtsFlow = 0x0004;
+    static constexpr uint32_t fOutxDsrFlow = 0x0008;
+    static constexpr int DtrControlShift = 4;  // two bits: DTR_CONTROL_*
+    static constexpr uint32_t fDsrSensitivity = 0x0040;
+    static constexpr uint32_t fTXContinueOnXoff = 0x0080;
+    static constexpr uint32_t fOutX = 0x0100;
+    static constexpr uint32_t fInX = 0x0200;
+    static constexpr uint32_t fErrorChar = 0x0400;
+    static constexpr uint32_t fNull = 0x0800;
+    static constexpr int RtsControlShift = 12;  // two bits: RTS_CONTROL_*
+    static constexpr uint32_t fAbortOnError = 0x4000;
+
+    static constexpr uint32_t CONTROL_DISABLE = 0;
+    static constexpr uint32_t CONTROL_ENABLE = 1;
+    static constexpr uint32_t CONTROL_HANDSHAKE = 2;
+
+    uint32_t DCBlength = 28;
+    int32_t BaudRate = 9600;
+    uint32_t Flags = fBinary | (CONTROL_ENABLE << DtrControlShift) | (CONTROL_ENABLE << RtsControlShift);
+    uint16_t XonLim = 0;
+    uint16_t XoffLim = 0;
+    uint8_t ByteSize = 8;  // 4 to 8
+    uint8_t Parity = 0;    // TParityBit
+    uint8_t StopBits = 0;  // TStopBits
+    uint8_t XonChar = 17;
+    uint8_t XoffChar = 19;
+    uint8_t ErrorChar = 0;
+    uint8_t EofChar = 0;
+    uint8_t EvtChar = 0;
+
+    uint32_t DtrControl() const { return (Flags >> DtrControlShift) & 3; }
+    uint32_t RtsControl() const { return (Flags >> RtsControlShift) & 3; }
+    bool Has(uint32_t flag) const { return (Flags & flag) != 0; }
+};
+
+// Time-outs of the completing reads and writes, in milliseconds; 0 means none.
+struct TSerialTimeouts {
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// One open port. Made by ISerialPlatform::Open, released by Close or destruction.
+// Thread rules: one thread may sit in WaitEvent while another reads, writes, asks
+// the queue counts, purges or changes the mask; everything else is for the thread
+// that owns the component. Close must not race with a running call.
+class ISerialHandle {
+public:
+    virtual ~ISerialHandle() = default;
+
+    // The driver buffer sizes.
+    virtual bool SetupBuffers(int32_t receiveSize, int32_t transmitSize) = 0;
+    // Applies the line settings; 0 on success, otherwise an errno value (EINVAL:
+    // settings the device cannot take).
+    virtual int SetState(const TSerialDcb& dcb) = 0;
+    virtual void SetTimeouts(const TSerialTimeouts& timeouts) = 0;
+    // Sets the events WaitEvent waits for; any change makes a pending wait return.
+    virtual bool SetMask(uint32_t mask) = 0;
+    // Blocks until events of the mask occur (true, events set) or the mask changes,
+    // is 0 or the handle closes (false).
+    virtual bool WaitEvent(uint32_t& events) = 0;
+    // Reads up to count bytes. Without complete it never blocks and returns what was
+    // there; with complete it waits for the rest as the read time-outs allow (no
+    // time-outs: until all arrived), ending early at a hang-up or a purge.
+    virtual uint32_t Read(void* buffer, uint32_t count, bool complete) = 0;
+    // Writes up to count bytes, the same way as Read with the write time-outs.
+    virtual uint32_t Write(const void* data, uint32_t count, bool complete) = 0;
+    // Bytes waiting to be read and bytes still to be sent; false when the driver
+    // cannot tell (for instance after a hang-up).
+    virtual bool QueueCounts(int& inQueue, int& outQueue) = 0;
+    virtual bool Purge(uint32_t flags) = 0;
+    // The input lines as MS_*_ON bits; false when the device has no modem lines.
+    virtual bool ModemStatus(uint32_t& status) = 0;
+    // SETRTS, CLRRTS, SETDTR, CLRDTR, SETBREAK, CLRBREAK.
+    virtual bool EscapeFunction(uint32_t function) = 0;
+    // The device went away (unplugged, or the other side of a pseudo-terminal closed).
+    virtual bool HungUp() const = 0;
+    // Restores the device's previous settings and releases it; later calls fail.
+    virtual void Close() = 0;
+};
+
+class ISerialPlatform {
+public:
+    virtual ~ISerialPlatform() = default;
+    // Opens and takes the device exclusively; on failure returns null and sets
+    // errorNumber to an errno value (EBUSY when another program holds the device).
+    virtual std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) = 0;
+    // Reads and writes complete (wait for the time-outs) rather than return at once.
+    virtual bool CompletesIo() const = 0;
+    // The device for port number n (1 to 99); "" when n has none.
+    virtual std::string PortDevicePath(int n) const = 0;
+    // Whether port n is there, decided without opening it.
+    virtual bool PortPresent(int n) const = 0;
+};
+
+// The platform of the running system.
+ISerialPlatform& DefaultSerialPlatform();

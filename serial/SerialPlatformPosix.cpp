@@ -1,0 +1,536 @@
+// The serial platform on Linux: termios for the line, the modem ioctls for the
+// lines, and a poll loop that stands in for the event wait the components expect.
+//
+// Event emulation: the wait polls the device and a wake-up descriptor (signalled
+// by every mask change) in slices of SliceMs.
+// - EV_RXCHAR/EV_RXFLAG: while the mask asks for either, the wait moves arriving
+//   bytes into a bounded stash and scans them for the event character; reads and
+//   the receive count serve the stash first, so bytes keep their order. Each byte
+//   is reported once. With a full stash, growth of the device's count is reported.
+// - EV_CTS/DSR/RING/RLSD/ERR/BREAK: the line counters (TIOCGICOUNT) compared
+//   between slices; the line states (TIOCMGET) where a device keeps no counters;
+//   nothing where it has neither (pseudo-terminals).
+// - EV_TXEMPTY: once after a write, when the output queue (TIOCOUTQ) is empty.
+// ENOTTY or EINVAL from a modem or serial ioctl means the device lacks the
+// capability, which is not an error: a pseudo-terminal refuses them all.
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "SerialEventRules.h"
+#include "SerialPlatform.h"
+#include "SerialPortLocator.h"
+#include "SerialTypes.h"
+#include "Termios2Speed.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int SliceMs = 10;
+constexpr size_t StashCapacity = 64 * 1024;
+constexpr uint32_t ReceiveEvents = EV_RXCHAR | EV_RXFLAG;
+constexpr uint32_t LineEvents = EV_CTS | EV_DSR | EV_RING | EV_RLSD | EV_ERR | EV_BREAK;
+// Rates read back from the device may differ by what a UART's divisor allows.
+constexpr double RateTolerance = 0.03;
+
+bool CapabilityAbsent(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+std::optional<speed_t> SpeedConstant(int32_t rate) {
+    static constexpr std::pair<int32_t, speed_t> Constants[] = {
+        {50, B50},         {110, B110},       {150, B150},       {300, B300},
+        {600, B600},       {1200, B1200},     {2400, B2400},     {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
+    for (const auto& [baud, constant] : Constants)
+        if (baud == rate) return constant;
+    return std::nullopt;
+}
+
+tcflag_t SizeFlag(uint8_t byteSize) {
+    switch (byteSize) {
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
+    }
+}
+
+tcflag_t ParityFlags(uint8_t parity) {
+    switch (parity) {
+        case odd:
+            return PARENB | PARODD;
+        case even:
+            return PARENB;
+        case mark:
+            return PARENB | CMSPAR | PARODD;
+        case space:
+            return PARENB | CMSPAR;
+        default:
+            return 0;
+    }
+}
+
+termios TermiosFor(const TSerialDcb& dcb, termios settings) {
+    cfmakeraw(&settings);
+    settings.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    settings.c_cflag |= CLOCAL | CREAD | SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+    // 1.5 stop bits is what 16550-type hardware makes of CSTOPB with 5 data bits.
+    if (dcb.StopBits != sb_1) settings.c_cflag |= CSTOPB;
+    if (dcb.Has(TSerialDcb::fOutxCtsFlow) || dcb.RtsControl() == TSerialDcb::CONTROL_HANDSHAKE)
+        settings.c_cflag |= CRTSCTS;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    if (dcb.Has(TSerialDcb::fParity)) settings.c_iflag |= INPCK;
+    if (dcb.Has(TSerialDcb::fOutX)) settings.c_iflag |= IXON;
+    if (dcb.Has(TSerialDcb::fInX)) settings.c_iflag |= IXOFF;
+    settings.c_cc[VSTART] = dcb.XonChar;
+    settings.c_cc[VSTOP] = dcb.XoffChar;
+    // VMIN 0 would make read() return 0 for "nothing there", which on a
+    // non-blocking descriptor must stay EAGAIN: 0 is how a hang-up shows.
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    return settings;
+}
+
+// What the device kept of the settings asked for. A pseudo-terminal forces 8 data
+// bits without parity: that is accepted there, and nowhere else.
+bool Kept(const termios& asked, const termios& kept, bool pseudoTerminal) {
+    constexpr tcflag_t ControlChecked = CSTOPB | CRTSCTS;
+    constexpr tcflag_t InputChecked = IXON | IXOFF;
+    if ((asked.c_cflag & ControlChecked) != (kept.c_cflag & ControlChecked)) return false;
+    if ((asked.c_iflag & InputChecked) != (kept.c_iflag & InputChecked)) return false;
+    if (pseudoTerminal && (kept.c_cflag & (CSIZE | PARENB)) == CS8) return true;
+    constexpr tcflag_t Frame = CSIZE | PARENB | PARODD | CMSPAR;
+    return (asked.c_cflag & Frame) == (kept.c_cflag & Frame);
+}
+
+// Unix98 pseudo-terminal slaves have the majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && major(info.st_rdev) >= 136 &&
+           major(info.st_rdev) <= 143;
+}
+
+bool RateKept(int fd, int32_t rate) {
+    uint32_t actual = 0;
+    if (!Termios2GetSpeed(fd, actual)) return false;
+    return std::abs(static_cast<double>(actual) - rate) <= rate * RateTolerance;
+}
+
+uint32_t ModemBitsFrom(int lines) {
+    uint32_t status = 0;
+    if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+    if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+    if (lines & TIOCM_RI) status |= MS_RING_ON;
+    if (lines & TIOCM_CD) status |= MS_RLSD_ON;
+    return status;
+}
+
+// Total time-out of a completing transfer of count bytes; none when both are 0.
+std::optional<Clock::time_point> Deadline(Clock::time_point start, uint32_t multiplier, uint32_t constant,
+                                          uint32_t count) {
+    const uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
+    if (total == 0) return std::nullopt;
+    return start + std::chrono::milliseconds(total);
+}
+
+int SliceUntil(std::optional<Clock::time_point> deadline) {
+    if (!deadline) return SliceMs;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
+}
+
+class TPosixSerialHandle final : public ISerialHandle {
+public:
+    TPosixSerialHandle(int fd, int wakeFd, const TTermios2State& saved)
+        : fd_(fd), wakeFd_(wakeFd), saved_(saved) {}
+    ~TPosixSerialHandle() override { Close(); }
+
+    // Linux sizes its buffers itself.
+    bool SetupBuffers(int32_t, int32_t) override { return fd_ >= 0; }
+
+    int SetState(const TSerialDcb& dcb) override {
+        // Rate 0 would hang the line up; 4 data bits Linux cannot send.
+        if (dcb.BaudRate <= 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > space ||
+            dcb.StopBits > sb_2)
+            return EINVAL;
+        int error = ApplyTermios(dcb);
+        // DTR/DSR handshake has no Linux meaning: DTR simply stays on. With RTS/CTS
+        // the driver moves RTS itself.
+        if (error == 0) error = SetLine(TIOCM_DTR, dcb.DtrControl() != TSerialDcb::CONTROL_DISABLE);
+        if (error == 0) error = SetLine(TIOCM_RTS, dcb.RtsControl() != TSerialDcb::CONTROL_DISABLE);
+        if (error == 0) eventChar_ = dcb.EvtChar;
+        return error;
+    }
+
+    void SetTimeouts(const TSerialTimeouts& timeouts) override { timeouts_ = timeouts; }
+
+    bool SetMask(uint32_t mask) override {
+        if (fd_ < 0) return false;
+        {
+            std::lock_guard guard(baselineLock_);
+            TakeBaseline();
+        }
+        mask_ = mask;
+        const uint64_t one = 1;
+        return write(wakeFd_, &one, sizeof(one)) == sizeof(one);
+    }
+
+    bool WaitEvent(uint32_t& events) override {
+        events = 0;
+        for (;;) {
+            const uint32_t mask = mask_;
+            if (mask == 0 || fd_ < 0) return false;
+            events = CollectEvents(mask);
+            if (events != 0) return true;
+            const bool pollDevice = (mask & ReceiveEvents) != 0 && !hungUp_ && !StashFull();
+            pollfd fds[2] = {{pollDevice ? fd_ : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+            const bool sliced = (mask & ~ReceiveEvents) != 0 || (!pollDevice && !hungUp_);
+            if (poll(fds, 2, sliced ? SliceMs : -1) < 0 && errno != EINTR) return false;
+            if (fds[1].revents & POLLIN) {
+                uint64_t count = 0;
+                [[maybe_unused]] const auto ignored = read(wakeFd_, &count, sizeof(count));
+                return false;
+            }
+        }
+    }
+
+    uint32_t Read(void* buffer, uint32_t count, bool complete) override {
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        uint32_t done = ReadAvailable(bytes, count);
+        if (!complete || done == count) return done;
+        const auto start = Clock::now();
+        const auto total =
+            Deadline(start, timeouts_.ReadTotalTimeoutMultiplier, timeouts_.ReadTotalTimeoutConstant, count);
+        const std::chrono::milliseconds interval(timeouts_.ReadIntervalTimeout);
+        auto lastByte = start;
+        const uint32_t generation = abortGeneration_;
+        while (done < count && !hungUp_ && abortGeneration_ == generation) {
+            const auto now = Clock::now();
+            if (total && now >= *total) break;
+            if (interval.count() > 0 && done > 0 && now - lastByte > interval) break;
+            pollfd device{fd_, POLLIN, 0};
+            poll(&device, 1, SliceUntil(total));
+            const uint32_t more = ReadAvailable(bytes + done, count - done);
+            if (more > 0) lastByte = Clock::now();
+            done += more;
+        }
+        return done;
+    }
+
+    uint32_t Write(const void* data, uint32_t count, bool complete) override {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        uint32_t done = WriteAvailable(bytes, count);
+        if (!complete || done == count) return done;
+        const auto total = Deadline(Clock::now(), timeouts_.WriteTotalTimeoutMultiplier,
+                                    timeouts_.WriteTotalTimeoutConstant, count);
+        const uint32_t generation = abortGeneration_;
+        while (done < count && !hungUp_ && abortGeneration_ == generation) {
+            if (total && Clock::now() >= *total) break;
+            pollfd device{fd_, POLLOUT, 0};
+            poll(&device, 1, SliceUntil(total));
+            done += WriteAvailable(bytes + done, count - done);
+        }
+        return done;
+    }
+
+    bool QueueCounts(int& inQueue, int& outQueue) override {
+        if (fd_ < 0) return false;
+        int waiting = 0;
+        if (ioctl(fd_, FIONREAD, &waiting) != 0) {
+            if (errno == EIO) hungUp_ = true;
+            waiting = 0;
+        }
+        {
+            std::lock_guard guard(rxLock_);
+            inQueue = static_cast<int>(stash_.size()) + waiting;
+        }
+        if (ioctl(fd_, TIOCOUTQ, &outQueue) != 0) outQueue = 0;
+        return true;
+    }
+
+    bool Purge(uint32_t flags) override {
+        if (fd_ < 0) return false;
+        if (flags & (PURGE_TXABORT | PURGE_RXABORT)) ++abortGeneration_;
+        bool ok = true;
+        if (flags & PURGE_RXCLEAR) {
+            std::lock_guard guard(rxLock_);
+            stash_.clear();
+            ok = tcflush(fd_, TCIFLUSH) == 0;
+        }
+        if (flags & PURGE_TXCLEAR) ok = tcflush(fd_, TCOFLUSH) == 0 && ok;
+        return ok;
+    }
+
+    bool ModemStatus(uint32_t& status) override {
+        int lines = 0;
+        if (fd_ < 0 || ioctl(fd_, TIOCMGET, &lines) != 0) return false;
+        status = ModemBitsFrom(lines);
+        return true;
+    }
+
+    bool EscapeFunction(uint32_t function) override {
+        if (fd_ < 0) return false;
+        switch (function) {
+            case SETRTS:
+            case CLRRTS:
+                return SetLine(TIOCM_RTS, function == SETRTS) == 0;
+            case SETDTR:
+            case CLRDTR:
+                return SetLine(TIOCM_DTR, function == SETDTR) == 0;
+            case SETBREAK:
+                return ioctl(fd_, TIOCSBRK) == 0;
+            case CLRBREAK:
+                return ioctl(fd_, TIOCCBRK) == 0;
+            default:
+                return false;
+        }
+    }
+
+    bool HungUp() const override { return hungUp_; }
+
+    void Close() override {
+        if (fd_ < 0) return;
+        mask_ = 0;
+        ioctl(fd_, TIOCNXCL);
+        Termios2Restore(fd_, saved_);
+        close(fd_);  // also drops the flock
+        close(wakeFd_);
+        fd_ = -1;
+        wakeFd_ = -1;
+    }
+
+private:
+    // tcsetattr reports success when any part applied, so the result is read back.
+    int ApplyTermios(const TSerialDcb& dcb) {
+        termios current{};
+        if (tcgetattr(fd_, &current) != 0) return errno;
+        const std::optional<speed_t> constant = SpeedConstant(dcb.BaudRate);
+        termios asked = TermiosFor(dcb, current);
+        cfsetspeed(&asked, constant.value_or(B9600));
+        if (tcsetattr(fd_, TCSANOW, &asked) != 0) return errno;
+        if (!constant && !Termios2SetSpeed(fd_, static_cast<uint32_t>(dcb.BaudRate))) return errno;
+        termios kept{};
+        if (tcgetattr(fd_, &kept) != 0) return errno;
+        return Kept(asked, kept, IsPseudoTerminal(fd_)) && RateKept(fd_, dcb.BaudRate) ? 0 : EINVAL;
+    }
+
+    // 0, or the error of a device that has modem lines but failed to set one.
+    int SetLine(int line, bool on) {
+        if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return 0;
+        return CapabilityAbsent(errno) ? 0 : errno;
+    }
+
+    uint32_t ReadAvailable(uint8_t* bytes, uint32_t count) {
+        std::lock_guard guard(rxLock_);
+        const auto fromStash = static_cast<uint32_t>(std::min<size_t>(count, stash_.size()));
+        std::copy_n(stash_.begin(), fromStash, bytes);
+        stash_.erase(stash_.begin(), stash_.begin() + fromStash);
+        return fromStash + ReadDevice(bytes + fromStash, count - fromStash);
+    }
+
+    // Reads until count or until the device has nothing more; caller holds rxLock_.
+    // A non-blocking tty reports "nothing" as EAGAIN; 0 means it hung up.
+    uint32_t ReadDevice(uint8_t* bytes, uint32_t count) {
+        uint32_t done = 0;
+        while (done < count && !hungUp_) {
+            const ssize_t got = read(fd_, bytes + done, count - done);
+            if (got > 0) {
+                done += static_cast<uint32_t>(got);
+            } else if (got == 0 || errno == EIO || errno == ENXIO) {
+                hungUp_ = true;
+            } else if (errno != EINTR) {
+                break;
+            }
+        }
+        return done;
+    }
+
+    uint32_t WriteAvailable(const uint8_t* bytes, uint32_t count) {
+        uint32_t done = 0;
+        while (done < count && !hungUp_) {
+            const ssize_t put = write(fd_, bytes + done, count - done);
+            if (put > 0) {
+                done += static_cast<uint32_t>(put);
+            } else if (put < 0 && (errno == EIO || errno == ENXIO)) {
+                hungUp_ = true;
+            } else if (put == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        if (done > 0) txPending_ = true;
+        return done;
+    }
+
+    bool StashFull() {
+        std::lock_guard guard(rxLock_);
+        return stash_.size() >= StashCapacity;
+    }
+
+    uint32_t CollectEvents(uint32_t mask) {
+        uint32_t events = 0;
+        if (mask & ReceiveEvents) events |= ReceivedEvents(mask);
+        if (mask & LineEvents) events |= LineChangeEvents(mask);
+        if ((mask & EV_TXEMPTY) && TransmitterEmptied()) events |= EV_TXEMPTY;
+        return events;
+    }
+
+    uint32_t ReceivedEvents(uint32_t mask) {
+        std::lock_guard guard(rxLock_);
+        uint32_t events = 0;
+        uint8_t chunk[4096];
+        while (stash_.size() < StashCapacity) {
+            const auto room = static_cast<uint32_t>(std::min(sizeof(chunk), StashCapacity - stash_.size()));
+            const uint32_t got = ReadDevice(chunk, room);
+            if (got == 0) break;
+            events |= EventsFromReceived(chunk, got, eventChar_, mask);
+            stash_.insert(stash_.end(), chunk, chunk + got);
+        }
+        if (stash_.size() >= StashCapacity) {
+            int waiting = 0;
+            if (ioctl(fd_, FIONREAD, &waiting) != 0) waiting = 0;
+            if (waiting > lastDeviceCount_) events |= EV_RXCHAR & mask;
+            lastDeviceCount_ = waiting;
+        } else {
+            lastDeviceCount_ = 0;
+        }
+        return events;
+    }
+
+    uint32_t LineChangeEvents(uint32_t mask) {
+        std::lock_guard guard(baselineLock_);
+        if (countersKnown_) {
+            TLineCounters now;
+            if (!ReadCounters(now)) return 0;
+            const uint32_t events = EventsFromCounters(counters_, now, mask);
+            counters_ = now;
+            return events;
+        }
+        if (linesKnown_) {
+            uint32_t now = 0;
+            if (!ModemStatus(now)) return 0;
+            const uint32_t events = EventsFromModemLines(lines_, now, mask);
+            lines_ = now;
+            return events;
+        }
+        return 0;
+    }
+
+    // Caller holds baselineLock_.
+    void TakeBaseline() {
+        countersKnown_ = ReadCounters(counters_);
+        linesKnown_ = !countersKnown_ && ModemStatus(lines_);
+    }
+
+    bool ReadCounters(TLineCounters& counters) {
+        serial_icounter_struct icount{};
+        if (ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;
+        counters.Cts = static_cast<uint32_t>(icount.cts);
+        counters.Dsr = static_cast<uint32_t>(icount.dsr);
+        counters.Ring = static_cast<uint32_t>(icount.rng);
+        counters.Dcd = static_cast<uint32_t>(icount.dcd);
+        counters.Frame = static_cast<uint32_t>(icount.frame);
+        counters.Overrun = static_cast<uint32_t>(icount.overrun);
+        counters.Parity = static_cast<uint32_t>(icount.parity);
+        counters.Break = static_cast<uint32_t>(icount.brk);
+        counters.BufferOverrun = static_cast<uint32_t>(icount.buf_overrun);
+        return true;
+    }
+
+    bool TransmitterEmptied() {
+        if (!txPending_) return false;
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) return false;
+        txPending_ = false;
+        return true;
+    }
+
+    int fd_;
+    int wakeFd_;
+    const TTermios2State saved_;
+    TSerialTimeouts timeouts_;  // the owner's thread only
+    std::atomic<uint32_t> mask_{0};
+    std::atomic<bool> hungUp_{false};
+    std::atomic<bool> txPending_{false};
+    std::atomic<uint32_t> abortGeneration_{0};
+    std::atomic<uint8_t> eventChar_{0};
+
+    std::mutex rxLock_;  // guards stash_, lastDeviceCount_ and every read() of the device
+    std::vector<uint8_t> stash_;
+    int lastDeviceCount_ = 0;
+
+    std::mutex baselineLock_;  // guards the line baseline below
+    bool countersKnown_ = false;
+    TLineCounters counters_;
+    bool linesKnown_ = false;
+    uint32_t lines_ = 0;
+};
+
+class TPosixSerialPlatform final : public ISerialPlatform {
+public:
+    std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) override {
+        errorNumber = 0;
+        const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            errorNumber = errno;
+            return nullptr;
+        }
+        // TIOCEXCL keeps out other users' opens but not root's; the lock keeps out
+        // every program that takes it, whoever runs it.
+        termios probe{};
+        TTermios2State saved{};
+        int wakeFd = -1;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+            errorNumber = errno == EWOULDBLOCK ? EBUSY : errno;
+        else if (tcgetattr(fd, &probe) != 0 || !Termios2Save(fd, saved))
+            errorNumber = errno;
+        else if ((wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) < 0)
+            errorNumber = errno;
+        if (errorNumber != 0) {
+            close(fd);
+            return nullptr;
+        }
+        ioctl(fd, TIOCEXCL);
+        return std::make_unique<TPosixSerialHandle>(fd, wakeFd, saved);
+    }
+
+    bool CompletesIo() const override { return true; }
+
+    std::string PortDevicePath(int n) const override {
+        return TSerialPortLocator(TSerialPortLocator::SystemRoots()).DevicePath(n);
+    }
+
+    bool PortPresent(int n) const override {
+        return TSerialPortLocator(TSerialPortLocator::SystemRoots()).Present(n);
+    }
+};
+
+}  // namespace
+
+ISerialPlatform& DefaultSerialPlatform() {
+    static TPosixSerialPlatform platform;
+    return platform;
+}

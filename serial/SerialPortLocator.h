@@ -1,0 +1,41 @@
+#pragma once
+// How port numbers become Linux devices:
+//   COM1..COM32  = /dev/ttyS0..31
+//   COM33..COM64 = /dev/ttyUSB0..31
+//   COM65..COM96 = /dev/ttyACM0..31
+//   COM97..COM99 = only by override
+// An entry named "com<n>" in the override folder (<application directory>/ports)
+// wins over the table: usually a link to a /dev/serial/by-id name, a ttyAMA,
+// rfcomm or pseudo-terminal device.
+// Presence is decided without opening anything: an override counts when its
+// target exists, a ttyS when its UART type in sysfs is not 0 (no UART), a ttyUSB
+// or ttyACM when its node exists.
+
+#include <string>
+
+struct TSerialPortRoots {
+    std::string OverrideDir;                    // with a trailing '/'
+    std::string DevDir = "/dev/";               // with a trailing '/'
+    std::string SysTtyDir = "/sys/class/tty/";  // with a trailing '/'
+};
+
+class TSerialPortLocator {
+public:
+    explicit TSerialPortLocator(TSerialPortRoots roots) : roots_(std::move(roots)) {}
+
+    // The roots of the running system; the override folder follows the application
+    // directory as it is at the time of the call.
+    static TSerialPortRoots SystemRoots();
+
+    // The device path of port n; "" outside 1..99 or when n has no device.
+    std::string DevicePath(int n) const;
+    bool Present(int n) const;
+    // The override entry for port n, whether or not it exists.
+    std::string OverridePath(int n) const;
+
+private:
+    std::string TableDevice(int n) const;
+    bool TableDevicePresent(int n) const;
+
+    TSerialPortRoots roots_;
+};

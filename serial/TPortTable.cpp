@@ -1,0 +1,97 @@
+#include "TPortTable.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "SerialPlatform.h"
+
+bool AvailPorts[99];
+int32_t PortNames[99];
+bool PortsExist;
+
+TPortScan ScanPorts(int n, const TPortProbe& probe) {
+    TPortScan scan;
+    n = std::clamp(n, 0, MaxCOMPort);
+    int found = 0;
+    for (int j = 0; j < n; ++j) {
+        scan.AvailPorts[j] = probe(j + 1);
+        if (scan.AvailPorts[j]) scan.PortNames[found++] = j + 1;
+    }
+    scan.PortsExist = found > 0;
+    scan.LastCOM = n;
+    return scan;
+}
+
+struct TPortTable::Storage {
+    bool Avail[99] = {};
+    int32_t Names[99] = {};
+    bool Exist = false;
+};
+
+TPortTable::TPortTable(TPortProbe probe) : probe_(std::move(probe)), own_(std::make_unique<Storage>()) {
+    avail_ = own_->Avail;
+    names_ = own_->Names;
+    exist_ = &own_->Exist;
+}
+
+TPortTable::TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist)
+    : probe_(std::move(probe)), avail_(avail), names_(names), exist_(exist) {}
+
+TPortTable::~TPortTable() = default;
+
+TPortTable& TPortTable::Global() {
+    static TPortTable table([](int n) { return DefaultSerialPlatform().PortPresent(n); }, AvailPorts,
+                            PortNames, &::PortsExist);
+    return table;
+}
+
+void TPortTable::Init(int n) {
+    if (n <= 0) return;
+    std::lock_guard guard(scanLock_);
+    if (lastCom_ != 0) return;
+    const TPortScan scan = ScanPorts(std::min(n, MaxCOMPort), probe_);
+    std::copy(std::begin(scan.AvailPorts), std::end(scan.AvailPorts), avail_);
+    std::copy(std::begin(scan.PortNames), std::end(scan.PortNames), names_);
+    *exist_ = scan.PortsExist;
+    lastCom_ = scan.LastCOM;
+}
+
+int TPortTable::LastCOM() const {
+    std::lock_guard guard(scanLock_);
+    return lastCom_;
+}
+
+bool TPortTable::COMAvailable(int n) const {
+    return n >= 1 && n <= LastCOM() && avail_[n - 1];
+}
+
+int TPortTable::Port2Index(int n) const {
+    if (!COMAvailable(n)) return 0;
+    for (int i = 0; i < MaxCOMPort; ++i)
+        if (names_[i] == n) return i;
+    return 0;
+}
+
+bool TPortTable::PortsExist() const {
+    return LastCOM() != 0 && *exist_;
+}
+
+int32_t TPortTable::PortName(int i) const {
+    return i >= 0 && i < MaxCOMPort ? names_[i] : 0;
+}
+
+void InitSerial(int n) {
+    TPortTable::Global().Init(n);
+}
+int LastCOM() {
+    return TPortTable::Global().LastCOM();
+}
+bool COMAvailable(int n) {
+    return TPortTable::Global().COMAvailable(n);
+}
+int Port2Index(int n) {
+    return TPortTable::Global().Port2Index(n);
+}
+std::string PortDevicePath(int n) {
+    return DefaultSerialPlatform().PortDevicePath(n);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// Which ports exist: a table filled by one scan of ports 1 to n and never changed
+// afterwards. The process-wide table behind InitSerial lives in the variables
+// below; tests and tools can keep tables of their own.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+constexpr int MaxCOMPort = 99;
+
+// Process-wide port table; all zero until the first InitSerial.
+extern bool AvailPorts[99];    // entry n-1: port n exists
+extern int32_t PortNames[99];  // the numbers of the existing ports, ascending, then 0
+extern bool PortsExist;        // at least one scanned port exists
+
+// Scans ports 1 to n (n above 99 counts as 99) once per process; later calls, and
+// calls with n of 0 or less, do nothing. Thread-safe.
+void InitSerial(int n);
+// The number of ports scanned; 0 before the scan.
+int LastCOM();
+// Port n was scanned and exists.
+bool COMAvailable(int n);
+// The position of port n in PortNames; 0 when n is not an existing scanned port.
+int Port2Index(int n);
+
+// The device that port n (1 to 99) opens on this system; "" when it has none.
+std::string PortDevicePath(int n);
+
+// Tells whether port n exists, without opening it.
+using TPortProbe = std::function<bool(int n)>;
+
+// The result of one scan, free of any global state.
+struct TPortScan {
+    bool AvailPorts[99] = {};
+    int32_t PortNames[99] = {};
+    bool PortsExist = false;
+    int LastCOM = 0;
+};
+// Scans ports 1 to n with probe; n is taken as given (1 to 99).
+TPortScan ScanPorts(int n, const TPortProbe& probe);
+
+class TPortTable {
+public:
+    // A table of its own, scanned with probe.
+    explicit TPortTable(TPortProbe probe);
+    ~TPortTable();
+    TPortTable(const TPortTable&) = delete;
+    TPortTable& operator=(const TPortTable&) = delete;
+
+    // The process-wide table (the variables above), scanned with the default platform.
+    static TPortTable& Global();
+
+    // InitSerial for this table.
+    void Init(int n);
+    int LastCOM() const;
+    bool COMAvailable(int n) const;
+    int Port2Index(int n) const;
+    bool PortsExist() const;
+    // Entry i of the packed port numbers (0 beyond the existing ports).
+    int32_t PortName(int i) const;
+
+private:
+    struct Storage;
+    TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist);
+
+    TPortProbe probe_;
+    std::unique_ptr<Storage> own_;
+    bool* avail_;
+    int32_t* names_;
+    bool* exist_;
+    mutable std::mutex scanLock_;  // guards lastCom_ and the scan that sets it
+    int lastCom_ = 0;
+};

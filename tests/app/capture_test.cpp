@@ -1,0 +1,196 @@
+// kestrun-cli capture from pseudo-terminals: what is written into the master
+// side comes out in the counters and the log files.
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "CliTestSupport.h"
+#include "ZCliSimulateCommand.h"
+#include "ZDemoFrameSource.h"
+
+namespace clitest {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr int kFrames = 40;
+
+std::vector<uint8_t> DynamicFrames(int count) {
+    ZDemoFrameSource source(ZDemoMode::Dynamic);
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < count; ++i) source.AppendFrame(bytes);
+    return bytes;
+}
+
+void WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else {
+            ASSERT_EQ(errno, EAGAIN);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+}
+
+// Writes the frames once the capture has its port open (bytes before that are
+// purged at the open, as they should be).
+class FrameFeeder {
+public:
+    explicit FrameFeeder(int masterFd) : fd_(masterFd) {}
+    ~FrameFeeder() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::function<void()> OnStarted(std::vector<uint8_t> bytes, std::function<void()> after = {}) {
+        return [this, bytes = std::move(bytes), after = std::move(after)] {
+            thread_ = std::thread([this, bytes, after] {
+                WriteAll(fd_, bytes);
+                if (after) after();
+            });
+        };
+    }
+
+private:
+    int fd_;
+    std::thread thread_;
+};
+
+struct PortChoice {
+    const char* Name;
+    bool ByDevice;
+};
+
+class CaptureTest : public ::testing::TestWithParam<PortChoice> {
+protected:
+    ScratchDir dir_;
+};
+
+TEST_P(CaptureTest, FramesWrittenIntoTheMasterAreCounted) {
+    const std::vector<uint8_t> bytes = DynamicFrames(kFrames);
+    std::vector<std::string> args = {"capture",     "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
+                                     "--duration",  "1.2",        "--out",
+                                     dir_ / "logs", "--json"};
+    if (GetParam().ByDevice) {
+        args.insert(args.end(), {"--device", TestPty().SlavePath()});
+    } else {
+        args.insert(args.end(), {"--port", "98", "--baud", "921600"});
+    }
+    CliResult result;
+    {
+        FrameFeeder feeder(TestPty().Master());
+        result = RunCli(args, nullptr, feeder.OnStarted(bytes));
+    }
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    const Json report = Json::parse(result.Out);
+    EXPECT_EQ(report["total_bytes"], bytes.size());
+    EXPECT_EQ(report["start_triggers"], kFrames);
+    EXPECT_EQ(report["data_packets"], kFrames);
+    EXPECT_EQ(report["data_packet_bytes"], 20 * kFrames + 60);  // texts of 20 + n % 4 characters
+    EXPECT_EQ(report["data_trigger_counts"], Json({35, 5, 4}));
+    EXPECT_EQ(report["errors"], Json::array());
+    ASSERT_EQ(report["log_files"].size(), 1u);
+    const auto lines = ReadLogLines(dir_ / "logs/" + report["log_files"][0].get<std::string>());
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[1], "Start trigger received at <time> (3 bytes)");
+    EXPECT_EQ(lines[2], "HEX:   7E A5 15");
+    EXPECT_EQ(lines[5], "Data received at <time> (21 bytes)");
+    EXPECT_EQ(result.Err.find("Capturing from "), 0u) << result.Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, CaptureTest,
+                         ::testing::Values(PortChoice{"Device", true}, PortChoice{"ComNumber", false}),
+                         [](const ::testing::TestParamInfo<PortChoice>& choice) {
+                             return std::string(choice.param.Name);
+                         });
+
+TEST(CaptureStopTest, StopRequestEndsACaptureWithoutDuration) {
+    ScratchDir dir;
+    std::atomic<bool> stop{false};
+    const std::vector<uint8_t> bytes = DynamicFrames(10);
+    CliResult result;
+    {
+        FrameFeeder feeder(TestPty().Master());
+        result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+                         TestPty().SlavePath(), "--out", dir / "logs", "--json"},
+                        &stop, feeder.OnStarted(bytes, [&stop] {
+                            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                            stop = true;
+                        }));
+    }
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    EXPECT_EQ(Json::parse(result.Out)["start_triggers"], 10);
+}
+
+TEST(CaptureHangUpTest, LostDeviceEndsTheCaptureAndKeepsWhatCameBefore) {
+    ScratchDir dir;
+    ZPseudoTerminal pty;
+    ASSERT_TRUE(pty.Open());
+    const std::string device = pty.SlavePath();
+    // Nobody else may hold the slave, or closing the master would not hang it up.
+    pty.CloseSlave();
+    const std::vector<uint8_t> bytes = DynamicFrames(10);
+    CliResult result;
+    {
+        FrameFeeder feeder(pty.Master());
+        result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device", device,
+                         "--duration", "20", "--out", dir / "logs", "--json"},
+                        nullptr, feeder.OnStarted(bytes, [&pty] {
+                            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                            pty.CloseMaster();
+                        }));
+    }
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_NE(result.Err.find("The capture ended early: the COM port was lost.\n"), std::string::npos)
+        << result.Err;
+    const Json report = Json::parse(result.Out);
+    EXPECT_EQ(report["start_triggers"], 10);
+    EXPECT_EQ(report["total_bytes"], bytes.size());
+    ASSERT_EQ(report["errors"].size(), 1u);
+    EXPECT_EQ(report["errors"][0]["function"], "PollPort");
+    EXPECT_EQ(report["log_files"].size(), 1u);
+}
+
+TEST(CaptureOpenTest, DeviceThatCannotBeOpenedExitsWithOneAndTheReason) {
+    ScratchDir dir;
+    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
+                                     "--device", dir / "no-such-tty", "--out", dir / "logs"});
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_EQ(result.Err.rfind("The COM port could not be opened...\n", 0), 0u) << result.Err;
+    EXPECT_NE(result.Err.find(dir / "no-such-tty is not present"), std::string::npos) << result.Err;
+    EXPECT_EQ(result.Out, "");
+}
+
+TEST(CaptureOpenTest, ComPortThatIsNotPresentIsNamed) {
+    ScratchDir dir;
+    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--port",
+                                     "97", "--out", dir / "logs"});
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_EQ(result.Err,
+              "The COM port could not be opened...\nCOM97 is not present (COM97 to COM99 need an override "
+              "link). \"kestrun-cli ports\" lists the ports present.\n");
+}
+
+TEST(CaptureUsageTest, RateOutsideTheTableIsBadUsageListingTheRates) {
+    const CliResult result =
+        RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--baud", "12345"});
+    EXPECT_EQ(result.Code, 2);
+    EXPECT_NE(
+        result.Err.find("This is not a valid baudrate! Valid rates: 50 110 150 300 600 1200 2400 4800 9600 "
+                        "14400 19200 38400 56000 57600 115200 128000 230400 256000 460800 921600"),
+        std::string::npos)
+        << result.Err;
+}
+
+TEST(CaptureUsageTest, OtherBadUsageExitsWithTwo) {
+    const std::string settings = ZCliSamplesDir() + "demo_dynamic.scs";
+    EXPECT_EQ(RunCli({"capture", "--settings", settings, "--port", "98", "--device", "/dev/null"}).Code, 2);
+    EXPECT_EQ(RunCli({"capture", "--settings", settings, "--port", "100"}).Code, 2);
+    EXPECT_EQ(RunCli({"capture", "--settings", settings, "--duration", "-1"}).Code, 2);
+    EXPECT_EQ(RunCli({"capture", "--settings", settings, "--baud", "9600x"}).Code, 2);
+    EXPECT_EQ(RunCli({"capture"}).Code, 2);
+}
+
+}  // namespace
+}  // namespace clitest

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "FakeSerialPlatform.h"
+#include "SerialPortLocator.h"
+#include "TCustomSerial.h"
+#include "TPortTable.h"
+
+namespace {
+
+TPortProbe PortsPresent(std::set<int> ports, int* calls = nullptr) {
+    return [ports, calls](int n) {
+        if (calls != nullptr) ++*calls;
+        return ports.count(n) != 0;
+    };
+}
+
+TEST(PortScan, PacksTheExistingPortsInAscendingOrder) {
+    const TPortScan scan = ScanPorts(99, PortsPresent({3, 7}));
+    EXPECT_EQ(scan.LastCOM, 99);
+    EXPECT_TRUE(scan.PortsExist);
+    for (int i = 0; i < 99; ++i) {
+        EXPECT_EQ(scan.PortNames[i], i == 0 ? 3 : i == 1 ? 7 : 0) << i;
+        EXPECT_EQ(scan.AvailPorts[i], i == 2 || i == 6) << i;
+    }
+    EXPECT_FALSE(ScanPorts(4, PortsPresent({7})).PortsExist);
+}
+
+TEST(PortTable, ScansOnceWithTheFirstUsefulCount) {
+    int calls = 0;
+    TPortTable table(PortsPresent({2, 99}, &calls));
+    EXPECT_EQ(table.LastCOM(), 0);
+    EXPECT_FALSE(table.COMAvailable(2));
+    table.Init(0);
+    table.Init(-5);
+    EXPECT_EQ(calls, 0);
+    table.Init(150);
+    EXPECT_EQ(table.LastCOM(), 99);
+    table.Init(4);
+    EXPECT_EQ(calls, 99);
+    EXPECT_TRUE(table.COMAvailable(99));
+    EXPECT_FALSE(table.COMAvailable(100));
+}
+
+TEST(PortTable, OnlyScannedPortsAreAvailable) {
+    TPortTable table(PortsPresent({3, 7}));
+    table.Init(5);
+    EXPECT_TRUE(table.COMAvailable(3));
+    EXPECT_FALSE(table.COMAvailable(7));
+    EXPECT_FALSE(table.COMAvailable(0));
+}
+
+TEST(PortTable, Port2IndexGivesThePositionInThePackedList) {
+    TPortTable table(PortsPresent({3, 7}));
+    table.Init(99);
+    const int cases[][2] = {{7, 1}, {3, 0}, {5, 0}, {0, 0}, {-1, 0}, {100, 0}};
+    for (const auto& [port, index] : cases) EXPECT_EQ(table.Port2Index(port), index) << "port " << port;
+}
+
+class PortChoice : public ::testing::Test {
+protected:
+    FakeSerialPlatform platform_;
+};
+
+TEST_F(PortChoice, NewComponentTakesTheLowestOfTheFirstFourPorts) {
+    TPortTable table(PortsPresent({3, 7}));
+    table.Init(99);
+    TCustomSerial serial(nullptr, platform_, table);
+    EXPECT_EQ(serial.GetCOMPort(), 3);
+    EXPECT_EQ(serial.PortList(), (std::vector<std::string>{"COM3", "COM7"}));
+
+    TPortTable only7(PortsPresent({7}));
+    only7.Init(99);
+    EXPECT_EQ(TCustomSerial(nullptr, platform_, only7).GetCOMPort(), 0);
+
+    TPortTable unscanned(PortsPresent({2, 7}));  // the component scans COM1 to COM4
+    TCustomSerial scanning(nullptr, platform_, unscanned);
+    EXPECT_EQ(unscanned.LastCOM(), 4);
+    EXPECT_EQ(scanning.GetCOMPort(), 2);
+    EXPECT_EQ(scanning.PortList(), std::vector<std::string>{"COM2"});
+}
+
+TEST_F(PortChoice, PortNumberAcceptsOnlyExistingPorts) {
+    TPortTable table(PortsPresent({3, 7}));
+    table.Init(99);
+    TCustomSerial serial(nullptr, platform_, table);
+    serial.PortByIndex(1);
+    EXPECT_EQ(serial.GetCOMPort(), 7);
+    serial.PortByIndex(2);
+    serial.SetCOMPort(100);
+    serial.SetCOMPort(-1);
+    EXPECT_EQ(serial.GetCOMPort(), 7);
+    serial.SetCOMPort(5);
+    EXPECT_EQ(serial.GetCOMPort(), 0);
+    serial.SetCOMPort(3);
+    EXPECT_EQ(serial.GetCOMPort(), 3);
+}
+
+// A throw-away tree standing in for /dev, /sys/class/tty and the override folder.
+class PortLocator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = std::filesystem::temp_directory_path() / ("kestrun-ports-" + std::to_string(getpid()));
+        std::filesystem::remove_all(root_);
+        for (const char* dir : {"dev", "sys", "ports"}) std::filesystem::create_directories(root_ / dir);
+        roots_ = {(root_ / "ports").string() + "/", (root_ / "dev").string() + "/",
+                  (root_ / "sys").string() + "/"};
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    void Node(const std::string& name) { std::ofstream(root_ / "dev" / name).put('x'); }
+    void UartType(const std::string& name, const std::string& type) {
+        std::filesystem::create_directories(root_ / "sys" / name);
+        std::ofstream(root_ / "sys" / name / "type") << type << "\n";
+    }
+    void Override(int n, const std::string& target) {
+        std::filesystem::create_symlink(root_ / "dev" / target,
+                                        root_ / "ports" / ("com" + std::to_string(n)));
+    }
+
+    std::filesystem::path root_;
+    TSerialPortRoots roots_;
+};
+
+TEST_F(PortLocator, TableMapsEveryRange) {
+    const TSerialPortLocator locator(roots_);
+    const std::pair<int, const char*> cases[] = {
+        {1, "ttyS0"},     {32, "ttyS31"}, {33, "ttyUSB0"}, {64, "ttyUSB31"}, {65, "ttyACM0"},
+        {96, "ttyACM31"}, {97, nullptr},  {99, nullptr},   {0, nullptr},     {100, nullptr}};
+    for (const auto& [port, node] : cases)
+        EXPECT_EQ(locator.DevicePath(port), node ? roots_.DevDir + node : "") << "COM" << port;
+}
+
+TEST_F(PortLocator, PresenceNeedsAUartForTtySAndANodeOtherwise) {
+    Node("ttyS0");
+    UartType("ttyS0", "4");
+    Node("ttyS1");
+    UartType("ttyS1", "0");
+    Node("ttyS2");           // no sysfs entry
+    UartType("ttyS3", "4");  // no node
+    Node("ttyUSB0");
+    Node("ttyACM2");
+    const TSerialPortLocator locator(roots_);
+    const std::pair<int, bool> cases[] = {{1, true},   {2, false}, {3, false},  {4, false},  {33, true},
+                                          {34, false}, {67, true}, {65, false}, {97, false}, {0, false}};
+    for (const auto& [port, present] : cases) EXPECT_EQ(locator.Present(port), present) << "COM" << port;
+}
+
+TEST_F(PortLocator, OverrideWinsOverTheTableEvenWhenDangling) {
+    Node("ttyUSB1");
+    Node("ttyS4");
+    UartType("ttyS4", "4");
+    Node("rfcomm0");
+    Override(34, "rfcomm0");
+    Override(98, "rfcomm0");
+    Override(5, "unplugged");
+    const TSerialPortLocator locator(roots_);
+    for (int port : {34, 98, 5})
+        EXPECT_EQ(locator.DevicePath(port), roots_.OverrideDir + "com" + std::to_string(port));
+    EXPECT_TRUE(locator.Present(34));
+    EXPECT_TRUE(locator.Present(98));
+    EXPECT_FALSE(locator.Present(5));
+    const TPortScan scan = ScanPorts(99, [&](int n) { return locator.Present(n); });
+    EXPECT_EQ(std::vector<int32_t>(scan.PortNames, scan.PortNames + 3), (std::vector<int32_t>{34, 98, 0}));
+}
+
+}  // namespace

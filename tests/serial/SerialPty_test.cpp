@@ -1,0 +1,202 @@
+// The component on the real platform, over pseudo-terminal pairs.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+
+#include "PtyPair.h"
+#include "SerialOpenError.h"
+#include "TSerial.h"
+#include "Termios2Speed.h"
+
+namespace {
+
+class SerialPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty_.Ok());
+        serial_.SetDevicePath(pty_.SlavePath());
+    }
+
+    // 12000 bytes (more than a pseudo-terminal reports waiting) sent from another
+    // thread, since the pseudo-terminal may hold less than that.
+    std::string Burst() {
+        std::string burst(12000, '\0');
+        for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<char>(i * 7 + i / 256);
+        sender_ = std::thread([this, burst] { pty_.Send(burst); });
+        return burst;
+    }
+    void TearDown() override {
+        if (sender_.joinable()) sender_.join();
+    }
+
+    PtyPair pty_;
+    TSerial serial_;
+    std::thread sender_;
+};
+
+TEST_F(SerialPty, OpensRawWithTheRequestedFrameAndFlowControl) {
+    serial_.SetBaudrate(br_115200);
+    serial_.SetStopBits(sb_2);
+    serial_.SetParityBit(mark);
+    serial_.SetHandshakeRtsCts(true);
+    serial_.SetHandshakeXOnXOff(true);
+    serial_.SetXOnChar('A');
+    serial_.SetXOffChar('B');
+    serial_.SetDTRActive(true);  // the modem lines a pseudo-terminal lacks do not stop the open
+    ASSERT_TRUE(serial_.OpenIt()) << serial_.GetLastOpenErrorText();
+    const termios settings = pty_.MasterSettings();
+    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u);
+    const tcflag_t control = CLOCAL | CREAD | CSTOPB | PARODD | CMSPAR | CRTSCTS;
+    EXPECT_EQ(settings.c_cflag & control, control);
+    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF | INPCK));
+    EXPECT_EQ(settings.c_cc[VSTART], 'A');
+    EXPECT_EQ(settings.c_cc[VSTOP], 'B');
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B115200));
+}
+
+TEST_F(SerialPty, EveryRateOpensExactly) {
+    for (int i = 0; i < 20; ++i) {
+        serial_.SetBaudrate(static_cast<TBaudrate>(i));
+        ASSERT_TRUE(serial_.OpenIt()) << Baudrates[i] << ": " << serial_.GetLastOpenErrorText();
+        uint32_t rate = 0;
+        ASSERT_TRUE(Termios2GetSpeed(pty_.Master(), rate));
+        EXPECT_EQ(rate, static_cast<uint32_t>(Baudrates[i]));
+        serial_.CloseIt();
+    }
+}
+
+TEST_F(SerialPty, FrameTheDeviceForcesIsAcceptedAndFourDataBitsAreNot) {
+    serial_.SetDataBits(db_5);  // a pseudo-terminal turns this into 8 bits without parity
+    serial_.SetParityBit(even);
+    serial_.SetStopBits(sb_15);
+    EXPECT_TRUE(serial_.OpenIt()) << serial_.GetLastOpenErrorText();
+    serial_.CloseIt();
+    serial_.SetDataBits(db_4);
+    EXPECT_FALSE(serial_.OpenIt());
+    EXPECT_EQ(serial_.GetLastOpenError(), EINVAL);
+    serial_.SetDataBits(db_8);  // the refused open released the device
+    serial_.SetBaudrate(static_cast<TBaudrate>(20));  // beyond the table: refused, not read out of bounds
+    serial_.SetRecTimeOut(10);
+    EXPECT_FALSE(serial_.OpenIt());
+    serial_.SetBaudrate(br_000050);
+    EXPECT_TRUE(serial_.OpenIt());
+}
+
+TEST_F(SerialPty, BytesGoBothWays) {
+    ASSERT_TRUE(serial_.OpenIt());
+    EXPECT_EQ(serial_.TText("hello "), 6u);
+    EXPECT_EQ(serial_.TData("\x00\xff\n", 3), 3u);
+    EXPECT_EQ(pty_.Receive(9), std::string("hello \x00\xff\n", 9));
+    ASSERT_TRUE(pty_.Send(std::string("a\0\r", 3)));
+    ASSERT_TRUE(Eventually([&] { return serial_.GetBufRec() == 3; }));
+    EXPECT_EQ(serial_.RText(), std::string("a\0\r", 3));
+    EXPECT_EQ(serial_.RText(), "");
+}
+
+TEST_F(SerialPty, CompletingReadEndsWithTheTimeOutsImmediateReadDoesNotWait) {
+    serial_.SetRecTimeOut(20);
+    ASSERT_TRUE(serial_.OpenIt());
+    ASSERT_TRUE(pty_.Send("abc"));
+    char buffer[10];
+    EXPECT_EQ(serial_.RData(buffer, 10), 3u);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    serial_.SetSyncWait(false);
+    serial_.SetRecTimeOut(0);
+    EXPECT_EQ(serial_.RData(buffer, 10), 0u);
+}
+
+TEST_F(SerialPty, CompletingReadTakesMoreThanTheReportedCount) {
+    serial_.SetRecTimeOut(2000);
+    ASSERT_TRUE(serial_.OpenIt());
+    const std::string sent = Burst();
+    std::string got(sent.size(), '\0');
+    EXPECT_EQ(serial_.RData(got.data(), static_cast<uint32_t>(got.size())), sent.size());
+    EXPECT_EQ(got, sent);
+}
+
+TEST_F(SerialPty, ImmediateReadsLoseNothingOfABurst) {
+    serial_.SetSyncWait(false);
+    ASSERT_TRUE(serial_.OpenIt());
+    const std::string sent = Burst();
+    std::string got;
+    char buffer[16384];
+    EXPECT_TRUE(Eventually([&] {
+        got.append(buffer, serial_.RData(buffer, sizeof(buffer)));
+        return got.size() >= sent.size();
+    }));
+    EXPECT_EQ(got, sent);
+}
+
+TEST_F(SerialPty, PurgeEmptiesTheReceiveSide) {
+    ASSERT_TRUE(serial_.OpenIt());
+    ASSERT_TRUE(pty_.Send("stale bytes"));
+    ASSERT_TRUE(Eventually([&] { return serial_.GetBufRec() == 11; }));
+    EXPECT_TRUE(serial_.Purge(false, true, false, true));
+    EXPECT_EQ(serial_.GetBufRec(), 0);
+    EXPECT_EQ(serial_.RText(), "");
+}
+
+TEST_F(SerialPty, HangUpIsReportedAndEndsReadsAndWrites) {
+    ASSERT_TRUE(serial_.OpenIt());
+    ASSERT_TRUE(pty_.Send("ab"));
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pty_.CloseMaster();
+    });
+    char buffer[16];
+    serial_.RData(buffer, sizeof(buffer));  // SyncWait without time-outs: waits until the hang-up
+    closer.join();
+    EXPECT_TRUE(serial_.IsHungUp());
+    EXPECT_EQ(serial_.GetBufRec(), 0);
+    EXPECT_EQ(serial_.TText("lost"), 0u);
+    serial_.CloseIt();
+    EXPECT_FALSE(serial_.IsHungUp());
+}
+
+TEST_F(SerialPty, SecondOpenerIsTurnedAway) {
+    TSerial second;
+    second.SetDevicePath(pty_.SlavePath());
+    ASSERT_TRUE(serial_.OpenIt());
+    EXPECT_FALSE(second.OpenIt());
+    EXPECT_EQ(second.GetLastOpenError(), EBUSY);
+    EXPECT_EQ(second.GetLastOpenErrorText(), pty_.SlavePath() + " is in use by another program.");
+    serial_.CloseIt();
+    EXPECT_TRUE(second.OpenIt());
+}
+
+TEST_F(SerialPty, CloseRestoresThePreviousSettings) {
+    termios before = pty_.MasterSettings();
+    before.c_lflag |= ICANON | ECHO;
+    cfsetspeed(&before, B4800);
+    ASSERT_EQ(tcsetattr(pty_.Master(), TCSANOW, &before), 0);
+    serial_.SetBaudrate(br_256000);
+    ASSERT_TRUE(serial_.OpenIt());
+    EXPECT_EQ(pty_.MasterSettings().c_lflag & ECHO, 0u);
+    serial_.CloseIt();
+    EXPECT_EQ(pty_.MasterSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    uint32_t rate = 0;
+    ASSERT_TRUE(Termios2GetSpeed(pty_.Master(), rate));
+    EXPECT_EQ(rate, 4800u);
+}
+
+TEST(SerialDevices, ReasonsForFailedOpens) {
+    TSerial serial;
+    serial.SetDevicePath("/dev/null");
+    EXPECT_FALSE(serial.OpenIt());
+    EXPECT_EQ(serial.GetLastOpenErrorText(), "/dev/null is not a serial port.");
+    serial.SetDevicePath("/dev/kestrun-no-such-port");
+    EXPECT_FALSE(serial.OpenIt());
+    EXPECT_EQ(serial.GetLastOpenErrorText(), "/dev/kestrun-no-such-port is not present (unplugged?).");
+    EXPECT_EQ(SerialOpenErrorText(EACCES, "/dev/ttyUSB0"),
+              "Permission denied for /dev/ttyUSB0: add the user to the \"dialout\" group (sudo usermod -aG "
+              "dialout $USER) and log in again.");
+    EXPECT_EQ(SerialOpenErrorText(EINVAL, "/dev/ttyS0"),
+              "/dev/ttyS0 does not accept these line settings (baud rate, data bits, parity, stop bits).");
+    EXPECT_EQ(SerialOpenErrorText(EIO, "/dev/ttyS0").rfind("/dev/ttyS0 cannot be opened: ", 0), 0u);
+}
+
+}  // namespace
