@@ -19,7 +19,7 @@ constexpr int ResumeQueuedLines = 90000;
 constexpr int PumpBurstSize = 50;
 constexpr signed char LinePriority = 2;
 constexpr auto CollectPollInterval = std::chrono::milliseconds(20);
-constexpr auto FullQueueRetryInterval = std::chrono::milliseconds(1);
+constexpr auto FullQueueRetryInterval = std::chrono::microseconds(100);
 
 constexpr std::string_view HexPrefix = "HEX:   ";
 constexpr std::string_view AsciiPrefix = "ASCII: ";

@@ -16,10 +16,15 @@
 // again until the queue has been found empty; every later wake-up meanwhile hands
 // out until the queue is empty. Delivery is always in queue order, at least one
 // item per wake-up.
+//
+// Pressure: a post that fills the queue to half its capacity, or is refused, wakes
+// the pump before its interval is over, so a fast producer is not refused merely
+// because the consumer was asleep.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -96,6 +101,11 @@ public:
     // Asks the thread to end after the hand-out it is in; a synchronised call that
     // waits for the main thread is cancelled, so WaitFor never hangs on it.
     void Terminate() {
+        {
+            std::lock_guard guard(lock_);
+            stopping_ = true;
+        }
+        pressure_.notify_all();
         thread_.Terminate();
         syncCall_.Cancel();
     }
@@ -106,16 +116,27 @@ private:
         Item item;
         signed char priority;
     };
+    // Items taken out per lock by a pump whose callback runs in its own thread.
+    static constexpr size_t HandOutBatch = 64;
+
     bool PostLocked(Item& item, signed char priority) {
         priority = std::min(priority, MaxPriority);
-        if (static_cast<int>(queue_.size()) >= maxCount_) {
+        const size_t queued = QueuedLocked();
+        if (static_cast<int>(queued) >= maxCount_) {
             blocked_ = true;
+            pressure_.notify_one();  // a full queue should not wait out the interval
             return false;
         }
+        // Items handed out since the refusal may have brought the count down to the
+        // resume mark; the hand-out of each would have cleared Blocked at that moment.
+        if (blocked_ && static_cast<int>(queued) <= resumeCount_) blocked_ = false;
         if (blocked_) return false;
         queue_.insert(PlaceFor(priority), Entry{std::move(item), priority});
+        if (static_cast<int>(queued + 1) * 2 >= maxCount_) pressure_.notify_one();
         return true;
     }
+
+    size_t QueuedLocked() const { return queue_.size() + batchRemaining_.load(); }
 
     typename std::deque<Entry>::iterator PlaceFor(signed char priority) {
         if (queue_.empty() || !prioritised_) return queue_.end();
@@ -128,10 +149,20 @@ private:
     void Execute() {
         while (!thread_.Terminated()) {
             if (raisePriority_.exchange(false)) ZULThread::RaiseCurrentThreadPriority();
-            if (!thread_.SleepFor(std::chrono::milliseconds(interval_))) break;
+            if (!SleepInterval()) break;
             RunCycle();
         }
     }
+
+    // Sleeps Interval ms, or less when the queue is under pressure; false when terminated.
+    bool SleepInterval() {
+        std::unique_lock guard(lock_);
+        pressure_.wait_for(guard, std::chrono::milliseconds(interval_),
+                           [this] { return stopping_ || UnderPressureLocked(); });
+        return !stopping_;
+    }
+
+    bool UnderPressureLocked() const { return blocked_ || static_cast<int>(QueuedLocked()) * 2 >= maxCount_; }
 
     void RunCycle() {
         while (!thread_.Terminated()) {
@@ -141,12 +172,12 @@ private:
         }
     }
 
-    // Takes the head item out under the lock and delivers it outside it. One item
-    // per lock on purpose: an item counts as queued until it is handed out, so
+    // Takes items out under the lock and delivers them outside it. A pump whose
+    // callback runs in its own thread takes up to HandOutBatch items per lock; until
+    // each is handed to the callback it still counts as queued (batchRemaining_), so
     // MaxCount, ResumeCount and Blocked see exactly what the callback has not had yet.
     // Returns false when the queue was found empty.
     bool HandOut() {
-        std::optional<Item> item;
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
@@ -159,17 +190,27 @@ private:
                 allowance_ = burstSize_;
                 burstDue_ = false;
             }
-            item.emplace(std::move(queue_.front().item));
-            queue_.pop_front();
+            size_t count = synchronised_ ? 1 : std::min(HandOutBatch, queue_.size());
+            if (allowance_ > 0) count = std::min(count, static_cast<size_t>(allowance_));
+            for (size_t i = 0; i < count; ++i) {
+                handOut_.push_back(std::move(queue_.front().item));
+                queue_.pop_front();
+            }
             if (queue_.empty()) queue_.shrink_to_fit();
-            if (static_cast<int>(queue_.size()) <= resumeCount_) blocked_ = false;
+            batchRemaining_.store(count);
             // Once used up the allowance only needs to stay "used up" (below zero) until the
             // queue is found empty; counting on would overflow under an endless stream.
-            allowance_ = allowance_ > 0 ? allowance_ - 1 : -1;
+            allowance_ = allowance_ > static_cast<int>(count) ? allowance_ - static_cast<int>(count)
+                         : allowance_ == static_cast<int>(count) ? 0
+                                                                 : -1;
             inHand_ = true;
         }
-        Deliver(std::move(*item));
-        item.reset();
+        for (auto& item : handOut_) {
+            batchRemaining_.fetch_sub(1);
+            if (thread_.Terminated()) continue;  // released unprocessed
+            Deliver(std::move(item));
+        }
+        handOut_.clear();
         std::lock_guard guard(lock_);
         inHand_ = false;
         return true;
@@ -193,13 +234,18 @@ private:
     const int maxCount_;
     const int resumeCount_;
 
-    std::mutex lock_;  // guards queue_, blocked_, burstSize_, allowance_, burstDue_, inHand_
+    std::mutex lock_;  // guards queue_, blocked_, burstSize_, allowance_, burstDue_, inHand_, stopping_
     std::deque<Entry> queue_;
     bool blocked_ = false;
     int burstSize_ = 1;
     int allowance_ = 0;
     bool burstDue_ = true;
     bool inHand_ = false;
+    bool stopping_ = false;
+    std::condition_variable pressure_;  // wakes the pump early; waits on lock_
+    std::atomic<size_t> batchRemaining_{0};  // taken out but not yet handed to the callback
+
+    std::vector<Item> handOut_;  // pump thread only
 
     std::atomic<bool> started_{false};
     std::atomic<bool> raisePriority_{false};

@@ -30,19 +30,5 @@ TEST(PortsCommandTest, OverrideLinkToAPseudoTerminalIsListed) {
     EXPECT_EQ(ports.count("COM97"), 0u) << "COM97 has neither a device nor an override";
 }
 
-TEST(PortsCommandTest, PortsComeInAscendingOrder) {
-    const CliResult result = RunCli({"ports"});
-    ASSERT_EQ(result.Code, 0) << result.Err;
-    std::istringstream lines(result.Out);
-    std::string line;
-    int previous = 0;
-    while (std::getline(lines, line)) {
-        const int number = std::stoi(line.substr(3));
-        EXPECT_GT(number, previous) << line;
-        previous = number;
-    }
-    EXPECT_GE(previous, 98);
-}
-
 }  // namespace
 }  // namespace clitest

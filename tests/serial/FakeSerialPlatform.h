@@ -25,6 +25,7 @@ struct FakeDevice {
     bool failSetup = false, failMask = false, hasModemLines = true;
     uint32_t modemStatus = 0;
     std::string incoming;
+    int overstated = 0;  // bytes the receive count claims beyond what a read delivers
     std::deque<uint32_t> events;
 
     bool isOpen = false;
@@ -128,7 +129,7 @@ public:
     }
     bool QueueCounts(int& inQueue, int& outQueue) override {
         return Locked([&] {
-            inQueue = static_cast<int>(d_->incoming.size());
+            inQueue = static_cast<int>(d_->incoming.size()) + d_->overstated;
             outQueue = 0;
             return true;
         });

@@ -294,6 +294,14 @@ TEST_F(SerialOpen, ImmediateVariantsNeverWait) {
     EXPECT_EQ(immediate.Port(1).completeFlags, (std::vector<bool>{false, false}));
 }
 
+TEST_F(SerialOpen, RTextHoldsOnlyTheBytesThatCame) {
+    Port1().incoming = "ab";
+    Port1().overstated = 3;
+    TSerial serial(nullptr, platform_, table_);
+    ASSERT_TRUE(serial.OpenIt());
+    EXPECT_EQ(serial.RText(), "ab");
+}
+
 TEST_F(SerialOpen, ClosedComponentIsHarmless) {
     TSerial serial(nullptr, platform_, table_);
     int in = -1;

@@ -78,7 +78,7 @@ TEST_F(SerialPty, FrameTheDeviceForcesIsAcceptedAndFourDataBitsAreNot) {
     serial_.SetDataBits(db_4);
     EXPECT_FALSE(serial_.OpenIt());
     EXPECT_EQ(serial_.GetLastOpenError(), EINVAL);
-    serial_.SetDataBits(db_8);  // the refused open released the device
+    serial_.SetDataBits(db_8);                        // the refused open released the device
     serial_.SetBaudrate(static_cast<TBaudrate>(20));  // beyond the table: refused, not read out of bounds
     serial_.SetRecTimeOut(10);
     EXPECT_FALSE(serial_.OpenIt());
