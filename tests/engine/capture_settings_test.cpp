@@ -160,7 +160,7 @@ TEST_F(LoggerFilesTest, AFailedSaveKeepsThePreviousFile) {
     EXPECT_EQ(error, "File could not be created: \"" + nowhere + "\"");
 }
 
-TEST_F(LoggerFilesTest, LoadedDataTriggersCountInTheNextCapture) {
+TEST_F(LoggerFilesTest, LoadedDataTriggersCountOnlyAfterSetSettings) {
     settings_.DataTriggers.Add(std::vector<int32_t>{'A', 'B'});
     MakeLogger();
     const std::string file = dir_.File("triggers.scs");
@@ -171,8 +171,16 @@ TEST_F(LoggerFilesTest, LoadedDataTriggersCountInTheNextCapture) {
     MakeLogger();
     ASSERT_TRUE(logger_->LoadSettings(file, error)) << error;
     Replay(BytesOf("xABx"));
-    const std::vector<StatusMessage> expected{{0, "", 0, 4, 2}, {5, "", 0, 0, 2}, {4, "", 1, 4, 2}};
-    EXPECT_EQ(status_.Messages(), expected);
+    const std::vector<StatusMessage> beforeSet{{0, "", 0, 4, 2}, {4, "", 1, 4, 2}};
+    EXPECT_EQ(status_.Messages(), beforeSet);
+
+    ZLoggerSettings loaded;
+    logger_->GetSettings(loaded);
+    ASSERT_TRUE(logger_->SetSettings(loaded));
+    status_.Clear();
+    Replay(BytesOf("xABx"));
+    const std::vector<StatusMessage> afterSet{{0, "", 0, 4, 2}, {5, "", 0, 0, 2}, {4, "", 1, 4, 2}};
+    EXPECT_EQ(status_.Messages(), afterSet);
 }
 
 TEST_F(LoggerFilesTest, TheErrorListShowsEveryOverflowOfTheFilter) {
