@@ -36,7 +36,8 @@ enum BlockKind : uint8_t {
     bkFlush = 4,
 };
 
-using FilterEvent = std::function<void(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind)>;
+using FilterEvent =
+    std::function<void(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind)>;
 
 class ZFilter {
 public:

@@ -19,7 +19,9 @@ void ZULLossCounter::Accepted() {
     if (episodeLost_ != 0) RecordEpisodeLocked();
 }
 
-void ZULLossCounter::Close() { Accepted(); }
+void ZULLossCounter::Close() {
+    Accepted();
+}
 
 uint64_t ZULLossCounter::TotalLost() const {
     std::lock_guard guard(lock_);
@@ -27,6 +29,8 @@ uint64_t ZULLossCounter::TotalLost() const {
 }
 
 void ZULLossCounter::RecordEpisodeLocked() {
-    if (errors_) errors_->AddError(module_, function_, std::to_string(episodeLost_) + " " + unit_ + " lost (queue full)");
+    if (errors_)
+        errors_->AddError(module_, function_,
+                          std::to_string(episodeLost_) + " " + unit_ + " lost (queue full)");
     episodeLost_ = 0;
 }

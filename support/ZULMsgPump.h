@@ -200,7 +200,7 @@ private:
             batchRemaining_.store(count);
             // Once used up the allowance only needs to stay "used up" (below zero) until the
             // queue is found empty; counting on would overflow under an endless stream.
-            allowance_ = allowance_ > static_cast<int>(count) ? allowance_ - static_cast<int>(count)
+            allowance_ = allowance_ > static_cast<int>(count)    ? allowance_ - static_cast<int>(count)
                          : allowance_ == static_cast<int>(count) ? 0
                                                                  : -1;
             inHand_ = true;
@@ -242,7 +242,7 @@ private:
     bool burstDue_ = true;
     bool inHand_ = false;
     bool stopping_ = false;
-    std::condition_variable pressure_;  // wakes the pump early; waits on lock_
+    std::condition_variable pressure_;       // wakes the pump early; waits on lock_
     std::atomic<size_t> batchRemaining_{0};  // taken out but not yet handed to the callback
 
     std::vector<Item> handOut_;  // pump thread only

@@ -46,7 +46,9 @@ void ZULThread::WaitFor() {
     if (thread_.joinable() && !IsCurrentThread()) thread_.join();
 }
 
-bool ZULThread::IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
+bool ZULThread::IsCurrentThread() const {
+    return thread_.get_id() == std::this_thread::get_id();
+}
 
 bool ZULThread::RaiseCurrentThreadPriority() {
     // On Linux the nice value is per thread; lowering it needs CAP_SYS_NICE or a
