@@ -86,7 +86,19 @@ ZULDateTimeParts ZULLocalParts(int64_t epochMs) {
 }
 
 TDateTime ZULNow() {
-    return ZULEncodeDateTime(ZULLocalParts(ZULNowEpochMs()));
+    // The filter and the parser ask for the time at every step; converting to local
+    // time (time zone rules, a global lock) once per second per thread is enough.
+    thread_local int64_t cachedSecond = INT64_MIN;
+    thread_local ZULDateTimeParts cachedParts;
+    const int64_t nowMs = ZULNowEpochMs();
+    const int64_t second = FloorDiv(nowMs, MsPerSecond);
+    if (second != cachedSecond) {
+        cachedParts = ZULLocalParts(second * MsPerSecond);
+        cachedSecond = second;
+    }
+    ZULDateTimeParts parts = cachedParts;
+    parts.Millisecond = static_cast<int>(nowMs - second * MsPerSecond);
+    return ZULEncodeDateTime(parts);
 }
 
 TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts) {
@@ -114,8 +126,23 @@ ZULDateTimeParts ZULDecodeDateTime(TDateTime value) {
     return parts;
 }
 
+static std::string FormatLongTimeOf(const ZULDateTimeParts& parts);
+
 std::string ZULFormatLongTime(TDateTime value) {
     const ZULDateTimeParts parts = ZULDecodeDateTime(value);
+    // Every block header formats its time; blocks of the same second share the text.
+    thread_local ZULDateTimeParts lastParts{};
+    thread_local std::string lastText;
+    if (!lastText.empty() && parts.Year == lastParts.Year && parts.Month == lastParts.Month &&
+        parts.Day == lastParts.Day && parts.Hour == lastParts.Hour && parts.Minute == lastParts.Minute &&
+        parts.Second == lastParts.Second)
+        return lastText;
+    lastText = FormatLongTimeOf(parts);
+    lastParts = parts;
+    return lastText;
+}
+
+static std::string FormatLongTimeOf(const ZULDateTimeParts& parts) {
     std::tm broken{};
     broken.tm_year = parts.Year - 1900;
     broken.tm_mon = parts.Month - 1;

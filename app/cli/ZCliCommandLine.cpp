@@ -29,9 +29,10 @@ CLI::Validator BaudrateValidator() {
                     if (rate == valid) return {};
                 }
             }
-            std::string message = "This is not a valid baudrate! Valid rates:";
-            for (int32_t valid : Baudrates) message += " " + std::to_string(valid);
-            return message;
+            std::ostringstream message;
+            message << "This is not a valid baudrate! Valid rates:";
+            for (int32_t valid : Baudrates) message << ' ' << valid;
+            return message.str();
         },
         "RATE");
 }

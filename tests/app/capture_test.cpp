@@ -62,6 +62,10 @@ struct PortChoice {
     bool ByDevice;
 };
 
+void PrintTo(const PortChoice& choice, std::ostream* out) {
+    *out << choice.Name;
+}
+
 class CaptureTest : public ::testing::TestWithParam<PortChoice> {
 protected:
     ScratchDir dir_;

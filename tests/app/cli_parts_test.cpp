@@ -173,11 +173,11 @@ TEST(DemoFrameSourceTest, FramesHaveTheDocumentedLayout) {
             EXPECT_EQ(length, mode.Mode == ZDemoMode::Fixed ? 20u : 20u + n % 4);
             ASSERT_GE(frame.size(), 5 + length);
             const std::string text(frame.begin() + 3, frame.begin() + 3 + static_cast<long>(length));
-            char number[8];
-            std::snprintf(number, sizeof number, "%06d", n);
-            const std::string status = n % 8 == 0 ? "ALARM" : "OK   ";
-            const std::string stars(length - 20, '*');
-            EXPECT_TRUE(MatchesShape(text, "#" + std::string(number) + " T=99.9 " + status + stars)) << text;
+            char shape[32];
+            std::snprintf(shape, sizeof shape, "#%06d T=99.9 %s", n, n % 8 == 0 ? "ALARM" : "OK   ");
+            std::string expected = shape;
+            expected.append(length - 20, '*');
+            EXPECT_TRUE(MatchesShape(text, expected)) << text;
             EXPECT_TRUE(text.substr(10, 4) >= "10.0" && text.substr(10, 4) <= "39.9") << text;
             EXPECT_EQ(frame[3 + length], 0x0D);
             EXPECT_EQ(frame[4 + length], 0x0A);

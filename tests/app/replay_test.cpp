@@ -182,6 +182,28 @@ TEST_F(ReplayTest, LogDirectoryOfTheSettingsIsCreatedWhenMissing) {
     EXPECT_EQ(ReadLogLines(logDir + report["log_files"][0].get<std::string>()), kDynamicLogLines);
 }
 
+TEST_F(ReplayTest, EmptyLogDirectoryMeansTheStandardOne) {
+    // Taken literally, an empty folder would put the log files at the root.
+    std::string settings = DynamicSettings();
+    settings.replace(settings.find("[_logger_settings]\r\n"), 20, "[_logger_settings]\r\nLogDir=\r\n");
+    const CliResult result = RunCli(
+        {"replay", "--settings", WriteSettings(settings), "--input", WriteInput(kDynamicInput), "--json"});
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    const std::string name = Json::parse(result.Out)["log_files"][0];
+    EXPECT_EQ(ReadLogLines(TestHome() + "std_log_out/" + name), kDynamicLogLines);
+    std::filesystem::remove(TestHome() + "std_log_out/" + name);
+}
+
+TEST_F(ReplayTest, StopRequestStillRunsTheStopSteps) {
+    std::atomic<bool> stop{true};
+    const CliResult result = RunCli({"replay", "--settings", WriteSettings(DynamicSettings()), "--input",
+                                     WriteInput(kDynamicInput), "--out", dir_ / "logs", "--json"},
+                                    &stop);
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_EQ(result.Err, "Replay interrupted: the input was not fed completely.\n");
+    EXPECT_EQ(Json::parse(result.Out)["total_bytes"], 0);
+}
+
 TEST_F(ReplayTest, UnknownCaptureModeRunsAsAllBytes) {
     // No trigger at all: only "all bytes" can run, one data block per chunk.
     const std::string settings = kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=7\r\n";
@@ -249,6 +271,10 @@ struct RefusalCase {
     int Code;
     std::string Message;  // with "<file>" for the settings file's full name
 };
+
+void PrintTo(const RefusalCase& refusal, std::ostream* out) {
+    *out << refusal.Name;
+}
 
 class ReplayRefusalTest : public ReplayTest, public ::testing::WithParamInterface<RefusalCase> {};
 
