@@ -1,11 +1,5 @@
 #include "SerialThreadPriority.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "ZULThread.h"
 
 namespace {
@@ -32,11 +26,5 @@ void ApplyThreadPriority(TThreadPriority priority) {
         return;
     }
     const int increment = NiceIncrement(priority);
-    if (increment == 0) return;
-    // On Linux the nice value belongs to the thread, so this leaves the process alone.
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, tid);
-    if (errno != 0) return;
-    setpriority(PRIO_PROCESS, tid, current + increment);
+    if (increment != 0) ZULThread::AdjustCurrentThreadNice(increment);
 }

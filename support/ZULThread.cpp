@@ -51,11 +51,15 @@ bool ZULThread::IsCurrentThread() const {
 }
 
 bool ZULThread::RaiseCurrentThreadPriority() {
+    return AdjustCurrentThreadNice(-1);
+}
+
+bool ZULThread::AdjustCurrentThreadNice(int delta) {
     // On Linux the nice value is per thread; lowering it needs CAP_SYS_NICE or a
     // suitable RLIMIT_NICE, so an ordinary user simply keeps normal priority.
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, tid);
     if (errno != 0) return false;
-    return setpriority(PRIO_PROCESS, tid, current - 1) == 0;
+    return setpriority(PRIO_PROCESS, tid, current + delta) == 0;
 }

@@ -28,6 +28,9 @@ public:
     // Lowers the nice value by one (one step above normal) where the system allows it;
     // call from inside the thread. Returns whether it took effect.
     static bool RaiseCurrentThreadPriority();
+    // Moves the calling thread's nice value by delta (positive = lower priority);
+    // returns whether the system allowed it.
+    static bool AdjustCurrentThreadNice(int delta);
 
 private:
     mutable std::mutex lock_;  // guards terminated_, and thread_ while Start assigns it
