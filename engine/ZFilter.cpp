@@ -21,6 +21,7 @@ ZFilter::ZFilter(const ZLoggerSettings* settings, FilterEvent callback)
 
 void ZFilter::Reset() {
     fill_ = 0;
+    start_ = 0;
     stopSearchFrom_ = 0;
     state_ = settings_->CaptureMode == cmAllBytes ? PassAll : SearchStart;
 }
@@ -33,6 +34,10 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count) {
         Reset();
         return false;
     }
+    if (start_ != 0) {
+        std::memmove(buffer_, buffer_ + start_, static_cast<size_t>(fill_));
+        start_ = 0;
+    }
     std::memcpy(buffer_ + fill_, bytes, static_cast<size_t>(count));
     fill_ += count;
     while (RunStep() && fill_ > 0) {
@@ -44,6 +49,7 @@ void ZFilter::Flush() {
     if (fill_ == 0) return;
     HandOut(ZULNow(), fill_, bkFlush);
     fill_ = 0;
+    start_ = 0;
     stopSearchFrom_ = 0;
 }
 
@@ -73,7 +79,7 @@ bool ZFilter::StepSearchStart() {
         return false;
     }
     if (fill_ < size) return false;
-    const int p = FindTrigger(buffer_, fill_, trigger.data(), size);
+    const int p = FindTrigger(Buffered(), fill_, trigger.data(), size);
     const TDateTime now = ZULNow();
     if (p < 0) {
         // The kept bytes may be the beginning of a trigger that the next chunk completes.
@@ -121,7 +127,7 @@ int64_t ZFilter::BytesNeededForFrame() const {
 
 uint32_t ZFilter::ReadLengthField() const {
     const int width = std::max(settings_->AmountOfBytesWidth, 0);
-    const uint8_t* field = buffer_ + std::max(settings_->StartAmountOfBytes, 0);
+    const uint8_t* field = Buffered() + std::max(settings_->StartAmountOfBytes, 0);
     // Taken from the most significant byte down; once the value passes 32 bits it
     // can only grow, so it saturates there and wide fields cannot overflow.
     uint64_t value = 0;
@@ -148,7 +154,8 @@ bool ZFilter::StepSearchStop() {
     // An empty stop trigger is never found: the frame stays open as when no stop
     // trigger arrives (an empty one would otherwise match without consuming a byte).
     if (size == 0 || fill_ < size) return false;
-    const int found = FindTrigger(buffer_ + stopSearchFrom_, fill_ - stopSearchFrom_, trigger.data(), size);
+    const int found =
+        FindTrigger(Buffered() + stopSearchFrom_, fill_ - stopSearchFrom_, trigger.data(), size);
     if (found < 0) {
         stopSearchFrom_ = std::max(stopSearchFrom_, fill_ - size + 1);
         return false;
@@ -172,12 +179,12 @@ void ZFilter::StepPassAll() {
 }
 
 void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind) {
-    if (callback_) callback_(time, buffer_, length, kind);
+    if (callback_) callback_(time, Buffered(), length, kind);
 }
 
 void ZFilter::KeepTail(int k) {
     k = std::max(k, 0);
     if (k >= fill_) return;
-    std::memmove(buffer_, buffer_ + fill_ - k, static_cast<size_t>(k));
+    start_ += fill_ - k;
     fill_ = k;
 }

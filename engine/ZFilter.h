@@ -75,6 +75,8 @@ private:
     void HandOut(const TDateTime& time, int length, uint8_t kind);
     // Keeps the last k buffered bytes (k < 0 counts as 0); nothing changes when k >= fill.
     void KeepTail(int k);
+    // The buffered bytes start here.
+    const uint8_t* Buffered() const { return buffer_ + start_; }
 
     const ZLoggerSettings* settings_;
     FilterEvent callback_;
@@ -85,5 +87,9 @@ private:
     // bytes before it stay unchanged until a match, so a new chunk resumes the
     // search here instead of rescanning the whole frame.
     int stopSearchFrom_ = 0;
+    // The buffered bytes are buffer_[start_, start_ + fill_). A block handed out only
+    // moves start_; the bytes kept go back to the front once per chunk, not once per
+    // block, which a chunk of many small frames would otherwise pay for many times.
+    int start_ = 0;
     uint8_t buffer_[FilterBufferSize];
 };

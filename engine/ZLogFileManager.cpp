@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -86,48 +84,87 @@ constexpr char AsciiOf(uint8_t b) {
     return b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.';
 }
 
-std::string HeaderLine(const BlockStyle& style, TDateTime timestamp, int length) {
-    const std::string time = ZULFormatLongTime(timestamp);
-    const std::string count = std::to_string(length);
-    std::string line;
-    line.reserve(style.Header.size() + time.size() + count.size() + 8);
-    line.append(style.Header).append(time).append(" (").append(count).append(" bytes)");
-    return line;
+constexpr std::string_view LineEnd = "\r\n";
+
+// Makes room for size more characters at the end of text and returns where they start.
+char* Extend(std::string& text, size_t size) {
+    const size_t at = text.size();
+    text.resize(at + size, ' ');
+    return text.data() + at;
+}
+
+void AppendLine(std::string& text, std::string_view line) {
+    text.append(line).append(LineEnd);
+}
+
+void AppendHeaderLine(std::string& text, const BlockStyle& style, TDateTime timestamp, int length) {
+    text.append(style.Header)
+        .append(ZULFormatLongTime(timestamp))
+        .append(" (")
+        .append(std::to_string(length))
+        .append(" bytes)")
+        .append(LineEnd);
 }
 
 // The pairs of count bytes, separated by one blank.
-std::string HexLine(const uint8_t* bytes, int count) {
-    std::string line(HexPrefix.size() + 3 * static_cast<size_t>(count) - 1, ' ');
-    HexPrefix.copy(line.data(), HexPrefix.size());
-    char* out = line.data() + HexPrefix.size();
+void AppendHexLine(std::string& text, const uint8_t* bytes, int count) {
+    char* out = Extend(text, HexPrefix.size() + 3 * static_cast<size_t>(count) - 1 + LineEnd.size());
+    out += HexPrefix.copy(out, HexPrefix.size());
     for (int i = 0; i < count; ++i, out += 3) {
         out[0] = HexPairs[2 * bytes[i]];
         out[1] = HexPairs[2 * bytes[i] + 1];
     }
-    return line;
+    LineEnd.copy(out - 1, LineEnd.size());
 }
 
 // Each character stands under the first digit of its hex pair. A line that does
 // not end its block keeps one of the two blanks that follow its last character.
-std::string AsciiLine(const uint8_t* bytes, int count, bool endsBlock) {
-    std::string line(AsciiPrefix.size() + 3 * static_cast<size_t>(count) - (endsBlock ? 2 : 1), ' ');
-    AsciiPrefix.copy(line.data(), AsciiPrefix.size());
-    char* out = line.data() + AsciiPrefix.size();
+void AppendAsciiLine(std::string& text, const uint8_t* bytes, int count, bool endsBlock) {
+    const size_t width = AsciiPrefix.size() + 3 * static_cast<size_t>(count) - (endsBlock ? 2 : 1);
+    char* out = Extend(text, width + LineEnd.size());
+    out += AsciiPrefix.copy(out, AsciiPrefix.size());
     for (int i = 0; i < count; ++i, out += 3) *out = AsciiOf(bytes[i]);
-    return line;
+    LineEnd.copy(text.data() + text.size() - LineEnd.size(), LineEnd.size());
+}
+
+// Appends the lines of one block by the cutting rule to lines; nothing for a
+// block that is not written.
+void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                 const ZLoggerSettings& settings, sLogString& lines) {
+    const BlockStyle* style = StyleFor(kind, settings);
+    if (style == nullptr) return;
+    // An edited settings file may hold 0 or less; the cutting needs at least one byte per line.
+    const int perLine = std::max(1, settings.MaxBytesInLogLine);
+    const size_t linesPerKind = static_cast<size_t>(length / perLine + (length % perLine != 0 ? 1 : 0));
+    const int kinds = (settings.ShowHexOutput ? 1 : 0) + (settings.ShowASCIIOutput ? 1 : 0);
+    std::string& text = lines.Text;
+    text.reserve(text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 +
+                 static_cast<size_t>(kinds) * (3 * static_cast<size_t>(length) + 8 * linesPerKind));
+    AppendLine(text, style->Separator);
+    AppendHeaderLine(text, *style, timestamp, length);
+    // start + count never passes length, so a huge line width cannot overflow the count.
+    if (settings.ShowHexOutput) {
+        for (int start = 0, count = 0; start < length; start += count) {
+            count = std::min(perLine, length - start);
+            AppendHexLine(text, data + start, count);
+        }
+    }
+    if (settings.ShowASCIIOutput) {
+        for (int start = 0, count = 0; start < length; start += count) {
+            count = std::min(perLine, length - start);
+            AppendAsciiLine(text, data + start, count, start + count == length);
+        }
+    }
+    const size_t blockLines = 2 + static_cast<size_t>(kinds) * linesPerKind;
+    lines.LineCount += blockLines;
+    // A block without HEX or ASCII lines has no end mark, so no file starts after it.
+    if (blockLines > 2) lines.BlockEnds.push_back({text.size(), lines.LineCount});
 }
 
 std::string WithTrailingDelimiter(const std::string& directory) {
     // An empty directory means the working directory, not the root of the file system.
     if (directory.empty() || directory.back() == PathDelimiter) return directory;
     return directory + PathDelimiter;
-}
-
-// Any entry of that name, a dangling link included, is taken: writing through it
-// would overwrite or create something that is not ours.
-bool PathTaken(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 }  // namespace
@@ -137,7 +174,7 @@ ZLogFileManager::ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHisto
       errors_(errors),
       losses_("ZLogFileManager", "LogBlock", "log lines"),
       pump_(
-          false, PumpIntervalMs, false, [this](sLogString line) { Collect(std::move(line)); }, false,
+          false, PumpIntervalMs, false, [this](sLogString lines) { Collect(std::move(lines)); }, false,
           MaxQueuedLines, ResumeQueuedLines) {
     losses_.SetErrorHistory(errors);
     pump_.SetBurstSize(PumpBurstSize);
@@ -164,56 +201,41 @@ void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timest
     if (settings == nullptr) return;
     // No bytes to read means an empty block, never a read through a bad pointer.
     if (data == nullptr || length < 0) length = 0;
-    blockLines_.clear();
-    FormatBlock(data, length, timestamp, kind, *settings);
-    if (!blockLines_.empty()) QueueBlockLines();
+    FormatBlock(data, length, timestamp, kind, *settings, batch_);
+    if (!batching_) QueueBatch();
 }
 
-void ZLogFileManager::FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                                  const ZLoggerSettings& settings) {
-    const BlockStyle* style = StyleFor(kind, settings);
-    if (style == nullptr) return;
-    // An edited settings file may hold 0 or less; the cutting needs at least one byte per line.
-    const int perLine = std::max(1, settings.MaxBytesInLogLine);
-    const int linesPerKind = length / perLine + (length % perLine != 0 ? 1 : 0);
-    blockLines_.reserve(2 + 2 * static_cast<size_t>(linesPerKind));
-    blockLines_.push_back({style->Separator, false});
-    blockLines_.push_back({HeaderLine(*style, timestamp, length), false});
-    // start + count never passes length, so a huge line width cannot overflow the count.
-    if (settings.ShowHexOutput) {
-        for (int start = 0, count = 0; start < length; start += count) {
-            count = std::min(perLine, length - start);
-            blockLines_.push_back({HexLine(data + start, count), false});
-        }
-    }
-    if (settings.ShowASCIIOutput) {
-        for (int start = 0, count = 0; start < length; start += count) {
-            count = std::min(perLine, length - start);
-            blockLines_.push_back({AsciiLine(data + start, count, start + count == length), false});
-        }
-    }
-    // A block without HEX or ASCII lines has no end mark, so no file starts after it.
-    if (blockLines_.size() > 2) blockLines_.back().BlockEnd = true;
-}
-
-void ZLogFileManager::QueueBlockLines() {
-    size_t accepted = pump_.PostAll(blockLines_, LinePriority);
-    while (accepted < blockLines_.size() && waitWhenFull_.load()) {
-        blockLines_.erase(blockLines_.begin(), blockLines_.begin() + static_cast<std::ptrdiff_t>(accepted));
+// Lines that do not fit are lost, counted per line; in lossless mode the rest
+// waits for room instead.
+void ZLogFileManager::QueueBatch() {
+    const size_t lines = batch_.LineCount;
+    if (lines == 0) return;
+    size_t accepted = pump_.PostWeighted(batch_, LinePriority);
+    while (accepted < lines && waitWhenFull_.load()) {
         std::this_thread::sleep_for(FullQueueRetryInterval);
-        accepted = pump_.PostAll(blockLines_, LinePriority);
+        accepted += pump_.PostWeighted(batch_, LinePriority);
     }
     if (accepted > 0) losses_.Accepted();
-    if (accepted < blockLines_.size()) losses_.Lost(blockLines_.size() - accepted);
-    blockLines_.clear();
+    if (accepted < lines) losses_.Lost(lines - accepted);
+    batch_ = sLogString();
 }
 
-void ZLogFileManager::Collect(sLogString line) {
-    lines_.push_back(std::move(line.Text));
-    if (!line.BlockEnd) return;
+// A file is written at every block end at or past the line limit, wherever it
+// falls within the record.
+void ZLogFileManager::Collect(sLogString lines) {
     const ZLoggerSettings* settings = settings_.load();
-    if (settings == nullptr) return;
-    if (static_cast<int64_t>(lines_.size()) >= settings->MaxLinesInLogFile) WriteLogFile(*settings);
+    size_t textDone = 0;
+    size_t linesDone = 0;
+    for (const sLogBlockEnd& end : lines.BlockEnds) {
+        fileText_.append(lines.Text, textDone, end.TextEnd - textDone);
+        fileLines_ += end.Lines - linesDone;
+        textDone = end.TextEnd;
+        linesDone = end.Lines;
+        if (settings != nullptr && static_cast<int64_t>(fileLines_) >= settings->MaxLinesInLogFile)
+            WriteLogFile(*settings);
+    }
+    fileText_.append(lines.Text, textDone);
+    fileLines_ += lines.LineCount - linesDone;
 }
 
 void ZLogFileManager::Flush() {
@@ -227,32 +249,31 @@ void ZLogFileManager::WaitUntilCollected() {
     while (!pump_.IsEmpty()) std::this_thread::sleep_for(CollectPollInterval);
 }
 
-void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
-    if (lines_.empty()) return;
-    const std::string fileName = NextFreeFileName(settings.LogDir);
-    if (fileIO_.WriteFile(fileName, &lines_)) {
-        std::lock_guard guard(writtenLock_);
-        writtenFiles_.push_back(fileName);
-    } else if (errors_ != nullptr) {
-        const TZULError error = fileIO_.GetLatestError();
-        errors_->AddError(error.Module, error.Function, error.Error);
-    }
-    lines_.clear();
-}
-
 // Two files written within one millisecond would share a name. The name runs
 // ahead of the clock instead (a replay writes thousands of files a second), so
-// names stay unique and sort in writing order, and writing never waits.
-std::string ZLogFileManager::NextFreeFileName(const std::string& logDir) {
-    const std::string directory = WithTrailingDelimiter(logDir);
+// names stay unique and sort in writing order, and writing never waits. A name
+// that is taken, by anything, is skipped: a log file never replaces a file.
+void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
+    if (fileLines_ == 0) return;
+    const std::string directory = WithTrailingDelimiter(settings.LogDir);
     int64_t candidate = std::max(ZULNowEpochMs(), lastFileEpochMs_ + 1);
-    std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
-    while (PathTaken(fileName)) {
-        ++candidate;
-        fileName = directory + LogFileName(ZULLocalParts(candidate));
+    for (;; ++candidate) {
+        const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
+        bool nameTaken = false;
+        if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
+            std::lock_guard guard(writtenLock_);
+            writtenFiles_.push_back(fileName);
+        } else if (nameTaken) {
+            continue;
+        } else if (errors_ != nullptr) {
+            const TZULError error = fileIO_.GetLatestError();
+            errors_->AddError(error.Module, error.Function, error.Error);
+        }
+        break;
     }
     lastFileEpochMs_ = candidate;
-    return fileName;
+    fileText_.clear();
+    fileLines_ = 0;
 }
 
 std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {
@@ -265,4 +286,21 @@ std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {
 std::vector<std::string> ZLogFileManager::TakeWrittenFiles() {
     std::lock_guard guard(writtenLock_);
     return std::exchange(writtenFiles_, {});
+}
+
+sLogString sLogString::TakeFirst(size_t lines) {
+    if (lines >= LineCount) return std::exchange(*this, {});
+    size_t cut = 0;
+    for (size_t i = 0; i < lines; ++i) cut = Text.find('\n', cut) + 1;
+    const auto firstKept = std::find_if(BlockEnds.begin(), BlockEnds.end(),
+                                        [lines](const sLogBlockEnd& end) { return end.Lines > lines; });
+    sLogString first{Text.substr(0, cut), lines, {BlockEnds.begin(), firstKept}};
+    Text.erase(0, cut);
+    LineCount -= lines;
+    BlockEnds.erase(BlockEnds.begin(), firstKept);
+    for (sLogBlockEnd& end : BlockEnds) {
+        end.TextEnd -= cut;
+        end.Lines -= lines;
+    }
+    return first;
 }

@@ -3,6 +3,10 @@
 // files named after the local date and time, a new file at the first block end
 // at or past MaxLinesInLogFile. Formatting runs in the caller's thread; the lines
 // travel through a pump to a worker thread that collects and writes them.
+//
+// The lines of a block travel together, as one text: a line each would cost a
+// heap string and a queue entry per line, more than the formatting itself. The
+// queue still counts lines, so its limits and losses are those of single lines.
 
 #include <atomic>
 #include <cstdint>
@@ -17,9 +21,23 @@
 #include "ZULLossCounter.h"
 #include "ZULMsgPump.h"
 
+// Where a block's last line ends within the lines of an sLogString.
+struct sLogBlockEnd {
+    size_t TextEnd;  // offset just past the line's CR LF
+    size_t Lines;    // lines up to and including it
+};
+
+// Consecutive log lines: those of one or more blocks, or of the first part of
+// a block when the queue had room for only so many.
 struct sLogString {
-    std::string Text;       // the finished line, without line break
-    bool BlockEnd = false;  // true only on the last line of a block
+    std::string Text;                     // the finished lines, each ended by CR LF
+    size_t LineCount = 0;                 // lines in Text
+    std::vector<sLogBlockEnd> BlockEnds;  // the block ends among them, in order
+
+    // The queue counts a record as its lines.
+    size_t Weight() const { return LineCount; }
+    // Splits off the first lines as a record of their own, with their block ends.
+    sLogString TakeFirst(size_t lines);
 };
 
 class ZLogFileManager {
@@ -36,6 +54,23 @@ public:
     void SetSettings(const ZLoggerSettings* settings);
     // Formats one block and queues its lines (nothing for trash or a switched-off kind).
     void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind);
+
+    // While one lives, the lines of the blocks logged in its thread are gathered and
+    // queued together when it ends: the blocks of one received chunk travel as one
+    // record, not as one each. Same thread as LogBlock; not nested.
+    class BlockBatch {
+    public:
+        explicit BlockBatch(ZLogFileManager& writer) : writer_(writer) { writer_.batching_ = true; }
+        ~BlockBatch() {
+            writer_.batching_ = false;
+            writer_.QueueBatch();
+        }
+        BlockBatch(const BlockBatch&) = delete;
+        BlockBatch& operator=(const BlockBatch&) = delete;
+
+    private:
+        ZLogFileManager& writer_;
+    };
     // Waits until every queued line is collected, then writes them as one file (if any).
     void Flush();
     // Lossless mode for offline replays: LogBlock waits while the queue is full
@@ -48,12 +83,9 @@ public:
     static std::string LogFileName(const ZULDateTimeParts& parts);
 
 private:
-    void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                     const ZLoggerSettings& settings);
-    void QueueBlockLines();
-    void Collect(sLogString line);
+    void QueueBatch();
+    void Collect(sLogString lines);
     void WriteLogFile(const ZLoggerSettings& settings);
-    std::string NextFreeFileName(const std::string& logDir);
     void WaitUntilCollected();
 
     std::atomic<const ZLoggerSettings*> settings_;
@@ -61,12 +93,15 @@ private:
     ZULLossCounter losses_;
     std::atomic<bool> waitWhenFull_{false};
 
-    // The lines of the block being queued; LogBlock's thread only (kept to reuse its storage).
-    std::vector<sLogString> blockLines_;
+    // Lines formatted but not queued yet, and whether a BlockBatch is open;
+    // LogBlock's thread only.
+    sLogString batch_;
+    bool batching_ = false;
 
     // The collected lines and what writing them needs belong to the worker thread,
     // and to Flush once the pump has nothing queued and nothing in hand.
-    std::vector<std::string> lines_;
+    std::string fileText_;  // the lines of the next file, each ended by CR LF
+    size_t fileLines_ = 0;  // how many lines fileText_ holds
     TZULFileIO fileIO_;
     int64_t lastFileEpochMs_ = 0;
 

@@ -50,6 +50,8 @@ ZLogger::~ZLogger() {
 }
 
 void ZLogger::ProcessData(const uint8_t* bytes, int count) {
+    // The log lines of one chunk's blocks travel to the writer's worker together.
+    ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count))
         GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
 }

@@ -88,17 +88,20 @@ ZULDateTimeParts ZULLocalParts(int64_t epochMs) {
 TDateTime ZULNow() {
     // The filter and the parser ask for the time at every step; converting to local
     // time (time zone rules, a global lock) once per second per thread is enough.
+    // The value is computed exactly as ZULEncodeDateTime computes it.
     thread_local int64_t cachedSecond = INT64_MIN;
-    thread_local ZULDateTimeParts cachedParts;
+    thread_local double cachedDays = 0;
+    thread_local int64_t cachedMsOfDay = 0;  // at the start of the cached second
     const int64_t nowMs = ZULNowEpochMs();
     const int64_t second = FloorDiv(nowMs, MsPerSecond);
     if (second != cachedSecond) {
-        cachedParts = ZULLocalParts(second * MsPerSecond);
+        const ZULDateTimeParts parts = ZULLocalParts(second * MsPerSecond);
+        cachedDays = static_cast<double>(DaysFromCivil(parts.Year, parts.Month, parts.Day) - EpochOfDayZero);
+        cachedMsOfDay = ((int64_t{parts.Hour} * 60 + parts.Minute) * 60 + parts.Second) * MsPerSecond;
         cachedSecond = second;
     }
-    ZULDateTimeParts parts = cachedParts;
-    parts.Millisecond = static_cast<int>(nowMs - second * MsPerSecond);
-    return ZULEncodeDateTime(parts);
+    const int64_t msOfDay = cachedMsOfDay + (nowMs - second * MsPerSecond);
+    return cachedDays + static_cast<double>(msOfDay) / static_cast<double>(MsPerDay);
 }
 
 TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts) {
@@ -129,16 +132,17 @@ ZULDateTimeParts ZULDecodeDateTime(TDateTime value) {
 static std::string FormatLongTimeOf(const ZULDateTimeParts& parts);
 
 std::string ZULFormatLongTime(TDateTime value) {
-    const ZULDateTimeParts parts = ZULDecodeDateTime(value);
     // Every block header formats its time; blocks of the same second share the text.
-    thread_local ZULDateTimeParts lastParts{};
+    // The second is found as ZULDecodeDateTime finds it, without the calendar.
+    thread_local int64_t lastSecond = 0;
     thread_local std::string lastText;
-    if (!lastText.empty() && parts.Year == lastParts.Year && parts.Month == lastParts.Month &&
-        parts.Day == lastParts.Day && parts.Hour == lastParts.Hour && parts.Minute == lastParts.Minute &&
-        parts.Second == lastParts.Second)
-        return lastText;
-    lastText = FormatLongTimeOf(parts);
-    lastParts = parts;
+    if (!std::isfinite(value) || std::fabs(value) > MaxDecodableDays)
+        return FormatLongTimeOf(ZULDecodeDateTime(value));
+    const int64_t second = FloorDiv(std::llround(value * static_cast<double>(MsPerDay)), MsPerSecond);
+    if (lastText.empty() || second != lastSecond) {
+        lastText = FormatLongTimeOf(ZULDecodeDateTime(value));
+        lastSecond = second;
+    }
     return lastText;
 }
 

@@ -39,12 +39,29 @@ TZULFileIO::~TZULFileIO() {
 }
 
 bool TZULFileIO::WriteFile(const std::string& fileName, const std::vector<std::string>* lines) {
-    const char* const function = "WriteFile";
     if (lines == nullptr) {
-        errors_.AddError(Module, function, InvalidList);
+        errors_.AddError(Module, "WriteFile", InvalidList);
         return false;
     }
-    file_ = std::fopen(fileName.c_str(), "wb");
+    return WriteWith(fileName, [this, lines] { return WriteLines(*lines); });
+}
+
+bool TZULFileIO::WriteText(const std::string& fileName, const std::string& text) {
+    return WriteWith(fileName, [this, &text] { return WriteBytes(text.data(), text.size()); });
+}
+
+bool TZULFileIO::WriteNewText(const std::string& fileName, const std::string& text, bool& nameTaken) {
+    return WriteWith(
+        fileName, [this, &text] { return WriteBytes(text.data(), text.size()); }, &nameTaken);
+}
+
+bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int()>& writeContent,
+                           bool* nameTaken) {
+    const char* const function = "WriteFile";
+    // "x": created exclusively, so an existing file is never opened, let alone emptied.
+    file_ = std::fopen(fileName.c_str(), nameTaken != nullptr ? "wbx" : "wb");
+    if (nameTaken != nullptr) *nameTaken = file_ == nullptr && errno == EEXIST;
+    if (file_ == nullptr && nameTaken != nullptr && *nameTaken) return false;
     if (file_ == nullptr) {
         errors_.AddError(Module, function, "Could not open '" + fileName + "' for writing");
         return false;
@@ -53,7 +70,7 @@ bool TZULFileIO::WriteFile(const std::string& fileName, const std::vector<std::s
     std::setvbuf(file_, nullptr, _IONBF, 0);
     int writeError = 0;
     try {
-        writeError = WriteLines(*lines);
+        writeError = writeContent();
     } catch (const std::exception& e) {
         errors_.AddError(Module, function, std::string("Exception occured: ") + e.what());
         CloseFile();

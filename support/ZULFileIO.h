@@ -4,6 +4,7 @@
 // history and a false result. One object serves one call at a time.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,13 @@ public:
     // lines == nullptr records "Invalid TStringList pointer given!". A write or close
     // that fails (full disk, I/O error) gives false; the lines written so far stay.
     bool WriteFile(const std::string& fileName, const std::vector<std::string>* lines);
+    // Creates or empties the file and writes text as it stands (its lines already
+    // ended); failures as for WriteFile, recorded under the same function name.
+    bool WriteText(const std::string& fileName, const std::string& text);
+    // Like WriteText, but only into a file of that name that does not exist yet
+    // (a dangling link counts as existing). When the name is taken nothing is
+    // written or recorded, and nameTaken becomes true.
+    bool WriteNewText(const std::string& fileName, const std::string& text, bool& nameTaken);
     // Empties the list, then reads lines ended by LF or CR LF until the end of the file.
     // A last line without a line feed is not added. A read error gives false, with
     // the lines read so far left in the list.
@@ -27,6 +35,10 @@ public:
     TZULError GetLatestError() const { return errors_.GetLatestError(); }
 
 private:
+    // Opens, runs writeContent, closes, and records any failure.
+    // nameTaken, when given, asks for a new file and tells whether the name was taken.
+    bool WriteWith(const std::string& fileName, const std::function<int()>& writeContent,
+                   bool* nameTaken = nullptr);
     // These return 0 or the errno of the failure.
     int WriteLines(const std::vector<std::string>& lines);
     int WriteBytes(const char* data, size_t size);

@@ -17,6 +17,14 @@
 // out until the queue is empty. Delivery is always in queue order, at least one
 // item per wake-up.
 //
+// Weights: an item may stand for several units of the capacity (a block of log
+// lines counts as its lines). Such an Item has `size_t Weight() const` and
+// `Item TakeFirst(size_t units)`, which splits off its first units as an item of
+// their own. MaxCount, ResumeCount, Blocked and the burst allowance all count
+// units, and a weighted post is accepted unit by unit exactly as that many single
+// posts would be: when only part fits, the first part is queued and the rest stays
+// with the caller. Every other Item weighs 1.
+//
 // Pressure: a post that fills the queue to half its capacity, or is refused, wakes
 // the pump before its interval is over, so a fast producer is not refused merely
 // because the consumer was asleep.
@@ -24,6 +32,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <concepts>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -34,6 +43,12 @@
 
 #include "ZULMainThread.h"
 #include "ZULThread.h"
+
+// An item that can split off its first units as an item of their own.
+template <class Item>
+concept ZULSplittablePumpItem = requires(Item& item, size_t units) {
+    item.TakeFirst(units);
+};
 
 template <class Item>
 class TZULMsgPump {
@@ -48,8 +63,8 @@ public:
           callback_(std::move(callback)),
           synchronised_(synchronised),
           dispatcher_(dispatcher),
-          maxCount_(maxCount),
-          resumeCount_(resumeCount) {
+          maxUnits_(static_cast<size_t>(std::max(maxCount, 0))),
+          resumeUnits_(static_cast<size_t>(std::max(resumeCount, 0))) {
         if (!createSuspended) Resume();
     }
 
@@ -67,20 +82,37 @@ public:
     }
 
     // Queues item (moving it out of the caller's variable) and returns true, or
-    // refuses it and returns false, leaving it with the caller. Priorities above 6 count as 6.
+    // refuses it and returns false, leaving it with the caller. Priorities above 6
+    // count as 6. A weighted item of which only a part fits is refused whole.
     bool Post(Item& item, signed char priority) {
         std::lock_guard guard(lock_);
-        return PostLocked(item, priority);
+        const size_t weight = WeightOf(item);
+        if (RoomLocked() < std::max<size_t>(weight, 1)) {
+            RefuseLocked();
+            return false;
+        }
+        Enqueue(std::move(item), priority, weight);
+        return true;
     }
 
-    // Posts items in order under one lock, each by the rules of Post; stops at the
-    // first refusal. Returns how many were accepted: those were moved from the front
-    // of items, the rest stay with the caller.
-    size_t PostAll(std::vector<Item>& items, signed char priority) {
+    // Posts a weighted item unit by unit and returns how many units were accepted:
+    // all of them (item has moved into the queue), none (item stays with the
+    // caller), or the first part (queued; item keeps the rest).
+    size_t PostWeighted(Item& item, signed char priority) requires ZULSplittablePumpItem<Item> {
         std::lock_guard guard(lock_);
-        size_t accepted = 0;
-        while (accepted < items.size() && PostLocked(items[accepted], priority)) ++accepted;
-        return accepted;
+        const size_t room = RoomLocked();
+        const size_t weight = WeightOf(item);
+        if (room == 0) {
+            RefuseLocked();
+            return 0;
+        }
+        if (weight <= room) {
+            Enqueue(std::move(item), priority, weight);
+            return weight;
+        }
+        Enqueue(item.TakeFirst(room), priority, room);
+        RefuseLocked();  // for the first unit that did not fit
+        return room;
     }
 
     // Waits 10 ms, then tells whether no item is queued and none is being handed out.
@@ -115,28 +147,43 @@ private:
     struct Entry {
         Item item;
         signed char priority;
+        size_t weight;
     };
     // Items taken out per lock by a pump whose callback runs in its own thread.
     static constexpr size_t HandOutBatch = 64;
 
-    bool PostLocked(Item& item, signed char priority) {
-        priority = std::min(priority, MaxPriority);
-        const size_t queued = QueuedLocked();
-        if (static_cast<int>(queued) >= maxCount_) {
-            blocked_ = true;
-            pressure_.notify_one();  // a full queue should not wait out the interval
-            return false;
-        }
-        // Items handed out since the refusal may have brought the count down to the
-        // resume mark; the hand-out of each would have cleared Blocked at that moment.
-        if (blocked_ && static_cast<int>(queued) <= resumeCount_) blocked_ = false;
-        if (blocked_) return false;
-        queue_.insert(PlaceFor(priority), Entry{std::move(item), priority});
-        if (static_cast<int>(queued + 1) * 2 >= maxCount_) pressure_.notify_one();
-        return true;
+    static size_t WeightOf(const Item& item) {
+        if constexpr (requires {
+                          { item.Weight() } -> std::convertible_to<size_t>;
+                      })
+            return item.Weight();
+        else
+            return 1;
     }
 
-    size_t QueuedLocked() const { return queue_.size() + batchRemaining_.load(); }
+    // Units that may still be queued before the next one is refused.
+    size_t RoomLocked() {
+        const size_t queued = QueuedLocked();
+        if (queued >= maxUnits_) return 0;
+        // Items handed out since the refusal may have brought the count down to the
+        // resume mark; the hand-out of each would have cleared Blocked at that moment.
+        if (blocked_ && queued <= resumeUnits_) blocked_ = false;
+        return blocked_ ? 0 : maxUnits_ - queued;
+    }
+
+    void RefuseLocked() {
+        blocked_ = true;
+        pressure_.notify_one();  // a full queue should not wait out the interval
+    }
+
+    void Enqueue(Item&& item, signed char priority, size_t weight) {
+        priority = std::min(priority, MaxPriority);
+        queue_.insert(PlaceFor(priority), Entry{std::move(item), priority, weight});
+        queuedUnits_ += weight;
+        if (QueuedLocked() * 2 >= maxUnits_) pressure_.notify_one();
+    }
+
+    size_t QueuedLocked() const { return queuedUnits_ + batchRemaining_.load(); }
 
     typename std::deque<Entry>::iterator PlaceFor(signed char priority) {
         if (queue_.empty() || !prioritised_) return queue_.end();
@@ -162,7 +209,7 @@ private:
         return !stopping_;
     }
 
-    bool UnderPressureLocked() const { return blocked_ || static_cast<int>(QueuedLocked()) * 2 >= maxCount_; }
+    bool UnderPressureLocked() const { return blocked_ || QueuedLocked() * 2 >= maxUnits_; }
 
     void RunCycle() {
         while (!thread_.Terminated()) {
@@ -174,9 +221,10 @@ private:
 
     // Takes items out under the lock and delivers them outside it. A pump whose
     // callback runs in its own thread takes up to HandOutBatch items per lock; until
-    // each is handed to the callback it still counts as queued (batchRemaining_), so
-    // MaxCount, ResumeCount and Blocked see exactly what the callback has not had yet.
-    // Returns false when the queue was found empty.
+    // each is handed to the callback its units still count as queued
+    // (batchRemaining_), so MaxCount, ResumeCount and Blocked see exactly what the
+    // callback has not had yet. An item that starts inside the burst allowance is
+    // handed out whole. Returns false when the queue was found empty.
     bool HandOut() {
         {
             std::lock_guard guard(lock_);
@@ -190,25 +238,30 @@ private:
                 allowance_ = burstSize_;
                 burstDue_ = false;
             }
-            size_t count = synchronised_ ? 1 : std::min(HandOutBatch, queue_.size());
-            if (allowance_ > 0) count = std::min(count, static_cast<size_t>(allowance_));
-            for (size_t i = 0; i < count; ++i) {
-                handOut_.push_back(std::move(queue_.front().item));
+            const size_t maxItems = synchronised_ ? 1 : HandOutBatch;
+            size_t units = 0;
+            do {
+                units += queue_.front().weight;
+                handOut_.push_back(std::move(queue_.front()));
                 queue_.pop_front();
-            }
+            } while (!queue_.empty() && handOut_.size() < maxItems &&
+                     (allowance_ <= 0 || units < static_cast<size_t>(allowance_)));
             if (queue_.empty()) queue_.shrink_to_fit();
-            batchRemaining_.store(count);
+            queuedUnits_ -= units;
+            batchRemaining_.store(units);
             // Once used up the allowance only needs to stay "used up" (below zero) until the
             // queue is found empty; counting on would overflow under an endless stream.
-            allowance_ = allowance_ > static_cast<int>(count)    ? allowance_ - static_cast<int>(count)
-                         : allowance_ == static_cast<int>(count) ? 0
-                                                                 : -1;
+            if (allowance_ > 0)
+                allowance_ =
+                    units >= static_cast<size_t>(allowance_) ? 0 : allowance_ - static_cast<int>(units);
+            else
+                allowance_ = -1;
             inHand_ = true;
         }
-        for (auto& item : handOut_) {
-            batchRemaining_.fetch_sub(1);
+        for (Entry& entry : handOut_) {
+            batchRemaining_.fetch_sub(entry.weight);
             if (thread_.Terminated()) continue;  // released unprocessed
-            Deliver(std::move(item));
+            Deliver(std::move(entry.item));
         }
         handOut_.clear();
         std::lock_guard guard(lock_);
@@ -231,11 +284,13 @@ private:
     const Callback callback_;
     const bool synchronised_;
     IZULMainThreadDispatcher* const dispatcher_;
-    const int maxCount_;
-    const int resumeCount_;
+    const size_t maxUnits_;     // MaxCount
+    const size_t resumeUnits_;  // ResumeCount
 
-    std::mutex lock_;  // guards queue_, blocked_, burstSize_, allowance_, burstDue_, inHand_, stopping_
+    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, allowance_, burstDue_, inHand_,
+                       // stopping_
     std::deque<Entry> queue_;
+    size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
     int burstSize_ = 1;
     int allowance_ = 0;
@@ -243,9 +298,9 @@ private:
     bool inHand_ = false;
     bool stopping_ = false;
     std::condition_variable pressure_;       // wakes the pump early; waits on lock_
-    std::atomic<size_t> batchRemaining_{0};  // taken out but not yet handed to the callback
+    std::atomic<size_t> batchRemaining_{0};  // units taken out but not yet handed to the callback
 
-    std::vector<Item> handOut_;  // pump thread only
+    std::vector<Entry> handOut_;  // pump thread only
 
     std::atomic<bool> started_{false};
     std::atomic<bool> raisePriority_{false};

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -223,10 +224,21 @@ TEST_F(LogWriterTest, WithoutHexAndAsciiNoBlockEndsSoOneFileAtFlush) {
     EXPECT_EQ(files[0][9], "Data received at 14:05:09 (10 bytes)");
 }
 
-TEST_F(LogWriterTest, FileIsWrittenAtTheEndOfTheBlockThatCrossesTheLimit) {
+// Blocks logged one by one, or gathered in a batch as the blocks of one chunk are:
+// the files must be the same either way.
+class LogWriterBatchTest : public LogWriterTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void LogAll(const std::vector<Bytes>& blocks) {
+        std::optional<ZLogFileManager::BlockBatch> batch;
+        if (GetParam()) batch.emplace(*writer_);
+        for (const Bytes& block : blocks) Log(block);
+    }
+};
+
+TEST_P(LogWriterBatchTest, FileIsWrittenAtTheEndOfTheBlockThatCrossesTheLimit) {
     settings_.MaxBytesInLogLine = 4;
     settings_.MaxLinesInLogFile = 10;  // each block: separator, header, 3 HEX and 3 ASCII lines
-    for (int i = 0; i < 5; ++i) Log(BytesOf("0123456789"));
+    LogAll(std::vector<Bytes>(5, BytesOf("0123456789")));
     const auto files = FlushAndReadFiles();
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].size(), 16u);
@@ -237,6 +249,52 @@ TEST_F(LogWriterTest, FileIsWrittenAtTheEndOfTheBlockThatCrossesTheLimit) {
         EXPECT_EQ(file.back(), "ASCII: 8  9");
     }
 }
+
+// Ten blocks of 5000 bytes at one byte per line: 10002 lines each, 100020 in all,
+// 20 more than the queue takes. A file is due after every third block.
+TEST_P(LogWriterBatchTest, AFullQueueTakesLinesUpToItsLimitAndFilesStillEndAtBlockEnds) {
+    settings_.MaxBytesInLogLine = 1;
+    settings_.MaxLinesInLogFile = 25000;
+    LogAll(std::vector<Bytes>(10, Bytes(5000, 0x42)));
+    const auto files = FlushAndReadFiles();
+    ASSERT_EQ(files.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(files[i].size(), 30006u) << "file " << i;
+        EXPECT_EQ(files[i].back(), "ASCII: B") << "file " << i;
+    }
+    // Block by block the worker may take lines away in between, so only a batch,
+    // queued at once, is sure to meet a full queue. Whatever was lost is counted.
+    size_t lost = 0;
+    if (errors_.GetCount() > 0) {
+        ASSERT_EQ(errors_.GetCount(), 1);
+        lost = std::stoul(errors_.GetLatestError().Error);
+        EXPECT_EQ(errors_.GetLatestError().Error, std::to_string(lost) + " log lines lost (queue full)");
+    }
+    if (GetParam())
+        EXPECT_EQ(lost, 20u);
+    else
+        EXPECT_LE(lost, 20u);
+    EXPECT_EQ(files[3].size(), 10002u - lost);
+}
+
+TEST_P(LogWriterBatchTest, WaitingWhenFullCutsABatchAtLineBoundariesAndLosesNothing) {
+    settings_.MaxBytesInLogLine = 1;
+    settings_.MaxLinesInLogFile = 25000;
+    writer_->SetWaitWhenFull(true);
+    LogAll(std::vector<Bytes>(25, Bytes(5000, 0x43)));  // 250050 lines, two and a half queues
+    const auto files = FlushAndReadFiles();
+    ASSERT_EQ(files.size(), 9u);
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(files[i].size(), 30006u) << "file " << i;
+        EXPECT_EQ(files[i].front(), std::string(56, '~')) << "file " << i;
+        EXPECT_EQ(files[i].back(), "ASCII: C") << "file " << i;
+    }
+    EXPECT_EQ(files[8].size(), 10002u);
+    EXPECT_EQ(errors_.GetCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Queueing, LogWriterBatchTest, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "InOneBatch" : "BlockByBlock"; });
 
 TEST_F(LogWriterTest, BlockKindsPickSeparatorAndHeaderAndObeyTheirSwitches) {
     struct Row {

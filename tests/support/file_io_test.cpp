@@ -159,4 +159,38 @@ TEST_F(FileIOTest, ReadErrorIsAFailureNotTheEndOfTheFile) {
     ExpectLatestError(io_, "ReadFile", "Could not read '/proc/self/mem': Input/output error");
 }
 
+// ---- Text written as it stands, optionally only into a new file ----
+
+TEST_F(FileIOTest, WriteTextWritesTheBytesAsTheyStand) {
+    WriteBytes(dir_.File("t.txt"), "older and longer content");
+    ASSERT_TRUE(io_.WriteText(dir_.File("t.txt"), "a\r\nb\n\0c"s));
+    EXPECT_EQ(ReadBytes(dir_.File("t.txt")), "a\r\nb\n\0c"s);
+}
+
+TEST_F(FileIOTest, WriteNewTextNeverTouchesAnExistingEntry) {
+    WriteBytes(dir_.File("kept.txt"), "kept");
+    std::filesystem::create_symlink(dir_.File("nowhere"), dir_.File("dangling.txt"));
+    for (const char* name : {"kept.txt", "dangling.txt"}) {
+        bool nameTaken = false;
+        EXPECT_FALSE(io_.WriteNewText(dir_.File(name), "new", nameTaken)) << name;
+        EXPECT_TRUE(nameTaken) << name;
+    }
+    EXPECT_EQ(ReadBytes(dir_.File("kept.txt")), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("nowhere"))) << "nothing created through the link";
+    EXPECT_TRUE(io_.GetLatestError().IsEmpty()) << "a taken name is no error";
+
+    bool nameTaken = true;
+    ASSERT_TRUE(io_.WriteNewText(dir_.File("fresh.txt"), "new", nameTaken));
+    EXPECT_FALSE(nameTaken);
+    EXPECT_EQ(ReadBytes(dir_.File("fresh.txt")), "new");
+}
+
+TEST_F(FileIOTest, WriteNewTextIntoAMissingFolderIsAnOpenFailure) {
+    const std::string name = dir_.File("no_such_folder/out.txt");
+    bool nameTaken = true;
+    EXPECT_FALSE(io_.WriteNewText(name, "x", nameTaken));
+    EXPECT_FALSE(nameTaken);
+    ExpectLatestError(io_, "WriteFile", "Could not open '" + name + "' for writing");
+}
+
 }  // namespace

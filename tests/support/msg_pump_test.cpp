@@ -4,7 +4,9 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ThreadTestHelpers.h"
@@ -91,6 +93,106 @@ INSTANTIATE_TEST_SUITE_P(CallbackThread, PumpBlockingTest, ::testing::Values(fal
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "Synchronised" : "PumpThread";
                          });
+
+// ---- Weighted items: capacity counted in units ----
+
+// A run of consecutive numbers, weighing one unit per number.
+struct NumberRun {
+    int first = 0;
+    size_t count = 0;
+    size_t Weight() const { return count; }
+    NumberRun TakeFirst(size_t units) {
+        NumberRun head{first, units};
+        first += static_cast<int>(units);
+        count -= units;
+        return head;
+    }
+};
+using RunPump = TZULMsgPump<NumberRun>;
+
+// The numbers handed out, in order.
+class RunRecorder {
+public:
+    RunPump::Callback Callback() {
+        return [this](NumberRun run) {
+            for (size_t i = 0; i < run.count; ++i) numbers_.Add(run.first + static_cast<int>(i));
+        };
+    }
+    Recorder numbers_;
+};
+
+TEST(PumpWeights, AWeightedPostTakesUnitsUntilTheQueueIsFullAndTheRestStaysWithTheCaller) {
+    RunRecorder recorder;
+    RunPump pump(Suspended, 1, false, recorder.Callback(), false, 10, 5);
+    NumberRun run{0, 4};
+    EXPECT_EQ(pump.PostWeighted(run, 2), 4u);
+    run = NumberRun{4, 8};
+    EXPECT_EQ(pump.PostWeighted(run, 2), 6u) << "room for 6 of 8";
+    EXPECT_EQ(run.first, 10);
+    EXPECT_EQ(run.count, 2u) << "the rest stays";
+    NumberRun one{100, 1};
+    EXPECT_EQ(pump.PostWeighted(one, 2), 0u) << "full";
+    EXPECT_FALSE(pump.Post(one, 2));
+
+    pump.Resume();
+    ASSERT_TRUE(recorder.numbers_.WaitForCount(10));
+    // Empty again: blocked is cleared, and the rest fits.
+    const auto deadline = Clock::now() + TestDeadline;
+    size_t accepted = 0;
+    while (accepted == 0 && Clock::now() < deadline) accepted = pump.PostWeighted(run, 2);
+    EXPECT_EQ(accepted, 2u);
+    ASSERT_TRUE(recorder.numbers_.WaitForCount(12));
+    std::vector<int> expected(12);
+    for (int i = 0; i < 12; ++i) expected[static_cast<size_t>(i)] = i;
+    EXPECT_EQ(recorder.numbers_.Values(), expected);
+}
+
+TEST(PumpWeights, PostRefusesAWeightedItemThatDoesNotFitWholeAndBlocksUntilResume) {
+    RunRecorder recorder;
+    RunPump pump(Suspended, 1, false, recorder.Callback(), false, 10, 5);
+    NumberRun big{0, 8};
+    ASSERT_TRUE(pump.Post(big, 2));
+    NumberRun three{8, 3};
+    EXPECT_FALSE(pump.Post(three, 2)) << "3 units, room for 2";
+    EXPECT_EQ(three.count, 3u) << "refused whole";
+    NumberRun two{8, 2};
+    EXPECT_FALSE(pump.Post(two, 2)) << "blocked since the refusal, 8 queued is above 5";
+}
+
+TEST(PumpWeights, ABurstCountsUnitsAndHandsOutAnItemThatStartsInsideItWhole) {
+    // Capacity far above what is posted: no early wake-up, wake-ups an interval apart.
+    constexpr auto interval = std::chrono::milliseconds(100);
+    std::mutex lock;  // guards stamps
+    std::vector<std::pair<int, Clock::time_point>> stamps;
+    RunPump pump(
+        Suspended, static_cast<int>(interval.count()), false,
+        [&](NumberRun run) {
+            std::lock_guard guard(lock);
+            stamps.emplace_back(run.first, Clock::now());
+        },
+        false, 1000, 500);
+    pump.SetBurstSize(5);
+    for (const NumberRun& posted : {NumberRun{0, 3}, NumberRun{3, 3}, NumberRun{6, 1}}) {
+        NumberRun run = posted;
+        ASSERT_EQ(pump.PostWeighted(run, 2), posted.count);
+    }
+    pump.Resume();
+    const auto deadline = Clock::now() + TestDeadline;
+    for (;;) {
+        {
+            std::lock_guard guard(lock);
+            if (stamps.size() == 3) break;
+        }
+        ASSERT_LT(Clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::lock_guard guard(lock);
+    // 3 units leave 2 of the allowance: the second run starts inside it and goes whole;
+    // the allowance is then used up, so the third waits for the next wake-up.
+    EXPECT_EQ(stamps[1].first, 3);
+    EXPECT_LT(stamps[1].second - stamps[0].second, interval / 2);
+    EXPECT_GE(stamps[2].second - stamps[1].second, interval * 9 / 10);
+}
 
 // ---- Order of hand-out ----
 
@@ -210,13 +312,13 @@ TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
         return values;
     };
     auto firstRound = items(0);
-    ASSERT_EQ(pump.PostAll(firstRound, 2), size_t{round});
+    for (int& item : firstRound) ASSERT_TRUE(pump.Post(item, 2));
     pump.Resume();
     ASSERT_TRUE(recorder.WaitForCount(round));
     // Two more wake-ups find the queue empty: the pump is idle again.
     std::this_thread::sleep_for(interval * 5 / 2);
     auto secondRound = items(round);
-    ASSERT_EQ(pump.PostAll(secondRound, 2), size_t{round});
+    for (int& item : secondRound) ASSERT_TRUE(pump.Post(item, 2));
     ASSERT_TRUE(recorder.WaitForCount(2 * round));
 
     std::lock_guard guard(lock);
