@@ -1,6 +1,11 @@
-// Replay throughput per capture mode: a large stream of demonstration frames fed
-// through the same path a received chunk takes, with every block logged into
-// files (the stop steps, including the last file, are part of each run).
+// Replay throughput per capture mode: a large stream of frames fed through the
+// same path a received chunk takes, with every block logged into files (the stop
+// steps, including the last file, are part of each run).
+//
+// Two kinds of stream: the demonstration device's short frames (about 25 bytes,
+// so every input byte becomes about 13 bytes of log text, most of it separator
+// and header lines), and frames of a few hundred bytes (about 7 bytes of log
+// text per input byte).
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -43,7 +48,10 @@ private:
     std::string path_;
 };
 
-const std::vector<uint8_t>& Stream(ZDemoMode mode) {
+constexpr uint8_t kLargeFrameBytes = 240;  // fixed size of a large frame
+constexpr uint8_t kLargeFrameMin = 200;    // sizes of a large frame with a length field
+
+const std::vector<uint8_t>& DemoStream(ZDemoMode mode) {
     static std::vector<uint8_t> streams[3];
     std::vector<uint8_t>& stream = streams[static_cast<int>(mode)];
     if (stream.empty()) {
@@ -54,9 +62,37 @@ const std::vector<uint8_t>& Stream(ZDemoMode mode) {
     return stream;
 }
 
+// Frames shaped like the demonstration device's (7E A5, length, text, CR LF, a few
+// bytes of noise) with payloads of 200 to 255 bytes, or always 240 bytes when fixed.
+const std::vector<uint8_t>& LargeFrameStream(bool fixedSize) {
+    static std::vector<uint8_t> streams[2];
+    std::vector<uint8_t>& stream = streams[fixedSize ? 1 : 0];
+    if (stream.empty()) {
+        uint32_t random = 12345;
+        auto next = [&random] {
+            random = random * 1664525u + 1013904223u;
+            return random >> 8;
+        };
+        stream.reserve(kStreamBytes + 512);
+        while (stream.size() < kStreamBytes) {
+            const auto size = fixedSize
+                                  ? kLargeFrameBytes
+                                  : static_cast<uint8_t>(kLargeFrameMin + next() % (256 - kLargeFrameMin));
+            stream.insert(stream.end(), {0x7E, 0xA5, size});
+            // 0x20..0x7D: printable, and neither a sync byte nor CR or LF.
+            for (int i = fixedSize ? 1 : 0; i < size; ++i)
+                stream.push_back(static_cast<uint8_t>(0x20 + next() % 0x5E));
+            stream.insert(stream.end(), {0x0D, 0x0A});
+            for (uint32_t noise = next() % 4; noise > 0; --noise)
+                stream.push_back(static_cast<uint8_t>(0x20 + next() % 0x5E));
+        }
+    }
+    return stream;
+}
+
 // The settings of the bundled sample files (samples/demo_<mode>.scs), plus "all
 // bytes"; without logging only the counters and the data triggers see the blocks.
-ZLoggerSettings SettingsFor(uint8_t captureMode, bool logged, const std::string& logDir) {
+ZLoggerSettings SettingsFor(uint8_t captureMode, bool logged, bool largeFrames, const std::string& logDir) {
     ZLoggerSettings settings;
     settings.LogDir = logDir;
     settings.LogStartTrigger = settings.LogStopTrigger = settings.LogDataField = logged;
@@ -67,7 +103,7 @@ ZLoggerSettings SettingsFor(uint8_t captureMode, bool logged, const std::string&
     switch (captureMode) {
         case cmFixedSize:
             settings.SetTriggerStart(start, 2);
-            settings.BytesAfterTrigger = 21;
+            settings.BytesAfterTrigger = largeFrames ? kLargeFrameBytes : 21;
             break;
         case cmDynamicSize:
             settings.SetTriggerStart(start, 3);
@@ -88,10 +124,13 @@ ZLoggerSettings SettingsFor(uint8_t captureMode, bool logged, const std::string&
 
 void BM_Replay(benchmark::State& state) {
     const auto captureMode = static_cast<uint8_t>(state.range(0));
-    const std::vector<uint8_t>& stream =
-        Stream(captureMode == cmFixedSize ? ZDemoMode::Fixed : ZDemoMode::Dynamic);
+    const bool largeFrames = state.range(1) != 0;
+    const bool fixedSize = captureMode == cmFixedSize;
+    const std::vector<uint8_t>& stream = largeFrames
+                                             ? LargeFrameStream(fixedSize)
+                                             : DemoStream(fixedSize ? ZDemoMode::Fixed : ZDemoMode::Dynamic);
     TempLogDir logDir;
-    ZLogger logger(SettingsFor(captureMode, state.range(1) != 0, logDir.Path()));
+    ZLogger logger(SettingsFor(captureMode, state.range(2) != 0, largeFrames, logDir.Path()));
     size_t files = 0;
     for (auto _ : state) {
         logger.BeginReplay();
@@ -114,8 +153,8 @@ void BM_Replay(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Replay)
-    ->ArgNames({"mode", "logged"})
-    ->ArgsProduct({{cmAllBytes, cmFixedSize, cmDynamicSize, cmBetweenTriggers}, {1, 0}})
+    ->ArgNames({"mode", "large_frames", "logged"})
+    ->ArgsProduct({{cmAllBytes, cmFixedSize, cmDynamicSize, cmBetweenTriggers}, {0, 1}, {1, 0}})
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -68,21 +69,31 @@ const BlockStyle* StyleFor(uint8_t kind, const ZLoggerSettings& settings) {
     }
 }
 
-// Formatting runs in the capture path: one table look-up per byte instead of a
-// conversion per digit.
-constexpr std::array<char, 512> HexPairs = [] {
-    constexpr char digits[] = "0123456789ABCDEF";
-    std::array<char, 512> pairs{};
-    for (int b = 0; b < 256; ++b) {
-        pairs[2 * b] = digits[b >> 4];
-        pairs[2 * b + 1] = digits[b & 0x0F];
-    }
-    return pairs;
-}();
+// Formatting runs in the capture path. Each byte's group of three characters
+// (its hex pair and a blank, or its character and two blanks) is looked up
+// whole and stored with one four-character copy; the fourth character is
+// overwritten by the next group.
+struct CharGroup {
+    char chars[4];
+};
+using GroupTable = std::array<CharGroup, 256>;
 
 constexpr char AsciiOf(uint8_t b) {
     return b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.';
 }
+
+constexpr GroupTable HexGroups = [] {
+    constexpr char digits[] = "0123456789ABCDEF";
+    GroupTable groups{};
+    for (int b = 0; b < 256; ++b) groups[b] = {{digits[b >> 4], digits[b & 0x0F], ' ', ' '}};
+    return groups;
+}();
+
+constexpr GroupTable AsciiGroups = [] {
+    GroupTable groups{};
+    for (int b = 0; b < 256; ++b) groups[b] = {{AsciiOf(static_cast<uint8_t>(b)), ' ', ' ', ' '}};
+    return groups;
+}();
 
 constexpr std::string_view LineEnd = "\r\n";
 
@@ -106,25 +117,27 @@ void AppendHeaderLine(std::string& text, const BlockStyle& style, TDateTime time
         .append(LineEnd);
 }
 
+// Appends prefix, the groups of count bytes (count >= 1) of which the last keeps
+// lastWidth of its characters, and the line end.
+void AppendGroupLine(std::string& text, std::string_view prefix, const GroupTable& groups,
+                     const uint8_t* bytes, int count, size_t lastWidth) {
+    const size_t groupsBefore = 3 * static_cast<size_t>(count - 1);
+    char* out = Extend(text, prefix.size() + groupsBefore + lastWidth + LineEnd.size());
+    out += prefix.copy(out, prefix.size());
+    for (int i = 0; i < count - 1; ++i, out += 3) std::memcpy(out, groups[bytes[i]].chars, 4);
+    std::memcpy(out, groups[bytes[count - 1]].chars, lastWidth);
+    LineEnd.copy(out + lastWidth, LineEnd.size());
+}
+
 // The pairs of count bytes, separated by one blank.
 void AppendHexLine(std::string& text, const uint8_t* bytes, int count) {
-    char* out = Extend(text, HexPrefix.size() + 3 * static_cast<size_t>(count) - 1 + LineEnd.size());
-    out += HexPrefix.copy(out, HexPrefix.size());
-    for (int i = 0; i < count; ++i, out += 3) {
-        out[0] = HexPairs[2 * bytes[i]];
-        out[1] = HexPairs[2 * bytes[i] + 1];
-    }
-    LineEnd.copy(out - 1, LineEnd.size());
+    AppendGroupLine(text, HexPrefix, HexGroups, bytes, count, 2);
 }
 
 // Each character stands under the first digit of its hex pair. A line that does
 // not end its block keeps one of the two blanks that follow its last character.
 void AppendAsciiLine(std::string& text, const uint8_t* bytes, int count, bool endsBlock) {
-    const size_t width = AsciiPrefix.size() + 3 * static_cast<size_t>(count) - (endsBlock ? 2 : 1);
-    char* out = Extend(text, width + LineEnd.size());
-    out += AsciiPrefix.copy(out, AsciiPrefix.size());
-    for (int i = 0; i < count; ++i, out += 3) *out = AsciiOf(bytes[i]);
-    LineEnd.copy(text.data() + text.size() - LineEnd.size(), LineEnd.size());
+    AppendGroupLine(text, AsciiPrefix, AsciiGroups, bytes, count, endsBlock ? 1 : 2);
 }
 
 // Appends the lines of one block by the cutting rule to lines; nothing for a
