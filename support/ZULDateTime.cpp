@@ -85,14 +85,33 @@ ZULDateTimeParts ZULLocalParts(int64_t epochMs) {
     return parts;
 }
 
+namespace {
+
+// Blocks are stamped with the time as they are handed over, many thousand times
+// a second, and the stamps are shown to the second. The coarse clock (it moves
+// once per timer tick, every few milliseconds) costs a fraction of the precise one.
+int64_t StampClockEpochMs() {
+#ifdef CLOCK_REALTIME_COARSE
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0)
+        return int64_t{now.tv_sec} * MsPerSecond + now.tv_nsec / 1'000'000;
+#endif
+    return ZULNowEpochMs();
+}
+
+}  // namespace
+
 TDateTime ZULNow() {
-    // The filter and the parser ask for the time at every step; converting to local
-    // time (time zone rules, a global lock) once per second per thread is enough.
-    // The value is computed exactly as ZULEncodeDateTime computes it.
+    // Converting to local time (time zone rules, a global lock) once per second per
+    // thread is enough, and within one clock tick the value is the same. The value is
+    // computed exactly as ZULEncodeDateTime computes it.
+    thread_local int64_t cachedMs = INT64_MIN;
+    thread_local TDateTime cachedValue = 0;
     thread_local int64_t cachedSecond = INT64_MIN;
     thread_local double cachedDays = 0;
     thread_local int64_t cachedMsOfDay = 0;  // at the start of the cached second
-    const int64_t nowMs = ZULNowEpochMs();
+    const int64_t nowMs = StampClockEpochMs();
+    if (nowMs == cachedMs) return cachedValue;
     const int64_t second = FloorDiv(nowMs, MsPerSecond);
     if (second != cachedSecond) {
         const ZULDateTimeParts parts = ZULLocalParts(second * MsPerSecond);
@@ -101,7 +120,9 @@ TDateTime ZULNow() {
         cachedSecond = second;
     }
     const int64_t msOfDay = cachedMsOfDay + (nowMs - second * MsPerSecond);
-    return cachedDays + static_cast<double>(msOfDay) / static_cast<double>(MsPerDay);
+    cachedMs = nowMs;
+    cachedValue = cachedDays + static_cast<double>(msOfDay) / static_cast<double>(MsPerDay);
+    return cachedValue;
 }
 
 TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts) {

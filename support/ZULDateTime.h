@@ -16,7 +16,8 @@ struct ZULDateTimeParts {
 int64_t ZULNowEpochMs();
 // The local broken-down time of an epoch millisecond count.
 ZULDateTimeParts ZULLocalParts(int64_t epochMs);
-// The current local date and time as a day-count value.
+// The current local date and time as a day-count value, read from a clock that
+// moves once per timer tick: it may lag ZULNowEpochMs by up to one tick.
 TDateTime ZULNow();
 TDateTime ZULEncodeDateTime(const ZULDateTimeParts& parts);
 // Rounds to the nearest millisecond, so an encoded time decodes to the same parts.
