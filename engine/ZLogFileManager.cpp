@@ -151,8 +151,10 @@ void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t k
     const size_t linesPerKind = static_cast<size_t>(length / perLine + (length % perLine != 0 ? 1 : 0));
     const int kinds = (settings.ShowHexOutput ? 1 : 0) + (settings.ShowASCIIOutput ? 1 : 0);
     std::string& text = lines.Text;
-    text.reserve(text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 +
-                 static_cast<size_t>(kinds) * (3 * static_cast<size_t>(length) + 8 * linesPerKind));
+    const size_t needed = text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 +
+                          static_cast<size_t>(kinds) * (3 * static_cast<size_t>(length) + 8 * linesPerKind);
+    // A batch grows block by block: room is made geometrically, not block by block.
+    if (needed > text.capacity()) text.reserve(std::max(needed, 2 * text.capacity()));
     AppendLine(text, style->Separator);
     AppendHeaderLine(text, *style, timestamp, length);
     // start + count never passes length, so a huge line width cannot overflow the count.

@@ -14,6 +14,12 @@ constexpr int ChunkPumpCapacity = 1000;
 constexpr int ChunkPumpResumeAt = 500;
 constexpr int HighestPortScanned = 99;
 constexpr auto RetryPostDelay = std::chrono::milliseconds(1);
+// A terminal driver shows at most this much at a time (Linux: 4095 bytes) and moves
+// what it holds back into view right after that was read, asynchronously. A cycle
+// that has emptied so much since it last looked gives the driver a moment and looks
+// again, rather than leaving the rest for the next tick while the line overruns.
+constexpr int DriverViewBytes = 4095;
+constexpr auto DriverRefillWait = std::chrono::microseconds(200);
 
 std::string FileNameWithoutFolder(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -58,8 +64,17 @@ void ZSerialCapture::StopCaptureThread() {
 }
 
 void ZSerialCapture::Execute() {
+    // A poll every interval, not an interval after each poll: the cycles of a busy
+    // line take time of their own, which must not stretch the period (the driver
+    // holds only so much between two polls). Ticks missed by a long cycle are not
+    // made up for with a burst of polls.
+    using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::milliseconds(pollInterval_);
-    while (thread_.SleepFor(interval)) PollPort();
+    auto next = Clock::now() + interval;
+    while (thread_.SleepUntil(next)) {
+        PollPort();
+        next = std::max(next + interval, Clock::now());
+    }
     std::lock_guard guard(portLock_);
     port_->SetActive(false);
 }
@@ -67,14 +82,20 @@ void ZSerialCapture::Execute() {
 void ZSerialCapture::PollPort() {
     std::lock_guard guard(portLock_);
     if (!port_->GetActive() || portLostReported_) return;
-    // The driver's count is only a hint (a pseudo-terminal never reports more than 4095),
-    // so the cycle reads until nothing is waiting rather than once per wake-up.
+    // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
+    int readSinceLook = 0;
     for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
         const int waiting = port_->GetBufRec();
-        if (waiting <= 0) break;
+        if (waiting <= 0) {
+            if (readSinceLook < DriverViewBytes) break;
+            readSinceLook = 0;
+            std::this_thread::sleep_for(DriverRefillWait);
+            continue;
+        }
         const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
         const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
         if (got <= 0) break;
+        readSinceLook += got;
         PostChunk(readBuffer_.data(), got);
     }
     if (port_->IsHungUp()) ReportPortLost();

@@ -38,8 +38,12 @@ bool ZULThread::Terminated() const {
 }
 
 bool ZULThread::SleepFor(std::chrono::milliseconds duration) {
+    return SleepUntil(std::chrono::steady_clock::now() + duration);
+}
+
+bool ZULThread::SleepUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock guard(lock_);
-    return !wake_.wait_for(guard, duration, [this] { return terminated_; });
+    return !wake_.wait_until(guard, deadline, [this] { return terminated_; });
 }
 
 void ZULThread::WaitFor() {

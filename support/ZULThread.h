@@ -21,6 +21,8 @@ public:
     bool Terminated() const;
     // Sleeps up to the given time; returns false when Terminate cut the sleep short.
     bool SleepFor(std::chrono::milliseconds duration);
+    // Sleeps until the deadline; returns false when Terminate cut the sleep short.
+    bool SleepUntil(std::chrono::steady_clock::time_point deadline);
     // Joins the thread. Does nothing when it never started, was joined already,
     // or when called from the thread itself (which cannot wait for its own end).
     void WaitFor();
