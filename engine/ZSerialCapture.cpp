@@ -14,12 +14,6 @@ constexpr int ChunkPumpCapacity = 1000;
 constexpr int ChunkPumpResumeAt = 500;
 constexpr int HighestPortScanned = 99;
 constexpr auto RetryPostDelay = std::chrono::milliseconds(1);
-// A terminal driver shows at most this much at a time (Linux: 4095 bytes) and moves
-// what it holds back into view right after that was read, asynchronously. A cycle
-// that has emptied so much since it last looked gives the driver a moment and looks
-// again, rather than leaving the rest for the next tick while the line overruns.
-constexpr int DriverViewBytes = 4095;
-constexpr auto DriverRefillWait = std::chrono::microseconds(200);
 
 std::string FileNameWithoutFolder(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -83,19 +77,12 @@ void ZSerialCapture::PollPort() {
     std::lock_guard guard(portLock_);
     if (!port_->GetActive() || portLostReported_) return;
     // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
-    int readSinceLook = 0;
     for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
         const int waiting = port_->GetBufRec();
-        if (waiting <= 0) {
-            if (readSinceLook < DriverViewBytes) break;
-            readSinceLook = 0;
-            std::this_thread::sleep_for(DriverRefillWait);
-            continue;
-        }
+        if (waiting <= 0) break;
         const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
         const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
         if (got <= 0) break;
-        readSinceLook += got;
         PostChunk(readBuffer_.data(), got);
     }
     if (port_->IsHungUp()) ReportPortLost();

@@ -266,6 +266,7 @@ public:
         }
         {
             std::lock_guard guard(rxLock_);
+            if (waiting == 0 && stash_.empty()) waiting = BringHeldBackIntoView();
             inQueue = static_cast<int>(stash_.size()) + waiting;
         }
         if (ioctl(fd_, TIOCOUTQ, &outQueue) != 0) outQueue = 0;
@@ -350,6 +351,23 @@ private:
         std::copy_n(stash_.begin(), fromStash, bytes);
         stash_.erase(stash_.begin(), stash_.begin() + fromStash);
         return fromStash + ReadDevice(bytes + fromStash, count - fromStash);
+    }
+
+    // A terminal shows at most 4095 waiting bytes and moves what it holds back into
+    // view asynchronously, some time after a read made room; a reader that asks
+    // for the count right after emptying the view would see 0 with bytes still
+    // there. A read that finds the view empty makes the driver move them at once:
+    // this does one, into the stash. Not while receive events are watched: the
+    // event thread reads arriving bytes itself, to see what they are. Returns the
+    // device's count after it; caller holds rxLock_.
+    int BringHeldBackIntoView() {
+        if ((mask_ & ReceiveEvents) != 0 || hungUp_) return 0;
+        uint8_t chunk[4096];
+        const uint32_t got = ReadDevice(chunk, sizeof(chunk));
+        stash_.insert(stash_.end(), chunk, chunk + got);
+        int waiting = 0;
+        if (got == 0 || ioctl(fd_, FIONREAD, &waiting) != 0) waiting = 0;
+        return waiting;
     }
 
     // Reads until count or until the device has nothing more; caller holds rxLock_.

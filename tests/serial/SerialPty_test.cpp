@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -126,6 +128,31 @@ TEST_F(SerialPty, ImmediateReadsLoseNothingOfABurst) {
     char buffer[16384];
     EXPECT_TRUE(Eventually([&] {
         got.append(buffer, serial_.RData(buffer, sizeof(buffer)));
+        return got.size() >= sent.size();
+    }));
+    EXPECT_EQ(got, sent);
+}
+
+// The device shows at most 4095 waiting bytes; the count must not read 0 while it
+// holds more back, or a reader that goes by the count stops early.
+TEST_F(SerialPty, TheWaitingCountIncludesWhatTheDeviceHoldsBack) {
+    serial_.SetSyncWait(false);
+    ASSERT_TRUE(serial_.OpenIt());
+    const std::string sent = Burst();
+    ASSERT_TRUE(Eventually([&] { return serial_.GetBufRec() >= 4095; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the sender fills what the device holds
+    std::string got;
+    char buffer[500];
+    auto readByCount = [&] {
+        for (int waiting; (waiting = serial_.GetBufRec()) > 0;) {
+            const auto wanted = static_cast<uint32_t>(std::min<int>(waiting, sizeof(buffer)));
+            got.append(buffer, serial_.RData(buffer, wanted));
+        }
+    };
+    readByCount();
+    EXPECT_GT(got.size(), 4095u) << "stopped at the first view";
+    EXPECT_TRUE(Eventually([&] {
+        readByCount();
         return got.size() >= sent.size();
     }));
     EXPECT_EQ(got, sent);
