@@ -38,7 +38,7 @@ class LoggerCaptureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(pty_.IsOpen());
-        settings_.LogDir = logDir_.Path() + "/";
+        settings_.LogDir = logDir_.Path() + "";
         settings_.MaxBytesInLogLine = 8;
     }
 
@@ -75,7 +75,7 @@ protected:
     }
 
     PtyPair pty_;
-    TempDir logDir_;
+    ScratchDir logDir_;
     ZLoggerSettings settings_;
     RecordingStatusReceiver status_;
     RecordingEntryReceiver entries_;

@@ -20,7 +20,7 @@ namespace {
 class LoggerFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings_.LogDir = dir_.Path() + "/logs/";
+        settings_.LogDir = dir_.Path() + "logs/";
         std::filesystem::create_directory(settings_.LogDir);
         settings_.MaxBytesInLogLine = 8;
     }
@@ -52,7 +52,7 @@ protected:
         return lines;
     }
 
-    TempDir dir_;
+    ScratchDir dir_;
     ZLoggerSettings settings_;
     RecordingStatusReceiver status_;
     std::unique_ptr<ZLogger> logger_;
@@ -63,23 +63,23 @@ protected:
 TEST_F(LoggerFilesTest, SavingRefusesToOverwriteWhenNotAllowed) {
     MakeLogger();
     const std::string file = dir_.File("kept.scs");
-    WriteWholeFile(file, "previous content");
+    WriteBytes(file, "previous content");
     std::string error;
     EXPECT_FALSE(logger_->SaveSettings(file, false, error));
     EXPECT_EQ(error, "File already exists: \"" + file + "\"");
-    EXPECT_EQ(ReadWholeFile(file), "previous content");
+    EXPECT_EQ(ReadBytes(file), "previous content");
 }
 
 TEST_F(LoggerFilesTest, SavingReplacesTheWholeFileWithTheThreeSectionsInOrder) {
     settings_.DataTriggers.Add(std::vector<int32_t>{0x41, AnyByte});
     MakeLogger();
     const std::string file = dir_.File("replaced.scs");
-    WriteWholeFile(file, "[stale]\r\nkey=1\r\n[_logger_settings]\r\nObsolete=5\r\n");
+    WriteBytes(file, "[stale]\r\nkey=1\r\n[_logger_settings]\r\nObsolete=5\r\n");
     std::string error = "untouched";
     ASSERT_TRUE(logger_->SaveSettings(file, true, error));
     EXPECT_EQ(error, "untouched");
 
-    const std::string text = ReadWholeFile(file);
+    const std::string text = ReadBytes(file);
     EXPECT_EQ(text.find("stale"), std::string::npos);
     EXPECT_EQ(text.find("Obsolete"), std::string::npos);
     const size_t port = text.find("[_serial_capture]");
@@ -129,7 +129,7 @@ TEST_F(LoggerFilesTest, AFileWithoutThePortSectionChangesNoSetting) {
     settings_.MaxLinesInLogFile = 123;
     MakeLogger();
     const std::string file = dir_.File("logger only.scs");
-    WriteWholeFile(file, "[_logger_settings]\r\nCaptureMode=3\r\nMaxLinesInLogFile=50\r\n");
+    WriteBytes(file, "[_logger_settings]\r\nCaptureMode=3\r\nMaxLinesInLogFile=50\r\n");
     std::string error;
     EXPECT_FALSE(logger_->LoadSettings(file, error));
     EXPECT_EQ(error, "The settings for the COM port could not be read from file \"logger only.scs\"");
@@ -141,16 +141,16 @@ TEST_F(LoggerFilesTest, AFailedSaveKeepsThePreviousFile) {
     const std::string folder = dir_.File("read-only");
     ASSERT_TRUE(std::filesystem::create_directory(folder));
     const std::string file = folder + "/_last_used.scs";
-    WriteWholeFile(file, "[_serial_capture]\r\n_settings=previous\r\n");
+    WriteBytes(file, "[_serial_capture]\r\n_settings=previous\r\n");
     ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
     std::string error;
     {
-        UnprivilegedFiles asOrdinaryUser;
+        UnprivilegedFileAccess asOrdinaryUser;
         EXPECT_FALSE(logger_->SaveSettings(file, true, error));
     }
     chmod(folder.c_str(), 0755);
     EXPECT_EQ(error, "File could not be created: \"" + file + "\"");
-    EXPECT_EQ(ReadWholeFile(file), "[_serial_capture]\r\n_settings=previous\r\n");
+    EXPECT_EQ(ReadBytes(file), "[_serial_capture]\r\n_settings=previous\r\n");
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1)
         << "no temporary file may be left behind";
@@ -215,7 +215,7 @@ TEST_F(LoggerFilesTest, TheErrorListShowsEveryOverflowOfTheFilter) {
 }
 
 TEST_F(LoggerFilesTest, ALogFileThatCannotBeWrittenShowsInTheErrorList) {
-    settings_.LogDir = dir_.Path() + "/missing/";
+    settings_.LogDir = dir_.Path() + "missing/";
     MakeLogger();
     Replay(BytesOf("lost log"));
     std::vector<std::string> list;

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/fsuid.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,14 +12,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TestFiles.h"
 #include "ZLoggerClients.h"
 
 namespace capture_test {
@@ -164,41 +162,10 @@ private:
     std::vector<LiveEntry> entries_;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrun-capture-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // The lines of a log file; every line must end with CR LF (a line that does not is
 // returned with a marker so that the comparison shows it).
 inline std::vector<std::string> ReadLogLines(const std::string& path) {
-    const std::string text = ReadWholeFile(path);
+    const std::string text = ReadBytes(path);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -238,20 +205,5 @@ inline std::string StopSeparator() {
     for (int i = 0; i < 28; ++i) line += " -";
     return line;
 }
-
-// Runs the enclosed code with the file permissions of an unprivileged user, so that a
-// read-only folder refuses writes even when the tests run as root (the file-system user
-// id is per thread on Linux).
-class UnprivilegedFiles {
-public:
-    UnprivilegedFiles() : previous_(setfsuid(NobodyId)) {}
-    ~UnprivilegedFiles() { setfsuid(static_cast<uid_t>(previous_)); }
-    UnprivilegedFiles(const UnprivilegedFiles&) = delete;
-    UnprivilegedFiles& operator=(const UnprivilegedFiles&) = delete;
-
-private:
-    static constexpr uid_t NobodyId = 65534;
-    int previous_;
-};
 
 }  // namespace capture_test

@@ -351,7 +351,7 @@ TEST(CaptureRateList, HasTheTwentyRatesInTableOrder) {
 
 class CapturePortSettingsTest : public ::testing::Test {
 protected:
-    TempDir dir_;
+    ScratchDir dir_;
     ChunkRecorder capture_{20, 500};
 };
 
@@ -396,7 +396,7 @@ TEST_F(CapturePortSettingsTest, ATextWithABadChecksumIsAcceptedButChangesNothing
 
 TEST_F(CapturePortSettingsTest, AFileWithoutThePortSectionIsRefusedByItsNameWithoutFolder) {
     const std::string file = dir_.File("no port.scs");
-    WriteWholeFile(file, "[_logger_settings]\r\nCaptureMode=1\r\n[_serial_capture]\r\nother=1\r\n");
+    WriteBytes(file, "[_logger_settings]\r\nCaptureMode=1\r\n[_serial_capture]\r\nother=1\r\n");
     const ZULIniFile ini(file);
     capture_.SetBaudrate(2400);
     const std::string before = PortConfigText(capture_);

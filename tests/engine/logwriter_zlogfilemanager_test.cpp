@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "TriggerSequence.h"
 #include "ZFilter.h"
 #include "ZLogFileManager.h"
@@ -43,14 +44,9 @@ Bytes BytesOf(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The lines of a file in which every line must end with CR LF.
 Lines LinesOf(const std::string& path) {
-    const std::string bytes = ReadAll(path);
+    const std::string bytes = ReadBytes(path);
     Lines lines;
     size_t begin = 0;
     for (size_t end; (end = bytes.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
@@ -123,7 +119,7 @@ TEST_F(LogWriterTest, WorkedExampleComesOutByteForByte) {
     const auto files = writer_->TakeWrittenFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(fs::path(files[0]).parent_path(), dir_);
-    EXPECT_EQ(ReadAll(files[0]),
+    EXPECT_EQ(ReadBytes(files[0]),
               "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n"
               "Data received at 14:05:09 (11 bytes)\r\n"
               "HEX:   48 65 6C 6C 6F 0D 0A 41\r\n"
@@ -424,7 +420,7 @@ TEST_F(LogWriterTest, FilesOfTheSameMillisecondGetDistinctIncreasingNamesAndOver
     const auto written = writer_->TakeWrittenFiles();
     ASSERT_EQ(written.size(), Blocks);
     EXPECT_EQ(EntriesInDir(), 1 + taken.size() + Blocks);
-    EXPECT_EQ(ReadAll(keep), "keep");
+    EXPECT_EQ(ReadBytes(keep), "keep");
     EXPECT_LT(NameNumbers(taken.back()), NameNumbers(written.front()));
     for (size_t i = 0; i < written.size(); ++i) {
         EXPECT_EQ(LinesOf(written[i]).size(), 4u);

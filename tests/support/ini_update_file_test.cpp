@@ -1,7 +1,6 @@
 // Writing a profile to disk: the old file is replaced only by a complete new one.
 
 #include <gtest/gtest.h>
-#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -27,20 +26,6 @@ mode_t ModeOf(const std::string& fileName) {
     EXPECT_EQ(::stat(fileName.c_str(), &status), 0);
     return status.st_mode & 07777;
 }
-
-// File access as an unprivileged user for this thread, so that permissions bind
-// even when the tests run as root.
-class UnprivilegedFileAccess {
-public:
-    UnprivilegedFileAccess() : previous_(setfsuid(NobodyId)) {}
-    ~UnprivilegedFileAccess() { setfsuid(static_cast<uid_t>(previous_)); }
-    UnprivilegedFileAccess(const UnprivilegedFileAccess&) = delete;
-    UnprivilegedFileAccess& operator=(const UnprivilegedFileAccess&) = delete;
-
-private:
-    static constexpr uid_t NobodyId = 65534;
-    int previous_;
-};
 
 // Limits the size of files this process may write; writes beyond it fail with EFBIG.
 class FileSizeLimit {

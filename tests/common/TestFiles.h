@@ -1,7 +1,8 @@
 #pragma once
-// Scratch folders and raw file access for the support tests, independent of the
-// code under test.
+// Scratch folders and raw file access for the tests, independent of the code under
+// test.
 
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,7 +20,9 @@ public:
         path_ = pattern + "/";
     }
     ~ScratchDir() {
+        // A test may have left a folder read-only; the folder itself must go all the same.
         std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     ScratchDir(const ScratchDir&) = delete;
@@ -42,3 +45,17 @@ inline void WriteBytes(const std::string& fileName, const std::string& bytes) {
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+// File access as an unprivileged user for this thread, so that permissions bind
+// even when the tests run as root (the file-system user id is per thread on Linux).
+class UnprivilegedFileAccess {
+public:
+    UnprivilegedFileAccess() : previous_(setfsuid(NobodyId)) {}
+    ~UnprivilegedFileAccess() { setfsuid(static_cast<uid_t>(previous_)); }
+    UnprivilegedFileAccess(const UnprivilegedFileAccess&) = delete;
+    UnprivilegedFileAccess& operator=(const UnprivilegedFileAccess&) = delete;
+
+private:
+    static constexpr uid_t NobodyId = 65534;
+    int previous_;
+};
