@@ -13,7 +13,7 @@ TSerPort::TSerPort(void* owner, ISerialPlatform& platform, TPortTable& ports)
 
 TSerPort::~TSerPort() {
     CloseIt();
-    if (retired_ && !retired_->RunsInCurrentThread()) retired_.reset();
+    thread_.JoinRetired();
 }
 
 void TSerPort::SetActive(bool b) {
@@ -33,7 +33,7 @@ void TSerPort::CloseComm() {
 // A second open of an open component would leak its device: refused, as TSerial does.
 bool TSerPort::OpenIt() {
     if (active_) return false;
-    if (retired_ && !retired_->RunsInCurrentThread()) retired_.reset();
+    thread_.JoinRetired();
     pollingInEffect_ = pollingMode_;
     if (OpenHandle() && !Handle().SetupBuffers(bufSizeRec_, bufSizeTrm_)) FailOpen(EIO);
     if (HandleValid()) {
@@ -45,7 +45,7 @@ bool TSerPort::OpenIt() {
     if (!active_) return false;
     if (!pollingInEffect_) {
         Handle().SetMask(LineEvents);
-        thread_ = std::make_unique<TSerPortThread>(*this, SharedHandle());
+        thread_.Set(std::make_unique<TSerPortThread>(*this, SharedHandle()));
     }
     SetOutDtr(outDtr_);
     SetOutRts(outRts_);
@@ -57,10 +57,7 @@ void TSerPort::CloseIt() {
     if (thread_) {
         thread_->Stop();
         Handle().SetMask(0);
-        if (thread_->RunsInCurrentThread())
-            retired_ = std::move(thread_);
-        else
-            thread_.reset();
+        thread_.Release();
     }
     CloseHandle();
     active_ = false;

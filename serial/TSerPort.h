@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "EventThreadSlot.h"
 #include "TCustomSerial.h"
 
 class TSerPort;
@@ -77,7 +78,5 @@ private:
     mutable std::mutex handlersLock_;  // guards the four handlers between the owner and the thread
     TSerPortNotify onCts_, onDsr_, onRing_, onDcd_;
 
-    std::unique_ptr<TSerPortThread> thread_;
-    // A thread whose own handler closed the port; joined at the next open, close or destruction.
-    std::unique_ptr<TSerPortThread> retired_;
+    TEventThreadSlot<TSerPortThread> thread_;
 };

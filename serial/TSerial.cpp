@@ -29,7 +29,7 @@ TSerial::TSerial(void* owner, ISerialPlatform& platform, TPortTable& ports)
 
 TSerial::~TSerial() {
     CloseIt();
-    JoinRetiredThread();
+    thread_.JoinRetired();
 }
 
 void TSerial::SetActive(bool b) {
@@ -48,14 +48,14 @@ void TSerial::CloseComm() {
 
 bool TSerial::OpenIt() {
     if (active_) return false;
-    JoinRetiredThread();
+    thread_.JoinRetired();
     const uint32_t mask = EventMask();
     if (OpenHandle()) ConfigureOpenHandle(mask);
     // The component is complete before the thread starts: its first handler may
     // already read through the slots.
     active_ = HandleValid();
     BindSlots();
-    if (active_ && mask != 0) thread_ = std::make_unique<TSerThread>(*this, SharedHandle());
+    if (active_ && mask != 0) thread_.Set(std::make_unique<TSerThread>(*this, SharedHandle()));
     return active_;
 }
 
@@ -85,14 +85,7 @@ void TSerial::StopEventThread() {
     }
     thread_->Stop();
     Handle().SetMask(0);
-    if (thread_->RunsInCurrentThread())
-        retired_ = std::move(thread_);
-    else
-        thread_.reset();
-}
-
-void TSerial::JoinRetiredThread() {
-    if (retired_ && !retired_->RunsInCurrentThread()) retired_.reset();
+    thread_.Release();
 }
 
 TSerialDcb TSerial::BuildDcb() const {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "EventThreadSlot.h"
 #include "TCustomSerial.h"
 #include "ZULMainThread.h"
 
@@ -204,7 +205,6 @@ private:
     void BindSlots();
     void BindInactiveSlots();
     void StopEventThread();
-    void JoinRetiredThread();
 
     bool ntFamily_;
     TBaudrate baudrate_ = br_009600;
@@ -238,10 +238,7 @@ private:
     mutable std::mutex handlersLock_;  // guards handlers_ between the owner and the event thread
     std::array<TSerialNotify, HandlerCount> handlers_;
 
-    std::unique_ptr<TSerThread> thread_;
-    // A thread whose own handler closed the port: it ends after that handler, and
-    // is joined at the next open, close or destruction.
-    std::unique_ptr<TSerThread> retired_;
+    TEventThreadSlot<TSerThread> thread_;
 
     TRText rText_;
     TTData tData_;
