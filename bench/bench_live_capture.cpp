@@ -6,10 +6,8 @@
 // megabytes each (four seconds of writing).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
+#include "BenchLogDir.h"
 #include "ZLogger.h"
 
 namespace {
@@ -35,22 +34,15 @@ ZLoggerSettings DynamicSettings(const std::string& logDir) {
     return settings;
 }
 
-std::string MakeLogDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrun_bench_XXXXXX";
-    return mkdtemp(pattern.data()) != nullptr ? pattern + "/" : "/tmp/";
-}
-
 void BM_LiveCapture(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0)) * 1000;
-    const std::string logDir = MakeLogDir();
+    const BenchLogDir logDir;
     ZPseudoTerminal pty;
     if (!pty.Open()) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    ZLogger logger(DynamicSettings(logDir));
+    ZLogger logger(DynamicSettings(logDir.Path()));
     logger.GetPort().SetDevicePath(pty.SlavePath());
 
     ZDemoFrameSource source(ZDemoMode::Dynamic);
@@ -89,8 +81,6 @@ void BM_LiveCapture(benchmark::State& state) {
     state.counters["lost_frames"] = static_cast<double>(frames) - logger.StartTriggerCount;
     state.counters["kept_up"] = achieved >= 0.97 * rate && logger.TotalBytes == stream.size();
     state.counters["errors"] = logger.GetErrorHistory().GetCount();
-    std::error_code ignored;
-    std::filesystem::remove_all(logDir, ignored);
 }
 
 }  // namespace

@@ -2,14 +2,12 @@
 // blocks of 300 bytes, HEX and ASCII on, 32 bytes per line, 500 lines per file.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "BenchLogDir.h"
 #include "ZFilter.h"
 #include "ZLogFileManager.h"
 #include "ZLoggerSettings.h"
@@ -18,31 +16,14 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int BlockSize = 300;
 constexpr int BlocksPerIteration = 50000;
 constexpr double DayFractionPerMs = 1.0 / 86'400'000.0;
 
-class TempDir {
-public:
-    TempDir() : path_(fs::temp_directory_path() / ("kestrun-bench-logwriter-" + std::to_string(getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string WithDelimiter() const { return path_.string() + "/"; }
-
-private:
-    fs::path path_;
-};
-
 void BM_LogBlockFormatAndWrite(benchmark::State& state) {
-    TempDir dir;
+    BenchLogDir dir;
     ZLoggerSettings settings;
-    settings.LogDir = dir.WithDelimiter();
+    settings.LogDir = dir.Path();
     settings.MaxBytesInLogLine = 32;
     settings.MaxLinesInLogFile = 500;
     TZULErrorHistory errors;

@@ -8,45 +8,18 @@
 // text per input byte).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "../app/cli/ZDemoFrameSource.h"
+#include "BenchLogDir.h"
 #include "ZLogger.h"
 
 namespace {
 
 constexpr size_t kStreamBytes = 32u << 20;
 constexpr int kChunk = 500;
-
-// A folder below $TMPDIR (default /tmp), removed with the object. Thousands of log
-// files are made and deleted per run: on a disk file system the creation of new
-// files after many deletions can cost more than the whole engine, so TMPDIR=/dev/shm
-// measures the engine alone.
-class TempLogDir {
-public:
-    TempLogDir() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrun_bench_XXXXXX";
-        path_ = mkdtemp(pattern.data()) != nullptr ? pattern + "/" : "/tmp/";
-    }
-    ~TempLogDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    void Empty() const {
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) std::filesystem::remove(entry);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 constexpr uint8_t kLargeFrameBytes = 240;  // fixed size of a large frame
 constexpr uint8_t kLargeFrameMin = 200;    // sizes of a large frame with a length field
@@ -129,7 +102,7 @@ void BM_Replay(benchmark::State& state) {
     const std::vector<uint8_t>& stream = largeFrames
                                              ? LargeFrameStream(fixedSize)
                                              : DemoStream(fixedSize ? ZDemoMode::Fixed : ZDemoMode::Dynamic);
-    TempLogDir logDir;
+    BenchLogDir logDir;
     ZLogger logger(SettingsFor(captureMode, state.range(2) != 0, largeFrames, logDir.Path()));
     auto replay = [&] {
         logger.BeginReplay();
