@@ -73,17 +73,27 @@ public:
     virtual void SetTimeouts(const TSerialTimeouts& timeouts) = 0;
     // Sets the events WaitEvent waits for; any change makes a pending wait return.
     virtual bool SetMask(uint32_t mask) = 0;
-    // Blocks until events of the mask occur (true, events set) or the mask changes,
-    // is 0 or the handle closes (false).
+    // Blocks until events of the mask occur (true, events set) or the mask changes
+    // after the wait began, is 0 or the handle closes (false).
     virtual bool WaitEvent(uint32_t& events) = 0;
     // Reads up to count bytes. Without complete it never blocks and returns what was
     // there; with complete it waits for the rest as the read time-outs allow (no
     // time-outs: until all arrived), ending early at a hang-up or a purge.
     virtual uint32_t Read(void* buffer, uint32_t count, bool complete) = 0;
-    // Writes up to count bytes, the same way as Read with the write time-outs.
+    // Writes count bytes. With complete it waits until they are sent, as the write
+    // time-outs allow (no time-outs: until all went out), ending early at a hang-up
+    // or a purge, and returns how many went. Without complete it returns at once:
+    // what the device does not take now is sent in the background, in order, and
+    // counts as written; only what cannot even be queued (a hang-up, a full
+    // background queue) is left out of the result.
     virtual uint32_t Write(const void* data, uint32_t count, bool complete) = 0;
-    // Bytes waiting to be read and bytes still to be sent; false when the driver
-    // cannot tell (for instance after a hang-up).
+    // errno of the first write that was accepted but could not be sent in full
+    // (EIO: the device hung up; ETIMEDOUT: the write time-outs ran out); 0 while
+    // every accepted byte went out or is still on its way. Also reported once as
+    // EV_ERR to a wait whose mask asks for it.
+    virtual int WriteError() const = 0;
+    // Bytes waiting to be read and bytes still to be sent (the background queue
+    // included); false when the driver cannot tell (for instance after a hang-up).
     virtual bool QueueCounts(int& inQueue, int& outQueue) = 0;
     virtual bool Purge(uint32_t flags) = 0;
     // The input lines as MS_*_ON bits; false when the device has no modem lines.
@@ -92,7 +102,9 @@ public:
     virtual bool EscapeFunction(uint32_t function) = 0;
     // The device went away (unplugged, or the other side of a pseudo-terminal closed).
     virtual bool HungUp() const = 0;
-    // Restores the device's previous settings and releases it; later calls fail.
+    // Lets the output drain (bounded in time: what is still unsent then is
+    // discarded), restores the device's previous settings and releases it; later
+    // calls fail.
     virtual void Close() = 0;
 };
 

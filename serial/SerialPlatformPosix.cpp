@@ -10,7 +10,16 @@
 // - EV_CTS/DSR/RING/RLSD/ERR/BREAK: the line counters (TIOCGICOUNT) compared
 //   between slices; the line states (TIOCMGET) where a device keeps no counters;
 //   nothing where it has neither (pseudo-terminals).
-// - EV_TXEMPTY: once after a write, when the output queue (TIOCOUTQ) is empty.
+// - EV_TXEMPTY: once after a write, when the background queue and the output
+//   queue (TIOCOUTQ) are empty.
+// - EV_ERR also once when a background write fails.
+//
+// Writes that need not complete go to the device as far as it takes them; a
+// sender thread, started at the first such write, sends the rest in order.
+//
+// Received bytes with parity or framing errors are delivered as they came: INPCK
+// would make Linux replace them by NUL, and IGNPAR (which a device may have kept
+// from an earlier user) would drop them. The driver still counts the errors.
 // ENOTTY or EINVAL from a modem or serial ioctl means the device lacks the
 // capability, which is not an error: a pseudo-terminal refuses them all.
 
@@ -30,8 +39,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "SerialEventRules.h"
@@ -46,6 +58,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int SliceMs = 10;
 constexpr size_t StashCapacity = 64 * 1024;
+// Bytes that writes which need not complete may have waiting for the device.
+constexpr size_t SendQueueCapacity = 16 * 1024 * 1024;
+constexpr size_t SendChunk = 4096;
+// Close waits this long plus twice the line time of what is still to be sent,
+// but never longer than DrainLimitMax: a line held by flow control must not
+// keep the close waiting for ever.
+constexpr auto DrainAllowance = std::chrono::milliseconds(1000);
+constexpr auto DrainLimitMax = std::chrono::milliseconds(10000);
 constexpr uint32_t ReceiveEvents = EV_RXCHAR | EV_RXFLAG;
 constexpr uint32_t LineEvents = EV_CTS | EV_DSR | EV_RING | EV_RLSD | EV_ERR | EV_BREAK;
 // Rates read back from the device may differ by what a UART's divisor allows.
@@ -102,8 +122,7 @@ termios TermiosFor(const TSerialDcb& dcb, termios settings) {
     if (dcb.StopBits != sb_1) settings.c_cflag |= CSTOPB;
     if (dcb.Has(TSerialDcb::fOutxCtsFlow) || dcb.RtsControl() == TSerialDcb::CONTROL_HANDSHAKE)
         settings.c_cflag |= CRTSCTS;
-    settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
-    if (dcb.Has(TSerialDcb::fParity)) settings.c_iflag |= INPCK;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
     if (dcb.Has(TSerialDcb::fOutX)) settings.c_iflag |= IXON;
     if (dcb.Has(TSerialDcb::fInX)) settings.c_iflag |= IXOFF;
     settings.c_cc[VSTART] = dcb.XonChar;
@@ -119,7 +138,7 @@ termios TermiosFor(const TSerialDcb& dcb, termios settings) {
 // bits without parity: that is accepted there, and nowhere else.
 bool Kept(const termios& asked, const termios& kept, bool pseudoTerminal) {
     constexpr tcflag_t ControlChecked = CSTOPB | CRTSCTS;
-    constexpr tcflag_t InputChecked = IXON | IXOFF;
+    constexpr tcflag_t InputChecked = IXON | IXOFF | INPCK | IGNPAR | PARMRK;
     if ((asked.c_cflag & ControlChecked) != (kept.c_cflag & ControlChecked)) return false;
     if ((asked.c_iflag & InputChecked) != (kept.c_iflag & InputChecked)) return false;
     if (pseudoTerminal && (kept.c_cflag & (CSIZE | PARENB)) == CS8) return true;
@@ -182,7 +201,10 @@ public:
         // the driver moves RTS itself.
         if (error == 0) error = SetLine(TIOCM_DTR, dcb.DtrControl() != TSerialDcb::CONTROL_DISABLE);
         if (error == 0) error = SetLine(TIOCM_RTS, dcb.RtsControl() != TSerialDcb::CONTROL_DISABLE);
-        if (error == 0) eventChar_ = dcb.EvtChar;
+        if (error == 0) {
+            eventChar_ = dcb.EvtChar;
+            rate_ = dcb.BaudRate;
+        }
         return error;
     }
 
@@ -195,12 +217,16 @@ public:
             TakeBaseline();
         }
         mask_ = mask;
+        ++maskGeneration_;
         const uint64_t one = 1;
         return write(wakeFd_, &one, sizeof(one)) == sizeof(one);
     }
 
     bool WaitEvent(uint32_t& events) override {
         events = 0;
+        // A change made before the wait began (the open's own SetMask, say) has
+        // already taken effect: its wake-up is consumed without ending the wait.
+        const uint32_t generation = maskGeneration_;
         for (;;) {
             const uint32_t mask = mask_;
             if (mask == 0 || fd_ < 0) return false;
@@ -213,7 +239,7 @@ public:
             if (fds[1].revents & POLLIN) {
                 uint64_t count = 0;
                 [[maybe_unused]] const auto ignored = read(wakeFd_, &count, sizeof(count));
-                return false;
+                if (maskGeneration_ != generation) return false;
             }
         }
     }
@@ -243,19 +269,28 @@ public:
 
     uint32_t Write(const void* data, uint32_t count, bool complete) override {
         const auto* bytes = static_cast<const uint8_t*>(data);
-        uint32_t done = WriteAvailable(bytes, count);
-        if (!complete || done == count) return done;
+        if (!complete) return WriteInBackground(bytes, count);
         const auto total = Deadline(Clock::now(), timeouts_.WriteTotalTimeoutMultiplier,
                                     timeouts_.WriteTotalTimeoutConstant, count);
         const uint32_t generation = abortGeneration_;
+        // Bytes queued earlier go first.
+        if (!WaitUntilSent(total, generation)) return 0;
+        uint32_t done = 0;
+        {
+            std::lock_guard guard(txLock_);
+            done = WriteAvailable(bytes, count);
+        }
         while (done < count && !hungUp_ && abortGeneration_ == generation) {
             if (total && Clock::now() >= *total) break;
             pollfd device{fd_, POLLOUT, 0};
             poll(&device, 1, SliceUntil(total));
+            std::lock_guard guard(txLock_);
             done += WriteAvailable(bytes + done, count - done);
         }
         return done;
     }
+
+    int WriteError() const override { return writeError_; }
 
     bool QueueCounts(int& inQueue, int& outQueue) override {
         if (fd_ < 0) return false;
@@ -270,6 +305,8 @@ public:
             inQueue = static_cast<int>(stash_.size()) + waiting;
         }
         if (ioctl(fd_, TIOCOUTQ, &outQueue) != 0) outQueue = 0;
+        std::lock_guard guard(txLock_);
+        outQueue += static_cast<int>(std::min<size_t>(sendQueue_.size(), INT32_MAX / 2));
         return true;
     }
 
@@ -282,6 +319,7 @@ public:
             stash_.clear();
             ok = tcflush(fd_, TCIFLUSH) == 0;
         }
+        if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) DiscardQueued();
         if (flags & PURGE_TXCLEAR) ok = tcflush(fd_, TCOFLUSH) == 0 && ok;
         return ok;
     }
@@ -316,6 +354,10 @@ public:
     void Close() override {
         if (fd_ < 0) return;
         mask_ = 0;
+        // The saved settings may have another rate or frame: bytes still going out
+        // when they return would be sent garbled.
+        DrainOutput();
+        StopSender();
         ioctl(fd_, TIOCNXCL);
         Termios2Restore(fd_, saved_);
         close(fd_);  // also drops the flock
@@ -387,6 +429,7 @@ private:
         return done;
     }
 
+    // Caller holds txLock_, so that its bytes and the sender's keep their order.
     uint32_t WriteAvailable(const uint8_t* bytes, uint32_t count) {
         uint32_t done = 0;
         while (done < count && !hungUp_) {
@@ -403,6 +446,126 @@ private:
         return done;
     }
 
+    // What the device does not take now is queued for the sender; the result counts
+    // both. Only a hang-up or a full queue leaves bytes out.
+    uint32_t WriteInBackground(const uint8_t* bytes, uint32_t count) {
+        std::lock_guard guard(txLock_);
+        uint32_t done = sendQueue_.empty() ? WriteAvailable(bytes, count) : 0;
+        if (done == count || hungUp_) return done;
+        const auto queued = static_cast<uint32_t>(std::min<size_t>(
+            count - done, SendQueueCapacity - std::min(SendQueueCapacity, sendQueue_.size())));
+        sendQueue_.insert(sendQueue_.end(), bytes + done, bytes + done + queued);
+        const auto deadline =
+            Deadline(Clock::now(), timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant,
+                     static_cast<uint32_t>(std::min<size_t>(sendQueue_.size(), UINT32_MAX)));
+        if (deadline) sendDeadline_ = deadline;
+        txPending_ = true;
+        if (!sender_.joinable()) sender_ = std::thread([this] { SendQueued(); });
+        sendChanged_.notify_all();
+        return done + queued;
+    }
+
+    // The sender thread: writes the queue in order as the device takes it.
+    void SendQueued() {
+        std::unique_lock guard(txLock_);
+        for (;;) {
+            sendChanged_.wait(guard, [this] { return stopSender_ || !sendQueue_.empty(); });
+            if (stopSender_) return;
+            uint8_t chunk[SendChunk];
+            const auto size = static_cast<uint32_t>(std::min(sendQueue_.size(), sizeof(chunk)));
+            std::copy_n(sendQueue_.begin(), size, chunk);
+            const uint32_t put = WriteAvailable(chunk, size);
+            sendQueue_.erase(sendQueue_.begin(), sendQueue_.begin() + put);
+            if (hungUp_) {
+                FailQueued(EIO);
+            } else if (sendDeadline_ && Clock::now() >= *sendDeadline_ && !sendQueue_.empty()) {
+                FailQueued(ETIMEDOUT);
+            }
+            sendChanged_.notify_all();
+            if (put == size || sendQueue_.empty()) continue;
+            guard.unlock();
+            pollfd device{fd_, POLLOUT, 0};
+            poll(&device, 1, SliceMs);
+            guard.lock();
+        }
+    }
+
+    // Caller holds txLock_.
+    void FailQueued(int error) {
+        sendQueue_.clear();
+        sendQueue_.shrink_to_fit();
+        sendDeadline_.reset();
+        int none = 0;
+        if (writeError_.compare_exchange_strong(none, error)) writeErrorUnreported_ = true;
+    }
+
+    void DiscardQueued() {
+        std::lock_guard guard(txLock_);
+        sendQueue_.clear();
+        sendQueue_.shrink_to_fit();
+        sendDeadline_.reset();
+        sendChanged_.notify_all();
+    }
+
+    // Waits until the background queue is empty; false when the time-out, a purge or
+    // a hang-up came first.
+    bool WaitUntilSent(std::optional<Clock::time_point> deadline, uint32_t generation) {
+        std::unique_lock guard(txLock_);
+        const auto done = [&] { return sendQueue_.empty() || hungUp_ || abortGeneration_ != generation; };
+        if (deadline)
+            sendChanged_.wait_until(guard, *deadline, done);
+        else
+            sendChanged_.wait(guard, done);
+        return sendQueue_.empty();
+    }
+
+    // Waits until the queue and the driver have sent everything, at most DrainLimit;
+    // then discards what is left.
+    void DrainOutput() {
+        size_t pending = 0;
+        {
+            std::lock_guard guard(txLock_);
+            pending = sendQueue_.size();
+        }
+        int driverQueued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &driverQueued) != 0) driverQueued = 0;
+        pending += static_cast<size_t>(std::max(driverQueued, 0));
+        if (pending == 0 && !UartBusy()) return;
+        const auto deadline = Clock::now() + DrainLimit(pending);
+        std::unique_lock guard(txLock_);
+        while (!hungUp_) {
+            int queued = 0;
+            if (ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
+            if (sendQueue_.empty() && queued <= 0 && !UartBusy()) return;
+            if (Clock::now() >= deadline) break;
+            sendChanged_.wait_for(guard, std::chrono::milliseconds(SliceMs));
+        }
+        sendQueue_.clear();
+        tcflush(fd_, TCOFLUSH);
+    }
+
+    std::chrono::milliseconds DrainLimit(size_t bytes) const {
+        const int32_t rate = std::max<int32_t>(rate_, 1);
+        // Ten bits per character, twice over.
+        const auto lineTime = std::chrono::milliseconds(static_cast<int64_t>(bytes) * 20 * 1000 / rate);
+        return std::min<std::chrono::milliseconds>(DrainAllowance + lineTime, DrainLimitMax);
+    }
+
+    // The UART still shifts out its last bytes; false where the driver cannot tell.
+    bool UartBusy() const {
+        unsigned int status = 0;
+        return ioctl(fd_, TIOCSERGETLSR, &status) == 0 && (status & TIOCSER_TEMT) == 0;
+    }
+
+    void StopSender() {
+        {
+            std::lock_guard guard(txLock_);
+            stopSender_ = true;
+        }
+        sendChanged_.notify_all();
+        if (sender_.joinable()) sender_.join();
+    }
+
     bool StashFull() {
         std::lock_guard guard(rxLock_);
         return stash_.size() >= StashCapacity;
@@ -413,6 +576,7 @@ private:
         if (mask & ReceiveEvents) events |= ReceivedEvents(mask);
         if (mask & LineEvents) events |= LineChangeEvents(mask);
         if ((mask & EV_TXEMPTY) && TransmitterEmptied()) events |= EV_TXEMPTY;
+        if ((mask & EV_ERR) && writeErrorUnreported_.exchange(false)) events |= EV_ERR;
         return events;
     }
 
@@ -480,6 +644,10 @@ private:
 
     bool TransmitterEmptied() {
         if (!txPending_) return false;
+        {
+            std::lock_guard guard(txLock_);
+            if (!sendQueue_.empty()) return false;
+        }
         int queued = 0;
         if (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) return false;
         txPending_ = false;
@@ -495,6 +663,17 @@ private:
     std::atomic<bool> txPending_{false};
     std::atomic<uint32_t> abortGeneration_{0};
     std::atomic<uint8_t> eventChar_{0};
+    std::atomic<uint32_t> maskGeneration_{0};
+    std::atomic<int32_t> rate_{9600};
+
+    std::mutex txLock_;  // guards sendQueue_, sendDeadline_, stopSender_ and every write() to the device
+    std::condition_variable sendChanged_;  // the queue or stopSender_ changed; waits on txLock_
+    std::deque<uint8_t> sendQueue_;
+    std::optional<Clock::time_point> sendDeadline_;
+    bool stopSender_ = false;
+    std::atomic<int> writeError_{0};
+    std::atomic<bool> writeErrorUnreported_{false};
+    std::thread sender_;  // started by the first write that leaves bytes queued
 
     std::mutex rxLock_;  // guards stash_, lastDeviceCount_ and every read() of the device
     std::vector<uint8_t> stash_;

@@ -4,6 +4,7 @@
 //
 // Not thread-safe: one thread at a time configures, opens and closes a component.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,7 +64,7 @@ protected:
     const std::shared_ptr<ISerialHandle>& SharedHandle() const { return handle_; }
     ISerialPlatform& Platform() const { return platform_; }
 
-    bool active_ = false;
+    std::atomic<bool> active_{false};  // read by any thread, written by the owner's
     int32_t bufSizeTrm_ = 2048;
     int32_t bufSizeRec_ = 2048;
     TThreadPriority threadPriority_ = tpIdle;

@@ -34,11 +34,20 @@ void TSerPort::CloseComm() {
 bool TSerPort::OpenIt() {
     if (active_) return false;
     thread_.JoinRetired();
+    std::lock_guard guard(deviceLock_);
     pollingInEffect_ = pollingMode_;
     if (OpenHandle() && !Handle().SetupBuffers(bufSizeRec_, bufSizeTrm_)) FailOpen(EIO);
     if (HandleValid()) {
-        // 9600 baud, 8 data bits, no parity, one stop bit, no flow control.
-        const int error = Handle().SetState(TSerialDcb());
+        // 9600 baud, 8 data bits, no parity, one stop bit, no flow control, and the
+        // configured outputs from the start: a default of both lines on first would
+        // lengthen the pulse that resets many boards.
+        TSerialDcb dcb;
+        dcb.Flags = TSerialDcb::fBinary |
+                    ((outDtr_ ? TSerialDcb::CONTROL_DISABLE : TSerialDcb::CONTROL_ENABLE)
+                     << TSerialDcb::DtrControlShift) |
+                    ((outRts_ ? TSerialDcb::CONTROL_DISABLE : TSerialDcb::CONTROL_ENABLE)
+                     << TSerialDcb::RtsControlShift);
+        const int error = Handle().SetState(dcb);
         if (error != 0) FailOpen(error);
     }
     active_ = HandleValid();
@@ -59,6 +68,7 @@ void TSerPort::CloseIt() {
         Handle().SetMask(0);
         thread_.Release();
     }
+    std::lock_guard guard(deviceLock_);
     CloseHandle();
     active_ = false;
     pollingInEffect_ = false;
@@ -83,23 +93,29 @@ void TSerPort::RefreshInputs(ISerialHandle& handle) {
     inRi_ = (status & MS_RING_ON) == 0;
 }
 
+void TSerPort::RefreshIfPolling() {
+    if (!pollingInEffect_) return;
+    std::lock_guard guard(deviceLock_);
+    if (active_ && pollingInEffect_ && HandleValid()) RefreshInputs(Handle());
+}
+
 bool TSerPort::GetInDCD() {
-    if (ReadsFresh()) RefreshInputs(Handle());
+    RefreshIfPolling();
     return inDcd_;
 }
 
 bool TSerPort::GetInDSR() {
-    if (ReadsFresh()) RefreshInputs(Handle());
+    RefreshIfPolling();
     return inDsr_;
 }
 
 bool TSerPort::GetInCTS() {
-    if (ReadsFresh()) RefreshInputs(Handle());
+    RefreshIfPolling();
     return inCts_;
 }
 
 bool TSerPort::GetInRI() {
-    if (ReadsFresh()) RefreshInputs(Handle());
+    RefreshIfPolling();
     return inRi_;
 }
 

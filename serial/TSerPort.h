@@ -64,7 +64,8 @@ public:
     TSerPortNotify HandlerForEvent(uint32_t eventBit) const;
 
 private:
-    bool ReadsFresh() const { return active_ && pollingInEffect_; }
+    // In polling mode: reads the input lines fresh, unless the port is closed.
+    void RefreshIfPolling();
 
     bool outDtr_ = false;
     bool outRts_ = false;
@@ -73,7 +74,10 @@ private:
     std::atomic<bool> inCts_{false};
     std::atomic<bool> inRi_{false};
     bool pollingMode_ = false;
-    bool pollingInEffect_ = false;
+    std::atomic<bool> pollingInEffect_{false};
+    // Guards the open device between the owner, which opens and closes it, and the
+    // line getters, which read it from any thread in polling mode.
+    std::mutex deviceLock_;
 
     mutable std::mutex handlersLock_;  // guards the four handlers between the owner and the thread
     TSerPortNotify onCts_, onDsr_, onRing_, onDcd_;

@@ -248,6 +248,10 @@ int TSerial::GetBufTrm() {
     return outQueue;
 }
 
+int TSerial::GetWriteError() const {
+    return active_ && HandleValid() ? Handle().WriteError() : 0;
+}
+
 bool TSerial::GetCanTransmitt() {
     if (!active_) return false;
     if (!handshakeRtsCts_ && !handshakeDtrDsr_) return true;

@@ -137,6 +137,10 @@ public:
     int GetBufRec();
     int GetBufTrm();
     void DataInBuffer(int& inQueue, int& outQueue);
+    // errno of the first write since the open that was accepted but could not be
+    // sent in full (EIO: the device hung up; ETIMEDOUT: TrmTimeOut ran out); 0 when
+    // none, and while closed. Such a failure also calls OnError once, when assigned.
+    int GetWriteError() const;
     // Whether the flow control lets data out now; false when closed.
     bool GetCanTransmitt();
     // False when closed; otherwise whether the purge succeeded.

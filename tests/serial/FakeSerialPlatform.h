@@ -127,6 +127,7 @@ public:
             return count;
         });
     }
+    int WriteError() const override { return 0; }
     bool QueueCounts(int& inQueue, int& outQueue) override {
         return Locked([&] {
             inQueue = static_cast<int>(d_->incoming.size()) + d_->overstated;

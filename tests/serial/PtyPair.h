@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -49,16 +50,20 @@ public:
         return true;
     }
 
-    // What the component sent, gathered for up to 2 s until count bytes came.
-    std::string Receive(size_t count) const {
+    // What the component sent, gathered until count bytes came, the component closed
+    // its end, or the limit ran out.
+    std::string Receive(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(2)) const {
         std::string got;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        const auto end = std::chrono::steady_clock::now() + limit;
         while (got.size() < count && std::chrono::steady_clock::now() < end) {
             pollfd fd{master_, POLLIN, 0};
             if (poll(&fd, 1, 20) <= 0) continue;
             char buffer[4096];
             const ssize_t n = read(master_, buffer, sizeof(buffer));
-            if (n > 0) got.append(buffer, static_cast<size_t>(n));
+            if (n > 0)
+                got.append(buffer, static_cast<size_t>(n));
+            else if (n < 0 && errno == EIO)
+                break;  // the slave side was closed and everything it sent was read
         }
         return got;
     }

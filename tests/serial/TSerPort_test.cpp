@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -61,6 +62,44 @@ TEST_F(SerPort, OutputsHaveInvertedSenseAndDtrComesFirst) {
     const TSerialDcb& dcb = Port1().states.at(0);
     EXPECT_EQ(std::tie(dcb.BaudRate, dcb.ByteSize, dcb.Parity, dcb.StopBits), std::make_tuple(9600, 8, 0, 0));
     EXPECT_EQ(port_.GetThreadPriority(), tpIdle);
+}
+
+// Opening must not switch both outputs on before the configured state: that
+// lengthens the pulse that resets many boards.
+TEST_F(SerPort, OpenAppliesTheConfiguredOutputsFromTheStart) {
+    for (const auto& [outDtr, outRts] :
+         {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
+        port_.SetOutDtr(outDtr);
+        port_.SetOutRts(outRts);
+        ASSERT_TRUE(port_.OpenIt());
+        port_.CloseIt();
+        std::lock_guard guard(Port1().lock);
+        const TSerialDcb& dcb = Port1().states.back();
+        EXPECT_EQ(dcb.DtrControl(), outDtr ? TSerialDcb::CONTROL_DISABLE : TSerialDcb::CONTROL_ENABLE);
+        EXPECT_EQ(dcb.RtsControl(), outRts ? TSerialDcb::CONTROL_DISABLE : TSerialDcb::CONTROL_ENABLE);
+    }
+}
+
+TEST_F(SerPort, LineGettersMayRaceOpenAndClose) {
+    port_.SetPollingMode(true);
+    Port1().SetModemStatus(MS_CTS_ON);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done) {
+            port_.GetInCTS();
+            port_.GetInDSR();
+            port_.GetInDCD();
+            port_.GetInRI();
+            port_.GetActive();
+        }
+    });
+    for (int round = 0; round < 300; ++round) {
+        EXPECT_TRUE(port_.OpenIt());
+        EXPECT_FALSE(port_.GetInCTS());
+        port_.CloseIt();
+    }
+    done = true;
+    reader.join();
 }
 
 TEST_F(SerPort, PollingModeReadsFreshWithInvertedSense) {
