@@ -28,12 +28,17 @@
 // Pressure: a post that fills the queue to half its capacity, or is refused, wakes
 // the pump before its interval is over, so a fast producer is not refused merely
 // because the consumer was asleep.
+//
+// Idle: a pump that has found its queue empty sleeps until the next post instead
+// of waking every interval to find nothing; that post then waits out one interval
+// as any other would, and its wake-up hands out a new burst.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <concepts>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -122,6 +127,16 @@ public:
         return queue_.empty() && !inHand_;
     }
 
+    // The wake-ups so far (every one hands out); read in a callback, the number of the
+    // wake-up that handed its item out. For tests, which tell bursts apart by it.
+    uint64_t WakeUps() const { return wakeUps_.load(); }
+
+    // Whether the pump has found its queue empty and sleeps until the next post.
+    bool IsIdle() {
+        std::lock_guard guard(lock_);
+        return idle_;
+    }
+
     void SetBurstSize(int n) {
         std::lock_guard guard(lock_);
         burstSize_ = n;
@@ -180,7 +195,7 @@ private:
         priority = std::min(priority, MaxPriority);
         queue_.insert(PlaceFor(priority), Entry{std::move(item), priority, weight});
         queuedUnits_ += weight;
-        if (QueuedLocked() * 2 >= maxUnits_) pressure_.notify_one();
+        if (idle_ || QueuedLocked() * 2 >= maxUnits_) pressure_.notify_one();
     }
 
     size_t QueuedLocked() const { return queuedUnits_ + batchRemaining_.load(); }
@@ -201,9 +216,19 @@ private:
         }
     }
 
-    // Sleeps Interval ms, or less when the queue is under pressure; false when terminated.
+    // Sleeps until there is something to hand out, then Interval ms, or less when the
+    // queue is under pressure; false when terminated.
     bool SleepInterval() {
         std::unique_lock guard(lock_);
+        if (queue_.empty()) {
+            // What the hand-out that finds the queue empty would have done at this wake-up.
+            blocked_ = false;
+            allowance_ = 0;
+            burstDue_ = true;
+            idle_ = true;
+            pressure_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
+            idle_ = false;
+        }
         pressure_.wait_for(guard, std::chrono::milliseconds(interval_),
                            [this] { return stopping_ || UnderPressureLocked(); });
         return !stopping_;
@@ -212,6 +237,7 @@ private:
     bool UnderPressureLocked() const { return blocked_ || QueuedLocked() * 2 >= maxUnits_; }
 
     void RunCycle() {
+        ++wakeUps_;
         while (!thread_.Terminated()) {
             if (!HandOut()) return;  // queue found empty
             std::lock_guard guard(lock_);
@@ -288,7 +314,7 @@ private:
     const size_t resumeUnits_;  // ResumeCount
 
     std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, allowance_, burstDue_, inHand_,
-                       // stopping_
+                       // stopping_, idle_
     std::deque<Entry> queue_;
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
@@ -297,11 +323,13 @@ private:
     bool burstDue_ = true;
     bool inHand_ = false;
     bool stopping_ = false;
-    std::condition_variable pressure_;       // wakes the pump early; waits on lock_
+    bool idle_ = false;                      // the pump sleeps until the next post
+    std::condition_variable pressure_;       // wakes the pump early or from idle; waits on lock_
     std::atomic<size_t> batchRemaining_{0};  // units taken out but not yet handed to the callback
 
     std::vector<Entry> handOut_;  // pump thread only
 
+    std::atomic<uint64_t> wakeUps_{0};
     std::atomic<bool> started_{false};
     std::atomic<bool> raisePriority_{false};
     ZULSyncCall syncCall_;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -160,28 +161,27 @@ TEST(PumpWeights, PostRefusesAWeightedItemThatDoesNotFitWholeAndBlocksUntilResum
 }
 
 TEST(PumpWeights, ABurstCountsUnitsAndHandsOutAnItemThatStartsInsideItWhole) {
-    // Capacity far above what is posted: no early wake-up, wake-ups an interval apart.
-    constexpr auto interval = std::chrono::milliseconds(100);
-    std::mutex lock;  // guards stamps
-    std::vector<std::pair<int, Clock::time_point>> stamps;
-    RunPump pump(
-        Suspended, static_cast<int>(interval.count()), false,
+    std::mutex lock;                   // guards wakeUpOf
+    std::map<int, uint64_t> wakeUpOf;  // first number of a run -> the wake-up that handed it out
+    std::unique_ptr<RunPump> pump;
+    pump = std::make_unique<RunPump>(
+        Suspended, 100, false,
         [&](NumberRun run) {
             std::lock_guard guard(lock);
-            stamps.emplace_back(run.first, Clock::now());
+            wakeUpOf[run.first] = pump->WakeUps();
         },
         false, 1000, 500);
-    pump.SetBurstSize(5);
+    pump->SetBurstSize(5);
     for (const NumberRun& posted : {NumberRun{0, 3}, NumberRun{3, 3}, NumberRun{6, 1}}) {
         NumberRun run = posted;
-        ASSERT_EQ(pump.PostWeighted(run, 2), posted.count);
+        ASSERT_EQ(pump->PostWeighted(run, 2), posted.count);
     }
-    pump.Resume();
+    pump->Resume();
     const auto deadline = Clock::now() + TestDeadline;
     for (;;) {
         {
             std::lock_guard guard(lock);
-            if (stamps.size() == 3) break;
+            if (wakeUpOf.size() == 3) break;
         }
         ASSERT_LT(Clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -189,9 +189,9 @@ TEST(PumpWeights, ABurstCountsUnitsAndHandsOutAnItemThatStartsInsideItWhole) {
     std::lock_guard guard(lock);
     // 3 units leave 2 of the allowance: the second run starts inside it and goes whole;
     // the allowance is then used up, so the third waits for the next wake-up.
-    EXPECT_EQ(stamps[1].first, 3);
-    EXPECT_LT(stamps[1].second - stamps[0].second, interval / 2);
-    EXPECT_GE(stamps[2].second - stamps[1].second, interval * 9 / 10);
+    EXPECT_EQ(wakeUpOf[0], 1u);
+    EXPECT_EQ(wakeUpOf[3], 1u);
+    EXPECT_EQ(wakeUpOf[6], 2u);
 }
 
 // ---- Order of hand-out ----
@@ -287,45 +287,51 @@ TEST(PumpState, IsEmptyIsFalseWhileTheLastItemIsInTheCallback) {
 }
 
 TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
-    // Wake-ups are at least one interval apart, so such a gap shows where a wake-up
-    // ended. Only lower bounds are checked: they hold however slow the machine is.
-    constexpr auto interval = std::chrono::milliseconds(100);
+    // The interval is never waited out: every wake-up here comes from a post that fills
+    // the queue to half its capacity (12 of 24), so each round is wholly queued before
+    // the wake-up that meets it, however slowly the test posts.
     constexpr int burst = 5;
-    constexpr int round = 12;
-    std::mutex lock;  // guards stamps
-    std::vector<Clock::time_point> stamps;
+    constexpr int half = 12;
+    std::mutex lock;                // guards wakeUps
+    std::vector<uint64_t> wakeUps;  // per item, in hand-out order
     Recorder recorder;
+    std::unique_ptr<IntPump> pump;
     auto callback = [&](int value) {
         {
             std::lock_guard guard(lock);
-            stamps.push_back(Clock::now());
+            wakeUps.push_back(pump->WakeUps());
         }
         recorder.Add(value);
     };
-    // Capacity well above two rounds keeps the queue below half full, so no post
-    // wakes the pump early and wake-ups stay an interval apart.
-    IntPump pump(Suspended, static_cast<int>(interval.count()), false, callback, false, 8 * round, 4 * round);
-    pump.SetBurstSize(burst);
-    auto items = [](int first) {
-        std::vector<int> values(round);
-        for (int i = 0; i < round; ++i) values[i] = first + i;
-        return values;
+    pump = std::make_unique<IntPump>(Suspended, 600000, false, callback, false, 2 * half, half);
+    pump->SetBurstSize(burst);
+    int next = 0;
+    auto post = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            int item = next++;
+            ASSERT_TRUE(pump->Post(item, 2));
+        }
     };
-    auto firstRound = items(0);
-    for (int& item : firstRound) ASSERT_TRUE(pump.Post(item, 2));
-    pump.Resume();
-    ASSERT_TRUE(recorder.WaitForCount(round));
-    // Two more wake-ups find the queue empty: the pump is idle again.
-    std::this_thread::sleep_for(interval * 5 / 2);
-    auto secondRound = items(round);
-    for (int& item : secondRound) ASSERT_TRUE(pump.Post(item, 2));
-    ASSERT_TRUE(recorder.WaitForCount(2 * round));
+    post(half);
+    pump->Resume();
+    ASSERT_TRUE(recorder.WaitForCount(burst));
+    // The burst is used up: the next wake-up hands out everything queued.
+    post(burst);
+    ASSERT_TRUE(recorder.WaitForCount(half + burst));
+    const auto deadline = Clock::now() + TestDeadline;
+    while (!pump->IsIdle()) ASSERT_LT(Clock::now(), deadline);
+    // Idle again: the next wake-up hands out a new burst.
+    post(half);
+    ASSERT_TRUE(recorder.WaitForCount(half + burst + burst));
 
     std::lock_guard guard(lock);
-    for (int last : {burst - 1, round + burst - 1})
-        EXPECT_GE(stamps[last + 1] - stamps[last], interval * 9 / 10) << "after item " << last;
+    std::vector<uint64_t> expected;
+    expected.insert(expected.end(), burst, 1);
+    expected.insert(expected.end(), half, 2);
+    expected.insert(expected.end(), burst, 3);
+    EXPECT_EQ(wakeUps, expected);
     const auto values = recorder.Values();
-    for (int i = 0; i < 2 * round; ++i) ASSERT_EQ(values[i], i);
+    for (int i = 0; i < half + 2 * burst; ++i) ASSERT_EQ(values[i], i);
 }
 
 // ---- Callback in the main thread ----
