@@ -88,12 +88,59 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// The permissions the replacement gets: those of the file it replaces, so that
-// saving never widens or narrows who may read a settings file.
-mode_t TargetMode(const std::string& fileName) {
-    struct stat status {};
-    if (::stat(fileName.c_str(), &status) == 0) return status.st_mode & 07777;
-    return NewFileMode;
+// The file a name stands for: symbolic links followed, so that saving through a
+// link replaces its target and keeps the link. A dangling link gives the missing
+// target. False for a loop.
+bool ResolveLinks(const std::string& fileName, std::string& target) {
+    constexpr int MaxHops = 40;
+    std::string current = fileName;
+    for (int hop = 0; hop < MaxHops; ++hop) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            target = current;
+            return true;
+        }
+        std::string link(static_cast<size_t>(status.st_size > 0 ? status.st_size : 4096) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+        if (length < 0 || static_cast<size_t>(length) >= link.size()) return false;
+        link.resize(static_cast<size_t>(length));
+        current = (!link.empty() && link[0] == '/') ? link : FolderOf(current) + link;
+    }
+    return false;
+}
+
+// A file whose write permissions are all off is read-only for everyone, root
+// included; otherwise the user must be allowed to open it for writing.
+bool MayWrite(const std::string& fileName, const struct stat& status) {
+    if ((status.st_mode & 0222) == 0) return false;
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+// The replacement gets the owner, group and permissions of the file it replaces,
+// as far as the user may give them, so that saving never changes who may read or
+// write a settings file. The mode goes last: a change of owner clears set-id bits.
+bool TakeOverAttributes(int fd, const struct stat* previous) {
+    if (previous == nullptr) return ::fchmod(fd, NewFileMode) == 0;
+    if (::fchown(fd, previous->st_uid, previous->st_gid) != 0) {
+        [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), previous->st_gid);
+    }
+    return ::fchmod(fd, previous->st_mode & 07777) == 0;
+}
+
+bool WriteAndSync(int fd, const std::string& text) {
+    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    // close is checked too: some file systems report a failed write only there.
+    return (::close(fd) == 0) && written;
+}
+
+// Without the rename's protection: for a writable file in a folder the user may
+// not create files in.
+bool RewriteInPlace(const std::string& fileName, const std::string& text) {
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    return fd >= 0 && WriteAndSync(fd, text);
 }
 
 // Makes the rename itself durable; a failure here loses nothing that is not
@@ -259,18 +306,27 @@ bool ZULIniFile::UpdateFile() {
 
 bool ZULIniFile::UpdateFile(const std::string& fileName) {
     if (fileName.empty()) return false;
+    std::string target;
+    if (!ResolveLinks(fileName, target)) return false;
+    struct stat previous {};
+    const bool exists = ::stat(target.c_str(), &previous) == 0;
+    if (exists && (!S_ISREG(previous.st_mode) || !MayWrite(target, previous))) return false;
     const std::string text = ToText();
-    std::string tempName = fileName + ".XXXXXX";
+    std::string tempName = target + ".XXXXXX";
     const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) return false;
-    bool written = ::fchmod(fd, TargetMode(fileName)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-    // close is checked too: some file systems report a failed write only there.
-    written = (::close(fd) == 0) && written;
-    if (!written || ::rename(tempName.c_str(), fileName.c_str()) != 0) {
+    if (fd < 0) {
+        const bool folderClosed = errno == EACCES || errno == EPERM;
+        if (!exists || !folderClosed || !RewriteInPlace(target, text)) return false;
+        fileName_ = fileName;
+        return true;
+    }
+    const bool attributesKept = TakeOverAttributes(fd, exists ? &previous : nullptr);
+    const bool written = WriteAndSync(fd, text) && attributesKept;
+    if (!written || ::rename(tempName.c_str(), target.c_str()) != 0) {
         ::unlink(tempName.c_str());
         return false;
     }
-    SyncFolder(FolderOf(fileName));
+    SyncFolder(FolderOf(target));
     fileName_ = fileName;
     return true;
 }

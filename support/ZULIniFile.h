@@ -40,7 +40,10 @@ public:
     std::string ToText() const;
     // Writes the profile to its file (or to fileName) through a temporary file that
     // replaces the old one only when complete. Returns false when that fails; the
-    // previous file is then left as it was.
+    // previous file is then left as it was. A symbolic link is followed and its
+    // target replaced; the target keeps its owner, group and permissions. A file
+    // the user may not write (read-only) is refused. A writable file in a folder the
+    // user may not create files in is rewritten in place.
     bool UpdateFile();
     bool UpdateFile(const std::string& fileName);
 

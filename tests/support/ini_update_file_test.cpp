@@ -98,6 +98,61 @@ TEST_F(IniUpdateFileTest, AFolderThatCannotBeWrittenFailsAndKeepsTheOldFile) {
     EXPECT_EQ(FileCount(dir_.Path()), 1);
 }
 
+TEST_F(IniUpdateFileTest, AReadOnlyFileIsRefusedAndKept) {
+    ASSERT_EQ(::chmod(target_.c_str(), 0444), 0);
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_EQ(ReadBytes(target_), OldText);
+    EXPECT_EQ(ModeOf(target_), 0444u);
+    EXPECT_EQ(FileCount(dir_.Path()), 1);
+}
+
+TEST_F(IniUpdateFileTest, ALinkIsFollowedAndItsTargetReplaced) {
+    std::filesystem::create_directory(dir_.File("real"));
+    const std::string real = dir_.File("real/settings.scs");
+    WriteBytes(real, OldText);
+    const std::string link = dir_.File("link.scs");
+    std::filesystem::create_symlink("real/settings.scs", link);
+    ZULIniFile ini(link);
+    ini.WriteString("s", "key", "new");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(real), "[s]\r\nkey=new\r\n");
+    EXPECT_EQ(FileCount(dir_.File("real")), 1);
+}
+
+TEST_F(IniUpdateFileTest, TheOwnerGroupAndModeOfTheReplacedFileAreKept) {
+    constexpr gid_t OtherGroup = 100;
+    if (::chown(target_.c_str(), static_cast<uid_t>(-1), OtherGroup) != 0)
+        GTEST_SKIP() << "cannot change groups";
+    ASSERT_EQ(::chmod(target_.c_str(), 0664), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(target_.c_str(), &before), 0);
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    ASSERT_TRUE(ini.UpdateFile());
+    struct stat after {};
+    ASSERT_EQ(::stat(target_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, OtherGroup);
+    EXPECT_EQ(after.st_mode & 07777, 0664u);
+}
+
+TEST_F(IniUpdateFileTest, AWritableFileInAFolderThatCannotBeWrittenIsRewrittenInPlace) {
+    ASSERT_EQ(::chmod(target_.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 0555), 0);
+    ZULIniFile ini(target_);
+    ini.WriteString("s", "key", "new");
+    {
+        UnprivilegedFileAccess asNobody;
+        EXPECT_TRUE(ini.UpdateFile());
+    }
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+    EXPECT_EQ(ReadBytes(target_), "[s]\r\nkey=new\r\n");
+    EXPECT_EQ(FileCount(dir_.Path()), 1);
+}
+
 TEST_F(IniUpdateFileTest, AFailedWriteRemovesTheTemporaryFileAndKeepsTheOldFile) {
     ZULIniFile ini(target_);
     ini.WriteString("s", "key", std::string(4096, 'v'));
