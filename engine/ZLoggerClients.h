@@ -9,6 +9,8 @@
 
 #include "ZULDateTime.h"
 
+class TSerial;
+
 class IZStatusReceiver {
 public:
     virtual ~IZStatusReceiver() = default;
@@ -22,4 +24,13 @@ public:
     virtual ~IZEntryReceiver() = default;
     // One filter block for the live view; bytes are valid only during the call.
     virtual bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) = 0;
+};
+
+// The extended port settings dialog, which the window program shows for the engine.
+class IZPortDialog {
+public:
+    virtual ~IZPortDialog() = default;
+    // Shows the dialog modally on port and returns whether the user confirmed it.
+    // Window thread; port is a closed stand-in that carries the engine's port settings.
+    virtual bool Execute(TSerial& port) = 0;
 };

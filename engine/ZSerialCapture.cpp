@@ -41,6 +41,9 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
         [this](std::unique_ptr<sReceivedData> item) { ChunkArrived(std::move(item)); }, false,
         ChunkPumpCapacity, ChunkPumpResumeAt);
     port_ = std::make_unique<TSerial>();
+    // The capture reads only what is there: a completing read without time-outs would
+    // wait, holding the port lock, for bytes the waiting count merely promised.
+    port_->SetSyncWait(false);
     thread_.Start([this] { Execute(); });
 }
 
@@ -51,6 +54,11 @@ ZSerialCapture::~ZSerialCapture() {
 void ZSerialCapture::StopCaptureThread() {
     if (stopped_.exchange(true)) return;
     thread_.Terminate();
+    {
+        // Wakes a thread that waits for a granted cycle.
+        std::lock_guard guard(cycleLock_);
+        cycleChanged_.notify_all();
+    }
     thread_.WaitFor();
     pump_->Terminate();
     pump_->WaitFor();
@@ -65,12 +73,47 @@ void ZSerialCapture::Execute() {
     using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::milliseconds(pollInterval_);
     auto next = Clock::now() + interval;
-    while (thread_.SleepUntil(next)) {
+    while (thread_.SleepUntil(next) && EnterCycle()) {
         PollPort();
+        LeaveCycle();
         next = std::max(next + interval, Clock::now());
     }
     std::lock_guard guard(portLock_);
     port_->SetActive(false);
+}
+
+bool ZSerialCapture::EnterCycle() {
+    std::unique_lock guard(cycleLock_);
+    cycleChanged_.wait(guard, [this] { return thread_.Terminated() || !cyclesHeld_ || cyclesGranted_ > 0; });
+    if (thread_.Terminated()) return false;
+    if (cyclesHeld_) --cyclesGranted_;
+    inCycle_ = true;
+    return true;
+}
+
+void ZSerialCapture::LeaveCycle() {
+    std::lock_guard guard(cycleLock_);
+    inCycle_ = false;
+    ++cyclesRun_;
+    cycleChanged_.notify_all();
+}
+
+void ZSerialCapture::HoldCycles() {
+    std::unique_lock guard(cycleLock_);
+    cyclesHeld_ = true;
+    cyclesGranted_ = 0;
+    cycleChanged_.wait(guard, [this] { return !inCycle_; });
+}
+
+bool ZSerialCapture::RunCycles(int count, std::chrono::milliseconds limit) {
+    std::unique_lock guard(cycleLock_);
+    const uint64_t target = cyclesRun_ + static_cast<uint64_t>(std::max(count, 0));
+    if (cyclesHeld_) {
+        cyclesGranted_ += std::max(count, 0);
+        cycleChanged_.notify_all();
+    }
+    return cycleChanged_.wait_for(guard, limit, [&] { return cyclesRun_ >= target || stopped_; }) &&
+           cyclesRun_ >= target;
 }
 
 void ZSerialCapture::PollPort() {
@@ -212,6 +255,18 @@ void ZSerialCapture::SetBaudrate(int32_t rate) {
     const TBaudrate value = entry != std::end(RateTable) ? entry->Value : RateTable[0].Value;
     std::lock_guard guard(portLock_);
     port_->SetBaudrate(value);
+}
+
+bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog) {
+    TSerial standIn;
+    {
+        std::lock_guard guard(portLock_);
+        standIn.SetConfig(port_->GetConfig());
+    }
+    if (!dialog.Execute(standIn)) return false;
+    std::lock_guard guard(portLock_);
+    port_->SetConfig(standIn.GetConfig());
+    return true;
 }
 
 void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {

@@ -7,6 +7,8 @@
 // the settings file.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "Serial.h"
+#include "ZLoggerClients.h"
 #include "ZULErrorHistory.h"
 #include "ZULIniFile.h"
 #include "ZULLossCounter.h"
@@ -57,6 +60,11 @@ public:
     void SetBaudrate(int32_t rate);  // a rate not in RateTable selects 50 baud
     void GetPortList(std::vector<std::string>& list) const;
     void GetBaudrateList(std::vector<std::string>& list) const;
+    // Runs the extended port settings dialog on the port's settings and writes what the
+    // user confirmed back to the port (taking effect at the next open); returns the
+    // dialog's result. The dialog works on a stand-in, so a running capture is never
+    // held up while it is shown. Main thread.
+    bool ShowPortDialog(IZPortDialog& dialog);
     void SavePortSettings(ZULIniFile& ini) const;
     bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
 
@@ -81,6 +89,15 @@ protected:
     // Records a still-open loss episode of the chunk pump.
     void CloseLossEpisode() { chunkLoss_.Close(); }
 
+    // Poll cycles under a caller's control, so that a test can tell exactly which bytes
+    // one cycle read instead of guessing from the clock. HoldCycles returns once no cycle
+    // is running; from then on the capture thread waits before each cycle until
+    // RunCycles grants it. RunCycles grants count cycles and returns when they have run
+    // (all the chunks they read are posted by then); false when they did not run within
+    // limit or the thread ended; while cycles are not held it only waits for count more.
+    void HoldCycles();
+    bool RunCycles(int count, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
 private:
     // A cycle stops after this many chunks even when bytes keep arriving, so that a
     // flooding device cannot keep ClosePort waiting for the port lock.
@@ -88,6 +105,9 @@ private:
     static constexpr int ChunkPriority = 2;
 
     void Execute();
+    // Waits while cycles are held and none is granted; false when the thread is to end.
+    bool EnterCycle();
+    void LeaveCycle();
     void PollPort();
     // Posts count bytes as one chunk; a refusal is counted as a loss.
     bool PostChunk(const uint8_t* bytes, int count);
@@ -104,6 +124,13 @@ private:
     mutable std::mutex portLock_;  // guards port_ between the capture thread and the main thread
     std::unique_ptr<TSerial> port_;
     bool portLostReported_ = false;  // guarded by portLock_
+
+    std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
+    std::condition_variable cycleChanged_;
+    bool cyclesHeld_ = false;
+    int cyclesGranted_ = 0;
+    uint64_t cyclesRun_ = 0;
+    bool inCycle_ = false;
 
     std::unique_ptr<TZULMsgPump<std::unique_ptr<sReceivedData>>> pump_;
     std::atomic<bool> stopped_{false};  // the capture thread and the pump have ended

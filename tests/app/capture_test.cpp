@@ -1,7 +1,10 @@
 // kestrun-cli capture from pseudo-terminals: what is written into the master
 // side comes out in the counters and the log files.
 
+#include <condition_variable>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <streambuf>
 #include <thread>
 
 #include "CliTestSupport.h"
@@ -57,6 +60,67 @@ private:
     std::thread thread_;
 };
 
+// The stderr of a capture that takes it for a terminal: the command shows its counters
+// there every quarter second, and another thread waits on them. The command writes
+// through its own stream; only this buffer is shared, under its lock.
+class CounterWatch : public std::streambuf {
+public:
+    // Waits until the counters shown contain text (counters only grow, so it stays);
+    // false when they did not within the limit.
+    bool WaitFor(const std::string& text) {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, std::chrono::seconds(60),
+                                 [&] { return text_.find(text) != std::string::npos; });
+    }
+    std::string Text() {
+        std::lock_guard guard(lock_);
+        return text_;
+    }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        xsputn(&ch, 1);
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        std::lock_guard guard(lock_);
+        text_.append(s, static_cast<size_t>(n));
+        changed_.notify_all();
+        return n;
+    }
+
+private:
+    std::mutex lock_;  // guards text_
+    std::condition_variable changed_;
+    std::string text_;
+};
+
+// RunCli with stderr going to watch as to a terminal.
+CliResult RunWatchedCli(const std::vector<std::string>& args, CounterWatch& watch,
+                        const std::atomic<bool>* stop, std::function<void()> onCaptureStarted) {
+    std::vector<const char*> argv{"kestrun-cli"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::ostringstream out;
+    std::ostream err(&watch);
+    ZCliContext context{out, err};
+    context.StopRequested = stop;
+    context.ErrIsTerminal = true;
+    context.OnCaptureStarted = std::move(onCaptureStarted);
+    CliResult result;
+    result.Code = ZCliRun(static_cast<int>(argv.size()), argv.data(), context);
+    result.Out = out.str();
+    result.Err = watch.Text();
+    return result;
+}
+
+// The counter line's part that shows the data packets of frames frames: each ends its
+// frame, so by then every byte of them has been read.
+std::string FramesCounted(int frames) {
+    return "| data " + std::to_string(frames) + " (";
+}
+
 struct PortChoice {
     const char* Name;
     bool ByDevice;
@@ -73,18 +137,23 @@ protected:
 
 TEST_P(CaptureTest, FramesWrittenIntoTheMasterAreCounted) {
     const std::vector<uint8_t> bytes = DynamicFrames(kFrames);
-    std::vector<std::string> args = {"capture",     "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
-                                     "--duration",  "1.2",        "--out",
-                                     dir_ / "logs", "--json"};
+    std::vector<std::string> args = {"capture", "--settings",  ZCliSamplesDir() + "demo_dynamic.scs",
+                                     "--out",   dir_ / "logs", "--json"};
     if (GetParam().ByDevice) {
         args.insert(args.end(), {"--device", TestPty().SlavePath()});
     } else {
         args.insert(args.end(), {"--port", "98", "--baud", "921600"});
     }
+    // Stopped once every frame has been counted, however long that takes.
+    CounterWatch watch;
+    std::atomic<bool> stop{false};
     CliResult result;
     {
         FrameFeeder feeder(TestPty().Master());
-        result = RunCli(args, nullptr, feeder.OnStarted(bytes));
+        result = RunWatchedCli(args, watch, &stop, feeder.OnStarted(bytes, [&] {
+            EXPECT_TRUE(watch.WaitFor(FramesCounted(kFrames))) << "the counters never showed every frame";
+            stop = true;
+        }));
     }
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
@@ -113,18 +182,29 @@ TEST(CaptureStopTest, StopRequestEndsACaptureWithoutDuration) {
     ScratchDir dir;
     std::atomic<bool> stop{false};
     const std::vector<uint8_t> bytes = DynamicFrames(10);
+    CounterWatch watch;
     CliResult result;
     {
         FrameFeeder feeder(TestPty().Master());
-        result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
-                         TestPty().SlavePath(), "--out", dir / "logs", "--json"},
-                        &stop, feeder.OnStarted(bytes, [&stop] {
-                            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                            stop = true;
-                        }));
+        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+                                TestPty().SlavePath(), "--out", dir / "logs", "--json"},
+                               watch, &stop, feeder.OnStarted(bytes, [&] {
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(10)))
+                                       << "the counters never showed every frame";
+                                   stop = true;
+                               }));
     }
     ASSERT_EQ(result.Code, 0) << result.Err;
     EXPECT_EQ(Json::parse(result.Out)["start_triggers"], 10);
+}
+
+TEST(CaptureStopTest, DurationEndsACapture) {
+    ScratchDir dir;
+    const CliResult result =
+        RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+                TestPty().SlavePath(), "--duration", "0.2", "--out", dir / "logs", "--json"});
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    EXPECT_EQ(Json::parse(result.Out)["errors"], Json::array());
 }
 
 TEST(CaptureHangUpTest, LostDeviceEndsTheCaptureAndKeepsWhatCameBefore) {
@@ -135,15 +215,18 @@ TEST(CaptureHangUpTest, LostDeviceEndsTheCaptureAndKeepsWhatCameBefore) {
     // Nobody else may hold the slave, or closing the master would not hang it up.
     pty.CloseSlave();
     const std::vector<uint8_t> bytes = DynamicFrames(10);
+    CounterWatch watch;
     CliResult result;
     {
+        // Bytes still in the device when it goes away are lost: it goes once all are counted.
         FrameFeeder feeder(pty.Master());
-        result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device", device,
-                         "--duration", "20", "--out", dir / "logs", "--json"},
-                        nullptr, feeder.OnStarted(bytes, [&pty] {
-                            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                            pty.CloseMaster();
-                        }));
+        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+                                device, "--duration", "120", "--out", dir / "logs", "--json"},
+                               watch, nullptr, feeder.OnStarted(bytes, [&] {
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(10)))
+                                       << "the counters never showed every frame";
+                                   pty.CloseMaster();
+                               }));
     }
     EXPECT_EQ(result.Code, 1);
     EXPECT_NE(result.Err.find("The capture ended early: the COM port was lost.\n"), std::string::npos)

@@ -284,7 +284,8 @@ TEST_F(LoggerFilesTest, APortThatDoesNotOpenCostsTheTimeLimitAndLeavesTheCounter
     EXPECT_FALSE(logger_->StartCapture());
     const auto elapsed = std::chrono::steady_clock::now() - started;
     EXPECT_GE(elapsed, std::chrono::milliseconds(1900));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(4000));
+    // Only a gross overrun counts: a loaded machine may add seconds to the limit.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(15000));
     EXPECT_FALSE(logger_->IsCapturing());
     EXPECT_EQ(logger_->TotalBytes, 0u);
     EXPECT_EQ(logger_->DataPacketCount, 0u);
