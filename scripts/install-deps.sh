@@ -2,7 +2,10 @@
 # Installs what building and testing Kestrun needs on Debian 12 (run as root).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+    # the windows: Qt's CMake package also wants the OpenGL headers; without a font
+    # offscreen tests have no text metrics; xdg-utils brings the mail composer call
+    qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,13 @@
+// The main of every test program that creates windows: one QApplication for all
+// tests, on the offscreen platform unless the caller chose another, so that the
+// tests (and CTest's listing of them) run without a display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
