@@ -1,0 +1,443 @@
+// The capture window: which entries it takes, what a row shows, scrolling past 80
+// rows, pausing, hiding columns and the overflow signal.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Tfrm_Log.h"
+#include "ZFilter.h"
+
+// Readable QStrings in failure messages.
+static void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int WaitMs = 20000;  // generous: CI machines are loaded and sanitised
+
+const TDateTime Stamp = ZULEncodeDateTime({2024, 5, 6, 14, 3, 27, 0});
+
+class CaptureWindowTest : public ::testing::Test {
+protected:
+    QToolButton* Button(const char* name) { return window_.findChild<QToolButton*>(name); }
+    QTableView* Grid() { return window_.findChild<QTableView*>("Grid"); }
+    QLabel* Status() { return window_.findChild<QLabel*>("Status"); }
+    QTimer* Timer(const char* name) { return window_.findChild<QTimer*>(name); }
+    QHeaderView* Header() { return Grid()->horizontalHeader(); }
+
+    // Row 1 to 80 as the design counts them; row 0 is the header.
+    QString Cell(int row, int column) { return Grid()->model()->index(row - 1, column).data().toString(); }
+    QColor StatusColour() { return Status()->palette().color(Status()->backgroundRole()); }
+    QColor FaceColour() { return window_.palette().color(QPalette::Button); }
+
+    bool Add(uint8_t kind, const Bytes& bytes = {0x41}) {
+        return window_.AddEntry(bytes.data(), static_cast<int>(bytes.size()), Stamp, kind);
+    }
+    // Adds one data entry whose ASCII text is "#<n>" and waits until the grid shows it.
+    void AddNumbered(int n, int expectedRows) {
+        const std::string text = "#" + std::to_string(n);
+        ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
+                                     static_cast<int>(text.size()), Stamp, bkData));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return window_.ShownRows() == expectedRows &&
+                       Cell(expectedRows, 2) == QString::fromStdString(text);
+            },
+            WaitMs))
+            << "entry " << n;
+    }
+    bool WaitRows(int rows) {
+        return QTest::qWaitFor([&] { return window_.ShownRows() == rows; }, WaitMs);
+    }
+    // Shows the window and waits until its grid has its final width: the scroll bar
+    // for 80 rows comes with the view's delayed layout.
+    void ShowSettled() {
+        window_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Grid()->verticalScrollBar()->isVisible(); }, WaitMs));
+        QCoreApplication::processEvents();
+    }
+    int SumOfWidths() {
+        int sum = 0;
+        for (int c = 0; c < Tfrm_Log::ColumnCount; ++c) sum += Header()->sectionSize(c);
+        return sum;
+    }
+
+    Tfrm_Log window_;
+};
+
+// ---- the window as built ----
+
+TEST_F(CaptureWindowTest, StartsHiddenWithCaptionGridAndStatus) {
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(window_.objectName(), "frm_Log");
+    EXPECT_EQ(window_.windowTitle(), "Live data view (Kestrun)");
+    EXPECT_EQ(window_.size(), QSize(800, 600));
+    EXPECT_EQ(Status()->text(), "Live data view in progress...");
+    EXPECT_EQ(StatusColour(), FaceColour());
+
+    QAbstractItemModel* model = Grid()->model();
+    ASSERT_EQ(model->rowCount(), 80);
+    ASSERT_EQ(model->columnCount(), 5);
+    const char* headers[] = {"Timestamp", "Hex-Format", "ASCII-Format", "Informational", ""};
+    const int widths[] = {112, 445, 115, 110, 64};
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]) << c;
+        EXPECT_EQ(Header()->sectionSize(c), widths[c]) << c;
+    }
+    EXPECT_EQ(Grid()->rowHeight(79), 15);
+    EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
+    EXPECT_TRUE(QFontInfo(Grid()->font()).fixedPitch());
+    EXPECT_EQ(window_.ShownRows(), 0);
+}
+
+TEST_F(CaptureWindowTest, ToolbarButtonsInOrderWithHintsImagesAndInitialStates) {
+    struct Row {
+        const char* name;
+        const char* hint;
+        bool down;
+    };
+    const Row rows[] = {
+        {"tb_LiveView", "Start/Stop data live view", true},
+        {"tb_ShowTimeStamps", "Show or hide timestamps", true},
+        {"tb_ShowHEXData", "Show HEX data or not", true},
+        {"tb_ShowASCIIData", "Show ASCII data or not", true},
+        {"tb_Informational", "Show data information or not", true},
+        {"tb_Trash", "", false},
+        {"tb_StartTrigger", "Show start trigger data or not", true},
+        {"tb_Data", "Show data bytes or not", true},
+        {"tb_StopTrigger", "Show stop trigger data or not", false},
+    };
+    int lastX = -1;
+    window_.show();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QToolButton* button = Button(row.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isCheckable());
+        EXPECT_EQ(button->isChecked(), row.down);
+        EXPECT_EQ(button->toolTip(), row.hint);
+        EXPECT_FALSE(button->accessibleName().isEmpty());
+        if (*row.hint != '\0') {
+            EXPECT_EQ(button->accessibleName(), row.hint);
+        }
+        EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0);
+        const QPixmap image = button->icon().pixmap(16, 16);
+        EXPECT_EQ(image.size(), QSize(16, 16));
+        EXPECT_FALSE(image.toImage().allGray()) << "an image with some colour";
+        EXPECT_GT(button->x(), lastX) << "left to right";
+        lastX = button->x();
+    }
+}
+
+TEST_F(CaptureWindowTest, TabVisitsTheButtonsLeftToRightThenTheGridAndSpaceToggles) {
+    window_.show();
+    window_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+    Button("tb_LiveView")->setFocus();
+    const char* order[] = {
+        "tb_LiveView", "tb_ShowTimeStamps", "tb_ShowHEXData", "tb_ShowASCIIData", "tb_Informational",
+        "tb_Trash",    "tb_StartTrigger",   "tb_Data",        "tb_StopTrigger",   "Grid",
+        "tb_LiveView"};
+    for (const char* name : order) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    Button("tb_ShowHEXData")->setFocus();
+    QTest::keyClick(Button("tb_ShowHEXData"), Qt::Key_Space);
+    EXPECT_FALSE(Button("tb_ShowHEXData")->isChecked());
+    EXPECT_EQ(Header()->sectionSize(1), 0) << "the click handler ran";
+}
+
+// ---- which entries are taken ----
+
+TEST_F(CaptureWindowTest, AddEntryFiltersByKindButtonsAndPause) {
+    struct Case {
+        const char* pressed;  // button clicked before the entries are offered, or null
+        bool accepted[5];     // kinds 0..4: start trigger, data, stop trigger, trash, flush
+    };
+    const Case cases[] = {
+        {nullptr, {true, true, false, false, true}},  // the defaults
+        {"tb_Trash", {true, true, false, true, true}},
+        {"tb_StopTrigger", {true, true, true, true, true}},
+        {"tb_StartTrigger", {false, true, true, true, true}},
+        {"tb_Data", {false, false, true, true, true}},
+        {"tb_LiveView", {false, false, false, false, false}},  // paused drops flush blocks too
+    };
+    for (const Case& c : cases) {
+        if (c.pressed != nullptr) Button(c.pressed)->click();
+        for (uint8_t kind = 0; kind < 5; ++kind)
+            EXPECT_EQ(Add(kind), c.accepted[kind])
+                << (c.pressed ? c.pressed : "defaults") << " kind " << +kind;
+    }
+}
+
+TEST_F(CaptureWindowTest, AddEntryRefusesWhatNoBlockCanBe) {
+    const uint8_t byte = 0x41;
+    EXPECT_FALSE(window_.AddEntry(&byte, 1, Stamp, 5));
+    EXPECT_FALSE(window_.AddEntry(&byte, -1, Stamp, bkData));
+    EXPECT_FALSE(window_.AddEntry(nullptr, 3, Stamp, bkData));
+    EXPECT_TRUE(window_.AddEntry(nullptr, 0, Stamp, bkData));
+    EXPECT_TRUE(WaitRows(1));
+    EXPECT_EQ(Cell(1, 3), "Data (0 bytes)");
+}
+
+// ---- what a row shows ----
+
+TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
+    struct Case {
+        uint8_t kind;
+        Bytes bytes;
+        const char* hex;
+        const char* ascii;
+        const char* info;
+    };
+    const Case cases[] = {
+        {bkStartTrigger, {0xAA, 0x55}, "AA 55", ".U", "Start trigger"},
+        {bkData, {0x41}, "41", "A", "Data (1 bytes)"},
+        {bkData, {0x0D, 0xE4, 0x7E, 0x20, 0x00}, "0D E4 7E 20 00", "..~ .", "Data (5 bytes)"},
+        {bkStopTrigger, {0x0D, 0x0A}, "0D 0A", "..", "Stop trigger"},
+        {bkTrash, {0x01, 0x02, 0x03}, "01 02 03", "...", "Trash (3 bytes)"},
+        {bkFlush, {0x7F, 0x80}, "7F 80", "..", "Flushed (2 bytes)"},
+        {bkData, {}, "", "", "Data (0 bytes)"},
+        {bkTrash, {}, "", "", "Trash (0 bytes)"},
+        {bkFlush, {}, "", "", "Flushed (0 bytes)"},
+    };
+    Button("tb_Trash")->click();
+    Button("tb_StopTrigger")->click();
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.info);
+        ASSERT_TRUE(Add(c.kind, c.bytes));
+        ASSERT_TRUE(WaitRows(++row));
+        const QString time = Cell(row, 0);
+        EXPECT_TRUE(time.contains("03") && time.contains("27")) << time.toStdString();
+        EXPECT_FALSE(time.contains("2024")) << "time of day only";
+        EXPECT_EQ(Cell(row, 1), c.hex);
+        EXPECT_EQ(Cell(row, 2), c.ascii);
+        EXPECT_EQ(Cell(row, 3), c.info);
+        EXPECT_EQ(Cell(row, 4), "") << "the filler column stays empty";
+    }
+}
+
+TEST_F(CaptureWindowTest, HiddenColumnsStillGetTheirTexts) {
+    Button("tb_ShowHEXData")->click();
+    Button("tb_ShowTimeStamps")->click();
+    ASSERT_TRUE(Add(bkData, {0x31, 0x32}));
+    ASSERT_TRUE(WaitRows(1));
+    EXPECT_EQ(Cell(1, 1), "31 32");
+    EXPECT_FALSE(Cell(1, 0).isEmpty());
+}
+
+// ---- 80 rows, then scrolling ----
+
+TEST_F(CaptureWindowTest, TheEightyFirstEntryScrollsEveryRowUp) {
+    // Batches of 40 never fill the pump, so nothing is dropped.
+    for (int n = 1; n <= 80; ++n) {
+        const std::string text = "#" + std::to_string(n);
+        ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
+                                     static_cast<int>(text.size()), Stamp, bkData));
+        if (n % 40 == 0) {
+            ASSERT_TRUE(WaitRows(n));
+        }
+    }
+    for (int row = 1; row <= 80; ++row) ASSERT_EQ(Cell(row, 2), QString("#%1").arg(row)) << "top down";
+
+    AddNumbered(81, 80);
+    EXPECT_EQ(window_.ShownRows(), 80);
+    EXPECT_EQ(Cell(1, 2), "#2") << "row 1 holds the second entry";
+    EXPECT_EQ(Cell(79, 2), "#80");
+    EXPECT_EQ(Cell(80, 2), "#81");
+    EXPECT_EQ(Cell(80, 3), "Data (3 bytes)");
+
+    AddNumbered(82, 80);
+    EXPECT_EQ(Cell(1, 2), "#3");
+    EXPECT_EQ(Cell(80, 2), "#82");
+}
+
+// ---- pause ----
+
+TEST_F(CaptureWindowTest, PauseDropsQueuedEntriesAndKeepsShownOnes) {
+    ASSERT_TRUE(Add(bkData, {0x31}));
+    ASSERT_TRUE(WaitRows(1));
+
+    // The window thread handles no events here, so these stay queued (or wait for it).
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(Add(bkData, {0x32}));
+    Button("tb_LiveView")->click();
+    EXPECT_EQ(Status()->text(), "Live data view paused!");
+    EXPECT_FALSE(Add(bkFlush, {0x33}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.EntriesPending(); }, WaitMs));
+    EXPECT_EQ(window_.ShownRows(), 1);
+    EXPECT_EQ(Cell(1, 2), "1") << "entries already shown stay";
+
+    Button("tb_LiveView")->click();
+    EXPECT_EQ(Status()->text(), "Live data view in progress...");
+    ASSERT_TRUE(Add(bkData, {0x34}));
+    ASSERT_TRUE(WaitRows(2));
+    EXPECT_EQ(Cell(2, 2), "4");
+}
+
+// ---- columns ----
+
+TEST_F(CaptureWindowTest, HidingAndShowingColumnsRestoresWidthsAndTheFillerReachesTheEdge) {
+    ShowSettled();
+    const int gridWidth = Grid()->viewport()->width();
+    ASSERT_GT(gridWidth, 0);
+    EXPECT_EQ(SumOfWidths(), gridWidth) << "fitted when shown";
+
+    struct Case {
+        const char* button;
+        int column;
+    };
+    const Case cases[] = {
+        {"tb_ShowTimeStamps", 0}, {"tb_ShowHEXData", 1}, {"tb_ShowASCIIData", 2}, {"tb_Informational", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        Header()->resizeSection(c.column, 90 + c.column);  // as if dragged
+        Button(c.button)->click();
+        EXPECT_FALSE(Button(c.button)->isChecked());
+        EXPECT_EQ(Header()->sectionSize(c.column), 0);
+        EXPECT_EQ(SumOfWidths(), gridWidth);
+        Button(c.button)->click();
+        EXPECT_EQ(Header()->sectionSize(c.column), 90 + c.column);
+        EXPECT_EQ(SumOfWidths(), gridWidth);
+    }
+
+    // Two columns hidden at once come back with their own widths.
+    Button("tb_ShowHEXData")->click();
+    Button("tb_ShowASCIIData")->click();
+    Button("tb_ShowHEXData")->click();
+    Button("tb_ShowASCIIData")->click();
+    EXPECT_EQ(Header()->sectionSize(1), 91);
+    EXPECT_EQ(Header()->sectionSize(2), 92);
+}
+
+TEST_F(CaptureWindowTest, FillerFollowsResizeAndMouseRelease) {
+    ShowSettled();
+    window_.resize(1000, 500);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Grid()->viewport()->width() > 900 && SumOfWidths() == Grid()->viewport()->width(); },
+        WaitMs));
+
+    Header()->resizeSection(1, 200);  // a drag narrows a column ...
+    EXPECT_NE(SumOfWidths(), Grid()->viewport()->width());
+    QTest::mouseRelease(Header()->viewport(), Qt::LeftButton, {}, QPoint(200, 5));  // ... and is let go
+    EXPECT_TRUE(Timer("tmr_Resize")->isActive());
+    window_.tmr_ResizeTimer();
+    EXPECT_FALSE(Timer("tmr_Resize")->isActive()) << "one tick only";
+    EXPECT_EQ(SumOfWidths(), Grid()->viewport()->width());
+
+    QTest::mouseRelease(Grid()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(Timer("tmr_Resize")->isActive());
+
+    Header()->resizeSection(1, 5000);  // wider than the grid: no room left for the filler
+    window_.tmr_ResizeTimer();
+    EXPECT_EQ(Header()->sectionSize(4), 0);
+}
+
+// ---- the overflow signal ----
+
+class CaptureWindowOverflowTest : public CaptureWindowTest {
+protected:
+    // Offers entries from another thread, as the capture engine does, until one is
+    // refused. The window thread handles no events meanwhile, so the pump can hand
+    // out at most one entry and the 82nd post at the latest is refused.
+    void Overflow() {
+        int refused = 0;
+        std::thread producer([&] {
+            const uint8_t byte = 0x41;
+            for (int i = 0; i < 200; ++i)
+                if (!window_.AddEntry(&byte, 1, Stamp, bkData)) ++refused;
+        });
+        producer.join();
+        ASSERT_GT(refused, 0);
+    }
+};
+
+TEST_F(CaptureWindowOverflowTest, BlinksRedTenTicksThenLatchesYellow) {
+    QTimer* timer = Timer("tmr_OverflowSignal");
+    Overflow();
+    EXPECT_FALSE(timer->isActive()) << "starts at the window thread's next pass of its event loop";
+    EXPECT_EQ(Status()->text(), "Live data view in progress...");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(timer->isActive());
+    EXPECT_EQ(window_.OverflowCountdown(), 10);
+
+    for (int tick = 1; tick <= 10; ++tick) {
+        SCOPED_TRACE(tick);
+        window_.tmr_OverflowSignalTimer();
+        EXPECT_EQ(StatusColour(), tick % 2 == 1 ? QColor(Qt::red) : FaceColour())
+            << "the first tick shows red";
+        EXPECT_EQ(Status()->text(), "Live view buffer overflow!");
+        EXPECT_EQ(window_.OverflowCountdown(), 10 - tick);
+        EXPECT_TRUE(timer->isActive());
+    }
+    window_.tmr_OverflowSignalTimer();
+    EXPECT_EQ(StatusColour(), QColor(Qt::yellow));
+    EXPECT_EQ(Status()->text(), "Live data view in progress... (buffer overflow occured)");
+    EXPECT_FALSE(timer->isActive());
+
+    // Entries go on while latched; pausing returns the signal to rest.
+    Button("tb_LiveView")->click();
+    EXPECT_EQ(StatusColour(), FaceColour());
+    EXPECT_EQ(Status()->text(), "Live data view paused!");
+}
+
+TEST_F(CaptureWindowOverflowTest, ANewOverflowSetsTheCountdownBack) {
+    Overflow();
+    QCoreApplication::processEvents();
+    for (int tick = 0; tick < 4; ++tick) window_.tmr_OverflowSignalTimer();
+    EXPECT_EQ(window_.OverflowCountdown(), 6);
+
+    // Let the pump drain to its resume mark, then overflow it again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.EntriesPending(); }, WaitMs));
+    Overflow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_.OverflowCountdown(), 10);
+    EXPECT_TRUE(Timer("tmr_OverflowSignal")->isActive());
+}
+
+TEST_F(CaptureWindowOverflowTest, PausingStopsTheSignalAndALateRequestDoesNotRestartIt) {
+    Overflow();
+    QCoreApplication::processEvents();
+    window_.tmr_OverflowSignalTimer();
+    EXPECT_EQ(StatusColour(), QColor(Qt::red));
+    Button("tb_LiveView")->click();
+    EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
+    EXPECT_EQ(StatusColour(), FaceColour());
+
+    // A refusal whose request is still queued when the view is paused.
+    Button("tb_LiveView")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.EntriesPending(); }, WaitMs));
+    Overflow();
+    Button("tb_LiveView")->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
+    EXPECT_EQ(Status()->text(), "Live data view paused!");
+}
+
+TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {
+    auto window = std::make_unique<Tfrm_Log>();
+    const uint8_t byte = 0x41;
+    for (int i = 0; i < 60; ++i) ASSERT_TRUE(window->AddEntry(&byte, 1, Stamp, bkData));
+    window.reset();  // must not wait for the window thread, which is right here
+    EXPECT_EQ(window, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#pragma once
+// The capture window: the frame filter's blocks of the running capture, live, one
+// grid row per block, the latest 80 kept.
+//
+// Blocks arrive from the capture engine's data thread through AddEntry, which
+// filters them by the toolbar's switches, copies them and queues them on the
+// window's own entry pump without ever waiting. The pump hands them one at a time
+// to the window thread (EntryArrived). When the pump is full the entry is dropped
+// and the status bar blinks an overflow signal.
+//
+// Created hidden; closing it only hides it. It receives entries whether visible
+// or not.
+
+#include <QWidget>
+#include <atomic>
+#include <memory>
+
+#include "ZLoggerClients.h"
+#include "ZQtMainThreadDispatcher.h"
+#include "ZULMsgPump.h"
+#include "sVisualLogData.h"
+
+class QLabel;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+class Tfrm_Log : public QWidget, public IZEntryReceiver {
+    Q_OBJECT
+
+public:
+    static constexpr int MaxRows = 80;  // data rows of the grid
+    static constexpr int ColumnCount = 5;
+    static constexpr int OverflowTicks = 10;
+
+    // Window thread. The entry pump runs from here on.
+    explicit Tfrm_Log(QWidget* parent = nullptr);
+    // Window thread. Ends the entry pump first; entries still queued are dropped.
+    ~Tfrm_Log() override;
+
+    // Any thread (the capture engine's data thread). Returns true when the entry was
+    // queued for the grid; false when the view is paused, the entry's kind is
+    // switched off, the kind or length is invalid, or the pump is full (the
+    // overflow signal then starts at the window thread's next pass of its event
+    // loop). Copies the bytes before returning and never waits for the window.
+    bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) override;
+
+    // Window thread. How many grid rows hold an entry: rises to 80 once per run.
+    int ShownRows() const { return shownRows_; }
+    // Window thread. Whether entries are queued or being handed to the grid; waits
+    // 10 ms first (the pump's own check).
+    bool EntriesPending() { return !EntryPump.IsEmpty(); }
+    // Any thread. How many entries the full pump refused so far.
+    uint32_t DroppedEntries() const { return droppedEntries_.load(std::memory_order_relaxed); }
+    // Window thread. Ticks of red blinking left in a running overflow signal.
+    int OverflowCountdown() const { return overflowCountdown_; }
+
+public slots:
+    // Event handlers of the toolbar and the timers; public so that a test can tick
+    // a timer without waiting for it.
+    void tb_LiveViewClick();
+    void tb_ShowTimeStampsClick();
+    void tb_ShowHEXDataClick();
+    void tb_ShowASCIIDataClick();
+    void tb_InformationalClick();
+    void tmr_OverflowSignalTimer();
+    void tmr_ResizeTimer();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    class GridModel;
+    class CellDelegate;
+    using EntryPtr = std::unique_ptr<sVisualLogData>;
+
+    QToolButton* AddToolButton(const char* name, const QString& hint, bool down, int image);
+    void BuildControls();
+    void EntryArrived(EntryPtr entry);
+    void ScrollEntries();
+    void StartOverflowSignal();
+    void StopOverflowSignal();
+    void FitLastColumn();
+    void ToggleColumn(int column, bool shown);
+    void PanelResize();
+    void GridMouseUp();
+    void RequestOverflowSignal();
+    void SetStatusColour(const QColor& colour);
+
+    QToolBar* toolBar_ = nullptr;
+    QToolButton* tb_LiveView = nullptr;
+    QToolButton* tb_ShowTimeStamps = nullptr;
+    QToolButton* tb_ShowHEXData = nullptr;
+    QToolButton* tb_ShowASCIIData = nullptr;
+    QToolButton* tb_Informational = nullptr;
+    QToolButton* tb_Trash = nullptr;
+    QToolButton* tb_StartTrigger = nullptr;
+    QToolButton* tb_Data = nullptr;
+    QToolButton* tb_StopTrigger = nullptr;
+    QWidget* Panel = nullptr;
+    QTableView* Grid = nullptr;
+    GridModel* gridModel_ = nullptr;
+    QLabel* Status = nullptr;
+    QTimer* tmr_OverflowSignal = nullptr;
+    QTimer* tmr_Resize = nullptr;
+
+    int shownRows_ = 0;
+    int rememberedWidths_[ColumnCount - 1] = {};
+    int overflowCountdown_ = 0;
+    bool blink_ = true;
+    bool centred_ = false;
+
+    // The switches AddEntry reads on the data thread, mirrored from the buttons by
+    // the window thread.
+    std::atomic<bool> liveViewRunning_{true};
+    std::atomic<bool> kindShown_[4] = {true, true, false, false};  // by BlockKind 0..3
+    // Set while a request to start the overflow signal waits in the event queue, so
+    // that a burst of refusals queues one request.
+    std::atomic<bool> overflowRequested_{false};
+    std::atomic<uint32_t> droppedEntries_{0};
+
+    // Declared before the pump: the pump ends (and cancels its waiting call) before
+    // the dispatcher goes.
+    ZQtMainThreadDispatcher dispatcher_;
+    TZULMsgPump<EntryPtr> EntryPump;
+};
+
+extern Tfrm_Log* frm_Log;

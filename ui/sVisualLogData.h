@@ -1,0 +1,15 @@
+#pragma once
+// One live-view entry on its way from the capture engine's data thread to the
+// capture window: a copy of one filter block, owned by whoever holds the record.
+
+#include <cstdint>
+#include <memory>
+
+#include "ZULDateTime.h"
+
+struct sVisualLogData {
+    std::unique_ptr<uint8_t[]> Data;  // Size bytes; null when Size is 0
+    int32_t Size = 0;
+    uint8_t Kind = 0;  // a BlockKind
+    TDateTime TimeStamp = 0.0;
+};
