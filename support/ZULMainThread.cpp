@@ -3,10 +3,10 @@
 #include <chrono>
 
 void ZULQueuedDispatcher::Post(std::function<void()> task) {
-    {
-        std::lock_guard guard(lock_);
-        tasks_.push_back(std::move(task));
-    }
+    // Notified under the lock: once a waiter has seen the task, the dispatcher may be
+    // destroyed, and the condition variable with it.
+    std::lock_guard guard(lock_);
+    tasks_.push_back(std::move(task));
     arrived_.notify_all();
 }
 

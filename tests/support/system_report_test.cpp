@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcessHelpers.h"
+#include "TZULSystemReport.h"
+#include "ZULFuncDecThread.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using namespace std::string_literals;
+
+const std::string AllResources =
+    "+Resources+ResourcesConflicts+ResourcesDMA+ResourcesForcedHardware+ResourcesIO+ResourcesIRQS+"
+    "ResourcesMemory";
+
+// What a report delivered, and where.
+struct Delivery {
+    bool Arrived = false;
+    Lines ResultLines;
+    bool Error = false;
+    std::thread::id Thread;
+};
+
+// The window thread's dispatcher lives as long as the program: a decoupling thread may
+// still be returning from its Post when the report has already been delivered.
+ZULQueuedDispatcher& WindowDispatcher() {
+    static auto* dispatcher = new ZULQueuedDispatcher;
+    return *dispatcher;
+}
+
+// Runs reports with the test thread as the window thread.
+class SystemReportTest : public ::testing::Test {
+protected:
+    sReportSettings Settings(const std::string& tool) {
+        sReportSettings settings;
+        settings.SetResources(true, true, true, true, true, true);
+        settings.FileName = dir_.File("__sys_rep.tmp");
+        settings.ToolPath = tool;
+        settings.Dispatcher = &WindowDispatcher();
+        settings.ProcessEvents = [this] { ++processed_; };
+        settings.OnReportDone = [this](const Lines& lines, bool error) {
+            delivery_ = {true, lines, error, std::this_thread::get_id()};
+        };
+        return settings;
+    }
+    // Starts the report and plays the window thread until it has delivered.
+    bool Run(sReportSettings& settings) {
+        new TZULSystemReport(settings);
+        const auto deadline = std::chrono::steady_clock::now() + TestDeadline;
+        while (!delivery_.Arrived && std::chrono::steady_clock::now() < deadline)
+            WindowDispatcher().WaitAndProcess(20);
+        return delivery_.Arrived;
+    }
+    // A stand-in tool that writes the given bytes as its report and records its arguments.
+    std::string ToolWriting(const std::string& octalBytes) {
+        const std::string tool = dir_.File("tool.sh");
+        WriteScript(tool, "printf '%s\\0' \"$@\" > '" + dir_.File("args") + "'\nprintf '" + octalBytes +
+                              "' > \"$2\"\n");
+        return tool;
+    }
+
+    ScratchDir dir_;
+    Delivery delivery_;
+    int processed_ = 0;
+};
+
+const char* const ABLine = "\\377\\376A\\000B\\000\\015\\000\\012\\000";
+
+TEST_F(SystemReportTest, DeliversTheConvertedLinesInTheWindowThreadAndDeletesTheFile) {
+    sReportSettings settings = Settings(ToolWriting(ABLine));
+    ASSERT_TRUE(Run(settings));
+    EXPECT_FALSE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"AB"});
+    EXPECT_EQ(delivery_.Thread, std::this_thread::get_id());
+    EXPECT_FALSE(std::filesystem::exists(settings.FileName));
+    EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(SystemReportTest, EmptyFileNameMeansTheDefaultFileInTheApplicationFolderAndIsWrittenBack) {
+    ScopedEnvironment home("KESTRUN_HOME", dir_.Path());
+    sReportSettings settings = Settings(ToolWriting(ABLine));
+    settings.FileName.clear();
+    ASSERT_TRUE(Run(settings));
+    EXPECT_EQ(settings.FileName, dir_.File("__sys_rep.tmp"));
+    EXPECT_EQ(ReadRecordedArguments(dir_.File("args")).at(1), dir_.File("__sys_rep.tmp"));
+    EXPECT_EQ(delivery_.ResultLines, Lines{"AB"});
+}
+
+// Each part is one argument: blanks, quotes and $ in the file name reach the tool unchanged.
+TEST_F(SystemReportTest, StartsTheToolWithExactlyTheReportCommandLine) {
+    const std::string folder = dir_.File("my 'odd' $folder");
+    std::filesystem::create_directory(folder);
+    sReportSettings settings = Settings(ToolWriting(ABLine));
+    settings.FileName = folder + "/__sys_rep.tmp";
+    ASSERT_TRUE(Run(settings));
+    EXPECT_EQ(ReadRecordedArguments(dir_.File("args")),
+              (Lines{"/report", folder + "/__sys_rep.tmp", "/categories", AllResources}));
+    EXPECT_FALSE(delivery_.Error);
+}
+
+TEST(SystemReportCategories, CategoryTextFollowsTheFlags) {
+    struct Case {
+        bool summary, resources;
+        bool parts[6];
+        std::string text;
+    };
+    const Case cases[] = {
+        {false, false, {}, ""},
+        {true, false, {}, "+SystemSummary"},
+        {false, true, {true, true, true, true, true, true}, AllResources},
+        {true,
+         true,
+         {false, true, false, true, false, true},
+         "+SystemSummary+Resources-ResourcesConflicts+ResourcesDMA-ResourcesForcedHardware+ResourcesIO-"
+         "ResourcesIRQS+ResourcesMemory"},
+    };
+    for (const Case& c : cases) {
+        sReportSettings settings;
+        settings.SystemSummary = c.summary;
+        if (c.resources)
+            settings.SetResources(c.parts[0], c.parts[1], c.parts[2], c.parts[3], c.parts[4], c.parts[5]);
+        EXPECT_EQ(TZULSystemReport::CategoryText(settings), c.text);
+    }
+}
+
+TEST_F(SystemReportTest, ReadOnlyFolderGivesTheWritingErrorAndStartsNoTool) {
+    const std::string folder = dir_.File("readonly");
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    sReportSettings settings = Settings(ToolWriting(ABLine));
+    settings.FileName = folder + "/__sys_rep.tmp";
+    {
+        UnprivilegedFileAccess asNobody;
+        new TZULSystemReport(settings);
+    }
+    // A started tool would be this process's child until someone reaps it.
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    const auto deadline = std::chrono::steady_clock::now() + TestDeadline;
+    while (!delivery_.Arrived && std::chrono::steady_clock::now() < deadline)
+        WindowDispatcher().WaitAndProcess(20);
+    ASSERT_TRUE(delivery_.Arrived);
+    EXPECT_TRUE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"Could not open '" + folder + "/__sys_rep.tmp' for writing"});
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("args")));
+}
+
+TEST_F(SystemReportTest, MissingToolGivesTheMissingLine) {
+    sReportSettings settings = Settings(dir_.File("no-such-tool"));
+    ASSERT_TRUE(Run(settings));
+    EXPECT_TRUE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"Missing 'kestrun-sysinfo'"});
+    EXPECT_FALSE(std::filesystem::exists(settings.FileName));  // the probe file is gone
+}
+
+// The wait keeps the window working, ends at the time-out with the designed text, and
+// the tool that never wrote is ended and leaves no zombie.
+TEST_F(SystemReportTest, ToolThatNeverWritesTimesOut) {
+    const std::string tool = dir_.File("silent.sh");
+    WriteScript(tool, "exec sleep 60\n");
+    sReportSettings settings = Settings(tool);
+    settings.Timeout = 200;
+    ASSERT_TRUE(Run(settings));
+    EXPECT_TRUE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"Timout exceeded"});
+    EXPECT_GE(processed_, 1);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A file that is there at the time-out is taken, even if the tool is still running.
+TEST_F(SystemReportTest, FileWrittenByAToolThatDoesNotEndIsReadAtTheTimeOut) {
+    const std::string tool = dir_.File("lingering.sh");
+    WriteScript(tool, std::string("printf '") + ABLine + "' > \"$2\"\nexec sleep 60\n");
+    sReportSettings settings = Settings(tool);
+    settings.Timeout = 300;
+    // The window's events stand still until the file is there, so it is there at the time-out.
+    settings.ProcessEvents = [&settings] { WaitForFile(settings.FileName); };
+    ASSERT_TRUE(Run(settings));
+    EXPECT_FALSE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"AB"});
+    EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(SystemReportConversion, SixteenBitTextBecomesUtf8) {
+    struct Case {
+        std::string bytes, text;
+    };
+    const Case cases[] = {
+        {"\xFF\xFE"
+         "A\0B\0\r\0\n\0"s,
+         "AB\r\n"},
+        {"A\0B\0"s, "AB"},  // no byte order mark: nothing dropped
+        {"\xFF\xFE"
+         "\xE9\0"s,
+         "\xC3\xA9"},  // é
+        {"\xFF\xFE"
+         "\x22\x21"s,
+         "\xE2\x84\xA2"},  // ™ keeps its upper byte
+        {"\xFF\xFE"
+         "\x3D\xD8\x00\xDE"s,
+         "\xF0\x9F\x98\x80"},  // a pair of surrogates is one character
+        {"\xFF\xFE"
+         "\x3D\xD8"
+         "A\0"s,
+         "\xEF\xBF\xBD"
+         "A"},  // a lone surrogate is replaced
+        {"\xFF\xFE"
+         "A\0B"s,
+         "A"},  // half a character at the end is dropped
+        {"\xFF\xFE"s, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TZULSystemReport::Utf16ToUtf8(c.bytes), c.text);
+}
+
+// ---- TZULFuncDecThread ----
+
+// The operation's captured token expires when the thread object has released itself.
+bool Expires(const std::weak_ptr<int>& token) {
+    const auto deadline = std::chrono::steady_clock::now() + TestDeadline;
+    while (!token.expired() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return token.expired();
+}
+
+TEST(FuncDecThread, UnsynchronisedRunsOnceInItsOwnThreadAndReleasesItself) {
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = token;
+    Recorder ranIn;
+    std::atomic<bool> otherThread{false};
+    const auto self = std::this_thread::get_id();
+    new TZULFuncDecThread(
+        false,
+        [token = std::move(token), &ranIn, &otherThread, self] {
+            otherThread = std::this_thread::get_id() != self;
+            ranIn.Add(1);
+        },
+        false);
+    ASSERT_TRUE(ranIn.WaitForCount(1));
+    EXPECT_TRUE(otherThread);
+    EXPECT_TRUE(Expires(watch));
+    EXPECT_EQ(ranIn.Values().size(), 1u);
+}
+
+TEST(FuncDecThread, SuspendedThreadWaitsForResume) {
+    Recorder ran;
+    auto* thread = new TZULFuncDecThread(
+        true, [&ran] { ran.Add(1); }, false);
+    EXPECT_FALSE(ran.WaitForCount(1, std::chrono::milliseconds(50)));
+    thread->Resume();
+    EXPECT_TRUE(ran.WaitForCount(1));
+}
+
+TEST(FuncDecThread, SynchronisedRunsInTheDispatcherThread) {
+    ZULQueuedDispatcher dispatcher;
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = token;
+    std::thread::id ranIn;
+    new TZULFuncDecThread(
+        false, [token = std::move(token), &ranIn] { ranIn = std::this_thread::get_id(); }, true, &dispatcher);
+    const auto deadline = std::chrono::steady_clock::now() + TestDeadline;
+    while (dispatcher.WaitAndProcess(20) == 0 && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(ranIn, std::this_thread::get_id());
+    EXPECT_TRUE(Expires(watch));
+}
+
+// A dispatcher that drops the task (the program ending) must not leave the thread waiting.
+TEST(FuncDecThread, DroppedSynchronisedCallEndsTheThreadWithoutRunning) {
+    auto dispatcher = std::make_unique<HoldingDispatcher>();
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = token;
+    std::atomic<bool> ran{false};
+    new TZULFuncDecThread(
+        false, [token = std::move(token), &ran] { ran = true; }, true, dispatcher.get());
+    ASSERT_TRUE(dispatcher->WaitForTasks(1));
+    dispatcher.reset();
+    EXPECT_TRUE(Expires(watch));
+    EXPECT_FALSE(ran);
+}
+
+}  // namespace
