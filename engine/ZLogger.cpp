@@ -90,6 +90,7 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
+    if (index >= 0 && static_cast<size_t>(index) < DataTriggerCounts.size()) DataTriggerCounts[index] += 1;
     PostStatus(5, index, 0);
 }
 
@@ -106,6 +107,7 @@ void ZLogger::ZeroCounters() {
     StopTriggerBytes = 0;
     DataPacketCount = 0;
     DataPacketBytes = 0;
+    DataTriggerCounts.assign(static_cast<size_t>(parser_->GetCount()), 0);
 }
 
 bool ZLogger::StartCapture() {

@@ -53,6 +53,10 @@ public:
     uint32_t StopTriggerBytes = 0;
     uint32_t DataPacketCount = 0;
     uint32_t DataPacketBytes = 0;
+    // Matches of each data trigger, by trigger index, in the running (or last) capture
+    // or replay: as many entries as the trigger list the capture started with. Exact
+    // even when status messages were dropped; read it only while no capture runs.
+    std::vector<uint32_t> DataTriggerCounts;
 
 protected:
     void ProcessData(const uint8_t* bytes, int count) override;

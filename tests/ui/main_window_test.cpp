@@ -1,0 +1,415 @@
+// The main window's "General" page, its status group and its life: first start,
+// settings in and out, the checks before a start, the port fields, the file dialogs
+// and closing.
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTest>
+
+#include "MainWindowTestSupport.h"
+#include "VerInfo.h"
+#include "ZLogger.h"
+#include "ZULIniFile.h"
+
+using namespace maintest;
+
+namespace maintest {
+
+ZPseudoTerminal& TestPty() {
+    static ZPseudoTerminal pty;
+    return pty;
+}
+
+namespace {
+
+// The port table is scanned once per process: COM98 must be linked before that.
+class MainWindowEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        char pattern[] = "/tmp/kestrun_ui_main_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home_ = std::string(pattern) + "/";
+        setenv("KESTRUN_HOME", pattern, 1);
+        ASSERT_TRUE(TestPty().Open());
+        std::filesystem::create_directories(home_ + "ports");
+        std::filesystem::create_symlink(TestPty().SlavePath(), home_ + "ports/com98");
+        const ZLoggerSettings defaults;
+        const ZLogger scan(defaults);  // the scan that sees the link
+    }
+    void TearDown() override {
+        TestPty().Close();
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
+    }
+
+private:
+    std::string home_;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new MainWindowEnvironment);
+
+}  // namespace
+}  // namespace maintest
+
+namespace {
+
+std::string LastUsed(const std::string& home) {
+    return home + "_last_used.scs";
+}
+
+int ReadSetting(const std::string& file, const char* key) {
+    return ZULIniFile(file).ReadInteger(ZLoggerSettings::IniSection, key, -12345);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, FirstRunShowsTheDefaultsAndLeavesLastUsedAfterClosing) {
+    ASSERT_FALSE(std::filesystem::exists(LastUsed(Home())));
+    Window();
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(Window().windowTitle(), "Kestrun");
+    EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 32);
+    EXPECT_EQ(Find<QLabel>("lbl_MaxBytesInLogLine")->text(), "32");
+    EXPECT_EQ(Find<QSlider>("tb_MaxLinesInLogFile")->value(), 500);
+    EXPECT_EQ(Find<QLabel>("lbl_MaxLinesInLogFile")->text(), "500");
+    auto* captureMode = Find<QGroupBox>("grp_CaptureMode");
+    auto* firstMode = captureMode->findChild<QRadioButton*>("grp_CaptureMode_0");
+    ASSERT_NE(firstMode, nullptr);
+    EXPECT_TRUE(firstMode->isChecked());
+    EXPECT_EQ(firstMode->text(), "Capture all bytes received");
+    const QString outputDir = QString::fromStdString(Home() + "std_log_out/");
+    EXPECT_EQ(Find<QLineEdit>("ed_OutputDir")->text(), outputDir);
+    EXPECT_EQ(Find<QLineEdit>("ed_OutputDir")->toolTip(), outputDir);
+    EXPECT_TRUE(std::filesystem::is_directory(Home() + "std_log_out"));
+    EXPECT_TRUE(std::filesystem::is_directory(Home() + "settings"));
+    EXPECT_EQ(Window().GetSettingsDir(), QString::fromStdString(Home() + "settings/"));
+    EXPECT_EQ(Find<QComboBox>("cb_Baudrates")->currentText(), "9600 Baud");
+    EXPECT_EQ(Find<QComboBox>("cb_Baudrates")->count(), 20);
+    EXPECT_EQ(Find<QComboBox>("cb_Baudrates")->itemText(19), "921600 Baud");
+    EXPECT_EQ(Find<QGroupBox>("grp_Stati")->title(), "Stati");
+    for (const char* name :
+         {"lbl_TotalBytes", "lbl_DataPackets", "lbl_BytesThrown", "lbl_StartTriggers", "lbl_StopTriggers"})
+        EXPECT_EQ(Find<QLabel>(name)->text(), "0") << name;
+    EXPECT_FALSE(Find<QPushButton>("btn_StopCapture")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("chk_SeparateHexAndASCII")->isVisibleTo(&Window()));
+
+    Window().close();
+    EXPECT_EQ(Window().GetLogger(), nullptr);
+    ASSERT_TRUE(std::filesystem::exists(LastUsed(Home())));
+    EXPECT_EQ(ReadSetting(LastUsed(Home()), "MaxBytesInLogLine"), 32);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MainWindowTest, TrackBarsClampWhatAFileHoldsAndSaveTheClampedValues) {
+    Window().close();  // writes a complete "_last_used.scs"
+    window_.reset();
+    {
+        ZULIniFile ini(LastUsed(Home()));
+        ini.WriteInteger(ZLoggerSettings::IniSection, "MaxBytesInLogLine", 0);
+        ini.WriteInteger(ZLoggerSettings::IniSection, "MaxLinesInLogFile", 2000);
+        ini.WriteInteger(ZLoggerSettings::IniSection, "MaxBytesWithinTriggers", 77);
+        ini.WriteBool(ZLoggerSettings::IniSection, "LogAmountOfTrashedBytes", false);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 1);
+    EXPECT_EQ(Find<QLabel>("lbl_MaxBytesInLogLine")->text(), "1");
+    EXPECT_EQ(Find<QSlider>("tb_MaxLinesInLogFile")->value(), 1000);
+    EXPECT_EQ(Find<QLabel>("lbl_MaxLinesInLogFile")->text(), "1000");
+
+    Window().close();
+    EXPECT_EQ(ReadSetting(LastUsed(Home()), "MaxBytesInLogLine"), 1);
+    EXPECT_EQ(ReadSetting(LastUsed(Home()), "MaxLinesInLogFile"), 1000);
+    // Settings without a control are saved with their defaults.
+    EXPECT_EQ(ReadSetting(LastUsed(Home()), "MaxBytesWithinTriggers"), -1);
+    EXPECT_TRUE(
+        ZULIniFile(LastUsed(Home())).ReadBool(ZLoggerSettings::IniSection, "LogAmountOfTrashedBytes", false));
+}
+
+TEST_F(MainWindowTest, AnUnreadableLastUsedFileIsReportedAndTheDefaultsShown) {
+    std::filesystem::create_directory(LastUsed(Home()));  // there, but no file
+    Window();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Text.toStdString(), "File not found: \"" + LastUsed(Home()) + "\"");
+    EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 32);
+}
+
+TEST_F(MainWindowTest, AMissingDirectoryThatCannotBeMadeIsReportedAndStartUpGoesOn) {
+    WriteBytes(Home() + "std_log_out", "a file in the way");
+    Window();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].Text.startsWith(QString::fromStdString(
+        "Error creating the standard output directory: \n\"" + Home() + "std_log_out\"\n\n--->\n\n")))
+        << boxes_[0];
+    EXPECT_GT(boxes_[0].Text.size(),
+              QString::fromStdString(Home()).size() + 60);  // the system's reason follows
+    EXPECT_TRUE(std::filesystem::is_directory(Home() + "settings"));
+}
+
+TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
+    const struct {
+        int Item;
+        uint8_t Mode;
+    } table[] = {{0, cmAllBytes}, {1, cmBetweenTriggers}, {2, cmFixedSize}, {3, cmDynamicSize}};
+    for (const auto& row : table) {
+        ZLoggerSettings settings;
+        settings.CaptureMode = row.Mode;
+        Window().ShowSettings(settings);
+        auto* item =
+            Find<QRadioButton>(QStringLiteral("grp_CaptureMode_%1").arg(row.Item).toLatin1().constData());
+        EXPECT_TRUE(item->isChecked()) << "mode " << int(row.Mode);
+        Find<QRadioButton>("grp_CaptureMode_0")->click();
+        item->click();
+        EXPECT_EQ(Window().CollectSettings().CaptureMode, row.Mode) << "item " << row.Item;
+    }
+    ZLoggerSettings outside;
+    outside.CaptureMode = 7;
+    Window().ShowSettings(outside);
+    EXPECT_TRUE(Find<QRadioButton>("grp_CaptureMode_0")->isChecked());
+    EXPECT_EQ(Window().CollectSettings().CaptureMode, cmAllBytes);
+}
+
+TEST_F(MainWindowTest, ShownSettingsComeBackFromTheControls) {
+    ZLoggerSettings settings;
+    settings.LogDir = "/somewhere/else/";
+    settings.SetTriggerStart(std::vector<int32_t>{0x7E, AnyByte, 3}.data(), 3);
+    settings.SetTriggerStop(std::vector<int32_t>{0x0D}.data(), 1);
+    settings.CaptureMode = cmDynamicSize;
+    settings.AddTimeStamp = false;
+    settings.MaxBytesInLogLine = 77;
+    settings.MaxLinesInLogFile = 321;
+    settings.ShowHexOutput = false;
+    settings.LogStopTrigger = false;
+    settings.SeparateHexAndASCII = true;
+    settings.BytesAfterTrigger = 9;
+    settings.StartAmountOfBytes = 1;
+    settings.AmountOfBytesWidth = 2;
+    settings.AmountOfBytesMSBFirst = false;
+    settings.DataTriggers.Add(std::vector<int32_t>{'A'});
+    Window().ShowSettings(settings);
+    EXPECT_EQ(Window().CollectSettings(), settings);
+    EXPECT_FALSE(Find<QPushButton>("btn_SetStartTriggerSize")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("btn_SetStopTriggerSize")->isEnabled());
+}
+
+TEST_F(MainWindowTest, StartChecksTheTriggersTheModeNeedsInOrder) {
+    const char* const noStart = "You have to define a start trigger first!";
+    const char* const noStop = "You have to define a stop trigger first!";
+    const char* const noPort = "The COM port could not be opened...";
+    const struct {
+        uint8_t Mode;
+        int StartSize, StopSize;
+        const char* Box;
+    } table[] = {
+        {cmAllBytes, 0, 0, noPort},        {cmFixedSize, 0, 1, noStart},
+        {cmFixedSize, 1, 0, noPort},       {cmDynamicSize, 0, 1, noStart},
+        {cmDynamicSize, 1, 0, noPort},     {cmBetweenTriggers, 0, 0, noStart},
+        {cmBetweenTriggers, 1, 0, noStop}, {cmBetweenTriggers, 1, 1, noPort},
+    };
+    Window();
+    // Port 0 has no device, so a start that passes the checks fails at the port.
+    Window().GetLogger()->SetCOMPort(0);
+    for (const auto& row : table) {
+        ZLoggerSettings settings;
+        settings.CaptureMode = row.Mode;
+        settings.TriggerStart.assign(static_cast<size_t>(row.StartSize), 'S');
+        settings.TriggerStop.assign(static_cast<size_t>(row.StopSize), 'E');
+        Window().ShowSettings(settings);
+        boxes_.clear();
+        Click("btn_StartCapture");
+        ASSERT_EQ(boxes_.size(), 1u) << "mode " << int(row.Mode);
+        EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Error);
+        EXPECT_TRUE(boxes_[0].Text.startsWith(QString::fromLatin1(row.Box)))
+            << "mode " << int(row.Mode) << " start " << row.StartSize << " stop " << row.StopSize << ": "
+            << boxes_[0];
+        EXPECT_TRUE(Find<QPushButton>("btn_StartCapture")->isEnabled());
+        EXPECT_FALSE(Window().GetLogger()->IsCapturing());
+    }
+}
+
+TEST_F(MainWindowTest, PortAndRateTextsAreCheckedAfterEveryKeystroke) {
+    auto* ports = Find<QComboBox>("cb_COMPorts");
+    ports->lineEdit()->clear();
+    boxes_.clear();
+    QTest::keyClicks(ports->lineEdit(), "COM98");
+    // "C", "CO" and "COM" are refused; "COM9" and "COM98" are taken.
+    EXPECT_EQ(boxes_, std::vector<Box>(3, ErrorBox("This is not a valid COM port!")));
+    EXPECT_EQ(Window().GetLogger()->GetCOMPort(), PtyPort);
+
+    auto* rates = Find<QComboBox>("cb_Baudrates");
+    rates->lineEdit()->clear();
+    boxes_.clear();
+    QTest::keyClicks(rates->lineEdit(), "115200 Baud");
+    // Up to five characters nothing is left once " Baud" is taken off.
+    EXPECT_EQ(boxes_, std::vector<Box>(5, ErrorBox("This is not a valid baudrate!")));
+    EXPECT_EQ(Window().GetLogger()->GetBaudrate(), 115200);
+
+    boxes_.clear();
+    rates->setCurrentIndex(rates->findText("57600 Baud"));
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(Window().GetLogger()->GetBaudrate(), 57600);
+}
+
+TEST_F(MainWindowTest, SetCaptureStateSwitchesTheControlsOfItsTable) {
+    const char* const runningOff[] = {"btn_StartCapture", "btn_LoadSettings", "btn_SaveSettings",
+                                      "btn_RemoveSelDT",  "btn_RemoveAllDT",  "grp_DTShowAs"};
+    const char* const alwaysOn[] = {"btn_ShowCapture", "btn_PortSettings", "btn_OutputDir", "btn_AddDTASCII",
+                                    "btn_ResetAllDT",  "grp_CaptureMode",  "cb_COMPorts"};
+    ZLoggerSettings settings;
+    settings.DataTriggers.Add(std::vector<int32_t>{'A'});
+    Window().ShowSettings(settings);
+    for (const bool running : {true, false}) {
+        Find<QLabel>("lbl_TotalBytes")->setText("12");
+        Find<QTableWidget>("DTrgList")->item(0, 1)->setText("5");
+        Window().SetCaptureState(running);
+        for (const char* name : runningOff) EXPECT_EQ(Find<QWidget>(name)->isEnabled(), !running) << name;
+        for (const char* name : alwaysOn) EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+        EXPECT_EQ(Find<QPushButton>("btn_StopCapture")->isEnabled(), running);
+        EXPECT_EQ(Find<QGroupBox>("grp_Stati")->title(),
+                  running ? "Stati (capture in progress...)" : "Stati (capture stopped)");
+        EXPECT_EQ(Find<QLabel>("lbl_TotalBytes")->text(), running ? "0" : "12");
+        EXPECT_EQ(Find<QTableWidget>("DTrgList")->item(0, 1)->text(), running ? "0" : "5");
+    }
+}
+
+TEST_F(MainWindowTest, StatusMessagesUpdateTheControlOfTheirKind) {
+    ZLoggerSettings settings;
+    settings.DataTriggers.Add(std::vector<int32_t>{'A'});
+    settings.DataTriggers.Add(std::vector<int32_t>{'B'});
+    Window().ShowSettings(settings);
+    const struct {
+        uint8_t Kind;
+        double Count, Total;
+        const char* Label;
+        const char* Text;
+    } table[] = {
+        {0, 0, 1234.9, "lbl_TotalBytes", "1234"},        {1, 0, 17, "lbl_BytesThrown", "17"},
+        {2, 3, 12, "lbl_StartTriggers", "3 (12 bytes)"}, {3, 4, 8, "lbl_StopTriggers", "4 (8 bytes)"},
+        {4, 2, 300, "lbl_DataPackets", "2 (300 bytes)"},
+    };
+    for (const auto& row : table) {
+        auto message = std::make_unique<sStatusMsg>();
+        *message = {row.Kind, "ignored", row.Count, row.Total};
+        Window().StatusArrived(std::move(message));
+        EXPECT_EQ(Find<QLabel>(row.Label)->text(), row.Text) << int(row.Kind);
+    }
+    for (const double index : {1.0, 1.0, 0.0, 5.0, -1.0}) {
+        auto message = std::make_unique<sStatusMsg>();
+        *message = {5, "", index, 0};
+        Window().StatusArrived(std::move(message));
+    }
+    auto ignored = std::make_unique<sStatusMsg>();
+    *ignored = {6, "", 1, 999};
+    Window().StatusArrived(std::move(ignored));
+    auto* grid = Find<QTableWidget>("DTrgList");
+    EXPECT_EQ(grid->item(0, 1)->text(), "1");
+    EXPECT_EQ(grid->item(1, 1)->text(), "2");
+    EXPECT_EQ(Find<QLabel>("lbl_TotalBytes")->text(), "1234");
+}
+
+TEST_F(MainWindowTest, SettingsFilesAreLoadedAndSavedThroughTheirDialogs) {
+    Window();
+    Find<QSlider>("tb_MaxBytesInLogLine")->setValue(45);
+    const std::string saved = Home() + "settings/mine.scs";
+    ZFileDialog::SetNextAnswer(QString::fromStdString(saved));
+    Click("btn_SaveSettings");
+    ZFileDialog::Request request = ZFileDialog::LastRequest();
+    EXPECT_EQ(request.DialogKind, ZFileDialog::Kind::Save);
+    EXPECT_EQ(request.Directory, Window().GetSettingsDir());
+    EXPECT_EQ(request.Filter, "Serial Capture Settings (*.scs)");
+    EXPECT_EQ(request.DefaultSuffix, "scs");
+    EXPECT_EQ(ReadSetting(saved, "MaxBytesInLogLine"), 45);
+
+    Find<QSlider>("tb_MaxBytesInLogLine")->setValue(3);
+    ZFileDialog::SetNextAnswer(QString());  // Cancel
+    Click("btn_LoadSettings");
+    EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 3);
+    ZFileDialog::SetNextAnswer(QString::fromStdString(saved));
+    Click("btn_LoadSettings");
+    request = ZFileDialog::LastRequest();
+    EXPECT_EQ(request.DialogKind, ZFileDialog::Kind::Open);
+    EXPECT_EQ(request.Directory, Window().GetSettingsDir());
+    EXPECT_EQ(request.DefaultSuffix, "scs");
+    EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 45);
+    EXPECT_TRUE(boxes_.empty());
+
+    ZFileDialog::SetNextAnswer(QString::fromStdString(Home() + "settings/mine.txt"));
+    Click("btn_LoadSettings");
+    ZFileDialog::SetNextAnswer(QString::fromStdString(Home() + "settings/gone.scs"));
+    Click("btn_LoadSettings");
+    ZFileDialog::SetNextAnswer(QString::fromStdString(Home() + "no/such/folder/x.scs"));
+    Click("btn_SaveSettings");
+    ASSERT_EQ(boxes_.size(), 3u);
+    EXPECT_EQ(boxes_[0], ErrorBox("Not a valid settings file..."));
+    EXPECT_EQ(boxes_[1].Text.toStdString(), "File not found: \"" + Home() + "settings/gone.scs\"");
+    EXPECT_EQ(boxes_[2].Text.toStdString(),
+              "File could not be created: \"" + Home() + "no/such/folder/x.scs\"");
+}
+
+TEST_F(MainWindowTest, TheOutputDirectoryChooserAddsTheDelimiterAndCancelKeepsTheOldOne) {
+    auto* field = Find<QLineEdit>("ed_OutputDir");
+    const QString before = field->text();
+    ZFileDialog::SetNextAnswer(QString());
+    Click("btn_OutputDir");
+    EXPECT_EQ(field->text(), before);
+    EXPECT_EQ(ZFileDialog::LastRequest().Title, "Select directory to output log data:");
+    EXPECT_EQ(ZFileDialog::LastRequest().Directory, before);
+    ZFileDialog::SetNextAnswer("/var/tmp/logs");
+    Click("btn_OutputDir");
+    EXPECT_EQ(field->text(), "/var/tmp/logs/");
+    EXPECT_EQ(field->toolTip(), "/var/tmp/logs/");
+    EXPECT_EQ(Window().CollectSettings().LogDir, "/var/tmp/logs/");
+}
+
+TEST_F(MainWindowTest, ASettingsFileNamedAtStartIsLoadedAfterLastUsed) {
+    Window().close();
+    window_.reset();
+    const std::string named = Home() + "named.scs";
+    std::filesystem::copy_file(LastUsed(Home()), named);
+    {
+        ZULIniFile ini(named);
+        ini.WriteInteger(ZLoggerSettings::IniSection, "MaxLinesInLogFile", 250);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    EXPECT_TRUE(Window().LoadSettingsFile(QString::fromStdString(named)));
+    EXPECT_EQ(Find<QSlider>("tb_MaxLinesInLogFile")->value(), 250);
+    EXPECT_FALSE(Window().LoadSettingsFile(QString::fromStdString(Home() + "named.ini")));
+    EXPECT_EQ(boxes_, std::vector<Box>{ErrorBox("Not a valid settings file...")});
+}
+
+TEST_F(MainWindowTest, TheErrorHistoryWindowShowsTheEnginesErrorList) {
+    Window().GetLogger()->GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+    QString shown;
+    ModalDriver driver([&](QDialog& dialog) {
+        shown = dialog.windowTitle() + "|" + dialog.objectName();
+        dialog.accept();
+    });
+    Click("btn_ErrorHistory");
+    EXPECT_TRUE(driver.Ran());
+    EXPECT_EQ(shown, "frm_Debug|frm_Debug");
+}
+
+TEST_F(MainWindowTest, BugreportIsTheFourthPageAndPagesAddedLaterShowTheVersion) {
+    auto* pages = Find<QTabWidget>("PageControl");
+    ASSERT_EQ(pages->count(), 4);
+    EXPECT_EQ(pages->tabText(0), "General");
+    EXPECT_EQ(pages->tabText(1), "Frame trigger settings");
+    EXPECT_EQ(pages->tabText(2), "Data triggers");
+    EXPECT_EQ(pages->tabText(3), "Bugreport");
+    const QString version = QStringLiteral("v ") + QString::fromStdString(VerInfo().GetVersionString(2));
+    EXPECT_EQ(pages->widget(3)->findChild<QLabel*>("lbl_Version")->text(), version);
+    auto* page = new QWidget;
+    auto* label = new QLabel(page);
+    label->setObjectName("lbl_Version");
+    Window().AddPage(page, "More");
+    ASSERT_EQ(pages->count(), 5);
+    EXPECT_EQ(pages->tabText(4), "More");
+    EXPECT_EQ(label->text(), version);
+}

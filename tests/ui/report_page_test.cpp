@@ -1,0 +1,233 @@
+// The "Bugreport" page, driven by object name, with a stand-in report tool and a
+// stand-in mail composer.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "VerInfo.h"
+#include "ZLogger.h"
+#include "ZMessageBox.h"
+#include "ZReportPage.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void WriteScript(const std::string& path, const std::string& body) {
+    WriteBytes(path, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+Lines ReadArguments(const std::string& path) {
+    Lines arguments;
+    std::string current;
+    for (char c : ReadBytes(path)) {
+        if (c != '\0') {
+            current += c;
+            continue;
+        }
+        arguments.push_back(current);
+        current.clear();
+    }
+    return arguments;
+}
+
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value)
+        : name_(name), had_(std::getenv(name) != nullptr) {
+        if (had_) old_ = std::getenv(name);
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    std::string old_;
+};
+
+struct Box {
+    ZMessageBox::Kind Kind;
+    QString Text;
+};
+
+class ReportPageTest : public ::testing::Test {
+protected:
+    ReportPageTest()
+        : home_("KESTRUN_HOME", dir_.Path()),
+          path_("PATH", dir_.File("bin") + ":" + std::getenv("PATH")),
+          logger_(ZLoggerSettings()),
+          page_(logger_) {
+        std::filesystem::create_directory(dir_.File("bin"));
+        ZMessageBox::SetRecorder([this](ZMessageBox::Kind kind, const QString& text) {
+            boxes_.push_back({kind, text});
+        });
+        sysRep_ = page_.findChild<QPlainTextEdit*>("mem_SysRep");
+        additional_ = page_.findChild<QPlainTextEdit*>("mem_Additional");
+        report_ = page_.findChild<QPushButton*>("btn_SystemReport");
+        send_ = page_.findChild<QPushButton*>("btn_SendMail");
+        version_ = page_.findChild<QLabel*>("lbl_Version");
+        page_.resize(800, 500);
+        page_.show();
+    }
+    ~ReportPageTest() override { ZMessageBox::SetRecorder({}); }
+
+    // A composer that records its arguments and ends with the given status.
+    void Composer(int status) {
+        WriteScript(dir_.File("bin/xdg-email"), "printf '%s\\0' \"$@\" > '" + dir_.File("mail") + "'\nexit " +
+                                                    std::to_string(status) + "\n");
+    }
+    std::string SentBody() {
+        const Lines arguments = ReadArguments(dir_.File("mail"));
+        for (size_t i = 0; i + 1 < arguments.size(); ++i)
+            if (arguments[i] == "--body") return arguments[i + 1];
+        return "<no body>";
+    }
+    std::string ErrorListText() {
+        Lines errors;
+        logger_.GetErrorList(errors);
+        std::string text;
+        for (const std::string& line : errors) text += "\n" + line;
+        return text;
+    }
+
+    ScratchDir dir_;
+    ScopedEnvironment home_;
+    ScopedEnvironment path_;
+    ZLogger logger_;
+    ZReportPage page_;
+    std::vector<Box> boxes_;
+    QPlainTextEdit* sysRep_ = nullptr;
+    QPlainTextEdit* additional_ = nullptr;
+    QPushButton* report_ = nullptr;
+    QPushButton* send_ = nullptr;
+    QLabel* version_ = nullptr;
+};
+
+TEST_F(ReportPageTest, StartsWithTheDesignedTextsAndSendingImpossible) {
+    ASSERT_TRUE(sysRep_ && additional_ && report_ && send_ && version_);
+    const QString indent(16, ' ');
+    const QString address = ZReportPage::SupportAddress();
+    EXPECT_EQ(sysRep_->toPlainText(),
+              "\n\n\n" + indent + "In order to send a bugreport to " + address + ", \n" + indent +
+                  "you have to create a system report first.\n" + indent +
+                  "To do this, simply click on the button below. This will take some seconds... \n" + indent +
+                  "please be patient. Only needed information is collected from your system.");
+    EXPECT_EQ(additional_->toPlainText(), "Type in your error description here...");
+    EXPECT_EQ(report_->text(), "Create system report");
+    EXPECT_EQ(send_->text(), "Send to " + address);
+    EXPECT_EQ(version_->text(), QString::fromStdString("v " + VerInfo().GetVersionString(2)));
+    const auto* banner = page_.findChild<QLabel*>("img_Banner");
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->size(), QSize(281, 48));
+    // Sending before a report is impossible.
+    Composer(0);
+    EXPECT_FALSE(send_->isEnabled());
+    QTest::mouseClick(send_, Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("mail")));
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ReportPageTest, FinishedReportShowsTheLinesAndTheErrorListAndAllowsSending) {
+    page_.ReportFinished({"line one", "line two"}, false);
+    EXPECT_TRUE(send_->isEnabled());
+    EXPECT_TRUE(report_->isEnabled());
+    // Even an empty error history has its header lines, so they always follow three empty lines.
+    EXPECT_EQ(sysRep_->toPlainText().toStdString(), "line one\nline two\n\n\n" + ErrorListText());
+    page_.ReportFinished({"Timout exceeded"}, true);
+    EXPECT_FALSE(send_->isEnabled());
+    EXPECT_EQ(sysRep_->toPlainText(), "Timout exceeded");
+}
+
+TEST_F(ReportPageTest, CreateSystemReportRunsTheToolAndKeepsTheButtonOffUntilItHasFinished) {
+    const std::string tool = dir_.File("tool.sh");
+    WriteScript(tool, "printf '%s\\0' \"$@\" > '" + dir_.File("args") +
+                          "'\nprintf '\\377\\376p\\000o\\000r\\000t\\000\\015\\000\\012\\000' > \"$2\"\n");
+    page_.SetReportTool(tool);
+    QTest::mouseClick(report_, Qt::LeftButton);
+    EXPECT_FALSE(report_->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report_->isEnabled(); }, 30000));
+    EXPECT_TRUE(send_->isEnabled());
+    EXPECT_EQ(sysRep_->toPlainText().toStdString(), "port\n\n\n" + ErrorListText());
+    EXPECT_EQ(ReadArguments(dir_.File("args")),
+              (Lines{"/report", dir_.File("__sys_rep.tmp"), "/categories",
+                     "+Resources+ResourcesConflicts+ResourcesDMA+ResourcesForcedHardware+ResourcesIO+"
+                     "ResourcesIRQS+ResourcesMemory"}));
+}
+
+TEST_F(ReportPageTest, MissingToolShowsItsLineAndLeavesSendingImpossible) {
+    page_.SetReportTool(dir_.File("no-such-tool"));
+    QTest::mouseClick(report_, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report_->isEnabled(); }, 30000));
+    EXPECT_EQ(sysRep_->toPlainText(), "Missing 'kestrun-sysinfo'");
+    EXPECT_FALSE(send_->isEnabled());
+}
+
+TEST_F(ReportPageTest, EmptyDescriptionGivesABodyThatStartsWithTheRule) {
+    Composer(0);
+    page_.ReportFinished({"report", "", "end"}, false);
+    additional_->clear();
+    QTest::mouseClick(send_, Qt::LeftButton);
+    const std::string version = version_->text().toStdString();
+    EXPECT_EQ(SentBody(), "\n\n\n" + std::string(55, '#') + "\n" + version + "\n\nreport\n\nend\n\n\n\n" +
+                              ErrorListText().substr(1) + "\n");
+    const Lines arguments = ReadArguments(dir_.File("mail"));
+    EXPECT_EQ(Lines(arguments.begin(), arguments.begin() + 5),
+              (Lines{"--utf8", "--to", ZReportPage::SupportAddress().toStdString(), "--subject",
+                     "Kestrun Bugreport"}));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Information);
+    EXPECT_EQ(boxes_[0].Text, "Bugreport successfully sent to " + ZReportPage::SupportAddress());
+    EXPECT_TRUE(send_->isEnabled());
+}
+
+TEST_F(ReportPageTest, DescriptionAndEditedReportGoIntoTheBodyWithLineFeeds) {
+    Composer(0);
+    page_.ReportFinished({"x"}, false);
+    additional_->setPlainText("It stops after \"START\" — $HOME `x`\nsecond line\n");
+    sysRep_->setPlainText("edited report");
+    QTest::mouseClick(send_, Qt::LeftButton);
+    EXPECT_EQ(SentBody(), "It stops after \"START\" \xE2\x80\x94 $HOME `x`\nsecond line\n\n\n\n" +
+                              std::string(55, '#') + "\n" + version_->text().toStdString() +
+                              "\n\nedited report\n");
+}
+
+TEST_F(ReportPageTest, FailedMailShowsErrorAndKeepsEverything) {
+    Composer(1);
+    page_.ReportFinished({"kept"}, false);
+    additional_->setPlainText("my words");
+    QTest::mouseClick(send_, Qt::LeftButton);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Error);
+    EXPECT_EQ(boxes_[0].Text, "Error");
+    EXPECT_EQ(additional_->toPlainText(), "my words");
+    EXPECT_TRUE(sysRep_->toPlainText().startsWith("kept\n"));
+    EXPECT_TRUE(send_->isEnabled());
+}
+
+TEST_F(ReportPageTest, ControlsAreReachableByKeyboardInOrderAndNamed) {
+    QApplication::setActiveWindow(&page_);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page_));
+    page_.ReportFinished({"x"}, false);
+    sysRep_->setFocus();
+    QWidget* const expected[] = {sysRep_, additional_, report_, send_};
+    for (QWidget* widget : expected) {
+        ASSERT_EQ(QApplication::focusWidget(), widget) << widget->objectName().toStdString();
+        QTest::keyClick(widget, Qt::Key_Tab);
+    }
+    // The memos have no caption of their own.
+    EXPECT_EQ(sysRep_->accessibleName(), "System report");
+    EXPECT_EQ(additional_->accessibleName(), "Error description");
+}
+
+}  // namespace

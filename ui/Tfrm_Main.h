@@ -1,0 +1,244 @@
+#pragma once
+// The main window: owns the program's one capture engine, moves settings between
+// its controls and a settings record, starts and stops captures, loads and saves
+// settings files and shows what the engine counts. Its pages: "General" (port, log
+// file options, capture mode), "Frame trigger settings" (start and stop trigger,
+// length of the data field) and "Data triggers" (the patterns counted in data
+// fields), with the counters beneath them.
+//
+// Window thread only, except PostStatus, which the engine calls on its data thread.
+
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "TriggerSequence.h"
+#include "ZDataTriggers.h"
+#include "ZLoggerClients.h"
+#include "ZLoggerSettings.h"
+#include "ZQtMainThreadDispatcher.h"
+#include "ZULMsgPump.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QCloseEvent;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QTableWidget;
+class ZLogger;
+
+// One status message on its way from the engine to the window.
+struct sStatusMsg {
+    uint8_t Kind = 0;
+    std::string Text;  // carried along, never shown
+    double Count = 0;  // a count of items, or (kind 5) a data trigger index
+    double Total = 0;  // a byte total
+};
+
+class Tfrm_Main : public QWidget, public IZStatusReceiver {
+    Q_OBJECT
+
+public:
+    // Creates the engine, the directories "settings" and "std_log_out" in the
+    // application directory, and shows "_last_used.scs" when it is there (or the
+    // defaults). Problems are shown in error boxes; the window is usable regardless.
+    explicit Tfrm_Main(QWidget* parent = nullptr);
+    ~Tfrm_Main() override;
+
+    // The capture window: shown by "Show capture window" and fed by the engine with
+    // every block. Call once, before any capture; both must outlive the engine, which
+    // ends when this window closes.
+    void SetCaptureWindow(QWidget* window, IZEntryReceiver* entries);
+    // Appends a page after the three of this window. A label "lbl_Version" on it shows
+    // the program's version.
+    void AddPage(QWidget* page, const QString& caption);
+    // Loads a settings file as "Load from file" does after its dialog (the extension
+    // must be "scs"); false after an error box.
+    bool LoadSettingsFile(const QString& fileName);
+
+    // The engine; null once the window has closed.
+    ZLogger* GetLogger() { return Logger.get(); }
+    const TTriggerSequence& GetStartTrigger() const { return StartTrigger; }
+    const TTriggerSequence& GetStopTrigger() const { return StopTrigger; }
+    const ZDataTriggers& GetDataTriggers() const { return DataTriggers; }
+    // "settings" in the application directory, with a trailing delimiter.
+    const QString& GetSettingsDir() const { return SettingsDir; }
+
+    void ShowSettings(const ZLoggerSettings& settings);
+    // A new record: the defaults, the window's triggers and the controls' values.
+    ZLoggerSettings CollectSettings() const;
+    void SetCaptureState(bool running);
+
+    // Engine's data thread: queues the message for the window and returns at once;
+    // false when the status pump is full (the message is dropped).
+    bool PostStatus(uint8_t kind, const std::string& text, double count, double total,
+                    signed char priority) override;
+    // How many status messages the full pump refused so far; any thread.
+    uint32_t DroppedStatusMessages() const { return droppedStatus_.load(std::memory_order_relaxed); }
+    // Window thread: shows one message (the status pump's callback).
+    void StatusArrived(std::unique_ptr<sStatusMsg> message);
+
+    // Trigger pages.
+    void ShowStartTrigger();
+    void ShowStopTrigger();
+    void FillDataTriggerGrid();
+    void DeleteGridRow(int row);
+
+    // Capture mode item of grp_CaptureMode <-> stored mode; a mode outside 0..3 shows as item 0.
+    static int ModeToItem(int mode);
+    static uint8_t ItemToMode(int item);
+
+signals:
+    // The close sequence has run: the engine is gone and "_last_used.scs" written.
+    void FormClosed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    using TStatusPump = TZULMsgPump<std::unique_ptr<sStatusMsg>>;
+
+    void BuildWindow();
+    QWidget* BuildGeneralPage();
+    QWidget* BuildTriggerPage();
+    QWidget* BuildDataTriggerPage();
+    QGroupBox* BuildStatusGroup();
+    QGroupBox* BuildTriggerGroup(const QString& caption, bool start);
+    void SetTabOrder();
+
+    // General page.
+    void btn_StartCaptureClick();
+    void btn_StopCaptureClick();
+    void btn_ShowCaptureClick();
+    void btn_LoadSettingsClick();
+    void btn_SaveSettingsClick();
+    void cb_COMPortsChange(const QString& text);
+    void cb_BaudratesChange(const QString& text);
+    void btn_PortSettingsClick();
+    void btn_OutputDirClick();
+    void tb_MaxBytesInLogLineChange(int position);
+    void tb_MaxLinesInLogFileChange(int position);
+    void btn_ErrorHistoryClick();
+    void FormClose();
+    void ShowPortState();
+    // After a stop: what the engine counted, which the dropped status messages may have left short.
+    void ShowFinalCounts();
+
+    // Trigger pages.
+    void ud_StartTriggerSizeChanging();
+    void ud_StopTriggerSizeChanging();
+    void btn_SetStartTriggerSizeClick();
+    void btn_SetStopTriggerSizeClick();
+    void btn_StartEditHEXClick();
+    void btn_StartEditStringClick();
+    void btn_StopEditHEXClick();
+    void btn_StopEditStringClick();
+    void ud_DataSizeStartChangingEx(int value);
+    void btn_AddDataTriggerClick(bool ascii);
+    void btn_RemoveSelDTClick();
+    void btn_RemoveAllDTClick();
+    void btn_ResetSelDTClick();
+    void btn_ResetAllDTClick();
+    void grp_DTShowAsClick();
+    void SetTriggerSize(TTriggerSequence& trigger, int size);
+    void EditTriggerHex(TTriggerSequence& trigger, const QString& caption);
+    void EditTriggerString(TTriggerSequence& trigger, const QString& caption, const QString& shownText);
+    // Keeps the start index within the start trigger and the width within what follows it.
+    void RecheckDynamicLimits();
+    int SelectedGridRow() const;
+    QString DataTriggerText(const TTriggerSequence& trigger) const;
+
+    // Declared before the pump: the pump's synchronised calls go through it, so the
+    // pump must end first.
+    ZQtMainThreadDispatcher dispatcher_;
+    std::unique_ptr<TStatusPump> StatusPump;
+    std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
+    QString SettingsDir;
+    TTriggerSequence StartTrigger;
+    TTriggerSequence StopTrigger;
+    ZDataTriggers DataTriggers;
+    QWidget* captureWindow_ = nullptr;
+    bool closed_ = false;
+    std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
+
+    QTabWidget* PageControl = nullptr;
+
+    // General page.
+    QPushButton* btn_StartCapture = nullptr;
+    QPushButton* btn_StopCapture = nullptr;
+    QPushButton* btn_ShowCapture = nullptr;
+    QGroupBox* grp_Settings = nullptr;
+    QPushButton* btn_LoadSettings = nullptr;
+    QPushButton* btn_SaveSettings = nullptr;
+    QComboBox* cb_COMPorts = nullptr;
+    QComboBox* cb_Baudrates = nullptr;
+    QPushButton* btn_PortSettings = nullptr;
+    QPushButton* btn_OutputDir = nullptr;
+    QLineEdit* ed_OutputDir = nullptr;
+    QCheckBox* chk_AddTimeStamp = nullptr;
+    QCheckBox* chk_LogStartTrigger = nullptr;
+    QCheckBox* chk_LogStopTrigger = nullptr;
+    QCheckBox* chk_LogDataField = nullptr;
+    QCheckBox* chk_ShowHexOutput = nullptr;
+    QCheckBox* chk_ShowASCIIOutput = nullptr;
+    QCheckBox* chk_SeparateHexAndASCII = nullptr;
+    QSlider* tb_MaxBytesInLogLine = nullptr;
+    QLabel* lbl_MaxBytesInLogLine = nullptr;
+    QSlider* tb_MaxLinesInLogFile = nullptr;
+    QLabel* lbl_MaxLinesInLogFile = nullptr;
+    QGroupBox* grp_CaptureMode = nullptr;
+    QButtonGroup* captureModeItems_ = nullptr;
+
+    // Status and debug groups.
+    QGroupBox* grp_Stati = nullptr;
+    QLabel* lbl_TotalBytes = nullptr;
+    QLabel* lbl_DataPackets = nullptr;
+    QLabel* lbl_BytesThrown = nullptr;
+    QLabel* lbl_StartTriggers = nullptr;
+    QLabel* lbl_StopTriggers = nullptr;
+    QGroupBox* grp_Debug = nullptr;
+    QPushButton* btn_ErrorHistory = nullptr;
+
+    // Frame trigger settings.
+    QPushButton* btn_SetStartTriggerSize = nullptr;
+    QSpinBox* ud_StartTriggerSize = nullptr;
+    QPushButton* btn_StartEditHEX = nullptr;
+    QLabel* lbl_StartTriggerHex = nullptr;
+    QPushButton* btn_StartEditString = nullptr;
+    QLabel* lbl_StartTriggerString = nullptr;
+    QGroupBox* grp_FixedFrameSize = nullptr;
+    QSpinBox* ud_FixedDataSize = nullptr;
+    QSpinBox* ud_DataSizeStart = nullptr;
+    QSpinBox* ud_DataSizeWidth = nullptr;
+    QCheckBox* chk_DataMSBFirst = nullptr;
+    QPushButton* btn_SetStopTriggerSize = nullptr;
+    QSpinBox* ud_StopTriggerSize = nullptr;
+    QPushButton* btn_StopEditHEX = nullptr;
+    QLabel* lbl_StopTriggerHex = nullptr;
+    QPushButton* btn_StopEditString = nullptr;
+    QLabel* lbl_StopTriggerString = nullptr;
+
+    // Data triggers.
+    QGroupBox* grp_DTShowAs = nullptr;
+    QButtonGroup* showAsItems_ = nullptr;
+    QSpinBox* ud_DTSize = nullptr;
+    QPushButton* btn_AddDTASCII = nullptr;
+    QPushButton* btn_AddDTHEX = nullptr;
+    QPushButton* btn_RemoveSelDT = nullptr;
+    QPushButton* btn_RemoveAllDT = nullptr;
+    QPushButton* btn_ResetSelDT = nullptr;
+    QPushButton* btn_ResetAllDT = nullptr;
+    QTableWidget* DTrgList = nullptr;
+};
+
+// The program's main window while the program runs; null before and after.
+extern Tfrm_Main* frm_Main;

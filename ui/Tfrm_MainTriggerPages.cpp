@@ -1,0 +1,477 @@
+// The main window's pages "Frame trigger settings" and "Data triggers": the window's
+// own copies of the start and stop trigger and of the data trigger list, the length
+// of the data field, and the grid that counts data trigger matches.
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "Tfrm_BufEditor.h"
+#include "Tfrm_Main.h"
+#include "Tfrm_StringEditor.h"
+
+namespace {
+
+constexpr int CountColumnWidth = 70;
+constexpr int GridRowHeight = 24;
+
+QString Q(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* BoldLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+// A trigger's text; long triggers are cut off by the label's width, the hint shows them whole.
+QLabel* TriggerLabel(const char* name, const QString& accessibleName, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setAccessibleName(accessibleName);
+    label->setMinimumWidth(420);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+QSpinBox* SpinField(const char* spinName, const char* fieldName, int minimum, int maximum, int value,
+                    const QString& accessibleName, QWidget* parent) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(QString::fromLatin1(spinName));
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    spin->setAccessibleName(accessibleName);
+    if (auto* field = spin->findChild<QLineEdit*>()) {
+        field->setObjectName(QString::fromLatin1(fieldName));
+        field->setReadOnly(true);
+    }
+    spin->setMinimumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 40);
+    return spin;
+}
+
+void ShowTrigger(const TTriggerSequence& trigger, QLabel* hex, QLabel* text) {
+    hex->setText(Q(TriggerToHex(trigger)));
+    hex->setToolTip(hex->text());
+    text->setText(Q(TriggerToAscii(trigger)));
+    text->setToolTip(text->text());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Layout
+
+QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
+    auto* group = new QGroupBox(caption);
+    group->setObjectName(start ? QStringLiteral("grp_StartTrigger") : QStringLiteral("grp_StopTrigger"));
+    auto* layout = new QGridLayout(group);
+    const QString which = start ? QStringLiteral("start") : QStringLiteral("stop");
+    auto* setSize = Button(
+        start ? "btn_SetStartTriggerSize" : "btn_SetStopTriggerSize",
+        QStringLiteral("Set the size of the %1 trigger sequence in bytes to: (old trigger will be cleared!)")
+            .arg(which),
+        group);
+    auto* size = SpinField(start ? "ud_StartTriggerSize" : "ud_StopTriggerSize",
+                           start ? "ed_StartTriggerSize" : "ed_StopTriggerSize", 0, 100, 0,
+                           QStringLiteral("Size of the %1 trigger sequence in bytes").arg(which), group);
+    auto* editHex = Button(start ? "btn_StartEditHEX" : "btn_StopEditHEX", QStringLiteral("Edit"), group);
+    editHex->setAccessibleName(QStringLiteral("Edit %1 trigger as HEX").arg(which));
+    auto* hex = TriggerLabel(start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex",
+                             QStringLiteral("%1 trigger HEX").arg(which), group);
+    auto* editString =
+        Button(start ? "btn_StartEditString" : "btn_StopEditString", QStringLiteral("Edit"), group);
+    editString->setAccessibleName(QStringLiteral("Edit %1 trigger as string").arg(which));
+    auto* text = TriggerLabel(start ? "lbl_StartTriggerString" : "lbl_StopTriggerString",
+                              QStringLiteral("%1 trigger string").arg(which), group);
+    setSize->setEnabled(false);
+    layout->addWidget(setSize, 0, 0, 1, 3);
+    layout->addWidget(size, 0, 3);
+    layout->addWidget(editHex, 1, 0);
+    layout->addWidget(BoldLabel(QStringLiteral("HEX:"), group), 1, 1);
+    layout->addWidget(hex, 1, 2, 1, 2);
+    layout->addWidget(editString, 2, 0);
+    layout->addWidget(BoldLabel(QStringLiteral("String:"), group), 2, 1);
+    layout->addWidget(text, 2, 2, 1, 2);
+    layout->setColumnStretch(2, 1);
+
+    if (start) {
+        btn_SetStartTriggerSize = setSize;
+        ud_StartTriggerSize = size;
+        btn_StartEditHEX = editHex;
+        lbl_StartTriggerHex = hex;
+        btn_StartEditString = editString;
+        lbl_StartTriggerString = text;
+        connect(size, &QSpinBox::valueChanged, this, [this] { ud_StartTriggerSizeChanging(); });
+        connect(setSize, &QPushButton::clicked, this, [this] { btn_SetStartTriggerSizeClick(); });
+        connect(editHex, &QPushButton::clicked, this, [this] { btn_StartEditHEXClick(); });
+        connect(editString, &QPushButton::clicked, this, [this] { btn_StartEditStringClick(); });
+    } else {
+        btn_SetStopTriggerSize = setSize;
+        ud_StopTriggerSize = size;
+        btn_StopEditHEX = editHex;
+        lbl_StopTriggerHex = hex;
+        btn_StopEditString = editString;
+        lbl_StopTriggerString = text;
+        connect(size, &QSpinBox::valueChanged, this, [this] { ud_StopTriggerSizeChanging(); });
+        connect(setSize, &QPushButton::clicked, this, [this] { btn_SetStopTriggerSizeClick(); });
+        connect(editHex, &QPushButton::clicked, this, [this] { btn_StopEditHEXClick(); });
+        connect(editString, &QPushButton::clicked, this, [this] { btn_StopEditStringClick(); });
+    }
+    return group;
+}
+
+QWidget* Tfrm_Main::BuildTriggerPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tab_FrameTriggerSettings"));
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(BuildTriggerGroup(QStringLiteral("Start trigger"), true));
+
+    grp_FixedFrameSize = new QGroupBox(QStringLiteral("Amount of data bytes (fixed size)"), page);
+    grp_FixedFrameSize->setObjectName(QStringLiteral("grp_FixedFrameSize"));
+    auto* fixed = new QHBoxLayout(grp_FixedFrameSize);
+    auto* fixedCaption = new QLabel(QStringLiteral("Data sequence is always"), grp_FixedFrameSize);
+    ud_FixedDataSize = SpinField("ud_FixedDataSize", "ed_FixedDataSize", 0, 300, 0,
+                                 QStringLiteral("Data sequence length in bytes"), grp_FixedFrameSize);
+    fixedCaption->setBuddy(ud_FixedDataSize);
+    fixed->addWidget(fixedCaption);
+    fixed->addWidget(ud_FixedDataSize);
+    fixed->addWidget(new QLabel(QStringLiteral("bytes long..."), grp_FixedFrameSize));
+    fixed->addStretch();
+    layout->addWidget(grp_FixedFrameSize);
+
+    auto* dynamicGroup = new QGroupBox(QStringLiteral("Amount of data bytes (dynamic)"), page);
+    dynamicGroup->setObjectName(QStringLiteral("grp_DynamicFrameSize"));
+    auto* dynamic = new QHBoxLayout(dynamicGroup);
+    auto* startCaption = new QLabel(QStringLiteral("Defined in start trigger at index"), dynamicGroup);
+    ud_DataSizeStart =
+        SpinField("ud_DataSizeStart", "ed_DataSizeStart", 0, 300, 0,
+                  QStringLiteral("Index of the length field in the start trigger"), dynamicGroup);
+    startCaption->setBuddy(ud_DataSizeStart);
+    auto* widthCaption = new QLabel(QStringLiteral("The width is"), dynamicGroup);
+    ud_DataSizeWidth = SpinField("ud_DataSizeWidth", "ed_DataSizeWidth", 1, 300, 1,
+                                 QStringLiteral("Width of the length field in bytes"), dynamicGroup);
+    widthCaption->setBuddy(ud_DataSizeWidth);
+    chk_DataMSBFirst = new QCheckBox(QStringLiteral("MSB first"), dynamicGroup);
+    chk_DataMSBFirst->setObjectName(QStringLiteral("chk_DataMSBFirst"));
+    chk_DataMSBFirst->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
+    dynamic->addWidget(startCaption);
+    dynamic->addWidget(ud_DataSizeStart);
+    dynamic->addSpacing(12);
+    dynamic->addWidget(widthCaption);
+    dynamic->addWidget(ud_DataSizeWidth);
+    dynamic->addWidget(new QLabel(QStringLiteral("bytes, "), dynamicGroup));
+    dynamic->addWidget(chk_DataMSBFirst);
+    dynamic->addStretch();
+    layout->addWidget(dynamicGroup);
+    connect(ud_DataSizeStart, &QSpinBox::valueChanged, this,
+            [this](int value) { ud_DataSizeStartChangingEx(value); });
+
+    layout->addWidget(BuildTriggerGroup(QStringLiteral("Stop trigger"), false));
+    layout->addStretch();
+    return page;
+}
+
+QWidget* Tfrm_Main::BuildDataTriggerPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tab_DataTriggers"));
+    auto* layout = new QHBoxLayout(page);
+    auto* column = new QVBoxLayout;
+
+    grp_DTShowAs = new QGroupBox(QStringLiteral("Show as"), page);
+    grp_DTShowAs->setObjectName(QStringLiteral("grp_DTShowAs"));
+    auto* showAsLayout = new QGridLayout(grp_DTShowAs);
+    showAsItems_ = new QButtonGroup(grp_DTShowAs);
+    const QString showAsCaptions[3] = {QStringLiteral("ASCII"), QStringLiteral("both"),
+                                       QStringLiteral("HEX")};
+    for (int item = 0; item < 3; ++item) {
+        auto* radio = new QRadioButton(showAsCaptions[item], grp_DTShowAs);
+        radio->setObjectName(QStringLiteral("grp_DTShowAs_%1").arg(item));
+        showAsItems_->addButton(radio, item);
+        showAsLayout->addWidget(radio, item % 2, item / 2);
+    }
+    showAsItems_->button(0)->setChecked(true);
+    connect(showAsItems_, &QButtonGroup::idClicked, this, [this] { grp_DTShowAsClick(); });
+    column->addWidget(grp_DTShowAs);
+
+    auto* add = new QGroupBox(QStringLiteral("Add a data trigger"), page);
+    add->setObjectName(QStringLiteral("grp_AddDT"));
+    auto* addLayout = new QGridLayout(add);
+    auto* sizeCaption = new QLabel(QStringLiteral("Size in bytes:"), add);
+    ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add);
+    sizeCaption->setBuddy(ud_DTSize);
+    btn_AddDTASCII = Button("btn_AddDTASCII", QStringLiteral("ASCII"), add);
+    btn_AddDTASCII->setAccessibleName(QStringLiteral("Add an ASCII data trigger"));
+    btn_AddDTHEX = Button("btn_AddDTHEX", QStringLiteral("HEX"), add);
+    btn_AddDTHEX->setAccessibleName(QStringLiteral("Add a HEX data trigger"));
+    addLayout->addWidget(sizeCaption, 0, 0);
+    addLayout->addWidget(ud_DTSize, 0, 1);
+    addLayout->addWidget(btn_AddDTASCII, 1, 0);
+    addLayout->addWidget(btn_AddDTHEX, 1, 1);
+    column->addWidget(add);
+    connect(btn_AddDTASCII, &QPushButton::clicked, this, [this] { btn_AddDataTriggerClick(true); });
+    connect(btn_AddDTHEX, &QPushButton::clicked, this, [this] { btn_AddDataTriggerClick(false); });
+
+    auto* remove = new QGroupBox(QStringLiteral("Remove data trigger"), page);
+    remove->setObjectName(QStringLiteral("grp_RemoveDT"));
+    auto* removeLayout = new QVBoxLayout(remove);
+    btn_RemoveSelDT = Button("btn_RemoveSelDT", QStringLiteral("Remove selected"), remove);
+    btn_RemoveAllDT = Button("btn_RemoveAllDT", QStringLiteral("Remove all"), remove);
+    removeLayout->addWidget(btn_RemoveSelDT);
+    removeLayout->addWidget(btn_RemoveAllDT);
+    column->addWidget(remove);
+    connect(btn_RemoveSelDT, &QPushButton::clicked, this, [this] { btn_RemoveSelDTClick(); });
+    connect(btn_RemoveAllDT, &QPushButton::clicked, this, [this] { btn_RemoveAllDTClick(); });
+
+    auto* reset = new QGroupBox(QStringLiteral("Reset data trigger"), page);
+    reset->setObjectName(QStringLiteral("grp_ResetDT"));
+    auto* resetLayout = new QVBoxLayout(reset);
+    btn_ResetSelDT = Button("btn_ResetSelDT", QStringLiteral("Reset selected"), reset);
+    btn_ResetAllDT = Button("btn_ResetAllDT", QStringLiteral("Reset all"), reset);
+    resetLayout->addWidget(btn_ResetSelDT);
+    resetLayout->addWidget(btn_ResetAllDT);
+    column->addWidget(reset);
+    column->addStretch();
+    connect(btn_ResetSelDT, &QPushButton::clicked, this, [this] { btn_ResetSelDTClick(); });
+    connect(btn_ResetAllDT, &QPushButton::clicked, this, [this] { btn_ResetAllDTClick(); });
+    layout->addLayout(column);
+
+    DTrgList = new QTableWidget(1, 2, page);
+    DTrgList->setObjectName(QStringLiteral("DTrgList"));
+    DTrgList->setAccessibleName(QStringLiteral("Data triggers and their counts"));
+    DTrgList->horizontalHeader()->hide();
+    DTrgList->verticalHeader()->hide();
+    DTrgList->verticalHeader()->setDefaultSectionSize(GridRowHeight);
+    DTrgList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    DTrgList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
+    DTrgList->setColumnWidth(1, CountColumnWidth);
+    DTrgList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DTrgList->setSelectionMode(QAbstractItemView::SingleSelection);
+    DTrgList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DTrgList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DTrgList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DTrgList->setTabKeyNavigation(false);
+    QPalette palette = DTrgList->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
+    DTrgList->setPalette(palette);
+    DTrgList->setMinimumWidth(360);
+    layout->addWidget(DTrgList, 1);
+    return page;
+}
+
+// ---------------------------------------------------------------------------------
+// Frame triggers
+
+void Tfrm_Main::ud_StartTriggerSizeChanging() {
+    btn_SetStartTriggerSize->setEnabled(true);
+}
+
+void Tfrm_Main::ud_StopTriggerSizeChanging() {
+    btn_SetStopTriggerSize->setEnabled(true);
+}
+
+void Tfrm_Main::SetTriggerSize(TTriggerSequence& trigger, int size) {
+    // Growing keeps the beginning and pads with AnyByte; shrinking keeps the beginning.
+    trigger.resize(static_cast<size_t>(std::max(size, 0)), AnyByte);
+}
+
+void Tfrm_Main::btn_SetStartTriggerSizeClick() {
+    btn_SetStartTriggerSize->setEnabled(false);
+    SetTriggerSize(StartTrigger, ud_StartTriggerSize->value());
+    ShowStartTrigger();
+}
+
+void Tfrm_Main::btn_SetStopTriggerSizeClick() {
+    btn_SetStopTriggerSize->setEnabled(false);
+    SetTriggerSize(StopTrigger, ud_StopTriggerSize->value());
+    ShowStopTrigger();
+}
+
+void Tfrm_Main::ShowStartTrigger() {
+    ShowTrigger(StartTrigger, lbl_StartTriggerHex, lbl_StartTriggerString);
+    RecheckDynamicLimits();
+}
+
+void Tfrm_Main::ShowStopTrigger() {
+    ShowTrigger(StopTrigger, lbl_StopTriggerHex, lbl_StopTriggerString);
+}
+
+void Tfrm_Main::RecheckDynamicLimits() {
+    // A start trigger that shrank by more than one byte would otherwise leave the index
+    // beyond its end; lowering the maximum lowers the index, which re-runs the change check.
+    const int size = static_cast<int>(StartTrigger.size());
+    ud_DataSizeStart->setMaximum(std::max(size - 1, 0));
+    ud_DataSizeStartChangingEx(ud_DataSizeStart->value());
+}
+
+void Tfrm_Main::ud_DataSizeStartChangingEx(int value) {
+    const int size = static_cast<int>(StartTrigger.size());
+    ud_DataSizeStart->setMaximum(std::max(size - 1, 0));
+    // Lowering the maximum lowers a larger width with it.
+    ud_DataSizeWidth->setMaximum(std::max(size - value, 1));
+    ud_DataSizeWidth->setEnabled(true);
+}
+
+void Tfrm_Main::EditTriggerHex(TTriggerSequence& trigger, const QString& caption) {
+    const int count = static_cast<int>(trigger.size());
+    Tfrm_BufEditor editor(this, caption, count, trigger.data());
+    if (editor.exec() == QDialog::Accepted) {
+        const std::vector<int32_t>& buffer = editor.Buffer();
+        std::copy_n(buffer.begin(), std::min<size_t>(buffer.size(), trigger.size()), trigger.begin());
+    }
+}
+
+void Tfrm_Main::EditTriggerString(TTriggerSequence& trigger, const QString& caption,
+                                  const QString& shownText) {
+    Tfrm_StringEditor editor(this, caption, shownText.toLatin1().toStdString());
+    if (editor.exec() == QDialog::Accepted) {
+        const std::vector<int32_t>& buffer = editor.Buffer();
+        std::copy_n(buffer.begin(), std::min<size_t>(buffer.size(), trigger.size()), trigger.begin());
+    }
+}
+
+void Tfrm_Main::btn_StartEditHEXClick() {
+    if (StartTrigger.empty()) return;
+    EditTriggerHex(StartTrigger, QStringLiteral("Start"));
+    ShowStartTrigger();
+}
+
+void Tfrm_Main::btn_StartEditStringClick() {
+    if (StartTrigger.empty()) return;
+    EditTriggerString(StartTrigger, QStringLiteral("Start trigger:"), lbl_StartTriggerString->text());
+    ShowStartTrigger();
+}
+
+void Tfrm_Main::btn_StopEditHEXClick() {
+    if (StopTrigger.empty()) return;
+    EditTriggerHex(StopTrigger, QStringLiteral("Stop"));
+    ShowStopTrigger();
+}
+
+void Tfrm_Main::btn_StopEditStringClick() {
+    if (StopTrigger.empty()) return;
+    EditTriggerString(StopTrigger, QStringLiteral("Stop trigger:"), lbl_StopTriggerString->text());
+    ShowStopTrigger();
+}
+
+// ---------------------------------------------------------------------------------
+// Data triggers
+
+void Tfrm_Main::btn_AddDataTriggerClick(bool ascii) {
+    const int count = ud_DTSize->value();
+    TTriggerSequence trigger;
+    if (ascii) {
+        Tfrm_StringEditor editor(this, QStringLiteral("Data trigger:"),
+                                 std::string(static_cast<size_t>(count), '.'));
+        if (editor.exec() != QDialog::Accepted) return;
+        trigger.assign(editor.Buffer().begin(), editor.Buffer().end());
+    } else {
+        // The hex editor starts from zeros, which the user overwrites byte by byte.
+        const TTriggerSequence initial(static_cast<size_t>(count), 0);
+        Tfrm_BufEditor editor(this, QStringLiteral("Data trigger:"), count, initial.data());
+        if (editor.exec() != QDialog::Accepted) return;
+        trigger.assign(editor.Buffer().begin(), editor.Buffer().end());
+    }
+    trigger.resize(static_cast<size_t>(count), 0);
+    DataTriggers.Add(trigger);
+    FillDataTriggerGrid();
+}
+
+QString Tfrm_Main::DataTriggerText(const TTriggerSequence& trigger) const {
+    switch (showAsItems_->checkedId()) {
+        case 1:
+            return Q(TriggerToAscii(trigger)) + QStringLiteral(" (") + Q(TriggerToHex(trigger)) +
+                   QStringLiteral(")");
+        case 2:
+            return Q(TriggerToHex(trigger));
+        default:
+            return Q(TriggerToAscii(trigger));
+    }
+}
+
+void Tfrm_Main::FillDataTriggerGrid() {
+    const int selected = DTrgList->currentRow();
+    DTrgList->clearContents();
+    const int count = DataTriggers.GetCount();
+    DTrgList->setRowCount(std::max(count, 1));
+    for (int row = 0; row < count; ++row) {
+        TTriggerSequence trigger;
+        DataTriggers.Get(row, trigger);
+        DTrgList->setItem(row, 0, new QTableWidgetItem(DataTriggerText(trigger)));
+        auto* counter = new QTableWidgetItem(QStringLiteral("0"));
+        counter->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        DTrgList->setItem(row, 1, counter);
+    }
+    // Like any grid, one row is always the selected one.
+    DTrgList->setCurrentCell(std::clamp(selected, 0, DTrgList->rowCount() - 1), 0);
+}
+
+void Tfrm_Main::DeleteGridRow(int row) {
+    if (row < 0 || row >= DTrgList->rowCount()) return;
+    DTrgList->setUpdatesEnabled(false);
+    if (DTrgList->rowCount() > 1) {
+        DTrgList->removeRow(row);
+    } else {
+        DTrgList->setItem(row, 0, nullptr);
+        DTrgList->setItem(row, 1, nullptr);
+    }
+    DTrgList->setUpdatesEnabled(true);
+    DTrgList->viewport()->update();
+}
+
+int Tfrm_Main::SelectedGridRow() const {
+    const QList<QTableWidgetSelectionRange> ranges = DTrgList->selectedRanges();
+    if (!ranges.isEmpty()) return ranges.constFirst().topRow();
+    return DTrgList->currentRow();
+}
+
+void Tfrm_Main::btn_RemoveSelDTClick() {
+    const int row = SelectedGridRow();
+    DeleteGridRow(row);
+    DataTriggers.Delete(row);
+}
+
+void Tfrm_Main::btn_RemoveAllDTClick() {
+    while (DataTriggers.GetCount() > 0) {
+        DataTriggers.Delete(0);
+        DeleteGridRow(0);
+    }
+}
+
+void Tfrm_Main::btn_ResetSelDTClick() {
+    const int row = SelectedGridRow();
+    if (QTableWidgetItem* cell = row >= 0 ? DTrgList->item(row, 1) : nullptr)
+        cell->setText(QStringLiteral("0"));
+}
+
+void Tfrm_Main::btn_ResetAllDTClick() {
+    for (int row = 0; row < DTrgList->rowCount(); ++row)
+        if (QTableWidgetItem* cell = DTrgList->item(row, 1)) cell->setText(QStringLiteral("0"));
+}
+
+void Tfrm_Main::grp_DTShowAsClick() {
+    FillDataTriggerGrid();
+}

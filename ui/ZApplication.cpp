@@ -1,0 +1,124 @@
+#include "ZApplication.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QDialog>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <exception>
+#include <memory>
+
+#include "Tfrm_Log.h"
+#include "Tfrm_Main.h"
+#include "ZMessageBox.h"
+
+Tfrm_Main* frm_Main = nullptr;
+Tfrm_Log* frm_Log = nullptr;
+
+namespace {
+
+// Written by the signal handler, read by the window thread: a signal handler may do
+// nothing but write to a pipe.
+int signalWriteEnd = -1;
+
+extern "C" void OnTerminationSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    if (signalWriteEnd >= 0) {
+        [[maybe_unused]] const ssize_t ignored = write(signalWriteEnd, &byte, 1);
+    }
+    errno = saved;
+}
+
+}  // namespace
+
+ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Kestrun"));
+    setApplicationDisplayName(QStringLiteral("Kestrun"));
+    // The main window's close sequence ends the program, whatever other windows are open.
+    setQuitOnLastWindowClosed(false);
+
+    if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalWriteEnd = signalPipe_[1];
+        signalNotifier_ = new QSocketNotifier(signalPipe_[0], QSocketNotifier::Read, this);
+        connect(signalNotifier_, &QSocketNotifier::activated, this, [this] { SignalArrived(); });
+        struct sigaction action {};
+        action.sa_handler = OnTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+}
+
+ZApplication::~ZApplication() {
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
+    signalWriteEnd = -1;
+    delete signalNotifier_;
+    for (int& end : signalPipe_) {
+        if (end >= 0) close(end);
+        end = -1;
+    }
+}
+
+int ZApplication::Run() {
+    auto mainWindow = std::make_unique<Tfrm_Main>();
+    frm_Main = mainWindow.get();
+    auto captureWindow = std::make_unique<Tfrm_Log>();
+    frm_Log = captureWindow.get();
+    mainWindow->SetCaptureWindow(captureWindow.get(), captureWindow.get());
+    connect(mainWindow.get(), &Tfrm_Main::FormClosed, this, &QApplication::quit, Qt::QueuedConnection);
+
+    const QStringList args = arguments();
+    if (args.size() > 1) mainWindow->LoadSettingsFile(args.at(1));
+
+    mainWindow->show();
+    const int code = exec();
+    // Closing ended the engine, so nothing feeds the capture window any more.
+    mainWindow->close();
+    mainWindow.reset();
+    frm_Main = nullptr;
+    captureWindow.reset();
+    frm_Log = nullptr;
+    return code;
+}
+
+bool ZApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ZMessageBox::Error(activeWindow(), QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ZMessageBox::Error(activeWindow(), QStringLiteral("Unknown error."));
+    }
+    return false;
+}
+
+void ZApplication::SignalArrived() {
+    char bytes[16];
+    while (read(signalPipe_[0], bytes, sizeof bytes) > 0) {
+    }
+    if (!frm_Main) {
+        quit();
+        return;
+    }
+    CloseMainWindow();
+}
+
+void ZApplication::CloseMainWindow() {
+    // A modal dialog runs its own loop inside a handler of the main window, which may
+    // still use the engine after the dialog; the dialog is cancelled and the window
+    // closed only once the handler has returned to the event loop.
+    if (QWidget* modal = activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(20, this, [this] { CloseMainWindow(); });
+        return;
+    }
+    if (frm_Main) frm_Main->close();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The window program: the application object, its title, the main window and the
+// hidden capture window, and the event loop.
+
+#include <QApplication>
+#include <QStringList>
+
+class QSocketNotifier;
+
+class ZApplication : public QApplication {
+    Q_OBJECT
+
+public:
+    // The title is "Kestrun". SIGTERM and SIGINT, from here on, close the main window
+    // the way its close button does (the capture stops, the settings are saved).
+    ZApplication(int& argc, char** argv);
+    ~ZApplication() override;
+
+    // Creates frm_Main and frm_Log, loads the settings file named on the command line
+    // (after "_last_used.scs"), shows the main window and runs the event loop until the
+    // main window has closed. Returns the exit code.
+    int Run();
+
+    // An exception that escapes an event handler is shown in an error box and the
+    // event loop goes on.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void SignalArrived();
+    void CloseMainWindow();
+
+    int signalPipe_[2] = {-1, -1};
+    QSocketNotifier* signalNotifier_ = nullptr;
+};

@@ -1,0 +1,226 @@
+#include "ZReportPage.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "TZULSystemReport.h"
+#include "VerInfo.h"
+#include "ZLogger.h"
+#include "ZMessageBox.h"
+#include "ZQtMainThreadDispatcher.h"
+#include "ZULMail.h"
+
+#ifndef KESTRUN_SUPPORT_ADDRESS
+#error "KESTRUN_SUPPORT_ADDRESS (the bug report recipient) comes from the build"
+#endif
+
+namespace {
+
+constexpr int BannerWidth = 281;
+constexpr int BannerHeight = 48;
+
+// A report outlives the click that started it, and its completion may be posted while
+// windows come and go: the dispatcher that carries it lives as long as the program.
+ZQtMainThreadDispatcher& WindowDispatcher() {
+    static auto* dispatcher = new ZQtMainThreadDispatcher;
+    return *dispatcher;
+}
+
+void ProcessWindowEvents() {
+    QCoreApplication::processEvents();
+}
+
+QPixmap BannerPicture() {
+    QPixmap picture(BannerWidth, BannerHeight);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient background(0, 0, BannerWidth, 0);
+    background.setColorAt(0, QColor(0x1f, 0x3a, 0x4d));
+    background.setColorAt(1, QColor(0x3f, 0x7c, 0x8c));
+    painter.fillRect(picture.rect(), background);
+    // A serial frame on the line: idle high, start bit, data bits, stop bit.
+    QPainterPath signal;
+    const int levels[] = {1, 1, 0, 1, 0, 0, 1, 1, 0, 1, 0, 1, 1, 1};
+    const double step = 11.0;
+    double x = 124;
+    signal.moveTo(x, levels[0] != 0 ? 14 : 34);
+    for (int level : levels) {
+        const double y = level != 0 ? 14 : 34;
+        signal.lineTo(signal.currentPosition().x(), y);
+        x += step;
+        signal.lineTo(x, y);
+    }
+    painter.setPen(QPen(QColor(0xf2, 0xb1, 0x34), 2));
+    painter.drawPath(signal);
+    QFont title = painter.font();
+    title.setPixelSize(20);
+    title.setBold(true);
+    painter.setFont(title);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(10, 2, 140, 26), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Kestrun"));
+    QFont subtitle = painter.font();
+    subtitle.setPixelSize(12);
+    subtitle.setBold(false);
+    painter.setFont(subtitle);
+    painter.drawText(QRect(10, 27, 140, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Bugreport"));
+    return picture;
+}
+
+// The lines of a memo as its user sees them: an empty memo has none, and a final line
+// end does not start another line.
+QStringList MemoLines(const QPlainTextEdit* memo) {
+    const QString text = memo->toPlainText();
+    if (text.isEmpty()) return {};
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();
+    return lines;
+}
+
+QString InitialReportText() {
+    const QString indent(16, QLatin1Char(' '));
+    return QStringList{
+        QString(),
+        QString(),
+        QString(),
+        indent + "In order to send a bugreport to " + ZReportPage::SupportAddress() + ", ",
+        indent + "you have to create a system report first.",
+        indent + "To do this, simply click on the button below. This will take some seconds... ",
+        indent + "please be patient. Only needed information is collected from your system."}
+        .join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+ZReportPage::ZReportPage(ZLogger& logger, QWidget* parent) : QWidget(parent), logger_(logger) {
+    banner_ = new QLabel(this);
+    banner_->setObjectName(QStringLiteral("img_Banner"));
+    banner_->setPixmap(BannerPicture());
+    banner_->setFixedSize(BannerWidth, BannerHeight);
+    banner_->setAccessibleName(QStringLiteral("Kestrun Bugreport"));
+
+    mem_SysRep = new QPlainTextEdit(this);
+    mem_SysRep->setObjectName(QStringLiteral("mem_SysRep"));
+    mem_SysRep->setAccessibleName(QStringLiteral("System report"));
+    mem_SysRep->setTabChangesFocus(true);
+    mem_SysRep->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The report holds tables copied from the system; they line up only in a fixed font.
+    mem_SysRep->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QPalette pagePalette = mem_SysRep->palette();
+    pagePalette.setColor(QPalette::Base, pagePalette.color(QPalette::Window));
+    mem_SysRep->setPalette(pagePalette);
+    mem_SysRep->setPlainText(InitialReportText());
+
+    mem_Additional = new QPlainTextEdit(this);
+    mem_Additional->setObjectName(QStringLiteral("mem_Additional"));
+    mem_Additional->setAccessibleName(QStringLiteral("Error description"));
+    mem_Additional->setTabChangesFocus(true);
+    mem_Additional->setPlainText(QStringLiteral("Type in your error description here..."));
+    const int twoLines = 2 * mem_Additional->fontMetrics().lineSpacing() + 2 * mem_Additional->frameWidth() +
+                         2 * static_cast<int>(mem_Additional->document()->documentMargin()) + 2;
+    mem_Additional->setFixedHeight(twoLines);
+
+    btn_SystemReport = new QPushButton(QStringLiteral("Create system report"), this);
+    btn_SystemReport->setObjectName(QStringLiteral("btn_SystemReport"));
+    btn_SendMail = new QPushButton("Send to " + SupportAddress(), this);
+    btn_SendMail->setObjectName(QStringLiteral("btn_SendMail"));
+    btn_SendMail->setEnabled(false);
+    lbl_Version = new QLabel(QString::fromStdString("v " + VerInfo().GetVersionString(2)), this);
+    lbl_Version->setObjectName(QStringLiteral("lbl_Version"));
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(btn_SystemReport);
+    bottom->addWidget(btn_SendMail);
+    bottom->addStretch(1);
+    bottom->addWidget(lbl_Version);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(banner_, 0, Qt::AlignHCenter);
+    layout->addWidget(mem_SysRep, 1);
+    layout->addWidget(mem_Additional);
+    layout->addLayout(bottom);
+
+    setTabOrder(mem_SysRep, mem_Additional);
+    setTabOrder(mem_Additional, btn_SystemReport);
+    setTabOrder(btn_SystemReport, btn_SendMail);
+
+    connect(btn_SystemReport, &QPushButton::clicked, this, [this] { btn_SystemReportClick(); });
+    connect(btn_SendMail, &QPushButton::clicked, this, [this] { btn_SendMailClick(); });
+}
+
+ZReportPage::~ZReportPage() = default;
+
+QString ZReportPage::SupportAddress() {
+    return QStringLiteral(KESTRUN_SUPPORT_ADDRESS);
+}
+
+void ZReportPage::btn_SystemReportClick() {
+    btn_SystemReport->setEnabled(false);
+    sReportSettings settings;
+    settings.Timeout = 60000;
+    settings.SystemSummary = false;
+    settings.SetResources(true, true, true, true, true, true);
+    settings.Dispatcher = &WindowDispatcher();
+    settings.ProcessEvents = ProcessWindowEvents;
+    settings.ToolPath = reportTool_;
+    // The report may finish after this page has gone (the window closed while it waited).
+    settings.OnReportDone = [page = QPointer<ZReportPage>(this)](const std::vector<std::string>& lines,
+                                                                 bool failed) {
+        if (page) page->ReportFinished(lines, failed);
+    };
+    new TZULSystemReport(settings);
+}
+
+void ZReportPage::ReportFinished(const std::vector<std::string>& lines, bool failed) {
+    btn_SystemReport->setEnabled(true);
+    reportSucceeded_ = !failed;
+    UpdateSendButton();
+    QStringList text;
+    for (const std::string& line : lines) text << QString::fromStdString(line);
+    if (!failed) {
+        std::vector<std::string> errors;
+        logger_.GetErrorList(errors);
+        if (!errors.empty()) {
+            text << QString() << QString() << QString();
+            for (const std::string& line : errors) text << QString::fromStdString(line);
+        }
+    }
+    mem_SysRep->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void ZReportPage::btn_SendMailClick() {
+    if (sending_ || !reportSucceeded_) return;
+    QString body;
+    for (const QString& line : MemoLines(mem_Additional)) body += line + '\n';
+    body += QStringLiteral("\n\n\n") + QString(55, QLatin1Char('#')) + '\n';
+    body += lbl_Version->text() + QStringLiteral("\n\n");
+    for (const QString& line : MemoLines(mem_SysRep)) body += line + '\n';
+
+    const std::vector<std::string> to{SupportAddress().toStdString()};
+    sMailWait wait;
+    wait.ProcessEvents = ProcessWindowEvents;
+    // The window keeps working while the composer starts; no second mail meanwhile.
+    sending_ = true;
+    UpdateSendButton();
+    const QPointer<ZReportPage> page(this);
+    const bool sent = SendMail(&to, nullptr, "Kestrun Bugreport", body.toStdString(), nullptr, wait);
+    if (!page) return;
+    sending_ = false;
+    UpdateSendButton();
+    if (sent)
+        ZMessageBox::Information(this, "Bugreport successfully sent to " + SupportAddress());
+    else
+        ZMessageBox::Error(this, QStringLiteral("Error"));
+}
+
+void ZReportPage::UpdateSendButton() {
+    btn_SendMail->setEnabled(reportSucceeded_ && !sending_);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The "Bugreport" page of the main window: builds a system report, lets the user
+// describe the problem and sends both, with the program's version and error
+// history, as a bug report mail to the support address.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class ZLogger;
+
+class ZReportPage : public QWidget {
+    Q_OBJECT
+public:
+    // Window thread. The logger must outlive the page.
+    explicit ZReportPage(ZLogger& logger, QWidget* parent = nullptr);
+    ~ZReportPage() override;
+
+    // The one recipient of every bug report, fixed when the program is built.
+    static QString SupportAddress();
+
+    // The completion of a report, in the window thread: the report's lines, or its
+    // error text with failed == true.
+    void ReportFinished(const std::vector<std::string>& lines, bool failed);
+
+    // The system-information tool to run instead of kestrun-sysinfo beside the program
+    // (tests, unusual installations); empty restores the default.
+    void SetReportTool(const std::string& path) { reportTool_ = path; }
+
+private:
+    void btn_SystemReportClick();
+    void btn_SendMailClick();
+    void UpdateSendButton();
+
+    ZLogger& logger_;
+    QLabel* banner_ = nullptr;
+    QPlainTextEdit* mem_SysRep = nullptr;
+    QPlainTextEdit* mem_Additional = nullptr;
+    QPushButton* btn_SystemReport = nullptr;
+    QPushButton* btn_SendMail = nullptr;
+    QLabel* lbl_Version = nullptr;
+    std::string reportTool_;
+    bool reportSucceeded_ = false;
+    bool sending_ = false;
+};
