@@ -12,23 +12,8 @@ demo="$build/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 export KESTRUN_HOME="$demo"
-
-"$cli" simulate --port 99 --mode dynamic >"$demo/simulate.txt" 2>&1 &
-simulator=$!
-stop_simulator() {
-    if kill -0 "$simulator" 2>/dev/null; then
-        kill -TERM "$simulator"
-        wait "$simulator" || true
-    fi
-}
-trap stop_simulator EXIT
-
-# The capture scans the ports once when it starts: the simulator's link must be there.
-for _ in $(seq 100); do
-    [ -L "$demo/ports/com99" ] && break
-    kill -0 "$simulator" 2>/dev/null || { cat "$demo/simulate.txt" >&2; exit 1; }
-    sleep 0.05
-done
+source "$root/scripts/simulator.sh"
+start_simulator
 cat "$demo/simulate.txt"
 
 echo
