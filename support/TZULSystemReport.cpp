@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include "ZULAppDir.h"
 #include "ZULFileIO.h"
 #include "ZULFuncDecThread.h"
+#include "ZULSpawn.h"
 
 extern char** environ;
 
@@ -159,29 +159,8 @@ bool TZULSystemReport::StartTool() {
     // Each part is one argument and no shell sees them, so blanks or quotes in the
     // file name need no escaping.
     std::vector<std::string> arguments{tool, "/report", settings_.FileName, "/categories", categories};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    // The tool reads nothing; it gets clean signal dispositions whatever the window
-    // program has blocked or ignored.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    const int result = posix_spawn(&pid, tool.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) return false;
+    const pid_t pid = ZULSpawn(arguments, false);
+    if (pid < 0) return false;
     tool_ = pid;
     return true;
 }

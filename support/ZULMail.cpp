@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,36 +9,13 @@
 #include <chrono>
 #include <thread>
 
+#include "ZULSpawn.h"
+
 extern char** environ;
 
 namespace {
 
 constexpr std::chrono::milliseconds PauseTime{40};
-
-// Starts xdg-email with the arguments; -1 when it cannot be started.
-pid_t StartComposer(std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    // posix_spawnp searches the PATH as it is now: the composer is looked up per call.
-    const int result = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? pid : -1;
-}
 
 }  // namespace
 
@@ -59,7 +35,8 @@ bool SendMail(const std::vector<std::string>* to, const std::vector<std::string>
     if (attachments != nullptr)
         for (const std::string& path : *attachments) arguments.insert(arguments.end(), {"--attach", path});
 
-    const pid_t pid = StartComposer(arguments);
+    // Looked up on the PATH as it is now: the composer is found per call.
+    const pid_t pid = ZULSpawn(arguments, true);
     if (pid < 0) return false;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(wait.TimeoutMs);

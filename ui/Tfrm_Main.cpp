@@ -28,6 +28,7 @@
 #include "Funset_strings.h"
 #include "Tfrm_Debug.h"
 #include "VerInfo.h"
+#include "ZControls.h"
 #include "ZFileDialog.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
@@ -72,14 +73,6 @@ QString CountWithBytes(double count, double total) {
     return Truncated(count) + QStringLiteral(" (") + Truncated(total) + QStringLiteral(" bytes)");
 }
 
-QLabel* BoldLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
 QLabel* ValueLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -87,13 +80,6 @@ QLabel* ValueLabel(const char* name, QWidget* parent) {
     label->setMinimumWidth(
         label->fontMetrics().horizontalAdvance(QStringLiteral("0000000000 (0000000000 bytes)")) / 2);
     return label;
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 QCheckBox* CheckBox(const char* name, const QString& caption, QWidget* parent) {
@@ -222,7 +208,7 @@ void Tfrm_Main::BuildWindow() {
     grp_Debug = new QGroupBox(QStringLiteral("__DEBUG__"), this);
     grp_Debug->setObjectName(QStringLiteral("grp_Debug"));
     auto* debugLayout = new QHBoxLayout(grp_Debug);
-    btn_ErrorHistory = Button("btn_ErrorHistory", QStringLiteral("Show error history"), grp_Debug);
+    btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", QStringLiteral("Show error history"), grp_Debug);
     debugLayout->addWidget(btn_ErrorHistory);
     grp_Debug->hide();
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
@@ -240,10 +226,10 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     auto* action = new QGroupBox(QStringLiteral("Action"), page);
     action->setObjectName(QStringLiteral("grp_Action"));
     auto* actionLayout = new QVBoxLayout(action);
-    btn_StartCapture = Button("btn_StartCapture", QStringLiteral("Start capture"), action);
-    btn_StopCapture = Button("btn_StopCapture", QStringLiteral("Stop capture"), action);
+    btn_StartCapture = ZMakeButton("btn_StartCapture", QStringLiteral("Start capture"), action);
+    btn_StopCapture = ZMakeButton("btn_StopCapture", QStringLiteral("Stop capture"), action);
     btn_StopCapture->setEnabled(false);
-    btn_ShowCapture = Button("btn_ShowCapture", QStringLiteral("Show capture window"), action);
+    btn_ShowCapture = ZMakeButton("btn_ShowCapture", QStringLiteral("Show capture window"), action);
     actionLayout->addWidget(btn_StartCapture);
     actionLayout->addWidget(btn_StopCapture);
     actionLayout->addWidget(btn_ShowCapture);
@@ -252,8 +238,8 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     grp_Settings = new QGroupBox(QStringLiteral("Settings"), page);
     grp_Settings->setObjectName(QStringLiteral("grp_Settings"));
     auto* settingsLayout = new QVBoxLayout(grp_Settings);
-    btn_LoadSettings = Button("btn_LoadSettings", QStringLiteral("Load from file"), grp_Settings);
-    btn_SaveSettings = Button("btn_SaveSettings", QStringLiteral("Save to file"), grp_Settings);
+    btn_LoadSettings = ZMakeButton("btn_LoadSettings", QStringLiteral("Load from file"), grp_Settings);
+    btn_SaveSettings = ZMakeButton("btn_SaveSettings", QStringLiteral("Save to file"), grp_Settings);
     settingsLayout->addWidget(btn_LoadSettings);
     settingsLayout->addWidget(btn_SaveSettings);
     settingsLayout->addStretch();
@@ -280,7 +266,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     cb_Baudrates->setAccessibleName(QStringLiteral("Baud rate"));
     cb_Baudrates->setMinimumContentsLength(12);
     cb_Baudrates->setCompleter(nullptr);
-    btn_PortSettings = Button("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
+    btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
     portLayout->addWidget(cb_COMPorts, 0, 0);
     portLayout->addWidget(at, 0, 1);
     portLayout->addWidget(cb_Baudrates, 0, 2);
@@ -292,7 +278,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), page);
     logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
     auto* logLayout = new QGridLayout(logfile);
-    btn_OutputDir = Button("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
+    btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
     ed_OutputDir = new QLineEdit(logfile);
     ed_OutputDir->setObjectName(QStringLiteral("ed_OutputDir"));
     ed_OutputDir->setReadOnly(true);
@@ -327,7 +313,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     logLayout->addWidget(chk_ShowASCIIOutput, 3, 2, 1, 2);
 
     auto* bytesCaption = new QLabel(QStringLiteral("Max. amount of bytes in one log line:"), logfile);
-    lbl_MaxBytesInLogLine = BoldLabel(QStringLiteral("16"), logfile);
+    lbl_MaxBytesInLogLine = ZMakeBoldLabel(QStringLiteral("16"), logfile);
     lbl_MaxBytesInLogLine->setObjectName(QStringLiteral("lbl_MaxBytesInLogLine"));
     lbl_MaxBytesInLogLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lbl_MaxBytesInLogLine->setMinimumWidth(
@@ -337,7 +323,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     tb_MaxBytesInLogLine->setValue(16);
     bytesCaption->setBuddy(tb_MaxBytesInLogLine);
     auto* linesCaption = new QLabel(QStringLiteral("Max. amount of lines in one log file:"), logfile);
-    lbl_MaxLinesInLogFile = BoldLabel(QStringLiteral("100"), logfile);
+    lbl_MaxLinesInLogFile = ZMakeBoldLabel(QStringLiteral("100"), logfile);
     lbl_MaxLinesInLogFile->setObjectName(QStringLiteral("lbl_MaxLinesInLogFile"));
     lbl_MaxLinesInLogFile->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lbl_MaxLinesInLogFile->setMinimumWidth(lbl_MaxBytesInLogLine->minimumWidth());
@@ -356,20 +342,12 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
 
     grp_CaptureMode = new QGroupBox(QStringLiteral("Capture mode"), page);
     grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
-    auto* modeLayout = new QGridLayout(grp_CaptureMode);
-    captureModeItems_ = new QButtonGroup(grp_CaptureMode);
-    const QString modeCaptions[4] = {QStringLiteral("Capture all bytes received"),
-                                     QStringLiteral("Capture between start an stop triggers"),
-                                     QStringLiteral("Use only start trigger (fixed size)"),
-                                     QStringLiteral("Use only start trigger (dynamic size)")};
-    for (int item = 0; item < 4; ++item) {
-        auto* radio = new QRadioButton(modeCaptions[item], grp_CaptureMode);
-        radio->setObjectName(QStringLiteral("grp_CaptureMode_%1").arg(item));
-        captureModeItems_->addButton(radio, item);
-        // Two columns, filled column by column.
-        modeLayout->addWidget(radio, item % 2, item / 2);
-    }
-    captureModeItems_->button(0)->setChecked(true);
+    captureModeItems_ = ZMakeRadioItems(grp_CaptureMode,
+                                        {QStringLiteral("Capture all bytes received"),
+                                         QStringLiteral("Capture between start an stop triggers"),
+                                         QStringLiteral("Use only start trigger (fixed size)"),
+                                         QStringLiteral("Use only start trigger (dynamic size)")},
+                                        QStringLiteral("grp_CaptureMode"));
     pageLayout->addWidget(grp_CaptureMode);
 
     connect(btn_StartCapture, &QPushButton::clicked, this, [this] { btn_StartCaptureClick(); });

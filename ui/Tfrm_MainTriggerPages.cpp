@@ -21,29 +21,16 @@
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Main.h"
 #include "Tfrm_StringEditor.h"
+#include "ZControls.h"
 
 namespace {
 
 constexpr int CountColumnWidth = 70;
 constexpr int GridRowHeight = 24;
 
+// Trigger texts are bytes shown one character each.
 QString Q(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLabel* BoldLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
 }
 
 // A trigger's text; long triggers are cut off by the label's width, the hint shows them whole.
@@ -89,7 +76,7 @@ QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
     group->setObjectName(start ? QStringLiteral("grp_StartTrigger") : QStringLiteral("grp_StopTrigger"));
     auto* layout = new QGridLayout(group);
     const QString which = start ? QStringLiteral("start") : QStringLiteral("stop");
-    auto* setSize = Button(
+    auto* setSize = ZMakeButton(
         start ? "btn_SetStartTriggerSize" : "btn_SetStopTriggerSize",
         QStringLiteral("Set the size of the %1 trigger sequence in bytes to: (old trigger will be cleared!)")
             .arg(which),
@@ -97,12 +84,13 @@ QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
     auto* size = SpinField(start ? "ud_StartTriggerSize" : "ud_StopTriggerSize",
                            start ? "ed_StartTriggerSize" : "ed_StopTriggerSize", 0, 100, 0,
                            QStringLiteral("Size of the %1 trigger sequence in bytes").arg(which), group);
-    auto* editHex = Button(start ? "btn_StartEditHEX" : "btn_StopEditHEX", QStringLiteral("Edit"), group);
+    auto* editHex =
+        ZMakeButton(start ? "btn_StartEditHEX" : "btn_StopEditHEX", QStringLiteral("Edit"), group);
     editHex->setAccessibleName(QStringLiteral("Edit %1 trigger as HEX").arg(which));
     auto* hex = TriggerLabel(start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex",
                              QStringLiteral("%1 trigger HEX").arg(which), group);
     auto* editString =
-        Button(start ? "btn_StartEditString" : "btn_StopEditString", QStringLiteral("Edit"), group);
+        ZMakeButton(start ? "btn_StartEditString" : "btn_StopEditString", QStringLiteral("Edit"), group);
     editString->setAccessibleName(QStringLiteral("Edit %1 trigger as string").arg(which));
     auto* text = TriggerLabel(start ? "lbl_StartTriggerString" : "lbl_StopTriggerString",
                               QStringLiteral("%1 trigger string").arg(which), group);
@@ -110,10 +98,10 @@ QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
     layout->addWidget(setSize, 0, 0, 1, 3);
     layout->addWidget(size, 0, 3);
     layout->addWidget(editHex, 1, 0);
-    layout->addWidget(BoldLabel(QStringLiteral("HEX:"), group), 1, 1);
+    layout->addWidget(ZMakeBoldLabel(QStringLiteral("HEX:"), group), 1, 1);
     layout->addWidget(hex, 1, 2, 1, 2);
     layout->addWidget(editString, 2, 0);
-    layout->addWidget(BoldLabel(QStringLiteral("String:"), group), 2, 1);
+    layout->addWidget(ZMakeBoldLabel(QStringLiteral("String:"), group), 2, 1);
     layout->addWidget(text, 2, 2, 1, 2);
     layout->setColumnStretch(2, 1);
 
@@ -202,17 +190,9 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
 
     grp_DTShowAs = new QGroupBox(QStringLiteral("Show as"), page);
     grp_DTShowAs->setObjectName(QStringLiteral("grp_DTShowAs"));
-    auto* showAsLayout = new QGridLayout(grp_DTShowAs);
-    showAsItems_ = new QButtonGroup(grp_DTShowAs);
-    const QString showAsCaptions[3] = {QStringLiteral("ASCII"), QStringLiteral("both"),
-                                       QStringLiteral("HEX")};
-    for (int item = 0; item < 3; ++item) {
-        auto* radio = new QRadioButton(showAsCaptions[item], grp_DTShowAs);
-        radio->setObjectName(QStringLiteral("grp_DTShowAs_%1").arg(item));
-        showAsItems_->addButton(radio, item);
-        showAsLayout->addWidget(radio, item % 2, item / 2);
-    }
-    showAsItems_->button(0)->setChecked(true);
+    showAsItems_ = ZMakeRadioItems(grp_DTShowAs,
+                                   {QStringLiteral("ASCII"), QStringLiteral("both"), QStringLiteral("HEX")},
+                                   QStringLiteral("grp_DTShowAs"));
     connect(showAsItems_, &QButtonGroup::idClicked, this, [this] { grp_DTShowAsClick(); });
     column->addWidget(grp_DTShowAs);
 
@@ -222,9 +202,9 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     auto* sizeCaption = new QLabel(QStringLiteral("Size in bytes:"), add);
     ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add);
     sizeCaption->setBuddy(ud_DTSize);
-    btn_AddDTASCII = Button("btn_AddDTASCII", QStringLiteral("ASCII"), add);
+    btn_AddDTASCII = ZMakeButton("btn_AddDTASCII", QStringLiteral("ASCII"), add);
     btn_AddDTASCII->setAccessibleName(QStringLiteral("Add an ASCII data trigger"));
-    btn_AddDTHEX = Button("btn_AddDTHEX", QStringLiteral("HEX"), add);
+    btn_AddDTHEX = ZMakeButton("btn_AddDTHEX", QStringLiteral("HEX"), add);
     btn_AddDTHEX->setAccessibleName(QStringLiteral("Add a HEX data trigger"));
     addLayout->addWidget(sizeCaption, 0, 0);
     addLayout->addWidget(ud_DTSize, 0, 1);
@@ -237,8 +217,8 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     auto* remove = new QGroupBox(QStringLiteral("Remove data trigger"), page);
     remove->setObjectName(QStringLiteral("grp_RemoveDT"));
     auto* removeLayout = new QVBoxLayout(remove);
-    btn_RemoveSelDT = Button("btn_RemoveSelDT", QStringLiteral("Remove selected"), remove);
-    btn_RemoveAllDT = Button("btn_RemoveAllDT", QStringLiteral("Remove all"), remove);
+    btn_RemoveSelDT = ZMakeButton("btn_RemoveSelDT", QStringLiteral("Remove selected"), remove);
+    btn_RemoveAllDT = ZMakeButton("btn_RemoveAllDT", QStringLiteral("Remove all"), remove);
     removeLayout->addWidget(btn_RemoveSelDT);
     removeLayout->addWidget(btn_RemoveAllDT);
     column->addWidget(remove);
@@ -248,8 +228,8 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     auto* reset = new QGroupBox(QStringLiteral("Reset data trigger"), page);
     reset->setObjectName(QStringLiteral("grp_ResetDT"));
     auto* resetLayout = new QVBoxLayout(reset);
-    btn_ResetSelDT = Button("btn_ResetSelDT", QStringLiteral("Reset selected"), reset);
-    btn_ResetAllDT = Button("btn_ResetAllDT", QStringLiteral("Reset all"), reset);
+    btn_ResetSelDT = ZMakeButton("btn_ResetSelDT", QStringLiteral("Reset selected"), reset);
+    btn_ResetAllDT = ZMakeButton("btn_ResetAllDT", QStringLiteral("Reset all"), reset);
     resetLayout->addWidget(btn_ResetSelDT);
     resetLayout->addWidget(btn_ResetAllDT);
     column->addWidget(reset);

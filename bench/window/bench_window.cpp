@@ -39,6 +39,7 @@
 #include "../../app/cli/ZDemoFrameSource.h"
 #include "../../app/cli/ZPacedWriter.h"
 #include "../../app/cli/ZPseudoTerminal.h"
+#include "../../tests/common/LogFileOrder.h"
 #include "../BenchLogDir.h"
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
@@ -71,29 +72,8 @@ double ThreadCpuSeconds() {
 // The log files of a folder in the order written, as one text with the times of
 // day blanked out (a live capture and a replay differ only there).
 std::string LogText(const std::string& folder, long long& dataBytes) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().string().ends_with("_log.txt")) files.push_back(entry.path());
-    // Names carry the time without leading zeros: order them by their numbers.
-    const auto numbers = [](const fs::path& file) {
-        std::vector<long> fields;
-        const std::string name = file.filename().string();
-        for (size_t i = 0; i < name.size();) {
-            if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
-                ++i;
-                continue;
-            }
-            size_t end = i;
-            while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end]))) ++end;
-            fields.push_back(std::stol(name.substr(i, end - i)));
-            i = end;
-        }
-        return fields;
-    };
-    std::sort(files.begin(), files.end(),
-              [&](const fs::path& a, const fs::path& b) { return numbers(a) < numbers(b); });
     std::string all;
-    for (const auto& file : files) {
+    for (const auto& file : LogFilesInWrittenOrder(folder)) {
         std::ifstream in(file, std::ios::binary);
         all += std::string(std::istreambuf_iterator<char>(in), {});
     }

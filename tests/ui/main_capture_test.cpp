@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "LogFileOrder.h"
 #include "MainWindowTestSupport.h"
 #include "ZCliCommandLine.h"
 #include "ZLogger.h"
@@ -30,28 +31,7 @@ constexpr int WaitMs = 20000;
 // The log files of a folder in the order written, each line with its time of day masked.
 std::vector<std::string> LogLines(const std::string& folder, size_t* fileCount = nullptr) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().string();
-        if (name.size() > 8 && name.ends_with("_log.txt")) names.push_back(name);
-    }
-    // Names are the local time without leading zeros ("2005_3_7___14_5_9_312"): numbers decide.
-    const auto numbers = [](const std::string& path) {
-        std::vector<long> fields;
-        const std::string name = std::filesystem::path(path).filename().string();
-        for (size_t i = 0; i < name.size();) {
-            if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
-                ++i;
-                continue;
-            }
-            size_t end = i;
-            while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end]))) ++end;
-            fields.push_back(std::stol(name.substr(i, end - i)));
-            i = end;
-        }
-        return fields;
-    };
-    std::sort(names.begin(), names.end(),
-              [&](const std::string& a, const std::string& b) { return numbers(a) < numbers(b); });
+    for (const auto& file : LogFilesInWrittenOrder(folder)) names.push_back(file.string());
     if (fileCount) *fileCount = names.size();
     std::vector<std::string> lines;
     for (const std::string& name : names) {

@@ -1,0 +1,14 @@
+#pragma once
+// Starting a helper program without a shell.
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// Starts arguments[0] with the arguments as they stand (no shell sees them, so any
+// text is safe), standard input from /dev/null and default signal handling whatever
+// the caller blocked or ignored. With searchPath, a name without a slash is looked
+// up on the PATH as it is now. Returns the child's process id, or -1 when it could
+// not be started. The caller reaps the child.
+pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath);
