@@ -50,7 +50,8 @@ protected:
     }
     // Adds one data entry whose ASCII text is "#<n>" and waits until the grid shows it.
     void AddNumbered(int n, int expectedRows) {
-        const std::string text = "#" + std::to_string(n);
+        std::string text = "#";
+        text += std::to_string(n);
         ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
                                      static_cast<int>(text.size()), Stamp, bkData));
         ASSERT_TRUE(QTest::qWaitFor(
@@ -250,7 +251,8 @@ TEST_F(CaptureWindowTest, HiddenColumnsStillGetTheirTexts) {
 TEST_F(CaptureWindowTest, TheEightyFirstEntryScrollsEveryRowUp) {
     // Batches of 40 never fill the pump, so nothing is dropped.
     for (int n = 1; n <= 80; ++n) {
-        const std::string text = "#" + std::to_string(n);
+        std::string text = "#";
+        text += std::to_string(n);
         ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
                                      static_cast<int>(text.size()), Stamp, bkData));
         if (n % 40 == 0) {

@@ -132,7 +132,8 @@ TEST_F(TriggerPagesTest, TheStringEditorTurnsEveryShownCharacterIntoItsCode) {
         opened = dialog.windowTitle().toStdString();
         auto* edit = dialog.findChild<QLineEdit*>("Edit");
         ASSERT_NE(edit, nullptr);
-        opened += "|" + edit->text().toStdString();
+        opened += '|';
+        opened += edit->text().toStdString();
         QTest::mouseClick(dialog.findChild<QPushButton*>("btn_OK"), Qt::LeftButton);
     });
     Click("btn_StartEditString");
