@@ -158,7 +158,8 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     Logger->GetSettings(current);
     ShowSettings(current);
 
-    AddPage(new ZReportPage(*Logger), QStringLiteral("Bugreport"));
+    reportPage_ = new ZReportPage(*Logger);
+    AddPage(reportPage_, QStringLiteral("Bugreport"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -167,6 +168,7 @@ Tfrm_Main::~Tfrm_Main() {
     // A window destroyed without being closed still ends the engine before the pump
     // and the controls that the pump's messages update.
     if (Logger) Logger->SetStatusReceiver(nullptr);
+    if (reportPage_) reportPage_->ForgetLogger();
     Logger.reset();
     if (StatusPump) StatusPump->Terminate();
     StatusPump.reset();
@@ -763,6 +765,7 @@ void Tfrm_Main::FormClose() {
     std::string errorText;
     if (!Logger->SaveSettings(ZULGetAppDir() + LastUsedFile, true, errorText))
         ZMessageBox::Error(this, Q(errorText));
+    reportPage_->ForgetLogger();
     Logger.reset();
     StartTrigger.clear();
     StopTrigger.clear();

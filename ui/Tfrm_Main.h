@@ -35,6 +35,7 @@ class QSpinBox;
 class QTabWidget;
 class QTableWidget;
 class ZLogger;
+class ZReportPage;
 
 // One status message on its way from the engine to the window.
 struct sStatusMsg {
@@ -168,6 +169,7 @@ private:
     ZDataTriggers DataTriggers;
     QWidget* captureWindow_ = nullptr;
     bool closed_ = false;
+    ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
 
     QTabWidget* PageControl = nullptr;

@@ -101,7 +101,7 @@ QString InitialReportText() {
 
 }  // namespace
 
-ZReportPage::ZReportPage(ZLogger& logger, QWidget* parent) : QWidget(parent), logger_(logger) {
+ZReportPage::ZReportPage(ZLogger& logger, QWidget* parent) : QWidget(parent), logger_(&logger) {
     banner_ = new QLabel(this);
     banner_->setObjectName(QStringLiteral("img_Banner"));
     banner_->setPixmap(BannerPicture());
@@ -187,7 +187,7 @@ void ZReportPage::ReportFinished(const std::vector<std::string>& lines, bool fai
     for (const std::string& line : lines) text << QString::fromStdString(line);
     if (!failed) {
         std::vector<std::string> errors;
-        logger_.GetErrorList(errors);
+        if (logger_) logger_->GetErrorList(errors);
         if (!errors.empty()) {
             text << QString() << QString() << QString();
             for (const std::string& line : errors) text << QString::fromStdString(line);

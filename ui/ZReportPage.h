@@ -16,7 +16,7 @@ class ZLogger;
 class ZReportPage : public QWidget {
     Q_OBJECT
 public:
-    // Window thread. The logger must outlive the page.
+    // Window thread. The logger must outlive the page, or be forgotten first.
     explicit ZReportPage(ZLogger& logger, QWidget* parent = nullptr);
     ~ZReportPage() override;
 
@@ -31,12 +31,16 @@ public:
     // (tests, unusual installations); empty restores the default.
     void SetReportTool(const std::string& path) { reportTool_ = path; }
 
+    // The owner is about to end the logger. A report still being made (the user may
+    // close the window while its completion waits) then arrives without the error list.
+    void ForgetLogger() { logger_ = nullptr; }
+
 private:
     void btn_SystemReportClick();
     void btn_SendMailClick();
     void UpdateSendButton();
 
-    ZLogger& logger_;
+    ZLogger* logger_;
     QLabel* banner_ = nullptr;
     QPlainTextEdit* mem_SysRep = nullptr;
     QPlainTextEdit* mem_Additional = nullptr;

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -17,6 +18,7 @@
 #include "MainWindowTestSupport.h"
 #include "VerInfo.h"
 #include "ZLogger.h"
+#include "ZReportPage.h"
 #include "ZULIniFile.h"
 
 using namespace maintest;
@@ -412,4 +414,27 @@ TEST_F(MainWindowTest, BugreportIsTheFourthPageAndPagesAddedLaterShowTheVersion)
     ASSERT_EQ(pages->count(), 5);
     EXPECT_EQ(pages->tabText(4), "More");
     EXPECT_EQ(label->text(), version);
+}
+
+// The report's completion waits for the tool while the window keeps working, so the
+// user may close the window, which ends the engine, before the report arrives.
+TEST_F(MainWindowTest, AReportThatFinishesAfterTheWindowClosedArrivesSafely) {
+    auto* page = Window().findChild<ZReportPage*>();
+    ASSERT_NE(page, nullptr);
+    const std::string marker = Home() + "closed";
+    const std::string tool = Home() + "tool.sh";
+    WriteBytes(tool, "#!/bin/sh\nwhile [ ! -e '" + marker +
+                         "' ]; do sleep 0.02; done\n"
+                         "printf '\\377\\376p\\000o\\000r\\000t\\000\\015\\000\\012\\000' > \"$2\"\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    page->SetReportTool(tool);
+    auto* report = Find<QPushButton>("btn_SystemReport");
+    QTimer::singleShot(100, &Window(), [&] {
+        Window().close();
+        WriteBytes(marker, "");
+    });
+    report->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return report->isEnabled(); }, 30000));
+    EXPECT_EQ(Window().GetLogger(), nullptr);
+    EXPECT_EQ(Find<QPlainTextEdit>("mem_SysRep")->toPlainText(), "port");
 }

@@ -149,6 +149,13 @@ TEST_F(ReportPageTest, FinishedReportShowsTheLinesAndTheErrorListAndAllowsSendin
     EXPECT_EQ(sysRep_->toPlainText(), "Timout exceeded");
 }
 
+TEST_F(ReportPageTest, AReportArrivingAfterTheLoggerWasForgottenComesWithoutTheErrorList) {
+    page_.ForgetLogger();
+    page_.ReportFinished({"line one"}, false);
+    EXPECT_TRUE(send_->isEnabled());
+    EXPECT_EQ(sysRep_->toPlainText(), "line one");
+}
+
 TEST_F(ReportPageTest, CreateSystemReportRunsTheToolAndKeepsTheButtonOffUntilItHasFinished) {
     const std::string tool = dir_.File("tool.sh");
     WriteScript(tool, "printf '%s\\0' \"$@\" > '" + dir_.File("args") +
