@@ -23,7 +23,7 @@ TCOMComboBox::TCOMComboBox(QWidget* owner, TPortTable& ports) : QComboBox(owner)
         addItem(QString::fromUtf8("keinen"));
     }
     setCurrentIndex(0);
-    // 57 pixels as designed, unless the font in use needs more to show "COM99".
+    // 57 pixels wide, unless the font in use needs more to show "COM99".
     resize(std::max(57, sizeHint().width()), height());
     connect(this, &QComboBox::activated, this, [this] { Change(); });
 }

@@ -163,7 +163,7 @@ TEST_F(SystemReportTest, MissingToolGivesTheMissingLine) {
     EXPECT_FALSE(std::filesystem::exists(settings.FileName));  // the probe file is gone
 }
 
-// The wait keeps the window working, ends at the time-out with the designed text, and
+// The wait keeps the window working, ends at the time-out with its text, and
 // the tool that never wrote is ended and leaves no zombie.
 TEST_F(SystemReportTest, ToolThatNeverWritesTimesOut) {
     const std::string tool = dir_.File("silent.sh");

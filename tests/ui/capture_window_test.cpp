@@ -40,7 +40,7 @@ protected:
     QTimer* Timer(const char* name) { return window_.findChild<QTimer*>(name); }
     QHeaderView* Header() { return Grid()->horizontalHeader(); }
 
-    // Row 1 to 80 as the design counts them; row 0 is the header.
+    // Rows 1 to 80 hold entries; row 0 is the header.
     QString Cell(int row, int column) { return Grid()->model()->index(row - 1, column).data().toString(); }
     QColor StatusColour() { return Status()->palette().color(Status()->backgroundRole()); }
     QColor FaceColour() { return window_.palette().color(QPalette::Button); }
