@@ -54,16 +54,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Waits for a tool we gave up on without making anyone wait: it was killed, so the
-// wait is short, but it must not be spent in the window thread.
-void ReapLater(pid_t pid) {
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-}
-
 }  // namespace
 
 void sReportSettings::SetResources(bool conflicts, bool dma, bool forcedHardware, bool io, bool irqs,
@@ -203,7 +193,8 @@ void TZULSystemReport::WaitAndRead() {
         if (Clock::now() - begin > limit) {
             if (tool_ >= 0) {
                 ::kill(tool_, SIGKILL);
-                ReapLater(tool_);
+                // Killed, so it ends soon, but the window thread must not wait for it.
+                ZULReapWhenEnded(tool_);
                 tool_ = -1;
             }
             if (Exists(settings_.FileName)) break;

@@ -51,10 +51,6 @@ bool SendMail(const std::vector<std::string>* to, const std::vector<std::string>
     }
     // Some composers keep xdg-email until the user has finished the message; it may still
     // succeed, but not while we wait. Reaped when it ends, so that it leaves no zombie.
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    ZULReapWhenEnded(pid);
     return false;
 }

@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <thread>
 
 pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath) {
     if (arguments.empty()) return -1;
@@ -30,4 +34,12 @@ pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath) {
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return result == 0 ? pid : -1;
+}
+
+void ZULReapWhenEnded(pid_t pid) {
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
 }

@@ -12,3 +12,7 @@
 // up on the PATH as it is now. Returns the child's process id, or -1 when it could
 // not be started. The caller reaps the child.
 pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath);
+
+// Reaps a child that nobody waits for any more, whenever it ends, on a thread of
+// its own, so that it leaves no zombie and no caller waits for it.
+void ZULReapWhenEnded(pid_t pid);

@@ -595,7 +595,7 @@ void Tfrm_Main::btn_StopCaptureClick() {
     for (int i = 0; i < 3; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         QApplication::processEvents();
-        if (closed_) return;
+        if (!Logger) return;
         SetCaptureState(false);
     }
 }
@@ -758,8 +758,7 @@ void Tfrm_Main::closeEvent(QCloseEvent* event) {
 }
 
 void Tfrm_Main::FormClose() {
-    if (closed_) return;
-    closed_ = true;
+    if (!Logger) return;  // closed already
     Logger->StopCapture();
     Logger->SetSettings(CollectSettings());
     std::string errorText;

@@ -168,7 +168,6 @@ private:
     TTriggerSequence StopTrigger;
     ZDataTriggers DataTriggers;
     QWidget* captureWindow_ = nullptr;
-    bool closed_ = false;
     ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
 

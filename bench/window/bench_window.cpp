@@ -62,9 +62,10 @@ struct RunResult {
     double WindowCpuShare = 0;
 };
 
-double ThreadCpuSeconds() {
+// Processor seconds used so far by who (RUSAGE_THREAD or RUSAGE_SELF).
+double CpuSeconds(int who) {
     rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
+    getrusage(who, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
@@ -103,13 +104,6 @@ long long ReplayLogs(const std::string& settingsFile, const std::vector<uint8_t>
     return bytes;
 }
 
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs the event loop as the program's own loop does (sleeping while nothing
 // happens) until done() answers true, looking every 20 ms, or for at most ms.
 void RunEventLoop(const std::function<bool()>& done, int ms) {
@@ -125,11 +119,11 @@ void RunEventLoop(const std::function<bool()>& done, int ms) {
 
 // The process's share of a core while the event loop runs for the given time.
 double IdleShare(double seconds) {
-    const double before = ProcessCpuSeconds();
+    const double before = CpuSeconds(RUSAGE_SELF);
     QElapsedTimer wall;
     wall.start();
     RunEventLoop([] { return false; }, static_cast<int>(seconds * 1000));
-    return (ProcessCpuSeconds() - before) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
+    return (CpuSeconds(RUSAGE_SELF) - before) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
 }
 
 template <class T>
@@ -142,13 +136,21 @@ T* Control(QWidget& window, const char* name) {
     return control;
 }
 
-void MeasureIdle(const std::string& settingsFile) {
+// The two windows as the program shows them, with the settings file loaded.
+struct Windows {
+    explicit Windows(const std::string& settingsFile) {
+        main.SetCaptureWindow(&log, &log);
+        main.LoadSettingsFile(QString::fromStdString(settingsFile));
+        main.show();
+        log.show();
+    }
     Tfrm_Main main;
     Tfrm_Log log;
-    main.SetCaptureWindow(&log, &log);
-    main.LoadSettingsFile(QString::fromStdString(settingsFile));
-    main.show();
-    log.show();
+};
+
+void MeasureIdle(const std::string& settingsFile) {
+    Windows windowsShown(settingsFile);
+    Tfrm_Main& main = windowsShown.main;
     IdleShare(1);  // settle after showing the windows
     const double windows = IdleShare(5);
     Control<QPushButton>(main, "btn_StartCapture")->click();
@@ -167,12 +169,9 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     fs::remove_all(logDir);
     fs::create_directories(logDir);
 
-    Tfrm_Main main;
-    Tfrm_Log log;
-    main.SetCaptureWindow(&log, &log);
-    main.LoadSettingsFile(QString::fromStdString(settingsFile));
-    main.show();
-    log.show();
+    Windows windows(settingsFile);
+    Tfrm_Main& main = windows.main;
+    Tfrm_Log& log = windows.log;
     for (const char* kind : {"tb_Trash", "tb_StartTrigger", "tb_Data", "tb_StopTrigger"}) {
         auto* button = Control<QToolButton>(log, kind);
         if (!button->isChecked()) button->click();
@@ -215,7 +214,7 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
         written = true;
     });
 
-    const double cpuBefore = ThreadCpuSeconds();
+    const double cpuBefore = CpuSeconds(RUSAGE_THREAD);
     QElapsedTimer wall;
     wall.start();
     pulse.start();
@@ -224,7 +223,7 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     // Two poll cycles and the pumps' turns for the last bytes.
     RunEventLoop([] { return false; }, 300);
     ticker.stop();
-    const double cpu = ThreadCpuSeconds() - cpuBefore;
+    const double cpu = CpuSeconds(RUSAGE_THREAD) - cpuBefore;
     result.WindowCpuShare = cpu / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
     result.LongestStallMs = longestGap;
     writer.join();
