@@ -193,8 +193,7 @@ Tfrm_BufEditor::~Tfrm_BufEditor() = default;
 
 QString Tfrm_BufEditor::ElementText(int32_t element) {
     if (element == AnyByte) return QStringLiteral("??");
-    // Negative elements (from the string editor) read as their two's complement: FF.
-    return QString::number(static_cast<uint32_t>(element), 16).toUpper().rightJustified(2, u'0').left(2);
+    return QString::fromStdString(TriggerToHex(&element, 1));
 }
 
 int Tfrm_BufEditor::IndexLabelWidth(int rows) const {
@@ -216,6 +215,7 @@ void Tfrm_BufEditor::CommitRow(int row) {
     QTableWidgetItem* cell = Grid->item(row, ValueColumn);
     int32_t& element = buffer_[static_cast<size_t>(row)];
     const QString text = cell->text().trimmed();
+    if (text == ElementText(element)) return;
     if (text.contains(u'?')) {
         cell->setText(QStringLiteral("??"));
         element = AnyByte;

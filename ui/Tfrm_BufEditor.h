@@ -1,6 +1,6 @@
 #pragma once
 // The hex editor of a trigger sequence: one grid row per element, "index [n]" beside
-// the element's value as two hexadecimal digits, or "??" for AnyByte. Shown modally;
+// the element's low byte as two hexadecimal digits, or "??" for AnyByte. Shown modally;
 // the caller reads Buffer after OK. The caller's elements are never written.
 
 #include <QDialog>
@@ -26,9 +26,11 @@ public:
     // The elements as committed so far; after OK, the edited sequence (count elements).
     const std::vector<int32_t>& Buffer() const { return buffer_; }
 
-    // Reads the value cell of row into its element: a "?" anywhere gives AnyByte and
-    // the cell "??"; one or two hexadecimal digits give their value and the cell keeps
-    // the text as typed; anything else (an empty cell too) gives 0 and the cell "00".
+    // Reads the value cell of row into its element. A cell that still reads as its
+    // element is shown keeps the element, even one that its low byte only stands for
+    // (-28 shown as E4, 266 as 0A). Otherwise a "?" anywhere gives AnyByte and the cell
+    // "??"; one or two hexadecimal digits give their value and the cell keeps the text
+    // as typed; anything else (an empty cell too) gives 0 and the cell "00".
     void CommitRow(int row);
 
     // The cell editor's mask: "cc" (two optional characters of any kind) for a value
@@ -44,7 +46,7 @@ public:
     // typing does not lose the edit.
     void accept() override;
 
-    // "??" for AnyByte, otherwise the upper-case hexadecimal form cut to two digits.
+    // "??" for AnyByte, otherwise the low byte as two upper-case hexadecimal digits.
     static QString ElementText(int32_t element);
 
 private:

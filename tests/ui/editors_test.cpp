@@ -2,6 +2,7 @@
 // offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -35,27 +36,62 @@ QLineEdit* OpenCellEditor(QTableWidget* grid) {
     return nullptr;
 }
 
-TEST(BufEditor, ShowsIndexAndValueOfEachElement) {
-    const int32_t elements[] = {0x0A, AnyByte, 0x00, -23, 300, 0xFF};
-    Tfrm_BufEditor editor(nullptr, "Start", 6, elements);
+TEST(BufEditor, ShowsIndexAndLowByteOfEachElement) {
+    // Elements beyond a byte show their low byte, as the trigger labels do.
+    const int32_t elements[] = {0x0A, AnyByte, 0x00, -28, 266, 300, 0xFF};
+    const char* values[] = {"0A", "??", "00", "E4", "0A", "2C", "FF"};
+    Tfrm_BufEditor editor(nullptr, "Start", 7, elements);
     editor.show();
     QTableWidget* grid = GridOf(editor);
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(editor.windowTitle(), "Start");
-    ASSERT_EQ(grid->rowCount(), 6);
+    ASSERT_EQ(grid->rowCount(), 7);
     ASSERT_EQ(grid->columnCount(), 2);
-    const char* values[] = {"0A", "??", "00", "FF", "12", "FF"};
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < 7; ++row) {
         EXPECT_EQ(grid->item(row, 0)->text(), QString("index [%1]").arg(row));
         EXPECT_EQ(grid->item(row, 1)->text(), values[row]) << "row " << row;
         EXPECT_FALSE(grid->item(row, 0)->flags() & Qt::ItemIsEditable);
         EXPECT_TRUE(grid->item(row, 1)->flags() & Qt::ItemIsEditable);
     }
-    // Shown without a commit, elements that no byte stands for are kept as they are.
     EXPECT_EQ(editor.Buffer(), std::vector<int32_t>(std::begin(elements), std::end(elements)));
     EXPECT_EQ(editor.GridGetEditMask(1, 0), "cc");
     grid->setCurrentCell(1, 0);  // the index column cannot be selected
     EXPECT_EQ(grid->currentColumn(), 1);
+}
+
+TEST(BufEditor, ACellConfirmedAsShownKeepsItsElement) {
+    struct Case {
+        int32_t element;
+        const char* typed;  // nullptr: the cell editor is opened and closed unchanged
+        const char* cell;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {-28, nullptr, "E4", -28},         {266, nullptr, "0A", 266},   {300, nullptr, "2C", 300},
+        {AnyByte, nullptr, "??", AnyByte}, {0x41, nullptr, "41", 0x41}, {266, "0A", "0A", 266},
+        {266, "0B", "0B", 0x0B},           {-28, "e4", "e4", 0xE4},     {-28, "zz", "00", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.element << " " << (c.typed ? c.typed : "unchanged"));
+        const int32_t elements[] = {c.element, -1};
+        Tfrm_BufEditor editor(nullptr, "Start", 2, elements);
+        editor.show();
+        QTableWidget* grid = GridOf(editor);
+        grid->setCurrentCell(0, 1);
+        if (c.typed) {
+            QTest::keyClick(grid, c.typed[0]);
+            ASSERT_NE(OpenCellEditor(grid), nullptr);
+            QTest::keyClicks(OpenCellEditor(grid), QString(c.typed).mid(1));
+        } else {
+            QTest::keyClick(grid, Qt::Key_F2);
+            ASSERT_NE(OpenCellEditor(grid), nullptr);
+        }
+        QTest::keyClick(OpenCellEditor(grid), Qt::Key_Return);
+        // The untouched row, shown but never confirmed, keeps its element too.
+        Button(editor, "btn_OK")->click();
+        EXPECT_EQ(grid->item(0, 1)->text(), c.cell);
+        EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{c.result, -1}));
+    }
 }
 
 TEST(BufEditor, CommitRowReadsTheCellText) {
@@ -210,49 +246,148 @@ TEST(BufEditor, IsTheDesignedWidthWhenTheIndexLabelsFitIn57Pixels) {
     QApplication::setFont(systemFont);
 }
 
-TEST(StringEditor, AnyByteComesBackAsTheDotOfTheCallersText) {
-    const TTriggerSequence trigger = {0x41, AnyByte, 0x42};
-    Tfrm_StringEditor editor(nullptr, "Start trigger:", TriggerToAscii(trigger));
-    editor.show();
-    auto* edit = editor.findChild<QLineEdit*>("Edit");
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(editor.windowTitle(), "Start trigger:");
-    EXPECT_EQ(edit->text(), "A.B");
-    EXPECT_EQ(edit->maxLength(), 3);
-    Button(editor, "btn_OK")->click();
-    EXPECT_EQ(editor.result(), QDialog::Accepted);
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, 0x2E, 0x42}));
+// What the user does to the field: put the cursor at Start (selecting Length
+// characters when Length > 0), then press the key or type the text.
+enum class Act { Nothing, Delete, Backspace, Type };
+struct StringCase {
+    const char* Name;
+    std::string Initial;
+    TTriggerSequence Elements;  // given to the editor; empty: none
+    Act Action;
+    int Start;
+    int Length;
+    const char* Typed;
+    const char* Shown;
+    TTriggerSequence Result;
+};
+
+void Perform(QLineEdit* edit, const StringCase& c) {
+    if (c.Length > 0)
+        edit->setSelection(c.Start, c.Length);
+    else
+        edit->setCursorPosition(c.Start);
+    switch (c.Action) {
+        case Act::Nothing:
+            break;
+        case Act::Delete:
+            QTest::keyClick(edit, Qt::Key_Delete);
+            break;
+        case Act::Backspace:
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            break;
+        case Act::Type:
+            QTest::keyClicks(edit, QString::fromLatin1(c.Typed));
+            break;
+    }
+}
+
+TEST(StringEditor, IsAMaskOfNPositionsAndReturnsWhatItShows) {
+    // A removed position becomes a blank (the space, element 20) and nothing moves;
+    // typing over a selection blanks it and writes from its start. So an ASCII data
+    // trigger of five dots typed over as a whole with "OK" is "OK" and three blanks,
+    // and typed "OK" from the first position keeps the three dots it still shows.
+    const StringCase cases[] = {
+        {"delete", "ABCD", {}, Act::Delete, 1, 0, "", "A CD", {'A', ' ', 'C', 'D'}},
+        {"delete at the end", "ABCD", {}, Act::Delete, 4, 0, "", "ABCD", {'A', 'B', 'C', 'D'}},
+        {"backspace", "ABCD", {}, Act::Backspace, 3, 0, "", "AB D", {'A', 'B', ' ', 'D'}},
+        {"delete a selection", "ABCD", {}, Act::Delete, 1, 2, "", "A  D", {'A', ' ', ' ', 'D'}},
+        {"type over a selection", "ABCD", {}, Act::Type, 1, 2, "z", "Az D", {'A', 'z', ' ', 'D'}},
+        {"type over all", ".....", {}, Act::Type, 0, 5, "OK", "OK   ", {0x4F, 0x4B, 0x20, 0x20, 0x20}},
+        {"type from the start", ".....", {}, Act::Type, 0, 0, "OK", "OK...", {0x4F, 0x4B, 0x2E, 0x2E, 0x2E}},
+        {"type past the end", "ABCD", {}, Act::Type, 3, 0, "xy", "ABCx", {'A', 'B', 'C', 'x'}},
+        {"type more than fits", "ABC", {}, Act::Type, 0, 3, "wxyz", "wxy", {'w', 'x', 'y'}},
+        {"type a blank", "ABC", {}, Act::Type, 1, 0, " ", "A C", {'A', ' ', 'C'}},
+    };
+    for (const StringCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Tfrm_StringEditor editor(nullptr, "Data trigger:", c.Initial);
+        editor.show();
+        auto* edit = editor.findChild<QLineEdit*>("Edit");
+        ASSERT_NE(edit, nullptr);
+        Perform(edit, c);
+        EXPECT_EQ(edit->displayText(), c.Shown);
+        EXPECT_EQ(editor.Buffer(), c.Result);
+        // The result is the field, character for character.
+        TTriggerSequence shown;
+        for (QChar ch : edit->displayText()) shown.push_back(ch.unicode());
+        EXPECT_EQ(shown, c.Result);
+        // A screen reader reads the positions, blanks included.
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(edit);
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->text(QAccessible::Value).toStdString(), c.Shown);
+        ASSERT_NE(field->textInterface(), nullptr);
+        EXPECT_EQ(field->textInterface()->text(0, field->textInterface()->characterCount()).toStdString(),
+                  c.Shown);
+    }
+}
+
+TEST(StringEditor, PositionsTheUserLeavesKeepTheirElements) {
+    const TTriggerSequence demo = {0x7E, 0xA5, AnyByte};
+    const StringCase cases[] = {
+        {"unchanged", "", demo, Act::Nothing, 0, 0, "", "~..", demo},
+        {"one typed", "", demo, Act::Type, 1, 0, "x", "~x.", {0x7E, 'x', AnyByte}},
+        {"a dot typed over a dot", "", demo, Act::Type, 2, 0, ".", "~..", {0x7E, 0xA5, 0x2E}},
+        {"one deleted", "", demo, Act::Delete, 1, 0, "", "~ .", {0x7E, 0x20, AnyByte}},
+        {"backspace", "", demo, Act::Backspace, 3, 0, "", "~. ", {0x7E, 0xA5, 0x20}},
+        {"control and wide elements",
+         "",
+         {0x0D, -28, 266, 0x7F},
+         Act::Nothing,
+         0,
+         0,
+         "",
+         "....",
+         {0x0D, -28, 266, 0x7F}},
+        {"no elements given: the codes of the text",
+         "A.B",
+         {},
+         Act::Nothing,
+         0,
+         0,
+         "",
+         "A.B",
+         {0x41, 0x2E, 0x42}},
+        {"a control character in the text",
+         std::string("A\x7F") + "B",
+         {},
+         Act::Nothing,
+         0,
+         0,
+         "",
+         "A.B",
+         {0x41, 0x7F, 0x42}},
+    };
+    for (const StringCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string initial = c.Elements.empty() ? c.Initial : TriggerToAscii(c.Elements);
+        Tfrm_StringEditor editor(nullptr, "Start trigger:", initial, c.Elements);
+        editor.show();
+        auto* edit = editor.findChild<QLineEdit*>("Edit");
+        ASSERT_NE(edit, nullptr);
+        Perform(edit, c);
+        EXPECT_EQ(edit->displayText(), c.Shown);
+        Button(editor, "btn_OK")->click();
+        EXPECT_EQ(editor.result(), QDialog::Accepted);
+        EXPECT_EQ(editor.Buffer(), c.Result);
+    }
 }
 
 TEST(StringEditor, ElementsAreSignedEightBitCharacters) {
-    Tfrm_StringEditor editor(nullptr, "Data trigger:", std::string("A\xE4\x7F") + "C");
+    Tfrm_StringEditor editor(nullptr, "Data trigger:", "A\xE4..");
     editor.show();
     auto* edit = editor.findChild<QLineEdit*>("Edit");
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, -28, 0x7F, 0x43}));
-    // Typing replaces the character under the cursor.
+    EXPECT_EQ(editor.windowTitle(), "Data trigger:");
+    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, -28, 0x2E, 0x2E}));
     edit->setCursorPosition(2);
     QKeyEvent e(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString(QChar(0xE9)));
     QApplication::sendEvent(edit, &e);
-    EXPECT_EQ(edit->text(), QString::fromLatin1("A\xE4\xE9"
-                                                "C"));
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, -28, -23, 0x43}));
-    // A character that no byte stands for becomes "?".
-    edit->setText(QString(QChar(0x20AC)));
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x3F, -28, -23, 0x43}));
-}
-
-TEST(StringEditor, FieldHoldsAtMostNCharactersAndShorterTextKeepsTheRest) {
-    Tfrm_StringEditor editor(nullptr, "Stop trigger:", "ABC");
-    editor.show();
-    auto* edit = editor.findChild<QLineEdit*>("Edit");
-    edit->selectAll();
-    QTest::keyClicks(edit, "wxyz");
-    EXPECT_EQ(edit->text(), "wxy");
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{'w', 'x', 'y'}));
-    edit->selectAll();
-    QTest::keyClicks(edit, "q");
-    EXPECT_EQ(edit->text(), "q");
-    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{'q', 'x', 'y'}));
+    EXPECT_EQ(edit->displayText(), QString::fromLatin1("A\xE4\xE9."));
+    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, -28, -23, 0x2E}));
+    // A character that no byte stands for becomes "?", in the field as in the result.
+    QKeyEvent euro(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x20AC)));
+    QApplication::sendEvent(edit, &euro);
+    EXPECT_EQ(edit->displayText(), QString::fromLatin1("A\xE4\xE9?"));
+    EXPECT_EQ(editor.Buffer(), (std::vector<int32_t>{0x41, -28, -23, 0x3F}));
     Button(editor, "btn_Cancel")->click();
     EXPECT_EQ(editor.result(), QDialog::Rejected);
 }
