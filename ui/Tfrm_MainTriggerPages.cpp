@@ -34,18 +34,19 @@ QString Q(const std::string& text) {
 }
 
 // A trigger's text; long triggers are cut off by the label's width, the hint shows them whole.
-QLabel* TriggerLabel(const char* name, const QString& accessibleName, QWidget* parent) {
+// Its accessible name stays its text, so that a screen reader reads the trigger.
+QLabel* TriggerLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
-    label->setAccessibleName(accessibleName);
     label->setMinimumWidth(420);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
 
+// The field takes the spin's arrows only, unless typed is true.
 QSpinBox* SpinField(const char* spinName, const char* fieldName, int minimum, int maximum, int value,
-                    const QString& accessibleName, QWidget* parent) {
+                    const QString& accessibleName, QWidget* parent, bool typed = false) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QString::fromLatin1(spinName));
     spin->setRange(minimum, maximum);
@@ -53,7 +54,7 @@ QSpinBox* SpinField(const char* spinName, const char* fieldName, int minimum, in
     spin->setAccessibleName(accessibleName);
     if (auto* field = spin->findChild<QLineEdit*>()) {
         field->setObjectName(QString::fromLatin1(fieldName));
-        field->setReadOnly(true);
+        field->setReadOnly(!typed);
     }
     spin->setMinimumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 40);
     return spin;
@@ -87,21 +88,23 @@ QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
     auto* editHex =
         ZMakeButton(start ? "btn_StartEditHEX" : "btn_StopEditHEX", QStringLiteral("Edit"), group);
     editHex->setAccessibleName(QStringLiteral("Edit %1 trigger as HEX").arg(which));
-    auto* hex = TriggerLabel(start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex",
-                             QStringLiteral("%1 trigger HEX").arg(which), group);
+    auto* hex = TriggerLabel(start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex", group);
     auto* editString =
         ZMakeButton(start ? "btn_StartEditString" : "btn_StopEditString", QStringLiteral("Edit"), group);
     editString->setAccessibleName(QStringLiteral("Edit %1 trigger as string").arg(which));
-    auto* text = TriggerLabel(start ? "lbl_StartTriggerString" : "lbl_StopTriggerString",
-                              QStringLiteral("%1 trigger string").arg(which), group);
+    auto* text = TriggerLabel(start ? "lbl_StartTriggerString" : "lbl_StopTriggerString", group);
+    auto* hexCaption = ZMakeBoldLabel(QStringLiteral("HEX:"), group);
+    hexCaption->setBuddy(hex);
+    auto* textCaption = ZMakeBoldLabel(QStringLiteral("String:"), group);
+    textCaption->setBuddy(text);
     setSize->setEnabled(false);
     layout->addWidget(setSize, 0, 0, 1, 3);
     layout->addWidget(size, 0, 3);
     layout->addWidget(editHex, 1, 0);
-    layout->addWidget(ZMakeBoldLabel(QStringLiteral("HEX:"), group), 1, 1);
+    layout->addWidget(hexCaption, 1, 1);
     layout->addWidget(hex, 1, 2, 1, 2);
     layout->addWidget(editString, 2, 0);
-    layout->addWidget(ZMakeBoldLabel(QStringLiteral("String:"), group), 2, 1);
+    layout->addWidget(textCaption, 2, 1);
     layout->addWidget(text, 2, 2, 1, 2);
     layout->setColumnStretch(2, 1);
 
@@ -200,7 +203,7 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     add->setObjectName(QStringLiteral("grp_AddDT"));
     auto* addLayout = new QGridLayout(add);
     auto* sizeCaption = new QLabel(QStringLiteral("Size in bytes:"), add);
-    ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add);
+    ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add, true);
     sizeCaption->setBuddy(ud_DTSize);
     btn_AddDTASCII = ZMakeButton("btn_AddDTASCII", QStringLiteral("ASCII"), add);
     btn_AddDTASCII->setAccessibleName(QStringLiteral("Add an ASCII data trigger"));
@@ -326,7 +329,7 @@ void Tfrm_Main::EditTriggerHex(TTriggerSequence& trigger, const QString& caption
 
 void Tfrm_Main::EditTriggerString(TTriggerSequence& trigger, const QString& caption,
                                   const QString& shownText) {
-    Tfrm_StringEditor editor(this, caption, shownText.toLatin1().toStdString());
+    Tfrm_StringEditor editor(this, caption, shownText.toLatin1().toStdString(), trigger);
     if (editor.exec() == QDialog::Accepted) {
         const std::vector<int32_t>& buffer = editor.Buffer();
         std::copy_n(buffer.begin(), std::min<size_t>(buffer.size(), trigger.size()), trigger.begin());

@@ -1,6 +1,7 @@
 // The pages "Frame trigger settings" and "Data triggers": trigger sizes, the limits
 // of the length field, the editors, and the grid of data triggers with its counts.
 
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,22 +126,53 @@ TEST_F(TriggerPagesTest, TheLengthFieldStaysInsideTheStartTrigger) {
     EXPECT_EQ(width->value(), 1);
 }
 
-TEST_F(TriggerPagesTest, TheStringEditorTurnsEveryShownCharacterIntoItsCode) {
-    ShowStartTrigger({'A', AnyByte, 0x0D});
-    std::string opened;
-    ModalDriver driver([&](QDialog& dialog) {
-        opened = dialog.windowTitle().toStdString();
-        auto* edit = dialog.findChild<QLineEdit*>("Edit");
-        ASSERT_NE(edit, nullptr);
-        opened += '|';
-        opened += edit->text().toStdString();
-        QTest::mouseClick(dialog.findChild<QPushButton*>("btn_OK"), Qt::LeftButton);
-    });
-    Click("btn_StartEditString");
-    EXPECT_TRUE(driver.Ran());
-    EXPECT_EQ(opened, "Start trigger:|A..");
-    EXPECT_EQ(Window().GetStartTrigger(), (TTriggerSequence{'A', '.', '.'}));
-    EXPECT_EQ(Find<QLabel>("lbl_StartTriggerHex")->text(), "41 2E 2E");
+TEST_F(TriggerPagesTest, OkWithoutAChangeGivesBackTheSameTrigger) {
+    // The hex editor's cells are each opened and confirmed as shown.
+    const struct {
+        const char* Button;
+        bool Start;
+        TTriggerSequence Trigger;
+        const char* Opened;
+    } cases[] = {
+        {"btn_StartEditString", true, {0x7E, 0xA5, AnyByte}, "Start trigger:|~.."},
+        {"btn_StartEditString", true, {'A', AnyByte, 0x0D, -28}, "Start trigger:|A..."},
+        {"btn_StopEditString", false, {0x0D, 0x0A, 266}, "Stop trigger:|..."},
+        {"btn_StartEditHEX", true, {0x7E, 0xA5, AnyByte, -28, 266}, "Start|7E A5 ?? E4 0A"},
+        {"btn_StopEditHEX", false, {-1, 0x100 + 0x41}, "Stop|FF 41"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Button);
+        ZLoggerSettings settings;
+        (c.Start ? settings.TriggerStart : settings.TriggerStop) = c.Trigger;
+        Window().ShowSettings(settings);
+        const QString hexLabel = Find<QLabel>(c.Start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex")->text();
+        std::string opened;
+        size_t confirmed = 0;
+        ModalDriver driver([&](QDialog& dialog) {
+            opened = dialog.windowTitle().toStdString() + "|";
+            if (auto* edit = dialog.findChild<QLineEdit*>("Edit"))
+                opened += edit->displayText().toStdString();
+            if (auto* grid = dialog.findChild<QTableWidget*>("Grid")) {
+                for (int row = 0; row < grid->rowCount(); ++row) {
+                    grid->setCurrentCell(row, 1);
+                    opened += (row ? " " : "") + grid->item(row, 1)->text().toStdString();
+                    QTest::keyClick(grid, Qt::Key_F2);
+                    for (QLineEdit* cellEditor : grid->viewport()->findChildren<QLineEdit*>())
+                        if (cellEditor->isVisible()) {
+                            QTest::keyClick(cellEditor, Qt::Key_Return);
+                            ++confirmed;
+                        }
+                }
+            }
+            QTest::mouseClick(dialog.findChild<QPushButton*>("btn_OK"), Qt::LeftButton);
+        });
+        Click(c.Button);
+        EXPECT_TRUE(driver.Ran());
+        EXPECT_EQ(opened, c.Opened);
+        EXPECT_EQ(confirmed, std::string(c.Button).ends_with("HEX") ? c.Trigger.size() : 0);
+        EXPECT_EQ(c.Start ? Window().GetStartTrigger() : Window().GetStopTrigger(), c.Trigger);
+        EXPECT_EQ(Find<QLabel>(c.Start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex")->text(), hexLabel);
+    }
 }
 
 TEST_F(TriggerPagesTest, CancelledEditorsChangeNothing) {
@@ -166,7 +198,7 @@ TEST_F(TriggerPagesTest, AnAddedStringTriggerIsAppendedAndResetsEveryCount) {
     ModalDriver driver([&](QDialog& dialog) {
         auto* edit = dialog.findChild<QLineEdit*>("Edit");
         ASSERT_NE(edit, nullptr);
-        opened = dialog.windowTitle().toStdString() + "|" + edit->text().toStdString();
+        opened = dialog.windowTitle().toStdString() + "|" + edit->displayText().toStdString();
         edit->selectAll();
         QTest::keyClicks(edit, "OK");
         QTest::mouseClick(dialog.findChild<QPushButton*>("btn_OK"), Qt::LeftButton);
@@ -180,6 +212,42 @@ TEST_F(TriggerPagesTest, AnAddedStringTriggerIsAppendedAndResetsEveryCount) {
     EXPECT_EQ(Cell(1, 0), "OK");
     EXPECT_EQ(Cell(0, 1), "0");
     EXPECT_EQ(Cell(1, 1), "0");
+}
+
+TEST_F(TriggerPagesTest, AnAsciiDataTriggerIsWhatItsFieldShowed) {
+    // The field is a mask of "Size in bytes" positions: typing over all of it leaves
+    // blanks after the typed text; typing from the first position leaves the dots.
+    const struct {
+        bool SelectAll;
+        const char* Shown;
+        TTriggerSequence Added;
+    } cases[] = {
+        {true, "OK   ", {0x4F, 0x4B, 0x20, 0x20, 0x20}},
+        {false, "OK...", {0x4F, 0x4B, 0x2E, 0x2E, 0x2E}},
+    };
+    Find<QSpinBox>("ud_DTSize")->setValue(5);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shown);
+        QString shown;
+        ModalDriver driver([&](QDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>("Edit");
+            ASSERT_NE(edit, nullptr);
+            if (c.SelectAll)
+                edit->selectAll();
+            else
+                edit->setCursorPosition(0);
+            QTest::keyClicks(edit, "OK");
+            shown = edit->displayText();
+            QTest::mouseClick(dialog.findChild<QPushButton*>("btn_OK"), Qt::LeftButton);
+        });
+        Click("btn_AddDTASCII");
+        EXPECT_TRUE(driver.Ran());
+        EXPECT_EQ(shown, c.Shown);
+        TTriggerSequence added;
+        ASSERT_TRUE(Window().GetDataTriggers().Get(Window().GetDataTriggers().GetCount() - 1, added));
+        EXPECT_EQ(added, c.Added);
+        EXPECT_EQ(Cell(Window().GetDataTriggers().GetCount() - 1, 0), c.Shown);
+    }
 }
 
 TEST_F(TriggerPagesTest, ShowAsRendersEachRowAndResetsTheCounts) {
@@ -245,13 +313,83 @@ TEST_F(TriggerPagesTest, DeleteGridRowIgnoresRowsThatDoNotExist) {
     EXPECT_EQ(Window().GetDataTriggers().GetCount(), 2);  // the grid only
 }
 
-TEST_F(TriggerPagesTest, NumberFieldsStepByKeyboardAndRefuseTyping) {
+TEST_F(TriggerPagesTest, OnlyTheDataTriggerSizeTakesTypedNumbers) {
+    // Typing replaces the field's text; a number beyond the range is refused at the
+    // digit that would leave it.
+    const struct {
+        const char* Spin;
+        const char* Field;
+        const char* Typed;
+        int Value;
+    } cases[] = {
+        {"ud_DTSize", "ed_DTSize", "64", 64},
+        {"ud_DTSize", "ed_DTSize", "300", 300},
+        {"ud_DTSize", "ed_DTSize", "301", 30},
+        {"ud_DTSize", "ed_DTSize", "x7", 7},
+        {"ud_FixedDataSize", "ed_FixedDataSize", "64", 0},
+        {"ud_StartTriggerSize", "ed_StartTriggerSize", "9", 0},
+        {"ud_StopTriggerSize", "ed_StopTriggerSize", "9", 0},
+        {"ud_DataSizeStart", "ed_DataSizeStart", "0", 0},
+        {"ud_DataSizeWidth", "ed_DataSizeWidth", "2", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Field) + " " + c.Typed);
+        auto* spin = Find<QSpinBox>(c.Spin);
+        auto* field = Find<QLineEdit>(c.Field);
+        spin->setValue(spin->minimum());
+        field->selectAll();
+        QTest::keyClicks(field, c.Typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(spin->value(), c.Value);
+        EXPECT_EQ(field->isReadOnly(), std::string(c.Spin) != "ud_DTSize");
+    }
     auto* size = Find<QSpinBox>("ud_DTSize");
-    auto* field = Find<QLineEdit>("ed_DTSize");
-    EXPECT_TRUE(field->isReadOnly());
+    EXPECT_EQ(size->minimum(), 1);
+    EXPECT_EQ(size->maximum(), 300);
+    size->setValue(1);
     QTest::keyClick(size, Qt::Key_Up);
     QTest::keyClick(size, Qt::Key_Up);
     EXPECT_EQ(size->value(), 3);
-    QTest::keyClicks(field, "9");
-    EXPECT_EQ(size->value(), 3);
+}
+
+TEST_F(TriggerPagesTest, AScreenReaderReadsTheTriggersAndTheCounts) {
+    ShowStartTrigger({0x41, AnyByte, 0x0D});
+    ZLoggerSettings settings = Window().CollectSettings();
+    settings.TriggerStop = {0x7E};
+    settings.DataTriggers.Add({'a'});
+    settings.DataTriggers.Add({'b'});
+    Window().ShowSettings(settings);
+    Count(1, 7);
+    const struct {
+        const char* Label;
+        const char* Value;
+        const char* Caption;
+    } labels[] = {
+        {"lbl_StartTriggerHex", "41 00 0D", "HEX:"},
+        {"lbl_StartTriggerString", "A..", "String:"},
+        {"lbl_StopTriggerHex", "7E", "HEX:"},
+        {"lbl_StopTriggerString", "~", "String:"},
+    };
+    for (const auto& l : labels) {
+        SCOPED_TRACE(l.Label);
+        QAccessibleInterface* label = QAccessible::queryAccessibleInterface(Find<QLabel>(l.Label));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(QAccessible::Name).toStdString(), l.Value);
+        // Labelled by its caption (and by its group's title, as Qt adds).
+        QStringList captions;
+        for (const auto& [other, relation] : label->relations(QAccessible::Label))
+            captions << other->text(QAccessible::Name);
+        EXPECT_TRUE(captions.contains(l.Caption)) << captions.join(u'|').toStdString();
+    }
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(Find<QTableWidget>("DTrgList"));
+    ASSERT_NE(grid, nullptr);
+    ASSERT_NE(grid->tableInterface(), nullptr);
+    const char* cells[2][2] = {{"a", "0"}, {"b", "7"}};
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < 2; ++column) {
+            QAccessibleInterface* cell = grid->tableInterface()->cellAt(row, column);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->text(QAccessible::Name).toStdString(), cells[row][column])
+                << row << "," << column;
+        }
 }
