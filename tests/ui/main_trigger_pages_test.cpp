@@ -155,7 +155,8 @@ TEST_F(TriggerPagesTest, OkWithoutAChangeGivesBackTheSameTrigger) {
             if (auto* grid = dialog.findChild<QTableWidget*>("Grid")) {
                 for (int row = 0; row < grid->rowCount(); ++row) {
                     grid->setCurrentCell(row, 1);
-                    opened += (row ? " " : "") + grid->item(row, 1)->text().toStdString();
+                    if (row) opened += ' ';
+                    opened += grid->item(row, 1)->text().toStdString();
                     QTest::keyClick(grid, Qt::Key_F2);
                     for (QLineEdit* cellEditor : grid->viewport()->findChildren<QLineEdit*>())
                         if (cellEditor->isVisible()) {
