@@ -577,23 +577,12 @@ TEST_F(MainWindowTest, ALogDirThatIsNotUtf8GoesThroughLoadAndSaveUnchanged) {
 // The program itself, under the error box that a folder in the way brings at start-up.
 // It starts with the signal blocked and pending, so that the signal arrives at the
 // moment the program takes it, which is before the box: no timing is involved.
-class StartUpSignalTest : public ::testing::TestWithParam<int> {};
+class StartUpSignalTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves) {
-    const ScratchDir home;
-    WriteBytes(home.Path() + "std_log_out", "a file in the way");
-    std::vector<std::string> environment{"KESTRUN_HOME=" + home.Path(), "QT_QPA_PLATFORM=offscreen"};
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        if (text.rfind("KESTRUN_HOME=", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0)
-            environment.push_back(text);
-    }
-    std::vector<char*> envp;
-    for (std::string& text : environment) envp.push_back(text.data());
-    envp.push_back(nullptr);
+    WriteBytes(Home() + "std_log_out", "a file in the way");
     std::string program = KESTRUN_GUI_PROGRAM;
     char* argv[] = {program.data(), nullptr};
-
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t blocked;
@@ -602,7 +591,8 @@ TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves)
     posix_spawnattr_setsigmask(&attributes, &blocked);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t child = -1;
-    const int spawned = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv, envp.data());
+    // The test's own KESTRUN_HOME and offscreen platform.
+    const int spawned = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
     ASSERT_EQ(spawned, 0) << strerror(spawned);
     ASSERT_EQ(kill(child, GetParam()), 0);
@@ -620,7 +610,7 @@ TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves)
     }
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(std::filesystem::exists(home.Path() + "_last_used.scs"));
+    EXPECT_TRUE(std::filesystem::exists(LastUsed(Home())));
 }
 
-INSTANTIATE_TEST_SUITE_P(TerminationSignals, StartUpSignalTest, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(MainWindowSignals, StartUpSignalTest, ::testing::Values(SIGTERM, SIGINT));
