@@ -502,14 +502,6 @@ TEST_F(MainWindowTest, AScreenReaderReadsEveryValueAndTheCaptionThatLabelsIt) {
             labelledBy << relation.first->text(QAccessible::Name);
         EXPECT_TRUE(labelledBy.contains(row.Caption)) << row.Label;
     }
-
-    Find<QSlider>("tb_MaxBytesInLogLine")->setValue(45);
-    Find<QSlider>("tb_MaxLinesInLogFile")->setValue(650);
-    for (const auto& [label, text] :
-         {std::pair{"lbl_MaxBytesInLogLine", "45"}, {"lbl_MaxLinesInLogFile", "650"}})
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(Find<QLabel>(label))->text(QAccessible::Name), text);
-    auto* folder = Find<QLineEdit>("ed_OutputDir");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(folder)->text(QAccessible::Value), folder->text());
 }
 
 TEST_F(MainWindowTest, CountersAtTheirLargestDoNotWidenTheWindow) {
@@ -545,13 +537,6 @@ TEST_F(MainWindowTest, AnErrorRecordedWhileCapturingShowsAtOnceAndCountsOnTheHis
     EXPECT_EQ(newest->toolTip().toStdString(), lost);
     EXPECT_EQ(button->text(), "Show error history (2)");
     EXPECT_TRUE(newest->isVisibleTo(&Window()));
-
-    const int width = Window().width();
-    logger.GetErrorHistory().AddError("SerialCapture", "PollPort", std::string(500, 'x'));
-    Window().SetCaptureState(false);
-    EXPECT_EQ(newest->toolTip().toStdString(), std::string(500, 'x'));
-    Window().layout()->activate();
-    EXPECT_EQ(Window().width(), width);
 }
 
 TEST_F(MainWindowTest, ALogDirThatIsNotUtf8GoesThroughLoadAndSaveUnchanged) {
