@@ -3,7 +3,6 @@
 // hidden capture window, and the event loop.
 
 #include <QApplication>
-#include <QStringList>
 #include <string>
 
 class QSocketNotifier;
