@@ -1,6 +1,7 @@
 #include "ZLogger.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -90,8 +91,18 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
-    if (index >= 0 && static_cast<size_t>(index) < DataTriggerCounts.size()) DataTriggerCounts[index] += 1;
+    // Read by DataTriggerMatchesSoFar on another thread while the capture runs.
+    if (index >= 0 && static_cast<size_t>(index) < DataTriggerCounts.size())
+        std::atomic_ref<uint32_t>(DataTriggerCounts[static_cast<size_t>(index)])
+            .fetch_add(1, std::memory_order_relaxed);
     PostStatus(5, index, 0);
+}
+
+uint32_t ZLogger::DataTriggerMatchesSoFar(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= DataTriggerCounts.size()) return 0;
+    // The list is resized only by the thread that starts captures, which is the caller's.
+    auto& count = const_cast<uint32_t&>(DataTriggerCounts[static_cast<size_t>(index)]);
+    return std::atomic_ref<uint32_t>(count).load(std::memory_order_relaxed);
 }
 
 void ZLogger::PostStatus(uint8_t kind, double count, double total) {

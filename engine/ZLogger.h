@@ -57,6 +57,10 @@ public:
     // or replay: as many entries as the trigger list the capture started with. Exact
     // even when status messages were dropped; read it only while no capture runs.
     std::vector<uint32_t> DataTriggerCounts;
+    // The matches of one data trigger counted so far (0 for an index outside the list);
+    // the thread that starts captures may call it while one runs, e.g. to take the base
+    // from which a count that the user reset counts again.
+    uint32_t DataTriggerMatchesSoFar(int index) const;
 
 protected:
     void ProcessData(const uint8_t* bytes, int count) override;

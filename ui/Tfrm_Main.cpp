@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,10 +15,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -41,6 +44,9 @@ namespace {
 constexpr int StatusPumpIntervalMs = 1;
 constexpr int StatusPumpMaxCount = 100;
 constexpr int StatusPumpResumeCount = 80;
+// How often a running capture looks for newly recorded errors: soon enough to seem at
+// once, rarely enough to cost nothing.
+constexpr int ErrorWatchIntervalMs = 250;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -73,13 +79,40 @@ QString CountWithBytes(double count, double total) {
     return Truncated(count) + QStringLiteral(" (") + Truncated(total) + QStringLiteral(" bytes)");
 }
 
-QLabel* ValueLabel(const char* name, QWidget* parent) {
+// The engine counts in 32 bits: ten digits, each as wide as the font's widest digit.
+QString WidestCount(const QFontMetrics& metrics) {
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return QString(10, widest);
+}
+
+// Wide enough for the largest value it can show, so that the fixed-size window never
+// has to grow while counting.
+QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setMinimumWidth(
-        label->fontMetrics().horizontalAdvance(QStringLiteral("0000000000 (0000000000 bytes)")) / 2);
+    const QString widest = WidestCount(label->fontMetrics());
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(
+        withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest));
     return label;
+}
+
+QString ErrorHistoryCaption(int errors) {
+    QString caption = QStringLiteral("Show error history");
+    if (errors > 0) caption += QStringLiteral(" (") + QString::number(errors) + u')';
+    return caption;
+}
+
+// The text after the last '.' of the name's last component.
+bool HasSettingsExtension(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    const std::string suffix = fileName.substr(dot + 1);
+    return QString::fromStdString(suffix).compare(QStringLiteral("scs"), Qt::CaseInsensitive) == 0;
 }
 
 QCheckBox* CheckBox(const char* name, const QString& caption, QWidget* parent) {
@@ -206,14 +239,25 @@ void Tfrm_Main::BuildWindow() {
     layout->addWidget(BuildStatusGroup());
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Covered by the status group in the layout as shipped, so never seen.
-    grp_Debug = new QGroupBox(QStringLiteral("__DEBUG__"), this);
-    grp_Debug->setObjectName(QStringLiteral("grp_Debug"));
-    auto* debugLayout = new QHBoxLayout(grp_Debug);
-    btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", QStringLiteral("Show error history"), grp_Debug);
-    debugLayout->addWidget(btn_ErrorHistory);
-    grp_Debug->hide();
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
+    auto* historyKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(historyKey, &QShortcut::activated, btn_ErrorHistory, &QPushButton::click);
+    errorWatch_ = new QTimer(this);
+    errorWatch_->setInterval(ErrorWatchIntervalMs);
+    connect(errorWatch_, &QTimer::timeout, this, [this] { ShowErrorState(); });
+
+    // Connected after the data trigger page's own handlers, so these run once the grid
+    // shows the reset (or, after an added trigger, the rebuilt) counts.
+    connect(btn_ResetSelDT, &QPushButton::clicked, this,
+            [this] { DataTriggerCountsReset(SelectedGridRow()); });
+    connect(btn_ResetAllDT, &QPushButton::clicked, this, [this] { DataTriggerCountsReset(-1); });
+    for (QPushButton* add : {btn_AddDTASCII, btn_AddDTHEX}) {
+        connect(add, &QPushButton::clicked, this, [this] {
+            if (DataTriggers.GetCount() == dataTriggerRowsBased_) return;  // the editor was cancelled
+            dataTriggerRowsBased_ = DataTriggers.GetCount();
+            DataTriggerCountsReset(-1);
+        });
+    }
 
     SetTabOrder();
 }
@@ -257,7 +301,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     cb_COMPorts->setEditText(QStringLiteral("---"));
     cb_COMPorts->setAccessibleName(QStringLiteral("COM port"));
     cb_COMPorts->setMinimumContentsLength(7);
-    // Every keystroke is checked as typed; completion would type for the user.
+    // Completion would type for the user.
     cb_COMPorts->setCompleter(nullptr);
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
@@ -279,6 +323,7 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
 
     auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), page);
     logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
+    grp_LogfileOptions = logfile;
     auto* logLayout = new QGridLayout(logfile);
     btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
     ed_OutputDir = new QLineEdit(logfile);
@@ -357,10 +402,12 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     connect(btn_ShowCapture, &QPushButton::clicked, this, [this] { btn_ShowCaptureClick(); });
     connect(btn_LoadSettings, &QPushButton::clicked, this, [this] { btn_LoadSettingsClick(); });
     connect(btn_SaveSettings, &QPushButton::clicked, this, [this] { btn_SaveSettingsClick(); });
-    connect(cb_COMPorts, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { cb_COMPortsChange(text); });
-    connect(cb_Baudrates, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { cb_BaudratesChange(text); });
+    // A half-typed text is no choice yet: the text is taken when chosen from the list,
+    // on Enter, when the field loses the focus, and by "Start capture".
+    connect(cb_COMPorts, &QComboBox::currentIndexChanged, this, [this] { CommitPortText(); });
+    connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
+    connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
+    connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
     connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
     connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
     connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
@@ -373,28 +420,46 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
 QGroupBox* Tfrm_Main::BuildStatusGroup() {
     grp_Stati = new QGroupBox(QStringLiteral("Stati"), this);
     grp_Stati->setObjectName(QStringLiteral("grp_Stati"));
-    auto* layout = new QGridLayout(grp_Stati);
-    lbl_TotalBytes = ValueLabel("lbl_TotalBytes", grp_Stati);
-    lbl_DataPackets = ValueLabel("lbl_DataPackets", grp_Stati);
-    lbl_BytesThrown = ValueLabel("lbl_BytesThrown", grp_Stati);
-    lbl_StartTriggers = ValueLabel("lbl_StartTriggers", grp_Stati);
-    lbl_StopTriggers = ValueLabel("lbl_StopTriggers", grp_Stati);
+    auto* layout = new QVBoxLayout(grp_Stati);
+    lbl_TotalBytes = ValueLabel("lbl_TotalBytes", false, grp_Stati);
+    lbl_DataPackets = ValueLabel("lbl_DataPackets", true, grp_Stati);
+    lbl_BytesThrown = ValueLabel("lbl_BytesThrown", false, grp_Stati);
+    lbl_StartTriggers = ValueLabel("lbl_StartTriggers", true, grp_Stati);
+    lbl_StopTriggers = ValueLabel("lbl_StopTriggers", true, grp_Stati);
     const struct {
         const char* caption;
         QLabel* value;
-        int row, column;
-    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0, 0},
-                 {"Data packets:", lbl_DataPackets, 0, 2},
-                 {"Bytes thrown:", lbl_BytesThrown, 0, 4},
-                 {"Start triggers:", lbl_StartTriggers, 1, 0},
-                 {"Stop triggers:", lbl_StopTriggers, 1, 2}};
+        int line;
+    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},
+                 {"Data packets:", lbl_DataPackets, 0},
+                 {"Bytes thrown:", lbl_BytesThrown, 0},
+                 {"Start triggers:", lbl_StartTriggers, 1},
+                 {"Stop triggers:", lbl_StopTriggers, 1}};
+    // Lines of their own rather than a grid: columns shared by short and long values
+    // would make the group wider than the pages above it.
+    QHBoxLayout* lines[] = {new QHBoxLayout, new QHBoxLayout, new QHBoxLayout};
     for (const auto& cell : cells) {
         auto* caption = new QLabel(QString::fromLatin1(cell.caption), grp_Stati);
-        cell.value->setAccessibleName(caption->text());
-        layout->addWidget(caption, cell.row, cell.column);
-        layout->addWidget(cell.value, cell.row, cell.column + 1);
+        // The value keeps its text as its accessible name; the caption is its label.
+        caption->setBuddy(cell.value);
+        lines[cell.line]->addWidget(caption);
+        lines[cell.line]->addWidget(cell.value);
     }
-    layout->setColumnStretch(5, 1);
+    btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", ErrorHistoryCaption(0), grp_Stati);
+    btn_ErrorHistory->setToolTip(QStringLiteral("The errors recorded since the program started (Ctrl+E)"));
+    lines[2]->addWidget(btn_ErrorHistory);
+    lbl_LastError = new QLabel(grp_Stati);
+    lbl_LastError->setObjectName(QStringLiteral("lbl_LastError"));
+    lbl_LastError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // An error text of any length must not widen the fixed-size window: it is elided.
+    lbl_LastError->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QPalette alarm = lbl_LastError->palette();
+    alarm.setColor(QPalette::WindowText, Qt::darkRed);
+    lbl_LastError->setPalette(alarm);
+    lines[2]->addWidget(lbl_LastError, 1);
+    lines[0]->addStretch();
+    lines[1]->addStretch();
+    for (QHBoxLayout* line : lines) layout->addLayout(line);
     return grp_Stati;
 }
 
@@ -445,7 +510,8 @@ void Tfrm_Main::SetTabOrder() {
                                 btn_RemoveAllDT,
                                 btn_ResetSelDT,
                                 btn_ResetAllDT,
-                                DTrgList};
+                                DTrgList,
+                                btn_ErrorHistory};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -462,7 +528,8 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
 
     ShowPortState();
 
-    ed_OutputDir->setText(Q(settings.LogDir));
+    logDir_ = settings.LogDir;
+    ed_OutputDir->setText(Q(logDir_));
     ed_OutputDir->setToolTip(ed_OutputDir->text());
     ed_OutputDir->setCursorPosition(0);
     tb_MaxBytesInLogLine->setValue(settings.MaxBytesInLogLine);
@@ -494,7 +561,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStart = StartTrigger;
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
-    settings.LogDir = S(ed_OutputDir->text());
+    settings.LogDir = logDir_;
     settings.MaxBytesInLogLine = tb_MaxBytesInLogLine->value();
     settings.MaxLinesInLogFile = tb_MaxLinesInLogFile->value();
     settings.AddTimeStamp = chk_AddTimeStamp->isChecked();
@@ -513,22 +580,35 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
 }
 
 void Tfrm_Main::ShowPortState() {
+    ShowPortNumber();
+    ShowBaudrate();
+}
+
+void Tfrm_Main::ShowPortNumber() {
     if (!Logger) return;
-    // Shown, not chosen: the change handlers would write the values straight back.
-    const QSignalBlocker portBlocker(cb_COMPorts);
-    const QSignalBlocker rateBlocker(cb_Baudrates);
+    // Shown, not chosen: the change handlers would write the value straight back.
+    const QSignalBlocker blocker(cb_COMPorts);
     cb_COMPorts->setEditText(QStringLiteral("COM") + QString::number(Logger->GetCOMPort()));
+}
+
+void Tfrm_Main::ShowBaudrate() {
+    if (!Logger) return;
+    const QSignalBlocker blocker(cb_Baudrates);
     cb_Baudrates->setEditText(QString::number(Logger->GetBaudrate()) + QStringLiteral(" Baud"));
 }
 
 bool Tfrm_Main::LoadSettingsFile(const QString& fileName) {
+    return LoadSettingsFile(QFile::encodeName(fileName).toStdString());
+}
+
+bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
     if (!Logger) return false;
-    if (QFileInfo(fileName).suffix().compare(QStringLiteral("scs"), Qt::CaseInsensitive) != 0) {
+    if (!HasSettingsExtension(fileName)) {
         ZMessageBox::Error(this, QStringLiteral("Not a valid settings file..."));
         return false;
     }
     std::string errorText;
-    if (!Logger->LoadSettings(S(fileName), errorText)) {
+    if (!Logger->LoadSettings(fileName, errorText)) {
         ZMessageBox::Error(this, Q(errorText));
         return false;
     }
@@ -549,6 +629,10 @@ void Tfrm_Main::SetCaptureState(bool running) {
     btn_RemoveSelDT->setEnabled(!running);
     btn_RemoveAllDT->setEnabled(!running);
     grp_DTShowAs->setEnabled(!running);
+    // What the running capture took at its start: changes would be shown but not used.
+    for (QWidget* control : std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings,
+                                                            grp_LogfileOptions, grp_CaptureMode})
+        control->setEnabled(!running);
     grp_Stati->setTitle(running ? QStringLiteral("Stati (capture in progress...)")
                                 : QStringLiteral("Stati (capture stopped)"));
     if (running) {
@@ -556,11 +640,45 @@ void Tfrm_Main::SetCaptureState(bool running) {
              {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
             label->setText(QStringLiteral("0"));
         FillDataTriggerGrid();
+        dataTriggerBase_.assign(static_cast<size_t>(DataTriggers.GetCount()), 0);
+        dataTriggerRowsBased_ = DataTriggers.GetCount();
+        lbl_LastError->clear();
+        lbl_LastError->setToolTip(QString());
+        errorsShown_ = Logger ? Logger->GetErrorHistory().GetCount() : 0;
+        errorWatch_->start();
+        ShowErrorState();
+    } else {
+        ShowErrorState();  // an error of the last moments still shows
+        errorWatch_->stop();
     }
+}
+
+void Tfrm_Main::ShowErrorState() {
+    if (!Logger) return;
+    const TZULErrorHistory& history = Logger->GetErrorHistory();
+    const int errors = history.GetCount();
+    btn_ErrorHistory->setText(ErrorHistoryCaption(errors));
+    if (errors <= errorsShown_ || !errorWatch_->isActive()) return;
+    errorsShown_ = errors;
+    const QString text = Q(history.GetLatestError().Error);
+    lbl_LastError->setText(
+        lbl_LastError->fontMetrics().elidedText(text, Qt::ElideRight, lbl_LastError->width()));
+    lbl_LastError->setToolTip(text);
+}
+
+void Tfrm_Main::DataTriggerCountsReset(int row) {
+    if (!Logger) return;
+    const int rows = DataTriggers.GetCount();
+    if (dataTriggerBase_.size() < static_cast<size_t>(rows))
+        dataTriggerBase_.resize(static_cast<size_t>(rows), 0);
+    for (int index = row < 0 ? 0 : row; index < (row < 0 ? rows : std::min(row + 1, rows)); ++index)
+        dataTriggerBase_[static_cast<size_t>(index)] = Logger->DataTriggerMatchesSoFar(index);
 }
 
 void Tfrm_Main::btn_StartCaptureClick() {
     if (!Logger) return;
+    // A typed port or rate that was never confirmed is taken now, or the start is called off.
+    if (!CommitPortText() || !CommitBaudText()) return;
     const ZLoggerSettings settings = CollectSettings();
     if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes) {
         ZMessageBox::Error(this, QStringLiteral("You have to define a start trigger first!"));
@@ -616,8 +734,11 @@ void Tfrm_Main::ShowFinalCounts() {
     const int rows = std::min(
         {DTrgList->rowCount(), DataTriggers.GetCount(), static_cast<int>(logger.DataTriggerCounts.size())});
     for (int row = 0; row < rows; ++row) {
-        if (QTableWidgetItem* cell = DTrgList->item(row, 1))
-            cell->setText(QString::number(logger.DataTriggerCounts[static_cast<size_t>(row)]));
+        const auto index = static_cast<size_t>(row);
+        const uint32_t counted = logger.DataTriggerCounts[index];
+        const uint32_t base =
+            index < dataTriggerBase_.size() ? std::min(dataTriggerBase_[index], counted) : 0;
+        if (QTableWidgetItem* cell = DTrgList->item(row, 1)) cell->setText(QString::number(counted - base));
     }
 }
 
@@ -666,30 +787,48 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
 // ---------------------------------------------------------------------------------
 // Port, files, windows
 
-void Tfrm_Main::cb_COMPortsChange(const QString& text) {
-    if (!Logger) return;
+bool Tfrm_Main::CommitPortText() {
+    if (!Logger) return false;
+    const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
+    ShowPortNumber();
+    return taken;
+}
+
+bool Tfrm_Main::CommitBaudText() {
+    if (!Logger) return false;
+    const bool taken = cb_BaudratesChange(cb_Baudrates->currentText());
+    ShowBaudrate();
+    return taken;
+}
+
+bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
     int port = 0;
     if (!ParseDecimal(text.mid(3), port)) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
-        return;
+        return false;
     }
+    if (port == Logger->GetCOMPort()) return true;
     if (Logger->IsCapturing())
         ZMessageBox::Information(this,
                                  QStringLiteral("Changes will take effect after restarting the capture..."));
     Logger->SetCOMPort(port);
+    return true;
 }
 
-void Tfrm_Main::cb_BaudratesChange(const QString& text) {
-    if (!Logger) return;
+bool Tfrm_Main::cb_BaudratesChange(const QString& text) {
     int rate = 0;
-    if (!ParseDecimal(text.left(std::max<qsizetype>(text.size() - 5, 0)), rate)) {
+    // A bare number is a rate as well: typing the unit is no one's habit.
+    const bool unit = text.endsWith(QStringLiteral(" Baud"));
+    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate)) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
-        return;
+        return false;
     }
+    if (rate == Logger->GetBaudrate()) return true;
     if (Logger->IsCapturing())
         ZMessageBox::Information(this,
                                  QStringLiteral("Changes will take effect after restarting the capture..."));
     Logger->SetBaudrate(rate);
+    return true;
 }
 
 void Tfrm_Main::btn_PortSettingsClick() {
@@ -702,9 +841,10 @@ void Tfrm_Main::btn_PortSettingsClick() {
 
 void Tfrm_Main::btn_OutputDirClick() {
     QString directory = ZFileDialog::GetExistingDirectory(
-        this, QStringLiteral("Select directory to output log data:"), ed_OutputDir->text());
+        this, QStringLiteral("Select directory to output log data:"), QFile::decodeName(logDir_.c_str()));
     if (directory.isEmpty()) return;
     if (!directory.endsWith(u'/')) directory += u'/';
+    logDir_ = QFile::encodeName(directory).toStdString();
     ed_OutputDir->setText(directory);
     ed_OutputDir->setToolTip(directory);
     ed_OutputDir->setCursorPosition(0);
@@ -750,6 +890,7 @@ void Tfrm_Main::btn_ErrorHistoryClick() {
     Tfrm_Debug window(this);
     window.AddLines(lines);
     window.exec();
+    ShowErrorState();
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent* event) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
@@ -34,6 +35,7 @@ class QSlider;
 class QSpinBox;
 class QTabWidget;
 class QTableWidget;
+class QTimer;
 class ZLogger;
 class ZReportPage;
 
@@ -63,7 +65,9 @@ public:
     // the program's version.
     void AddPage(QWidget* page, const QString& caption);
     // Loads a settings file as "Load from file" does after its dialog (the extension
-    // must be "scs"); false after an error box.
+    // must be "scs"); false after an error box. The name as the system has it, bytes
+    // that need not be UTF-8.
+    bool LoadSettingsFile(const std::string& fileName);
     bool LoadSettingsFile(const QString& fileName);
 
     // The engine; null once the window has closed.
@@ -122,8 +126,8 @@ private:
     void btn_ShowCaptureClick();
     void btn_LoadSettingsClick();
     void btn_SaveSettingsClick();
-    void cb_COMPortsChange(const QString& text);
-    void cb_BaudratesChange(const QString& text);
+    bool cb_COMPortsChange(const QString& text);
+    bool cb_BaudratesChange(const QString& text);
     void btn_PortSettingsClick();
     void btn_OutputDirClick();
     void tb_MaxBytesInLogLineChange(int position);
@@ -131,8 +135,20 @@ private:
     void btn_ErrorHistoryClick();
     void FormClose();
     void ShowPortState();
+    void ShowPortNumber();
+    void ShowBaudrate();
     // After a stop: what the engine counted, which the dropped status messages may have left short.
     void ShowFinalCounts();
+    // The counts of these data trigger rows (all for a negative row) start again from
+    // what the engine has counted so far: the final counts of the capture count from here.
+    void DataTriggerCountsReset(int row);
+    // The error history's size in the button's caption; while capturing, the newest
+    // error in the status group.
+    void ShowErrorState();
+    // The typed port and rate, taken when the user is done typing: false after an error
+    // box, and the field shows the value in use again.
+    bool CommitPortText();
+    bool CommitBaudText();
 
     // Trigger pages.
     void ud_StartTriggerSizeChanging();
@@ -164,6 +180,14 @@ private:
     std::unique_ptr<TStatusPump> StatusPump;
     std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
     QString SettingsDir;
+    // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir
+    // may only be able to show with replacement characters.
+    std::string logDir_;
+    // Per data trigger row: the engine's count at the row's last reset in this capture.
+    std::vector<uint32_t> dataTriggerBase_;
+    int dataTriggerRowsBased_ = 0;  // rows of DataTriggers when the bases were last taken
+    QTimer* errorWatch_ = nullptr;  // runs while capturing
+    int errorsShown_ = 0;           // history size when the capture started or last checked
     TTriggerSequence StartTrigger;
     TTriggerSequence StopTrigger;
     ZDataTriggers DataTriggers;
@@ -183,6 +207,7 @@ private:
     QComboBox* cb_COMPorts = nullptr;
     QComboBox* cb_Baudrates = nullptr;
     QPushButton* btn_PortSettings = nullptr;
+    QGroupBox* grp_LogfileOptions = nullptr;
     QPushButton* btn_OutputDir = nullptr;
     QLineEdit* ed_OutputDir = nullptr;
     QCheckBox* chk_AddTimeStamp = nullptr;
@@ -206,8 +231,8 @@ private:
     QLabel* lbl_BytesThrown = nullptr;
     QLabel* lbl_StartTriggers = nullptr;
     QLabel* lbl_StopTriggers = nullptr;
-    QGroupBox* grp_Debug = nullptr;
     QPushButton* btn_ErrorHistory = nullptr;
+    QLabel* lbl_LastError = nullptr;
 
     // Frame trigger settings.
     QPushButton* btn_SetStartTriggerSize = nullptr;

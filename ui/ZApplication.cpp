@@ -1,6 +1,7 @@
 #include "ZApplication.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -50,7 +51,14 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
         action.sa_flags = SA_RESTART;
         sigaction(SIGTERM, &action, nullptr);
         sigaction(SIGINT, &action, nullptr);
+        sigset_t both;
+        sigemptyset(&both);
+        sigaddset(&both, SIGTERM);
+        sigaddset(&both, SIGINT);
+        pthread_sigmask(SIG_UNBLOCK, &both, nullptr);
     }
+    // Qt has taken its own options out of argv by now.
+    if (argc > 1) settingsFile_ = argv[1];
 }
 
 ZApplication::~ZApplication() {
@@ -72,11 +80,17 @@ int ZApplication::Run() {
     mainWindow->SetCaptureWindow(captureWindow.get(), captureWindow.get());
     connect(mainWindow.get(), &Tfrm_Main::FormClosed, this, &QApplication::quit, Qt::QueuedConnection);
 
-    const QStringList args = arguments();
-    if (args.size() > 1) mainWindow->LoadSettingsFile(args.at(1));
+    if (!settingsFile_.empty() && !closeAsked_) mainWindow->LoadSettingsFile(settingsFile_);
 
-    mainWindow->show();
-    const int code = exec();
+    int code = 0;
+    if (closeAsked_) {
+        mainWindow->close();
+    } else {
+        mainWindow->show();
+        running_ = true;
+        code = exec();
+        running_ = false;
+    }
     // Closing ended the engine, so nothing feeds the capture window any more.
     mainWindow->close();
     mainWindow.reset();
@@ -87,6 +101,11 @@ int ZApplication::Run() {
 }
 
 bool ZApplication::notify(QObject* receiver, QEvent* event) {
+    // Once asked to close during start-up, no further box of the start-up waits for a user.
+    if (closeAsked_ && !running_ && event->type() == QEvent::Show) {
+        if (auto* dialog = qobject_cast<QDialog*>(receiver))
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    }
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
@@ -101,8 +120,16 @@ void ZApplication::SignalArrived() {
     char bytes[16];
     while (read(signalPipe_[0], bytes, sizeof bytes) > 0) {
     }
-    if (!frm_Main) {
-        quit();
+    if (!running_) {
+        // Quitting a loop that has not started does nothing; a modal box of the start-up
+        // runs a loop of its own. The request waits for the window, and the box goes.
+        closeAsked_ = true;
+        if (QWidget* modal = activeModalWidget()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
         return;
     }
     CloseMainWindow();

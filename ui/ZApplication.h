@@ -3,7 +3,7 @@
 // hidden capture window, and the event loop.
 
 #include <QApplication>
-#include <QStringList>
+#include <string>
 
 class QSocketNotifier;
 
@@ -12,7 +12,9 @@ class ZApplication : public QApplication {
 
 public:
     // The title is "Kestrun". SIGTERM and SIGINT, from here on, close the main window
-    // the way its close button does (the capture stops, the settings are saved).
+    // the way its close button does (the capture stops, the settings are saved); one
+    // that comes while the program starts (say, under an error box) closes the window
+    // as soon as it is made. A program started with the two blocked answers them too.
     ZApplication(int& argc, char** argv);
     ~ZApplication() override;
 
@@ -31,4 +33,7 @@ private:
 
     int signalPipe_[2] = {-1, -1};
     QSocketNotifier* signalNotifier_ = nullptr;
+    std::string settingsFile_;  // named on the command line, as the system spells it
+    bool running_ = false;      // the event loop runs: start-up is over
+    bool closeAsked_ = false;   // a signal came during start-up
 };

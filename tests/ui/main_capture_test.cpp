@@ -85,6 +85,7 @@ protected:
         auto* ports = Find<QComboBox>("cb_COMPorts");
         ports->lineEdit()->clear();
         QTest::keyClicks(ports->lineEdit(), "COM98");
+        QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
         boxes_.clear();
         ASSERT_EQ(Window().GetLogger()->GetCOMPort(), PtyPort);
     }
@@ -128,11 +129,8 @@ TEST_F(CaptureFromWindowTest, AWholeCaptureCountsAndLogsWhatReplayMakesOfTheSame
     EXPECT_EQ(Find<QGroupBox>("grp_Stati")->title(), "Stati (capture in progress...)");
     EXPECT_FALSE(Find<QPushButton>("btn_StartCapture")->isEnabled());
 
-    // A port chosen while capturing is kept for the next start, with a note.
-    Find<QComboBox>("cb_COMPorts")->setEditText("COM098");
-    EXPECT_EQ(boxes_, (std::vector<Box>{{ZMessageBox::Kind::Information,
-                                         "Changes will take effect after restarting the capture..."}}));
-    boxes_.clear();
+    // The running capture keeps its port: the field is not offered.
+    EXPECT_FALSE(Find<QComboBox>("cb_COMPorts")->isEnabled());
 
     std::string stream;
     for (int i = 0; i < 300; ++i) stream += "<ABxAB>";
@@ -233,4 +231,64 @@ TEST_F(CaptureFromWindowTest, AFinishedCaptureShowsWhatTheEngineCountedThoughThe
     EXPECT_EQ(grid->item(0, 1)->text(), "2000");
     EXPECT_EQ(grid->item(1, 1)->text(), "1000");
     EXPECT_EQ(Find<QGroupBox>("grp_Stati")->title(), "Stati (capture stopped)");
+}
+
+// A count the user reset (or the grid rebuilt by an added trigger) while capturing
+// counts from there on in the final counts too.
+TEST_F(CaptureFromWindowTest, AFinishedCaptureCountsEachDataTriggerFromItsLastReset) {
+    enum class Action { None, ResetAll, ResetSecond, AddTrigger };
+    const struct {
+        Action Between;
+        const char* AB;
+        const char* X;
+        int Rows;
+    } table[] = {
+        {Action::None, "16", "8", 2},
+        {Action::ResetAll, "6", "3", 2},
+        {Action::ResetSecond, "16", "3", 2},
+        {Action::AddTrigger, "6", "3", 3},
+    };
+    for (const auto& row : table) {
+        Window().ShowSettings(FrameSettings());
+        Window().SetCaptureState(true);
+        ZLogger& logger = *Window().GetLogger();
+        ASSERT_TRUE(logger.SetSettings(Window().CollectSettings()));
+        const auto feed = [&](int frames) {
+            std::string stream;
+            for (int i = 0; i < frames; ++i) stream += "<ABxAB>";
+            logger.FeedReplay(reinterpret_cast<const uint8_t*>(stream.data()),
+                              static_cast<int>(stream.size()));
+        };
+        logger.BeginReplay();
+        feed(5);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return logger.DataTriggerMatchesSoFar(1) == 5; }, WaitMs));
+        auto* grid = Find<QTableWidget>("DTrgList");
+        switch (row.Between) {
+            case Action::None:
+                break;
+            case Action::ResetAll:
+                Click("btn_ResetAllDT");
+                break;
+            case Action::ResetSecond:
+                grid->setCurrentCell(1, 0);
+                Click("btn_ResetSelDT");
+                break;
+            case Action::AddTrigger: {
+                ModalDriver driver([](QDialog& editor) { editor.accept(); });
+                Click("btn_AddDTASCII");
+                ASSERT_TRUE(driver.Ran());
+                break;
+            }
+        }
+        feed(3);
+        logger.EndReplay();
+        Click("btn_StopCapture");
+        EXPECT_TRUE(boxes_.empty());
+        ASSERT_EQ(grid->rowCount(), row.Rows);
+        EXPECT_EQ(grid->item(0, 1)->text(), row.AB) << static_cast<int>(row.Between);
+        EXPECT_EQ(grid->item(1, 1)->text(), row.X) << static_cast<int>(row.Between);
+        if (row.Rows > 2) {
+            EXPECT_EQ(grid->item(2, 1)->text(), "0");
+        }
+    }
 }

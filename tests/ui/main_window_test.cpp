@@ -2,11 +2,18 @@
 // settings in and out, the checks before a start, the port fields, the file dialogs
 // and closing.
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +21,8 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 #include "MainWindowTestSupport.h"
 #include "VerInfo.h"
@@ -236,34 +245,62 @@ TEST_F(MainWindowTest, StartChecksTheTriggersTheModeNeedsInOrder) {
     }
 }
 
-TEST_F(MainWindowTest, PortAndRateTextsAreCheckedAfterEveryKeystroke) {
-    auto* ports = Find<QComboBox>("cb_COMPorts");
-    ports->lineEdit()->clear();
-    boxes_.clear();
-    QTest::keyClicks(ports->lineEdit(), "COM98");
-    // "C", "CO" and "COM" are refused; "COM9" and "COM98" are taken.
-    EXPECT_EQ(boxes_, std::vector<Box>(3, ErrorBox("This is not a valid COM port!")));
-    EXPECT_EQ(Window().GetLogger()->GetCOMPort(), PtyPort);
+TEST_F(MainWindowTest, PortAndRateTextsAreCheckedWhenCommittedAndAlwaysShowTheValueInUse) {
+    const char* const badPort = "This is not a valid COM port!";
+    const char* const badRate = "This is not a valid baudrate!";
+    const struct {
+        const char* Field;
+        const char* Typed;
+        bool ByStart;       // committed by "Start capture", else by Enter
+        const char* Error;  // null: taken
+        const char* Shown;  // null: the value in use before
+    } table[] = {
+        {"cb_COMPorts", "COM98", false, nullptr, "COM98"},
+        {"cb_COMPorts", "COM098", false, nullptr, "COM98"},
+        {"cb_COMPorts", "12", false, badPort, nullptr},
+        {"cb_COMPorts", "COMx", true, badPort, nullptr},
+        {"cb_Baudrates", "57600", false, nullptr, "57600 Baud"},
+        {"cb_Baudrates", "19200 Baud", false, nullptr, "19200 Baud"},
+        {"cb_Baudrates", "250000", false, nullptr, "50 Baud"},  // not a rate of the table
+        {"cb_Baudrates", "fast", true, badRate, nullptr},
+    };
+    ZLogger& logger = *Window().GetLogger();
+    for (const auto& row : table) {
+        auto* field = Find<QComboBox>(row.Field);
+        const QString before = field->currentText();
+        field->lineEdit()->selectAll();
+        QTest::keyClicks(field->lineEdit(), row.Typed);
+        EXPECT_TRUE(boxes_.empty()) << row.Typed << ": checked while typed";
+        if (row.ByStart)
+            Click("btn_StartCapture");
+        else
+            QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(boxes_, row.Error ? std::vector<Box>{ErrorBox(row.Error)} : std::vector<Box>{})
+            << row.Typed;
+        EXPECT_EQ(field->currentText(), row.Shown ? QString::fromLatin1(row.Shown) : before) << row.Typed;
+        EXPECT_EQ(Find<QComboBox>("cb_COMPorts")->currentText(),
+                  "COM" + QString::number(logger.GetCOMPort()));
+        EXPECT_EQ(Find<QComboBox>("cb_Baudrates")->currentText(),
+                  QString::number(logger.GetBaudrate()) + " Baud");
+        EXPECT_FALSE(logger.IsCapturing());
+        boxes_.clear();
+    }
 
     auto* rates = Find<QComboBox>("cb_Baudrates");
-    rates->lineEdit()->clear();
-    boxes_.clear();
-    QTest::keyClicks(rates->lineEdit(), "115200 Baud");
-    // Up to five characters nothing is left once " Baud" is taken off.
-    EXPECT_EQ(boxes_, std::vector<Box>(5, ErrorBox("This is not a valid baudrate!")));
-    EXPECT_EQ(Window().GetLogger()->GetBaudrate(), 115200);
-
-    boxes_.clear();
     rates->setCurrentIndex(rates->findText("57600 Baud"));
     EXPECT_TRUE(boxes_.empty());
-    EXPECT_EQ(Window().GetLogger()->GetBaudrate(), 57600);
+    EXPECT_EQ(logger.GetBaudrate(), 57600);
 }
 
 TEST_F(MainWindowTest, SetCaptureStateSwitchesTheControlsOfItsTable) {
-    const char* const runningOff[] = {"btn_StartCapture", "btn_LoadSettings", "btn_SaveSettings",
-                                      "btn_RemoveSelDT",  "btn_RemoveAllDT",  "grp_DTShowAs"};
-    const char* const alwaysOn[] = {"btn_ShowCapture", "btn_PortSettings", "btn_OutputDir", "btn_AddDTASCII",
-                                    "btn_ResetAllDT",  "grp_CaptureMode",  "cb_COMPorts"};
+    // What the running capture does not take is not offered while it runs.
+    const char* const runningOff[] = {"btn_StartCapture",     "btn_LoadSettings",   "btn_SaveSettings",
+                                      "btn_RemoveSelDT",      "btn_RemoveAllDT",    "grp_DTShowAs",
+                                      "cb_COMPorts",          "cb_Baudrates",       "btn_PortSettings",
+                                      "btn_OutputDir",        "grp_LogfileOptions", "chk_AddTimeStamp",
+                                      "tb_MaxBytesInLogLine", "grp_CaptureMode"};
+    const char* const alwaysOn[] = {"btn_ShowCapture", "btn_AddDTASCII", "btn_ResetAllDT",
+                                    "btn_ErrorHistory"};
     ZLoggerSettings settings;
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
@@ -438,3 +475,127 @@ TEST_F(MainWindowTest, AReportThatFinishesAfterTheWindowClosedArrivesSafely) {
     EXPECT_EQ(Window().GetLogger(), nullptr);
     EXPECT_EQ(Find<QPlainTextEdit>("mem_SysRep")->toPlainText(), "port");
 }
+
+TEST_F(MainWindowTest, AScreenReaderReadsEveryValueAndTheCaptionThatLabelsIt) {
+    const struct {
+        uint8_t Kind;
+        double Count, Total;
+        const char* Label;
+        const char* Caption;
+        const char* Text;
+    } table[] = {
+        {0, 0, 4711, "lbl_TotalBytes", "Total bytes:", "4711"},
+        {1, 0, 17, "lbl_BytesThrown", "Bytes thrown:", "17"},
+        {2, 3, 12, "lbl_StartTriggers", "Start triggers:", "3 (12 bytes)"},
+        {3, 4, 8, "lbl_StopTriggers", "Stop triggers:", "4 (8 bytes)"},
+        {4, 2, 300, "lbl_DataPackets", "Data packets:", "2 (300 bytes)"},
+    };
+    for (const auto& row : table) {
+        auto message = std::make_unique<sStatusMsg>();
+        *message = {row.Kind, "", row.Count, row.Total};
+        Window().StatusArrived(std::move(message));
+        QAccessibleInterface* value = QAccessible::queryAccessibleInterface(Find<QLabel>(row.Label));
+        ASSERT_NE(value, nullptr) << row.Label;
+        EXPECT_EQ(value->text(QAccessible::Name), row.Text) << row.Label;
+        QStringList labelledBy;
+        for (const auto& relation : value->relations(QAccessible::Label))
+            labelledBy << relation.first->text(QAccessible::Name);
+        EXPECT_TRUE(labelledBy.contains(row.Caption)) << row.Label;
+    }
+}
+
+TEST_F(MainWindowTest, CountersAtTheirLargestDoNotWidenTheWindow) {
+    Window().show();
+    QApplication::processEvents();
+    const int width = Window().width();
+    for (const uint8_t kind : {0, 1, 2, 3, 4}) {
+        auto message = std::make_unique<sStatusMsg>();
+        *message = {kind, "", 4294967295.0, 4294967295.0};
+        Window().StatusArrived(std::move(message));
+    }
+    EXPECT_EQ(Find<QLabel>("lbl_DataPackets")->text(), "4294967295 (4294967295 bytes)");
+    // Each layout hands the new size up to the next one's request.
+    for (int level = 0; level < 4; ++level) QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(Window().width(), width);
+}
+
+TEST_F(MainWindowTest, AnErrorRecordedWhileCapturingShowsAtOnceAndCountsOnTheHistoryButton) {
+    auto* button = Find<QPushButton>("btn_ErrorHistory");
+    EXPECT_TRUE(button->isVisibleTo(&Window()));
+    EXPECT_EQ(button->text(), "Show error history");
+    EXPECT_TRUE(button->toolTip().contains("Ctrl+E")) << button->toolTip().toStdString();
+    ZLogger& logger = *Window().GetLogger();
+    logger.GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+    Window().SetCaptureState(true);
+    EXPECT_EQ(button->text(), "Show error history (1)");
+    auto* newest = Find<QLabel>("lbl_LastError");
+    EXPECT_TRUE(newest->text().isEmpty());  // recorded before this capture
+
+    const std::string lost = "The COM port was lost (device /dev/ttyUSB0 hung up or was removed)";
+    logger.GetErrorHistory().AddError("SerialCapture", "PollPort", lost);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !newest->text().isEmpty(); }, 20000));
+    EXPECT_EQ(newest->toolTip().toStdString(), lost);
+    EXPECT_EQ(button->text(), "Show error history (2)");
+    EXPECT_TRUE(newest->isVisibleTo(&Window()));
+}
+
+TEST_F(MainWindowTest, ALogDirThatIsNotUtf8GoesThroughLoadAndSaveUnchanged) {
+    Window().close();
+    window_.reset();
+    const std::string folder = Home() + "M\xE4r/";  // Latin-1, not UTF-8
+    const std::string named = Home() + "sch\xF6n.scs";
+    {
+        ZULIniFile ini(LastUsed(Home()));
+        ini.WriteString(ZLoggerSettings::IniSection, "LogDir", folder);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    std::filesystem::copy_file(LastUsed(Home()), named);
+    EXPECT_EQ(Window().CollectSettings().LogDir, folder);
+    EXPECT_TRUE(Find<QLineEdit>("ed_OutputDir")->text().contains(QChar::ReplacementCharacter));
+    EXPECT_TRUE(Window().LoadSettingsFile(named));
+    EXPECT_EQ(Window().CollectSettings().LogDir, folder);
+    Window().close();
+    EXPECT_EQ(ZULIniFile(LastUsed(Home())).ReadString(ZLoggerSettings::IniSection, "LogDir", ""), folder);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+// The program itself, under the error box that a folder in the way brings at start-up.
+// It starts with the signal blocked and pending, so that the signal arrives at the
+// moment the program takes it, which is before the box: no timing is involved.
+class StartUpSignalTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves) {
+    WriteBytes(Home() + "std_log_out", "a file in the way");
+    std::string program = KESTRUN_GUI_PROGRAM;
+    char* argv[] = {program.data(), nullptr};
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, GetParam());
+    posix_spawnattr_setsigmask(&attributes, &blocked);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    pid_t child = -1;
+    // The test's own KESTRUN_HOME and offscreen platform.
+    const int spawned = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    ASSERT_EQ(spawned, 0) << strerror(spawned);
+    ASSERT_EQ(kill(child, GetParam()), 0);
+
+    int status = 0;
+    pid_t ended = 0;
+    for (int tries = 0; tries < 6000 && ended == 0; ++tries) {
+        ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "still running a minute after the signal";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::exists(LastUsed(Home())));
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindowSignals, StartUpSignalTest, ::testing::Values(SIGTERM, SIGINT));
