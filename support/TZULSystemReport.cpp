@@ -6,34 +6,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "ZULAppDir.h"
-#include "ZULFileIO.h"
 #include "ZULFuncDecThread.h"
 #include "ZULSpawn.h"
-
-extern char** environ;
 
 namespace {
 
 const char* const ToolName = "kestrun-sysinfo";
 const char* const DefaultFileName = "__sys_rep.tmp";
 constexpr std::chrono::milliseconds PauseTime{40};
-// The tool renames its finished file into place, so the file opens at once when it is
-// ours; a stand-in tool may hold it a little longer, but never makes the window wait long.
-constexpr int OpenAttempts = 50;
+// A report is some hundred kilobytes; a bound keeps a strange file harmless.
+constexpr size_t MaxReportSize = 16 * 1024 * 1024;
 
 bool IsExecutableFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -71,18 +63,32 @@ TZULSystemReport::TZULSystemReport(sReportSettings& settings) {
     if (settings.FileName.empty()) settings.FileName = ZULGetAppDir() + DefaultFileName;
     settings_ = settings;
 
-    TZULFileIO io;
-    const std::vector<std::string> probe{"test"};
-    if (!io.WriteFile(settings_.FileName, &probe)) {
-        Fail(io.GetLatestError().Error);
-    } else {
-        std::remove(settings_.FileName.c_str());
-        if (!StartTool()) Fail(std::string("Missing '") + ToolName + "'");
-    }
+    if (!MakeReportFile())
+        Fail("Could not open '" + settings_.FileName + "' for writing");
+    else if (!StartTool())
+        Fail(std::string("Missing '") + ToolName + "'");
+    if (error_) RemoveFiles();
     // Last statement: without a dispatcher the completion may run, and release this
     // object, before the constructor has returned.
     new TZULFuncDecThread(
         false, [this] { Complete(); }, true, settings_.Dispatcher);
+}
+
+bool TZULSystemReport::MakeReportFile() {
+    // The empty file holds the random name until the tool replaces it: nobody else can
+    // put a link there meanwhile, even in a folder that others may write.
+    std::string name = settings_.FileName + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    reportFile_ = name;
+    return true;
+}
+
+void TZULSystemReport::RemoveFiles() const {
+    if (reportFile_.empty()) return;
+    ::unlink(reportFile_.c_str());
+    ::unlink((reportFile_ + ".part").c_str());
 }
 
 std::string TZULSystemReport::FindTool() {
@@ -115,13 +121,19 @@ std::string TZULSystemReport::CategoryText(const sReportSettings& settings) {
 }
 
 std::string TZULSystemReport::Utf16ToUtf8(const std::string& bytes) {
-    size_t i = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-                       static_cast<unsigned char>(bytes[1]) == 0xFE
-                   ? 2
-                   : 0;
-    auto unitAt = [&bytes](size_t at) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
-                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    return ZULUtf16ToUtf8(bytes);
+}
+
+std::string ZULUtf16ToUtf8(const std::string& bytes) {
+    const bool marked = bytes.size() >= 2;
+    const auto first = marked ? static_cast<unsigned char>(bytes[0]) : 0;
+    const auto second = marked ? static_cast<unsigned char>(bytes[1]) : 0;
+    const bool bigEndian = first == 0xFE && second == 0xFF;
+    size_t i = bigEndian || (first == 0xFF && second == 0xFE) ? 2 : 0;
+    auto unitAt = [&bytes, bigEndian](size_t at) {
+        const auto a = static_cast<unsigned char>(bytes[at]);
+        const auto b = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char16_t>(bigEndian ? (a << 8) | b : a | (b << 8));
     };
     std::string out;
     out.reserve(bytes.size() / 2);
@@ -148,7 +160,7 @@ bool TZULSystemReport::StartTool() {
     const std::string categories = CategoryText(settings_);
     // Each part is one argument and no shell sees them, so blanks or quotes in the
     // file name need no escaping.
-    std::vector<std::string> arguments{tool, "/report", settings_.FileName, "/categories", categories};
+    std::vector<std::string> arguments{tool, "/report", reportFile_, "/categories", categories};
     const pid_t pid = ZULSpawn(arguments, false);
     if (pid < 0) return false;
     tool_ = pid;
@@ -176,19 +188,39 @@ bool TZULSystemReport::ToolEnded() {
     int status = 0;
     const pid_t result = ::waitpid(tool_, &status, WNOHANG);
     if (result == 0) return false;
-    tool_ = -1;  // reaped, or not our child any more: either way nothing left to wait for
+    // Reaped, or not our child any more (then how it ended is unknown): nothing left to wait for.
+    statusKnown_ = result == tool_;
+    status_ = status;
+    tool_ = -1;
     return true;
+}
+
+bool TZULSystemReport::ReportWritten() const {
+    struct stat info {};
+    return ::lstat(reportFile_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
 }
 
 void TZULSystemReport::WaitAndRead() {
     using Clock = std::chrono::steady_clock;
     const auto begin = Clock::now();
     const auto limit = std::chrono::milliseconds(settings_.Timeout);
-    // The file counts once it is there and the tool has ended, so a file still being written
-    // is not read; at the limit a file that is there is taken all the same.
+    // The report counts once the tool has ended well and left it, so a file still being
+    // written is not read; at the limit a report that is there is taken all the same.
     for (;;) {
-        const bool ended = ToolEnded();
-        if (Exists(settings_.FileName) && ended) break;
+        if (ToolEnded()) {
+            if (statusKnown_ && WIFSIGNALED(status_)) {
+                const int signal = WTERMSIG(status_);
+                const char* name = strsignal(signal);
+                Fail(std::string("'") + ToolName + "' was ended by signal " + std::to_string(signal) +
+                     (name != nullptr ? std::string(" (") + name + ")" : std::string()));
+            } else if (statusKnown_ && WEXITSTATUS(status_) != 0) {
+                Fail(std::string("'") + ToolName + "' failed with exit status " +
+                     std::to_string(WEXITSTATUS(status_)));
+            } else if (!ReportWritten()) {
+                Fail(std::string("'") + ToolName + "' ended without writing the report");
+            }
+            break;
+        }
         Pause();
         if (Clock::now() - begin > limit) {
             if (tool_ >= 0) {
@@ -197,45 +229,47 @@ void TZULSystemReport::WaitAndRead() {
                 ZULReapWhenEnded(tool_);
                 tool_ = -1;
             }
-            if (Exists(settings_.FileName)) break;
-            Fail("Timout exceeded");
-            return;
+            if (!ReportWritten()) Fail("Timout exceeded");
+            break;
         }
     }
-    if (!ConvertInPlace()) {
-        std::remove(settings_.FileName.c_str());
-        return;
-    }
-    TZULFileIO io;
-    if (!io.ReadFile(settings_.FileName, &lines_)) Fail(io.GetLatestError().Error);
-    std::remove(settings_.FileName.c_str());
+    if (!error_) ReadReport();
+    RemoveFiles();
 }
 
-bool TZULSystemReport::ConvertInPlace() {
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < OpenAttempts; ++attempt) {
-        file = std::fopen(settings_.FileName.c_str(), "rb");
-        if (file != nullptr) break;
-        Pause();
-    }
-    if (file == nullptr) {
-        Fail("Could not open '" + settings_.FileName + "' for reading");
+bool TZULSystemReport::ReadReport() {
+    const std::string& name = reportFile_;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        Fail("Could not open '" + name + "' for reading");
         return false;
     }
     std::string bytes;
     char block[65536];
-    size_t count = 0;
-    while ((count = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, count);
-    const bool readFailed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readFailed) {
-        Fail("Could not read '" + settings_.FileName + "'");
+    ssize_t count = 0;
+    while ((count = ::read(fd, block, sizeof block)) > 0 && bytes.size() <= MaxReportSize)
+        bytes.append(block, static_cast<size_t>(count));
+    const int readError = count < 0 ? errno : 0;
+    ::close(fd);
+    if (readError != 0) {
+        Fail("Could not read '" + name + "': " + std::strerror(readError));
         return false;
     }
-    TZULFileIO io;
-    if (!io.WriteText(settings_.FileName, Utf16ToUtf8(bytes))) {
-        Fail(io.GetLatestError().Error);
+    if (bytes.size() > MaxReportSize) {
+        Fail("Could not read '" + name + "': larger than " + std::to_string(MaxReportSize / (1024 * 1024)) +
+             " MB");
         return false;
+    }
+    // Lines end with LF or CR LF; a last line without its line feed is not a whole line.
+    const std::string text = ZULUtf16ToUtf8(bytes);
+    lines_.clear();
+    size_t start = 0;
+    for (size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
+        size_t end = feed;
+        if (end > start && text[end - 1] == '\r') --end;
+        lines_.push_back(text.substr(start, end - start));
     }
     return true;
 }

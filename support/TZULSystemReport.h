@@ -3,6 +3,11 @@
 // report of chosen categories into a temporary file as 16-bit text; the report
 // object waits for the file without freezing the window, converts and reads it,
 // deletes it and hands the lines to a callback in the window thread.
+//
+// The temporary file is made afresh under a random name beside FileName (FileName
+// followed by "." and six random characters), exclusively and never through a link,
+// so a planted file or link in a folder that others may write cannot be written
+// through; the tool is given that name.
 
 #include <sys/types.h>
 
@@ -18,7 +23,8 @@ struct sReportSettings {
     // Requests Resources and sets its six sub-categories, in this order.
     void SetResources(bool conflicts, bool dma, bool forcedHardware, bool io, bool irqs, bool memory);
 
-    // Temporary report file; empty means "__sys_rep.tmp" in the application directory.
+    // Where the temporary report file goes, and the start of its name; empty means
+    // "__sys_rep.tmp" in the application directory.
     std::string FileName;
     // Receives the report lines, or one error line with error == true.
     std::function<void(const std::vector<std::string>& lines, bool error)> OnReportDone;
@@ -59,23 +65,36 @@ public:
     static std::string FindTool();
     // The argument of "/categories" for the chosen categories.
     static std::string CategoryText(const sReportSettings& settings);
-    // Turns 16-bit little-endian text (a leading byte order mark dropped) into UTF-8.
+    // The same as ZULUtf16ToUtf8 (below).
     static std::string Utf16ToUtf8(const std::string& bytes);
 
 private:
     ~TZULSystemReport() = default;
+    bool MakeReportFile();
     bool StartTool();
     void Complete();
     void WaitAndRead();
-    bool ConvertInPlace();
+    bool ReadReport();
+    // Whether the tool has put a report at the file's name.
+    bool ReportWritten() const;
     // Waits 40 ms while the window keeps working.
     void Pause();
-    // Whether the tool has ended (reaping it once it has).
+    // Whether the tool has ended (reaping it once it has); status_ then tells how, when known.
     bool ToolEnded();
     void Fail(const std::string& line);
+    void RemoveFiles() const;
 
     sReportSettings settings_;
+    std::string reportFile_;  // the file made for this report; empty until it exists
     bool error_ = false;
     std::vector<std::string> lines_;
     pid_t tool_ = -1;  // the running tool, -1 once reaped or never started
+    int status_ = 0;   // the ended tool's wait status, when statusKnown_
+    bool statusKnown_ = false;
 };
+
+// Turns 16-bit text into UTF-8: big-endian after the byte order mark FE FF, little-endian
+// after FF FE or without a mark (the mark itself is dropped). A pair of surrogates is one
+// character, a lone surrogate becomes U+FFFD and a trailing odd byte is dropped. Any bytes
+// are accepted; the result is always valid UTF-8 (a 00 00 unit gives a NUL byte).
+std::string ZULUtf16ToUtf8(const std::string& bytes);

@@ -1,5 +1,9 @@
 #include "ZReportPage.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -12,12 +16,16 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "TZULSystemReport.h"
 #include "VerInfo.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
 #include "ZQtMainThreadDispatcher.h"
+#include "ZULAppDir.h"
 #include "ZULMail.h"
 
 #ifndef KESTRUN_SUPPORT_ADDRESS
@@ -84,6 +92,58 @@ QStringList MemoLines(const QPlainTextEdit* memo) {
     QStringList lines = text.split(QLatin1Char('\n'));
     if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();
     return lines;
+}
+
+// The user's home folder as "~", where it stands as a whole folder name ("/home/ann/x",
+// not "/home/anna").
+QString HideHome(QString text) {
+    QStringList homes;
+    if (const char* home = std::getenv("HOME"); home != nullptr) homes << QString::fromLocal8Bit(home);
+    if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr)
+        homes << QString::fromLocal8Bit(user->pw_dir);
+    for (QString home : homes) {
+        while (home.size() > 1 && home.endsWith(QLatin1Char('/'))) home.chop(1);
+        if (home.size() < 2) continue;
+        for (qsizetype at = text.indexOf(home); at >= 0; at = text.indexOf(home, at + 1)) {
+            const qsizetype after = at + home.size();
+            if (after < text.size() && (text[after].isLetterOrNumber() || text[after] == QLatin1Char('_') ||
+                                        text[after] == QLatin1Char('-') || text[after] == QLatin1Char('.')))
+                continue;
+            text.replace(at, home.size(), QStringLiteral("~"));
+        }
+    }
+    return text;
+}
+
+// Writes the report into a new file of its own in the application directory.
+bool WriteAttachment(const std::string& text, std::string& path, std::string& error) {
+    const std::string folder = ZULGetAppDir();
+    if (!ZULForceDirectories(folder)) {
+        error = "the folder '" + folder + "' cannot be made: " + std::strerror(errno);
+        return false;
+    }
+    std::string name = folder + "kestrun-system-report-XXXXXX.txt";
+    const int fd = ::mkostemps(name.data(), 4, O_CLOEXEC);
+    if (fd < 0) {
+        error = "no file for the system report can be made in '" + folder + "': " + std::strerror(errno);
+        return false;
+    }
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        written += static_cast<size_t>(count);
+    }
+    const int writeError = written == text.size() ? 0 : errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 || writeError != 0) {
+        error = "the system report cannot be written to '" + name +
+                "': " + std::strerror(writeError != 0 ? writeError : errno);
+        ::unlink(name.c_str());
+        return false;
+    }
+    path = name;
+    return true;
 }
 
 QString InitialReportText() {
@@ -192,33 +252,55 @@ void ZReportPage::ReportFinished(const std::vector<std::string>& lines, bool fai
             text << QString() << QString() << QString();
             for (const std::string& line : errors) text << QString::fromStdString(line);
         }
+        for (QString& line : text) line = HideHome(line);
     }
     mem_SysRep->setPlainText(text.join(QLatin1Char('\n')));
 }
 
 void ZReportPage::btn_SendMailClick() {
     if (sending_ || !reportSucceeded_) return;
-    QString body;
-    for (const QString& line : MemoLines(mem_Additional)) body += line + '\n';
-    body += QStringLiteral("\n\n\n") + QString(55, QLatin1Char('#')) + '\n';
-    body += lbl_Version->text() + QStringLiteral("\n\n");
-    for (const QString& line : MemoLines(mem_SysRep)) body += line + '\n';
+    QString head;
+    for (const QString& line : MemoLines(mem_Additional)) head += line + '\n';
+    head += QStringLiteral("\n\n\n") + QString(55, QLatin1Char('#')) + '\n';
+    head += lbl_Version->text() + QStringLiteral("\n\n");
+    QString report;
+    for (const QString& line : MemoLines(mem_SysRep)) report += line + '\n';
+    std::string body = (head + report).toStdString();
+    std::vector<std::string> attachments;
+    if (body.size() > MaxMailBody) {
+        std::string path;
+        std::string error;
+        if (!WriteAttachment(report.toStdString(), path, error)) {
+            ZMessageBox::Error(this, QString::fromStdString("Error: " + error));
+            return;
+        }
+        attachments.push_back(path);
+        body = (head + "The system report is too long for the message text; it is attached as " +
+                HideHome(QString::fromStdString(path)) +
+                "\nIf your mail program did not attach it, please attach that file yourself.\n")
+                   .toStdString();
+    }
 
     const std::vector<std::string> to{SupportAddress().toStdString()};
     sMailWait wait;
+    wait.TimeoutMs = mailTimeoutMs_;
     wait.ProcessEvents = ProcessWindowEvents;
     // The window keeps working while the composer starts; no second mail meanwhile.
     sending_ = true;
     UpdateSendButton();
     const QPointer<ZReportPage> page(this);
-    const bool sent = SendMail(&to, nullptr, "Kestrun Bugreport", body.toStdString(), nullptr, wait);
+    sMailOutcome outcome;
+    const bool sent = SendMail(&to, nullptr, "Kestrun Bugreport", body,
+                               attachments.empty() ? nullptr : &attachments, wait, &outcome);
     if (!page) return;
     sending_ = false;
     UpdateSendButton();
     if (sent)
         ZMessageBox::Information(this, "Bugreport successfully sent to " + SupportAddress());
+    else if (outcome.StillOpen)
+        ZMessageBox::Information(this, QStringLiteral("the mail program is still open"));
     else
-        ZMessageBox::Error(this, QStringLiteral("Error"));
+        ZMessageBox::Error(this, QString::fromStdString("Error: " + outcome.Error));
 }
 
 void ZReportPage::UpdateSendButton() {

@@ -22,14 +22,20 @@ public:
 
     // The one recipient of every bug report, fixed when the program is built.
     static QString SupportAddress();
+    // A longer body would not reach every mail program whole: the system report then goes
+    // as a file attached (made in the application directory and named in the body).
+    static constexpr size_t MaxMailBody = 32 * 1024;
 
     // The completion of a report, in the window thread: the report's lines, or its
-    // error text with failed == true.
+    // error text with failed == true. The user's home folder is shown as "~" in what
+    // may be sent.
     void ReportFinished(const std::vector<std::string>& lines, bool failed);
 
     // The system-information tool to run instead of kestrun-sysinfo beside the program
     // (tests, unusual installations); empty restores the default.
     void SetReportTool(const std::string& path) { reportTool_ = path; }
+    // How long a send waits for the mail program before it is taken as still open (tests).
+    void SetMailTimeout(int milliseconds) { mailTimeoutMs_ = milliseconds; }
 
     // The owner is about to end the logger. A report still being made (the user may
     // close the window while its completion waits) then arrives without the error list.
@@ -48,6 +54,7 @@ private:
     QPushButton* btn_SendMail = nullptr;
     QLabel* lbl_Version = nullptr;
     std::string reportTool_;
+    int mailTimeoutMs_ = 60000;
     bool reportSucceeded_ = false;
     bool sending_ = false;
 };

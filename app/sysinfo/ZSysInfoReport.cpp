@@ -204,7 +204,7 @@ std::vector<std::string> ZSysInfoReport::Build(const sSysInfoCategories& categor
         if (categories.ForcedHardware) AddForcedHardware();
         if (categories.IO) AddVerbatim("[Resources: I/O ports]", "/proc/ioports", "0000-0000");
         if (categories.IRQS) AddVerbatim("[Resources: Interrupts]", "/proc/interrupts", "");
-        if (categories.Memory) AddVerbatim("[Resources: Memory]", "/proc/iomem", "00000000-00000000");
+        if (categories.Memory) AddMemory();
     }
     AddSerialPorts();
     return lines_;
@@ -363,6 +363,25 @@ void ZSysInfoReport::AddVerbatim(const std::string& heading, const std::string& 
     if (allZero) Line("(The addresses show as zeros: only the superuser may read them.)");
 }
 
+void ZSysInfoReport::AddMemory() {
+    Heading("[Resources: Memory]");
+    const Source source = ReadSource("/proc/iomem");
+    if (!source.Read) {
+        Unreadable("/proc/iomem", source);
+        return;
+    }
+    Line("(from /proc/iomem, without the physical addresses)");
+    const std::vector<std::string> lines = SplitLines(source.Text);
+    if (lines.empty()) Line("None.");
+    // "  00000000-0009ffff : System RAM": the indent shows what a range lies in.
+    for (const std::string& line : lines) {
+        const size_t separator = line.find(" : ");
+        if (separator == std::string::npos) continue;
+        const size_t indent = line.find_first_not_of(' ');
+        Line(std::string(indent == std::string::npos ? 0 : indent, ' ') + Clean(line.substr(separator + 3)));
+    }
+}
+
 void ZSysInfoReport::AddForcedHardware() {
     Heading("[Resources: Forced Hardware]");
     Line("Kernel parameters for serial ports (from /proc/cmdline):");
@@ -512,27 +531,65 @@ std::string ZSysInfoReport::DriverOf(const std::string& name) const {
     return "unknown";
 }
 
-std::string ZSysInfoReport::UsbDescription(const std::string& name) const {
+std::string ZSysInfoReport::UsbDeviceOf(const std::string& name) const {
     std::error_code error;
     fs::path device = fs::canonical(Under("/sys/class/tty/" + name + "/device"), error);
     if (error) return "";
     const fs::path top = fs::canonical(Under("/sys"), error);
     for (int level = 0; level < 8 && !error && device.string().rfind(top.string(), 0) == 0; ++level) {
         std::error_code ignored;
-        if (fs::exists(device / "idVendor", ignored)) {
-            const std::string at = "/sys" + device.string().substr(top.string().size());
-            std::string text = Attribute(at + "/idVendor") + ":" + Attribute(at + "/idProduct");
-            const std::string fields[][2] = {
-                {"manufacturer", ""}, {"product", ""}, {"serial", "serial number "}};
-            for (const auto& field : fields) {
-                const std::string value = Attribute(at + "/" + field[0]);
-                if (!value.empty()) text += ", " + field[1] + value;
-            }
-            return text;
-        }
+        if (fs::exists(device / "idVendor", ignored))
+            return "/sys" + device.string().substr(top.string().size());
         device = device.parent_path();
     }
     return "";
+}
+
+std::string ZSysInfoReport::UsbDescription(const std::string& name) const {
+    const std::string at = UsbDeviceOf(name);
+    if (at.empty()) return "";
+    std::string text = Attribute(at + "/idVendor") + ":" + Attribute(at + "/idProduct");
+    for (const char* field : {"manufacturer", "product"}) {
+        const std::string value = Attribute(at + "/" + field);
+        if (!value.empty()) text += ", " + value;
+    }
+    // The number tells one adapter from another, and so who owns it: only whether it has one.
+    if (!Attribute(at + "/serial").empty()) text += ", serial number present";
+    return text;
+}
+
+std::vector<std::string> ZSysInfoReport::UsbSerialNumbers() const {
+    std::vector<std::string> numbers;
+    for (const std::string& name : SerialTtyNames()) {
+        const std::string at = UsbDeviceOf(name);
+        if (at.empty()) continue;
+        const Source serial = ReadSource(at + "/serial");
+        if (!serial.Read) continue;
+        // udev spells a number in a link's name with blanks as "_" and other characters
+        // it does not allow as "_" too.
+        std::string spelled;
+        bool blank = false;
+        for (const char c : Trim(serial.Text)) {
+            if (std::isspace(static_cast<unsigned char>(c))) {
+                blank = true;
+                continue;
+            }
+            if (blank) spelled += '_';
+            blank = false;
+            const bool allowed = std::isalnum(static_cast<unsigned char>(c)) ||
+                                 std::strchr("#+-.:=@_", c) != nullptr ||
+                                 static_cast<unsigned char>(c) >= 0x80;
+            spelled += allowed ? c : '_';
+        }
+        // Shorter numbers are no one's mark, and would hide parts of unrelated names.
+        for (const std::string& number : {Clean(serial.Text), spelled})
+            if (number.size() >= 3 && std::find(numbers.begin(), numbers.end(), number) == numbers.end())
+                numbers.push_back(number);
+    }
+    // The longest first, so that a number inside another does not leave part of that one.
+    std::sort(numbers.begin(), numbers.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return numbers;
 }
 
 std::string ZSysInfoReport::AccessOf(const std::string& name) const {
@@ -548,6 +605,7 @@ std::string ZSysInfoReport::AccessOf(const std::string& name) const {
 
 std::vector<std::string> ZSysInfoReport::LinksToSerialDevices(const std::string& folder) const {
     const std::vector<std::string> devices = SerialTtyNames();
+    const std::vector<std::string> serialNumbers = UsbSerialNumbers();
     std::vector<std::string> links;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(Under(folder), error)) {
@@ -557,7 +615,13 @@ std::vector<std::string> ZSysInfoReport::LinksToSerialDevices(const std::string&
         if (linkError) continue;
         const std::string device = target.filename().string();
         if (std::find(devices.begin(), devices.end(), device) == devices.end()) continue;
-        links.push_back(folder + "/" + Clean(entry.path().filename().string()) + " -> " + device);
+        std::string link = Clean(entry.path().filename().string());
+        const std::string present = "present";
+        for (const std::string& number : serialNumbers)
+            for (size_t at = link.find(number); at != std::string::npos;
+                 at = link.find(number, at + present.size()))
+                link.replace(at, number.size(), present);
+        links.push_back(folder + "/" + link + " -> " + device);
     }
     std::sort(links.begin(), links.end());
     return links;

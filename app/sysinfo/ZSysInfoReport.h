@@ -2,8 +2,9 @@
 // The report of kestrun-sysinfo: what matters when a serial capture misbehaves,
 // category by category, as lines of UTF-8 text. Every source is read under a root
 // folder ("" for the running system; tests point it at a prepared tree). A source
-// that cannot be read is named as such in the report. The report names neither
-// the user nor the host: it is mailed.
+// that cannot be read is named as such in the report. The report is mailed: it
+// names neither the user nor the host, holds no serial number of a device (not even
+// inside a link's name) and no physical memory address.
 
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ private:
     void AddSystemSummary();
     void AddConflicts();
     void AddVerbatim(const std::string& heading, const std::string& path, const std::string& zeroPattern);
+    // /proc/iomem with the names of the ranges only.
+    void AddMemory();
     void AddForcedHardware();
     void AddSerialPorts();
     void AddSerialDevice(const std::string& name);
@@ -53,6 +56,10 @@ private:
     std::string UsbDescription(const std::string& name) const;
     std::string AccessOf(const std::string& name) const;
     std::vector<std::string> SerialTtyNames() const;
+    // The sysfs folder of the USB device behind a tty; empty when there is none.
+    std::string UsbDeviceOf(const std::string& name) const;
+    // The serial numbers of the serial devices' USB devices, as given and as link names spell them.
+    std::vector<std::string> UsbSerialNumbers() const;
     // The links in a /dev folder that point at one of the serial devices, as "link -> device".
     std::vector<std::string> LinksToSerialDevices(const std::string& folder) const;
 

@@ -5,13 +5,17 @@
 //
 // Categories: SystemSummary, Resources, ResourcesConflicts, ResourcesDMA,
 // ResourcesForcedHardware, ResourcesIO, ResourcesIRQS, ResourcesMemory. The serial
-// ports are always reported. The file appears complete or not at all (it is written
-// under another name and renamed). Exit status: 0 written, 1 not written, 2 bad
-// command line.
+// ports are always reported. The file appears complete or not at all: it is written
+// into <file>.part, which must not exist yet, and renamed. Exit status: 0 written,
+// 1 not written, 2 bad command line.
 //
 // KESTRUN_SYSINFO_ROOT, when set, is a folder that stands for "/": /proc, /sys, /dev
 // and /etc are read under it. Tests use it to present a prepared system.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,20 +31,29 @@ const char* const Usage =
     "            ResourcesIO ResourcesIRQS ResourcesMemory (the serial ports are always reported)\n"
     "KESTRUN_SYSINFO_ROOT=<folder> reads /proc, /sys, /dev and /etc under that folder.\n";
 
+// The ".part" file is made afresh, never through a link or over someone else's file, and
+// renamed into place once it is complete.
 bool WriteReport(const std::string& fileName, const std::string& bytes) {
     const std::string partName = fileName + ".part";
-    std::FILE* file = std::fopen(partName.c_str(), "wb");
-    if (file == nullptr) {
+    const int fd = ::open(partName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
         std::fprintf(stderr, "kestrun-sysinfo: cannot write '%s': %s\n", partName.c_str(),
                      std::strerror(errno));
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(partName.c_str(), fileName.c_str()) != 0) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        written += static_cast<size_t>(count);
+    }
+    const bool complete = written == bytes.size();
+    const bool closed = ::close(fd) == 0;
+    if (!complete || !closed || std::rename(partName.c_str(), fileName.c_str()) != 0) {
         std::fprintf(stderr, "kestrun-sysinfo: cannot write '%s': %s\n", fileName.c_str(),
                      std::strerror(errno));
-        std::remove(partName.c_str());
+        ::unlink(partName.c_str());
         return false;
     }
     return true;

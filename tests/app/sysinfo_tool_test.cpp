@@ -128,7 +128,10 @@ protected:
     SysInfoTool() {
         Write("proc/dma", " 4: cascade\n");
         Write("proc/ioports", "0000-0cf7 : PCI Bus 0000:00\n  03f8-03ff : serial\n");
-        Write("proc/iomem", "00000000-00000000 : Reserved\n00000000-00000000 : System RAM\n");
+        // As the superuser reads it: with the physical addresses.
+        Write("proc/iomem",
+              "00000000-00000fff : Reserved\n00001000-0009ffff : System RAM\n"
+              "  3b000000-3bffffff : Kernel code\nfed00000-fed003ff : HPET 0\n");
         Write("proc/interrupts",
               "           CPU0       CPU1\n"
               "  4:        120          0   IO-APIC   4-edge      ttyS0\n"
@@ -163,6 +166,7 @@ protected:
         fs::create_symlink("../../ttyUSB0",
                            root_.File("dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"));
         fs::create_symlink("ttyUSB0", root_.File("dev/gps0"));
+        fs::create_symlink("ttyUSB0", root_.File("dev/logger-A50285BI"));
         // Virtual consoles have no device and are no serial ports.
         fs::create_directories(root_.File("sys/class/tty/tty1"));
     }
@@ -203,7 +207,7 @@ TEST_F(SysInfoTool, WritesSixteenBitTextWithByteOrderMarkAndKeepsEveryCharacter)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "Kestrun system report");
     EXPECT_TRUE(Has(
-        lines, "    USB:     0403:6001, FTDI, FT232R USB UART \xC3\xA9\xE2\x84\xA2, serial number A50285BI"));
+        lines, "    USB:     0403:6001, FTDI, FT232R USB UART \xC3\xA9\xE2\x84\xA2, serial number present"));
     // Written under another name and renamed: nothing else is left beside the report.
     EXPECT_FALSE(fs::exists(out_.File("report.tmp.part")));
 }
@@ -258,8 +262,9 @@ TEST_F(SysInfoTool, ReportsWhatMattersForSerialPorts) {
     EXPECT_TRUE(Mentions(lines, "    Device:  /dev/ttyUSB0, -rw-"));
     EXPECT_TRUE(Mentions(lines, "Runs as a member of group 'dialout' (which may open serial devices): "));
     // Links: the adapter's own and the one made by hand.
-    EXPECT_TRUE(Has(lines, "    /dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0 -> ttyUSB0"));
+    EXPECT_TRUE(Has(lines, "    /dev/serial/by-id/usb-FTDI_FT232R_present-if00-port0 -> ttyUSB0"));
     EXPECT_TRUE(Has(lines, "    /dev/gps0 -> ttyUSB0"));
+    EXPECT_TRUE(Has(lines, "    /dev/logger-present -> ttyUSB0"));
     EXPECT_TRUE(Has(lines, "  /dev/serial/by-path: not present"));
     // Sharing, kernel and driver parameters.
     EXPECT_TRUE(Has(lines, "    IRQ 16: ehci_hcd:usb1, i801_smbus"));
@@ -267,11 +272,31 @@ TEST_F(SysInfoTool, ReportsWhatMattersForSerialPorts) {
     EXPECT_TRUE(Has(lines, "    console=ttyS0,115200n8"));
     EXPECT_TRUE(Has(lines, "    8250.nr_uarts=4"));
     EXPECT_TRUE(Has(lines, "    nr_uarts = 4"));
-    EXPECT_TRUE(Has(lines, "  (The addresses show as zeros: only the superuser may read them.)"));
+    // The memory map by the names of its ranges.
+    const Lines memory{"[Resources: Memory]", "  (from /proc/iomem, without the physical addresses)",
+                       "  Reserved",          "  System RAM",
+                       "    Kernel code",     "  HPET 0"};
+    const auto at = std::find(lines.begin(), lines.end(), memory[0]);
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(Lines(at, std::min(at + static_cast<std::ptrdiff_t>(memory.size()), lines.end())), memory);
     // The summary.
     EXPECT_TRUE(Has(lines, "  Distribution:  Testix 1 (plain)"));
     EXPECT_TRUE(Has(lines, "  Processor:     Test CPU 3000, 2 logical processors"));
     EXPECT_TRUE(Has(lines, "  Memory:        2048 MiB in total, 1024 MiB available"));
+}
+
+// Serial numbers tell whose adapter it is, and physical addresses help an attack on the
+// kernel: neither leaves the machine, whatever spelling a link's name gives a number.
+TEST_F(SysInfoTool, HoldsNoSerialNumberAndNoPhysicalAddress) {
+    Write("sys/devices/pci0000:00/usb1/1-2/serial", "AB 12/x\n");
+    fs::create_symlink("../../ttyUSB0", root_.File("dev/serial/by-id/usb-Maker_Cable_AB_12_x-if00-port0"));
+    fs::create_symlink("ttyUSB0", root_.File("dev/cable-AB_12_x"));
+    const Lines lines = Report(AllCategories);
+    for (const char* hidden :
+         {"AB 12", "AB_12", "12_x", "12/x", "00001000", "0009ffff", "3b000000", "fed003ff"})
+        EXPECT_FALSE(Mentions(lines, hidden)) << hidden;
+    EXPECT_TRUE(Has(lines, "    /dev/serial/by-id/usb-Maker_Cable_present-if00-port0 -> ttyUSB0"));
+    EXPECT_TRUE(Has(lines, "    /dev/cable-present -> ttyUSB0"));
 }
 
 // Kernel parameters that are not about serial ports may name disks, servers or paths of the owner.
@@ -326,6 +351,17 @@ TEST(SysInfoToolPrivacy, ReportOfThisSystemNamesNeitherUserNorHost) {
     for (const std::string& text : privateTexts)
         for (const std::string& line : lines)
             EXPECT_EQ(line.find(text), std::string::npos) << "'" << text << "' in: " << line;
+}
+
+// The part file is made afresh: a link planted at its name is not written through.
+TEST(SysInfoToolCommandLine, LinkPlantedAtThePartFileIsNotWrittenThrough) {
+    ScratchDir out;
+    WriteBytes(out.File("victim"), "precious");
+    fs::create_symlink(out.File("victim"), out.File("r.tmp.part"));
+    EXPECT_EQ(RunTool({"/report", out.File("r.tmp"), "/categories", "+Resources"}), 1);
+    EXPECT_EQ(ReadBytes(out.File("victim")), "precious");
+    EXPECT_FALSE(fs::exists(out.File("r.tmp")));
+    EXPECT_TRUE(fs::is_symlink(out.File("r.tmp.part")));
 }
 
 TEST(SysInfoToolCommandLine, WrongCommandLineOrUnwritableFileWritesNothing) {

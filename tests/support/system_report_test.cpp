@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -85,14 +86,32 @@ TEST_F(SystemReportTest, DeliversTheConvertedLinesInTheWindowThreadAndDeletesThe
     EXPECT_TRUE(NoChildLeft());
 }
 
+// The file the tool was given: the report's file name, "." and six random characters.
+bool IsRandomNameBeside(const std::string& given, const std::string& base) {
+    return given.size() == base.size() + 7 && given.rfind(base + ".", 0) == 0;
+}
+
+// The names in a folder that start with the report's name: none may be left behind.
+Lines ReportFilesIn(const std::string& folder) {
+    Lines names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("__sys_rep.tmp", 0) == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(SystemReportTest, EmptyFileNameMeansTheDefaultFileInTheApplicationFolderAndIsWrittenBack) {
     ScopedEnvironment home("KESTRUN_HOME", dir_.Path());
     sReportSettings settings = Settings(ToolWriting(ABLine));
     settings.FileName.clear();
     ASSERT_TRUE(Run(settings));
     EXPECT_EQ(settings.FileName, dir_.File("__sys_rep.tmp"));
-    EXPECT_EQ(ReadRecordedArguments(dir_.File("args")).at(1), dir_.File("__sys_rep.tmp"));
+    EXPECT_TRUE(
+        IsRandomNameBeside(ReadRecordedArguments(dir_.File("args")).at(1), dir_.File("__sys_rep.tmp")));
     EXPECT_EQ(delivery_.ResultLines, Lines{"AB"});
+    EXPECT_EQ(ReportFilesIn(dir_.Path()), Lines{});
 }
 
 // Each part is one argument: blanks, quotes and $ in the file name reach the tool unchanged.
@@ -102,9 +121,59 @@ TEST_F(SystemReportTest, StartsTheToolWithExactlyTheReportCommandLine) {
     sReportSettings settings = Settings(ToolWriting(ABLine));
     settings.FileName = folder + "/__sys_rep.tmp";
     ASSERT_TRUE(Run(settings));
-    EXPECT_EQ(ReadRecordedArguments(dir_.File("args")),
-              (Lines{"/report", folder + "/__sys_rep.tmp", "/categories", AllResources}));
+    Lines arguments = ReadRecordedArguments(dir_.File("args"));
+    ASSERT_EQ(arguments.size(), 4u);
+    EXPECT_TRUE(IsRandomNameBeside(arguments[1], folder + "/__sys_rep.tmp")) << arguments[1];
+    arguments[1] = "<file>";
+    EXPECT_EQ(arguments, (Lines{"/report", "<file>", "/categories", AllResources}));
     EXPECT_FALSE(delivery_.Error);
+}
+
+// Links planted at the fixed names in a folder others may write lead nowhere: the report
+// goes into a file of its own, and the files the links point at stay as they were.
+TEST_F(SystemReportTest, LinksPlantedAtTheFixedNamesAreNotWrittenThrough) {
+    const std::string victim = dir_.File("victim");
+    WriteBytes(victim, "precious");
+    std::filesystem::create_symlink(victim, dir_.File("__sys_rep.tmp"));
+    std::filesystem::create_symlink(victim, dir_.File("__sys_rep.tmp.part"));
+    sReportSettings settings = Settings(ToolWriting(ABLine));
+    ASSERT_TRUE(Run(settings));
+    EXPECT_FALSE(delivery_.Error);
+    EXPECT_EQ(delivery_.ResultLines, Lines{"AB"});
+    EXPECT_EQ(ReadBytes(victim), "precious");
+    EXPECT_EQ(ReportFilesIn(dir_.Path()), (Lines{"__sys_rep.tmp", "__sys_rep.tmp.part"}));
+}
+
+// A tool that has ended without a good report fails the report at once (the time-out of
+// 60 s is far beyond the test's deadline), says how it ended, and leaves no file behind.
+TEST_F(SystemReportTest, ToolThatEndsWithoutAGoodReportFailsAtOnceWithItsStatus) {
+    struct Case {
+        const char* name;
+        std::string script;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"exit status", "exit 1\n", "'kestrun-sysinfo' failed with exit status 1"},
+        {"killed while writing the part file", "printf '\\377\\376A\\000' > \"$2.part\"\nkill -KILL $$\n",
+         "'kestrun-sysinfo' was ended by signal 9 (Killed)"},
+        {"killed after writing into the file",
+         std::string("printf '") + ABLine + "' > \"$2\"\nkill -KILL $$\n",
+         "'kestrun-sysinfo' was ended by signal 9 (Killed)"},
+        {"no file", "exit 0\n", "'kestrun-sysinfo' ended without writing the report"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        delivery_ = {};
+        const std::string tool = dir_.File("tool.sh");
+        WriteScript(tool, c.script);
+        sReportSettings settings = Settings(tool);
+        ASSERT_EQ(settings.Timeout, 60000);
+        ASSERT_TRUE(Run(settings));
+        EXPECT_TRUE(delivery_.Error);
+        EXPECT_EQ(delivery_.ResultLines, Lines{c.line});
+        EXPECT_EQ(ReportFilesIn(dir_.Path()), Lines{});
+        EXPECT_TRUE(NoChildLeft());
+    }
 }
 
 TEST(SystemReportCategories, CategoryTextFollowsTheFlags) {
@@ -191,6 +260,23 @@ TEST_F(SystemReportTest, FileWrittenByAToolThatDoesNotEndIsReadAtTheTimeOut) {
     EXPECT_TRUE(NoChildLeft());
 }
 
+TEST(SystemReportConversion, BigEndianTextAfterItsMarkAndNulsAreKept) {
+    struct Case {
+        std::string bytes, text;
+    };
+    const Case cases[] = {
+        {"\xFE\xFF\0A\0B\0\r\0\n"s, "AB\r\n"},
+        {"\xFE\xFF\x21\x22"s, "\xE2\x84\xA2"},              // ™
+        {"\xFE\xFF\xD8\x3D\xDE\x00"s, "\xF0\x9F\x98\x80"},  // a pair of surrogates
+        {"\xFE\xFF\0A\xD8\x3D"s, "A\xEF\xBF\xBD"},          // a lone surrogate at the end
+        {"\xFF\xFE"
+         "A\0\0\0B\0"s,
+         "A\0B"s},  // a NUL stays a character
+        {"\xFE\xFF"s, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ZULUtf16ToUtf8(c.bytes), c.text);
+}
+
 TEST(SystemReportConversion, SixteenBitTextBecomesUtf8) {
     struct Case {
         std::string bytes, text;
@@ -219,7 +305,7 @@ TEST(SystemReportConversion, SixteenBitTextBecomesUtf8) {
          "A"},  // half a character at the end is dropped
         {"\xFF\xFE"s, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(TZULSystemReport::Utf16ToUtf8(c.bytes), c.text);
+    for (const Case& c : cases) EXPECT_EQ(ZULUtf16ToUtf8(c.bytes), c.text);
 }
 
 // ---- TZULFuncDecThread ----

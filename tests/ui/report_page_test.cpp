@@ -1,6 +1,7 @@
 // The "Bugreport" page, driven by object name, with a stand-in report tool and a
 // stand-in mail composer.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/MailtoTestHelpers.h"
 #include "TestFiles.h"
 #include "VerInfo.h"
 #include "ZLogger.h"
@@ -87,12 +89,12 @@ protected:
         WriteScript(dir_.File("bin/xdg-email"), "printf '%s\\0' \"$@\" > '" + dir_.File("mail") + "'\nexit " +
                                                     std::to_string(status) + "\n");
     }
-    std::string SentBody() {
+    // The mailto: URI handed to xdg-email.
+    std::string SentUri() {
         const Lines arguments = ReadArguments(dir_.File("mail"));
-        for (size_t i = 0; i + 1 < arguments.size(); ++i)
-            if (arguments[i] == "--body") return arguments[i + 1];
-        return "<no body>";
+        return arguments.empty() ? "<none>" : arguments.back();
     }
+    std::string SentBody() { return MailtoField(SentUri(), "body"); }
     std::string ErrorListText() {
         Lines errors;
         logger_.GetErrorList(errors);
@@ -166,8 +168,13 @@ TEST_F(ReportPageTest, CreateSystemReportRunsTheToolAndKeepsTheButtonOffUntilItH
     ASSERT_TRUE(QTest::qWaitFor([&] { return report_->isEnabled(); }, 30000));
     EXPECT_TRUE(send_->isEnabled());
     EXPECT_EQ(sysRep_->toPlainText().toStdString(), "port\n\n\n" + ErrorListText());
-    EXPECT_EQ(ReadArguments(dir_.File("args")),
-              (Lines{"/report", dir_.File("__sys_rep.tmp"), "/categories",
+    // The tool writes into a file of its own beside "__sys_rep.tmp", under a random name.
+    Lines arguments = ReadArguments(dir_.File("args"));
+    ASSERT_EQ(arguments.size(), 4u);
+    EXPECT_EQ(arguments[1].substr(0, arguments[1].size() - 6), dir_.File("__sys_rep.tmp."));
+    arguments[1] = "<file>";
+    EXPECT_EQ(arguments,
+              (Lines{"/report", "<file>", "/categories",
                      "+Resources+ResourcesConflicts+ResourcesDMA+ResourcesForcedHardware+ResourcesIO+"
                      "ResourcesIRQS+ResourcesMemory"}));
 }
@@ -189,9 +196,11 @@ TEST_F(ReportPageTest, EmptyDescriptionGivesABodyThatStartsWithTheRule) {
     EXPECT_EQ(SentBody(), "\n\n\n" + std::string(55, '#') + "\n" + version + "\n\nreport\n\nend\n\n\n\n" +
                               ErrorListText().substr(1) + "\n");
     const Lines arguments = ReadArguments(dir_.File("mail"));
-    EXPECT_EQ(Lines(arguments.begin(), arguments.begin() + 5),
-              (Lines{"--utf8", "--to", ZReportPage::SupportAddress().toStdString(), "--subject",
-                     "Kestrun Bugreport"}));
+    ASSERT_EQ(arguments.size(), 4u);
+    EXPECT_EQ(Lines(arguments.begin(), arguments.begin() + 3),
+              (Lines{"--utf8", "--to", ZReportPage::SupportAddress().toStdString()}));
+    EXPECT_EQ(MailtoField(SentUri(), "subject"), "Kestrun Bugreport");
+    EXPECT_EQ(MailtoField(SentUri(), "attach"), "<none>");
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Information);
     EXPECT_EQ(boxes_[0].Text, "Bugreport successfully sent to " + ZReportPage::SupportAddress());
@@ -209,17 +218,67 @@ TEST_F(ReportPageTest, DescriptionAndEditedReportGoIntoTheBodyWithLineFeeds) {
                               "\n\nedited report\n");
 }
 
-TEST_F(ReportPageTest, FailedMailShowsErrorAndKeepsEverything) {
-    Composer(1);
+TEST_F(ReportPageTest, FailedMailSaysWhyAndKeepsEverything) {
+    Composer(3);
     page_.ReportFinished({"kept"}, false);
     additional_->setPlainText("my words");
     QTest::mouseClick(send_, Qt::LeftButton);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Error);
-    EXPECT_EQ(boxes_[0].Text, "Error");
+    EXPECT_EQ(boxes_[0].Text,
+              "Error: xdg-email ended with exit status 3: no mail program is set up on this desktop");
     EXPECT_EQ(additional_->toPlainText(), "my words");
     EXPECT_TRUE(sysRep_->toPlainText().startsWith("kept\n"));
     EXPECT_TRUE(send_->isEnabled());
+}
+
+// The composer may hold xdg-email until the user has sent the message: that is no error.
+TEST_F(ReportPageTest, ComposerStillOpenAfterTheWaitIsNoError) {
+    WriteScript(dir_.File("bin/xdg-email"), "echo $$ > '" + dir_.File("pid") + "'\nexec sleep 60\n");
+    page_.SetMailTimeout(100);
+    page_.ReportFinished({"x"}, false);
+    QTest::mouseClick(send_, Qt::LeftButton);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Information);
+    EXPECT_EQ(boxes_[0].Text, "the mail program is still open");
+    EXPECT_TRUE(send_->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ReadBytes(dir_.File("pid")).empty(); }, 30000));
+    kill(std::stoi(ReadBytes(dir_.File("pid"))), SIGKILL);
+}
+
+// A report too long for the message text goes as a file of its own, named in the body.
+TEST_F(ReportPageTest, LongReportGoesAsAnAttachmentNamedInTheBody) {
+    Composer(0);
+    Lines report;
+    for (int i = 0; i < 1000; ++i) report.push_back("line " + std::to_string(i) + std::string(40, '.'));
+    page_.ReportFinished(report, false);
+    additional_->setPlainText("my words");
+    QTest::mouseClick(send_, Qt::LeftButton);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Information);
+    const std::string attached = MailtoField(SentUri(), "attach");
+    ASSERT_EQ(std::filesystem::path(attached).parent_path(),
+              std::filesystem::path(dir_.File("")).parent_path());
+    EXPECT_EQ(std::filesystem::path(attached).filename().string().rfind("kestrun-system-report-", 0), 0u);
+    EXPECT_EQ(ReadBytes(attached), sysRep_->toPlainText().toStdString() + "\n");
+    EXPECT_EQ(std::filesystem::status(attached).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(SentBody(),
+              "my words\n\n\n\n" + std::string(55, '#') + "\n" + version_->text().toStdString() +
+                  "\n\nThe system report is too long for the message text; it is attached as " + attached +
+                  "\nIf your mail program did not attach it, please attach that file yourself.\n");
+}
+
+// The report is mailed: the user's home folder shows as "~", also in the error list.
+TEST_F(ReportPageTest, HomeFolderShowsAsTilde) {
+    const std::string home = dir_.File("ann");
+    ScopedEnvironment homeVariable("HOME", home);
+    logger_.GetErrorHistory().AddError("Writer", "Open", "Could not open '" + home + "/logs/a.log'");
+    page_.ReportFinished({home + "/captures/x", home + "a/not-the-home", home}, false);
+    const std::string text = sysRep_->toPlainText().toStdString();
+    EXPECT_EQ(text.find(home + "/"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("~/captures/x\n" + home + "a/not-the-home\n~\n", 0), 0u) << text;
+    EXPECT_NE(text.find("Could not open '~/logs/a.log'"), std::string::npos) << text;
 }
 
 TEST_F(ReportPageTest, ControlsAreReachableByKeyboardInOrderAndNamed) {
