@@ -394,6 +394,11 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
         layout->addWidget(caption, cell.row, cell.column);
         layout->addWidget(cell.value, cell.row, cell.column + 1);
     }
+    lbl_Checksums = new QLabel(grp_Stati);
+    lbl_Checksums->setObjectName(QStringLiteral("lbl_Checksums"));
+    lbl_Checksums->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ShowChecksumCounts(0, 0);
+    layout->addWidget(lbl_Checksums, 1, 4, 1, 2);
     layout->setColumnStretch(5, 1);
     return grp_Stati;
 }
@@ -485,6 +490,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     RecheckDynamicLimits();
     chk_DataMSBFirst->setChecked(settings.AmountOfBytesMSBFirst);
     ud_StopTriggerSize->setValue(static_cast<int>(settings.TriggerStop.size()));
+    ShowFrameSettings(settings.Frames);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -509,6 +515,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();
     settings.AmountOfBytesMSBFirst = chk_DataMSBFirst->isChecked();
+    CollectFrameSettings(settings.Frames);
     return settings;
 }
 
@@ -555,6 +562,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
         for (QLabel* label :
              {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
             label->setText(QStringLiteral("0"));
+        ShowChecksumCounts(0, 0);
         FillDataTriggerGrid();
     }
 }
@@ -568,6 +576,10 @@ void Tfrm_Main::btn_StartCaptureClick() {
     }
     if (settings.TriggerStop.empty() && settings.CaptureMode == cmBetweenTriggers) {
         ZMessageBox::Error(this, QStringLiteral("You have to define a stop trigger first!"));
+        return;
+    }
+    if (std::string error; !settings.Frames.CheckCaptureMode(settings.CaptureMode, error)) {
+        ZMessageBox::Error(this, Q(error));
         return;
     }
     Logger->SetSettings(settings);
@@ -612,6 +624,7 @@ void Tfrm_Main::ShowFinalCounts() {
         lbl_StopTriggers->setText(CountWithBytes(logger.StopTriggerCount, logger.StopTriggerBytes));
     if (logger.DataPacketCount > 0)
         lbl_DataPackets->setText(CountWithBytes(logger.DataPacketCount, logger.DataPacketBytes));
+    ShowChecksumCounts(logger.ChecksumGood, logger.ChecksumBad);
     // Rows are removed only while stopped and added at the end, so row i is still trigger i.
     const int rows = std::min(
         {DTrgList->rowCount(), DataTriggers.GetCount(), static_cast<int>(logger.DataTriggerCounts.size())});
@@ -649,6 +662,9 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 4:
             lbl_DataPackets->setText(CountWithBytes(message->Count, message->Total));
+            break;
+        case 6:
+            ShowChecksumCounts(message->Count, message->Total);
             break;
         case 5: {
             const auto row = static_cast<long long>(message->Count);

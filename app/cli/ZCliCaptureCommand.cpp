@@ -59,6 +59,8 @@ std::string CounterLine(const ZCliCounters& c) {
         line << " | triggers";
         for (uint64_t count : c.DataTriggerCounts) line << ' ' << count;
     }
+    if (c.ChecksumGood + c.ChecksumBad > 0)
+        line << " | checksums " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad";
     return line.str();
 }
 
