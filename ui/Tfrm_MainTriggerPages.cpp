@@ -228,8 +228,9 @@ QGroupBox* Tfrm_Main::BuildChecksumGroup() {
     chk_ChecksumMSBFirst = new QCheckBox(QStringLiteral("MSB first"), grp_Checksum);
     chk_ChecksumMSBFirst->setObjectName(QStringLiteral("chk_ChecksumMSBFirst"));
     chk_ChecksumMSBFirst->setChecked(true);
-    chk_DropBadFrames = new QCheckBox(QStringLiteral("Drop bad frames from the log files"), grp_Checksum);
+    chk_DropBadFrames = new QCheckBox(QStringLiteral("Drop bad frames"), grp_Checksum);
     chk_DropBadFrames->setObjectName(QStringLiteral("chk_DropBadFrames"));
+    chk_DropBadFrames->setToolTip(QStringLiteral("Frames with a wrong checksum are counted but not logged"));
     layout->addSpacing(8);
     layout->addWidget(chk_ChecksumMSBFirst);
     layout->addWidget(chk_DropBadFrames);
