@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "ZChecksum.h"
 #include "ZDataTriggers.h"
 #include "ZFilter.h"
 #include "ZLoggerSettings.h"
@@ -50,9 +51,10 @@ Bytes GenerateStream(size_t minData, size_t maxData) {
     return stream;
 }
 
-void FeedStream(benchmark::State& state, uint8_t mode) {
+void FeedStream(benchmark::State& state, uint8_t mode, int32_t checksum = caNone) {
     static const Bytes stream = GenerateStream(16, 250);
-    const ZLoggerSettings settings = SettingsFor(mode);
+    ZLoggerSettings settings = SettingsFor(mode);
+    settings.Frames.ChecksumAlgorithm = checksum;
     int64_t handedOut = 0;
     ZFilter filter(&settings,
                    [&](const TDateTime&, const uint8_t*, int length, uint8_t) { handedOut += length; });
@@ -79,6 +81,29 @@ void BM_FilterDynamicSize(benchmark::State& state) {
 }
 void BM_FilterBetweenTriggers(benchmark::State& state) {
     FeedStream(state, cmBetweenTriggers);
+}
+// The same frames with a checksum checked in each (most of them wrong: the data is random).
+void BM_FilterDynamicSizeCrc32(benchmark::State& state) {
+    FeedStream(state, cmDynamicSize, caCrc32);
+}
+void BM_FilterBetweenTriggersCrc32(benchmark::State& state) {
+    FeedStream(state, cmBetweenTriggers, caCrc32);
+}
+
+// Checksum throughput over 1 MiB, per algorithm.
+void BM_Checksum(benchmark::State& state) {
+    static const Bytes bytes = GenerateStream(16, 250);
+    const auto algorithm = static_cast<int32_t>(state.range(0));
+    const size_t size = 1 << 20;
+    uint32_t value = 0;
+    for (auto _ : state) {
+        ZChecksum checksum(algorithm);
+        checksum.Update(bytes.data(), size);
+        value ^= checksum.Value();
+    }
+    benchmark::DoNotOptimize(value);
+    state.SetLabel(ZChecksum::Name(algorithm));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
 }
 
 // Frames of about 8 KiB between a start and a stop trigger: with a rescan from the
@@ -154,6 +179,9 @@ BENCHMARK(BM_FilterAllBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterFixedSize)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterDynamicSize)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterBetweenTriggers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDynamicSizeCrc32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterBetweenTriggersCrc32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Checksum)->DenseRange(1, 10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FilterBetweenTriggersLongFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DataTriggerScan)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadHugeTriggerSize)->Unit(benchmark::kMillisecond);

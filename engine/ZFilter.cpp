@@ -94,9 +94,11 @@ bool ZFilter::StepSearchStart() {
     if (BytesNeededForFrame() > fill_) return false;  // found again at index 0 once the rest is in
 
     switch (settings_->CaptureMode) {
-        case cmDynamicSize:
-            ExpectedLength = ReadLengthField();
+        case cmDynamicSize: {
+            const int64_t adjusted = static_cast<int64_t>(ReadLengthField()) + settings_->Frames.LengthAdjust;
+            ExpectedLength = static_cast<uint32_t>(std::clamp<int64_t>(adjusted, 0, MaxLength));
             break;
+        }
         case cmFixedSize:
             ExpectedLength = static_cast<uint32_t>(settings_->BytesAfterTrigger);
             break;
@@ -106,7 +108,12 @@ bool ZFilter::StepSearchStart() {
             ExpectedLength = 0;
             break;
     }
-    HandOut(now, size, bkStartTrigger);
+    TFrameVerdict verdict = fvNone;
+    if (settings_->Frames.ChecksumActive()) {
+        frameCheck_.KeepStart(Buffered(), size);
+        if (settings_->CaptureMode != cmBetweenTriggers && ExpectedLength == 0) verdict = CheckFrame({});
+    }
+    HandOut(now, size, bkStartTrigger, verdict);
     KeepTail(fill_ - size);
     if (settings_->CaptureMode == cmBetweenTriggers) {
         state_ = SearchStop;
@@ -142,7 +149,7 @@ bool ZFilter::StepCollectData() {
     if (static_cast<uint32_t>(fill_) < ExpectedLength) return false;
     const TDateTime now = ZULNow();
     const auto length = static_cast<int>(ExpectedLength);
-    if (length != 0) HandOut(now, length, bkData);
+    if (length != 0) HandOut(now, length, bkData, CheckFrame({Buffered(), length}));
     KeepTail(fill_ - length);
     state_ = SearchStart;
     return true;
@@ -163,10 +170,10 @@ bool ZFilter::StepSearchStop() {
     const int p = stopSearchFrom_ + found;
     const TDateTime now = ZULNow();
     if (p > 0) {
-        HandOut(now, p, bkData);
+        HandOut(now, p, bkData, CheckFrame({Buffered(), p}, {Buffered() + p, size}));
         KeepTail(fill_ - p);
     }
-    HandOut(now, size, bkStopTrigger);
+    HandOut(now, size, bkStopTrigger, p > 0 ? fvNone : CheckFrame({}, {Buffered(), size}));
     KeepTail(fill_ - size);
     stopSearchFrom_ = 0;
     state_ = SearchStart;
@@ -178,8 +185,16 @@ void ZFilter::StepPassAll() {
     fill_ = 0;
 }
 
-void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind) {
+void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVerdict verdict) {
+    verdict_ = verdict;
     if (callback_) callback_(time, Buffered(), length, kind);
+    verdict_ = fvNone;
+}
+
+TFrameVerdict ZFilter::CheckFrame(sFramePiece data, sFramePiece stop) const {
+    if (!settings_->Frames.ChecksumActive()) return fvNone;
+    const sFramePiece pieces[] = {frameCheck_.Start(), data, stop};
+    return ZFrameCheck::Check(settings_->Frames, pieces, 3);
 }
 
 void ZFilter::KeepTail(int k) {

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "ZFrameCheck.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
 
@@ -57,6 +58,12 @@ public:
     // Hands out the buffered bytes, if any, as one bkFlush block; the state stays.
     void Flush();
 
+    // Valid during the callback: the checksum verdict on the frame the block ends.
+    // A frame's verdict goes with its data block, or with its last block when it has
+    // none (a start trigger without data, a stop trigger right after its start);
+    // every other block, the flush block included, carries fvNone.
+    TFrameVerdict GetBlockVerdict() const { return verdict_; }
+
     State GetState() const { return state_; }
     int GetFill() const { return fill_; }
 
@@ -72,7 +79,9 @@ private:
     int64_t BytesNeededForFrame() const;
     // The length field of the start trigger at the front of the buffer.
     uint32_t ReadLengthField() const;
-    void HandOut(const TDateTime& time, int length, uint8_t kind);
+    void HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVerdict verdict = fvNone);
+    // The verdict on the kept start trigger followed by the given pieces.
+    TFrameVerdict CheckFrame(sFramePiece data, sFramePiece stop = {}) const;
     // Keeps the last k buffered bytes (k < 0 counts as 0); nothing changes when k >= fill.
     void KeepTail(int k);
     // The buffered bytes start here.
@@ -83,6 +92,8 @@ private:
     State state_ = SearchStart;
     int fill_ = 0;
     uint32_t ExpectedLength = 0;
+    ZFrameCheck frameCheck_;  // the start trigger of the open frame, while a checksum is set
+    TFrameVerdict verdict_ = fvNone;
     // In SearchStop: the stop trigger cannot start before this index. The buffered
     // bytes before it stay unchanged until a match, so a new chunk resumes the
     // search here instead of rescanning the whole frame.

@@ -96,6 +96,7 @@ constexpr GroupTable AsciiGroups = [] {
 }();
 
 constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view ChecksumWrongLine = "*** checksum wrong ***";
 
 // Makes room for size more characters at the end of text and returns where they start.
 char* Extend(std::string& text, size_t size) {
@@ -142,7 +143,7 @@ void AppendAsciiLine(std::string& text, const uint8_t* bytes, int count, bool en
 
 // Appends the lines of one block by the cutting rule to lines; nothing for a
 // block that is not written.
-void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind, bool checksumWrong,
                  const ZLoggerSettings& settings, sLogString& lines) {
     const BlockStyle* style = StyleFor(kind, settings);
     if (style == nullptr) return;
@@ -171,7 +172,8 @@ void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t k
         }
     }
     const size_t blockLines = 2 + static_cast<size_t>(kinds) * linesPerKind;
-    lines.LineCount += blockLines;
+    if (checksumWrong) AppendLine(text, ChecksumWrongLine);
+    lines.LineCount += blockLines + (checksumWrong ? 1 : 0);
     // A block without HEX or ASCII lines has no end mark, so no file starts after it.
     if (blockLines > 2) lines.BlockEnds.push_back({text.size(), lines.LineCount});
 }
@@ -211,12 +213,13 @@ void ZLogFileManager::SetWaitWhenFull(bool wait) {
     waitWhenFull_.store(wait);
 }
 
-void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind) {
+void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                               bool checksumWrong) {
     const ZLoggerSettings* settings = settings_.load();
     if (settings == nullptr) return;
     // No bytes to read means an empty block, never a read through a bad pointer.
     if (data == nullptr || length < 0) length = 0;
-    FormatBlock(data, length, timestamp, kind, *settings, batch_);
+    FormatBlock(data, length, timestamp, kind, checksumWrong, *settings, batch_);
     if (!batching_) QueueBatch();
 }
 

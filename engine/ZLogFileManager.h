@@ -53,7 +53,9 @@ public:
 
     void SetSettings(const ZLoggerSettings* settings);
     // Formats one block and queues its lines (nothing for trash or a switched-off kind).
-    void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind);
+    // checksumWrong adds the line "*** checksum wrong ***" as the block's last line.
+    void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                  bool checksumWrong = false);
 
     // While one lives, the lines of the blocks logged in its thread are gathered and
     // queued together when it ends: the blocks of one received chunk travel as one

@@ -28,7 +28,11 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 ZLogger::ZLogger(const ZLoggerSettings& settings)
-    : ZSerialCapture(LoggerPollIntervalMs, LoggerReadSize), settings_(std::make_unique<ZLoggerSettings>()) {
+    : ZSerialCapture(LoggerPollIntervalMs, LoggerReadSize),
+      settings_(std::make_unique<ZLoggerSettings>()),
+      logGate_([this](const uint8_t* bytes, int length, TDateTime time, uint8_t kind, bool checksumWrong) {
+          writer_->LogBlock(bytes, length, time, kind, checksumWrong);
+      }) {
     settings_->Assign(settings);
     filter_ = std::make_unique<ZFilter>(
         settings_.get(), [this](const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
@@ -59,10 +63,12 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
 
 void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
     const auto size = static_cast<uint32_t>(length);
+    const TFrameVerdict verdict = filter_->GetBlockVerdict();
+    if (blockObserver_) std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
     TotalBytes += size;
     PostStatus(0, 0, TotalBytes);
-    if (entryReceiver_) entryReceiver_->AddEntry(bytes, length, time, kind);
-    writer_->LogBlock(bytes, length, time, kind);
+    if (entryReceiver_) entryReceiver_->AddCheckedEntry(bytes, length, time, kind, verdict);
+    logGate_.Pass(*settings_, time, bytes, length, kind, verdict);
     switch (kind) {
         case bkStartTrigger:
             StartTriggerCount += 1;
@@ -88,6 +94,11 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
         default:
             break;
     }
+    if (verdict != fvNone) {
+        (verdict == fvGood ? ChecksumGood : ChecksumBad) += 1;
+        PostStatus(6, ChecksumGood, ChecksumBad);
+    }
+    if (blockObserver_) blockObserver_->OnBlock(time, bytes, length, kind, verdict, blockTriggerCounts_);
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
@@ -95,6 +106,8 @@ void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
     if (index >= 0 && static_cast<size_t>(index) < DataTriggerCounts.size())
         std::atomic_ref<uint32_t>(DataTriggerCounts[static_cast<size_t>(index)])
             .fetch_add(1, std::memory_order_relaxed);
+    if (index >= 0 && static_cast<size_t>(index) < blockTriggerCounts_.size())
+        blockTriggerCounts_[static_cast<size_t>(index)] += 1;
     PostStatus(5, index, 0);
 }
 
@@ -118,7 +131,11 @@ void ZLogger::ZeroCounters() {
     StopTriggerBytes = 0;
     DataPacketCount = 0;
     DataPacketBytes = 0;
+    ChecksumGood = 0;
+    ChecksumBad = 0;
     DataTriggerCounts.assign(static_cast<size_t>(parser_->GetCount()), 0);
+    blockTriggerCounts_.assign(DataTriggerCounts.size(), 0);
+    logGate_.Reset();
 }
 
 bool ZLogger::StartCapture() {
@@ -141,6 +158,7 @@ void ZLogger::FinishCapture() {
     // before its rest is flushed, and never from two threads at once.
     DrainChunks();
     filter_->Flush();
+    logGate_.Finish();
     writer_->Flush();
 }
 

@@ -11,6 +11,8 @@
 
 #include "ZDataTriggers.h"
 #include "ZFilter.h"
+#include "ZFrameExport.h"
+#include "ZFrameLogGate.h"
 #include "ZLogFileManager.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
@@ -25,6 +27,9 @@ public:
     // Set them only while no capture runs.
     void SetStatusReceiver(IZStatusReceiver* receiver) { statusReceiver_ = receiver; }
     void SetEntryReceiver(IZEntryReceiver* receiver) { entryReceiver_ = receiver; }
+    // Receiver of every block with its verdict and data trigger matches (the frame
+    // export); null for none. Set it only while no capture runs.
+    void SetBlockObserver(IZBlockObserver* observer) { blockObserver_ = observer; }
 
     bool StartCapture();
     bool StopCapture();
@@ -53,6 +58,9 @@ public:
     uint32_t StopTriggerBytes = 0;
     uint32_t DataPacketCount = 0;
     uint32_t DataPacketBytes = 0;
+    // Frames whose checksum was right and wrong (flush blocks are never counted).
+    uint32_t ChecksumGood = 0;
+    uint32_t ChecksumBad = 0;
     // Matches of each data trigger, by trigger index, in the running (or last) capture
     // or replay: as many entries as the trigger list the capture started with. Exact
     // even when status messages were dropped; read it only while no capture runs.
@@ -78,5 +86,8 @@ private:
     std::unique_ptr<ZLogFileManager> writer_;
     IZStatusReceiver* statusReceiver_ = nullptr;
     IZEntryReceiver* entryReceiver_ = nullptr;
+    IZBlockObserver* blockObserver_ = nullptr;
+    std::vector<uint32_t> blockTriggerCounts_;  // matches in the block being distributed
+    ZFrameLogGate logGate_;
     bool replaying_ = false;
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ZChecksum.h"
 #include "ZULDateTime.h"
 
 class TSerial;
@@ -14,7 +15,8 @@ class TSerial;
 class IZStatusReceiver {
 public:
     virtual ~IZStatusReceiver() = default;
-    // kind 0..5 (total bytes, trash, start triggers, stop triggers, data packets, data trigger match).
+    // kind 0..6 (total bytes, trash, start triggers, stop triggers, data packets, data trigger
+    // match, checksums: count the good frames, total the bad ones).
     virtual bool PostStatus(uint8_t kind, const std::string& text, double count, double total,
                             signed char priority) = 0;
 };
@@ -24,6 +26,12 @@ public:
     virtual ~IZEntryReceiver() = default;
     // One filter block for the live view; bytes are valid only during the call.
     virtual bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) = 0;
+    // The same with the checksum verdict of the frame the block ends; a receiver that
+    // does not show verdicts need not override it.
+    virtual bool AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
+                                 TFrameVerdict /*verdict*/) {
+        return AddEntry(bytes, length, time, kind);
+    }
 };
 
 // The extended port settings dialog, which the window program shows for the engine.

@@ -57,6 +57,7 @@ void ZLoggerSettings::SetDefaults() {
     StartAmountOfBytes = 0;
     AmountOfBytesWidth = 1;
     AmountOfBytesMSBFirst = true;
+    Frames.SetDefaults();
 }
 
 void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
@@ -97,6 +98,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     ini.WriteInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     ini.WriteBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
     DataTriggers.SaveToIni(ini);
+    Frames.WriteToIni(ini);
 }
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -121,4 +123,5 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     AmountOfBytesWidth = ini.ReadInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     AmountOfBytesMSBFirst = ini.ReadBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
     DataTriggers.LoadFromIni(ini);
+    Frames.ReadFromIni(ini);
 }

@@ -1,13 +1,15 @@
 #pragma once
 // The capture settings record: log directory, triggers, capture mode with its size
-// parameters, log layout switches and the data trigger list. Stored in the INI
-// section "_logger_settings" (and "_data_triggers" for the list).
+// parameters, log layout switches, the data trigger list and the frame checks. Stored
+// in the INI section "_logger_settings" ("_data_triggers" for the list, "_frames" for
+// the frame checks).
 
 #include <cstdint>
 #include <string>
 
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
+#include "ZFrameSettings.h"
 
 class ZULIniFile;
 
@@ -59,6 +61,7 @@ public:
     int32_t StartAmountOfBytes = 0;
     int32_t AmountOfBytesWidth = 1;
     bool AmountOfBytesMSBFirst = true;
+    ZFrameSettings Frames;
 };
 
 // The default log directory: "std_log_out/" in the application directory.

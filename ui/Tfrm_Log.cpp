@@ -47,14 +47,16 @@ enum Image {
     imStopTrigger
 };
 
-QString InformationalText(uint8_t kind, int size) {
+QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
+    const bool wrong = verdict == fvBad;
     switch (kind) {
         case bkStartTrigger:
-            return QStringLiteral("Start trigger");
+            return wrong ? QStringLiteral("Start trigger (checksum wrong)") : QStringLiteral("Start trigger");
         case bkData:
-            return QStringLiteral("Data (%1 bytes)").arg(size);
+            return wrong ? QStringLiteral("Data (%1 bytes, checksum wrong)").arg(size)
+                         : QStringLiteral("Data (%1 bytes)").arg(size);
         case bkStopTrigger:
-            return QStringLiteral("Stop trigger");
+            return wrong ? QStringLiteral("Stop trigger (checksum wrong)") : QStringLiteral("Stop trigger");
         case bkTrash:
             return QStringLiteral("Trash (%1 bytes)").arg(size);
         default:
@@ -374,6 +376,11 @@ void Tfrm_Log::BuildControls() {
 }
 
 bool Tfrm_Log::AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) {
+    return AddCheckedEntry(bytes, length, time, kind, fvNone);
+}
+
+bool Tfrm_Log::AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
+                               TFrameVerdict verdict) {
     if (!liveViewRunning_.load()) return false;
     if (kind > bkFlush || (kind != bkFlush && !kindShown_[kind].load())) return false;
     if (length < 0 || (length > 0 && bytes == nullptr)) return false;
@@ -386,6 +393,7 @@ bool Tfrm_Log::AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_
     entry->Size = length;
     entry->Kind = kind;
     entry->TimeStamp = time;
+    entry->Verdict = verdict;
     if (EntryPump.Post(entry, EntryPriority)) return true;
     droppedEntries_.fetch_add(1, std::memory_order_relaxed);
     RequestOverflowSignal();
@@ -407,7 +415,8 @@ void Tfrm_Log::EntryArrived(EntryPtr entry) {
     const int size = entry->Size;
     QString texts[4] = {QString::fromLocal8Bit(ZULFormatLongTime(entry->TimeStamp)),
                         QString::fromLatin1(BytesToHex(bytes, size)),
-                        QString::fromLatin1(BytesToAscii(bytes, size)), InformationalText(entry->Kind, size)};
+                        QString::fromLatin1(BytesToAscii(bytes, size)),
+                        InformationalText(entry->Kind, size, entry->Verdict)};
     entry.reset();
     if (shownRows_ == MaxRows)
         ScrollEntries();

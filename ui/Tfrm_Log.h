@@ -45,6 +45,9 @@ public:
     // overflow signal then starts at the window thread's next pass of its event
     // loop). Copies the bytes before returning and never waits for the window.
     bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) override;
+    // The same; a block whose frame has a wrong checksum says so in "Informational".
+    bool AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
+                         TFrameVerdict verdict) override;
 
     // Window thread. How many grid rows hold an entry: rises to 80 once per run.
     int ShownRows() const { return shownRows_; }

@@ -457,8 +457,14 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     alarm.setColor(QPalette::WindowText, Qt::darkRed);
     lbl_LastError->setPalette(alarm);
     lines[2]->addWidget(lbl_LastError, 1);
+    lbl_Checksums = new QLabel(grp_Stati);
+    lbl_Checksums->setObjectName(QStringLiteral("lbl_Checksums"));
+    lbl_Checksums->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Takes the room left on its line and never widens the fixed-size window.
+    lbl_Checksums->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ShowChecksumCounts(0, 0);
     lines[0]->addStretch();
-    lines[1]->addStretch();
+    lines[1]->addWidget(lbl_Checksums, 1);
     for (QHBoxLayout* line : lines) layout->addLayout(line);
     return grp_Stati;
 }
@@ -552,6 +558,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     RecheckDynamicLimits();
     chk_DataMSBFirst->setChecked(settings.AmountOfBytesMSBFirst);
     ud_StopTriggerSize->setValue(static_cast<int>(settings.TriggerStop.size()));
+    ShowFrameSettings(settings.Frames);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -576,6 +583,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();
     settings.AmountOfBytesMSBFirst = chk_DataMSBFirst->isChecked();
+    CollectFrameSettings(settings.Frames);
     return settings;
 }
 
@@ -639,6 +647,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
         for (QLabel* label :
              {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
             label->setText(QStringLiteral("0"));
+        ShowChecksumCounts(0, 0);
         FillDataTriggerGrid();
         dataTriggerBase_.assign(static_cast<size_t>(DataTriggers.GetCount()), 0);
         dataTriggerRowsBased_ = DataTriggers.GetCount();
@@ -688,6 +697,10 @@ void Tfrm_Main::btn_StartCaptureClick() {
         ZMessageBox::Error(this, QStringLiteral("You have to define a stop trigger first!"));
         return;
     }
+    if (std::string error; !settings.Frames.CheckCaptureMode(settings.CaptureMode, error)) {
+        ZMessageBox::Error(this, Q(error));
+        return;
+    }
     Logger->SetSettings(settings);
     if (Logger->StartCapture()) {
         SetCaptureState(true);
@@ -730,6 +743,7 @@ void Tfrm_Main::ShowFinalCounts() {
         lbl_StopTriggers->setText(CountWithBytes(logger.StopTriggerCount, logger.StopTriggerBytes));
     if (logger.DataPacketCount > 0)
         lbl_DataPackets->setText(CountWithBytes(logger.DataPacketCount, logger.DataPacketBytes));
+    ShowChecksumCounts(logger.ChecksumGood, logger.ChecksumBad);
     // Rows are removed only while stopped and added at the end, so row i is still trigger i.
     const int rows = std::min(
         {DTrgList->rowCount(), DataTriggers.GetCount(), static_cast<int>(logger.DataTriggerCounts.size())});
@@ -770,6 +784,9 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 4:
             lbl_DataPackets->setText(CountWithBytes(message->Count, message->Total));
+            break;
+        case 6:
+            ShowChecksumCounts(message->Count, message->Total);
             break;
         case 5: {
             const auto row = static_cast<long long>(message->Count);

@@ -118,6 +118,10 @@ private:
     QWidget* BuildDataTriggerPage();
     QGroupBox* BuildStatusGroup();
     QGroupBox* BuildTriggerGroup(const QString& caption, bool start);
+    QGroupBox* BuildChecksumGroup();
+    void ShowFrameSettings(const ZFrameSettings& frames);
+    void CollectFrameSettings(ZFrameSettings& frames) const;
+    void ShowChecksumCounts(double good, double bad);
     void SetTabOrder();
 
     // General page.
@@ -231,6 +235,7 @@ private:
     QLabel* lbl_BytesThrown = nullptr;
     QLabel* lbl_StartTriggers = nullptr;
     QLabel* lbl_StopTriggers = nullptr;
+    QLabel* lbl_Checksums = nullptr;
     QPushButton* btn_ErrorHistory = nullptr;
     QLabel* lbl_LastError = nullptr;
 
@@ -252,6 +257,14 @@ private:
     QLabel* lbl_StopTriggerHex = nullptr;
     QPushButton* btn_StopEditString = nullptr;
     QLabel* lbl_StopTriggerString = nullptr;
+    QSpinBox* ud_LengthAdjust = nullptr;
+    QGroupBox* grp_Checksum = nullptr;
+    QComboBox* cb_ChecksumAlgorithm = nullptr;
+    QSpinBox* ud_ChecksumSkipStart = nullptr;
+    QSpinBox* ud_ChecksumGap = nullptr;
+    QSpinBox* ud_ChecksumSkipEnd = nullptr;
+    QCheckBox* chk_ChecksumMSBFirst = nullptr;
+    QCheckBox* chk_DropBadFrames = nullptr;
 
     // Data triggers.
     QGroupBox* grp_DTShowAs = nullptr;

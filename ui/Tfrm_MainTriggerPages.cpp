@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,12 +22,15 @@
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Main.h"
 #include "Tfrm_StringEditor.h"
+#include "ZChecksum.h"
 #include "ZControls.h"
 
 namespace {
 
 constexpr int CountColumnWidth = 70;
 constexpr int GridRowHeight = 24;
+// Bytes a frame can span: the filter's buffer and a trigger.
+constexpr int MaxFrameNumber = 65535;
 
 // Trigger texts are bytes shown one character each.
 QString Q(const std::string& text) {
@@ -175,14 +179,94 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     dynamic->addWidget(ud_DataSizeWidth);
     dynamic->addWidget(new QLabel(QStringLiteral("bytes, "), dynamicGroup));
     dynamic->addWidget(chk_DataMSBFirst);
+    dynamic->addSpacing(12);
+    auto* adjustCaption = new QLabel(QStringLiteral("Length adjust"), dynamicGroup);
+    ud_LengthAdjust = SpinField("ud_LengthAdjust", "ed_LengthAdjust", -MaxFrameNumber, MaxFrameNumber, 0,
+                                QStringLiteral("Bytes added to the value of the length field"), dynamicGroup);
+    adjustCaption->setBuddy(ud_LengthAdjust);
+    dynamic->addWidget(adjustCaption);
+    dynamic->addWidget(ud_LengthAdjust);
     dynamic->addStretch();
     layout->addWidget(dynamicGroup);
     connect(ud_DataSizeStart, &QSpinBox::valueChanged, this,
             [this](int value) { ud_DataSizeStartChangingEx(value); });
 
     layout->addWidget(BuildTriggerGroup(QStringLiteral("Stop trigger"), false));
+    layout->addWidget(BuildChecksumGroup());
     layout->addStretch();
     return page;
+}
+
+QGroupBox* Tfrm_Main::BuildChecksumGroup() {
+    grp_Checksum = new QGroupBox(QStringLiteral("Checksum"));
+    grp_Checksum->setObjectName(QStringLiteral("grp_Checksum"));
+    auto* layout = new QHBoxLayout(grp_Checksum);
+    auto* algorithmCaption = new QLabel(QStringLiteral("Algorithm"), grp_Checksum);
+    cb_ChecksumAlgorithm = new QComboBox(grp_Checksum);
+    cb_ChecksumAlgorithm->setObjectName(QStringLiteral("cb_ChecksumAlgorithm"));
+    cb_ChecksumAlgorithm->setAccessibleName(QStringLiteral("Checksum algorithm"));
+    // The item index is the stored algorithm number.
+    for (int32_t algorithm = 0; algorithm < ChecksumAlgorithmCount; ++algorithm)
+        cb_ChecksumAlgorithm->addItem(QString::fromLatin1(ZChecksum::Name(algorithm)));
+    algorithmCaption->setBuddy(cb_ChecksumAlgorithm);
+    layout->addWidget(algorithmCaption);
+    layout->addWidget(cb_ChecksumAlgorithm);
+    const struct {
+        const char* spin;
+        const char* field;
+        const char* caption;
+        QSpinBox** target;
+    } numbers[] = {{"ud_ChecksumSkipStart", "ed_ChecksumSkipStart", "Skip start", &ud_ChecksumSkipStart},
+                   {"ud_ChecksumGap", "ed_ChecksumGap", "Gap", &ud_ChecksumGap},
+                   {"ud_ChecksumSkipEnd", "ed_ChecksumSkipEnd", "Skip end", &ud_ChecksumSkipEnd}};
+    for (const auto& number : numbers) {
+        auto* caption = new QLabel(QString::fromLatin1(number.caption), grp_Checksum);
+        *number.target = SpinField(number.spin, number.field, 0, MaxFrameNumber, 0,
+                                   caption->text() + QStringLiteral(" (bytes)"), grp_Checksum);
+        caption->setBuddy(*number.target);
+        layout->addSpacing(8);
+        layout->addWidget(caption);
+        layout->addWidget(*number.target);
+    }
+    chk_ChecksumMSBFirst = new QCheckBox(QStringLiteral("MSB first"), grp_Checksum);
+    chk_ChecksumMSBFirst->setObjectName(QStringLiteral("chk_ChecksumMSBFirst"));
+    chk_ChecksumMSBFirst->setChecked(true);
+    chk_DropBadFrames = new QCheckBox(QStringLiteral("Drop bad frames"), grp_Checksum);
+    chk_DropBadFrames->setObjectName(QStringLiteral("chk_DropBadFrames"));
+    chk_DropBadFrames->setToolTip(QStringLiteral("Frames with a wrong checksum are counted but not logged"));
+    layout->addSpacing(8);
+    layout->addWidget(chk_ChecksumMSBFirst);
+    layout->addWidget(chk_DropBadFrames);
+    layout->addStretch();
+    return grp_Checksum;
+}
+
+void Tfrm_Main::ShowFrameSettings(const ZFrameSettings& frames) {
+    // An algorithm this window does not know shows as none, so the next capture checks nothing.
+    cb_ChecksumAlgorithm->setCurrentIndex(
+        ZChecksum::IsActive(frames.ChecksumAlgorithm) ? frames.ChecksumAlgorithm : caNone);
+    ud_ChecksumSkipStart->setValue(frames.ChecksumSkipStart);
+    ud_ChecksumGap->setValue(frames.ChecksumGap);
+    ud_ChecksumSkipEnd->setValue(frames.ChecksumSkipEnd);
+    chk_ChecksumMSBFirst->setChecked(frames.ChecksumMSBFirst);
+    chk_DropBadFrames->setChecked(frames.DropBadFrames);
+    ud_LengthAdjust->setValue(frames.LengthAdjust);
+}
+
+void Tfrm_Main::CollectFrameSettings(ZFrameSettings& frames) const {
+    frames.ChecksumAlgorithm = cb_ChecksumAlgorithm->currentIndex();
+    frames.ChecksumSkipStart = ud_ChecksumSkipStart->value();
+    frames.ChecksumGap = ud_ChecksumGap->value();
+    frames.ChecksumSkipEnd = ud_ChecksumSkipEnd->value();
+    frames.ChecksumMSBFirst = chk_ChecksumMSBFirst->isChecked();
+    frames.DropBadFrames = chk_DropBadFrames->isChecked();
+    frames.LengthAdjust = ud_LengthAdjust->value();
+}
+
+void Tfrm_Main::ShowChecksumCounts(double good, double bad) {
+    lbl_Checksums->setText(QStringLiteral("Checksums: %1 good, %2 bad")
+                               .arg(static_cast<qulonglong>(good))
+                               .arg(static_cast<qulonglong>(bad)));
 }
 
 QWidget* Tfrm_Main::BuildDataTriggerPage() {

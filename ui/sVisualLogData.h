@@ -12,4 +12,5 @@ struct sVisualLogData {
     int32_t Size = 0;
     uint8_t Kind = 0;  // a BlockKind
     TDateTime TimeStamp = 0.0;
+    uint8_t Verdict = 0;  // a TFrameVerdict: the checksum of the frame this block ends
 };

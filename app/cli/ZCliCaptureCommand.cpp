@@ -59,6 +59,8 @@ std::string CounterLine(const ZCliCounters& c) {
         line << " | triggers";
         for (uint64_t count : c.DataTriggerCounts) line << ' ' << count;
     }
+    if (c.ChecksumGood + c.ChecksumBad > 0)
+        line << " | checksums " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad";
     return line.str();
 }
 
@@ -75,6 +77,7 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
             context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K" << std::flush;
             nextDisplay = now + kDisplayInterval;
         }
+        session.FlushFrameExport();
         if (context.IsStopRequested()) return WaitResult::Finished;
         if (options.DurationSeconds > 0 && now - start >= duration) return WaitResult::Finished;
         if (PortWasLost(session.Logger().GetErrorHistory())) return WaitResult::PortLost;
@@ -90,6 +93,7 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
 
+    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
@@ -106,6 +110,7 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
 
     const WaitResult waited = WaitWhileCapturing(options, session, context);
     const bool stopped = logger.StopCapture();
+    const bool framesWritten = session.CloseFrameExport();
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
@@ -122,5 +127,5 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
-    return kCliExitOk;
+    return framesWritten ? kCliExitOk : kCliExitFailed;
 }

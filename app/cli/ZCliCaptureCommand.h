@@ -14,6 +14,7 @@ struct ZCliCaptureOptions {
     double DurationSeconds = 0;  // 0: until stopped
     std::string OutDir;          // empty: the settings' log directory
     bool Json = false;
+    std::string FramesFile;  // the frame export (JSON lines); empty: none
 };
 
 // Runs the capture and reports it; returns the exit code.

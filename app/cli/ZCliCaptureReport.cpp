@@ -20,6 +20,11 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
     json["data_packets"] = Counters.DataPackets;
     json["data_packet_bytes"] = Counters.DataPacketBytes;
     json["data_trigger_counts"] = Counters.DataTriggerCounts;
+    // Reports of settings without a checksum keep their form.
+    if (ChecksumActive) {
+        json["checksum"]["good"] = Counters.ChecksumGood;
+        json["checksum"]["bad"] = Counters.ChecksumBad;
+    }
     json["errors"] = nlohmann::ordered_json::array();
     for (const TZULError& error : Errors) {
         nlohmann::ordered_json entry;
@@ -47,6 +52,8 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     for (size_t i = 0; i < c.DataTriggerCounts.size(); ++i) {
         out << "Data trigger " << i << ":  " << c.DataTriggerCounts[i] << " matches\n";
     }
+    if (ChecksumActive)
+        out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
     if (Errors.empty()) {
         out << "Errors:          none\n";
     } else {

@@ -15,6 +15,7 @@ struct ZCliCaptureReport {
     std::vector<TZULError> Errors;      // oldest first
     std::vector<std::string> LogFiles;  // full paths, in the order written
     std::string LogDir;
+    bool ChecksumActive = false;  // the settings check a checksum: the counts are shown
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;

@@ -30,7 +30,7 @@ ZCliCaptureSession::ZCliCaptureSession(ZCliContext& context)
     : context_(context), logger_(std::make_unique<ZLogger>(ZLoggerSettings())) {}
 
 ZCliCaptureSession::~ZCliCaptureSession() {
-    // The engine's threads report into the collector until they end.
+    // The engine's threads report into the collector and the export until they end.
     logger_.reset();
 }
 
@@ -61,6 +61,10 @@ int ZCliCaptureSession::CheckTriggers() const {
         context_.Err << "You have to define a stop trigger first!\n";
         return kCliExitFailed;
     }
+    if (std::string error; !settings_.Frames.CheckCaptureMode(settings_.CaptureMode, error)) {
+        context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
     return kCliExitOk;
 }
 
@@ -82,6 +86,24 @@ int ZCliCaptureSession::PrepareLogDir(const std::string& outDir) {
     return kCliExitOk;
 }
 
+int ZCliCaptureSession::OpenFrameExport(const std::string& fileName) {
+    if (fileName.empty()) return kCliExitOk;
+    std::string error;
+    if (!frameExport_.Create(fileName, error)) {
+        context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
+    logger_->SetBlockObserver(&frameExport_);
+    return kCliExitOk;
+}
+
+bool ZCliCaptureSession::CloseFrameExport() {
+    std::string error;
+    if (frameExport_.Close(error)) return true;
+    context_.Err << error << '\n';
+    return false;
+}
+
 void ZCliCaptureSession::ResetCounters() {
     collector_.Reset(settings_.DataTriggers.GetCount());
 }
@@ -93,5 +115,6 @@ ZCliCaptureReport ZCliCaptureSession::TakeReport() {
     for (int i = 0; i < errors.GetCount(); ++i) report.Errors.push_back(errors.GetError(i));
     report.LogFiles = logger_->GetLogFileManager().TakeWrittenFiles();
     report.LogDir = settings_.LogDir;
+    report.ChecksumActive = settings_.Frames.ChecksumActive();
     return report;
 }

@@ -9,6 +9,7 @@
 #include "ZCliCaptureReport.h"
 #include "ZCliContext.h"
 #include "ZCliStatusCollector.h"
+#include "ZFrameExport.h"
 #include "ZLogger.h"
 #include "ZLoggerSettings.h"
 
@@ -27,6 +28,15 @@ public:
     // kCliExitFailed when a trigger is missing or the folder cannot be made.
     int Prepare(const std::string& settingsFile, const std::string& outDir);
 
+    // Creates the frame export file (none for an empty name) and hands it the engine's
+    // blocks. Tells the user why it cannot be created and returns kCliExitFailed then.
+    int OpenFrameExport(const std::string& fileName);
+    // Hands the exported lines to the file when they are a second old; any thread.
+    void FlushFrameExport() { frameExport_.FlushIfDue(); }
+    // Closes the frame export after the engine stopped; false after telling the user
+    // that lines were lost.
+    bool CloseFrameExport();
+
     // Zeroes the collected counters; call right before the engine starts.
     void ResetCounters();
     ZLogger& Logger() { return *logger_; }
@@ -42,6 +52,7 @@ private:
     ZCliContext& context_;
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it
+    ZFrameExport frameExport_;       // likewise
     std::unique_ptr<ZLogger> logger_;
 };
 

@@ -62,6 +62,8 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
         ->check(CLI::Range(1, 1 << 20))
         ->capture_default_str();
     app.add_flag("--json", options.Json, "Print the result as one JSON object");
+    app.add_option("--frames", options.FramesFile,
+                   "Write every block as one JSON object per line into this new file");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -77,6 +79,8 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--out", options.OutDir,
                    "Folder for the log files (default: the settings' log directory)");
     app.add_flag("--json", options.Json, "Print the result as one JSON object");
+    app.add_option("--frames", options.FramesFile,
+                   "Write every block as one JSON object per line into this new file");
 }
 
 void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {

@@ -53,6 +53,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         return kCliExitFailed;
     }
 
+    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();
@@ -60,6 +61,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     const int readError = errno;
     // The stop steps run whatever happened, so everything fed so far is logged.
     logger.EndReplay();
+    const bool framesWritten = session.CloseFrameExport();
 
     ZCliCaptureReport report = session.TakeReport();
     if (options.Json) {
@@ -76,5 +78,5 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         context.Err << "Replay interrupted: the input was not fed completely.\n";
         return kCliExitFailed;
     }
-    return kCliExitOk;
+    return framesWritten ? kCliExitOk : kCliExitFailed;
 }

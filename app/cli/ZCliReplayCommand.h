@@ -12,6 +12,7 @@ struct ZCliReplayOptions {
     std::string OutDir;  // empty: the settings' log directory
     int ChunkSize = 500;
     bool Json = false;
+    std::string FramesFile;  // the frame export (JSON lines); empty: none
 };
 
 // Feeds the input in consecutive chunks of ChunkSize bytes through the path a

@@ -9,7 +9,8 @@ void ZCliStatusCollector::ZWideCounter::Follow(double reported) {
 
 void ZCliStatusCollector::Reset(int dataTriggerCount) {
     std::lock_guard<std::mutex> guard(lock_);
-    total_ = trashed_ = startCount_ = startBytes_ = stopCount_ = stopBytes_ = dataCount_ = dataBytes_ = {};
+    total_ = trashed_ = startCount_ = startBytes_ = stopCount_ = stopBytes_ = dataCount_ = dataBytes_ =
+        checksumGood_ = checksumBad_ = {};
     dataTriggerCounts_.assign(static_cast<size_t>(dataTriggerCount > 0 ? dataTriggerCount : 0), 0);
 }
 
@@ -34,6 +35,10 @@ bool ZCliStatusCollector::PostStatus(uint8_t kind, const std::string& /*text*/, 
         case 4:
             dataCount_.Follow(count);
             dataBytes_.Follow(total);
+            break;
+        case 6:
+            checksumGood_.Follow(count);
+            checksumBad_.Follow(total);
             break;
         case 5: {
             // The settings in use decide how many triggers there are; an index outside
@@ -61,5 +66,7 @@ ZCliCounters ZCliStatusCollector::Snapshot() const {
     counters.DataPackets = dataCount_.wide;
     counters.DataPacketBytes = dataBytes_.wide;
     counters.DataTriggerCounts = dataTriggerCounts_;
+    counters.ChecksumGood = checksumGood_.wide;
+    counters.ChecksumBad = checksumBad_.wide;
     return counters;
 }

@@ -22,6 +22,8 @@ struct ZCliCounters {
     uint64_t DataPackets = 0;
     uint64_t DataPacketBytes = 0;
     std::vector<uint64_t> DataTriggerCounts;  // one per data trigger of the settings in use
+    uint64_t ChecksumGood = 0;
+    uint64_t ChecksumBad = 0;
 
     bool operator==(const ZCliCounters&) const = default;
 };
@@ -43,6 +45,7 @@ private:
     };
 
     mutable std::mutex lock_;  // guards every field below
-    ZWideCounter total_, trashed_, startCount_, startBytes_, stopCount_, stopBytes_, dataCount_, dataBytes_;
+    ZWideCounter total_, trashed_, startCount_, startBytes_, stopCount_, stopBytes_, dataCount_, dataBytes_,
+        checksumGood_, checksumBad_;
     std::vector<uint64_t> dataTriggerCounts_;
 };

@@ -237,6 +237,27 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
     }
 }
 
+TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
+    const struct {
+        uint8_t kind;
+        TFrameVerdict verdict;
+        const char* info;
+    } cases[] = {
+        {bkData, fvBad, "Data (21 bytes, checksum wrong)"},
+        {bkData, fvGood, "Data (21 bytes)"},
+        {bkStartTrigger, fvBad, "Start trigger (checksum wrong)"},
+        {bkStartTrigger, fvNone, "Start trigger"},
+    };
+    const Bytes bytes(21, 0x30);
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.info);
+        ASSERT_TRUE(window_.AddCheckedEntry(bytes.data(), 21, Stamp, c.kind, c.verdict));
+        ASSERT_TRUE(WaitRows(++row));
+        EXPECT_EQ(Cell(row, 3), c.info);
+    }
+}
+
 TEST_F(CaptureWindowTest, HiddenColumnsStillGetTheirTexts) {
     Button("tb_ShowHEXData")->click();
     Button("tb_ShowTimeStamps")->click();

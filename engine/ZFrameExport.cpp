@@ -1,0 +1,157 @@
+#include "ZFrameExport.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Funset_strings.h"
+#include "ZFilter.h"
+
+namespace {
+
+constexpr auto FlushInterval = std::chrono::seconds(1);
+
+const char* KindName(uint8_t kind) {
+    switch (kind) {
+        case bkStartTrigger:
+            return "start";
+        case bkData:
+            return "data";
+        case bkStopTrigger:
+            return "stop";
+        case bkTrash:
+            return "trash";
+        default:
+            return "flush";
+    }
+}
+
+const char* VerdictText(TFrameVerdict verdict) {
+    switch (verdict) {
+        case fvGood:
+            return "\"good\"";
+        case fvBad:
+            return "\"bad\"";
+        default:
+            return "null";
+    }
+}
+
+// Two digits at least, or width digits, with leading zeros.
+void AppendNumber(std::string& text, int value, int width) {
+    const std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width) text.append(static_cast<size_t>(width) - digits.size(), '0');
+    text += digits;
+}
+
+std::string FormatTime(TDateTime time) {
+    const ZULDateTimeParts p = ZULDecodeDateTime(time);
+    std::string text;
+    AppendNumber(text, p.Year, 4);
+    text += '-';
+    AppendNumber(text, p.Month, 2);
+    text += '-';
+    AppendNumber(text, p.Day, 2);
+    text += 'T';
+    AppendNumber(text, p.Hour, 2);
+    text += ':';
+    AppendNumber(text, p.Minute, 2);
+    text += ':';
+    AppendNumber(text, p.Second, 2);
+    text += '.';
+    AppendNumber(text, p.Millisecond, 3);
+    return text;
+}
+
+}  // namespace
+
+ZFrameExport::~ZFrameExport() {
+    std::string ignored;
+    Close(ignored);
+}
+
+bool ZFrameExport::Create(const std::string& fileName, std::string& errorText) {
+    std::lock_guard guard(lock_);
+    if (file_ != nullptr) {
+        errorText = "The frame file is already open: \"" + fileName_ + "\"";
+        return false;
+    }
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        errorText = "The frame file could not be created: \"" + fileName + "\": " + GetErrorText(errno);
+        return false;
+    }
+    file_ = ::fdopen(fd, "w");
+    if (file_ == nullptr) {
+        errorText = "The frame file could not be created: \"" + fileName + "\": " + GetErrorText(errno);
+        ::close(fd);
+        return false;
+    }
+    fileName_ = fileName;
+    lastFlush_ = Clock::now();
+    writeError_ = 0;
+    return true;
+}
+
+std::string ZFrameExport::FormatLine(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
+                                     TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    if (bytes == nullptr || length < 0) length = 0;
+    std::string line;
+    line.reserve(160 + 2 * static_cast<size_t>(length) + 12 * triggerCounts.size());
+    line += "{\"time\": \"";
+    line += FormatTime(time);
+    line += "\", \"kind\": \"";
+    line += KindName(kind);
+    line += "\", \"length\": ";
+    line += std::to_string(length);
+    line += ", \"hex\": \"";
+    for (int i = 0; i < length; ++i) {
+        line += Digits[bytes[i] >> 4];
+        line += Digits[bytes[i] & 0x0F];
+    }
+    line += "\", \"checksum\": ";
+    line += VerdictText(verdict);
+    line += ", \"data_triggers\": [";
+    for (size_t i = 0; i < triggerCounts.size(); ++i) {
+        if (i > 0) line += ", ";
+        line += std::to_string(triggerCounts[i]);
+    }
+    line += "]}";
+    return line;
+}
+
+void ZFrameExport::OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
+                           TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) {
+    std::string line = FormatLine(time, bytes, length, kind, verdict, triggerCounts);
+    line += '\n';
+    std::lock_guard guard(lock_);
+    if (file_ == nullptr) return;
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() && writeError_ == 0)
+        writeError_ = errno != 0 ? errno : EIO;
+    const Clock::time_point now = Clock::now();
+    if (now - lastFlush_ >= FlushInterval) FlushLocked(now);
+}
+
+void ZFrameExport::FlushIfDue() {
+    std::lock_guard guard(lock_);
+    const Clock::time_point now = Clock::now();
+    if (file_ != nullptr && now - lastFlush_ >= FlushInterval) FlushLocked(now);
+}
+
+void ZFrameExport::FlushLocked(Clock::time_point now) {
+    if (std::fflush(file_) != 0 && writeError_ == 0) writeError_ = errno;
+    lastFlush_ = now;
+}
+
+bool ZFrameExport::Close(std::string& errorText) {
+    std::lock_guard guard(lock_);
+    if (file_ == nullptr) return true;
+    if (std::fclose(file_) != 0 && writeError_ == 0) writeError_ = errno;
+    file_ = nullptr;
+    if (writeError_ == 0) return true;
+    errorText = "The frame file could not be written: \"" + fileName_ + "\": " + GetErrorText(writeError_);
+    return false;
+}

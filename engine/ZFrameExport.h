@@ -1,0 +1,61 @@
+#pragma once
+// The frame export: one JSON object per line for every block the frame filter hands
+// out, in order, written as the blocks arrive:
+// {"time": "2026-12-09T01:02:03.456", "kind": "data", "length": 3, "hex": "7EA516",
+//  "checksum": "good", "data_triggers": [0, 1]}
+// "kind" is "start", "data", "stop", "trash" or "flush"; "checksum" is "good", "bad"
+// or null; "data_triggers" holds the matches of each data trigger in this block.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ZChecksum.h"
+#include "ZULDateTime.h"
+
+// Receives every filter block after the logger has counted it. Called on the thread
+// that hands out the filter's blocks; bytes and triggerCounts are valid only during
+// the call.
+class IZBlockObserver {
+public:
+    virtual ~IZBlockObserver() = default;
+    virtual void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
+                         TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) = 0;
+};
+
+class ZFrameExport : public IZBlockObserver {
+public:
+    ZFrameExport() = default;
+    ~ZFrameExport() override;
+    ZFrameExport(const ZFrameExport&) = delete;
+    ZFrameExport& operator=(const ZFrameExport&) = delete;
+
+    // Creates the file; an existing file or link of that name is never opened. False
+    // with the text the user reads when it cannot be created.
+    bool Create(const std::string& fileName, std::string& errorText);
+    // Writes one line; the lines reach the file at least once a second while blocks
+    // arrive, and at FlushIfDue and Close. A failed write is remembered for Close.
+    void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind, TFrameVerdict verdict,
+                 const std::vector<uint32_t>& triggerCounts) override;
+    // Hands buffered lines to the file when the last flush is a second old; any thread.
+    void FlushIfDue();
+    // Flushes and closes; false with the text the user reads when a line was lost.
+    bool Close(std::string& errorText);
+
+    // The line of one block, without its line break.
+    static std::string FormatLine(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
+                                  TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void FlushLocked(Clock::time_point now);
+
+    std::mutex lock_;  // guards every field below
+    std::FILE* file_ = nullptr;
+    std::string fileName_;
+    Clock::time_point lastFlush_{};
+    int writeError_ = 0;
+};
