@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -41,6 +42,7 @@ namespace {
 constexpr int StatusPumpIntervalMs = 1;
 constexpr int StatusPumpMaxCount = 100;
 constexpr int StatusPumpResumeCount = 80;
+constexpr int StatusShowIntervalMs = 33;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -114,9 +116,13 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frm_Main"));
     BuildWindow();
 
+    tmr_ShowStatus = new QTimer(this);
+    tmr_ShowStatus->setSingleShot(true);
+    tmr_ShowStatus->setInterval(StatusShowIntervalMs);
+    connect(tmr_ShowStatus, &QTimer::timeout, this, &Tfrm_Main::ShowPendingStatus);
     StatusPump = std::make_unique<TStatusPump>(
         false, StatusPumpIntervalMs, true,
-        [this](std::unique_ptr<sStatusMsg> message) { StatusArrived(std::move(message)); }, true,
+        [this](std::vector<std::unique_ptr<sStatusMsg>>& batch) { StatusBatchArrived(batch); }, true,
         StatusPumpMaxCount, StatusPumpResumeCount, &dispatcher_);
 
     const ZLoggerSettings defaults;
@@ -591,6 +597,7 @@ void Tfrm_Main::btn_StopCaptureClick() {
     btn_StopCapture->setEnabled(false);
     // The events processed here may close the window, which ends the engine and the pump.
     while (Logger && !StatusPump->IsEmpty()) QApplication::processEvents();
+    ShowPendingStatus();
     ShowFinalCounts();
     for (int i = 0; i < 3; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -650,17 +657,38 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
         case 4:
             lbl_DataPackets->setText(CountWithBytes(message->Count, message->Total));
             break;
-        case 5: {
-            const auto row = static_cast<long long>(message->Count);
-            if (row < 0 || row >= DTrgList->rowCount()) break;
-            QTableWidgetItem* cell = DTrgList->item(static_cast<int>(row), 1);
-            if (!cell || cell->text().isEmpty()) break;  // the blank row of an empty list
-            cell->setText(QString::number(cell->text().toLongLong() + 1));
+        case 5:
+            AddDataTriggerMatches(static_cast<long long>(message->Count), 1);
             break;
-        }
         default:
             break;
     }
+}
+
+void Tfrm_Main::StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& batch) {
+    // Kinds 0 to 4 carry running totals: only the newest of each is worth showing.
+    for (std::unique_ptr<sStatusMsg>& message : batch) {
+        if (message->Kind < 5)
+            newestStatus_[message->Kind] = std::move(message);
+        else if (message->Kind == 5)
+            pendingMatches_[static_cast<long long>(message->Count)] += 1;
+    }
+    if (!tmr_ShowStatus->isActive()) tmr_ShowStatus->start();
+}
+
+void Tfrm_Main::ShowPendingStatus() {
+    tmr_ShowStatus->stop();
+    for (std::unique_ptr<sStatusMsg>& message : newestStatus_)
+        if (message) StatusArrived(std::move(message));
+    for (const auto& [row, matches] : pendingMatches_) AddDataTriggerMatches(row, matches);
+    pendingMatches_.clear();
+}
+
+void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
+    if (row < 0 || row >= DTrgList->rowCount()) return;
+    QTableWidgetItem* cell = DTrgList->item(static_cast<int>(row), 1);
+    if (!cell || cell->text().isEmpty()) return;  // the blank row of an empty list
+    cell->setText(QString::number(cell->text().toLongLong() + matches));
 }
 
 // ---------------------------------------------------------------------------------
