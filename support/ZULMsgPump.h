@@ -35,9 +35,10 @@
 //
 // Batches: a pump built with a BatchCallback hands out, at each wake-up, everything
 // queued at that moment, in queue order, in one call (when Synchronised, one call
-// into the main thread); BurstSize does not apply. The batch's units count as
-// queued until that call has begun, so MaxCount, ResumeCount and Blocked see what
-// the consumer has not taken yet, as with single items.
+// into the main thread); BurstSize does not apply. Taking the batch out of the
+// queue empties it, as taking out the last of single items would: MaxCount,
+// ResumeCount and Blocked count only what is queued, not the batch in hand, so a
+// producer can fill the queue again while the consumer works on the batch.
 
 #include <algorithm>
 #include <atomic>
@@ -320,37 +321,26 @@ private:
     // Takes everything queued out under the lock and hands it to the batch callback
     // outside it, in one call.
     void HandOutAll() {
-        size_t units = 0;
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
                 blocked_ = false;
                 return;
             }
-            for (Entry& entry : queue_) {
-                units += entry.weight;
-                batch_.push_back(std::move(entry.item));
-            }
+            for (Entry& entry : queue_) batch_.push_back(std::move(entry.item));
             queue_.clear();
             queue_.shrink_to_fit();
             queuedUnits_ = 0;
-            batchRemaining_.store(units);
             inHand_ = true;
         }
         if (!thread_.Terminated()) {
-            if (synchronised_ && dispatcher_) {
+            if (synchronised_ && dispatcher_)
                 // When the call is cancelled, the items are released below, unprocessed.
-                syncCall_.Run(*dispatcher_, [this, units] {
-                    batchRemaining_.fetch_sub(units);
-                    batchCallback_(batch_);
-                });
-            } else {
-                batchRemaining_.fetch_sub(units);
+                syncCall_.Run(*dispatcher_, [this] { batchCallback_(batch_); });
+            else
                 batchCallback_(batch_);
-            }
         }
         batch_.clear();
-        batchRemaining_.store(0);
         std::lock_guard guard(lock_);
         inHand_ = false;
     }

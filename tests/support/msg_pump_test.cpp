@@ -445,7 +445,7 @@ INSTANTIATE_TEST_SUITE_P(CallbackThread, PumpBatchTest, ::testing::Values(false,
                              return param.param ? "Synchronised" : "PumpThread";
                          });
 
-TEST(PumpBatch, ABatchCountsAsQueuedUntilTheMainThreadTakesIt) {
+TEST(PumpBatch, TakingABatchOutEmptiesTheQueueWhileTheBatchWaitsForTheMainThread) {
     HoldingDispatcher dispatcher;
     Stepper stepper;
     std::atomic<int> destroyed{0};
@@ -457,12 +457,13 @@ TEST(PumpBatch, ABatchCountsAsQueuedUntilTheMainThreadTakesIt) {
         return pump.Post(item, 2);
     };
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(post(i));
+    EXPECT_FALSE(post(10)) << "full: Blocked";
     pump.Resume();
     ASSERT_TRUE(dispatcher.WaitForTasks(1));  // the batch is out of the queue, on its way
-    EXPECT_FALSE(post(10)) << "the main thread has not taken the batch: still full";
+    for (int i = 11; i < 21; ++i) EXPECT_TRUE(post(i)) << "room for a whole capacity again: " << i;
+    EXPECT_FALSE(post(21)) << "full again while the main thread has not taken the batch";
     std::thread mainThread([&] { dispatcher.RunAll(); });
     ASSERT_TRUE(stepper.WaitEntered(1));
-    EXPECT_TRUE(post(11)) << "taken: nothing is queued, Blocked is cleared";
     stepper.OpenAll();
     mainThread.join();
 }

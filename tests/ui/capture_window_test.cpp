@@ -474,8 +474,9 @@ TEST_F(CaptureWindowTest, FillerFollowsResizeAndMouseRelease) {
 class CaptureWindowOverflowTest : public CaptureWindowTest {
 protected:
     // Offers entries from another thread, as the capture engine does, until one is
-    // refused. The window thread handles no events meanwhile, so the pump can hand
-    // out at most one entry and the 82nd post at the latest is refused.
+    // refused. The window thread handles no events meanwhile, so the pump can take
+    // out at most one batch of 80, which then waits for the window thread, and the
+    // 161st post at the latest is refused.
     void Overflow() {
         int refused = 0;
         std::thread producer([&] {
