@@ -32,6 +32,13 @@
 // Idle: a pump that has found its queue empty sleeps until the next post instead
 // of waking every interval to find nothing; that post then waits out one interval
 // as any other would, and its wake-up hands out a new burst.
+//
+// Batches: a pump built with a BatchCallback hands out, at each wake-up, everything
+// queued at that moment, in queue order, in one call (when Synchronised, one call
+// into the main thread); BurstSize does not apply. Taking the batch out of the
+// queue empties it, as taking out the last of single items would: MaxCount,
+// ResumeCount and Blocked count only what is queued, not the batch in hand, so a
+// producer can fill the queue again while the consumer works on the batch.
 
 #include <algorithm>
 #include <atomic>
@@ -59,6 +66,9 @@ template <class Item>
 class TZULMsgPump {
 public:
     using Callback = std::function<void(Item)>;
+    // Gets the items of one hand-out, oldest first; it may move them out of the
+    // vector, and what it leaves there is destroyed after it has returned.
+    using BatchCallback = std::function<void(std::vector<Item>&)>;
     static constexpr signed char MaxPriority = 6;
 
     TZULMsgPump(bool createSuspended, int intervalMs, bool prioritised, Callback callback, bool synchronised,
@@ -70,6 +80,15 @@ public:
           dispatcher_(dispatcher),
           maxUnits_(static_cast<size_t>(std::max(maxCount, 0))),
           resumeUnits_(static_cast<size_t>(std::max(resumeCount, 0))) {
+        if (!createSuspended) Resume();
+    }
+
+    TZULMsgPump(bool createSuspended, int intervalMs, bool prioritised, BatchCallback callback,
+                bool synchronised, int maxCount, int resumeCount,
+                IZULMainThreadDispatcher* dispatcher = nullptr)
+        : TZULMsgPump(true, intervalMs, prioritised, Callback(), synchronised, maxCount, resumeCount,
+                      dispatcher) {
+        batchCallback_ = std::move(callback);
         if (!createSuspended) Resume();
     }
 
@@ -238,6 +257,10 @@ private:
 
     void RunCycle() {
         ++wakeUps_;
+        if (batchCallback_) {
+            HandOutAll();
+            return;
+        }
         while (!thread_.Terminated()) {
             if (!HandOut()) return;  // queue found empty
             std::lock_guard guard(lock_);
@@ -295,6 +318,33 @@ private:
         return true;
     }
 
+    // Takes everything queued out under the lock and hands it to the batch callback
+    // outside it, in one call.
+    void HandOutAll() {
+        {
+            std::lock_guard guard(lock_);
+            if (queue_.empty()) {
+                blocked_ = false;
+                return;
+            }
+            for (Entry& entry : queue_) batch_.push_back(std::move(entry.item));
+            queue_.clear();
+            queue_.shrink_to_fit();
+            queuedUnits_ = 0;
+            inHand_ = true;
+        }
+        if (!thread_.Terminated()) {
+            if (synchronised_ && dispatcher_)
+                // When the call is cancelled, the items are released below, unprocessed.
+                syncCall_.Run(*dispatcher_, [this] { batchCallback_(batch_); });
+            else
+                batchCallback_(batch_);
+        }
+        batch_.clear();
+        std::lock_guard guard(lock_);
+        inHand_ = false;
+    }
+
     void Deliver(Item item) {
         if (!callback_) return;
         if (synchronised_ && dispatcher_) {
@@ -308,6 +358,7 @@ private:
     const int interval_;
     const bool prioritised_;
     const Callback callback_;
+    BatchCallback batchCallback_;  // set before the thread starts, then only read
     const bool synchronised_;
     IZULMainThreadDispatcher* const dispatcher_;
     const size_t maxUnits_;     // MaxCount
@@ -328,6 +379,7 @@ private:
     std::atomic<size_t> batchRemaining_{0};  // units taken out but not yet handed to the callback
 
     std::vector<Entry> handOut_;  // pump thread only
+    std::vector<Item> batch_;     // pump thread, or the main thread while the pump thread waits for it
 
     std::atomic<uint64_t> wakeUps_{0};
     std::atomic<bool> started_{false};

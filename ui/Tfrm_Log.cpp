@@ -3,12 +3,14 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QEvent>
-#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -27,7 +29,6 @@ constexpr int ResumeCount = 40;
 constexpr signed char EntryPriority = 2;
 constexpr int OverflowIntervalMs = 500;
 constexpr int ResizeDelayMs = 50;
-constexpr int RowHeight = 15;
 constexpr int LayoutWidths[Tfrm_Log::ColumnCount] = {112, 445, 115, 110, 64};
 
 const char* const TextRunning = "Live data view in progress...";
@@ -189,16 +190,19 @@ public:
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
 
+    // ScrollUp and SetRow change the cells without telling the view, so that a
+    // batch of entries costs one update (RowsChanged) instead of one per entry.
+
     // Every row takes the contents of the row below it; the last row keeps its own
     // until it is written.
-    void ScrollUp() {
-        first_ = (first_ + 1) % MaxRows;
-        emit dataChanged(index(0, 0), index(MaxRows - 1, TextColumns - 1), {Qt::DisplayRole});
-    }
+    void ScrollUp() { first_ = (first_ + 1) % MaxRows; }
 
     void SetRow(int row, QString (&texts)[4]) {
         for (int c = 0; c < TextColumns; ++c) cells_[Slot(row)][c] = std::move(texts[c]);
-        emit dataChanged(index(row, 0), index(row, TextColumns - 1), {Qt::DisplayRole});
+    }
+
+    void RowsChanged() {
+        emit dataChanged(index(0, 0), index(MaxRows - 1, TextColumns - 1), {Qt::DisplayRole});
     }
 
 private:
@@ -236,8 +240,12 @@ protected:
 Tfrm_Log::Tfrm_Log(QWidget* parent)
     : QWidget(parent, Qt::Window),
       EntryPump(
-          true, 1, false, [this](EntryPtr entry) { EntryArrived(std::move(entry)); }, true, MaxRows,
-          ResumeCount, &dispatcher_) {
+          true, 1, false,
+          [this](std::vector<EntryPtr>& batch) {
+              for (EntryPtr& entry : batch) EntryArrived(std::move(entry));
+              if ((!arrived_.empty() || passedOver_ > 0) && !tmr_Repaint->isActive()) tmr_Repaint->start();
+          },
+          true, MaxRows, ResumeCount, &dispatcher_) {
     BuildControls();
     EntryPump.Resume();
 }
@@ -307,9 +315,7 @@ void Tfrm_Log::BuildControls() {
     gridModel_ = new GridModel(Grid);
     Grid->setModel(gridModel_);
     Grid->setItemDelegate(new CellDelegate(Grid));
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(11);
-    Grid->setFont(mono);
+    Grid->setFont(GridFont(RowHeight));
     QPalette gridPalette = Grid->palette();
     gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
     gridPalette.setColor(QPalette::Text, gridPalette.color(QPalette::ToolTipText));
@@ -352,6 +358,10 @@ void Tfrm_Log::BuildControls() {
     tmr_Resize = new QTimer(this);
     tmr_Resize->setObjectName(QStringLiteral("tmr_Resize"));
     tmr_Resize->setInterval(ResizeDelayMs);
+    tmr_Repaint = new QTimer(this);
+    tmr_Repaint->setObjectName(QStringLiteral("tmr_Repaint"));
+    tmr_Repaint->setSingleShot(true);
+    tmr_Repaint->setInterval(RepaintIntervalMs);
 
     connect(tb_LiveView, &QToolButton::toggled, this, [this](bool down) { liveViewRunning_.store(down); });
     connect(tb_StartTrigger, &QToolButton::toggled, this,
@@ -367,6 +377,12 @@ void Tfrm_Log::BuildControls() {
     connect(tb_Informational, &QToolButton::clicked, this, &Tfrm_Log::tb_InformationalClick);
     connect(tmr_OverflowSignal, &QTimer::timeout, this, &Tfrm_Log::tmr_OverflowSignalTimer);
     connect(tmr_Resize, &QTimer::timeout, this, &Tfrm_Log::tmr_ResizeTimer);
+    connect(tmr_Repaint, &QTimer::timeout, this, &Tfrm_Log::tmr_RepaintTimer);
+    QScrollBar* bar = Grid->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+        if (!autoScrolling_) followNewest_ = NewestRowInView();
+    });
+    connect(bar, &QScrollBar::rangeChanged, this, &Tfrm_Log::FollowNewestRow);
 
     // The grid's width changes with the panel and when its scroll bar comes or goes;
     // a column dragged wider is followed by the filler once the mouse is let go.
@@ -411,22 +427,68 @@ void Tfrm_Log::RequestOverflowSignal() {
 
 void Tfrm_Log::EntryArrived(EntryPtr entry) {
     if (!tb_LiveView->isChecked()) return;
-    const uint8_t* bytes = entry->Data.get();
-    const int size = entry->Size;
-    QString texts[4] = {QString::fromLocal8Bit(ZULFormatLongTime(entry->TimeStamp)),
-                        QString::fromLatin1(BytesToHex(bytes, size)),
-                        QString::fromLatin1(BytesToAscii(bytes, size)),
-                        InformationalText(entry->Kind, size, entry->Verdict)};
-    entry.reset();
+    arrived_.push_back(std::move(entry));
+    if (static_cast<int>(arrived_.size()) > MaxRows) {
+        // Scrolled out by the newer ones before the grid could show it: no texts needed.
+        arrived_.pop_front();
+        ++passedOver_;
+    }
+}
+
+void Tfrm_Log::tmr_RepaintTimer() {
+    for (; passedOver_ > 0; --passedOver_) NextRow();
+    for (; !arrived_.empty(); arrived_.pop_front()) {
+        const sVisualLogData& entry = *arrived_.front();
+        const uint8_t* bytes = entry.Data.get();
+        const int size = entry.Size;
+        QString texts[4] = {QString::fromLocal8Bit(ZULFormatLongTime(entry.TimeStamp)),
+                            QString::fromLatin1(BytesToHex(bytes, size)),
+                            QString::fromLatin1(BytesToAscii(bytes, size)),
+                            InformationalText(entry.Kind, size, entry.Verdict)};
+        NextRow();
+        gridModel_->SetRow(shownRows_ - 1, texts);
+    }
+    gridModel_->RowsChanged();
+    FollowNewestRow();
+}
+
+void Tfrm_Log::NextRow() {
     if (shownRows_ == MaxRows)
         ScrollEntries();
     else
         ++shownRows_;
-    gridModel_->SetRow(shownRows_ - 1, texts);
 }
 
 void Tfrm_Log::ScrollEntries() {
     gridModel_->ScrollUp();
+}
+
+void Tfrm_Log::FollowNewestRow() {
+    if (!followNewest_ || shownRows_ == 0) return;
+    autoScrolling_ = true;
+    Grid->scrollTo(gridModel_->index(shownRows_ - 1, 0), QAbstractItemView::EnsureVisible);
+    autoScrolling_ = false;
+}
+
+bool Tfrm_Log::NewestRowInView() const {
+    const QScrollBar* bar = Grid->verticalScrollBar();
+    if (shownRows_ == 0 || bar->value() >= bar->maximum()) return true;
+    const int top = Grid->rowViewportPosition(shownRows_ - 1);
+    return top >= 0 && top + Grid->rowHeight(shownRows_ - 1) <= Grid->viewport()->height();
+}
+
+QFont Tfrm_Log::GridFont(int rowHeight) {
+    // Named, with a monospace hint behind it: the system's fixed font may resolve to a
+    // family whose pitch flag or line height does not suit a 15-pixel grid row.
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    const int room = rowHeight - 1;  // the grid line takes the row's last pixel
+    for (int pixels = 11; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= room) break;
+    }
+    return font;
 }
 
 void Tfrm_Log::tb_LiveViewClick() {
@@ -537,6 +599,17 @@ void Tfrm_Log::showEvent(QShowEvent* event) {
         if (area.isValid()) {
             QRect frame = frameGeometry();
             frame.moveCenter(area.center());
+            // Inside the screen's work area, its top left corner first: a main window
+            // near an edge must not push the toolbar off the screen.
+            const QScreen* target = QGuiApplication::screenAt(area.center());
+            if (target == nullptr) target = screen();
+            if (target != nullptr) {
+                const QRect work = target->availableGeometry();
+                frame.moveLeft(
+                    std::max(std::min(frame.left(), work.right() + 1 - frame.width()), work.left()));
+                frame.moveTop(
+                    std::max(std::min(frame.top(), work.bottom() + 1 - frame.height()), work.top()));
+            }
             move(frame.topLeft());
         }
     }

@@ -4,15 +4,22 @@
 //
 // Blocks arrive from the capture engine's data thread through AddEntry, which
 // filters them by the toolbar's switches, copies them and queues them on the
-// window's own entry pump without ever waiting. The pump hands them one at a time
-// to the window thread (EntryArrived). When the pump is full the entry is dropped
-// and the status bar blinks an overflow signal.
+// window's own entry pump without ever waiting. Each wake-up of the pump hands
+// everything queued to the window thread in one call (EntryArrived per entry);
+// the grid takes the arrivals at most every RepaintIntervalMs, in one update. When
+// the pump is full the entry is dropped and the status bar blinks an overflow
+// signal.
+//
+// While the user has not scrolled away from it, the grid keeps its newest row in
+// view; scrolling back to it follows it again.
 //
 // Created hidden; closing it only hides it. It receives entries whether visible
 // or not.
 
+#include <QFont>
 #include <QWidget>
 #include <atomic>
+#include <deque>
 #include <memory>
 
 #include "ZLoggerClients.h"
@@ -33,6 +40,12 @@ public:
     static constexpr int MaxRows = 80;  // data rows of the grid
     static constexpr int ColumnCount = 5;
     static constexpr int OverflowTicks = 10;
+    static constexpr int RowHeight = 15;          // pixels, grid lines included
+    static constexpr int RepaintIntervalMs = 33;  // at most about 30 grid updates a second
+
+    // The grid's fixed-pitch font at the largest pixel size (11 at most) whose
+    // line fits a row of rowHeight pixels under its grid line.
+    static QFont GridFont(int rowHeight);
 
     // Window thread. The entry pump runs from here on.
     explicit Tfrm_Log(QWidget* parent = nullptr);
@@ -51,9 +64,12 @@ public:
 
     // Window thread. How many grid rows hold an entry: rises to 80 once per run.
     int ShownRows() const { return shownRows_; }
-    // Window thread. Whether entries are queued or being handed to the grid; waits
-    // 10 ms first (the pump's own check).
+    // Window thread. Whether entries are queued or being handed to the window
+    // thread; waits 10 ms first (the pump's own check). Entries handed over reach
+    // the grid at its next update, at most RepaintIntervalMs later.
     bool EntriesPending() { return !EntryPump.IsEmpty(); }
+    // Window thread. Whether the grid keeps its newest row in view.
+    bool FollowsNewestRow() const { return followNewest_; }
     // Any thread. How many entries the full pump refused so far.
     uint32_t DroppedEntries() const { return droppedEntries_.load(std::memory_order_relaxed); }
     // Window thread. Ticks of red blinking left in a running overflow signal.
@@ -69,6 +85,7 @@ public slots:
     void tb_InformationalClick();
     void tmr_OverflowSignalTimer();
     void tmr_ResizeTimer();
+    void tmr_RepaintTimer();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,6 +100,9 @@ private:
     void BuildControls();
     void EntryArrived(EntryPtr entry);
     void ScrollEntries();
+    void NextRow();
+    void FollowNewestRow();
+    bool NewestRowInView() const;
     void StartOverflowSignal();
     void StopOverflowSignal();
     void FitLastColumn();
@@ -108,6 +128,14 @@ private:
     QLabel* Status = nullptr;
     QTimer* tmr_OverflowSignal = nullptr;
     QTimer* tmr_Resize = nullptr;
+    QTimer* tmr_Repaint = nullptr;
+
+    // Entries handed over but not yet in the grid: the newest MaxRows of them, and
+    // how many older ones will only scroll the grid (they would leave it unseen).
+    std::deque<EntryPtr> arrived_;
+    int passedOver_ = 0;
+    bool followNewest_ = true;
+    bool autoScrolling_ = false;  // the grid is being scrolled to its newest row, not by the user
 
     int shownRows_ = 0;
     int rememberedWidths_[ColumnCount - 1] = {};

@@ -47,6 +47,7 @@ constexpr int StatusPumpResumeCount = 80;
 // How often a running capture looks for newly recorded errors: soon enough to seem at
 // once, rarely enough to cost nothing.
 constexpr int ErrorWatchIntervalMs = 250;
+constexpr int StatusShowIntervalMs = 33;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -147,9 +148,13 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frm_Main"));
     BuildWindow();
 
+    tmr_ShowStatus = new QTimer(this);
+    tmr_ShowStatus->setSingleShot(true);
+    tmr_ShowStatus->setInterval(StatusShowIntervalMs);
+    connect(tmr_ShowStatus, &QTimer::timeout, this, &Tfrm_Main::ShowPendingStatus);
     StatusPump = std::make_unique<TStatusPump>(
         false, StatusPumpIntervalMs, true,
-        [this](std::unique_ptr<sStatusMsg> message) { StatusArrived(std::move(message)); }, true,
+        [this](std::vector<std::unique_ptr<sStatusMsg>>& batch) { StatusBatchArrived(batch); }, true,
         StatusPumpMaxCount, StatusPumpResumeCount, &dispatcher_);
 
     const ZLoggerSettings defaults;
@@ -722,6 +727,7 @@ void Tfrm_Main::btn_StopCaptureClick() {
     btn_StopCapture->setEnabled(false);
     // The events processed here may close the window, which ends the engine and the pump.
     while (Logger && !StatusPump->IsEmpty()) QApplication::processEvents();
+    ShowPendingStatus();
     ShowFinalCounts();
     for (int i = 0; i < 3; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -788,17 +794,39 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
         case 6:
             ShowChecksumCounts(message->Count, message->Total);
             break;
-        case 5: {
-            const auto row = static_cast<long long>(message->Count);
-            if (row < 0 || row >= DTrgList->rowCount()) break;
-            QTableWidgetItem* cell = DTrgList->item(static_cast<int>(row), 1);
-            if (!cell || cell->text().isEmpty()) break;  // the blank row of an empty list
-            cell->setText(QString::number(cell->text().toLongLong() + 1));
+        case 5:
+            AddDataTriggerMatches(static_cast<long long>(message->Count), 1);
             break;
-        }
         default:
             break;
     }
+}
+
+void Tfrm_Main::StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& batch) {
+    // Every kind but the data trigger matches carries running totals: only the newest of
+    // each is worth showing.
+    for (std::unique_ptr<sStatusMsg>& message : batch) {
+        if (message->Kind == 5)
+            pendingMatches_[static_cast<long long>(message->Count)] += 1;
+        else if (message->Kind < std::size(newestStatus_))
+            newestStatus_[message->Kind] = std::move(message);
+    }
+    if (!tmr_ShowStatus->isActive()) tmr_ShowStatus->start();
+}
+
+void Tfrm_Main::ShowPendingStatus() {
+    tmr_ShowStatus->stop();
+    for (std::unique_ptr<sStatusMsg>& message : newestStatus_)
+        if (message) StatusArrived(std::move(message));
+    for (const auto& [row, matches] : pendingMatches_) AddDataTriggerMatches(row, matches);
+    pendingMatches_.clear();
+}
+
+void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
+    if (row < 0 || row >= DTrgList->rowCount()) return;
+    QTableWidgetItem* cell = DTrgList->item(static_cast<int>(row), 1);
+    if (!cell || cell->text().isEmpty()) return;  // the blank row of an empty list
+    cell->setText(QString::number(cell->text().toLongLong() + matches));
 }
 
 // ---------------------------------------------------------------------------------

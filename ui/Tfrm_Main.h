@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,8 +90,14 @@ public:
                     signed char priority) override;
     // How many status messages the full pump refused so far; any thread.
     uint32_t DroppedStatusMessages() const { return droppedStatus_.load(std::memory_order_relaxed); }
-    // Window thread: shows one message (the status pump's callback).
+    // Window thread: shows one message at once.
     void StatusArrived(std::unique_ptr<sStatusMsg> message);
+    // Window thread: the status pump's callback. Keeps the newest count of each kind
+    // and the data trigger matches, and shows them at most every 33 ms.
+    void StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& batch);
+    // Window thread: shows at once what StatusBatchArrived has kept.
+    void ShowPendingStatus();
+    void AddDataTriggerMatches(long long row, long long matches);
 
     // Trigger pages.
     void ShowStartTrigger();
@@ -198,6 +205,11 @@ private:
     QWidget* captureWindow_ = nullptr;
     ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
+    // Status kept for the next ShowPendingStatus: the newest message of each kind but 5,
+    // and the matches per data trigger row.
+    std::unique_ptr<sStatusMsg> newestStatus_[7];
+    std::map<long long, long long> pendingMatches_;
+    QTimer* tmr_ShowStatus = nullptr;
 
     QTabWidget* PageControl = nullptr;
 

@@ -3,20 +3,25 @@
 // demonstration device's frames at a paced rate. Per rate it reports the bytes
 // missing from the log files (compared with an offline replay of the same bytes),
 // the status messages and live entries the windows dropped, the longest stall of
-// the window thread's event loop and the window thread's share of a core.
+// the window thread's event loop, how long an event posted from another thread
+// every 10 ms waited for the window thread (median and worst: what input meets),
+// and the shares of a core taken by the window thread and by the whole program.
 // First it measures the whole program's share of a core while it idles: with no
 // capture, and capturing a port that sends nothing.
 //
 //   bench_window [--seconds S] [RATE_KBPS ...]      (default: 4 s, 100 and 500 KB/s)
 //
-// Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise. Keep
-// TMPDIR on tmpfs (TMPDIR=/dev/shm) so that the engine is measured, not the disk.
+// Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise (xcb under
+// a virtual display, with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and an accessibility
+// bus, measures what a screen-reader user's program spends). Keep TMPDIR on tmpfs
+// (TMPDIR=/dev/shm) so that the engine is measured, not the disk.
 
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
@@ -25,11 +30,13 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -59,7 +66,10 @@ struct RunResult {
     uint32_t StatusDropped = 0;
     uint32_t EntriesDropped = 0;
     double LongestStallMs = 0;
+    double MedianLatencyMs = 0;
+    double WorstLatencyMs = 0;
     double WindowCpuShare = 0;
+    double ProgramCpuShare = 0;
 };
 
 // Processor seconds used so far by who (RUSAGE_THREAD or RUSAGE_SELF).
@@ -125,6 +135,58 @@ double IdleShare(double seconds) {
     RunEventLoop([] { return false; }, static_cast<int>(seconds * 1000));
     return (CpuSeconds(RUSAGE_SELF) - before) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
 }
+
+// Posts an event to the window thread every 10 ms from a thread of its own and
+// records how long each waited before the window thread took it.
+class LatencyProbe : public QObject {
+public:
+    LatencyProbe() {
+        poster_ = std::thread([this] {
+            std::unique_lock guard(lock_);
+            while (!stop_.wait_for(guard, std::chrono::milliseconds(10), [this] { return stopping_; }))
+                QCoreApplication::postEvent(this, new Stamp);
+        });
+    }
+    ~LatencyProbe() override { Stop(); }
+
+    void Stop() {
+        {
+            std::lock_guard guard(lock_);
+            stopping_ = true;
+        }
+        stop_.notify_all();
+        if (poster_.joinable()) poster_.join();
+        QCoreApplication::removePostedEvents(this);
+    }
+    // Window thread, after Stop.
+    double MedianMs() {
+        if (waits_.empty()) return 0;
+        std::nth_element(waits_.begin(), waits_.begin() + static_cast<long>(waits_.size() / 2), waits_.end());
+        return waits_[waits_.size() / 2];
+    }
+    double WorstMs() const { return waits_.empty() ? 0 : *std::max_element(waits_.begin(), waits_.end()); }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != Stamp::Kind) return QObject::event(e);
+        const auto posted = static_cast<Stamp*>(e)->Posted;
+        waits_.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted).count());
+        return true;
+    }
+
+private:
+    struct Stamp : QEvent {
+        static constexpr QEvent::Type Kind = static_cast<QEvent::Type>(QEvent::User + 15);
+        Stamp() : QEvent(Kind) {}
+        std::chrono::steady_clock::time_point Posted = std::chrono::steady_clock::now();
+    };
+    std::mutex lock_;  // guards stopping_
+    std::condition_variable stop_;
+    bool stopping_ = false;
+    std::vector<double> waits_;  // window thread only
+    std::thread poster_;
+};
 
 template <class T>
 T* Control(QWidget& window, const char* name) {
@@ -215,17 +277,25 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     });
 
     const double cpuBefore = CpuSeconds(RUSAGE_THREAD);
+    const double programCpuBefore = CpuSeconds(RUSAGE_SELF);
     QElapsedTimer wall;
     wall.start();
     pulse.start();
     ticker.start();
+    LatencyProbe probe;
     RunEventLoop([&] { return written.load(); }, 3600 * 1000);
     // Two poll cycles and the pumps' turns for the last bytes.
     RunEventLoop([] { return false; }, 300);
     ticker.stop();
+    probe.Stop();
     const double cpu = CpuSeconds(RUSAGE_THREAD) - cpuBefore;
-    result.WindowCpuShare = cpu / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
+    const double programCpu = CpuSeconds(RUSAGE_SELF) - programCpuBefore;
+    const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    result.WindowCpuShare = cpu / wallSeconds;
+    result.ProgramCpuShare = programCpu / wallSeconds;
     result.LongestStallMs = longestGap;
+    result.MedianLatencyMs = probe.MedianMs();
+    result.WorstLatencyMs = probe.WorstMs();
     writer.join();
     result.AchievedKBps = static_cast<double>(stream.size()) / writeSeconds / 1000;
 
@@ -283,15 +353,16 @@ int main(int argc, char** argv) {
     });
     const std::string settingsFile = KESTRUN_SAMPLES_DIR "/demo_dynamic.scs";
     MeasureIdle(settingsFile);
-    std::printf("%8s %10s %10s %14s %12s %14s %15s %12s %10s\n", "KB/s", "achieved", "bytes",
-                "missing in logs", "logs==replay", "status dropped", "entries dropped", "stall ms",
-                "cpu share");
+    std::printf("%6s %8s %9s %7s %6s %8s %8s %7s %10s %9s %8s %8s\n", "KB/s", "achieved", "bytes", "missing",
+                "logs=", "status", "entries", "stall", "input ms", "input ms", "window", "program");
+    std::printf("%6s %8s %9s %7s %6s %8s %8s %7s %10s %9s %8s %8s\n", "", "", "sent", "in logs", "replay",
+                "dropped", "dropped", "ms", "median", "worst", "cpu", "cpu");
     for (double rate : rates) {
         const RunResult r = RunAt(rate, seconds, pty, home.Path(), settingsFile);
-        std::printf("%8.0f %10.1f %10llu %14lld %12s %14u %15u %12.1f %9.1f%%\n", r.RateKBps, r.AchievedKBps,
-                    static_cast<unsigned long long>(r.BytesSent), r.BytesMissingInLogs,
+        std::printf("%6.0f %8.1f %9llu %7lld %6s %8u %8u %7.1f %10.2f %9.1f %7.1f%% %7.1f%%\n", r.RateKBps,
+                    r.AchievedKBps, static_cast<unsigned long long>(r.BytesSent), r.BytesMissingInLogs,
                     r.LogsEqualReplay ? "yes" : "NO", r.StatusDropped, r.EntriesDropped, r.LongestStallMs,
-                    r.WindowCpuShare * 100);
+                    r.MedianLatencyMs, r.WorstLatencyMs, r.WindowCpuShare * 100, r.ProgramCpuShare * 100);
     }
     return 0;
 }

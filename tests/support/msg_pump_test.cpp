@@ -371,6 +371,122 @@ TEST(PumpSynchronised, DestructionDuringAWaitForTheMainThreadReturnsAndReleasesT
     EXPECT_EQ(called.load(), 0);
 }
 
+// ---- Batches: everything queued in one call ----
+
+using BatchPump = TZULMsgPump<Item>;
+
+// Both callback threads: the pump thread and, synchronised, the main thread.
+class PumpBatchTest : public ::testing::TestWithParam<bool> {
+protected:
+    // Batch sizes and values as handed to the callback.
+    BatchPump::BatchCallback Record() {
+        return [this](std::vector<Item>& batch) {
+            {
+                std::lock_guard guard(lock_);
+                sizes_.push_back(batch.size());
+            }
+            for (Item& item : batch) values_.Add(item->value);
+        };
+    }
+    std::vector<size_t> Sizes() {
+        std::lock_guard guard(lock_);
+        return sizes_;
+    }
+    Item Make(int value) { return std::make_unique<Tracked>(value, destroyed_); }
+
+    std::atomic<int> destroyed_{0};
+    std::mutex lock_;  // guards sizes_
+    std::vector<size_t> sizes_;
+    Recorder values_;
+    MainThreadLoop mainThread_;
+};
+
+TEST_P(PumpBatchTest, AWakeUpHandsOutEverythingQueuedInPlacementOrderInOneCall) {
+    BatchPump pump(Suspended, 1, true, Record(), GetParam(), 100, 80, &mainThread_.Dispatcher());
+    pump.SetBurstSize(1);  // does not apply to batches
+    const int priorities[] = {2, 2, 5, 6, 1, 5};
+    for (int i = 0; i < 6; ++i) {
+        Item item = Make(i);
+        ASSERT_TRUE(pump.Post(item, static_cast<signed char>(priorities[i])));
+    }
+    pump.Resume();
+    ASSERT_TRUE(values_.WaitForCount(6));
+    EXPECT_EQ(values_.Values(), (std::vector<int>{3, 5, 0, 2, 1, 4}));
+    EXPECT_EQ(Sizes(), std::vector<size_t>{6});
+    const auto deadline = Clock::now() + TestDeadline;
+    while (!pump.IsEmpty()) ASSERT_LT(Clock::now(), deadline);
+    EXPECT_EQ(destroyed_.load(), 6) << "each item released once, after the call";
+}
+
+TEST_P(PumpBatchTest, EveryPostIsEitherDeliveredInOrderOrRefusedAndCounted) {
+    constexpr int posts = 20000;
+    BatchPump pump(Running, 1, false, Record(), GetParam(), 80, 40, &mainThread_.Dispatcher());
+    int refused = 0;
+    for (int i = 0; i < posts; ++i) {
+        Item item = Make(i);
+        if (!pump.Post(item, 2)) {
+            ++refused;
+            EXPECT_NE(item, nullptr) << "a refused item stays with the caller";
+        }
+    }
+    const size_t delivered = static_cast<size_t>(posts - refused);
+    ASSERT_TRUE(values_.WaitForCount(delivered));
+    const auto deadline = Clock::now() + TestDeadline;
+    while (!pump.IsEmpty()) ASSERT_LT(Clock::now(), deadline);
+    const auto values = values_.Values();
+    ASSERT_EQ(values.size(), delivered) << "nothing delivered beyond what was accepted";
+    for (size_t i = 1; i < values.size(); ++i) ASSERT_LT(values[i - 1], values[i]);
+    for (size_t size : Sizes()) EXPECT_LE(size, 80u) << "never more than the capacity at once";
+    EXPECT_EQ(destroyed_.load(), posts);
+}
+
+INSTANTIATE_TEST_SUITE_P(CallbackThread, PumpBatchTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Synchronised" : "PumpThread";
+                         });
+
+TEST(PumpBatch, TakingABatchOutEmptiesTheQueueWhileTheBatchWaitsForTheMainThread) {
+    HoldingDispatcher dispatcher;
+    Stepper stepper;
+    std::atomic<int> destroyed{0};
+    BatchPump pump(
+        Suspended, 1, false, [&](std::vector<Item>&) { stepper.Enter(); }, true, 10, 5, &dispatcher);
+    OpenOnExit release{stepper};
+    auto post = [&](int value) {
+        Item item = std::make_unique<Tracked>(value, destroyed);
+        return pump.Post(item, 2);
+    };
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(post(i));
+    EXPECT_FALSE(post(10)) << "full: Blocked";
+    pump.Resume();
+    ASSERT_TRUE(dispatcher.WaitForTasks(1));  // the batch is out of the queue, on its way
+    for (int i = 11; i < 21; ++i) EXPECT_TRUE(post(i)) << "room for a whole capacity again: " << i;
+    EXPECT_FALSE(post(21)) << "full again while the main thread has not taken the batch";
+    std::thread mainThread([&] { dispatcher.RunAll(); });
+    ASSERT_TRUE(stepper.WaitEntered(1));
+    stepper.OpenAll();
+    mainThread.join();
+}
+
+TEST(PumpBatch, DestructionDuringAWaitForTheMainThreadReleasesTheWholeBatch) {
+    std::atomic<int> destroyed{0};
+    std::atomic<int> called{0};
+    HoldingDispatcher dispatcher;
+    auto pump = std::make_unique<BatchPump>(
+        Suspended, 1, false, [&](std::vector<Item>&) { ++called; }, true, 10, 5, &dispatcher);
+    for (int i = 0; i < 3; ++i) {
+        Item item = std::make_unique<Tracked>(i, destroyed);
+        ASSERT_TRUE(pump->Post(item, 2));
+    }
+    pump->Resume();
+    ASSERT_TRUE(dispatcher.WaitForTasks(1));
+    auto destruction = std::async(std::launch::async, [&] { pump.reset(); });
+    ASSERT_EQ(destruction.wait_for(TestDeadline), std::future_status::ready) << "destructor hangs";
+    EXPECT_EQ(destroyed.load(), 3);
+    dispatcher.RunAll();
+    EXPECT_EQ(called.load(), 0);
+}
+
 // ---- Ownership at the end ----
 
 TEST(PumpOwnership, ItemsStillQueuedAreDestroyedNotHandedOut) {

@@ -1,13 +1,17 @@
 // The capture window: which entries it takes, what a row shows, scrolling past 80
-// rows, pausing, hiding columns and the overflow signal.
+// rows, following the newest row, pausing, hiding columns, the overflow signal,
+// its font, its place on the screen and what a screen reader reads.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +66,20 @@ protected:
             WaitMs))
             << "entry " << n;
     }
+    // Adds data entries "#first" to "#last", 40 at a time (never filling the pump), and
+    // waits until the grid shows the last.
+    void AddRun(int first, int last) {
+        for (int n = first; n <= last; ++n) {
+            if ((n - first) % 40 == 39 || n == last) {
+                AddNumbered(n, std::min(n, Tfrm_Log::MaxRows));
+            } else {
+                std::string text = "#";
+                text += std::to_string(n);
+                ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
+                                             static_cast<int>(text.size()), Stamp, bkData));
+            }
+        }
+    }
     bool WaitRows(int rows) {
         return QTest::qWaitFor([&] { return window_.ShownRows() == rows; }, WaitMs);
     }
@@ -103,8 +121,31 @@ TEST_F(CaptureWindowTest, StartsHiddenWithCaptionGridAndStatus) {
     }
     EXPECT_EQ(Grid()->rowHeight(79), 15);
     EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
-    EXPECT_TRUE(QFontInfo(Grid()->font()).fixedPitch());
     EXPECT_EQ(window_.ShownRows(), 0);
+}
+
+// The HEX and ASCII columns line up only if every character is as wide as any other,
+// and a row shows every glyph only if the font's line fits above its grid line.
+TEST_F(CaptureWindowTest, GridFontIsFixedPitchAndFitsTheRow) {
+    const QFontMetricsF metrics(Grid()->font());
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('0')), metrics.horizontalAdvance(QLatin1Char('W')));
+    EXPECT_LE(QFontMetrics(Grid()->font()).height(), Grid()->rowHeight(0) - 1) << "descenders clipped";
+}
+
+TEST(CaptureWindowFont, TheLargestSizeWhoseLineFitsTheRow) {
+    for (const int rowHeight : {Tfrm_Log::RowHeight, 10, 13, 30}) {
+        SCOPED_TRACE(rowHeight);
+        QFont font = Tfrm_Log::GridFont(rowHeight);
+        EXPECT_LE(QFontMetrics(font).height(), rowHeight - 1);
+        const int size = font.pixelSize();
+        EXPECT_LE(size, 11);
+        if (size < 11) {
+            font.setPixelSize(size + 1);
+            EXPECT_GT(QFontMetrics(font).height(), rowHeight - 1) << "one pixel more would still fit";
+        }
+        EXPECT_EQ(font.styleHint(), QFont::Monospace);
+    }
 }
 
 TEST_F(CaptureWindowTest, ToolbarButtonsInOrderWithHintsImagesAndInitialStates) {
@@ -294,6 +335,81 @@ TEST_F(CaptureWindowTest, TheEightyFirstEntryScrollsEveryRowUp) {
     EXPECT_EQ(Cell(80, 2), "#82");
 }
 
+// ---- one grid update per batch of arrivals ----
+
+TEST_F(CaptureWindowTest, ArrivalsWaitForOneUpdateThatShowsTheNewestEighty) {
+    QTimer* repaint = Timer("tmr_Repaint");
+    repaint->setInterval(24 * 3600 * 1000);  // the test ticks it
+    QSignalSpy updates(Grid()->model(), &QAbstractItemModel::dataChanged);
+    int posted = 0;
+    // Steps of 40 never fill the pump, so nothing is dropped.
+    auto arrive = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            std::string text = "#";
+            text += std::to_string(++posted);
+            ASSERT_TRUE(window_.AddEntry(reinterpret_cast<const uint8_t*>(text.data()),
+                                         static_cast<int>(text.size()), Stamp, bkData));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.EntriesPending(); }, WaitMs));
+    };
+    struct Step {
+        int arrivals;  // in steps of at most 40
+        int shownRows;
+        int firstRow;  // the number in row 1 after the update
+    };
+    const Step steps[] = {{30, 30, 1}, {120, 80, 71}, {70, 80, 141}, {1, 80, 142}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.arrivals);
+        for (int left = step.arrivals; left > 0; left -= 40) arrive(std::min(left, 40));
+        EXPECT_TRUE(repaint->isActive());
+        EXPECT_EQ(updates.count(), 0) << "nothing repainted before the update";
+        window_.tmr_RepaintTimer();
+        EXPECT_EQ(updates.count(), 1) << "one update for all arrivals";
+        updates.clear();
+        ASSERT_EQ(window_.ShownRows(), step.shownRows);
+        for (int row = 1; row <= step.shownRows; ++row)
+            ASSERT_EQ(Cell(row, 2), QString("#%1").arg(step.firstRow + row - 1)) << row;
+    }
+}
+
+// ---- following the newest row ----
+
+TEST_F(CaptureWindowTest, TheGridFollowsTheNewestRowUntilTheUserScrollsAway) {
+    ShowSettled();
+    QScrollBar* bar = Grid()->verticalScrollBar();
+    const auto newestInView = [&] {
+        const QRect row = Grid()->visualRect(Grid()->model()->index(window_.ShownRows() - 1, 0));
+        return Grid()->viewport()->rect().contains(row);
+    };
+    enum Scroll { None, Top, Bottom };
+    struct Step {
+        Scroll scroll;  // what the user does before the entries arrive
+        int entries;
+        bool following;
+        bool newestInView;
+    };
+    const Step steps[] = {
+        {None, 60, true, true},    // rows beyond the first screenful come into view
+        {Top, 5, false, false},    // scrolled up: the view stays where the user put it
+        {None, 20, false, false},  // the grid is full and scrolls under the user
+        {Bottom, 1, true, true},   // back at the bottom: following again
+        {None, 3, true, true},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(n);
+        if (step.scroll == Top) bar->setValue(0);
+        if (step.scroll == Bottom) bar->setValue(bar->maximum());
+        AddRun(n + 1, n + step.entries);
+        n += step.entries;
+        EXPECT_EQ(window_.FollowsNewestRow(), step.following);
+        EXPECT_EQ(newestInView(), step.newestInView);
+        if (step.scroll == Top) {
+            EXPECT_EQ(bar->value(), 0);
+        }
+    }
+}
+
 // ---- pause ----
 
 TEST_F(CaptureWindowTest, PauseDropsQueuedEntriesAndKeepsShownOnes) {
@@ -379,8 +495,9 @@ TEST_F(CaptureWindowTest, FillerFollowsResizeAndMouseRelease) {
 class CaptureWindowOverflowTest : public CaptureWindowTest {
 protected:
     // Offers entries from another thread, as the capture engine does, until one is
-    // refused. The window thread handles no events meanwhile, so the pump can hand
-    // out at most one entry and the 82nd post at the latest is refused.
+    // refused. The window thread handles no events meanwhile, so the pump can take
+    // out at most one batch of 80, which then waits for the window thread, and the
+    // 161st post at the latest is refused.
     void Overflow() {
         int refused = 0;
         std::thread producer([&] {
@@ -453,6 +570,81 @@ TEST_F(CaptureWindowOverflowTest, PausingStopsTheSignalAndALateRequestDoesNotRes
     QCoreApplication::processEvents();
     EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
     EXPECT_EQ(Status()->text(), "Live data view paused!");
+}
+
+// ---- place on the screen ----
+
+TEST(CaptureWindowPlace, CentredOnTheMainWindowButInsideTheWorkArea) {
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    enum Place { Centred, AtStart, AtEnd };  // on the main window's centre, or against an edge
+    struct Case {
+        const char* name;
+        QPoint anchorCentre;
+        Place x, y;
+    };
+    const QPoint middle = work.center();
+    const Case cases[] = {
+        {"in the middle", middle, Centred, Centred},
+        {"near the left edge", QPoint(work.left() + 20, middle.y()), AtStart, Centred},
+        {"off the right edge", QPoint(work.right() + 100, middle.y()), AtEnd, Centred},
+        {"over the top left corner", work.topLeft() - QPoint(50, 50), AtStart, AtStart},
+        {"near the bottom", QPoint(middle.x(), work.bottom() - 10), Centred, AtEnd},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget mainWindow;
+        QRect anchor(QPoint(), QSize(300, 200));
+        anchor.moveCenter(c.anchorCentre);
+        mainWindow.setGeometry(anchor);
+        Tfrm_Log log(&mainWindow);
+        log.resize(work.width() / 2, work.height() / 2);
+        log.show();
+        const QRect frame = log.frameGeometry();
+        EXPECT_TRUE(work.contains(frame))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        const auto check = [](Place place, int start, int end, int centre, int workStart, int workEnd) {
+            switch (place) {
+                case Centred:
+                    EXPECT_LE(std::abs((start + end) / 2 - centre), 1);
+                    break;
+                case AtStart:
+                    EXPECT_EQ(start, workStart);
+                    break;
+                case AtEnd:
+                    EXPECT_EQ(end, workEnd);
+                    break;
+            }
+        };
+        check(c.x, frame.left(), frame.right(), anchor.center().x(), work.left(), work.right());
+        check(c.y, frame.top(), frame.bottom(), anchor.center().y(), work.top(), work.bottom());
+    }
+}
+
+// ---- what a screen reader reads ----
+
+TEST_F(CaptureWindowOverflowTest, EveryLabelReadsAsTheValueItShows) {
+    ShowSettled();
+    const auto check = [&](const char* state) {
+        SCOPED_TRACE(state);
+        const auto labels = window_.findChildren<QLabel*>();
+        ASSERT_FALSE(labels.isEmpty());
+        for (QLabel* label : labels) {
+            QAccessibleInterface* readable = QAccessible::queryAccessibleInterface(label);
+            ASSERT_NE(readable, nullptr);
+            EXPECT_EQ(readable->text(QAccessible::Name), label->text()) << label->objectName().toStdString();
+        }
+    };
+    check("running");
+    Overflow();
+    QCoreApplication::processEvents();
+    window_.tmr_OverflowSignalTimer();
+    ASSERT_EQ(Status()->text(), "Live view buffer overflow!");
+    check("overflow");
+    for (int tick = 0; tick < Tfrm_Log::OverflowTicks; ++tick) window_.tmr_OverflowSignalTimer();
+    ASSERT_EQ(Status()->text(), "Live data view in progress... (buffer overflow occured)");
+    check("latched");
+    Button("tb_LiveView")->click();
+    check("paused");
 }
 
 TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {
