@@ -57,6 +57,8 @@ void ZLoggerSettings::SetDefaults() {
     StartAmountOfBytes = 0;
     AmountOfBytesWidth = 1;
     AmountOfBytesMSBFirst = true;
+    Reconnect = false;
+    RawRecording = false;
 }
 
 void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
@@ -96,6 +98,8 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     ini.WriteInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
     ini.WriteInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     ini.WriteBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    if (Reconnect) ini.WriteBool(section, "Reconnect", Reconnect);
+    if (RawRecording) ini.WriteBool(section, "RawRecording", RawRecording);
     DataTriggers.SaveToIni(ini);
 }
 
@@ -120,5 +124,8 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     StartAmountOfBytes = ini.ReadInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
     AmountOfBytesWidth = ini.ReadInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     AmountOfBytesMSBFirst = ini.ReadBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    // Written only when on, so a missing key means off, whatever was held before.
+    Reconnect = ini.ReadBool(section, "Reconnect", false);
+    RawRecording = ini.ReadBool(section, "RawRecording", false);
     DataTriggers.LoadFromIni(ini);
 }

@@ -14,6 +14,8 @@ struct ZCliCaptureOptions {
     double DurationSeconds = 0;  // 0: until stopped
     std::string OutDir;          // empty: the settings' log directory
     bool Json = false;
+    bool Reconnect = false;  // wait for a lost port instead of ending (also on when the settings say so)
+    std::string RawFile;     // also record every byte read into this new file
 };
 
 // Runs the capture and reports it; returns the exit code.
