@@ -339,6 +339,10 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     logLayout->addWidget(linesCaption, 6, 0, 1, 2);
     logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
     logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
+    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
+    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
+    logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
+    logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     pageLayout->addWidget(logfile);
 
@@ -419,6 +423,8 @@ void Tfrm_Main::SetTabOrder() {
                                 chk_ShowASCIIOutput,
                                 tb_MaxBytesInLogLine,
                                 tb_MaxLinesInLogFile,
+                                chk_Reconnect,
+                                chk_RawRecording,
                                 captureModeItems_->button(0),
                                 captureModeItems_->button(1),
                                 captureModeItems_->button(2),
@@ -474,6 +480,8 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     chk_ShowHexOutput->setChecked(settings.ShowHexOutput);
     chk_ShowASCIIOutput->setChecked(settings.ShowASCIIOutput);
     chk_SeparateHexAndASCII->setChecked(settings.SeparateHexAndASCII);
+    chk_Reconnect->setChecked(settings.Reconnect);
+    chk_RawRecording->setChecked(settings.RawRecording);
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
@@ -504,6 +512,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.ShowHexOutput = chk_ShowHexOutput->isChecked();
     settings.ShowASCIIOutput = chk_ShowASCIIOutput->isChecked();
     settings.SeparateHexAndASCII = chk_SeparateHexAndASCII->isChecked();
+    settings.Reconnect = chk_Reconnect->isChecked();
+    settings.RawRecording = chk_RawRecording->isChecked();
     settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
@@ -573,6 +583,10 @@ void Tfrm_Main::btn_StartCaptureClick() {
     Logger->SetSettings(settings);
     if (Logger->StartCapture()) {
         SetCaptureState(true);
+        return;
+    }
+    if (!Logger->GetStartErrorText().empty()) {
+        ZMessageBox::Error(this, Q(Logger->GetStartErrorText()));
         return;
     }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
@@ -649,6 +663,13 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 4:
             lbl_DataPackets->setText(CountWithBytes(message->Count, message->Total));
+            break;
+        case 6:
+            // A late message of a capture that has stopped must not say it runs.
+            if (Logger && Logger->IsCapturing())
+                grp_Stati->setTitle(message->Text.empty()
+                                        ? QStringLiteral("Stati (capture in progress...)")
+                                        : QStringLiteral("Stati (waiting for the COM port to come back...)"));
             break;
         case 5: {
             const auto row = static_cast<long long>(message->Count);

@@ -192,6 +192,8 @@ private:
     QCheckBox* chk_ShowHexOutput = nullptr;
     QCheckBox* chk_ShowASCIIOutput = nullptr;
     QCheckBox* chk_SeparateHexAndASCII = nullptr;
+    QCheckBox* chk_Reconnect = nullptr;
+    QCheckBox* chk_RawRecording = nullptr;
     QSlider* tb_MaxBytesInLogLine = nullptr;
     QLabel* lbl_MaxBytesInLogLine = nullptr;
     QSlider* tb_MaxLinesInLogFile = nullptr;
