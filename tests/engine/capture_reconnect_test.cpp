@@ -24,6 +24,8 @@ namespace {
 class SteppedLogger : public ZLogger {
 public:
     using ZLogger::ZLogger;
+    // The threads end before this class's part goes, which a virtual call on them would see.
+    ~SteppedLogger() override { StopCaptureThread(); }
     using ZSerialCapture::HoldCycles;
     using ZSerialCapture::RunCycles;
     using ZSerialCapture::SetReconnectInterval;
