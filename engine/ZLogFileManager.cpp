@@ -279,8 +279,11 @@ void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
         const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
         bool nameTaken = false;
         if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
-            std::lock_guard guard(writtenLock_);
-            writtenFiles_.push_back(fileName);
+            {
+                std::lock_guard guard(writtenLock_);
+                writtenFiles_.push_back(fileName);
+            }
+            if (fileWritten_) fileWritten_(fileName);
         } else if (nameTaken) {
             continue;
         } else if (errors_ != nullptr) {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -80,6 +81,9 @@ public:
     void SetWaitWhenFull(bool wait);
     // Full paths of the files written since the last call, in writing order.
     std::vector<std::string> TakeWrittenFiles();
+    // Called with the full path of every file written, on the thread that wrote it
+    // (the worker, or Flush's caller). Set it before the first block is logged.
+    void SetFileWrittenHook(std::function<void(const std::string&)> hook) { fileWritten_ = std::move(hook); }
 
     // "2005_3_7___14_5_9_312_log.txt": the name of a log file written at that local time.
     static std::string LogFileName(const ZULDateTimeParts& parts);
@@ -109,6 +113,7 @@ private:
 
     std::mutex writtenLock_;  // guards writtenFiles_
     std::vector<std::string> writtenFiles_;
+    std::function<void(const std::string&)> fileWritten_;
 
     // Last member: its thread, which uses everything above, is stopped first.
     TZULMsgPump<sLogString> pump_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -41,6 +42,7 @@ ZLogger::ZLogger(const ZLoggerSettings& settings)
     parser_ = std::make_unique<ZDataTriggerParser>(
         settings_->DataTriggers, [this](const TDateTime& time, int index) { OnDataTrigger(time, index); });
     writer_ = std::make_unique<ZLogFileManager>(settings_.get(), &GetErrorHistory());
+    writer_->SetFileWrittenHook([this](const std::string& path) { OnLogFileWritten(path); });
 }
 
 ZLogger::~ZLogger() {
@@ -59,6 +61,16 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count))
         GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+}
+
+void ZLogger::PortStateChanged(bool waiting) {
+    if (waiting) {
+        ZLogFileManager::BlockBatch batch(*writer_);
+        filter_->Flush();
+        filter_->Reset();
+    }
+    if (statusReceiver_)
+        statusReceiver_->PostStatus(7, waiting ? WaitingForPortText : std::string(), 0, 0, StatusPriority);
 }
 
 void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
@@ -141,10 +153,55 @@ void ZLogger::ZeroCounters() {
 bool ZLogger::StartCapture() {
     // Zeroing and resetting under a running capture would race with the chunk pump.
     if (IsCapturing() || replaying_) return false;
+    startErrorText_.clear();
     DrainChunks();
     ZeroCounters();
     filter_->Reset();
-    return OpenPort();
+    SetReconnect(settings_->Reconnect);
+    {
+        // The last capture's recording keeps the name it has.
+        std::lock_guard guard(rawNameLock_);
+        rawAwaitingName_ = nullptr;
+    }
+    ZRawRecorder* given = GetRawRecorder();
+    if (given == nullptr || !given->IsOpen()) {
+        std::unique_ptr<ZRawRecorder> recorder;
+        if (settings_->RawRecording && !CreateRawRecording(recorder)) {
+            SetRawRecorder(nullptr);
+            return false;
+        }
+        SetRawRecorder(std::move(recorder));
+    }
+    if (OpenPort()) return true;
+    if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
+    return false;
+}
+
+bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
+    std::string directory = settings_->LogDir;
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    recorder = std::make_unique<ZRawRecorder>(&GetErrorHistory());
+    // A name that is taken, by anything, is skipped, as the log files do.
+    const int64_t now = ZULNowEpochMs();
+    for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
+        const std::string path = directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".bin";
+        if (recorder->Create(path, startErrorText_)) {
+            startErrorText_.clear();
+            std::lock_guard guard(rawNameLock_);
+            rawAwaitingName_ = recorder.get();
+            return true;
+        }
+        if (recorder->GetCreateError() != EEXIST) break;
+    }
+    return false;
+}
+
+void ZLogger::OnLogFileWritten(const std::string& path) {
+    std::lock_guard guard(rawNameLock_);
+    if (rawAwaitingName_ == nullptr) return;
+    // A name that is taken leaves the recording under the name it has.
+    rawAwaitingName_->MoveTo(path + ".bin");
+    rawAwaitingName_ = nullptr;
 }
 
 bool ZLogger::StopCapture() {

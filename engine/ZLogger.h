@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,15 @@ public:
     // export); null for none. Set it only while no capture runs.
     void SetBlockObserver(IZBlockObserver* observer) { blockObserver_ = observer; }
 
+    // Opens the port for a capture. The raw recording of this capture is the one
+    // handed over by SetRawRecorder, else, with RawRecording set, a new file beside
+    // the log files, named "<first log file's name>.bin" once the first log file is
+    // written (until then, and when none is, after the start's time in the same
+    // form). False when the port does not open (the recording is removed again if it
+    // is empty) or when the recording cannot be created (GetStartErrorText says why).
     bool StartCapture();
+    // Why the last StartCapture failed, when not for the port; "" otherwise.
+    const std::string& GetStartErrorText() const { return startErrorText_; }
     bool StopCapture();
     bool SetSettings(const ZLoggerSettings& settings);
     void GetSettings(ZLoggerSettings& settings) const;
@@ -72,6 +81,9 @@ public:
 
 protected:
     void ProcessData(const uint8_t* bytes, int count) override;
+    // At the loss the partial frame goes out as the flush block and the filter starts
+    // afresh; both changes are shown as status kind 7 (text "" when the port is back).
+    void PortStateChanged(bool waiting) override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
@@ -79,6 +91,10 @@ private:
     void PostStatus(uint8_t kind, double count, double total);
     void ZeroCounters();
     void FinishCapture();
+    // The raw recording a capture that records with its settings starts with; false
+    // with startErrorText_ set when it cannot be made.
+    bool CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder);
+    void OnLogFileWritten(const std::string& path);
 
     std::unique_ptr<ZLoggerSettings> settings_;
     std::unique_ptr<ZFilter> filter_;
@@ -90,4 +106,11 @@ private:
     std::vector<uint32_t> blockTriggerCounts_;  // matches in the block being distributed
     ZFrameLogGate logGate_;
     bool replaying_ = false;
+    std::string startErrorText_;
+
+    std::mutex rawNameLock_;                   // guards rawAwaitingName_
+    ZRawRecorder* rawAwaitingName_ = nullptr;  // named after the first log file once it is written
 };
+
+// The status text of kind 7 while a capture waits for its lost port.
+inline constexpr const char* WaitingForPortText = "Waiting for the COM port to come back...";

@@ -58,6 +58,8 @@ void ZLoggerSettings::SetDefaults() {
     AmountOfBytesWidth = 1;
     AmountOfBytesMSBFirst = true;
     Frames.SetDefaults();
+    Reconnect = false;
+    RawRecording = false;
 }
 
 void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
@@ -97,6 +99,8 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     ini.WriteInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
     ini.WriteInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     ini.WriteBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    if (Reconnect) ini.WriteBool(section, "Reconnect", Reconnect);
+    if (RawRecording) ini.WriteBool(section, "RawRecording", RawRecording);
     DataTriggers.SaveToIni(ini);
     Frames.WriteToIni(ini);
 }
@@ -122,6 +126,9 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     StartAmountOfBytes = ini.ReadInteger(section, "StartAmountOfBytes", StartAmountOfBytes);
     AmountOfBytesWidth = ini.ReadInteger(section, "AmountOfBytesWidth", AmountOfBytesWidth);
     AmountOfBytesMSBFirst = ini.ReadBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
+    // Written only when on, so a missing key means off, whatever was held before.
+    Reconnect = ini.ReadBool(section, "Reconnect", false);
+    RawRecording = ini.ReadBool(section, "RawRecording", false);
     DataTriggers.LoadFromIni(ini);
     Frames.ReadFromIni(ini);
 }

@@ -34,9 +34,12 @@ public:
     void SetTriggerStart(const int32_t* elements, int count);
     void SetTriggerStop(const int32_t* elements, int count);
 
+    // Reconnect and RawRecording are written only when set, so a file saved with
+    // them off is the file saved before they existed.
     void WriteToIni(ZULIniFile& ini) const;
     // Reads in place: a missing or non-integer key keeps the value held before,
-    // except the triggers, which are replaced (empty when their size key is missing).
+    // except the triggers, which are replaced (empty when their size key is missing),
+    // and Reconnect and RawRecording, which are off when their key is missing.
     void ReadFromIni(const ZULIniFile& ini);
 
     bool operator==(const ZLoggerSettings& other) const = default;
@@ -62,6 +65,11 @@ public:
     int32_t AmountOfBytesWidth = 1;
     bool AmountOfBytesMSBFirst = true;
     ZFrameSettings Frames;
+    // A lost port is waited for and reopened (see ZSerialCapture::SetReconnect).
+    bool Reconnect = false;
+    // Every byte read is also recorded, beside the log files, as "<first log file's
+    // name>.bin" (see ZLogger::StartCapture).
+    bool RawRecording = false;
 };
 
 // The default log directory: "std_log_out/" in the application directory.

@@ -59,6 +59,11 @@ void ZSerialCapture::StopCaptureThread() {
         std::lock_guard guard(cycleLock_);
         cycleChanged_.notify_all();
     }
+    {
+        // Wakes a thread that waits for a lost port.
+        std::lock_guard guard(portLock_);
+        portWake_.notify_all();
+    }
     thread_.WaitFor();
     pump_->Terminate();
     pump_->WaitFor();
@@ -73,13 +78,36 @@ void ZSerialCapture::Execute() {
     using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::milliseconds(pollInterval_);
     auto next = Clock::now() + interval;
-    while (thread_.SleepUntil(next) && EnterCycle()) {
+    bool waited = false;
+    while (SleepUntilNextCycle(next) && EnterCycle()) {
         PollPort();
         LeaveCycle();
-        next = std::max(next + interval, Clock::now());
+        // While the port is waited for, the tries set the pace; the polls start afresh after.
+        const bool waiting = IsWaitingForPort();
+        if (waiting) {
+            next = Clock::now() + std::chrono::milliseconds(reconnectIntervalMs_.load());
+        } else if (waited) {
+            next = Clock::now() + interval;
+        } else {
+            next = std::max(next + interval, Clock::now());
+        }
+        waited = waiting;
     }
     std::lock_guard guard(portLock_);
     port_->SetActive(false);
+    if (raw_) raw_->Close();
+}
+
+bool ZSerialCapture::SleepUntilNextCycle(std::chrono::steady_clock::time_point next) {
+    {
+        std::unique_lock guard(portLock_);
+        if (waitingForPort_) {
+            // A stop must not wait out the interval between two tries.
+            portWake_.wait_until(guard, next, [this] { return thread_.Terminated() || !waitingForPort_; });
+            return !thread_.Terminated();
+        }
+    }
+    return thread_.SleepUntil(next);
 }
 
 bool ZSerialCapture::EnterCycle() {
@@ -118,17 +146,66 @@ bool ZSerialCapture::RunCycles(int count, std::chrono::milliseconds limit) {
 
 void ZSerialCapture::PollPort() {
     std::lock_guard guard(portLock_);
-    if (!port_->GetActive() || portLostReported_) return;
-    // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
-    for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
-        const int waiting = port_->GetBufRec();
-        if (waiting <= 0) break;
-        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
-        const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
-        if (got <= 0) break;
-        PostChunk(readBuffer_.data(), got);
+    if (waitingForPort_) {
+        // The lost port's event goes before the try: a port that is back at once must
+        // not let new chunks overtake it.
+        if (PostPendingEvents()) TryReconnect();
+    } else if (port_->GetActive() && !portLostReported_ && PostPendingEvents()) {
+        // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
+        for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
+            const int waiting = port_->GetBufRec();
+            if (waiting <= 0) break;
+            const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
+            const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
+            if (got <= 0) break;
+            // Recorded before anything further along can drop the bytes.
+            if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got));
+            PostChunk(readBuffer_.data(), got);
+        }
+        if (port_->IsHungUp()) {
+            ReportPortLost();
+            if (reconnect_) BeginWaitingForPort();
+        }
     }
-    if (port_->IsHungUp()) ReportPortLost();
+    if (raw_) raw_->FlushIfDue(std::chrono::steady_clock::now());
+}
+
+void ZSerialCapture::BeginWaitingForPort() {
+    if (raw_) raw_->Flush();
+    // An adapter that is plugged in again while its old device is still held open
+    // comes back under another name; the dead device goes at once.
+    port_->SetActive(false);
+    waitingForPort_ = true;
+    pendingEvents_.push_back(ZPortEvent::Lost);
+    PostPendingEvents();
+}
+
+void ZSerialCapture::TryReconnect() {
+    // The reopen uses the line settings of the start; settings changed since then
+    // (the window program allows that while capturing) wait for the next start.
+    const TSerialConfig pending = port_->GetConfig();
+    port_->SetConfig(openConfig_);
+    port_->SetActive(true);
+    const std::string device = DeviceName();
+    port_->SetConfig(pending);
+    if (!port_->GetActive()) return;
+    waitingForPort_ = false;
+    portLostReported_ = false;
+    errors_.AddError("SerialCapture", "Reconnect", "The COM port is back: " + device);
+    pendingEvents_.push_back(ZPortEvent::Back);
+    PostPendingEvents();
+}
+
+bool ZSerialCapture::PostPendingEvents() {
+    // Events are rare and the pump refuses them only while it is full; one that is
+    // refused is offered again, ahead of any chunk, in the next cycle.
+    while (!pendingEvents_.empty()) {
+        auto item = std::make_unique<sReceivedData>();
+        item->Event = pendingEvents_.front();
+        if (!pump_->Post(item, ChunkPriority)) return false;
+        pendingEvents_.erase(pendingEvents_.begin());
+    }
+    return true;
 }
 
 void ZSerialCapture::ReportPortLost() {
@@ -180,6 +257,10 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 }
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
+    if (item->Event != ZPortEvent::None) {
+        PortStateChanged(item->Event == ZPortEvent::Lost);
+        return;
+    }
     ProcessData(item->Data.data(), item->Size);
 }
 
@@ -193,8 +274,10 @@ bool ZSerialCapture::OpenPort() {
     const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
     {
         std::lock_guard guard(portLock_);
-        if (port_->GetActive()) return false;
+        if (port_->GetActive() || waitingForPort_) return false;
         portLostReported_ = false;
+        pendingEvents_.clear();
+        openConfig_ = port_->GetConfig();
         port_->SetActive(true);
     }
     for (;;) {
@@ -216,6 +299,14 @@ bool ZSerialCapture::ClosePort() {
     const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
     {
         std::lock_guard guard(portLock_);
+        if (raw_) raw_->Close();
+        if (waitingForPort_) {
+            waitingForPort_ = false;
+            pendingEvents_.clear();
+            portWake_.notify_all();
+            chunkLoss_.Close();
+            return true;
+        }
         if (!port_->GetActive()) return true;
         port_->SetActive(false);
     }
@@ -230,7 +321,22 @@ bool ZSerialCapture::ClosePort() {
 
 bool ZSerialCapture::IsCapturing() const {
     std::lock_guard guard(portLock_);
-    return port_->GetActive();
+    return port_->GetActive() || waitingForPort_;
+}
+
+bool ZSerialCapture::IsWaitingForPort() const {
+    std::lock_guard guard(portLock_);
+    return waitingForPort_;
+}
+
+void ZSerialCapture::SetReconnect(bool reconnect) {
+    std::lock_guard guard(portLock_);
+    reconnect_ = reconnect;
+}
+
+void ZSerialCapture::SetRawRecorder(std::unique_ptr<ZRawRecorder> recorder) {
+    std::lock_guard guard(portLock_);
+    raw_ = std::move(recorder);
 }
 
 int32_t ZSerialCapture::GetCOMPort() const {

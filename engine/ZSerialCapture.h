@@ -17,16 +17,22 @@
 
 #include "Serial.h"
 #include "ZLoggerClients.h"
+#include "ZRawRecorder.h"
 #include "ZULErrorHistory.h"
 #include "ZULIniFile.h"
 #include "ZULLossCounter.h"
 #include "ZULMsgPump.h"
 #include "ZULThread.h"
 
+// What travels from the capture thread to the pump thread besides the bytes: the
+// port's coming and going, in order with the chunks read before and after.
+enum class ZPortEvent : uint8_t { None, Lost, Back };
+
 // One received chunk on its way from the capture thread to ProcessData.
 struct sReceivedData {
     std::vector<uint8_t> Data;
-    int32_t Size = 0;  // at least 1
+    int32_t Size = 0;  // at least 1, but 0 for an event
+    ZPortEvent Event = ZPortEvent::None;
 };
 
 // Pairs of TBaudrate value and rate in baud, in TBaudrate order.
@@ -50,10 +56,30 @@ public:
 
     // Called on the pump thread for every chunk, in the order read.
     virtual void ProcessData(const uint8_t* bytes, int count) = 0;
+    // Called on the pump thread when a capture that reconnects has lost its port
+    // (waiting true: every chunk read before the loss has been processed) and when
+    // the port is back (false: before any chunk read after it).
+    virtual void PortStateChanged(bool /*waiting*/) {}
 
-    bool OpenPort();   // false when already open, or not open within 2 s
-    bool ClosePort();  // true when closed (at once when it was not open)
+    bool OpenPort();  // false when already open, or not open within 2 s
+    // True when closed (at once when it was not open). Ends a wait for a lost port at
+    // once, and closes the raw recording after writing out all it holds.
+    bool ClosePort();
+    // Whether a capture runs: the port is open, or lost and waited for.
     bool IsCapturing() const;
+    // Whether the next captures wait for a lost port to come back: the same device
+    // path (for a port number, the device it resolves to at each try), tried every
+    // ReconnectInterval, reopened with the line settings of the capture's start.
+    // Without it a lost port stays lost until the capture stops. Only while closed.
+    void SetReconnect(bool reconnect);
+    // The port was lost and the capture waits for it to come back.
+    bool IsWaitingForPort() const;
+    // The file that receives every byte read, for the next capture (null: none).
+    // Only while closed; ClosePort writes out and closes it.
+    void SetRawRecorder(std::unique_ptr<ZRawRecorder> recorder);
+    // The raw recording of the running or last capture (null: none). Path and
+    // BytesRecorded may be read while it runs.
+    ZRawRecorder* GetRawRecorder() { return raw_.get(); }
     int32_t GetCOMPort() const;
     void SetCOMPort(int32_t port);
     int32_t GetBaudrate() const;
@@ -97,6 +123,9 @@ protected:
     // limit or the thread ended; while cycles are not held it only waits for count more.
     void HoldCycles();
     bool RunCycles(int count, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // How long the capture thread waits between two tries to reopen a lost port;
+    // a test sets it to 0 and lets held cycles decide when it tries. Only while closed.
+    void SetReconnectInterval(std::chrono::milliseconds interval) { reconnectIntervalMs_ = interval.count(); }
 
 private:
     // A cycle stops after this many chunks even when bytes keep arriving, so that a
@@ -105,6 +134,9 @@ private:
     static constexpr int ChunkPriority = 2;
 
     void Execute();
+    // Sleeps until next, or while the port is waited for until a stop ends the wait;
+    // false when the thread is to end.
+    bool SleepUntilNextCycle(std::chrono::steady_clock::time_point next);
     // Waits while cycles are held and none is granted; false when the thread is to end.
     bool EnterCycle();
     void LeaveCycle();
@@ -113,6 +145,11 @@ private:
     bool PostChunk(const uint8_t* bytes, int count);
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
     void ReportPortLost();
+    // The rest of PollPort's business: the lost port's release, a try to reopen it,
+    // the events it sends and the raw recording's regular flush. Caller holds portLock_.
+    void BeginWaitingForPort();
+    void TryReconnect();
+    bool PostPendingEvents();
     std::string DeviceName() const;  // caller holds portLock_
 
     const int pollInterval_;
@@ -121,9 +158,18 @@ private:
     ZULLossCounter chunkLoss_;
     std::vector<uint8_t> readBuffer_;  // capture thread only
 
-    mutable std::mutex portLock_;  // guards port_ between the capture thread and the main thread
+    // Guards port_ between the capture thread and the main thread, and with it the
+    // capture's state: the fields up to portWake_.
+    mutable std::mutex portLock_;
     std::unique_ptr<TSerial> port_;
-    bool portLostReported_ = false;  // guarded by portLock_
+    bool portLostReported_ = false;
+    bool reconnect_ = false;
+    bool waitingForPort_ = false;
+    TSerialConfig openConfig_{};             // the line settings the capture started with
+    std::vector<ZPortEvent> pendingEvents_;  // not yet accepted by the pump, oldest first
+    std::unique_ptr<ZRawRecorder> raw_;
+    std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
+    std::atomic<int64_t> reconnectIntervalMs_{500};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
     std::condition_variable cycleChanged_;

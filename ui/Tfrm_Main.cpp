@@ -389,6 +389,10 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     logLayout->addWidget(linesCaption, 6, 0, 1, 2);
     logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
     logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
+    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
+    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
+    logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
+    logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     pageLayout->addWidget(logfile);
 
@@ -495,6 +499,8 @@ void Tfrm_Main::SetTabOrder() {
                                 chk_ShowASCIIOutput,
                                 tb_MaxBytesInLogLine,
                                 tb_MaxLinesInLogFile,
+                                chk_Reconnect,
+                                chk_RawRecording,
                                 captureModeItems_->button(0),
                                 captureModeItems_->button(1),
                                 captureModeItems_->button(2),
@@ -552,6 +558,8 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     chk_ShowHexOutput->setChecked(settings.ShowHexOutput);
     chk_ShowASCIIOutput->setChecked(settings.ShowASCIIOutput);
     chk_SeparateHexAndASCII->setChecked(settings.SeparateHexAndASCII);
+    chk_Reconnect->setChecked(settings.Reconnect);
+    chk_RawRecording->setChecked(settings.RawRecording);
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
@@ -583,6 +591,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.ShowHexOutput = chk_ShowHexOutput->isChecked();
     settings.ShowASCIIOutput = chk_ShowASCIIOutput->isChecked();
     settings.SeparateHexAndASCII = chk_SeparateHexAndASCII->isChecked();
+    settings.Reconnect = chk_Reconnect->isChecked();
+    settings.RawRecording = chk_RawRecording->isChecked();
     settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
@@ -711,6 +721,10 @@ void Tfrm_Main::btn_StartCaptureClick() {
         SetCaptureState(true);
         return;
     }
+    if (!Logger->GetStartErrorText().empty()) {
+        ZMessageBox::Error(this, Q(Logger->GetStartErrorText()));
+        return;
+    }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
     QString text = QStringLiteral("The COM port could not be opened...");
     const std::string reason = Logger->GetPort().GetLastOpenErrorText();
@@ -793,6 +807,13 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 6:
             ShowChecksumCounts(message->Count, message->Total);
+            break;
+        case 7:
+            // A late message of a capture that has stopped must not say it runs.
+            if (Logger && Logger->IsCapturing())
+                grp_Stati->setTitle(message->Text.empty()
+                                        ? QStringLiteral("Stati (capture in progress...)")
+                                        : QStringLiteral("Stati (waiting for the COM port to come back...)"));
             break;
         case 5:
             AddDataTriggerMatches(static_cast<long long>(message->Count), 1);

@@ -207,7 +207,7 @@ private:
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
     // Status kept for the next ShowPendingStatus: the newest message of each kind but 5,
     // and the matches per data trigger row.
-    std::unique_ptr<sStatusMsg> newestStatus_[7];
+    std::unique_ptr<sStatusMsg> newestStatus_[8];
     std::map<long long, long long> pendingMatches_;
     QTimer* tmr_ShowStatus = nullptr;
 
@@ -233,6 +233,8 @@ private:
     QCheckBox* chk_ShowHexOutput = nullptr;
     QCheckBox* chk_ShowASCIIOutput = nullptr;
     QCheckBox* chk_SeparateHexAndASCII = nullptr;
+    QCheckBox* chk_Reconnect = nullptr;
+    QCheckBox* chk_RawRecording = nullptr;
     QSlider* tb_MaxBytesInLogLine = nullptr;
     QLabel* lbl_MaxBytesInLogLine = nullptr;
     QSlider* tb_MaxLinesInLogFile = nullptr;

@@ -66,8 +66,19 @@ std::string CounterLine(const ZCliCounters& c) {
 
 enum class WaitResult { Finished, PortLost };
 
+// A capture that reconnects goes on after a loss; the user learns of each change.
+void ShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& context) {
+    if (session.Logger().IsWaitingForPort() == waiting) return;
+    waiting = !waiting;
+    if (context.ErrIsTerminal) context.Err << "\r\x1b[K";
+    context.Err << (waiting ? "The COM port was lost; waiting for it to come back...\n"
+                            : "The COM port is back.\n");
+}
+
 WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSession& session,
                               ZCliContext& context) {
+    const bool reconnect = session.Settings().Reconnect;
+    bool waiting = false;
     const auto start = Clock::now();
     const auto duration = std::chrono::duration<double>(options.DurationSeconds);
     auto nextDisplay = start;
@@ -80,7 +91,11 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
         session.FlushFrameExport();
         if (context.IsStopRequested()) return WaitResult::Finished;
         if (options.DurationSeconds > 0 && now - start >= duration) return WaitResult::Finished;
-        if (PortWasLost(session.Logger().GetErrorHistory())) return WaitResult::PortLost;
+        if (reconnect) {
+            ShowPortState(waiting, session, context);
+        } else if (PortWasLost(session.Logger().GetErrorHistory())) {
+            return WaitResult::PortLost;
+        }
         std::this_thread::sleep_for(kWaitStep);
     }
 }
@@ -89,6 +104,7 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
 
 int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
+    session.SetCaptureOptions(options.Reconnect, options.RawFile);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
@@ -98,6 +114,10 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
     if (!logger.StartCapture()) {
+        if (!logger.GetStartErrorText().empty()) {
+            context.Err << logger.GetStartErrorText() << '\n';
+            return kCliExitFailed;
+        }
         context.Err << "The COM port could not be opened...\n";
         if (const std::string reason = OpenFailureReason(options, logger); !reason.empty()) {
             context.Err << reason << '\n';
@@ -114,6 +134,9 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
+    if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
+        context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesRecorded() << " bytes)\n";
+    }
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {

@@ -15,6 +15,8 @@ struct ZCliCaptureOptions {
     std::string OutDir;          // empty: the settings' log directory
     bool Json = false;
     std::string FramesFile;  // the frame export (JSON lines); empty: none
+    bool Reconnect = false;  // wait for a lost port instead of ending (also on when the settings say so)
+    std::string RawFile;     // also record every byte read into this new file
 };
 
 // Runs the capture and reports it; returns the exit code.

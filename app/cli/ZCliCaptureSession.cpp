@@ -45,11 +45,29 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
     // next capture runs that way; the command line does the same.
     if (settings_.CaptureMode > cmBetweenTriggers) settings_.CaptureMode = cmAllBytes;
     if (int code = CheckTriggers(); code != kCliExitOk) return code;
-    if (int code = PrepareLogDir(outDir); code != kCliExitOk) return code;
+    std::unique_ptr<ZRawRecorder> raw;
+    if (!rawFile_.empty()) {
+        raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());
+        if (std::string error; !raw->Create(rawFile_, error)) {
+            context_.Err << error << '\n';
+            return kCliExitFailed;
+        }
+    }
+    if (int code = PrepareLogDir(outDir); code != kCliExitOk) {
+        if (raw) raw->Discard();
+        return code;
+    }
+    settings_.Reconnect = settings_.Reconnect || reconnect_;
     collector_.Reset(settings_.DataTriggers.GetCount());
     logger_->SetStatusReceiver(&collector_);
     logger_->SetSettings(settings_);
+    logger_->SetRawRecorder(std::move(raw));
     return kCliExitOk;
+}
+
+void ZCliCaptureSession::SetCaptureOptions(bool reconnect, const std::string& rawFile) {
+    reconnect_ = reconnect;
+    rawFile_ = rawFile;
 }
 
 int ZCliCaptureSession::CheckTriggers() const {

@@ -27,6 +27,10 @@ public:
     // code: kCliExitOk to go on, kCliExitUsage when the file cannot be loaded,
     // kCliExitFailed when a trigger is missing or the folder cannot be made.
     int Prepare(const std::string& settingsFile, const std::string& outDir);
+    // For a live capture, before Prepare: reconnect turns reconnecting on (the settings
+    // may have it on already); a rawFile is created by Prepare before the log folder
+    // is made, and refused (kCliExitFailed, the file named) when it cannot be created.
+    void SetCaptureOptions(bool reconnect, const std::string& rawFile);
 
     // Creates the frame export file (none for an empty name) and hands it the engine's
     // blocks. Tells the user why it cannot be created and returns kCliExitFailed then.
@@ -50,6 +54,8 @@ private:
     int PrepareLogDir(const std::string& outDir);
 
     ZCliContext& context_;
+    bool reconnect_ = false;
+    std::string rawFile_;
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it
     ZFrameExport frameExport_;       // likewise

@@ -81,6 +81,8 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_flag("--json", options.Json, "Print the result as one JSON object");
     app.add_option("--frames", options.FramesFile,
                    "Write every block as one JSON object per line into this new file");
+    app.add_flag("--reconnect", options.Reconnect, "Wait for a lost port to come back instead of ending");
+    app.add_option("--raw", options.RawFile, "Also record every byte read into this new file");
 }
 
 void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {

@@ -2,6 +2,7 @@
 // side comes out in the counters and the log files.
 
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <streambuf>
@@ -237,6 +238,214 @@ TEST(CaptureHangUpTest, LostDeviceEndsTheCaptureAndKeepsWhatCameBefore) {
     ASSERT_EQ(report["errors"].size(), 1u);
     EXPECT_EQ(report["errors"][0]["function"], "PollPort");
     EXPECT_EQ(report["log_files"].size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------
+// Raw recordings and reconnects
+
+std::vector<uint8_t> FramesOf(ZDemoMode mode, int count) {
+    ZDemoFrameSource source(mode);
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < count; ++i) source.AppendFrame(bytes);
+    return bytes;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Every log line of a report's files, in writing order.
+std::vector<std::string> AllLogLines(const Json& report, const std::string& dir) {
+    std::vector<std::string> lines;
+    for (const auto& name : report["log_files"])
+        for (std::string& line : ReadLogLines(dir + name.get<std::string>()))
+            lines.push_back(std::move(line));
+    return lines;
+}
+
+Json CountersOf(Json report) {
+    report.erase("errors");
+    report.erase("log_files");
+    return report;
+}
+
+struct RawCase {
+    const char* Name;
+    const char* SettingsFile;  // in the samples folder; "" for every chunk as one block
+    ZDemoMode Frames;
+};
+
+void PrintTo(const RawCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class RawRecordingTest : public ::testing::TestWithParam<RawCase> {
+protected:
+    std::string Settings() {
+        if (*GetParam().SettingsFile != '\0') return ZCliSamplesDir() + GetParam().SettingsFile;
+        WriteFile(dir_ / "all.scs", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n");
+        return dir_ / "all.scs";
+    }
+    ScratchDir dir_;
+};
+
+TEST_P(RawRecordingTest, AReplayOfTheRecordingGivesWhatTheCaptureGave) {
+    constexpr int kCount = 30;
+    const std::vector<uint8_t> bytes = FramesOf(GetParam().Frames, kCount);
+    const bool everyChunk = *GetParam().SettingsFile == '\0';
+    const std::string settings = Settings();
+    const std::string raw = dir_ / "capture.bin";
+    CounterWatch watch;
+    std::atomic<bool> stop{false};
+    CliResult captured;
+    {
+        FrameFeeder feeder(TestPty().Master());
+        const std::string counted =
+            everyChunk ? "Total " + std::to_string(bytes.size()) + " B" : FramesCounted(kCount);
+        captured = RunWatchedCli({"capture", "--settings", settings, "--device", TestPty().SlavePath(),
+                                  "--out", dir_ / "capture", "--raw", raw, "--json"},
+                                 watch, &stop, feeder.OnStarted(bytes, [&] {
+                                     EXPECT_TRUE(watch.WaitFor(counted))
+                                         << "the counters never showed it all";
+                                     stop = true;
+                                 }));
+    }
+    ASSERT_EQ(captured.Code, 0) << captured.Err;
+    EXPECT_EQ(ReadAll(raw), bytes);
+    const CliResult replayed =
+        RunCli({"replay", "--settings", settings, "--input", raw, "--out", dir_ / "replay", "--json"});
+    ASSERT_EQ(replayed.Code, 0) << replayed.Err;
+    const Json capture = Json::parse(captured.Out);
+    const Json replay = Json::parse(replayed.Out);
+    EXPECT_EQ(capture["errors"], Json::array());
+    if (everyChunk) {
+        // Each read is a block: the blocks follow the reads, the bytes do not.
+        EXPECT_EQ(replay["total_bytes"], capture["total_bytes"]);
+        EXPECT_EQ(replay["data_packet_bytes"], capture["data_packet_bytes"]);
+        EXPECT_EQ(capture["total_bytes"], bytes.size());
+    } else {
+        EXPECT_EQ(CountersOf(replay), CountersOf(capture));
+        EXPECT_EQ(AllLogLines(replay, dir_ / "replay/"), AllLogLines(capture, dir_ / "capture/"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, RawRecordingTest,
+    ::testing::Values(RawCase{"AllBytes", "", ZDemoMode::Dynamic},
+                      RawCase{"FixedSize", "demo_fixed.scs", ZDemoMode::Fixed},
+                      RawCase{"DynamicSize", "demo_dynamic.scs", ZDemoMode::Dynamic},
+                      RawCase{"BetweenTriggers", "demo_between.scs", ZDemoMode::Between}),
+    [](const ::testing::TestParamInfo<RawCase>& mode) { return std::string(mode.param.Name); });
+
+struct RawRefusal {
+    const char* Name;
+    const char* File;
+    bool Exists;
+    const char* Reason;
+};
+
+class RawRefusalTest : public ::testing::TestWithParam<RawRefusal> {};
+
+TEST_P(RawRefusalTest, ARecordingThatCannotBeCreatedIsRefusedBeforeAnythingIsMade) {
+    ScratchDir dir;
+    const std::string raw = dir / GetParam().File;
+    if (GetParam().Exists) WriteFile(raw, "earlier recording");
+    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
+                                     "--device", TestPty().SlavePath(), "--out", dir / "logs", "--raw", raw});
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_EQ(result.Err,
+              "The raw recording file could not be created: \"" + raw + "\": " + GetParam().Reason + "\n");
+    EXPECT_EQ(result.Out, "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "logs"));
+    if (GetParam().Exists) {
+        const std::vector<uint8_t> after = ReadAll(raw);
+        EXPECT_EQ(std::string(after.begin(), after.end()), "earlier recording");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RawRefusalTest,
+    ::testing::Values(RawRefusal{"ExistingFile", "raw.bin", true, "a file of that name exists"},
+                      RawRefusal{"MissingFolder", "no/raw.bin", false, "No such file or directory"}),
+    [](const ::testing::TestParamInfo<RawRefusal>& refusal) { return std::string(refusal.param.Name); });
+
+// Captures whose device goes away. The override link com98 is re-pointed for them
+// and put back afterwards, for the tests that use the shared pseudo-terminal.
+class ReconnectCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(first_.Open());
+        // Nobody else may hold the slave, or closing the master would not hang it up.
+        first_.CloseSlave();
+    }
+    void TearDown() override { PointCom98To(TestPty().SlavePath()); }
+
+    static std::string Com98() { return TestHome() + "ports/com98"; }
+    static void PointCom98To(const std::string& device) {
+        const std::string spare = Com98() + ".new";
+        std::error_code ignored;
+        std::filesystem::remove(spare, ignored);
+        std::filesystem::create_symlink(device, spare);
+        std::filesystem::rename(spare, Com98());
+    }
+
+    ScratchDir dir_;
+    ZPseudoTerminal first_;
+};
+
+TEST_F(ReconnectCaptureTest, TheCaptureGoesOnWhereTheOverrideLinkNowPoints) {
+    PointCom98To(first_.SlavePath());
+    const std::vector<uint8_t> bytes = DynamicFrames(10);
+    ZPseudoTerminal second;
+    CounterWatch watch;
+    std::atomic<bool> stop{false};
+    CliResult result;
+    {
+        FrameFeeder feeder(first_.Master());
+        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--port",
+                                "98", "--reconnect", "--out", dir_ / "logs", "--json"},
+                               watch, &stop, feeder.OnStarted(bytes, [&] {
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(10)));
+                                   first_.CloseMaster();
+                                   EXPECT_TRUE(watch.WaitFor("waiting for it to come back"));
+                                   ASSERT_TRUE(second.Open());
+                                   PointCom98To(second.SlavePath());
+                                   EXPECT_TRUE(watch.WaitFor("The COM port is back.\n"));
+                                   WriteAll(second.Master(), bytes);
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(20)));
+                                   stop = true;
+                               }));
+    }
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    const Json report = Json::parse(result.Out);
+    EXPECT_EQ(report["total_bytes"], 2 * bytes.size());
+    EXPECT_EQ(report["start_triggers"], 20);
+    ASSERT_EQ(report["errors"].size(), 2u);
+    EXPECT_EQ(report["errors"][0]["function"], "PollPort");
+    EXPECT_EQ(report["errors"][1]["module"], "SerialCapture");
+    EXPECT_EQ(report["errors"][1]["function"], "Reconnect");
+    EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + Com98());
+}
+
+TEST_F(ReconnectCaptureTest, AStopWhileWaitingEndsTheCaptureWithZero) {
+    CounterWatch watch;
+    std::atomic<bool> stop{false};
+    CliResult result;
+    {
+        FrameFeeder feeder(first_.Master());
+        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+                                first_.SlavePath(), "--reconnect", "--out", dir_ / "logs", "--json"},
+                               watch, &stop, feeder.OnStarted({}, [&] {
+                                   first_.CloseMaster();
+                                   EXPECT_TRUE(watch.WaitFor("waiting for it to come back"));
+                                   stop = true;
+                               }));
+    }
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    const Json report = Json::parse(result.Out);
+    ASSERT_EQ(report["errors"].size(), 1u);
+    EXPECT_EQ(report["errors"][0]["function"], "PollPort");
 }
 
 TEST(CaptureOpenTest, DeviceThatCannotBeOpenedExitsWithOneAndTheReason) {

@@ -65,6 +65,7 @@ public:
 
     bool IsOpen() const { return !slavePath_.empty(); }
     const std::string& SlavePath() const { return slavePath_; }
+    int MasterFd() const { return master_; }
 
     bool Write(const Bytes& bytes) const {
         size_t done = 0;

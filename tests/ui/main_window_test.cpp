@@ -203,9 +203,13 @@ TEST_F(MainWindowTest, ShownSettingsComeBackFromTheControls) {
     settings.StartAmountOfBytes = 1;
     settings.AmountOfBytesWidth = 2;
     settings.AmountOfBytesMSBFirst = false;
+    settings.Reconnect = true;
+    settings.RawRecording = true;
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
     EXPECT_EQ(Window().CollectSettings(), settings);
+    EXPECT_EQ(Find<QCheckBox>("chk_Reconnect")->text(), "Reconnect when the port comes back");
+    EXPECT_EQ(Find<QCheckBox>("chk_RawRecording")->text(), "Also record the raw bytes");
     EXPECT_FALSE(Find<QPushButton>("btn_SetStartTriggerSize")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("btn_SetStopTriggerSize")->isEnabled());
 }

@@ -1,0 +1,236 @@
+// A long live capture of the demonstration device through a pseudo-terminal, to see
+// whether anything is lost or grows over time. Frames of the "dynamic" sample are
+// written into the master at a steady rate while the engine captures the slave with
+// the sample's settings and writes log files into a folder of its own (give a tmpfs
+// folder, so the engine is measured and not the disk).
+//
+//   soak [--rate BYTES_PER_S] [--seconds N] [--dir FOLDER]
+//
+// A checker thread takes the log files as they are written, adds up the byte counts
+// of their block headers and removes them. At the end it prints the bytes sent, the
+// bytes the engine counted, the bytes the log files hold (everything but trash), the
+// files written, the resident memory at the start, after the first minute and at the
+// end (and once a minute in between), and the processor time of the capture: the
+// process's time without the writer's and the checker's threads.
+
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../app/cli/ZDemoFrameSource.h"
+#include "../app/cli/ZPacedWriter.h"
+#include "../app/cli/ZPseudoTerminal.h"
+#include "ZLogger.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    double Rate = 500000;
+    double Seconds = 1800;
+    std::string Dir = "/dev/shm";
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--rate" && hasValue) {
+            options.Rate = std::atof(argv[++i]);
+        } else if (arg == "--seconds" && hasValue) {
+            options.Seconds = std::atof(argv[++i]);
+        } else if (arg == "--dir" && hasValue) {
+            options.Dir = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return options.Rate > 0 && options.Seconds > 0;
+}
+
+double ResidentMB() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The bytes of the blocks a log file holds: the sum of "(<n> bytes)" of its header lines.
+uint64_t LoggedBytesOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    uint64_t bytes = 0;
+    while (std::getline(file, line)) {
+        const size_t open = line.rfind(" (");
+        if (line.compare(0, 5, "HEX: ") == 0 || line.compare(0, 6, "ASCII:") == 0) continue;
+        if (open == std::string::npos || line.find(" bytes)", open) == std::string::npos) continue;
+        bytes += std::strtoull(line.c_str() + open + 2, nullptr, 10);
+    }
+    return bytes;
+}
+
+// Counts and removes the log files the writer has finished.
+class LogChecker {
+public:
+    explicit LogChecker(ZLogger& logger) : logger_(logger) {}
+
+    void CheckWritten() {
+        for (const std::string& path : logger_.GetLogFileManager().TakeWrittenFiles()) {
+            bytes_ += LoggedBytesOf(path);
+            ++files_;
+            std::remove(path.c_str());
+        }
+    }
+    uint64_t Bytes() const { return bytes_; }
+    uint64_t Files() const { return files_; }
+
+private:
+    ZLogger& logger_;
+    uint64_t bytes_ = 0;
+    uint64_t files_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: soak [--rate BYTES_PER_S] [--seconds N] [--dir FOLDER]\n");
+        return 2;
+    }
+    std::string logDir = options.Dir + "/kestrun_soak_XXXXXX";
+    if (mkdtemp(logDir.data()) == nullptr) {
+        std::perror("soak: cannot make a folder for the log files");
+        return 1;
+    }
+    logDir += "/";
+
+    ZPseudoTerminal pty;
+    if (!pty.Open()) {
+        std::perror("soak: no pseudo-terminal");
+        return 1;
+    }
+    ZLogger logger{ZLoggerSettings()};
+    std::string error;
+    if (!logger.LoadSettings(std::string(KESTRUN_SAMPLES_DIR) + "/demo_dynamic.scs", error)) {
+        std::fprintf(stderr, "soak: %s\n", error.c_str());
+        return 1;
+    }
+    ZLoggerSettings settings;
+    logger.GetSettings(settings);
+    settings.LogDir = logDir;
+    logger.SetSettings(settings);
+    logger.GetPort().SetDevicePath(pty.SlavePath());
+
+    const double residentAtStart = ResidentMB();
+    const double cpuAtStart = ProcessCpuSeconds();
+    if (!logger.StartCapture()) {
+        std::fprintf(stderr, "soak: the capture did not start: %s\n",
+                     logger.GetPort().GetLastOpenErrorText().c_str());
+        return 1;
+    }
+    std::printf("soak: %.0f bytes/s for %.0f s into %s\n", options.Rate, options.Seconds, logDir.c_str());
+    std::printf("resident at start: %.1f MB\n", residentAtStart);
+    std::fflush(stdout);
+
+    std::atomic<bool> writing{true};
+    std::atomic<uint64_t> sent{0};
+    double writerCpu = 0;
+    std::thread writer([&] {
+        ZDemoFrameSource source(ZDemoMode::Dynamic);
+        ZPacedWriter paced(pty.Master(), options.Rate, [&](std::vector<uint8_t>& out) {
+            source.AppendFrame(out);
+            return true;
+        });
+        while (writing) {
+            if (!paced.WriteDue()) break;
+            sent = paced.BytesWritten();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        sent = paced.BytesWritten();
+        writerCpu = ThreadCpuSeconds();
+    });
+
+    LogChecker checker(logger);
+    double checkerCpu = 0;
+    double residentAfterMinute = 0;
+    const auto start = Clock::now();
+    const auto end =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.Seconds));
+    auto nextReport = start + std::chrono::minutes(1);
+    while (Clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const double before = ThreadCpuSeconds();
+        checker.CheckWritten();
+        checkerCpu += ThreadCpuSeconds() - before;
+        if (Clock::now() >= nextReport) {
+            const double minutes = std::chrono::duration<double>(Clock::now() - start).count() / 60;
+            const double resident = ResidentMB();
+            if (residentAfterMinute == 0) residentAfterMinute = resident;
+            std::printf("%5.1f min: sent %llu B, resident %.1f MB, files %llu\n", minutes,
+                        static_cast<unsigned long long>(sent.load()), resident,
+                        static_cast<unsigned long long>(checker.Files()));
+            std::fflush(stdout);
+            nextReport += std::chrono::minutes(1);
+        }
+    }
+    writing = false;
+    writer.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // The last bytes written are read within a few poll cycles; the stop takes only
+    // what has been read.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    logger.StopCapture();
+    const double before = ThreadCpuSeconds();
+    checker.CheckWritten();
+    checkerCpu += ThreadCpuSeconds() - before;
+    const double residentAtEnd = ResidentMB();
+    const double captureCpu = ProcessCpuSeconds() - cpuAtStart - writerCpu - checkerCpu;
+
+    std::vector<std::string> errors;
+    logger.GetErrorList(errors);
+    const uint64_t total = logger.TotalBytes;
+    const uint64_t logged = checker.Bytes();
+    std::printf("seconds: %.1f\n", seconds);
+    std::printf("bytes sent: %llu (%.1f KB/s)\n", static_cast<unsigned long long>(sent.load()),
+                static_cast<double>(sent.load()) / seconds / 1000);
+    std::printf("bytes counted by the engine: %llu (lost %lld)\n", static_cast<unsigned long long>(total),
+                static_cast<long long>(sent.load()) - static_cast<long long>(total));
+    std::printf("bytes in the log files: %llu (counted %llu minus trash %u: %s)\n",
+                static_cast<unsigned long long>(logged), static_cast<unsigned long long>(total),
+                logger.TrashedBytes, logged + logger.TrashedBytes == total ? "equal" : "DIFFERENT");
+    std::printf("frames: %u start triggers, %u data packets\n", logger.StartTriggerCount,
+                logger.DataPacketCount);
+    std::printf("files written: %llu\n", static_cast<unsigned long long>(checker.Files()));
+    std::printf("resident: start %.1f MB, after 1 min %.1f MB, end %.1f MB\n", residentAtStart,
+                residentAfterMinute, residentAtEnd);
+    std::printf("capture CPU: %.1f s = %.1f %% of one core (writer %.1f s, checker %.1f s left out)\n",
+                captureCpu, 100 * captureCpu / seconds, writerCpu, checkerCpu);
+    for (const std::string& line : errors) std::printf("%s\n", line.c_str());
+    rmdir(logDir.c_str());
+    return sent.load() == total && logged + logger.TrashedBytes == total ? 0 : 1;
+}

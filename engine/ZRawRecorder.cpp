@@ -1,0 +1,123 @@
+#include "ZRawRecorder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "Funset_strings.h"
+
+namespace {
+
+// Large enough that a fast line costs few writes, small enough to stay in cache.
+constexpr size_t BufferSize = 64 * 1024;
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+}  // namespace
+
+ZRawRecorder::ZRawRecorder(TZULErrorHistory* errors) : errors_(errors) {
+    buffer_.reserve(BufferSize);
+}
+
+ZRawRecorder::~ZRawRecorder() {
+    Close();
+}
+
+bool ZRawRecorder::Create(const std::string& path, std::string& errorText) {
+    Close();
+    // A recording never replaces a file, and a link planted under the name must not
+    // redirect it somewhere else.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        createError_ = error;
+        errorText = "The raw recording file could not be created: " + Quoted(path) + ": " +
+                    (error == EEXIST ? std::string("a file of that name exists") : GetErrorText(error));
+        return false;
+    }
+    fd_ = fd;
+    failed_ = false;
+    buffer_.clear();
+    recorded_ = 0;
+    std::lock_guard guard(pathLock_);
+    path_ = path;
+    return true;
+}
+
+void ZRawRecorder::Write(const uint8_t* bytes, size_t count) {
+    if (fd_ < 0 || count == 0) return;
+    recorded_ += count;
+    if (failed_) return;
+    if (buffer_.size() + count > BufferSize) WriteOut();
+    if (buffer_.empty()) oldest_ = std::chrono::steady_clock::now();
+    buffer_.insert(buffer_.end(), bytes, bytes + count);
+    if (buffer_.size() >= BufferSize) WriteOut();
+}
+
+void ZRawRecorder::FlushIfDue(std::chrono::steady_clock::time_point now) {
+    if (!buffer_.empty() && now - oldest_ >= FlushDelay) WriteOut();
+}
+
+void ZRawRecorder::Flush() {
+    WriteOut();
+}
+
+void ZRawRecorder::WriteOut() {
+    size_t done = 0;
+    while (fd_ >= 0 && !failed_ && done < buffer_.size()) {
+        const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Fail(n < 0 ? errno : ENOSPC);
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    buffer_.clear();
+}
+
+void ZRawRecorder::Fail(int errorNumber) {
+    failed_ = true;
+    if (errors_ != nullptr)
+        errors_->AddError(
+            "RawRecorder", "Write",
+            "The raw recording could not be written: " + Quoted(Path()) + ": " + GetErrorText(errorNumber));
+}
+
+void ZRawRecorder::Close() {
+    if (fd_ < 0) return;
+    WriteOut();
+    if (close(fd_) != 0 && !failed_) Fail(errno);
+    fd_ = -1;
+}
+
+void ZRawRecorder::Discard() {
+    if (fd_ < 0) return;
+    struct stat made {};
+    struct stat named {};
+    const std::string path = Path();
+    // Only the file this object made goes; whatever took its name since stays.
+    const bool same = fstat(fd_, &made) == 0 && lstat(path.c_str(), &named) == 0 &&
+                      made.st_dev == named.st_dev && made.st_ino == named.st_ino;
+    const bool empty = recorded_ == 0;
+    Close();
+    if (same && empty) unlink(path.c_str());
+}
+
+bool ZRawRecorder::MoveTo(const std::string& newPath) {
+    std::lock_guard guard(pathLock_);
+    if (path_.empty()) return false;
+    if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) != 0) return false;
+    path_ = newPath;
+    return true;
+}
+
+std::string ZRawRecorder::Path() const {
+    std::lock_guard guard(pathLock_);
+    return path_;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// A file that receives every byte read from the port, unchanged and in order. The
+// bytes are buffered and written out when the buffer fills, when the oldest
+// buffered byte has waited FlushDelay (checked by the caller's regular FlushIfDue),
+// and at Close, so a crash loses at most about a second of them.
+//
+// The file is always a new one: Create never replaces an existing file and never
+// follows a link. Write, FlushIfDue, Flush and Close belong to one thread at a time
+// (the capture thread while a capture runs, the main thread before and after);
+// MoveTo and Path may be called from any thread.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ZULErrorHistory.h"
+
+class ZRawRecorder {
+public:
+    static constexpr auto FlushDelay = std::chrono::milliseconds(500);
+
+    // errors (optional, not owned) receives the first write failure.
+    explicit ZRawRecorder(TZULErrorHistory* errors = nullptr);
+    ~ZRawRecorder();
+    ZRawRecorder(const ZRawRecorder&) = delete;
+    ZRawRecorder& operator=(const ZRawRecorder&) = delete;
+
+    // Creates path as a new file; false with an error text that names the file when
+    // it exists, is a link or cannot be made.
+    bool Create(const std::string& path, std::string& errorText);
+    // errno of the last failed Create (EEXIST: the name is taken).
+    int GetCreateError() const { return createError_; }
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Buffers the bytes; a full buffer is written out first. After a failed write
+    // nothing more is written (the failure is recorded once).
+    void Write(const uint8_t* bytes, size_t count);
+    // Writes the buffer out when its oldest byte has waited FlushDelay by now.
+    void FlushIfDue(std::chrono::steady_clock::time_point now);
+    void Flush();
+    // Flushes and closes the file; the object keeps its path and count.
+    void Close();
+    // Closes the file and removes it when no byte was recorded into it (and it is
+    // still the file this object made).
+    void Discard();
+
+    // Renames the file to newPath without replacing anything there; false when that
+    // is not possible (the file keeps its name).
+    bool MoveTo(const std::string& newPath);
+    std::string Path() const;
+    // Bytes handed to Write so far (whether or not written out yet).
+    uint64_t BytesRecorded() const { return recorded_.load(); }
+
+private:
+    void WriteOut();
+    void Fail(int errorNumber);
+
+    TZULErrorHistory* const errors_;
+    int fd_ = -1;
+    int createError_ = 0;
+    bool failed_ = false;
+    std::vector<uint8_t> buffer_;
+    std::chrono::steady_clock::time_point oldest_{};
+    std::atomic<uint64_t> recorded_{0};
+
+    mutable std::mutex pathLock_;  // guards path_
+    std::string path_;
+};
