@@ -140,10 +140,18 @@ void AppendAsciiLine(std::string& text, const uint8_t* bytes, int count, bool en
     AppendGroupLine(text, AsciiPrefix, AsciiGroups, bytes, count, endsBlock ? 1 : 2);
 }
 
-// Appends the lines of one block by the cutting rule to lines; nothing for a
-// block that is not written.
-void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                 const ZLoggerSettings& settings, sLogString& lines) {
+std::string WithTrailingDelimiter(const std::string& directory) {
+    // An empty directory means the working directory, not the root of the file system.
+    if (directory.empty() || directory.back() == PathDelimiter) return directory;
+    return directory + PathDelimiter;
+}
+
+}  // namespace
+
+void ZLogFileManager::FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                                  const ZLoggerSettings& settings, sLogString& lines) {
+    // No bytes to read means an empty block, never a read through a bad pointer.
+    if (data == nullptr || length < 0) length = 0;
     const BlockStyle* style = StyleFor(kind, settings);
     if (style == nullptr) return;
     // An edited settings file may hold 0 or less; the cutting needs at least one byte per line.
@@ -176,14 +184,6 @@ void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t k
     if (blockLines > 2) lines.BlockEnds.push_back({text.size(), lines.LineCount});
 }
 
-std::string WithTrailingDelimiter(const std::string& directory) {
-    // An empty directory means the working directory, not the root of the file system.
-    if (directory.empty() || directory.back() == PathDelimiter) return directory;
-    return directory + PathDelimiter;
-}
-
-}  // namespace
-
 ZLogFileManager::ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHistory* errors)
     : settings_(settings),
       errors_(errors),
@@ -214,8 +214,6 @@ void ZLogFileManager::SetWaitWhenFull(bool wait) {
 void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind) {
     const ZLoggerSettings* settings = settings_.load();
     if (settings == nullptr) return;
-    // No bytes to read means an empty block, never a read through a bad pointer.
-    if (data == nullptr || length < 0) length = 0;
     FormatBlock(data, length, timestamp, kind, *settings, batch_);
     if (!batching_) QueueBatch();
 }
@@ -267,24 +265,36 @@ void ZLogFileManager::WaitUntilCollected() {
 // Two files written within one millisecond would share a name. The name runs
 // ahead of the clock instead (a replay writes thousands of files a second), so
 // names stay unique and sort in writing order, and writing never waits. A name
-// that is taken, by anything, is skipped: a log file never replaces a file.
+// that is taken, by anything, is skipped: a log file never replaces a file. The
+// skipping is bounded: a folder where every name seems taken (one that cannot
+// hold the names at all) must not stop the writer for good.
 void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
     if (fileLines_ == 0) return;
     const std::string directory = WithTrailingDelimiter(settings.LogDir);
     int64_t candidate = std::max(ZULNowEpochMs(), lastFileEpochMs_ + 1);
-    for (;; ++candidate) {
+    bool written = false;
+    for (int taken = 0;; ++candidate) {
         const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
         bool nameTaken = false;
         if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
             std::lock_guard guard(writtenLock_);
             writtenFiles_.push_back(fileName);
-        } else if (nameTaken) {
+            written = true;
+        } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
+        } else if (errors_ != nullptr && nameTaken) {
+            errors_->AddError("ZLogFileManager", "WriteLogFile",
+                              "No free log file name in '" + directory +
+                                  "': " + std::to_string(MaxTakenNames) + " names in a row were taken");
         } else if (errors_ != nullptr) {
             const TZULError error = fileIO_.GetLatestError();
             errors_->AddError(error.Module, error.Function, error.Error);
         }
         break;
+    }
+    if (!written) {
+        std::lock_guard guard(writtenLock_);
+        ++failedFiles_;
     }
     lastFileEpochMs_ = candidate;
     fileText_.clear();
@@ -301,6 +311,11 @@ std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {
 std::vector<std::string> ZLogFileManager::TakeWrittenFiles() {
     std::lock_guard guard(writtenLock_);
     return std::exchange(writtenFiles_, {});
+}
+
+size_t ZLogFileManager::TakeFailedFileCount() {
+    std::lock_guard guard(writtenLock_);
+    return std::exchange(failedFiles_, 0);
 }
 
 sLogString sLogString::TakeFirst(size_t lines) {

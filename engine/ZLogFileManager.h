@@ -78,9 +78,17 @@ public:
     void SetWaitWhenFull(bool wait);
     // Full paths of the files written since the last call, in writing order.
     std::vector<std::string> TakeWrittenFiles();
+    // How many log files could not be written (their lines are lost) since the last call.
+    size_t TakeFailedFileCount();
+    // After this many taken names in a row the writer gives up on a file and records why.
+    static constexpr int MaxTakenNames = 10000;
 
     // "2005_3_7___14_5_9_312_log.txt": the name of a log file written at that local time.
     static std::string LogFileName(const ZULDateTimeParts& parts);
+    // Appends the lines of one block to lines as LogBlock formats them (nothing for
+    // trash or a switched-off kind); data may be null only when length is 0 or less.
+    static void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                            const ZLoggerSettings& settings, sLogString& lines);
 
 private:
     void QueueBatch();
@@ -105,8 +113,9 @@ private:
     TZULFileIO fileIO_;
     int64_t lastFileEpochMs_ = 0;
 
-    std::mutex writtenLock_;  // guards writtenFiles_
+    std::mutex writtenLock_;  // guards writtenFiles_ and failedFiles_
     std::vector<std::string> writtenFiles_;
+    size_t failedFiles_ = 0;
 
     // Last member: its thread, which uses everything above, is stopped first.
     TZULMsgPump<sLogString> pump_;
