@@ -122,5 +122,5 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
-    return kCliExitOk;
+    return report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
 }
