@@ -4,6 +4,18 @@ add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror
 if(KESTRUN_SANITIZE AND KESTRUN_TSAN)
   message(FATAL_ERROR "KESTRUN_SANITIZE and KESTRUN_TSAN cannot be combined")
 endif()
+if(KESTRUN_FUZZ AND (KESTRUN_SANITIZE OR KESTRUN_TSAN))
+  message(FATAL_ERROR "KESTRUN_FUZZ brings its own sanitizers; do not combine it with KESTRUN_SANITIZE or KESTRUN_TSAN")
+endif()
+if(KESTRUN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KESTRUN_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++-14")
+  endif()
+  # Every library gets the coverage hooks; only the fuzz targets link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 if(KESTRUN_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

@@ -141,10 +141,18 @@ void AppendAsciiLine(std::string& text, const uint8_t* bytes, int count, bool en
     AppendGroupLine(text, AsciiPrefix, AsciiGroups, bytes, count, endsBlock ? 1 : 2);
 }
 
-// Appends the lines of one block by the cutting rule to lines; nothing for a
-// block that is not written.
-void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind, bool checksumWrong,
-                 const ZLoggerSettings& settings, sLogString& lines) {
+std::string WithTrailingDelimiter(const std::string& directory) {
+    // An empty directory means the working directory, not the root of the file system.
+    if (directory.empty() || directory.back() == PathDelimiter) return directory;
+    return directory + PathDelimiter;
+}
+
+}  // namespace
+
+void ZLogFileManager::FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                                  bool checksumWrong, const ZLoggerSettings& settings, sLogString& lines) {
+    // No bytes to read means an empty block, never a read through a bad pointer.
+    if (data == nullptr || length < 0) length = 0;
     const BlockStyle* style = StyleFor(kind, settings);
     if (style == nullptr) return;
     // An edited settings file may hold 0 or less; the cutting needs at least one byte per line.
@@ -178,14 +186,6 @@ void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t k
     if (blockLines > 2) lines.BlockEnds.push_back({text.size(), lines.LineCount});
 }
 
-std::string WithTrailingDelimiter(const std::string& directory) {
-    // An empty directory means the working directory, not the root of the file system.
-    if (directory.empty() || directory.back() == PathDelimiter) return directory;
-    return directory + PathDelimiter;
-}
-
-}  // namespace
-
 ZLogFileManager::ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHistory* errors)
     : settings_(settings),
       errors_(errors),
@@ -217,8 +217,6 @@ void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timest
                                bool checksumWrong) {
     const ZLoggerSettings* settings = settings_.load();
     if (settings == nullptr) return;
-    // No bytes to read means an empty block, never a read through a bad pointer.
-    if (data == nullptr || length < 0) length = 0;
     FormatBlock(data, length, timestamp, kind, checksumWrong, *settings, batch_);
     if (!batching_) QueueBatch();
 }
@@ -270,12 +268,15 @@ void ZLogFileManager::WaitUntilCollected() {
 // Two files written within one millisecond would share a name. The name runs
 // ahead of the clock instead (a replay writes thousands of files a second), so
 // names stay unique and sort in writing order, and writing never waits. A name
-// that is taken, by anything, is skipped: a log file never replaces a file.
+// that is taken, by anything, is skipped: a log file never replaces a file. The
+// skipping is bounded: a folder where every name seems taken (one that cannot
+// hold the names at all) must not stop the writer for good.
 void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
     if (fileLines_ == 0) return;
     const std::string directory = WithTrailingDelimiter(settings.LogDir);
     int64_t candidate = std::max(ZULNowEpochMs(), lastFileEpochMs_ + 1);
-    for (;; ++candidate) {
+    bool written = false;
+    for (int taken = 0;; ++candidate) {
         const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
         bool nameTaken = false;
         if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
@@ -284,13 +285,22 @@ void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
                 writtenFiles_.push_back(fileName);
             }
             if (fileWritten_) fileWritten_(fileName);
-        } else if (nameTaken) {
+            written = true;
+        } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
+        } else if (errors_ != nullptr && nameTaken) {
+            errors_->AddError("ZLogFileManager", "WriteLogFile",
+                              "No free log file name in '" + directory +
+                                  "': " + std::to_string(MaxTakenNames) + " names in a row were taken");
         } else if (errors_ != nullptr) {
             const TZULError error = fileIO_.GetLatestError();
             errors_->AddError(error.Module, error.Function, error.Error);
         }
         break;
+    }
+    if (!written) {
+        std::lock_guard guard(writtenLock_);
+        ++failedFiles_;
     }
     lastFileEpochMs_ = candidate;
     fileText_.clear();
@@ -307,6 +317,11 @@ std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {
 std::vector<std::string> ZLogFileManager::TakeWrittenFiles() {
     std::lock_guard guard(writtenLock_);
     return std::exchange(writtenFiles_, {});
+}
+
+size_t ZLogFileManager::TakeFailedFileCount() {
+    std::lock_guard guard(writtenLock_);
+    return std::exchange(failedFiles_, 0);
 }
 
 sLogString sLogString::TakeFirst(size_t lines) {

@@ -84,9 +84,18 @@ public:
     // Called with the full path of every file written, on the thread that wrote it
     // (the worker, or Flush's caller). Set it before the first block is logged.
     void SetFileWrittenHook(std::function<void(const std::string&)> hook) { fileWritten_ = std::move(hook); }
+    // How many log files could not be written (their lines are lost) since the last call.
+    size_t TakeFailedFileCount();
+    // After this many taken names in a row the writer gives up on a file and records why.
+    static constexpr int MaxTakenNames = 10000;
 
     // "2005_3_7___14_5_9_312_log.txt": the name of a log file written at that local time.
     static std::string LogFileName(const ZULDateTimeParts& parts);
+    // Appends the lines of one block to lines as LogBlock formats them (nothing for
+    // trash or a switched-off kind), with the marker line after a frame whose checksum
+    // is wrong; data may be null only when length is 0 or less.
+    static void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
+                            bool checksumWrong, const ZLoggerSettings& settings, sLogString& lines);
 
 private:
     void QueueBatch();
@@ -111,9 +120,10 @@ private:
     TZULFileIO fileIO_;
     int64_t lastFileEpochMs_ = 0;
 
-    std::mutex writtenLock_;  // guards writtenFiles_
+    std::mutex writtenLock_;  // guards writtenFiles_ and failedFiles_
     std::vector<std::string> writtenFiles_;
     std::function<void(const std::string&)> fileWritten_;
+    size_t failedFiles_ = 0;
 
     // Last member: its thread, which uses everything above, is stopped first.
     TZULMsgPump<sLogString> pump_;

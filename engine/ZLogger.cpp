@@ -245,6 +245,7 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     }
     const ZULIniFile ini(fileName);
     if (!LoadPortSettings(ini, errorText)) return false;
+    if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);

@@ -1,5 +1,8 @@
 #include "ZLoggerSettings.h"
 
+#include <cstdio>
+#include <utility>
+
 #include "ZFilter.h"
 #include "ZULAppDir.h"
 #include "ZULIniFile.h"
@@ -31,7 +34,36 @@ TTriggerSequence ReadTrigger(const ZULIniFile& ini, const std::string& sizeKey,
     return trigger;
 }
 
+bool IsControl(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code < 0x20 || code == 0x7F;
+}
+
+std::string WithoutFolder(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
 }  // namespace
+
+bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorText) {
+    for (char c : logDir) {
+        if (!IsControl(c)) continue;
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(c));
+        errorText = "The log directory contains the control character ";
+        errorText.append(code).append(", which a folder name cannot hold");
+        return false;
+    }
+    return true;
+}
+
+bool ZLoggerSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
+    std::string reason;
+    if (CheckLogDir(ini.ReadString(IniSection, "LogDir", ""), reason)) return true;
+    errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
+    return false;
+}
 
 std::string DefaultLogDir() {
     return ZULGetAppDir() + "std_log_out/";
@@ -107,7 +139,9 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     const char* section = IniSection;
-    LogDir = ini.ReadString(section, "LogDir", LogDir);
+    std::string logDir = ini.ReadString(section, "LogDir", LogDir);
+    std::string refused;
+    if (CheckLogDir(logDir, refused)) LogDir = std::move(logDir);
     TriggerStart = ReadTrigger(ini, "TriggerStartSize", "TriggerStart_");
     TriggerStop = ReadTrigger(ini, "TriggerStopSize", "TriggerStop_");
     CaptureMode = static_cast<uint8_t>(ini.ReadInteger(section, "CaptureMode", CaptureMode) & 0xFF);

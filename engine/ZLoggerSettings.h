@@ -40,7 +40,15 @@ public:
     // Reads in place: a missing or non-integer key keeps the value held before,
     // except the triggers, which are replaced (empty when their size key is missing),
     // and Reconnect and RawRecording, which are off when their key is missing.
+    // A "LogDir" that CheckLogDir refuses keeps the folder held before.
     void ReadFromIni(const ZULIniFile& ini);
+    // False, with a text for the user naming the file, when the profile's settings
+    // cannot be used as they stand: a "LogDir" that CheckLogDir refuses.
+    static bool CheckIni(const ZULIniFile& ini, std::string& errorText);
+    // False, with a text for the user, for a folder name holding a control character
+    // (NUL included): no file system folder is named so, and a NUL would cut every
+    // log file name built from it at the same place.
+    static bool CheckLogDir(const std::string& logDir, std::string& errorText);
 
     bool operator==(const ZLoggerSettings& other) const = default;
 

@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
     # the windows: Qt's CMake package also wants the OpenGL headers; without a font
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
-    qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils)
+    qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils
+    # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
+    clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #include "ZULAppDir.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,9 +33,39 @@ std::string HomeFromPasswordDatabase() {
 
 }  // namespace
 
+bool ZULIsSystemFolder(const std::string& folder) {
+    static const char* const SystemFolders[] = {"/usr",   "/bin",    "/sbin", "/lib", "/lib32",
+                                                "/lib64", "/libx32", "/opt",  "/etc"};
+    const std::string path = WithTrailingSlash(folder);
+    for (const char* system : SystemFolders) {
+        const std::string prefix = WithTrailingSlash(system);
+        if (path.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
+
+bool ZULIsPrivateFolder(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat info {};
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+           ::access(path.c_str(), W_OK) == 0;
+}
+
 std::string ZULChooseAppDir(const ZULAppDirInputs& inputs) {
-    if (!inputs.KestrunHome.empty()) return WithTrailingSlash(inputs.KestrunHome);
-    if (!inputs.ExeDir.empty() && inputs.ExeDirWritable) return WithTrailingSlash(inputs.ExeDir);
+    const std::string& home = inputs.KestrunHome;
+    if (home == "~" || home.rfind("~/", 0) == 0) {
+        // Only the home folder itself is ever meant: never a folder named "~".
+        if (!inputs.Home.empty() && inputs.Home.front() == '/')
+            return WithTrailingSlash(WithTrailingSlash(inputs.Home) + home.substr(home.size() > 1 ? 2 : 1));
+    } else if (!home.empty() && home.front() == '/') {
+        return WithTrailingSlash(home);
+    } else if (!home.empty() && !inputs.CurrentDir.empty() && inputs.CurrentDir.front() == '/') {
+        return WithTrailingSlash(WithTrailingSlash(inputs.CurrentDir) + home);
+    }
+    if (!inputs.ExeDir.empty() && inputs.ExeDirPrivate && !ZULIsSystemFolder(inputs.ExeDir))
+        return WithTrailingSlash(inputs.ExeDir);
     // A relative XDG_DATA_HOME is invalid by the base directory rules and must be ignored;
     // taking it would make the folder depend on the working directory.
     if (!inputs.XdgDataHome.empty() && inputs.XdgDataHome.front() == '/')
@@ -46,10 +77,12 @@ std::string ZULGetAppDir() {
     ZULAppDirInputs inputs;
     inputs.KestrunHome = Environment("KESTRUN_HOME");
     inputs.ExeDir = ZULGetExeDir();
-    inputs.ExeDirWritable = !inputs.ExeDir.empty() && access(inputs.ExeDir.c_str(), W_OK) == 0;
+    inputs.ExeDirPrivate = ZULIsPrivateFolder(inputs.ExeDir);
     inputs.XdgDataHome = Environment("XDG_DATA_HOME");
     inputs.Home = Environment("HOME");
     if (inputs.Home.empty()) inputs.Home = HomeFromPasswordDatabase();
+    std::error_code error;
+    inputs.CurrentDir = std::filesystem::current_path(error).string();
     return ZULChooseAppDir(inputs);
 }
 

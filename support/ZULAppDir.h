@@ -4,9 +4,12 @@
 #include <string>
 
 // The application directory, with a trailing '/':
-// $KESTRUN_HOME when set; otherwise the executable's folder when it is
-// writable; otherwise $XDG_DATA_HOME/kestrun (default ~/.local/share/kestrun).
-// The directory is not created here.
+// $KESTRUN_HOME when set (a leading "~" stands for the home folder, a relative
+// path is taken from the current folder); otherwise the executable's folder when
+// it belongs to the user, nobody else may write to it, and it is no system folder
+// (under /usr, /bin, /sbin, /lib, /opt or /etc); otherwise $XDG_DATA_HOME/kestrun
+// (default ~/.local/share/kestrun). Another user who could write into the folder
+// could plant links under the names the programs write. Not created here.
 std::string ZULGetAppDir();
 // The folder of the running executable, with a trailing '/'; empty when it cannot be found.
 std::string ZULGetExeDir();
@@ -19,9 +22,18 @@ bool ZULForceDirectories(const std::string& path);
 struct ZULAppDirInputs {
     std::string KestrunHome;
     std::string ExeDir;
-    bool ExeDirWritable = false;
+    // The folder itself (not what a link of that name points to) belongs to the
+    // user, has no group or other write permission, and the user may write to it.
+    bool ExeDirPrivate = false;
     std::string XdgDataHome;
-    std::string Home;  // the user's home folder ($HOME, or the password database when that is empty)
+    std::string Home;        // the user's home folder ($HOME, or the password database when that is empty)
+    std::string CurrentDir;  // the working folder, for a relative KESTRUN_HOME
 };
 // The decision behind ZULGetAppDir, free of the environment so that every branch can be checked.
 std::string ZULChooseAppDir(const ZULAppDirInputs& inputs);
+// Whether a folder belongs to the system's installed files, where a program run
+// (even by root) must not put files of its own.
+bool ZULIsSystemFolder(const std::string& folder);
+// Whether the folder itself (a link of that name is not followed) belongs to this
+// user, grants no write permission to its group or others, and is writable.
+bool ZULIsPrivateFolder(const std::string& folder);

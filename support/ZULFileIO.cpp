@@ -1,10 +1,15 @@
 #include "ZULFileIO.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "Funset_strings.h"
 
@@ -27,12 +32,82 @@ void DropLineEndCarriageReturn(std::string& line) {
     if (carriageReturns % 2 == 1) line.pop_back();
 }
 
-bool IsDirectory(std::FILE* file) {
+// O_NONBLOCK keeps the open of a pipe without a writer (or reader) from waiting;
+// once the file is known to be regular it is switched off again.
+int OpenRegular(const std::string& fileName, int flags, mode_t mode) {
+    const int fd = ::open(fileName.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
     struct stat info {};
-    return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    return fd;
+}
+
+std::FILE* OpenStream(const std::string& fileName, int flags, const char* mode) {
+    const int fd = OpenRegular(fileName, flags, 0666);
+    if (fd < 0) return nullptr;
+    // Truncated only once known to be a regular file: O_TRUNC on the open would
+    // also act on whatever else the name stands for.
+    if ((flags & O_ACCMODE) != O_RDONLY && (flags & O_EXCL) == 0 && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
 }
 
 }  // namespace
+
+int ZULOpenRegularFile(const std::string& fileName) {
+    return OpenRegular(fileName, O_RDONLY, 0);
+}
+
+bool ZULReadRegularFile(const std::string& fileName, size_t maxSize, std::string& text) {
+    text.clear();
+    const int fd = ZULOpenRegularFile(fileName);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) > maxSize) {
+        ::close(fd);
+        errno = EFBIG;
+        return false;
+    }
+    // Read to one byte past the limit: the size a stat reports can change under us.
+    std::string bytes(maxSize < 65536 ? maxSize + 1 : 65536, '\0');
+    size_t done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (bytes.size() > maxSize) break;
+            bytes.resize(std::min(bytes.size() * 2, maxSize + 1));
+        }
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    if (done > maxSize) {
+        errno = EFBIG;
+        return false;
+    }
+    bytes.resize(done);
+    text = std::move(bytes);
+    return true;
+}
 
 TZULFileIO::~TZULFileIO() {
     if (file_ != nullptr) std::fclose(file_);
@@ -58,8 +133,8 @@ bool TZULFileIO::WriteNewText(const std::string& fileName, const std::string& te
 bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int()>& writeContent,
                            bool* nameTaken) {
     const char* const function = "WriteFile";
-    // "x": created exclusively, so an existing file is never opened, let alone emptied.
-    file_ = std::fopen(fileName.c_str(), nameTaken != nullptr ? "wbx" : "wb");
+    // O_EXCL: created exclusively, so an existing file (or a link) is never opened, let alone emptied.
+    file_ = OpenStream(fileName, O_WRONLY | O_CREAT | (nameTaken != nullptr ? O_EXCL : 0), "wb");
     if (nameTaken != nullptr) *nameTaken = file_ == nullptr && errno == EEXIST;
     if (file_ == nullptr && nameTaken != nullptr && *nameTaken) return false;
     if (file_ == nullptr) {
@@ -74,12 +149,16 @@ bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int(
     } catch (const std::exception& e) {
         errors_.AddError(Module, function, std::string("Exception occured: ") + e.what());
         CloseFile();
+        if (nameTaken != nullptr) ::unlink(fileName.c_str());
         return false;
     }
     // A full disk or an I/O error may only show when the file is closed.
     const int closeError = CloseFile();
     if (writeError == 0) writeError = closeError;
     if (writeError != 0) {
+        // A file this call created holds nothing anyone asked for: a cut-off copy would
+        // pass for the whole.
+        if (nameTaken != nullptr) ::unlink(fileName.c_str());
         errors_.AddError(Module, function, "Could not write '" + fileName + "': " + GetErrorText(writeError));
         return false;
     }
@@ -127,9 +206,9 @@ bool TZULFileIO::ReadFile(const std::string& fileName, std::vector<std::string>*
         return false;
     }
     lines->clear();
-    file_ = std::fopen(fileName.c_str(), "rb");
-    // A directory opens here, but it is no file to read: the same failure as a missing file.
-    if (file_ != nullptr && IsDirectory(file_)) CloseFile();
+    // Anything but a regular file (a folder, a pipe, a device) is no file to read:
+    // the same failure as a missing file.
+    file_ = OpenStream(fileName, O_RDONLY, "rb");
     if (file_ == nullptr) {
         errors_.AddError(Module, function, "Could not open '" + fileName + "' for reading");
         return false;

@@ -10,12 +10,23 @@
 
 #include "ZULErrorHistory.h"
 
+// Opens fileName for reading if it is a regular file: a pipe, a device or a folder
+// is refused without waiting for a writer (errno EINVAL). The descriptor blocks
+// normally once open; -1 on failure, with errno telling why.
+int ZULOpenRegularFile(const std::string& fileName);
+// The whole regular file in text, when it holds at most maxSize bytes; false
+// otherwise (errno EFBIG for a larger file, else as ZULOpenRegularFile).
+bool ZULReadRegularFile(const std::string& fileName, size_t maxSize, std::string& text);
+
 class TZULFileIO {
 public:
     TZULFileIO() = default;
     ~TZULFileIO();
     TZULFileIO(const TZULFileIO&) = delete;
     TZULFileIO& operator=(const TZULFileIO&) = delete;
+
+    // Files are opened without following a link in their last component and only
+    // when they are (or are created as) regular files: a pipe never blocks a call.
 
     // Creates or empties the file and writes every line followed by CR LF.
     // lines == nullptr records "Invalid TStringList pointer given!". A write or close
@@ -26,7 +37,8 @@ public:
     bool WriteText(const std::string& fileName, const std::string& text);
     // Like WriteText, but only into a file of that name that does not exist yet
     // (a dangling link counts as existing). When the name is taken nothing is
-    // written or recorded, and nameTaken becomes true.
+    // written or recorded, and nameTaken becomes true. A write that fails removes
+    // the file it created.
     bool WriteNewText(const std::string& fileName, const std::string& text, bool& nameTaken);
     // Empties the list, then reads lines ended by LF or CR LF until the end of the file.
     // A last line without a line feed is not added. A read error gives false, with

@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <utility>
+
+#include "ZULFileIO.h"
 
 namespace {
 
@@ -65,12 +65,9 @@ bool ParseInt32(const std::string& text, int32_t& result) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& fileName, std::string& text) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+// A settings file is a few kilobytes; anything near this is no settings file, and
+// reading it whole could exhaust the memory.
+constexpr size_t MaxProfileSize = 16 * 1024 * 1024;
 
 std::string FolderOf(const std::string& fileName) {
     const size_t slash = fileName.rfind('/');
@@ -88,15 +85,27 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// A folder where someone else may create, rename or remove names: its group or
+// others may write to it, or it belongs to another user (root aside). A link found
+// in such a folder may have been planted there.
+bool OthersMayWrite(const std::string& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return true;
+    return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+           (status.st_uid != ::geteuid() && status.st_uid != 0);
+}
+
 // The file a name stands for: symbolic links followed, so that saving through a
 // link replaces its target and keeps the link. A dangling link gives the missing
-// target. False for a loop.
+// target. A link in a folder others may write is not followed: the link itself is
+// the file, and saving replaces it, never what it points to. False for a loop.
 bool ResolveLinks(const std::string& fileName, std::string& target) {
     constexpr int MaxHops = 40;
     std::string current = fileName;
     for (int hop = 0; hop < MaxHops; ++hop) {
         struct stat status {};
-        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode) ||
+            OthersMayWrite(FolderOf(current))) {
             target = current;
             return true;
         }
@@ -113,7 +122,7 @@ bool ResolveLinks(const std::string& fileName, std::string& target) {
 // included; otherwise the user must be allowed to open it for writing.
 bool MayWrite(const std::string& fileName, const struct stat& status) {
     if ((status.st_mode & 0222) == 0) return false;
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     ::close(fd);
     return true;
@@ -139,8 +148,14 @@ bool WriteAndSync(int fd, const std::string& text) {
 // Without the rename's protection: for a writable file in a folder the user may
 // not create files in.
 bool RewriteInPlace(const std::string& fileName, const std::string& text) {
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    return fd >= 0 && WriteAndSync(fd, text);
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
+    return WriteAndSync(fd, text);
 }
 
 // Makes the rename itself durable; a failure here loses nothing that is not
@@ -160,7 +175,7 @@ ZULIniFile::ZULIniFile() {
 
 ZULIniFile::ZULIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     std::string text;
-    if (ReadWholeFile(fileName_, text)) {
+    if (ZULReadRegularFile(fileName_, MaxProfileSize, text)) {
         Parse(text);
     } else {
         sections_.emplace_back();
@@ -309,7 +324,9 @@ bool ZULIniFile::UpdateFile(const std::string& fileName) {
     std::string target;
     if (!ResolveLinks(fileName, target)) return false;
     struct stat previous {};
-    const bool exists = ::stat(target.c_str(), &previous) == 0;
+    // A link here is one that is not to be followed: it is replaced by a new file.
+    const bool isLink = ::lstat(target.c_str(), &previous) == 0 && S_ISLNK(previous.st_mode);
+    const bool exists = !isLink && ::lstat(target.c_str(), &previous) == 0;
     if (exists && (!S_ISREG(previous.st_mode) || !MayWrite(target, previous))) return false;
     const std::string text = ToText();
     std::string tempName = target + ".XXXXXX";

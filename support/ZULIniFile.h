@@ -12,7 +12,9 @@
 
 class ZULIniFile {
 public:
-    // Reads fileName when it exists; a missing file gives an empty profile.
+    // Reads fileName when it is a regular file of at most 16 MB. Anything else (a
+    // missing file, a folder, a pipe, a device, a larger file) gives an empty profile
+    // at once: reading never waits for a writer and never grows without bound.
     explicit ZULIniFile(std::string fileName);
     // An empty profile that is not bound to a file on disk until UpdateFile(name).
     ZULIniFile();
@@ -41,9 +43,13 @@ public:
     // Writes the profile to its file (or to fileName) through a temporary file that
     // replaces the old one only when complete. Returns false when that fails; the
     // previous file is then left as it was. A symbolic link is followed and its
-    // target replaced; the target keeps its owner, group and permissions. A file
-    // the user may not write (read-only) is refused. A writable file in a folder the
-    // user may not create files in is rewritten in place.
+    // target replaced; the target keeps its owner, group and permissions. But a link
+    // in a folder that others may write to (group or other write permission, or
+    // another owner) may have been planted: it is never followed, and the link
+    // itself is replaced by the new file (refused where the folder's sticky bit
+    // protects another user's link). A file the user may not write (read-only), or
+    // one that is no regular file, is refused. A writable file in a folder the user
+    // may not create files in is rewritten in place.
     bool UpdateFile();
     bool UpdateFile(const std::string& fileName);
 

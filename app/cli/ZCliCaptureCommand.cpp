@@ -150,5 +150,5 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
-    return framesWritten ? kCliExitOk : kCliExitFailed;
+    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
 }

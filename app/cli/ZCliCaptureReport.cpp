@@ -69,3 +69,10 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     out << "Log files:       " << LogFiles.size() << " in " << LogDir << '\n';
     for (const std::string& file : LogFiles) out << "  " << ZCliBaseName(file) << '\n';
 }
+
+bool ZCliCaptureReport::CheckLogFiles(std::ostream& err) const {
+    if (LogFilesFailed == 0) return true;
+    err << LogFilesFailed << (LogFilesFailed == 1 ? " log file" : " log files")
+        << " could not be written into \"" << LogDir << "\"; their lines are lost.\n";
+    return false;
+}

@@ -14,12 +14,15 @@ struct ZCliCaptureReport {
     ZCliCounters Counters;
     std::vector<TZULError> Errors;      // oldest first
     std::vector<std::string> LogFiles;  // full paths, in the order written
+    size_t LogFilesFailed = 0;          // log files that could not be written
     std::string LogDir;
     bool ChecksumActive = false;  // the settings check a checksum: the counts are shown
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;
     void PrintSummary(std::ostream& out) const;
+    // Tells the user about log files that could not be written; false when there were any.
+    bool CheckLogFiles(std::ostream& err) const;
 };
 
 // A file name without its folder.

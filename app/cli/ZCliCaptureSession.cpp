@@ -132,6 +132,7 @@ ZCliCaptureReport ZCliCaptureSession::TakeReport() {
     const TZULErrorHistory& errors = logger_->GetErrorHistory();
     for (int i = 0; i < errors.GetCount(); ++i) report.Errors.push_back(errors.GetError(i));
     report.LogFiles = logger_->GetLogFileManager().TakeWrittenFiles();
+    report.LogFilesFailed = logger_->GetLogFileManager().TakeFailedFileCount();
     report.LogDir = settings_.LogDir;
     report.ChecksumActive = settings_.Frames.ChecksumActive();
     return report;

@@ -1,9 +1,14 @@
 #include "ZCliReplayCommand.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Funset_strings.h"
@@ -35,15 +40,36 @@ FeedResult FeedFile(std::FILE* file, int chunkSize, ZLogger& logger, const ZCliC
     }
 }
 
+// A pipe would block the open until a writer came, and a device or a folder is no
+// recording that ends: only a regular file is read. errno is ENODATA for any other.
+std::FILE* OpenRecording(const std::string& fileName) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = ENODATA;
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 }  // namespace
 
 int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
 
-    FilePtr input(std::fopen(options.InputFile.c_str(), "rb"));
+    FilePtr input(OpenRecording(options.InputFile));
     if (!input) {
         const int error = errno;
+        if (error == ENODATA) {
+            context.Err << "File could not be read: \"" << options.InputFile
+                        << "\": a recording must be a regular file (not a pipe, a device or a folder)\n";
+            return kCliExitUsage;
+        }
         if (error == ENOENT) {
             context.Err << "File not found: \"" << options.InputFile << "\"\n";
             return kCliExitUsage;
@@ -78,5 +104,5 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         context.Err << "Replay interrupted: the input was not fed completely.\n";
         return kCliExitFailed;
     }
-    return framesWritten ? kCliExitOk : kCliExitFailed;
+    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
 }

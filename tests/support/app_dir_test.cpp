@@ -42,19 +42,44 @@ TEST_P(AppDirChoiceTest, PicksTheFirstUsableCandidate) {
 INSTANTIATE_TEST_SUITE_P(
     Candidates, AppDirChoiceTest,
     ::testing::Values(
-        ChoiceCase{"HomeVariableWins", {"/opt/k", "/usr/bin/", true, "/x", "/home/u"}, "/opt/k/"},
-        ChoiceCase{"HomeVariableKeepsItsSlash", {"/opt/k/", "/usr/bin/", false, "", "/home/u"}, "/opt/k/"},
-        ChoiceCase{"WritableExeDir", {"", "/srv/kestrun/", true, "/x", "/home/u"}, "/srv/kestrun/"},
-        ChoiceCase{"ExeDirGetsASlash", {"", "/srv/kestrun", true, "", "/home/u"}, "/srv/kestrun/"},
-        ChoiceCase{"ReadOnlyExeDirUsesXdg", {"", "/usr/bin/", false, "/data", "/home/u"}, "/data/kestrun/"},
-        ChoiceCase{"XdgWithSlash", {"", "/usr/bin/", false, "/data/", "/home/u"}, "/data/kestrun/"},
-        ChoiceCase{"NoXdgUsesHome", {"", "/usr/bin/", false, "", "/home/u"}, "/home/u/.local/share/kestrun/"},
+        ChoiceCase{"HomeVariableWins", {"/opt/k", "/usr/bin/", true, "/x", "/home/u", ""}, "/opt/k/"},
         ChoiceCase{
-            "HomeWithSlash", {"", "/usr/bin/", false, "", "/home/u/"}, "/home/u/.local/share/kestrun/"},
+            "HomeVariableKeepsItsSlash", {"/opt/k/", "/usr/bin/", false, "", "/home/u", ""}, "/opt/k/"},
+        ChoiceCase{"WritableExeDir", {"", "/srv/kestrun/", true, "/x", "/home/u", ""}, "/srv/kestrun/"},
+        ChoiceCase{"ExeDirGetsASlash", {"", "/srv/kestrun", true, "", "/home/u", ""}, "/srv/kestrun/"},
+        ChoiceCase{
+            "ReadOnlyExeDirUsesXdg", {"", "/usr/bin/", false, "/data", "/home/u", ""}, "/data/kestrun/"},
+        ChoiceCase{"XdgWithSlash", {"", "/usr/bin/", false, "/data/", "/home/u", ""}, "/data/kestrun/"},
+        ChoiceCase{
+            "NoXdgUsesHome", {"", "/usr/bin/", false, "", "/home/u", ""}, "/home/u/.local/share/kestrun/"},
+        ChoiceCase{
+            "HomeWithSlash", {"", "/usr/bin/", false, "", "/home/u/", ""}, "/home/u/.local/share/kestrun/"},
         ChoiceCase{"RelativeXdgIgnored",
-                   {"", "/usr/bin/", false, "data", "/home/u"},
+                   {"", "/usr/bin/", false, "data", "/home/u", ""},
                    "/home/u/.local/share/kestrun/"},
-        ChoiceCase{"UnknownExeDirUsesXdg", {"", "", true, "/data", "/home/u"}, "/data/kestrun/"}),
+        ChoiceCase{"UnknownExeDirUsesXdg", {"", "", true, "/data", "/home/u", ""}, "/data/kestrun/"},
+        // An installed program never writes beside itself, whoever runs it.
+        ChoiceCase{"SystemFolderUsr", {"", "/usr/bin/", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{
+            "SystemFolderUsrLocal", {"", "/usr/local/bin", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{
+            "SystemFolderOpt", {"", "/opt/kestrun/", true, "", "/root", ""}, "/root/.local/share/kestrun/"},
+        ChoiceCase{"SystemFolderBin", {"", "/bin", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{"SystemFolderSbin", {"", "/sbin/", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{"SystemFolderLib", {"", "/lib/kestrun/", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{"SystemFolderEtc", {"", "/etc/kestrun", true, "/data", "/root", ""}, "/data/kestrun/"},
+        ChoiceCase{
+            "ANameThatOnlyStartsLikeOne", {"", "/usrdata/k/", true, "/data", "/root", ""}, "/usrdata/k/"},
+        // A leading "~" is the home folder, never a folder named "~".
+        ChoiceCase{"TildeAlone", {"~", "/srv/k/", true, "", "/home/u", ""}, "/home/u/"},
+        ChoiceCase{"TildeSlashPath", {"~/kestrun", "/srv/k/", true, "", "/home/u/", ""}, "/home/u/kestrun/"},
+        ChoiceCase{"TildeWithoutHome", {"~/k", "/srv/k/", true, "/data", "", ""}, "/srv/k/"},
+        ChoiceCase{"RelativeFromCurrentDir",
+                   {"k/home", "/srv/k/", true, "", "/home/u", "/work/dir"},
+                   "/work/dir/k/home/"},
+        ChoiceCase{"RelativeWithoutCurrentDir",
+                   {"k/home", "/srv/k/", false, "/data", "/home/u", ""},
+                   "/data/kestrun/"}),
     [](const ::testing::TestParamInfo<ChoiceCase>& param) { return std::string(param.param.name); });
 
 std::string SelfDirIndependently() {
@@ -78,15 +103,70 @@ TEST(AppDir, EnvironmentVariableIsHonouredWithATrailingSlash) {
     EXPECT_EQ(ZULGetAppDir(), "/var/lib/kestrun-test/");
 }
 
+// The folder itself, not what a link of its name points to, decides.
+bool PrivateIndependently(const std::string& dir) {
+    struct stat info {};
+    const std::string path = dir.substr(0, dir.size() - 1);
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 022) == 0;
+}
+
 TEST(AppDir, EmptyEnvironmentVariableCountsAsUnset) {
     ScopedEnv home("KESTRUN_HOME", "");
     ScopedEnv xdg("XDG_DATA_HOME", "/xdg-test");
     const std::string dir = ZULGetAppDir();
-    if (access(SelfDirIndependently().c_str(), W_OK) == 0)
+    if (PrivateIndependently(SelfDirIndependently()) && SelfDirIndependently().rfind("/usr/", 0) != 0)
         EXPECT_EQ(dir, SelfDirIndependently());
     else
         EXPECT_EQ(dir, "/xdg-test/kestrun/");
 }
+
+TEST(AppDir, ARelativeHomeVariableIsTakenFromTheCurrentFolder) {
+    ScopedEnv home("KESTRUN_HOME", "relative/home");
+    EXPECT_EQ(ZULGetAppDir(), std::filesystem::current_path().string() + "/relative/home/");
+}
+
+// Who may write to the executable's folder decides whether it may hold our files.
+struct FolderCase {
+    const char* name;
+    mode_t mode;
+    bool ofAnotherUser;  // needs root to arrange
+    bool viaLink;        // the name is a link to such a folder
+    bool isPrivate;
+};
+
+class PrivateFolderTest : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(PrivateFolderTest, OnlyTheUsersOwnClosedFolderIsPrivate) {
+    const FolderCase& c = GetParam();
+    if (c.ofAnotherUser && ::geteuid() != 0) GTEST_SKIP() << "giving a folder away needs root";
+    ScratchDir scratch;
+    const std::string folder = scratch.File("bin");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    ASSERT_EQ(::chmod(folder.c_str(), c.mode), 0);
+    if (c.ofAnotherUser) {
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    }
+    std::string name = folder;
+    if (c.viaLink) {
+        name = scratch.File("link");
+        std::filesystem::create_symlink(folder, name);
+    }
+    EXPECT_EQ(ZULIsPrivateFolder(name), c.isPrivate);
+    EXPECT_EQ(ZULIsPrivateFolder(name + "/"), c.isPrivate);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, PrivateFolderTest,
+                         ::testing::Values(FolderCase{"Own0755", 0755, false, false, true},
+                                           FolderCase{"Own0700", 0700, false, false, true},
+                                           FolderCase{"GroupWritable", 0775, false, false, false},
+                                           FolderCase{"OthersWritable", 0757, false, false, false},
+                                           FolderCase{"StickyForEveryone", 01777, false, false, false},
+                                           FolderCase{"AnotherUsers", 0755, true, false, false},
+                                           FolderCase{"LinkToOwnFolder", 0755, false, true, false}),
+                         [](const ::testing::TestParamInfo<FolderCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST(AppDir, ForceDirectoriesCreatesParentsAndAcceptsExisting) {
     ScratchDir scratch;

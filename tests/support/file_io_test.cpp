@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "TestFiles.h"
 #include "ZULFileIO.h"
+#include "ZULIniFile.h"
 
 namespace {
 
@@ -145,11 +151,14 @@ TEST_F(FileIOTest, SuccessAfterFailureAddsNoEntry) {
     ExpectLatestError(io_, "WriteFile", "Could not open '" + dir_.File("none/x.txt") + "' for writing");
 }
 
-TEST_F(FileIOTest, FullDiskIsAFailureNotASuccess) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    const Lines lines{"some text that cannot be stored"};
-    EXPECT_FALSE(io_.WriteFile("/dev/full", &lines));
-    ExpectLatestError(io_, "WriteFile", "Could not write '/dev/full': No space left on device");
+TEST_F(FileIOTest, AFailedWriteIsAFailureNotASuccess) {
+    const Lines lines{std::string(4096, 'x')};
+    const std::string name = dir_.File("limited.txt");
+    {
+        FileSizeLimit limit(100);
+        EXPECT_FALSE(io_.WriteFile(name, &lines));
+    }
+    ExpectLatestError(io_, "WriteFile", "Could not write '" + name + "': File too large");
 }
 
 TEST_F(FileIOTest, ReadErrorIsAFailureNotTheEndOfTheFile) {
@@ -185,12 +194,117 @@ TEST_F(FileIOTest, WriteNewTextNeverTouchesAnExistingEntry) {
     EXPECT_EQ(ReadBytes(dir_.File("fresh.txt")), "new");
 }
 
+TEST_F(FileIOTest, AFailedWriteOfANewFileLeavesNoCutOffFile) {
+    const std::string name = dir_.File("new.txt");
+    bool nameTaken = true;
+    {
+        FileSizeLimit limit(100);
+        EXPECT_FALSE(io_.WriteNewText(name, std::string(4096, 'x'), nameTaken));
+    }
+    EXPECT_FALSE(nameTaken);
+    EXPECT_FALSE(std::filesystem::exists(name));
+    ExpectLatestError(io_, "WriteFile", "Could not write '" + name + "': File too large");
+}
+
 TEST_F(FileIOTest, WriteNewTextIntoAMissingFolderIsAnOpenFailure) {
     const std::string name = dir_.File("no_such_folder/out.txt");
     bool nameTaken = true;
     EXPECT_FALSE(io_.WriteNewText(name, "x", nameTaken));
     EXPECT_FALSE(nameTaken);
     ExpectLatestError(io_, "WriteFile", "Could not open '" + name + "' for writing");
+}
+
+// ---- Only regular files: nothing blocks, nothing grows without bound ----
+
+// Each case makes the name "entry" in a scratch folder stand for something that is
+// not a regular file. Before any of this was checked, a pipe blocked the open for
+// ever and a link to /dev/zero read until the memory ran out.
+struct HostileEntry {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+};
+
+void MakeFifo(const std::string& path) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+}
+
+const HostileEntry HostileEntries[] = {
+    {"Fifo", MakeFifo},
+    {"Folder", [](const std::string& path) { ASSERT_TRUE(std::filesystem::create_directory(path)); }},
+    {"LinkToDevZero", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); }},
+    {"LinkToFifo",
+     [](const std::string& path) {
+         MakeFifo(path + ".fifo");
+         std::filesystem::create_symlink(path + ".fifo", path);
+     }},
+};
+
+class HostileEntryTest : public ::testing::TestWithParam<HostileEntry> {
+protected:
+    void SetUp() override { GetParam().make(entry_); }
+    ScratchDir dir_;
+    const std::string entry_ = dir_.File("entry");
+};
+
+TEST_P(HostileEntryTest, IsRefusedForReadingAtOnce) {
+    Lines read{"left over"};
+    TZULFileIO io;
+    EXPECT_FALSE(io.ReadFile(entry_, &read));
+    EXPECT_TRUE(read.empty());
+    ExpectLatestError(io, "ReadFile", "Could not open '" + entry_ + "' for reading");
+    std::string text = "left over";
+    errno = 0;
+    EXPECT_FALSE(ZULReadRegularFile(entry_, 1 << 20, text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_NE(errno, 0);
+}
+
+TEST_P(HostileEntryTest, IsAnEmptyProfile) {
+    const ZULIniFile ini(entry_);
+    EXPECT_EQ(ini.ToText(), "");
+}
+
+TEST_P(HostileEntryTest, IsRefusedForWritingAtOnce) {
+    const Lines lines{"a"};
+    TZULFileIO io;
+    EXPECT_FALSE(io.WriteFile(entry_, &lines));
+    ExpectLatestError(io, "WriteFile", "Could not open '" + entry_ + "' for writing");
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, HostileEntryTest, ::testing::ValuesIn(HostileEntries),
+                         [](const ::testing::TestParamInfo<HostileEntry>& param) {
+                             return std::string(param.param.name);
+                         });
+
+TEST_F(FileIOTest, WritingThroughALinkNeverReachesItsTarget) {
+    WriteBytes(dir_.File("victim.txt"), "private");
+    std::filesystem::create_symlink(dir_.File("victim.txt"), dir_.File("planted.txt"));
+    const Lines lines{"overwritten"};
+    EXPECT_FALSE(io_.WriteFile(dir_.File("planted.txt"), &lines));
+    EXPECT_EQ(ReadBytes(dir_.File("victim.txt")), "private");
+}
+
+TEST_F(FileIOTest, AProfileOfMoreThan16MegabytesIsAnEmptyProfile) {
+    const std::string name = dir_.File("huge.scs");
+    WriteBytes(name, "[_serial_capture]\r\n_settings=x\r\n");
+    ASSERT_TRUE(ZULIniFile(name).ValueExists("_serial_capture", "_settings"));
+    // Sparse: no disk space is used.
+    ASSERT_EQ(::truncate(name.c_str(), 16 * 1024 * 1024 + 1), 0);
+    EXPECT_FALSE(ZULIniFile(name).ValueExists("_serial_capture", "_settings"));
+    ASSERT_EQ(::truncate(name.c_str(), 16 * 1024 * 1024), 0);
+    EXPECT_TRUE(ZULIniFile(name).ValueExists("_serial_capture", "_settings"));
+}
+
+TEST_F(FileIOTest, AWholeFileIsReadUpToItsLimitAndRefusedBeyond) {
+    const std::string name = dir_.File("sized.bin");
+    WriteBytes(name, std::string(1000, 'a') + "\0z"s);
+    std::string text;
+    ASSERT_TRUE(ZULReadRegularFile(name, 1002, text));
+    EXPECT_EQ(text, std::string(1000, 'a') + "\0z"s);
+    errno = 0;
+    EXPECT_FALSE(ZULReadRegularFile(name, 1001, text));
+    EXPECT_EQ(errno, EFBIG);
+    EXPECT_TRUE(text.empty());
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Writing a profile to disk: the old file is replaced only by a complete new one.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -26,28 +25,6 @@ mode_t ModeOf(const std::string& fileName) {
     EXPECT_EQ(::stat(fileName.c_str(), &status), 0);
     return status.st_mode & 07777;
 }
-
-// Limits the size of files this process may write; writes beyond it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limited = previous_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int);
-};
 
 class IniUpdateFileTest : public ::testing::Test {
 protected:
@@ -121,6 +98,68 @@ TEST_F(IniUpdateFileTest, ALinkIsFollowedAndItsTargetReplaced) {
     EXPECT_EQ(ReadBytes(real), "[s]\r\nkey=new\r\n");
     EXPECT_EQ(FileCount(dir_.File("real")), 1);
 }
+
+// In a folder that others may write to, a link under the settings file's name may
+// have been planted by another user to make the save overwrite one of the user's
+// own files. Such a link is never followed: the save replaces the link itself with
+// the new file (atomically, by rename), and where the folder's sticky bit protects
+// another user's link, the save is refused. Either way the link's target is kept.
+struct PlantedLinkCase {
+    const char* name;
+    mode_t folderMode;
+    bool linkOfAnotherUser;  // saved as a third user: needs root to arrange
+    bool saved;              // false: refused, the link left as it was
+};
+
+class PlantedLinkTest : public ::testing::TestWithParam<PlantedLinkCase> {};
+
+TEST_P(PlantedLinkTest, TheLinksTargetIsNeverWritten) {
+    const PlantedLinkCase& c = GetParam();
+    if (c.linkOfAnotherUser && ::geteuid() != 0) GTEST_SKIP() << "giving a link away needs root";
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.File("victim"));
+    const std::string victim = dir.File("victim/secret.txt");
+    WriteBytes(victim, OldText);
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("shared"));
+    const std::string name = dir.File("shared/_last_used.scs");
+    std::filesystem::create_symlink(victim, name);
+    constexpr uid_t ThirdUser = 12345;
+    if (c.linkOfAnotherUser) {
+        ASSERT_EQ(::lchown(name.c_str(), ThirdUser, ThirdUser), 0);
+        ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    }
+    ASSERT_EQ(::chmod(dir.File("shared").c_str(), c.folderMode), 0);
+
+    ZULIniFile ini;
+    ini.WriteString("s", "key", "new");
+    if (c.linkOfAnotherUser) {
+        // Root would pass the sticky bit's protection; the user saving is not root.
+        UnprivilegedFileAccess asNobody;
+        EXPECT_EQ(ini.UpdateFile(name), c.saved);
+    } else {
+        EXPECT_EQ(ini.UpdateFile(name), c.saved);
+    }
+    const bool saved = c.saved;
+    EXPECT_EQ(ReadBytes(victim), OldText);
+    EXPECT_EQ(ModeOf(victim), 0600u);
+    if (saved) {
+        EXPECT_FALSE(std::filesystem::is_symlink(name));
+        EXPECT_EQ(ReadBytes(name), "[s]\r\nkey=new\r\n");
+    } else {
+        EXPECT_TRUE(std::filesystem::is_symlink(name));
+    }
+    EXPECT_EQ(FileCount(dir.File("shared")), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, PlantedLinkTest,
+                         ::testing::Values(PlantedLinkCase{"WorldWritable", 0777, false, true},
+                                           PlantedLinkCase{"GroupWritable", 0775, false, true},
+                                           PlantedLinkCase{"StickyOwnLink", 01777, false, true},
+                                           PlantedLinkCase{"StickyLinkOfAnotherUser", 01777, true, false}),
+                         [](const ::testing::TestParamInfo<PlantedLinkCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST_F(IniUpdateFileTest, TheOwnerGroupAndModeOfTheReplacedFileAreKept) {
     constexpr gid_t OtherGroup = 100;
