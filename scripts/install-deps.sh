@@ -6,6 +6,8 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # the windows: Qt's CMake package also wants the OpenGL headers; without a font
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils)
+# the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
+packages+=(dpkg-dev file desktop-file-utils appstream lintian)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
