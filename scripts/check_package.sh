@@ -29,6 +29,17 @@ for file in usr/bin/kestrun usr/bin/kestrun-cli usr/bin/kestrun-sysinfo \
 done
 echo "all there"
 
+echo "== the settings file type =="
+# The shared MIME database made from the package's type alone maps ".scs" to it, and
+# the desktop entry offers Kestrun for that type.
+mkdir -p "$scratch/mime/packages"
+cp "$root"/usr/share/mime/packages/kestrun.xml "$scratch/mime/packages/"
+update-mime-database "$scratch/mime" 2>/dev/null
+grep -qxF "50:application/x-kestrun-settings:*.scs" "$scratch/mime/globs2" &&
+    grep -qxF "MimeType=application/x-kestrun-settings;" "$root"/usr/share/applications/*.desktop ||
+    { echo "\".scs\" is not application/x-kestrun-settings, or Kestrun is not offered for it" >&2; exit 1; }
+echo ".scs: application/x-kestrun-settings, opened by Kestrun"
+
 echo "== the unpacked programs =="
 # Run as a user would: no display, no build tree, the files in a home of their own.
 export XDG_DATA_HOME="$scratch/data"

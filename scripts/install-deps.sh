@@ -7,7 +7,7 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils)
 # the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
-packages+=(dpkg-dev file desktop-file-utils appstream lintian)
+packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
