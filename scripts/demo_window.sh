@@ -17,4 +17,4 @@ start_simulator
 cat "$demo/simulate.txt"
 echo
 echo "Opening Kestrun with samples/demo_dynamic.scs: press \"Start capture\", then \"Show capture window\"."
-"$build/app/gui/kestrun" "$root/samples/demo_dynamic.scs"
+"$build/app/kestrun" "$root/samples/demo_dynamic.scs"

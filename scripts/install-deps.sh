@@ -8,6 +8,8 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
     clang-14 libclang-rt-14-dev)
+# the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
+packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -94,9 +94,8 @@ void TZULSystemReport::RemoveFiles() const {
 std::string TZULSystemReport::FindTool() {
     const std::string exeDir = ZULGetExeDir();
     if (exeDir.empty()) return "";
-    for (const std::string& candidate : {exeDir + ToolName, exeDir + "../sysinfo/" + ToolName})
-        if (IsExecutableFile(candidate)) return candidate;
-    return "";
+    const std::string candidate = exeDir + ToolName;
+    return IsExecutableFile(candidate) ? candidate : "";
 }
 
 std::string TZULSystemReport::CategoryText(const sReportSettings& settings) {

@@ -60,8 +60,8 @@ public:
     TZULSystemReport(const TZULSystemReport&) = delete;
     TZULSystemReport& operator=(const TZULSystemReport&) = delete;
 
-    // kestrun-sysinfo beside the executable, or in ../sysinfo beside it (the build tree);
-    // empty when neither is an executable file.
+    // kestrun-sysinfo beside the executable (installed and in a build tree alike);
+    // empty when it is not an executable file there.
     static std::string FindTool();
     // The argument of "/categories" for the chosen categories.
     static std::string CategoryText(const sReportSettings& settings);

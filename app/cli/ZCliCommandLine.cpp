@@ -47,6 +47,50 @@ CLI::Validator PortValidator() {
         "1..99");
 }
 
+struct ZCliSynopsis {
+    const char* Command;
+    const char* Text;
+};
+
+const ZCliSynopsis kSynopses[] = {
+    {"kestrun-cli",
+     "kestrun-cli COMMAND [OPTIONS]\n"
+     "       kestrun-cli --help | --version"},
+    {"replay", "kestrun-cli replay --settings S.scs --input IN.bin [--out DIR] [--chunk N] [--json]"},
+    {"capture",
+     "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
+     "                           [--duration SECONDS] [--out DIR] [--json]"},
+    {"ports", "kestrun-cli ports"},
+    {"settings", "kestrun-cli settings S.scs [--json]"},
+    {"simulate",
+     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed]\n"
+     "                            [--duration SECONDS]"},
+};
+
+// Help that opens as a manual page does: the synopsis first, then what the command does
+// and its options.
+class SynopsisFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        for (const ZCliSynopsis& synopsis : kSynopses) {
+            if (app->get_name() == synopsis.Command) return std::string("Usage: ") + synopsis.Text + "\n";
+        }
+        return CLI::Formatter::make_usage(app, std::move(name));
+    }
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+        if (mode == CLI::AppFormatMode::Sub) return make_expanded(app);
+        std::string help = make_usage(app, std::move(name));
+        help += '\n';
+        help += make_description(app);
+        help += make_positionals(app);
+        help += make_groups(app, mode);
+        help += make_subcommands(app, mode);
+        help += '\n';
+        help += make_footer(app);
+        return help;
+    }
+};
+
 std::vector<std::string> ModeNames() {
     std::vector<std::string> names;
     for (const ZDemoModeInfo& mode : kDemoModes) names.emplace_back(mode.Name);
@@ -102,8 +146,13 @@ void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
 }  // namespace
 
 int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
-    CLI::App app("Kestrun: records and parses serial data streams, without a window.", "kestrun-cli");
-    app.set_version_flag("--version", "kestrun-cli " + VerInfo().GetVersionString(2));
+    CLI::App app("Records and parses serial data streams, without a window.", "kestrun-cli");
+    // Set before the commands are added: they take the formatter and the footer over.
+    const std::string exitStatus =
+        "Exit status: 0 success, 1 the work failed, 2 bad usage or a settings file that cannot be loaded.";
+    app.formatter(std::make_shared<SynopsisFormatter>());
+    app.footer(exitStatus);
+    app.set_version_flag("--version", "kestrun-cli " + VerInfo().GetVersionString(8));
     app.require_subcommand(1);
 
     ZCliReplayOptions replay;
@@ -126,6 +175,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     CLI::App* simulateCommand =
         app.add_subcommand("simulate", "Run a demonstration device that a capture can read without hardware");
     AddSimulate(*simulateCommand, simulate);
+    app.footer("Run \"kestrun-cli COMMAND --help\" for the options of a command.\n" + exitStatus);
 
     try {
         app.parse(argc, argv);

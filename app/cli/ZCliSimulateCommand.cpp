@@ -10,6 +10,8 @@
 #include "ZDemoFrameSource.h"
 #include "ZPacedWriter.h"
 #include "ZPseudoTerminal.h"
+#include "ZULAppDir.h"
+#include "ZULDataDir.h"
 
 namespace {
 
@@ -35,9 +37,11 @@ void WaitBriefly(int fd, bool full) {
 
 void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, const ZPseudoTerminal& pty,
                  const ZCliPortLink& link, ZCliContext& context) {
-    const std::string settings = ZCliSamplesDir() + mode.SettingsFile;
+    const std::string settings = ZULGetSamplesDir() + mode.SettingsFile;
+    // Only programs that share this application directory see the port.
     context.Out << "Simulating a serial device on COM" << options.Port << ": " << pty.SlavePath() << " (link "
                 << link.Path() << ")\n"
+                << "Application directory: " << ZULGetAppDir() << '\n'
                 << "Frames: " << mode.Name << ", " << options.Rate << " bytes/s\n"
                 << "Fitting settings: " << settings << '\n'
                 << "Try: kestrun-cli capture --settings " << settings << " --port " << options.Port << '\n'
@@ -45,10 +49,6 @@ void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, 
 }
 
 }  // namespace
-
-std::string ZCliSamplesDir() {
-    return KESTRUN_SAMPLES_DIR "/";
-}
 
 int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
     const ZDemoModeInfo* mode = FindMode(options.Mode);

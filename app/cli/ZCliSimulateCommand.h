@@ -16,6 +16,3 @@ struct ZCliSimulateOptions {
 
 // Returns the exit code.
 int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context);
-
-// The folder of the bundled sample files, with a trailing '/'.
-std::string ZCliSamplesDir();

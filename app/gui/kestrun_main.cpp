@@ -1,10 +1,42 @@
 // kestrun, the window program.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "VerInfo.h"
 #include "ZApplication.h"
 
+namespace {
+
+const char* const kUsage =
+    "Usage: kestrun [FILE.scs]\n"
+    "       kestrun --help | --version\n"
+    "\n"
+    "Records and parses serial data streams in a window. Opens the main window with the\n"
+    "settings in use at the last close, then loads the settings file FILE.scs when given.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "\n"
+    "An installed kestrun keeps its settings, log files and port links in\n"
+    "$XDG_DATA_HOME/kestrun (~/.local/share/kestrun); $KESTRUN_HOME names another folder.\n"
+    "kestrun-cli does the same work without a window.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before anything needs a display, so that they work anywhere.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrun %s\n", VerInfo().GetVersionString(8).c_str());
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     // Without any display Qt would abort; say what to do instead.
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const char* x11 = std::getenv("DISPLAY");

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "CliTestSupport.h"
-#include "ZCliSimulateCommand.h"
 #include "ZDemoFrameSource.h"
+#include "ZULDataDir.h"
 
 namespace clitest {
 namespace {
@@ -138,7 +138,7 @@ protected:
 
 TEST_P(CaptureTest, FramesWrittenIntoTheMasterAreCounted) {
     const std::vector<uint8_t> bytes = DynamicFrames(kFrames);
-    std::vector<std::string> args = {"capture", "--settings",  ZCliSamplesDir() + "demo_dynamic.scs",
+    std::vector<std::string> args = {"capture", "--settings",  ZULGetSamplesDir() + "demo_dynamic.scs",
                                      "--out",   dir_ / "logs", "--json"};
     if (GetParam().ByDevice) {
         args.insert(args.end(), {"--device", TestPty().SlavePath()});
@@ -187,7 +187,7 @@ TEST(CaptureStopTest, StopRequestEndsACaptureWithoutDuration) {
     CliResult result;
     {
         FrameFeeder feeder(TestPty().Master());
-        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+        result = RunWatchedCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--device",
                                 TestPty().SlavePath(), "--out", dir / "logs", "--json"},
                                watch, &stop, feeder.OnStarted(bytes, [&] {
                                    EXPECT_TRUE(watch.WaitFor(FramesCounted(10)))
@@ -202,7 +202,7 @@ TEST(CaptureStopTest, StopRequestEndsACaptureWithoutDuration) {
 TEST(CaptureStopTest, DurationEndsACapture) {
     ScratchDir dir;
     const CliResult result =
-        RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+        RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--device",
                 TestPty().SlavePath(), "--duration", "0.2", "--out", dir / "logs", "--json"});
     ASSERT_EQ(result.Code, 0) << result.Err;
     EXPECT_EQ(Json::parse(result.Out)["errors"], Json::array());
@@ -221,7 +221,7 @@ TEST(CaptureHangUpTest, LostDeviceEndsTheCaptureAndKeepsWhatCameBefore) {
     {
         // Bytes still in the device when it goes away are lost: it goes once all are counted.
         FrameFeeder feeder(pty.Master());
-        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+        result = RunWatchedCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--device",
                                 device, "--duration", "120", "--out", dir / "logs", "--json"},
                                watch, nullptr, feeder.OnStarted(bytes, [&] {
                                    EXPECT_TRUE(watch.WaitFor(FramesCounted(10)))
@@ -450,7 +450,7 @@ TEST_F(ReconnectCaptureTest, AStopWhileWaitingEndsTheCaptureWithZero) {
 
 TEST(CaptureOpenTest, DeviceThatCannotBeOpenedExitsWithOneAndTheReason) {
     ScratchDir dir;
-    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
+    const CliResult result = RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs",
                                      "--device", dir / "no-such-tty", "--out", dir / "logs"});
     EXPECT_EQ(result.Code, 1);
     EXPECT_EQ(result.Err.rfind("The COM port could not be opened...\n", 0), 0u) << result.Err;
@@ -460,8 +460,8 @@ TEST(CaptureOpenTest, DeviceThatCannotBeOpenedExitsWithOneAndTheReason) {
 
 TEST(CaptureOpenTest, ComPortThatIsNotPresentIsNamed) {
     ScratchDir dir;
-    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--port",
-                                     "97", "--out", dir / "logs"});
+    const CliResult result = RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs",
+                                     "--port", "97", "--out", dir / "logs"});
     EXPECT_EQ(result.Code, 1);
     EXPECT_EQ(result.Err,
               "The COM port could not be opened...\nCOM97 is not present (COM97 to COM99 need an override "
@@ -470,7 +470,7 @@ TEST(CaptureOpenTest, ComPortThatIsNotPresentIsNamed) {
 
 TEST(CaptureUsageTest, RateOutsideTheTableIsBadUsageListingTheRates) {
     const CliResult result =
-        RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--baud", "12345"});
+        RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--baud", "12345"});
     EXPECT_EQ(result.Code, 2);
     EXPECT_NE(
         result.Err.find("This is not a valid baudrate! Valid rates: 50 110 150 300 600 1200 2400 4800 9600 "
@@ -480,7 +480,7 @@ TEST(CaptureUsageTest, RateOutsideTheTableIsBadUsageListingTheRates) {
 }
 
 TEST(CaptureUsageTest, OtherBadUsageExitsWithTwo) {
-    const std::string settings = ZCliSamplesDir() + "demo_dynamic.scs";
+    const std::string settings = ZULGetSamplesDir() + "demo_dynamic.scs";
     EXPECT_EQ(RunCli({"capture", "--settings", settings, "--port", "98", "--device", "/dev/null"}).Code, 2);
     EXPECT_EQ(RunCli({"capture", "--settings", settings, "--port", "100"}).Code, 2);
     EXPECT_EQ(RunCli({"capture", "--settings", settings, "--duration", "-1"}).Code, 2);

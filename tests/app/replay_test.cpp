@@ -5,8 +5,8 @@
 #include <set>
 
 #include "CliTestSupport.h"
-#include "ZCliSimulateCommand.h"
 #include "ZDemoFrameSource.h"
+#include "ZULDataDir.h"
 
 namespace clitest {
 namespace {
@@ -131,7 +131,7 @@ TEST_F(ReplayTest, ChunkSizeDoesNotChangeTheResult) {
     ZDemoFrameSource source(ZDemoMode::Between);
     std::vector<uint8_t> input;
     for (int i = 0; i < 120; ++i) source.AppendFrame(input);
-    const std::string settings = ZCliSamplesDir() + "demo_between.scs";
+    const std::string settings = ZULGetSamplesDir() + "demo_between.scs";
     const std::string inputPath = WriteInput(input);
 
     Json reference;
@@ -225,7 +225,7 @@ TEST_F(ReplayTest, SampleSettingsFitTheDemonstrationFrames) {
         ZDemoFrameSource source(mode.Mode);
         std::vector<uint8_t> input;
         for (int i = 0; i < kFrames; ++i) source.AppendFrame(input);
-        const CliResult result = Replay(ZCliSamplesDir() + mode.SettingsFile, WriteInput(input), 61);
+        const CliResult result = Replay(ZULGetSamplesDir() + mode.SettingsFile, WriteInput(input), 61);
         ASSERT_EQ(result.Code, 0) << result.Err;
         const Json report = Json::parse(result.Out);
         EXPECT_EQ(report["total_bytes"], input.size());
@@ -254,8 +254,8 @@ TEST_F(ReplayTest, SampleSettingsFitTheDemonstrationFrames) {
 TEST_F(ReplayTest, BundledSampleDataGivesWhatTheSamplesReadmeSays) {
     for (const ZDemoModeInfo& mode : kDemoModes) {
         SCOPED_TRACE(mode.Name);
-        const std::string data = ZCliSamplesDir() + "demo_" + mode.Name + ".bin";
-        const CliResult result = Replay(ZCliSamplesDir() + mode.SettingsFile, data);
+        const std::string data = ZULGetSamplesDir() + "demo_" + mode.Name + ".bin";
+        const CliResult result = Replay(ZULGetSamplesDir() + mode.SettingsFile, data);
         ASSERT_EQ(result.Code, 0) << result.Err;
         const Json report = Json::parse(result.Out);
         EXPECT_EQ(report["start_triggers"], 100);

@@ -6,6 +6,7 @@
 #include "CliTestSupport.h"
 #include "ZCliPortLink.h"
 #include "ZCliSimulateCommand.h"
+#include "ZULDataDir.h"
 
 namespace clitest {
 namespace {
@@ -53,7 +54,7 @@ TEST(SimulateTest, CaptureOfTheSimulatedPortSeesItsFrames) {
     BackgroundSimulator simulator({"simulate", "--port", "99", "--rate", "20000", "--mode", "between"});
     ASSERT_TRUE(WaitForLinkToChange(link, TestPty().SlavePath()));
 
-    const CliResult capture = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_between.scs",
+    const CliResult capture = RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_between.scs",
                                       "--port", "99", "--duration", "1", "--out", dir / "logs", "--json"});
     const CliResult& simulated = simulator.Stop();
 
@@ -73,7 +74,10 @@ TEST(SimulateTest, CaptureOfTheSimulatedPortSeesItsFrames) {
     EXPECT_EQ(simulated.Code, 0) << simulated.Err;
     EXPECT_NE(simulated.Out.find("Simulating a serial device on COM99: /dev/pts/"), std::string::npos)
         << simulated.Out;
-    EXPECT_NE(simulated.Out.find("Fitting settings: " + ZCliSamplesDir() + "demo_between.scs\n"),
+    // The window program finds the port only in the same application directory.
+    EXPECT_NE(simulated.Out.find("\nApplication directory: " + TestHome() + "\n"), std::string::npos)
+        << simulated.Out;
+    EXPECT_NE(simulated.Out.find("Fitting settings: " + ZULGetSamplesDir() + "demo_between.scs\n"),
               std::string::npos)
         << simulated.Out;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "link left behind";
@@ -82,7 +86,7 @@ TEST(SimulateTest, CaptureOfTheSimulatedPortSeesItsFrames) {
 TEST(SimulateTest, DurationEndsItAndTheLinkGoesAway) {
     const CliResult result = RunCli({"simulate", "--port", "96", "--duration", "0.3", "--mode", "fixed"});
     EXPECT_EQ(result.Code, 0) << result.Err;
-    EXPECT_NE(result.Out.find("Fitting settings: " + ZCliSamplesDir() + "demo_fixed.scs\n"),
+    EXPECT_NE(result.Out.find("Fitting settings: " + ZULGetSamplesDir() + "demo_fixed.scs\n"),
               std::string::npos);
     EXPECT_NE(result.Out.find("Stopped after "), std::string::npos) << result.Out;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(TestHome() + "ports/com96")));

@@ -27,10 +27,10 @@ const std::string AllCategories =
     "+SystemSummary+Resources+ResourcesConflicts+ResourcesDMA+ResourcesForcedHardware+ResourcesIO+"
     "ResourcesIRQS+ResourcesMemory";
 
-// The tool of this build tree (tests/app/ -> app/sysinfo/), or $KESTRUN_SYSINFO_TOOL.
+// The tool of this build tree (tests/app/ -> app/), or $KESTRUN_SYSINFO_TOOL.
 std::string ToolPath() {
     const char* chosen = std::getenv("KESTRUN_SYSINFO_TOOL");
-    return chosen != nullptr ? chosen : ZULGetExeDir() + "../../app/sysinfo/kestrun-sysinfo";
+    return chosen != nullptr ? chosen : ZULGetExeDir() + "../../app/kestrun-sysinfo";
 }
 
 // Runs the tool with the arguments; root, when given, stands for "/". Returns the exit status.
