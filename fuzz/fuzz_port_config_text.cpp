@@ -5,25 +5,13 @@
 #include <string>
 
 #include "FuzzInput.h"
+#include "FuzzPortConfig.h"
 #include "SerialConfigText.h"
 #include "SerialTypes.h"
 
-namespace {
-
-TSerialConfig Defaults() {
-    TSerialConfig config{};
-    config.Valid = true;
-    config.COMPort = 1;
-    config.Baudrate = br_009600;
-    config.DataBits = db_8;
-    return config;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const TSerialConfig read = SerialConfigFromText(text, Defaults());
+    const TSerialConfig read = SerialConfigFromText(text, FuzzDefaultPortConfig());
     // A negative number is written with its sign inside the zero padding and does not
     // read back; no setter of the port makes one, only an edited text.
     const bool negative = read.COMPort < 0 || read.BufSizeTrm < 0 || read.BufSizeRec < 0 ||
@@ -33,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string written = SerialConfigToText(read);
     if (written.empty()) return 0;
     Require(written.size() == SerialConfigTextLength, "a written configuration has the fixed length");
-    const TSerialConfig again = SerialConfigFromText(written, Defaults());
+    const TSerialConfig again = SerialConfigFromText(written, FuzzDefaultPortConfig());
     Require(again.Valid, "a written configuration is accepted");
     Require(SerialConfigToText(again) == written, "a written configuration reads back to the same text");
     return 0;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "FuzzInput.h"
+#include "FuzzPortConfig.h"
 #include "SerialConfigText.h"
 #include "ZLoggerSettings.h"
 #include "ZULIniFile.h"
@@ -53,14 +54,6 @@ private:
     std::string path_;
 };
 
-TSerialConfig Defaults() {
-    TSerialConfig config{};
-    config.Valid = true;
-    config.COMPort = 1;
-    config.Baudrate = br_009600;
-    config.DataBits = db_8;
-    return config;
-}
 
 }  // namespace
 
@@ -69,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ZULIniFile ini(file.Hold(data, size));
 
     const TSerialConfig port =
-        SerialConfigFromText(ini.ReadString("_serial_capture", "_settings", ""), Defaults());
+        SerialConfigFromText(ini.ReadString("_serial_capture", "_settings", ""), FuzzDefaultPortConfig());
     if (port.Valid) (void)SerialConfigToText(port);
 
     ZLoggerSettings settings;

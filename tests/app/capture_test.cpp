@@ -283,7 +283,7 @@ void PrintTo(const RawCase& c, std::ostream* out) {
 class RawRecordingTest : public ::testing::TestWithParam<RawCase> {
 protected:
     std::string Settings() {
-        if (*GetParam().SettingsFile != '\0') return ZCliSamplesDir() + GetParam().SettingsFile;
+        if (*GetParam().SettingsFile != '\0') return ZULGetSamplesDir() + GetParam().SettingsFile;
         WriteFile(dir_ / "all.scs", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n");
         return dir_ / "all.scs";
     }
@@ -351,7 +351,7 @@ TEST_P(RawRefusalTest, ARecordingThatCannotBeCreatedIsRefusedBeforeAnythingIsMad
     ScratchDir dir;
     const std::string raw = dir / GetParam().File;
     if (GetParam().Exists) WriteFile(raw, "earlier recording");
-    const CliResult result = RunCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs",
+    const CliResult result = RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs",
                                      "--device", TestPty().SlavePath(), "--out", dir / "logs", "--raw", raw});
     EXPECT_EQ(result.Code, 1);
     EXPECT_EQ(result.Err,
@@ -403,7 +403,7 @@ TEST_F(ReconnectCaptureTest, TheCaptureGoesOnWhereTheOverrideLinkNowPoints) {
     CliResult result;
     {
         FrameFeeder feeder(first_.Master());
-        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--port",
+        result = RunWatchedCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--port",
                                 "98", "--reconnect", "--out", dir_ / "logs", "--json"},
                                watch, &stop, feeder.OnStarted(bytes, [&] {
                                    EXPECT_TRUE(watch.WaitFor(FramesCounted(10)));
@@ -434,7 +434,7 @@ TEST_F(ReconnectCaptureTest, AStopWhileWaitingEndsTheCaptureWithZero) {
     CliResult result;
     {
         FrameFeeder feeder(first_.Master());
-        result = RunWatchedCli({"capture", "--settings", ZCliSamplesDir() + "demo_dynamic.scs", "--device",
+        result = RunWatchedCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--device",
                                 first_.SlavePath(), "--reconnect", "--out", dir_ / "logs", "--json"},
                                watch, &stop, feeder.OnStarted({}, [&] {
                                    first_.CloseMaster();

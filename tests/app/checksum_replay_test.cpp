@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliTestSupport.h"
-#include "ZCliSimulateCommand.h"
+#include "ZULDataDir.h"
 
 namespace clitest {
 namespace {
@@ -134,7 +134,7 @@ TEST_F(ChecksumReplayTest, SampleRecordingsGiveTheIndependentCounts) {
     } samples[] = {{"nmea_checksum", 173, 27}, {"gnss_checksum", 127, 23}};
     for (const auto& sample : samples) {
         SCOPED_TRACE(sample.name);
-        const std::string base = ZCliSamplesDir() + sample.name;
+        const std::string base = ZULGetSamplesDir() + sample.name;
         const CliResult result = Replay(base + ".scs", base + ".bin", {"--json"});
         ASSERT_EQ(result.Code, 0) << result.Err;
         const Json report = Json::parse(result.Out);
@@ -145,12 +145,12 @@ TEST_F(ChecksumReplayTest, SampleRecordingsGiveTheIndependentCounts) {
 }
 
 TEST_F(ChecksumReplayTest, DroppedFramesLeaveTheLogButStayCounted) {
-    std::string settings = ReadText(ZCliSamplesDir() + "nmea_checksum.scs");
+    std::string settings = ReadText(ZULGetSamplesDir() + "nmea_checksum.scs");
     const size_t at = settings.find("DropBadFrames=0");
     ASSERT_NE(at, std::string::npos);
     settings.replace(at, 15, "DropBadFrames=1");
     const CliResult result =
-        Replay(Write("drop.scs", settings), ZCliSamplesDir() + "nmea_checksum.bin", {"--json"});
+        Replay(Write("drop.scs", settings), ZULGetSamplesDir() + "nmea_checksum.bin", {"--json"});
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
     EXPECT_EQ(report["checksum"], Json({{"good", 173}, {"bad", 27}}));
