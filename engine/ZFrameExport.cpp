@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "Funset_strings.h"
@@ -39,29 +40,11 @@ const char* VerdictText(TFrameVerdict verdict) {
     }
 }
 
-// Two digits at least, or width digits, with leading zeros.
-void AppendNumber(std::string& text, int value, int width) {
-    const std::string digits = std::to_string(value);
-    if (static_cast<int>(digits.size()) < width) text.append(static_cast<size_t>(width) - digits.size(), '0');
-    text += digits;
-}
-
 std::string FormatTime(TDateTime time) {
     const ZULDateTimeParts p = ZULDecodeDateTime(time);
-    std::string text;
-    AppendNumber(text, p.Year, 4);
-    text += '-';
-    AppendNumber(text, p.Month, 2);
-    text += '-';
-    AppendNumber(text, p.Day, 2);
-    text += 'T';
-    AppendNumber(text, p.Hour, 2);
-    text += ':';
-    AppendNumber(text, p.Minute, 2);
-    text += ':';
-    AppendNumber(text, p.Second, 2);
-    text += '.';
-    AppendNumber(text, p.Millisecond, 3);
+    char text[96];  // room for any int in every field
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.Year, p.Month, p.Day, p.Hour,
+                  p.Minute, p.Second, p.Millisecond);
     return text;
 }
 
