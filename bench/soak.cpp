@@ -30,6 +30,7 @@
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
+#include "SoakSupport.h"
 #include "ZLogger.h"
 
 namespace {
@@ -59,13 +60,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return options.Rate > 0 && options.Seconds > 0;
 }
 
-double ResidentMB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -78,41 +72,6 @@ double ThreadCpuSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
-
-// The bytes of the blocks a log file holds: the sum of "(<n> bytes)" of its header lines.
-uint64_t LoggedBytesOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string line;
-    uint64_t bytes = 0;
-    while (std::getline(file, line)) {
-        const size_t open = line.rfind(" (");
-        if (line.compare(0, 5, "HEX: ") == 0 || line.compare(0, 6, "ASCII:") == 0) continue;
-        if (open == std::string::npos || line.find(" bytes)", open) == std::string::npos) continue;
-        bytes += std::strtoull(line.c_str() + open + 2, nullptr, 10);
-    }
-    return bytes;
-}
-
-// Counts and removes the log files the writer has finished.
-class LogChecker {
-public:
-    explicit LogChecker(ZLogger& logger) : logger_(logger) {}
-
-    void CheckWritten() {
-        for (const std::string& path : logger_.GetLogFileManager().TakeWrittenFiles()) {
-            bytes_ += LoggedBytesOf(path);
-            ++files_;
-            std::remove(path.c_str());
-        }
-    }
-    uint64_t Bytes() const { return bytes_; }
-    uint64_t Files() const { return files_; }
-
-private:
-    ZLogger& logger_;
-    uint64_t bytes_ = 0;
-    uint64_t files_ = 0;
-};
 
 }  // namespace
 
@@ -175,7 +134,7 @@ int main(int argc, char** argv) {
         writerCpu = ThreadCpuSeconds();
     });
 
-    LogChecker checker(logger);
+    SoakLogChecker checker(logger.GetLogFileManager());
     double checkerCpu = 0;
     double residentAfterMinute = 0;
     const auto start = Clock::now();

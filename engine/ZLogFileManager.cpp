@@ -282,7 +282,7 @@ void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
         if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
             {
                 std::lock_guard guard(writtenLock_);
-                writtenFiles_.push_back(fileName);
+                if (keepWrittenFiles_) writtenFiles_.push_back(fileName);
             }
             if (fileWritten_) fileWritten_(fileName);
             written = true;
@@ -312,6 +312,12 @@ std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {
     return to_string(parts.Year) + "_" + to_string(parts.Month) + "_" + to_string(parts.Day) + "___" +
            to_string(parts.Hour) + "_" + to_string(parts.Minute) + "_" + to_string(parts.Second) + "_" +
            to_string(parts.Millisecond) + "_log.txt";
+}
+
+void ZLogFileManager::SetKeepWrittenFiles(bool keep) {
+    std::lock_guard guard(writtenLock_);
+    keepWrittenFiles_ = keep;
+    if (!keep) writtenFiles_ = {};
 }
 
 std::vector<std::string> ZLogFileManager::TakeWrittenFiles() {

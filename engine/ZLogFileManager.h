@@ -79,8 +79,12 @@ public:
     // Lossless mode for offline replays: LogBlock waits while the queue is full
     // instead of dropping lines.
     void SetWaitWhenFull(bool wait);
-    // Full paths of the files written since the last call, in writing order.
+    // Full paths of the files written since the last call, in writing order; empty
+    // while the list is not kept.
     std::vector<std::string> TakeWrittenFiles();
+    // Whether the written files are listed for TakeWrittenFiles (they are at first).
+    // An owner that never takes them turns the list off, or it grows with every file.
+    void SetKeepWrittenFiles(bool keep);
     // Called with the full path of every file written, on the thread that wrote it
     // (the worker, or Flush's caller). Set it before the first block is logged.
     void SetFileWrittenHook(std::function<void(const std::string&)> hook) { fileWritten_ = std::move(hook); }
@@ -120,8 +124,9 @@ private:
     TZULFileIO fileIO_;
     int64_t lastFileEpochMs_ = 0;
 
-    std::mutex writtenLock_;  // guards writtenFiles_ and failedFiles_
+    std::mutex writtenLock_;  // guards writtenFiles_, keepWrittenFiles_ and failedFiles_
     std::vector<std::string> writtenFiles_;
+    bool keepWrittenFiles_ = true;
     std::function<void(const std::string&)> fileWritten_;
     size_t failedFiles_ = 0;
 

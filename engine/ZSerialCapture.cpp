@@ -40,6 +40,11 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
         false, ChunkPumpIntervalMs, false,
         [this](std::unique_ptr<sReceivedData> item) { ChunkArrived(std::move(item)); }, false,
         ChunkPumpCapacity, ChunkPumpResumeAt);
+    // A cycle reads everything waiting at once; handed on back to back, one cycle's
+    // chunks would reach the windows as a burst of blocks that their small queues
+    // (100 status messages, 80 entries) cannot hold. Spread over the poll interval,
+    // they arrive as an even stream.
+    pump_->SetSpread(std::max(pollInterval_ / ChunkPumpIntervalMs, 1));
     port_ = std::make_unique<TSerial>();
     // The capture reads only what is there: a completing read without time-outs would
     // wait, holding the port lock, for bytes the waiting count merely promised.

@@ -33,6 +33,12 @@
 // of waking every interval to find nothing; that post then waits out one interval
 // as any other would, and its wake-up hands out a new burst.
 //
+// Spread: a pump given a spread of N hands out, at each wake-up, at most
+// ceil(queued / N) units (at least one item), so that items posted together reach
+// the callback over about N wake-ups instead of back to back, and a backlog drains
+// at a rate that grows with it. The burst allowance still applies. Without a spread
+// (0, the default) a wake-up hands out as the burst rules say.
+//
 // Batches: a pump built with a BatchCallback hands out, at each wake-up, everything
 // queued at that moment, in queue order, in one call (when Synchronised, one call
 // into the main thread); BurstSize does not apply. Taking the batch out of the
@@ -161,6 +167,11 @@ public:
         burstSize_ = n;
     }
 
+    void SetSpread(int wakeUps) {
+        std::lock_guard guard(lock_);
+        spread_ = static_cast<size_t>(std::max(wakeUps, 0));
+    }
+
     // One step above normal, where the system allows it; applied by the pump thread.
     void RaiseThreadPriority() { raisePriority_ = true; }
 
@@ -261,11 +272,22 @@ private:
             HandOutAll();
             return;
         }
+        size_t cycleUnits = CycleUnits();
         while (!thread_.Terminated()) {
-            if (!HandOut()) return;  // queue found empty
+            const size_t handed = HandOut(cycleUnits);
+            if (handed == 0) return;  // queue found empty
+            cycleUnits -= std::min(cycleUnits, handed);
+            if (cycleUnits == 0) return;  // this wake-up's share of a spread backlog
             std::lock_guard guard(lock_);
             if (allowance_ == 0) return;  // burst used up
         }
+    }
+
+    // The units this wake-up may hand out: a share of what is queued under a spread.
+    size_t CycleUnits() {
+        std::lock_guard guard(lock_);
+        if (spread_ == 0) return SIZE_MAX;
+        return std::max<size_t>((QueuedLocked() + spread_ - 1) / spread_, 1);
     }
 
     // Takes items out under the lock and delivers them outside it. A pump whose
@@ -273,15 +295,17 @@ private:
     // each is handed to the callback its units still count as queued
     // (batchRemaining_), so MaxCount, ResumeCount and Blocked see exactly what the
     // callback has not had yet. An item that starts inside the burst allowance is
-    // handed out whole. Returns false when the queue was found empty.
-    bool HandOut() {
+    // handed out whole, and so is the first item even when it weighs more than maxUnits.
+    // Returns the units handed out, 0 when the queue was found empty.
+    size_t HandOut(size_t maxUnits) {
+        size_t handedUnits = 0;
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
                 blocked_ = false;
                 allowance_ = 0;
                 burstDue_ = true;
-                return false;
+                return 0;
             }
             if (burstDue_) {
                 allowance_ = burstSize_;
@@ -293,7 +317,7 @@ private:
                 units += queue_.front().weight;
                 handOut_.push_back(std::move(queue_.front()));
                 queue_.pop_front();
-            } while (!queue_.empty() && handOut_.size() < maxItems &&
+            } while (!queue_.empty() && handOut_.size() < maxItems && units < maxUnits &&
                      (allowance_ <= 0 || units < static_cast<size_t>(allowance_)));
             if (queue_.empty()) queue_.shrink_to_fit();
             queuedUnits_ -= units;
@@ -306,6 +330,7 @@ private:
             else
                 allowance_ = -1;
             inHand_ = true;
+            handedUnits = units;
         }
         for (Entry& entry : handOut_) {
             batchRemaining_.fetch_sub(entry.weight);
@@ -315,7 +340,7 @@ private:
         handOut_.clear();
         std::lock_guard guard(lock_);
         inHand_ = false;
-        return true;
+        return handedUnits;
     }
 
     // Takes everything queued out under the lock and hands it to the batch callback
@@ -364,12 +389,13 @@ private:
     const size_t maxUnits_;     // MaxCount
     const size_t resumeUnits_;  // ResumeCount
 
-    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, allowance_, burstDue_, inHand_,
-                       // stopping_, idle_
+    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, spread_, allowance_, burstDue_,
+                       // inHand_, stopping_, idle_
     std::deque<Entry> queue_;
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
     int burstSize_ = 1;
+    size_t spread_ = 0;  // 0: no spread
     int allowance_ = 0;
     bool burstDue_ = true;
     bool inHand_ = false;

@@ -160,6 +160,8 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     const ZLoggerSettings defaults;
     Logger = std::make_unique<ZLogger>(defaults);
     Logger->SetStatusReceiver(this);
+    // The window never asks which files were written: a long capture would only pile up their names.
+    Logger->GetLogFileManager().SetKeepWrittenFiles(false);
 
     std::vector<std::string> list;
     {

@@ -334,6 +334,48 @@ TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
     for (int i = 0; i < half + 2 * burst; ++i) ASSERT_EQ(values[i], i);
 }
 
+struct SpreadCase {
+    int spread;
+    int burst;
+    std::vector<uint64_t> wakeUpPerItem;  // of 8 items queued before the pump starts
+};
+
+class PumpSpreadTest : public ::testing::TestWithParam<SpreadCase> {};
+
+TEST_P(PumpSpreadTest, EachWakeUpHandsOutItsShareOfWhatIsQueued) {
+    // Nothing is posted while the pump runs, so the shares do not depend on when it wakes.
+    const SpreadCase& c = GetParam();
+    std::mutex lock;                // guards wakeUps
+    std::vector<uint64_t> wakeUps;  // per item, in hand-out order
+    Recorder recorder;
+    std::unique_ptr<IntPump> pump;
+    auto callback = [&](int value) {
+        {
+            std::lock_guard guard(lock);
+            wakeUps.push_back(pump->WakeUps());
+        }
+        recorder.Add(value);
+    };
+    pump = std::make_unique<IntPump>(Suspended, 1, false, callback, false, 100, 50);
+    pump->SetSpread(c.spread);
+    pump->SetBurstSize(c.burst);
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(pump->Post(i, 2));
+    pump->Resume();
+    ASSERT_TRUE(recorder.WaitForCount(8));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(wakeUps, c.wakeUpPerItem);
+    EXPECT_EQ(recorder.Values(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, PumpSpreadTest,
+                         ::testing::Values(
+                             // No spread: the burst, then everything at the next wake-up.
+                             SpreadCase{0, 1, {1, 2, 2, 2, 2, 2, 2, 2}},
+                             // A quarter of what is queued (rounded up) per wake-up, after the burst.
+                             SpreadCase{4, 1, {1, 2, 2, 3, 3, 4, 5, 6}},
+                             // The spread also divides a burst that would take everything.
+                             SpreadCase{4, 8, {1, 1, 2, 2, 3, 4, 5, 6}}));
+
 // ---- Callback in the main thread ----
 
 TEST(PumpSynchronised, CallbackRunsInTheThreadThatProcessesTheDispatcher) {
