@@ -6,15 +6,18 @@
 // characters, elided).
 //
 //   QT_QPA_PLATFORM=offscreen bench_grid_paint [--benchmark_repetitions=5 ...]
+//
+// To look at the grid instead: bench_grid_paint --look SECONDS shows the window so
+// filled, its fourth row selected, for that long, and measures nothing.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QTableView>
-#include <QToolButton>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "Tfrm_Log.h"
@@ -44,19 +47,25 @@ void FillRows(Tfrm_Log& log, int dataSize) {
     }
 }
 
-void BM_GridRepaint(benchmark::State& state) {
-    Tfrm_Log log;
+// Shows the window with its grid 600 pixels high and every row filled; the newest
+// rows are in view, as while following a live capture.
+QTableView* ShowFilled(Tfrm_Log& log, int dataSize) {
     log.show();
     auto* grid = log.findChild<QTableView*>("Grid");
     if (grid == nullptr) {
-        state.SkipWithError("no grid");
-        return;
+        std::fprintf(stderr, "bench_grid_paint: no grid\n");
+        std::exit(1);
     }
     log.resize(800, log.height() + ViewportHeight - grid->viewport()->height());
     QCoreApplication::processEvents();
-    FillRows(log, state.range(0) == 0 ? 24 : 16384);
-    // The newest rows are in view, as while following a live capture.
+    FillRows(log, dataSize);
     QCoreApplication::processEvents();
+    return grid;
+}
+
+void BM_GridRepaint(benchmark::State& state) {
+    Tfrm_Log log;
+    QTableView* grid = ShowFilled(log, state.range(0) == 0 ? 24 : 16384);
     for (auto _ : state) grid->viewport()->repaint();
     state.counters["viewport_px"] = grid->viewport()->height();
     state.counters["rows_shown"] = grid->rowAt(grid->viewport()->height() - 1) - grid->rowAt(0) + 1;
@@ -68,6 +77,13 @@ BENCHMARK(BM_GridRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--look") == 0) {
+        Tfrm_Log log;
+        QTableView* grid = ShowFilled(log, 24);
+        grid->selectRow(Tfrm_Log::MaxRows - 37);
+        QTimer::singleShot(std::atoi(argv[2]) * 1000, &app, &QCoreApplication::quit);
+        return QApplication::exec();
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
