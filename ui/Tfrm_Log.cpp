@@ -11,7 +11,6 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -22,6 +21,7 @@
 
 #include "TriggerSequence.h"
 #include "ZFilter.h"
+#include "ZGridCellDelegate.h"
 
 namespace {
 
@@ -213,30 +213,6 @@ private:
     int first_ = 0;  // slot of row 1
 };
 
-// Draws a cell as the standard delegate does, but lays out only as much of its text
-// as the cell can show: a data block of 16384 bytes has a HEX text of 49151
-// characters, and laying all of it out for every visible row stalled the window for
-// a second at each repaint. What the cell shows, the elision mark included, stays
-// the same.
-class Tfrm_Log::CellDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        // Fractional advances (whole-pixel ones can be wider than what is drawn) of the
-        // narrowest characters, should the fixed-pitch font be missing.
-        const QFontMetricsF metrics(option->font);
-        qreal narrowest = metrics.horizontalAdvance(QLatin1Char('0'));
-        for (const char c : {' ', '.', 'i', 'l', '|', '!', '\''})
-            narrowest = std::min(narrowest, metrics.horizontalAdvance(QLatin1Char(c)));
-        narrowest = std::max(narrowest, 1.0);
-        const auto fits = static_cast<qsizetype>(option->rect.width() / narrowest) + 4;
-        if (option->text.size() > fits) option->text.truncate(fits);
-    }
-};
-
 Tfrm_Log::Tfrm_Log(QWidget* parent)
     : QWidget(parent, Qt::Window),
       EntryPump(
@@ -314,7 +290,7 @@ void Tfrm_Log::BuildControls() {
     Grid->setAccessibleName(QStringLiteral("Live data view"));
     gridModel_ = new GridModel(Grid);
     Grid->setModel(gridModel_);
-    Grid->setItemDelegate(new CellDelegate(Grid));
+    Grid->setItemDelegate(new ZGridCellDelegate(Grid));
     Grid->setFont(GridFont(RowHeight));
     QPalette gridPalette = Grid->palette();
     gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));

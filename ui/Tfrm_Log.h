@@ -93,7 +93,6 @@ protected:
 
 private:
     class GridModel;
-    class CellDelegate;
     using EntryPtr = std::unique_ptr<sVisualLogData>;
 
     QToolButton* AddToolButton(const char* name, const QString& hint, bool down, int image);

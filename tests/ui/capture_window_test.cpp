@@ -1,6 +1,7 @@
 // The capture window: which entries it takes, what a row shows, scrolling past 80
 // rows, following the newest row, pausing, hiding columns, the overflow signal,
-// its font, its place on the screen and what a screen reader reads.
+// its font, how its cells are painted, its place on the screen and what a screen
+// reader reads.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QStyleFactory>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +26,7 @@
 
 #include "Tfrm_Log.h"
 #include "ZFilter.h"
+#include "ZGridCellDelegate.h"
 
 // Readable QStrings in failure messages.
 static void PrintTo(const QString& text, std::ostream* out) {
@@ -35,6 +40,24 @@ using Bytes = std::vector<uint8_t>;
 constexpr int WaitMs = 20000;  // generous: CI machines are loaded and sanitised
 
 const TDateTime Stamp = ZULEncodeDateTime({2024, 5, 6, 14, 3, 27, 0});
+
+// The view's viewport as painted by the given delegate.
+QImage PaintedBy(QAbstractItemView& view, QAbstractItemDelegate* delegate) {
+    view.setItemDelegate(delegate);
+    return view.viewport()->grab().toImage();
+}
+
+// Where two pictures of the same view differ first: "" when they do not.
+std::string FirstDifference(const QImage& expected, const QImage& actual, int rowHeight) {
+    if (expected.size() != actual.size()) return "sizes differ";
+    int differing = 0;
+    std::string first;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            if (expected.pixel(x, y) != actual.pixel(x, y) && differing++ == 0)
+                first = "row " + std::to_string(y / rowHeight) + " at x " + std::to_string(x);
+    return differing == 0 ? "" : first + ", " + std::to_string(differing) + " pixels";
+}
 
 class CaptureWindowTest : public ::testing::Test {
 protected:
@@ -146,6 +169,109 @@ TEST(CaptureWindowFont, TheLargestSizeWhoseLineFitsTheRow) {
         }
         EXPECT_EQ(font.styleHint(), QFont::Monospace);
     }
+}
+
+// ---- how cells are painted ----
+
+// The cheap cell paint must draw every pixel as the standard delegate does: texts
+// cut with the mark at any width, a single character wider than its cell, a
+// selected row, a disabled view, both of Qt's own styles; texts it cannot set
+// itself (outside Latin-1, combining marks) go to the standard paint.
+TEST(CaptureWindowCells, CheapPaintDrawsWhatTheStandardDelegateDraws) {
+    struct Text {
+        QString text;
+        bool cheap;  // painted without a text layout at every width
+    };
+    const Text texts[] = {
+        {"7E A5 14 23 30 30 30 30 34 32 20 54 3D 32 31 2E 35 20 4F 4B 20 20 20 0D 0A", true},
+        {"#000042 T=21.5 OK   ..", true},
+        {"Data (24 bytes, checksum wrong)", true},
+        {"ABCDEFGH      ", true},  // trailing spaces count for the cut
+        {"W", true},
+        {"", true},
+        {QString::fromUtf8(
+             "\xC3\x84\xC3\x96\xC3\x9C \xC3\xA4\xC3\xB6\xC3\xBC \xC3\x9F \xC2\xA9\xC2\xB0\xC2\xB5"),
+         true},
+        {QString(3000, 'F'), true},
+        {QString::fromUtf8("\xE4\xB8\x8B\xE5\x8D\x88 2:03:27"), false},  // a time of day in another locale
+        {QString::fromUtf8("e\xCC\x81tat"), false},                      // e + combining acute
+        {QString::fromUtf8("A\tB"), false},
+    };
+    const int widths[] = {1, 3, 6, 8, 9, 10, 11, 13, 14, 16, 20, 27, 33, 47, 60, 200};
+    const int columns = static_cast<int>(std::size(widths));
+    const int rows = static_cast<int>(std::size(texts));
+    QStandardItemModel model(rows, columns);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) model.setItem(r, c, new QStandardItem(texts[r].text));
+    QTableView view;
+    view.setModel(&model);
+    view.setFont(Tfrm_Log::GridFont(Tfrm_Log::RowHeight));
+    view.setWordWrap(false);
+    view.setFocusPolicy(Qt::NoFocus);  // the focused cell goes to the standard paint
+    view.verticalHeader()->hide();
+    view.verticalHeader()->setMinimumSectionSize(1);
+    view.verticalHeader()->setDefaultSectionSize(Tfrm_Log::RowHeight);
+    view.horizontalHeader()->setMinimumSectionSize(0);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    int width = 0;
+    for (int c = 0; c < columns; ++c) {
+        view.horizontalHeader()->resizeSection(c, widths[c]);
+        width += widths[c];
+    }
+    view.resize(width + 10, rows * Tfrm_Log::RowHeight + 40);
+    view.selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    int cheapCells = 0;
+    for (const Text& t : texts) cheapCells += t.cheap ? columns : 0;
+
+    const struct {
+        const char* style;
+        bool enabled;
+    } cases[] = {{"Fusion", true}, {"Windows", true}, {"Fusion", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.style) + (c.enabled ? "" : ", disabled"));
+        std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(c.style)));
+        ASSERT_NE(style, nullptr);
+        view.setStyle(style.get());
+        view.setEnabled(c.enabled);
+        const QImage expected = PaintedBy(view, new QStyledItemDelegate(&view));
+        auto* cheap = new ZGridCellDelegate(&view);
+        const QImage actual = PaintedBy(view, cheap);
+        EXPECT_EQ(FirstDifference(expected, actual, Tfrm_Log::RowHeight), "");
+        EXPECT_EQ(cheap->CellsPaintedCheaply(), cheapCells) << "the cheap paint was used where it can be";
+        view.setStyle(nullptr);
+    }
+}
+
+// The capture window's own grid (its font, colours, row height and texts, a long
+// block among them) looks as it did with the standard delegate.
+TEST_F(CaptureWindowTest, TheGridLooksAsWithTheStandardDelegate) {
+    Button("tb_StopTrigger")->click();
+    Button("tb_Trash")->click();
+    const Bytes trigger = {0x7E, 0xA5, 0x14};
+    Bytes block(16384);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 37);
+    const std::string text = "#000042 T=21.5 OK   \r\n";
+    const Bytes frame(text.begin(), text.end());
+    const struct {
+        uint8_t kind;
+        const Bytes* bytes;
+    } entries[] = {{bkStartTrigger, &trigger}, {bkData, &frame},  {bkStopTrigger, &trigger},
+                   {bkData, &block},           {bkTrash, &frame}, {bkFlush, &trigger}};
+    for (const auto& e : entries) ASSERT_TRUE(Add(e.kind, *e.bytes));
+    ShowSettled();
+    ASSERT_TRUE(WaitRows(static_cast<int>(std::size(entries))));
+    Grid()->selectRow(1);
+    QCoreApplication::processEvents();
+
+    auto* cheap = dynamic_cast<ZGridCellDelegate*>(Grid()->itemDelegate());
+    ASSERT_NE(cheap, nullptr);
+    const QImage actual = Grid()->viewport()->grab().toImage();
+    EXPECT_GE(cheap->CellsPaintedCheaply(), static_cast<qint64>(std::size(entries)) * 4);
+    const QImage expected = PaintedBy(*Grid(), new QStyledItemDelegate(Grid()));
+    EXPECT_EQ(FirstDifference(expected, actual, Tfrm_Log::RowHeight), "");
 }
 
 TEST_F(CaptureWindowTest, ToolbarButtonsInOrderWithHintsImagesAndInitialStates) {

@@ -1,0 +1,92 @@
+// One full repaint of the capture window's grid with all 80 rows filled, as the
+// window thread does it at each grid update: the viewport painted at once,
+// offscreen. The grid is sized to show 40 rows (600 pixels). Rows alternate a start
+// trigger of 3 bytes and a data block of the demonstration device's size (24
+// bytes), or, with the argument 1, data blocks of 16384 bytes (HEX texts of 49151
+// characters, elided).
+//
+//   QT_QPA_PLATFORM=offscreen bench_grid_paint [--benchmark_repetitions=5 ...]
+//
+// To look at the grid instead: bench_grid_paint --look SECONDS shows the window so
+// filled, its fourth row selected, for that long, and measures nothing.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTableView>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "Tfrm_Log.h"
+#include "ZFilter.h"
+
+namespace {
+
+constexpr int ViewportHeight = 600;
+
+void FillRows(Tfrm_Log& log, int dataSize) {
+    const TDateTime stamp = ZULEncodeDateTime({2026, 12, 9, 14, 3, 27, 125});
+    const std::vector<uint8_t> trigger = {0x7E, 0xA5, 0x14};
+    std::vector<uint8_t> data(static_cast<size_t>(dataSize));
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x20 + (i * 7) % 0x70);
+    for (int row = 0; row < Tfrm_Log::MaxRows; ++row) {
+        const bool isTrigger = row % 2 == 0;
+        const std::vector<uint8_t>& bytes = isTrigger ? trigger : data;
+        if (!log.AddEntry(bytes.data(), static_cast<int>(bytes.size()), stamp,
+                          isTrigger ? bkStartTrigger : bkData)) {
+            std::fprintf(stderr, "bench_grid_paint: entry %d refused\n", row);
+            std::exit(1);
+        }
+    }
+    while (log.ShownRows() < Tfrm_Log::MaxRows || log.EntriesPending()) {
+        QCoreApplication::processEvents();
+        log.tmr_RepaintTimer();
+    }
+}
+
+// Shows the window with its grid 600 pixels high and every row filled; the newest
+// rows are in view, as while following a live capture.
+QTableView* ShowFilled(Tfrm_Log& log, int dataSize) {
+    log.show();
+    auto* grid = log.findChild<QTableView*>("Grid");
+    if (grid == nullptr) {
+        std::fprintf(stderr, "bench_grid_paint: no grid\n");
+        std::exit(1);
+    }
+    log.resize(800, log.height() + ViewportHeight - grid->viewport()->height());
+    QCoreApplication::processEvents();
+    FillRows(log, dataSize);
+    QCoreApplication::processEvents();
+    return grid;
+}
+
+void BM_GridRepaint(benchmark::State& state) {
+    Tfrm_Log log;
+    QTableView* grid = ShowFilled(log, state.range(0) == 0 ? 24 : 16384);
+    for (auto _ : state) grid->viewport()->repaint();
+    state.counters["viewport_px"] = grid->viewport()->height();
+    state.counters["rows_shown"] = grid->rowAt(grid->viewport()->height() - 1) - grid->rowAt(0) + 1;
+}
+BENCHMARK(BM_GridRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--look") == 0) {
+        Tfrm_Log log;
+        QTableView* grid = ShowFilled(log, 24);
+        grid->selectRow(Tfrm_Log::MaxRows - 37);
+        QTimer::singleShot(std::atoi(argv[2]) * 1000, &app, &QCoreApplication::quit);
+        return QApplication::exec();
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
