@@ -292,6 +292,7 @@ void ZLogger::BeginReplay() {
     ZeroCounters();
     filter_->Reset();
     writer_->SetWaitWhenFull(true);
+    SpreadChunks(false);
 }
 
 void ZLogger::FeedReplay(const uint8_t* bytes, int count) {
@@ -302,5 +303,6 @@ void ZLogger::EndReplay() {
     if (!replaying_) return;
     FinishCapture();
     writer_->SetWaitWhenFull(false);
+    SpreadChunks(true);
     replaying_ = false;
 }

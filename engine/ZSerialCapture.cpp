@@ -44,7 +44,7 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
     // chunks would reach the windows as a burst of blocks that their small queues
     // (100 status messages, 80 entries) cannot hold. Spread over the poll interval,
     // they arrive as an even stream.
-    pump_->SetSpread(std::max(pollInterval_ / ChunkPumpIntervalMs, 1));
+    SpreadChunks(true);
     port_ = std::make_unique<TSerial>();
     // The capture reads only what is there: a completing read without time-outs would
     // wait, holding the port lock, for bytes the waiting count merely promised.
@@ -54,6 +54,10 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
 
 ZSerialCapture::~ZSerialCapture() {
     StopCaptureThread();
+}
+
+void ZSerialCapture::SpreadChunks(bool spread) {
+    pump_->SetSpread(spread ? std::max(pollInterval_ / ChunkPumpIntervalMs, 1) : 0);
 }
 
 void ZSerialCapture::StopCaptureThread() {

@@ -107,6 +107,9 @@ public:
     // Waits until every posted chunk has been through ProcessData; at once when the pump
     // has ended. Main thread.
     void DrainChunks();
+    // Whether the chunks of one poll reach ProcessData spread over the poll interval
+    // (they do at first); a replay, which no window watches live, wants them at once.
+    void SpreadChunks(bool spread);
 
 protected:
     // Ends the capture thread (closing the port) and the pump; no ProcessData call
