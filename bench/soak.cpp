@@ -27,8 +27,6 @@
 #include <thread>
 #include <vector>
 
-#include "../app/cli/ZDemoFrameSource.h"
-#include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
 #include "SoakSupport.h"
 #include "ZLogger.h"
@@ -65,12 +63,6 @@ double ProcessCpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 }  // namespace
@@ -116,23 +108,7 @@ int main(int argc, char** argv) {
     std::printf("resident at start: %.1f MB\n", residentAtStart);
     std::fflush(stdout);
 
-    std::atomic<bool> writing{true};
-    std::atomic<uint64_t> sent{0};
-    double writerCpu = 0;
-    std::thread writer([&] {
-        ZDemoFrameSource source(ZDemoMode::Dynamic);
-        ZPacedWriter paced(pty.Master(), options.Rate, [&](std::vector<uint8_t>& out) {
-            source.AppendFrame(out);
-            return true;
-        });
-        while (writing) {
-            if (!paced.WriteDue()) break;
-            sent = paced.BytesWritten();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        sent = paced.BytesWritten();
-        writerCpu = ThreadCpuSeconds();
-    });
+    SoakFeeder feeder(pty.Master(), options.Rate);
 
     SoakLogChecker checker(logger.GetLogFileManager());
     double checkerCpu = 0;
@@ -148,17 +124,13 @@ int main(int argc, char** argv) {
         checkerCpu += ThreadCpuSeconds() - before;
         if (Clock::now() >= nextReport) {
             const double minutes = std::chrono::duration<double>(Clock::now() - start).count() / 60;
-            const double resident = ResidentMB();
+            const double resident = ReportMinute(minutes, feeder.Sent(), checker.Files());
             if (residentAfterMinute == 0) residentAfterMinute = resident;
-            std::printf("%5.1f min: sent %llu B, resident %.1f MB, files %llu\n", minutes,
-                        static_cast<unsigned long long>(sent.load()), resident,
-                        static_cast<unsigned long long>(checker.Files()));
-            std::fflush(stdout);
             nextReport += std::chrono::minutes(1);
         }
     }
-    writing = false;
-    writer.join();
+    feeder.Stop();
+    const uint64_t sent = feeder.Sent();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // The last bytes written are read within a few poll cycles; the stop takes only
     // what has been read.
@@ -168,17 +140,17 @@ int main(int argc, char** argv) {
     checker.CheckWritten();
     checkerCpu += ThreadCpuSeconds() - before;
     const double residentAtEnd = ResidentMB();
-    const double captureCpu = ProcessCpuSeconds() - cpuAtStart - writerCpu - checkerCpu;
+    const double captureCpu = ProcessCpuSeconds() - cpuAtStart - feeder.CpuSeconds() - checkerCpu;
 
     std::vector<std::string> errors;
     logger.GetErrorList(errors);
     const uint64_t total = logger.TotalBytes;
     const uint64_t logged = checker.Bytes();
     std::printf("seconds: %.1f\n", seconds);
-    std::printf("bytes sent: %llu (%.1f KB/s)\n", static_cast<unsigned long long>(sent.load()),
-                static_cast<double>(sent.load()) / seconds / 1000);
+    std::printf("bytes sent: %llu (%.1f KB/s)\n", static_cast<unsigned long long>(sent),
+                static_cast<double>(sent) / seconds / 1000);
     std::printf("bytes counted by the engine: %llu (lost %lld)\n", static_cast<unsigned long long>(total),
-                static_cast<long long>(sent.load()) - static_cast<long long>(total));
+                static_cast<long long>(sent) - static_cast<long long>(total));
     std::printf("bytes in the log files: %llu (counted %llu minus trash %u: %s)\n",
                 static_cast<unsigned long long>(logged), static_cast<unsigned long long>(total),
                 logger.TrashedBytes, logged + logger.TrashedBytes == total ? "equal" : "DIFFERENT");
@@ -188,8 +160,8 @@ int main(int argc, char** argv) {
     std::printf("resident: start %.1f MB, after 1 min %.1f MB, end %.1f MB\n", residentAtStart,
                 residentAfterMinute, residentAtEnd);
     std::printf("capture CPU: %.1f s = %.1f %% of one core (writer %.1f s, checker %.1f s left out)\n",
-                captureCpu, 100 * captureCpu / seconds, writerCpu, checkerCpu);
+                captureCpu, 100 * captureCpu / seconds, feeder.CpuSeconds(), checkerCpu);
     for (const std::string& line : errors) std::printf("%s\n", line.c_str());
     rmdir(logDir.c_str());
-    return sent.load() == total && logged + logger.TrashedBytes == total ? 0 : 1;
+    return sent == total && logged + logger.TrashedBytes == total ? 0 : 1;
 }

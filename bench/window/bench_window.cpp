@@ -342,23 +342,7 @@ bool SoakAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::string
 
     const double residentAtStart = ResidentMB();
     StartCapture(main);
-    std::atomic<bool> writing{true};
-    std::atomic<uint64_t> sent{0};
-    double writerCpu = 0;
-    std::thread writer([&] {
-        const double cpuStart = CpuSeconds(RUSAGE_THREAD);
-        ZDemoFrameSource source(ZDemoMode::Dynamic);
-        ZPacedWriter paced(pty.Master(), kbps * 1000, [&](std::vector<uint8_t>& out) {
-            source.AppendFrame(out);
-            return true;
-        });
-        while (writing && paced.WriteDue()) {
-            sent = paced.BytesWritten();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        sent = paced.BytesWritten();
-        writerCpu = CpuSeconds(RUSAGE_THREAD) - cpuStart;
-    });
+    SoakFeeder feeder(pty.Master(), kbps * 1000);
 
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     QElapsedTimer wall;
@@ -369,17 +353,14 @@ bool SoakAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::string
     double residentAfterMinute = 0;
     QTimer minute;
     QObject::connect(&minute, &QTimer::timeout, [&] {
-        const double resident = ResidentMB();
+        const double resident =
+            ReportMinute(static_cast<double>(wall.elapsed()) / 60000, feeder.Sent(), checker.Files());
         if (residentAfterMinute == 0) residentAfterMinute = resident;
-        std::printf("%5.1f min: sent %llu B, resident %.1f MB, files %llu\n",
-                    static_cast<double>(wall.elapsed()) / 60000, static_cast<unsigned long long>(sent.load()),
-                    resident, static_cast<unsigned long long>(checker.Files()));
-        std::fflush(stdout);
     });
     minute.start(60000);
     RunEventLoop(static_cast<int>(seconds * 1000));
-    writing = false;
-    writer.join();
+    feeder.Stop();
+    const uint64_t sent = feeder.Sent();
     // Two poll cycles and the pumps' turns for the last bytes.
     RunEventLoop(500);
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
@@ -388,14 +369,14 @@ bool SoakAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::string
     minute.stop();
     checker.CheckWritten();
     const double residentAtEnd = ResidentMB();
-    const double programCpu = CpuSeconds(RUSAGE_SELF) - cpuBefore - writerCpu;
+    const double programCpu = CpuSeconds(RUSAGE_SELF) - cpuBefore - feeder.CpuSeconds();
 
     const uint64_t total = logger.TotalBytes;
-    const bool lossless = sent.load() == total && checker.Bytes() + logger.TrashedBytes == total;
+    const bool lossless = sent == total && checker.Bytes() + logger.TrashedBytes == total;
     std::printf("seconds: %.1f\n", wallSeconds);
     std::printf("bytes sent: %llu, counted by the engine: %llu (lost %lld)\n",
-                static_cast<unsigned long long>(sent.load()), static_cast<unsigned long long>(total),
-                static_cast<long long>(sent.load()) - static_cast<long long>(total));
+                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(total),
+                static_cast<long long>(sent) - static_cast<long long>(total));
     std::printf("bytes in the log files: %llu (counted minus trash %u: %s), files %llu\n",
                 static_cast<unsigned long long>(checker.Bytes()), logger.TrashedBytes,
                 checker.Bytes() + logger.TrashedBytes == total ? "equal" : "DIFFERENT",

@@ -286,24 +286,41 @@ TEST(PumpState, IsEmptyIsFalseWhileTheLastItemIsInTheCallback) {
     EXPECT_TRUE(empty);
 }
 
+// Records, for every item a pump hands out, the number of the wake-up that did it.
+// The pump is declared last, so it ends before what its callback touches.
+class WakeUpLog {
+    std::mutex lock_;                // guards wakeUps_
+    std::vector<uint64_t> wakeUps_;  // per item, in hand-out order
+
+public:
+    Recorder recorder;
+    std::unique_ptr<IntPump> pump;
+
+    IntPump::Callback Callback() {
+        return [this](int value) {
+            {
+                std::lock_guard guard(lock_);
+                wakeUps_.push_back(pump->WakeUps());
+            }
+            recorder.Add(value);
+        };
+    }
+    std::vector<uint64_t> WakeUps() {
+        std::lock_guard guard(lock_);
+        return wakeUps_;
+    }
+};
+
 TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
     // The interval is never waited out: every wake-up here comes from a post that fills
     // the queue to half its capacity (12 of 24), so each round is wholly queued before
     // the wake-up that meets it, however slowly the test posts.
     constexpr int burst = 5;
     constexpr int half = 12;
-    std::mutex lock;                // guards wakeUps
-    std::vector<uint64_t> wakeUps;  // per item, in hand-out order
-    Recorder recorder;
-    std::unique_ptr<IntPump> pump;
-    auto callback = [&](int value) {
-        {
-            std::lock_guard guard(lock);
-            wakeUps.push_back(pump->WakeUps());
-        }
-        recorder.Add(value);
-    };
-    pump = std::make_unique<IntPump>(Suspended, 600000, false, callback, false, 2 * half, half);
+    WakeUpLog log;
+    Recorder& recorder = log.recorder;
+    std::unique_ptr<IntPump>& pump = log.pump;
+    pump = std::make_unique<IntPump>(Suspended, 600000, false, log.Callback(), false, 2 * half, half);
     pump->SetBurstSize(burst);
     int next = 0;
     auto post = [&](int count) {
@@ -324,12 +341,11 @@ TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
     post(half);
     ASSERT_TRUE(recorder.WaitForCount(half + burst + burst));
 
-    std::lock_guard guard(lock);
     std::vector<uint64_t> expected;
     expected.insert(expected.end(), burst, 1);
     expected.insert(expected.end(), half, 2);
     expected.insert(expected.end(), burst, 3);
-    EXPECT_EQ(wakeUps, expected);
+    EXPECT_EQ(log.WakeUps(), expected);
     const auto values = recorder.Values();
     for (int i = 0; i < half + 2 * burst; ++i) ASSERT_EQ(values[i], i);
 }
@@ -345,25 +361,16 @@ class PumpSpreadTest : public ::testing::TestWithParam<SpreadCase> {};
 TEST_P(PumpSpreadTest, EachWakeUpHandsOutItsShareOfWhatIsQueued) {
     // Nothing is posted while the pump runs, so the shares do not depend on when it wakes.
     const SpreadCase& c = GetParam();
-    std::mutex lock;                // guards wakeUps
-    std::vector<uint64_t> wakeUps;  // per item, in hand-out order
-    Recorder recorder;
-    std::unique_ptr<IntPump> pump;
-    auto callback = [&](int value) {
-        {
-            std::lock_guard guard(lock);
-            wakeUps.push_back(pump->WakeUps());
-        }
-        recorder.Add(value);
-    };
-    pump = std::make_unique<IntPump>(Suspended, 1, false, callback, false, 100, 50);
+    WakeUpLog log;
+    Recorder& recorder = log.recorder;
+    std::unique_ptr<IntPump>& pump = log.pump;
+    pump = std::make_unique<IntPump>(Suspended, 1, false, log.Callback(), false, 100, 50);
     pump->SetSpread(c.spread);
     pump->SetBurstSize(c.burst);
     for (int i = 0; i < 8; ++i) ASSERT_TRUE(pump->Post(i, 2));
     pump->Resume();
     ASSERT_TRUE(recorder.WaitForCount(8));
-    std::lock_guard guard(lock);
-    EXPECT_EQ(wakeUps, c.wakeUpPerItem);
+    EXPECT_EQ(log.WakeUps(), c.wakeUpPerItem);
     EXPECT_EQ(recorder.Values(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
