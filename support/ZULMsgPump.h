@@ -15,7 +15,7 @@
 // BurstSize items without sleeping. Once that allowance is used up it is not armed
 // again until the queue has been found empty; every later wake-up meanwhile hands
 // out until the queue is empty. Delivery is always in queue order, at least one
-// item per wake-up.
+// item per wake-up (under a spread: per wake-up that hands out).
 //
 // Weights: an item may stand for several units of the capacity (a block of log
 // lines counts as its lines). Such an Item has `size_t Weight() const` and
@@ -33,11 +33,14 @@
 // of waking every interval to find nothing; that post then waits out one interval
 // as any other would, and its wake-up hands out a new burst.
 //
-// Spread: a pump given a spread of N hands out, at each wake-up, at most
-// ceil(queued / N) units (at least one item), so that items posted together reach
-// the callback over about N wake-ups instead of back to back, and a backlog drains
-// at a rate that grows with it. The burst allowance still applies. Without a spread
-// (0, the default) a wake-up hands out as the burst rules say.
+// Spread: a pump given a spread of N hands out about queued / N units per wake-up,
+// so that items posted together reach the callback evenly over about N wake-ups
+// instead of back to back, and a backlog drains at a rate that grows with it: with
+// q units queued, a wake-up hands out ceil(q / N) units (at least one item), and
+// when q < N it does so only if N / q wake-ups have passed since the last hand-out
+// (the first hand-out after the queue was found empty goes at once). The burst
+// allowance still applies. Without a spread (0, the default) every wake-up hands
+// out as the burst rules say.
 //
 // Batches: a pump built with a BatchCallback hands out, at each wake-up, everything
 // queued at that moment, in queue order, in one call (when Synchronised, one call
@@ -152,8 +155,9 @@ public:
         return queue_.empty() && !inHand_;
     }
 
-    // The wake-ups so far (every one hands out); read in a callback, the number of the
-    // wake-up that handed its item out. For tests, which tell bursts apart by it.
+    // The wake-ups so far, a spread's longer sleep counting as the wake-ups it spares;
+    // read in a callback, the number of the wake-up that handed its item out. For
+    // tests, which tell bursts apart by it.
     uint64_t WakeUps() const { return wakeUps_.load(); }
 
     // Whether the pump has found its queue empty and sleeps until the next post.
@@ -241,38 +245,53 @@ private:
     void Execute() {
         while (!thread_.Terminated()) {
             if (raisePriority_.exchange(false)) ZULThread::RaiseCurrentThreadPriority();
-            if (!SleepInterval()) break;
-            RunCycle();
+            const uint64_t intervals = SleepInterval();
+            if (intervals == 0) break;
+            RunCycle(intervals);
         }
     }
 
-    // Sleeps until there is something to hand out, then Interval ms, or less when the
-    // queue is under pressure; false when terminated.
-    bool SleepInterval() {
+    // Sleeps until there is something to hand out, then Interval ms (a spread queue
+    // that waits for its turn: the intervals until then), or less when the queue is
+    // under pressure. Returns the intervals slept, 0 when terminated.
+    uint64_t SleepInterval() {
         std::unique_lock guard(lock_);
         if (queue_.empty()) {
             // What the hand-out that finds the queue empty would have done at this wake-up.
             blocked_ = false;
             allowance_ = 0;
             burstDue_ = true;
+            spreadPaced_ = false;
             idle_ = true;
             pressure_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
             idle_ = false;
         }
-        pressure_.wait_for(guard, std::chrono::milliseconds(interval_),
-                           [this] { return stopping_ || UnderPressureLocked(); });
-        return !stopping_;
+        const uint64_t intervals = SpreadIntervalsToWaitLocked();
+        const bool early = pressure_.wait_for(guard, std::chrono::milliseconds(interval_) * intervals,
+                                              [this] { return stopping_ || UnderPressureLocked(); });
+        if (stopping_) return 0;
+        return early ? 1 : intervals;
+    }
+
+    // 1, or, while a short spread queue waits for its turn, the intervals until then,
+    // so that the pump does not wake only to find that it is not yet time.
+    uint64_t SpreadIntervalsToWaitLocked() const {
+        const size_t queued = QueuedLocked();
+        if (spread_ == 0 || !spreadPaced_ || queued == 0 || queued >= spread_) return 1;
+        const uint64_t due = lastSpreadHandOut_ + spread_ / queued;
+        return due > wakeUps_.load() + 1 ? due - wakeUps_.load() : 1;
     }
 
     bool UnderPressureLocked() const { return blocked_ || QueuedLocked() * 2 >= maxUnits_; }
 
-    void RunCycle() {
-        ++wakeUps_;
+    void RunCycle(uint64_t intervals) {
+        wakeUps_ += intervals;
         if (batchCallback_) {
             HandOutAll();
             return;
         }
         size_t cycleUnits = CycleUnits();
+        if (cycleUnits == 0) return;  // not yet this item's turn
         while (!thread_.Terminated()) {
             const size_t handed = HandOut(cycleUnits);
             if (handed == 0) return;  // queue found empty
@@ -283,11 +302,17 @@ private:
         }
     }
 
-    // The units this wake-up may hand out: a share of what is queued under a spread.
+    // The units this wake-up may hand out: under a spread, a share of what is queued,
+    // and none while a short queue waits for its turn.
     size_t CycleUnits() {
         std::lock_guard guard(lock_);
         if (spread_ == 0) return SIZE_MAX;
-        return std::max<size_t>((QueuedLocked() + spread_ - 1) / spread_, 1);
+        const size_t queued = QueuedLocked();
+        const uint64_t wakeUp = wakeUps_.load();
+        if (spreadPaced_ && queued > 0 && wakeUp - lastSpreadHandOut_ < spread_ / queued) return 0;
+        spreadPaced_ = true;
+        lastSpreadHandOut_ = wakeUp;
+        return std::max<size_t>((queued + spread_ - 1) / spread_, 1);
     }
 
     // Takes items out under the lock and delivers them outside it. A pump whose
@@ -305,6 +330,7 @@ private:
                 blocked_ = false;
                 allowance_ = 0;
                 burstDue_ = true;
+                spreadPaced_ = false;
                 return 0;
             }
             if (burstDue_) {
@@ -389,13 +415,15 @@ private:
     const size_t maxUnits_;     // MaxCount
     const size_t resumeUnits_;  // ResumeCount
 
-    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, spread_, allowance_, burstDue_,
-                       // inHand_, stopping_, idle_
+    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, the spread_ fields, allowance_,
+                       // burstDue_, inHand_, stopping_, idle_
     std::deque<Entry> queue_;
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
     int burstSize_ = 1;
     size_t spread_ = 0;  // 0: no spread
+    bool spreadPaced_ = false;         // a spread hand-out happened since the queue was found empty
+    uint64_t lastSpreadHandOut_ = 0;   // the wake-up of that hand-out
     int allowance_ = 0;
     bool burstDue_ = true;
     bool inHand_ = false;

@@ -90,11 +90,11 @@ QString WidestCount(const QFontMetrics& metrics) {
 }
 
 // Wide enough for the largest value it can show, so that the fixed-size window never
-// has to grow while counting.
+// has to grow while counting. Not selectable: a selectable label lays its text out as
+// a document at every change, which tripled the cost of a counter update.
 QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     const QString widest = WidestCount(label->fontMetrics());
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(
         withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest));
@@ -470,7 +470,6 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     lines[2]->addWidget(lbl_LastError, 1);
     lbl_Checksums = new QLabel(grp_Stati);
     lbl_Checksums->setObjectName(QStringLiteral("lbl_Checksums"));
-    lbl_Checksums->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Takes the room left on its line and never widens the fixed-size window.
     lbl_Checksums->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ShowChecksumCounts(0, 0);
@@ -780,12 +779,15 @@ void Tfrm_Main::ShowFinalCounts() {
 
 bool Tfrm_Main::PostStatus(uint8_t kind, const std::string& text, double count, double total,
                            signed char priority) {
+    const bool counter = ZPendingTotals::IsCounterKind(kind);
+    if (counter && pendingTotals_.Ride(kind, count, total)) return true;
     auto message = std::make_unique<sStatusMsg>();
     message->Kind = kind;
     message->Text = text;
     message->Count = count;
     message->Total = total;
     if (StatusPump->Post(message, priority)) return true;
+    if (counter) pendingTotals_.Refused(kind);
     droppedStatus_.fetch_add(1, std::memory_order_relaxed);
     return false;
 }
@@ -829,10 +831,13 @@ void Tfrm_Main::StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& bat
     // Every kind but the data trigger matches carries running totals: only the newest of
     // each is worth showing.
     for (std::unique_ptr<sStatusMsg>& message : batch) {
-        if (message->Kind == 5)
+        if (message->Kind == 5) {
             pendingMatches_[static_cast<long long>(message->Count)] += 1;
-        else if (message->Kind < std::size(newestStatus_))
-            newestStatus_[message->Kind] = std::move(message);
+            continue;
+        }
+        if (ZPendingTotals::IsCounterKind(message->Kind))
+            pendingTotals_.Arrived(message->Kind, message->Count, message->Total);
+        if (message->Kind < std::size(newestStatus_)) newestStatus_[message->Kind] = std::move(message);
     }
     if (!tmr_ShowStatus->isActive()) tmr_ShowStatus->start();
 }

@@ -21,6 +21,7 @@
 #include "ZDataTriggers.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
+#include "ZPendingTotals.h"
 #include "ZQtMainThreadDispatcher.h"
 #include "ZULMsgPump.h"
 
@@ -205,6 +206,7 @@ private:
     QWidget* captureWindow_ = nullptr;
     ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
+    ZPendingTotals pendingTotals_;            // counter totals riding on queued status messages
     // Status kept for the next ShowPendingStatus: the newest message of each kind but 5,
     // and the matches per data trigger row.
     std::unique_ptr<sStatusMsg> newestStatus_[8];

@@ -7,6 +7,10 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_grid_paint [--benchmark_repetitions=5 ...]
 //
+// BM_StatusUpdate: one update of the main window's counters, as the window thread
+// does it at most about 30 times a second while capturing: a batch of status
+// messages arrives, is shown, and the window repaints what changed.
+//
 // To look at the grid instead: bench_grid_paint --look SECONDS shows the window so
 // filled, its fourth row selected, for that long, and measures nothing.
 
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "Tfrm_Log.h"
+#include "Tfrm_Main.h"
 #include "ZFilter.h"
 
 namespace {
@@ -71,6 +76,26 @@ void BM_GridRepaint(benchmark::State& state) {
     state.counters["rows_shown"] = grid->rowAt(grid->viewport()->height() - 1) - grid->rowAt(0) + 1;
 }
 BENCHMARK(BM_GridRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void BM_StatusUpdate(benchmark::State& state) {
+    Tfrm_Main main;  // the demonstration settings: three data triggers in the grid
+    main.LoadSettingsFile(QStringLiteral(KESTRUN_SAMPLES_DIR "/demo_dynamic.scs"));
+    main.show();
+    QCoreApplication::processEvents();
+    double n = 1000;
+    for (auto _ : state) {
+        n += 27;
+        std::vector<std::unique_ptr<sStatusMsg>> batch;
+        for (uint8_t kind : {0, 1, 2, 4, 5}) {
+            batch.push_back(std::make_unique<sStatusMsg>());
+            *batch.back() = {kind, "", kind == 5 ? 0 : n / 27, n};
+        }
+        main.StatusBatchArrived(batch);
+        main.ShowPendingStatus();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_StatusUpdate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

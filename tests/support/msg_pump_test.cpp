@@ -378,10 +378,11 @@ INSTANTIATE_TEST_SUITE_P(Shares, PumpSpreadTest,
                          ::testing::Values(
                              // No spread: the burst, then everything at the next wake-up.
                              SpreadCase{0, 1, {1, 2, 2, 2, 2, 2, 2, 2}},
-                             // A quarter of what is queued (rounded up) per wake-up, after the burst.
-                             SpreadCase{4, 1, {1, 2, 2, 3, 3, 4, 5, 6}},
+                             // A quarter of what is queued (rounded up) per wake-up, after the
+                             // burst; under four queued, one per 4 / queued wake-ups.
+                             SpreadCase{4, 1, {1, 2, 2, 3, 3, 4, 6, 10}},
                              // The spread also divides a burst that would take everything.
-                             SpreadCase{4, 8, {1, 1, 2, 2, 3, 4, 5, 6}}));
+                             SpreadCase{4, 8, {1, 1, 2, 2, 3, 4, 6, 10}}));
 
 // ---- Callback in the main thread ----
 

@@ -1,6 +1,6 @@
 // The main window's counters under a stream of status messages: a batch from the
 // status pump shows the newest count of each kind and every data trigger match, in
-// one update.
+// one update; a burst of counter totals rides on the message already queued.
 
 #include <QLabel>
 #include <QTableWidget>
@@ -80,6 +80,50 @@ TEST_F(MainWindowStatusTest, ABatchShowsTheNewestCountOfEachKindAndEveryMatchInO
     ASSERT_TRUE(QTest::qWaitFor([&] { return Label("lbl_TotalBytes") == "300"; }, WaitMs));
     EXPECT_EQ(Matches(1), "4");
     EXPECT_EQ(Matches(0), "1");
+}
+
+// The window thread runs no event while the test posts, so the status pump hands at
+// most one batch to it, and the queue of 100 fills as it would under a burst.
+constexpr int BurstPosts = 250;
+
+struct CounterCase {
+    uint8_t kind;
+    const char* label;
+    const char* newest;
+};
+
+class MainWindowStatusBurstTest : public MainWindowStatusTest,
+                                  public ::testing::WithParamInterface<CounterCase> {};
+
+TEST_P(MainWindowStatusBurstTest, CounterTotalsOfABurstRideOnTheQueuedMessage) {
+    const CounterCase& c = GetParam();
+    for (int i = 1; i <= BurstPosts; ++i)
+        ASSERT_TRUE(Window().PostStatus(c.kind, "", i, 10.0 * i, 2)) << "post " << i;
+    EXPECT_EQ(Window().DroppedStatusMessages(), 0U);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Label(c.label) == c.newest; }, WaitMs)) << Label(c.label).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MainWindowStatusBurstTest,
+                         ::testing::Values(CounterCase{0, "lbl_TotalBytes", "2500"},
+                                           CounterCase{1, "lbl_BytesThrown", "2500"},
+                                           CounterCase{2, "lbl_StartTriggers", "250 (2500 bytes)"},
+                                           CounterCase{3, "lbl_StopTriggers", "250 (2500 bytes)"},
+                                           CounterCase{4, "lbl_DataPackets", "250 (2500 bytes)"}),
+                         [](const auto& kind) { return std::string(kind.param.label); });
+
+TEST_F(MainWindowStatusTest, EveryAcceptedMatchOfABurstCountsOnceAndTheRestAreDropped) {
+    ZLoggerSettings settings;
+    settings.DataTriggers.Add(std::vector<int32_t>{'A'});
+    settings.DataTriggers.Add(std::vector<int32_t>{'B'});
+    Window().ShowSettings(settings);
+    int accepted = 0;
+    for (int i = 0; i < BurstPosts; ++i) accepted += Window().PostStatus(5, "", 1, 0, 2) ? 1 : 0;
+    // A full queue refuses until it has drained: at most 100 queued and one batch in hand.
+    EXPECT_LE(accepted, 200);
+    EXPECT_EQ(Window().DroppedStatusMessages(), static_cast<uint32_t>(BurstPosts - accepted));
+    const QString expected = QString::number(accepted);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Matches(1) == expected; }, WaitMs)) << Matches(1).toStdString();
+    EXPECT_EQ(Matches(0), "0");
 }
 
 }  // namespace
