@@ -258,10 +258,7 @@ private:
         std::unique_lock guard(lock_);
         if (queue_.empty()) {
             // What the hand-out that finds the queue empty would have done at this wake-up.
-            blocked_ = false;
-            allowance_ = 0;
-            burstDue_ = true;
-            spreadPaced_ = false;
+            FoundEmptyLocked();
             idle_ = true;
             pressure_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
             idle_ = false;
@@ -276,10 +273,25 @@ private:
     // 1, or, while a short spread queue waits for its turn, the intervals until then,
     // so that the pump does not wake only to find that it is not yet time.
     uint64_t SpreadIntervalsToWaitLocked() const {
+        const uint64_t due = SpreadDueLocked();
+        const uint64_t now = wakeUps_.load();
+        return due > now + 1 ? due - now : 1;
+    }
+
+    // The wake-up at which a spread pump may next hand out: N / queued wake-ups after
+    // the last hand-out while fewer than N units are queued; otherwise 0 (at once).
+    uint64_t SpreadDueLocked() const {
         const size_t queued = QueuedLocked();
-        if (spread_ == 0 || !spreadPaced_ || queued == 0 || queued >= spread_) return 1;
-        const uint64_t due = lastSpreadHandOut_ + spread_ / queued;
-        return due > wakeUps_.load() + 1 ? due - wakeUps_.load() : 1;
+        if (spread_ == 0 || !spreadPaced_ || queued == 0 || queued >= spread_) return 0;
+        return lastSpreadHandOut_ + spread_ / queued;
+    }
+
+    // What finding the queue empty ends: a refusal, the burst, the spread's pacing.
+    void FoundEmptyLocked() {
+        blocked_ = false;
+        allowance_ = 0;
+        burstDue_ = true;
+        spreadPaced_ = false;
     }
 
     bool UnderPressureLocked() const { return blocked_ || QueuedLocked() * 2 >= maxUnits_; }
@@ -307,12 +319,11 @@ private:
     size_t CycleUnits() {
         std::lock_guard guard(lock_);
         if (spread_ == 0) return SIZE_MAX;
-        const size_t queued = QueuedLocked();
         const uint64_t wakeUp = wakeUps_.load();
-        if (spreadPaced_ && queued > 0 && wakeUp - lastSpreadHandOut_ < spread_ / queued) return 0;
+        if (wakeUp < SpreadDueLocked()) return 0;
         spreadPaced_ = true;
         lastSpreadHandOut_ = wakeUp;
-        return std::max<size_t>((queued + spread_ - 1) / spread_, 1);
+        return std::max<size_t>((QueuedLocked() + spread_ - 1) / spread_, 1);
     }
 
     // Takes items out under the lock and delivers them outside it. A pump whose
@@ -327,10 +338,7 @@ private:
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
-                blocked_ = false;
-                allowance_ = 0;
-                burstDue_ = true;
-                spreadPaced_ = false;
+                FoundEmptyLocked();
                 return 0;
             }
             if (burstDue_) {
