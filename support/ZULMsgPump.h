@@ -118,34 +118,45 @@ public:
     // refuses it and returns false, leaving it with the caller. Priorities above 6
     // count as 6. A weighted item of which only a part fits is refused whole.
     bool Post(Item& item, signed char priority) {
-        std::lock_guard guard(lock_);
-        const size_t weight = WeightOf(item);
-        if (RoomLocked() < std::max<size_t>(weight, 1)) {
-            RefuseLocked();
-            return false;
+        bool accepted = false;
+        bool wake = false;
+        {
+            std::lock_guard guard(lock_);
+            const size_t weight = WeightOf(item);
+            if (RoomLocked() < std::max<size_t>(weight, 1)) {
+                wake = RefuseLocked();
+            } else {
+                wake = EnqueueLocked(std::move(item), priority, weight);
+                accepted = true;
+            }
         }
-        Enqueue(std::move(item), priority, weight);
-        return true;
+        WakeIf(wake);
+        return accepted;
     }
 
     // Posts a weighted item unit by unit and returns how many units were accepted:
     // all of them (item has moved into the queue), none (item stays with the
     // caller), or the first part (queued; item keeps the rest).
     size_t PostWeighted(Item& item, signed char priority) requires ZULSplittablePumpItem<Item> {
-        std::lock_guard guard(lock_);
-        const size_t room = RoomLocked();
-        const size_t weight = WeightOf(item);
-        if (room == 0) {
-            RefuseLocked();
-            return 0;
+        size_t accepted = 0;
+        bool wake = false;
+        {
+            std::lock_guard guard(lock_);
+            const size_t room = RoomLocked();
+            const size_t weight = WeightOf(item);
+            if (room == 0) {
+                wake = RefuseLocked();
+            } else if (weight <= room) {
+                wake = EnqueueLocked(std::move(item), priority, weight);
+                accepted = weight;
+            } else {
+                EnqueueLocked(item.TakeFirst(room), priority, room);
+                wake = RefuseLocked();  // for the first unit that did not fit
+                accepted = room;
+            }
         }
-        if (weight <= room) {
-            Enqueue(std::move(item), priority, weight);
-            return weight;
-        }
-        Enqueue(item.TakeFirst(room), priority, room);
-        RefuseLocked();  // for the first unit that did not fit
-        return room;
+        WakeIf(wake);
+        return accepted;
     }
 
     // Waits 10 ms, then tells whether no item is queued and none is being handed out.
@@ -220,16 +231,25 @@ private:
         return blocked_ ? 0 : maxUnits_ - queued;
     }
 
-    void RefuseLocked() {
+    // Returns whether to wake the pump: always, as a full queue should not wait out
+    // the interval.
+    bool RefuseLocked() {
         blocked_ = true;
-        pressure_.notify_one();  // a full queue should not wait out the interval
+        return true;
     }
 
-    void Enqueue(Item&& item, signed char priority, size_t weight) {
+    // Returns whether the pump should be woken now.
+    bool EnqueueLocked(Item&& item, signed char priority, size_t weight) {
         priority = std::min(priority, MaxPriority);
         queue_.insert(PlaceFor(priority), Entry{std::move(item), priority, weight});
         queuedUnits_ += weight;
-        if (idle_ || QueuedLocked() * 2 >= maxUnits_) pressure_.notify_one();
+        return idle_ || QueuedLocked() * 2 >= maxUnits_;
+    }
+
+    // Wakes the pump after the lock is let go: woken under it, the pump thread would
+    // only run into the lock and sleep again, at the price of two more switches.
+    void WakeIf(bool wake) {
+        if (wake) pressure_.notify_one();
     }
 
     size_t QueuedLocked() const { return queuedUnits_ + batchRemaining_.load(); }

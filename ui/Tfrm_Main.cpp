@@ -96,8 +96,10 @@ QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
     const QString widest = WidestCount(label->fontMetrics());
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(
-        withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest));
+    label->setFixedSize(label->fontMetrics().horizontalAdvance(
+                            withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest),
+                        label->sizeHint().height());
+    label->setAutoFillBackground(true);
     return label;
 }
 
