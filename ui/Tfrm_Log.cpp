@@ -22,6 +22,7 @@
 #include "TriggerSequence.h"
 #include "ZFilter.h"
 #include "ZGridCellDelegate.h"
+#include "ZGridView.h"
 
 namespace {
 
@@ -285,7 +286,7 @@ void Tfrm_Log::BuildControls() {
     Panel->setObjectName(QStringLiteral("Panel"));
     auto* panelLayout = new QVBoxLayout(Panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    Grid = new QTableView(Panel);
+    Grid = new ZGridView(Panel);
     Grid->setObjectName(QStringLiteral("Grid"));
     Grid->setAccessibleName(QStringLiteral("Live data view"));
     gridModel_ = new GridModel(Grid);

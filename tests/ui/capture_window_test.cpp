@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
+#include <QProxyStyle>
 #include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "Tfrm_Log.h"
 #include "ZFilter.h"
 #include "ZGridCellDelegate.h"
+#include "ZGridView.h"
 
 // Readable QStrings in failure messages.
 static void PrintTo(const QString& text, std::ostream* out) {
@@ -242,6 +245,86 @@ TEST(CaptureWindowCells, CheapPaintDrawsWhatTheStandardDelegateDraws) {
         EXPECT_EQ(FirstDifference(expected, actual, Tfrm_Log::RowHeight), "");
         EXPECT_EQ(cheap->CellsPaintedCheaply(), cheapCells) << "the cheap paint was used where it can be";
         view.setStyle(nullptr);
+    }
+}
+
+// A style whose grid lines are half transparent and drawn along the top and left
+// edges when a header is hidden: what the grid view must follow besides the usual.
+class EdgeLineStyle : public QProxyStyle {
+public:
+    EdgeLineStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_Table_AlwaysDrawLeftTopGridLines) return 1;
+        if (hint == SH_Table_GridLineColor) return static_cast<int>(qRgba(200, 30, 30, 128));
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+// The grid view's lines are QTableView's, pixel for pixel, wherever they fall.
+TEST(GridViewTest, DrawsTheLinesOfAStandardTableView) {
+    QStandardItemModel model(12, 5);
+    for (int r = 0; r < model.rowCount(); ++r)
+        for (int c = 0; c < model.columnCount(); ++c)
+            model.setItem(r, c, new QStandardItem(QString::number(r * 10 + c)));
+    EdgeLineStyle edgeStyle;
+    std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
+    const struct {
+        const char* name;
+        QStyle* style;  // null: the application's
+        bool rightToLeft, headersHidden, hideRowAndColumn;
+        int scrolledPixels, width, height;
+        std::vector<QRect> region;  // empty: the whole viewport
+    } cases[] = {
+        {"plain", nullptr, false, false, false, 0, 300, 160, {}},
+        {"scrolled by part of a row", nullptr, false, false, false, 7, 300, 160, {}},
+        {"rows end above the bottom, columns left of the edge", nullptr, false, false, false, 0, 500, 300, {}},
+        {"a hidden row, a hidden and a zero-width column", nullptr, false, false, true, 0, 300, 160, {}},
+        {"right to left", nullptr, true, false, true, 7, 500, 300, {}},
+        {"windows style", windows.get(), false, false, false, 0, 300, 160, {}},
+        {"edges when headers are hidden, half transparent", &edgeStyle, false, true, false, 0, 500, 160, {}},
+        {"the same, right to left", &edgeStyle, true, true, false, 7, 500, 300, {}},
+        {"two parts repainted", nullptr, false, false, false, 7, 300, 160, {QRect(10, 20, 90, 33), QRect(150, 70, 60, 80)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTableView standard;
+        ZGridView drawn;
+        QImage pictures[2];
+        QTableView* views[] = {&standard, &drawn};
+        for (int v = 0; v < 2; ++v) {
+            QTableView& view = *views[v];
+            view.setModel(&model);
+            view.setFocusPolicy(Qt::NoFocus);  // whichever is shown first would show a focused cell
+            if (c.style) view.setStyle(c.style);
+            view.setLayoutDirection(c.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+            view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+            view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            view.verticalHeader()->setVisible(!c.headersHidden);
+            view.horizontalHeader()->setVisible(!c.headersHidden);
+            view.verticalHeader()->setDefaultSectionSize(Tfrm_Log::RowHeight);
+            view.horizontalHeader()->setMinimumSectionSize(0);
+            for (int column = 0; column < model.columnCount(); ++column)
+                view.horizontalHeader()->resizeSection(column, 40 + 7 * column);
+            if (c.hideRowAndColumn) {
+                view.setRowHidden(3, true);
+                view.setColumnHidden(1, true);
+                view.horizontalHeader()->resizeSection(3, 0);
+            }
+            view.resize(c.width, c.height);
+            view.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+            view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() - c.scrolledPixels);
+            QCoreApplication::processEvents();
+            QImage& picture = pictures[v];
+            picture = QImage(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+            picture.fill(Qt::white);
+            QRegion region;
+            for (const QRect& part : c.region) region += part;
+            view.viewport()->render(&picture, QPoint(), c.region.empty() ? QRegion(view.viewport()->rect()) : region);
+        }
+        EXPECT_EQ(FirstDifference(pictures[0], pictures[1], Tfrm_Log::RowHeight), "");
     }
 }
 

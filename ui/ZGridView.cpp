@@ -1,0 +1,82 @@
+#include "ZGridView.h"
+
+#include <QHeaderView>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <algorithm>
+
+ZGridView::ZGridView(QWidget* parent) : QTableView(parent) {
+    setGridStyle(Qt::NoPen);
+}
+
+void ZGridView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (showGrid()) PaintGridLines(event->region());
+}
+
+// Where QTableView puts its lines: below each row and at the end of each column
+// (its start when right to left), across the part of the region the sections cover.
+void ZGridView::PaintGridLines(const QRegion& region) {
+    const QHeaderView* rows = verticalHeader();
+    const QHeaderView* columns = horizontalHeader();
+    if (rows->count() == 0 || columns->count() == 0 || model() == nullptr) return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QColor colour =
+        QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    const bool rightToLeft = isRightToLeft();
+    const int coveredRight = columns->length() - columns->offset() - (rightToLeft ? 0 : 1);
+    const int coveredBottom = rows->length() - rows->offset() - 1;
+    const bool edgesWhenHidden = style()->styleHint(QStyle::SH_Table_AlwaysDrawLeftTopGridLines, &option, this);
+
+    QPainter painter(viewport());
+    for (QRect dirty : region) {
+        dirty.setBottom(std::min(dirty.bottom(), coveredBottom));
+        if (rightToLeft)
+            dirty.setLeft(std::max(dirty.left(), viewport()->width() - coveredRight));
+        else
+            dirty.setRight(std::min(dirty.right(), coveredRight));
+        if (!dirty.isValid()) continue;
+
+        int left = columns->visualIndexAt(dirty.left());
+        int right = columns->visualIndexAt(dirty.right());
+        if (rightToLeft) std::swap(left, right);
+        if (left == -1) left = 0;
+        if (right == -1) right = columns->count() - 1;
+        int bottom = rows->visualIndexAt(dirty.bottom());
+        if (bottom == -1) bottom = rows->count() - 1;
+        const int top = rows->visualIndexAt(dirty.top());
+        if (top == -1 || top > bottom) continue;
+        while (bottom > top && rows->isSectionHidden(rows->logicalIndex(bottom))) --bottom;
+
+        for (int visual = top; visual <= bottom; ++visual) {
+            const int row = rows->logicalIndex(visual);
+            if (rows->isSectionHidden(row)) continue;
+            const int y = rowViewportPosition(row) + rowHeight(row) - 1;
+            painter.fillRect(QRect(dirty.left(), y, dirty.width(), 1), colour);
+        }
+        for (int visual = left; visual <= right; ++visual) {
+            const int column = columns->logicalIndex(visual);
+            if (columns->isSectionHidden(column)) continue;
+            int x = columnViewportPosition(column);
+            if (!rightToLeft) x += columnWidth(column) - 1;
+            painter.fillRect(QRect(x, dirty.top(), 1, dirty.height()), colour);
+        }
+        if (edgesWhenHidden && columns->isHidden()) {
+            const int row = rows->logicalIndex(top);
+            if (!rows->isSectionHidden(row) && rowViewportPosition(row) == dirty.top())
+                painter.fillRect(QRect(dirty.left(), dirty.top(), dirty.width(), 1), colour);
+        }
+        if (edgesWhenHidden && rows->isHidden()) {
+            const int column = columns->logicalIndex(left);
+            if (!columns->isSectionHidden(column)) {
+                int x = columnViewportPosition(column);
+                if (rightToLeft) x += columnWidth(left) - 1;
+                if (x == (rightToLeft ? dirty.right() : dirty.left()))
+                    painter.fillRect(QRect(x, dirty.top(), 1, dirty.height()), colour);
+            }
+        }
+    }
+}
