@@ -5,7 +5,8 @@
 // the status messages and live entries the windows dropped, how long an event
 // posted from another thread every 10 ms waited for the window thread (median and
 // worst: what input meets), and the shares of a core taken by the window thread and
-// by the whole program (without the bench's own thread that feeds the port).
+// by the whole program (without the bench's own threads that feed the port and post
+// those events).
 // First it measures the whole program's share of a core while it idles: with no
 // capture, and capturing a port that sends nothing.
 //
@@ -147,9 +148,11 @@ class LatencyProbe : public QObject {
 public:
     LatencyProbe() {
         poster_ = std::thread([this] {
+            const double cpuStart = CpuSeconds(RUSAGE_THREAD);
             std::unique_lock guard(lock_);
             while (!stop_.wait_for(guard, std::chrono::milliseconds(10), [this] { return stopping_; }))
                 QCoreApplication::postEvent(this, new Stamp);
+            posterCpu_ = CpuSeconds(RUSAGE_THREAD) - cpuStart;
         });
     }
     ~LatencyProbe() override { Stop(); }
@@ -170,6 +173,8 @@ public:
         return waits_[waits_.size() / 2];
     }
     double WorstMs() const { return waits_.empty() ? 0 : *std::max_element(waits_.begin(), waits_.end()); }
+    // The processor time of the thread that plays the user, after Stop: not the program's.
+    double PosterCpuSeconds() const { return posterCpu_; }
 
 protected:
     bool event(QEvent* e) override {
@@ -190,6 +195,7 @@ private:
     std::condition_variable stop_;
     bool stopping_ = false;
     std::vector<double> waits_;  // window thread only
+    double posterCpu_ = 0;  // written by the poster thread before it ends, read after the join
     std::thread poster_;
 };
 
@@ -293,7 +299,7 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     probe.Stop();
     const double cpu = CpuSeconds(RUSAGE_THREAD) - cpuBefore;
     writer.join();
-    const double programCpu = CpuSeconds(RUSAGE_SELF) - programCpuBefore - writerCpu;
+    const double programCpu = CpuSeconds(RUSAGE_SELF) - programCpuBefore - writerCpu - probe.PosterCpuSeconds();
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     result.WindowCpuShare = cpu / wallSeconds;
     result.ProgramCpuShare = programCpu / wallSeconds;
