@@ -41,7 +41,9 @@ public:
     static constexpr int ColumnCount = 5;
     static constexpr int OverflowTicks = 10;
     static constexpr int RowHeight = 15;          // pixels, grid lines included
-    static constexpr int RepaintIntervalMs = 33;  // at most about 30 grid updates a second
+    // At most 20 grid updates a second: enough to follow a stream of rows, and
+    // a whole repaint of the grid is the window thread's largest cost while capturing.
+    static constexpr int RepaintIntervalMs = 50;
 
     // The grid's fixed-pitch font at the largest pixel size (11 at most) whose
     // line fits a row of rowHeight pixels under its grid line.

@@ -47,7 +47,7 @@ constexpr int StatusPumpResumeCount = 80;
 // How often a running capture looks for newly recorded errors: soon enough to seem at
 // once, rarely enough to cost nothing.
 constexpr int ErrorWatchIntervalMs = 250;
-constexpr int StatusShowIntervalMs = 33;
+constexpr int StatusShowIntervalMs = 50;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -90,7 +90,7 @@ QString WidestCount(const QFontMetrics& metrics) {
 }
 
 // Wide enough for the largest value it can show, so that the fixed-size window never
-// has to grow while counting. A counter changes up to 30 times a second, so each
+// has to grow while counting. A counter changes up to 20 times a second, so each
 // change is kept cheap: of a fixed size, the label never sends the window's layout
 // to work out every size hint again; painting its own background, it does not have
 // the group box repainted behind it; not selectable, it lays out no text document.

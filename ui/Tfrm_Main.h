@@ -94,7 +94,7 @@ public:
     // Window thread: shows one message at once.
     void StatusArrived(std::unique_ptr<sStatusMsg> message);
     // Window thread: the status pump's callback. Keeps the newest count of each kind
-    // and the data trigger matches, and shows them at most every 33 ms.
+    // and the data trigger matches, and shows them at most every 50 ms.
     void StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& batch);
     // Window thread: shows at once what StatusBatchArrived has kept.
     void ShowPendingStatus();

@@ -1,7 +1,7 @@
 #pragma once
 // A table view that draws its grid lines as one-pixel fills instead of strokes: the
 // same pixels as QTableView's own lines, at a fraction of the cost, which matters
-// for a grid repainted whole up to 30 times a second. Everything else is
+// for a grid repainted whole up to 20 times a second. Everything else is
 // QTableView's. The view's pen style for the grid is kept as Qt::NoPen, so that
 // QTableView's own lines draw nothing; only solid lines are drawn here, and a view
 // with cell spans is not supported (its lines would cross the spanned cells).
