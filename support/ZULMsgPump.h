@@ -231,8 +231,8 @@ private:
         return blocked_ ? 0 : maxUnits_ - queued;
     }
 
-    // Returns whether to wake the pump: always, as a full queue should not wait out
-    // the interval.
+    // Refuses the post at hand. Returns true: a full queue should not wait out the
+    // interval, so the pump is to be woken.
     bool RefuseLocked() {
         blocked_ = true;
         return true;
