@@ -124,7 +124,8 @@ public:
             std::lock_guard guard(lock_);
             const size_t weight = WeightOf(item);
             if (RoomLocked() < std::max<size_t>(weight, 1)) {
-                wake = RefuseLocked();
+                RefuseLocked();
+                wake = true;
             } else {
                 wake = EnqueueLocked(std::move(item), priority, weight);
                 accepted = true;
@@ -145,13 +146,15 @@ public:
             const size_t room = RoomLocked();
             const size_t weight = WeightOf(item);
             if (room == 0) {
-                wake = RefuseLocked();
+                RefuseLocked();
+                wake = true;
             } else if (weight <= room) {
                 wake = EnqueueLocked(std::move(item), priority, weight);
                 accepted = weight;
             } else {
                 EnqueueLocked(item.TakeFirst(room), priority, room);
-                wake = RefuseLocked();  // for the first unit that did not fit
+                RefuseLocked();  // for the first unit that did not fit
+                wake = true;
                 accepted = room;
             }
         }
@@ -231,19 +234,16 @@ private:
         return blocked_ ? 0 : maxUnits_ - queued;
     }
 
-    // Refuses the post at hand. Returns true: a full queue should not wait out the
-    // interval, so the pump is to be woken.
-    bool RefuseLocked() {
-        blocked_ = true;
-        return true;
-    }
+    // Refuses the post at hand; the caller then wakes the pump, as a full queue should
+    // not wait out the interval.
+    void RefuseLocked() { blocked_ = true; }
 
     // Returns whether the pump should be woken now.
     bool EnqueueLocked(Item&& item, signed char priority, size_t weight) {
         priority = std::min(priority, MaxPriority);
         queue_.insert(PlaceFor(priority), Entry{std::move(item), priority, weight});
         queuedUnits_ += weight;
-        return idle_ || QueuedLocked() * 2 >= maxUnits_;
+        return idle_ || UnderPressureLocked();
     }
 
     // Wakes the pump after the lock is let go: woken under it, the pump thread would
@@ -449,9 +449,9 @@ private:
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
     int burstSize_ = 1;
-    size_t spread_ = 0;  // 0: no spread
-    bool spreadPaced_ = false;         // a spread hand-out happened since the queue was found empty
-    uint64_t lastSpreadHandOut_ = 0;   // the wake-up of that hand-out
+    size_t spread_ = 0;               // 0: no spread
+    bool spreadPaced_ = false;        // a spread hand-out happened since the queue was found empty
+    uint64_t lastSpreadHandOut_ = 0;  // the wake-up of that hand-out
     int allowance_ = 0;
     bool burstDue_ = true;
     bool inHand_ = false;

@@ -98,7 +98,8 @@ QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
     const QString widest = WidestCount(label->fontMetrics());
-    const QString largest = withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest;
+    const QString largest =
+        withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest;
     label->setFixedSize(label->fontMetrics().horizontalAdvance(largest), label->sizeHint().height());
     label->setAutoFillBackground(true);
     return label;

@@ -24,12 +24,13 @@ void ZGridView::PaintGridLines(const QRegion& region) {
     if (rows->count() == 0 || columns->count() == 0 || model() == nullptr) return;
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    const QColor colour =
-        QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    Lines lines;
+    lines.Colour = QColor::fromRgba(
+        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    lines.EdgesWhenHidden = style()->styleHint(QStyle::SH_Table_AlwaysDrawLeftTopGridLines, &option, this);
     const bool rightToLeft = isRightToLeft();
     const int coveredRight = columns->length() - columns->offset() - (rightToLeft ? 0 : 1);
     const int coveredBottom = rows->length() - rows->offset() - 1;
-    const bool edgesWhenHidden = style()->styleHint(QStyle::SH_Table_AlwaysDrawLeftTopGridLines, &option, this);
 
     QPainter painter(viewport());
     for (QRect dirty : region) {
@@ -38,45 +39,47 @@ void ZGridView::PaintGridLines(const QRegion& region) {
             dirty.setLeft(std::max(dirty.left(), viewport()->width() - coveredRight));
         else
             dirty.setRight(std::min(dirty.right(), coveredRight));
-        if (!dirty.isValid()) continue;
+        if (dirty.isValid()) PaintLinesIn(painter, dirty, lines);
+    }
+}
 
-        int left = columns->visualIndexAt(dirty.left());
-        int right = columns->visualIndexAt(dirty.right());
-        if (rightToLeft) std::swap(left, right);
-        if (left == -1) left = 0;
-        if (right == -1) right = columns->count() - 1;
-        int bottom = rows->visualIndexAt(dirty.bottom());
-        if (bottom == -1) bottom = rows->count() - 1;
-        const int top = rows->visualIndexAt(dirty.top());
-        if (top == -1 || top > bottom) continue;
-        while (bottom > top && rows->isSectionHidden(rows->logicalIndex(bottom))) --bottom;
+void ZGridView::PaintLinesIn(QPainter& painter, const QRect& dirty, const Lines& lines) {
+    const QHeaderView* rows = verticalHeader();
+    const QHeaderView* columns = horizontalHeader();
+    const bool rightToLeft = isRightToLeft();
+    int left = columns->visualIndexAt(dirty.left());
+    int right = columns->visualIndexAt(dirty.right());
+    if (rightToLeft) std::swap(left, right);
+    if (left == -1) left = 0;
+    if (right == -1) right = columns->count() - 1;
+    int bottom = rows->visualIndexAt(dirty.bottom());
+    if (bottom == -1) bottom = rows->count() - 1;
+    const int top = rows->visualIndexAt(dirty.top());
+    if (top == -1 || top > bottom) return;
 
-        for (int visual = top; visual <= bottom; ++visual) {
-            const int row = rows->logicalIndex(visual);
-            if (rows->isSectionHidden(row)) continue;
-            const int y = rowViewportPosition(row) + rowHeight(row) - 1;
-            painter.fillRect(QRect(dirty.left(), y, dirty.width(), 1), colour);
-        }
-        for (int visual = left; visual <= right; ++visual) {
-            const int column = columns->logicalIndex(visual);
-            if (columns->isSectionHidden(column)) continue;
-            int x = columnViewportPosition(column);
-            if (!rightToLeft) x += columnWidth(column) - 1;
-            painter.fillRect(QRect(x, dirty.top(), 1, dirty.height()), colour);
-        }
-        if (edgesWhenHidden && columns->isHidden()) {
-            const int row = rows->logicalIndex(top);
-            if (!rows->isSectionHidden(row) && rowViewportPosition(row) == dirty.top())
-                painter.fillRect(QRect(dirty.left(), dirty.top(), dirty.width(), 1), colour);
-        }
-        if (edgesWhenHidden && rows->isHidden()) {
-            const int column = columns->logicalIndex(left);
-            if (!columns->isSectionHidden(column)) {
-                int x = columnViewportPosition(column);
-                if (rightToLeft) x += columnWidth(left) - 1;
-                if (x == (rightToLeft ? dirty.right() : dirty.left()))
-                    painter.fillRect(QRect(x, dirty.top(), 1, dirty.height()), colour);
-            }
-        }
+    const auto across = [&](int y) {
+        painter.fillRect(QRect(dirty.left(), y, dirty.width(), 1), lines.Colour);
+    };
+    const auto down = [&](int x) {
+        painter.fillRect(QRect(x, dirty.top(), 1, dirty.height()), lines.Colour);
+    };
+    for (int visual = top; visual <= bottom; ++visual) {
+        const int row = rows->logicalIndex(visual);
+        if (!rows->isSectionHidden(row)) across(rowViewportPosition(row) + rowHeight(row) - 1);
+    }
+    for (int visual = left; visual <= right; ++visual) {
+        const int column = columns->logicalIndex(visual);
+        if (columns->isSectionHidden(column)) continue;
+        down(columnViewportPosition(column) + (rightToLeft ? 0 : columnWidth(column) - 1));
+    }
+    if (lines.EdgesWhenHidden && columns->isHidden()) {
+        const int row = rows->logicalIndex(top);
+        if (!rows->isSectionHidden(row) && rowViewportPosition(row) == dirty.top()) across(dirty.top());
+    }
+    if (lines.EdgesWhenHidden && rows->isHidden()) {
+        const int column = columns->logicalIndex(left);
+        if (columns->isSectionHidden(column)) return;
+        const int x = columnViewportPosition(column) + (rightToLeft ? columnWidth(left) - 1 : 0);
+        if (x == (rightToLeft ? dirty.right() : dirty.left())) down(x);
     }
 }

@@ -8,6 +8,7 @@
 //
 // Window thread only.
 
+#include <QColor>
 #include <QTableView>
 
 class ZGridView : public QTableView {
@@ -18,5 +19,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // What the style asks of the lines.
+    struct Lines {
+        QColor Colour;
+        bool EdgesWhenHidden = false;  // a top or left edge line where a header is hidden
+    };
     void PaintGridLines(const QRegion& region);
+    // The lines within one rectangle of the repainted region, already cut to the sections.
+    void PaintLinesIn(QPainter& painter, const QRect& dirty, const Lines& lines);
 };
