@@ -1,6 +1,13 @@
 #include "ZLogFileManager.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -8,7 +15,9 @@
 #include <thread>
 #include <utility>
 
+#include "Funset_strings.h"
 #include "ZFilter.h"
+#include "ZULAppDir.h"
 
 namespace {
 
@@ -276,6 +285,7 @@ void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
     const std::string directory = WithTrailingDelimiter(settings.LogDir);
     int64_t candidate = std::max(ZULNowEpochMs(), lastFileEpochMs_ + 1);
     bool written = false;
+    std::string problem;
     for (int taken = 0;; ++candidate) {
         const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
         bool nameTaken = false;
@@ -283,28 +293,73 @@ void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
             {
                 std::lock_guard guard(writtenLock_);
                 if (keepWrittenFiles_) writtenFiles_.push_back(fileName);
+                writeProblem_.clear();
             }
             if (fileWritten_) fileWritten_(fileName);
             written = true;
         } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
-        } else if (errors_ != nullptr && nameTaken) {
-            errors_->AddError("ZLogFileManager", "WriteLogFile",
-                              "No free log file name in '" + directory +
-                                  "': " + std::to_string(MaxTakenNames) + " names in a row were taken");
-        } else if (errors_ != nullptr) {
+        } else if (nameTaken) {
+            problem = "No free log file name in '" + directory + "': " + std::to_string(MaxTakenNames) +
+                      " names in a row were taken";
+            if (errors_ != nullptr) errors_->AddError("ZLogFileManager", "WriteLogFile", problem);
+        } else {
             const TZULError error = fileIO_.GetLatestError();
-            errors_->AddError(error.Module, error.Function, error.Error);
+            problem = error.Error;
+            if (errors_ != nullptr) errors_->AddError(error.Module, error.Function, error.Error);
         }
         break;
     }
     if (!written) {
         std::lock_guard guard(writtenLock_);
         ++failedFiles_;
+        writeProblem_ = problem;
     }
     lastFileEpochMs_ = candidate;
     fileText_.clear();
     fileLines_ = 0;
+}
+
+std::string ZLogFileManager::GetWriteProblem() {
+    std::lock_guard guard(writtenLock_);
+    return writeProblem_;
+}
+
+void ZLogFileManager::ClearWriteProblem() {
+    std::lock_guard guard(writtenLock_);
+    writeProblem_.clear();
+}
+
+bool ZLogFileManager::CheckLogFolder(const std::string& dir, std::string& errorText) {
+    const std::string folder = WithTrailingDelimiter(dir);
+    const auto refuse = [&](const std::string& reason) {
+        errorText = "Log files cannot be written into the folder \"" + folder + "\": " + reason;
+        return false;
+    };
+    if (dir.empty()) return refuse("no log folder is set.");
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT && !ZULForceDirectories(folder)) {
+        const int reason = errno;
+        // The part of the path that stops the making tells more than the whole path does.
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        return refuse("it cannot be made (" + (error ? error.message() : GetErrorText(reason)) + ").");
+    }
+    if (stat(folder.c_str(), &info) != 0) return refuse(GetErrorText(errno) + ".");
+    if (!S_ISDIR(info.st_mode)) return refuse("it is not a folder.");
+    // Root may write into any folder; one that nobody may write to is still meant to stay as it is.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refuse("the folder is read-only.");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string probe = folder + ".kestrun_write_check_" + std::to_string(getpid()) + "_" +
+                                  std::to_string(attempt);
+        const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return refuse("no file can be created there (" + GetErrorText(errno) + ").");
+        close(fd);
+        unlink(probe.c_str());
+        return true;
+    }
+    return refuse("no file can be created there (every trial name is taken).");
 }
 
 std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {

@@ -90,6 +90,16 @@ public:
     void SetFileWrittenHook(std::function<void(const std::string&)> hook) { fileWritten_ = std::move(hook); }
     // How many log files could not be written (their lines are lost) since the last call.
     size_t TakeFailedFileCount();
+    // Why the last log file could not be written; "" once a file has been written again
+    // (or none failed). Any thread.
+    std::string GetWriteProblem();
+    void ClearWriteProblem();
+
+    // Whether log files can be written into dir: it exists or can be made, it is a folder
+    // that is not marked read-only, and a new file can be created in it (one is made and
+    // removed again). False with a text for the user naming the folder and the reason.
+    // Blocks on the file system; any thread.
+    static bool CheckLogFolder(const std::string& dir, std::string& errorText);
     // After this many taken names in a row the writer gives up on a file and records why.
     static constexpr int MaxTakenNames = 10000;
 
@@ -124,11 +134,14 @@ private:
     TZULFileIO fileIO_;
     int64_t lastFileEpochMs_ = 0;
 
-    std::mutex writtenLock_;  // guards writtenFiles_, keepWrittenFiles_ and failedFiles_
+    // Guards the outcome of the writes: writtenFiles_, keepWrittenFiles_, failedFiles_
+    // and writeProblem_.
+    std::mutex writtenLock_;
     std::vector<std::string> writtenFiles_;
     bool keepWrittenFiles_ = true;
     std::function<void(const std::string&)> fileWritten_;
     size_t failedFiles_ = 0;
+    std::string writeProblem_;
 
     // Last member: its thread, which uses everything above, is stopped first.
     TZULMsgPump<sLogString> pump_;

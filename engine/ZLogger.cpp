@@ -154,6 +154,9 @@ bool ZLogger::StartCapture() {
     // Zeroing and resetting under a running capture would race with the chunk pump.
     if (IsCapturing() || replaying_) return false;
     startErrorText_.clear();
+    // A capture whose lines could go nowhere would only look as if it worked.
+    if (!ZLogFileManager::CheckLogFolder(settings_->LogDir, startErrorText_)) return false;
+    writer_->ClearWriteProblem();
     DrainChunks();
     ZeroCounters();
     filter_->Reset();

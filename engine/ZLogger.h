@@ -32,12 +32,14 @@ public:
     // export); null for none. Set it only while no capture runs.
     void SetBlockObserver(IZBlockObserver* observer) { blockObserver_ = observer; }
 
-    // Opens the port for a capture. The raw recording of this capture is the one
+    // Opens the port for a capture, once the log folder has passed
+    // ZLogFileManager::CheckLogFolder (made when missing). The raw recording of this capture is the one
     // handed over by SetRawRecorder, else, with RawRecording set, a new file beside
     // the log files, named "<first log file's name>.bin" once the first log file is
     // written (until then, and when none is, after the start's time in the same
     // form). False when the port does not open (the recording is removed again if it
-    // is empty) or when the recording cannot be created (GetStartErrorText says why).
+    // is empty) or when the log folder or the recording cannot be used (GetStartErrorText
+    // says why; the port was not touched then).
     bool StartCapture();
     // Why the last StartCapture failed, when not for the port; "" otherwise.
     const std::string& GetStartErrorText() const { return startErrorText_; }

@@ -1,6 +1,7 @@
 #include "ZSerialCapture.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -360,16 +361,20 @@ void ZSerialCapture::SetCOMPort(int32_t port) {
 
 int32_t ZSerialCapture::GetBaudrate() const {
     std::lock_guard guard(portLock_);
+    if (port_->GetCustomRate() > 0) return port_->GetCustomRate();
     const auto value = static_cast<size_t>(port_->GetBaudrate());
     return value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
 }
 
 void ZSerialCapture::SetBaudrate(int32_t rate) {
+    if (rate <= 0) return;
     const auto* entry = std::find_if(std::begin(RateTable), std::end(RateTable),
                                      [rate](const ZRateTableEntry& e) { return e.Rate == rate; });
-    const TBaudrate value = entry != std::end(RateTable) ? entry->Value : RateTable[0].Value;
     std::lock_guard guard(portLock_);
-    port_->SetBaudrate(value);
+    if (entry != std::end(RateTable))
+        port_->SetBaudrate(entry->Value);
+    else
+        port_->SetCustomRate(rate);
 }
 
 bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog) {
@@ -382,6 +387,14 @@ bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog) {
     std::lock_guard guard(portLock_);
     port_->SetConfig(standIn.GetConfig());
     return true;
+}
+
+std::string ZSerialCapture::GetOpenFailureText() const {
+    std::lock_guard guard(portLock_);
+    std::string text = port_->GetLastOpenErrorText();
+    if (port_->GetLastOpenError() == EINVAL)
+        text += " The device does not accept the rate of " + std::to_string(port_->GetRate()) + " baud.";
+    return text;
 }
 
 void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {
@@ -397,6 +410,8 @@ void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
 void ZSerialCapture::SavePortSettings(ZULIniFile& ini) const {
     std::lock_guard guard(portLock_);
     ini.WriteString(IniSection, IniKey, port_->ConfigToStr(port_->GetConfig()));
+    // Written only when set, so a file with a table rate reads as it always did.
+    if (port_->GetCustomRate() > 0) ini.WriteInteger(IniSection, CustomRateKey, port_->GetCustomRate());
 }
 
 bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorText) {
@@ -408,6 +423,10 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
         return false;
     }
     // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
-    port_->SetConfig(port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current))));
+    TSerialConfig loaded = port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current)));
+    // A file without the key holds a table rate; a value that is no positive rate is not used.
+    const int32_t custom = ini.ReadInteger(IniSection, CustomRateKey, 0);
+    loaded.CustomRate = custom > 0 ? custom : 0;
+    port_->SetConfig(loaded);
     return true;
 }

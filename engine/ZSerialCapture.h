@@ -46,6 +46,8 @@ class ZSerialCapture {
 public:
     static constexpr const char* IniSection = "_serial_capture";
     static constexpr const char* IniKey = "_settings";
+    // A rate outside the table, beside the port's text, which cannot hold one.
+    static constexpr const char* CustomRateKey = "CustomBaudrate";
 
     // Scans the ports 1 to 99 once per process, creates the chunk pump and the port,
     // and starts the capture thread (idle while the port is closed).
@@ -83,7 +85,9 @@ public:
     int32_t GetCOMPort() const;
     void SetCOMPort(int32_t port);
     int32_t GetBaudrate() const;
-    void SetBaudrate(int32_t rate);  // a rate not in RateTable selects 50 baud
+    // Any positive rate is kept as given (one outside RateTable as the port's custom
+    // rate, which the device may still refuse at the open); 0 or less changes nothing.
+    void SetBaudrate(int32_t rate);
     void GetPortList(std::vector<std::string>& list) const;
     void GetBaudrateList(std::vector<std::string>& list) const;
     // Runs the extended port settings dialog on the port's settings and writes what the
@@ -97,6 +101,10 @@ public:
     // The port, for the port dialog of the window program and for choosing a device
     // path; configure it only while the port is closed.
     TSerial& GetPort() { return *port_; }
+    // Why the last OpenPort failed, for the user ("" when nothing is known): the
+    // port's reason and, when the device refused the line settings, the rate asked,
+    // since a typed rate is the usual cause. Only while closed.
+    std::string GetOpenFailureText() const;
     TZULErrorHistory& GetErrorHistory() { return errors_; }
 
     // Posts bytes as if they had been read from the port (offline replays), in chunks of

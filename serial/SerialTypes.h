@@ -52,6 +52,9 @@ struct TSerialConfig {
     uint8_t ErrorChar, EofChar, EventChar;
     bool ContinueOnXOff, UseErrorChar, EliminateNullChar, AbortOnError;
     int32_t RecTimeOut, TrmTimeOut;
+    // A rate in baud outside the table, used instead of Baudrate; 0 for none. The text
+    // form has no field for it: whoever stores the record stores it beside the text.
+    int32_t CustomRate;
 };
 
 // Events of a port, as bits of an event word.

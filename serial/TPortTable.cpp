@@ -95,3 +95,12 @@ int Port2Index(int n) {
 std::string PortDevicePath(int n) {
     return DefaultSerialPlatform().PortDevicePath(n);
 }
+std::string PortRefusalText(int n) {
+    const std::string name = "COM" + std::to_string(n);
+    if (n < 1 || n > MaxCOMPort)
+        return name + " is out of range: ports are COM1 to COM" + std::to_string(MaxCOMPort) + ".";
+    if (COMAvailable(n)) return "";
+    const std::string device = PortDevicePath(n);
+    return name + " is not present" +
+           (device.empty() ? std::string(" (COM97 to COM99 need an override link)") : " (" + device + ")") + ".";
+}

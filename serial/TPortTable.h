@@ -28,6 +28,9 @@ int Port2Index(int n);
 
 // The device that port n (1 to 99) opens on this system; "" when it has none.
 std::string PortDevicePath(int n);
+// Why port n of the process-wide table cannot be used, for the user; "" when it is
+// present. Names the port and, when it has one, its device.
+std::string PortRefusalText(int n);
 
 // Tells whether port n exists, without opening it.
 using TPortProbe = std::function<bool(int n)>;

@@ -19,6 +19,10 @@ int32_t RateOf(TBaudrate rate) {
 
 }  // namespace
 
+int32_t TSerial::GetRate() const {
+    return customRate_ > 0 ? customRate_ : RateOf(baudrate_);
+}
+
 TSerial::TSerial(void* owner) : TSerial(owner, DefaultSerialPlatform(), TPortTable::Global()) {}
 
 TSerial::TSerial(void* owner, ISerialPlatform& platform, TPortTable& ports)
@@ -91,7 +95,7 @@ void TSerial::StopEventThread() {
 TSerialDcb TSerial::BuildDcb() const {
     TSerialDcb dcb;
     dcb.DCBlength = 28;
-    dcb.BaudRate = RateOf(baudrate_);
+    dcb.BaudRate = GetRate();
     dcb.ByteSize = static_cast<uint8_t>(dataBits_ + 4);
     dcb.Parity = parityBit_;
     dcb.StopBits = stopBits_;
@@ -130,7 +134,7 @@ uint32_t TSerial::DcbFlags() const {
 
 TSerialTimeouts TSerial::BuildTimeouts() const {
     // The time of one 10-bit character, rounded down but never 0.
-    const auto multiplier = static_cast<uint32_t>(std::max(1, 10000 / std::max(1, RateOf(baudrate_))));
+    const auto multiplier = static_cast<uint32_t>(std::max(1, 10000 / std::max(1, GetRate())));
     TSerialTimeouts timeouts;
     if (recTimeOut_ > 0) {
         timeouts.ReadIntervalTimeout = static_cast<uint32_t>(recTimeOut_);
@@ -336,6 +340,7 @@ TSerialConfig TSerial::GetConfig() const {
     config.Valid = true;
     config.COMPort = GetCOMPort();
     config.Baudrate = baudrate_;
+    config.CustomRate = customRate_;
     config.DataBits = dataBits_;
     config.ParityBit = parityBit_;
     config.StopBits = stopBits_;
@@ -368,6 +373,7 @@ void TSerial::SetConfig(const TSerialConfig& config) {
     if (!config.Valid) return;
     SetCOMPort(config.COMPort);
     baudrate_ = config.Baudrate;
+    SetCustomRate(config.CustomRate);
     dataBits_ = config.DataBits;
     SetParityBit(config.ParityBit);
     stopBits_ = config.StopBits;

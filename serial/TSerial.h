@@ -47,8 +47,18 @@ public:
     virtual void CloseComm();
 
     // Settings. Apart from Active they take effect at the next open.
+    // The table rate; choosing one ends a custom rate.
     TBaudrate GetBaudrate() const { return baudrate_; }
-    void SetBaudrate(TBaudrate value) { baudrate_ = value; }
+    void SetBaudrate(TBaudrate value) {
+        baudrate_ = value;
+        customRate_ = 0;
+    }
+    // A rate in baud outside the table, used instead of the table rate; 0 for none.
+    // 0 or less ends a custom rate. Whether the device accepts it shows at the open.
+    int32_t GetCustomRate() const { return customRate_; }
+    void SetCustomRate(int32_t rate) { customRate_ = rate > 0 ? rate : 0; }
+    // The rate in baud the next open asks for.
+    int32_t GetRate() const;
     TDataBits GetDataBits() const { return dataBits_; }
     void SetDataBits(TDataBits value) { dataBits_ = value; }
     TParityBit GetParityBit() const { return parityBit_; }
@@ -212,6 +222,7 @@ private:
 
     bool ntFamily_;
     TBaudrate baudrate_ = br_009600;
+    int32_t customRate_ = 0;
     TDataBits dataBits_ = db_8;
     TParityBit parityBit_ = none;
     TStopBits stopBits_ = sb_1;

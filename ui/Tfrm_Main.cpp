@@ -661,8 +661,9 @@ void Tfrm_Main::SetCaptureState(bool running) {
     for (QWidget* control : std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings,
                                                             grp_LogfileOptions, grp_CaptureMode})
         control->setEnabled(!running);
-    grp_Stati->setTitle(running ? QStringLiteral("Stati (capture in progress...)")
-                                : QStringLiteral("Stati (capture stopped)"));
+    waitingForPort_ = false;
+    writeProblem_.clear();
+    ShowCaptureTitle(running);
     if (running) {
         for (QLabel* label :
              {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
@@ -687,12 +688,36 @@ void Tfrm_Main::ShowErrorState() {
     const TZULErrorHistory& history = Logger->GetErrorHistory();
     const int errors = history.GetCount();
     btn_ErrorHistory->setText(ErrorHistoryCaption(errors));
+    if (errorWatch_->isActive()) {
+        const QString problem = Q(Logger->GetLogFileManager().GetWriteProblem());
+        if (problem != writeProblem_) {
+            writeProblem_ = problem;
+            ShowCaptureTitle(true);
+        }
+    }
     if (errors <= errorsShown_ || !errorWatch_->isActive()) return;
     errorsShown_ = errors;
     const QString text = Q(history.GetLatestError().Error);
     lbl_LastError->setText(
         lbl_LastError->fontMetrics().elidedText(text, Qt::ElideRight, lbl_LastError->width()));
     lbl_LastError->setToolTip(text);
+}
+
+void Tfrm_Main::ShowCaptureTitle(bool running) {
+    QString title;
+    if (!running)
+        title = QStringLiteral("Stati (capture stopped)");
+    else if (waitingForPort_)
+        title = QStringLiteral("Stati (waiting for the COM port to come back...)");
+    else if (!writeProblem_.isEmpty())
+        // The window keeps its size: a long reason is cut here and read in full in the tooltip.
+        title = QStringLiteral("Stati (capture in progress \u2014 log files are NOT written: ") +
+                grp_Stati->fontMetrics().elidedText(writeProblem_, Qt::ElideRight, grp_Stati->width() / 2) +
+                u')';
+    else
+        title = QStringLiteral("Stati (capture in progress...)");
+    grp_Stati->setTitle(title);
+    grp_Stati->setToolTip(writeProblem_);
 }
 
 void Tfrm_Main::DataTriggerCountsReset(int row) {
@@ -732,7 +757,7 @@ void Tfrm_Main::btn_StartCaptureClick() {
     }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
     QString text = QStringLiteral("The COM port could not be opened...");
-    const std::string reason = Logger->GetPort().GetLastOpenErrorText();
+    const std::string reason = Logger->GetOpenFailureText();
     if (!reason.empty()) text += QStringLiteral("\n\n") + Q(reason);
     ZMessageBox::Error(this, text);
 }
@@ -818,10 +843,10 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 7:
             // A late message of a capture that has stopped must not say it runs.
-            if (Logger && Logger->IsCapturing())
-                grp_Stati->setTitle(message->Text.empty()
-                                        ? QStringLiteral("Stati (capture in progress...)")
-                                        : QStringLiteral("Stati (waiting for the COM port to come back...)"));
+            if (Logger && Logger->IsCapturing()) {
+                waitingForPort_ = !message->Text.empty();
+                ShowCaptureTitle(true);
+            }
             break;
         case 5:
             AddDataTriggerMatches(static_cast<long long>(message->Count), 1);
@@ -880,11 +905,18 @@ bool Tfrm_Main::CommitBaudText() {
 
 bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
     int port = 0;
-    if (!ParseDecimal(text.mid(3), port)) {
+    // A list entry names the port first, then its device.
+    const QString number = text.section(u' ', 0, 0);
+    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) || !ParseDecimal(number.mid(3), port)) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
         return false;
     }
     if (port == Logger->GetCOMPort()) return true;
+    // A port that is not there would only become "no port" and fail at the start.
+    if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
+        ZMessageBox::Error(this, Q(refusal));
+        return false;
+    }
     if (Logger->IsCapturing())
         ZMessageBox::Information(this,
                                  QStringLiteral("Changes will take effect after restarting the capture..."));
@@ -896,7 +928,7 @@ bool Tfrm_Main::cb_BaudratesChange(const QString& text) {
     int rate = 0;
     // A bare number is a rate as well: typing the unit is no one's habit.
     const bool unit = text.endsWith(QStringLiteral(" Baud"));
-    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate)) {
+    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
         return false;
     }

@@ -157,6 +157,9 @@ private:
     // The error history's size in the button's caption; while capturing, the newest
     // error in the status group.
     void ShowErrorState();
+    // The status group's title: stopped, running, waiting for the port, or running while
+    // no log file can be written (and why).
+    void ShowCaptureTitle(bool running);
     // The typed port and rate, taken when the user is done typing: false after an error
     // box, and the field shows the value in use again.
     bool CommitPortText();
@@ -200,6 +203,8 @@ private:
     int dataTriggerRowsBased_ = 0;  // rows of DataTriggers when the bases were last taken
     QTimer* errorWatch_ = nullptr;  // runs while capturing
     int errorsShown_ = 0;           // history size when the capture started or last checked
+    bool waitingForPort_ = false;   // the running capture has lost its port
+    QString writeProblem_;          // why log files of the running capture are not written
     TTriggerSequence StartTrigger;
     TTriggerSequence StopTrigger;
     ZDataTriggers DataTriggers;

@@ -32,14 +32,9 @@ std::string DescribePort(const ZCliCaptureOptions& options, ZLogger& logger) {
 // Why the open failed. A COM number that the scan did not find never reaches a
 // device, so the port itself could only say that no port is chosen.
 std::string OpenFailureReason(const ZCliCaptureOptions& options, ZLogger& logger) {
-    if (options.Device.empty() && options.Port > 0 && !COMAvailable(options.Port)) {
-        const std::string device = PortDevicePath(options.Port);
-        return "COM" + std::to_string(options.Port) + " is not present" +
-               (device.empty() ? std::string(" (COM97 to COM99 need an override link)")
-                               : " (" + device + ")") +
-               ". \"kestrun-cli ports\" lists the ports present.";
-    }
-    return logger.GetPort().GetLastOpenErrorText();
+    if (options.Device.empty() && options.Port > 0 && !COMAvailable(options.Port))
+        return PortRefusalText(options.Port) + " \"kestrun-cli ports\" lists the ports present.";
+    return logger.GetOpenFailureText();
 }
 
 // The engine records a port that hung up or vanished in its error history; the

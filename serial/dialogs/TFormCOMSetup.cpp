@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
@@ -92,6 +93,10 @@ void TFormCOMSetup::BuildControls() {
 
     GroupBox1 = Place(new QGroupBox(QString::fromUtf8(" Format "), this), "GroupBox1", 8, 40, 81, 209);
     ComboBoxBaudrate = AddList(GroupBox1, "ComboBoxBaudrate", 8, 32);
+    // Any whole rate may be typed: the table holds only the usual ones.
+    ComboBoxBaudrate->setEditable(true);
+    ComboBoxBaudrate->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxBaudrate->setCompleter(nullptr);
     ComboBoxDatabit = AddList(GroupBox1, "ComboBoxDatabit", 8, 80);
     ComboBoxParity = AddList(GroupBox1, "ComboBoxParity", 8, 128);
     ComboBoxStop = AddList(GroupBox1, "ComboBoxStop", 8, 176);
@@ -221,7 +226,14 @@ void TFormCOMSetup::FormShow() {
         rates << QString::number(Baudrates[i]);
         if (static_cast<uint32_t>(Baudrates[i]) == dcb_.BaudRate) rateIndex = i;
     }
+    // A rate outside the table is shown as it is, not replaced by the default.
+    if (rateIndex == DefaultRateIndex && dcb_.BaudRate > 0 &&
+        dcb_.BaudRate != static_cast<uint32_t>(Baudrates[DefaultRateIndex])) {
+        rates << QString::number(dcb_.BaudRate);
+        rateIndex = 20;
+    }
     Refill(ComboBoxBaudrate, rates, rateIndex);
+    saved_.RateText = ComboBoxBaudrate->currentText();
 
     // Values no list holds show the component's defaults rather than nothing, so
     // that OK always writes a complete line format.
@@ -259,8 +271,16 @@ void TFormCOMSetup::UpDown2Click() {
 
 void TFormCOMSetup::ButtonOkClick() {
     const int portIndex = ComboBoxPort->currentIndex();
+    bool whole = false;
+    const QString rateText = ComboBoxBaudrate->currentText().trimmed();
+    const uint rate = rateText.toUInt(&whole);
+    if (!whole || rate == 0 || rate > static_cast<uint>(INT32_MAX)) {
+        QMessageBox::critical(this, windowTitle(), tr("This is not a valid baudrate!"));
+        ComboBoxBaudrate->setFocus();
+        return;
+    }
     port_ = portIndex >= 0 ? ports_.PortName(portIndex) : 0;
-    dcb_.BaudRate = static_cast<uint32_t>(Baudrates[std::max(ComboBoxBaudrate->currentIndex(), 0)]);
+    dcb_.BaudRate = rate;
     dcb_.ByteSize = static_cast<uint8_t>(std::max(ComboBoxDatabit->currentIndex(), 0) + 4);
     const int parity = std::max(ComboBoxParity->currentIndex(), 0);
     dcb_.Parity = static_cast<uint8_t>(parity);
@@ -289,6 +309,7 @@ void TFormCOMSetup::ButtonOkClick() {
 void TFormCOMSetup::ButtonAbortClick() {
     QComboBox* lists[] = {ComboBoxPort, ComboBoxBaudrate, ComboBoxDatabit, ComboBoxParity, ComboBoxStop};
     for (int i = 0; i < 5; ++i) lists[i]->setCurrentIndex(saved_.Selections[i]);
+    ComboBoxBaudrate->setEditText(saved_.RateText);
     CheckBoxRTSCTS->setChecked(saved_.Checks[0]);
     CheckBoxDTRDSR->setChecked(saved_.Checks[1]);
     CheckBoxSoft->setChecked(saved_.Checks[2]);

@@ -91,6 +91,7 @@ private:
         int32_t BufSizeTrm = 0;
         int Positions[2] = {};
         QString EditTexts[2];
+        QString RateText;  // a typed rate is no selection
     };
 
     // Whether the port list has an entry for port.

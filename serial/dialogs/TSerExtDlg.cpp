@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <climits>
 #include <iterator>
 
 #include "BuildCommDCB.h"
@@ -34,7 +35,7 @@ bool TSerExtDlg::Execute() {
     TCOMExtParams params;
     if (serial_ != nullptr) {
         params.COMPort = serial_->GetCOMPort();
-        dcb_.BaudRate = static_cast<uint32_t>(Baudrates[serial_->GetBaudrate()]);
+        dcb_.BaudRate = static_cast<uint32_t>(serial_->GetRate());
         dcb_.ByteSize = static_cast<uint8_t>(serial_->GetDataBits() + 4);
         dcb_.Parity = serial_->GetParityBit();
         dcb_.Set(DCB::fParity, serial_->GetParityBit() != none);
@@ -81,6 +82,8 @@ bool TSerExtDlg::Execute() {
             std::find(std::begin(Baudrates), std::end(Baudrates), static_cast<int32_t>(dcb_.BaudRate));
         if (rate != std::end(Baudrates))
             serial_->SetBaudrate(static_cast<TBaudrate>(rate - std::begin(Baudrates)));
+        else if (dcb_.BaudRate > 0 && dcb_.BaudRate <= static_cast<uint32_t>(INT32_MAX))
+            serial_->SetCustomRate(static_cast<int32_t>(dcb_.BaudRate));
         if (dcb_.ByteSize >= 4 && dcb_.ByteSize <= 8)
             serial_->SetDataBits(static_cast<TDataBits>(dcb_.ByteSize - 4));
         if (dcb_.Parity <= space) serial_->SetParityBit(static_cast<TParityBit>(dcb_.Parity));

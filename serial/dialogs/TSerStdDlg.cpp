@@ -29,7 +29,7 @@ QString TSerStdDlg::DeviceName() const {
 bool TSerStdDlg::Execute() {
     DCB& dcb = commConfig_.dcb;
     if (serial_ != nullptr) {
-        dcb.BaudRate = static_cast<uint32_t>(Baudrates[serial_->GetBaudrate()]);
+        dcb.BaudRate = static_cast<uint32_t>(serial_->GetRate());
         dcb.ByteSize = static_cast<uint8_t>(serial_->GetDataBits() + 4);
         dcb.Parity = serial_->GetParityBit();
         dcb.Set(DCB::fParity, serial_->GetParityBit() != none);

@@ -468,15 +468,17 @@ TEST(CaptureOpenTest, ComPortThatIsNotPresentIsNamed) {
               "link). \"kestrun-cli ports\" lists the ports present.\n");
 }
 
-TEST(CaptureUsageTest, RateOutsideTheTableIsBadUsageListingTheRates) {
-    const CliResult result =
-        RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--baud", "12345"});
-    EXPECT_EQ(result.Code, 2);
-    EXPECT_NE(
-        result.Err.find("This is not a valid baudrate! Valid rates: 50 110 150 300 600 1200 2400 4800 9600 "
-                        "14400 19200 38400 56000 57600 115200 128000 230400 256000 460800 921600"),
-        std::string::npos)
-        << result.Err;
+TEST(CaptureUsageTest, RateThatIsNoPositiveWholeNumberIsBadUsageListingTheUsualRates) {
+    for (const char* rate : {"0", "-9600", "fast", "9600.5", "2147483648"}) {
+        const CliResult result =
+            RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--baud", rate});
+        EXPECT_EQ(result.Code, 2) << rate;
+        EXPECT_NE(result.Err.find("This is not a valid baudrate! A rate is a whole number of baud above 0; the "
+                                  "usual ones: 50 110 150 300 600 1200 2400 4800 9600 14400 19200 38400 56000 "
+                                  "57600 115200 128000 230400 256000 460800 921600"),
+                  std::string::npos)
+            << rate << ": " << result.Err;
+    }
 }
 
 TEST(CaptureUsageTest, OtherBadUsageExitsWithTwo) {
