@@ -78,7 +78,10 @@ std::string BytesToAscii(const uint8_t* bytes, int count) {
 
 std::string TriggerToHex(const int32_t* elements, int count) {
     const std::string bytes = ElementsToBytes(elements, count);
-    return BytesToHex(AsBytes(bytes), static_cast<int>(bytes.size()));
+    std::string text = BytesToHex(AsBytes(bytes), static_cast<int>(bytes.size()));
+    for (int i = 0; i < count; ++i)
+        if (elements[i] == AnyByte) text.replace(static_cast<size_t>(i) * 3, 2, "??");
+    return text;
 }
 
 std::string TriggerToAscii(const int32_t* elements, int count) {

@@ -24,8 +24,9 @@ int FindTrigger(const uint8_t* bytes, int n, const int32_t* elements, int count)
 std::string BytesToHex(const uint8_t* bytes, int count);
 // One character per byte: 32..126 as themselves, every other byte as '.'.
 std::string BytesToAscii(const uint8_t* bytes, int count);
-// AnyByte renders as byte 00, any other element as its low 8 bits.
+// Elements as BytesToHex renders bytes: AnyByte as "??", any other element as its low 8 bits.
 std::string TriggerToHex(const int32_t* elements, int count);
+// Elements as BytesToAscii renders bytes: AnyByte as byte 00 ('.'), any other element as its low 8 bits.
 std::string TriggerToAscii(const int32_t* elements, int count);
 
 inline std::string TriggerToHex(const TTriggerSequence& t) {

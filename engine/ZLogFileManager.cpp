@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <system_error>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -337,21 +337,26 @@ bool ZLogFileManager::CheckLogFolder(const std::string& dir, std::string& errorT
         return false;
     };
     if (dir.empty()) return refuse("no log folder is set.");
+    // Without its trailing delimiter, so that a file of that name is seen as what it is.
+    const std::string path = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT && !ZULForceDirectories(folder)) {
-        const int reason = errno;
-        // The part of the path that stops the making tells more than the whole path does.
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        return refuse("it cannot be made (" + (error ? error.message() : GetErrorText(reason)) + ").");
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) return refuse(GetErrorText(errno) + ".");
+        if (!ZULForceDirectories(folder)) {
+            const int reason = errno;
+            // The part of the path that stops the making tells more than the whole path does.
+            std::error_code error;
+            std::filesystem::create_directories(folder, error);
+            return refuse("it cannot be made (" + (error ? error.message() : GetErrorText(reason)) + ").");
+        }
+        if (stat(path.c_str(), &info) != 0) return refuse(GetErrorText(errno) + ".");
     }
-    if (stat(folder.c_str(), &info) != 0) return refuse(GetErrorText(errno) + ".");
     if (!S_ISDIR(info.st_mode)) return refuse("it is not a folder.");
     // Root may write into any folder; one that nobody may write to is still meant to stay as it is.
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refuse("the folder is read-only.");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string probe = folder + ".kestrun_write_check_" + std::to_string(getpid()) + "_" +
-                                  std::to_string(attempt);
+        const std::string probe =
+            folder + ".kestrun_write_check_" + std::to_string(getpid()) + "_" + std::to_string(attempt);
         const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) return refuse("no file can be created there (" + GetErrorText(errno) + ").");

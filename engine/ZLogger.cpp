@@ -276,16 +276,16 @@ int ZLogger::GetErrorList(std::vector<std::string>& list) {
     const TZULErrorHistory& errors = GetErrorHistory();
     const int count = errors.GetCount();
     list.clear();
-    list.push_back("### TOTAL ERRORS: " + std::to_string(count) + " ###");
+    list.push_back("### TOTAL ERRORS: " + std::to_string(errors.GetErrorCount()) + " ###");
     list.push_back(ErrorListRule);
     for (int i = 0; i < count; ++i) {
         const TZULError entry = errors.GetError(i);
         list.push_back(ErrorListRule);
         list.push_back("Module:\t" + entry.Module);
         list.push_back("Function:\t" + entry.Function);
-        list.push_back("Error:\t" + entry.Error);
+        list.push_back((entry.Informational ? "Information:\t" : "Error:\t") + entry.Error);
     }
-    return count;
+    return errors.GetErrorCount();
 }
 
 void ZLogger::BeginReplay() {

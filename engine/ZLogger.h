@@ -48,6 +48,8 @@ public:
     void GetSettings(ZLoggerSettings& settings) const;
     bool LoadSettings(const std::string& fileName, std::string& errorText);
     bool SaveSettings(const std::string& fileName, bool overwrite, std::string& errorText);
+    // The error history as lines for the user, informational entries marked as such;
+    // returns the number of errors (informational entries are not counted).
     int GetErrorList(std::vector<std::string>& list);
 
     // Offline replay of recorded bytes through the same path a received chunk takes:

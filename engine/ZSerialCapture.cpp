@@ -201,7 +201,7 @@ void ZSerialCapture::TryReconnect() {
     if (!port_->GetActive()) return;
     waitingForPort_ = false;
     portLostReported_ = false;
-    errors_.AddError("SerialCapture", "Reconnect", "The COM port is back: " + device);
+    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + device);
     pendingEvents_.push_back(ZPortEvent::Back);
     PostPendingEvents();
 }
@@ -393,7 +393,7 @@ std::string ZSerialCapture::GetOpenFailureText() const {
     std::lock_guard guard(portLock_);
     std::string text = port_->GetLastOpenErrorText();
     if (port_->GetLastOpenError() == EINVAL)
-        text += " The device does not accept the rate of " + std::to_string(port_->GetRate()) + " baud.";
+        text += " The rate asked for is " + std::to_string(port_->GetRate()) + " baud.";
     return text;
 }
 
@@ -423,7 +423,8 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
         return false;
     }
     // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
-    TSerialConfig loaded = port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current)));
+    TSerialConfig loaded =
+        port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current)));
     // A file without the key holds a table rate; a value that is no positive rate is not used.
     const int32_t custom = ini.ReadInteger(IniSection, CustomRateKey, 0);
     loaded.CustomRate = custom > 0 ? custom : 0;

@@ -1,14 +1,20 @@
 #include "SerialPortLocator.h"
 
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <fstream>
 
 #include "ZULAppDir.h"
+#include "ZULFileIO.h"
 
 namespace {
 
 constexpr int PortsPerFamily = 32;
+// A sysfs attribute reads as one page; a product name longer than this is cut.
+constexpr size_t MaxAttributeSize = 4096;
+constexpr size_t MaxAttributeText = 64;
 
 struct TDeviceFamily {
     const char* Prefix;
@@ -77,4 +83,35 @@ bool TSerialPortLocator::TableDevicePresent(int n) const {
     std::ifstream typeFile(roots_.SysTtyDir + node + "/type");
     int type = 0;
     return static_cast<bool>(typeFile >> type) && type != 0;
+}
+
+std::string TSerialPortLocator::UsbAttribute(const std::string& node, const char* attribute) const {
+    // A ttyACM's device is the USB interface, a ttyUSB's the port below it: the USB
+    // device, which holds the attribute, is one or two levels up.
+    for (const char* up : {"/device/../", "/device/../../"}) {
+        std::string text;
+        if (!ZULReadRegularFile(roots_.SysTtyDir + node + up + attribute, MaxAttributeSize, text)) continue;
+        std::string shown;
+        for (char c : text.substr(0, text.find('\n')))
+            if (c >= 32 && c <= 126 && shown.size() < MaxAttributeText) shown += c;
+        while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+        if (!shown.empty()) return shown;
+    }
+    return "";
+}
+
+std::string TSerialPortLocator::Description(int n) const {
+    std::string device = DevicePath(n);
+    if (device.empty()) return "";
+    char resolved[PATH_MAX];
+    if (realpath(device.c_str(), resolved) != nullptr) device = resolved;
+    const std::string name =
+        device.rfind(roots_.DevDir, 0) == 0 ? device.substr(roots_.DevDir.size()) : device;
+    // Only the tty nodes of the table's families have USB attributes worth asking for.
+    const std::string node = name.substr(name.rfind('/') + 1);
+    if (node.rfind("ttyUSB", 0) != 0 && node.rfind("ttyACM", 0) != 0) return name;
+    const std::string product = UsbAttribute(node, "product");
+    const std::string maker = UsbAttribute(node, "manufacturer");
+    if (product.empty() && maker.empty()) return name;
+    return name + " (" + product + (!product.empty() && !maker.empty() ? ", " : "") + maker + ")";
 }

@@ -32,9 +32,16 @@ public:
     bool Present(int n) const;
     // The override entry for port n, whether or not it exists.
     std::string OverridePath(int n) const;
+    // What the user knows port n by: its device below the device folder (an override
+    // as the device its link leads to) and, for a USB adapter, the product and maker
+    // its USB device reports in sysfs: "ttyUSB0 (FT232R USB UART, FTDI)". Never the
+    // adapter's serial number. "" when n has no device. Reads sysfs; opens no device.
+    std::string Description(int n) const;
 
 private:
     std::string TableDevice(int n) const;
+    // The first line of a USB attribute of tty node, printable ASCII only; "" when none.
+    std::string UsbAttribute(const std::string& node, const char* attribute) const;
     bool TableDevicePresent(int n) const;
 
     TSerialPortRoots roots_;

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "SerialPlatform.h"
+#include "SerialPortLocator.h"
 
 bool AvailPorts[99];
 int32_t PortNames[99];
@@ -28,14 +29,19 @@ struct TPortTable::Storage {
     bool Exist = false;
 };
 
-TPortTable::TPortTable(TPortProbe probe) : probe_(std::move(probe)), own_(std::make_unique<Storage>()) {
+TPortTable::TPortTable(TPortProbe probe, TPortNamer namer)
+    : probe_(std::move(probe)), namer_(std::move(namer)), own_(std::make_unique<Storage>()) {
     avail_ = own_->Avail;
     names_ = own_->Names;
     exist_ = &own_->Exist;
 }
 
 TPortTable::TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist)
-    : probe_(std::move(probe)), avail_(avail), names_(names), exist_(exist) {}
+    : probe_(std::move(probe)),
+      namer_([](int n) { return TSerialPortLocator(TSerialPortLocator::SystemRoots()).Description(n); }),
+      avail_(avail),
+      names_(names),
+      exist_(exist) {}
 
 TPortTable::~TPortTable() = default;
 
@@ -76,6 +82,12 @@ bool TPortTable::PortsExist() const {
     return LastCOM() != 0 && *exist_;
 }
 
+std::string TPortTable::DisplayName(int n) const {
+    std::string name = "COM" + std::to_string(n);
+    const std::string more = namer_ ? namer_(n) : "";
+    return more.empty() ? name : name + " \u2014 " + more;
+}
+
 int32_t TPortTable::PortName(int i) const {
     return i >= 0 && i < MaxCOMPort ? names_[i] : 0;
 }
@@ -102,5 +114,6 @@ std::string PortRefusalText(int n) {
     if (COMAvailable(n)) return "";
     const std::string device = PortDevicePath(n);
     return name + " is not present" +
-           (device.empty() ? std::string(" (COM97 to COM99 need an override link)") : " (" + device + ")") + ".";
+           (device.empty() ? std::string(" (COM97 to COM99 need an override link)") : " (" + device + ")") +
+           ".";
 }

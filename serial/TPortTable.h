@@ -34,6 +34,9 @@ std::string PortRefusalText(int n);
 
 // Tells whether port n exists, without opening it.
 using TPortProbe = std::function<bool(int n)>;
+// What the user knows port n by besides its number ("ttyUSB0 (FT232R USB UART, FTDI)");
+// "" for nothing more.
+using TPortNamer = std::function<std::string(int n)>;
 
 // The result of one scan, free of any global state.
 struct TPortScan {
@@ -47,8 +50,8 @@ TPortScan ScanPorts(int n, const TPortProbe& probe);
 
 class TPortTable {
 public:
-    // A table of its own, scanned with probe.
-    explicit TPortTable(TPortProbe probe);
+    // A table of its own, scanned with probe; namer (optional) adds to the port's number.
+    explicit TPortTable(TPortProbe probe, TPortNamer namer = {});
     ~TPortTable();
     TPortTable(const TPortTable&) = delete;
     TPortTable& operator=(const TPortTable&) = delete;
@@ -64,12 +67,17 @@ public:
     bool PortsExist() const;
     // Entry i of the packed port numbers (0 beyond the existing ports).
     int32_t PortName(int i) const;
+    // Port n as a list shows it: "COM3 — ttyUSB0 (FT232R USB UART, FTDI)", or "COM3"
+    // when the namer adds nothing (or there is none). The process-wide table names
+    // ports by TSerialPortLocator::Description. UTF-8.
+    std::string DisplayName(int n) const;
 
 private:
     struct Storage;
     TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist);
 
     TPortProbe probe_;
+    TPortNamer namer_;
     std::unique_ptr<Storage> own_;
     bool* avail_;
     int32_t* names_;

@@ -1,9 +1,20 @@
 #include "ZULErrorHistory.h"
 
+#include "ZULDateTime.h"
+
 int TZULErrorHistory::AddError(const std::string& module, const std::string& function,
                                const std::string& error) {
-    TZULError entry{module, function, error};  // copied before the lock is taken
+    return Add(TZULError{module, function, error, ZULNowEpochMs(), false});
+}
+
+int TZULErrorHistory::AddInformation(const std::string& module, const std::string& function,
+                                     const std::string& text) {
+    return Add(TZULError{module, function, text, ZULNowEpochMs(), true});
+}
+
+int TZULErrorHistory::Add(TZULError entry) {
     std::lock_guard guard(lock_);
+    if (!entry.Informational) ++errors_;
     entries_.push_back(std::move(entry));
     return static_cast<int>(entries_.size());
 }
@@ -11,6 +22,11 @@ int TZULErrorHistory::AddError(const std::string& module, const std::string& fun
 int TZULErrorHistory::GetCount() const {
     std::lock_guard guard(lock_);
     return static_cast<int>(entries_.size());
+}
+
+int TZULErrorHistory::GetErrorCount() const {
+    std::lock_guard guard(lock_);
+    return errors_;
 }
 
 TZULError TZULErrorHistory::GetError(int index) const {
@@ -21,11 +37,13 @@ TZULError TZULErrorHistory::GetError(int index) const {
 
 TZULError TZULErrorHistory::GetLatestError() const {
     std::lock_guard guard(lock_);
-    if (entries_.empty()) return {};
-    return entries_.back();
+    for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry)
+        if (!entry->Informational) return *entry;
+    return {};
 }
 
 void TZULErrorHistory::Clear() {
     std::lock_guard guard(lock_);
     entries_.clear();
+    errors_ = 0;
 }

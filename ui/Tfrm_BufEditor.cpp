@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "TriggerSequence.h"
+#include "ZMessageBox.h"
 
 namespace {
 constexpr int ColumnWidth = 57;
@@ -233,8 +234,12 @@ void Tfrm_BufEditor::CommitRow(int row) {
         value = value * 16 + digit;
     }
     if (!isNumber) {
-        cell->setText(QStringLiteral("00"));
-        element = 0;
+        // Storing anything else would change the trigger without the user knowing.
+        cell->setText(ElementText(element));
+        commitRefused_ = true;
+        ZMessageBox::Error(
+            this,
+            QStringLiteral("\"%1\" is not a hexadecimal byte: type 00 to FF, or ?? for any byte.").arg(text));
         return;
     }
     element = value;
@@ -257,6 +262,9 @@ void Tfrm_BufEditor::GridSetEditText(int col, int row, const QString& value) {
 }
 
 void Tfrm_BufEditor::accept() {
+    commitRefused_ = false;
     delegate_->CommitAndCloseOpenEditor();
+    // The user sees the refused cell back at its old value before deciding again.
+    if (commitRefused_) return;
     QDialog::accept();
 }

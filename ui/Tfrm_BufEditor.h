@@ -30,7 +30,8 @@ public:
     // element is shown keeps the element, even one that its low byte only stands for
     // (-28 shown as E4, 266 as 0A). Otherwise a "?" anywhere gives AnyByte and the cell
     // "??"; one or two hexadecimal digits give their value and the cell keeps the text
-    // as typed; anything else (an empty cell too) gives 0 and the cell "00".
+    // as typed; anything else (an empty cell too) is refused with an error box, and the
+    // cell shows the element it had.
     void CommitRow(int row);
 
     // The cell editor's mask: "cc" (two optional characters of any kind) for a value
@@ -58,4 +59,5 @@ private:
     QPushButton* btn_OK = nullptr;
     QPushButton* btn_Cancel = nullptr;
     ZHexCellDelegate* delegate_ = nullptr;
+    bool commitRefused_ = false;  // the last CommitRow refused its cell
 };

@@ -1,5 +1,6 @@
 #include "Tfrm_Main.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -47,7 +48,9 @@ constexpr int StatusPumpResumeCount = 80;
 // How often a running capture looks for newly recorded errors: soon enough to seem at
 // once, rarely enough to cost nothing.
 constexpr int ErrorWatchIntervalMs = 250;
-constexpr int StatusShowIntervalMs = 50;
+// Counters change at most four times a second: a screen reader announces each change,
+// and a user cannot read them faster anyway.
+constexpr int StatusShowIntervalMs = 250;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -173,7 +176,14 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
         const QSignalBlocker portBlocker(cb_COMPorts);
         const QSignalBlocker rateBlocker(cb_Baudrates);
         Logger->GetPortList(list);
-        for (const std::string& port : list) cb_COMPorts->addItem(Q(port));
+        // Each port with what the user knows it by; the field itself shows the number only.
+        for (const std::string& port : list) {
+            int number = 0;
+            const QString text = Q(port);
+            cb_COMPorts->addItem(text.startsWith(QStringLiteral("COM")) && ParseDecimal(text.mid(3), number)
+                                     ? QString::fromStdString(TPortTable::Global().DisplayName(number))
+                                     : text);
+        }
         Logger->GetBaudrateList(list);
         for (const std::string& rate : list) cb_Baudrates->addItem(Q(rate));
     }
@@ -363,6 +373,8 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     chk_SeparateHexAndASCII = CheckBox("chk_SeparateHexAndASCII",
                                        QStringLiteral("Separate files for ASCII and HEX output"), logfile);
     chk_SeparateHexAndASCII->hide();
+    // Kept for its setting only: nobody can reach a control that is never shown.
+    chk_SeparateHexAndASCII->setFocusPolicy(Qt::NoFocus);
     logLayout->addWidget(chk_AddTimeStamp, 1, 0, 1, 2);
     logLayout->addWidget(chk_LogStartTrigger, 2, 0, 1, 2);
     logLayout->addWidget(chk_LogStopTrigger, 3, 0, 1, 2);
@@ -672,9 +684,8 @@ void Tfrm_Main::SetCaptureState(bool running) {
         FillDataTriggerGrid();
         dataTriggerBase_.assign(static_cast<size_t>(DataTriggers.GetCount()), 0);
         dataTriggerRowsBased_ = DataTriggers.GetCount();
-        lbl_LastError->clear();
-        lbl_LastError->setToolTip(QString());
-        errorsShown_ = Logger ? Logger->GetErrorHistory().GetCount() : 0;
+        ClearLastError();
+        errorsShown_ = Logger ? Logger->GetErrorHistory().GetErrorCount() : 0;
         errorWatch_->start();
         ShowErrorState();
     } else {
@@ -686,11 +697,12 @@ void Tfrm_Main::SetCaptureState(bool running) {
 void Tfrm_Main::ShowErrorState() {
     if (!Logger) return;
     const TZULErrorHistory& history = Logger->GetErrorHistory();
-    const int errors = history.GetCount();
+    const int errors = history.GetErrorCount();
     btn_ErrorHistory->setText(ErrorHistoryCaption(errors));
     if (errorWatch_->isActive()) {
         const QString problem = Q(Logger->GetLogFileManager().GetWriteProblem());
         if (problem != writeProblem_) {
+            if (problem.isEmpty()) ClearLastError();  // files are written again
             writeProblem_ = problem;
             ShowCaptureTitle(true);
         }
@@ -701,6 +713,11 @@ void Tfrm_Main::ShowErrorState() {
     lbl_LastError->setText(
         lbl_LastError->fontMetrics().elidedText(text, Qt::ElideRight, lbl_LastError->width()));
     lbl_LastError->setToolTip(text);
+}
+
+void Tfrm_Main::ClearLastError() {
+    lbl_LastError->clear();
+    lbl_LastError->setToolTip(QString());
 }
 
 void Tfrm_Main::ShowCaptureTitle(bool running) {
@@ -846,6 +863,11 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             if (Logger && Logger->IsCapturing()) {
                 waitingForPort_ = !message->Text.empty();
                 ShowCaptureTitle(true);
+                // Said at once, whatever has the focus: the capture's state changed by itself.
+                QAccessibleEvent alert(grp_Stati, QAccessible::Alert);
+                QAccessible::updateAccessibility(&alert);
+                // The loss was the reason shown; with the port back it no longer holds.
+                if (!waitingForPort_) ClearLastError();
             }
             break;
         case 5:
@@ -907,7 +929,8 @@ bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
     int port = 0;
     // A list entry names the port first, then its device.
     const QString number = text.section(u' ', 0, 0);
-    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) || !ParseDecimal(number.mid(3), port)) {
+    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
+        !ParseDecimal(number.mid(3), port)) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
         return false;
     }
@@ -994,11 +1017,11 @@ void Tfrm_Main::btn_ShowCaptureClick() {
 
 void Tfrm_Main::btn_ErrorHistoryClick() {
     if (!Logger) return;
-    std::vector<std::string> lines;
-    Logger->GetErrorList(lines);
     Tfrm_Debug window(this);
-    window.AddLines(lines);
+    errorWindow_ = &window;
+    window.ShowHistory(&Logger->GetErrorHistory());
     window.exec();
+    errorWindow_ = nullptr;
     ShowErrorState();
 }
 
@@ -1015,6 +1038,8 @@ void Tfrm_Main::FormClose() {
     if (!Logger->SaveSettings(ZULGetAppDir() + LastUsedFile, true, errorText))
         ZMessageBox::Error(this, Q(errorText));
     reportPage_->ForgetLogger();
+    // The error history goes with the engine; a window still showing it lets it go first.
+    if (errorWindow_) errorWindow_->ForgetHistory();
     Logger.reset();
     StartTrigger.clear();
     StopTrigger.clear();

@@ -38,6 +38,7 @@ class QSpinBox;
 class QTabWidget;
 class QTableWidget;
 class QTimer;
+class Tfrm_Debug;
 class ZLogger;
 class ZReportPage;
 
@@ -94,7 +95,7 @@ public:
     // Window thread: shows one message at once.
     void StatusArrived(std::unique_ptr<sStatusMsg> message);
     // Window thread: the status pump's callback. Keeps the newest count of each kind
-    // and the data trigger matches, and shows them at most every 50 ms.
+    // and the data trigger matches, and shows them at most every 250 ms.
     void StatusBatchArrived(std::vector<std::unique_ptr<sStatusMsg>>& batch);
     // Window thread: shows at once what StatusBatchArrived has kept.
     void ShowPendingStatus();
@@ -160,6 +161,7 @@ private:
     // The status group's title: stopped, running, waiting for the port, or running while
     // no log file can be written (and why).
     void ShowCaptureTitle(bool running);
+    void ClearLastError();
     // The typed port and rate, taken when the user is done typing: false after an error
     // box, and the field shows the value in use again.
     bool CommitPortText();
@@ -209,6 +211,7 @@ private:
     TTriggerSequence StopTrigger;
     ZDataTriggers DataTriggers;
     QWidget* captureWindow_ = nullptr;
+    Tfrm_Debug* errorWindow_ = nullptr;       // the error history while it is shown
     ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
     ZPendingTotals pendingTotals_;            // counter totals riding on queued status messages

@@ -48,9 +48,9 @@ QLabel* TriggerLabel(const char* name, QWidget* parent) {
     return label;
 }
 
-// The field takes the spin's arrows only, unless typed is true.
+// The field takes typed digits as well as the spin's arrows.
 QSpinBox* SpinField(const char* spinName, const char* fieldName, int minimum, int maximum, int value,
-                    const QString& accessibleName, QWidget* parent, bool typed = false) {
+                    const QString& accessibleName, QWidget* parent) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QString::fromLatin1(spinName));
     spin->setRange(minimum, maximum);
@@ -58,7 +58,6 @@ QSpinBox* SpinField(const char* spinName, const char* fieldName, int minimum, in
     spin->setAccessibleName(accessibleName);
     if (auto* field = spin->findChild<QLineEdit*>()) {
         field->setObjectName(QString::fromLatin1(fieldName));
-        field->setReadOnly(!typed);
     }
     spin->setMinimumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 40);
     return spin;
@@ -287,7 +286,7 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     add->setObjectName(QStringLiteral("grp_AddDT"));
     auto* addLayout = new QGridLayout(add);
     auto* sizeCaption = new QLabel(QStringLiteral("Size in bytes:"), add);
-    ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add, true);
+    ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add);
     sizeCaption->setBuddy(ud_DTSize);
     btn_AddDTASCII = ZMakeButton("btn_AddDTASCII", QStringLiteral("ASCII"), add);
     btn_AddDTASCII->setAccessibleName(QStringLiteral("Add an ASCII data trigger"));
@@ -422,7 +421,7 @@ void Tfrm_Main::EditTriggerString(TTriggerSequence& trigger, const QString& capt
 
 void Tfrm_Main::btn_StartEditHEXClick() {
     if (StartTrigger.empty()) return;
-    EditTriggerHex(StartTrigger, QStringLiteral("Start"));
+    EditTriggerHex(StartTrigger, QStringLiteral("Start trigger \u2014 HEX editor"));
     ShowStartTrigger();
 }
 
@@ -434,7 +433,7 @@ void Tfrm_Main::btn_StartEditStringClick() {
 
 void Tfrm_Main::btn_StopEditHEXClick() {
     if (StopTrigger.empty()) return;
-    EditTriggerHex(StopTrigger, QStringLiteral("Stop"));
+    EditTriggerHex(StopTrigger, QStringLiteral("Stop trigger \u2014 HEX editor"));
     ShowStopTrigger();
 }
 
@@ -458,7 +457,7 @@ void Tfrm_Main::btn_AddDataTriggerClick(bool ascii) {
     } else {
         // The hex editor starts from zeros, which the user overwrites byte by byte.
         const TTriggerSequence initial(static_cast<size_t>(count), 0);
-        Tfrm_BufEditor editor(this, QStringLiteral("Data trigger:"), count, initial.data());
+        Tfrm_BufEditor editor(this, QStringLiteral("Data trigger \u2014 HEX editor"), count, initial.data());
         if (editor.exec() != QDialog::Accepted) return;
         trigger.assign(editor.Buffer().begin(), editor.Buffer().end());
     }

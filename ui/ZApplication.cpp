@@ -6,13 +6,16 @@
 #include <unistd.h>
 
 #include <QDialog>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <exception>
 #include <memory>
 
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
+#include "ZComboBoxAccessible.h"
 #include "ZMessageBox.h"
 
 Tfrm_Main* frm_Main = nullptr;
@@ -40,6 +43,12 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("Kestrun"));
     // The main window's close sequence ends the program, whatever other windows are open.
     setQuitOnLastWindowClosed(false);
+    // The program speaks English; another language the user prefers (LANGUAGE, LANG)
+    // comes from its built-in translation where there is one.
+    ZComboBoxAccessible::Install();
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(), QStringLiteral("kestrun"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        installTranslator(translator);
 
     if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
         signalWriteEnd = signalPipe_[1];

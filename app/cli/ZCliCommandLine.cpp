@@ -28,7 +28,8 @@ CLI::Validator BaudrateValidator() {
             // Linux sets any rate; whether the device takes it shows when the port opens.
             if (ParseWhole(text, rate) && rate > 0 && rate <= INT32_MAX) return {};
             std::ostringstream message;
-            message << "This is not a valid baudrate! A rate is a whole number of baud above 0; the usual ones:";
+            message
+                << "This is not a valid baudrate! A rate is a whole number of baud above 0; the usual ones:";
             for (int32_t valid : Baudrates) message << ' ' << valid;
             return message.str();
         },
@@ -58,7 +59,7 @@ const ZCliSynopsis kSynopses[] = {
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json]"},
-    {"ports", "kestrun-cli ports"},
+    {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
     {"simulate",
      "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed]\n"
@@ -163,6 +164,8 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     AddCapture(*captureCommand, capture);
 
     CLI::App* portsCommand = app.add_subcommand("ports", "List the COM ports present and their devices");
+    bool portsJson = false;
+    portsCommand->add_flag("--json", portsJson, "Print the ports as one JSON array");
 
     ZCliSettingsOptions settings;
     CLI::App* settingsCommand = app.add_subcommand("settings", "Show what a settings file holds");
@@ -183,7 +186,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) return ZCliRunCapture(capture, context);
-    if (*portsCommand) return ZCliRunPorts(context);
+    if (*portsCommand) return ZCliRunPorts(context, portsJson);
     if (*settingsCommand) return ZCliRunSettings(settings, context);
     return ZCliRunSimulate(simulate, context);
 }

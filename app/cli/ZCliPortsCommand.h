@@ -3,5 +3,7 @@
 
 #include "ZCliContext.h"
 
-// One line per present port: "COM" + number, a blank, the device path. Returns the exit code.
-int ZCliRunPorts(ZCliContext& context);
+// One line per present port: the port as the window program lists it ("COM3 — ttyUSB0
+// (FT232R USB UART, FTDI)"), a tab, the device path it opens. With json, one JSON array
+// of objects with "port", "name", "description" and "device" instead. Returns the exit code.
+int ZCliRunPorts(ZCliContext& context, bool json = false);

@@ -17,10 +17,10 @@ TCOMComboBox::TCOMComboBox(QWidget* owner, TPortTable& ports) : QComboBox(owner)
     if (ports_.PortsExist()) {
         for (int i = 0; i < MaxCOMPort && count() < PortEntries; ++i) {
             const int32_t port = ports_.PortName(i);
-            if (port != 0) addItem(QStringLiteral("COM%1").arg(port));
+            if (port != 0) addItem(QString::fromStdString(ports_.DisplayName(port)));
         }
     } else {
-        addItem(QString::fromUtf8("keinen"));
+        addItem(tr("none"));
     }
     setCurrentIndex(0);
     // 57 pixels wide, unless the font in use needs more to show "COM99".

@@ -75,7 +75,7 @@ TFormCOMSetup::~TFormCOMSetup() = default;
 
 void TFormCOMSetup::BuildControls() {
     setObjectName("FormCOMSetup");
-    setWindowTitle(QString::fromUtf8("Einstellungen"));
+    setWindowTitle(tr("Settings"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(256, 297);
@@ -91,7 +91,7 @@ void TFormCOMSetup::BuildControls() {
     // Created in the order of the layout, which is also the tab order.
     ComboBoxPort = AddList(this, "ComboBoxPort", 72, 8);
 
-    GroupBox1 = Place(new QGroupBox(QString::fromUtf8(" Format "), this), "GroupBox1", 8, 40, 81, 209);
+    GroupBox1 = Place(new QGroupBox(tr(" Format "), this), "GroupBox1", 8, 40, 81, 209);
     ComboBoxBaudrate = AddList(GroupBox1, "ComboBoxBaudrate", 8, 32);
     // Any whole rate may be typed: the table holds only the usual ones.
     ComboBoxBaudrate->setEditable(true);
@@ -101,32 +101,29 @@ void TFormCOMSetup::BuildControls() {
     ComboBoxParity = AddList(GroupBox1, "ComboBoxParity", 8, 128);
     ComboBoxStop = AddList(GroupBox1, "ComboBoxStop", 8, 176);
 
-    GroupBox2 = Place(new QGroupBox(QString::fromUtf8(" Handshake "), this), "GroupBox2", 96, 40, 153, 89);
-    CheckBoxRTSCTS = Place(new QCheckBox(QString::fromUtf8("RTS/CTS-Handshake"), GroupBox2), "CheckBoxRTSCTS",
-                           8, 16, 129, 17);
-    CheckBoxDTRDSR = Place(new QCheckBox(QString::fromUtf8("D&TR/DSR-Handshake"), GroupBox2),
-                           "CheckBoxDTRDSR", 8, 40, 137, 17);
-    CheckBoxSoft = Place(new QCheckBox(QString::fromUtf8("&XOn/XOff-Protokoll"), GroupBox2), "CheckBoxSoft",
-                         8, 64, 137, 17);
+    GroupBox2 = Place(new QGroupBox(tr(" Handshake "), this), "GroupBox2", 96, 40, 153, 89);
+    CheckBoxRTSCTS =
+        Place(new QCheckBox(tr("RTS/CTS handshake"), GroupBox2), "CheckBoxRTSCTS", 8, 16, 129, 17);
+    CheckBoxDTRDSR =
+        Place(new QCheckBox(tr("D&TR/DSR handshake"), GroupBox2), "CheckBoxDTRDSR", 8, 40, 137, 17);
+    CheckBoxSoft = Place(new QCheckBox(tr("&XOn/XOff protocol"), GroupBox2), "CheckBoxSoft", 8, 64, 137, 17);
 
-    GroupBox3 =
-        Place(new QGroupBox(QString::fromUtf8(" Übertragungspuffer "), this), "GroupBox3", 96, 136, 153, 113);
+    GroupBox3 = Place(new QGroupBox(tr(" Transfer buffers "), this), "GroupBox3", 96, 136, 153, 113);
     EditBufR = Place(new QLineEdit(GroupBox3), "EditBufR", 8, 32, 57, 21);
     UpDown1 = Place(new TUpDown(GroupBox3), "UpDown1", 64, 32, 20, 21);
     EditBufT = Place(new QLineEdit(GroupBox3), "EditBufT", 8, 80, 57, 21);
     UpDown2 = Place(new TUpDown(GroupBox3), "UpDown2", 64, 80, 20, 21);
 
-    ButtonOk = Place(new QPushButton(QString::fromUtf8("&Ok"), this), "ButtonOk", 40, 264, 75, 25);
-    ButtonAbort =
-        Place(new QPushButton(QString::fromUtf8("&Abbrechen"), this), "ButtonAbort", 144, 264, 75, 25);
+    ButtonOk = Place(new QPushButton(tr("&OK"), this), "ButtonOk", 40, 264, 75, 25);
+    ButtonAbort = Place(new QPushButton(tr("&Cancel"), this), "ButtonAbort", 144, 264, 75, 25);
 
-    AddLabel(this, "Label1", QString::fromUtf8("&Schnittstelle"), 8, 12, ComboBoxPort);
-    AddLabel(GroupBox1, "Label2", QString::fromUtf8("&Baudrate"), 8, 16, ComboBoxBaudrate);
-    AddLabel(GroupBox1, "Label3", QString::fromUtf8("&Datenbit"), 8, 64, ComboBoxDatabit);
-    AddLabel(GroupBox1, "Label4", QString::fromUtf8("&Paritätsbit"), 8, 112, ComboBoxParity);
-    AddLabel(GroupBox1, "Label5", QString::fromUtf8("St&oppbits"), 8, 160, ComboBoxStop);
-    AddLabel(GroupBox3, "Label6", QString::fromUtf8("&Empfangspuffer"), 8, 16, EditBufR);
-    AddLabel(GroupBox3, "Label7", QString::fromUtf8("Se&ndepuffer"), 8, 64, EditBufT);
+    AddLabel(this, "Label1", tr("&Serial port"), 8, 12, ComboBoxPort);
+    AddLabel(GroupBox1, "Label2", tr("&Baud rate"), 8, 16, ComboBoxBaudrate);
+    AddLabel(GroupBox1, "Label3", tr("&Data bits"), 8, 64, ComboBoxDatabit);
+    AddLabel(GroupBox1, "Label4", tr("&Parity"), 8, 112, ComboBoxParity);
+    AddLabel(GroupBox1, "Label5", tr("St&op bits"), 8, 160, ComboBoxStop);
+    AddLabel(GroupBox3, "Label6", tr("R&eceive buffer"), 8, 16, EditBufR);
+    AddLabel(GroupBox3, "Label7", tr("Se&nd buffer"), 8, 64, EditBufT);
 
     for (QLineEdit* edit : {EditBufR, EditBufT}) {
         // The sizes change only through the up-downs; the arrow keys in the edit
@@ -138,8 +135,8 @@ void TFormCOMSetup::BuildControls() {
         upDown->SetRange(MinSizeExponent, MaxSizeExponent);
         upDown->SetPosition(DefaultSizeExponent);
     }
-    UpDown1->setAccessibleName(QString::fromUtf8("Empfangspuffer"));
-    UpDown2->setAccessibleName(QString::fromUtf8("Sendepuffer"));
+    UpDown1->setAccessibleName(tr("Receive buffer"));
+    UpDown2->setAccessibleName(tr("Send buffer"));
 
     // A style sheet breaks the inheritance of the font into the groups: give every
     // control the dialog font itself.
@@ -163,7 +160,7 @@ void TFormCOMSetup::FormCreate() {
     if (ports_.PortsExist()) {
         for (int i = 0; i < MaxCOMPort && ComboBoxPort->count() < PortEntries; ++i) {
             const int32_t port = ports_.PortName(i);
-            if (port != 0) ComboBoxPort->addItem(QStringLiteral("COM%1").arg(port));
+            if (port != 0) ComboBoxPort->addItem(QString::fromStdString(ports_.DisplayName(port)));
         }
     }
     ComboBoxPort->setCurrentIndex(0);

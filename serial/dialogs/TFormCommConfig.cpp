@@ -30,17 +30,16 @@ QComboBox* AddRow(QFormLayout* form, QWidget* parent, const char* labelName, con
 TFormCommConfig::TFormCommConfig(const QString& deviceName, const DCB& dcb, QWidget* parent)
     : QDialog(parent), dcb_(dcb) {
     setObjectName("FormCommConfig");
-    setWindowTitle(QString::fromUtf8("Einstellungen für %1").arg(deviceName));
+    setWindowTitle(tr("Settings for %1").arg(deviceName));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
     auto* rows = new QFormLayout;
-    ComboBoxBaudrate =
-        AddRow(rows, this, "Label1", QString::fromUtf8("&Bits pro Sekunde"), "ComboBoxBaudrate");
-    ComboBoxDatabit = AddRow(rows, this, "Label2", QString::fromUtf8("&Datenbits"), "ComboBoxDatabit");
-    ComboBoxParity = AddRow(rows, this, "Label3", QString::fromUtf8("&Parität"), "ComboBoxParity");
-    ComboBoxStop = AddRow(rows, this, "Label4", QString::fromUtf8("&Stoppbits"), "ComboBoxStop");
-    ComboBoxFlow = AddRow(rows, this, "Label5", QString::fromUtf8("&Flusssteuerung"), "ComboBoxFlow");
+    ComboBoxBaudrate = AddRow(rows, this, "Label1", tr("&Bits per second"), "ComboBoxBaudrate");
+    ComboBoxDatabit = AddRow(rows, this, "Label2", tr("&Data bits"), "ComboBoxDatabit");
+    ComboBoxParity = AddRow(rows, this, "Label3", tr("&Parity"), "ComboBoxParity");
+    ComboBoxStop = AddRow(rows, this, "Label4", tr("&Stop bits"), "ComboBoxStop");
+    ComboBoxFlow = AddRow(rows, this, "Label5", tr("&Flow control"), "ComboBoxFlow");
 
     // A rate outside the dialog's list stays selectable, so that confirming
     // without a change keeps it.
@@ -57,17 +56,16 @@ TFormCommConfig::TFormCommConfig(const QString& deviceName, const DCB& dcb, QWid
     for (const char* name : StopbitsNames) ComboBoxStop->addItem(QString::fromUtf8(name));
     ComboBoxStop->setCurrentIndex(dcb.StopBits <= sb_2 ? int{dcb.StopBits} : int{sb_1});
 
-    ComboBoxFlow->addItems(
-        {QString::fromUtf8("keine"), QString::fromUtf8("XOn/XOff"), QString::fromUtf8("Hardware (RTS/CTS)")});
+    ComboBoxFlow->addItems({tr("none"), tr("XOn/XOff"), tr("Hardware (RTS/CTS)")});
     const bool hardware =
         dcb.Get(DCB::fOutxCtsFlow) != 0 || dcb.Get(DCB::fRtsControl) == DCB::RTS_CONTROL_HANDSHAKE;
     const bool software = dcb.Get(DCB::fOutX) != 0 || dcb.Get(DCB::fInX) != 0;
     ComboBoxFlow->setCurrentIndex(hardware ? FlowHardware : software ? FlowXOnXOff : FlowNone);
 
-    ButtonOk = new QPushButton(QString::fromUtf8("&Ok"), this);
+    ButtonOk = new QPushButton(tr("&OK"), this);
     ButtonOk->setObjectName("ButtonOk");
     ButtonOk->setDefault(true);
-    ButtonAbort = new QPushButton(QString::fromUtf8("&Abbrechen"), this);
+    ButtonAbort = new QPushButton(tr("&Cancel"), this);
     ButtonAbort->setObjectName("ButtonAbort");
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(ButtonOk, QDialogButtonBox::AcceptRole);

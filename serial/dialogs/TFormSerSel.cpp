@@ -13,7 +13,7 @@ TFormSerSel* FormSerSel = nullptr;
 TFormSerSel::TFormSerSel(int32_t port, const TPortTable& ports, QWidget* parent)
     : QDialog(parent), ports_(ports), port_(port) {
     setObjectName("FormSerSel");
-    setWindowTitle(QString::fromUtf8("Serielle Schnittstelle"));
+    setWindowTitle(tr("Serial port"));
     // A fixed frame with a title but no title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint);
@@ -27,17 +27,17 @@ TFormSerSel::TFormSerSel(int32_t port, const TPortTable& ports, QWidget* parent)
     ComboBox1 = new QComboBox(Panel1);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setGeometry(96, 6, 73, 21);
-    Label1 = new QLabel(QString::fromUtf8("&Schnittstelle"), Panel1);
+    Label1 = new QLabel(tr("&Serial port"), Panel1);
     Label1->setObjectName("Label1");
     Label1->setBuddy(ComboBox1);
     Label1->move(8, 9);
     Label1->adjustSize();
 
-    ButtonOk = new QPushButton(QString::fromUtf8("&Ok"), this);
+    ButtonOk = new QPushButton(tr("&OK"), this);
     ButtonOk->setObjectName("ButtonOk");
     ButtonOk->setGeometry(12, 43, 75, 25);
     ButtonOk->setDefault(true);
-    ButtonAbort = new QPushButton(QString::fromUtf8("&Abbruch"), this);
+    ButtonAbort = new QPushButton(tr("&Cancel"), this);
     ButtonAbort->setObjectName("ButtonAbort");
     ButtonAbort->setGeometry(98, 43, 75, 25);
     setTabOrder(ComboBox1, ButtonOk);
@@ -45,7 +45,7 @@ TFormSerSel::TFormSerSel(int32_t port, const TPortTable& ports, QWidget* parent)
 
     for (int i = 0; i < MaxCOMPort; ++i) {
         const int32_t number = ports_.PortsExist() ? ports_.PortName(i) : 0;
-        if (number != 0) ComboBox1->addItem(QStringLiteral("COM%1").arg(number));
+        if (number != 0) ComboBox1->addItem(QString::fromStdString(ports_.DisplayName(number)));
     }
     hasPorts_ = ComboBox1->count() > 0;
 
@@ -65,7 +65,7 @@ void TFormSerSel::showEvent(QShowEvent* event) {
 void TFormSerSel::FormShow() {
     takeChanges_ = false;
     if (!hasPorts_) {
-        if (ComboBox1->count() == 0) ComboBox1->addItem(QString::fromUtf8("keine"));
+        if (ComboBox1->count() == 0) ComboBox1->addItem(tr("none"));
         ComboBox1->setCurrentIndex(0);
         port_ = 0;
         return;

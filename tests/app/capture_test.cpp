@@ -473,10 +473,11 @@ TEST(CaptureUsageTest, RateThatIsNoPositiveWholeNumberIsBadUsageListingTheUsualR
         const CliResult result =
             RunCli({"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs", "--baud", rate});
         EXPECT_EQ(result.Code, 2) << rate;
-        EXPECT_NE(result.Err.find("This is not a valid baudrate! A rate is a whole number of baud above 0; the "
-                                  "usual ones: 50 110 150 300 600 1200 2400 4800 9600 14400 19200 38400 56000 "
-                                  "57600 115200 128000 230400 256000 460800 921600"),
-                  std::string::npos)
+        EXPECT_NE(
+            result.Err.find("This is not a valid baudrate! A rate is a whole number of baud above 0; the "
+                            "usual ones: 50 110 150 300 600 1200 2400 4800 9600 14400 19200 38400 56000 "
+                            "57600 115200 128000 230400 256000 460800 921600"),
+            std::string::npos)
             << rate << ": " << result.Err;
     }
 }

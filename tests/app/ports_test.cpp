@@ -12,10 +12,12 @@ std::map<std::string, std::string> ParsePortLines(const std::string& out) {
     std::istringstream lines(out);
     std::string line;
     while (std::getline(lines, line)) {
-        const size_t blank = line.find(' ');
-        EXPECT_NE(blank, std::string::npos) << line;
+        // "COM98 — pts/3<TAB>/path/of/the/device"
+        const size_t blank = line.find_first_of(" \t");
+        const size_t tab = line.rfind('\t');
+        EXPECT_NE(tab, std::string::npos) << line;
         EXPECT_EQ(line.rfind("COM", 0), 0u) << line;
-        ports[line.substr(0, blank)] = line.substr(blank + 1);
+        ports[line.substr(0, blank)] = line.substr(tab + 1);
     }
     return ports;
 }

@@ -6,20 +6,27 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <set>
 
 #include "ModalDriver.h"
+#include "SerialPortLocator.h"
 #include "TCOMComboBox.h"
 #include "TFormCOMSetup.h"
 #include "TFormSerSel.h"
@@ -28,6 +35,7 @@
 #include "TSerStdDlg.h"
 #include "TSerial.h"
 #include "TUpDown.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -65,6 +73,12 @@ std::string Settings(const TSerial& serial) {
     return serial.ConfigToStr(serial.GetConfig());
 }
 
+// Port n of the process-wide table as the lists show it: each present port is linked to
+// /dev/null, which the lists name by its device.
+QString Listed(int n) {
+    return QStringLiteral("COM%1 \u2014 null").arg(n);
+}
+
 // A port table of its own, for the cases the process-wide table cannot show.
 TPortProbe Only(std::set<int> ports) {
     return [ports](int n) { return ports.count(n) != 0; };
@@ -72,7 +86,7 @@ TPortProbe Only(std::set<int> ports) {
 
 TEST(PortLists, SetupFormAndComboBoxOfferTheFirstFourPortsTheChooserAll) {
     ASSERT_EQ(LastCOM(), 99);
-    const QStringList firstFour = {"COM1", "COM2", "COM5", "COM6"};
+    const QStringList firstFour = {Listed(1), Listed(2), Listed(5), Listed(6)};
     TFormCOMSetup setup;
     EXPECT_EQ(Items(*Child<QComboBox>(setup, "ComboBoxPort")), firstFour);
     QWidget owner;
@@ -81,15 +95,15 @@ TEST(PortLists, SetupFormAndComboBoxOfferTheFirstFourPortsTheChooserAll) {
     EXPECT_EQ(combo.parentWidget(), &owner);
     TFormSerSel chooser(1);
     EXPECT_EQ(Items(*Child<QComboBox>(chooser, "ComboBox1")),
-              (QStringList{"COM1", "COM2", "COM5", "COM6", "COM9"}));
+              (QStringList{Listed(1), Listed(2), Listed(5), Listed(6), Listed(9)}));
 }
 
-TEST(PortLists, WithoutPortsTheChooserSaysKeineAndTheComboBoxKeinen) {
+TEST(PortLists, WithoutPortsTheChooserAndTheComboBoxSayNone) {
     TPortTable noPorts(Only({}));
     TCOMComboBox combo(nullptr, noPorts);
     QSignalSpy changes(&combo, &TCOMComboBox::OnChange);
     for (int32_t port : {1, 5, 98}) combo.SetSelectedPort(port);
-    EXPECT_EQ(Items(combo), QStringList{"keinen"});
+    EXPECT_EQ(Items(combo), QStringList{"none"});
     EXPECT_EQ(combo.SelectedPort(), 0);
     EXPECT_EQ(changes.count(), 0);
 
@@ -97,7 +111,7 @@ TEST(PortLists, WithoutPortsTheChooserSaysKeineAndTheComboBoxKeinen) {
     TSerSel chooser(nullptr, noPorts);
     chooser.SetSerial(&serial);
     ModalDriver driver([](QDialog& form) {
-        EXPECT_EQ(Items(*Child<QComboBox>(form, "ComboBox1")), QStringList{"keine"});
+        EXPECT_EQ(Items(*Child<QComboBox>(form, "ComboBox1")), QStringList{"none"});
         QTest::mouseClick(Child<QPushButton>(form, "ButtonOk"), Qt::LeftButton);
     });
     EXPECT_TRUE(chooser.Execute());
@@ -112,7 +126,7 @@ TEST(SetupDialog, PortBeyondTheFourthShowsCom1AndOkSetsIt) {
     TSerExtDlg dialog;
     dialog.SetSerial(&serial);
     ModalDriver driver([](QDialog& form) {
-        EXPECT_EQ(Child<QComboBox>(form, "ComboBoxPort")->currentText(), "COM1");
+        EXPECT_EQ(Child<QComboBox>(form, "ComboBoxPort")->currentText(), Listed(1));
         QTest::mouseClick(Child<QPushButton>(form, "ButtonOk"), Qt::LeftButton);
     });
     EXPECT_TRUE(dialog.Execute());
@@ -133,7 +147,7 @@ TEST(SetupDialog, ShowsTheComponentsSettingsAndKeepsThemOnOk) {
     TSerExtDlg dialog;
     dialog.SetSerial(&serial);
     ModalDriver driver([](QDialog& form) {
-        EXPECT_EQ(Child<QWidget>(form, "ComboBoxPort")->property("currentText"), "COM5");
+        EXPECT_EQ(Child<QWidget>(form, "ComboBoxPort")->property("currentText"), Listed(5));
         EXPECT_EQ(Child<QComboBox>(form, "ComboBoxBaudrate")->currentText(), "57600");
         EXPECT_EQ(Child<QComboBox>(form, "ComboBoxDatabit")->currentText(), "7");
         EXPECT_EQ(Child<QComboBox>(form, "ComboBoxParity")->currentText(), "even");
@@ -251,59 +265,86 @@ TEST(SetupDialog, CancelChangesNothing) {
     }
 }
 
-TEST(SetupDialog, FormLayout) {
-    TFormCOMSetup form;
-    EXPECT_EQ(form.windowTitle(), "Einstellungen");
-    EXPECT_EQ(form.size(), QSize(256, 297));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    struct Row {
-        const char* Name;
-        const char* Caption;
-        QRect Geometry;
-    };
-    const Row controls[] = {
-        {"ComboBoxPort", nullptr, {72, 8, 65, 21}},
-        {"GroupBox1", " Format ", {8, 40, 81, 209}},
-        {"ComboBoxBaudrate", nullptr, {8, 32, 65, 21}},
-        {"ComboBoxStop", nullptr, {8, 176, 65, 21}},
-        {"GroupBox2", " Handshake ", {96, 40, 153, 89}},
-        {"CheckBoxRTSCTS", "RTS/CTS-Handshake", {8, 16, 129, 17}},
-        {"CheckBoxDTRDSR", "D&TR/DSR-Handshake", {8, 40, 137, 17}},
-        {"CheckBoxSoft", "&XOn/XOff-Protokoll", {8, 64, 137, 17}},
-        {"GroupBox3", " Übertragungspuffer ", {96, 136, 153, 113}},
-        {"EditBufR", nullptr, {8, 32, 57, 21}},
-        {"UpDown1", nullptr, {64, 32, 20, 21}},
-        {"UpDown2", nullptr, {64, 80, 20, 21}},
-        {"ButtonOk", "&Ok", {40, 264, 75, 25}},
-        {"ButtonAbort", "&Abbrechen", {144, 264, 75, 25}},
-    };
-    for (const Row& row : controls) {
-        SCOPED_TRACE(row.Name);
-        QWidget* control = Child<QWidget>(form, row.Name);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->geometry(), row.Geometry);
-        if (row.Caption != nullptr) {
-            const QVariant caption = control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text");
-            EXPECT_EQ(caption.toString(), QString::fromUtf8(row.Caption));
+// The German texts as the window program shows them when the user's language is German
+// (LANGUAGE=de): the program's built-in translation, installed while one lives.
+class GermanTexts {
+public:
+    GermanTexts() {
+        EXPECT_TRUE(translator_.load(QStringLiteral(":/i18n/kestrun_de.qm")));
+        QCoreApplication::installTranslator(&translator_);
+    }
+    ~GermanTexts() { QCoreApplication::removeTranslator(&translator_); }
+
+private:
+    QTranslator translator_;
+};
+
+TEST(SetupDialog, FormLayoutInEnglishAndInGerman) {
+    for (const bool german : {false, true}) {
+        SCOPED_TRACE(german ? "German" : "English");
+        std::unique_ptr<GermanTexts> texts;
+        if (german) texts = std::make_unique<GermanTexts>();
+        TFormCOMSetup form;
+        EXPECT_EQ(form.windowTitle(), german ? "Einstellungen" : "Settings");
+        EXPECT_EQ(form.size(), QSize(256, 297));
+        EXPECT_EQ(form.minimumSize(), form.maximumSize());
+        struct Row {
+            const char* Name;
+            const char* English;
+            const char* German;
+            QRect Geometry;
+        };
+        const Row controls[] = {
+            {"ComboBoxPort", nullptr, nullptr, {72, 8, 65, 21}},
+            {"GroupBox1", " Format ", " Format ", {8, 40, 81, 209}},
+            {"ComboBoxBaudrate", nullptr, nullptr, {8, 32, 65, 21}},
+            {"ComboBoxStop", nullptr, nullptr, {8, 176, 65, 21}},
+            {"GroupBox2", " Handshake ", " Handshake ", {96, 40, 153, 89}},
+            {"CheckBoxRTSCTS", "RTS/CTS handshake", "RTS/CTS-Handshake", {8, 16, 129, 17}},
+            {"CheckBoxDTRDSR", "D&TR/DSR handshake", "D&TR/DSR-Handshake", {8, 40, 137, 17}},
+            {"CheckBoxSoft", "&XOn/XOff protocol", "&XOn/XOff-Protokoll", {8, 64, 137, 17}},
+            {"GroupBox3", " Transfer buffers ", " Übertragungspuffer ", {96, 136, 153, 113}},
+            {"EditBufR", nullptr, nullptr, {8, 32, 57, 21}},
+            {"UpDown1", nullptr, nullptr, {64, 32, 20, 21}},
+            {"UpDown2", nullptr, nullptr, {64, 80, 20, 21}},
+            {"ButtonOk", "&OK", "&Ok", {40, 264, 75, 25}},
+            {"ButtonAbort", "&Cancel", "&Abbrechen", {144, 264, 75, 25}},
+        };
+        for (const Row& row : controls) {
+            SCOPED_TRACE(row.Name);
+            QWidget* control = Child<QWidget>(form, row.Name);
+            ASSERT_NE(control, nullptr);
+            EXPECT_EQ(control->geometry(), row.Geometry);
+            if (row.English != nullptr) {
+                const QVariant caption =
+                    control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text");
+                EXPECT_EQ(caption.toString(), QString::fromUtf8(german ? row.German : row.English));
+            }
         }
+        // Each label leads to its field by its accelerator (the same letter in both
+        // languages) and names it for assistive technology.
+        const char* const labels[][4] = {
+            {"Label1", "&Serial port", "&Schnittstelle", "ComboBoxPort"},
+            {"Label2", "&Baud rate", "&Baudrate", "ComboBoxBaudrate"},
+            {"Label3", "&Data bits", "&Datenbit", "ComboBoxDatabit"},
+            {"Label4", "&Parity", "&Paritätsbit", "ComboBoxParity"},
+            {"Label5", "St&op bits", "St&oppbits", "ComboBoxStop"},
+            {"Label6", "R&eceive buffer", "&Empfangspuffer", "EditBufR"},
+            {"Label7", "Se&nd buffer", "Se&ndepuffer", "EditBufT"},
+        };
+        for (const auto& label : labels) {
+            SCOPED_TRACE(label[0]);
+            auto* control = Child<QLabel>(form, label[0]);
+            ASSERT_NE(control, nullptr);
+            EXPECT_EQ(control->text(), QString::fromUtf8(german ? label[2] : label[1]));
+            EXPECT_EQ(control->buddy(), Child<QWidget>(form, label[3]));
+            // A label wider than its room would run under the control beside it.
+            EXPECT_LE(control->sizeHint().width(), control->width());
+        }
+        EXPECT_LE(Child<QLabel>(form, "Label1")->geometry().right(), 72);
+        EXPECT_EQ(Child<QWidget>(form, "UpDown1")->accessibleName(),
+                  german ? "Empfangspuffer" : "Receive buffer");
     }
-    // Each label leads to its field by its accelerator and names it for assistive technology.
-    const char* const labels[][4] = {
-        {"Label1", "&Schnittstelle", "ComboBoxPort"}, {"Label2", "&Baudrate", "ComboBoxBaudrate"},
-        {"Label3", "&Datenbit", "ComboBoxDatabit"},   {"Label4", "&Paritätsbit", "ComboBoxParity"},
-        {"Label5", "St&oppbits", "ComboBoxStop"},     {"Label6", "&Empfangspuffer", "EditBufR"},
-        {"Label7", "Se&ndepuffer", "EditBufT"},
-    };
-    for (const auto& label : labels) {
-        SCOPED_TRACE(label[0]);
-        auto* control = Child<QLabel>(form, label[0]);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->text(), QString::fromUtf8(label[1]));
-        EXPECT_EQ(control->buddy(), Child<QWidget>(form, label[2]));
-        // A label wider than its room would run under the control beside it.
-        EXPECT_LE(control->sizeHint().width(), control->width());
-    }
-    EXPECT_LE(Child<QLabel>(form, "Label1")->geometry().right(), 72);
 }
 
 TEST(SetupDialog, TabOrderFollowsTheLayout) {
@@ -388,14 +429,14 @@ TEST(Chooser, StartsAtTheComponentsPortAndSetsTheChosenOne) {
     TSerSel chooser;
     chooser.SetSerial(&serial);
     ModalDriver driver([](QDialog& form) {
-        EXPECT_EQ(form.windowTitle(), "Serielle Schnittstelle");
+        EXPECT_EQ(form.windowTitle(), "Serial port");
         EXPECT_EQ(form.size(), QSize(185, 72));
         auto* list = Child<QComboBox>(form, "ComboBox1");
-        EXPECT_EQ(list->currentText(), "COM9");
+        EXPECT_EQ(list->currentText(), Listed(9));
         EXPECT_EQ(Child<QLabel>(form, "Label1")->buddy(), list);
-        EXPECT_EQ(Child<QPushButton>(form, "ButtonAbort")->text(), "&Abbruch");
+        EXPECT_EQ(Child<QPushButton>(form, "ButtonAbort")->text(), "&Cancel");
         QTest::keyClick(list, Qt::Key_Up);
-        EXPECT_EQ(list->currentText(), "COM6");
+        EXPECT_EQ(list->currentText(), Listed(6));
         QTest::keyClick(Child<QPushButton>(form, "ButtonOk"), Qt::Key_Space);
     });
     EXPECT_TRUE(chooser.Execute());
@@ -547,9 +588,147 @@ TEST(ComboBox, SelectedPortFollowsItsRules) {
     // The user's choice goes to the component.
     changes.clear();
     QTest::keyClick(&combo, Qt::Key_Home);
-    EXPECT_EQ(combo.currentText(), "COM1");
+    EXPECT_EQ(combo.currentText(), Listed(1));
     EXPECT_EQ(serial.GetCOMPort(), 1);
     EXPECT_EQ(changes.count(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A file system of its own for the port locator: devices, override links and the
+// sysfs entries of two USB adapters (one reports a serial number, which is never shown).
+class FakeSysfs {
+public:
+    FakeSysfs() {
+        namespace fs = std::filesystem;
+        root_ = fs::canonical(fs::path(dir_.Path()));
+        fs::create_directories(root_ / "dev");
+        fs::create_directories(root_ / "ports");
+        for (const char* node : {"ttyS0", "ttyUSB0", "ttyACM0", "ttyUSB1"})
+            Write("dev/" + std::string(node), "");
+        // ttyUSB0: the port's device sits below the interface, two levels under the USB device.
+        Device("ttyUSB0", "usb1/1-1/1-1:1.0/ttyUSB0");
+        Write("sys/devices/usb1/1-1/product", "FT232R USB UART\n");
+        Write("sys/devices/usb1/1-1/manufacturer", "FTDI\n");
+        Write("sys/devices/usb1/1-1/serial", "A50285BI\n");
+        // ttyACM0: the device is the interface itself; no maker, a product with a control character.
+        Device("ttyACM0", "usb1/1-2/1-2:1.0");
+        Write("sys/devices/usb1/1-2/product", "Demo\tBoard\n");
+        // ttyUSB1: an adapter that reports nothing.
+        Device("ttyUSB1", "usb1/1-3/1-3:1.0/ttyUSB1");
+        Write("sys/class/tty/ttyS0/type", "4\n");
+        fs::create_symlink(root_ / "dev/ttyUSB0", root_ / "ports/com5");
+    }
+
+    TSerialPortRoots Roots() const {
+        TSerialPortRoots roots;
+        roots.OverrideDir = (root_ / "ports").string() + "/";
+        roots.DevDir = (root_ / "dev").string() + "/";
+        roots.SysTtyDir = (root_ / "sys/class/tty").string() + "/";
+        return roots;
+    }
+
+private:
+    void Write(const std::string& path, const std::string& text) {
+        std::filesystem::create_directories((root_ / path).parent_path());
+        std::ofstream(root_ / path) << text;
+    }
+    void Device(const std::string& node, const std::string& below) {
+        std::filesystem::create_directories(root_ / "sys/devices" / below);
+        std::filesystem::create_directories(root_ / "sys/class/tty" / node);
+        std::filesystem::create_directory_symlink(root_ / "sys/devices" / below,
+                                                  root_ / "sys/class/tty" / node / "device");
+    }
+
+    ScratchDir dir_;
+    std::filesystem::path root_;
+};
+
+TEST(PortNames, ComeFromTheDeviceAndTheUsbAdaptersProductAndMaker) {
+    const FakeSysfs sysfs;
+    const TSerialPortLocator locator(sysfs.Roots());
+    const struct {
+        int Port;
+        const char* Described;
+    } table[] = {
+        {33, "ttyUSB0 (FT232R USB UART, FTDI)"},
+        {65, "ttyACM0 (DemoBoard)"},
+        {34, "ttyUSB1"},
+        {1, "ttyS0"},
+        {5, "ttyUSB0 (FT232R USB UART, FTDI)"},  // an override, named by the device it leads to
+        {97, ""},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Port);
+        EXPECT_EQ(locator.Description(row.Port), row.Described);
+        EXPECT_EQ(locator.Description(row.Port).find("A50285BI"), std::string::npos);
+    }
+    // The lists show them after the number.
+    TPortTable ports(Only({5, 33, 65}), [&locator](int n) { return locator.Description(n); });
+    ports.Init(99);
+    TFormCOMSetup setup(ports);
+    EXPECT_EQ(
+        Items(*Child<QComboBox>(setup, "ComboBoxPort")),
+        (QStringList{"COM5 \u2014 ttyUSB0 (FT232R USB UART, FTDI)",
+                     "COM33 \u2014 ttyUSB0 (FT232R USB UART, FTDI)", "COM65 \u2014 ttyACM0 (DemoBoard)"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SetupDialog, TakesAnyTypedRateAndRefusesWhatIsNoRate) {
+    const struct {
+        const char* Typed;
+        bool Taken;
+        int32_t Rate;    // what the next open asks for
+        int32_t Custom;  // the component's rate outside the table
+    } table[] = {
+        {"250000", true, 250000, 250000}, {"12345", true, 12345, 12345},
+        {"57600", true, 57600, 0},        {"0", false, 9600, 0},
+        {"fast", false, 9600, 0},         {"-300", false, 9600, 0},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Typed);
+        TSerial serial;
+        serial.SetBaudrate(br_009600);
+        TSerExtDlg dialog;
+        dialog.SetSerial(&serial);
+        QString refusal;
+        ModalDriver driver([&](QDialog& form) {
+            auto* rate = Child<QComboBox>(form, "ComboBoxBaudrate");
+            rate->lineEdit()->selectAll();
+            QTest::keyClicks(rate->lineEdit(), row.Typed);
+            // The refusal is a box of its own, answered from inside its loop.
+            QTimer::singleShot(0, &form, [&refusal] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    refusal = box->text();
+                    box->accept();
+                }
+            });
+            QTest::mouseClick(Child<QPushButton>(form, "ButtonOk"), Qt::LeftButton);
+            if (form.isVisible()) form.reject();
+        });
+        EXPECT_EQ(dialog.Execute(), row.Taken);
+        EXPECT_EQ(refusal, row.Taken ? QString() : QStringLiteral("This is not a valid baudrate!"));
+        EXPECT_EQ(serial.GetRate(), row.Rate);
+        EXPECT_EQ(serial.GetCustomRate(), row.Custom);
+    }
+    // A rate outside the table is shown as it is and kept by OK.
+    TSerial serial;
+    serial.SetCustomRate(31250);
+    TSerExtDlg dialog;
+    dialog.SetSerial(&serial);
+    QString shown;
+    ModalDriver driver([&shown](QDialog& form) {
+        shown = Child<QComboBox>(form, "ComboBoxBaudrate")->currentText();
+        QTest::mouseClick(Child<QPushButton>(form, "ButtonOk"), Qt::LeftButton);
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(shown, "31250");
+    EXPECT_EQ(serial.GetRate(), 31250);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "Tfrm_Debug.h"
 #include "Tfrm_StringEditor.h"
 #include "TriggerSequence.h"
+#include "ZMessageBox.h"
 
 namespace {
 
@@ -35,6 +36,14 @@ QLineEdit* OpenCellEditor(QTableWidget* grid) {
         if (editor->isVisible()) return editor;
     return nullptr;
 }
+
+// Boxes are recorded, not shown, while one lives: a refused cell must not block a test.
+struct QuietBoxes {
+    QuietBoxes() {
+        ZMessageBox::SetRecorder([](ZMessageBox::Kind, const QString&) {});
+    }
+    ~QuietBoxes() { ZMessageBox::SetRecorder({}); }
+};
 
 TEST(BufEditor, ShowsIndexAndLowByteOfEachElement) {
     // Elements beyond a byte show their low byte, as the trigger labels do.
@@ -60,6 +69,7 @@ TEST(BufEditor, ShowsIndexAndLowByteOfEachElement) {
 }
 
 TEST(BufEditor, ACellConfirmedAsShownKeepsItsElement) {
+    const QuietBoxes quiet;
     struct Case {
         int32_t element;
         const char* typed;  // nullptr: the cell editor is opened and closed unchanged
@@ -69,7 +79,7 @@ TEST(BufEditor, ACellConfirmedAsShownKeepsItsElement) {
     const Case cases[] = {
         {-28, nullptr, "E4", -28},         {266, nullptr, "0A", 266},   {300, nullptr, "2C", 300},
         {AnyByte, nullptr, "??", AnyByte}, {0x41, nullptr, "41", 0x41}, {266, "0A", "0A", 266},
-        {266, "0B", "0B", 0x0B},           {-28, "e4", "e4", 0xE4},     {-28, "zz", "00", 0},
+        {266, "0B", "0B", 0x0B},           {-28, "e4", "e4", 0xE4},     {-28, "zz", "E4", -28},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.element << " " << (c.typed ? c.typed : "unchanged"));
@@ -101,23 +111,36 @@ TEST(BufEditor, CommitRowReadsTheCellText) {
         int32_t element;
     };
     const Case cases[] = {
-        {u"7", u"7", 0x07},      {u"a", u"a", 0x0A},      {u"fF", u"fF", 0xFF},   {u" 7", u" 7", 0x07},
-        {u"?x", u"??", AnyByte}, {u"x?", u"??", AnyByte}, {u"?", u"??", AnyByte}, {u"zz", u"00", 0},
-        {u"", u"00", 0},         {u"  ", u"00", 0},       {u"-1", u"00", 0},      {u"+1", u"00", 0},
-        {u"0x", u"00", 0},       {u"1g", u"00", 0},       {u"\u0667", u"00", 0},  {u"123", u"00", 0},
+        {u"7", u"7", 0x07},      {u"a", u"a", 0x0A},      {u"fF", u"fF", 0xFF},     {u" 7", u" 7", 0x07},
+        {u"?x", u"??", AnyByte}, {u"x?", u"??", AnyByte}, {u"?", u"??", AnyByte},   {u"zz", u"55", 0x55},
+        {u"", u"55", 0x55},      {u"  ", u"55", 0x55},    {u"-1", u"55", 0x55},     {u"+1", u"55", 0x55},
+        {u"0x", u"55", 0x55},    {u"GG", u"55", 0x55},    {u"\u0667", u"55", 0x55}, {u"123", u"55", 0x55},
     };
     const int32_t initial[] = {0x55};
+    std::vector<QString> boxes;
+    ZMessageBox::SetRecorder([&boxes](ZMessageBox::Kind, const QString& text) { boxes.push_back(text); });
     for (const Case& c : cases) {
         const QString typed = QString::fromUtf16(c.typed);
         Tfrm_BufEditor editor(nullptr, "Data trigger:", 1, initial);
         GridOf(editor)->item(0, 1)->setText(typed);
+        boxes.clear();
         editor.CommitRow(0);
         EXPECT_EQ(GridOf(editor)->item(0, 1)->text(), QString::fromUtf16(c.cell)) << typed.toStdString();
         EXPECT_EQ(editor.Buffer()[0], c.element) << typed.toStdString();
+        // A refused cell says so; nothing else does.
+        const bool refused = c.element == 0x55;
+        EXPECT_EQ(boxes, refused
+                             ? std::vector<QString>{QStringLiteral("\"%1\" is not a hexadecimal byte: type "
+                                                                   "00 to FF, or ?? for any byte.")
+                                                        .arg(typed.trimmed())}
+                             : std::vector<QString>{})
+            << typed.toStdString();
     }
+    ZMessageBox::SetRecorder({});
 }
 
 TEST(BufEditor, TypedCellIsCommittedWhenTheUserLeavesIt) {
+    const QuietBoxes quiet;
     enum class Leave { Down, Return, Tab, ClickOtherCell };
     struct Case {
         const char* typed;
@@ -128,7 +151,7 @@ TEST(BufEditor, TypedCellIsCommittedWhenTheUserLeavesIt) {
     const Case cases[] = {
         {"7", Leave::Down, "7", 0x07},
         {"?x", Leave::Return, "??", AnyByte},
-        {"zz", Leave::Tab, "00", 0},
+        {"zz", Leave::Tab, "0A", 0x0A},
         {"a", Leave::ClickOtherCell, "a", 0x0A},
     };
     const int32_t initial[] = {0x0A, AnyByte, 0x00};
@@ -396,7 +419,7 @@ TEST(Debug, ShowsTheLinesLimeOnBlackWithBothScrollBars) {
     Tfrm_Debug debug(nullptr);
     auto* log = debug.findChild<QPlainTextEdit*>("Log");
     ASSERT_NE(log, nullptr);
-    EXPECT_EQ(debug.windowTitle(), "frm_Debug");
+    EXPECT_EQ(debug.windowTitle(), "Error history");
     EXPECT_NE(debug.minimumSize(), debug.maximumSize());
     EXPECT_TRUE(log->isReadOnly());
     EXPECT_EQ(log->lineWrapMode(), QPlainTextEdit::NoWrap);

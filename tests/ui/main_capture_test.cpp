@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 
 #include "LogFileOrder.h"
 #include "MainWindowTestSupport.h"
+#include "Termios2Speed.h"
 #include "ZCliCommandLine.h"
 #include "ZLogger.h"
 
@@ -293,4 +295,108 @@ TEST_F(CaptureFromWindowTest, AFinishedCaptureCountsEachDataTriggerFromItsLastRe
             EXPECT_EQ(grid->item(2, 1)->text(), "0");
         }
     }
+}
+
+TEST_F(CaptureFromWindowTest, ALogFolderThatCannotTakeFilesRefusesTheStart) {
+    std::filesystem::create_directories(Home() + "readonly");
+    chmod((Home() + "readonly").c_str(), 0555);
+    std::ofstream(Home() + "afile") << "a file where a folder should go";
+    const struct {
+        const char* Folder;  // below the application folder
+        bool Raw;            // "Also record the raw bytes"
+        const char* Reason;  // null: the capture starts
+    } table[] = {
+        {"made/on/start/", false, nullptr},
+        {"readonly/", false, "the folder is read-only."},
+        {"readonly/", true, "the folder is read-only."},
+        {"afile/", false, "it is not a folder."},
+        {"afile/sub/", false, "it cannot be made ("},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Folder);
+        ZLoggerSettings settings = FrameSettings();
+        settings.LogDir = Home() + row.Folder;
+        settings.RawRecording = row.Raw;
+        Window().ShowSettings(settings);
+        ChoosePtyPort();
+        Click("btn_StartCapture");
+        if (!row.Reason) {
+            EXPECT_TRUE(boxes_.empty());
+            EXPECT_TRUE(Window().GetLogger()->IsCapturing());
+            EXPECT_TRUE(std::filesystem::is_directory(settings.LogDir));
+            Click("btn_StopCapture");
+            continue;
+        }
+        ASSERT_EQ(boxes_.size(), 1u);
+        EXPECT_EQ(boxes_[0].Kind, ZMessageBox::Kind::Error);
+        const QString expected = "Log files cannot be written into the folder \"" +
+                                 QString::fromStdString(settings.LogDir) + "\": " + row.Reason;
+        EXPECT_TRUE(boxes_[0].Text.startsWith(expected)) << boxes_[0];
+        EXPECT_FALSE(Window().GetLogger()->IsCapturing());
+        EXPECT_TRUE(Find<QPushButton>("btn_StartCapture")->isEnabled());
+        boxes_.clear();
+    }
+}
+
+TEST_F(CaptureFromWindowTest, ATypedRateReachesTheDevice) {
+    const struct {
+        const char* Typed;
+        uint32_t Rate;
+    } table[] = {{"250000", 250000}, {"12345", 12345}, {"115200 Baud", 115200}, {"31250 Baud", 31250}};
+    Window().ShowSettings(FrameSettings());
+    ChoosePtyPort();
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Typed);
+        auto* rates = Find<QComboBox>("cb_Baudrates");
+        rates->lineEdit()->selectAll();
+        QTest::keyClicks(rates->lineEdit(), row.Typed);
+        Click("btn_StartCapture");
+        ASSERT_TRUE(boxes_.empty()) << boxes_[0];
+        ASSERT_TRUE(Window().GetLogger()->IsCapturing());
+        uint32_t rate = 0;
+        ASSERT_TRUE(Termios2GetSpeed(TestPty().Master(), rate));
+        EXPECT_EQ(rate, row.Rate);
+        EXPECT_EQ(rates->currentText(), QString::number(row.Rate) + " Baud");
+        Click("btn_StopCapture");
+    }
+}
+
+TEST_F(CaptureFromWindowTest, TheStatusLineSaysWhileLogFilesAreNotWritten) {
+    Window().ShowSettings(FrameSettings());
+    ChoosePtyPort();
+    Click("btn_StartCapture");
+    ASSERT_TRUE(Window().GetLogger()->IsCapturing());
+    auto* stati = Find<QGroupBox>("grp_Stati");
+    std::string frames;
+    for (int i = 0; i < 100; ++i) frames += "<ABxAB>";
+    // The folder goes away under the running capture, and comes back.
+    std::filesystem::rename(logDir_, Home() + "moved");
+    Send(frames);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return stati->title().startsWith(
+                QStringLiteral("Stati (capture in progress \u2014 log files are NOT written: "));
+        },
+        WaitMs))
+        << stati->title().toStdString();
+    std::filesystem::rename(Home() + "moved", logDir_);
+    Send(frames);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stati->title() == "Stati (capture in progress...)"; }, WaitMs))
+        << stati->title().toStdString();
+    Click("btn_StopCapture");
+}
+
+TEST_F(CaptureFromWindowTest, LineSettingsTheDeviceRefusesGiveABoxNamingTheRate) {
+    Window().ShowSettings(FrameSettings());
+    ChoosePtyPort();
+    auto* rates = Find<QComboBox>("cb_Baudrates");
+    rates->lineEdit()->selectAll();
+    QTest::keyClicks(rates->lineEdit(), "12345");
+    // A pseudo-terminal takes any rate but refuses four data bits.
+    Window().GetLogger()->GetPort().SetDataBits(db_4);
+    Click("btn_StartCapture");
+    EXPECT_FALSE(Window().GetLogger()->IsCapturing());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].Text.startsWith("The COM port could not be opened...")) << boxes_[0];
+    EXPECT_TRUE(boxes_[0].Text.endsWith(" The rate asked for is 12345 baud.")) << boxes_[0];
 }

@@ -64,8 +64,8 @@ TEST_F(TriggerPagesTest, GrowingPadsWithAnyByteShrinkingKeepsTheBeginningZeroRem
 
     SetStartSize(4);
     EXPECT_EQ(Window().GetStartTrigger(), (TTriggerSequence{0x0A, 0x1E, AnyByte, AnyByte}));
-    EXPECT_EQ(Find<QLabel>("lbl_StartTriggerHex")->text(), "0A 1E 00 00");
-    EXPECT_EQ(Find<QLabel>("lbl_StartTriggerHex")->toolTip(), "0A 1E 00 00");
+    EXPECT_EQ(Find<QLabel>("lbl_StartTriggerHex")->text(), "0A 1E ?? ??");
+    EXPECT_EQ(Find<QLabel>("lbl_StartTriggerHex")->toolTip(), "0A 1E ?? ??");
     EXPECT_EQ(Find<QLabel>("lbl_StartTriggerString")->text(), "....");
 
     SetStartSize(1);
@@ -88,7 +88,7 @@ TEST_F(TriggerPagesTest, TheStopTriggerSizesTheSameWayWithItsOwnControls) {
     EXPECT_TRUE(Find<QPushButton>("btn_SetStopTriggerSize")->isEnabled());
     Click("btn_SetStopTriggerSize");
     EXPECT_EQ(Window().GetStopTrigger(), (TTriggerSequence{AnyByte, AnyByte, AnyByte}));
-    EXPECT_EQ(Find<QLabel>("lbl_StopTriggerHex")->text(), "00 00 00");
+    EXPECT_EQ(Find<QLabel>("lbl_StopTriggerHex")->text(), "?? ?? ??");
     EXPECT_EQ(Find<QLabel>("lbl_StopTriggerString")->text(), "...");
     EXPECT_TRUE(Window().GetStartTrigger().empty());
 }
@@ -137,8 +137,11 @@ TEST_F(TriggerPagesTest, OkWithoutAChangeGivesBackTheSameTrigger) {
         {"btn_StartEditString", true, {0x7E, 0xA5, AnyByte}, "Start trigger:|~.."},
         {"btn_StartEditString", true, {'A', AnyByte, 0x0D, -28}, "Start trigger:|A..."},
         {"btn_StopEditString", false, {0x0D, 0x0A, 266}, "Stop trigger:|..."},
-        {"btn_StartEditHEX", true, {0x7E, 0xA5, AnyByte, -28, 266}, "Start|7E A5 ?? E4 0A"},
-        {"btn_StopEditHEX", false, {-1, 0x100 + 0x41}, "Stop|FF 41"},
+        {"btn_StartEditHEX",
+         true,
+         {0x7E, 0xA5, AnyByte, -28, 266},
+         "Start trigger \u2014 HEX editor|7E A5 ?? E4 0A"},
+        {"btn_StopEditHEX", false, {-1, 0x100 + 0x41}, "Stop trigger \u2014 HEX editor|FF 41"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Button);
@@ -179,7 +182,7 @@ TEST_F(TriggerPagesTest, OkWithoutAChangeGivesBackTheSameTrigger) {
 TEST_F(TriggerPagesTest, CancelledEditorsChangeNothing) {
     ShowStartTrigger({0x10, 0x20});
     ModalDriver hex([](QDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "Start");
+        EXPECT_EQ(dialog.windowTitle(), "Start trigger \u2014 HEX editor");
         dialog.reject();
     });
     Click("btn_StartEditHEX");
@@ -216,12 +219,12 @@ TEST_F(TriggerPagesTest, AnAddedStringTriggerIsAppendedAndResetsEveryCount) {
 }
 
 TEST_F(TriggerPagesTest, ShowAsRendersEachRowAndResetsTheCounts) {
-    ShowDataTriggers({{0x41, 0x42}, {0x0D, 0x0A}});
+    ShowDataTriggers({{0x41, 0x42}, {0x0D, AnyByte}});
     const struct {
         int Item;
         const char* Row0;
         const char* Row1;
-    } table[] = {{1, "AB (41 42)", ".. (0D 0A)"}, {2, "41 42", "0D 0A"}, {0, "AB", ".."}};
+    } table[] = {{1, "AB (41 42)", ".. (0D ?\?)"}, {2, "41 42", "0D ??"}, {0, "AB", ".."}};
     for (const auto& row : table) {
         Count(0, 7);
         EXPECT_EQ(Cell(0, 1), "7");
@@ -278,28 +281,43 @@ TEST_F(TriggerPagesTest, DeleteGridRowIgnoresRowsThatDoNotExist) {
     EXPECT_EQ(Window().GetDataTriggers().GetCount(), 2);  // the grid only
 }
 
-TEST_F(TriggerPagesTest, OnlyTheDataTriggerSizeTakesTypedNumbers) {
+TEST_F(TriggerPagesTest, EveryNumberFieldTakesTypedDigits) {
     // A number beyond the range is refused at the digit that would leave it.
+    ShowStartTrigger(TTriggerSequence(10, 0x41));
     const struct {
+        const char* Spin;
+        const char* Field;
         const char* Typed;
         int Value;
-    } cases[] = {{"64", 64}, {"300", 300}, {"301", 30}, {"x7", 7}};
-    auto* size = Find<QSpinBox>("ud_DTSize");
-    auto* field = Find<QLineEdit>("ed_DTSize");
+    } cases[] = {
+        {"ud_DTSize", "ed_DTSize", "64", 64},
+        {"ud_DTSize", "ed_DTSize", "300", 300},
+        {"ud_DTSize", "ed_DTSize", "301", 30},
+        {"ud_DTSize", "ed_DTSize", "x7", 7},
+        {"ud_StartTriggerSize", "ed_StartTriggerSize", "12", 12},
+        {"ud_StopTriggerSize", "ed_StopTriggerSize", "7", 7},
+        {"ud_FixedDataSize", "ed_FixedDataSize", "250", 250},
+        {"ud_DataSizeStart", "ed_DataSizeStart", "4", 4},
+        {"ud_DataSizeWidth", "ed_DataSizeWidth", "3", 3},
+        {"ud_LengthAdjust", "ed_LengthAdjust", "-5", -5},
+        {"ud_ChecksumSkipStart", "ed_ChecksumSkipStart", "17", 17},
+        {"ud_ChecksumGap", "ed_ChecksumGap", "2", 2},
+        {"ud_ChecksumSkipEnd", "ed_ChecksumSkipEnd", "9", 9},
+    };
     for (const auto& c : cases) {
-        size->setValue(1);
+        auto* spin = Find<QSpinBox>(c.Spin);
+        auto* field = Find<QLineEdit>(c.Field);
+        spin->setValue(1);
         field->selectAll();
         QTest::keyClicks(field, c.Typed);
         QTest::keyClick(field, Qt::Key_Return);
-        EXPECT_EQ(size->value(), c.Value) << c.Typed;
+        EXPECT_EQ(spin->value(), c.Value) << c.Spin << " " << c.Typed;
+        EXPECT_FALSE(field->isReadOnly()) << c.Field;
     }
-    EXPECT_EQ(size->minimum(), 1);
-    EXPECT_EQ(size->maximum(), 300);
+    auto* size = Find<QSpinBox>("ud_DTSize");
+    size->setValue(7);
     QTest::keyClick(size, Qt::Key_Up);
     EXPECT_EQ(size->value(), 8);
-    for (const char* name : {"ed_FixedDataSize", "ed_StartTriggerSize", "ed_StopTriggerSize",
-                             "ed_DataSizeStart", "ed_DataSizeWidth"})
-        EXPECT_TRUE(Find<QLineEdit>(name)->isReadOnly()) << name;
 }
 
 TEST_F(TriggerPagesTest, AScreenReaderReadsTheTriggersAndTheCounts) {
@@ -315,7 +333,7 @@ TEST_F(TriggerPagesTest, AScreenReaderReadsTheTriggersAndTheCounts) {
         const char* Value;
         const char* Caption;
     } labels[] = {
-        {"lbl_StartTriggerHex", "41 00 0D", "HEX:"},
+        {"lbl_StartTriggerHex", "41 ?? 0D", "HEX:"},
         {"lbl_StartTriggerString", "A..", "String:"},
         {"lbl_StopTriggerHex", "7E", "HEX:"},
         {"lbl_StopTriggerString", "~", "String:"},

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
@@ -26,6 +27,7 @@
 
 #include "MainWindowTestSupport.h"
 #include "VerInfo.h"
+#include "ZComboBoxAccessible.h"
 #include "ZLogger.h"
 #include "ZReportPage.h"
 #include "ZULIniFile.h"
@@ -263,10 +265,18 @@ TEST_F(MainWindowTest, PortAndRateTextsAreCheckedWhenCommittedAndAlwaysShowTheVa
         {"cb_COMPorts", "COM098", false, nullptr, "COM98"},
         {"cb_COMPorts", "12", false, badPort, nullptr},
         {"cb_COMPorts", "COMx", true, badPort, nullptr},
+        {"cb_COMPorts", "COM97", false, "COM97 is not present (COM97 to COM99 need an override link).",
+         nullptr},
+        {"cb_COMPorts", "COM100", true, "COM100 is out of range: ports are COM1 to COM99.", nullptr},
+        {"cb_COMPorts", "COM0", false, "COM0 is out of range: ports are COM1 to COM99.", nullptr},
         {"cb_Baudrates", "57600", false, nullptr, "57600 Baud"},
         {"cb_Baudrates", "19200 Baud", false, nullptr, "19200 Baud"},
-        {"cb_Baudrates", "250000", false, nullptr, "50 Baud"},  // not a rate of the table
+        {"cb_Baudrates", "250000", false, nullptr, "250000 Baud"},  // not a rate of the table
+        {"cb_Baudrates", "12345 Baud", false, nullptr, "12345 Baud"},
+        {"cb_Baudrates", "99999999", false, nullptr, "99999999 Baud"},
         {"cb_Baudrates", "fast", true, badRate, nullptr},
+        {"cb_Baudrates", "0", false, badRate, nullptr},
+        {"cb_Baudrates", "-9600", false, badRate, nullptr},
     };
     ZLogger& logger = *Window().GetLogger();
     for (const auto& row : table) {
@@ -427,16 +437,40 @@ TEST_F(MainWindowTest, ASettingsFileNamedAtStartIsLoadedAfterLastUsed) {
     EXPECT_EQ(boxes_, std::vector<Box>{ErrorBox("Not a valid settings file...")});
 }
 
-TEST_F(MainWindowTest, TheErrorHistoryWindowShowsTheEnginesErrorList) {
-    Window().GetLogger()->GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
-    QString shown;
+TEST_F(MainWindowTest, TheErrorHistoryWindowShowsEachEntryWithItsTimeAndFollowsTheHistory) {
+    TZULErrorHistory& history = Window().GetLogger()->GetErrorHistory();
+    history.AddError("Filter", "FeedData", "Input buffer overflow");
+    history.AddInformation("SerialCapture", "Reconnect", "The COM port is back: /dev/pts/7");
+    // "2026-12-09 14:05:09.312  Error        Module/Function: text"
+    const QRegularExpression line(
+        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  (Error      |Information)  (.*)$");
+    QString title;
+    QStringList kinds;
+    QStringList texts;
     ModalDriver driver([&](QDialog& dialog) {
-        shown = dialog.windowTitle() + "|" + dialog.objectName();
+        title = dialog.windowTitle();
+        auto* log = dialog.findChild<QPlainTextEdit*>("Log");
+        ASSERT_NE(log, nullptr);
+        // Recorded while the window is open: it shows up without reopening.
+        history.AddError("SerialCapture", "PollPort", "The COM port was lost");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log->blockCount() == 3; }, 20000));
+        for (const QString& shown : log->toPlainText().split(u'\n')) {
+            const QRegularExpressionMatch match = line.match(shown);
+            EXPECT_TRUE(match.hasMatch()) << shown.toStdString();
+            kinds << match.captured(1).trimmed();
+            texts << match.captured(2);
+        }
         dialog.accept();
     });
     Click("btn_ErrorHistory");
     EXPECT_TRUE(driver.Ran());
-    EXPECT_EQ(shown, "frm_Debug|frm_Debug");
+    EXPECT_EQ(title, "Error history");
+    EXPECT_EQ(kinds, QStringList({"Error", "Information", "Error"}));
+    EXPECT_EQ(texts, QStringList({"Filter/FeedData: Input buffer overflow",
+                                  "SerialCapture/Reconnect: The COM port is back: /dev/pts/7",
+                                  "SerialCapture/PollPort: The COM port was lost"}));
+    // Information is no error.
+    EXPECT_EQ(Find<QPushButton>("btn_ErrorHistory")->text(), "Show error history (2)");
 }
 
 TEST_F(MainWindowTest, BugreportIsTheFourthPageAndPagesAddedLaterShowTheVersion) {
@@ -603,3 +637,29 @@ TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves)
 }
 
 INSTANTIATE_TEST_SUITE_P(MainWindowSignals, StartUpSignalTest, ::testing::Values(SIGTERM, SIGINT));
+
+TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
+    ZComboBoxAccessible::Install();
+    const struct {
+        const char* Name;
+        const char* Caption;
+    } table[] = {
+        {"cb_COMPorts", "COM port"},
+        {"cb_Baudrates", "Baud rate"},
+        {"cb_ChecksumAlgorithm", "Checksum algorithm"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Name);
+        auto* combo = Find<QComboBox>(row.Name);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->role(), QAccessible::ComboBox);
+        EXPECT_EQ(face->text(QAccessible::Name), row.Caption);
+        EXPECT_FALSE(combo->currentText().isEmpty());
+        EXPECT_EQ(face->text(QAccessible::Value), combo->currentText());
+    }
+    // A control kept only for its setting is never offered to the keyboard.
+    auto* hidden = Find<QCheckBox>("chk_SeparateHexAndASCII");
+    EXPECT_FALSE(hidden->isVisibleTo(&Window()));
+    EXPECT_EQ(hidden->focusPolicy(), Qt::NoFocus);
+}
