@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "SerialPlatformNet.h"
+
 namespace {
 
 constexpr auto PortTimeLimit = std::chrono::seconds(2);
@@ -394,9 +396,21 @@ void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
     for (const auto& entry : RateTable) list.push_back(std::to_string(entry.Rate) + " Baud");
 }
 
+void ZSerialCapture::SetNetworkPort(const std::string& address) {
+    std::lock_guard guard(portLock_);
+    networkPort_ = IsNetworkPortAddress(address) ? address : "";
+    port_->SetDevicePath(networkPort_);
+}
+
+std::string ZSerialCapture::GetNetworkPort() const {
+    std::lock_guard guard(portLock_);
+    return networkPort_;
+}
+
 void ZSerialCapture::SavePortSettings(ZULIniFile& ini) const {
     std::lock_guard guard(portLock_);
     ini.WriteString(IniSection, IniKey, port_->ConfigToStr(port_->GetConfig()));
+    if (!networkPort_.empty()) ini.WriteString(IniSection, IniNetworkPortKey, networkPort_);
 }
 
 bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorText) {
@@ -409,5 +423,9 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
     }
     // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
     port_->SetConfig(port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current))));
+    // A file without the key (every older one) means the port number, as it always did.
+    const std::string address = ini.ReadString(IniSection, IniNetworkPortKey, "");
+    networkPort_ = IsNetworkPortAddress(address) ? address : "";
+    port_->SetDevicePath(networkPort_);
     return true;
 }

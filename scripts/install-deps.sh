@@ -7,7 +7,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
-    clang-14 libclang-rt-14-dev)
+    clang-14 libclang-rt-14-dev
+    # the network port tests serve a pseudo-terminal with it
+    ser2net)
 # the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
 packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
 missing=()
