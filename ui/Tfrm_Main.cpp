@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "Funset_strings.h"
+#include "SerialPlatformNet.h"
 #include "Tfrm_Debug.h"
 #include "VerInfo.h"
 #include "ZControls.h"
@@ -174,6 +175,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
         const QSignalBlocker rateBlocker(cb_Baudrates);
         Logger->GetPortList(list);
         for (const std::string& port : list) cb_COMPorts->addItem(Q(port));
+        cb_COMPorts->addItem(NetworkPortItem());
         Logger->GetBaudrateList(list);
         for (const std::string& rate : list) cb_Baudrates->addItem(Q(rate));
     }
@@ -616,7 +618,9 @@ void Tfrm_Main::ShowPortNumber() {
     if (!Logger) return;
     // Shown, not chosen: the change handlers would write the value straight back.
     const QSignalBlocker blocker(cb_COMPorts);
-    cb_COMPorts->setEditText(QStringLiteral("COM") + QString::number(Logger->GetCOMPort()));
+    const std::string network = Logger->GetNetworkPort();
+    cb_COMPorts->setEditText(network.empty() ? QStringLiteral("COM") + QString::number(Logger->GetCOMPort())
+                                             : Q(network));
 }
 
 void Tfrm_Main::ShowBaudrate() {
@@ -866,6 +870,13 @@ void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
 
 bool Tfrm_Main::CommitPortText() {
     if (!Logger) return false;
+    if (cb_COMPorts->currentText() == NetworkPortItem()) {
+        // The address is typed into the field itself, which now waits for it.
+        const QSignalBlocker blocker(cb_COMPorts);
+        cb_COMPorts->setEditText(QStringLiteral("rfc2217://"));
+        cb_COMPorts->lineEdit()->setFocus();
+        return false;
+    }
     const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
     ShowPortNumber();
     return taken;
@@ -879,15 +890,32 @@ bool Tfrm_Main::CommitBaudText() {
 }
 
 bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
+    const std::string typed = text.trimmed().toStdString();
+    if (IsNetworkPortAddress(typed)) {
+        TNetPortAddress address;
+        // A bare scheme is an address not begun: the field shows the port in use again.
+        if (typed == "rfc2217://" || typed == "tcp://") return false;
+        if (!ParseNetworkPortAddress(typed, address)) {
+            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
+            return false;
+        }
+        if (typed == Logger->GetNetworkPort()) return true;
+        if (Logger->IsCapturing())
+            ZMessageBox::Information(
+                this, QStringLiteral("Changes will take effect after restarting the capture..."));
+        Logger->SetNetworkPort(typed);
+        return true;
+    }
     int port = 0;
     if (!ParseDecimal(text.mid(3), port)) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
         return false;
     }
-    if (port == Logger->GetCOMPort()) return true;
+    if (port == Logger->GetCOMPort() && Logger->GetNetworkPort().empty()) return true;
     if (Logger->IsCapturing())
         ZMessageBox::Information(this,
                                  QStringLiteral("Changes will take effect after restarting the capture..."));
+    Logger->SetNetworkPort("");
     Logger->SetCOMPort(port);
     return true;
 }
