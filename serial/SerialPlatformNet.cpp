@@ -443,7 +443,19 @@ public:
         if (!rfc2217_ || which == 0) return true;
         std::vector<uint8_t> request;
         TTelnetCodec::ComPortCommand(TTelnetCodec::PurgeData, &which, 1, request);
-        return Send(request);
+        codec_.ForgetAnswer(TTelnetCodec::PurgeData);
+        if (!Send(request)) return false;
+        // Bytes the device sent before the server purged are still on their way, and
+        // bytes it sends after the purge must not be lost to it: the purge is done when
+        // the server says so (or, from a server that does not, after AnswerWait).
+        const auto deadline = Clock::now() + AnswerWait;
+        while (!codec_.Answer(TTelnetCodec::PurgeData).Seen && !hungUp_ && Clock::now() < deadline) {
+            pollfd socket{fd_, POLLIN, 0};
+            poll(&socket, 1, SliceUntil(deadline));
+            Pull();
+        }
+        if (which & 1) stash_.clear();
+        return true;
     }
 
     bool ModemStatus(uint32_t& status) override {
