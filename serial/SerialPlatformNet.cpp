@@ -293,8 +293,8 @@ public:
             if (refused.empty() && answer.Seen && answer.Value != asked)
                 refused = name + " " + answered + " instead of " + wanted;
         };
-        const auto& answers = codec_.Answer(TTelnetCodec::SetBaudRate);
-        check(TTelnetCodec::SetBaudRate, rate, "baud rate", std::to_string(answers.Value),
+        const TTelnetCodec::TAnswer& rateAnswer = codec_.Answer(TTelnetCodec::SetBaudRate);
+        check(TTelnetCodec::SetBaudRate, rate, "baud rate", std::to_string(rateAnswer.Value),
               std::to_string(rate));
         check(TTelnetCodec::SetDataSize, dcb.ByteSize, "data bits",
               std::to_string(codec_.Answer(TTelnetCodec::SetDataSize).Value), std::to_string(dcb.ByteSize));
