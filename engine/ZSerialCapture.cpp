@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "SerialPlatformNet.h"
+
 namespace {
 
 constexpr auto PortTimeLimit = std::chrono::seconds(2);
@@ -407,11 +409,23 @@ void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
     for (const auto& entry : RateTable) list.push_back(std::to_string(entry.Rate) + " Baud");
 }
 
+void ZSerialCapture::SetNetworkPort(const std::string& address) {
+    std::lock_guard guard(portLock_);
+    networkPort_ = IsNetworkPortAddress(address) ? address : "";
+    port_->SetDevicePath(networkPort_);
+}
+
+std::string ZSerialCapture::GetNetworkPort() const {
+    std::lock_guard guard(portLock_);
+    return networkPort_;
+}
+
 void ZSerialCapture::SavePortSettings(ZULIniFile& ini) const {
     std::lock_guard guard(portLock_);
     ini.WriteString(IniSection, IniKey, port_->ConfigToStr(port_->GetConfig()));
     // Written only when set, so a file with a table rate reads as it always did.
     if (port_->GetCustomRate() > 0) ini.WriteInteger(IniSection, CustomRateKey, port_->GetCustomRate());
+    if (!networkPort_.empty()) ini.WriteString(IniSection, IniNetworkPortKey, networkPort_);
 }
 
 bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorText) {
@@ -429,5 +443,9 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
     const int32_t custom = ini.ReadInteger(IniSection, CustomRateKey, 0);
     loaded.CustomRate = custom > 0 ? custom : 0;
     port_->SetConfig(loaded);
+    // A file without the key (every older one) means the port number, as it always did.
+    const std::string address = ini.ReadString(IniSection, IniNetworkPortKey, "");
+    networkPort_ = IsNetworkPortAddress(address) ? address : "";
+    port_->SetDevicePath(networkPort_);
     return true;
 }

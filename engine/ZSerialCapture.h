@@ -48,6 +48,7 @@ public:
     static constexpr const char* IniKey = "_settings";
     // A rate outside the table, beside the port's text, which cannot hold one.
     static constexpr const char* CustomRateKey = "CustomBaudrate";
+    static constexpr const char* IniNetworkPortKey = "NetworkPort";
 
     // Scans the ports 1 to 99 once per process, creates the chunk pump and the port,
     // and starts the capture thread (idle while the port is closed).
@@ -63,7 +64,9 @@ public:
     // the port is back (false: before any chunk read after it).
     virtual void PortStateChanged(bool /*waiting*/) {}
 
-    bool OpenPort();  // false when already open, or not open within 2 s
+    // False when already open, or not open within 2 s; a network port may take up to
+    // its connect limit (5 s) before it fails.
+    bool OpenPort();
     // True when closed (at once when it was not open). Ends a wait for a lost port at
     // once, and closes the raw recording after writing out all it holds.
     bool ClosePort();
@@ -95,6 +98,11 @@ public:
     // dialog's result. The dialog works on a stand-in, so a running capture is never
     // held up while it is shown. Main thread.
     bool ShowPortDialog(IZPortDialog& dialog);
+    // A network port's address (rfc2217://HOST:PORT, tcp://HOST:PORT) to capture
+    // instead of the port number's device; "" goes back to the port number. Saved
+    // with the port settings only when set. Only while closed.
+    void SetNetworkPort(const std::string& address);
+    std::string GetNetworkPort() const;
     void SavePortSettings(ZULIniFile& ini) const;
     bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
 
@@ -179,6 +187,7 @@ private:
     TSerialConfig openConfig_{};             // the line settings the capture started with
     std::vector<ZPortEvent> pendingEvents_;  // not yet accepted by the pump, oldest first
     std::unique_ptr<ZRawRecorder> raw_;
+    std::string networkPort_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
     std::atomic<int64_t> reconnectIntervalMs_{500};
 

@@ -9,7 +9,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # the translations: Qt6LinguistTools (CMake) and lrelease, which compiles them at build time
     qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
-    clang-14 libclang-rt-14-dev)
+    clang-14 libclang-rt-14-dev
+    # the network port tests serve a pseudo-terminal with it
+    ser2net)
 # the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
 packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
 missing=()

@@ -3,10 +3,48 @@
 #include <cerrno>
 
 #include "Funset_strings.h"
+#include "SerialPlatformNet.h"
 
-std::string SerialOpenErrorText(int errorNumber, const std::string& device) {
+namespace {
+
+std::string NetworkOpenErrorText(int errorNumber, const std::string& address) {
+    std::string text = "Cannot connect to " + address + ": ";
+    switch (errorNumber) {
+        case ECONNREFUSED:
+            return text + "the connection was refused (no server listens there).";
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+        case EADDRNOTAVAIL:
+            return text + "the host is unreachable.";
+        case ETIMEDOUT:
+            return text + "timed out after " + std::to_string(NetConnectLimitMs / 1000) + " s.";
+        case ENOENT:
+            return text + "no such host.";
+        case EAGAIN:
+            return text + "the host name could not be resolved now (no answer from the name server).";
+        case EPROTO:
+            return text + "the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION).";
+        case ECONNRESET:
+            return text + "the server closed the connection.";
+        case EINVAL:
+            return address + " is not a network port address (rfc2217://HOST:PORT or tcp://HOST:PORT).";
+        default:
+            text += GetErrorText(errorNumber);
+            text += '.';
+            return text;
+    }
+}
+
+}  // namespace
+
+std::string SerialOpenErrorText(int errorNumber, const std::string& device, const std::string& refusal) {
     if (errorNumber == 0) return "";
     if (device.empty()) return "No serial port is chosen.";
+    if (errorNumber == EINVAL && !refusal.empty())
+        return device + " does not accept these line settings: " + refusal + ".";
+    TNetPortAddress address;
+    if (IsNetworkPortAddress(device) && !(errorNumber == EINVAL && ParseNetworkPortAddress(device, address)))
+        return NetworkOpenErrorText(errorNumber, device);
     switch (errorNumber) {
         case EACCES:
         case EPERM:

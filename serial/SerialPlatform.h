@@ -70,6 +70,10 @@ public:
     // Applies the line settings; 0 on success, otherwise an errno value (EINVAL:
     // settings the device cannot take).
     virtual int SetState(const TSerialDcb& dcb) = 0;
+    // After SetState refused settings (EINVAL): which value the device kept instead,
+    // as words for the user ("the server set baud rate 9600 instead of 115200");
+    // "" when the device cannot tell.
+    virtual std::string RefusalText() const { return {}; }
     virtual void SetTimeouts(const TSerialTimeouts& timeouts) = 0;
     // Sets the events WaitEvent waits for; any change makes a pending wait return.
     virtual bool SetMask(uint32_t mask) = 0;
@@ -113,6 +117,8 @@ public:
     virtual ~ISerialPlatform() = default;
     // Opens and takes the device exclusively; on failure returns null and sets
     // errorNumber to an errno value (EBUSY when another program holds the device).
+    // A network port's address (rfc2217://, tcp://) connects to it instead, which
+    // may block for up to NetConnectLimitMs (SerialPlatformNet.h).
     virtual std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) = 0;
     // Reads and writes complete (wait for the time-outs) rather than return at once.
     virtual bool CompletesIo() const = 0;

@@ -48,6 +48,7 @@
 
 #include "SerialEventRules.h"
 #include "SerialPlatform.h"
+#include "SerialPlatformNet.h"
 #include "SerialPortLocator.h"
 #include "SerialTypes.h"
 #include "Termios2Speed.h"
@@ -690,6 +691,7 @@ class TPosixSerialPlatform final : public ISerialPlatform {
 public:
     std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) override {
         errorNumber = 0;
+        if (IsNetworkPortAddress(device)) return OpenNetworkPort(device, errorNumber);
         const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             errorNumber = errno;

@@ -2,10 +2,13 @@
 
 #include <limits.h>
 #include <stdlib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
+#include "SerialPlatformNet.h"
 #include "ZULAppDir.h"
 #include "ZULFileIO.h"
 
@@ -44,6 +47,41 @@ bool TargetExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+// A text file naming a network port is a line or two, not more.
+constexpr off_t AddressFileLimit = 512;
+
+// The network port's address an override entry names: a link whose target text is
+// one, or a small regular file of the user's own that holds one. "" otherwise.
+std::string NetworkAddressOf(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return "";
+    std::string text;
+    if (S_ISLNK(info.st_mode)) {
+        char target[AddressFileLimit];
+        const ssize_t size = readlink(path.c_str(), target, sizeof(target));
+        if (size <= 0 || size >= static_cast<ssize_t>(sizeof(target))) return "";
+        text.assign(target, static_cast<size_t>(size));
+    } else if (S_ISREG(info.st_mode) && info.st_size <= AddressFileLimit && info.st_uid == geteuid()) {
+        // The entry may have been swapped since the look above: what is read must
+        // still be that regular file of the user's.
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return "";
+        struct stat opened {};
+        char content[AddressFileLimit];
+        ssize_t size = -1;
+        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_ino == info.st_ino &&
+            opened.st_uid == geteuid())
+            size = read(fd, content, sizeof(content));
+        close(fd);
+        if (size <= 0) return "";
+        text.assign(content, static_cast<size_t>(size));
+        while (!text.empty() &&
+               (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
+            text.pop_back();
+    }
+    return IsNetworkPortAddress(text) ? text : "";
+}
+
 }  // namespace
 
 TSerialPortRoots TSerialPortLocator::SystemRoots() {
@@ -60,13 +98,18 @@ std::string TSerialPortLocator::DevicePath(int n) const {
     if (n < 1 || n > 99) return "";
     // A dangling override still wins: an unplugged by-id device must report "not
     // present" rather than open whatever the table would give.
-    if (EntryExists(OverridePath(n))) return OverridePath(n);
+    if (EntryExists(OverridePath(n))) {
+        std::string address = NetworkAddressOf(OverridePath(n));
+        return address.empty() ? OverridePath(n) : address;
+    }
     return TableDevice(n);
 }
 
 bool TSerialPortLocator::Present(int n) const {
     if (n < 1 || n > 99) return false;
-    if (EntryExists(OverridePath(n))) return TargetExists(OverridePath(n));
+    // A network port is there as far as can be told without connecting.
+    if (EntryExists(OverridePath(n)))
+        return TargetExists(OverridePath(n)) || !NetworkAddressOf(OverridePath(n)).empty();
     return TableDevicePresent(n);
 }
 

@@ -6,7 +6,10 @@
 //   COM97..COM99 = only by override
 // An entry named "com<n>" in the override folder (<application directory>/ports)
 // wins over the table: usually a link to a /dev/serial/by-id name, a ttyAMA,
-// rfcomm or pseudo-terminal device.
+// rfcomm or pseudo-terminal device. It may also name a network port
+// (rfc2217://HOST:PORT, tcp://HOST:PORT): as a link whose target text is the
+// address, or as a regular file of at most 512 bytes, owned by the user, that
+// holds it; the port's device path is then the address.
 // Presence is decided without opening anything: an override counts when its
 // target exists, a ttyS when its UART type in sysfs is not 0 (no UART), a ttyUSB
 // or ttyACM when its node exists.

@@ -51,7 +51,7 @@ bool TCustomSerial::IsHungUp() const {
 }
 
 std::string TCustomSerial::GetLastOpenErrorText() const {
-    return SerialOpenErrorText(lastOpenError_, lastOpenDevice_);
+    return SerialOpenErrorText(lastOpenError_, lastOpenDevice_, lastRefusal_);
 }
 
 bool TCustomSerial::OpenHandle() {
@@ -70,11 +70,13 @@ bool TCustomSerial::OpenHandle() {
         return false;
     }
     lastOpenError_ = 0;
+    lastRefusal_.clear();
     return true;
 }
 
 void TCustomSerial::FailOpen(int errorNumber) {
     lastOpenError_ = errorNumber;
+    lastRefusal_ = handle_ && errorNumber == EINVAL ? handle_->RefusalText() : "";
     CloseHandle();
 }
 

@@ -78,5 +78,6 @@ private:
     std::string devicePath_;
     std::string lastOpenDevice_;
     int lastOpenError_ = 0;
+    std::string lastRefusal_;  // what the device set instead, when it said
     std::shared_ptr<ISerialHandle> handle_;
 };

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "Funset_strings.h"
+#include "SerialPlatformNet.h"
 #include "Tfrm_Debug.h"
 #include "VerInfo.h"
 #include "ZControls.h"
@@ -184,6 +185,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
                                      ? QString::fromStdString(TPortTable::Global().DisplayName(number))
                                      : text);
         }
+        cb_COMPorts->addItem(NetworkPortItem());
         Logger->GetBaudrateList(list);
         for (const std::string& rate : list) cb_Baudrates->addItem(Q(rate));
     }
@@ -628,7 +630,9 @@ void Tfrm_Main::ShowPortNumber() {
     if (!Logger) return;
     // Shown, not chosen: the change handlers would write the value straight back.
     const QSignalBlocker blocker(cb_COMPorts);
-    cb_COMPorts->setEditText(QStringLiteral("COM") + QString::number(Logger->GetCOMPort()));
+    const std::string network = Logger->GetNetworkPort();
+    cb_COMPorts->setEditText(network.empty() ? QStringLiteral("COM") + QString::number(Logger->GetCOMPort())
+                                             : Q(network));
 }
 
 void Tfrm_Main::ShowBaudrate() {
@@ -913,6 +917,13 @@ void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
 
 bool Tfrm_Main::CommitPortText() {
     if (!Logger) return false;
+    if (cb_COMPorts->currentText() == NetworkPortItem()) {
+        // The address is typed into the field itself, which now waits for it.
+        const QSignalBlocker blocker(cb_COMPorts);
+        cb_COMPorts->setEditText(QStringLiteral("rfc2217://"));
+        cb_COMPorts->lineEdit()->setFocus();
+        return false;
+    }
     const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
     ShowPortNumber();
     return taken;
@@ -926,6 +937,22 @@ bool Tfrm_Main::CommitBaudText() {
 }
 
 bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
+    const std::string typed = text.trimmed().toStdString();
+    if (IsNetworkPortAddress(typed)) {
+        TNetPortAddress address;
+        // A bare scheme is an address not begun: the field shows the port in use again.
+        if (typed == "rfc2217://" || typed == "tcp://") return false;
+        if (!ParseNetworkPortAddress(typed, address)) {
+            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
+            return false;
+        }
+        if (typed == Logger->GetNetworkPort()) return true;
+        if (Logger->IsCapturing())
+            ZMessageBox::Information(
+                this, QStringLiteral("Changes will take effect after restarting the capture..."));
+        Logger->SetNetworkPort(typed);
+        return true;
+    }
     int port = 0;
     // A list entry names the port first, then its device.
     const QString number = text.section(u' ', 0, 0);
@@ -934,7 +961,7 @@ bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
         ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
         return false;
     }
-    if (port == Logger->GetCOMPort()) return true;
+    if (port == Logger->GetCOMPort() && Logger->GetNetworkPort().empty()) return true;
     // A port that is not there would only become "no port" and fail at the start.
     if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
         ZMessageBox::Error(this, Q(refusal));
@@ -943,6 +970,7 @@ bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
     if (Logger->IsCapturing())
         ZMessageBox::Information(this,
                                  QStringLiteral("Changes will take effect after restarting the capture..."));
+    Logger->SetNetworkPort("");
     Logger->SetCOMPort(port);
     return true;
 }

@@ -165,6 +165,8 @@ private:
     // The typed port and rate, taken when the user is done typing: false after an error
     // box, and the field shows the value in use again.
     bool CommitPortText();
+    // The last item of the port list: choosing it lets the user type a network port's address.
+    static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
     bool CommitBaudText();
 
     // Trigger pages.

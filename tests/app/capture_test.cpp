@@ -8,7 +8,9 @@
 #include <streambuf>
 #include <thread>
 
+#include "../serial/Ser2NetServer.h"
 #include "CliTestSupport.h"
+#include "Termios2Speed.h"
 #include "ZDemoFrameSource.h"
 #include "ZULDataDir.h"
 
@@ -489,6 +491,59 @@ TEST(CaptureUsageTest, OtherBadUsageExitsWithTwo) {
     EXPECT_EQ(RunCli({"capture", "--settings", settings, "--duration", "-1"}).Code, 2);
     EXPECT_EQ(RunCli({"capture", "--settings", settings, "--baud", "9600x"}).Code, 2);
     EXPECT_EQ(RunCli({"capture"}).Code, 2);
+}
+
+// A port served by ser2net over RFC 2217, named in the settings file: the rate asked
+// reaches the line, a killed server is a lost port, and with --reconnect the capture
+// goes on once the server is back.
+TEST(NetworkCaptureTest, AKilledServerIsALossAndARestartResumesTheCapture) {
+    if (!Ser2NetServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    ZPseudoTerminal pty;
+    ASSERT_TRUE(pty.Open());
+    pty.CloseSlave();
+    Ser2NetServer server(pty.SlavePath(), true);
+    ASSERT_TRUE(server.Start());
+    const std::string address = server.Address("rfc2217");
+    ScratchDir dir;
+    std::ifstream sample(ZULGetSamplesDir() + "demo_dynamic.scs", std::ios::binary);
+    std::string settings((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
+    const size_t section = settings.find("[_serial_capture]");
+    ASSERT_NE(section, std::string::npos);
+    const size_t lineEnd = settings.find('\n', section);
+    ASSERT_NE(lineEnd, std::string::npos);
+    settings.insert(lineEnd + 1, "NetworkPort=" + address + (settings[lineEnd - 1] == '\r' ? "\r\n" : "\n"));
+    WriteFile(dir / "net.scs", settings);
+
+    const std::vector<uint8_t> bytes = DynamicFrames(10);
+    CounterWatch watch;
+    std::atomic<bool> stop{false};
+    uint32_t rate = 0;
+    CliResult result;
+    {
+        FrameFeeder feeder(pty.Master());
+        result = RunWatchedCli({"capture", "--settings", dir / "net.scs", "--baud", "57600", "--reconnect",
+                                "--out", dir / "logs", "--json"},
+                               watch, &stop, feeder.OnStarted(bytes, [&] {
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(10)));
+                                   Termios2GetSpeed(pty.Master(), rate);
+                                   server.Stop();
+                                   EXPECT_TRUE(watch.WaitFor("waiting for it to come back"));
+                                   EXPECT_TRUE(server.Start());
+                                   EXPECT_TRUE(watch.WaitFor("The COM port is back.\n"));
+                                   WriteAll(pty.Master(), bytes);
+                                   EXPECT_TRUE(watch.WaitFor(FramesCounted(20)));
+                                   stop = true;
+                               }));
+    }
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    EXPECT_EQ(rate, 57600u);
+    const Json report = Json::parse(result.Out);
+    EXPECT_EQ(report["total_bytes"], 2 * bytes.size());
+    EXPECT_EQ(report["start_triggers"], 20);
+    ASSERT_EQ(report["errors"].size(), 2u);
+    EXPECT_EQ(report["errors"][0]["error"],
+              "The COM port was lost (device " + address + " hung up or was removed)");
+    EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + address);
 }
 
 }  // namespace

@@ -115,6 +115,38 @@ TEST_F(LoggerFilesTest, SavedSettingsLoadIntoAnotherLogger) {
     EXPECT_EQ(other.GetBaudrate(), 38400);
 }
 
+// NetworkPort is written only while a network port is chosen, so files without one
+// stay as they were; a file without the key means the port number again.
+TEST_F(LoggerFilesTest, TheNetworkPortIsSavedOnlyWhenChosen) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", false}, {"rfc2217://lab-7:3001", true}, {"tcp://[::1]:4000", true}, {"/dev/ttyS0", false}};
+    MakeLogger();
+    ZLogger other{ZLoggerSettings()};
+    int n = 0;
+    for (const auto& [chosen, saved] : cases) {
+        other.SetNetworkPort("tcp://stale:1");
+        logger_->SetNetworkPort(chosen);
+        const std::string file = dir_.File("network" + std::to_string(++n) + ".scs");
+        std::string error;
+        ASSERT_TRUE(logger_->SaveSettings(file, false, error)) << error;
+        const std::string text = ReadBytes(file);
+        const size_t key = text.find("NetworkPort");
+        if (saved) {
+            EXPECT_NE(key, std::string::npos) << chosen;
+            EXPECT_EQ(key, text.find("NetworkPort=" + chosen + "\r\n")) << chosen;
+        } else {
+            EXPECT_EQ(key, std::string::npos) << chosen;
+        }
+        ASSERT_TRUE(other.LoadSettings(file, error)) << error;
+        EXPECT_EQ(other.GetNetworkPort(), saved ? chosen : "") << chosen;
+        if (saved) {
+            EXPECT_EQ(other.GetPort().GetDevicePath(), chosen);
+        } else {
+            EXPECT_NE(other.GetPort().GetDevicePath(), "tcp://stale:1");
+        }
+    }
+}
+
 TEST_F(LoggerFilesTest, LoadingAMissingFileNamesItInQuotes) {
     MakeLogger();
     const std::string file = dir_.File("absent.scs");

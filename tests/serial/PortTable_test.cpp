@@ -168,4 +168,37 @@ TEST_F(PortLocator, OverrideWinsOverTheTableEvenWhenDangling) {
     EXPECT_EQ(std::vector<int32_t>(scan.PortNames, scan.PortNames + 3), (std::vector<int32_t>{34, 98, 0}));
 }
 
+// An override naming a network port, by link text or small file of the user's,
+// makes the port that address; anything else stays the override entry itself.
+TEST_F(PortLocator, OverrideMayNameANetworkPort) {
+    struct Case {
+        int Port;
+        const char* Form;     // "link", "file" or "big file"
+        std::string Content;  // the link's target or the file's text
+        std::string Device;   // "" for the override entry itself
+        bool Present;
+    };
+    const Case cases[] = {
+        {10, "link", "rfc2217://lab-7:3001", "rfc2217://lab-7:3001", true},
+        {11, "file", "tcp://[::1]:4000\n", "tcp://[::1]:4000", true},
+        {12, "file", "rfc2217://10.0.0.2:2217", "rfc2217://10.0.0.2:2217", true},
+        {13, "big file", "tcp://10.0.0.2:2217" + std::string(600, ' '), "", true},
+        {14, "file", "/dev/ttyS0", "", true},
+        {15, "link", "telnet://host:1", "", false},
+    };
+    for (const Case& c : cases) {
+        const auto entry = root_ / "ports" / ("com" + std::to_string(c.Port));
+        if (std::string(c.Form) == "link")
+            std::filesystem::create_symlink(c.Content, entry);
+        else
+            std::ofstream(entry) << c.Content;
+    }
+    const TSerialPortLocator locator(roots_);
+    for (const Case& c : cases) {
+        EXPECT_EQ(locator.DevicePath(c.Port), c.Device.empty() ? locator.OverridePath(c.Port) : c.Device)
+            << "COM" << c.Port;
+        EXPECT_EQ(locator.Present(c.Port), c.Present) << "COM" << c.Port;
+    }
+}
+
 }  // namespace

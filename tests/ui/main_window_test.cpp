@@ -306,6 +306,41 @@ TEST_F(MainWindowTest, PortAndRateTextsAreCheckedWhenCommittedAndAlwaysShowTheVa
     EXPECT_EQ(logger.GetBaudrate(), 57600);
 }
 
+// "Network port..." makes the port field wait for an address; the address typed is
+// the port in use until a COM port is typed again.
+TEST_F(MainWindowTest, ANetworkPortIsTypedAfterChoosingItsItem) {
+    auto* ports = Find<QComboBox>("cb_COMPorts");
+    ZLogger& logger = *Window().GetLogger();
+    ports->setCurrentIndex(ports->findText(QStringLiteral("Network port...")));
+    EXPECT_EQ(ports->currentText(), QStringLiteral("rfc2217://"));
+    const struct {
+        const char* Typed;
+        bool Replace;         // typed over the field, else after its text
+        const char* Error;    // null: taken
+        const char* Network;  // the network port in use afterwards
+        const char* Shown;
+    } table[] = {
+        {"127.0.0.1:3001", false, nullptr, "rfc2217://127.0.0.1:3001", "rfc2217://127.0.0.1:3001"},
+        {"tcp://[::1]", true, "This is not a valid network port address!", "rfc2217://127.0.0.1:3001",
+         "rfc2217://127.0.0.1:3001"},
+        {"tcp://[::1]:4000", true, nullptr, "tcp://[::1]:4000", "tcp://[::1]:4000"},
+        {"COM98", true, nullptr, "", "COM98"},
+    };
+    for (const auto& row : table) {
+        if (row.Replace)
+            ports->lineEdit()->selectAll();
+        else
+            ports->lineEdit()->end(false);
+        QTest::keyClicks(ports->lineEdit(), row.Typed);
+        QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(boxes_, row.Error ? std::vector<Box>{ErrorBox(row.Error)} : std::vector<Box>{})
+            << row.Typed;
+        EXPECT_EQ(logger.GetNetworkPort(), row.Network) << row.Typed;
+        EXPECT_EQ(ports->currentText(), QString::fromLatin1(row.Shown)) << row.Typed;
+        boxes_.clear();
+    }
+}
+
 TEST_F(MainWindowTest, SetCaptureStateSwitchesTheControlsOfItsTable) {
     // What the running capture does not take is not offered while it runs.
     const char* const runningOff[] = {"btn_StartCapture",     "btn_LoadSettings",   "btn_SaveSettings",
