@@ -14,6 +14,7 @@
 #include "ZFilter.h"
 #include "ZFrameExport.h"
 #include "ZFrameLogGate.h"
+#include "ZFramePcap.h"
 #include "ZLogFileManager.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
@@ -39,6 +40,11 @@ public:
     // form). False when the port does not open (the recording is removed again if it
     // is empty) or when the recording cannot be created (GetStartErrorText says why).
     bool StartCapture();
+    // The Wireshark capture of the frames: the one created on it before StartCapture
+    // (e.g. by the command line), else, with PcapRecording set, a new file beside the
+    // log files named like the raw recording, "<first log file's name>.pcapng". The
+    // stop steps close it. Create it only while no capture runs.
+    ZFramePcap& GetFramePcap() { return pcap_; }
     // Why the last StartCapture failed, when not for the port; "" otherwise.
     const std::string& GetStartErrorText() const { return startErrorText_; }
     bool StopCapture();
@@ -84,6 +90,8 @@ protected:
     // At the loss the partial frame goes out as the flush block and the filter starts
     // afresh; both changes are shown as status kind 7 (text "" when the port is back).
     void PortStateChanged(bool waiting) override;
+    // The Wireshark capture reaches its file within a second even when nothing arrives.
+    void PollDone() override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
@@ -95,6 +103,10 @@ private:
     // with startErrorText_ set when it cannot be made.
     bool CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder);
     void OnLogFileWritten(const std::string& path);
+    // The Wireshark capture a capture that writes one by its settings starts with;
+    // false with startErrorText_ set when it cannot be made.
+    bool CreatePcapRecording();
+    void ClosePcap();
 
     std::unique_ptr<ZLoggerSettings> settings_;
     std::unique_ptr<ZFilter> filter_;
@@ -108,8 +120,10 @@ private:
     bool replaying_ = false;
     std::string startErrorText_;
 
-    std::mutex rawNameLock_;                   // guards rawAwaitingName_
+    std::mutex rawNameLock_;                   // guards rawAwaitingName_ and pcapAwaitingName_
     ZRawRecorder* rawAwaitingName_ = nullptr;  // named after the first log file once it is written
+    bool pcapAwaitingName_ = false;            // pcap_ is, likewise
+    ZFramePcap pcap_;
 };
 
 // The status text of kind 7 while a capture waits for its lost port.

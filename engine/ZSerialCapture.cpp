@@ -177,6 +177,7 @@ void ZSerialCapture::PollPort() {
         }
     }
     if (raw_) raw_->FlushIfDue(std::chrono::steady_clock::now());
+    PollDone();
 }
 
 void ZSerialCapture::BeginWaitingForPort() {

@@ -60,6 +60,8 @@ public:
     // (waiting true: every chunk read before the loss has been processed) and when
     // the port is back (false: before any chunk read after it).
     virtual void PortStateChanged(bool /*waiting*/) {}
+    // Called on the capture thread after every poll cycle, open port or not.
+    virtual void PollDone() {}
 
     bool OpenPort();  // false when already open, or not open within 2 s
     // True when closed (at once when it was not open). Ends a wait for a lost port at
