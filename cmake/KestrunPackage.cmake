@@ -22,6 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # xdg-email is how the report page hands a report to the mail composer.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# tshark reads and decodes the Wireshark captures; Wireshark runs the extcap entry.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tshark")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

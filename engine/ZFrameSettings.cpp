@@ -12,6 +12,14 @@ void ZFrameSettings::WriteToIni(ZULIniFile& ini) const {
     ini.EraseSection(section);
     // Files that never used these settings stay exactly as they were.
     if (IsDefault()) return;
+    const ZFrameSettings defaults;
+    // Files written before the Wireshark capture existed stay byte-identical.
+    if (PcapRecording != defaults.PcapRecording) ini.WriteBool(section, "PcapRecording", PcapRecording);
+    if (PcapProtocol != defaults.PcapProtocol) ini.WriteString(section, "PcapProtocol", PcapProtocol);
+    ZFrameSettings checksum = *this;
+    checksum.PcapRecording = defaults.PcapRecording;
+    checksum.PcapProtocol = defaults.PcapProtocol;
+    if (checksum.IsDefault()) return;
     ini.WriteInteger(section, "ChecksumAlgorithm", ChecksumAlgorithm);
     ini.WriteInteger(section, "ChecksumSkipStart", ChecksumSkipStart);
     ini.WriteInteger(section, "ChecksumGap", ChecksumGap);
@@ -36,6 +44,8 @@ void ZFrameSettings::ReadFromIni(const ZULIniFile& ini) {
     ChecksumMSBFirst = ini.ReadBool(section, "ChecksumMSBFirst", ChecksumMSBFirst);
     DropBadFrames = ini.ReadBool(section, "DropBadFrames", DropBadFrames);
     LengthAdjust = ini.ReadInteger(section, "LengthAdjust", LengthAdjust);
+    PcapRecording = ini.ReadBool(section, "PcapRecording", PcapRecording);
+    PcapProtocol = ini.ReadString(section, "PcapProtocol", PcapProtocol);
 }
 
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {

@@ -22,7 +22,8 @@ public:
     // Whether a checksum is checked (an algorithm from 1 to 10).
     bool ChecksumActive() const;
 
-    // Erases the section, then writes all its keys when any differs from its default.
+    // Erases the section, then writes all the checksum keys when any of them differs
+    // from its default, and each Wireshark capture key that differs from its own.
     void WriteToIni(ZULIniFile& ini) const;
     // Without the section: the defaults. With it: each key read in place, a missing or
     // non-integer key keeps the value held before.
@@ -42,4 +43,9 @@ public:
     bool DropBadFrames = false;
     // Added to the value of a cmDynamicSize length field; a result below 0 counts as 0.
     int32_t LengthAdjust = 0;
+
+    // A Wireshark capture of the frames beside the log files ("<first log file's
+    // name>.pcapng"), its packets named for the dissector PcapProtocol.
+    bool PcapRecording = false;
+    std::string PcapProtocol = "data";
 };

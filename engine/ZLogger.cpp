@@ -1,5 +1,8 @@
 #include "ZLogger.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -63,6 +66,10 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
         GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
 }
 
+void ZLogger::PollDone() {
+    pcap_.FlushIfDue();
+}
+
 void ZLogger::PortStateChanged(bool waiting) {
     if (waiting) {
         ZLogFileManager::BlockBatch batch(*writer_);
@@ -111,6 +118,7 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
         PostStatus(6, ChecksumGood, ChecksumBad);
     }
     if (blockObserver_) blockObserver_->OnBlock(time, bytes, length, kind, verdict, blockTriggerCounts_);
+    pcap_.OnBlock(time, bytes, length, kind, verdict, blockTriggerCounts_);
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
@@ -175,9 +183,51 @@ bool ZLogger::StartCapture() {
         }
         SetRawRecorder(std::move(recorder));
     }
+    if (!pcap_.IsOpen() && settings_->Frames.PcapRecording && !CreatePcapRecording()) {
+        if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
+        return false;
+    }
     if (OpenPort()) return true;
     if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
+    bool made = false;
+    {
+        std::lock_guard guard(rawNameLock_);
+        made = pcapAwaitingName_;
+    }
+    ClosePcap();
+    // A capture of this start that never began leaves no file behind.
+    if (made && pcap_.PacketsWritten() == 0) unlink(pcap_.Path().c_str());
     return false;
+}
+
+bool ZLogger::CreatePcapRecording() {
+    std::string directory = settings_->LogDir;
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    const std::string device = GetPort().GetDevicePath();
+    const std::string port = "COM" + std::to_string(GetCOMPort());
+    const int64_t now = ZULNowEpochMs();
+    for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
+        const std::string path =
+            directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".pcapng";
+        // A name that is taken, by anything, is skipped, as the log files do.
+        struct stat taken {};
+        if (lstat(path.c_str(), &taken) == 0) continue;
+        if (!pcap_.Create(path, settings_->Frames.PcapProtocol, settings_->CaptureMode == cmBetweenTriggers,
+                          port, device, startErrorText_))
+            return false;
+        std::lock_guard guard(rawNameLock_);
+        pcapAwaitingName_ = true;
+        return true;
+    }
+    startErrorText_ =
+        "The Wireshark capture could not be created: every name is taken in \"" + directory + "\"";
+    return false;
+}
+
+void ZLogger::ClosePcap() {
+    if (std::string error; !pcap_.Close(error)) GetErrorHistory().AddError("FramePcap", "Close", error);
+    std::lock_guard guard(rawNameLock_);
+    pcapAwaitingName_ = false;
 }
 
 bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
@@ -201,6 +251,9 @@ bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
 
 void ZLogger::OnLogFileWritten(const std::string& path) {
     std::lock_guard guard(rawNameLock_);
+    // A name that is taken leaves the capture under the name it has.
+    if (pcapAwaitingName_) pcap_.MoveTo(path + ".pcapng");
+    pcapAwaitingName_ = false;
     if (rawAwaitingName_ == nullptr) return;
     // A name that is taken leaves the recording under the name it has.
     rawAwaitingName_->MoveTo(path + ".bin");
@@ -220,6 +273,7 @@ void ZLogger::FinishCapture() {
     filter_->Flush();
     logGate_.Finish();
     writer_->Flush();
+    ClosePcap();
 }
 
 bool ZLogger::SetSettings(const ZLoggerSettings& settings) {

@@ -14,6 +14,7 @@
 #include "ZFilter.h"
 #include "ZFrameExport.h"
 #include "ZFrameLogGate.h"
+#include "ZFramePcap.h"
 #include "ZLogFileManager.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
@@ -41,6 +42,11 @@ public:
     // is empty) or when the log folder or the recording cannot be used (GetStartErrorText
     // says why; the port was not touched then).
     bool StartCapture();
+    // The Wireshark capture of the frames: the one created on it before StartCapture
+    // (e.g. by the command line), else, with PcapRecording set, a new file beside the
+    // log files named like the raw recording, "<first log file's name>.pcapng". The
+    // stop steps close it. Create it only while no capture runs.
+    ZFramePcap& GetFramePcap() { return pcap_; }
     // Why the last StartCapture failed, when not for the port; "" otherwise.
     const std::string& GetStartErrorText() const { return startErrorText_; }
     bool StopCapture();
@@ -88,6 +94,8 @@ protected:
     // At the loss the partial frame goes out as the flush block and the filter starts
     // afresh; both changes are shown as status kind 7 (text "" when the port is back).
     void PortStateChanged(bool waiting) override;
+    // The Wireshark capture reaches its file within a second even when nothing arrives.
+    void PollDone() override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
@@ -99,6 +107,10 @@ private:
     // with startErrorText_ set when it cannot be made.
     bool CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder);
     void OnLogFileWritten(const std::string& path);
+    // The Wireshark capture a capture that writes one by its settings starts with;
+    // false with startErrorText_ set when it cannot be made.
+    bool CreatePcapRecording();
+    void ClosePcap();
 
     std::unique_ptr<ZLoggerSettings> settings_;
     std::unique_ptr<ZFilter> filter_;
@@ -112,8 +124,10 @@ private:
     bool replaying_ = false;
     std::string startErrorText_;
 
-    std::mutex rawNameLock_;                   // guards rawAwaitingName_
+    std::mutex rawNameLock_;                   // guards rawAwaitingName_ and pcapAwaitingName_
     ZRawRecorder* rawAwaitingName_ = nullptr;  // named after the first log file once it is written
+    bool pcapAwaitingName_ = false;            // pcap_ is, likewise
+    ZFramePcap pcap_;
 };
 
 // The status text of kind 7 while a capture waits for its lost port.

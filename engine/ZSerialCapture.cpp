@@ -180,6 +180,7 @@ void ZSerialCapture::PollPort() {
         }
     }
     if (raw_) raw_->FlushIfDue(std::chrono::steady_clock::now());
+    PollDone();
 }
 
 void ZSerialCapture::BeginWaitingForPort() {

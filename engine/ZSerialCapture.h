@@ -63,6 +63,8 @@ public:
     // (waiting true: every chunk read before the loss has been processed) and when
     // the port is back (false: before any chunk read after it).
     virtual void PortStateChanged(bool /*waiting*/) {}
+    // Called on the capture thread after every poll cycle, open port or not.
+    virtual void PollDone() {}
 
     // False when already open, or not open within 2 s; a network port may take up to
     // its connect limit (5 s) before it fails.

@@ -24,10 +24,19 @@ for file in usr/bin/kestrun usr/bin/kestrun-cli usr/bin/kestrun-sysinfo \
     usr/share/icons/hicolor/scalable/apps/kestrun.svg usr/share/icons/hicolor/48x48/apps/kestrun.png \
     usr/share/icons/hicolor/128x128/apps/kestrun.png usr/share/mime/packages/kestrun.xml \
     usr/share/man/man1/kestrun.1.gz usr/share/man/man1/kestrun-cli.1.gz \
-    usr/share/kestrun/demo_dynamic.scs usr/share/kestrun/demo_dynamic.bin; do
+    usr/share/kestrun/demo_dynamic.scs usr/share/kestrun/demo_dynamic.bin \
+    usr/lib/x86_64-linux-gnu/wireshark/extcap/kestrun; do
     [ -f "$root/$file" ] || { echo "missing from the package: /$file" >&2; exit 1; }
 done
 echo "all there"
+
+echo "== Wireshark =="
+# tshark is offered, never required; the extcap entry reaches the packaged kestrun-cli.
+dpkg-deb -f "$deb" Suggests | grep -qw tshark && ! dpkg-deb -f "$deb" Depends | grep -qw tshark ||
+    { echo "the package must suggest tshark and not depend on it" >&2; exit 1; }
+XDG_DATA_HOME="$scratch/data" "$root"/usr/lib/x86_64-linux-gnu/wireshark/extcap/kestrun --extcap-interfaces |
+    grep -q "^extcap {version=" || { echo "the extcap entry does not answer" >&2; exit 1; }
+echo "tshark suggested; the extcap entry answers"
 
 echo "== the settings file type =="
 # The shared MIME database made from the package's type alone maps ".scs" to it, and

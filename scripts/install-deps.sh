@@ -14,6 +14,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     ser2net)
 # the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
 packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
+# the tests read the Wireshark captures with tshark (it asks about capturing as a
+# non-root user: the non-interactive install keeps its default, no)
+packages+=(tshark)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

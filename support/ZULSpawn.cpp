@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <thread>
 
-pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath) {
+pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath, int outputFd) {
     if (arguments.empty()) return -1;
     std::vector<std::string> copies = arguments;
     std::vector<char*> argv;
@@ -21,6 +21,10 @@ pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath) {
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     sigset_t none;
     sigset_t all;
     sigemptyset(&none);

@@ -12,7 +12,9 @@
 // meant for the caller's terminal does not reach it. With searchPath, a name without
 // a slash is looked up on the PATH as it is now. Returns the child's process id, or
 // -1 with errno telling why when it could not be started. The caller reaps the child.
-pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath);
+// With an outputFd, the child's standard output goes there and its standard error
+// to /dev/null.
+pid_t ZULSpawn(const std::vector<std::string>& arguments, bool searchPath, int outputFd = -1);
 
 // Reaps a child that nobody waits for any more, whenever it ends, on a thread of
 // its own, so that it leaves no zombie and no caller waits for it.

@@ -413,6 +413,9 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
     logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
     logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
+    chk_PcapRecording =
+        CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
+    logLayout->addWidget(chk_PcapRecording, 9, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     pageLayout->addWidget(logfile);
 
@@ -520,6 +523,7 @@ void Tfrm_Main::SetTabOrder() {
                                 tb_MaxLinesInLogFile,
                                 chk_Reconnect,
                                 chk_RawRecording,
+                                chk_PcapRecording,
                                 captureModeItems_->button(0),
                                 captureModeItems_->button(1),
                                 captureModeItems_->button(2),
@@ -579,6 +583,8 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     chk_SeparateHexAndASCII->setChecked(settings.SeparateHexAndASCII);
     chk_Reconnect->setChecked(settings.Reconnect);
     chk_RawRecording->setChecked(settings.RawRecording);
+    chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
+    pcapProtocol_ = settings.Frames.PcapProtocol;
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
@@ -612,6 +618,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.SeparateHexAndASCII = chk_SeparateHexAndASCII->isChecked();
     settings.Reconnect = chk_Reconnect->isChecked();
     settings.RawRecording = chk_RawRecording->isChecked();
+    settings.Frames.PcapRecording = chk_PcapRecording->isChecked();
+    settings.Frames.PcapProtocol = pcapProtocol_;
     settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();

@@ -247,6 +247,8 @@ private:
     QCheckBox* chk_SeparateHexAndASCII = nullptr;
     QCheckBox* chk_Reconnect = nullptr;
     QCheckBox* chk_RawRecording = nullptr;
+    QCheckBox* chk_PcapRecording = nullptr;
+    std::string pcapProtocol_ = "data";  // no control shows it: kept from the settings shown
     QSlider* tb_MaxBytesInLogLine = nullptr;
     QLabel* lbl_MaxBytesInLogLine = nullptr;
     QSlider* tb_MaxLinesInLogFile = nullptr;

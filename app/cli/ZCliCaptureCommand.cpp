@@ -105,6 +105,10 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ChoosePort(options, logger);
 
     if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+    const std::string device = logger.GetPort().GetDevicePath();
+    const std::string portName =
+        options.Device.empty() ? "COM" + std::to_string(logger.GetCOMPort()) : device;
+    if (int code = session.OpenPcap(options.PcapFile, portName, device); code != kCliExitOk) return code;
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
@@ -132,6 +136,7 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
         context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesRecorded() << " bytes)\n";
     }
+    session.ReportPcap();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {

@@ -17,6 +17,7 @@ struct ZCliCaptureOptions {
     std::string FramesFile;  // the frame export (JSON lines); empty: none
     bool Reconnect = false;  // wait for a lost port instead of ending (also on when the settings say so)
     std::string RawFile;     // also record every byte read into this new file
+    std::string PcapFile;    // also write the frames as a Wireshark capture into this new file
 };
 
 // Runs the capture and reports it; returns the exit code.

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "Funset_strings.h"
+#include "ZCliDissectors.h"
 #include "ZULAppDir.h"
 
 namespace {
@@ -36,7 +37,7 @@ ZCliCaptureSession::~ZCliCaptureSession() {
 
 int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::string& outDir) {
     std::string errorText;
-    if (!logger_->LoadSettings(settingsFile, errorText)) {
+    if (!settingsFile.empty() && !logger_->LoadSettings(settingsFile, errorText)) {
         context_.Err << errorText << '\n';
         return kCliExitUsage;
     }
@@ -120,6 +121,27 @@ bool ZCliCaptureSession::CloseFrameExport() {
     if (frameExport_.Close(error)) return true;
     context_.Err << error << '\n';
     return false;
+}
+
+int ZCliCaptureSession::OpenPcap(const std::string& fileName, const std::string& ifName,
+                                 const std::string& ifDescription, const std::string& protocol) {
+    if (fileName.empty()) return kCliExitOk;
+    const std::string& dissector = protocol.empty() ? settings_.Frames.PcapProtocol : protocol;
+    std::string error;
+    if (!logger_->GetFramePcap().Create(fileName, dissector, settings_.CaptureMode == cmBetweenTriggers,
+                                        ifName, ifDescription, error)) {
+        context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
+    ZCliWarnUnknownDissector(dissector, context_.Err);
+    return kCliExitOk;
+}
+
+void ZCliCaptureSession::ReportPcap() {
+    const ZFramePcap& pcap = logger_->GetFramePcap();
+    if (pcap.Path().empty()) return;
+    context_.Err << "The Wireshark capture is in " << pcap.Path() << " (" << pcap.PacketsWritten()
+                 << " packets)\n";
 }
 
 void ZCliCaptureSession::ResetCounters() {

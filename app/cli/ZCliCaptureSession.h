@@ -20,12 +20,11 @@ public:
     ZCliCaptureSession(const ZCliCaptureSession&) = delete;
     ZCliCaptureSession& operator=(const ZCliCaptureSession&) = delete;
 
-    // Loads the settings file as the engine loads one, checks that the capture mode
-    // has the triggers it needs, points the log files at outDir (or the settings' log
-    // directory when outDir is empty) and makes sure that folder exists, then hands
-    // the settings to the engine. Tells the user what went wrong and returns the exit
-    // code: kCliExitOk to go on, kCliExitUsage when the file cannot be loaded,
-    // kCliExitFailed when a trigger is missing or the folder cannot be made.
+    // Loads the settings file as the engine loads one (an empty name: the defaults), checks that the capture
+    // mode has the triggers it needs, points the log files at outDir (or the settings' log directory when
+    // outDir is empty) and makes sure that folder exists, then hands the settings to the engine. Tells the
+    // user what went wrong and returns the exit code: kCliExitOk to go on, kCliExitUsage when the file cannot
+    // be loaded, kCliExitFailed when a trigger is missing or the folder cannot be made.
     int Prepare(const std::string& settingsFile, const std::string& outDir);
     // For a live capture, before Prepare: reconnect turns reconnecting on (the settings
     // may have it on already); a rawFile is created by Prepare before the log folder
@@ -40,6 +39,15 @@ public:
     // Closes the frame export after the engine stopped; false after telling the user
     // that lines were lost.
     bool CloseFrameExport();
+
+    // Creates the engine's Wireshark capture (none for an empty name) of a port called
+    // ifName on the device ifDescription, with protocol (empty: the settings'), and
+    // warns once when tshark does not know that protocol. After Prepare. Tells the user
+    // why it cannot be created and returns kCliExitFailed then.
+    int OpenPcap(const std::string& fileName, const std::string& ifName, const std::string& ifDescription,
+                 const std::string& protocol = {});
+    // Tells the user where the Wireshark capture went, if there is one.
+    void ReportPcap();
 
     // Zeroes the collected counters; call right before the engine starts.
     void ResetCounters();

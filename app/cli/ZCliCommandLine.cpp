@@ -7,6 +7,7 @@
 #include "Serial.h"
 #include "VerInfo.h"
 #include "ZCliCaptureCommand.h"
+#include "ZCliExtcapCommand.h"
 #include "ZCliPortsCommand.h"
 #include "ZCliReplayCommand.h"
 #include "ZCliSettingsCommand.h"
@@ -61,6 +62,10 @@ const ZCliSynopsis kSynopses[] = {
      "                           [--duration SECONDS] [--out DIR] [--json]"},
     {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
+    {"extcap",
+     "kestrun-cli extcap --extcap-interfaces | --extcap-interface IF (--extcap-dlts | --extcap-config)\n"
+     "       kestrun-cli extcap --capture --extcap-interface IF --fifo FIFO [--settings S.scs] [--port N]\n"
+     "                          [--baud RATE] [--protocol NAME]"},
     {"simulate",
      "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed]\n"
      "                            [--duration SECONDS]"},
@@ -107,6 +112,8 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
     app.add_flag("--json", options.Json, "Print the result as one JSON object");
     app.add_option("--frames", options.FramesFile,
                    "Write every block as one JSON object per line into this new file");
+    app.add_option("--pcap", options.PcapFile,
+                   "Also write every frame as a packet into this new .pcapng file");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -126,6 +133,29 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
                    "Write every block as one JSON object per line into this new file");
     app.add_flag("--reconnect", options.Reconnect, "Wait for a lost port to come back instead of ending");
     app.add_option("--raw", options.RawFile, "Also record every byte read into this new file");
+    app.add_option("--pcap", options.PcapFile,
+                   "Also write every frame as a packet into this new .pcapng file");
+}
+
+void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {
+    app.add_flag("--extcap-interfaces", options.Interfaces, "List the COM ports present as interfaces");
+    app.add_option("--extcap-version", options.Version, "The asking Wireshark's version")->expected(0, 1);
+    app.add_option("--extcap-interface", options.Interface, "The interface, kestrun-com<N>");
+    app.add_flag("--extcap-dlts", options.Dlts, "List the interface's link type");
+    app.add_flag("--extcap-config", options.Config, "List the interface's options");
+    app.add_flag("--capture", options.Capture, "Capture into the FIFO");
+    app.add_option("--fifo", options.Fifo, "The FIFO Wireshark reads the capture from");
+    app.add_option("--settings", options.SettingsFile,
+                   "Settings file (.scs) (default: every chunk is a packet)");
+    app.add_option("--port", options.Port, "COM port number (default: the interface's)")
+        ->check(PortValidator());
+    app.add_option("--baud", options.Baudrate, "Baud rate (default: the settings' rate)")
+        ->check(CLI::IsMember({0}) | BaudrateValidator());
+    app.add_option("--protocol", options.Protocol,
+                   "Wireshark dissector (default: the settings' PcapProtocol)");
+    // Wireshark passes options of later extcap versions and a capture filter, which
+    // have no meaning here.
+    app.allow_extras();
 }
 
 void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
@@ -176,6 +206,11 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     CLI::App* simulateCommand =
         app.add_subcommand("simulate", "Run a demonstration device that a capture can read without hardware");
     AddSimulate(*simulateCommand, simulate);
+
+    ZCliExtcapOptions extcap;
+    CLI::App* extcapCommand =
+        app.add_subcommand("extcap", "Wireshark's extcap interface: capture live into Wireshark");
+    AddExtcap(*extcapCommand, extcap);
     app.footer("Run \"kestrun-cli COMMAND --help\" for the options of a command.\n" + exitStatus);
 
     try {
@@ -187,6 +222,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) return ZCliRunCapture(capture, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);
+    if (*extcapCommand) return ZCliRunExtcap(extcap, context);
     if (*settingsCommand) return ZCliRunSettings(settings, context);
     return ZCliRunSimulate(simulate, context);
 }

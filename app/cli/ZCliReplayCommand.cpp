@@ -80,6 +80,8 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     }
 
     if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+    if (int code = session.OpenPcap(options.PcapFile, "replay", options.InputFile); code != kCliExitOk)
+        return code;
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();
@@ -90,6 +92,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     const bool framesWritten = session.CloseFrameExport();
 
     ZCliCaptureReport report = session.TakeReport();
+    session.ReportPcap();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {

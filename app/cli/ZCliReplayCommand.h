@@ -13,6 +13,7 @@ struct ZCliReplayOptions {
     int ChunkSize = 500;
     bool Json = false;
     std::string FramesFile;  // the frame export (JSON lines); empty: none
+    std::string PcapFile;    // the frames as a Wireshark capture; empty: none
 };
 
 // Feeds the input in consecutive chunks of ChunkSize bytes through the path a

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,41 @@ TEST(FrameSettingsTest, EachChangedKeyWritesTheWholeSectionAndReadsBack) {
         for (const char* key : {"ChecksumAlgorithm=", "ChecksumSkipStart=", "ChecksumGap=",
                                 "ChecksumSkipEnd=", "ChecksumMSBFirst=", "DropBadFrames=", "LengthAdjust="})
             EXPECT_NE(text.find(key, at), std::string::npos) << key;
+        ZLoggerSettings read;
+        read.ReadFromIni(ini);
+        EXPECT_EQ(read.Frames, settings.Frames);
+    }
+}
+
+// The Wireshark capture's keys come and go on their own: a file that sets only them
+// holds no checksum keys, and one that sets a checksum only holds none of them.
+TEST(FrameSettingsTest, PcapKeysAreWrittenOnlyWhenTheyDifferFromTheirDefaults) {
+    struct Row {
+        bool Recording;
+        const char* Protocol;
+        int32_t Algorithm;
+        const char* Section;
+    };
+    const Row rows[] = {
+        {true, "data", caNone, "[_frames]\r\nPcapRecording=1\r\n"},
+        {false, "mbrtu", caNone, "[_frames]\r\nPcapProtocol=mbrtu\r\n"},
+        {false, "data", caXor8, "[_frames]\r\nChecksumAlgorithm=1\r\n"},
+        {true, "mbrtu", caCrc16Modbus,
+         "[_frames]\r\nPcapRecording=1\r\nPcapProtocol=mbrtu\r\nChecksumAlgorithm=5\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Section);
+        ZLoggerSettings settings;
+        settings.Frames.PcapRecording = row.Recording;
+        settings.Frames.PcapProtocol = row.Protocol;
+        settings.Frames.ChecksumAlgorithm = row.Algorithm;
+        ZULIniFile ini;
+        settings.WriteToIni(ini);
+        const std::string text = ini.ToText();
+        const size_t at = text.find("[_frames]\r\n");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(text.substr(at, std::strlen(row.Section)), row.Section);
+        EXPECT_EQ(text.find("Pcap", at + std::strlen(row.Section)), std::string::npos);
         ZLoggerSettings read;
         read.ReadFromIni(ini);
         EXPECT_EQ(read.Frames, settings.Frames);

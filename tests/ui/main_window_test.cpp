@@ -207,11 +207,14 @@ TEST_F(MainWindowTest, ShownSettingsComeBackFromTheControls) {
     settings.AmountOfBytesMSBFirst = false;
     settings.Reconnect = true;
     settings.RawRecording = true;
+    settings.Frames.PcapRecording = true;
+    settings.Frames.PcapProtocol = "mbrtu";  // shown by no control, and kept
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
     EXPECT_EQ(Window().CollectSettings(), settings);
     EXPECT_EQ(Find<QCheckBox>("chk_Reconnect")->text(), "Reconnect when the port comes back");
     EXPECT_EQ(Find<QCheckBox>("chk_RawRecording")->text(), "Also record the raw bytes");
+    EXPECT_EQ(Find<QCheckBox>("chk_PcapRecording")->text(), "Also write a Wireshark capture (.pcapng)");
     EXPECT_FALSE(Find<QPushButton>("btn_SetStartTriggerSize")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("btn_SetStopTriggerSize")->isEnabled());
 }

@@ -1,0 +1,193 @@
+#include "ZFramePcap.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+
+#include "ZFilter.h"
+#include "ZPcapngWriter.h"
+
+namespace {
+
+constexpr uint16_t PduTagDissectorName = 12;
+constexpr uint16_t PduTagEnd = 0;
+constexpr size_t MaxProtocolLength = 64;
+
+void PutBigEndian16(std::vector<uint8_t>& out, size_t value) {
+    out.push_back(static_cast<uint8_t>(value >> 8));
+    out.push_back(static_cast<uint8_t>(value));
+}
+
+bool IsProtocolCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+}  // namespace
+
+std::vector<uint8_t> ZExportedPduTags(const std::string& dissector) {
+    std::vector<uint8_t> tags;
+    tags.reserve(8 + dissector.size());
+    PutBigEndian16(tags, PduTagDissectorName);
+    PutBigEndian16(tags, dissector.size());
+    tags.insert(tags.end(), dissector.begin(), dissector.end());
+    PutBigEndian16(tags, PduTagEnd);
+    PutBigEndian16(tags, 0);
+    return tags;
+}
+
+bool ZCheckPcapProtocol(const std::string& dissector, std::string& errorText) {
+    bool valid = !dissector.empty() && dissector.size() <= MaxProtocolLength;
+    for (char c : dissector) valid = valid && IsProtocolCharacter(c);
+    if (valid) return true;
+    errorText = "This is not a protocol name Wireshark can decode by: \"" + dissector +
+                "\" (1 to 64 letters, digits, '.', '_' or '-', e.g. \"mbrtu\")";
+    return false;
+}
+
+ZFramePcap::ZFramePcap() = default;
+
+ZFramePcap::~ZFramePcap() {
+    std::string ignored;
+    Close(ignored);
+}
+
+bool ZFramePcap::Create(const std::string& path, const std::string& dissector, bool betweenTriggers,
+                        const std::string& ifName, const std::string& ifDescription, std::string& errorText) {
+    if (!ZCheckPcapProtocol(dissector, errorText)) return false;
+    std::lock_guard guard(lock_);
+    if (writer_) {
+        errorText = "The Wireshark capture is already open: \"" + path_ + "\"";
+        return false;
+    }
+    auto writer = std::make_unique<ZPcapngWriter>();
+    if (!writer->Create(path, ZPcapLinkTypeUpperPdu, ifName, ifDescription, errorText)) return false;
+    writer_ = std::move(writer);
+    path_ = path;
+    packets_ = 0;
+    betweenTriggers_ = betweenTriggers;
+    tags_ = ZExportedPduTags(dissector);
+    gathering_ = false;
+    return true;
+}
+
+void ZFramePcap::OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
+                         TFrameVerdict verdict, const std::vector<uint32_t>& /*triggerCounts*/) {
+    if (bytes == nullptr || length < 0) length = 0;
+    std::lock_guard guard(lock_);
+    if (!writer_) return;
+    switch (kind) {
+        case bkStartTrigger:
+            // A frame that never got its end (a buffer overflow reset the filter) still
+            // goes out whole before the next one begins.
+            if (gathering_) WriteFrame(nullptr);
+            BeginFrame(time);
+            Append(bytes, length, verdict);
+            // A verdict on a start trigger outside cmBetweenTriggers: a frame without data.
+            if (!betweenTriggers_ && verdict != fvNone) WriteFrame(nullptr);
+            break;
+        case bkData:
+        case bkStopTrigger:
+            if (!gathering_) BeginFrame(time);
+            Append(bytes, length, verdict);
+            if (kind == bkStopTrigger || !betweenTriggers_) WriteFrame(nullptr);
+            break;
+        case bkTrash:
+            if (gathering_) WriteFrame(nullptr);
+            WritePacket(time, bytes, length, ZPcapFlagInbound, "trash");
+            break;
+        case ZSentBlockKind:
+            // The frame being received goes on gathering around what was sent.
+            WritePacket(time, bytes, length, ZPcapFlagOutbound, nullptr);
+            break;
+        default:
+            if (!gathering_) BeginFrame(time);
+            Append(bytes, length, verdict);
+            WriteFrame("flush");
+            break;
+    }
+    writer_->FlushIfDue();
+}
+
+void ZFramePcap::BeginFrame(TDateTime time) {
+    frame_ = tags_;
+    frameTime_ = time;
+    frameBad_ = false;
+    gathering_ = true;
+}
+
+void ZFramePcap::Append(const uint8_t* bytes, int length, TFrameVerdict verdict) {
+    frame_.insert(frame_.end(), bytes, bytes + length);
+    frameBad_ = frameBad_ || verdict == fvBad;
+}
+
+void ZFramePcap::WriteFrame(const char* comment) {
+    gathering_ = false;
+    uint32_t flags = ZPcapFlagInbound;
+    if (frameBad_) {
+        flags |= ZPcapFlagCrcError;
+        if (comment == nullptr) comment = "checksum wrong";
+    }
+    ZPcapngWriter::Packet packet;
+    packet.timeUs = ZULToUnixMicros(frameTime_);
+    packet.bytes = frame_.data();
+    packet.length = static_cast<uint32_t>(frame_.size());
+    packet.flags = flags;
+    if (comment != nullptr) packet.comment = comment;
+    if (writer_->Write(packet)) packets_ += 1;
+    frameBad_ = false;
+}
+
+void ZFramePcap::WritePacket(TDateTime time, const uint8_t* bytes, int length, uint32_t flags,
+                             const char* comment) {
+    single_ = tags_;
+    single_.insert(single_.end(), bytes, bytes + length);
+    ZPcapngWriter::Packet packet;
+    packet.timeUs = ZULToUnixMicros(time);
+    packet.bytes = single_.data();
+    packet.length = static_cast<uint32_t>(single_.size());
+    packet.flags = flags;
+    if (comment != nullptr) packet.comment = comment;
+    if (writer_->Write(packet)) packets_ += 1;
+}
+
+void ZFramePcap::Finish() {
+    std::lock_guard guard(lock_);
+    if (writer_ && gathering_) WriteFrame(nullptr);
+}
+
+void ZFramePcap::FlushIfDue() {
+    std::lock_guard guard(lock_);
+    if (writer_) writer_->FlushIfDue();
+}
+
+bool ZFramePcap::Close(std::string& errorText) {
+    Finish();
+    std::lock_guard guard(lock_);
+    if (!writer_) return true;
+    const bool closed = writer_->Close(errorText);
+    writer_.reset();
+    return closed;
+}
+
+bool ZFramePcap::MoveTo(const std::string& newPath) {
+    std::lock_guard guard(lock_);
+    if (path_.empty()) return false;
+    if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) != 0) return false;
+    path_ = newPath;
+    return true;
+}
+
+bool ZFramePcap::IsOpen() const {
+    std::lock_guard guard(lock_);
+    return writer_ != nullptr;
+}
+
+std::string ZFramePcap::Path() const {
+    std::lock_guard guard(lock_);
+    return path_;
+}
+
+uint64_t ZFramePcap::PacketsWritten() const {
+    std::lock_guard guard(lock_);
+    return packets_;
+}

@@ -1,0 +1,99 @@
+#pragma once
+// Frames as the packets of a pcapng capture that Wireshark decodes. Every packet has
+// the link type LINKTYPE_WIRESHARK_UPPER_PDU: its data starts with the exported-PDU
+// tag that names the dissector (for example "mbrtu" for Modbus RTU), then the bytes.
+//
+// The blocks of one frame (start trigger, data, stop trigger) become one packet with
+// the time of the frame's first block; a trash block and a flush block become packets
+// of their own with the comments "trash" and "flush" (a flush that ends a frame whose
+// start trigger has gone out already carries that trigger too, so every byte is in
+// the capture once); a sent block (kind ZSentBlockKind) is an outbound packet of its
+// own. A frame with a wrong checksum carries the CRC-error flag and the comment
+// "checksum wrong". Everything else is inbound.
+//
+// The file is always a new one (never an existing file, never through a link). It is
+// handed the packets as the blocks arrive and flushed at least once a second while
+// FlushIfDue is called, so tshark can read it while the capture runs, and a crash
+// leaves it readable up to its last whole packet. Every operation may be called from
+// any thread; one lock serialises them.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ZFrameExport.h"
+
+class ZPcapngWriter;
+
+// The link type whose packets start with exported-PDU tags.
+inline constexpr uint16_t ZPcapLinkTypeUpperPdu = 252;
+// The epb_flags bits: the direction (inbound or outbound) and the CRC error.
+inline constexpr uint32_t ZPcapFlagInbound = 1;
+inline constexpr uint32_t ZPcapFlagOutbound = 2;
+inline constexpr uint32_t ZPcapFlagCrcError = 1u << 24;
+// The dissector named when the settings name none: Wireshark shows the bytes undecoded.
+inline constexpr const char* ZPcapDefaultProtocol = "data";
+// The kind of a block the program sent through the port.
+inline constexpr uint8_t ZSentBlockKind = 5;
+
+// The exported-PDU tags in front of every packet's bytes: tag 12 (the dissector's
+// name, its length exactly the name's, not padded) and the end tag 0 of length 0;
+// tags and lengths big-endian 16-bit.
+std::vector<uint8_t> ZExportedPduTags(const std::string& dissector);
+// Whether a dissector name can be written: 1 to 64 characters of letters, digits and
+// "._-" (the names Wireshark gives its dissectors). False with the text the user reads.
+bool ZCheckPcapProtocol(const std::string& dissector, std::string& errorText);
+
+class ZFramePcap : public IZBlockObserver {
+public:
+    ZFramePcap();
+    ~ZFramePcap() override;
+    ZFramePcap(const ZFramePcap&) = delete;
+    ZFramePcap& operator=(const ZFramePcap&) = delete;
+
+    // Creates path as a new pcapng file whose one interface is called ifName (the port)
+    // and described by ifDescription (the device), with packets decoded by dissector.
+    // betweenTriggers: frames end with a stop trigger (cmBetweenTriggers); otherwise a
+    // data block ends its frame. False with the text the user reads.
+    bool Create(const std::string& path, const std::string& dissector, bool betweenTriggers,
+                const std::string& ifName, const std::string& ifDescription, std::string& errorText);
+    void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind, TFrameVerdict verdict,
+                 const std::vector<uint32_t>& triggerCounts) override;
+    // Writes out a frame still gathering (the capture ended before its last block).
+    void Finish();
+    // Hands the written packets to the file when the last flush is a second old.
+    void FlushIfDue();
+    // Finishes, flushes and closes; false with the text the user reads when a packet
+    // was lost. The object keeps its path and count.
+    bool Close(std::string& errorText);
+    // Renames the file to newPath without replacing anything there; false when that
+    // is not possible (the file keeps its name).
+    bool MoveTo(const std::string& newPath);
+
+    // Whether a file is open (from Create to Close).
+    bool IsOpen() const;
+    std::string Path() const;
+    uint64_t PacketsWritten() const;
+
+private:
+    void BeginFrame(TDateTime time);
+    void Append(const uint8_t* bytes, int length, TFrameVerdict verdict);
+    void WriteFrame(const char* comment);
+    void WritePacket(TDateTime time, const uint8_t* bytes, int length, uint32_t flags, const char* comment);
+
+    mutable std::mutex lock_;  // guards every field below
+    std::unique_ptr<ZPcapngWriter> writer_;
+    std::string path_;
+    uint64_t packets_ = 0;
+    bool betweenTriggers_ = false;
+    std::vector<uint8_t> tags_;
+    // The frame being gathered: its packet data (tags first), the time of its first
+    // block, whether any block came, and whether its checksum was wrong.
+    std::vector<uint8_t> frame_;
+    TDateTime frameTime_ = 0;
+    bool gathering_ = false;
+    bool frameBad_ = false;
+    std::vector<uint8_t> single_;  // the packet data of a block that is a packet of its own
+};
