@@ -12,7 +12,8 @@ void ZViewSettings::WriteToIni(ZULIniFile& ini) const {
     const char* section = IniSection;
     ini.EraseSection(section);
     const ZViewSettings defaults;
-    if (HistoryEntries != defaults.HistoryEntries) ini.WriteInteger(section, "HistoryEntries", HistoryEntries);
+    if (HistoryEntries != defaults.HistoryEntries)
+        ini.WriteInteger(section, "HistoryEntries", HistoryEntries);
     if (ShowMilliseconds != defaults.ShowMilliseconds)
         ini.WriteBool(section, "ShowMilliseconds", ShowMilliseconds);
 }

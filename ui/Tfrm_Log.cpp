@@ -5,18 +5,19 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
-#include <QShortcut>
-#include <QHBoxLayout>
-#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "TriggerSequence.h"
 #include "ZFilter.h"
@@ -83,12 +85,16 @@ constexpr KindRow Kinds[] = {
      "Trash (%1 bytes)", nullptr},
     {bkStartTrigger, "tb_StartTrigger", "Show start trigger data or not \u2014 filters the live view", true,
      imStartTrigger, "Start trigger", "Start trigger (checksum wrong)"},
-    {bkData, "tb_Data", "Show data bytes or not \u2014 filters the live view", true, imData, "Data (%1 bytes)",
-     "Data (%1 bytes, checksum wrong)"},
+    {bkData, "tb_Data", "Show data bytes or not \u2014 filters the live view", true, imData,
+     "Data (%1 bytes)", "Data (%1 bytes, checksum wrong)"},
     {bkStopTrigger, "tb_StopTrigger", "Show stop trigger data or not \u2014 filters the live view", false,
      imStopTrigger, "Stop trigger", "Stop trigger (checksum wrong)"},
     {bkFlush, nullptr, nullptr, true, imData, "Flushed (%1 bytes)", nullptr},
 };
+
+int NearestFractionDigits(int digits) {
+    return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
+}
 
 const KindRow* KindOf(uint8_t kind) {
     for (const KindRow& row : Kinds)
@@ -319,8 +325,8 @@ void Tfrm_Log::BuildControls() {
         AddToolButton("tb_ShowASCIIData", QStringLiteral("Show ASCII data or not"), true, imAscii);
     tb_Informational = AddToolButton("tb_Informational", QStringLiteral("Show data information or not"), true,
                                      imInformational);
-    tb_Milliseconds = AddToolButton("tb_Milliseconds", QStringLiteral("Show milliseconds in the timestamps or not"),
-                                    false, imTimeStamps);
+    tb_Milliseconds = AddToolButton(
+        "tb_Milliseconds", QStringLiteral("Show milliseconds in the timestamps or not"), false, imTimeStamps);
     tb_Milliseconds->setText(QStringLiteral(".ms"));
     tb_Milliseconds->setToolButtonStyle(Qt::ToolButtonTextOnly);
     toolBar_->addSeparator();
@@ -330,7 +336,8 @@ void Tfrm_Log::BuildControls() {
         QToolButton* button = AddToolButton(row.Button, QString::fromUtf8(row.Hint), row.Down, row.Picture);
         kindButtons_[row.Kind] = button;
         const uint8_t kind = row.Kind;
-        connect(button, &QToolButton::toggled, this, [this, kind](bool down) { kindShown_[kind].store(down); });
+        connect(button, &QToolButton::toggled, this,
+                [this, kind](bool down) { kindShown_[kind].store(down); });
     }
     tb_Trash = kindButtons_[bkTrash];
     tb_StartTrigger = kindButtons_[bkStartTrigger];
@@ -406,7 +413,7 @@ void Tfrm_Log::BuildControls() {
     lbl_FindResult = new QLabel(FindBar);
     lbl_FindResult->setObjectName(QStringLiteral("lbl_FindResult"));
     for (QWidget* w : std::initializer_list<QWidget*>{findCaption, ed_Find, rb_FindHex, findText, findOlder,
-                                                     findNewer, lbl_FindResult})
+                                                      findNewer, lbl_FindResult})
         findLayout->addWidget(w, w == ed_Find || w == lbl_FindResult ? 1 : 0);
     FindBar->hide();
     layout->addWidget(FindBar);
@@ -590,8 +597,8 @@ void Tfrm_Log::CaptureStateChanged(bool running) {
 }
 
 QString Tfrm_Log::TimeText(TDateTime time, int digits) {
-    if (digits <= 0 || !std::isfinite(time)) return QString::fromLocal8Bit(ZULFormatLongTime(time));
-    digits = digits <= 3 ? 3 : 6;
+    digits = NearestFractionDigits(digits);
+    if (digits == 0 || !std::isfinite(time)) return QString::fromLocal8Bit(ZULFormatLongTime(time));
     constexpr double MicrosecondsPerDay = 86400.0 * 1e6;
     const double micros = std::floor(time * MicrosecondsPerDay + 0.5);
     const double second = std::floor(micros / 1e6);
@@ -599,8 +606,8 @@ QString Tfrm_Log::TimeText(TDateTime time, int digits) {
     // Formatted from the middle of its second, so the text's second is the one the
     // fraction belongs to, however the long format rounds.
     QString text = QString::fromLocal8Bit(ZULFormatLongTime((second + 0.5) * 1e6 / MicrosecondsPerDay));
-    const QString part = QStringLiteral(".%1").arg(digits == 3 ? fraction / 1000 : fraction, digits, 10,
-                                                   QLatin1Char('0'));
+    const QString part =
+        QStringLiteral(".%1").arg(digits == 3 ? fraction / 1000 : fraction, digits, 10, QLatin1Char('0'));
     // After the seconds' digits: a format may end in "PM" or a zone.
     qsizetype at = text.size();
     while (at > 0 && !text.at(at - 1).isDigit()) --at;
@@ -609,13 +616,14 @@ QString Tfrm_Log::TimeText(TDateTime time, int digits) {
 }
 
 void Tfrm_Log::SetTimeFractionDigits(int digits) {
-    const int chosen = digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
+    const int chosen = NearestFractionDigits(digits);
     tb_Milliseconds->setChecked(chosen != 0);
     if (chosen == fractionDigits_) return;
     fractionDigits_ = chosen;
     const QFontMetrics metrics(Grid->font());
     QHeaderView* header = Grid->horizontalHeader();
-    const int wanted = metrics.horizontalAdvance(TimeText(0.5, chosen)) + 2 * (metrics.averageCharWidth() + 3);
+    const int wanted =
+        metrics.horizontalAdvance(TimeText(0.5, chosen)) + 2 * (metrics.averageCharWidth() + 3);
     if (header->sectionSize(0) > 0 && header->sectionSize(0) < wanted) {
         header->resizeSection(0, wanted);
         FitLastColumn();
@@ -699,7 +707,8 @@ bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
     }
     StoreArrivals();  // what has arrived is searched too
     const int selected = SelectedRow();
-    const int from = selected >= 0 ? selected + (towardsNewest ? 1 : -1) : (towardsNewest ? 0 : history_.Count() - 1);
+    const int from =
+        selected >= 0 ? selected + (towardsNewest ? 1 : -1) : (towardsNewest ? 0 : history_.Count() - 1);
     const int found = history_.Find(pattern, from, towardsNewest);
     if (found < 0) {
         lbl_FindResult->setText(QStringLiteral("Not found"));

@@ -27,9 +27,9 @@
 
 #include "ZLoggerClients.h"
 #include "ZQtMainThreadDispatcher.h"
+#include "ZULMsgPump.h"
 #include "ZViewHistory.h"
 #include "ZViewSettings.h"
-#include "ZULMsgPump.h"
 #include "sVisualLogData.h"
 
 class QLabel;
@@ -49,7 +49,7 @@ public:
     static constexpr int KindSlots = 8;
     static constexpr int ColumnCount = 5;
     static constexpr int OverflowTicks = 10;
-    static constexpr int RowHeight = 15;          // pixels, grid lines included
+    static constexpr int RowHeight = 15;  // pixels, grid lines included
     // At most 20 grid updates a second: enough to follow a stream of rows, and
     // a whole repaint of the grid is the window thread's largest cost while capturing.
     static constexpr int RepaintIntervalMs = 50;
@@ -96,7 +96,9 @@ public:
     void SetTimeFractionDigits(int digits);
     int TimeFractionDigits() const { return fractionDigits_; }
     // The time of day of a time stamp in the system's long time format, with digits
-    // (0, 3 or 6) of the second's fraction after the seconds, cut, not rounded.
+    // (0, 3 or 6; others count as the nearest) of the second's fraction after the
+    // seconds, cut, not rounded. A day count holds a time of this century to about
+    // 0.6 microseconds, so the sixth digit can be one off what the clock read.
     static QString TimeText(TDateTime time, int digits);
     // Window thread. What the find bar does with its text: selects the nearest entry
     // older (or newer) than the selected one, or than the newest when none is, whose

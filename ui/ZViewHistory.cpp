@@ -103,7 +103,8 @@ int ZViewHistory::Find(const TTriggerSequence& pattern, int from, bool towardsNe
     if (pattern.empty()) return -1;
     const int count = Count();
     const int step = towardsNewest ? 1 : -1;
-    for (int i = std::max(from, -1); i >= 0 && i < count; i += step) {
+    for (int i = towardsNewest ? std::max(from, 0) : std::min(from, count - 1); i >= 0 && i < count;
+         i += step) {
         const Record& r = records_[static_cast<size_t>(i)];
         if (FindTrigger(ring_.get() + r.Offset % ringSize_, r.Kept, pattern.data(),
                         static_cast<int>(pattern.size())) >= 0)
