@@ -136,6 +136,21 @@ ZGridView::ZGridView(QWidget* parent) : QTableView(parent) {
     (void)installed;
 }
 
+void ZGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QAbstractItemView::currentChanged(current, previous);
+    if (!QAccessible::isActive() || !current.isValid() || !hasFocus() || model() == nullptr) return;
+    const int top = rowAt(0);
+    const int bottom = rowAt(viewport()->height() - 1);
+    if (top < 0 || current.row() < top || (bottom >= 0 && current.row() > bottom)) return;
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(model()->columnCount() * (1 + current.row() - top) + current.column());
+    QAccessible::updateAccessibility(&event);
+}
+
+void ZGridView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+}
+
 void ZGridView::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
     if (showGrid()) PaintGridLines(event->region());

@@ -22,6 +22,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // QTableView's own tell assistive technology a cell by its place among all cells
+    // of the model, which the view's interface does not number: the focus is told by
+    // the cell's place among the rows in view instead, the selection not at all.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
     // What the style asks of the lines.
