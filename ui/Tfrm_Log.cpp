@@ -395,7 +395,7 @@ void Tfrm_Log::BuildControls() {
     FindBar->setObjectName(QStringLiteral("FindBar"));
     auto* findLayout = new QHBoxLayout(FindBar);
     findLayout->setContentsMargins(4, 2, 4, 2);
-    auto* findCaption = new QLabel(QStringLiteral("&Find:"), FindBar);
+    auto* findCaption = new QLabel(QStringLiteral("Find:"), FindBar);
     ed_Find = new QLineEdit(FindBar);
     ed_Find->setObjectName(QStringLiteral("ed_Find"));
     findCaption->setBuddy(ed_Find);

@@ -111,12 +111,13 @@ protected:
     bool WaitRows(int rows) {
         return QTest::qWaitFor([&] { return window_.ShownRows() == rows; }, WaitMs);
     }
-    // Shows the window and waits until its grid has its final width: the scroll bar
-    // for 80 rows comes with the view's delayed layout.
+    // Shows the window wide enough for every column and the filler, and waits until
+    // the filler reaches the grid's edge.
     void ShowSettled() {
+        window_.resize(1400, window_.height());
         window_.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Grid()->verticalScrollBar()->isVisible(); }, WaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return SumOfWidths() == Grid()->viewport()->width(); }, WaitMs));
         QCoreApplication::processEvents();
     }
     void SetHistory(int entries) {
@@ -167,11 +168,11 @@ TEST_F(CaptureWindowTest, StartsHiddenWithCaptionGridAndStatus) {
         EXPECT_GT(Header()->sectionSize(c), metrics.horizontalAdvance(columns[c].Widest) + 4) << c;
     }
     EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString(), "");
+    EXPECT_EQ(window_.ShownRows(), 0);
     window_.AddEntry(row.data(), 1, Stamp, bkData);
     ASSERT_TRUE(WaitRows(1));
     EXPECT_EQ(Grid()->rowHeight(0), 15);
     EXPECT_FALSE(Timer("tmr_OverflowSignal")->isActive());
-    EXPECT_EQ(window_.ShownRows(), 0);
 }
 
 // The HEX and ASCII columns line up only if every character is as wide as any other,
@@ -180,7 +181,8 @@ TEST_F(CaptureWindowTest, GridFontIsFixedPitchAndFitsTheRow) {
     const QFontMetricsF metrics(Grid()->font());
     EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
     EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('0')), metrics.horizontalAdvance(QLatin1Char('W')));
-    EXPECT_LE(QFontMetrics(Grid()->font()).height(), Grid()->rowHeight(0) - 1) << "descenders clipped";
+    EXPECT_LE(QFontMetrics(Grid()->font()).height(), Grid()->verticalHeader()->defaultSectionSize() - 1)
+        << "descenders clipped";
 }
 
 TEST(CaptureWindowFont, TheLargestSizeWhoseLineFitsTheRow) {
@@ -841,9 +843,9 @@ TEST_F(CaptureWindowTest, HidingAndShowingColumnsRestoresWidthsAndTheFillerReach
 
 TEST_F(CaptureWindowTest, FillerFollowsResizeAndMouseRelease) {
     ShowSettled();
-    window_.resize(1000, 500);
+    window_.resize(1600, 500);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Grid()->viewport()->width() > 900 && SumOfWidths() == Grid()->viewport()->width(); },
+        [&] { return Grid()->viewport()->width() > 1500 && SumOfWidths() == Grid()->viewport()->width(); },
         WaitMs));
 
     Header()->resizeSection(1, 200);  // a drag narrows a column ...
@@ -857,7 +859,7 @@ TEST_F(CaptureWindowTest, FillerFollowsResizeAndMouseRelease) {
     QTest::mouseRelease(Grid()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_TRUE(Timer("tmr_Resize")->isActive());
 
-    Header()->resizeSection(1, 5000);  // wider than the grid: no room left for the filler
+    Header()->resizeSection(1, 9000);  // wider than the grid: no room left for the filler
     window_.tmr_ResizeTimer();
     EXPECT_EQ(Header()->sectionSize(4), 0);
 }

@@ -96,7 +96,9 @@ TEST(ViewHistory, HexPatterns) {
     for (const auto& row : rows) {
         TTriggerSequence pattern;
         ASSERT_EQ(ZViewHistory::ParseHexPattern(row.Text, pattern), row.Valid) << '"' << row.Text << '"';
-        if (row.Valid) ASSERT_EQ(pattern, row.Pattern) << row.Text;
+        if (row.Valid) {
+            ASSERT_EQ(pattern, row.Pattern) << row.Text;
+        }
     }
 }
 
