@@ -100,8 +100,7 @@ TEST_P(MainWindowStatusBurstTest, CounterTotalsOfABurstRideOnTheQueuedMessage) {
     for (int i = 1; i <= BurstPosts; ++i)
         ASSERT_TRUE(Window().PostStatus(c.kind, "", i, 10.0 * i, 2)) << "post " << i;
     EXPECT_EQ(Window().DroppedStatusMessages(), 0U);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Label(c.label) == c.newest; }, WaitMs))
-        << Label(c.label).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Label(c.label) == c.newest; }, WaitMs)) << Label(c.label).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MainWindowStatusBurstTest,
