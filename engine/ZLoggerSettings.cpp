@@ -90,6 +90,7 @@ void ZLoggerSettings::SetDefaults() {
     AmountOfBytesWidth = 1;
     AmountOfBytesMSBFirst = true;
     Frames.SetDefaults();
+    View = ZViewSettings();
     Reconnect = false;
     RawRecording = false;
 }
@@ -135,6 +136,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     if (RawRecording) ini.WriteBool(section, "RawRecording", RawRecording);
     DataTriggers.SaveToIni(ini);
     Frames.WriteToIni(ini);
+    View.WriteToIni(ini);
 }
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -165,4 +167,5 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     RawRecording = ini.ReadBool(section, "RawRecording", false);
     DataTriggers.LoadFromIni(ini);
     Frames.ReadFromIni(ini);
+    View.ReadFromIni(ini);
 }

@@ -10,6 +10,7 @@
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
 #include "ZFrameSettings.h"
+#include "ZViewSettings.h"
 
 class ZULIniFile;
 
@@ -73,6 +74,7 @@ public:
     int32_t AmountOfBytesWidth = 1;
     bool AmountOfBytesMSBFirst = true;
     ZFrameSettings Frames;
+    ZViewSettings View;  // the capture window's
     // A lost port is waited for and reopened (see ZSerialCapture::SetReconnect).
     bool Reconnect = false;
     // Every byte read is also recorded, beside the log files, as "<first log file's

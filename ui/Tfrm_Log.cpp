@@ -5,19 +5,28 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "TriggerSequence.h"
 #include "ZFilter.h"
@@ -49,21 +58,56 @@ enum Image {
     imStopTrigger
 };
 
+const char* const TextNotFollowing = "Following stopped \u2014 End to follow";
+const char* const TextStopped = "Capture stopped";
+// The HEX and ASCII texts of the history are made when a row is shown; a cell
+// never shows more than this many bytes of a long block.
+constexpr int ShownBytes = 1024;
+// What the columns are made wide enough for at first.
+constexpr int InitialRowBytes = 32;
+constexpr int LongestCount = 99999;
+
+// The entry kinds in toolbar order. A kind with a button is shown while its
+// button is down; one without is shown whenever the view runs. "%1" in a text is
+// the block's byte count; WrongText is the text when the frame's checksum was
+// wrong (none: the kind shows no verdict).
+struct KindRow {
+    uint8_t Kind;
+    const char* Button;
+    const char* Hint;
+    bool Down;
+    Image Picture;
+    const char* Text;
+    const char* WrongText;
+};
+constexpr KindRow Kinds[] = {
+    {bkTrash, "tb_Trash", "Show trash data or not \u2014 filters the live view", false, imTrash,
+     "Trash (%1 bytes)", nullptr},
+    {bkStartTrigger, "tb_StartTrigger", "Show start trigger data or not \u2014 filters the live view", true,
+     imStartTrigger, "Start trigger", "Start trigger (checksum wrong)"},
+    {bkData, "tb_Data", "Show data bytes or not \u2014 filters the live view", true, imData,
+     "Data (%1 bytes)", "Data (%1 bytes, checksum wrong)"},
+    {bkStopTrigger, "tb_StopTrigger", "Show stop trigger data or not \u2014 filters the live view", false,
+     imStopTrigger, "Stop trigger", "Stop trigger (checksum wrong)"},
+    {bkFlush, nullptr, nullptr, true, imData, "Flushed (%1 bytes)", nullptr},
+};
+
+int NearestFractionDigits(int digits) {
+    return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
+}
+
+const KindRow* KindOf(uint8_t kind) {
+    for (const KindRow& row : Kinds)
+        if (row.Kind == kind) return &row;
+    return nullptr;
+}
+
 QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
-    const bool wrong = verdict == fvBad;
-    switch (kind) {
-        case bkStartTrigger:
-            return wrong ? QStringLiteral("Start trigger (checksum wrong)") : QStringLiteral("Start trigger");
-        case bkData:
-            return wrong ? QStringLiteral("Data (%1 bytes, checksum wrong)").arg(size)
-                         : QStringLiteral("Data (%1 bytes)").arg(size);
-        case bkStopTrigger:
-            return wrong ? QStringLiteral("Stop trigger (checksum wrong)") : QStringLiteral("Stop trigger");
-        case bkTrash:
-            return QStringLiteral("Trash (%1 bytes)").arg(size);
-        default:
-            return QStringLiteral("Flushed (%1 bytes)").arg(size);
-    }
+    const KindRow* row = KindOf(kind);
+    if (row == nullptr) return {};
+    const char* text = verdict == fvBad && row->WrongText != nullptr ? row->WrongText : row->Text;
+    QString result = QString::fromUtf8(text);
+    return result.contains(QLatin1String("%1")) ? result.arg(size) : result;
 }
 
 void DrawGlyphs(QPainter& p, const QString& text, const QColor& colour) {
@@ -165,18 +209,32 @@ QIcon ToolbarImage(Image image) {
 
 }  // namespace
 
-// The grid's rows as a ring, so that scrolling by one row moves no text. Rows are
-// the data rows 1 to 80; the header row is the view's header.
+// The grid's rows: the history's entries, oldest first, their texts made only for
+// the rows a view asks for. The header row is the view's header.
 class Tfrm_Log::GridModel : public QAbstractTableModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    GridModel(const ZViewHistory& history, const int& fractionDigits, QObject* parent)
+        : QAbstractTableModel(parent), history_(history), fractionDigits_(fractionDigits) {}
 
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : MaxRows; }
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns) return {};
-        return cells_[Slot(index.row())][index.column()];
+        if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns ||
+            index.row() >= history_.Count())
+            return {};
+        const ZViewHistory::Entry entry = history_.At(index.row());
+        const int shown = std::min(entry.Kept, ShownBytes);
+        switch (index.column()) {
+            case 0:
+                return TimeText(entry.Time, fractionDigits_);
+            case 1:
+                return QString::fromLatin1(BytesToHex(entry.Bytes, shown));
+            case 2:
+                return QString::fromLatin1(BytesToAscii(entry.Bytes, shown));
+            default:
+                return InformationalText(entry.Kind, entry.Size, entry.Verdict);
+        }
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -191,27 +249,27 @@ public:
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
 
-    // ScrollUp and SetRow change the cells without telling the view, so that a
-    // batch of entries costs one update (RowsChanged) instead of one per entry.
-
-    // Every row takes the contents of the row below it; the last row keeps its own
-    // until it is written.
-    void ScrollUp() { first_ = (first_ + 1) % MaxRows; }
-
-    void SetRow(int row, QString (&texts)[4]) {
-        for (int c = 0; c < TextColumns; ++c) cells_[Slot(row)][c] = std::move(texts[c]);
-    }
-
-    void RowsChanged() {
-        emit dataChanged(index(0, 0), index(MaxRows - 1, TextColumns - 1), {Qt::DisplayRole});
+    // After the history changed: rows come or go at the end, and every row's texts
+    // may have moved (a full history shifts them up), in one update.
+    void HistoryChanged() {
+        const int count = history_.Count();
+        if (count > rows_) {
+            beginInsertRows({}, rows_, count - 1);
+            rows_ = count;
+            endInsertRows();
+        } else if (count < rows_) {
+            beginRemoveRows({}, count, rows_ - 1);
+            rows_ = count;
+            endRemoveRows();
+        }
+        if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, TextColumns - 1), {Qt::DisplayRole});
     }
 
 private:
     static constexpr int TextColumns = 4;  // the filler column is never written
-    int Slot(int row) const { return (first_ + row) % MaxRows; }
-
-    QString cells_[MaxRows][TextColumns];
-    int first_ = 0;  // slot of row 1
+    const ZViewHistory& history_;
+    const int& fractionDigits_;
+    int rows_ = 0;
 };
 
 Tfrm_Log::Tfrm_Log(QWidget* parent)
@@ -267,19 +325,27 @@ void Tfrm_Log::BuildControls() {
         AddToolButton("tb_ShowASCIIData", QStringLiteral("Show ASCII data or not"), true, imAscii);
     tb_Informational = AddToolButton("tb_Informational", QStringLiteral("Show data information or not"), true,
                                      imInformational);
+    tb_Milliseconds = AddToolButton(
+        "tb_Milliseconds", QStringLiteral("Show milliseconds in the timestamps or not"), false, imTimeStamps);
+    tb_Milliseconds->setText(QStringLiteral(".ms"));
+    tb_Milliseconds->setToolButtonStyle(Qt::ToolButtonTextOnly);
     toolBar_->addSeparator();
-    tb_Trash = AddToolButton("tb_Trash", QString(), false, imTrash);
-    tb_StartTrigger = AddToolButton("tb_StartTrigger", QStringLiteral("Show start trigger data or not"), true,
-                                    imStartTrigger);
-    tb_Data = AddToolButton("tb_Data", QStringLiteral("Show data bytes or not"), true, imData);
-    tb_StopTrigger = AddToolButton("tb_StopTrigger", QStringLiteral("Show stop trigger data or not"), false,
-                                   imStopTrigger);
+    for (const KindRow& row : Kinds) {
+        kindShown_[row.Kind].store(row.Down);
+        if (row.Button == nullptr) continue;
+        QToolButton* button = AddToolButton(row.Button, QString::fromUtf8(row.Hint), row.Down, row.Picture);
+        kindButtons_[row.Kind] = button;
+        const uint8_t kind = row.Kind;
+        connect(button, &QToolButton::toggled, this,
+                [this, kind](bool down) { kindShown_[kind].store(down); });
+    }
+    tb_Trash = kindButtons_[bkTrash];
+    tb_StartTrigger = kindButtons_[bkStartTrigger];
+    tb_Data = kindButtons_[bkData];
+    tb_StopTrigger = kindButtons_[bkStopTrigger];
     toolBar_->addSeparator();
-    for (QToolButton* button : {tb_LiveView, tb_ShowTimeStamps, tb_ShowHEXData, tb_ShowASCIIData,
-                                tb_Informational, tb_StartTrigger, tb_Data, tb_StopTrigger})
-        button->setAccessibleName(button->toolTip());
-    // The trash button has no hint of its own; a screen reader still needs a name.
-    tb_Trash->setAccessibleName(QStringLiteral("Show trash data or not"));
+    for (QToolButton* button : toolBar_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (!button->toolTip().isEmpty()) button->setAccessibleName(button->toolTip());
     layout->addWidget(toolBar_);
 
     Panel = new QWidget(this);
@@ -289,7 +355,7 @@ void Tfrm_Log::BuildControls() {
     Grid = new ZGridView(Panel);
     Grid->setObjectName(QStringLiteral("Grid"));
     Grid->setAccessibleName(QStringLiteral("Live data view"));
-    gridModel_ = new GridModel(Grid);
+    gridModel_ = new GridModel(history_, fractionDigits_, Grid);
     Grid->setModel(gridModel_);
     Grid->setItemDelegate(new ZGridCellDelegate(Grid));
     Grid->setFont(GridFont(RowHeight));
@@ -297,7 +363,10 @@ void Tfrm_Log::BuildControls() {
     gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
     gridPalette.setColor(QPalette::Text, gridPalette.color(QPalette::ToolTipText));
     Grid->setPalette(gridPalette);
-    Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Rows are counted by the scroll bar, so a row the user looks at can be kept in
+    // place by moving the bar as older rows leave.
+    Grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -318,8 +387,44 @@ void Tfrm_Log::BuildControls() {
         header->resizeSection(c, LayoutWidths[c]);
         if (c < ColumnCount - 1) rememberedWidths_[c] = LayoutWidths[c];
     }
+    FitColumnsToContents();
     panelLayout->addWidget(Grid);
     layout->addWidget(Panel, 1);
+
+    FindBar = new QWidget(this);
+    FindBar->setObjectName(QStringLiteral("FindBar"));
+    auto* findLayout = new QHBoxLayout(FindBar);
+    findLayout->setContentsMargins(4, 2, 4, 2);
+    auto* findCaption = new QLabel(QStringLiteral("Find:"), FindBar);
+    ed_Find = new QLineEdit(FindBar);
+    ed_Find->setObjectName(QStringLiteral("ed_Find"));
+    findCaption->setBuddy(ed_Find);
+    rb_FindHex = new QRadioButton(QStringLiteral("&HEX"), FindBar);
+    rb_FindHex->setObjectName(QStringLiteral("rb_FindHex"));
+    rb_FindHex->setChecked(true);
+    auto* findText = new QRadioButton(QStringLiteral("&Text"), FindBar);
+    findText->setObjectName(QStringLiteral("rb_FindText"));
+    auto* findOlder = new QPushButton(QStringLiteral("&Previous"), FindBar);
+    findOlder->setObjectName(QStringLiteral("btn_FindPrevious"));
+    findOlder->setToolTip(QStringLiteral("Find an older entry (Enter)"));
+    auto* findNewer = new QPushButton(QStringLiteral("&Next"), FindBar);
+    findNewer->setObjectName(QStringLiteral("btn_FindNext"));
+    findNewer->setToolTip(QStringLiteral("Find a newer entry (Shift+Enter)"));
+    lbl_FindResult = new QLabel(FindBar);
+    lbl_FindResult->setObjectName(QStringLiteral("lbl_FindResult"));
+    for (QWidget* w : std::initializer_list<QWidget*>{findCaption, ed_Find, rb_FindHex, findText, findOlder,
+                                                      findNewer, lbl_FindResult})
+        findLayout->addWidget(w, w == ed_Find || w == lbl_FindResult ? 1 : 0);
+    FindBar->hide();
+    layout->addWidget(FindBar);
+    const auto find = [this](bool towardsNewest) {
+        FindEntry(ed_Find->text(), rb_FindHex->isChecked(), towardsNewest);
+    };
+    connect(findOlder, &QPushButton::clicked, this, [find] { find(false); });
+    connect(findNewer, &QPushButton::clicked, this, [find] { find(true); });
+    ed_Find->installEventFilter(this);
+    auto* findShortcut = new QShortcut(QKeySequence::Find, this);
+    connect(findShortcut, &QShortcut::activated, this, &Tfrm_Log::ShowFindBar);
 
     Status = new QLabel(QString::fromLatin1(TextRunning), this);
     Status->setObjectName(QStringLiteral("Status"));
@@ -341,12 +446,7 @@ void Tfrm_Log::BuildControls() {
     tmr_Repaint->setInterval(RepaintIntervalMs);
 
     connect(tb_LiveView, &QToolButton::toggled, this, [this](bool down) { liveViewRunning_.store(down); });
-    connect(tb_StartTrigger, &QToolButton::toggled, this,
-            [this](bool down) { kindShown_[bkStartTrigger] = down; });
-    connect(tb_Data, &QToolButton::toggled, this, [this](bool down) { kindShown_[bkData] = down; });
-    connect(tb_StopTrigger, &QToolButton::toggled, this,
-            [this](bool down) { kindShown_[bkStopTrigger] = down; });
-    connect(tb_Trash, &QToolButton::toggled, this, [this](bool down) { kindShown_[bkTrash] = down; });
+    connect(tb_Milliseconds, &QToolButton::clicked, this, &Tfrm_Log::tb_MillisecondsClick);
     connect(tb_LiveView, &QToolButton::clicked, this, &Tfrm_Log::tb_LiveViewClick);
     connect(tb_ShowTimeStamps, &QToolButton::clicked, this, &Tfrm_Log::tb_ShowTimeStampsClick);
     connect(tb_ShowHEXData, &QToolButton::clicked, this, &Tfrm_Log::tb_ShowHEXDataClick);
@@ -357,13 +457,14 @@ void Tfrm_Log::BuildControls() {
     connect(tmr_Repaint, &QTimer::timeout, this, &Tfrm_Log::tmr_RepaintTimer);
     QScrollBar* bar = Grid->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] {
-        if (!autoScrolling_) followNewest_ = NewestRowInView();
+        if (!autoScrolling_) SetFollowing(NewestRowInView());
     });
     connect(bar, &QScrollBar::rangeChanged, this, &Tfrm_Log::FollowNewestRow);
 
     // The grid's width changes with the panel and when its scroll bar comes or goes;
     // a column dragged wider is followed by the filler once the mouse is let go.
     Panel->installEventFilter(this);
+    Grid->installEventFilter(this);
     Grid->viewport()->installEventFilter(this);
     header->viewport()->installEventFilter(this);
 }
@@ -375,7 +476,7 @@ bool Tfrm_Log::AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_
 bool Tfrm_Log::AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
                                TFrameVerdict verdict) {
     if (!liveViewRunning_.load()) return false;
-    if (kind > bkFlush || (kind != bkFlush && !kindShown_[kind].load())) return false;
+    if (kind >= KindSlots || KindOf(kind) == nullptr || !kindShown_[kind].load()) return false;
     if (length < 0 || (length > 0 && bytes == nullptr)) return false;
 
     auto entry = std::make_unique<sVisualLogData>();
@@ -405,53 +506,223 @@ void Tfrm_Log::RequestOverflowSignal() {
 void Tfrm_Log::EntryArrived(EntryPtr entry) {
     if (!tb_LiveView->isChecked()) return;
     arrived_.push_back(std::move(entry));
-    if (static_cast<int>(arrived_.size()) > MaxRows) {
-        // Scrolled out by the newer ones before the grid could show it: no texts needed.
+    if (static_cast<int>(arrived_.size()) > history_.Capacity()) {
+        // Pushed out of the history by the newer ones before it got there.
         arrived_.pop_front();
         ++passedOver_;
     }
 }
 
 void Tfrm_Log::tmr_RepaintTimer() {
-    for (; passedOver_ > 0; --passedOver_) NextRow();
-    for (; !arrived_.empty(); arrived_.pop_front()) {
-        const sVisualLogData& entry = *arrived_.front();
-        const uint8_t* bytes = entry.Data.get();
-        const int size = entry.Size;
-        QString texts[4] = {QString::fromLocal8Bit(ZULFormatLongTime(entry.TimeStamp)),
-                            QString::fromLatin1(BytesToHex(bytes, size)),
-                            QString::fromLatin1(BytesToAscii(bytes, size)),
-                            InformationalText(entry.Kind, size, entry.Verdict)};
-        NextRow();
-        gridModel_->SetRow(shownRows_ - 1, texts);
-    }
-    gridModel_->RowsChanged();
+    StoreArrivals();
     FollowNewestRow();
 }
 
-void Tfrm_Log::NextRow() {
-    if (shownRows_ == MaxRows)
-        ScrollEntries();
-    else
-        ++shownRows_;
+void Tfrm_Log::StoreArrivals() {
+    int shift = passedOver_;
+    passedOver_ = 0;
+    for (; !arrived_.empty(); arrived_.pop_front()) {
+        const sVisualLogData& entry = *arrived_.front();
+        shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict);
+    }
+    gridModel_->HistoryChanged();
+    if (shift > 0) KeepPlace(shift);
 }
 
-void Tfrm_Log::ScrollEntries() {
-    gridModel_->ScrollUp();
+void Tfrm_Log::KeepPlace(int shift) {
+    // The rows moved up by shift; the bar and the selection follow them, so the
+    // entries under the user's eyes stay there.
+    if (!followNewest_) {
+        QScrollBar* bar = Grid->verticalScrollBar();
+        autoScrolling_ = true;
+        bar->setValue(std::max(bar->value() - shift, 0));
+        autoScrolling_ = false;
+    }
+    const int selected = SelectedRow();
+    if (selected < 0) return;
+    const int moved = selected - shift;
+    if (moved < 0) {
+        Grid->selectionModel()->clear();
+        return;
+    }
+    Grid->selectionModel()->setCurrentIndex(gridModel_->index(moved, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int Tfrm_Log::SelectedRow() const {
+    const QModelIndexList rows = Grid->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void Tfrm_Log::FollowNewestRow() {
-    if (!followNewest_ || shownRows_ == 0) return;
+    if (!followNewest_ || history_.Count() == 0) return;
     autoScrolling_ = true;
-    Grid->scrollTo(gridModel_->index(shownRows_ - 1, 0), QAbstractItemView::EnsureVisible);
+    Grid->scrollToBottom();
     autoScrolling_ = false;
 }
 
 bool Tfrm_Log::NewestRowInView() const {
     const QScrollBar* bar = Grid->verticalScrollBar();
-    if (shownRows_ == 0 || bar->value() >= bar->maximum()) return true;
-    const int top = Grid->rowViewportPosition(shownRows_ - 1);
-    return top >= 0 && top + Grid->rowHeight(shownRows_ - 1) <= Grid->viewport()->height();
+    const int last = history_.Count() - 1;
+    if (last < 0 || bar->value() >= bar->maximum()) return true;
+    const int top = Grid->rowViewportPosition(last);
+    return top >= 0 && top + Grid->rowHeight(last) <= Grid->viewport()->height();
+}
+
+void Tfrm_Log::SetFollowing(bool follow) {
+    if (follow == followNewest_) return;
+    followNewest_ = follow;
+    if (follow) FollowNewestRow();
+    ShowStatusText();
+}
+
+void Tfrm_Log::ShowStatusText() {
+    // The overflow signal writes its own texts while it blinks or has latched.
+    if (tmr_OverflowSignal->isActive()) return;
+    const char* text = TextRunning;
+    if (!tb_LiveView->isChecked())
+        text = TextPaused;
+    else if (!followNewest_)
+        text = TextNotFollowing;
+    else if (captureStopped_)
+        text = TextStopped;
+    Status->setText(QString::fromUtf8(text));
+}
+
+void Tfrm_Log::CaptureStateChanged(bool running) {
+    if (running == capturing_) return;
+    capturing_ = running;
+    captureStopped_ = !running;
+    ShowStatusText();
+}
+
+QString Tfrm_Log::TimeText(TDateTime time, int digits) {
+    digits = NearestFractionDigits(digits);
+    if (digits == 0 || !std::isfinite(time)) return QString::fromLocal8Bit(ZULFormatLongTime(time));
+    constexpr double MicrosecondsPerDay = 86400.0 * 1e6;
+    const double micros = std::floor(time * MicrosecondsPerDay + 0.5);
+    const double second = std::floor(micros / 1e6);
+    const auto fraction = static_cast<int64_t>(micros - second * 1e6);
+    // Formatted from the middle of its second, so the text's second is the one the
+    // fraction belongs to, however the long format rounds.
+    QString text = QString::fromLocal8Bit(ZULFormatLongTime((second + 0.5) * 1e6 / MicrosecondsPerDay));
+    const QString part =
+        QStringLiteral(".%1").arg(digits == 3 ? fraction / 1000 : fraction, digits, 10, QLatin1Char('0'));
+    // After the seconds' digits: a format may end in "PM" or a zone.
+    qsizetype at = text.size();
+    while (at > 0 && !text.at(at - 1).isDigit()) --at;
+    text.insert(at, part);
+    return text;
+}
+
+void Tfrm_Log::SetTimeFractionDigits(int digits) {
+    const int chosen = NearestFractionDigits(digits);
+    tb_Milliseconds->setChecked(chosen != 0);
+    if (chosen == fractionDigits_) return;
+    fractionDigits_ = chosen;
+    const QFontMetrics metrics(Grid->font());
+    QHeaderView* header = Grid->horizontalHeader();
+    const int wanted =
+        metrics.horizontalAdvance(TimeText(0.5, chosen)) + 2 * (metrics.averageCharWidth() + 3);
+    if (header->sectionSize(0) > 0 && header->sectionSize(0) < wanted) {
+        header->resizeSection(0, wanted);
+        FitLastColumn();
+    }
+    if (rememberedWidths_[0] < wanted) rememberedWidths_[0] = wanted;
+    gridModel_->HistoryChanged();
+}
+
+void Tfrm_Log::tb_MillisecondsClick() {
+    SetTimeFractionDigits(tb_Milliseconds->isChecked() ? 3 : 0);
+}
+
+void Tfrm_Log::SetViewSettings(const ZViewSettings& settings) {
+    const int capacity = ZViewSettings::ClampHistoryEntries(settings.HistoryEntries);
+    if (capacity != history_.Capacity()) {
+        const int shift = history_.SetCapacity(capacity);
+        gridModel_->HistoryChanged();
+        if (shift > 0) KeepPlace(shift);
+        FollowNewestRow();
+    }
+    SetTimeFractionDigits(settings.ShowMilliseconds ? 3 : 0);
+}
+
+ZViewSettings Tfrm_Log::ViewSettings() const {
+    ZViewSettings settings;
+    settings.HistoryEntries = history_.Capacity();
+    settings.ShowMilliseconds = tb_Milliseconds->isChecked();
+    return settings;
+}
+
+void Tfrm_Log::FitColumnsToContents() {
+    // Wide enough for a row of InitialRowBytes bytes and the longest description,
+    // never narrower than the layout's widths.
+    const QFontMetrics metrics(Grid->font());
+    const int margin = 2 * (Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid) + 1) + 2;
+    const std::vector<uint8_t> row(InitialRowBytes, 0x4D);
+    QString longest;
+    for (const KindRow& kind : Kinds)
+        for (const uint8_t verdict : {uint8_t(fvNone), uint8_t(fvBad)}) {
+            const QString text = InformationalText(kind.Kind, LongestCount, verdict);
+            if (metrics.horizontalAdvance(text) > metrics.horizontalAdvance(longest)) longest = text;
+        }
+    const QString texts[ColumnCount - 1] = {
+        TimeText(0.5, 0), QString::fromLatin1(BytesToHex(row.data(), InitialRowBytes)),
+        QString::fromLatin1(BytesToAscii(row.data(), InitialRowBytes)), longest};
+    QHeaderView* header = Grid->horizontalHeader();
+    int total = 0;
+    for (int c = 0; c < ColumnCount - 1; ++c) {
+        const int width = std::max(LayoutWidths[c], metrics.horizontalAdvance(texts[c]) + margin);
+        header->resizeSection(c, width);
+        rememberedWidths_[c] = width;
+        total += width;
+    }
+    // The window takes the columns' width where the screen has room for it.
+    const int frame = 2 * Grid->frameWidth() + Grid->verticalScrollBar()->sizeHint().width();
+    int wanted = std::max(width(), total + frame);
+    if (const QScreen* s = screen()) wanted = std::min(wanted, s->availableGeometry().width());
+    resize(std::max(wanted, width()), height());
+}
+
+void Tfrm_Log::ShowFindBar() {
+    FindBar->show();
+    ed_Find->setFocus(Qt::ShortcutFocusReason);
+    ed_Find->selectAll();
+}
+
+bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
+    TTriggerSequence pattern;
+    if (hex) {
+        if (!ZViewHistory::ParseHexPattern(text.toStdString(), pattern)) {
+            lbl_FindResult->setText(QStringLiteral("Not a HEX sequence: pairs of hex digits or ??"));
+            return false;
+        }
+    } else {
+        const QByteArray bytes = text.toLatin1();
+        if (text.isEmpty() || QString::fromLatin1(bytes) != text) {
+            lbl_FindResult->setText(QStringLiteral("Type a text of Latin-1 characters"));
+            return false;
+        }
+        for (const char c : bytes) pattern.push_back(static_cast<uint8_t>(c));
+    }
+    StoreArrivals();  // what has arrived is searched too
+    const int selected = SelectedRow();
+    const int from =
+        selected >= 0 ? selected + (towardsNewest ? 1 : -1) : (towardsNewest ? 0 : history_.Count() - 1);
+    const int found = history_.Find(pattern, from, towardsNewest);
+    if (found < 0) {
+        lbl_FindResult->setText(QStringLiteral("Not found"));
+        return false;
+    }
+    lbl_FindResult->setText(QStringLiteral("Found entry %1 of %2").arg(found + 1).arg(history_.Count()));
+    const QModelIndex index = gridModel_->index(found, 0);
+    Grid->selectionModel()->setCurrentIndex(index,
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    autoScrolling_ = true;
+    Grid->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    autoScrolling_ = false;
+    SetFollowing(NewestRowInView() && found == history_.Count() - 1);
+    return true;
 }
 
 QFont Tfrm_Log::GridFont(int rowHeight) {
@@ -469,12 +740,8 @@ QFont Tfrm_Log::GridFont(int rowHeight) {
 }
 
 void Tfrm_Log::tb_LiveViewClick() {
-    if (tb_LiveView->isChecked()) {
-        Status->setText(QString::fromLatin1(TextRunning));
-    } else {
-        StopOverflowSignal();
-        Status->setText(QString::fromLatin1(TextPaused));
-    }
+    if (!tb_LiveView->isChecked()) StopOverflowSignal();
+    ShowStatusText();
 }
 
 void Tfrm_Log::tb_ShowTimeStampsClick() {
@@ -553,6 +820,24 @@ void Tfrm_Log::SetStatusColour(const QColor& colour) {
 }
 
 bool Tfrm_Log::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && Grid != nullptr) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == Grid && key->key() == Qt::Key_End) {
+            Grid->selectionModel()->clear();
+            SetFollowing(true);
+            FollowNewestRow();
+            return true;
+        }
+        if (watched == ed_Find && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            FindEntry(ed_Find->text(), rb_FindHex->isChecked(), (key->modifiers() & Qt::ShiftModifier) != 0);
+            return true;
+        }
+        if (watched == ed_Find && key->key() == Qt::Key_Escape) {
+            FindBar->hide();
+            Grid->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
     if (Grid != nullptr) {
         if (event->type() == QEvent::Resize && (watched == Panel || watched == Grid->viewport()))
             PanelResize();

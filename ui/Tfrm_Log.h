@@ -1,6 +1,7 @@
 #pragma once
 // The capture window: the frame filter's blocks of the running capture, live, one
-// grid row per block, the latest 80 kept.
+// grid row per block, with a history of the newest entries (HistoryEntries of the
+// view settings, 80 to 1,000,000) that the user can scroll back through and search.
 //
 // Blocks arrive from the capture engine's data thread through AddEntry, which
 // filters them by the toolbar's switches, copies them and queues them on the
@@ -11,7 +12,9 @@
 // signal.
 //
 // While the user has not scrolled away from it, the grid keeps its newest row in
-// view; scrolling back to it follows it again.
+// view; scrolling up stops that (the status bar says so), End or scrolling back to
+// the newest row follows it again. A row the user looks at stays in place while
+// newer entries push the oldest out of a full history, until it is itself pushed out.
 //
 // Created hidden; closing it only hides it. It receives entries whether visible
 // or not.
@@ -25,9 +28,13 @@
 #include "ZLoggerClients.h"
 #include "ZQtMainThreadDispatcher.h"
 #include "ZULMsgPump.h"
+#include "ZViewHistory.h"
+#include "ZViewSettings.h"
 #include "sVisualLogData.h"
 
 class QLabel;
+class QLineEdit;
+class QRadioButton;
 class QTableView;
 class QTimer;
 class QToolBar;
@@ -37,10 +44,12 @@ class Tfrm_Log : public QWidget, public IZEntryReceiver {
     Q_OBJECT
 
 public:
-    static constexpr int MaxRows = 80;  // data rows of the grid
+    static constexpr int MaxRows = 80;  // entries the entry pump holds before it refuses
+    // Kinds a block can have (BlockKind and beyond): the size of the kinds' switches.
+    static constexpr int KindSlots = 8;
     static constexpr int ColumnCount = 5;
     static constexpr int OverflowTicks = 10;
-    static constexpr int RowHeight = 15;          // pixels, grid lines included
+    static constexpr int RowHeight = 15;  // pixels, grid lines included
     // At most 20 grid updates a second: enough to follow a stream of rows, and
     // a whole repaint of the grid is the window thread's largest cost while capturing.
     static constexpr int RepaintIntervalMs = 50;
@@ -64,8 +73,8 @@ public:
     bool AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
                          TFrameVerdict verdict) override;
 
-    // Window thread. How many grid rows hold an entry: rises to 80 once per run.
-    int ShownRows() const { return shownRows_; }
+    // Window thread. How many grid rows hold an entry: the entries in the history.
+    int ShownRows() const { return history_.Count(); }
     // Window thread. Whether entries are queued or being handed to the window
     // thread; waits 10 ms first (the pump's own check). Entries handed over reach
     // the grid at its next update, at most RepaintIntervalMs later.
@@ -77,6 +86,31 @@ public:
     // Window thread. Ticks of red blinking left in a running overflow signal.
     int OverflowCountdown() const { return overflowCountdown_; }
 
+    // Window thread. The view settings the toolbar and the history follow; a smaller
+    // history drops its oldest entries at once.
+    void SetViewSettings(const ZViewSettings& settings);
+    ZViewSettings ViewSettings() const;
+    // Window thread. Digits of the second's fraction in the time column: 0, 3 or 6
+    // (other values count as the nearest of these). The toolbar's millisecond toggle
+    // sets 3 or 0.
+    void SetTimeFractionDigits(int digits);
+    int TimeFractionDigits() const { return fractionDigits_; }
+    // The time of day of a time stamp in the system's long time format, with digits
+    // (0, 3 or 6; others count as the nearest) of the second's fraction after the
+    // seconds, cut, not rounded. A day count holds a time of this century to about
+    // 0.6 microseconds, so the sixth digit can be one off what the clock read.
+    static QString TimeText(TDateTime time, int digits);
+    // Window thread. What the find bar does with its text: selects the nearest entry
+    // older (or newer) than the selected one, or than the newest when none is, whose
+    // bytes hold the HEX sequence ("??" for any byte) or the text; false, with the
+    // reason in the find bar, when there is none or the text is no HEX sequence.
+    bool FindEntry(const QString& text, bool hex, bool towardsNewest);
+    // Window thread. The history row selected, or -1.
+    int SelectedRow() const;
+
+    // Window thread. The main window tells when a capture starts and stops.
+    Q_INVOKABLE void CaptureStateChanged(bool running);
+
 public slots:
     // Event handlers of the toolbar and the timers; public so that a test can tick
     // a timer without waiting for it.
@@ -85,6 +119,7 @@ public slots:
     void tb_ShowHEXDataClick();
     void tb_ShowASCIIDataClick();
     void tb_InformationalClick();
+    void tb_MillisecondsClick();
     void tmr_OverflowSignalTimer();
     void tmr_ResizeTimer();
     void tmr_RepaintTimer();
@@ -100,8 +135,12 @@ private:
     QToolButton* AddToolButton(const char* name, const QString& hint, bool down, int image);
     void BuildControls();
     void EntryArrived(EntryPtr entry);
-    void ScrollEntries();
-    void NextRow();
+    void StoreArrivals();
+    void KeepPlace(int shift);
+    void SetFollowing(bool follow);
+    void ShowStatusText();
+    void FitColumnsToContents();
+    void ShowFindBar();
     void FollowNewestRow();
     bool NewestRowInView() const;
     void StartOverflowSignal();
@@ -123,6 +162,12 @@ private:
     QToolButton* tb_StartTrigger = nullptr;
     QToolButton* tb_Data = nullptr;
     QToolButton* tb_StopTrigger = nullptr;
+    QToolButton* tb_Milliseconds = nullptr;
+    QToolButton* kindButtons_[KindSlots] = {};
+    QWidget* FindBar = nullptr;
+    QLineEdit* ed_Find = nullptr;
+    QRadioButton* rb_FindHex = nullptr;
+    QLabel* lbl_FindResult = nullptr;
     QWidget* Panel = nullptr;
     QTableView* Grid = nullptr;
     GridModel* gridModel_ = nullptr;
@@ -131,14 +176,17 @@ private:
     QTimer* tmr_Resize = nullptr;
     QTimer* tmr_Repaint = nullptr;
 
-    // Entries handed over but not yet in the grid: the newest MaxRows of them, and
-    // how many older ones will only scroll the grid (they would leave it unseen).
+    // Entries handed over but not yet in the history: the newest that the history
+    // can keep, and how many older ones went without being stored.
     std::deque<EntryPtr> arrived_;
     int passedOver_ = 0;
+    ZViewHistory history_{ZViewSettings::DefaultHistoryEntries};
     bool followNewest_ = true;
-    bool autoScrolling_ = false;  // the grid is being scrolled to its newest row, not by the user
+    bool autoScrolling_ = false;  // the grid is being scrolled by the window, not by the user
+    int fractionDigits_ = 0;
+    bool capturing_ = false;
+    bool captureStopped_ = false;  // a capture ran and was stopped
 
-    int shownRows_ = 0;
     int rememberedWidths_[ColumnCount - 1] = {};
     int overflowCountdown_ = 0;
     bool blink_ = true;
@@ -147,7 +195,7 @@ private:
     // The switches AddEntry reads on the data thread, mirrored from the buttons by
     // the window thread.
     std::atomic<bool> liveViewRunning_{true};
-    std::atomic<bool> kindShown_[4] = {true, true, false, false};  // by BlockKind 0..3
+    std::atomic<bool> kindShown_[KindSlots] = {};  // by kind; set from the kinds' buttons
     // Set while a request to start the overflow signal waits in the event queue, so
     // that a burst of refusals queues one request.
     std::atomic<bool> overflowRequested_{false};

@@ -32,6 +32,7 @@
 #include "Funset_strings.h"
 #include "SerialPlatformNet.h"
 #include "Tfrm_Debug.h"
+#include "Tfrm_Log.h"
 #include "VerInfo.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
@@ -232,6 +233,7 @@ Tfrm_Main::~Tfrm_Main() {
 
 void Tfrm_Main::SetCaptureWindow(QWidget* window, IZEntryReceiver* entries) {
     captureWindow_ = window;
+    if (auto* log = qobject_cast<Tfrm_Log*>(window)) log->SetViewSettings(viewSettings_);
     if (Logger) Logger->SetEntryReceiver(entries);
 }
 
@@ -597,6 +599,8 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     chk_DataMSBFirst->setChecked(settings.AmountOfBytesMSBFirst);
     ud_StopTriggerSize->setValue(static_cast<int>(settings.TriggerStop.size()));
     ShowFrameSettings(settings.Frames);
+    viewSettings_ = settings.View;
+    if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->SetViewSettings(viewSettings_);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -626,6 +630,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();
     settings.AmountOfBytesMSBFirst = chk_DataMSBFirst->isChecked();
     CollectFrameSettings(settings.Frames);
+    const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
+    settings.View = log != nullptr ? log->ViewSettings() : viewSettings_;
     return settings;
 }
 
@@ -674,6 +680,7 @@ bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
 // Capture
 
 void Tfrm_Main::SetCaptureState(bool running) {
+    if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->CaptureStateChanged(running);
     btn_StartCapture->setEnabled(!running);
     btn_StopCapture->setEnabled(running);
     btn_LoadSettings->setEnabled(!running);

@@ -19,6 +19,7 @@
 
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
+#include "ZViewSettings.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
 #include "ZPendingTotals.h"
@@ -214,6 +215,7 @@ private:
     ZDataTriggers DataTriggers;
     QWidget* captureWindow_ = nullptr;
     Tfrm_Debug* errorWindow_ = nullptr;       // the error history while it is shown
+    ZViewSettings viewSettings_;  // kept for the capture window, loaded and saved with the settings
     ZReportPage* reportPage_ = nullptr;       // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
     ZPendingTotals pendingTotals_;            // counter totals riding on queued status messages

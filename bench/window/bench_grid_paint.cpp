@@ -11,14 +11,21 @@
 // does it at most about 30 times a second while capturing: a batch of status
 // messages arrives, is shown, and the window repaints what changed.
 //
-// To look at the grid instead: bench_grid_paint --look SECONDS shows the window so
-// filled, its fourth row selected, for that long, and measures nothing.
+// BM_HistoryAdd: one entry of the demonstration device's size into a full history of
+// 100,000 entries; its counter says what the history holds on to per 100,000 entries.
+//
+// To look at the grid instead: bench_grid_paint --look SECONDS [ENTRIES] shows the
+// window so filled (80 entries unless told), for that long, and measures nothing:
+// with 80 its fourth row selected, with more scrolled back to a tenth of the
+// history and the row at the top of the view selected.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,18 +34,24 @@
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
 #include "ZFilter.h"
+#include "ZViewHistory.h"
 
 namespace {
 
 constexpr int ViewportHeight = 600;
 
-void FillRows(Tfrm_Log& log, int dataSize) {
+void FillRows(Tfrm_Log& log, int dataSize, int entries = Tfrm_Log::MaxRows) {
     const TDateTime stamp = ZULEncodeDateTime({2026, 12, 9, 14, 3, 27, 125});
     const std::vector<uint8_t> trigger = {0x7E, 0xA5, 0x14};
     std::vector<uint8_t> data(static_cast<size_t>(dataSize));
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x20 + (i * 7) % 0x70);
-    for (int row = 0; row < Tfrm_Log::MaxRows; ++row) {
+    for (int row = 0; row < entries; ++row) {
         const bool isTrigger = row % 2 == 0;
+        // Never more than the entry pump holds: drained every 40.
+        if (row % 40 == 39) {
+            while (log.EntriesPending()) QCoreApplication::processEvents();
+            log.tmr_RepaintTimer();
+        }
         const std::vector<uint8_t>& bytes = isTrigger ? trigger : data;
         if (!log.AddEntry(bytes.data(), static_cast<int>(bytes.size()), stamp,
                           isTrigger ? bkStartTrigger : bkData)) {
@@ -46,7 +59,7 @@ void FillRows(Tfrm_Log& log, int dataSize) {
             std::exit(1);
         }
     }
-    while (log.ShownRows() < Tfrm_Log::MaxRows || log.EntriesPending()) {
+    while (log.ShownRows() < entries || log.EntriesPending()) {
         QCoreApplication::processEvents();
         log.tmr_RepaintTimer();
     }
@@ -54,7 +67,7 @@ void FillRows(Tfrm_Log& log, int dataSize) {
 
 // Shows the window with its grid 600 pixels high and every row filled; the newest
 // rows are in view, as while following a live capture.
-QTableView* ShowFilled(Tfrm_Log& log, int dataSize) {
+QTableView* ShowFilled(Tfrm_Log& log, int dataSize, int entries = Tfrm_Log::MaxRows) {
     log.show();
     auto* grid = log.findChild<QTableView*>("Grid");
     if (grid == nullptr) {
@@ -63,7 +76,7 @@ QTableView* ShowFilled(Tfrm_Log& log, int dataSize) {
     }
     log.resize(800, log.height() + ViewportHeight - grid->viewport()->height());
     QCoreApplication::processEvents();
-    FillRows(log, dataSize);
+    FillRows(log, dataSize, entries);
     QCoreApplication::processEvents();
     return grid;
 }
@@ -97,15 +110,32 @@ void BM_StatusUpdate(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusUpdate)->Unit(benchmark::kMicrosecond);
 
+void BM_HistoryAdd(benchmark::State& state) {
+    constexpr int Entries = 100000;
+    ZViewHistory history(Entries);
+    std::vector<uint8_t> data(24, 0x41);
+    for (int i = 0; i < Entries; ++i) history.Add(data.data(), 24, i, bkData, 0);
+    double t = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(history.Add(data.data(), 24, ++t, bkData, 0));
+    state.counters["MB_per_100k"] = static_cast<double>(history.ReservedBytes()) / 1e6;
+}
+BENCHMARK(BM_HistoryAdd)->Unit(benchmark::kNanosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--look") == 0) {
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--look") == 0) {
         Tfrm_Log log;
-        QTableView* grid = ShowFilled(log, 24);
-        grid->selectRow(Tfrm_Log::MaxRows - 37);
+        const int entries = argc == 4 ? std::max(std::atoi(argv[3]), 1) : Tfrm_Log::MaxRows;
+        QTableView* grid = ShowFilled(log, 24, entries);
+        if (entries == Tfrm_Log::MaxRows) {
+            grid->selectRow(Tfrm_Log::MaxRows - 37);
+        } else {
+            grid->verticalScrollBar()->setValue(entries / 10);
+            grid->selectRow(grid->rowAt(0));
+        }
         QTimer::singleShot(std::atoi(argv[2]) * 1000, &app, &QCoreApplication::quit);
         return QApplication::exec();
     }

@@ -1,0 +1,114 @@
+#include "ZViewHistory.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+ZViewHistory::ZViewHistory(int capacity) {
+    SetCapacity(capacity);
+}
+
+int ZViewHistory::SetCapacity(int capacity) {
+    capacity = std::max(capacity, 1);
+    const size_t ringSize = static_cast<size_t>(capacity) * BytesPerEntry + MaxKeptBytes;
+    if (capacity == capacity_ && ringSize == ringSize_) return 0;
+    // The kept entries move into a ring of the new size, oldest first.
+    std::deque<Record> old;
+    old.swap(records_);
+    std::unique_ptr<uint8_t[]> oldRing = std::move(ring_);
+    const size_t oldSize = ringSize_;
+    capacity_ = capacity;
+    ringSize_ = ringSize;
+    // Not value-initialised: pages of the ring stay untouched until entries fill them.
+    ring_ = std::make_unique_for_overwrite<uint8_t[]>(ringSize_);
+    ringBegin_ = ringEnd_ = 0;
+    const size_t first = old.size() > static_cast<size_t>(capacity) ? old.size() - capacity : 0;
+    int dropped = static_cast<int>(first);
+    for (size_t i = first; i < old.size(); ++i) {
+        const Record& r = old[i];
+        dropped += Add(oldRing.get() + r.Offset % oldSize, r.Kept, r.Time, r.Kind, r.Verdict);
+        records_.back().Size = r.Size;
+    }
+    return dropped;
+}
+
+void ZViewHistory::DropOldest() {
+    records_.pop_front();
+    ringBegin_ = records_.empty() ? ringEnd_ : records_.front().Offset;
+}
+
+int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict) {
+    const int kept = std::clamp(size, 0, MaxKeptBytes);
+    uint64_t start = ringEnd_;
+    // An entry's bytes never wrap: what is left before the ring's end is skipped.
+    if (start % ringSize_ + static_cast<uint64_t>(kept) > ringSize_) start += ringSize_ - start % ringSize_;
+    int dropped = 0;
+    while (!records_.empty() &&
+           (records_.size() >= static_cast<size_t>(capacity_) || start + kept - ringBegin_ > ringSize_)) {
+        DropOldest();
+        ++dropped;
+    }
+    if (records_.empty()) {
+        // Nothing left to keep: the ring starts over at its beginning.
+        start = ringBegin_ = ringEnd_ = 0;
+    }
+    if (kept > 0) std::memcpy(ring_.get() + start % ringSize_, bytes, static_cast<size_t>(kept));
+    records_.push_back(Record{time, start, std::max(size, 0), kept, kind, verdict});
+    ringEnd_ = start + static_cast<uint64_t>(kept);
+    return dropped;
+}
+
+ZViewHistory::Entry ZViewHistory::At(int index) const {
+    const Record& r = records_[static_cast<size_t>(index)];
+    return Entry{ring_.get() + r.Offset % ringSize_, r.Kept, r.Size, r.Time, r.Kind, r.Verdict};
+}
+
+size_t ZViewHistory::ReservedBytes() const {
+    return ringSize_ + records_.size() * sizeof(Record);
+}
+
+bool ZViewHistory::ParseHexPattern(const std::string& text, TTriggerSequence& pattern) {
+    pattern.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size()) return false;
+        const char a = text[i], b = text[i + 1];
+        if (a == '?' && b == '?') {
+            pattern.push_back(AnyByte);
+        } else {
+            const int high = HexValue(a), low = HexValue(b);
+            if (high < 0 || low < 0) return false;
+            pattern.push_back(high * 16 + low);
+        }
+        i += 2;
+    }
+    return !pattern.empty();
+}
+
+int ZViewHistory::Find(const TTriggerSequence& pattern, int from, bool towardsNewest) const {
+    if (pattern.empty()) return -1;
+    const int count = Count();
+    const int step = towardsNewest ? 1 : -1;
+    for (int i = towardsNewest ? std::max(from, 0) : std::min(from, count - 1); i >= 0 && i < count;
+         i += step) {
+        const Record& r = records_[static_cast<size_t>(i)];
+        if (FindTrigger(ring_.get() + r.Offset % ringSize_, r.Kept, pattern.data(),
+                        static_cast<int>(pattern.size())) >= 0)
+            return i;
+    }
+    return -1;
+}
