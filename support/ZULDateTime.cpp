@@ -186,3 +186,77 @@ static std::string FormatLongTimeOf(const ZULDateTimeParts& parts) {
     std::snprintf(text, sizeof(text), "%02d:%02d:%02d", parts.Hour, parts.Minute, parts.Second);
     return text;
 }
+
+namespace {
+
+constexpr int64_t UsPerSecond = 1'000'000;
+constexpr int64_t UsPerDay = 86'400'000'000;
+constexpr int64_t UnixEpochDay = 25569;  // 1 January 1970 in the day count
+
+// Seconds east of UTC in force at the instant; 0 when the zone cannot say.
+int64_t UtcOffsetSeconds(int64_t unixSeconds) {
+    const time_t seconds = static_cast<time_t>(unixSeconds);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) return 0;
+    return local.tm_gmtoff;
+}
+
+}  // namespace
+
+int64_t ZULNowMicros() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+TDateTime ZULFromUnixMicros(int64_t unixUs) {
+    const int64_t localUs = unixUs + UtcOffsetSeconds(FloorDiv(unixUs, UsPerSecond)) * UsPerSecond;
+    // Whole days and the time of day are converted apart: the sum then carries a
+    // single rounding, the one of the final addition.
+    const int64_t day = FloorDiv(localUs, UsPerDay);
+    return static_cast<double>(day + UnixEpochDay) +
+           static_cast<double>(localUs - day * UsPerDay) / static_cast<double>(UsPerDay);
+}
+
+int64_t ZULToUnixMicros(TDateTime value) {
+    if (!std::isfinite(value) || std::fabs(value) > MaxDecodableDays) return 0;
+    // The floor and the fraction of a double are exact, so the only error left is the
+    // day count's own resolution, well under half a microsecond.
+    const double day = std::floor(value);
+    const int64_t localUs = (static_cast<int64_t>(day) - UnixEpochDay) * UsPerDay +
+                            std::llround((value - day) * static_cast<double>(UsPerDay));
+    const int64_t localSeconds = FloorDiv(localUs, UsPerSecond);
+    // The offset of the instant is not known before the instant is. Zones change their
+    // offset at most once in two days, so it is the one in force a day before or a day
+    // after: whichever maps back to itself, the earlier instant when both do.
+    const int64_t earlier = UtcOffsetSeconds(localSeconds - 86400);
+    const int64_t later = UtcOffsetSeconds(localSeconds + 86400);
+    const bool earlierFits = UtcOffsetSeconds(localSeconds - earlier) == earlier;
+    const bool laterFits = UtcOffsetSeconds(localSeconds - later) == later;
+    const int64_t offset = !earlierFits && laterFits ? later : earlier;
+    return localUs - offset * UsPerSecond;
+}
+
+std::string ZULFormatIsoMicros(int64_t unixUs) {
+    const int64_t seconds = FloorDiv(unixUs, UsPerSecond);
+    const time_t asTime = static_cast<time_t>(seconds);
+    std::tm local{};
+    if (localtime_r(&asTime, &local) == nullptr) {
+        local = std::tm{};
+        gmtime_r(&asTime, &local);
+        local.tm_gmtoff = 0;
+    }
+    char text[64];
+    int length =
+        std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d.%06d", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                      local.tm_sec > 59 ? 59 : local.tm_sec, static_cast<int>(FloorMod(unixUs, UsPerSecond)));
+    const long offset = local.tm_gmtoff;
+    if (offset == 0) {
+        std::snprintf(text + length, sizeof(text) - static_cast<size_t>(length), "Z");
+    } else {
+        const long magnitude = offset < 0 ? -offset : offset;
+        std::snprintf(text + length, sizeof(text) - static_cast<size_t>(length), "%c%02ld:%02ld",
+                      offset < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60);
+    }
+    return text;
+}

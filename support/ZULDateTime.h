@@ -25,3 +25,17 @@ ZULDateTimeParts ZULDecodeDateTime(TDateTime value);
 // Time of day in the locale's long time format (strftime %X with LC_TIME taken
 // from the environment once per process); the C locale gives HH:MM:SS.
 std::string ZULFormatLongTime(TDateTime value);
+
+// Microseconds since the Unix epoch (UTC), from the system clock.
+int64_t ZULNowMicros();
+// The local day-count value of an instant. At today's dates a day count resolves
+// about 0.63 us, so ZULToUnixMicros gives the same instant back, except in the hour
+// repeated when summer time ends, whose local times stand for two instants.
+TDateTime ZULFromUnixMicros(int64_t unixUs);
+// The instant of a local day-count value, rounded to the nearest microsecond. A
+// local time repeated when summer time ends gives its earlier instant; one skipped
+// when summer time begins is read with the offset in force before the change.
+int64_t ZULToUnixMicros(TDateTime value);
+// ISO 8601 local time with six fraction digits and the UTC offset in force at that
+// instant: "2026-12-09T16:00:27.172345+01:00"; "Z" where local time is UTC.
+std::string ZULFormatIsoMicros(int64_t unixUs);

@@ -150,3 +150,81 @@ TEST(DateTime, LongTimeFormatUnderTheCLocale) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs body with TZ set to zone, then puts UTC back for the other tests.
+template <typename Body>
+void InZone(const char* zone, Body body) {
+    setenv("TZ", zone, 1);
+    tzset();
+    body();
+    setenv("TZ", "UTC0", 1);
+    tzset();
+}
+
+// A zone with summer time; its changes in 2026 fall on 29 March at 01:00 UTC
+// (02:00 becomes 03:00) and 25 October at 01:00 UTC (03:00 becomes 02:00).
+constexpr const char* SummerTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr int64_t SpringChangeUs = 1'774'746'000'000'000;
+constexpr int64_t AutumnChangeUs = 1'792'890'000'000'000;
+
+struct IsoCase {
+    const char* zone;
+    int64_t unixUs;
+    const char* text;
+};
+
+TEST(DateTime, IsoTimeCarriesMicrosecondsAndTheOffsetOfTheInstant) {
+    const IsoCase cases[] = {
+        {"UTC0", 0, "1970-01-01T00:00:00.000000Z"},
+        {"UTC0", -1, "1969-12-31T23:59:59.999999Z"},
+        {SummerTimeZone, 1'796'828'427'172'345, "2026-12-09T16:00:27.172345+01:00"},
+        {SummerTimeZone, SpringChangeUs - 1, "2026-03-29T01:59:59.999999+01:00"},
+        {SummerTimeZone, SpringChangeUs, "2026-03-29T03:00:00.000000+02:00"},
+        {SummerTimeZone, AutumnChangeUs - 1, "2026-10-25T02:59:59.999999+02:00"},
+        {SummerTimeZone, AutumnChangeUs, "2026-10-25T02:00:00.000000+01:00"},
+        {"XST+03:30", 1'796'828'427'000'001, "2026-12-09T11:30:27.000001-03:30"},
+    };
+    for (const IsoCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        InZone(c.zone, [&] { EXPECT_EQ(ZULFormatIsoMicros(c.unixUs), c.text); });
+    }
+}
+
+TEST(DateTime, MicrosecondsRoundTripThroughTheLocalDayCount) {
+    // Every instant up to 2079 (from then on a day count resolves less) comes back exactly, across both
+    // changes of summer time but the hour that repeats (its later instants come back an hour early).
+    const struct {
+        const char* zone;
+        int64_t firstUs;
+        int64_t expectedShiftUs;  // what the round trip adds
+    } cases[] = {
+        {"UTC0", 1'796'828'427'172'345, 0},
+        {SummerTimeZone, 1'796'828'427'172'345, 0},
+        {SummerTimeZone, SpringChangeUs - 3'000'000, 0},
+        {SummerTimeZone, AutumnChangeUs - 3'600'000'000 - 3'000'000, 0},
+        {SummerTimeZone, AutumnChangeUs + 3'600'000'000, 0},
+        {SummerTimeZone, AutumnChangeUs, -3'600'000'000},
+        {"UTC0", 3'439'756'800'000'000 - 3'000'000, 0},  // 2078: beyond 2079 a day count resolves less
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstUs);
+        InZone(c.zone, [&] {
+            for (int64_t us = c.firstUs; us < c.firstUs + 6'000'000; us += 997)
+                ASSERT_EQ(ZULToUnixMicros(ZULFromUnixMicros(us)), us + c.expectedShiftUs) << us;
+        });
+    }
+}
+
+TEST(DateTime, FromUnixMicrosGivesTheLocalTimeOfTheInstant) {
+    InZone(SummerTimeZone, [] {
+        EXPECT_EQ(ZULDecodeDateTime(ZULFromUnixMicros(1'796'828'427'172'345)),
+                  Parts(2026, 12, 9, 16, 0, 27, 172));
+        EXPECT_EQ(ZULDecodeDateTime(ZULFromUnixMicros(SpringChangeUs)), Parts(2026, 3, 29, 3));
+    });
+    const int64_t now = ZULNowMicros();
+    EXPECT_LE(std::llabs(now / 1000 - ZULNowEpochMs()), 1000);
+}
+
+}  // namespace

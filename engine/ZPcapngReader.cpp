@@ -1,0 +1,265 @@
+#include "ZPcapngReader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "Funset_strings.h"
+#include "ZULFileIO.h"
+
+namespace {
+
+constexpr uint32_t SectionHeaderType = 0x0A0D0D0A;
+constexpr uint32_t InterfaceDescriptionType = 1;
+constexpr uint32_t SimplePacketType = 3;
+constexpr uint32_t EnhancedPacketType = 6;
+constexpr uint32_t ByteOrderMagic = 0x1A2B3C4D;
+constexpr uint32_t SwappedByteOrderMagic = 0x4D3C2B1A;
+constexpr uint16_t IfTsResol = 9;
+constexpr size_t MinBlockLength = 12;
+constexpr size_t MinSectionHeaderLength = 28;
+constexpr size_t MinInterfaceLength = 20;
+constexpr size_t MinEnhancedPacketLength = 32;
+constexpr size_t MinSimplePacketLength = 16;
+
+uint32_t Swap32(uint32_t value) {
+    return __builtin_bswap32(value);
+}
+
+// Reads exactly count bytes at offset, or gives the errno of the failure (EIO for a
+// file that ended early: it shrank since Open measured it).
+int ReadAt(int fd, uint64_t offset, uint8_t* out, size_t count) {
+    while (count > 0) {
+        const ssize_t n = pread(fd, out, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        out += n;
+        offset += static_cast<uint64_t>(n);
+        count -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+ZPcapngReader::~ZPcapngReader() {
+    Close();
+}
+
+void ZPcapngReader::Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    block_.clear();
+    interfaces_.clear();
+}
+
+std::string ZPcapngReader::Refusal(const std::string& what) const {
+    return "The recording \"" + path_ + "\" " + what;
+}
+
+uint16_t ZPcapngReader::Get16(size_t at) const {
+    uint16_t value;
+    std::memcpy(&value, block_.data() + at, sizeof(value));
+    return swapped_ ? static_cast<uint16_t>(value << 8 | value >> 8) : value;
+}
+
+uint32_t ZPcapngReader::Get32(size_t at) const {
+    uint32_t value;
+    std::memcpy(&value, block_.data() + at, sizeof(value));
+    return swapped_ ? Swap32(value) : value;
+}
+
+bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& errorText) {
+    Close();
+    path_ = path;
+    fd_ = ZULOpenRegularFile(path);
+    struct stat status {};
+    if (fd_ < 0 || fstat(fd_, &status) != 0) {
+        errorText = Refusal("cannot be read: " + GetLastErrorText());
+        Close();
+        return false;
+    }
+    size_ = static_cast<uint64_t>(status.st_size);
+    offset_ = 0;
+    // Every block is checked before the first packet goes out, so a replay never
+    // stops halfway through a file it should have refused.
+    int result;
+    bool refused = false;
+    while (!refused && (result = ReadBlock(errorText)) > 0) {
+        const uint32_t type = Get32(0);
+        const bool ok = type == SectionHeaderType          ? ParseSectionHeader(errorText)
+                        : type == InterfaceDescriptionType ? ParseInterface(linkType, errorText)
+                                                           : true;
+        refused = !ok || !CheckPacketBlock(type, errorText);
+    }
+    if (refused || result != 0) {
+        Close();
+        return false;
+    }
+    offset_ = 0;
+    interfaces_.clear();
+    return true;
+}
+
+int ZPcapngReader::ReadBlock(std::string& errorText) {
+    blockOffset_ = offset_;
+    if (offset_ == size_ && size_ > 0) return 0;
+    const uint64_t left = size_ - offset_;
+    uint8_t head[12] = {};
+    const size_t headLength = left < sizeof(head) ? static_cast<size_t>(left) : sizeof(head);
+    int error = headLength == 0 ? 0 : ReadAt(fd_, offset_, head, headLength);
+    if (error != 0) {
+        errorText = Refusal("cannot be read: " + GetErrorText(error));
+        return -1;
+    }
+    uint32_t type;
+    std::memcpy(&type, head, sizeof(type));
+    if (offset_ == 0 || type == SectionHeaderType) {
+        uint32_t magic = 0;
+        if (headLength == sizeof(head)) std::memcpy(&magic, head + 8, sizeof(magic));
+        if (type != SectionHeaderType || (magic != ByteOrderMagic && magic != SwappedByteOrderMagic)) {
+            // A section that starts later in the file could be a cut or damaged one; at the
+            // start, it is simply something else.
+            errorText = offset_ == 0 && !(type == SectionHeaderType && headLength < sizeof(head))
+                            ? Refusal("is not a pcapng file.")
+                            : Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+            return -1;
+        }
+        swapped_ = magic == SwappedByteOrderMagic;
+    }
+    if (headLength < 8) {
+        errorText = Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+        return -1;
+    }
+    uint32_t length;
+    std::memcpy(&length, head + 4, sizeof(length));
+    if (swapped_) length = Swap32(length);
+    if (length < MinBlockLength || length % 4 != 0 || length > MaxBlockLength) {
+        errorText = Refusal("has a block of impossible length " + std::to_string(length) + " at offset " +
+                            std::to_string(offset_) + ".");
+        return -1;
+    }
+    if (length > left) {
+        errorText = Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+        return -1;
+    }
+    block_.resize(length);
+    error = ReadAt(fd_, offset_, block_.data(), length);
+    if (error != 0) {
+        errorText = Refusal("cannot be read: " + GetErrorText(error));
+        return -1;
+    }
+    if (Get32(length - 4) != length) {
+        errorText = Refusal("has a malformed block at offset " + std::to_string(offset_) + ".");
+        return -1;
+    }
+    offset_ += length;
+    return 1;
+}
+
+bool ZPcapngReader::ParseSectionHeader(std::string& errorText) {
+    if (block_.size() < MinSectionHeaderLength) {
+        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        return false;
+    }
+    if (Get16(12) != 1) {
+        errorText = Refusal("has pcapng version " + std::to_string(Get16(12)) + ", not 1.");
+        return false;
+    }
+    interfaces_.clear();  // interface numbers count from 0 in every section
+    return true;
+}
+
+bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
+    if (block_.size() < MinInterfaceLength) {
+        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        return false;
+    }
+    Interface interface;
+    interface.linkType = Get16(8);
+    if (linkType != AnyLinkType && interface.linkType != linkType) {
+        errorText = Refusal("holds packets of link type " + std::to_string(interface.linkType) +
+                            ", not of link type " + std::to_string(linkType) + ".");
+        return false;
+    }
+    const size_t end = block_.size() - 4;
+    for (size_t at = 16; at + 4 <= end;) {
+        const uint16_t code = Get16(at);
+        const size_t length = Get16(at + 2);
+        if (code == 0) break;
+        if (at + 4 + length > end) {
+            errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+            return false;
+        }
+        if (code == IfTsResol && length >= 1) interface.tsresol = block_[at + 4];
+        at += 4 + (length + 3) / 4 * 4;
+    }
+    const uint8_t exponent = interface.tsresol & 0x7F;
+    if ((interface.tsresol & 0x80) != 0 ? exponent > 63 : exponent > 18) {
+        errorText =
+            Refusal("has a time resolution it cannot use at offset " + std::to_string(blockOffset_) + ".");
+        return false;
+    }
+    interfaces_.push_back(interface);
+    return true;
+}
+
+bool ZPcapngReader::CheckPacketBlock(uint32_t type, std::string& errorText) const {
+    const bool malformed =
+        type == EnhancedPacketType
+            ? block_.size() < MinEnhancedPacketLength || Get32(8) >= interfaces_.size() ||
+                  Get32(20) > block_.size() - MinEnhancedPacketLength
+            : type == SimplePacketType && (block_.size() < MinSimplePacketLength || interfaces_.empty());
+    if (malformed)
+        errorText = Refusal("has a malformed packet block at offset " + std::to_string(blockOffset_) + ".");
+    return !malformed;
+}
+
+int64_t ZPcapngReader::ToMicros(const Interface& interface, uint64_t stamp) const {
+    const int exponent = interface.tsresol & 0x7F;
+    if ((interface.tsresol & 0x80) != 0) {
+        // Whole seconds exactly; the fraction within a microsecond is all a double loses.
+        const uint64_t fraction = exponent == 0 ? 0 : stamp & ((uint64_t{1} << exponent) - 1);
+        const uint64_t seconds = exponent == 0 ? stamp : stamp >> exponent;
+        return static_cast<int64_t>(
+            seconds * 1'000'000 +
+            static_cast<uint64_t>(std::ldexp(static_cast<double>(fraction), -exponent) * 1e6));
+    }
+    uint64_t scale = 1;
+    for (int i = 6; i < exponent; ++i) scale *= 10;
+    for (int i = exponent; i < 6; ++i) stamp *= 10;
+    return static_cast<int64_t>(stamp / scale);
+}
+
+bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
+    if (fd_ < 0) return false;
+    for (;;) {
+        const int result = ReadBlock(errorText);
+        if (result <= 0) return false;
+        const uint32_t type = Get32(0);
+        if (type == SectionHeaderType) {
+            ParseSectionHeader(errorText);
+        } else if (type == InterfaceDescriptionType) {
+            if (!ParseInterface(AnyLinkType, errorText)) return false;
+        } else if (!CheckPacketBlock(type, errorText)) {
+            return false;
+        } else if (type == EnhancedPacketType) {
+            const Interface& interface = interfaces_[Get32(8)];
+            const uint64_t stamp = uint64_t{Get32(12)} << 32 | Get32(16);
+            packet.timeUs = ToMicros(interface, stamp);
+            packet.linkType = interface.linkType;
+            packet.bytes.assign(block_.begin() + 28, block_.begin() + 28 + Get32(20));
+            return true;
+        } else if (type == SimplePacketType) {
+            const size_t room = block_.size() - MinSimplePacketLength;
+            const size_t length = Get32(8) < room ? Get32(8) : room;
+            packet.timeUs = 0;
+            packet.linkType = interfaces_.front().linkType;
+            packet.bytes.assign(block_.begin() + 12, block_.begin() + 12 + static_cast<ptrdiff_t>(length));
+            return true;
+        }
+    }
+}

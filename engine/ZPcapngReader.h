@@ -1,0 +1,66 @@
+#pragma once
+// Reads a pcapng file packet by packet: the Enhanced and Simple Packet Blocks of
+// every section, with their time in microseconds and the link type of their
+// interface. Open walks the whole file first, so a file that cannot be read to its
+// end is refused before any packet is handed out. One thread at a time.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ZPcapngReader {
+public:
+    // Larger blocks are refused: no recording of serial data needs them, and the
+    // reader holds one block in memory.
+    static constexpr uint32_t MaxBlockLength = 16 * 1024 * 1024;
+    static constexpr int AnyLinkType = -1;
+
+    struct Packet {
+        int64_t timeUs = 0;  // microseconds since the Unix epoch (0 for a Simple Packet Block)
+        std::vector<uint8_t> bytes;
+        uint16_t linkType = 0;
+    };
+
+    ZPcapngReader() = default;
+    ~ZPcapngReader();
+    ZPcapngReader(const ZPcapngReader&) = delete;
+    ZPcapngReader& operator=(const ZPcapngReader&) = delete;
+
+    // Opens a regular file and checks all of its blocks. False, with a text for the
+    // user naming the file, for a file that is not pcapng, that ends inside a block
+    // ("ends inside a block at offset N", N the file's length), whose blocks are
+    // malformed, or (unless linkType is AnyLinkType) that holds an interface of
+    // another link type ("link type N").
+    bool Open(const std::string& path, int linkType, std::string& errorText);
+    // The next packet; false at the end of the file (errorText untouched) or when the
+    // file cannot be read any more (errorText says why).
+    bool Next(Packet& packet, std::string& errorText);
+    void Close();
+
+private:
+    struct Interface {
+        uint16_t linkType = 0;
+        // Time stamp units per second, and whether they are a power of ten or two.
+        uint8_t tsresol = 6;
+    };
+    // Reads the block at offset_ into block_; 0 at the end, 1 for a block, -1 on an error.
+    int ReadBlock(std::string& errorText);
+    // Takes in a section or interface block; false with errorText for a malformed one.
+    bool ParseSectionHeader(std::string& errorText);
+    bool ParseInterface(int linkType, std::string& errorText);
+    // A packet block that fits its length and names a known interface (other blocks pass).
+    bool CheckPacketBlock(uint32_t type, std::string& errorText) const;
+    uint16_t Get16(size_t at) const;
+    uint32_t Get32(size_t at) const;
+    std::string Refusal(const std::string& what) const;
+    int64_t ToMicros(const Interface& interface, uint64_t stamp) const;
+
+    int fd_ = -1;
+    std::string path_;
+    uint64_t size_ = 0;
+    uint64_t offset_ = 0;       // of the next block
+    uint64_t blockOffset_ = 0;  // of the block in block_
+    bool swapped_ = false;      // the section's byte order is not the machine's
+    std::vector<uint8_t> block_;
+    std::vector<Interface> interfaces_;  // of the current section
+};
