@@ -63,6 +63,25 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
         GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
 }
 
+void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
+    ZLogFileManager::BlockBatch batch(*writer_);
+    if (!filter_->FeedData(bytes, count, time, timeUs))
+        GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+}
+
+void ZLogger::SilenceSince(int64_t lastReadUs) {
+    ZLogFileManager::BlockBatch batch(*writer_);
+    filter_->Silence(lastReadUs);
+}
+
+int64_t ZLogger::SilenceGapMicros() {
+    if (settings_->CaptureMode != cmSilence) return 0;
+    const TSerialConfig config = GetPort().GetConfig();
+    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
+    return settings_->Frames.SilenceGapMicros(GetBaudrate(), 4 + static_cast<int>(config.DataBits),
+                                              config.ParityBit == none ? 0 : 1, stopBits);
+}
+
 void ZLogger::PortStateChanged(bool waiting) {
     if (waiting) {
         ZLogFileManager::BlockBatch batch(*writer_);
@@ -157,6 +176,8 @@ bool ZLogger::StartCapture() {
     DrainChunks();
     ZeroCounters();
     filter_->Reset();
+    filter_->SetSilenceGap(SilenceGapMicros());
+    SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros());
     SetReconnect(settings_->Reconnect);
     {
         // The last capture's recording keeps the name it has.
@@ -183,9 +204,15 @@ bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
     recorder = std::make_unique<ZRawRecorder>(&GetErrorHistory());
     // A name that is taken, by anything, is skipped, as the log files do.
     const int64_t now = ZULNowEpochMs();
+    const bool timed = settings_->Frames.RawRecordingTimed;
     for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
-        const std::string path = directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".bin";
-        if (recorder->Create(path, startErrorText_)) {
+        const std::string path =
+            directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + (timed ? ".pcapng" : ".bin");
+        const bool created =
+            timed ? recorder->CreateTimed(path, GetPort().GetDevicePath(),
+                                          "COM" + std::to_string(GetCOMPort()), startErrorText_)
+                  : recorder->Create(path, startErrorText_);
+        if (created) {
             startErrorText_.clear();
             std::lock_guard guard(rawNameLock_);
             rawAwaitingName_ = recorder.get();
@@ -200,7 +227,9 @@ void ZLogger::OnLogFileWritten(const std::string& path) {
     std::lock_guard guard(rawNameLock_);
     if (rawAwaitingName_ == nullptr) return;
     // A name that is taken leaves the recording under the name it has.
-    rawAwaitingName_->MoveTo(path + ".bin");
+    const std::string current = rawAwaitingName_->Path();
+    const bool timed = current.size() >= 7 && current.compare(current.size() - 7, 7, ".pcapng") == 0;
+    rawAwaitingName_->MoveTo(path + (timed ? ".pcapng" : ".bin"));
     rawAwaitingName_ = nullptr;
 }
 
@@ -291,12 +320,13 @@ void ZLogger::BeginReplay() {
     replaying_ = true;
     ZeroCounters();
     filter_->Reset();
+    filter_->SetSilenceGap(SilenceGapMicros());
     writer_->SetWaitWhenFull(true);
     SpreadChunks(false);
 }
 
-void ZLogger::FeedReplay(const uint8_t* bytes, int count) {
-    if (replaying_) PostReceivedChunk(bytes, count, true);
+void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs) {
+    if (replaying_) PostReceivedChunk(bytes, count, true, timeUs);
 }
 
 void ZLogger::EndReplay() {
