@@ -237,6 +237,10 @@ private:
     QCheckBox* chk_SeparateHexAndASCII = nullptr;
     QCheckBox* chk_Reconnect = nullptr;
     QCheckBox* chk_RawRecording = nullptr;
+    QCheckBox* chk_RawRecordingTimed = nullptr;
+    QCheckBox* chk_PreciseTime = nullptr;
+    QSpinBox* ud_SilenceGap = nullptr;    // tenths of a character time
+    QSpinBox* ud_SilenceGapMs = nullptr;  // 0: the character times count
     QSlider* tb_MaxBytesInLogLine = nullptr;
     QLabel* lbl_MaxBytesInLogLine = nullptr;
     QSlider* tb_MaxLinesInLogFile = nullptr;
