@@ -196,10 +196,13 @@ private:
     std::vector<ZPortEvent> pendingEvents_;  // not yet accepted by the pump, oldest first
     std::unique_ptr<ZRawRecorder> raw_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
+    // Also under portLock_, set while closed: see SetPreciseTime.
     bool precise_ = false;
     int64_t silenceGapUs_ = 0;
-    int64_t lastReadUs_ = 0;   // capture thread only
-    bool silenceDue_ = false;  // capture thread only: bytes were read since the last silence
+    // The time of the last read, and whether bytes were read since the last silence
+    // event; also under portLock_ (the capture thread keeps them, SetPreciseTime resets them).
+    int64_t lastReadUs_ = 0;
+    bool silenceDue_ = false;
     std::atomic<int64_t> reconnectIntervalMs_{500};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
