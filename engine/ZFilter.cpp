@@ -23,6 +23,7 @@ void ZFilter::Reset() {
     fill_ = 0;
     start_ = 0;
     stopSearchFrom_ = 0;
+    readTimes_.clear();
     state_ = settings_->CaptureMode == cmAllBytes ? PassAll : SearchStart;
 }
 
@@ -30,30 +31,90 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count) {
     // An empty chunk completes nothing; in PassAll it would otherwise become a data
     // block of no bytes that every counter would take for a packet.
     if (bytes == nullptr || count <= 0) return true;
+    // Frames cut by silence need a time for every read; the time it arrives must do.
+    if (settings_->CaptureMode == cmSilence) {
+        const int64_t now = ZULNowMicros();
+        return FeedData(bytes, count, ZULFromUnixMicros(now), now);
+    }
+    readTimes_.clear();
+    if (!Append(bytes, count)) return false;
+    while (RunStep() && fill_ > 0) {
+    }
+    return true;
+}
+
+bool ZFilter::FeedData(const uint8_t* bytes, int count, TDateTime readTime, int64_t readUs) {
+    if (bytes == nullptr || count <= 0) return true;
+    if (settings_->CaptureMode != cmSilence) {
+        readTimes_.push_back({fed_, readTime, readUs});
+        if (!Append(bytes, count)) return false;
+        while (RunStep() && fill_ > 0) {
+        }
+        return true;
+    }
+    if (fill_ > 0 && !readTimes_.empty() && readUs - readTimes_.back().Us >= silenceGapUs_)
+        HandOutSilenceFrame(fill_);
+    // A frame never outgrows the buffer or MaxBytesWithinTriggers: it is cut there.
+    const int limit = settings_->MaxBytesWithinTriggers > 0
+                          ? std::min(settings_->MaxBytesWithinTriggers, FilterBufferSize)
+                          : FilterBufferSize;
+    while (count > 0) {
+        const int part = std::min(count, limit - fill_);
+        readTimes_.push_back({fed_, readTime, readUs});
+        Append(bytes, part);
+        bytes += part;
+        count -= part;
+        if (fill_ >= limit) HandOutSilenceFrame(limit);
+    }
+    return true;
+}
+
+void ZFilter::Silence(int64_t lastReadUs) {
+    if (settings_->CaptureMode != cmSilence || fill_ == 0 || readTimes_.empty()) return;
+    if (readTimes_.back().Us <= lastReadUs) HandOutSilenceFrame(fill_);
+}
+
+void ZFilter::HandOutSilenceFrame(int length) {
+    HandOut(BlockTime(), length, bkData, CheckFrame({Buffered(), length}));
+    KeepTail(fill_ - length);
+}
+
+TDateTime ZFilter::BlockTime() {
+    if (readTimes_.empty()) return ZULNow();
+    const uint64_t first = fed_ - static_cast<uint64_t>(fill_);
+    while (readTimes_.size() > 1 && readTimes_[1].Position <= first) readTimes_.pop_front();
+    return readTimes_.front().Time;
+}
+
+bool ZFilter::Append(const uint8_t* bytes, int count) {
     if (count > FilterBufferSize - fill_) {
         Reset();
         return false;
     }
+    fed_ += static_cast<uint64_t>(count);
     if (start_ != 0) {
         std::memmove(buffer_, buffer_ + start_, static_cast<size_t>(fill_));
         start_ = 0;
     }
     std::memcpy(buffer_ + fill_, bytes, static_cast<size_t>(count));
     fill_ += count;
-    while (RunStep() && fill_ > 0) {
-    }
     return true;
 }
 
 void ZFilter::Flush() {
     if (fill_ == 0) return;
-    HandOut(ZULNow(), fill_, bkFlush);
+    if (settings_->CaptureMode == cmSilence) {
+        HandOutSilenceFrame(fill_);
+        return;
+    }
+    HandOut(BlockTime(), fill_, bkFlush);
     fill_ = 0;
     start_ = 0;
     stopSearchFrom_ = 0;
 }
 
 bool ZFilter::RunStep() {
+    if (settings_->CaptureMode == cmSilence) return false;  // frames end by time alone
     switch (state_) {
         case SearchStart:
             return StepSearchStart();
@@ -74,21 +135,20 @@ bool ZFilter::StepSearchStart() {
     // No start trigger: no frame can begin, so every byte is trash. (Searching for
     // an empty trigger would "find" it everywhere without consuming a byte.)
     if (size == 0) {
-        HandOut(ZULNow(), fill_, bkTrash);
+        HandOut(BlockTime(), fill_, bkTrash);
         fill_ = 0;
         return false;
     }
     if (fill_ < size) return false;
     const int p = FindTrigger(Buffered(), fill_, trigger.data(), size);
-    const TDateTime now = ZULNow();
     if (p < 0) {
         // The kept bytes may be the beginning of a trigger that the next chunk completes.
-        HandOut(now, fill_ - size + 1, bkTrash);
+        HandOut(BlockTime(), fill_ - size + 1, bkTrash);
         KeepTail(size - 1);
         return false;
     }
     if (p > 0) {
-        HandOut(now, p, bkTrash);
+        HandOut(BlockTime(), p, bkTrash);
         KeepTail(fill_ - p);
     }
     if (BytesNeededForFrame() > fill_) return false;  // found again at index 0 once the rest is in
@@ -113,7 +173,7 @@ bool ZFilter::StepSearchStart() {
         frameCheck_.KeepStart(Buffered(), size);
         if (settings_->CaptureMode != cmBetweenTriggers && ExpectedLength == 0) verdict = CheckFrame({});
     }
-    HandOut(now, size, bkStartTrigger, verdict);
+    HandOut(BlockTime(), size, bkStartTrigger, verdict);
     KeepTail(fill_ - size);
     if (settings_->CaptureMode == cmBetweenTriggers) {
         state_ = SearchStop;
@@ -147,9 +207,8 @@ uint32_t ZFilter::ReadLengthField() const {
 
 bool ZFilter::StepCollectData() {
     if (static_cast<uint32_t>(fill_) < ExpectedLength) return false;
-    const TDateTime now = ZULNow();
     const auto length = static_cast<int>(ExpectedLength);
-    if (length != 0) HandOut(now, length, bkData, CheckFrame({Buffered(), length}));
+    if (length != 0) HandOut(BlockTime(), length, bkData, CheckFrame({Buffered(), length}));
     KeepTail(fill_ - length);
     state_ = SearchStart;
     return true;
@@ -168,12 +227,11 @@ bool ZFilter::StepSearchStop() {
         return false;
     }
     const int p = stopSearchFrom_ + found;
-    const TDateTime now = ZULNow();
     if (p > 0) {
-        HandOut(now, p, bkData, CheckFrame({Buffered(), p}, {Buffered() + p, size}));
+        HandOut(BlockTime(), p, bkData, CheckFrame({Buffered(), p}, {Buffered() + p, size}));
         KeepTail(fill_ - p);
     }
-    HandOut(now, size, bkStopTrigger, p > 0 ? fvNone : CheckFrame({}, {Buffered(), size}));
+    HandOut(BlockTime(), size, bkStopTrigger, p > 0 ? fvNone : CheckFrame({}, {Buffered(), size}));
     KeepTail(fill_ - size);
     stopSearchFrom_ = 0;
     state_ = SearchStart;
@@ -181,7 +239,7 @@ bool ZFilter::StepSearchStop() {
 }
 
 void ZFilter::StepPassAll() {
-    HandOut(ZULNow(), fill_, bkData);
+    HandOut(BlockTime(), fill_, bkData);
     fill_ = 0;
 }
 
@@ -193,7 +251,9 @@ void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVer
 
 TFrameVerdict ZFilter::CheckFrame(sFramePiece data, sFramePiece stop) const {
     if (!settings_->Frames.ChecksumActive()) return fvNone;
-    const sFramePiece pieces[] = {frameCheck_.Start(), data, stop};
+    // A frame cut by silence has no start trigger.
+    const sFramePiece start = settings_->CaptureMode == cmSilence ? sFramePiece{} : frameCheck_.Start();
+    const sFramePiece pieces[] = {start, data, stop};
     return ZFrameCheck::Check(settings_->Frames, pieces, 3);
 }
 

@@ -21,8 +21,17 @@
 //     (00 00 00 00 01 02 is 258); a larger length never fits the buffer and ends
 //     in the buffer overflow.
 // - An empty chunk is no block, not even in cmAllBytes.
+// - cmSilence: the bytes of reads less than the silence gap apart make one data
+//   block (the frame), ended by a read that comes a gap or more after the one
+//   before, by Silence, by MaxBytesWithinTriggers (when above 0) or a full buffer,
+//   and by Flush (the end of a capture counts as silence). The decision rests on
+//   the read times alone, so a replay of the same reads cuts the same frames.
+//
+// Block times: with chunks fed with their read time, a block carries the read time
+// of the chunk that brought its first byte; fed without, the time it was recognised.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 #include "ZFrameCheck.h"
@@ -55,7 +64,16 @@ public:
     // Appends the chunk and hands out every block it completes. A chunk that would
     // overfill the buffer resets the filter, is dropped, and gives false.
     bool FeedData(const uint8_t* bytes, int count);
-    // Hands out the buffered bytes, if any, as one bkFlush block; the state stays.
+    // The same for a chunk read at readTime, which is readUs (microseconds since the
+    // Unix epoch) in local time; times never go backwards.
+    bool FeedData(const uint8_t* bytes, int count, TDateTime readTime, int64_t readUs);
+    // cmSilence: nothing was read for the silence gap after the read at lastReadUs;
+    // ends the open frame when no later chunk has been fed. Other modes ignore it.
+    void Silence(int64_t lastReadUs);
+    // The silence that ends a frame in cmSilence, in microseconds (0: none).
+    void SetSilenceGap(int64_t gapUs) { silenceGapUs_ = gapUs; }
+    // Hands out the buffered bytes, if any, as one bkFlush block (cmSilence: as the
+    // frame's data block); the state stays.
     void Flush();
 
     // Valid during the callback: the checksum verdict on the frame the block ends.
@@ -80,6 +98,11 @@ private:
     // The length field of the start trigger at the front of the buffer.
     uint32_t ReadLengthField() const;
     void HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVerdict verdict = fvNone);
+    // cmSilence: hands out the first length buffered bytes as a frame.
+    void HandOutSilenceFrame(int length);
+    // The time of a block that starts at the first buffered byte.
+    TDateTime BlockTime();
+    bool Append(const uint8_t* bytes, int count);
     // The verdict on the kept start trigger followed by the given pieces.
     TFrameVerdict CheckFrame(sFramePiece data, sFramePiece stop = {}) const;
     // Keeps the last k buffered bytes (k < 0 counts as 0); nothing changes when k >= fill.
@@ -102,5 +125,16 @@ private:
     // moves start_; the bytes kept go back to the front once per chunk, not once per
     // block, which a chunk of many small frames would otherwise pay for many times.
     int start_ = 0;
+    // Bytes ever fed; the buffered ones are the last fill_ of them.
+    uint64_t fed_ = 0;
+    // Stream position (in fed_) at which each buffered chunk starts, with its read time,
+    // oldest first; empty when chunks come without a time.
+    struct sReadTime {
+        uint64_t Position;
+        TDateTime Time;
+        int64_t Us;
+    };
+    std::deque<sReadTime> readTimes_;
+    int64_t silenceGapUs_ = 0;
     uint8_t buffer_[FilterBufferSize];
 };

@@ -41,11 +41,7 @@ const char* VerdictText(TFrameVerdict verdict) {
 }
 
 std::string FormatTime(TDateTime time) {
-    const ZULDateTimeParts p = ZULDecodeDateTime(time);
-    char text[96];  // room for any int in every field
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.Year, p.Month, p.Day, p.Hour,
-                  p.Minute, p.Second, p.Millisecond);
-    return text;
+    return ZULFormatIsoMicros(ZULToUnixMicros(time));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // The frame export: one JSON object per line for every block the frame filter hands
 // out, in order, written as the blocks arrive:
-// {"time": "2026-12-09T01:02:03.456", "kind": "data", "length": 3, "hex": "7EA516",
+// {"time": "2026-12-09T01:02:03.456789+01:00", "kind": "data", "length": 3, "hex": "7EA516",
 //  "checksum": "good", "data_triggers": [0, 1]}
 // "kind" is "start", "data", "stop", "trash" or "flush"; "checksum" is "good", "bad"
 // or null; "data_triggers" holds the matches of each data trigger in this block.

@@ -7,19 +7,38 @@ bool ZFrameSettings::ChecksumActive() const {
     return ZChecksum::IsActive(ChecksumAlgorithm);
 }
 
+namespace {
+
+// The checksum part of the settings, whose keys are written together.
+bool ChecksumPartIsDefault(const ZFrameSettings& s) {
+    const ZFrameSettings d;
+    return s.ChecksumAlgorithm == d.ChecksumAlgorithm && s.ChecksumSkipStart == d.ChecksumSkipStart &&
+           s.ChecksumGap == d.ChecksumGap && s.ChecksumSkipEnd == d.ChecksumSkipEnd &&
+           s.ChecksumMSBFirst == d.ChecksumMSBFirst && s.DropBadFrames == d.DropBadFrames &&
+           s.LengthAdjust == d.LengthAdjust;
+}
+
+std::string WithoutFolder(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
 void ZFrameSettings::WriteToIni(ZULIniFile& ini) const {
     const char* section = IniSection;
     ini.EraseSection(section);
     // Files that never used these settings stay exactly as they were.
-    if (IsDefault()) return;
-    const ZFrameSettings defaults;
+    const ZFrameSettings d;
+    if (PreciseTime != d.PreciseTime) ini.WriteBool(section, "PreciseTime", PreciseTime);
+    if (SilenceGap != d.SilenceGap) ini.WriteInteger(section, "SilenceGap", SilenceGap);
+    if (SilenceGapMs != d.SilenceGapMs) ini.WriteInteger(section, "SilenceGapMs", SilenceGapMs);
+    if (RawRecordingTimed != d.RawRecordingTimed)
+        ini.WriteBool(section, "RawRecordingTimed", RawRecordingTimed);
     // Files written before the Wireshark capture existed stay byte-identical.
-    if (PcapRecording != defaults.PcapRecording) ini.WriteBool(section, "PcapRecording", PcapRecording);
-    if (PcapProtocol != defaults.PcapProtocol) ini.WriteString(section, "PcapProtocol", PcapProtocol);
-    ZFrameSettings checksum = *this;
-    checksum.PcapRecording = defaults.PcapRecording;
-    checksum.PcapProtocol = defaults.PcapProtocol;
-    if (checksum.IsDefault()) return;
+    if (PcapRecording != d.PcapRecording) ini.WriteBool(section, "PcapRecording", PcapRecording);
+    if (PcapProtocol != d.PcapProtocol) ini.WriteString(section, "PcapProtocol", PcapProtocol);
+    if (ChecksumPartIsDefault(*this)) return;
     ini.WriteInteger(section, "ChecksumAlgorithm", ChecksumAlgorithm);
     ini.WriteInteger(section, "ChecksumSkipStart", ChecksumSkipStart);
     ini.WriteInteger(section, "ChecksumGap", ChecksumGap);
@@ -44,8 +63,39 @@ void ZFrameSettings::ReadFromIni(const ZULIniFile& ini) {
     ChecksumMSBFirst = ini.ReadBool(section, "ChecksumMSBFirst", ChecksumMSBFirst);
     DropBadFrames = ini.ReadBool(section, "DropBadFrames", DropBadFrames);
     LengthAdjust = ini.ReadInteger(section, "LengthAdjust", LengthAdjust);
-    PcapRecording = ini.ReadBool(section, "PcapRecording", PcapRecording);
-    PcapProtocol = ini.ReadString(section, "PcapProtocol", PcapProtocol);
+    // Keys written only when they differ from the default: a missing one is the default.
+    const ZFrameSettings d;
+    PreciseTime = ini.ReadBool(section, "PreciseTime", d.PreciseTime);
+    SilenceGap = ini.ReadInteger(section, "SilenceGap", d.SilenceGap);
+    SilenceGapMs = ini.ReadInteger(section, "SilenceGapMs", d.SilenceGapMs);
+    RawRecordingTimed = ini.ReadBool(section, "RawRecordingTimed", d.RawRecordingTimed);
+    PcapRecording = ini.ReadBool(section, "PcapRecording", d.PcapRecording);
+    PcapProtocol = ini.ReadString(section, "PcapProtocol", d.PcapProtocol);
+}
+
+bool ZFrameSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
+    const ZFrameSettings d;
+    const int32_t gap = ini.ReadInteger(IniSection, "SilenceGap", d.SilenceGap);
+    const int32_t gapMs = ini.ReadInteger(IniSection, "SilenceGapMs", d.SilenceGapMs);
+    std::string reason;
+    if (gap < 15 || gap > 1000)
+        reason = "SilenceGap " + std::to_string(gap) + " is outside 15..1000 (tenths of a character time)";
+    else if (gapMs < 0 || gapMs > 60000)
+        reason = "SilenceGapMs " + std::to_string(gapMs) + " is outside 0..60000 (milliseconds)";
+    else
+        return true;
+    errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
+    return false;
+}
+
+int64_t ZFrameSettings::SilenceGapMicros(int32_t baudRate, int dataBits, int parityBits,
+                                         double stopBits) const {
+    if (SilenceGapMs != 0) return int64_t{SilenceGapMs} * 1000;
+    if (baudRate <= 0) return 0;
+    // In half bits, so that 1.5 stop bits stay whole numbers.
+    const int64_t halfBits = 2 * (1 + dataBits + parityBits) + static_cast<int64_t>(stopBits * 2 + 0.5);
+    const int64_t denominator = int64_t{20} * baudRate;
+    return (int64_t{SilenceGap} * halfBits * 1'000'000 + denominator / 2) / denominator;
 }
 
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {

@@ -23,11 +23,20 @@ public:
     bool ChecksumActive() const;
 
     // Erases the section, then writes all the checksum keys when any of them differs
-    // from its default, and each Wireshark capture key that differs from its own.
+    // from its default, and each time key (PreciseTime, SilenceGap, SilenceGapMs,
+    // RawRecordingTimed) and Wireshark capture key only when it differs, so older files stay byte for byte.
     void WriteToIni(ZULIniFile& ini) const;
     // Without the section: the defaults. With it: each key read in place, a missing or
     // non-integer key keeps the value held before.
     void ReadFromIni(const ZULIniFile& ini);
+
+    // False, with a text for the user naming the file, when the section holds a
+    // SilenceGap outside 15..1000 or a SilenceGapMs outside 0..60000.
+    static bool CheckIni(const ZULIniFile& ini, std::string& errorText);
+    // The silence that ends a frame in capture mode 4, in microseconds, for a line of
+    // baudRate with a character of 1 start bit, dataBits, parityBits and stopBits
+    // (1.5 allowed); rounded to the nearest microsecond.
+    int64_t SilenceGapMicros(int32_t baudRate, int dataBits, int parityBits, double stopBits) const;
 
     // The capture mode cannot carry a checksum (cmAllBytes has no frames): false with
     // the text the user reads.
@@ -48,4 +57,13 @@ public:
     // name>.pcapng"), its packets named for the dissector PcapProtocol.
     bool PcapRecording = false;
     std::string PcapProtocol = "data";
+    // Reads wait for the port instead of the poll interval and carry the system time
+    // to the microsecond; capture mode 4 implies it.
+    bool PreciseTime = false;
+    // Capture mode 4: a frame ends after this many tenths of a character time without
+    // a byte, or after SilenceGapMs milliseconds when that is not 0.
+    int32_t SilenceGap = 35;
+    int32_t SilenceGapMs = 0;
+    // The raw recording is a pcapng file with the time of every read.
+    bool RawRecordingTimed = false;
 };

@@ -29,6 +29,10 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+// The Wireshark capture of the frames is "<first log file's name>.pcapng"; a timed raw
+// recording made beside it in the same capture must not take that name.
+std::string RawRecordingSuffix(bool timed) { return timed ? ".raw.pcapng" : ".bin"; }
+
 }  // namespace
 
 ZLogger::ZLogger(const ZLoggerSettings& settings)
@@ -68,6 +72,23 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
 
 void ZLogger::PollDone() {
     pcap_.FlushIfDue();
+void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
+    ZLogFileManager::BlockBatch batch(*writer_);
+    if (!filter_->FeedData(bytes, count, time, timeUs))
+        GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+}
+
+void ZLogger::SilenceSince(int64_t lastReadUs) {
+    ZLogFileManager::BlockBatch batch(*writer_);
+    filter_->Silence(lastReadUs);
+}
+
+int64_t ZLogger::SilenceGapMicros() {
+    if (settings_->CaptureMode != cmSilence) return 0;
+    const TSerialConfig config = GetPort().GetConfig();
+    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
+    return settings_->Frames.SilenceGapMicros(GetBaudrate(), 4 + static_cast<int>(config.DataBits),
+                                              config.ParityBit == none ? 0 : 1, stopBits);
 }
 
 void ZLogger::PortStateChanged(bool waiting) {
@@ -168,6 +189,8 @@ bool ZLogger::StartCapture() {
     DrainChunks();
     ZeroCounters();
     filter_->Reset();
+    filter_->SetSilenceGap(SilenceGapMicros());
+    SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros());
     SetReconnect(settings_->Reconnect);
     {
         // The last capture's recording keeps the name it has.
@@ -236,9 +259,15 @@ bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
     recorder = std::make_unique<ZRawRecorder>(&GetErrorHistory());
     // A name that is taken, by anything, is skipped, as the log files do.
     const int64_t now = ZULNowEpochMs();
+    const bool timed = settings_->Frames.RawRecordingTimed;
     for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
-        const std::string path = directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".bin";
-        if (recorder->Create(path, startErrorText_)) {
+        const std::string path =
+            directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + RawRecordingSuffix(timed);
+        const bool created =
+            timed ? recorder->CreateTimed(path, GetPort().GetDevicePath(),
+                                          "COM" + std::to_string(GetCOMPort()), startErrorText_)
+                  : recorder->Create(path, startErrorText_);
+        if (created) {
             startErrorText_.clear();
             std::lock_guard guard(rawNameLock_);
             rawAwaitingName_ = recorder.get();
@@ -256,7 +285,11 @@ void ZLogger::OnLogFileWritten(const std::string& path) {
     pcapAwaitingName_ = false;
     if (rawAwaitingName_ == nullptr) return;
     // A name that is taken leaves the recording under the name it has.
-    rawAwaitingName_->MoveTo(path + ".bin");
+    const std::string current = rawAwaitingName_->Path();
+    const std::string timedSuffix = RawRecordingSuffix(true);
+    const bool timed = current.size() >= timedSuffix.size() &&
+                       current.compare(current.size() - timedSuffix.size(), timedSuffix.size(), timedSuffix) == 0;
+    rawAwaitingName_->MoveTo(path + RawRecordingSuffix(timed));
     rawAwaitingName_ = nullptr;
 }
 
@@ -348,12 +381,13 @@ void ZLogger::BeginReplay() {
     replaying_ = true;
     ZeroCounters();
     filter_->Reset();
+    filter_->SetSilenceGap(SilenceGapMicros());
     writer_->SetWaitWhenFull(true);
     SpreadChunks(false);
 }
 
-void ZLogger::FeedReplay(const uint8_t* bytes, int count) {
-    if (replaying_) PostReceivedChunk(bytes, count, true);
+void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs) {
+    if (replaying_) PostReceivedChunk(bytes, count, true, timeUs);
 }
 
 void ZLogger::EndReplay() {

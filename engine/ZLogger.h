@@ -62,7 +62,8 @@ public:
     // BeginReplay does what a capture start does without opening the port, FeedReplay
     // posts chunks without dropping any, EndReplay does the stop steps.
     void BeginReplay();
-    void FeedReplay(const uint8_t* bytes, int count);
+    // timeUs, when not 0, is the recorded time of the read (a timed recording).
+    void FeedReplay(const uint8_t* bytes, int count, int64_t timeUs = 0);
     void EndReplay();
 
     // The log file writer, e.g. to learn which files it wrote.
@@ -91,6 +92,8 @@ public:
 
 protected:
     void ProcessData(const uint8_t* bytes, int count) override;
+    void ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) override;
+    void SilenceSince(int64_t lastReadUs) override;
     // At the loss the partial frame goes out as the flush block and the filter starts
     // afresh; both changes are shown as status kind 7 (text "" when the port is back).
     void PortStateChanged(bool waiting) override;
@@ -102,6 +105,8 @@ private:
     void OnDataTrigger(const TDateTime& time, int index);
     void PostStatus(uint8_t kind, double count, double total);
     void ZeroCounters();
+    // The silence that ends a frame in capture mode 4 on the port's line; 0 in other modes.
+    int64_t SilenceGapMicros();
     void FinishCapture();
     // The raw recording a capture that records with its settings starts with; false
     // with startErrorText_ set when it cannot be made.

@@ -60,7 +60,8 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
 
 bool ZLoggerSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     std::string reason;
-    if (CheckLogDir(ini.ReadString(IniSection, "LogDir", ""), reason)) return true;
+    if (CheckLogDir(ini.ReadString(IniSection, "LogDir", ""), reason))
+        return ZFrameSettings::CheckIni(ini, errorText);
     errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
     return false;
 }

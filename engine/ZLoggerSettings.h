@@ -20,6 +20,8 @@ enum TCaptureMode : uint8_t {
     cmFixedSize = 1,
     cmDynamicSize = 2,
     cmBetweenTriggers = 3,
+    // Frames end at a silence on the line (ZFrameSettings::SilenceGap); no triggers.
+    cmSilence = 4,
 };
 
 class ZLoggerSettings {
@@ -52,6 +54,9 @@ public:
     static bool CheckLogDir(const std::string& logDir, std::string& errorText);
 
     bool operator==(const ZLoggerSettings& other) const = default;
+
+    // Reads are stamped to the microsecond: asked for, or implied by capture mode 4.
+    bool UsesPreciseTime() const { return Frames.PreciseTime || CaptureMode == cmSilence; }
 
     ZDataTriggers DataTriggers;
     std::string LogDir;  // with its trailing '/'

@@ -49,7 +49,37 @@ bool ZRawRecorder::Create(const std::string& path, std::string& errorText) {
     return true;
 }
 
-void ZRawRecorder::Write(const uint8_t* bytes, size_t count) {
+bool ZRawRecorder::CreateTimed(const std::string& path, const std::string& ifName,
+                               const std::string& ifDescription, std::string& errorText) {
+    Close();
+    auto writer = std::make_unique<ZPcapngWriter>();
+    if (!writer->Create(path, ZPcapngWriter::LinkTypeUser0, ifName, ifDescription, errorText)) {
+        createError_ = errno;
+        if (errorText.find("a file of that name exists") != std::string::npos) createError_ = EEXIST;
+        return false;
+    }
+    struct stat made {};
+    timedInode_ = lstat(path.c_str(), &made) == 0 ? made.st_ino : 0;
+    timed_ = std::move(writer);
+    failed_ = false;
+    recorded_ = 0;
+    std::lock_guard guard(pathLock_);
+    path_ = path;
+    return true;
+}
+
+void ZRawRecorder::Write(const uint8_t* bytes, size_t count, int64_t timeUs) {
+    if (timed_ != nullptr && count > 0) {
+        recorded_ += count;
+        // A read is at most a few KB; a packet never needs splitting.
+        if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), 0, ""}) && !failed_) {
+            failed_ = true;
+            if (errors_ != nullptr)
+                errors_->AddError("RawRecorder", "Write",
+                                  "The raw recording could not be written: " + Quoted(Path()));
+        }
+        return;
+    }
     if (fd_ < 0 || count == 0) return;
     recorded_ += count;
     if (failed_) return;
@@ -60,6 +90,7 @@ void ZRawRecorder::Write(const uint8_t* bytes, size_t count) {
 }
 
 void ZRawRecorder::FlushIfDue(std::chrono::steady_clock::time_point now) {
+    if (timed_ != nullptr) timed_->FlushIfDue();
     if (!buffer_.empty() && now - oldest_ >= FlushDelay) WriteOut();
 }
 
@@ -90,6 +121,13 @@ void ZRawRecorder::Fail(int errorNumber) {
 }
 
 void ZRawRecorder::Close() {
+    if (timed_ != nullptr) {
+        std::string errorText;
+        if (!timed_->Close(errorText) && !failed_ && errors_ != nullptr)
+            errors_->AddError("RawRecorder", "Close", errorText);
+        timed_.reset();
+        return;
+    }
     if (fd_ < 0) return;
     WriteOut();
     if (close(fd_) != 0 && !failed_) Fail(errno);
@@ -97,6 +135,15 @@ void ZRawRecorder::Close() {
 }
 
 void ZRawRecorder::Discard() {
+    if (timed_ != nullptr) {
+        const std::string path = Path();
+        const bool empty = recorded_ == 0;
+        Close();
+        struct stat named {};
+        // Only the file this object made goes; whatever took its name since stays.
+        if (empty && lstat(path.c_str(), &named) == 0 && named.st_ino == timedInode_) unlink(path.c_str());
+        return;
+    }
     if (fd_ < 0) return;
     struct stat made {};
     struct stat named {};

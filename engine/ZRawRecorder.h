@@ -9,13 +9,17 @@
 // (the capture thread while a capture runs, the main thread before and after);
 // MoveTo and Path may be called from any thread.
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "ZPcapngWriter.h"
 #include "ZULErrorHistory.h"
 
 class ZRawRecorder {
@@ -33,11 +37,16 @@ public:
     bool Create(const std::string& path, std::string& errorText);
     // errno of the last failed Create (EEXIST: the name is taken).
     int GetCreateError() const { return createError_; }
-    bool IsOpen() const { return fd_ >= 0; }
+    // Like Create, but the file is pcapng: every Write is one packet with its time
+    // (link type 147, the interface named ifName and described by ifDescription).
+    bool CreateTimed(const std::string& path, const std::string& ifName, const std::string& ifDescription,
+                     std::string& errorText);
+    bool IsOpen() const { return fd_ >= 0 || timed_ != nullptr; }
 
     // Buffers the bytes; a full buffer is written out first. After a failed write
-    // nothing more is written (the failure is recorded once).
-    void Write(const uint8_t* bytes, size_t count);
+    // nothing more is written (the failure is recorded once). timeUs, the time of the
+    // read in microseconds since the Unix epoch, is kept by a timed recording only.
+    void Write(const uint8_t* bytes, size_t count, int64_t timeUs = 0);
     // Writes the buffer out when its oldest byte has waited FlushDelay by now.
     void FlushIfDue(std::chrono::steady_clock::time_point now);
     void Flush();
@@ -59,6 +68,8 @@ private:
     void Fail(int errorNumber);
 
     TZULErrorHistory* const errors_;
+    std::unique_ptr<ZPcapngWriter> timed_;  // the file of a timed recording
+    ino_t timedInode_ = 0;                  // of the file CreateTimed made
     int fd_ = -1;
     int createError_ = 0;
     bool failed_ = false;

@@ -111,6 +111,7 @@ void ZSerialCapture::Execute() {
 }
 
 bool ZSerialCapture::SleepUntilNextCycle(std::chrono::steady_clock::time_point next) {
+    if (WaitForBytes()) return !thread_.Terminated();
     {
         std::unique_lock guard(portLock_);
         if (waitingForPort_) {
@@ -120,6 +121,35 @@ bool ZSerialCapture::SleepUntilNextCycle(std::chrono::steady_clock::time_point n
         }
     }
     return thread_.SleepUntil(next);
+}
+
+bool ZSerialCapture::WaitForBytes() {
+    std::lock_guard guard(portLock_);
+    if (!precise_ || waitingForPort_ || portLostReported_ || !port_->GetActive()) return false;
+    int timeoutMs = pollInterval_;
+    if (silenceDue_ && silenceGapUs_ > 0) {
+        // Woken when the silence is due, so the frame it ends goes out without delay.
+        const int64_t left = lastReadUs_ + silenceGapUs_ - ZULNowMicros();
+        timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
+    }
+    return port_->WaitReadable(timeoutMs);
+}
+
+void ZSerialCapture::PostSilenceIfDue() {
+    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() - lastReadUs_ < silenceGapUs_) return;
+    auto item = std::make_unique<sReceivedData>();
+    item->Event = ZPortEvent::Silence;
+    item->TimeUs = lastReadUs_;
+    // A refused event is not repeated: the next read, a gap or more later, ends the frame as well.
+    pump_->Post(item, ChunkPriority);
+    silenceDue_ = false;
+}
+
+void ZSerialCapture::SetPreciseTime(bool precise, int64_t silenceGapUs) {
+    std::lock_guard guard(portLock_);
+    precise_ = precise;
+    silenceGapUs_ = precise ? silenceGapUs : 0;
+    silenceDue_ = false;
 }
 
 bool ZSerialCapture::EnterCycle() {
@@ -170,10 +200,14 @@ void ZSerialCapture::PollPort() {
             const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
             const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
             if (got <= 0) break;
+            const int64_t readUs = ZULNowMicros();
             // Recorded before anything further along can drop the bytes.
-            if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got));
-            PostChunk(readBuffer_.data(), got);
+            if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
+            PostChunk(readBuffer_.data(), got, readUs);
+            lastReadUs_ = readUs;
+            silenceDue_ = true;
         }
+        if (precise_) PostSilenceIfDue();
         if (port_->IsHungUp()) {
             ReportPortLost();
             if (reconnect_) BeginWaitingForPort();
@@ -234,10 +268,12 @@ std::string ZSerialCapture::DeviceName() const {
     return device.empty() ? "COM" + std::to_string(port_->GetCOMPort()) : device;
 }
 
-bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count) {
+bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count, int64_t timeUs) {
     auto item = std::make_unique<sReceivedData>();
     item->Data.assign(bytes, bytes + count);
     item->Size = count;
+    item->TimeUs = timeUs;
+    if (precise_) item->Time = ZULFromUnixMicros(timeUs);
     if (!pump_->Post(item, ChunkPriority)) {
         chunkLoss_.Lost(static_cast<uint64_t>(count));
         return false;
@@ -246,7 +282,7 @@ bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count) {
     return true;
 }
 
-bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull) {
+bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs) {
     if (stopped_) return false;
     bool allAccepted = true;
     for (int offset = 0; offset < count; offset += readSize_) {
@@ -254,6 +290,10 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
         auto item = std::make_unique<sReceivedData>();
         item->Data.assign(bytes + offset, bytes + offset + size);
         item->Size = size;
+        if (timeUs != 0) {
+            item->TimeUs = timeUs;
+            item->Time = ZULFromUnixMicros(timeUs);
+        }
         bool accepted = pump_->Post(item, ChunkPriority);
         while (!accepted && waitWhenFull && !stopped_) {
             std::this_thread::sleep_for(RetryPostDelay);
@@ -270,11 +310,18 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 }
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
+    if (item->Event == ZPortEvent::Silence) {
+        SilenceSince(item->TimeUs);
+        return;
+    }
     if (item->Event != ZPortEvent::None) {
         PortStateChanged(item->Event == ZPortEvent::Lost);
         return;
     }
-    ProcessData(item->Data.data(), item->Size);
+    if (item->Time != 0)
+        ProcessTimedData(item->Data.data(), item->Size, item->Time, item->TimeUs);
+    else
+        ProcessData(item->Data.data(), item->Size);
 }
 
 void ZSerialCapture::DrainChunks() {

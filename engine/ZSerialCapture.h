@@ -18,6 +18,7 @@
 #include "Serial.h"
 #include "ZLoggerClients.h"
 #include "ZRawRecorder.h"
+#include "ZULDateTime.h"
 #include "ZULErrorHistory.h"
 #include "ZULIniFile.h"
 #include "ZULLossCounter.h"
@@ -26,13 +27,18 @@
 
 // What travels from the capture thread to the pump thread besides the bytes: the
 // port's coming and going, in order with the chunks read before and after.
-enum class ZPortEvent : uint8_t { None, Lost, Back };
+// Silence: nothing was read for the silence gap since the read at TimeUs.
+enum class ZPortEvent : uint8_t { None, Lost, Back, Silence };
 
 // One received chunk on its way from the capture thread to ProcessData.
 struct sReceivedData {
     std::vector<uint8_t> Data;
     int32_t Size = 0;  // at least 1, but 0 for an event
     ZPortEvent Event = ZPortEvent::None;
+    // When the read returned, in microseconds since the Unix epoch (0: not stamped),
+    // and as local time (0: not asked for, see SetPreciseTime).
+    int64_t TimeUs = 0;
+    TDateTime Time = 0;
 };
 
 // Pairs of TBaudrate value and rate in baud, in TBaudrate order.
@@ -59,6 +65,14 @@ public:
 
     // Called on the pump thread for every chunk, in the order read.
     virtual void ProcessData(const uint8_t* bytes, int count) = 0;
+    // Called instead of ProcessData for a chunk that carries its read time (precise
+    // time, or a replay of a timed recording); the default forgets the time.
+    virtual void ProcessTimedData(const uint8_t* bytes, int count, TDateTime /*time*/, int64_t /*timeUs*/) {
+        ProcessData(bytes, count);
+    }
+    // Called on the pump thread, in order with the chunks, when nothing was read for
+    // the silence gap after the read at lastReadUs.
+    virtual void SilenceSince(int64_t /*lastReadUs*/) {}
     // Called on the pump thread when a capture that reconnects has lost its port
     // (waiting true: every chunk read before the loss has been processed) and when
     // the port is back (false: before any chunk read after it).
@@ -79,6 +93,11 @@ public:
     // ReconnectInterval, reopened with the line settings of the capture's start.
     // Without it a lost port stays lost until the capture stops. Only while closed.
     void SetReconnect(bool reconnect);
+    // Whether the next captures wait for the port to become readable (the poll interval
+    // at most) instead of sleeping, and stamp every chunk with its local time; and the
+    // silence after the last read (0: none) that sends a ZPortEvent::Silence. Every
+    // read is stamped in microseconds either way. Only while closed.
+    void SetPreciseTime(bool precise, int64_t silenceGapUs);
     // The port was lost and the capture waits for it to come back.
     bool IsWaitingForPort() const;
     // The file that receives every byte read, for the next capture (null: none).
@@ -121,7 +140,8 @@ public:
     // at most ReadSize bytes. With waitWhenFull the call waits while the pump refuses
     // instead of dropping. False when a chunk was dropped (counted as a loss) or the
     // pump has ended.
-    bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull);
+    // timeUs, when not 0, is the time of the read the bytes stand for.
+    bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs = 0);
     // Waits until every posted chunk has been through ProcessData; at once when the pump
     // has ended. Main thread.
     void DrainChunks();
@@ -163,7 +183,11 @@ private:
     void LeaveCycle();
     void PollPort();
     // Posts count bytes as one chunk; a refusal is counted as a loss.
-    bool PostChunk(const uint8_t* bytes, int count);
+    bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
+    // Precise time: waits for the port instead of sleeping; false when it cannot.
+    bool WaitForBytes();
+    // Precise time: the silence event once the gap after the last read has passed.
+    void PostSilenceIfDue();
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
     void ReportPortLost();
     // The rest of PollPort's business: the lost port's release, a try to reopen it,
@@ -191,6 +215,13 @@ private:
     std::unique_ptr<ZRawRecorder> raw_;
     std::string networkPort_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
+    // Also under portLock_, set while closed: see SetPreciseTime.
+    bool precise_ = false;
+    int64_t silenceGapUs_ = 0;
+    // The time of the last read, and whether bytes were read since the last silence
+    // event; also under portLock_ (the capture thread keeps them, SetPreciseTime resets them).
+    int64_t lastReadUs_ = 0;
+    bool silenceDue_ = false;
     std::atomic<int64_t> reconnectIntervalMs_{500};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_

@@ -106,6 +106,11 @@ public:
     virtual bool EscapeFunction(uint32_t function) = 0;
     // The device went away (unplugged, or the other side of a pseudo-terminal closed).
     virtual bool HungUp() const = 0;
+    // Blocks up to timeoutMs until bytes can be read or the device hangs up, and returns
+    // true: the caller then reads at once. False, without waiting, from a handle that
+    // cannot wait so (the caller sleeps the time itself): the default, which lets a
+    // handle without a descriptor to poll leave it out. Called by the thread that reads.
+    virtual bool WaitReadable(int /*timeoutMs*/) { return false; }
     // Lets the output drain (bounded in time: what is still unsent then is
     // discarded), restores the device's previous settings and releases it; later
     // calls fail.

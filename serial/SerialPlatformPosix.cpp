@@ -183,10 +183,22 @@ int SliceUntil(std::optional<Clock::time_point> deadline) {
     return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
 }
 
+// Asks the driver to hand received bytes on at once instead of batching them (USB
+// adapters otherwise wait up to 16 ms). True when the flag changed; drivers without
+// the request (a pseudo-terminal answers ENOTTY) and a flag already set give false.
+bool SetLowLatency(int fd, bool on) {
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) != 0) return false;
+    const bool isOn = (info.flags & ASYNC_LOW_LATENCY) != 0;
+    if (isOn == on) return false;
+    info.flags = on ? info.flags | ASYNC_LOW_LATENCY : info.flags & ~ASYNC_LOW_LATENCY;
+    return ioctl(fd, TIOCSSERIAL, &info) == 0;
+}
+
 class TPosixSerialHandle final : public ISerialHandle {
 public:
     TPosixSerialHandle(int fd, int wakeFd, const TTermios2State& saved)
-        : fd_(fd), wakeFd_(wakeFd), saved_(saved) {}
+        : fd_(fd), wakeFd_(wakeFd), saved_(saved), lowLatencySet_(SetLowLatency(fd, true)) {}
     ~TPosixSerialHandle() override { Close(); }
 
     // Linux sizes its buffers itself.
@@ -352,6 +364,19 @@ public:
 
     bool HungUp() const override { return hungUp_; }
 
+    bool WaitReadable(int timeoutMs) override {
+        if (fd_ < 0) return false;
+        {
+            std::lock_guard guard(rxLock_);
+            if (!stash_.empty()) return true;
+        }
+        pollfd device{fd_, POLLIN, 0};
+        if (poll(&device, 1, timeoutMs) > 0 && (device.revents & (POLLHUP | POLLERR)) != 0 &&
+            (device.revents & POLLIN) == 0)
+            hungUp_ = true;
+        return true;
+    }
+
     void Close() override {
         if (fd_ < 0) return;
         mask_ = 0;
@@ -360,6 +385,7 @@ public:
         DrainOutput();
         StopSender();
         ioctl(fd_, TIOCNXCL);
+        if (lowLatencySet_) SetLowLatency(fd_, false);
         Termios2Restore(fd_, saved_);
         close(fd_);  // also drops the flock
         close(wakeFd_);
@@ -658,6 +684,7 @@ private:
     int fd_;
     int wakeFd_;
     const TTermios2State saved_;
+    const bool lowLatencySet_;  // the flag was off at the open and this handle set it
     TSerialTimeouts timeouts_;  // the owner's thread only
     std::atomic<uint32_t> mask_{0};
     std::atomic<bool> hungUp_{false};

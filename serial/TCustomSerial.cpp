@@ -46,6 +46,10 @@ std::string TCustomSerial::GetDevicePath() const {
     return comPort_ > 0 ? platform_.PortDevicePath(comPort_) : "";
 }
 
+bool TCustomSerial::WaitReadable(int timeoutMs) {
+    return handle_ != nullptr && handle_->WaitReadable(timeoutMs);
+}
+
 bool TCustomSerial::IsHungUp() const {
     return handle_ != nullptr && handle_->HungUp();
 }

@@ -47,6 +47,9 @@ public:
     // The open port's device hung up (unplugged, or the other end of a
     // pseudo-terminal closed). False while closed; a new open starts afresh.
     bool IsHungUp() const;
+    // Waits up to timeoutMs for bytes to read or a hang-up (ISerialHandle::WaitReadable);
+    // false at once while closed or when the device cannot be waited for so.
+    bool WaitReadable(int timeoutMs);
     // errno of the last failed open; 0 after a successful one.
     int GetLastOpenError() const { return lastOpenError_; }
     // Why the last open failed, as a sentence the user can act on; "" after success.

@@ -209,7 +209,15 @@ int64_t ZULNowMicros() {
 }
 
 TDateTime ZULFromUnixMicros(int64_t unixUs) {
-    const int64_t localUs = unixUs + UtcOffsetSeconds(FloorDiv(unixUs, UsPerSecond)) * UsPerSecond;
+    // Every read of a precise capture is converted: the zone is asked once a second.
+    thread_local int64_t cachedSecond = INT64_MIN;
+    thread_local int64_t cachedOffset = 0;
+    const int64_t second = FloorDiv(unixUs, UsPerSecond);
+    if (second != cachedSecond) {
+        cachedOffset = UtcOffsetSeconds(second);
+        cachedSecond = second;
+    }
+    const int64_t localUs = unixUs + cachedOffset * UsPerSecond;
     // Whole days and the time of day are converted apart: the sum then carries a
     // single rounding, the one of the final addition.
     const int64_t day = FloorDiv(localUs, UsPerDay);

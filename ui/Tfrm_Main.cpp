@@ -56,7 +56,7 @@ constexpr int StatusShowIntervalMs = 250;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
-constexpr uint8_t ModeOfItem[4] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize};
+constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
 
 QString Q(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -144,13 +144,13 @@ QSlider* TrackBar(const char* name, int minimum, int maximum, QWidget* parent) {
 }  // namespace
 
 int Tfrm_Main::ModeToItem(int mode) {
-    for (int item = 0; item < 4; ++item)
+    for (int item = 0; item < 5; ++item)
         if (ModeOfItem[item] == mode) return item;
     return 0;
 }
 
 uint8_t Tfrm_Main::ItemToMode(int item) {
-    return item >= 0 && item < 4 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
+    return item >= 0 && item < 5 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
 }
 
 Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
@@ -415,9 +415,14 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
     chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
     logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
     logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
+    chk_PreciseTime = CheckBox("chk_PreciseTime", QStringLiteral("Time stamps to the microsecond"), logfile);
+    chk_RawRecordingTimed =
+        CheckBox("chk_RawRecordingTimed", QStringLiteral("with time stamps (.pcapng)"), logfile);
+    logLayout->addWidget(chk_PreciseTime, 9, 0, 1, 2);
+    logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
     chk_PcapRecording =
         CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
-    logLayout->addWidget(chk_PcapRecording, 9, 2, 1, 2);
+    logLayout->addWidget(chk_PcapRecording, 10, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     pageLayout->addWidget(logfile);
 
@@ -427,9 +432,31 @@ QWidget* Tfrm_Main::BuildGeneralPage() {
                                         {QStringLiteral("Capture all bytes received"),
                                          QStringLiteral("Capture between start an stop triggers"),
                                          QStringLiteral("Use only start trigger (fixed size)"),
-                                         QStringLiteral("Use only start trigger (dynamic size)")},
+                                         QStringLiteral("Use only start trigger (dynamic size)"),
+                                         QStringLiteral("Frames separated by silence")},
                                         QStringLiteral("grp_CaptureMode"));
     pageLayout->addWidget(grp_CaptureMode);
+    {
+        // The gap of the fifth mode: character times, or milliseconds when not 0.
+        auto* gapRow = new QHBoxLayout();
+        auto* gapCaption = new QLabel(QStringLiteral("Silence gap (tenths of a character):"), page);
+        ud_SilenceGap = new QSpinBox(page);
+        ud_SilenceGap->setObjectName(QStringLiteral("ud_SilenceGap"));
+        ud_SilenceGap->setRange(15, 1000);
+        ud_SilenceGap->setValue(35);
+        gapCaption->setBuddy(ud_SilenceGap);
+        auto* gapMsCaption = new QLabel(QStringLiteral("or ms:"), page);
+        ud_SilenceGapMs = new QSpinBox(page);
+        ud_SilenceGapMs->setObjectName(QStringLiteral("ud_SilenceGapMs"));
+        ud_SilenceGapMs->setRange(0, 60000);
+        gapMsCaption->setBuddy(ud_SilenceGapMs);
+        gapRow->addWidget(gapCaption);
+        gapRow->addWidget(ud_SilenceGap);
+        gapRow->addWidget(gapMsCaption);
+        gapRow->addWidget(ud_SilenceGapMs);
+        gapRow->addStretch(1);
+        pageLayout->addLayout(gapRow);
+    }
 
     connect(btn_StartCapture, &QPushButton::clicked, this, [this] { btn_StartCaptureClick(); });
     connect(btn_StopCapture, &QPushButton::clicked, this, [this] { btn_StopCaptureClick(); });
@@ -601,6 +628,10 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     ShowFrameSettings(settings.Frames);
     viewSettings_ = settings.View;
     if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->SetViewSettings(viewSettings_);
+    chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
+    chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
+    ud_SilenceGap->setValue(settings.Frames.SilenceGap);
+    ud_SilenceGapMs->setValue(settings.Frames.SilenceGapMs);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -632,6 +663,10 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     CollectFrameSettings(settings.Frames);
     const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
     settings.View = log != nullptr ? log->ViewSettings() : viewSettings_;
+    settings.Frames.PreciseTime = chk_PreciseTime->isChecked();
+    settings.Frames.RawRecordingTimed = chk_RawRecordingTimed->isChecked();
+    settings.Frames.SilenceGap = ud_SilenceGap->value();
+    settings.Frames.SilenceGapMs = ud_SilenceGapMs->value();
     return settings;
 }
 
@@ -770,7 +805,8 @@ void Tfrm_Main::btn_StartCaptureClick() {
     // A typed port or rate that was never confirmed is taken now, or the start is called off.
     if (!CommitPortText() || !CommitBaudText()) return;
     const ZLoggerSettings settings = CollectSettings();
-    if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes) {
+    if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes &&
+        settings.CaptureMode != cmSilence) {
         ZMessageBox::Error(this, QStringLiteral("You have to define a start trigger first!"));
         return;
     }

@@ -251,6 +251,10 @@ private:
     QCheckBox* chk_RawRecording = nullptr;
     QCheckBox* chk_PcapRecording = nullptr;
     std::string pcapProtocol_ = "data";  // no control shows it: kept from the settings shown
+    QCheckBox* chk_RawRecordingTimed = nullptr;
+    QCheckBox* chk_PreciseTime = nullptr;
+    QSpinBox* ud_SilenceGap = nullptr;    // tenths of a character time
+    QSpinBox* ud_SilenceGapMs = nullptr;  // 0: the character times count
     QSlider* tb_MaxBytesInLogLine = nullptr;
     QLabel* lbl_MaxBytesInLogLine = nullptr;
     QSlider* tb_MaxLinesInLogFile = nullptr;

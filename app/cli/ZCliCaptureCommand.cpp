@@ -100,9 +100,12 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
 int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
     session.SetCaptureOptions(options.Reconnect, options.RawFile);
+    session.SetPreciseTime(options.PreciseTime);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
+    // A timed recording names the port it records, which is known only now.
+    if (int code = session.CreateRawRecording(); code != kCliExitOk) return code;
 
     if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
     const std::string device = logger.GetPort().GetDevicePath();

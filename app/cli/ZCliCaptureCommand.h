@@ -16,7 +16,9 @@ struct ZCliCaptureOptions {
     bool Json = false;
     std::string FramesFile;  // the frame export (JSON lines); empty: none
     bool Reconnect = false;  // wait for a lost port instead of ending (also on when the settings say so)
-    std::string RawFile;     // also record every byte read into this new file
+    std::string RawFile;     // also record every byte read into this new file (".pcapng": with times)
+    // Stamp every read to the microsecond (also on when the settings say so).
+    bool PreciseTime = false;
     std::string PcapFile;    // also write the frames as a Wireshark capture into this new file
 };
 

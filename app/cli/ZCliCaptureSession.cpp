@@ -44,10 +44,10 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
     logger_->GetSettings(settings_);
     // The window program shows a stored mode it does not know as "all bytes", so the
     // next capture runs that way; the command line does the same.
-    if (settings_.CaptureMode > cmBetweenTriggers) settings_.CaptureMode = cmAllBytes;
+    if (settings_.CaptureMode > cmSilence) settings_.CaptureMode = cmAllBytes;
     if (int code = CheckTriggers(); code != kCliExitOk) return code;
     std::unique_ptr<ZRawRecorder> raw;
-    if (!rawFile_.empty()) {
+    if (!rawFile_.empty() && !IsTimedRecordingName(rawFile_)) {
         raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());
         if (std::string error; !raw->Create(rawFile_, error)) {
             context_.Err << error << '\n';
@@ -59,9 +59,30 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
         return code;
     }
     settings_.Reconnect = settings_.Reconnect || reconnect_;
+    settings_.Frames.PreciseTime = settings_.Frames.PreciseTime || preciseTime_;
     collector_.Reset(settings_.DataTriggers.GetCount());
     logger_->SetStatusReceiver(&collector_);
     logger_->SetSettings(settings_);
+    logger_->SetRawRecorder(std::move(raw));
+    return kCliExitOk;
+}
+
+bool IsTimedRecordingName(const std::string& path) {
+    const std::string suffix = ".pcapng";
+    return path.size() > suffix.size() &&
+           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+int ZCliCaptureSession::CreateRawRecording() {
+    if (rawFile_.empty() || !IsTimedRecordingName(rawFile_)) return kCliExitOk;
+    auto raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());
+    const std::string device = logger_->GetPort().GetDevicePath();
+    const std::string description = "COM" + std::to_string(logger_->GetCOMPort()) + " at " +
+                                    std::to_string(logger_->GetBaudrate()) + " baud";
+    if (std::string error; !raw->CreateTimed(rawFile_, device, description, error)) {
+        context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
     logger_->SetRawRecorder(std::move(raw));
     return kCliExitOk;
 }
@@ -72,7 +93,8 @@ void ZCliCaptureSession::SetCaptureOptions(bool reconnect, const std::string& ra
 }
 
 int ZCliCaptureSession::CheckTriggers() const {
-    if (settings_.TriggerStart.empty() && settings_.CaptureMode != cmAllBytes) {
+    if (settings_.TriggerStart.empty() && settings_.CaptureMode != cmAllBytes &&
+        settings_.CaptureMode != cmSilence) {
         context_.Err << "You have to define a start trigger first!\n";
         return kCliExitFailed;
     }

@@ -13,6 +13,9 @@
 #include "ZLogger.h"
 #include "ZLoggerSettings.h"
 
+// Whether a raw recording of that name keeps the time of every read (".pcapng").
+bool IsTimedRecordingName(const std::string& path);
+
 class ZCliCaptureSession {
 public:
     explicit ZCliCaptureSession(ZCliContext& context);
@@ -30,6 +33,11 @@ public:
     // may have it on already); a rawFile is created by Prepare before the log folder
     // is made, and refused (kCliExitFailed, the file named) when it cannot be created.
     void SetCaptureOptions(bool reconnect, const std::string& rawFile);
+    // For a live capture, before Prepare: precise time on (the settings may have it on already).
+    void SetPreciseTime(bool precise) { preciseTime_ = precise; }
+    // After Prepare and once the port is chosen: creates a raw file whose name ends in
+    // ".pcapng" (timed, naming the port); the exit code, with the message written.
+    int CreateRawRecording();
 
     // Creates the frame export file (none for an empty name) and hands it the engine's
     // blocks. Tells the user why it cannot be created and returns kCliExitFailed then.
@@ -63,6 +71,7 @@ private:
 
     ZCliContext& context_;
     bool reconnect_ = false;
+    bool preciseTime_ = false;
     std::string rawFile_;
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it

@@ -132,7 +132,11 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--frames", options.FramesFile,
                    "Write every block as one JSON object per line into this new file");
     app.add_flag("--reconnect", options.Reconnect, "Wait for a lost port to come back instead of ending");
-    app.add_option("--raw", options.RawFile, "Also record every byte read into this new file");
+    app.add_option("--raw", options.RawFile,
+                   "Also record every byte read into this new file (a name ending in .pcapng keeps the "
+                   "time of every read)");
+    app.add_flag("--precise-time", options.PreciseTime,
+                 "Wait for the port and stamp every read with the time to the microsecond");
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
 }

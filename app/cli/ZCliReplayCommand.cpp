@@ -13,6 +13,8 @@
 
 #include "Funset_strings.h"
 #include "ZCliCaptureSession.h"
+#include "ZPcapngReader.h"
+#include "ZPcapngWriter.h"
 
 namespace {
 
@@ -58,9 +60,58 @@ std::FILE* OpenRecording(const std::string& fileName) {
 
 }  // namespace
 
+// Feeds every packet as one read at its recorded time; the reader checked the file whole.
+FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliContext& context,
+                         std::string& errorText) {
+    ZPcapngReader::Packet packet;
+    while (reader.Next(packet, errorText)) {
+        if (context.IsStopRequested()) return FeedResult::Interrupted;
+        // A packet of no bytes is a read that brought none; it changes nothing.
+        if (!packet.bytes.empty())
+            logger.FeedReplay(packet.bytes.data(), static_cast<int>(packet.bytes.size()), packet.timeUs);
+    }
+    return errorText.empty() ? FeedResult::Complete : FeedResult::ReadFailed;
+}
+
 int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
+
+    if (IsTimedRecordingName(options.InputFile)) {
+        ZPcapngReader reader;
+        std::string errorText;
+        if (!reader.Open(options.InputFile, ZPcapngWriter::LinkTypeUser0, errorText)) {
+            context.Err << errorText << '\n';
+            return kCliExitFailed;
+        }
+        if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+        session.ResetCounters();
+        ZLogger& logger = session.Logger();
+        logger.BeginReplay();
+        const FeedResult fed = FeedTimedFile(reader, logger, context, errorText);
+        logger.EndReplay();
+        const bool framesWritten = session.CloseFrameExport();
+        ZCliCaptureReport report = session.TakeReport();
+        if (options.Json) {
+            report.PrintJson(context.Out);
+        } else {
+            report.PrintSummary(context.Out);
+        }
+        if (fed == FeedResult::ReadFailed) {
+            context.Err << errorText << '\n';
+            return kCliExitFailed;
+        }
+        if (fed == FeedResult::Interrupted) {
+            context.Err << "Replay interrupted: the input was not fed completely.\n";
+            return kCliExitFailed;
+        }
+        return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    }
+    if (session.Settings().CaptureMode == cmSilence) {
+        context.Err << "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \""
+                    << options.InputFile << "\" holds no time of its reads\n";
+        return kCliExitUsage;
+    }
 
     FilePtr input(OpenRecording(options.InputFile));
     if (!input) {

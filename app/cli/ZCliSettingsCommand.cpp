@@ -111,6 +111,8 @@ const char* CaptureModeCaption(uint8_t mode) {
             return "Use only start trigger (dynamic size)";
         case cmBetweenTriggers:
             return "Capture between start an stop triggers";
+        case cmSilence:
+            return "Frames separated by silence";
         default:
             return "unknown, captures as \"Capture all bytes received\"";
     }

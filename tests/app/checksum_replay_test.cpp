@@ -199,10 +199,16 @@ TEST_F(ChecksumReplayTest, TheFrameExportHasOneLinePerBlock) {
     std::vector<std::string> lines;
     std::istringstream text(ReadText(frames));
     for (std::string line; std::getline(text, line);) {
-        // The time is checked for its form, the rest byte for byte.
-        ASSERT_GT(line.size(), 36u);
-        EXPECT_TRUE(MatchesShape(line.substr(0, 36), "{\"time\": \"9999-99-99T99:99:99.999\", ")) << line;
-        lines.push_back(line.substr(36));
+        // The time is checked for its form (local time with its offset, "Z" for UTC), the
+        // rest byte for byte.
+        const size_t end = line.find("\", ");
+        ASSERT_NE(end, std::string::npos) << line;
+        const std::string head = line.substr(0, end + 3);
+        EXPECT_TRUE(MatchesShape(head, "{\"time\": \"9999-99-99T99:99:99.999999Z\", ") ||
+                    MatchesShape(head, "{\"time\": \"9999-99-99T99:99:99.999999+99:99\", ") ||
+                    MatchesShape(head, "{\"time\": \"9999-99-99T99:99:99.999999-99:99\", "))
+            << line;
+        lines.push_back(line.substr(end + 3));
     }
     const std::vector<std::string> expected = {
         R"("kind": "trash", "length": 1, "hex": "09", "checksum": null, "data_triggers": [0, 0]})",

@@ -342,5 +342,83 @@ TEST(CliHelpTest, EveryCommandHasHelp) {
     EXPECT_EQ(RunCli({"--help"}).Code, 0);
 }
 
+// Timed recordings: pcapng built by hand, one packet per read with its time.
+std::string Le32(uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+}
+std::string Pcapng(uint16_t linkType, const std::vector<std::pair<uint64_t, std::string>>& packets) {
+    std::string file =
+        Le32(0x0A0D0D0A) + Le32(28) + Le32(0x1A2B3C4D) + Le32(1) + std::string(8, '\xFF') + Le32(28);
+    file += Le32(1) + Le32(20) + Le32(linkType) + Le32(0) + Le32(20);
+    for (const auto& [us, bytes] : packets) {
+        std::string data = bytes;
+        data.resize((data.size() + 3) / 4 * 4, '\0');
+        const auto length = static_cast<uint32_t>(32 + data.size());
+        file += Le32(6) + Le32(length) + Le32(0) + Le32(static_cast<uint32_t>(us >> 32)) +
+                Le32(static_cast<uint32_t>(us)) + Le32(static_cast<uint32_t>(bytes.size())) +
+                Le32(static_cast<uint32_t>(bytes.size())) + data + Le32(length);
+    }
+    return file;
+}
+
+const std::string SilenceSettings =
+    kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=4\r\n[_frames]\r\nSilenceGapMs=5\r\n";
+const std::vector<std::pair<uint64_t, std::string>> GappedReads = {{1'796'828'427'000'000, "\x01\x02"},
+                                                                   {1'796'828'427'001'000, "\x03"},
+                                                                   {1'796'828'427'006'000, "\x04\x05"},
+                                                                   {1'796'828'427'010'999, "\x06"}};
+
+TEST_F(ReplayTest, ATimedRecordingReplaysWithTheTimeOfEachRead) {
+    const std::string input = dir_ / "r.pcapng";
+    WriteFile(input, Pcapng(147, GappedReads));
+    const CliResult result = Replay(WriteSettings(SilenceSettings), input);
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    const Json report = Json::parse(result.Out);
+    // 1 ms and 4.999 ms after a read join it; 5 ms end the frame.
+    EXPECT_EQ(report["data_packets"], 2);
+    EXPECT_EQ(report["data_packet_bytes"], 6);
+}
+
+struct TimedRefusalCase {
+    std::string Name;
+    std::string Settings;
+    std::string InputName;
+    std::string Input;
+    int Code;
+    std::string Message;  // after the input file's full name in quotes
+};
+
+class TimedReplayRefusalTest : public ReplayTest, public ::testing::WithParamInterface<TimedRefusalCase> {};
+
+TEST_P(TimedReplayRefusalTest, SaysWhatIsWrong) {
+    const TimedRefusalCase& c = GetParam();
+    const std::string input = dir_ / c.InputName;
+    WriteFile(input, c.Input);
+    const CliResult result = Replay(WriteSettings(c.Settings), input);
+    EXPECT_EQ(result.Code, c.Code);
+    const std::string quoted = "\"" + input + "\"";
+    EXPECT_EQ(result.Err,
+              c.Message.substr(0, c.Message.find('|')) + quoted + c.Message.substr(c.Message.find('|') + 1));
+    EXPECT_EQ(result.Out, "");
+}
+
+const std::string AllBytes = kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TimedReplayRefusalTest,
+    ::testing::Values(
+        TimedRefusalCase{
+            "SilenceFromAPlainDump", SilenceSettings, "r.bin", "\x01\x02", 2,
+            "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): | holds "
+            "no time of its reads\n"},
+        TimedRefusalCase{"CutInsideABlock", AllBytes, "r.pcapng", Pcapng(147, GappedReads).substr(0, 90), 1,
+                         "The recording | ends inside a block at offset 90.\n"},
+        TimedRefusalCase{"AnotherLinkType", AllBytes, "r.pcapng", Pcapng(252, GappedReads), 1,
+                         "The recording | holds packets of link type 252, not of link type 147.\n"},
+        TimedRefusalCase{"NotPcapng", AllBytes, "r.pcapng", "\x01\x02\x03", 1,
+                         "The recording | is not a pcapng file.\n"}),
+    [](const ::testing::TestParamInfo<TimedRefusalCase>& refusal) { return refusal.param.Name; });
+
 }  // namespace
 }  // namespace clitest
