@@ -135,6 +135,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     if (RawRecording) ini.WriteBool(section, "RawRecording", RawRecording);
     DataTriggers.SaveToIni(ini);
     Frames.WriteToIni(ini);
+    Send.WriteToIni(ini);
 }
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -165,4 +166,5 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     RawRecording = ini.ReadBool(section, "RawRecording", false);
     DataTriggers.LoadFromIni(ini);
     Frames.ReadFromIni(ini);
+    Send.ReadFromIni(ini);
 }

@@ -10,6 +10,7 @@
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
 #include "ZFrameSettings.h"
+#include "ZSendSequence.h"
 
 class ZULIniFile;
 
@@ -73,6 +74,8 @@ public:
     int32_t AmountOfBytesWidth = 1;
     bool AmountOfBytesMSBFirst = true;
     ZFrameSettings Frames;
+    // The sequences the user sends to the device ("[_send]").
+    ZSendList Send;
     // A lost port is waited for and reopened (see ZSerialCapture::SetReconnect).
     bool Reconnect = false;
     // Every byte read is also recorded, beside the log files, as "<first log file's
