@@ -70,6 +70,9 @@ public:
     // Frames whose checksum was right and wrong (flush blocks are never counted).
     uint32_t ChecksumGood = 0;
     uint32_t ChecksumBad = 0;
+    // Sends and the bytes they held, in the running (or last) capture.
+    uint32_t SendCount = 0;
+    uint32_t SentBytes = 0;
     // Matches of each data trigger, by trigger index, in the running (or last) capture
     // or replay: as many entries as the trigger list the capture started with. Exact
     // even when status messages were dropped; read it only while no capture runs.
@@ -84,6 +87,9 @@ protected:
     // At the loss the partial frame goes out as the flush block and the filter starts
     // afresh; both changes are shown as status kind 7 (text "" when the port is back).
     void PortStateChanged(bool waiting) override;
+    // A send is a block of its own (bkSent) for the live view, the log files and the
+    // frame export; it never reaches the filter, the data triggers or the received counts.
+    void ProcessSent(const uint8_t* bytes, int count) override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);

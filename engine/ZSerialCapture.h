@@ -33,6 +33,14 @@ struct sReceivedData {
     std::vector<uint8_t> Data;
     int32_t Size = 0;  // at least 1, but 0 for an event
     ZPortEvent Event = ZPortEvent::None;
+    bool Sent = false;  // Data went out to the port rather than came in
+};
+
+// How a send ended.
+enum class ZSendResult : uint8_t {
+    Sent,     // handed to the port in full; it goes out in order with earlier sends
+    Skipped,  // a repeat whose previous send has not left yet: nothing handed over
+    Refused,  // no port open, too long, the port gone, or the write failed (see the text)
 };
 
 // Pairs of TBaudrate value and rate in baud, in TBaudrate order.
@@ -60,6 +68,8 @@ public:
     // (waiting true: every chunk read before the loss has been processed) and when
     // the port is back (false: before any chunk read after it).
     virtual void PortStateChanged(bool /*waiting*/) {}
+    // Called on the pump thread for every send, in order with the chunks read.
+    virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/) {}
 
     bool OpenPort();  // false when already open, or not open within 2 s
     // True when closed (at once when it was not open). Ends a wait for a lost port at
@@ -93,6 +103,24 @@ public:
     bool ShowPortDialog(IZPortDialog& dialog);
     void SavePortSettings(ZULIniFile& ini) const;
     bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
+
+    // Hands bytes (at most MaxSendBytes) to the open port without waiting for them
+    // to leave, and posts them to ProcessSent in order with the chunks read. With
+    // skipWhenBusy a send is skipped (and counted) while earlier bytes still wait to
+    // go out, so a repeat that outruns the line never queues without bound; without
+    // it the bytes waiting may grow to twice MaxSendBytes before a send is refused.
+    // Any thread; errorText says why a send was refused.
+    ZSendResult SendBytes(const std::vector<uint8_t>& bytes, bool skipWhenBusy, std::string& errorText);
+    // Whether every byte handed over has left the port (also when it is closed).
+    bool SendsDone();
+    // Sends skipped since the capture started.
+    uint64_t SkippedSends() const { return skippedSends_.load(); }
+    // Sets (SETDTR, SETRTS, SETBREAK) or clears an output line of the open port;
+    // false when no port is open or the device refused. Any thread.
+    bool SetOutputLine(uint32_t escapeFunction);
+    // The input lines of the open port as MS_CTS_ON, MS_DSR_ON, MS_RING_ON and
+    // MS_RLSD_ON bits; false while no port is open or the device has no lines.
+    bool GetInputLines(uint32_t& status);
 
     // The port, for the port dialog of the window program and for choosing a device
     // path; configure it only while the port is closed.
@@ -173,6 +201,7 @@ private:
     std::unique_ptr<ZRawRecorder> raw_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
     std::atomic<int64_t> reconnectIntervalMs_{500};
+    std::atomic<uint64_t> skippedSends_{0};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
     std::condition_variable cycleChanged_;

@@ -36,7 +36,8 @@ ZCliCaptureSession::~ZCliCaptureSession() {
 
 int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::string& outDir) {
     std::string errorText;
-    if (!logger_->LoadSettings(settingsFile, errorText)) {
+    // Without a file (kestrun-cli send) the defaults apply.
+    if (!settingsFile.empty() && !logger_->LoadSettings(settingsFile, errorText)) {
         context_.Err << errorText << '\n';
         return kCliExitUsage;
     }
