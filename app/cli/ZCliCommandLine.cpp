@@ -70,7 +70,7 @@ const ZCliSynopsis kSynopses[] = {
     {"ports", "kestrun-cli ports"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
     {"simulate",
-     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed]\n"
+     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed|modbus]\n"
      "                            [--duration SECONDS]"},
 };
 
@@ -101,6 +101,7 @@ public:
 std::vector<std::string> ModeNames() {
     std::vector<std::string> names;
     for (const ZDemoModeInfo& mode : kDemoModes) names.emplace_back(mode.Name);
+    names.emplace_back("modbus");
     return names;
 }
 
