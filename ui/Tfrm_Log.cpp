@@ -61,6 +61,8 @@ QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
             return wrong ? QStringLiteral("Stop trigger (checksum wrong)") : QStringLiteral("Stop trigger");
         case bkTrash:
             return QStringLiteral("Trash (%1 bytes)").arg(size);
+        case bkSent:
+            return QStringLiteral("Sent: %1 bytes").arg(size);
         default:
             return QStringLiteral("Flushed (%1 bytes)").arg(size);
     }
@@ -274,6 +276,8 @@ void Tfrm_Log::BuildControls() {
     tb_Data = AddToolButton("tb_Data", QStringLiteral("Show data bytes or not"), true, imData);
     tb_StopTrigger = AddToolButton("tb_StopTrigger", QStringLiteral("Show stop trigger data or not"), false,
                                    imStopTrigger);
+    tb_Sent = AddToolButton("tb_Sent", QStringLiteral("Show sent data or not"), true, imInformational);
+    tb_Sent->setAccessibleName(tb_Sent->toolTip());
     toolBar_->addSeparator();
     for (QToolButton* button : {tb_LiveView, tb_ShowTimeStamps, tb_ShowHEXData, tb_ShowASCIIData,
                                 tb_Informational, tb_StartTrigger, tb_Data, tb_StopTrigger})
@@ -347,6 +351,7 @@ void Tfrm_Log::BuildControls() {
     connect(tb_StopTrigger, &QToolButton::toggled, this,
             [this](bool down) { kindShown_[bkStopTrigger] = down; });
     connect(tb_Trash, &QToolButton::toggled, this, [this](bool down) { kindShown_[bkTrash] = down; });
+    connect(tb_Sent, &QToolButton::toggled, this, [this](bool down) { kindShown_[bkSent] = down; });
     connect(tb_LiveView, &QToolButton::clicked, this, &Tfrm_Log::tb_LiveViewClick);
     connect(tb_ShowTimeStamps, &QToolButton::clicked, this, &Tfrm_Log::tb_ShowTimeStampsClick);
     connect(tb_ShowHEXData, &QToolButton::clicked, this, &Tfrm_Log::tb_ShowHEXDataClick);
@@ -375,7 +380,7 @@ bool Tfrm_Log::AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_
 bool Tfrm_Log::AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
                                TFrameVerdict verdict) {
     if (!liveViewRunning_.load()) return false;
-    if (kind > bkFlush || (kind != bkFlush && !kindShown_[kind].load())) return false;
+    if (kind > bkSent || (kind != bkFlush && !kindShown_[kind].load())) return false;
     if (length < 0 || (length > 0 && bytes == nullptr)) return false;
 
     auto entry = std::make_unique<sVisualLogData>();

@@ -123,6 +123,7 @@ private:
     QToolButton* tb_StartTrigger = nullptr;
     QToolButton* tb_Data = nullptr;
     QToolButton* tb_StopTrigger = nullptr;
+    QToolButton* tb_Sent = nullptr;
     QWidget* Panel = nullptr;
     QTableView* Grid = nullptr;
     GridModel* gridModel_ = nullptr;
@@ -147,7 +148,7 @@ private:
     // The switches AddEntry reads on the data thread, mirrored from the buttons by
     // the window thread.
     std::atomic<bool> liveViewRunning_{true};
-    std::atomic<bool> kindShown_[4] = {true, true, false, false};  // by BlockKind 0..3
+    std::atomic<bool> kindShown_[6] = {true, true, false, false, true, true};  // by BlockKind 0..5
     // Set while a request to start the overflow signal waits in the event queue, so
     // that a burst of refusals queues one request.
     std::atomic<bool> overflowRequested_{false};

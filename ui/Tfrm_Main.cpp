@@ -37,6 +37,7 @@
 #include "ZMessageBox.h"
 #include "ZPortDialog.h"
 #include "ZReportPage.h"
+#include "ZSendPage.h"
 #include "ZULAppDir.h"
 
 namespace {
@@ -244,6 +245,8 @@ void Tfrm_Main::BuildWindow() {
     PageControl->addTab(BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(BuildTriggerPage(), QStringLiteral("Frame trigger settings"));
     PageControl->addTab(BuildDataTriggerPage(), QStringLiteral("Data triggers"));
+    sendPage_ = new ZSendPage([this] { return Logger.get(); });
+    PageControl->addTab(sendPage_, QStringLiteral("Send"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
@@ -441,15 +444,14 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     lbl_BytesThrown = ValueLabel("lbl_BytesThrown", false, grp_Stati);
     lbl_StartTriggers = ValueLabel("lbl_StartTriggers", true, grp_Stati);
     lbl_StopTriggers = ValueLabel("lbl_StopTriggers", true, grp_Stati);
+    lbl_BytesSent = ValueLabel("lbl_BytesSent", false, grp_Stati);
     const struct {
         const char* caption;
         QLabel* value;
         int line;
-    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},
-                 {"Data packets:", lbl_DataPackets, 0},
-                 {"Bytes thrown:", lbl_BytesThrown, 0},
-                 {"Start triggers:", lbl_StartTriggers, 1},
-                 {"Stop triggers:", lbl_StopTriggers, 1}};
+    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},     {"Data packets:", lbl_DataPackets, 0},
+                 {"Bytes thrown:", lbl_BytesThrown, 0},   {"Start triggers:", lbl_StartTriggers, 1},
+                 {"Stop triggers:", lbl_StopTriggers, 1}, {"Bytes sent:", lbl_BytesSent, 1}};
     // Lines of their own rather than a grid: columns shared by short and long values
     // would make the group wider than the pages above it.
     QHBoxLayout* lines[] = {new QHBoxLayout, new QHBoxLayout, new QHBoxLayout};
@@ -547,6 +549,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     ShowStopTrigger();
     DataTriggers.Assign(settings.DataTriggers);
     FillDataTriggerGrid();
+    sendPage_->ShowList(settings.Send);
 
     ShowPortState();
 
@@ -586,6 +589,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStart = StartTrigger;
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
+    settings.Send = sendPage_->List();
     settings.LogDir = logDir_;
     settings.MaxBytesInLogLine = tb_MaxBytesInLogLine->value();
     settings.MaxLinesInLogFile = tb_MaxLinesInLogFile->value();
@@ -661,11 +665,12 @@ void Tfrm_Main::SetCaptureState(bool running) {
     for (QWidget* control : std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings,
                                                             grp_LogfileOptions, grp_CaptureMode})
         control->setEnabled(!running);
+    sendPage_->SetPortOpen(running);
     grp_Stati->setTitle(running ? QStringLiteral("Stati (capture in progress...)")
                                 : QStringLiteral("Stati (capture stopped)"));
     if (running) {
-        for (QLabel* label :
-             {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
+        for (QLabel* label : {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers,
+                              lbl_StopTriggers, lbl_BytesSent})
             label->setText(QStringLiteral("0"));
         ShowChecksumCounts(0, 0);
         FillDataTriggerGrid();
@@ -825,6 +830,9 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 5:
             AddDataTriggerMatches(static_cast<long long>(message->Count), 1);
+            break;
+        case 8:
+            lbl_BytesSent->setText(Truncated(message->Total));
             break;
         default:
             break;
