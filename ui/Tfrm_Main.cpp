@@ -449,9 +449,11 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
         const char* caption;
         QLabel* value;
         int line;
-    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},     {"Data packets:", lbl_DataPackets, 0},
-                 {"Bytes thrown:", lbl_BytesThrown, 0},   {"Start triggers:", lbl_StartTriggers, 1},
-                 {"Stop triggers:", lbl_StopTriggers, 1}, {"Bytes sent:", lbl_BytesSent, 1}};
+    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},
+                 {"Data packets:", lbl_DataPackets, 0},
+                 {"Bytes thrown:", lbl_BytesThrown, 0},
+                 {"Start triggers:", lbl_StartTriggers, 1},
+                 {"Stop triggers:", lbl_StopTriggers, 1}};
     // Lines of their own rather than a grid: columns shared by short and long values
     // would make the group wider than the pages above it.
     QHBoxLayout* lines[] = {new QHBoxLayout, new QHBoxLayout, new QHBoxLayout};
@@ -462,6 +464,10 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
         lines[cell.line]->addWidget(caption);
         lines[cell.line]->addWidget(cell.value);
     }
+    auto* sentCaption = new QLabel(QStringLiteral("Bytes sent:"), grp_Stati);
+    sentCaption->setBuddy(lbl_BytesSent);
+    lines[1]->addWidget(sentCaption);
+    lines[1]->addWidget(lbl_BytesSent);
     btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", ErrorHistoryCaption(0), grp_Stati);
     btn_ErrorHistory->setToolTip(QStringLiteral("The errors recorded since the program started (Ctrl+E)"));
     lines[2]->addWidget(btn_ErrorHistory);
