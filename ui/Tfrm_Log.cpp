@@ -46,7 +46,8 @@ enum Image {
     imTrash,
     imStartTrigger,
     imData,
-    imStopTrigger
+    imStopTrigger,
+    imSent
 };
 
 QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
@@ -154,6 +155,12 @@ QIcon ToolbarImage(Image image) {
                 for (int col = 0; col < 3; ++col)
                     p.drawRect(QRectF(1.5 + col * 4.5, 3.5 + row * 5, 3.5, 3.5));
             break;
+        case imSent:  // "Tx" in the colour of the rows sent
+            p.setPen(QPen(QColor(176, 78, 0), 1));
+            p.setBrush(QColor(255, 236, 214));
+            p.drawRect(QRectF(0.5, 2.5, 15, 11));
+            DrawGlyphs(p, QStringLiteral("Tx"), QColor(176, 78, 0));
+            break;
         case imStopTrigger:  // a red stop square after a bar
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(200, 40, 40));
@@ -177,6 +184,7 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::ForegroundRole && index.isValid() && sent_[Slot(index.row())]) return SentColour();
         if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns) return {};
         return cells_[Slot(index.row())][index.column()];
     }
@@ -203,6 +211,9 @@ public:
     void SetRow(int row, QString (&texts)[4]) {
         for (int c = 0; c < TextColumns; ++c) cells_[Slot(row)][c] = std::move(texts[c]);
     }
+    // Rows of bytes sent are told apart from received ones by their colour.
+    void SetSent(int row, bool sent) { sent_[Slot(row)] = sent; }
+    static QColor SentColour() { return QColor(176, 78, 0); }
 
     void RowsChanged() {
         emit dataChanged(index(0, 0), index(MaxRows - 1, TextColumns - 1), {Qt::DisplayRole});
@@ -213,6 +224,7 @@ private:
     int Slot(int row) const { return (first_ + row) % MaxRows; }
 
     QString cells_[MaxRows][TextColumns];
+    bool sent_[MaxRows] = {};
     int first_ = 0;  // slot of row 1
 };
 
@@ -276,7 +288,7 @@ void Tfrm_Log::BuildControls() {
     tb_Data = AddToolButton("tb_Data", QStringLiteral("Show data bytes or not"), true, imData);
     tb_StopTrigger = AddToolButton("tb_StopTrigger", QStringLiteral("Show stop trigger data or not"), false,
                                    imStopTrigger);
-    tb_Sent = AddToolButton("tb_Sent", QStringLiteral("Show sent data or not"), true, imInformational);
+    tb_Sent = AddToolButton("tb_Sent", QStringLiteral("Show sent data or not"), true, imSent);
     tb_Sent->setAccessibleName(tb_Sent->toolTip());
     toolBar_->addSeparator();
     for (QToolButton* button : {tb_LiveView, tb_ShowTimeStamps, tb_ShowHEXData, tb_ShowASCIIData,
@@ -429,6 +441,7 @@ void Tfrm_Log::tmr_RepaintTimer() {
                             InformationalText(entry.Kind, size, entry.Verdict)};
         NextRow();
         gridModel_->SetRow(shownRows_ - 1, texts);
+        gridModel_->SetSent(shownRows_ - 1, entry.Kind == bkSent);
     }
     gridModel_->RowsChanged();
     FollowNewestRow();

@@ -9,8 +9,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
-#include <QProxyStyle>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -278,13 +278,29 @@ TEST(GridViewTest, DrawsTheLinesOfAStandardTableView) {
     } cases[] = {
         {"plain", nullptr, false, false, false, 0, 300, 160, {}},
         {"scrolled by part of a row", nullptr, false, false, false, 7, 300, 160, {}},
-        {"rows end above the bottom, columns left of the edge", nullptr, false, false, false, 0, 500, 300, {}},
+        {"rows end above the bottom, columns left of the edge",
+         nullptr,
+         false,
+         false,
+         false,
+         0,
+         500,
+         300,
+         {}},
         {"a hidden row, a hidden and a zero-width column", nullptr, false, false, true, 0, 300, 160, {}},
         {"right to left", nullptr, true, false, true, 7, 500, 300, {}},
         {"windows style", windows.get(), false, false, false, 0, 300, 160, {}},
         {"edges when headers are hidden, half transparent", &edgeStyle, false, true, false, 0, 500, 160, {}},
         {"the same, right to left", &edgeStyle, true, true, false, 7, 500, 300, {}},
-        {"two parts repainted", nullptr, false, false, false, 7, 300, 160, {QRect(10, 20, 90, 33), QRect(150, 70, 60, 80)}},
+        {"two parts repainted",
+         nullptr,
+         false,
+         false,
+         false,
+         7,
+         300,
+         160,
+         {QRect(10, 20, 90, 33), QRect(150, 70, 60, 80)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -322,7 +338,8 @@ TEST(GridViewTest, DrawsTheLinesOfAStandardTableView) {
             picture.fill(Qt::white);
             QRegion region;
             for (const QRect& part : c.region) region += part;
-            view.viewport()->render(&picture, QPoint(), c.region.empty() ? QRegion(view.viewport()->rect()) : region);
+            view.viewport()->render(&picture, QPoint(),
+                                    c.region.empty() ? QRegion(view.viewport()->rect()) : region);
         }
         EXPECT_EQ(FirstDifference(pictures[0], pictures[1], Tfrm_Log::RowHeight), "");
     }
@@ -403,8 +420,8 @@ TEST_F(CaptureWindowTest, TabVisitsTheButtonsLeftToRightThenTheGridAndSpaceToggl
     Button("tb_LiveView")->setFocus();
     const char* order[] = {
         "tb_LiveView", "tb_ShowTimeStamps", "tb_ShowHEXData", "tb_ShowASCIIData", "tb_Informational",
-        "tb_Trash",    "tb_StartTrigger",   "tb_Data",        "tb_StopTrigger",   "Grid",
-        "tb_LiveView"};
+        "tb_Trash",    "tb_StartTrigger",   "tb_Data",        "tb_StopTrigger",   "tb_Sent",
+        "Grid",        "tb_LiveView"};
     for (const char* name : order) {
         ASSERT_NE(QApplication::focusWidget(), nullptr);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
@@ -421,19 +438,20 @@ TEST_F(CaptureWindowTest, TabVisitsTheButtonsLeftToRightThenTheGridAndSpaceToggl
 TEST_F(CaptureWindowTest, AddEntryFiltersByKindButtonsAndPause) {
     struct Case {
         const char* pressed;  // button clicked before the entries are offered, or null
-        bool accepted[5];     // kinds 0..4: start trigger, data, stop trigger, trash, flush
+        bool accepted[6];     // kinds 0..5: start trigger, data, stop trigger, trash, flush, sent
     };
     const Case cases[] = {
-        {nullptr, {true, true, false, false, true}},  // the defaults
-        {"tb_Trash", {true, true, false, true, true}},
-        {"tb_StopTrigger", {true, true, true, true, true}},
-        {"tb_StartTrigger", {false, true, true, true, true}},
-        {"tb_Data", {false, false, true, true, true}},
-        {"tb_LiveView", {false, false, false, false, false}},  // paused drops flush blocks too
+        {nullptr, {true, true, false, false, true, true}},  // the defaults
+        {"tb_Trash", {true, true, false, true, true, true}},
+        {"tb_StopTrigger", {true, true, true, true, true, true}},
+        {"tb_StartTrigger", {false, true, true, true, true, true}},
+        {"tb_Data", {false, false, true, true, true, true}},
+        {"tb_Sent", {false, false, true, true, true, false}},
+        {"tb_LiveView", {false, false, false, false, false, false}},  // paused drops flush blocks too
     };
     for (const Case& c : cases) {
         if (c.pressed != nullptr) Button(c.pressed)->click();
-        for (uint8_t kind = 0; kind < 5; ++kind)
+        for (uint8_t kind = 0; kind < 6; ++kind)
             EXPECT_EQ(Add(kind), c.accepted[kind])
                 << (c.pressed ? c.pressed : "defaults") << " kind " << +kind;
     }
@@ -441,7 +459,7 @@ TEST_F(CaptureWindowTest, AddEntryFiltersByKindButtonsAndPause) {
 
 TEST_F(CaptureWindowTest, AddEntryRefusesWhatNoBlockCanBe) {
     const uint8_t byte = 0x41;
-    EXPECT_FALSE(window_.AddEntry(&byte, 1, Stamp, 5));
+    EXPECT_FALSE(window_.AddEntry(&byte, 1, Stamp, 6));
     EXPECT_FALSE(window_.AddEntry(&byte, -1, Stamp, bkData));
     EXPECT_FALSE(window_.AddEntry(nullptr, 3, Stamp, bkData));
     EXPECT_TRUE(window_.AddEntry(nullptr, 0, Stamp, bkData));
@@ -469,6 +487,7 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
         {bkData, {}, "", "", "Data (0 bytes)"},
         {bkTrash, {}, "", "", "Trash (0 bytes)"},
         {bkFlush, {}, "", "", "Flushed (0 bytes)"},
+        {bkSent, {0x11, 0x03, 0x08}, "11 03 08", "...", "Sent: 3 bytes"},
     };
     Button("tb_Trash")->click();
     Button("tb_StopTrigger")->click();
