@@ -9,8 +9,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
-#include <QLabel>
 #include <QProxyStyle>
+#include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -278,29 +278,13 @@ TEST(GridViewTest, DrawsTheLinesOfAStandardTableView) {
     } cases[] = {
         {"plain", nullptr, false, false, false, 0, 300, 160, {}},
         {"scrolled by part of a row", nullptr, false, false, false, 7, 300, 160, {}},
-        {"rows end above the bottom, columns left of the edge",
-         nullptr,
-         false,
-         false,
-         false,
-         0,
-         500,
-         300,
-         {}},
+        {"rows end above the bottom, columns left of the edge", nullptr, false, false, false, 0, 500, 300, {}},
         {"a hidden row, a hidden and a zero-width column", nullptr, false, false, true, 0, 300, 160, {}},
         {"right to left", nullptr, true, false, true, 7, 500, 300, {}},
         {"windows style", windows.get(), false, false, false, 0, 300, 160, {}},
         {"edges when headers are hidden, half transparent", &edgeStyle, false, true, false, 0, 500, 160, {}},
         {"the same, right to left", &edgeStyle, true, true, false, 7, 500, 300, {}},
-        {"two parts repainted",
-         nullptr,
-         false,
-         false,
-         false,
-         7,
-         300,
-         160,
-         {QRect(10, 20, 90, 33), QRect(150, 70, 60, 80)}},
+        {"two parts repainted", nullptr, false, false, false, 7, 300, 160, {QRect(10, 20, 90, 33), QRect(150, 70, 60, 80)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -338,8 +322,7 @@ TEST(GridViewTest, DrawsTheLinesOfAStandardTableView) {
             picture.fill(Qt::white);
             QRegion region;
             for (const QRect& part : c.region) region += part;
-            view.viewport()->render(&picture, QPoint(),
-                                    c.region.empty() ? QRegion(view.viewport()->rect()) : region);
+            view.viewport()->render(&picture, QPoint(), c.region.empty() ? QRegion(view.viewport()->rect()) : region);
         }
         EXPECT_EQ(FirstDifference(pictures[0], pictures[1], Tfrm_Log::RowHeight), "");
     }
