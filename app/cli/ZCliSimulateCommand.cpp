@@ -47,14 +47,15 @@ void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, 
     // Only programs that share this application directory see the port.
     context.Out << "Simulating a serial device on COM" << options.Port << ": " << pty.SlavePath() << " (link "
                 << link.Path() << ")\n"
-                << "Application directory: " << ZULGetAppDir() << '\n'
-                << "Fitting settings: " << settings << '\n';
+                << "Application directory: " << ZULGetAppDir() << '\n';
     if (std::string(mode.Name) == kModbusModeName) {
         context.Out << "Modbus RTU server at unit 17, holding registers 0..99 (functions 3 and 6)\n"
+                    << "Fitting settings: " << settings << '\n'
                     << "Try: kestrun-cli send --settings " << settings << " --port " << options.Port
                     << " --checksum CRC-16/MODBUS --listen 1 11 03 00 00 00 04\n";
     } else {
         context.Out << "Frames: " << mode.Name << ", " << options.Rate << " bytes/s\n"
+                    << "Fitting settings: " << settings << '\n'
                     << "Try: kestrun-cli capture --settings " << settings << " --port " << options.Port
                     << '\n';
     }

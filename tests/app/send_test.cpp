@@ -172,20 +172,26 @@ INSTANTIATE_TEST_SUITE_P(
 // CRC to, and the sample settings frame the answer and find its CRC good.
 TEST(ModbusDemoTest, SampleFramesTheAnswer) {
     ScratchDir dir;
+    const std::string link = TestHome() + "ports/com99";
+    std::error_code error;
+    const auto before = std::filesystem::read_symlink(link, error);
     std::atomic<bool> stop{false};
     CliResult simulated;
     std::thread simulator([&] {
-        simulated = RunCli({"simulate", "--port", "97", "--mode", "modbus"}, &stop);
+        simulated = RunCli({"simulate", "--port", "99", "--mode", "modbus"}, &stop);
     });
-    const std::string link = TestHome() + "ports/com97";
-    for (int i = 0; i < 2000 && !std::filesystem::is_symlink(link); ++i)
+    // A link of an earlier test may still be there: the simulator's own is awaited.
+    for (int i = 0; i < 2000; ++i) {
+        const auto now = std::filesystem::read_symlink(link, error);
+        if (!error && now != before) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     const CliResult sent =
-        RunCli({"send", "--settings", ZULGetSamplesDir() + "demo_modbus.scs", "--port", "97", "--checksum",
+        RunCli({"send", "--settings", ZULGetSamplesDir() + "demo_modbus.scs", "--port", "99", "--checksum",
                 "CRC-16/MODBUS", "--listen", "2", "--out", dir / "logs", "--json", "11 03 00 00 00 04"});
     stop = true;
     simulator.join();
-    ASSERT_EQ(sent.Code, kCliExitOk) << sent.Err;
+    ASSERT_EQ(sent.Code, kCliExitOk) << sent.Err << simulated.Err;
     const nlohmann::json json = nlohmann::json::parse(sent.Out);
     EXPECT_EQ(json["bytes_sent"], 8);
     EXPECT_EQ(json["start_triggers"], 1);
