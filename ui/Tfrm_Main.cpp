@@ -205,6 +205,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
 
     reportPage_ = new ZReportPage(*Logger);
     AddPage(reportPage_, QStringLiteral("Bugreport"));
+    AddPage(sendPage_, QStringLiteral("Send"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -245,8 +246,8 @@ void Tfrm_Main::BuildWindow() {
     PageControl->addTab(BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(BuildTriggerPage(), QStringLiteral("Frame trigger settings"));
     PageControl->addTab(BuildDataTriggerPage(), QStringLiteral("Data triggers"));
-    sendPage_ = new ZSendPage([this] { return Logger.get(); });
-    PageControl->addTab(sendPage_, QStringLiteral("Send"));
+    // Added as the fifth page once the Bugreport page is in place (see the constructor).
+    sendPage_ = new ZSendPage([this] { return Logger.get(); }, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
