@@ -122,8 +122,12 @@ bool ZCliSender::SendDue(ZSerialCapture& capture, Clock::time_point now, std::os
         // Only repeats may be skipped: the first send of each sequence always goes.
         const ZSendResult result = capture.SendBytes(item.Bytes, !first, error);
         if (result == ZSendResult::Refused) {
-            err << error << '\n';
+            // A lost port refuses every repeat: the user is told once, not every interval.
+            if (error != lastError_) err << error << '\n';
+            lastError_ = error;
             ok = false;
+        } else {
+            lastError_.clear();
         }
         if (item.Every.count() <= 0) {
             item.Done = true;

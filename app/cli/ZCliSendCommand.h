@@ -56,6 +56,7 @@ private:
     };
     std::vector<Item> items_;
     bool started_ = false;
+    std::string lastError_;  // the refusal last told, until a send goes again
 };
 
 struct ZCliSendCommandOptions {
