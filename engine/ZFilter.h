@@ -44,6 +44,8 @@ enum BlockKind : uint8_t {
     bkStopTrigger = 2,
     bkTrash = 3,
     bkFlush = 4,
+    // Bytes the user sent to the device; never a filter block, the logger makes them.
+    bkSent = 5,
 };
 
 using FilterEvent =

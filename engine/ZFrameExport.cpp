@@ -24,6 +24,8 @@ const char* KindName(uint8_t kind) {
             return "stop";
         case bkTrash:
             return "trash";
+        case bkSent:
+            return "sent";
         default:
             return "flush";
     }

@@ -56,6 +56,10 @@ const BlockStyle& StopTriggerStyle() {
     static const BlockStyle style{Repeat(" -", 28), "Stop trigger received at "};
     return style;
 }
+const BlockStyle& SentStyle() {
+    static const BlockStyle style{Repeat("~", 56), "Data sent at "};
+    return style;
+}
 const BlockStyle& FlushStyle() {
     static const BlockStyle style{Repeat(">", 56), "Flushed data at "};
     return style;
@@ -73,6 +77,8 @@ const BlockStyle* StyleFor(uint8_t kind, const ZLoggerSettings& settings) {
             return settings.LogStopTrigger ? &StopTriggerStyle() : nullptr;
         case bkTrash:
             return nullptr;
+        case bkSent:
+            return &SentStyle();
         default:
             return &FlushStyle();
     }

@@ -101,6 +101,19 @@ void ZLogger::PortStateChanged(bool waiting) {
         statusReceiver_->PostStatus(7, waiting ? WaitingForPortText : std::string(), 0, 0, StatusPriority);
 }
 
+void ZLogger::ProcessSent(const uint8_t* bytes, int count) {
+    const TDateTime time = ZULNow();
+    SendCount += 1;
+    SentBytes += static_cast<uint32_t>(count);
+    PostStatus(8, SendCount, SentBytes);
+    if (entryReceiver_) entryReceiver_->AddEntry(bytes, count, time, bkSent);
+    writer_->LogBlock(bytes, count, time, bkSent, false);
+    if (blockObserver_) {
+        std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
+        blockObserver_->OnBlock(time, bytes, count, bkSent, fvNone, blockTriggerCounts_);
+    }
+}
+
 void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
     const auto size = static_cast<uint32_t>(length);
     const TFrameVerdict verdict = filter_->GetBlockVerdict();
@@ -174,6 +187,8 @@ void ZLogger::ZeroCounters() {
     DataPacketBytes = 0;
     ChecksumGood = 0;
     ChecksumBad = 0;
+    SendCount = 0;
+    SentBytes = 0;
     DataTriggerCounts.assign(static_cast<size_t>(parser_->GetCount()), 0);
     blockTriggerCounts_.assign(DataTriggerCounts.size(), 0);
     logGate_.Reset();

@@ -81,6 +81,9 @@ public:
     // Frames whose checksum was right and wrong (flush blocks are never counted).
     uint32_t ChecksumGood = 0;
     uint32_t ChecksumBad = 0;
+    // Sends and the bytes they held, in the running (or last) capture.
+    uint32_t SendCount = 0;
+    uint32_t SentBytes = 0;
     // Matches of each data trigger, by trigger index, in the running (or last) capture
     // or replay: as many entries as the trigger list the capture started with. Exact
     // even when status messages were dropped; read it only while no capture runs.
@@ -99,6 +102,9 @@ protected:
     void PortStateChanged(bool waiting) override;
     // The Wireshark capture reaches its file within a second even when nothing arrives.
     void PollDone() override;
+    // A send is a block of its own (bkSent) for the live view, the log files and the
+    // frame export; it never reaches the filter, the data triggers or the received counts.
+    void ProcessSent(const uint8_t* bytes, int count) override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);

@@ -16,7 +16,8 @@ class IZStatusReceiver {
 public:
     virtual ~IZStatusReceiver() = default;
     // kind 0..6 (total bytes, trash, start triggers, stop triggers, data packets, data trigger
-    // match, checksums: count the good frames, total the bad ones).
+    // match, checksums: count the good frames, total the bad ones); 7 the port's state
+    // (text); 8 sends (count the sends, total the bytes sent).
     virtual bool PostStatus(uint8_t kind, const std::string& text, double count, double total,
                             signed char priority) = 0;
 };

@@ -138,6 +138,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     DataTriggers.SaveToIni(ini);
     Frames.WriteToIni(ini);
     View.WriteToIni(ini);
+    Send.WriteToIni(ini);
 }
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -169,4 +170,5 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     DataTriggers.LoadFromIni(ini);
     Frames.ReadFromIni(ini);
     View.ReadFromIni(ini);
+    Send.ReadFromIni(ini);
 }

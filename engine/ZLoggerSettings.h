@@ -11,6 +11,7 @@
 #include "ZDataTriggers.h"
 #include "ZFrameSettings.h"
 #include "ZViewSettings.h"
+#include "ZSendSequence.h"
 
 class ZULIniFile;
 
@@ -80,6 +81,8 @@ public:
     bool AmountOfBytesMSBFirst = true;
     ZFrameSettings Frames;
     ZViewSettings View;  // the capture window's
+    // The sequences the user sends to the device ("[_send]").
+    ZSendList Send;
     // A lost port is waited for and reopened (see ZSerialCapture::SetReconnect).
     bool Reconnect = false;
     // Every byte read is also recorded, beside the log files, as "<first log file's

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "SerialPlatformNet.h"
+#include "ZSendSequence.h"
 
 namespace {
 
@@ -310,6 +311,10 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 }
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
+    if (item->Sent) {
+        ProcessSent(item->Data.data(), item->Size);
+        return;
+    }
     if (item->Event == ZPortEvent::Silence) {
         SilenceSince(item->TimeUs);
         return;
@@ -330,6 +335,64 @@ void ZSerialCapture::DrainChunks() {
     }
 }
 
+ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool skipWhenBusy,
+                                      std::string& errorText) {
+    if (bytes.size() > MaxSendBytes) {
+        errorText = "The sequence is too long to send: " + std::to_string(bytes.size()) + " bytes (at most " +
+                    std::to_string(MaxSendBytes) + ").";
+        return ZSendResult::Refused;
+    }
+    std::lock_guard guard(portLock_);
+    if (!port_->GetActive() || waitingForPort_ || portLostReported_) {
+        errorText = waitingForPort_ || portLostReported_ ? "Nothing was sent: the COM port was lost."
+                                                         : "Nothing was sent: no COM port is open.";
+        return ZSendResult::Refused;
+    }
+    const int waiting = port_->GetBufTrm();
+    if (skipWhenBusy && waiting > 0) {
+        skippedSends_.fetch_add(1);
+        return ZSendResult::Skipped;
+    }
+    if (static_cast<size_t>(waiting) + bytes.size() > 2 * MaxSendBytes) {
+        errorText = "Nothing was sent: " + std::to_string(waiting) + " bytes still wait to go out.";
+        return ZSendResult::Refused;
+    }
+    if (bytes.empty()) return ZSendResult::Sent;
+    const auto count = static_cast<uint32_t>(bytes.size());
+    const uint32_t taken = port_->TData(bytes.data(), count);
+    if (taken != count || port_->GetWriteError() != 0) {
+        errorText = "The COM port did not take the bytes (" + std::to_string(taken) + " of " +
+                    std::to_string(count) + " sent): " + DeviceName() +
+                    (port_->IsHungUp() ? " hung up or was removed." : ".");
+        if (taken == 0) return ZSendResult::Refused;
+    }
+    // Posted under the port lock, as the chunks are, so the record keeps the order of
+    // the line. A pump that is full drops the record, never the send.
+    auto item = std::make_unique<sReceivedData>();
+    item->Data.assign(bytes.begin(), bytes.begin() + taken);
+    item->Size = static_cast<int32_t>(taken);
+    item->Sent = true;
+    if (!pump_->Post(item, ChunkPriority)) chunkLoss_.Lost(taken);
+    return taken == count ? ZSendResult::Sent : ZSendResult::Refused;
+}
+
+bool ZSerialCapture::SendsDone() {
+    std::lock_guard guard(portLock_);
+    return !port_->GetActive() || port_->GetBufTrm() <= 0;
+}
+
+bool ZSerialCapture::SetOutputLine(uint32_t escapeFunction) {
+    std::lock_guard guard(portLock_);
+    if (!port_->GetActive() || waitingForPort_) return false;
+    return port_->EscapeFunction(escapeFunction);
+}
+
+bool ZSerialCapture::GetInputLines(uint32_t& status) {
+    std::lock_guard guard(portLock_);
+    if (!port_->GetActive() || waitingForPort_) return false;
+    return port_->GetModemStatus(status);
+}
+
 bool ZSerialCapture::OpenPort() {
     const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
     {
@@ -337,6 +400,7 @@ bool ZSerialCapture::OpenPort() {
         if (port_->GetActive() || waitingForPort_) return false;
         portLostReported_ = false;
         pendingEvents_.clear();
+        skippedSends_.store(0);
         openConfig_ = port_->GetConfig();
         port_->SetActive(true);
     }

@@ -39,6 +39,14 @@ struct sReceivedData {
     // and as local time (0: not asked for, see SetPreciseTime).
     int64_t TimeUs = 0;
     TDateTime Time = 0;
+    bool Sent = false;  // Data went out to the port rather than came in
+};
+
+// How a send ended.
+enum class ZSendResult : uint8_t {
+    Sent,     // handed to the port in full; it goes out in order with earlier sends
+    Skipped,  // a repeat whose previous send has not left yet: nothing handed over
+    Refused,  // no port open, too long, the port gone, or the write failed (see the text)
 };
 
 // Pairs of TBaudrate value and rate in baud, in TBaudrate order.
@@ -79,6 +87,8 @@ public:
     virtual void PortStateChanged(bool /*waiting*/) {}
     // Called on the capture thread after every poll cycle, open port or not.
     virtual void PollDone() {}
+    // Called on the pump thread for every send, in order with the chunks read.
+    virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/) {}
 
     // False when already open, or not open within 2 s; a network port may take up to
     // its connect limit (5 s) before it fails.
@@ -126,6 +136,24 @@ public:
     std::string GetNetworkPort() const;
     void SavePortSettings(ZULIniFile& ini) const;
     bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
+
+    // Hands bytes (at most MaxSendBytes) to the open port without waiting for them
+    // to leave, and posts them to ProcessSent in order with the chunks read. With
+    // skipWhenBusy a send is skipped (and counted) while earlier bytes still wait to
+    // go out, so a repeat that outruns the line never queues without bound; without
+    // it the bytes waiting may grow to twice MaxSendBytes before a send is refused.
+    // Any thread; errorText says why a send was refused.
+    ZSendResult SendBytes(const std::vector<uint8_t>& bytes, bool skipWhenBusy, std::string& errorText);
+    // Whether every byte handed over has left the port (also when it is closed).
+    bool SendsDone();
+    // Sends skipped since the capture started.
+    uint64_t SkippedSends() const { return skippedSends_.load(); }
+    // Sets (SETDTR, SETRTS, SETBREAK) or clears an output line of the open port;
+    // false when no port is open or the device refused. Any thread.
+    bool SetOutputLine(uint32_t escapeFunction);
+    // The input lines of the open port as MS_CTS_ON, MS_DSR_ON, MS_RING_ON and
+    // MS_RLSD_ON bits; false while no port is open or the device has no lines.
+    bool GetInputLines(uint32_t& status);
 
     // The port, for the port dialog of the window program and for choosing a device
     // path; configure it only while the port is closed.
@@ -223,6 +251,7 @@ private:
     int64_t lastReadUs_ = 0;
     bool silenceDue_ = false;
     std::atomic<int64_t> reconnectIntervalMs_{500};
+    std::atomic<uint64_t> skippedSends_{0};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
     std::condition_variable cycleChanged_;

@@ -268,6 +268,14 @@ bool TSerial::GetCanTransmitt() {
     return handshakeRtsCts_ ? cts : dsr;
 }
 
+bool TSerial::EscapeFunction(uint32_t function) {
+    return active_ && Handle().EscapeFunction(function);
+}
+
+bool TSerial::GetModemStatus(uint32_t& status) {
+    return active_ && Handle().ModemStatus(status);
+}
+
 bool TSerial::Purge(bool txAbort, bool rxAbort, bool txClear, bool rxClear) {
     if (!active_) return false;
     uint32_t flags = 0;

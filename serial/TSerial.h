@@ -153,6 +153,11 @@ public:
     int GetWriteError() const;
     // Whether the flow control lets data out now; false when closed.
     bool GetCanTransmitt();
+    // SETRTS, CLRRTS, SETDTR, CLRDTR, SETBREAK or CLRBREAK on the open port; false
+    // when closed or when the device refused.
+    bool EscapeFunction(uint32_t function);
+    // The input lines as MS_*_ON bits; false when closed or the device has no lines.
+    bool GetModemStatus(uint32_t& status);
     // False when closed; otherwise whether the purge succeeded.
     bool Purge(bool txAbort, bool rxAbort, bool txClear, bool rxClear);
 

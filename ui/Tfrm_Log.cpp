@@ -55,7 +55,8 @@ enum Image {
     imTrash,
     imStartTrigger,
     imData,
-    imStopTrigger
+    imStopTrigger,
+    imSent
 };
 
 const char* const TextNotFollowing = "Following stopped \u2014 End to follow";
@@ -89,8 +90,13 @@ constexpr KindRow Kinds[] = {
      "Data (%1 bytes)", "Data (%1 bytes, checksum wrong)"},
     {bkStopTrigger, "tb_StopTrigger", "Show stop trigger data or not \u2014 filters the live view", false,
      imStopTrigger, "Stop trigger", "Stop trigger (checksum wrong)"},
+    {bkSent, "tb_Sent", "Show sent data or not \u2014 filters the live view", true, imSent, "Sent: %1 bytes",
+     nullptr},
     {bkFlush, nullptr, nullptr, true, imData, "Flushed (%1 bytes)", nullptr},
 };
+
+// The text colour of the rows of bytes sent, and of their button's picture.
+QColor SentColour() { return QColor(176, 78, 0); }
 
 int NearestFractionDigits(int digits) {
     return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
@@ -196,6 +202,12 @@ QIcon ToolbarImage(Image image) {
                 for (int col = 0; col < 3; ++col)
                     p.drawRect(QRectF(1.5 + col * 4.5, 3.5 + row * 5, 3.5, 3.5));
             break;
+        case imSent:  // "Tx" in the colour of the rows sent
+            p.setPen(QPen(SentColour(), 1));
+            p.setBrush(QColor(255, 236, 214));
+            p.drawRect(QRectF(0.5, 2.5, 15, 11));
+            DrawGlyphs(p, QStringLiteral("Tx"), SentColour());
+            break;
         case imStopTrigger:  // a red stop square after a bar
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(200, 40, 40));
@@ -220,6 +232,10 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
+        // Rows of bytes sent are told apart from received ones by their colour.
+        if (role == Qt::ForegroundRole && index.isValid() && index.row() < history_.Count() &&
+            history_.At(index.row()).Kind == bkSent)
+            return SentColour();
         if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns ||
             index.row() >= history_.Count())
             return {};
@@ -343,6 +359,7 @@ void Tfrm_Log::BuildControls() {
     tb_StartTrigger = kindButtons_[bkStartTrigger];
     tb_Data = kindButtons_[bkData];
     tb_StopTrigger = kindButtons_[bkStopTrigger];
+    tb_Sent = kindButtons_[bkSent];
     toolBar_->addSeparator();
     for (QToolButton* button : toolBar_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
         if (!button->toolTip().isEmpty()) button->setAccessibleName(button->toolTip());

@@ -168,6 +168,7 @@ private:
     QLineEdit* ed_Find = nullptr;
     QRadioButton* rb_FindHex = nullptr;
     QLabel* lbl_FindResult = nullptr;
+    QToolButton* tb_Sent = nullptr;
     QWidget* Panel = nullptr;
     QTableView* Grid = nullptr;
     GridModel* gridModel_ = nullptr;

@@ -40,6 +40,7 @@
 #include "ZMessageBox.h"
 #include "ZPortDialog.h"
 #include "ZReportPage.h"
+#include "ZSendPage.h"
 #include "ZULAppDir.h"
 
 namespace {
@@ -217,6 +218,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
 
     reportPage_ = new ZReportPage(*Logger);
     AddPage(reportPage_, QStringLiteral("Bugreport"));
+    AddPage(sendPage_, QStringLiteral("Send"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -258,6 +260,8 @@ void Tfrm_Main::BuildWindow() {
     PageControl->addTab(BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(BuildTriggerPage(), QStringLiteral("Frame trigger settings"));
     PageControl->addTab(BuildDataTriggerPage(), QStringLiteral("Data triggers"));
+    // Added as the fifth page once the Bugreport page is in place (see the constructor).
+    sendPage_ = new ZSendPage([this] { return Logger.get(); }, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
@@ -487,6 +491,7 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     lbl_BytesThrown = ValueLabel("lbl_BytesThrown", false, grp_Stati);
     lbl_StartTriggers = ValueLabel("lbl_StartTriggers", true, grp_Stati);
     lbl_StopTriggers = ValueLabel("lbl_StopTriggers", true, grp_Stati);
+    lbl_BytesSent = ValueLabel("lbl_BytesSent", false, grp_Stati);
     const struct {
         const char* caption;
         QLabel* value;
@@ -506,6 +511,10 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
         lines[cell.line]->addWidget(caption);
         lines[cell.line]->addWidget(cell.value);
     }
+    auto* sentCaption = new QLabel(QStringLiteral("Bytes sent:"), grp_Stati);
+    sentCaption->setBuddy(lbl_BytesSent);
+    lines[1]->addWidget(sentCaption);
+    lines[1]->addWidget(lbl_BytesSent);
     btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", ErrorHistoryCaption(0), grp_Stati);
     btn_ErrorHistory->setToolTip(QStringLiteral("The errors recorded since the program started (Ctrl+E)"));
     lines[2]->addWidget(btn_ErrorHistory);
@@ -594,6 +603,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     ShowStopTrigger();
     DataTriggers.Assign(settings.DataTriggers);
     FillDataTriggerGrid();
+    sendPage_->ShowList(settings.Send);
 
     ShowPortState();
 
@@ -641,6 +651,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStart = StartTrigger;
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
+    settings.Send = sendPage_->List();
     settings.LogDir = logDir_;
     settings.MaxBytesInLogLine = tb_MaxBytesInLogLine->value();
     settings.MaxLinesInLogFile = tb_MaxLinesInLogFile->value();
@@ -730,9 +741,10 @@ void Tfrm_Main::SetCaptureState(bool running) {
     waitingForPort_ = false;
     writeProblem_.clear();
     ShowCaptureTitle(running);
+    sendPage_->SetPortOpen(running);
     if (running) {
-        for (QLabel* label :
-             {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers, lbl_StopTriggers})
+        for (QLabel* label : {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers,
+                              lbl_StopTriggers, lbl_BytesSent})
             label->setText(QStringLiteral("0"));
         ShowChecksumCounts(0, 0);
         FillDataTriggerGrid();
@@ -927,6 +939,9 @@ void Tfrm_Main::StatusArrived(std::unique_ptr<sStatusMsg> message) {
             break;
         case 5:
             AddDataTriggerMatches(static_cast<long long>(message->Count), 1);
+            break;
+        case 8:
+            lbl_BytesSent->setText(Truncated(message->Total));
             break;
         default:
             break;

@@ -37,6 +37,7 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class ZSendPage;
 class QTableWidget;
 class QTimer;
 class Tfrm_Debug;
@@ -221,7 +222,7 @@ private:
     ZPendingTotals pendingTotals_;            // counter totals riding on queued status messages
     // Status kept for the next ShowPendingStatus: the newest message of each kind but 5,
     // and the matches per data trigger row.
-    std::unique_ptr<sStatusMsg> newestStatus_[8];
+    std::unique_ptr<sStatusMsg> newestStatus_[9];
     std::map<long long, long long> pendingMatches_;
     QTimer* tmr_ShowStatus = nullptr;
 
@@ -270,6 +271,8 @@ private:
     QLabel* lbl_StartTriggers = nullptr;
     QLabel* lbl_StopTriggers = nullptr;
     QLabel* lbl_Checksums = nullptr;
+    QLabel* lbl_BytesSent = nullptr;
+    ZSendPage* sendPage_ = nullptr;  // owned by PageControl
     QPushButton* btn_ErrorHistory = nullptr;
     QLabel* lbl_LastError = nullptr;
 

@@ -192,8 +192,12 @@ bool ZGridCellDelegate::PaintCheaply(QPainter* painter, const QStyleOptionViewIt
 
     // Centred as the style centres a line: each height halved on its own.
     const QPointF origin(textRect.x(), textRect.top() + textRect.height() / 2 - t.LineHeight / 2 + t.Ascent);
-    painter->setPen(option.palette.color(group((option.state & QStyle::State_Enabled) != 0),
-                                         selected ? QPalette::HighlightedText : QPalette::Text));
+    // A row of its own kind (the bytes sent) may bring its own text colour.
+    const QVariant own = selected ? QVariant() : index.data(Qt::ForegroundRole);
+    painter->setPen(own.canConvert<QColor>()
+                        ? own.value<QColor>()
+                        : option.palette.color(group((option.state & QStyle::State_Enabled) != 0),
+                                               selected ? QPalette::HighlightedText : QPalette::Text));
     // The standard paint clips every cell, at a cost near that of the glyphs; only
     // ink that would leave the cell needs it.
     const qreal right = origin.x() + static_cast<qreal>(count * t.Advance) / 64 + t.InkRight;

@@ -13,7 +13,7 @@
 
 class ZPendingTotals {
 public:
-    static bool IsCounterKind(uint8_t kind) { return kind <= 4 || kind == 6; }
+    static bool IsCounterKind(uint8_t kind) { return kind <= 4 || kind == 6 || kind == 8; }
 
     // Data thread, for a counter kind. True: a message of this kind is on its way and
     // will show these totals, so nothing is to be posted. False: none is; the caller
@@ -32,5 +32,5 @@ private:
         double total = 0;
     };
     std::mutex lock_;  // guards slots_
-    std::array<Slot, 8> slots_;
+    std::array<Slot, 9> slots_;
 };

@@ -6,6 +6,7 @@
 
 #include "Serial.h"
 #include "ZCliCaptureSession.h"
+#include "ZCliSendCommand.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ void ShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& cont
 }
 
 WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSession& session,
-                              ZCliContext& context) {
+                              ZCliContext& context, ZCliSender& sender) {
     const bool reconnect = session.Settings().Reconnect;
     bool waiting = false;
     const auto start = Clock::now();
@@ -91,11 +92,23 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
         } else if (PortWasLost(session.Logger().GetErrorHistory())) {
             return WaitResult::PortLost;
         }
-        std::this_thread::sleep_for(kWaitStep);
+        if (!sender.Empty()) sender.SendDue(session.Logger(), Clock::now(), context.Err);
+        // A repeat falls due between two looks at the counters: the wait ends then.
+        std::this_thread::sleep_until(std::min(Clock::now() + kWaitStep, sender.NextDue()));
     }
 }
 
 }  // namespace
+
+void ZCliChoosePort(const ZCliCaptureOptions& options, ZLogger& logger) {
+    ChoosePort(options, logger);
+}
+std::string ZCliDescribePort(const ZCliCaptureOptions& options, ZLogger& logger) {
+    return DescribePort(options, logger);
+}
+std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& logger) {
+    return OpenFailureReason(options, logger);
+}
 
 int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
@@ -130,12 +143,15 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
                 << session.Settings().LogDir << '\n';
     if (context.OnCaptureStarted) context.OnCaptureStarted();
 
-    const WaitResult waited = WaitWhileCapturing(options, session, context);
+    ZCliSender sender(options.Sends);
+    const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
     const bool stopped = logger.StopCapture();
     const bool framesWritten = session.CloseFrameExport();
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
+    report.ShowSent = !options.Sends.empty();
+    report.SkippedSends = logger.SkippedSends();
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
         context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesRecorded() << " bytes)\n";
     }

@@ -3,8 +3,12 @@
 // until a duration has passed or the user stops it.
 
 #include <string>
+#include <vector>
 
 #include "ZCliContext.h"
+#include "ZSendSequence.h"
+
+class ZLogger;
 
 struct ZCliCaptureOptions {
     std::string SettingsFile;
@@ -20,7 +24,15 @@ struct ZCliCaptureOptions {
     // Stamp every read to the microsecond (also on when the settings say so).
     bool PreciseTime = false;
     std::string PcapFile;    // also write the frames as a Wireshark capture into this new file
+    std::vector<ZSendSequence> Sends;  // sent once each as the capture starts, repeats at their interval
 };
+
+// The port the options choose (else the settings'), on logger's port.
+void ZCliChoosePort(const ZCliCaptureOptions& options, ZLogger& logger);
+// "COM<n> (<device>)" or the device path, for the user.
+std::string ZCliDescribePort(const ZCliCaptureOptions& options, ZLogger& logger);
+// Why the port did not open, for the user; "" when the port cannot tell.
+std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& logger);
 
 // Runs the capture and reports it; returns the exit code.
 int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context);

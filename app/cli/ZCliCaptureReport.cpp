@@ -25,6 +25,11 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
         json["checksum"]["good"] = Counters.ChecksumGood;
         json["checksum"]["bad"] = Counters.ChecksumBad;
     }
+    if (ShowSent) {
+        json["bytes_sent"] = Counters.BytesSent;
+        json["sends"] = Counters.Sends;
+        json["sends_skipped"] = SkippedSends;
+    }
     json["errors"] = nlohmann::ordered_json::array();
     for (const TZULError& error : Errors) {
         nlohmann::ordered_json entry;
@@ -54,6 +59,9 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
+    if (ShowSent)
+        out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, " << SkippedSends
+            << " skipped)\n";
     if (Errors.empty()) {
         out << "Errors:          none\n";
     } else {

@@ -17,6 +17,8 @@ struct ZCliCaptureReport {
     size_t LogFilesFailed = 0;          // log files that could not be written
     std::string LogDir;
     bool ChecksumActive = false;  // the settings check a checksum: the counts are shown
+    bool ShowSent = false;        // the capture sent: the bytes sent are shown
+    uint64_t SkippedSends = 0;    // repeats skipped while the line was behind
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;

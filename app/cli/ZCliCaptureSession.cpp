@@ -37,6 +37,7 @@ ZCliCaptureSession::~ZCliCaptureSession() {
 
 int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::string& outDir) {
     std::string errorText;
+    // Without a file (kestrun-cli send) the defaults apply.
     if (!settingsFile.empty() && !logger_->LoadSettings(settingsFile, errorText)) {
         context_.Err << errorText << '\n';
         return kCliExitUsage;

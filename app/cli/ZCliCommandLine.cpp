@@ -10,6 +10,7 @@
 #include "ZCliExtcapCommand.h"
 #include "ZCliPortsCommand.h"
 #include "ZCliReplayCommand.h"
+#include "ZCliSendCommand.h"
 #include "ZCliSettingsCommand.h"
 #include "ZCliSimulateCommand.h"
 #include "ZDemoFrameSource.h"
@@ -59,7 +60,13 @@ const ZCliSynopsis kSynopses[] = {
     {"replay", "kestrun-cli replay --settings S.scs --input IN.bin [--out DIR] [--chunk N] [--json]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
-     "                           [--duration SECONDS] [--out DIR] [--json]"},
+     "                           [--duration SECONDS] [--out DIR] [--json]\n"
+     "                           [--send DATA [--every MS] | --send-file S.scs] [--text] [--checksum ALG]\n"
+     "                           [--checksum-order lsb|msb] [--line-end cr|lf|crlf]"},
+    {"send",
+     "kestrun-cli send [--settings S.scs] [--port N | --device PATH] [--baud RATE] [--text]\n"
+     "                        [--checksum ALG] [--checksum-order lsb|msb] [--line-end cr|lf|crlf]\n"
+     "                        [--listen SECONDS [--out DIR] [--json] [--frames FILE] [--raw FILE]] DATA..."},
     {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
     {"extcap",
@@ -67,7 +74,7 @@ const ZCliSynopsis kSynopses[] = {
      "       kestrun-cli extcap --capture --extcap-interface IF --fifo FIFO [--settings S.scs] [--port N]\n"
      "                          [--baud RATE] [--protocol NAME]"},
     {"simulate",
-     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed]\n"
+     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed|modbus]\n"
      "                            [--duration SECONDS]"},
 };
 
@@ -98,6 +105,7 @@ public:
 std::vector<std::string> ModeNames() {
     std::vector<std::string> names;
     for (const ZDemoModeInfo& mode : kDemoModes) names.emplace_back(mode.Name);
+    names.emplace_back("modbus");
     return names;
 }
 
@@ -162,6 +170,56 @@ void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {
     app.allow_extras();
 }
 
+// How DATA becomes bytes; the same for `send` and `capture --send`.
+void AddSequenceOptions(CLI::App& app, ZCliSendOptions& options) {
+    app.add_flag("--text", options.Text,
+                 "DATA is text with the escapes \\r \\n \\t \\\\ \\xNN (default: HEX)");
+    app.add_option("--checksum", options.Checksum,
+                   "Append this checksum (number or name as \"kestrun-cli settings\" prints it)");
+    app.add_option("--checksum-order", options.ChecksumOrder,
+                   "Checksum byte order (default: lsb for CRC-16/MODBUS, else msb)")
+        ->check(CLI::IsMember({"lsb", "msb"}));
+    app.add_option("--line-end", options.LineEnd, "Append a line end after the checksum")
+        ->check(CLI::IsMember({"cr", "lf", "crlf"}));
+}
+
+void AddCaptureSends(CLI::App& app, ZCliSendOptions& options) {
+    auto* send = app.add_option_function<std::string>(
+        "--send", [&options](const std::string& data) { options.Data = {data}; },
+        "Send DATA once the port is open");
+    app.add_option("--every", options.EveryMs, "Repeat the --send DATA every MS milliseconds")
+        ->check(CLI::Range(1, MaxSendEveryMs))
+        ->needs(send);
+    app.add_option(
+        "--send-file", options.SendFile,
+        "Send the [_send] sequences of this settings file, each once, then repeat those with an interval");
+    AddSequenceOptions(app, options);
+}
+
+void AddSend(CLI::App& app, ZCliSendCommandOptions& options) {
+    ZCliCaptureOptions& capture = options.Capture;
+    app.add_option("--settings", capture.SettingsFile,
+                   "Settings file (.scs) for the line settings and --listen");
+    auto* port = app.add_option("--port", capture.Port, "COM port number (default: the settings' port)")
+                     ->check(PortValidator());
+    app.add_option("--device", capture.Device, "Send to this device path instead of a COM port")
+        ->excludes(port);
+    app.add_option("--baud", capture.Baudrate, "Baud rate (default: the settings' rate)")
+        ->check(BaudrateValidator());
+    auto* listen = app.add_option("--listen", options.ListenSeconds,
+                                  "Then capture the answer for this many seconds, as capture does")
+                       ->check(CLI::PositiveNumber);
+    app.add_option("--out", capture.OutDir, "Folder for the log files of --listen")->needs(listen);
+    app.add_flag("--json", capture.Json, "Print the result of --listen as one JSON object")->needs(listen);
+    app.add_option("--frames", capture.FramesFile,
+                   "Write every block of --listen as JSON lines into this new file")
+        ->needs(listen);
+    app.add_option("--raw", capture.RawFile, "Also record every byte read during --listen into this new file")
+        ->needs(listen);
+    AddSequenceOptions(app, options.Send);
+    app.add_option("data", options.Send.Data, "The bytes to send, joined into one sequence")->required();
+}
+
 void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
     app.add_option("--port", options.Port, "COM port number to serve")
         ->check(PortValidator())
@@ -196,6 +254,13 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     ZCliCaptureOptions capture;
     CLI::App* captureCommand = app.add_subcommand("capture", "Capture live from a COM port or a device");
     AddCapture(*captureCommand, capture);
+    ZCliSendOptions captureSends;
+    AddCaptureSends(*captureCommand, captureSends);
+
+    ZCliSendCommandOptions send;
+    CLI::App* sendCommand =
+        app.add_subcommand("send", "Send bytes to a COM port or a device, and listen for the answer");
+    AddSend(*sendCommand, send);
 
     CLI::App* portsCommand = app.add_subcommand("ports", "List the COM ports present and their devices");
     bool portsJson = false;
@@ -224,7 +289,11 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         return code == 0 ? kCliExitOk : kCliExitUsage;
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
-    if (*captureCommand) return ZCliRunCapture(capture, context);
+    if (*captureCommand) {
+        if (!ZCliBuildSends(captureSends, capture.Sends, context.Err)) return kCliExitUsage;
+        return ZCliRunCapture(capture, context);
+    }
+    if (*sendCommand) return ZCliRunSend(send, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);
     if (*extcapCommand) return ZCliRunExtcap(extcap, context);
     if (*settingsCommand) return ZCliRunSettings(settings, context);

@@ -10,7 +10,7 @@ void ZCliStatusCollector::ZWideCounter::Follow(double reported) {
 void ZCliStatusCollector::Reset(int dataTriggerCount) {
     std::lock_guard<std::mutex> guard(lock_);
     total_ = trashed_ = startCount_ = startBytes_ = stopCount_ = stopBytes_ = dataCount_ = dataBytes_ =
-        checksumGood_ = checksumBad_ = {};
+        checksumGood_ = checksumBad_ = sends_ = bytesSent_ = {};
     dataTriggerCounts_.assign(static_cast<size_t>(dataTriggerCount > 0 ? dataTriggerCount : 0), 0);
 }
 
@@ -40,6 +40,10 @@ bool ZCliStatusCollector::PostStatus(uint8_t kind, const std::string& /*text*/, 
             checksumGood_.Follow(count);
             checksumBad_.Follow(total);
             break;
+        case 8:
+            sends_.Follow(count);
+            bytesSent_.Follow(total);
+            break;
         case 5: {
             // The settings in use decide how many triggers there are; an index outside
             // them cannot be shown anywhere and is ignored.
@@ -68,5 +72,7 @@ ZCliCounters ZCliStatusCollector::Snapshot() const {
     counters.DataTriggerCounts = dataTriggerCounts_;
     counters.ChecksumGood = checksumGood_.wide;
     counters.ChecksumBad = checksumBad_.wide;
+    counters.Sends = sends_.wide;
+    counters.BytesSent = bytesSent_.wide;
     return counters;
 }

@@ -24,6 +24,8 @@ struct ZCliCounters {
     std::vector<uint64_t> DataTriggerCounts;  // one per data trigger of the settings in use
     uint64_t ChecksumGood = 0;
     uint64_t ChecksumBad = 0;
+    uint64_t Sends = 0;
+    uint64_t BytesSent = 0;
 
     bool operator==(const ZCliCounters&) const = default;
 };
@@ -46,6 +48,6 @@ private:
 
     mutable std::mutex lock_;  // guards every field below
     ZWideCounter total_, trashed_, startCount_, startBytes_, stopCount_, stopBytes_, dataCount_, dataBytes_,
-        checksumGood_, checksumBad_;
+        checksumGood_, checksumBad_, sends_, bytesSent_;
     std::vector<uint64_t> dataTriggerCounts_;
 };

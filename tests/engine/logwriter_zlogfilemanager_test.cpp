@@ -308,6 +308,7 @@ TEST_F(LogWriterTest, BlockKindsPickSeparatorAndHeaderAndObeyTheirSwitches) {
         {bkTrash, "", "", false},
         {bkFlush, std::string(56, '>'), "Flushed data at 14:05:09 (2 bytes)", true},
         {9, std::string(56, '>'), "Flushed data at 14:05:09 (2 bytes)", true},
+        {bkSent, std::string(56, '~'), "Data sent at 14:05:09 (2 bytes)", true},
     };
     for (const bool switchesOn : {true, false}) {
         settings_.LogStartTrigger = settings_.LogDataField = settings_.LogStopTrigger = switchesOn;
@@ -322,7 +323,7 @@ TEST_F(LogWriterTest, BlockKindsPickSeparatorAndHeaderAndObeyTheirSwitches) {
             }
         }
     }
-    EXPECT_EQ(EntriesInDir(), 7u);  // five kinds written with the switches on, two with them off
+    EXPECT_EQ(EntriesInDir(), 9u);  // six kinds written with the switches on, three with them off
 }
 
 TEST(LogFileNameTest, NumbersHaveNoLeadingZeros) {

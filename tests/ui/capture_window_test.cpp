@@ -447,7 +447,8 @@ TEST_F(CaptureWindowTest, TabVisitsTheButtonsLeftToRightThenTheGridAndSpaceToggl
     Button("tb_LiveView")->setFocus();
     const char* order[] = {"tb_LiveView",      "tb_ShowTimeStamps", "tb_ShowHEXData", "tb_ShowASCIIData",
                            "tb_Informational", "tb_Milliseconds",   "tb_Trash",       "tb_StartTrigger",
-                           "tb_Data",          "tb_StopTrigger",    "Grid",           "tb_LiveView"};
+                           "tb_Data",          "tb_StopTrigger",    "tb_Sent",        "Grid",
+                           "tb_LiveView"};
     for (const char* name : order) {
         ASSERT_NE(QApplication::focusWidget(), nullptr);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
@@ -464,19 +465,20 @@ TEST_F(CaptureWindowTest, TabVisitsTheButtonsLeftToRightThenTheGridAndSpaceToggl
 TEST_F(CaptureWindowTest, AddEntryFiltersByKindButtonsAndPause) {
     struct Case {
         const char* pressed;  // button clicked before the entries are offered, or null
-        bool accepted[5];     // kinds 0..4: start trigger, data, stop trigger, trash, flush
+        bool accepted[6];     // kinds 0..5: start trigger, data, stop trigger, trash, flush, sent
     };
     const Case cases[] = {
-        {nullptr, {true, true, false, false, true}},  // the defaults
-        {"tb_Trash", {true, true, false, true, true}},
-        {"tb_StopTrigger", {true, true, true, true, true}},
-        {"tb_StartTrigger", {false, true, true, true, true}},
-        {"tb_Data", {false, false, true, true, true}},
-        {"tb_LiveView", {false, false, false, false, false}},  // paused drops flush blocks too
+        {nullptr, {true, true, false, false, true, true}},  // the defaults
+        {"tb_Trash", {true, true, false, true, true, true}},
+        {"tb_StopTrigger", {true, true, true, true, true, true}},
+        {"tb_StartTrigger", {false, true, true, true, true, true}},
+        {"tb_Data", {false, false, true, true, true, true}},
+        {"tb_Sent", {false, false, true, true, true, false}},
+        {"tb_LiveView", {false, false, false, false, false, false}},  // paused drops flush blocks too
     };
     for (const Case& c : cases) {
         if (c.pressed != nullptr) Button(c.pressed)->click();
-        for (uint8_t kind = 0; kind < 5; ++kind)
+        for (uint8_t kind = 0; kind < 6; ++kind)
             EXPECT_EQ(Add(kind), c.accepted[kind])
                 << (c.pressed ? c.pressed : "defaults") << " kind " << +kind;
     }
@@ -484,7 +486,7 @@ TEST_F(CaptureWindowTest, AddEntryFiltersByKindButtonsAndPause) {
 
 TEST_F(CaptureWindowTest, AddEntryRefusesWhatNoBlockCanBe) {
     const uint8_t byte = 0x41;
-    EXPECT_FALSE(window_.AddEntry(&byte, 1, Stamp, 5));
+    EXPECT_FALSE(window_.AddEntry(&byte, 1, Stamp, 6));
     EXPECT_FALSE(window_.AddEntry(&byte, -1, Stamp, bkData));
     EXPECT_FALSE(window_.AddEntry(nullptr, 3, Stamp, bkData));
     EXPECT_TRUE(window_.AddEntry(nullptr, 0, Stamp, bkData));
@@ -512,6 +514,7 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
         {bkData, {}, "", "", "Data (0 bytes)"},
         {bkTrash, {}, "", "", "Trash (0 bytes)"},
         {bkFlush, {}, "", "", "Flushed (0 bytes)"},
+        {bkSent, {0x11, 0x03, 0x08}, "11 03 08", "...", "Sent: 3 bytes"},
     };
     Button("tb_Trash")->click();
     Button("tb_StopTrigger")->click();

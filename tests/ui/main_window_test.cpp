@@ -513,19 +513,20 @@ TEST_F(MainWindowTest, TheErrorHistoryWindowShowsEachEntryWithItsTimeAndFollowsT
 
 TEST_F(MainWindowTest, BugreportIsTheFourthPageAndPagesAddedLaterShowTheVersion) {
     auto* pages = Find<QTabWidget>("PageControl");
-    ASSERT_EQ(pages->count(), 4);
+    ASSERT_EQ(pages->count(), 5);
     EXPECT_EQ(pages->tabText(0), "General");
     EXPECT_EQ(pages->tabText(1), "Frame trigger settings");
     EXPECT_EQ(pages->tabText(2), "Data triggers");
     EXPECT_EQ(pages->tabText(3), "Bugreport");
+    EXPECT_EQ(pages->tabText(4), "Send");
     const QString version = QStringLiteral("v ") + QString::fromStdString(VerInfo().GetVersionString(2));
     EXPECT_EQ(pages->widget(3)->findChild<QLabel*>("lbl_Version")->text(), version);
     auto* page = new QWidget;
     auto* label = new QLabel(page);
     label->setObjectName("lbl_Version");
     Window().AddPage(page, "More");
-    ASSERT_EQ(pages->count(), 5);
-    EXPECT_EQ(pages->tabText(4), "More");
+    ASSERT_EQ(pages->count(), 6);
+    EXPECT_EQ(pages->tabText(5), "More");
     EXPECT_EQ(label->text(), version);
 }
 

@@ -1,0 +1,109 @@
+// What sending costs while a capture runs: an 8-byte query repeated every 10 ms into
+// a line that delivers 100 KB/s, against the same capture without sends. Reported
+// as the whole process's share of one core (the feeding thread included, in both
+// runs alike) and the received bytes the capture lost; the sends may add at most
+// 1 % of a core and lose nothing.
+
+#include <benchmark/benchmark.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "../app/cli/ZDemoFrameSource.h"
+#include "../app/cli/ZPacedWriter.h"
+#include "../app/cli/ZPseudoTerminal.h"
+#include "BenchLogDir.h"
+#include "ZLogger.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kMeasured = std::chrono::seconds(6);
+constexpr double kRate = 100000;  // bytes per second into the capture
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// state.range(0): ms between two sends; 0 sends nothing.
+void BM_CaptureWhileSending(benchmark::State& state) {
+    const BenchLogDir logDir;
+    ZPseudoTerminal pty;
+    if (!pty.Open()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    ZLoggerSettings settings;
+    settings.LogDir = logDir.Path();
+    ZLogger logger(settings);
+    logger.GetPort().SetDevicePath(pty.SlavePath());
+    logger.SetBaudrate(921600);
+    if (!logger.StartCapture()) {
+        state.SkipWithError("capture did not start");
+        return;
+    }
+    std::atomic<bool> stop{false};
+    uint64_t fed = 0;
+    uint64_t answeredBytes = 0;
+    // The device's side: streams frames at kRate and reads (and drops) what is sent to it.
+    std::thread device([&] {
+        ZDemoFrameSource source(ZDemoMode::Dynamic);
+        ZPacedWriter writer(pty.Master(), kRate, [&source](std::vector<uint8_t>& out) {
+            source.AppendFrame(out);
+            return true;
+        });
+        uint8_t sink[4096];
+        while (!stop.load()) {
+            writer.WriteDue();
+            ssize_t got = 0;
+            while ((got = read(pty.Master(), sink, sizeof sink)) > 0)
+                answeredBytes += static_cast<uint64_t>(got);
+            pollfd readable{pty.Master(), POLLIN, 0};
+            poll(&readable, 1, 2);
+        }
+        fed = writer.BytesWritten();
+    });
+    const std::vector<uint8_t> query{0x11, 0x03, 0x00, 0x00, 0x00, 0x04, 0x46, 0x99};
+    const auto every = std::chrono::milliseconds(state.range(0));
+    double cpu = 0;
+    double wall = 0;
+    for (auto _ : state) {
+        const double cpuBefore = ProcessCpuSeconds();
+        const auto start = Clock::now();
+        auto next = start;
+        while (Clock::now() - start < kMeasured) {
+            if (every.count() > 0) {
+                std::string error;
+                logger.SendBytes(query, true, error);
+                next += every;
+                std::this_thread::sleep_until(next);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+        wall = std::chrono::duration<double>(Clock::now() - start).count();
+        cpu = ProcessCpuSeconds() - cpuBefore;
+    }
+    stop = true;
+    device.join();
+    // What the device wrote is all read once the line has been quiet for a moment.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    logger.StopCapture();
+    state.counters["cpu_percent_of_core"] = 100 * cpu / wall;
+    state.counters["bytes_lost"] = static_cast<double>(fed) - static_cast<double>(logger.TotalBytes);
+    state.counters["bytes_sent"] = logger.SentBytes;
+    state.counters["sends_skipped"] = static_cast<double>(logger.SkippedSends());
+}
+
+}  // namespace
+
+BENCHMARK(BM_CaptureWhileSending)->Arg(0)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

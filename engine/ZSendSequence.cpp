@@ -1,0 +1,214 @@
+#include "ZSendSequence.h"
+
+#include <algorithm>
+
+#include "TriggerSequence.h"
+#include "ZChecksum.h"
+#include "ZULIniFile.h"
+
+namespace {
+
+// 0..15, or -1 for a character that is no HEX digit.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The character as the user sees it in a message: control characters by their code.
+std::string Shown(char c) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (byte >= 0x20 && byte != 0x7F) return std::string(1, c);
+    return "0x" + BytesToHex(&byte, 1);
+}
+
+void AppendChecksum(const ZSendSequence& sequence, std::vector<uint8_t>& out) {
+    if (!ZChecksum::IsActive(sequence.Checksum)) return;
+    ZChecksum checksum(sequence.Checksum);
+    checksum.Update(sequence.Data.data(), sequence.Data.size());
+    const uint32_t value = checksum.Value();
+    if (sequence.Checksum == caXor8Hex) {
+        // Its field is text, read in text order whatever the byte order.
+        const auto byte = static_cast<uint8_t>(value);
+        const std::string digits = BytesToHex(&byte, 1);
+        out.insert(out.end(), digits.begin(), digits.end());
+        return;
+    }
+    const int width = ZChecksum::FieldWidth(sequence.Checksum);
+    for (int i = 0; i < width; ++i) {
+        const int shift = 8 * (sequence.ChecksumLSBFirst ? i : width - 1 - i);
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+}  // namespace
+
+bool ZSendSequence::DefaultLSBFirst(int32_t algorithm) {
+    return algorithm == caCrc16Modbus;
+}
+
+std::vector<uint8_t> ZSendSequence::BuildBytes() const {
+    std::vector<uint8_t> out = Data;
+    AppendChecksum(*this, out);
+    if (LineEnd == leCR || LineEnd == leCRLF) out.push_back('\r');
+    if (LineEnd == leLF || LineEnd == leCRLF) out.push_back('\n');
+    return out;
+}
+
+bool ParseSendHex(const std::string& text, std::vector<uint8_t>& bytes, std::string& errorText) {
+    bytes.clear();
+    int high = -1;
+    size_t digits = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsBlank(text[i])) continue;
+        const int value = HexDigit(text[i]);
+        if (value < 0) {
+            errorText = "\"" + Shown(text[i]) + "\" at position " + std::to_string(i + 1) +
+                        " is not a HEX digit (0-9, A-F).";
+            return false;
+        }
+        ++digits;
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes.push_back(static_cast<uint8_t>(high << 4 | value));
+            high = -1;
+        }
+    }
+    if (high >= 0) {
+        errorText = "Odd number of HEX digits (" + std::to_string(digits) + "): every byte takes two.";
+        return false;
+    }
+    return true;
+}
+
+bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::string& errorText) {
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            bytes.push_back(static_cast<uint8_t>(text[i]));
+            continue;
+        }
+        const std::string position = std::to_string(i + 1);
+        if (i + 1 == text.size()) {
+            errorText =
+                "The \"\\\" at position " + position + " ends the text: write \"\\\\\" for a backslash.";
+            return false;
+        }
+        const char escape = text[++i];
+        switch (escape) {
+            case 'r':
+                bytes.push_back('\r');
+                break;
+            case 'n':
+                bytes.push_back('\n');
+                break;
+            case 't':
+                bytes.push_back('\t');
+                break;
+            case '\\':
+                bytes.push_back('\\');
+                break;
+            case 'x': {
+                const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+                const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+                if (high < 0 || low < 0) {
+                    errorText =
+                        "The \"\\x\" at position " + position + " needs two HEX digits (\\x00 to \\xFF).";
+                    return false;
+                }
+                bytes.push_back(static_cast<uint8_t>(high << 4 | low));
+                i += 2;
+                break;
+            }
+            default:
+                errorText = "Unknown escape \"\\" + Shown(escape) + "\" at position " + position +
+                            ": use \\r, \\n, \\t, \\\\ or \\xNN.";
+                return false;
+        }
+    }
+    return true;
+}
+
+std::string SendBytesToText(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (uint8_t byte : bytes) {
+        switch (byte) {
+            case '\r':
+                text += "\\r";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\\':
+                text += "\\\\";
+                break;
+            default:
+                if (byte >= 0x20 && byte <= 0x7E) {
+                    text += static_cast<char>(byte);
+                } else {
+                    text += "\\x";
+                    text += BytesToHex(&byte, 1);
+                }
+        }
+    }
+    return text;
+}
+
+int32_t SendLineEndFromName(const std::string& name) {
+    if (name == "cr") return leCR;
+    if (name == "lf") return leLF;
+    if (name == "crlf") return leCRLF;
+    return -1;
+}
+
+void ZSendList::WriteToIni(ZULIniFile& ini) const {
+    const char* section = IniSection;
+    ini.EraseSection(section);
+    if (Items.empty()) return;
+    ini.WriteInteger(section, "Count", static_cast<int32_t>(Items.size()));
+    for (size_t i = 0; i < Items.size(); ++i) {
+        const ZSendSequence& item = Items[i];
+        const std::string n = std::to_string(i);
+        ini.WriteString(section, "Name_" + n, item.Name);
+        ini.WriteString(section, "Data_" + n,
+                        BytesToHex(item.Data.data(), static_cast<int>(item.Data.size())));
+        ini.WriteInteger(section, "Checksum_" + n, item.Checksum);
+        ini.WriteBool(section, "ChecksumLSBFirst_" + n, item.ChecksumLSBFirst);
+        ini.WriteInteger(section, "LineEnd_" + n, item.LineEnd);
+        ini.WriteInteger(section, "Every_" + n, item.Every);
+    }
+}
+
+void ZSendList::ReadFromIni(const ZULIniFile& ini) {
+    const char* section = IniSection;
+    Items.clear();
+    // A hand-edited count must not make the list take more memory than its keys can fill.
+    const int32_t count = std::clamp(ini.ReadInteger(section, "Count", 0), 0, 10000);
+    for (int32_t i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        ZSendSequence item;
+        item.Name = ini.ReadString(section, "Name_" + n, "");
+        std::string ignored;
+        if (!ParseSendHex(ini.ReadString(section, "Data_" + n, ""), item.Data, ignored) ||
+            item.Data.size() > MaxSendBytes)
+            item.Data.clear();
+        const int32_t checksum = ini.ReadInteger(section, "Checksum_" + n, 0);
+        item.Checksum = ZChecksum::IsActive(checksum) ? checksum : 0;
+        item.ChecksumLSBFirst =
+            ini.ReadBool(section, "ChecksumLSBFirst_" + n, ZSendSequence::DefaultLSBFirst(item.Checksum));
+        const int32_t lineEnd = ini.ReadInteger(section, "LineEnd_" + n, leNone);
+        item.LineEnd = lineEnd >= leNone && lineEnd <= leCRLF ? lineEnd : leNone;
+        const int32_t every = ini.ReadInteger(section, "Every_" + n, 0);
+        item.Every = every > 0 && every <= MaxSendEveryMs ? every : 0;
+        Items.push_back(std::move(item));
+    }
+}

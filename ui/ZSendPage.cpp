@@ -1,0 +1,409 @@
+#include "ZSendPage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "TriggerSequence.h"
+#include "ZChecksum.h"
+#include "ZControls.h"
+#include "ZLogger.h"
+
+namespace {
+
+constexpr int LinesIntervalMs = 100;
+constexpr int BreakMs = 250;
+constexpr int ShortcutCount = 9;
+const char* const NoPortText = "Nothing can be sent: no COM port is open. Start a capture first.";
+
+QString Q(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Named for the tests and for the accessibility tree.
+template <typename T>
+T* Named(T* widget, const char* name, const QString& accessibleName) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+QString ListText(const ZSendSequence& item, int row) {
+    QString text =
+        row < ShortcutCount ? QStringLiteral("Ctrl+%1  ").arg(row + 1) : QStringLiteral("        ");
+    text += Q(item.Name) + QStringLiteral(": ") +
+            QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size())));
+    if (ZChecksum::IsActive(item.Checksum))
+        text += QStringLiteral(" + ") + QString::fromLatin1(ZChecksum::Name(item.Checksum));
+    if (item.Every > 0) text += QStringLiteral(", every %1 ms").arg(item.Every);
+    return text;
+}
+
+}  // namespace
+
+ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
+    : QWidget(parent), engine_(std::move(engine)) {
+    setObjectName(QStringLiteral("SendPage"));
+    BuildPage();
+    SetPortOpen(false);
+    ShowEntryBytes();
+}
+
+void ZSendPage::BuildPage() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* entry = new QGroupBox(QStringLiteral("Sequence"), this);
+    auto* grid = new QGridLayout(entry);
+    cb_SendFormat = Named(new QComboBox(entry), "cb_SendFormat", QStringLiteral("Entry format"));
+    cb_SendFormat->addItems({QStringLiteral("HEX"), QStringLiteral("Text with escapes")});
+    ed_SendData = Named(new QLineEdit(entry), "ed_SendData", QStringLiteral("Bytes to send"));
+    ed_SendData->setPlaceholderText(QStringLiteral("01 03 00 6B 00 03"));
+    lbl_SendBytes = Named(new QLabel(entry), "lbl_SendBytes", QStringLiteral("Bytes that will be sent"));
+    lbl_SendBytes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbl_SendBytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    cb_SendChecksum = Named(new QComboBox(entry), "cb_SendChecksum", QStringLiteral("Checksum appended"));
+    for (int32_t i = 0; i < ChecksumAlgorithmCount; ++i)
+        cb_SendChecksum->addItem(QString::fromLatin1(ZChecksum::Name(i)));
+    chk_SendLSBFirst = Named(new QCheckBox(QStringLiteral("low byte first"), entry), "chk_SendLSBFirst",
+                             QStringLiteral("Checksum low byte first"));
+    cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", QStringLiteral("Line end appended"));
+    cb_SendLineEnd->addItems(
+        {QStringLiteral("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    btn_Send =
+        Named(ZMakeButton("btn_Send", QStringLiteral("Send"), entry), "btn_Send", QStringLiteral("Send"));
+    ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", QStringLiteral("Repeat interval in ms"));
+    ud_SendEvery->setRange(1, MaxSendEveryMs);
+    ud_SendEvery->setValue(1000);
+    ud_SendEvery->setSuffix(QStringLiteral(" ms"));
+    btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", QStringLiteral("Start repeat"), entry),
+                           "btn_SendRepeat", QStringLiteral("Start or stop the repeat"));
+    lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", QStringLiteral("Sends"));
+    lbl_SendState = Named(new QLabel(entry), "lbl_SendState", QStringLiteral("Why nothing can be sent"));
+    QPalette alarm = lbl_SendState->palette();
+    alarm.setColor(QPalette::WindowText, Qt::darkRed);
+    lbl_SendState->setPalette(alarm);
+    auto* formatCaption = new QLabel(QStringLiteral("&Format:"), entry);
+    formatCaption->setBuddy(cb_SendFormat);
+    auto* dataCaption = new QLabel(QStringLiteral("&Data:"), entry);
+    dataCaption->setBuddy(ed_SendData);
+    auto* checksumCaption = new QLabel(QStringLiteral("&Checksum:"), entry);
+    checksumCaption->setBuddy(cb_SendChecksum);
+    auto* lineEndCaption = new QLabel(QStringLiteral("&Line end:"), entry);
+    lineEndCaption->setBuddy(cb_SendLineEnd);
+    auto* everyCaption = new QLabel(QStringLiteral("Repeat &every"), entry);
+    everyCaption->setBuddy(ud_SendEvery);
+    grid->addWidget(formatCaption, 0, 0);
+    grid->addWidget(cb_SendFormat, 0, 1);
+    grid->addWidget(dataCaption, 1, 0);
+    grid->addWidget(ed_SendData, 1, 1, 1, 4);
+    grid->addWidget(lbl_SendBytes, 2, 1, 1, 4);
+    grid->addWidget(checksumCaption, 3, 0);
+    grid->addWidget(cb_SendChecksum, 3, 1);
+    grid->addWidget(chk_SendLSBFirst, 3, 2);
+    grid->addWidget(lineEndCaption, 3, 3);
+    grid->addWidget(cb_SendLineEnd, 3, 4);
+    grid->addWidget(btn_Send, 4, 1);
+    grid->addWidget(everyCaption, 4, 2);
+    grid->addWidget(ud_SendEvery, 4, 3);
+    grid->addWidget(btn_SendRepeat, 4, 4);
+    grid->addWidget(lbl_SendCount, 5, 1, 1, 4);
+    grid->addWidget(lbl_SendState, 6, 0, 1, 5);
+    layout->addWidget(entry);
+
+    auto* list = new QGroupBox(QStringLiteral("Saved sequences"), this);
+    auto* listLayout = new QGridLayout(list);
+    ed_SequenceName = Named(new QLineEdit(list), "ed_SequenceName", QStringLiteral("Sequence name"));
+    ed_SequenceName->setPlaceholderText(QStringLiteral("Name"));
+    lst_Sequences = Named(new QListWidget(list), "lst_Sequences", QStringLiteral("Saved sequences"));
+    lst_Sequences->setMinimumHeight(90);
+    btn_AddSequence = ZMakeButton("btn_AddSequence", QStringLiteral("Add"), list);
+    btn_UpdateSequence = ZMakeButton("btn_UpdateSequence", QStringLiteral("Update"), list);
+    btn_RemoveSequence = ZMakeButton("btn_RemoveSequence", QStringLiteral("Remove"), list);
+    btn_SequenceUp = ZMakeButton("btn_SequenceUp", QStringLiteral("Up"), list);
+    btn_SequenceDown = ZMakeButton("btn_SequenceDown", QStringLiteral("Down"), list);
+    btn_SendSequence = ZMakeButton("btn_SendSequence", QStringLiteral("Send selected"), list);
+    auto* nameCaption = new QLabel(QStringLiteral("&Name:"), list);
+    nameCaption->setBuddy(ed_SequenceName);
+    listLayout->addWidget(nameCaption, 0, 0);
+    listLayout->addWidget(ed_SequenceName, 0, 1, 1, 5);
+    listLayout->addWidget(lst_Sequences, 1, 0, 1, 6);
+    int column = 0;
+    for (QPushButton* button : {btn_AddSequence, btn_UpdateSequence, btn_RemoveSequence, btn_SequenceUp,
+                                btn_SequenceDown, btn_SendSequence})
+        listLayout->addWidget(button, 2, column++);
+    layout->addWidget(list);
+
+    auto* lines = new QGroupBox(QStringLiteral("Modem lines"), this);
+    auto* linesLayout = new QHBoxLayout(lines);
+    chk_DTR =
+        Named(new QCheckBox(QStringLiteral("DTR"), lines), "chk_DTR", QStringLiteral("DTR output line"));
+    chk_RTS =
+        Named(new QCheckBox(QStringLiteral("RTS"), lines), "chk_RTS", QStringLiteral("RTS output line"));
+    btn_Break = ZMakeButton("btn_Break", QStringLiteral("Break"), lines);
+    btn_Break->setToolTip(QStringLiteral("Holds the line in break for 250 ms"));
+    lbl_CTS = Named(new QLabel(lines), "lbl_CTS", QStringLiteral("CTS input line"));
+    lbl_DSR = Named(new QLabel(lines), "lbl_DSR", QStringLiteral("DSR input line"));
+    lbl_RI = Named(new QLabel(lines), "lbl_RI", QStringLiteral("RI input line"));
+    lbl_DCD = Named(new QLabel(lines), "lbl_DCD", QStringLiteral("DCD input line"));
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{chk_DTR, chk_RTS, btn_Break, lbl_CTS, lbl_DSR, lbl_RI, lbl_DCD})
+        linesLayout->addWidget(widget);
+    linesLayout->addStretch();
+    layout->addWidget(lines);
+    layout->addStretch();
+
+    tmr_Repeat = new QTimer(this);
+    tmr_Repeat->setObjectName(QStringLiteral("tmr_Repeat"));
+    tmr_Repeat->setTimerType(Qt::PreciseTimer);
+    tmr_Lines = new QTimer(this);
+    tmr_Lines->setObjectName(QStringLiteral("tmr_Lines"));
+    tmr_Lines->setInterval(LinesIntervalMs);
+
+    connect(ed_SendData, &QLineEdit::textChanged, this, [this] { ShowEntryBytes(); });
+    connect(cb_SendFormat, &QComboBox::currentIndexChanged, this, [this] { ShowEntryBytes(); });
+    connect(cb_SendChecksum, &QComboBox::currentIndexChanged, this, [this](int algorithm) {
+        chk_SendLSBFirst->setChecked(ZSendSequence::DefaultLSBFirst(algorithm));
+        ShowEntryBytes();
+    });
+    connect(chk_SendLSBFirst, &QCheckBox::toggled, this, [this] { ShowEntryBytes(); });
+    connect(cb_SendLineEnd, &QComboBox::currentIndexChanged, this, [this] { ShowEntryBytes(); });
+    connect(ed_SendData, &QLineEdit::returnPressed, btn_Send, &QPushButton::click);
+    connect(btn_Send, &QPushButton::clicked, this, [this] {
+        ZSendSequence sequence;
+        if (EntrySequence(sequence)) SendSequence(sequence, false);
+    });
+    connect(btn_SendRepeat, &QPushButton::clicked, this, [this] { ToggleRepeat(); });
+    connect(tmr_Repeat, &QTimer::timeout, this, [this] { SendSequence(repeating_, true); });
+    connect(btn_AddSequence, &QPushButton::clicked, this, [this] { AddSequence(); });
+    connect(btn_UpdateSequence, &QPushButton::clicked, this, [this] { UpdateSequence(); });
+    connect(btn_RemoveSequence, &QPushButton::clicked, this, [this] { RemoveSequence(); });
+    connect(btn_SequenceUp, &QPushButton::clicked, this, [this] { MoveSequence(-1); });
+    connect(btn_SequenceDown, &QPushButton::clicked, this, [this] { MoveSequence(1); });
+    connect(lst_Sequences, &QListWidget::currentRowChanged, this,
+            [this](int row) { ShowSequenceInEntry(row); });
+    auto sendRow = [this](int row) {
+        if (row >= 0 && row < static_cast<int>(items_.size()))
+            SendSequence(items_[static_cast<size_t>(row)], false);
+    };
+    connect(btn_SendSequence, &QPushButton::clicked, this,
+            [this, sendRow] { sendRow(lst_Sequences->currentRow()); });
+    connect(lst_Sequences, &QListWidget::itemActivated, this,
+            [this, sendRow](QListWidgetItem* item) { sendRow(lst_Sequences->row(item)); });
+    for (int i = 0; i < ShortcutCount; ++i) {
+        auto* key = new QShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)), this);
+        connect(key, &QShortcut::activated, this, [sendRow, i] { sendRow(i); });
+    }
+    connect(chk_DTR, &QCheckBox::toggled, this, [this](bool on) { SetOutputLine(on, SETDTR, CLRDTR); });
+    connect(chk_RTS, &QCheckBox::toggled, this, [this](bool on) { SetOutputLine(on, SETRTS, CLRRTS); });
+    connect(btn_Break, &QPushButton::clicked, this, [this] { Break(); });
+    connect(tmr_Lines, &QTimer::timeout, this, [this] { ShowLines(); });
+}
+
+void ZSendPage::SetPortOpen(bool open) {
+    portOpen_ = open;
+    if (!open) StopRepeat();
+    for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
+                                                           chk_DTR, chk_RTS, btn_Break})
+        widget->setEnabled(open);
+    lbl_SendState->setText(open ? QString() : QString::fromLatin1(NoPortText));
+    if (open) {
+        sends_ = 0;
+        // The port opens with the lines its settings give; the boxes follow them.
+        if (ZLogger* engine = engine_()) {
+            const QSignalBlocker dtr(chk_DTR);
+            const QSignalBlocker rts(chk_RTS);
+            chk_DTR->setChecked(engine->GetPort().GetDTRActive());
+            chk_RTS->setChecked(engine->GetPort().GetRTSActive());
+        }
+        tmr_Lines->start();
+    } else {
+        tmr_Lines->stop();
+    }
+    ShowSendCount();
+    ShowLines();
+}
+
+bool ZSendPage::EntrySequence(ZSendSequence& sequence) {
+    const std::string text = ed_SendData->text().toStdString();
+    std::string error;
+    const bool hex = cb_SendFormat->currentIndex() == 0;
+    if (!(hex ? ParseSendHex(text, sequence.Data, error) : ParseSendText(text, sequence.Data, error))) {
+        lbl_SendBytes->setText(Q(error));
+        return false;
+    }
+    sequence.Name = ed_SequenceName->text().toStdString();
+    sequence.Checksum = cb_SendChecksum->currentIndex();
+    sequence.ChecksumLSBFirst = chk_SendLSBFirst->isChecked();
+    sequence.LineEnd = cb_SendLineEnd->currentIndex();
+    sequence.Every = 0;
+    return true;
+}
+
+void ZSendPage::ShowEntryBytes() {
+    ZSendSequence sequence;
+    if (!EntrySequence(sequence)) return;
+    const std::vector<uint8_t> bytes = sequence.BuildBytes();
+    lbl_SendBytes->setText(QStringLiteral("%1 bytes: ").arg(bytes.size()) +
+                           QString::fromLatin1(BytesToHex(bytes.data(), static_cast<int>(bytes.size()))));
+}
+
+void ZSendPage::ShowSequenceInEntry(int row) {
+    if (row < 0 || row >= static_cast<int>(items_.size())) return;
+    const ZSendSequence& item = items_[static_cast<size_t>(row)];
+    ed_SequenceName->setText(Q(item.Name));
+    cb_SendFormat->setCurrentIndex(0);
+    cb_SendChecksum->setCurrentIndex(item.Checksum);
+    chk_SendLSBFirst->setChecked(item.ChecksumLSBFirst);
+    cb_SendLineEnd->setCurrentIndex(item.LineEnd);
+    ed_SendData->setText(
+        QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
+    if (item.Every > 0) ud_SendEvery->setValue(item.Every);
+}
+
+void ZSendPage::SendSequence(const ZSendSequence& sequence, bool repeat) {
+    ZLogger* engine = engine_();
+    if (!portOpen_ || engine == nullptr) {
+        lbl_SendState->setText(QString::fromLatin1(NoPortText));
+        return;
+    }
+    std::string error;
+    const ZSendResult result = engine->SendBytes(sequence.BuildBytes(), repeat, error);
+    if (result == ZSendResult::Refused) {
+        StopRepeat();
+        lbl_SendState->setText(Q(error));
+        return;
+    }
+    if (result == ZSendResult::Sent) ++sends_;
+    lbl_SendState->clear();
+    ShowSendCount();
+}
+
+void ZSendPage::ToggleRepeat() {
+    if (tmr_Repeat->isActive()) {
+        StopRepeat();
+        return;
+    }
+    if (!EntrySequence(repeating_)) return;
+    repeating_.Every = ud_SendEvery->value();
+    SendSequence(repeating_, false);
+    if (!portOpen_) return;
+    tmr_Repeat->start(repeating_.Every);
+    btn_SendRepeat->setText(QStringLiteral("Stop repeat"));
+}
+
+void ZSendPage::StopRepeat() {
+    tmr_Repeat->stop();
+    btn_SendRepeat->setText(QStringLiteral("Start repeat"));
+}
+
+void ZSendPage::ShowSendCount() {
+    ZLogger* engine = engine_();
+    const uint64_t skipped = engine != nullptr ? engine->SkippedSends() : 0;
+    lbl_SendCount->setText(QStringLiteral("Sends: %1, skipped: %2").arg(sends_).arg(skipped));
+}
+
+void ZSendPage::AddSequence() {
+    ZSendSequence sequence;
+    if (!EntrySequence(sequence)) return;
+    if (sequence.Name.empty()) sequence.Name = "Sequence " + std::to_string(items_.size() + 1);
+    items_.push_back(std::move(sequence));
+    FillList();
+    lst_Sequences->setCurrentRow(static_cast<int>(items_.size()) - 1);
+}
+
+void ZSendPage::UpdateSequence() {
+    const int row = lst_Sequences->currentRow();
+    ZSendSequence sequence;
+    if (row < 0 || row >= static_cast<int>(items_.size()) || !EntrySequence(sequence)) return;
+    sequence.Every = items_[static_cast<size_t>(row)].Every;
+    items_[static_cast<size_t>(row)] = std::move(sequence);
+    FillList();
+    lst_Sequences->setCurrentRow(row);
+}
+
+void ZSendPage::RemoveSequence() {
+    const int row = lst_Sequences->currentRow();
+    if (row < 0 || row >= static_cast<int>(items_.size())) return;
+    items_.erase(items_.begin() + row);
+    FillList();
+    lst_Sequences->setCurrentRow(std::min(row, static_cast<int>(items_.size()) - 1));
+}
+
+void ZSendPage::MoveSequence(int step) {
+    const int row = lst_Sequences->currentRow();
+    const int target = row + step;
+    if (row < 0 || target < 0 || target >= static_cast<int>(items_.size())) return;
+    std::swap(items_[static_cast<size_t>(row)], items_[static_cast<size_t>(target)]);
+    FillList();
+    lst_Sequences->setCurrentRow(target);
+}
+
+void ZSendPage::FillList() {
+    const QSignalBlocker blocker(lst_Sequences);
+    lst_Sequences->clear();
+    for (size_t i = 0; i < items_.size(); ++i)
+        lst_Sequences->addItem(ListText(items_[i], static_cast<int>(i)));
+}
+
+void ZSendPage::ShowList(const ZSendList& list) {
+    items_ = list.Items;
+    FillList();
+}
+
+ZSendList ZSendPage::List() const {
+    ZSendList list;
+    list.Items = items_;
+    return list;
+}
+
+void ZSendPage::ShowLines() {
+    uint32_t status = 0;
+    ZLogger* engine = engine_();
+    const bool known = portOpen_ && engine != nullptr && engine->GetInputLines(status);
+    const struct {
+        QLabel* label;
+        const char* name;
+        uint32_t bit;
+    } lines[] = {{lbl_CTS, "CTS", MS_CTS_ON},
+                 {lbl_DSR, "DSR", MS_DSR_ON},
+                 {lbl_RI, "RI", MS_RING_ON},
+                 {lbl_DCD, "DCD", MS_RLSD_ON}};
+    for (const auto& line : lines) {
+        const QString state = !known                ? QStringLiteral("-")
+                              : (status & line.bit) ? QStringLiteral("on")
+                                                    : QStringLiteral("off");
+        line.label->setText(QString::fromLatin1(line.name) + QStringLiteral(": ") + state);
+    }
+}
+
+void ZSendPage::SetOutputLine(bool on, uint32_t set, uint32_t clear) {
+    ZLogger* engine = engine_();
+    if (engine == nullptr || !engine->SetOutputLine(on ? set : clear))
+        lbl_SendState->setText(QStringLiteral(
+            "The line could not be changed: no COM port is open, or the device has no such line."));
+}
+
+void ZSendPage::Break() {
+    ZLogger* engine = engine_();
+    if (engine == nullptr || !engine->SetOutputLine(SETBREAK)) {
+        lbl_SendState->setText(
+            QStringLiteral("No break was sent: no COM port is open, or the device refused it."));
+        return;
+    }
+    btn_Break->setEnabled(false);
+    QTimer::singleShot(BreakMs, this, [this] {
+        if (ZLogger* current = engine_()) current->SetOutputLine(CLRBREAK);
+        btn_Break->setEnabled(portOpen_);
+    });
+}
