@@ -101,8 +101,7 @@ void ZLogger::PortStateChanged(bool waiting) {
         statusReceiver_->PostStatus(7, waiting ? WaitingForPortText : std::string(), 0, 0, StatusPriority);
 }
 
-void ZLogger::ProcessSent(const uint8_t* bytes, int count) {
-    const TDateTime time = ZULNow();
+void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
     SendCount += 1;
     SentBytes += static_cast<uint32_t>(count);
     PostStatus(8, SendCount, SentBytes);

@@ -104,7 +104,7 @@ protected:
     void PollDone() override;
     // A send is a block of its own (bkSent) for the live view, the log files and the
     // frame export; it never reaches the filter, the data triggers or the received counts.
-    void ProcessSent(const uint8_t* bytes, int count) override;
+    void ProcessSent(const uint8_t* bytes, int count, TDateTime time) override;
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);

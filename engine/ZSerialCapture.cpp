@@ -312,7 +312,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
     if (item->Sent) {
-        ProcessSent(item->Data.data(), item->Size);
+        ProcessSent(item->Data.data(), item->Size, item->Time);
         return;
     }
     if (item->Event == ZPortEvent::Silence) {
@@ -372,6 +372,9 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
     item->Data.assign(bytes.begin(), bytes.begin() + taken);
     item->Size = static_cast<int32_t>(taken);
     item->Sent = true;
+    // Stamped as it was handed to the port, so that a precise capture keeps its place in time.
+    item->TimeUs = ZULNowMicros();
+    item->Time = ZULFromUnixMicros(item->TimeUs);
     if (!pump_->Post(item, ChunkPriority)) chunkLoss_.Lost(taken);
     return taken == count ? ZSendResult::Sent : ZSendResult::Refused;
 }

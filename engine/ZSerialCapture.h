@@ -88,7 +88,7 @@ public:
     // Called on the capture thread after every poll cycle, open port or not.
     virtual void PollDone() {}
     // Called on the pump thread for every send, in order with the chunks read.
-    virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/) {}
+    virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/, TDateTime /*time*/) {}
 
     // False when already open, or not open within 2 s; a network port may take up to
     // its connect limit (5 s) before it fails.
