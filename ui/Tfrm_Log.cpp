@@ -650,7 +650,14 @@ void Tfrm_Log::SetTimeFractionDigits(int digits) {
 }
 
 void Tfrm_Log::tb_MillisecondsClick() {
-    SetTimeFractionDigits(tb_Milliseconds->isChecked() ? 3 : 0);
+    SetTimeFractionDigits(tb_Milliseconds->isChecked() ? ShownFractionDigits() : 0);
+}
+
+int Tfrm_Log::ShownFractionDigits() const { return preciseTime_ ? 6 : 3; }
+
+void Tfrm_Log::SetPreciseTime(bool precise) {
+    preciseTime_ = precise;
+    if (fractionDigits_ != 0) SetTimeFractionDigits(ShownFractionDigits());
 }
 
 void Tfrm_Log::SetViewSettings(const ZViewSettings& settings) {
@@ -661,7 +668,7 @@ void Tfrm_Log::SetViewSettings(const ZViewSettings& settings) {
         if (shift > 0) KeepPlace(shift);
         FollowNewestRow();
     }
-    SetTimeFractionDigits(settings.ShowMilliseconds ? 3 : 0);
+    SetTimeFractionDigits(settings.ShowMilliseconds ? ShownFractionDigits() : 0);
 }
 
 ZViewSettings Tfrm_Log::ViewSettings() const {

@@ -94,6 +94,9 @@ public:
     // (other values count as the nearest of these). The toolbar's millisecond toggle
     // sets 3 or 0.
     void SetTimeFractionDigits(int digits);
+    // Window thread. Whether the capture stamps its reads to the microsecond: the
+    // millisecond toggle then shows microseconds, since the stamps carry them.
+    void SetPreciseTime(bool precise);
     int TimeFractionDigits() const { return fractionDigits_; }
     // The time of day of a time stamp in the system's long time format, with digits
     // (0, 3 or 6; others count as the nearest) of the second's fraction after the
@@ -120,6 +123,7 @@ public slots:
     void tb_ShowASCIIDataClick();
     void tb_InformationalClick();
     void tb_MillisecondsClick();
+    int ShownFractionDigits() const;  // what the millisecond toggle shows when down
     void tmr_OverflowSignalTimer();
     void tmr_ResizeTimer();
     void tmr_RepaintTimer();
@@ -185,6 +189,7 @@ private:
     bool followNewest_ = true;
     bool autoScrolling_ = false;  // the grid is being scrolled by the window, not by the user
     int fractionDigits_ = 0;
+    bool preciseTime_ = false;  // the toggle shows 6 digits instead of 3
     bool capturing_ = false;
     bool captureStopped_ = false;  // a capture ran and was stopped
 

@@ -726,7 +726,14 @@ bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
 // Capture
 
 void Tfrm_Main::SetCaptureState(bool running) {
-    if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->CaptureStateChanged(running);
+    if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) {
+        log->CaptureStateChanged(running);
+        if (running) {
+            ZLoggerSettings capture;
+            Logger->GetSettings(capture);
+            log->SetPreciseTime(capture.Frames.PreciseTime || capture.CaptureMode == cmSilence);
+        }
+    }
     btn_StartCapture->setEnabled(!running);
     btn_StopCapture->setEnabled(running);
     btn_LoadSettings->setEnabled(!running);
