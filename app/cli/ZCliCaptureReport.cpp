@@ -1,5 +1,7 @@
 #include "ZCliCaptureReport.h"
 
+#include "ZFilter.h"
+
 std::string ZCliBaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -25,6 +27,8 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
         json["checksum"]["good"] = Counters.ChecksumGood;
         json["checksum"]["bad"] = Counters.ChecksumBad;
     }
+    // Only a run that lost data says so: other reports keep their form.
+    if (const size_t overflows = BufferOverflows(); overflows > 0) json["buffer_overflows"] = overflows;
     json["errors"] = nlohmann::ordered_json::array();
     for (const TZULError& error : Errors) {
         nlohmann::ordered_json entry;
@@ -54,6 +58,10 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
+    if (const size_t overflows = BufferOverflows(); overflows > 0) {
+        out << "Buffer overflows: " << overflows << " (data lost: a frame longer than " << ZFilter::FilterBufferSize
+            << " bytes cannot be parsed)\n";
+    }
     if (Errors.empty()) {
         out << "Errors:          none\n";
     } else {
@@ -68,6 +76,14 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     out << "Log files:       " << LogFiles.size() << " in " << LogDir << '\n';
     for (const std::string& file : LogFiles) out << "  " << ZCliBaseName(file) << '\n';
+}
+
+size_t ZCliCaptureReport::BufferOverflows() const {
+    size_t count = 0;
+    for (const TZULError& error : Errors) {
+        if (error.Module == "Filter" && error.Function == "FeedData") ++count;
+    }
+    return count;
 }
 
 bool ZCliCaptureReport::CheckLogFiles(std::ostream& err) const {
