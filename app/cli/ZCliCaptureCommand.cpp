@@ -109,11 +109,15 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
 
-    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
     if (!logger.StartCapture()) {
+        session.Abandon();
         if (!logger.GetStartErrorText().empty()) {
             context.Err << logger.GetStartErrorText() << '\n';
             return kCliExitFailed;
@@ -134,8 +138,12 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
+    uint64_t rawLost = 0;
+    bool rawFailed = false;
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
-        context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesRecorded() << " bytes)\n";
+        context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesWritten() << " bytes)\n";
+        rawFailed = raw->HasFailed();
+        rawLost = raw->BytesRecorded() - raw->BytesWritten();
     }
     if (options.Json) {
         report.PrintJson(context.Out);
@@ -150,5 +158,11 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
-    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    const bool rawWritten = !rawFailed;
+    if (!rawWritten) {
+        context.Err << "The raw recording is incomplete: " << rawLost
+                    << " bytes read from the port could not be written to it.\n";
+    }
+    const bool logged = report.CheckLogFiles(context.Err);
+    return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
 }

@@ -17,6 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr double kUntilStoppedSeconds = 100.0 * 365 * 24 * 3600;
+
 const ZDemoModeInfo* FindMode(const std::string& name) {
     for (const ZDemoModeInfo& mode : kDemoModes) {
         if (name == mode.Name) return &mode;
@@ -74,9 +76,11 @@ int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
         source.AppendFrame(out);
         return true;
     });
-    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(options.DurationSeconds));
-    while (!context.IsStopRequested() && (options.DurationSeconds <= 0 || Clock::now() < end)) {
+    // Beyond a century the end time would not fit the clock: such a run lasts until stopped.
+    const bool timed = options.DurationSeconds > 0 && options.DurationSeconds < kUntilStoppedSeconds;
+    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                        timed ? options.DurationSeconds : 0.0));
+    while (!context.IsStopRequested() && (!timed || Clock::now() < end)) {
         if (!writer.WriteDue()) {
             context.Err << "Writing to the pseudo-terminal failed: " << GetLastErrorText() << '\n';
             return kCliExitFailed;
