@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "ZULFileIO.h"
@@ -18,6 +20,12 @@ constexpr mode_t NewFileMode = 0644;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string Trim(const std::string& text) {
@@ -115,6 +123,16 @@ bool MayWrite(const std::string& fileName, const struct stat& status) {
     return true;
 }
 
+// The process's umask, read without changing it (umask() would, for every thread).
+mode_t CurrentUmask() {
+    std::string status;
+    if (ZULReadRegularFile("/proc/self/status", 1 << 16, status)) {
+        const size_t at = status.find("\nUmask:");
+        if (at != std::string::npos) return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+    }
+    return 022;
+}
+
 // The replacement gets the owner, group and permissions of the file it replaces,
 // as far as the user may give them, so that saving never changes who may read or
 // write a settings file. The mode goes last: a change of owner clears set-id bits.
@@ -123,6 +141,9 @@ bool TakeOverAttributes(int fd, const struct stat* previous) {
     if (::fchown(fd, previous->st_uid, previous->st_gid) != 0) {
         [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), previous->st_gid);
     }
+    // Another user's permissions (a file anyone may write, say) are that user's
+    // choice, not ours: our file gets what we give new files.
+    if (previous->st_uid != ::geteuid()) return ::fchmod(fd, 0666 & ~CurrentUmask()) == 0;
     return ::fchmod(fd, previous->st_mode & 07777) == 0;
 }
 
@@ -215,33 +236,36 @@ ZULIniFile::ZULIniFile(std::string fileName) : fileName_(std::move(fileName)) {
 void ZULIniFile::Parse(const std::string& text) {
     sections_.clear();
     sections_.emplace_back();
+    // Views into the text: a line costs one allocation at most, for what is kept of it.
+    const std::string_view all(text);
     size_t lineStart = 0;
-    while (lineStart < text.size()) {
-        size_t lineEnd = text.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = text.size();
-        std::string line = text.substr(lineStart, lineEnd - lineStart);
+    while (lineStart < all.size()) {
+        size_t lineEnd = all.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) lineEnd = all.size();
+        std::string_view line = all.substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-        const std::string trimmed = Trim(line);
+        const std::string_view trimmed = TrimView(line);
         if (!trimmed.empty() && trimmed[0] == '[') {
             const size_t close = trimmed.find(']');
             Section section;
-            section.name =
-                Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section.name = TrimView(trimmed.substr(1, close == std::string_view::npos ? close : close - 1));
             sections_.push_back(std::move(section));
             continue;
         }
         Line entry;
         const size_t equals = line.find('=');
-        std::string key;
-        if (!trimmed.empty() && trimmed[0] != ';' && equals != std::string::npos)
-            key = Trim(line.substr(0, equals));
+        std::string_view key;
+        if (!trimmed.empty() && trimmed[0] != ';' && equals != std::string_view::npos)
+            key = TrimView(line.substr(0, equals));
         if (key.empty()) {
-            entry.text = std::move(line);
+            entry.text = line;
         } else {
+            const std::string_view value = TrimView(line.substr(equals + 1));
             entry.keyLength = key.size();
-            entry.text = std::move(key) + Trim(line.substr(equals + 1));
+            entry.text.reserve(key.size() + value.size());
+            entry.text.append(key).append(value);
         }
         sections_.back().lines.push_back(std::move(entry));
     }

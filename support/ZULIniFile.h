@@ -45,7 +45,9 @@ public:
     // Writes the profile to its file (or to fileName) through a temporary file that
     // replaces the old one only when complete. Returns false when that fails; the
     // previous file is then left as it was. A symbolic link is followed and its
-    // target replaced; the target keeps its owner, group and permissions. But a link
+    // target replaced; the target keeps its owner, group and permissions (the
+    // permissions only from a file of the user: another's give way to the user's
+    // default, the umask). But a link
     // in a folder that others may write to (group or other write permission, or
     // another owner) may have been planted: it is never followed, and the link
     // itself is replaced by the new file (refused where the folder's sticky bit
