@@ -34,7 +34,8 @@ std::string ManySections(size_t size) {
     std::string text;
     text.reserve(size + 64);
     const std::string real = RealSections();
-    for (size_t i = 0; text.size() + real.size() + kLongestLine < size; ++i) text += "[" + std::to_string(i) + "]\r\n";
+    for (size_t i = 0; text.size() + real.size() + kLongestLine < size; ++i)
+        text += "[" + std::to_string(i) + "]\r\n";
     return text + real;
 }
 
@@ -42,7 +43,8 @@ std::string ManySections(size_t size) {
 std::string ManyDataTriggers(size_t size) {
     std::string text = "[_data_triggers]\r\n";
     text.reserve(size + 64);
-    for (int i = 0; text.size() + kLongestLine < size; ++i) text += "_trigger_" + std::to_string(i) + "=7E\r\n";
+    for (int i = 0; text.size() + kLongestLine < size; ++i)
+        text += "_trigger_" + std::to_string(i) + "=7E\r\n";
     return text;
 }
 
@@ -51,7 +53,8 @@ void Load(benchmark::State& state, std::string (*shape)(size_t)) {
     const std::string file = dir.Path() + "settings.scs";
     const std::string text = shape(static_cast<size_t>(state.range(0)));
     std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (out == nullptr || std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fclose(out) != 0) {
+    if (out == nullptr || std::fwrite(text.data(), 1, text.size(), out) != text.size() ||
+        std::fclose(out) != 0) {
         state.SkipWithError("cannot write the settings file");
         return;
     }

@@ -71,5 +71,6 @@ bool ZULNextCharacter(const std::string& text, size_t& at, char32_t& c) {
 }
 
 bool ZULIsControlCharacter(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }

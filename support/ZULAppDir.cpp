@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -110,8 +110,9 @@ bool ZULCheckOwnFolder(const std::string& folder, bool mayBeRoots, std::string& 
 bool ZULCheckAppDir(std::string& errorText) {
     const std::string dir = ZULGetAppDir();
     if (dir.empty()) {
-        errorText = "There is no application directory: HOME is not an absolute folder and the password "
-                    "database names no home folder. Set HOME or KESTRUN_HOME to an absolute folder.";
+        errorText =
+            "There is no application directory: HOME is not an absolute folder and the password "
+            "database names no home folder. Set HOME or KESTRUN_HOME to an absolute folder.";
         return false;
     }
     // A folder not made yet is checked where it would be made; a folder of root
@@ -125,7 +126,8 @@ bool ZULCheckAppDir(std::string& errorText) {
     std::string why;
     if (ZULCheckOwnFolder(existing, existing != WithoutTrailingSlash(dir), why)) return true;
     errorText = "The application directory \"" + dir + "\" cannot be used: ";
-    if (existing != WithoutTrailingSlash(dir)) errorText += "the folder \"" + existing + "\" it would be made in: ";
+    if (existing != WithoutTrailingSlash(dir))
+        errorText += "the folder \"" + existing + "\" it would be made in: ";
     errorText += why + ". Another user could plant files there.";
     return false;
 }

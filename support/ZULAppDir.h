@@ -36,7 +36,7 @@ struct ZULAppDirInputs {
     // user, has no group or other write permission, and the user may write to it.
     bool ExeDirPrivate = false;
     std::string XdgDataHome;
-    std::string Home;        // the user's home folder ($HOME, or the password database when that is not absolute)
+    std::string Home;  // the user's home folder ($HOME, or the password database when that is not absolute)
     std::string CurrentDir;  // the working folder, for a relative KESTRUN_HOME
 };
 // The decision behind ZULGetAppDir, free of the environment so that every branch can be checked.

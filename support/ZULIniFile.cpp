@@ -128,7 +128,8 @@ mode_t CurrentUmask() {
     std::string status;
     if (ZULReadRegularFile("/proc/self/status", 1 << 16, status)) {
         const size_t at = status.find("\nUmask:");
-        if (at != std::string::npos) return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
     }
     return 022;
 }
@@ -174,7 +175,6 @@ void SyncFolder(const std::string& folder) {
     ::fsync(fd);
     ::close(fd);
 }
-
 
 // FNV-1a over the ASCII-folded name, so that names that compare equal hash alike.
 uint64_t HashName(const char* name, size_t length, uint64_t seed) {
@@ -325,7 +325,8 @@ void ZULIniFile::IndexKey(uint32_t section, uint32_t line) {
     }
     const Line& added = sections_[section].lines[line];
     const size_t mask = keySlots_.size() - 1;
-    for (size_t slot = HashName(added.text.data(), added.keyLength, section) & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = HashName(added.text.data(), added.keyLength, section) & mask;;
+         slot = (slot + 1) & mask) {
         KeySlot& entry = keySlots_[slot];
         if (entry.section == Empty) {
             entry = KeySlot{section, line};
@@ -334,7 +335,8 @@ void ZULIniFile::IndexKey(uint32_t section, uint32_t line) {
         }
         if (entry.section != section) continue;
         const Line& held = sections_[section].lines[entry.line];
-        if (EqualNoCase(held.text.data(), held.keyLength, std::string(added.text, 0, added.keyLength))) return;
+        if (EqualNoCase(held.text.data(), held.keyLength, std::string(added.text, 0, added.keyLength)))
+            return;
     }
 }
 
@@ -426,7 +428,8 @@ void ZULIniFile::WriteString(const std::string& section, const std::string& key,
     // non-key lines move, and they are not in the index.
     size_t position = target.lines.size();
     while (position > 0 && target.lines[position - 1].keyLength == 0) --position;
-    target.lines.insert(target.lines.begin() + static_cast<ptrdiff_t>(position), Line{key + value, key.size()});
+    target.lines.insert(target.lines.begin() + static_cast<ptrdiff_t>(position),
+                        Line{key + value, key.size()});
     if (!key.empty()) IndexKey(index, static_cast<uint32_t>(position));
 }
 

@@ -47,11 +47,10 @@ public:
     // previous file is then left as it was. A symbolic link is followed and its
     // target replaced; the target keeps its owner, group and permissions (the
     // permissions only from a file of the user: another's give way to the user's
-    // default, the umask). But a link
-    // in a folder that others may write to (group or other write permission, or
-    // another owner) may have been planted: it is never followed, and the link
-    // itself is replaced by the new file (refused where the folder's sticky bit
-    // protects another user's link). A file the user may not write (read-only), or
+    // default, the umask). But a link in a folder that others may write to (group
+    // or other write permission, or another owner) may have been planted: it is
+    // never followed, and the link itself is replaced by the new file (refused
+    // where the folder's sticky bit protects another user's link). A file the user may not write (read-only), or
     // one that is no regular file, is refused. A writable file in a folder the user
     // may not create files in is rewritten in place.
     bool UpdateFile();
@@ -90,6 +89,6 @@ private:
     std::vector<Section> sections_;    // sections_[0] holds the lines before the first header
     std::vector<uint32_t> nameSlots_;  // the first section of each name (lookups never reach a later one)
     size_t namesUsed_{};
-    std::vector<KeySlot> keySlots_;    // the first line of each key in those sections
+    std::vector<KeySlot> keySlots_;  // the first line of each key in those sections
     size_t keysUsed_{};
 };

@@ -278,11 +278,12 @@ void ZReportPage::btn_SendMailClick() {
             return;
         }
         attachments.push_back(path);
-        const QString attached = withDescription ? QStringLiteral("The error description and the system report are")
-                                                 : QStringLiteral("The system report is");
+        const QString attached = withDescription
+                                     ? QStringLiteral("The error description and the system report are")
+                                     : QStringLiteral("The system report is");
         body = ((withDescription ? lbl_Version->text() + QStringLiteral("\n\n") : head) + attached +
-                " too long for the message text; " + (withDescription ? "they are" : "it is") + " attached as " +
-                HideHome(QString::fromStdString(path)) +
+                " too long for the message text; " + (withDescription ? "they are" : "it is") +
+                " attached as " + HideHome(QString::fromStdString(path)) +
                 "\nIf your mail program did not attach it, please attach that file yourself.\n")
                    .toStdString();
     }

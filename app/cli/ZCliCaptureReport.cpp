@@ -59,8 +59,8 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
     if (const size_t overflows = BufferOverflows(); overflows > 0) {
-        out << "Buffer overflows: " << overflows << " (data lost: a frame longer than " << ZFilter::FilterBufferSize
-            << " bytes cannot be parsed)\n";
+        out << "Buffer overflows: " << overflows << " (data lost: a frame longer than "
+            << ZFilter::FilterBufferSize << " bytes cannot be parsed)\n";
     }
     if (Errors.empty()) {
         out << "Errors:          none\n";

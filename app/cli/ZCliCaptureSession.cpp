@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <filesystem>
 #include <system_error>
 
@@ -146,8 +145,9 @@ void ZCliCaptureSession::Abandon() {
     frameExport_.Close(ignored);
     struct stat named {};
     // Whatever took the name since, or a file that holds lines, stays.
-    if (!frameExportName_.empty() && ::lstat(frameExportName_.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-        named.st_dev == frameExportDevice_ && named.st_ino == frameExportInode_ && named.st_size == 0)
+    if (!frameExportName_.empty() && ::lstat(frameExportName_.c_str(), &named) == 0 &&
+        S_ISREG(named.st_mode) && named.st_dev == frameExportDevice_ && named.st_ino == frameExportInode_ &&
+        named.st_size == 0)
         ::unlink(frameExportName_.c_str());
     frameExportName_.clear();
     // rmdir removes only an empty folder: one that got files meanwhile stays.

@@ -57,7 +57,8 @@ CLI::Validator PositiveFiniteValidator(const char* what) {
         [what](std::string& text) -> std::string {
             char* end = nullptr;
             const double value = std::strtod(text.c_str(), &end);
-            if (!text.empty() && end == text.c_str() + text.size() && std::isfinite(value) && value > 0) return {};
+            if (!text.empty() && end == text.c_str() + text.size() && std::isfinite(value) && value > 0)
+                return {};
             return std::string("This is not a valid ") + what + "! Give a number above 0.";
         },
         "NUMBER");
@@ -204,9 +205,10 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     app.footer("Run \"kestrun-cli COMMAND --help\" for the options of a command.\n" + exitStatus);
 
     if (IsUnknownCommand(argc, argv, app)) {
-        context.Err << "Unknown command \"" << argv[1]
-                    << "\". The commands are replay, capture, ports, settings and simulate; run \"kestrun-cli "
-                       "--help\" for more.\n";
+        context.Err
+            << "Unknown command \"" << argv[1]
+            << "\". The commands are replay, capture, ports, settings and simulate; run \"kestrun-cli "
+               "--help\" for more.\n";
         return kCliExitUsage;
     }
     try {

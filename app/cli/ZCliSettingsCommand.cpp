@@ -186,7 +186,8 @@ void PrintLogger(std::ostream& out, const ZLoggerSettings& s) {
 
 void PrintFrames(std::ostream& out, const ZFrameSettings& f) {
     out << "Frames\n"
-        << "  Checksum:            " << f.ChecksumAlgorithm << ", " << ZChecksum::Name(f.ChecksumAlgorithm) << '\n'
+        << "  Checksum:            " << f.ChecksumAlgorithm << ", " << ZChecksum::Name(f.ChecksumAlgorithm)
+        << '\n'
         << "  Checksum skip start: " << f.ChecksumSkipStart << '\n'
         << "  Checksum gap:        " << f.ChecksumGap << '\n'
         << "  Checksum skip end:   " << f.ChecksumSkipEnd << '\n'

@@ -78,8 +78,8 @@ int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
     });
     // Beyond a century the end time would not fit the clock: such a run lasts until stopped.
     const bool timed = options.DurationSeconds > 0 && options.DurationSeconds < kUntilStoppedSeconds;
-    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                                        timed ? options.DurationSeconds : 0.0));
+    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(timed ? options.DurationSeconds : 0.0));
     while (!context.IsStopRequested() && (!timed || Clock::now() < end)) {
         if (!writer.WriteDue()) {
             context.Err << "Writing to the pseudo-terminal failed: " << GetLastErrorText() << '\n';

@@ -1,7 +1,5 @@
 #include "ZSysInfoReport.h"
 
-#include "Funset_strings.h"
-
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -15,6 +13,8 @@
 #include <ctime>
 #include <filesystem>
 #include <sstream>
+
+#include "Funset_strings.h"
 
 namespace fs = std::filesystem;
 

@@ -144,7 +144,11 @@ const SettingsCase SettingsCases[] = {
      "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
      "character 0x00, which a folder name cannot hold"},
     {"LogDirWithC1Control",
-     [](const std::string& p) { WriteFile(p, UsableSettings + "LogDir=/tmp/a\xC2\x85" "b/\r\n"); },
+     [](const std::string& p) {
+         WriteFile(p, UsableSettings +
+                          "LogDir=/tmp/a\xC2\x85"
+                          "b/\r\n");
+     },
      "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
      "character U+0085, which a folder name cannot hold"},
     {"LogDirWithBidiOverride",
@@ -232,7 +236,7 @@ struct RunCase {
     // Makes what the run needs in the scratch folder and returns the arguments.
     std::function<std::vector<std::string>(const ScratchDir& scratch)> prepare;
     int code;
-    std::string messageStart;  // the first line of the message begins so
+    std::string messageStart;            // the first line of the message begins so
     std::vector<std::string> gone = {};  // in the scratch folder: must not be there afterwards
 };
 
@@ -297,39 +301,49 @@ const RunCase RunCases[] = {
          WriteFile(s / "dev.txt", "not a terminal");
          return With(Capture(s, s / "dev.txt"), {"--frames", s / "frames.jsonl", "--raw", s / "raw.bin"});
      },
-     1, "The COM port could not be opened...", {"frames.jsonl", "raw.bin", "out"}},
+     1,
+     "The COM port could not be opened...",
+     {"frames.jsonl", "raw.bin", "out"}},
     {"RawWithFramesInAMissingFolder",
      [](const ScratchDir& s) {
          WriteFile(s / "dev.txt", "not a terminal");
          return With(Capture(s, s / "dev.txt"), {"--raw", s / "raw.bin", "--frames", s / "missing/x.jsonl"});
      },
-     1, "The frame file could not be created: \"", {"raw.bin", "out"}},
+     1,
+     "The frame file could not be created: \"",
+     {"raw.bin", "out"}},
     {"ReplayWithFramesInAMissingFolder",
      [](const ScratchDir& s) {
          WriteFile(s / "in.bin", "abc");
          return With(Replay(s, s / "in.bin", s / "out/deeper"), {"--frames", s / "missing/x.jsonl"});
      },
-     1, "The frame file could not be created: \"", {"out"}},
+     1,
+     "The frame file could not be created: \"",
+     {"out"}},
     {"ReplayOfAMissingInput",
-     [](const ScratchDir& s) { return Replay(s, s / "missing.bin", s / "out"); }, 2, "File not found: \"",
+     [](const ScratchDir& s) { return Replay(s, s / "missing.bin", s / "out"); },
+     2,
+     "File not found: \"",
      {"out"}},
     // Command lines: the word or the number that was not understood is named.
     {"UnknownCommand", [](const ScratchDir&) { return std::vector<std::string>{"bogus"}; }, 2,
      "Unknown command \"bogus\". The commands are replay, capture, ports, settings and simulate; run "
      "\"kestrun-cli --help\" for more.\n"},
     {"DurationNotANumber",
-     [](const ScratchDir&) { return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "nan"}; },
-     2,
-     "--duration: This is not a valid duration! Give a number above 0.\n"},
+     [](const ScratchDir&) {
+         return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "nan"};
+     },
+     2, "--duration: This is not a valid duration! Give a number above 0.\n"},
     {"DurationBeyondADouble",
      [](const ScratchDir&) {
          return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "1e400"};
      },
-     2,
-     "--duration: This is not a valid duration! Give a number above 0.\n"},
+     2, "--duration: This is not a valid duration! Give a number above 0.\n"},
     {"RateNotANumber",
-     [](const ScratchDir&) { return std::vector<std::string>{"simulate", "--rate", "nan"}; }, 2,
-     "--rate: This is not a valid rate! Give a number above 0.\n"},
+     [](const ScratchDir&) {
+         return std::vector<std::string>{"simulate", "--rate", "nan"};
+     },
+     2, "--rate: This is not a valid rate! Give a number above 0.\n"},
 };
 
 class BadRunTest : public ::testing::TestWithParam<RunCase> {};

@@ -171,9 +171,10 @@ TEST_F(ReplayTest, HumanSummaryNamesTheCountersAndFiles) {
 
 // A frame longer than the filter's buffer is lost by design; the summary says so.
 TEST_F(ReplayTest, AFrameLongerThanTheBufferIsNamedInTheSummary) {
-    const std::string settings = WriteSettings(kDefaultPortSection +
-                                               "[_logger_settings]\r\nCaptureMode=3\r\nTriggerStartSize=1\r\n"
-                                               "TriggerStart_0=126\r\nTriggerStopSize=1\r\nTriggerStop_0=13\r\n");
+    const std::string settings =
+        WriteSettings(kDefaultPortSection +
+                      "[_logger_settings]\r\nCaptureMode=3\r\nTriggerStartSize=1\r\n"
+                      "TriggerStart_0=126\r\nTriggerStopSize=1\r\nTriggerStop_0=13\r\n");
     std::vector<uint8_t> input(20002, 'x');
     input.front() = 0x7E;
     input.back() = 0x0D;
@@ -181,8 +182,9 @@ TEST_F(ReplayTest, AFrameLongerThanTheBufferIsNamedInTheSummary) {
     const CliResult text = RunCli(
         {"replay", "--settings", settings, "--input", path, "--out", dir_ / "logs", "--chunk", "1000"});
     ASSERT_EQ(text.Code, 0) << text.Err;
-    EXPECT_NE(text.Out.find("Buffer overflows: 1 (data lost: a frame longer than 16384 bytes cannot be parsed)\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.Out.find("Buffer overflows: 1 (data lost: a frame longer than 16384 bytes cannot be parsed)\n"),
+        std::string::npos)
         << text.Out;
     const CliResult json = Replay(settings, path, 1000);
     ASSERT_EQ(json.Code, 0) << json.Err;

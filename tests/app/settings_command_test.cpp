@@ -72,19 +72,29 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
                        {"AbortOnError", false},
                        {"RecTimeOut", 250},
                        {"TrmTimeOut", 0}};
-    const Json logger = {{"LogDir", "/data/logs/"},        {"TriggerStart", {126, 256, -62}},
-                         {"TriggerStop", {13, 10}},        {"CaptureMode", 3},
-                         {"AddTimeStamp", false},          {"MaxBytesInLogLine", 16},
-                         {"MaxLinesInLogFile", 900},       {"ShowHexOutput", true},
-                         {"ShowASCIIOutput", false},       {"SeparateHexAndASCII", true},
-                         {"LogStartTrigger", false},       {"LogStopTrigger", true},
-                         {"LogDataField", true},           {"LogAmountOfTrashedBytes", false},
-                         {"MaxBytesWithinTriggers", 4000}, {"BytesAfterTrigger", 12},
-                         {"StartAmountOfBytes", 1},        {"AmountOfBytesWidth", 2},
-                         {"AmountOfBytesMSBFirst", false}, {"Reconnect", true},
+    const Json logger = {{"LogDir", "/data/logs/"},
+                         {"TriggerStart", {126, 256, -62}},
+                         {"TriggerStop", {13, 10}},
+                         {"CaptureMode", 3},
+                         {"AddTimeStamp", false},
+                         {"MaxBytesInLogLine", 16},
+                         {"MaxLinesInLogFile", 900},
+                         {"ShowHexOutput", true},
+                         {"ShowASCIIOutput", false},
+                         {"SeparateHexAndASCII", true},
+                         {"LogStartTrigger", false},
+                         {"LogStopTrigger", true},
+                         {"LogDataField", true},
+                         {"LogAmountOfTrashedBytes", false},
+                         {"MaxBytesWithinTriggers", 4000},
+                         {"BytesAfterTrigger", 12},
+                         {"StartAmountOfBytes", 1},
+                         {"AmountOfBytesWidth", 2},
+                         {"AmountOfBytesMSBFirst", false},
+                         {"Reconnect", true},
                          {"RawRecording", true}};
-    const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},       {"ChecksumGap", 1},
-                         {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false},    {"DropBadFrames", true},
+    const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},    {"ChecksumGap", 1},
+                         {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false}, {"DropBadFrames", true},
                          {"LengthAdjust", -4}};
     const Json expected = {
         {"port", port}, {"logger", logger}, {"data_triggers", {{65, 66}, {256, 10}}}, {"frames", frames}};
@@ -123,16 +133,27 @@ TEST_F(SettingsCommandTest, MissingKeysKeepTheDefaults) {
 TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
     const CliResult result = RunCli({"settings", Write(kKnownFile)});
     ASSERT_EQ(result.Code, 0) << result.Err;
-    for (const char* expected :
-         {"  COM port:            98\n", "  Baud rate:           115200\n", "  Parity:              even\n",
-          "  Stop bits:           2\n", "  XOff / XOn limit:    1000 / 400\n",
-          "  Capture mode:        3, Capture between start an stop triggers\n",
-          "  Start trigger:       7E ?? C2  \"~..\"\n", "  Stop trigger:        0D 0A  \"..\"\n",
-          "Data triggers: 2\n", "  0: 41 42  \"AB\"\n", "  1: ?? 0A  \"..\"\n",
-          "  Reconnect:           yes\n", "  Raw recording:       yes\n", "Frames\n",
-          "  Checksum:            6, CRC-16/CCITT-FALSE\n", "  Checksum skip start: 2\n",
-          "  Checksum gap:        1\n", "  Checksum skip end:   3\n", "  Checksum MSB first:  no\n",
-          "  Drop bad frames:     yes\n", "  Length adjust:       -4\n"}) {
+    for (const char* expected : {"  COM port:            98\n",
+                                 "  Baud rate:           115200\n",
+                                 "  Parity:              even\n",
+                                 "  Stop bits:           2\n",
+                                 "  XOff / XOn limit:    1000 / 400\n",
+                                 "  Capture mode:        3, Capture between start an stop triggers\n",
+                                 "  Start trigger:       7E ?? C2  \"~..\"\n",
+                                 "  Stop trigger:        0D 0A  \"..\"\n",
+                                 "Data triggers: 2\n",
+                                 "  0: 41 42  \"AB\"\n",
+                                 "  1: ?? 0A  \"..\"\n",
+                                 "  Reconnect:           yes\n",
+                                 "  Raw recording:       yes\n",
+                                 "Frames\n",
+                                 "  Checksum:            6, CRC-16/CCITT-FALSE\n",
+                                 "  Checksum skip start: 2\n",
+                                 "  Checksum gap:        1\n",
+                                 "  Checksum skip end:   3\n",
+                                 "  Checksum MSB first:  no\n",
+                                 "  Drop bad frames:     yes\n",
+                                 "  Length adjust:       -4\n"}) {
         EXPECT_NE(result.Out.find(expected), std::string::npos) << "missing: " << expected << result.Out;
     }
 }

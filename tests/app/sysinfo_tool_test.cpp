@@ -301,8 +301,9 @@ TEST_P(SysInfoToolPortOrder, PortsAreListedInNaturalOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, SysInfoToolPortOrder,
-    ::testing::Values(PortOrderCase{"OneDigitBeforeTwo", {"ttyS10", "ttyS2", "ttyS9"}, "ttyS1, ttyS2, ttyS9, ttyS10"},
-                      PortOrderCase{"TwoDigitsBeforeThree", {"ttyS100", "ttyS20"}, "ttyS1, ttyS20, ttyS100"}),
+    ::testing::Values(
+        PortOrderCase{"OneDigitBeforeTwo", {"ttyS10", "ttyS2", "ttyS9"}, "ttyS1, ttyS2, ttyS9, ttyS10"},
+        PortOrderCase{"TwoDigitsBeforeThree", {"ttyS100", "ttyS20"}, "ttyS1, ttyS20, ttyS100"}),
     [](const ::testing::TestParamInfo<PortOrderCase>& param) { return std::string(param.param.name); });
 
 // Serial numbers tell whose adapter it is, and physical addresses help an attack on the

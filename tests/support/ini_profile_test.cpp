@@ -4,8 +4,8 @@
 
 #include <array>
 #include <ostream>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "TestFiles.h"
 #include "ZULIniFile.h"

@@ -181,11 +181,11 @@ TEST_F(SystemReportTest, ToolThatEndsWithoutAGoodReportFailsAtOnceWithItsStatus)
 // have put it there; otherwise the installed one, else none.
 struct ToolCase {
     const char* name;
-    mode_t folderMode;    // the folder beside the program
-    mode_t toolMode;      // the tool there
-    bool linkFromOpen;    // the tool there is a link to one in a folder for everyone
-    bool installedGood;   // the installed folder holds a sound tool
-    const char* chosen;   // "beside", "installed" or ""
+    mode_t folderMode;   // the folder beside the program
+    mode_t toolMode;     // the tool there
+    bool linkFromOpen;   // the tool there is a link to one in a folder for everyone
+    bool installedGood;  // the installed folder holds a sound tool
+    const char* chosen;  // "beside", "installed" or ""
 };
 
 class ToolChoiceTest : public ::testing::TestWithParam<ToolCase> {};
