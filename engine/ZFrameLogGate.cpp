@@ -35,6 +35,9 @@ void ZFrameLogGate::Pass(const ZLoggerSettings& settings, TDateTime time, const 
         return;
     }
     if (verdict == fvBad) {
+        // A start trigger that ends its own (bad) frame starts a new frame: one still
+        // waiting belongs to an earlier frame, lost to an overflow, and is written.
+        if (kind == bkStartTrigger) ReleaseWaiting();
         waiting_ = false;
         // In cmBetweenTriggers the verdict comes with the data; the stop trigger follows.
         droppingStop_ = kind == bkData && settings.CaptureMode == cmBetweenTriggers;

@@ -345,10 +345,16 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     }
     if (!FileExists(fileName)) {
         errorText = "File not found: " + Quoted(fileName);
+        std::error_code ignored;
+        if (std::filesystem::is_directory(fileName, ignored)) errorText += ": it is a folder";
         return false;
     }
     const ZULIniFile ini(fileName);
-    if (!LoadPortSettings(ini, errorText)) return false;
+    if (!LoadPortSettings(ini, errorText)) {
+        // The designed text stays first; why nothing could be read follows it.
+        if (!ini.LoadError().empty()) errorText += ": the file " + ini.LoadError();
+        return false;
+    }
     if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.

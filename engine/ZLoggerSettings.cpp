@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "Funset_strings.h"
 #include "ZFilter.h"
 #include "ZULAppDir.h"
 #include "ZULIniFile.h"
@@ -34,11 +35,6 @@ TTriggerSequence ReadTrigger(const ZULIniFile& ini, const std::string& sizeKey,
     return trigger;
 }
 
-bool IsControl(char c) {
-    const auto code = static_cast<unsigned char>(c);
-    return code < 0x20 || code == 0x7F;
-}
-
 std::string WithoutFolder(const std::string& fileName) {
     const size_t slash = fileName.rfind('/');
     return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
@@ -47,10 +43,23 @@ std::string WithoutFolder(const std::string& fileName) {
 }  // namespace
 
 bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorText) {
-    for (char c : logDir) {
-        if (!IsControl(c)) continue;
-        char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(c));
+    for (size_t at = 0; at < logDir.size();) {
+        const size_t start = at;
+        char32_t c = 0;
+        const bool valid = ZULNextCharacter(logDir, at, c);
+        if (valid && !ZULIsControlCharacter(c)) continue;
+        char code[16];
+        if (!valid) {
+            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(logDir[start]));
+            errorText = "The log directory contains the byte ";
+            errorText.append(code).append(", which is no UTF-8 text");
+            return false;
+        }
+        if (c < 0x80) {
+            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(c));
+        } else {
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+        }
         errorText = "The log directory contains the control character ";
         errorText.append(code).append(", which a folder name cannot hold");
         return false;

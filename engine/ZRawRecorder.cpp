@@ -42,8 +42,10 @@ bool ZRawRecorder::Create(const std::string& path, std::string& errorText) {
     }
     fd_ = fd;
     failed_ = false;
+    failedSeen_ = false;
     buffer_.clear();
     recorded_ = 0;
+    written_ = 0;
     std::lock_guard guard(pathLock_);
     path_ = path;
     return true;
@@ -108,12 +110,14 @@ void ZRawRecorder::WriteOut() {
             break;
         }
         done += static_cast<size_t>(n);
+        written_ += static_cast<uint64_t>(n);
     }
     buffer_.clear();
 }
 
 void ZRawRecorder::Fail(int errorNumber) {
     failed_ = true;
+    failedSeen_ = true;
     if (errors_ != nullptr)
         errors_->AddError(
             "RawRecorder", "Write",

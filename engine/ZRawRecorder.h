@@ -62,6 +62,10 @@ public:
     std::string Path() const;
     // Bytes handed to Write so far (whether or not written out yet).
     uint64_t BytesRecorded() const { return recorded_.load(); }
+    // Bytes the file accepted so far; after Close, what the file holds.
+    uint64_t BytesWritten() const { return written_.load(); }
+    // A write or the close failed: the file holds less than was recorded.
+    bool HasFailed() const { return failedSeen_.load(); }
 
 private:
     void WriteOut();
@@ -76,6 +80,8 @@ private:
     std::vector<uint8_t> buffer_;
     std::chrono::steady_clock::time_point oldest_{};
     std::atomic<uint64_t> recorded_{0};
+    std::atomic<uint64_t> written_{0};
+    std::atomic<bool> failedSeen_{false};  // failed_ for other threads
 
     mutable std::mutex pathLock_;  // guards path_
     std::string path_;

@@ -35,3 +35,42 @@ std::string GetErrorText(int errorNumber) {
     if (text == nullptr || *text == '\0') return "Unknown error " + std::to_string(errorNumber);
     return text;
 }
+
+bool ZULNextCharacter(const std::string& text, size_t& at, char32_t& c) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    ++at;
+    if (lead < 0x80) {
+        c = lead;
+        return true;
+    }
+    int more = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1;
+        minimum = 0x80;
+        c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2;
+        minimum = 0x800;
+        c = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        more = 3;
+        minimum = 0x10000;
+        c = lead & 0x07;
+    } else {
+        return false;
+    }
+    size_t next = at;
+    for (int i = 0; i < more; ++i, ++next) {
+        if (next >= text.size() || (static_cast<unsigned char>(text[next]) & 0xC0) != 0x80) return false;
+        c = (c << 6) | (static_cast<unsigned char>(text[next]) & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    at = next;
+    return true;
+}
+
+bool ZULIsControlCharacter(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}

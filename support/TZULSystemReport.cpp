@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -18,6 +19,8 @@
 namespace {
 
 const char* const ToolName = "kestrun-sysinfo";
+// Where the package installs the programs.
+const char* const InstalledToolDir = "/usr/bin/";
 const char* const DefaultFileName = "__sys_rep.tmp";
 constexpr std::chrono::milliseconds PauseTime{40};
 // A report is some hundred kilobytes; a bound keeps a strange file harmless.
@@ -92,10 +95,28 @@ void TZULSystemReport::RemoveFiles() const {
 }
 
 std::string TZULSystemReport::FindTool() {
-    const std::string exeDir = ZULGetExeDir();
-    if (exeDir.empty()) return "";
-    const std::string candidate = exeDir + ToolName;
-    return IsExecutableFile(candidate) ? candidate : "";
+    return ChooseTool(ZULGetExeDir(), InstalledToolDir);
+}
+
+std::string TZULSystemReport::ChooseTool(const std::string& exeDir, const std::string& installedDir) {
+    for (const std::string& folder : {exeDir, installedDir}) {
+        if (!folder.empty() && IsTrustedTool(folder + ToolName)) return folder + ToolName;
+    }
+    return "";
+}
+
+bool TZULSystemReport::IsTrustedTool(const std::string& path) {
+    // Whoever may change the file or its folder decides what runs: only the user
+    // and root may.
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    const std::string real = resolved;
+    std::free(resolved);
+    struct stat info {};
+    std::string why;
+    return IsExecutableFile(real) && ::stat(real.c_str(), &info) == 0 &&
+           (info.st_uid == ::geteuid() || info.st_uid == 0) && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+           ZULCheckOwnFolder(real.substr(0, real.rfind('/') + 1), true, why);
 }
 
 std::string TZULSystemReport::CategoryText(const sReportSettings& settings) {

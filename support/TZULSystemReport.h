@@ -60,9 +60,16 @@ public:
     TZULSystemReport(const TZULSystemReport&) = delete;
     TZULSystemReport& operator=(const TZULSystemReport&) = delete;
 
-    // kestrun-sysinfo beside the executable (installed and in a build tree alike);
-    // empty when it is not an executable file there.
+    // kestrun-sysinfo beside the executable (installed and in a build tree alike), else
+    // the installed one in /usr/bin; empty when neither is an executable file that
+    // can be trusted (see IsTrustedTool). A tool in a folder others may write could
+    // have been planted there by another user.
     static std::string FindTool();
+    // The decision behind FindTool: exeDir and installedDir end in '/' (or are empty).
+    static std::string ChooseTool(const std::string& exeDir, const std::string& installedDir);
+    // An executable regular file (links resolved) that belongs to the user or root and
+    // that nobody else may write, in a folder of the user or root that nobody else may write.
+    static bool IsTrustedTool(const std::string& path);
     // The argument of "/categories" for the chosen categories.
     static std::string CategoryText(const sReportSettings& settings);
     // The same as ZULUtf16ToUtf8 (below).

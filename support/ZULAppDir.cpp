@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -14,6 +15,11 @@ namespace {
 
 std::string WithTrailingSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
 }
 
@@ -70,7 +76,60 @@ std::string ZULChooseAppDir(const ZULAppDirInputs& inputs) {
     // taking it would make the folder depend on the working directory.
     if (!inputs.XdgDataHome.empty() && inputs.XdgDataHome.front() == '/')
         return WithTrailingSlash(inputs.XdgDataHome) + "kestrun/";
+    // Without an absolute home the folder would depend on the working directory
+    // (or be /.local/share): there is none.
+    if (inputs.Home.empty() || inputs.Home.front() != '/') return "";
     return WithTrailingSlash(inputs.Home) + ".local/share/kestrun/";
+}
+
+bool ZULCheckOwnFolder(const std::string& folder, bool mayBeRoots, std::string& why) {
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    if (resolved == nullptr) {
+        why = "it cannot be found (" + std::string(std::strerror(errno)) + ")";
+        return false;
+    }
+    const std::string real = resolved;
+    std::free(resolved);
+    struct stat info {};
+    if (::stat(real.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        why = "it is not a folder";
+        return false;
+    }
+    const std::string named = real == WithoutTrailingSlash(folder) ? std::string() : " (" + real + ")";
+    if (info.st_uid != ::geteuid() && !(mayBeRoots && info.st_uid == 0)) {
+        why = "it" + named + " belongs to another user";
+        return false;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        why = "others may write to it" + named;
+        return false;
+    }
+    return true;
+}
+
+bool ZULCheckAppDir(std::string& errorText) {
+    const std::string dir = ZULGetAppDir();
+    if (dir.empty()) {
+        errorText =
+            "There is no application directory: HOME is not an absolute folder and the password "
+            "database names no home folder. Set HOME or KESTRUN_HOME to an absolute folder.";
+        return false;
+    }
+    // A folder not made yet is checked where it would be made; a folder of root
+    // above it (/home) is sound, since nobody else may create names there.
+    std::string existing = WithoutTrailingSlash(dir);
+    struct stat info {};
+    while (::lstat(existing.c_str(), &info) != 0 && errno == ENOENT && existing.size() > 1) {
+        const size_t slash = existing.rfind('/');
+        existing = slash == 0 ? "/" : existing.substr(0, slash);
+    }
+    std::string why;
+    if (ZULCheckOwnFolder(existing, existing != WithoutTrailingSlash(dir), why)) return true;
+    errorText = "The application directory \"" + dir + "\" cannot be used: ";
+    if (existing != WithoutTrailingSlash(dir))
+        errorText += "the folder \"" + existing + "\" it would be made in: ";
+    errorText += why + ". Another user could plant files there.";
+    return false;
 }
 
 std::string ZULGetAppDir() {
@@ -80,7 +139,7 @@ std::string ZULGetAppDir() {
     inputs.ExeDirPrivate = ZULIsPrivateFolder(inputs.ExeDir);
     inputs.XdgDataHome = Environment("XDG_DATA_HOME");
     inputs.Home = Environment("HOME");
-    if (inputs.Home.empty()) inputs.Home = HomeFromPasswordDatabase();
+    if (inputs.Home.empty() || inputs.Home.front() != '/') inputs.Home = HomeFromPasswordDatabase();
     std::error_code error;
     inputs.CurrentDir = std::filesystem::current_path(error).string();
     return ZULChooseAppDir(inputs);

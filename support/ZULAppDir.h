@@ -10,7 +10,17 @@
 // (under /usr, /bin, /sbin, /lib, /opt or /etc); otherwise $XDG_DATA_HOME/kestrun
 // (default ~/.local/share/kestrun). Another user who could write into the folder
 // could plant links under the names the programs write. Not created here.
+// Empty when no absolute folder can be named (HOME relative or unset, and the
+// password database names none); ZULCheckAppDir says so.
 std::string ZULGetAppDir();
+// Whether the application directory may be used: it (or, while it does not exist,
+// the nearest folder above it that does), with links resolved, belongs to the user
+// (or to root while it does not exist yet) and nobody else may write to it. False
+// with a text naming the folder and why; the programs refuse to start then, since
+// another user could plant links there that receive log files or choose the port.
+bool ZULCheckAppDir(std::string& errorText);
+// The rule behind ZULCheckAppDir for one folder; mayBeRoots also accepts folders of root.
+bool ZULCheckOwnFolder(const std::string& folder, bool mayBeRoots, std::string& why);
 // The folder of the running executable, with a trailing '/'; empty when it cannot be found.
 std::string ZULGetExeDir();
 // Makes sure a directory exists (creating parents); false when it cannot be created,
@@ -26,7 +36,7 @@ struct ZULAppDirInputs {
     // user, has no group or other write permission, and the user may write to it.
     bool ExeDirPrivate = false;
     std::string XdgDataHome;
-    std::string Home;        // the user's home folder ($HOME, or the password database when that is empty)
+    std::string Home;  // the user's home folder ($HOME, or the password database when that is not absolute)
     std::string CurrentDir;  // the working folder, for a relative KESTRUN_HOME
 };
 // The decision behind ZULGetAppDir, free of the environment so that every branch can be checked.

@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "ZULFileIO.h"
@@ -17,6 +20,12 @@ constexpr mode_t NewFileMode = 0644;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string Trim(const std::string& text) {
@@ -31,20 +40,6 @@ std::string Trim(const std::string& text) {
 // whatever the locale says about them.
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(const std::string& text) {
-    std::string lower(text);
-    for (char& c : lower) c = LowerAscii(c);
-    return lower;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
 }
 
 bool ParseInt32(const std::string& text, int32_t& result) {
@@ -128,6 +123,17 @@ bool MayWrite(const std::string& fileName, const struct stat& status) {
     return true;
 }
 
+// The process's umask, read without changing it (umask() would, for every thread).
+mode_t CurrentUmask() {
+    std::string status;
+    if (ZULReadRegularFile("/proc/self/status", 1 << 16, status)) {
+        const size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+    }
+    return 022;
+}
+
 // The replacement gets the owner, group and permissions of the file it replaces,
 // as far as the user may give them, so that saving never changes who may read or
 // write a settings file. The mode goes last: a change of owner clears set-id bits.
@@ -136,6 +142,9 @@ bool TakeOverAttributes(int fd, const struct stat* previous) {
     if (::fchown(fd, previous->st_uid, previous->st_gid) != 0) {
         [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), previous->st_gid);
     }
+    // Another user's permissions (a file anyone may write, say) are that user's
+    // choice, not ours: our file gets what we give new files.
+    if (previous->st_uid != ::geteuid()) return ::fchmod(fd, 0666 & ~CurrentUmask()) == 0;
     return ::fchmod(fd, previous->st_mode & 07777) == 0;
 }
 
@@ -167,104 +176,232 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// FNV-1a over the ASCII-folded name, so that names that compare equal hash alike.
+uint64_t HashName(const char* name, size_t length, uint64_t seed) {
+    uint64_t hash = 14695981039346656037ull ^ (seed * 0x9E3779B97F4A7C15ull);
+    for (size_t i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(LowerAscii(name[i]));
+        hash *= 1099511628211ull;
+    }
+    return hash ^ (hash >> 29);
+}
+
+bool EqualNoCase(const char* a, size_t aLength, const std::string& b) {
+    if (aLength != b.size()) return false;
+    for (size_t i = 0; i < aLength; ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+// Slots for count entries at most three quarters full; a power of two, so a
+// hash is reduced by a mask.
+size_t SlotsFor(size_t count) {
+    size_t slots = 16;
+    while (slots / 4 * 3 < count + 1) slots *= 2;
+    return slots;
+}
+
 }  // namespace
 
 ZULIniFile::ZULIniFile() {
     sections_.emplace_back();
+    Reindex();
 }
 
 ZULIniFile::ZULIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     std::string text;
     if (ZULReadRegularFile(fileName_, MaxProfileSize, text)) {
         Parse(text);
-    } else {
-        sections_.emplace_back();
+        return;
+    }
+    const int error = errno;
+    sections_.emplace_back();
+    Reindex();
+    switch (error) {
+        case EINVAL:
+            loadError_ = "is not a regular file";
+            break;
+        case ELOOP:
+            loadError_ = "is a symbolic link";
+            break;
+        case EFBIG:
+            loadError_ = "is larger than 16 MB";
+            break;
+        default:
+            loadError_ = std::string("cannot be read (") + std::strerror(error) + ")";
     }
 }
 
 void ZULIniFile::Parse(const std::string& text) {
     sections_.clear();
     sections_.emplace_back();
+    // Views into the text: a line costs one allocation at most, for what is kept of it.
+    const std::string_view all(text);
     size_t lineStart = 0;
-    while (lineStart < text.size()) {
-        size_t lineEnd = text.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = text.size();
-        std::string line = text.substr(lineStart, lineEnd - lineStart);
+    while (lineStart < all.size()) {
+        size_t lineEnd = all.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) lineEnd = all.size();
+        std::string_view line = all.substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-        const std::string trimmed = Trim(line);
+        const std::string_view trimmed = TrimView(line);
         if (!trimmed.empty() && trimmed[0] == '[') {
             const size_t close = trimmed.find(']');
             Section section;
-            section.name =
-                Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section.name = TrimView(trimmed.substr(1, close == std::string_view::npos ? close : close - 1));
             sections_.push_back(std::move(section));
             continue;
         }
         Line entry;
         const size_t equals = line.find('=');
-        if (!trimmed.empty() && trimmed[0] != ';' && equals != std::string::npos)
-            entry.key = Trim(line.substr(0, equals));
-        if (entry.key.empty()) {
-            entry.value = std::move(line);
+        std::string_view key;
+        if (!trimmed.empty() && trimmed[0] != ';' && equals != std::string_view::npos)
+            key = TrimView(line.substr(0, equals));
+        if (key.empty()) {
+            entry.text = line;
         } else {
-            entry.value = Trim(line.substr(equals + 1));
+            const std::string_view value = TrimView(line.substr(equals + 1));
+            entry.keyLength = key.size();
+            entry.text.reserve(key.size() + value.size());
+            entry.text.append(key).append(value);
         }
         sections_.back().lines.push_back(std::move(entry));
     }
-    for (Section& section : sections_) Reindex(section);
+    Reindex();
 }
 
-void ZULIniFile::Reindex(Section& section) {
-    section.index.clear();
-    for (size_t i = 0; i < section.lines.size(); ++i) {
-        if (!section.lines[i].key.empty()) section.index.emplace(LowerAscii(section.lines[i].key), i);
+void ZULIniFile::Reindex() {
+    namesUsed_ = 0;
+    keysUsed_ = 0;
+    nameSlots_.assign(SlotsFor(sections_.size()), Empty);
+    size_t keys = 0;
+    for (const Section& section : sections_) keys += section.lines.size();
+    keySlots_.assign(SlotsFor(keys), KeySlot{Empty, Empty});
+    // sections_[0] is the text before the first header: it has no name a caller can ask for.
+    for (uint32_t i = 1; i < sections_.size(); ++i) IndexSection(i);
+}
+
+bool ZULIniFile::PlaceName(uint32_t section) {
+    const std::string& name = sections_[section].name;
+    const size_t mask = nameSlots_.size() - 1;
+    for (size_t slot = HashName(name.data(), name.size(), 0) & mask;; slot = (slot + 1) & mask) {
+        if (nameSlots_[slot] == Empty) {
+            nameSlots_[slot] = section;
+            ++namesUsed_;
+            return true;
+        }
+        const std::string& held = sections_[nameSlots_[slot]].name;
+        if (EqualNoCase(held.data(), held.size(), name)) return false;
     }
 }
 
-// sections_[0] is the text before the first header: it has no name a caller can ask for.
-const ZULIniFile::Section* ZULIniFile::Find(const std::string& section) const {
-    for (size_t i = 1; i < sections_.size(); ++i) {
-        if (EqualNoCase(sections_[i].name, section)) return &sections_[i];
+void ZULIniFile::IndexSection(uint32_t section) {
+    if (namesUsed_ + 1 > nameSlots_.size() / 4 * 3) {
+        std::vector<uint32_t> old(SlotsFor(namesUsed_ * 2), Empty);
+        old.swap(nameSlots_);
+        namesUsed_ = 0;
+        for (uint32_t entry : old) {
+            if (entry != Empty) PlaceName(entry);
+        }
     }
-    return nullptr;
+    // A later section of a name already known is never read: its keys stay unindexed.
+    if (!PlaceName(section)) return;
+    const std::vector<Line>& lines = sections_[section].lines;
+    for (uint32_t line = 0; line < lines.size(); ++line) {
+        if (lines[line].keyLength != 0) IndexKey(section, line);
+    }
 }
 
-ZULIniFile::Section* ZULIniFile::Find(const std::string& section) {
-    return const_cast<Section*>(std::as_const(*this).Find(section));
+void ZULIniFile::IndexKey(uint32_t section, uint32_t line) {
+    if (keysUsed_ + 1 > keySlots_.size() / 4 * 3) {
+        std::vector<KeySlot> old(SlotsFor(keysUsed_ * 2), KeySlot{Empty, Empty});
+        old.swap(keySlots_);
+        keysUsed_ = 0;
+        for (const KeySlot& entry : old) {
+            if (entry.section != Empty) IndexKey(entry.section, entry.line);
+        }
+    }
+    const Line& added = sections_[section].lines[line];
+    const size_t mask = keySlots_.size() - 1;
+    for (size_t slot = HashName(added.text.data(), added.keyLength, section) & mask;;
+         slot = (slot + 1) & mask) {
+        KeySlot& entry = keySlots_[slot];
+        if (entry.section == Empty) {
+            entry = KeySlot{section, line};
+            ++keysUsed_;
+            return;
+        }
+        if (entry.section != section) continue;
+        const Line& held = sections_[section].lines[entry.line];
+        if (EqualNoCase(held.text.data(), held.keyLength, std::string(added.text, 0, added.keyLength)))
+            return;
+    }
 }
 
-ZULIniFile::Section& ZULIniFile::FindOrAdd(const std::string& section) {
-    if (Section* found = Find(section)) return *found;
+uint32_t ZULIniFile::FindSection(const std::string& section) const {
+    const size_t mask = nameSlots_.size() - 1;
+    for (size_t slot = HashName(section.data(), section.size(), 0) & mask; nameSlots_[slot] != Empty;
+         slot = (slot + 1) & mask) {
+        const std::string& name = sections_[nameSlots_[slot]].name;
+        if (EqualNoCase(name.data(), name.size(), section)) return nameSlots_[slot];
+    }
+    return Empty;
+}
+
+uint32_t ZULIniFile::FindKey(uint32_t section, const std::string& key) const {
+    const size_t mask = keySlots_.size() - 1;
+    for (size_t slot = HashName(key.data(), key.size(), section) & mask; keySlots_[slot].section != Empty;
+         slot = (slot + 1) & mask) {
+        const KeySlot& entry = keySlots_[slot];
+        if (entry.section != section) continue;
+        const Line& line = sections_[section].lines[entry.line];
+        if (EqualNoCase(line.text.data(), line.keyLength, key)) return entry.line;
+    }
+    return Empty;
+}
+
+const ZULIniFile::Line* ZULIniFile::FindLine(const std::string& section, const std::string& key) const {
+    const uint32_t found = FindSection(section);
+    if (found == Empty || key.empty()) return nullptr;
+    const uint32_t line = FindKey(found, key);
+    return line == Empty ? nullptr : &sections_[found].lines[line];
+}
+
+uint32_t ZULIniFile::FindOrAdd(const std::string& section) {
+    const uint32_t found = FindSection(section);
+    if (found != Empty) return found;
     Section added;
     added.name = section;
     sections_.push_back(std::move(added));
-    return sections_.back();
+    const auto index = static_cast<uint32_t>(sections_.size() - 1);
+    IndexSection(index);
+    return index;
 }
 
 bool ZULIniFile::SectionExists(const std::string& section) const {
-    return Find(section) != nullptr;
+    return FindSection(section) != Empty;
 }
 
 bool ZULIniFile::ValueExists(const std::string& section, const std::string& key) const {
-    const Section* found = Find(section);
-    return found != nullptr && found->index.count(LowerAscii(key)) != 0;
+    return FindLine(section, key) != nullptr;
 }
 
 void ZULIniFile::EraseSection(const std::string& section) {
+    const size_t before = sections_.size();
     for (size_t i = sections_.size(); i-- > 1;) {
-        if (EqualNoCase(sections_[i].name, section))
+        if (EqualNoCase(sections_[i].name.data(), sections_[i].name.size(), section))
             sections_.erase(sections_.begin() + static_cast<ptrdiff_t>(i));
     }
+    // Every later section moved: the index is made anew.
+    if (sections_.size() != before) Reindex();
 }
 
 std::string ZULIniFile::ReadString(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const {
-    const Section* found = Find(section);
-    if (found == nullptr) return defaultValue;
-    const auto entry = found->index.find(LowerAscii(key));
-    return entry == found->index.end() ? defaultValue : found->lines[entry->second].value;
+    const Line* found = FindLine(section, key);
+    return found == nullptr ? defaultValue : found->text.substr(found->keyLength);
 }
 
 int32_t ZULIniFile::ReadInteger(const std::string& section, const std::string& key,
@@ -278,20 +415,22 @@ bool ZULIniFile::ReadBool(const std::string& section, const std::string& key, bo
 }
 
 void ZULIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    Section& target = FindOrAdd(section);
-    const std::string lowerKey = LowerAscii(key);
-    const auto entry = target.index.find(lowerKey);
-    if (entry != target.index.end()) {
-        target.lines[entry->second].value = value;
+    const uint32_t index = FindOrAdd(section);
+    Section& target = sections_[index];
+    const uint32_t existing = key.empty() ? Empty : FindKey(index, key);
+    if (existing != Empty) {
+        Line& line = target.lines[existing];
+        line.text.replace(line.keyLength, std::string::npos, value);
         return;
     }
     // A new key goes after the last key of the section, so that the blank lines and
     // comments that end a section keep separating it from the next one. Only such
     // non-key lines move, and they are not in the index.
     size_t position = target.lines.size();
-    while (position > 0 && target.lines[position - 1].key.empty()) --position;
-    target.lines.insert(target.lines.begin() + static_cast<ptrdiff_t>(position), Line{key, value});
-    target.index.emplace(lowerKey, position);
+    while (position > 0 && target.lines[position - 1].keyLength == 0) --position;
+    target.lines.insert(target.lines.begin() + static_cast<ptrdiff_t>(position),
+                        Line{key + value, key.size()});
+    if (!key.empty()) IndexKey(index, static_cast<uint32_t>(position));
 }
 
 void ZULIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
@@ -305,10 +444,11 @@ void ZULIniFile::WriteBool(const std::string& section, const std::string& key, b
 std::string ZULIniFile::ToText() const {
     std::string text;
     for (size_t i = 0; i < sections_.size(); ++i) {
-        if (i > 0) text += "[" + sections_[i].name + "]\r\n";
+        if (i > 0) text.append("[").append(sections_[i].name).append("]\r\n");
         for (const Line& line : sections_[i].lines) {
-            if (!line.key.empty()) text += line.key + "=";
-            text += line.value;
+            text.append(line.text, 0, line.keyLength);
+            if (line.keyLength != 0) text += '=';
+            text.append(line.text, line.keyLength, std::string::npos);
             text += "\r\n";
         }
     }

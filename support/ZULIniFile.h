@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class ZULIniFile {
@@ -20,6 +19,9 @@ public:
     ZULIniFile();
 
     const std::string& FileName() const { return fileName_; }
+    // Why the file gave an empty profile, for the user ("is not a regular file", "is
+    // larger than 16 MB", ...); empty when it was read.
+    const std::string& LoadError() const { return loadError_; }
 
     bool SectionExists(const std::string& section) const;
     bool ValueExists(const std::string& section, const std::string& key) const;
@@ -43,11 +45,12 @@ public:
     // Writes the profile to its file (or to fileName) through a temporary file that
     // replaces the old one only when complete. Returns false when that fails; the
     // previous file is then left as it was. A symbolic link is followed and its
-    // target replaced; the target keeps its owner, group and permissions. But a link
-    // in a folder that others may write to (group or other write permission, or
-    // another owner) may have been planted: it is never followed, and the link
-    // itself is replaced by the new file (refused where the folder's sticky bit
-    // protects another user's link). A file the user may not write (read-only), or
+    // target replaced; the target keeps its owner, group and permissions (the
+    // permissions only from a file of the user: another's give way to the user's
+    // default, the umask). But a link in a folder that others may write to (group
+    // or other write permission, or another owner) may have been planted: it is
+    // never followed, and the link itself is replaced by the new file (refused
+    // where the folder's sticky bit protects another user's link). A file the user may not write (read-only), or
     // one that is no regular file, is refused. A writable file in a folder the user
     // may not create files in is rewritten in place.
     bool UpdateFile();
@@ -55,21 +58,37 @@ public:
 
 private:
     struct Line {
-        std::string key;    // empty for a comment or blank line
-        std::string value;  // the value, or the raw text of a comment line
+        std::string text;    // the key followed by the value, or the raw text of a line without a key
+        size_t keyLength{};  // 0 for a comment or blank line
     };
     struct Section {
         std::string name;
         std::vector<Line> lines;
-        std::unordered_map<std::string, size_t> index;  // lower-case key -> first line with it
     };
+    // Where a name's section or a key's line is: open addressing over positions,
+    // so that a lookup costs the same in a file of millions of lines and the index
+    // adds a few bytes per line to the text it indexes.
+    struct KeySlot {
+        uint32_t section;
+        uint32_t line;
+    };
+    static constexpr uint32_t Empty = UINT32_MAX;
 
     void Parse(const std::string& text);
-    const Section* Find(const std::string& section) const;
-    Section* Find(const std::string& section);
-    Section& FindOrAdd(const std::string& section);
-    static void Reindex(Section& section);
+    uint32_t FindSection(const std::string& section) const;
+    uint32_t FindKey(uint32_t section, const std::string& key) const;
+    const Line* FindLine(const std::string& section, const std::string& key) const;
+    uint32_t FindOrAdd(const std::string& section);
+    bool PlaceName(uint32_t section);
+    void IndexSection(uint32_t section);
+    void IndexKey(uint32_t section, uint32_t line);
+    void Reindex();
 
     std::string fileName_;
-    std::vector<Section> sections_;  // sections_[0] holds the lines before the first header
+    std::string loadError_;
+    std::vector<Section> sections_;    // sections_[0] holds the lines before the first header
+    std::vector<uint32_t> nameSlots_;  // the first section of each name (lookups never reach a later one)
+    size_t namesUsed_{};
+    std::vector<KeySlot> keySlots_;  // the first line of each key in those sections
+    size_t keysUsed_{};
 };

@@ -268,15 +268,22 @@ void ZReportPage::btn_SendMailClick() {
     std::string body = (head + report).toStdString();
     std::vector<std::string> attachments;
     if (body.size() > MaxMailBody) {
+        // A description too long for the message text travels in the attachment as
+        // well, or the mail could never be handed over.
+        const bool withDescription = head.toStdString().size() > MaxMailBody / 2;
         std::string path;
         std::string error;
-        if (!WriteAttachment(report.toStdString(), path, error)) {
+        if (!WriteAttachment((withDescription ? head + report : report).toStdString(), path, error)) {
             ZMessageBox::Error(this, QString::fromStdString("Error: " + error));
             return;
         }
         attachments.push_back(path);
-        body = (head + "The system report is too long for the message text; it is attached as " +
-                HideHome(QString::fromStdString(path)) +
+        const QString attached = withDescription
+                                     ? QStringLiteral("The error description and the system report are")
+                                     : QStringLiteral("The system report is");
+        body = ((withDescription ? lbl_Version->text() + QStringLiteral("\n\n") : head) + attached +
+                " too long for the message text; " + (withDescription ? "they are" : "it is") +
+                " attached as " + HideHome(QString::fromStdString(path)) +
                 "\nIf your mail program did not attach it, please attach that file yourself.\n")
                    .toStdString();
     }
@@ -292,6 +299,11 @@ void ZReportPage::btn_SendMailClick() {
     sMailOutcome outcome;
     const bool sent = SendMail(&to, nullptr, "Kestrun Bugreport", body,
                                attachments.empty() ? nullptr : &attachments, wait, &outcome);
+    // A composer that took the message or still has it open may read the file; one
+    // that refused it never will, and another try makes a new file.
+    if (!sent && !outcome.StillOpen) {
+        for (const std::string& path : attachments) ::unlink(path.c_str());
+    }
     if (!page) return;
     sending_ = false;
     UpdateSendButton();

@@ -120,15 +120,22 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     // A timed recording names the port it records, which is known only now.
     if (int code = session.CreateRawRecording(); code != kCliExitOk) return code;
 
-    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     const std::string device = logger.GetPort().GetDevicePath();
     const std::string portName =
         options.Device.empty() ? "COM" + std::to_string(logger.GetCOMPort()) : device;
-    if (int code = session.OpenPcap(options.PcapFile, portName, device); code != kCliExitOk) return code;
+    if (int code = session.OpenPcap(options.PcapFile, portName, device); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
     if (!logger.StartCapture()) {
+        session.Abandon();
         if (!logger.GetStartErrorText().empty()) {
             context.Err << logger.GetStartErrorText() << '\n';
             return kCliExitFailed;
@@ -152,8 +159,12 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     ZCliCaptureReport report = session.TakeReport();
     report.ShowSent = !options.Sends.empty();
     report.SkippedSends = logger.SkippedSends();
+    uint64_t rawLost = 0;
+    bool rawFailed = false;
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
-        context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesRecorded() << " bytes)\n";
+        context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesWritten() << " bytes)\n";
+        rawFailed = raw->HasFailed();
+        rawLost = raw->BytesRecorded() - raw->BytesWritten();
     }
     session.ReportPcap();
     if (options.Json) {
@@ -169,5 +180,11 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
-    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    const bool rawWritten = !rawFailed;
+    if (!rawWritten) {
+        context.Err << "The raw recording is incomplete: " << rawLost
+                    << " bytes read from the port could not be written to it.\n";
+    }
+    const bool logged = report.CheckLogFiles(context.Err);
+    return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
 }

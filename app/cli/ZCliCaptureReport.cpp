@@ -1,5 +1,7 @@
 #include "ZCliCaptureReport.h"
 
+#include "ZFilter.h"
+
 std::string ZCliBaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -30,6 +32,8 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
         json["sends"] = Counters.Sends;
         json["sends_skipped"] = SkippedSends;
     }
+    // Only a run that lost data says so: other reports keep their form.
+    if (const size_t overflows = BufferOverflows(); overflows > 0) json["buffer_overflows"] = overflows;
     json["errors"] = nlohmann::ordered_json::array();
     for (const TZULError& error : Errors) {
         nlohmann::ordered_json entry;
@@ -62,6 +66,10 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     if (ShowSent)
         out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, " << SkippedSends
             << " skipped)\n";
+    if (const size_t overflows = BufferOverflows(); overflows > 0) {
+        out << "Buffer overflows: " << overflows << " (data lost: a frame longer than "
+            << ZFilter::FilterBufferSize << " bytes cannot be parsed)\n";
+    }
     if (Errors.empty()) {
         out << "Errors:          none\n";
     } else {
@@ -76,6 +84,14 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     out << "Log files:       " << LogFiles.size() << " in " << LogDir << '\n';
     for (const std::string& file : LogFiles) out << "  " << ZCliBaseName(file) << '\n';
+}
+
+size_t ZCliCaptureReport::BufferOverflows() const {
+    size_t count = 0;
+    for (const TZULError& error : Errors) {
+        if (error.Module == "Filter" && error.Function == "FeedData") ++count;
+    }
+    return count;
 }
 
 bool ZCliCaptureReport::CheckLogFiles(std::ostream& err) const {

@@ -23,6 +23,9 @@ struct ZCliCaptureReport {
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;
     void PrintSummary(std::ostream& out) const;
+    // Chunks the frame filter dropped because its buffer would overflow (recorded
+    // in the error history); a frame longer than the buffer is lost so.
+    size_t BufferOverflows() const;
     // Tells the user about log files that could not be written; false when there were any.
     bool CheckLogFiles(std::ostream& err) const;
 };

@@ -1,7 +1,9 @@
 #include "ZCliCaptureSession.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -17,6 +19,20 @@ std::string WhyNoDirectory(const std::string& dir) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     return error ? error.message() : "a file of that name is in the way";
+}
+
+// The folders that making dir would create, innermost first.
+std::vector<std::string> MissingFolders(std::string dir) {
+    std::vector<std::string> missing;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    struct stat status {};
+    while (!dir.empty() && dir != "/" && ::lstat(dir.c_str(), &status) != 0 && errno == ENOENT) {
+        missing.push_back(dir);
+        const size_t slash = dir.rfind('/');
+        if (slash == std::string::npos) break;
+        dir.resize(slash);
+    }
+    return missing;
 }
 
 }  // namespace
@@ -114,6 +130,7 @@ int ZCliCaptureSession::PrepareLogDir(const std::string& outDir) {
     std::string dir = ZCliWithTrailingSlash(outDir.empty() ? settings_.LogDir : outDir);
     // An empty folder would put the log files at the root of the file system.
     if (dir.empty()) dir = DefaultLogDir();
+    std::vector<std::string> missing = MissingFolders(dir);
     if (!ZULForceDirectories(dir)) {
         context_.Err << "Error creating the log directory: \"" << dir << "\": " << WhyNoDirectory(dir)
                      << '\n';
@@ -125,6 +142,7 @@ int ZCliCaptureSession::PrepareLogDir(const std::string& outDir) {
         return kCliExitFailed;
     }
     settings_.LogDir = dir;
+    madeFolders_ = std::move(missing);
     return kCliExitOk;
 }
 
@@ -135,8 +153,32 @@ int ZCliCaptureSession::OpenFrameExport(const std::string& fileName) {
         context_.Err << error << '\n';
         return kCliExitFailed;
     }
+    struct stat made {};
+    if (::lstat(fileName.c_str(), &made) == 0) {
+        frameExportName_ = fileName;
+        frameExportDevice_ = made.st_dev;
+        frameExportInode_ = made.st_ino;
+    }
     logger_->SetBlockObserver(&frameExport_);
     return kCliExitOk;
+}
+
+void ZCliCaptureSession::Abandon() {
+    if (ZRawRecorder* raw = logger_->GetRawRecorder()) raw->Discard();
+    std::string ignored;
+    frameExport_.Close(ignored);
+    struct stat named {};
+    // Whatever took the name since, or a file that holds lines, stays.
+    if (!frameExportName_.empty() && ::lstat(frameExportName_.c_str(), &named) == 0 &&
+        S_ISREG(named.st_mode) && named.st_dev == frameExportDevice_ && named.st_ino == frameExportInode_ &&
+        named.st_size == 0)
+        ::unlink(frameExportName_.c_str());
+    frameExportName_.clear();
+    // rmdir removes only an empty folder: one that got files meanwhile stays.
+    for (const std::string& folder : madeFolders_) {
+        if (::rmdir(folder.c_str()) != 0) break;
+    }
+    madeFolders_.clear();
 }
 
 bool ZCliCaptureSession::CloseFrameExport() {

@@ -3,8 +3,11 @@
 // the checks the window program makes before it starts a capture, and the report
 // of what the capture produced.
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ZCliCaptureReport.h"
 #include "ZCliContext.h"
@@ -56,6 +59,10 @@ public:
                  const std::string& protocol = {});
     // Tells the user where the Wireshark capture went, if there is one.
     void ReportPcap();
+    // For a run that fails before it starts: removes what this session made (the raw
+    // recording and the frame export while still empty, the log folders it created
+    // while still empty), so the same command can run again. Call with the engine stopped.
+    void Abandon();
 
     // Zeroes the collected counters; call right before the engine starts.
     void ResetCounters();
@@ -76,6 +83,10 @@ private:
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it
     ZFrameExport frameExport_;       // likewise
+    std::string frameExportName_;
+    dev_t frameExportDevice_ = 0;  // the file the export made, so only it is removed
+    ino_t frameExportInode_ = 0;
+    std::vector<std::string> madeFolders_;  // created by PrepareLogDir, innermost first
     std::unique_ptr<ZLogger> logger_;
 };
 

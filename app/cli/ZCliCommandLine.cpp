@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "Serial.h"
@@ -14,6 +16,7 @@
 #include "ZCliSettingsCommand.h"
 #include "ZCliSimulateCommand.h"
 #include "ZDemoFrameSource.h"
+#include "ZULAppDir.h"
 
 namespace {
 
@@ -46,6 +49,20 @@ CLI::Validator PortValidator() {
             return "This is not a valid COM port! Ports are numbered 1 to 99.";
         },
         "1..99");
+}
+
+// A finite number above zero. CLI11's own range check lets "nan" through and would
+// print the whole range of a double.
+CLI::Validator PositiveFiniteValidator(const char* what) {
+    return CLI::Validator(
+        [what](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (!text.empty() && end == text.c_str() + text.size() && std::isfinite(value) && value > 0)
+                return {};
+            return std::string("This is not a valid ") + what + "! Give a number above 0.";
+        },
+        "NUMBER");
 }
 
 struct ZCliSynopsis {
@@ -133,7 +150,7 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--baud", options.Baudrate, "Baud rate (default: the settings' rate)")
         ->check(BaudrateValidator());
     app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
-        ->check(CLI::PositiveNumber);
+        ->check(PositiveFiniteValidator("duration"));
     app.add_option("--out", options.OutDir,
                    "Folder for the log files (default: the settings' log directory)");
     app.add_flag("--json", options.Json, "Print the result as one JSON object");
@@ -225,13 +242,34 @@ void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
         ->check(PortValidator())
         ->capture_default_str();
     app.add_option("--rate", options.Rate, "Bytes per second")
-        ->check(CLI::PositiveNumber)
+        ->check(PositiveFiniteValidator("rate"))
         ->capture_default_str();
     app.add_option("--mode", options.Mode, "Frame format, matching a sample settings file")
         ->check(CLI::IsMember(ModeNames()))
         ->capture_default_str();
     app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
-        ->check(CLI::PositiveNumber);
+        ->check(PositiveFiniteValidator("duration"));
+}
+
+// CLI11 takes an unknown first word for a stray argument and asks for a command;
+// the user should learn which word was not understood.
+bool IsUnknownCommand(int argc, const char* const* argv, const CLI::App& app) {
+    if (argc < 2 || argv[1][0] == '-' || argv[1][0] == '\0') return false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        if (command->get_name() == argv[1]) return false;
+    }
+    return true;
+}
+
+// "replay, capture, ... and simulate": the commands in the order they were added.
+std::string CommandList(const CLI::App& app) {
+    const std::vector<const CLI::App*> commands = app.get_subcommands({});
+    std::string list;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (i > 0) list += i + 1 == commands.size() ? " and " : ", ";
+        list += commands[i]->get_name();
+    }
+    return list;
 }
 
 }  // namespace
@@ -282,11 +320,23 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     AddExtcap(*extcapCommand, extcap);
     app.footer("Run \"kestrun-cli COMMAND --help\" for the options of a command.\n" + exitStatus);
 
+    if (IsUnknownCommand(argc, argv, app)) {
+        context.Err
+            << "Unknown command \"" << argv[1]
+            << "\". The commands are " << CommandList(app) << "; run \"kestrun-cli --help\" for more.\n";
+        return kCliExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error, context.Out, context.Err);
         return code == 0 ? kCliExitOk : kCliExitUsage;
+    }
+    // Log folders, port links and recordings go there: a folder others may write
+    // could redirect them.
+    if (std::string refused; !*settingsCommand && !ZULCheckAppDir(refused)) {
+        context.Err << refused << '\n';
+        return kCliExitFailed;
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) {

@@ -116,6 +116,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     FilePtr input(OpenRecording(options.InputFile));
     if (!input) {
         const int error = errno;
+        session.Abandon();
         if (error == ENODATA) {
             context.Err << "File could not be read: \"" << options.InputFile
                         << "\": a recording must be a regular file (not a pipe, a device or a folder)\n";
@@ -130,9 +131,14 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         return kCliExitFailed;
     }
 
-    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
-    if (int code = session.OpenPcap(options.PcapFile, "replay", options.InputFile); code != kCliExitOk)
+    if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) {
+        session.Abandon();
         return code;
+    }
+    if (int code = session.OpenPcap(options.PcapFile, "replay", options.InputFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();

@@ -3,6 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "ZChecksum.h"
 #include "ZCliCaptureReport.h"
 #include "ZLogger.h"
 #include "ZULIniFile.h"
@@ -77,7 +78,21 @@ Json LoggerJson(const ZLoggerSettings& s) {
     logger["StartAmountOfBytes"] = s.StartAmountOfBytes;
     logger["AmountOfBytesWidth"] = s.AmountOfBytesWidth;
     logger["AmountOfBytesMSBFirst"] = s.AmountOfBytesMSBFirst;
+    logger["Reconnect"] = s.Reconnect;
+    logger["RawRecording"] = s.RawRecording;
     return logger;
+}
+
+Json FramesJson(const ZFrameSettings& f) {
+    Json frames;
+    frames["ChecksumAlgorithm"] = f.ChecksumAlgorithm;
+    frames["ChecksumSkipStart"] = f.ChecksumSkipStart;
+    frames["ChecksumGap"] = f.ChecksumGap;
+    frames["ChecksumSkipEnd"] = f.ChecksumSkipEnd;
+    frames["ChecksumMSBFirst"] = f.ChecksumMSBFirst;
+    frames["DropBadFrames"] = f.DropBadFrames;
+    frames["LengthAdjust"] = f.LengthAdjust;
+    return frames;
 }
 
 // Hex pairs as the trigger editor shows them: "??" for any byte, other elements by
@@ -166,7 +181,21 @@ void PrintLogger(std::ostream& out, const ZLoggerSettings& s) {
         << "  Add time stamp:      " << YesNo(s.AddTimeStamp) << '\n'
         << "  Separate HEX/ASCII:  " << YesNo(s.SeparateHexAndASCII) << '\n'
         << "  Log trashed bytes:   " << YesNo(s.LogAmountOfTrashedBytes) << '\n'
-        << "  Max bytes in frame:  " << s.MaxBytesWithinTriggers << '\n';
+        << "  Max bytes in frame:  " << s.MaxBytesWithinTriggers << '\n'
+        << "  Reconnect:           " << YesNo(s.Reconnect) << '\n'
+        << "  Raw recording:       " << YesNo(s.RawRecording) << '\n';
+}
+
+void PrintFrames(std::ostream& out, const ZFrameSettings& f) {
+    out << "Frames\n"
+        << "  Checksum:            " << f.ChecksumAlgorithm << ", " << ZChecksum::Name(f.ChecksumAlgorithm)
+        << '\n'
+        << "  Checksum skip start: " << f.ChecksumSkipStart << '\n'
+        << "  Checksum gap:        " << f.ChecksumGap << '\n'
+        << "  Checksum skip end:   " << f.ChecksumSkipEnd << '\n'
+        << "  Checksum MSB first:  " << YesNo(f.ChecksumMSBFirst) << '\n'
+        << "  Drop bad frames:     " << YesNo(f.DropBadFrames) << '\n'
+        << "  Length adjust:       " << f.LengthAdjust << '\n';
 }
 
 void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {
@@ -185,12 +214,14 @@ Json ZCliDecodedSettings::ToJson() const {
     json["port"] = PortJson(Port, StoredTextValid);
     json["logger"] = LoggerJson(Logger);
     json["data_triggers"] = DataTriggersJson(Logger.DataTriggers);
+    json["frames"] = FramesJson(Logger.Frames);
     return json;
 }
 
 void ZCliDecodedSettings::PrintListing(std::ostream& out) const {
     PrintPort(out, Port, StoredTextValid);
     PrintLogger(out, Logger);
+    PrintFrames(out, Logger.Frames);
     PrintDataTriggers(out, Logger.DataTriggers);
 }
 

@@ -22,6 +22,7 @@ using Clock = std::chrono::steady_clock;
 // Not one of kDemoModes: it answers requests instead of streaming frames.
 constexpr const char* kModbusModeName = "modbus";
 constexpr ZDemoModeInfo kModbusMode{ZDemoMode::Dynamic, kModbusModeName, "demo_modbus.scs"};
+constexpr double kUntilStoppedSeconds = 100.0 * 365 * 24 * 3600;
 
 const ZDemoModeInfo* FindMode(const std::string& name) {
     for (const ZDemoModeInfo& mode : kDemoModes) {
@@ -154,9 +155,11 @@ int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
         source.AppendFrame(out);
         return true;
     });
+    // Beyond a century the end time would not fit the clock: such a run lasts until stopped.
+    const bool timed = options.DurationSeconds > 0 && options.DurationSeconds < kUntilStoppedSeconds;
     const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(options.DurationSeconds));
-    while (!context.IsStopRequested() && (options.DurationSeconds <= 0 || Clock::now() < end)) {
+                                        std::chrono::duration<double>(timed ? options.DurationSeconds : 0.0));
+    while (!context.IsStopRequested() && (!timed || Clock::now() < end)) {
         if (!writer.WriteDue()) {
             context.Err << "Writing to the pseudo-terminal failed: " << GetLastErrorText() << '\n';
             return kCliExitFailed;

@@ -26,5 +26,8 @@ const std::atomic<bool>& ZCliStopSignal::Install() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file-size limit must fail the write that reaches it (EFBIG), so that the
+    // report says what was written, rather than end the program without one.
+    std::signal(SIGXFSZ, SIG_IGN);
     return stopRequested;
 }

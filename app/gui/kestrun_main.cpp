@@ -2,9 +2,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "VerInfo.h"
 #include "ZApplication.h"
+#include "ZMessageBox.h"
+#include "ZULAppDir.h"
 
 namespace {
 
@@ -49,5 +52,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     ZApplication app(argc, argv);
+    // Log files, settings and port links go there: a folder others may write could
+    // redirect them.
+    if (std::string refused; !ZULCheckAppDir(refused)) {
+        std::fprintf(stderr, "kestrun: %s\n", refused.c_str());
+        ZMessageBox::Error(nullptr, QString::fromStdString(refused));
+        return 1;
+    }
     return app.Run();
 }

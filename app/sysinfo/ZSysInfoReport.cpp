@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Funset_strings.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,11 +35,21 @@ std::string Trim(const std::string& text) {
 }
 
 // One line of report text from a value the system gave: control characters would
-// break the report's lines.
+// break the report's lines, bidirectional marks would make it read as other text,
+// and bytes that are no UTF-8 would spoil the report's encoding.
 std::string Clean(const std::string& text) {
-    std::string clean = Trim(text);
-    for (char& c : clean)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    const std::string trimmed = Trim(text);
+    std::string clean;
+    clean.reserve(trimmed.size());
+    for (size_t at = 0; at < trimmed.size();) {
+        const size_t start = at;
+        char32_t c = 0;
+        if (!ZULNextCharacter(trimmed, at, c) || ZULIsControlCharacter(c)) {
+            clean += '?';
+        } else {
+            clean.append(trimmed, start, at - start);
+        }
+    }
     return clean;
 }
 

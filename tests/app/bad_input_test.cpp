@@ -116,7 +116,7 @@ const std::string NotRead = "The settings for the COM port could not be read fro
 
 const SettingsCase SettingsCases[] = {
     {"Folder", [](const std::string& p) { std::filesystem::create_directory(p); },
-     "File not found: \"<name>\""},
+     "File not found: \"<name>\": it is a folder"},
     {"Empty", [](const std::string& p) { WriteFile(p, ""); }, NotRead},
     {"Binary",
      [](const std::string& p) {
@@ -130,18 +130,38 @@ const SettingsCase SettingsCases[] = {
          WriteFile(p, UsableSettings);
          ASSERT_EQ(truncate(p.c_str(), 100 << 20), 0);
      },
-     NotRead},
-    {"Fifo", MakeFifo, NotRead},
-    {"LinkToDevZero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }, NotRead},
+     NotRead + ": the file is larger than 16 MB"},
+    {"Fifo", MakeFifo, NotRead + ": the file is not a regular file"},
+    {"LinkToDevZero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+     NotRead + ": the file is a symbolic link"},
     {"Unreadable",
      [](const std::string& p) {
          WriteFile(p, UsableSettings);
          ASSERT_EQ(chmod(p.c_str(), 0), 0);
      },
-     NotRead, true},
+     NotRead + ": the file cannot be read (Permission denied)", true},
     {"LogDirWithNul", [](const std::string& p) { WriteFile(p, UsableSettings + "LogDir=/tmp/a\0b/\r\n"s); },
      "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
      "character 0x00, which a folder name cannot hold"},
+    {"LogDirWithC1Control",
+     [](const std::string& p) {
+         WriteFile(p, UsableSettings +
+                          "LogDir=/tmp/a\xC2\x85"
+                          "b/\r\n");
+     },
+     "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
+     "character U+0085, which a folder name cannot hold"},
+    {"LogDirWithBidiOverride",
+     [](const std::string& p) { WriteFile(p, UsableSettings + "LogDir=/tmp/\xE2\x80\xAEtxt.exe/\r\n"); },
+     "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
+     "character U+202E, which a folder name cannot hold"},
+    {"LogDirWithBidiIsolate",
+     [](const std::string& p) { WriteFile(p, UsableSettings + "LogDir=/tmp/\xE2\x81\xA6x/\r\n"); },
+     "The settings in file \"settings.scs\" cannot be used: The log directory contains the control "
+     "character U+2066, which a folder name cannot hold"},
+    {"LogDirNotUtf8", [](const std::string& p) { WriteFile(p, UsableSettings + "LogDir=/tmp/\xFF/\r\n"); },
+     "The settings in file \"settings.scs\" cannot be used: The log directory contains the byte 0xFF, "
+     "which is no UTF-8 text"},
 };
 
 std::string Expected(const SettingsCase& c, const std::string& path) {
@@ -216,7 +236,8 @@ struct RunCase {
     // Makes what the run needs in the scratch folder and returns the arguments.
     std::function<std::vector<std::string>(const ScratchDir& scratch)> prepare;
     int code;
-    std::string messageStart;  // the first line of the message begins so
+    std::string messageStart;            // the first line of the message begins so
+    std::vector<std::string> gone = {};  // in the scratch folder: must not be there afterwards
 };
 
 std::vector<std::string> Replay(const ScratchDir& s, const std::string& input, const std::string& out) {
@@ -228,6 +249,11 @@ std::vector<std::string> Capture(const ScratchDir& s, const std::string& device)
     WriteFile(s / "settings.scs", UsableSettings);
     return {"capture", "--settings", s / "settings.scs", "--device", device, "--duration",
             "1",       "--out",      s / "out"};
+}
+
+std::vector<std::string> With(std::vector<std::string> args, std::initializer_list<std::string> more) {
+    args.insert(args.end(), more);
+    return args;
 }
 
 const RunCase RunCases[] = {
@@ -269,6 +295,55 @@ const RunCase RunCases[] = {
          return Capture(s, s / "dev.txt");
      },
      1, "The COM port could not be opened..."},
+    // Whatever a failed run made is gone, so the same command can run again.
+    {"FramesOfAPortThatCannotBeOpened",
+     [](const ScratchDir& s) {
+         WriteFile(s / "dev.txt", "not a terminal");
+         return With(Capture(s, s / "dev.txt"), {"--frames", s / "frames.jsonl", "--raw", s / "raw.bin"});
+     },
+     1,
+     "The COM port could not be opened...",
+     {"frames.jsonl", "raw.bin", "out"}},
+    {"RawWithFramesInAMissingFolder",
+     [](const ScratchDir& s) {
+         WriteFile(s / "dev.txt", "not a terminal");
+         return With(Capture(s, s / "dev.txt"), {"--raw", s / "raw.bin", "--frames", s / "missing/x.jsonl"});
+     },
+     1,
+     "The frame file could not be created: \"",
+     {"raw.bin", "out"}},
+    {"ReplayWithFramesInAMissingFolder",
+     [](const ScratchDir& s) {
+         WriteFile(s / "in.bin", "abc");
+         return With(Replay(s, s / "in.bin", s / "out/deeper"), {"--frames", s / "missing/x.jsonl"});
+     },
+     1,
+     "The frame file could not be created: \"",
+     {"out"}},
+    {"ReplayOfAMissingInput",
+     [](const ScratchDir& s) { return Replay(s, s / "missing.bin", s / "out"); },
+     2,
+     "File not found: \"",
+     {"out"}},
+    // Command lines: the word or the number that was not understood is named.
+    {"UnknownCommand", [](const ScratchDir&) { return std::vector<std::string>{"bogus"}; }, 2,
+     "Unknown command \"bogus\". The commands are replay, capture, send, ports, settings, simulate and extcap; run "
+     "\"kestrun-cli --help\" for more.\n"},
+    {"DurationNotANumber",
+     [](const ScratchDir&) {
+         return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "nan"};
+     },
+     2, "--duration: This is not a valid duration! Give a number above 0.\n"},
+    {"DurationBeyondADouble",
+     [](const ScratchDir&) {
+         return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "1e400"};
+     },
+     2, "--duration: This is not a valid duration! Give a number above 0.\n"},
+    {"RateNotANumber",
+     [](const ScratchDir&) {
+         return std::vector<std::string>{"simulate", "--rate", "nan"};
+     },
+     2, "--rate: This is not a valid rate! Give a number above 0.\n"},
 };
 
 class BadRunTest : public ::testing::TestWithParam<RunCase> {};
@@ -282,6 +357,7 @@ TEST_P(BadRunTest, SaysWhyAndEndsWithoutWritingHalfAFile) {
     EXPECT_FALSE(result.Signalled);
     EXPECT_EQ(result.Code, c.code) << result.Err;
     EXPECT_EQ(result.Err.rfind(c.messageStart, 0), 0u) << result.Err;
+    for (const std::string& name : c.gone) EXPECT_FALSE(std::filesystem::exists(scratch / name)) << name;
     std::error_code ignored;
     if (std::filesystem::is_directory(scratch / "out", ignored)) {
         EXPECT_TRUE(std::filesystem::is_empty(scratch / "out")) << "a log file was written";

@@ -169,6 +169,28 @@ TEST_F(ReplayTest, HumanSummaryNamesTheCountersAndFiles) {
     EXPECT_NE(result.Out.find("Log files:       1 in " + dir_ / "logs/"), std::string::npos) << result.Out;
 }
 
+// A frame longer than the filter's buffer is lost by design; the summary says so.
+TEST_F(ReplayTest, AFrameLongerThanTheBufferIsNamedInTheSummary) {
+    const std::string settings =
+        WriteSettings(kDefaultPortSection +
+                      "[_logger_settings]\r\nCaptureMode=3\r\nTriggerStartSize=1\r\n"
+                      "TriggerStart_0=126\r\nTriggerStopSize=1\r\nTriggerStop_0=13\r\n");
+    std::vector<uint8_t> input(20002, 'x');
+    input.front() = 0x7E;
+    input.back() = 0x0D;
+    const std::string path = WriteInput(input);
+    const CliResult text = RunCli(
+        {"replay", "--settings", settings, "--input", path, "--out", dir_ / "logs", "--chunk", "1000"});
+    ASSERT_EQ(text.Code, 0) << text.Err;
+    EXPECT_NE(
+        text.Out.find("Buffer overflows: 1 (data lost: a frame longer than 16384 bytes cannot be parsed)\n"),
+        std::string::npos)
+        << text.Out;
+    const CliResult json = Replay(settings, path, 1000);
+    ASSERT_EQ(json.Code, 0) << json.Err;
+    EXPECT_EQ(Json::parse(json.Out)["buffer_overflows"], 1);
+}
+
 TEST_F(ReplayTest, LogDirectoryOfTheSettingsIsCreatedWhenMissing) {
     const std::string logDir = dir_ / "from/settings/";
     std::string settings = DynamicSettings();

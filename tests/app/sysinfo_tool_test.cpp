@@ -285,6 +285,27 @@ TEST_F(SysInfoTool, ReportsWhatMattersForSerialPorts) {
     EXPECT_TRUE(Has(lines, "  Memory:        2048 MiB in total, 1024 MiB available"));
 }
 
+struct PortOrderCase {
+    const char* name;
+    std::vector<std::string> absentUarts;  // added to the system's ttyS1
+    std::string expected;
+};
+
+class SysInfoToolPortOrder : public SysInfoTool, public ::testing::WithParamInterface<PortOrderCase> {};
+
+// Names are listed by their numbers, whatever order the folder gives them in.
+TEST_P(SysInfoToolPortOrder, PortsAreListedInNaturalOrder) {
+    for (const std::string& name : GetParam().absentUarts) Uart(name, "0", "0x0", "0");
+    EXPECT_TRUE(Has(Report(AllCategories), "  Device nodes without a UART: " + GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SysInfoToolPortOrder,
+    ::testing::Values(
+        PortOrderCase{"OneDigitBeforeTwo", {"ttyS10", "ttyS2", "ttyS9"}, "ttyS1, ttyS2, ttyS9, ttyS10"},
+        PortOrderCase{"TwoDigitsBeforeThree", {"ttyS100", "ttyS20"}, "ttyS1, ttyS20, ttyS100"}),
+    [](const ::testing::TestParamInfo<PortOrderCase>& param) { return std::string(param.param.name); });
+
 // Serial numbers tell whose adapter it is, and physical addresses help an attack on the
 // kernel: neither leaves the machine, whatever spelling a link's name gives a number.
 TEST_F(SysInfoTool, HoldsNoSerialNumberAndNoPhysicalAddress) {

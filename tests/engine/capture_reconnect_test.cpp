@@ -304,6 +304,26 @@ TEST(RawRecorderTest, BytesReachTheFileOnceTheyHaveWaitedTheFlushDelayAndAllAtCl
     EXPECT_EQ(recorder.BytesRecorded(), 4u);
 }
 
+// Under a file-size limit the file holds less than was read: the count says what
+// the file holds, and the failure is known.
+TEST(RawRecorderTest, ARecordingCutShortCountsWhatTheFileAcceptedAndFails) {
+    ScratchDir dir;
+    const std::string path = dir.File("raw.bin");
+    ZRawRecorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.Create(path, error)) << error;
+    const Bytes bytes(300000, 0x5A);
+    {
+        FileSizeLimit limit(102400);
+        recorder.Write(bytes.data(), bytes.size());
+        recorder.Close();
+    }
+    EXPECT_EQ(ReadBytes(path).size(), 102400u);
+    EXPECT_EQ(recorder.BytesWritten(), 102400u);
+    EXPECT_EQ(recorder.BytesRecorded(), 300000u);
+    EXPECT_TRUE(recorder.HasFailed());
+}
+
 TEST(RawRecorderTest, DiscardRemovesOnlyAnEmptyRecording) {
     ScratchDir dir;
     std::string error;

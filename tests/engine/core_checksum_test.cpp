@@ -448,7 +448,13 @@ INSTANTIATE_TEST_SUITE_P(
                           true,
                           {{bkStartTrigger, 1, fvNone}, {bkFlush, 2, fvNone}, {bkStartTrigger, 1, fvNone}},
                           "01 42 01 "},
-                      GateCase{"AllBytesNeverDrops", cmAllBytes, true, {{bkData, 5, fvNone}}, "15 "}),
+                      GateCase{"AllBytesNeverDrops", cmAllBytes, true, {{bkData, 5, fvNone}}, "15 "},
+                      // The first frame was lost to an overflow; the second has no data and is bad.
+                      GateCase{"ATriggerLeftWaitingIsWrittenWhenABadTriggerOnlyFrameFollows",
+                               cmFixedSize,
+                               true,
+                               {{bkStartTrigger, 1, fvNone}, {bkStartTrigger, 2, fvBad}},
+                               "01 "}),
     CaseName<GateCase>);
 
 }  // namespace

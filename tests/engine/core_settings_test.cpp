@@ -19,7 +19,7 @@ constexpr const char* Section = "_logger_settings";
 // copied shows up as a difference.
 ZLoggerSettings UnusualSettings() {
     ZLoggerSettings s;
-    s.LogDir = "/var/tmp/frames \xE4/";
+    s.LogDir = "/var/tmp/frames \xC3\xA4/";  // UTF-8: other bytes are refused
     s.TriggerStart = {0x7E, AnyByte, -28, 100000};
     s.TriggerStop = {0x0D, 0x0A};
     s.CaptureMode = cmDynamicSize;

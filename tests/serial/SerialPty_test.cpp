@@ -161,6 +161,26 @@ TEST_F(SerialPty, WritesThatDoNotWaitStillSendEveryByte) {
     EXPECT_EQ(serial_.GetBufTrm(), 0);
 }
 
+// A slow reader: room appears a little at a time while the sender still holds bytes,
+// and a write that does not wait follows each time at once. It must queue behind them.
+TEST_F(SerialPty, AWriteThatDoesNotWaitNeverOvertakesQueuedBytes) {
+    serial_.SetSyncWait(false);
+    ASSERT_TRUE(serial_.OpenIt());
+    std::string expected = Pattern(200000);
+    ASSERT_EQ(serial_.TText(expected), expected.size());
+    std::string got;
+    // Stops well before the end of the queued bytes, so each read finds bytes at once.
+    for (int i = 0; got.size() < expected.size() / 2; ++i) {
+        got += pty_.Receive(700, std::chrono::seconds(30));
+        const char marker = static_cast<char>(0x80 | (i & 0x3F));
+        ASSERT_EQ(serial_.TData(&marker, 1), 1u);
+        expected += marker;
+    }
+    got += pty_.Receive(expected.size() - got.size(), std::chrono::seconds(30));
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected) << "a write overtook queued bytes";
+}
+
 TEST_F(SerialPty, ABackgroundWriteThatCannotCompleteIsReported) {
     std::atomic<int> errors{0};
     serial_.SetOnError([&](TSerial&) { ++errors; });

@@ -79,7 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "/work/dir/k/home/"},
         ChoiceCase{"RelativeWithoutCurrentDir",
                    {"k/home", "/srv/k/", false, "/data", "/home/u", ""},
-                   "/data/kestrun/"}),
+                   "/data/kestrun/"},
+        // Without an absolute home there is no folder: never one below the current folder or "/".
+        ChoiceCase{"RelativeHomeGivesNone", {"", "/usr/bin/", false, "", "home/u", ""}, ""},
+        ChoiceCase{"NoHomeGivesNone", {"", "/usr/bin/", false, "", "", ""}, ""}),
     [](const ::testing::TestParamInfo<ChoiceCase>& param) { return std::string(param.param.name); });
 
 std::string SelfDirIndependently() {
@@ -125,6 +128,60 @@ TEST(AppDir, ARelativeHomeVariableIsTakenFromTheCurrentFolder) {
     ScopedEnv home("KESTRUN_HOME", "relative/home");
     EXPECT_EQ(ZULGetAppDir(), std::filesystem::current_path().string() + "/relative/home/");
 }
+
+// The application directory, wherever it was chosen from, is refused when another
+// user could create or replace names in it (or, before it exists, where it would be made).
+struct AppFolderCase {
+    const char* name;
+    // Prepares the scratch folder and returns what KESTRUN_HOME names, below it.
+    std::string (*prepare)(const std::string& scratch);
+    std::string refusal;  // empty when usable; else the message after the folder's name
+};
+
+std::string Made(const std::string& path, mode_t mode) {
+    std::filesystem::create_directory(path);
+    ::chmod(path.c_str(), mode);
+    return path;
+}
+
+class AppFolderCheckTest : public ::testing::TestWithParam<AppFolderCase> {};
+
+TEST_P(AppFolderCheckTest, AFolderOthersMayWriteIsRefusedWithTheReason) {
+    ScratchDir scratch;
+    const std::string home = GetParam().prepare(scratch.Path());
+    ScopedEnv variable("KESTRUN_HOME", home.c_str());
+    std::string errorText;
+    const bool usable = ZULCheckAppDir(errorText);
+    EXPECT_EQ(usable, GetParam().refusal.empty()) << errorText;
+    if (!usable) {
+        const std::string begin = "The application directory \"" + home + "/\" cannot be used: ";
+        std::string refusal = GetParam().refusal;
+        for (size_t at; (at = refusal.find("<scratch>")) != std::string::npos;)
+            refusal.replace(at, 9, scratch.Path());
+        EXPECT_EQ(errorText, begin + refusal + ". Another user could plant files there.");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, AppFolderCheckTest,
+    ::testing::Values(
+        AppFolderCase{"OwnClosedFolder", [](const std::string& s) { return Made(s + "k", 0700); }, ""},
+        AppFolderCase{"NotMadeYetInAnOwnFolder", [](const std::string& s) { return s + "new/k"; }, ""},
+        AppFolderCase{"StickyForEveryone", [](const std::string& s) { return Made(s + "k", 01777); },
+                      "others may write to it"},
+        AppFolderCase{"GroupWritable", [](const std::string& s) { return Made(s + "k", 0770); },
+                      "others may write to it"},
+        AppFolderCase{"LinkToAFolderForEveryone",
+                      [](const std::string& s) {
+                          Made(s + "open", 01777);
+                          std::filesystem::create_directory_symlink(s + "open", s + "k");
+                          return s + "k";
+                      },
+                      "others may write to it (<scratch>open)"},
+        AppFolderCase{"NotMadeYetInAFolderForEveryone",
+                      [](const std::string& s) { return Made(s + "open", 01777) + "/k"; },
+                      "the folder \"<scratch>open\" it would be made in: others may write to it"}),
+    [](const ::testing::TestParamInfo<AppFolderCase>& param) { return std::string(param.param.name); });
 
 // Who may write to the executable's folder decides whether it may hold our files.
 struct FolderCase {

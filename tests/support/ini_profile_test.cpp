@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "TestFiles.h"
 #include "ZULIniFile.h"
@@ -68,6 +70,73 @@ TEST_F(IniProfileTest, ReadsUseTheFirstSectionAndTheFirstKeyOfAName) {
     EXPECT_EQ(ini.ReadString("s", "k", ""), "first");
     EXPECT_FALSE(ini.ValueExists("s", "only"));
 }
+
+// Lookups go through an index: it must give what a scan in file order gives, for
+// files of many sections and keys and after the profile changed.
+struct IndexCase {
+    const char* name;
+    std::string text;
+    void (*change)(ZULIniFile& ini);
+    std::vector<std::array<std::string, 3>> reads;  // section, key, value ("-" for missing)
+    std::string written;                            // ToText afterwards; empty: not compared
+};
+
+std::string ManySections(int count, const std::string& tail) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "[s" + std::to_string(i) + "]\r\n";
+    return text + tail;
+}
+
+class IniIndexTest : public IniProfileTest, public ::testing::WithParamInterface<IndexCase> {};
+
+TEST_P(IniIndexTest, ReadsAsAScanInFileOrderWould) {
+    ZULIniFile ini = Load(GetParam().text);
+    if (GetParam().change != nullptr) GetParam().change(ini);
+    for (const auto& [section, key, value] : GetParam().reads) {
+        EXPECT_EQ(ini.ReadString(section, key, "-"), value) << section << "/" << key;
+        EXPECT_EQ(ini.ValueExists(section, key), value != "-") << section << "/" << key;
+    }
+    if (!GetParam().written.empty()) {
+        EXPECT_EQ(ini.ToText(), GetParam().written);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, IniIndexTest,
+    ::testing::Values(
+        IndexCase{"ManySectionsBeforeTheRealOne",
+                  ManySections(50000, "[Real]\r\nk=v\r\n[s7]\r\nk=late\r\n"),
+                  nullptr,
+                  {{"real", "K", "v"}, {"s7", "k", "-"}, {"s49999", "k", "-"}, {"s50000", "k", "-"}},
+                  ""},
+        IndexCase{"TheSameKeyInTwoSectionsStaysApart",
+                  "[a]\nk=1\n[b]\nk=2\n",
+                  nullptr,
+                  {{"a", "k", "1"}, {"b", "k", "2"}, {"c", "k", "-"}},
+                  ""},
+        IndexCase{"ErasingTheFirstOfTwoSectionsErasesBoth",
+                  "[a]\nk=1\n[b]\nx=0\n[A]\nk=2\n",
+                  [](ZULIniFile& ini) {
+                      ini.EraseSection("a");
+                      ini.WriteString("b", "y", "1");
+                      ini.WriteString("a", "k", "3");
+                  },
+                  {{"a", "k", "3"}, {"b", "x", "0"}, {"b", "y", "1"}},
+                  "[b]\r\nx=0\r\ny=1\r\n[a]\r\nk=3\r\n"},
+        IndexCase{"KeysWrittenIntoANewSectionAreAllFound",
+                  "[a]\nk=1\n",
+                  [](ZULIniFile& ini) {
+                      for (int i = 0; i < 3000; ++i) ini.WriteInteger("new", "k" + std::to_string(i), i);
+                      ini.WriteString("NEW", "K2999", "last");
+                  },
+                  {{"new", "k0", "0"}, {"new", "k1500", "1500"}, {"new", "k2999", "last"}, {"a", "k", "1"}},
+                  ""},
+        IndexCase{"AnEmptyKeyIsNeverOne",
+                  "[a]\n=1\n",
+                  [](ZULIniFile& ini) { ini.WriteString("a", "", "2"); },
+                  {{"a", "", "-"}},
+                  "[a]\r\n2\r\n=1\r\n"}),
+    [](const ::testing::TestParamInfo<IndexCase>& param) { return std::string(param.param.name); });
 
 TEST_F(IniProfileTest, CrLfAndLfFilesReadAlikeAndTheLastLineNeedsNoEnd) {
     const ZULIniFile crlf = Load("[s]\r\na=1\r\nb=2");

@@ -161,6 +161,44 @@ INSTANTIATE_TEST_SUITE_P(Folders, PlantedLinkTest,
                              return std::string(param.param.name);
                          });
 
+// Permissions are taken over only from the user's own file: another user's choice
+// (anyone may write, say) is not ours to copy; we give what we give new files.
+struct TakenModeCase {
+    const char* name;
+    bool ofAnotherUser;  // needs root to arrange
+    mode_t before;
+    bool keepsMode;  // else 0666 without the umask's bits
+};
+
+class TakenModeTest : public ::testing::TestWithParam<TakenModeCase> {};
+
+TEST_P(TakenModeTest, PermissionsComeOnlyFromTheUsersOwnFile) {
+    const TakenModeCase& c = GetParam();
+    if (c.ofAnotherUser && ::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+    ScratchDir dir;
+    const std::string target = dir.File("settings.scs");
+    WriteBytes(target, OldText);
+    if (c.ofAnotherUser) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(target.c_str(), c.before), 0);
+    ZULIniFile ini(target);
+    ini.WriteString("s", "key", "new");
+    ASSERT_TRUE(ini.UpdateFile());
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(ModeOf(target), c.keepsMode ? c.before : 0666 & ~mask);
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, TakenModeTest,
+                         ::testing::Values(TakenModeCase{"OwnOpenFile", false, 0777, true},
+                                           TakenModeCase{"OwnPrivateFile", false, 0600, true},
+                                           TakenModeCase{"AnotherUsersOpenFile", true, 0777, false},
+                                           TakenModeCase{"AnotherUsersPrivateFile", true, 0600, false}),
+                         [](const ::testing::TestParamInfo<TakenModeCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
 TEST_F(IniUpdateFileTest, TheOwnerGroupAndModeOfTheReplacedFileAreKept) {
     constexpr gid_t OtherGroup = 100;
     if (::chown(target_.c_str(), static_cast<uid_t>(-1), OtherGroup) != 0)

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -175,6 +176,53 @@ TEST_F(SystemReportTest, ToolThatEndsWithoutAGoodReportFailsAtOnceWithItsStatus)
         EXPECT_TRUE(NoChildLeft());
     }
 }
+
+// The tool beside the program runs only when nobody but the user (or root) could
+// have put it there; otherwise the installed one, else none.
+struct ToolCase {
+    const char* name;
+    mode_t folderMode;   // the folder beside the program
+    mode_t toolMode;     // the tool there
+    bool linkFromOpen;   // the tool there is a link to one in a folder for everyone
+    bool installedGood;  // the installed folder holds a sound tool
+    const char* chosen;  // "beside", "installed" or ""
+};
+
+class ToolChoiceTest : public ::testing::TestWithParam<ToolCase> {};
+
+TEST_P(ToolChoiceTest, OnlyAToolNobodyElseCouldPlantIsRun) {
+    const ToolCase& c = GetParam();
+    ScratchDir scratch;
+    const std::string beside = scratch.File("bin/");
+    const std::string installed = scratch.File("installed/");
+    std::filesystem::create_directory(beside);
+    std::filesystem::create_directory(installed);
+    if (c.linkFromOpen) {
+        std::filesystem::create_directory(scratch.File("open"));
+        WriteScript(scratch.File("open/kestrun-sysinfo"), "exit 0\n");
+        ASSERT_EQ(::chmod(scratch.File("open").c_str(), 01777), 0);
+        std::filesystem::create_symlink(scratch.File("open/kestrun-sysinfo"), beside + "kestrun-sysinfo");
+    } else {
+        WriteScript(beside + "kestrun-sysinfo", "exit 0\n");
+        ASSERT_EQ(::chmod((beside + "kestrun-sysinfo").c_str(), c.toolMode), 0);
+    }
+    ASSERT_EQ(::chmod(beside.c_str(), c.folderMode), 0);
+    if (c.installedGood) WriteScript(installed + "kestrun-sysinfo", "exit 0\n");
+    const std::string expected = std::string(c.chosen) == "beside"      ? beside + "kestrun-sysinfo"
+                                 : std::string(c.chosen) == "installed" ? installed + "kestrun-sysinfo"
+                                                                        : "";
+    EXPECT_EQ(TZULSystemReport::ChooseTool(beside, installed), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, ToolChoiceTest,
+    ::testing::Values(ToolCase{"OwnClosedFolder", 0755, 0755, false, true, "beside"},
+                      ToolCase{"FolderForEveryone", 01777, 0755, false, true, "installed"},
+                      ToolCase{"GroupWritableFolder", 0775, 0755, false, false, ""},
+                      ToolCase{"ToolOthersMayWrite", 0755, 0757, false, true, "installed"},
+                      ToolCase{"ToolTheGroupMayWrite", 0755, 0775, false, false, ""},
+                      ToolCase{"LinkToAToolInAFolderForEveryone", 0755, 0755, true, true, "installed"}),
+    [](const ::testing::TestParamInfo<ToolCase>& param) { return std::string(param.param.name); });
 
 TEST(SystemReportCategories, CategoryTextFollowsTheFlags) {
     struct Case {

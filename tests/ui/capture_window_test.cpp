@@ -930,6 +930,24 @@ TEST_F(CaptureWindowOverflowTest, ANewOverflowSetsTheCountdownBack) {
     EXPECT_TRUE(Timer("tmr_OverflowSignal")->isActive());
 }
 
+// A steady overflow refuses entries faster than the timer ticks: a refusal that put
+// the next tick off again would keep the signal from ever blinking. The interval is
+// an hour, so the remaining time shows a restart without depending on the machine's pace.
+TEST_F(CaptureWindowOverflowTest, ARefusalWhileTheSignalRunsDoesNotPutItsTickOff) {
+    constexpr int HourMs = 3600 * 1000;
+    QTimer* timer = Timer("tmr_OverflowSignal");
+    timer->setInterval(HourMs);
+    Overflow();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(timer->isActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.EntriesPending(); }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timer->remainingTime() < HourMs - 1000; }, WaitMs));
+    Overflow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_.OverflowCountdown(), 10);
+    EXPECT_LT(timer->remainingTime(), HourMs - 1000) << "the refusal restarted the timer";
+}
+
 TEST_F(CaptureWindowOverflowTest, PausingStopsTheSignalAndALateRequestDoesNotRestartIt) {
     Overflow();
     QCoreApplication::processEvents();

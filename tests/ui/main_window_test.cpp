@@ -150,7 +150,7 @@ TEST_F(MainWindowTest, AnUnreadableLastUsedFileIsReportedAndTheDefaultsShown) {
     std::filesystem::create_directory(LastUsed(Home()));  // there, but no file
     Window();
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Text.toStdString(), "File not found: \"" + LastUsed(Home()) + "\"");
+    EXPECT_EQ(boxes_[0].Text.toStdString(), "File not found: \"" + LastUsed(Home()) + "\": it is a folder");
     EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 32);
 }
 
@@ -614,26 +614,6 @@ TEST_F(MainWindowTest, AnErrorRecordedWhileCapturingShowsAtOnceAndCountsOnTheHis
     EXPECT_EQ(newest->toolTip().toStdString(), lost);
     EXPECT_EQ(button->text(), "Show error history (2)");
     EXPECT_TRUE(newest->isVisibleTo(&Window()));
-}
-
-TEST_F(MainWindowTest, ALogDirThatIsNotUtf8GoesThroughLoadAndSaveUnchanged) {
-    Window().close();
-    window_.reset();
-    const std::string folder = Home() + "M\xE4r/";  // Latin-1, not UTF-8
-    const std::string named = Home() + "sch\xF6n.scs";
-    {
-        ZULIniFile ini(LastUsed(Home()));
-        ini.WriteString(ZLoggerSettings::IniSection, "LogDir", folder);
-        ASSERT_TRUE(ini.UpdateFile());
-    }
-    std::filesystem::copy_file(LastUsed(Home()), named);
-    EXPECT_EQ(Window().CollectSettings().LogDir, folder);
-    EXPECT_TRUE(Find<QLineEdit>("ed_OutputDir")->text().contains(QChar::ReplacementCharacter));
-    EXPECT_TRUE(Window().LoadSettingsFile(named));
-    EXPECT_EQ(Window().CollectSettings().LogDir, folder);
-    Window().close();
-    EXPECT_EQ(ZULIniFile(LastUsed(Home())).ReadString(ZLoggerSettings::IniSection, "LogDir", ""), folder);
-    EXPECT_TRUE(boxes_.empty());
 }
 
 // The program itself, under the error box that a folder in the way brings at start-up.
