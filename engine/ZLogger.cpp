@@ -72,6 +72,8 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
 
 void ZLogger::PollDone() {
     pcap_.FlushIfDue();
+}
+
 void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count, time, timeUs))
