@@ -92,7 +92,28 @@ Json FramesJson(const ZFrameSettings& f) {
     frames["ChecksumMSBFirst"] = f.ChecksumMSBFirst;
     frames["DropBadFrames"] = f.DropBadFrames;
     frames["LengthAdjust"] = f.LengthAdjust;
+    frames["PreciseTime"] = f.PreciseTime;
+    frames["SilenceGap"] = f.SilenceGap;
+    frames["SilenceGapMs"] = f.SilenceGapMs;
+    frames["RawRecordingTimed"] = f.RawRecordingTimed;
+    frames["PcapRecording"] = f.PcapRecording;
+    frames["PcapProtocol"] = f.PcapProtocol;
     return frames;
+}
+
+Json SendJson(const ZSendList& list) {
+    Json sequences = Json::array();
+    for (const ZSendSequence& s : list.Items) {
+        Json item;
+        item["Name"] = s.Name;
+        item["Data"] = BytesToHex(s.Data.data(), static_cast<int>(s.Data.size()));
+        item["Checksum"] = s.Checksum;
+        item["ChecksumLSBFirst"] = s.ChecksumLSBFirst;
+        item["LineEnd"] = s.LineEnd;
+        item["Every"] = s.Every;
+        sequences.push_back(std::move(item));
+    }
+    return sequences;
 }
 
 // Hex pairs as the trigger editor shows them: "??" for any byte, other elements by
@@ -195,7 +216,20 @@ void PrintFrames(std::ostream& out, const ZFrameSettings& f) {
         << "  Checksum skip end:   " << f.ChecksumSkipEnd << '\n'
         << "  Checksum MSB first:  " << YesNo(f.ChecksumMSBFirst) << '\n'
         << "  Drop bad frames:     " << YesNo(f.DropBadFrames) << '\n'
-        << "  Length adjust:       " << f.LengthAdjust << '\n';
+        << "  Length adjust:       " << f.LengthAdjust << '\n'
+        << "  Precise time:        " << YesNo(f.PreciseTime) << '\n'
+        << "  Silence gap:         " << f.SilenceGap << " tenths of a character, " << f.SilenceGapMs << " ms\n"
+        << "  Timed raw recording: " << YesNo(f.RawRecordingTimed) << '\n'
+        << "  Wireshark capture:   " << YesNo(f.PcapRecording) << ", protocol " << f.PcapProtocol << '\n';
+}
+
+void PrintSendList(std::ostream& out, const ZSendList& list) {
+    out << "Send sequences: " << list.Items.size() << '\n';
+    for (size_t i = 0; i < list.Items.size(); ++i) {
+        const ZSendSequence& s = list.Items[i];
+        out << "  " << i << ": " << s.Name << ": " << BytesToHex(s.Data.data(), static_cast<int>(s.Data.size()))
+            << ", checksum " << s.Checksum << ", line end " << s.LineEnd << ", every " << s.Every << " ms\n";
+    }
 }
 
 void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {
@@ -215,6 +249,7 @@ Json ZCliDecodedSettings::ToJson() const {
     json["logger"] = LoggerJson(Logger);
     json["data_triggers"] = DataTriggersJson(Logger.DataTriggers);
     json["frames"] = FramesJson(Logger.Frames);
+    json["send"] = SendJson(Logger.Send);
     return json;
 }
 
@@ -223,6 +258,7 @@ void ZCliDecodedSettings::PrintListing(std::ostream& out) const {
     PrintLogger(out, Logger);
     PrintFrames(out, Logger.Frames);
     PrintDataTriggers(out, Logger.DataTriggers);
+    PrintSendList(out, Logger.Send);
 }
 
 int ZCliRunSettings(const ZCliSettingsOptions& options, ZCliContext& context) {
