@@ -29,7 +29,9 @@ const std::string kKnownFile =
     "Reconnect=1\r\nRawRecording=1\r\n"
     "[_data_triggers]\r\n_trigger_0=0000004100000042\r\n_trigger_1=000001000000000A\r\n"
     "[_frames]\r\nChecksumAlgorithm=6\r\nChecksumSkipStart=2\r\nChecksumGap=1\r\nChecksumSkipEnd=3\r\n"
-    "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\n";
+    "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\nSilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n"
+    "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
+    "LineEnd_0=2\r\nEvery_0=100\r\n";
 
 class SettingsCommandTest : public ::testing::Test {
 protected:
@@ -95,9 +97,20 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
                          {"RawRecording", true}};
     const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},    {"ChecksumGap", 1},
                          {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false}, {"DropBadFrames", true},
-                         {"LengthAdjust", -4}};
-    const Json expected = {
-        {"port", port}, {"logger", logger}, {"data_triggers", {{65, 66}, {256, 10}}}, {"frames", frames}};
+                         {"LengthAdjust", -4},     {"PreciseTime", false},      {"SilenceGap", 35},
+                         {"SilenceGapMs", 20},     {"RawRecordingTimed", false}, {"PcapRecording", false},
+                         {"PcapProtocol", "mbrtu"}};
+    const Json send = Json::array({Json{{"Name", "Query"},
+                                        {"Data", "11 03 00 00 00 04"},
+                                        {"Checksum", 5},
+                                        {"ChecksumLSBFirst", true},
+                                        {"LineEnd", 2},
+                                        {"Every", 100}}});
+    const Json expected = {{"port", port},
+                           {"logger", logger},
+                           {"data_triggers", {{65, 66}, {256, 10}}},
+                           {"frames", frames},
+                           {"send", send}};
     // ordered_json compares objects in key order, so this checks the order too.
     EXPECT_EQ(decoded, expected) << decoded.dump(1);
 }

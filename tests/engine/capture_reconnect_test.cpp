@@ -230,12 +230,14 @@ TEST_F(ReconnectTest, ARecordingFromTheSettingsIsNamedAfterTheFirstLogFile) {
 
 TEST_F(ReconnectTest, ARecordingThatCannotBeMadeRefusesTheStart) {
     settings_.RawRecording = true;
-    settings_.LogDir = dir_.File("missing/");
+    // A missing folder is made at the start; one below a regular file cannot be.
+    WriteBytes(dir_.File("file"), "x");
+    settings_.LogDir = dir_.File("file/missing/");
     auto logger = MakeLogger();
     EXPECT_FALSE(logger->StartCapture());
     EXPECT_FALSE(logger->IsCapturing());
     EXPECT_EQ(logger->GetStartErrorText().rfind(
-                  "The raw recording file could not be created: \"" + dir_.File("missing/"), 0),
+                  "Log files cannot be written into the folder \"" + dir_.File("file/missing/") + "\": ", 0),
               0u)
         << logger->GetStartErrorText();
 }

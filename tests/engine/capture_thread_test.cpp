@@ -368,7 +368,7 @@ void PrintTo(const RateCase& c, std::ostream* out) {
 
 class CaptureRateTest : public ::testing::TestWithParam<RateCase> {};
 
-TEST_P(CaptureRateTest, SetBaudrateSelectsTheTableEntryOrFiftyBaud) {
+TEST_P(CaptureRateTest, SetBaudrateSelectsTheTableEntryOrKeepsTheTypedRate) {
     ChunkRecorder capture(20, 500);
     capture.SetBaudrate(GetParam().Requested);
     EXPECT_EQ(capture.GetBaudrate(), GetParam().Expected);
@@ -377,11 +377,11 @@ TEST_P(CaptureRateTest, SetBaudrateSelectsTheTableEntryOrFiftyBaud) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, CaptureRateTest,
                          ::testing::Values(RateCase{115200, 115200, br_115200},
-                                           RateCase{12345, 50, br_000050}, RateCase{50, 50, br_000050},
+                                           RateCase{12345, 12345, br_009600}, RateCase{50, 50, br_000050},
                                            RateCase{110, 110, br_000110}, RateCase{14400, 14400, br_014400},
                                            RateCase{256000, 256000, br_256000},
-                                           RateCase{921600, 921600, br_921600}, RateCase{0, 50, br_000050},
-                                           RateCase{-9600, 50, br_000050}, RateCase{9601, 50, br_000050}));
+                                           RateCase{921600, 921600, br_921600}, RateCase{0, 9600, br_009600},
+                                           RateCase{-9600, 9600, br_009600}, RateCase{9601, 9601, br_009600}));
 
 TEST(CaptureRateList, HasTheTwentyRatesInTableOrder) {
     ChunkRecorder capture(20, 500);

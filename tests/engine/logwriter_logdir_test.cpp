@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
     Folders, LogDirTest,
     ::testing::Values(
         LogDirCase{"Plain", "/var/log/kestrun/", ""},
-        LogDirCase{"BlanksAndEightBit", "/home/u/Mess daten \xE4/", ""},
+        LogDirCase{"BlanksAndUtf8", "/home/u/Mess daten \xC3\xA4/", ""},
         LogDirCase{"Nul", "/tmp/a\0b/"s, ControlText + "0x00, which a folder name cannot hold"},
         LogDirCase{"Escape", "/tmp/\x1b[31m/", ControlText + "0x1B, which a folder name cannot hold"},
         LogDirCase{"CarriageReturn", "/tmp/a\rb/", ControlText + "0x0D, which a folder name cannot hold"},

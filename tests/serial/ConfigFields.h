@@ -20,12 +20,13 @@ inline const TSerialConfig DefaultsOnPort1{
     .BufSizeTrm = 2048, .BufSizeRec = 2048, .HandshakeRtsCts = false, .HandshakeDtrDsr = false,
     .HandshakeXOnXOff = false, .RTSActive = false, .DTRActive = false, .XOnChar = 17, .XOffChar = 19,
     .XOffLimit = 1600, .XOnLimit = 400, .ErrorChar = 63, .EofChar = 26, .EventChar = 13, .ContinueOnXOff = false,
-    .UseErrorChar = false, .EliminateNullChar = false, .AbortOnError = false, .RecTimeOut = 0, .TrmTimeOut = 0};
+    .UseErrorChar = false, .EliminateNullChar = false, .AbortOnError = false, .RecTimeOut = 0, .TrmTimeOut = 0,
+    .CustomRate = 0};
 inline const TSerialConfig Unusual{
     .Valid = true, .COMPort = 12, .Baudrate = br_921600, .DataBits = db_5, .ParityBit = space, .StopBits = sb_2,
     .BufSizeTrm = 4096, .BufSizeRec = 99999999, .HandshakeRtsCts = true, .HandshakeDtrDsr = true,
     .HandshakeXOnXOff = true, .RTSActive = true, .DTRActive = true, .XOnChar = 255, .XOffChar = 0,
     .XOffLimit = 3000, .XOnLimit = 7, .ErrorChar = 200, .EofChar = 1, .EventChar = 10, .ContinueOnXOff = true,
     .UseErrorChar = true, .EliminateNullChar = true, .AbortOnError = true, .RecTimeOut = 2147483647,
-    .TrmTimeOut = 5};
+    .TrmTimeOut = 5, .CustomRate = 0};
 // clang-format on
