@@ -1,5 +1,7 @@
 #include "ZSerialCapture.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -239,7 +241,7 @@ void ZSerialCapture::TryReconnect() {
     if (!port_->GetActive()) return;
     waitingForPort_ = false;
     portLostReported_ = false;
-    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + device);
+    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + WithLinkTarget(device));
     pendingEvents_.push_back(ZPortEvent::Back);
     PostPendingEvents();
 }
@@ -262,6 +264,15 @@ void ZSerialCapture::ReportPortLost() {
     portLostReported_ = true;
     errors_.AddError("SerialCapture", "PollPort",
                      "The COM port was lost (device " + DeviceName() + " hung up or was removed)");
+}
+
+std::string ZSerialCapture::WithLinkTarget(const std::string& device) {
+    // A port link names the port; the user also wants to see which device came back.
+    struct stat link {};
+    if (lstat(device.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return device;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(device, error);
+    return error ? device : device + " (" + target.string() + ")";
 }
 
 std::string ZSerialCapture::DeviceName() const {

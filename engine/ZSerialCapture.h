@@ -224,6 +224,8 @@ private:
     void TryReconnect();
     bool PostPendingEvents();
     std::string DeviceName() const;  // caller holds portLock_
+    // "link (device)" for a device path that is a link, else the path as it is.
+    static std::string WithLinkTarget(const std::string& device);
 
     const int pollInterval_;
     const int readSize_;

@@ -427,7 +427,7 @@ TEST_F(ReconnectCaptureTest, TheCaptureGoesOnWhereTheOverrideLinkNowPoints) {
     EXPECT_EQ(report["errors"][0]["function"], "PollPort");
     EXPECT_EQ(report["errors"][1]["module"], "SerialCapture");
     EXPECT_EQ(report["errors"][1]["function"], "Reconnect");
-    EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + Com98());
+    EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + Com98() + " (" + second.SlavePath() + ")");
 }
 
 TEST_F(ReconnectCaptureTest, AStopWhileWaitingEndsTheCaptureWithZero) {

@@ -141,7 +141,7 @@ TEST_F(ReconnectTest, ALostPortIsReopenedWhereTheLinkNowPointsAndNothingAfterIsL
     EXPECT_EQ(errors[0].Function, "PollPort");
     EXPECT_EQ(errors[1].Module, "SerialCapture");
     EXPECT_EQ(errors[1].Function, "Reconnect");
-    EXPECT_EQ(errors[1].Error, "The COM port is back: " + link_.Path());
+    EXPECT_EQ(errors[1].Error, "The COM port is back: " + link_.Path() + " (" + second.SlavePath() + ")");
 
     const std::vector<std::string> expected = {
         StartSeparator, "Start trigger received at T (1 bytes)", "HEX:   53",       "ASCII: S",
