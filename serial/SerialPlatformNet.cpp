@@ -37,17 +37,19 @@
 #include <vector>
 
 #include "SerialEventRules.h"
+#include "SerialIoWait.h"
 #include "SerialTypes.h"
 #include "TTelnetCodec.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using serial_io::Clock;
+using serial_io::SliceMs;
+using serial_io::SliceUntil;
 using std::chrono::milliseconds;
 
 constexpr std::string_view Rfc2217Prefix = "rfc2217://";
 constexpr std::string_view TcpPrefix = "tcp://";
-constexpr int SliceMs = 10;
 constexpr size_t StashCapacity = 64 * 1024;
 constexpr size_t ReceiveChunk = 16 * 1024;
 // How long the server may take to agree to COM-PORT-OPTION after the connect.
@@ -64,16 +66,8 @@ constexpr uint8_t ModemLines = 0xF0;                // the same bits as MS_*_ON
 constexpr uint8_t FlowNone = 1, FlowXonXoff = 2, FlowHardware = 3;
 constexpr uint8_t BreakOn = 5, BreakOff = 6, DtrOn = 8, DtrOff = 9, RtsOn = 11, RtsOff = 12;
 
-int SliceUntil(std::optional<Clock::time_point> deadline) {
-    if (!deadline) return SliceMs;
-    const auto left = std::chrono::duration_cast<milliseconds>(*deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
-}
-
 std::optional<Clock::time_point> Deadline(uint32_t multiplier, uint32_t constant, uint32_t count) {
-    const uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
-    if (total == 0) return std::nullopt;
-    return Clock::now() + milliseconds(total);
+    return serial_io::Deadline(Clock::now(), multiplier, constant, count);
 }
 
 const char* ParityName(uint8_t value) {
@@ -360,23 +354,11 @@ public:
         auto* bytes = static_cast<uint8_t*>(buffer);
         uint32_t done = Take(bytes, count);
         if (!complete || done == count) return done;
-        const auto start = Clock::now();
-        const auto total =
-            Deadline(timeouts_.ReadTotalTimeoutMultiplier, timeouts_.ReadTotalTimeoutConstant, count);
-        const milliseconds interval(timeouts_.ReadIntervalTimeout);
-        auto lastByte = start;
         const uint32_t generation = abortGeneration_;
-        while (done < count && !hungUp_ && abortGeneration_ == generation) {
-            const auto now = Clock::now();
-            if (total && now >= *total) break;
-            if (interval.count() > 0 && done > 0 && now - lastByte > interval) break;
-            pollfd socket{fd_, POLLIN, 0};
-            poll(&socket, 1, SliceUntil(total));
-            const uint32_t more = Take(bytes + done, count - done);
-            if (more > 0) lastByte = Clock::now();
-            done += more;
-        }
-        return done;
+        return serial_io::CompleteRead(
+            fd_, bytes, done, count, timeouts_,
+            [this](uint8_t* into, uint32_t wanted) { return Take(into, wanted); },
+            [this, generation] { return hungUp_ || abortGeneration_ != generation; });
     }
 
     uint32_t Write(const void* data, uint32_t count, bool complete) override {

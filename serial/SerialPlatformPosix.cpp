@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "SerialEventRules.h"
+#include "SerialIoWait.h"
 #include "SerialPlatform.h"
 #include "SerialPlatformNet.h"
 #include "SerialPortLocator.h"
@@ -55,9 +56,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using serial_io::Clock;
+using serial_io::Deadline;
+using serial_io::SliceMs;
+using serial_io::SliceUntil;
 
-constexpr int SliceMs = 10;
 constexpr size_t StashCapacity = 64 * 1024;
 // Bytes that writes which need not complete may have waiting for the device.
 constexpr size_t SendQueueCapacity = 16 * 1024 * 1024;
@@ -169,20 +172,6 @@ uint32_t ModemBitsFrom(int lines) {
     return status;
 }
 
-// Total time-out of a completing transfer of count bytes; none when both are 0.
-std::optional<Clock::time_point> Deadline(Clock::time_point start, uint32_t multiplier, uint32_t constant,
-                                          uint32_t count) {
-    const uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
-    if (total == 0) return std::nullopt;
-    return start + std::chrono::milliseconds(total);
-}
-
-int SliceUntil(std::optional<Clock::time_point> deadline) {
-    if (!deadline) return SliceMs;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
-}
-
 // Asks the driver to hand received bytes on at once instead of batching them (USB
 // adapters otherwise wait up to 16 ms). True when the flag changed; drivers without
 // the request (a pseudo-terminal answers ENOTTY) and a flag already set give false.
@@ -261,23 +250,11 @@ public:
         auto* bytes = static_cast<uint8_t*>(buffer);
         uint32_t done = ReadAvailable(bytes, count);
         if (!complete || done == count) return done;
-        const auto start = Clock::now();
-        const auto total =
-            Deadline(start, timeouts_.ReadTotalTimeoutMultiplier, timeouts_.ReadTotalTimeoutConstant, count);
-        const std::chrono::milliseconds interval(timeouts_.ReadIntervalTimeout);
-        auto lastByte = start;
         const uint32_t generation = abortGeneration_;
-        while (done < count && !hungUp_ && abortGeneration_ == generation) {
-            const auto now = Clock::now();
-            if (total && now >= *total) break;
-            if (interval.count() > 0 && done > 0 && now - lastByte > interval) break;
-            pollfd device{fd_, POLLIN, 0};
-            poll(&device, 1, SliceUntil(total));
-            const uint32_t more = ReadAvailable(bytes + done, count - done);
-            if (more > 0) lastByte = Clock::now();
-            done += more;
-        }
-        return done;
+        return serial_io::CompleteRead(
+            fd_, bytes, done, count, timeouts_,
+            [this](uint8_t* into, uint32_t wanted) { return ReadAvailable(into, wanted); },
+            [this, generation] { return hungUp_ || abortGeneration_ != generation; });
     }
 
     uint32_t Write(const void* data, uint32_t count, bool complete) override {

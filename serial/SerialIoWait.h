@@ -1,0 +1,62 @@
+#pragma once
+// The waits of the completing reads and writes, shared by the platform's device and
+// network handles: both wait on a descriptor in short slices, so that a hang-up or a
+// purge that aborts the transfer is noticed within one slice.
+
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "SerialPlatform.h"
+
+namespace serial_io {
+
+using Clock = std::chrono::steady_clock;
+
+// The longest a wait sleeps before it looks again at what could end it.
+constexpr int SliceMs = 10;
+
+// Total time-out of a completing transfer of count bytes; none when both are 0.
+inline std::optional<Clock::time_point> Deadline(Clock::time_point start, uint32_t multiplier,
+                                                 uint32_t constant, uint32_t count) {
+    const uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
+    if (total == 0) return std::nullopt;
+    return start + std::chrono::milliseconds(total);
+}
+
+// How long one poll may wait: a slice, or what is left until the deadline.
+inline int SliceUntil(std::optional<Clock::time_point> deadline) {
+    if (!deadline) return SliceMs;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
+}
+
+// The rest of a completing read of count bytes, of which done are already in bytes:
+// waits on fd for more and hands what arrives to take(into, wanted) (which returns how
+// many it gave), until all are there, the read time-outs run out, or ended() says a
+// hang-up or an abort ended the transfer. Returns the bytes read in all.
+template <class Take, class Ended>
+uint32_t CompleteRead(int fd, uint8_t* bytes, uint32_t done, uint32_t count, const TSerialTimeouts& timeouts,
+                      Take take, Ended ended) {
+    const auto start = Clock::now();
+    const auto total =
+        Deadline(start, timeouts.ReadTotalTimeoutMultiplier, timeouts.ReadTotalTimeoutConstant, count);
+    const std::chrono::milliseconds interval(timeouts.ReadIntervalTimeout);
+    auto lastByte = start;
+    while (done < count && !ended()) {
+        const auto now = Clock::now();
+        if (total && now >= *total) break;
+        if (interval.count() > 0 && done > 0 && now - lastByte > interval) break;
+        pollfd descriptor{fd, POLLIN, 0};
+        poll(&descriptor, 1, SliceUntil(total));
+        const uint32_t more = take(bytes + done, count - done);
+        if (more > 0) lastByte = Clock::now();
+        done += more;
+    }
+    return done;
+}
+
+}  // namespace serial_io
