@@ -217,7 +217,9 @@ void ZSerialCapture::PollPort() {
         }
     }
     if (raw_) raw_->FlushIfDue(std::chrono::steady_clock::now());
-    PollDone();
+    // Only while a capture runs: before the first start the derived object may still
+    // be under construction, and the start's lock orders it before this call.
+    if (waitingForPort_ || port_->GetActive()) PollDone();
 }
 
 void ZSerialCapture::BeginWaitingForPort() {

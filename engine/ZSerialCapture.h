@@ -85,7 +85,8 @@ public:
     // (waiting true: every chunk read before the loss has been processed) and when
     // the port is back (false: before any chunk read after it).
     virtual void PortStateChanged(bool /*waiting*/) {}
-    // Called on the capture thread after every poll cycle, open port or not.
+    // Called on the capture thread after every poll cycle of a running capture (the
+    // port open or waited for), with the port lock held.
     virtual void PollDone() {}
     // Called on the pump thread for every send, in order with the chunks read.
     virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/, TDateTime /*time*/) {}
