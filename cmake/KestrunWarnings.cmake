@@ -16,6 +16,11 @@ if(KESTRUN_FUZZ)
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KESTRUN_SANITIZE OR KESTRUN_TSAN)
+  # The sanitizers' own advice, and half the build time: -O1 keeps the reports exact, line
+  # tables alone still give every frame of a report its file and line.
+  add_compile_options(-O1 -g1)
+endif()
 if(KESTRUN_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -25,6 +30,12 @@ if(KESTRUN_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
+# kestrun_test_debug_info(target): a test's failures name file and line; the full debug
+# information of a test, which nobody steps through, costs a quarter of its build time.
+function(kestrun_test_debug_info target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo,Debug>:-g1>)
+endfunction()
+
 # kestrun_add_test(name SOURCES ... LIBS ...): one GoogleTest executable, registered with CTest.
 function(kestrun_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -32,6 +43,7 @@ function(kestrun_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   # Helpers that tests of every folder share: scratch folders, raw file access.
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+  kestrun_test_debug_info(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# package.sh [OUTDIR]: builds Kestrun in Release with Debian's hardening flags and
-# makes the Debian package kestrun_<version>_amd64.deb in OUTDIR (default
-# build-package/). The package's path is the last line printed.
+# package.sh [OUTDIR [cmake options...]]: builds Kestrun in Release with Debian's
+# hardening flags and makes the Debian package kestrun_<version>_amd64.deb in OUTDIR
+# (default build-package/). Options given after OUTDIR come after the package's own,
+# so they win (CI adds -DKESTRUN_BUILD_BENCH=ON; the benchmarks are never installed).
+# The package's path is the last line printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$root/build-package}" && cd "${1:-$root/build-package}" && pwd)
+extra=("${@:2}")
 build="$out/build"
 
 # dpkg-buildflags gives the flags Debian builds its packages with; all hardening:
@@ -15,7 +18,7 @@ export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 # CMake reads the flags above only when it first configures the folder.
 rm -f "$build/CMakeCache.txt"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DKESTRUN_BUILD_TESTS=OFF -DKESTRUN_BUILD_BENCH=OFF >/dev/null
+    -DKESTRUN_BUILD_TESTS=OFF -DKESTRUN_BUILD_BENCH=OFF "${extra[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB -B "$out" >&2)
 rm -rf "$out/_CPack_Packages"
