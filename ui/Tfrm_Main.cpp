@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -54,6 +56,8 @@ constexpr int ErrorWatchIntervalMs = 250;
 // Counters change at most four times a second: a screen reader announces each change,
 // and a user cannot read them faster anyway.
 constexpr int StatusShowIntervalMs = 250;
+// A start that takes longer than this (a network port connecting) says what it waits for.
+constexpr int OpeningNoticeAfterMs = 400;
 const char* const LastUsedFile = "_last_used.scs";
 
 // grp_CaptureMode item -> stored capture mode.
@@ -843,7 +847,7 @@ void Tfrm_Main::btn_StartCaptureClick() {
         return;
     }
     Logger->SetSettings(settings);
-    if (Logger->StartCapture()) {
+    if (StartCaptureAside()) {
         SetCaptureState(true);
         return;
     }
@@ -856,6 +860,33 @@ void Tfrm_Main::btn_StartCaptureClick() {
     const std::string reason = Logger->GetOpenFailureText();
     if (!reason.empty()) text += QStringLiteral("\n\n") + Q(reason);
     ZMessageBox::Error(this, text);
+}
+
+bool Tfrm_Main::StartCaptureAside() {
+    // Opening a network port connects and negotiates, which may take seconds: it runs on a
+    // thread of its own while the window goes on painting. What the user types or clicks
+    // meanwhile waits until the start is decided, so nothing changes under it.
+    const std::string network = Logger->GetNetworkPort();
+    QProgressDialog progress(network.empty() ? QStringLiteral("Opening COM%1...").arg(Logger->GetCOMPort())
+                                             : QStringLiteral("Connecting to %1...").arg(Q(network)),
+                             QString(), 0, 0, this);
+    progress.setObjectName(QStringLiteral("dlg_Opening"));
+    progress.setAccessibleName(QStringLiteral("Opening the COM port"));
+    progress.setWindowTitle(QStringLiteral("Start capture"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(OpeningNoticeAfterMs);  // a quick open shows nothing
+    QEventLoop waiting;
+    bool started = false;
+    ZLogger* logger = Logger.get();
+    starting_ = true;
+    std::thread opener([&] {
+        started = logger->StartCapture();
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    opener.join();
+    starting_ = false;
+    return started;
 }
 
 void Tfrm_Main::btn_StopCaptureClick() {
@@ -1132,6 +1163,11 @@ void Tfrm_Main::btn_ErrorHistoryClick() {
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent* event) {
+    // The engine is in use by the start until it is decided: at most the port's time limit.
+    if (starting_) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

@@ -19,12 +19,12 @@
 
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
-#include "ZViewSettings.h"
 #include "ZLoggerClients.h"
 #include "ZLoggerSettings.h"
 #include "ZPendingTotals.h"
 #include "ZQtMainThreadDispatcher.h"
 #include "ZULMsgPump.h"
+#include "ZViewSettings.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -137,6 +137,8 @@ private:
 
     // General page.
     void btn_StartCaptureClick();
+    // Window thread: Logger->StartCapture() on a thread of its own, the window painting meanwhile.
+    bool StartCaptureAside();
     void btn_StopCaptureClick();
     void btn_ShowCaptureClick();
     void btn_LoadSettingsClick();
@@ -210,14 +212,15 @@ private:
     QTimer* errorWatch_ = nullptr;  // runs while capturing
     int errorsShown_ = 0;           // history size when the capture started or last checked
     bool waitingForPort_ = false;   // the running capture has lost its port
+    bool starting_ = false;         // StartCaptureAside runs: the engine must stay
     QString writeProblem_;          // why log files of the running capture are not written
     TTriggerSequence StartTrigger;
     TTriggerSequence StopTrigger;
     ZDataTriggers DataTriggers;
     QWidget* captureWindow_ = nullptr;
-    Tfrm_Debug* errorWindow_ = nullptr;       // the error history while it is shown
-    ZViewSettings viewSettings_;  // kept for the capture window, loaded and saved with the settings
-    ZReportPage* reportPage_ = nullptr;       // owned by PageControl
+    Tfrm_Debug* errorWindow_ = nullptr;  // the error history while it is shown
+    ZViewSettings viewSettings_;         // kept for the capture window, loaded and saved with the settings
+    ZReportPage* reportPage_ = nullptr;  // owned by PageControl
     std::atomic<uint32_t> droppedStatus_{0};  // refused by StatusPump; written on the data thread
     ZPendingTotals pendingTotals_;            // counter totals riding on queued status messages
     // Status kept for the next ShowPendingStatus: the newest message of each kind but 5,

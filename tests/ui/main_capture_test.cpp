@@ -2,8 +2,10 @@
 // port, closing while a capture runs, and the counts a finished capture shows when
 // the status pump has dropped messages.
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -399,4 +402,43 @@ TEST_F(CaptureFromWindowTest, LineSettingsTheDeviceRefusesGiveABoxNamingTheRate)
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_TRUE(boxes_[0].Text.startsWith("The COM port could not be opened...")) << boxes_[0];
     EXPECT_TRUE(boxes_[0].Text.endsWith(" The rate asked for is 12345 baud.")) << boxes_[0];
+}
+
+// A network port connects on a thread of its own: the window goes on with its events
+// while the server has not answered yet, and the start is decided by what the server does.
+TEST_F(CaptureFromWindowTest, ANetworkPortConnectsWhileTheWindowGoesOn) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    const std::string network = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    Window().ShowSettings(FrameSettings());
+    auto* ports = Find<QComboBox>("cb_COMPorts");
+    ports->lineEdit()->selectAll();
+    QTest::keyClicks(ports->lineEdit(), QString::fromStdString(network));
+    QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(Window().GetLogger()->GetNetworkPort(), network);
+
+    bool acceptedDuringStart = false;
+    QTimer::singleShot(0, &Window(), [&] {
+        // The server takes the connection and hangs up without a word.
+        pollfd waiting{listener, POLLIN, 0};
+        if (poll(&waiting, 1, WaitMs) != 1) return;
+        const int client = accept(listener, nullptr, nullptr);
+        acceptedDuringStart = client >= 0;
+        close(client);
+    });
+    Click("btn_StartCapture");
+    close(listener);
+    EXPECT_TRUE(acceptedDuringStart);
+    EXPECT_FALSE(Window().GetLogger()->IsCapturing());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Text,
+              QString::fromStdString("The COM port could not be opened...\n\nCannot connect to " + network +
+                                     ": the server closed the connection."))
+        << boxes_[0];
 }
