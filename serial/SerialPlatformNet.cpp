@@ -483,6 +483,19 @@ public:
 
     bool HungUp() const override { return hungUp_; }
 
+    // Telnet commands alone also wake the caller, whose read then takes nothing: the
+    // next wait is a full one again.
+    bool WaitReadable(int timeoutMs) override {
+        if (fd_ < 0) return false;
+        {
+            std::lock_guard guard(rxLock_);
+            if (!stash_.empty() || hungUp_) return true;
+        }
+        pollfd socket{fd_, POLLIN, 0};
+        poll(&socket, 1, timeoutMs);
+        return true;
+    }
+
     void Close() override {
         if (fd_ < 0) return;
         mask_ = 0;

@@ -21,6 +21,11 @@ using Json = nlohmann::json;
 
 constexpr int kFrames = 40;
 
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 std::vector<uint8_t> DynamicFrames(int count) {
     ZDemoFrameSource source(ZDemoMode::Dynamic);
     std::vector<uint8_t> bytes;
@@ -127,6 +132,8 @@ std::string FramesCounted(int frames) {
 struct PortChoice {
     const char* Name;
     bool ByDevice;
+    const char* Network;  // served by ser2net under this scheme; null: the local device
+    bool PreciseTime;
 };
 
 void PrintTo(const PortChoice& choice, std::ostream* out) {
@@ -142,17 +149,31 @@ TEST_P(CaptureTest, FramesWrittenIntoTheMasterAreCounted) {
     const std::vector<uint8_t> bytes = DynamicFrames(kFrames);
     std::vector<std::string> args = {"capture", "--settings",  ZULGetSamplesDir() + "demo_dynamic.scs",
                                      "--out",   dir_ / "logs", "--json"};
-    if (GetParam().ByDevice) {
+    const PortChoice& choice = GetParam();
+    // A network port is the same stream through a server: it must give the same files and counts.
+    if (choice.Network && !Ser2NetServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    ZPseudoTerminal served;
+    std::unique_ptr<Ser2NetServer> server;
+    if (choice.Network) {
+        ASSERT_TRUE(served.Open());
+        served.CloseSlave();
+        server = std::make_unique<Ser2NetServer>(served.SlavePath(), std::string(choice.Network) != "tcp");
+        ASSERT_TRUE(server->Start());
+        args.insert(args.end(), {"--device", server->Address(choice.Network)});
+    } else if (choice.ByDevice) {
         args.insert(args.end(), {"--device", TestPty().SlavePath()});
     } else {
         args.insert(args.end(), {"--port", "98", "--baud", "921600"});
     }
+    if (choice.PreciseTime) args.push_back("--precise-time");
+    const std::string raw = dir_ / "raw.bin";
+    args.insert(args.end(), {"--raw", raw});
     // Stopped once every frame has been counted, however long that takes.
     CounterWatch watch;
     std::atomic<bool> stop{false};
     CliResult result;
     {
-        FrameFeeder feeder(TestPty().Master());
+        FrameFeeder feeder(choice.Network ? served.Master() : TestPty().Master());
         result = RunWatchedCli(args, watch, &stop, feeder.OnStarted(bytes, [&] {
             EXPECT_TRUE(watch.WaitFor(FramesCounted(kFrames))) << "the counters never showed every frame";
             stop = true;
@@ -173,10 +194,16 @@ TEST_P(CaptureTest, FramesWrittenIntoTheMasterAreCounted) {
     EXPECT_EQ(lines[2], "HEX:   7E A5 15");
     EXPECT_EQ(lines[5], "Data received at <time> (21 bytes)");
     EXPECT_EQ(result.Err.find("Capturing from "), 0u) << result.Err;
+    EXPECT_EQ(ReadAll(raw), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, CaptureTest,
-                         ::testing::Values(PortChoice{"Device", true}, PortChoice{"ComNumber", false}),
+                         ::testing::Values(PortChoice{"Device", true, nullptr, false},
+                                           PortChoice{"ComNumber", false, nullptr, false},
+                                           PortChoice{"DevicePreciseTime", true, nullptr, true},
+                                           PortChoice{"Rfc2217", true, "rfc2217", false},
+                                           PortChoice{"Rfc2217PreciseTime", true, "rfc2217", true},
+                                           PortChoice{"RawTcp", true, "tcp", false}),
                          [](const ::testing::TestParamInfo<PortChoice>& choice) {
                              return std::string(choice.param.Name);
                          });
@@ -250,11 +277,6 @@ std::vector<uint8_t> FramesOf(ZDemoMode mode, int count) {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < count; ++i) source.AppendFrame(bytes);
     return bytes;
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 // Every log line of a report's files, in writing order.
@@ -427,7 +449,8 @@ TEST_F(ReconnectCaptureTest, TheCaptureGoesOnWhereTheOverrideLinkNowPoints) {
     EXPECT_EQ(report["errors"][0]["function"], "PollPort");
     EXPECT_EQ(report["errors"][1]["module"], "SerialCapture");
     EXPECT_EQ(report["errors"][1]["function"], "Reconnect");
-    EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + Com98() + " (" + second.SlavePath() + ")");
+    EXPECT_EQ(report["errors"][1]["error"],
+              "The COM port is back: " + Com98() + " (" + second.SlavePath() + ")");
 }
 
 TEST_F(ReconnectCaptureTest, AStopWhileWaitingEndsTheCaptureWithZero) {
