@@ -36,7 +36,9 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count) {
         const int64_t now = ZULNowMicros();
         return FeedData(bytes, count, ZULFromUnixMicros(now), now);
     }
+    // The blocks this chunk completes share one time: that of its arrival.
     readTimes_.clear();
+    readTimes_.push_back({fed_, ZULNow(), 0});
     if (!Append(bytes, count)) return false;
     while (RunStep() && fill_ > 0) {
     }
