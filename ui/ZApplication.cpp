@@ -16,6 +16,7 @@
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
 #include "ZComboBoxAccessible.h"
+#include "ZFocusWhileShown.h"
 #include "ZMessageBox.h"
 
 Tfrm_Main* frm_Main = nullptr;
@@ -46,6 +47,7 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The program speaks English; another language the user prefers (LANGUAGE, LANG)
     // comes from its built-in translation where there is one.
     ZComboBoxAccessible::Install();
+    ZFocusWhileShown::Install();
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(), QStringLiteral("kestrun"), QStringLiteral("_"), QStringLiteral(":/i18n")))
         installTranslator(translator);

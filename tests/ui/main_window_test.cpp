@@ -20,14 +20,17 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <chrono>
+#include <numeric>
 #include <thread>
 
 #include "MainWindowTestSupport.h"
 #include "VerInfo.h"
 #include "ZComboBoxAccessible.h"
+#include "ZFocusWhileShown.h"
 #include "ZLogger.h"
 #include "ZReportPage.h"
 #include "ZULIniFile.h"
@@ -656,6 +659,35 @@ TEST_P(StartUpSignalTest, ASignalDuringAStartUpErrorBoxClosesTheProgramAndSaves)
 }
 
 INSTANTIATE_TEST_SUITE_P(MainWindowSignals, StartUpSignalTest, ::testing::Values(SIGTERM, SIGINT));
+
+// A screen reader is offered only the controls in view: those of the pages behind the
+// one in front are not focusable, and take the focus again when their page comes forward.
+TEST_F(MainWindowTest, OnlyControlsInViewAreFocusable) {
+    ZFocusWhileShown::Install();
+    Window().show();
+    auto* pages = Find<QTabWidget>("PageControl");
+    // Every page in front once, and the first again: each is hidden and shown at least once.
+    std::vector<int> order(static_cast<size_t>(pages->count()));
+    std::iota(order.begin(), order.end(), 0);
+    order.push_back(0);
+    for (const int page : order) {
+        pages->setCurrentIndex(page);
+        SCOPED_TRACE(pages->tabText(page).toStdString());
+        int inView = 0;
+        for (QWidget* widget : pages->findChildren<QWidget*>()) {
+            // A combo box's list is a window of its own, not part of the page.
+            if (widget->window() != &Window()) continue;
+            const bool focusable = QAccessible::queryAccessibleInterface(widget)->state().focusable;
+            EXPECT_FALSE(focusable && !widget->isVisible()) << widget->objectName().toStdString();
+            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget);
+            if (control && widget->isVisible() && widget->objectName() != "chk_SeparateHexAndASCII") {
+                EXPECT_TRUE(focusable) << widget->objectName().toStdString();
+                ++inView;
+            }
+        }
+        EXPECT_GT(inView, 0);
+    }
+}
 
 TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
     ZComboBoxAccessible::Install();
