@@ -751,8 +751,9 @@ void Tfrm_Main::SetCaptureState(bool running) {
     btn_RemoveAllDT->setEnabled(!running);
     grp_DTShowAs->setEnabled(!running);
     // What the running capture took at its start: changes would be shown but not used.
-    for (QWidget* control : std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings,
-                                                            grp_LogfileOptions, grp_CaptureMode})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings, grp_LogfileOptions,
+                                         grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
         control->setEnabled(!running);
     waitingForPort_ = false;
     writeProblem_.clear();

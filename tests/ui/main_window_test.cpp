@@ -349,11 +349,11 @@ TEST_F(MainWindowTest, ANetworkPortIsTypedAfterChoosingItsItem) {
 
 TEST_F(MainWindowTest, SetCaptureStateSwitchesTheControlsOfItsTable) {
     // What the running capture does not take is not offered while it runs.
-    const char* const runningOff[] = {"btn_StartCapture",     "btn_LoadSettings",   "btn_SaveSettings",
-                                      "btn_RemoveSelDT",      "btn_RemoveAllDT",    "grp_DTShowAs",
-                                      "cb_COMPorts",          "cb_Baudrates",       "btn_PortSettings",
-                                      "btn_OutputDir",        "grp_LogfileOptions", "chk_AddTimeStamp",
-                                      "tb_MaxBytesInLogLine", "grp_CaptureMode"};
+    const char* const runningOff[] = {
+        "btn_StartCapture",     "btn_LoadSettings", "btn_SaveSettings",   "btn_RemoveSelDT",
+        "btn_RemoveAllDT",      "grp_DTShowAs",     "cb_COMPorts",        "cb_Baudrates",
+        "btn_PortSettings",     "btn_OutputDir",    "grp_LogfileOptions", "chk_AddTimeStamp",
+        "tb_MaxBytesInLogLine", "grp_CaptureMode",  "ud_SilenceGap",      "ud_SilenceGapMs"};
     const char* const alwaysOn[] = {"btn_ShowCapture", "btn_AddDTASCII", "btn_ResetAllDT",
                                     "btn_ErrorHistory"};
     ZLoggerSettings settings;
