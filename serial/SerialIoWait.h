@@ -4,8 +4,11 @@
 // purge that aborts the transfer is noticed within one slice.
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -57,6 +60,35 @@ uint32_t CompleteRead(int fd, uint8_t* bytes, uint32_t done, uint32_t count, con
         done += more;
     }
     return done;
+}
+
+// The wait of a handle's WaitEvent: collect(mask) gathers the events of the mask in
+// force until it finds some. Meanwhile the wait sleeps on fd, when watchFd(mask) says
+// it is worth waiting on, and on wakeFd, which a change of the mask signals; when
+// sliced(mask, watched) says something no descriptor signals must be looked at, it
+// wakes every slice as well. A change of the mask made before the wait began (the
+// open's own, say) has already taken effect: its wake-up is consumed without ending
+// the wait. False when the mask is cleared or changed, or the wait fails.
+template <class Collect, class WatchFd, class Sliced>
+bool WaitEvent(int fd, int wakeFd, const std::atomic<uint32_t>& mask,
+               const std::atomic<uint32_t>& maskGeneration, uint32_t& events, Collect collect,
+               WatchFd watchFd, Sliced sliced) {
+    events = 0;
+    const uint32_t generation = maskGeneration;
+    for (;;) {
+        const uint32_t current = mask;
+        if (current == 0 || fd < 0) return false;
+        events = collect(current);
+        if (events != 0) return true;
+        const bool watched = watchFd(current);
+        pollfd fds[2] = {{watched ? fd : -1, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        if (poll(fds, 2, sliced(current, watched) ? SliceMs : -1) < 0 && errno != EINTR) return false;
+        if (fds[1].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] const auto ignored = read(wakeFd, &count, sizeof(count));
+            if (maskGeneration != generation) return false;
+        }
+    }
 }
 
 }  // namespace serial_io

@@ -331,23 +331,16 @@ public:
     }
 
     bool WaitEvent(uint32_t& events) override {
-        events = 0;
-        const uint32_t generation = maskGeneration_;
-        for (;;) {
-            const uint32_t mask = mask_;
-            if (mask == 0 || fd_ < 0) return false;
-            events = CollectEvents(mask);
-            if (events != 0) return true;
-            const bool pollSocket = (mask & (ReceiveEvents | LineEvents)) != 0 && !hungUp_ && !StashFull();
-            pollfd fds[2] = {{pollSocket ? fd_ : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            const bool sliced = (mask & EV_TXEMPTY) != 0 || (!pollSocket && !hungUp_);
-            if (poll(fds, 2, sliced ? SliceMs : -1) < 0 && errno != EINTR) return false;
-            if (fds[1].revents & POLLIN) {
-                uint64_t count = 0;
-                [[maybe_unused]] const auto ignored = read(wakeFd_, &count, sizeof(count));
-                if (maskGeneration_ != generation) return false;
-            }
-        }
+        return serial_io::WaitEvent(
+            fd_, wakeFd_, mask_, maskGeneration_, events,
+            [this](uint32_t mask) { return CollectEvents(mask); },
+            // The modem and line states arrive on the socket too.
+            [this](uint32_t mask) {
+                return (mask & (ReceiveEvents | LineEvents)) != 0 && !hungUp_ && !StashFull();
+            },
+            [this](uint32_t mask, bool watched) {
+                return (mask & EV_TXEMPTY) != 0 || (!watched && !hungUp_);
+            });
     }
 
     uint32_t Read(void* buffer, uint32_t count, bool complete) override {

@@ -225,25 +225,14 @@ public:
     }
 
     bool WaitEvent(uint32_t& events) override {
-        events = 0;
-        // A change made before the wait began (the open's own SetMask, say) has
-        // already taken effect: its wake-up is consumed without ending the wait.
-        const uint32_t generation = maskGeneration_;
-        for (;;) {
-            const uint32_t mask = mask_;
-            if (mask == 0 || fd_ < 0) return false;
-            events = CollectEvents(mask);
-            if (events != 0) return true;
-            const bool pollDevice = (mask & ReceiveEvents) != 0 && !hungUp_ && !StashFull();
-            pollfd fds[2] = {{pollDevice ? fd_ : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            const bool sliced = (mask & ~ReceiveEvents) != 0 || (!pollDevice && !hungUp_);
-            if (poll(fds, 2, sliced ? SliceMs : -1) < 0 && errno != EINTR) return false;
-            if (fds[1].revents & POLLIN) {
-                uint64_t count = 0;
-                [[maybe_unused]] const auto ignored = read(wakeFd_, &count, sizeof(count));
-                if (maskGeneration_ != generation) return false;
-            }
-        }
+        return serial_io::WaitEvent(
+            fd_, wakeFd_, mask_, maskGeneration_, events,
+            [this](uint32_t mask) { return CollectEvents(mask); },
+            [this](uint32_t mask) { return (mask & ReceiveEvents) != 0 && !hungUp_ && !StashFull(); },
+            // Line and output events are looked for; a full stash waits for the reader.
+            [this](uint32_t mask, bool watched) {
+                return (mask & ~ReceiveEvents) != 0 || (!watched && !hungUp_);
+            });
     }
 
     uint32_t Read(void* buffer, uint32_t count, bool complete) override {
