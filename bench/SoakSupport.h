@@ -20,6 +20,7 @@
 
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
+#include "BenchCapture.h"
 #include "ZLogFileManager.h"
 
 inline double ResidentMB() {
@@ -27,13 +28,6 @@ inline double ResidentMB() {
     long size = 0, resident = 0;
     statm >> size >> resident;
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-// Processor seconds the calling thread has used.
-inline double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // Writes frames of the "dynamic" sample into a port's master side at a steady rate,

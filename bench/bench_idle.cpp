@@ -5,7 +5,6 @@
 // 0.5 %.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "../app/cli/ZPseudoTerminal.h"
+#include "BenchCapture.h"
 #include "BenchLogDir.h"
 #include "ZLogger.h"
 #include "ZULMsgPump.h"
@@ -20,13 +20,6 @@
 namespace {
 
 constexpr auto kMeasured = std::chrono::seconds(5);
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Runs nothing itself: the threads under test work (or should not) while it waits.
 void MeasureIdle(benchmark::State& state) {

@@ -12,27 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "../app/cli/ZDemoFrameSource.h"
-#include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
+#include "BenchCapture.h"
 #include "BenchLogDir.h"
 #include "ZLogger.h"
 
 namespace {
 
 constexpr double kSecondsPerRun = 4;
-
-ZLoggerSettings DynamicSettings(const std::string& logDir) {
-    ZLoggerSettings settings;
-    settings.LogDir = logDir;
-    settings.CaptureMode = cmDynamicSize;
-    settings.MaxBytesInLogLine = 24;
-    const int32_t start[] = {0x7E, 0xA5, AnyByte};
-    settings.SetTriggerStart(start, 3);
-    settings.StartAmountOfBytes = 2;
-    settings.DataTriggers.Add({0x4F, 0x4B});
-    return settings;
-}
 
 void BM_LiveCapture(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0)) * 1000;
@@ -42,13 +29,11 @@ void BM_LiveCapture(benchmark::State& state) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    ZLogger logger(DynamicSettings(logDir.Path()));
+    ZLogger logger(DemoDynamicSettings(logDir.Path()));
     logger.GetPort().SetDevicePath(pty.SlavePath());
 
-    ZDemoFrameSource source(ZDemoMode::Dynamic);
-    std::vector<uint8_t> stream;
-    while (static_cast<double>(stream.size()) < rate * kSecondsPerRun) source.AppendFrame(stream);
-    const uint64_t frames = source.FramesMade();
+    uint64_t frames = 0;
+    const std::vector<uint8_t> stream = DemoStream(rate, kSecondsPerRun, &frames);
 
     double writeSeconds = 0;
     for (auto _ : state) {
@@ -56,19 +41,7 @@ void BM_LiveCapture(benchmark::State& state) {
             state.SkipWithError("capture did not start");
             break;
         }
-        bool handedOut = false;
-        ZPacedWriter writer(pty.Master(), rate, [&](std::vector<uint8_t>& out) {
-            if (handedOut) return false;
-            out = stream;
-            handedOut = true;
-            return true;
-        });
-        const auto start = std::chrono::steady_clock::now();
-        while (!writer.Finished()) {
-            if (!writer.WriteDue()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        writeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        writeSeconds = WritePaced(pty.Master(), rate, stream);
         // Two poll cycles and the pumps' turns for the last bytes.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         logger.StopCapture();

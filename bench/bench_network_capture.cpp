@@ -5,52 +5,21 @@
 // of this program but the writer's), to compare the network port with the local one.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "../app/cli/ZDemoFrameSource.h"
-#include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
 #include "../tests/serial/Ser2NetServer.h"
+#include "BenchCapture.h"
 #include "BenchLogDir.h"
 #include "ZLogger.h"
 
 namespace {
 
 constexpr double kSecondsPerRun = 6;
-
-double Seconds(const timespec& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double ProcessCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return Seconds(t);
-}
-
-double ThreadCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return Seconds(t);
-}
-
-ZLoggerSettings DynamicSettings(const std::string& logDir) {
-    ZLoggerSettings settings;
-    settings.LogDir = logDir;
-    settings.CaptureMode = cmDynamicSize;
-    settings.MaxBytesInLogLine = 24;
-    const int32_t start[] = {0x7E, 0xA5, AnyByte};
-    settings.SetTriggerStart(start, 3);
-    settings.StartAmountOfBytes = 2;
-    settings.DataTriggers.Add({0x4F, 0x4B});
-    return settings;
-}
 
 // range(0): 0 local pseudo-terminal, 1 RFC 2217 through ser2net, 2 raw TCP through ser2net.
 void BM_NetworkCapture(benchmark::State& state) {
@@ -70,14 +39,12 @@ void BM_NetworkCapture(benchmark::State& state) {
             return;
         }
     }
-    ZLogger logger(DynamicSettings(logDir.Path()));
+    ZLogger logger(DemoDynamicSettings(logDir.Path()));
     logger.GetPort().SetDevicePath(via == 0 ? pty.SlavePath()
                                             : server->Address(via == 1 ? "rfc2217" : "tcp"));
     logger.SetBaudrate(921600);
 
-    ZDemoFrameSource source(ZDemoMode::Dynamic);
-    std::vector<uint8_t> stream;
-    while (static_cast<double>(stream.size()) < rate * kSecondsPerRun) source.AppendFrame(stream);
+    const std::vector<uint8_t> stream = DemoStream(rate, kSecondsPerRun);
 
     double writeSeconds = 1, wallSeconds = 1, captureCpu = 0;
     for (auto _ : state) {
@@ -86,24 +53,13 @@ void BM_NetworkCapture(benchmark::State& state) {
                 ("capture did not start: " + logger.GetPort().GetLastOpenErrorText()).c_str());
             break;
         }
-        bool handedOut = false;
-        ZPacedWriter writer(pty.Master(), rate, [&](std::vector<uint8_t>& out) {
-            if (handedOut) return false;
-            out = stream;
-            handedOut = true;
-            return true;
-        });
-        const double cpu0 = ProcessCpu(), own0 = ThreadCpu();
+        const double cpu0 = ProcessCpuSeconds(), own0 = ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        while (!writer.Finished()) {
-            if (!writer.WriteDue()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        writeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        writeSeconds = WritePaced(pty.Master(), rate, stream);
         // The last bytes' way through ser2net, the poll cycles and the pumps.
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        captureCpu = (ProcessCpu() - cpu0) - (ThreadCpu() - own0);
+        captureCpu = (ProcessCpuSeconds() - cpu0) - (ThreadCpuSeconds() - own0);
         logger.StopCapture();
     }
     const double achieved = static_cast<double>(stream.size()) / writeSeconds;

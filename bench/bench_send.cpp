@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +16,7 @@
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
 #include "../app/cli/ZPseudoTerminal.h"
+#include "BenchCapture.h"
 #include "BenchLogDir.h"
 #include "ZLogger.h"
 
@@ -26,13 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kMeasured = std::chrono::seconds(6);
 constexpr double kRate = 100000;  // bytes per second into the capture
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // state.range(0): ms between two sends; 0 sends nothing.
 void BM_CaptureWhileSending(benchmark::State& state) {
