@@ -1,5 +1,6 @@
 #include "ZCliSettingsCommand.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <sstream>
 
@@ -26,11 +27,14 @@ Json DataTriggersJson(const ZDataTriggers& triggers) {
     return list;
 }
 
-Json PortJson(const TSerialConfig& c, bool storedTextValid) {
+Json PortJson(const ZCliDecodedSettings& decoded) {
+    const TSerialConfig& c = decoded.Port;
     Json port;
-    port["valid"] = storedTextValid;
+    port["valid"] = decoded.StoredTextValid;
     port["COMPort"] = c.COMPort;
+    port["NetworkPort"] = decoded.NetworkPort;
     port["Baudrate"] = static_cast<int>(c.Baudrate);
+    port["CustomBaudrate"] = decoded.CustomBaudrate;
     port["DataBits"] = static_cast<int>(c.DataBits);
     port["ParityBit"] = static_cast<int>(c.ParityBit);
     port["StopBits"] = static_cast<int>(c.StopBits);
@@ -158,11 +162,17 @@ const char* YesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-void PrintPort(std::ostream& out, const TSerialConfig& c, bool storedTextValid) {
-    out << "Port" << (storedTextValid ? "" : " (the stored port text was not accepted: port defaults kept)")
+void PrintPort(std::ostream& out, const ZCliDecodedSettings& decoded) {
+    const TSerialConfig& c = decoded.Port;
+    out << "Port"
+        << (decoded.StoredTextValid ? "" : " (the stored port text was not accepted: port defaults kept)")
         << '\n'
-        << "  COM port:            " << c.COMPort << (c.COMPort == 0 ? " (none present)" : "") << '\n'
-        << "  Baud rate:           " << Baudrates[c.Baudrate] << '\n'
+        << "  COM port:            " << c.COMPort << (c.COMPort == 0 ? " (none present)" : "") << '\n';
+    if (!decoded.NetworkPort.empty()) out << "  Network port:        " << decoded.NetworkPort << '\n';
+    out << "  Baud rate:           "
+        << (decoded.CustomBaudrate > 0 ? std::to_string(decoded.CustomBaudrate) + " (typed)"
+                                       : std::to_string(Baudrates[c.Baudrate]))
+        << '\n'
         << "  Data bits:           " << static_cast<int>(c.DataBits) + 4 << '\n'
         << "  Parity:              " << ParityNames[c.ParityBit] << '\n'
         << "  Stop bits:           " << StopbitsNames[c.StopBits] << '\n'
@@ -218,7 +228,8 @@ void PrintFrames(std::ostream& out, const ZFrameSettings& f) {
         << "  Drop bad frames:     " << YesNo(f.DropBadFrames) << '\n'
         << "  Length adjust:       " << f.LengthAdjust << '\n'
         << "  Precise time:        " << YesNo(f.PreciseTime) << '\n'
-        << "  Silence gap:         " << f.SilenceGap << " tenths of a character, " << f.SilenceGapMs << " ms\n"
+        << "  Silence gap:         " << f.SilenceGap << " tenths of a character, " << f.SilenceGapMs
+        << " ms\n"
         << "  Timed raw recording: " << YesNo(f.RawRecordingTimed) << '\n'
         << "  Wireshark capture:   " << YesNo(f.PcapRecording) << ", protocol " << f.PcapProtocol << '\n';
 }
@@ -227,8 +238,9 @@ void PrintSendList(std::ostream& out, const ZSendList& list) {
     out << "Send sequences: " << list.Items.size() << '\n';
     for (size_t i = 0; i < list.Items.size(); ++i) {
         const ZSendSequence& s = list.Items[i];
-        out << "  " << i << ": " << s.Name << ": " << BytesToHex(s.Data.data(), static_cast<int>(s.Data.size()))
-            << ", checksum " << s.Checksum << ", line end " << s.LineEnd << ", every " << s.Every << " ms\n";
+        out << "  " << i << ": " << s.Name << ": "
+            << BytesToHex(s.Data.data(), static_cast<int>(s.Data.size())) << ", checksum " << s.Checksum
+            << ", line end " << s.LineEnd << ", every " << s.Every << " ms\n";
     }
 }
 
@@ -245,7 +257,7 @@ void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {
 
 Json ZCliDecodedSettings::ToJson() const {
     Json json;
-    json["port"] = PortJson(Port, StoredTextValid);
+    json["port"] = PortJson(*this);
     json["logger"] = LoggerJson(Logger);
     json["data_triggers"] = DataTriggersJson(Logger.DataTriggers);
     json["frames"] = FramesJson(Logger.Frames);
@@ -254,7 +266,7 @@ Json ZCliDecodedSettings::ToJson() const {
 }
 
 void ZCliDecodedSettings::PrintListing(std::ostream& out) const {
-    PrintPort(out, Port, StoredTextValid);
+    PrintPort(out, *this);
     PrintLogger(out, Logger);
     PrintFrames(out, Logger.Frames);
     PrintDataTriggers(out, Logger.DataTriggers);
@@ -273,6 +285,8 @@ int ZCliRunSettings(const ZCliSettingsOptions& options, ZCliContext& context) {
     const ZULIniFile ini(options.SettingsFile);
     const std::string storedText = ini.ReadString(ZSerialCapture::IniSection, ZSerialCapture::IniKey, "");
     decoded.StoredTextValid = logger.GetPort().StrToConfig(storedText).Valid;
+    decoded.CustomBaudrate = static_cast<uint32_t>(std::max(logger.GetPort().GetCustomRate(), 0));
+    decoded.NetworkPort = logger.GetNetworkPort();
     logger.GetSettings(decoded.Logger);
 
     if (options.Json) {

@@ -17,6 +17,8 @@ struct ZCliSettingsOptions {
 struct ZCliDecodedSettings {
     TSerialConfig Port{};          // as the port holds it (the port's rules and the present ports applied)
     bool StoredTextValid = false;  // whether the stored port text was accepted
+    uint32_t CustomBaudrate = 0;   // a typed rate that is none of the listed ones; 0: none
+    std::string NetworkPort;       // the network port captured instead of the COM port; "": none
     ZLoggerSettings Logger;
 
     nlohmann::ordered_json ToJson() const;

@@ -11,13 +11,14 @@ using Json = nlohmann::ordered_json;
 
 // COM98 (present: the test environment's link) at 115200 baud, even parity, two
 // stop bits, receive buffer 1000 with the XOff limit 1600 (which the port lowers to
-// fit), RTS/CTS, RTS and DTR on, receive time-out 250 ms.
+// fit), RTS/CTS, RTS and DTR on, receive time-out 250 ms; a typed rate and a network
+// port beside.
 const std::string kKnownPortText =
     "RRS0098144220000204800001000100110170190000160000000400063026013000000000002500000000000100";
 
 const std::string kKnownFile =
     "[_serial_capture]\r\n_settings=" + kKnownPortText +
-    "\r\n"
+    "\r\nCustomBaudrate=250000\r\nNetworkPort=rfc2217://bench7:3001\r\n"
     "[_logger_settings]\r\n"
     "LogDir=/data/logs/\r\n"
     "TriggerStartSize=3\r\nTriggerStart_0=126\r\nTriggerStart_1=256\r\nTriggerStart_2=-62\r\n"
@@ -30,7 +31,8 @@ const std::string kKnownFile =
     "[_data_triggers]\r\n_trigger_0=0000004100000042\r\n_trigger_1=000001000000000A\r\n"
     "[_frames]\r\nChecksumAlgorithm=6\r\nChecksumSkipStart=2\r\nChecksumGap=1\r\nChecksumSkipEnd=3\r\n"
     "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\nSilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n"
-    "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
+    "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 "
+    "04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
     "LineEnd_0=2\r\nEvery_0=100\r\n";
 
 class SettingsCommandTest : public ::testing::Test {
@@ -50,7 +52,9 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
 
     const Json port = {{"valid", true},
                        {"COMPort", 98},
+                       {"NetworkPort", "rfc2217://bench7:3001"},
                        {"Baudrate", 14},
+                       {"CustomBaudrate", 250000},
                        {"DataBits", 4},
                        {"ParityBit", 2},
                        {"StopBits", 2},
@@ -95,9 +99,9 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
                          {"AmountOfBytesMSBFirst", false},
                          {"Reconnect", true},
                          {"RawRecording", true}};
-    const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},    {"ChecksumGap", 1},
-                         {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false}, {"DropBadFrames", true},
-                         {"LengthAdjust", -4},     {"PreciseTime", false},      {"SilenceGap", 35},
+    const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},     {"ChecksumGap", 1},
+                         {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false},  {"DropBadFrames", true},
+                         {"LengthAdjust", -4},     {"PreciseTime", false},       {"SilenceGap", 35},
                          {"SilenceGapMs", 20},     {"RawRecordingTimed", false}, {"PcapRecording", false},
                          {"PcapProtocol", "mbrtu"}};
     const Json send = Json::array({Json{{"Name", "Query"},
@@ -147,7 +151,8 @@ TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
     const CliResult result = RunCli({"settings", Write(kKnownFile)});
     ASSERT_EQ(result.Code, 0) << result.Err;
     for (const char* expected : {"  COM port:            98\n",
-                                 "  Baud rate:           115200\n",
+                                 "  Network port:        rfc2217://bench7:3001\n",
+                                 "  Baud rate:           250000 (typed)\n",
                                  "  Parity:              even\n",
                                  "  Stop bits:           2\n",
                                  "  XOff / XOn limit:    1000 / 400\n",
