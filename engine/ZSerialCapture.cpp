@@ -464,6 +464,11 @@ bool ZSerialCapture::IsCapturing() const {
     return port_->GetActive() || waitingForPort_;
 }
 
+bool ZSerialCapture::IsPortLost() const {
+    std::lock_guard guard(portLock_);
+    return portLostReported_ && !waitingForPort_;
+}
+
 bool ZSerialCapture::IsWaitingForPort() const {
     std::lock_guard guard(portLock_);
     return waitingForPort_;

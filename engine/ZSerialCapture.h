@@ -111,6 +111,8 @@ public:
     void SetPreciseTime(bool precise, int64_t silenceGapUs);
     // The port was lost and the capture waits for it to come back.
     bool IsWaitingForPort() const;
+    // The port was lost and is not waited for: the capture reads nothing more until it stops.
+    bool IsPortLost() const;
     // The file that receives every byte read, for the next capture (null: none).
     // Only while closed; ClosePort writes out and closes it.
     void SetRawRecorder(std::unique_ptr<ZRawRecorder> recorder);

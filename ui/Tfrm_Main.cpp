@@ -756,6 +756,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
                                          grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
         control->setEnabled(!running);
     waitingForPort_ = false;
+    portLost_ = false;
     writeProblem_.clear();
     ShowCaptureTitle(running);
     sendPage_->SetPortOpen(running);
@@ -783,6 +784,11 @@ void Tfrm_Main::ShowErrorState() {
     const int errors = history.GetErrorCount();
     btn_ErrorHistory->setText(ErrorHistoryCaption(errors));
     if (errorWatch_->isActive()) {
+        if (const bool lost = Logger->IsPortLost(); lost != portLost_) {
+            // A capture without reconnect stays open on a dead port; it must not claim to run.
+            portLost_ = lost;
+            ShowCaptureTitle(true);
+        }
         const QString problem = Q(Logger->GetLogFileManager().GetWriteProblem());
         if (problem != writeProblem_) {
             if (problem.isEmpty()) ClearLastError();  // files are written again
@@ -809,6 +815,8 @@ void Tfrm_Main::ShowCaptureTitle(bool running) {
         title = QStringLiteral("Stati (capture stopped)");
     else if (waitingForPort_)
         title = QStringLiteral("Stati (waiting for the COM port to come back...)");
+    else if (portLost_)
+        title = QStringLiteral("Stati (the COM port was lost \u2014 nothing more is captured until Stop)");
     else if (!writeProblem_.isEmpty())
         // The window keeps its size: a long reason is cut here and read in full in the tooltip.
         title = QStringLiteral("Stati (capture in progress \u2014 log files are NOT written: ") +

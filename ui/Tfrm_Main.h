@@ -212,6 +212,7 @@ private:
     QTimer* errorWatch_ = nullptr;  // runs while capturing
     int errorsShown_ = 0;           // history size when the capture started or last checked
     bool waitingForPort_ = false;   // the running capture has lost its port
+    bool portLost_ = false;         // ... and does not wait for it: it reads nothing more
     bool starting_ = false;         // StartCaptureAside runs: the engine must stay
     QString writeProblem_;          // why log files of the running capture are not written
     TTriggerSequence StartTrigger;

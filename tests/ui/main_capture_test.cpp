@@ -442,3 +442,24 @@ TEST_F(CaptureFromWindowTest, ANetworkPortConnectsWhileTheWindowGoesOn) {
                                      ": the server closed the connection."))
         << boxes_[0];
 }
+
+// A capture without reconnect stays open on a port that hung up; the status line says
+// that nothing more is captured instead of claiming the capture runs.
+TEST_F(CaptureFromWindowTest, ALostPortWithoutReconnectIsNotShownAsRunning) {
+    // COM98 is a device of this test's own, which can hang up.
+    ZPseudoTerminal device;
+    ASSERT_TRUE(device.Open());
+    std::filesystem::remove(Home() + "ports/com98");
+    std::filesystem::create_symlink(device.SlavePath(), Home() + "ports/com98");
+    Window().ShowSettings(FrameSettings());
+    ChoosePtyPort();
+    Click("btn_StartCapture");
+    ASSERT_TRUE(Window().GetLogger()->IsCapturing());
+    auto* stati = Find<QGroupBox>("grp_Stati");
+    EXPECT_EQ(stati->title(), "Stati (capture in progress...)");
+    device.Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stati->title() != "Stati (capture in progress...)"; }, WaitMs));
+    EXPECT_EQ(stati->title(), "Stati (the COM port was lost \u2014 nothing more is captured until Stop)");
+    Click("btn_StopCapture");
+    EXPECT_EQ(stati->title(), "Stati (capture stopped)");
+}
