@@ -1,9 +1,9 @@
 #pragma once
-// What the live-capture benchmarks share: processor clocks, the demonstration
-// device's settings and stream, and writing a stream into a port at a paced rate.
+// What the live-capture benchmarks share: a capture started on a pseudo-terminal,
+// the demonstration device's settings and stream, and writing a stream into a port
+// at a paced rate.
 
-#include <sys/resource.h>
-#include <time.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <string>
@@ -12,21 +12,23 @@
 
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
-#include "ZLoggerSettings.h"
+#include "../app/cli/ZPseudoTerminal.h"
+#include "BenchClocks.h"
+#include "ZLogger.h"
 
-// Processor seconds of the whole process, all its threads.
-inline double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Processor seconds the calling thread has used.
-inline double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+// Opens pty and starts logger's capture on its slave; false, with the benchmark
+// skipped, when either fails.
+inline bool StartOnPty(benchmark::State& state, ZPseudoTerminal& pty, ZLogger& logger) {
+    if (!pty.Open()) {
+        state.SkipWithError("no pseudo-terminal");
+        return false;
+    }
+    logger.GetPort().SetDevicePath(pty.SlavePath());
+    if (!logger.StartCapture()) {
+        state.SkipWithError("capture did not start");
+        return false;
+    }
+    return true;
 }
 
 // The settings of samples/demo_dynamic.scs: frames 7E A5 <length>, one data trigger "OK".

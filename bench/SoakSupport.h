@@ -20,7 +20,7 @@
 
 #include "../app/cli/ZDemoFrameSource.h"
 #include "../app/cli/ZPacedWriter.h"
-#include "BenchCapture.h"
+#include "BenchClocks.h"
 #include "ZLogFileManager.h"
 
 inline double ResidentMB() {

@@ -38,19 +38,11 @@ void MeasureIdle(benchmark::State& state) {
 
 void BM_IdleCapture(benchmark::State& state) {
     const BenchLogDir logDir;
-    ZPseudoTerminal pty;
-    if (!pty.Open()) {
-        state.SkipWithError("no pseudo-terminal");
-        return;
-    }
     ZLoggerSettings settings;
     settings.LogDir = logDir.Path();
     ZLogger logger(settings);
-    logger.GetPort().SetDevicePath(pty.SlavePath());
-    if (!logger.StartCapture()) {
-        state.SkipWithError("capture did not start");
-        return;
-    }
+    ZPseudoTerminal pty;
+    if (!StartOnPty(state, pty, logger)) return;
     MeasureIdle(state);
     logger.StopCapture();
 }

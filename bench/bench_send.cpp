@@ -30,20 +30,12 @@ constexpr double kRate = 100000;  // bytes per second into the capture
 // state.range(0): ms between two sends; 0 sends nothing.
 void BM_CaptureWhileSending(benchmark::State& state) {
     const BenchLogDir logDir;
-    ZPseudoTerminal pty;
-    if (!pty.Open()) {
-        state.SkipWithError("no pseudo-terminal");
-        return;
-    }
     ZLoggerSettings settings;
     settings.LogDir = logDir.Path();
     ZLogger logger(settings);
-    logger.GetPort().SetDevicePath(pty.SlavePath());
     logger.SetBaudrate(921600);
-    if (!logger.StartCapture()) {
-        state.SkipWithError("capture did not start");
-        return;
-    }
+    ZPseudoTerminal pty;
+    if (!StartOnPty(state, pty, logger)) return;
     std::atomic<bool> stop{false};
     uint64_t fed = 0;
     uint64_t answeredBytes = 0;
