@@ -895,6 +895,8 @@ bool Tfrm_Main::StartCaptureAside() {
     waiting.exec(QEventLoop::ExcludeUserInputEvents);
     opener.join();
     starting_ = false;
+    // A close asked for meanwhile (a signal, the window manager) comes now.
+    if (closeAfterStart_) QTimer::singleShot(0, this, &QWidget::close);
     return started;
 }
 
@@ -1174,6 +1176,7 @@ void Tfrm_Main::btn_ErrorHistoryClick() {
 void Tfrm_Main::closeEvent(QCloseEvent* event) {
     // The engine is in use by the start until it is decided: at most the port's time limit.
     if (starting_) {
+        closeAfterStart_ = true;
         event->ignore();
         return;
     }

@@ -214,6 +214,7 @@ private:
     bool waitingForPort_ = false;   // the running capture has lost its port
     bool portLost_ = false;         // ... and does not wait for it: it reads nothing more
     bool starting_ = false;         // StartCaptureAside runs: the engine must stay
+    bool closeAfterStart_ = false;  // a close came while starting_
     QString writeProblem_;          // why log files of the running capture are not written
     TTriggerSequence StartTrigger;
     TTriggerSequence StopTrigger;

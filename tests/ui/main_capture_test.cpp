@@ -424,7 +424,12 @@ TEST_F(CaptureFromWindowTest, ANetworkPortConnectsWhileTheWindowGoesOn) {
     ASSERT_EQ(Window().GetLogger()->GetNetworkPort(), network);
 
     bool acceptedDuringStart = false;
+    bool closed = false;
+    QObject::connect(&Window(), &Tfrm_Main::FormClosed, [&] { closed = true; });
     QTimer::singleShot(0, &Window(), [&] {
+        // A close asked for meanwhile waits for the start to be decided.
+        Window().close();
+        EXPECT_FALSE(closed);
         // The server takes the connection and hangs up without a word.
         pollfd waiting{listener, POLLIN, 0};
         if (poll(&waiting, 1, WaitMs) != 1) return;
@@ -441,6 +446,7 @@ TEST_F(CaptureFromWindowTest, ANetworkPortConnectsWhileTheWindowGoesOn) {
               QString::fromStdString("The COM port could not be opened...\n\nCannot connect to " + network +
                                      ": the server closed the connection."))
         << boxes_[0];
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, WaitMs));
 }
 
 // A capture without reconnect stays open on a port that hung up; the status line says
