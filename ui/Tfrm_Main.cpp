@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Funset_strings.h"
@@ -883,7 +884,8 @@ bool Tfrm_Main::StartCaptureAside() {
     progress.setAccessibleName(QStringLiteral("Opening the COM port"));
     progress.setWindowTitle(QStringLiteral("Start capture"));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(OpeningNoticeAfterMs);  // a quick open shows nothing
+    // A quick open shows nothing.
+    QTimer::singleShot(OpeningNoticeAfterMs, &progress, [&progress] { progress.show(); });
     QEventLoop waiting;
     bool started = false;
     ZLogger* logger = Logger.get();
@@ -896,7 +898,7 @@ bool Tfrm_Main::StartCaptureAside() {
     opener.join();
     starting_ = false;
     // A close asked for meanwhile (a signal, the window manager) comes now.
-    if (closeAfterStart_) QTimer::singleShot(0, this, &QWidget::close);
+    if (std::exchange(closeAfterStart_, false)) QTimer::singleShot(0, this, &QWidget::close);
     return started;
 }
 
