@@ -34,19 +34,10 @@
 #include <deque>
 #include <functional>
 
+#include "ZBlock.h"
 #include "ZFrameCheck.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
-
-enum BlockKind : uint8_t {
-    bkStartTrigger = 0,
-    bkData = 1,
-    bkStopTrigger = 2,
-    bkTrash = 3,
-    bkFlush = 4,
-    // Bytes the user sent to the device; never a filter block, the logger makes them.
-    bkSent = 5,
-};
 
 using FilterEvent =
     std::function<void(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind)>;

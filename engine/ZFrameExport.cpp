@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "Funset_strings.h"
-#include "ZFilter.h"
 
 namespace {
 
@@ -76,16 +75,17 @@ bool ZFrameExport::Create(const std::string& fileName, std::string& errorText) {
     return true;
 }
 
-std::string ZFrameExport::FormatLine(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-                                     TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) {
+std::string ZFrameExport::FormatLine(const sBlock& block) {
     static constexpr char Digits[] = "0123456789ABCDEF";
-    if (bytes == nullptr || length < 0) length = 0;
+    const uint8_t* bytes = block.Bytes;
+    const int length = bytes == nullptr || block.Length < 0 ? 0 : block.Length;
+    const std::span<const uint32_t> triggerCounts = block.TriggerCounts;
     std::string line;
     line.reserve(160 + 2 * static_cast<size_t>(length) + 12 * triggerCounts.size());
     line += "{\"time\": \"";
-    line += FormatTime(time);
+    line += FormatTime(block.Time);
     line += "\", \"kind\": \"";
-    line += KindName(kind);
+    line += KindName(block.Kind);
     line += "\", \"length\": ";
     line += std::to_string(length);
     line += ", \"hex\": \"";
@@ -94,7 +94,7 @@ std::string ZFrameExport::FormatLine(TDateTime time, const uint8_t* bytes, int l
         line += Digits[bytes[i] & 0x0F];
     }
     line += "\", \"checksum\": ";
-    line += VerdictText(verdict);
+    line += VerdictText(block.Verdict);
     line += ", \"data_triggers\": [";
     for (size_t i = 0; i < triggerCounts.size(); ++i) {
         if (i > 0) line += ", ";
@@ -104,9 +104,8 @@ std::string ZFrameExport::FormatLine(TDateTime time, const uint8_t* bytes, int l
     return line;
 }
 
-void ZFrameExport::OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-                           TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) {
-    std::string line = FormatLine(time, bytes, length, kind, verdict, triggerCounts);
+void ZFrameExport::OnBlock(const sBlock& block) {
+    std::string line = FormatLine(block);
     line += '\n';
     std::lock_guard guard(lock_);
     if (file_ == nullptr) return;

@@ -11,19 +11,16 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
-#include <vector>
 
-#include "ZChecksum.h"
-#include "ZULDateTime.h"
+#include "ZBlock.h"
 
-// Receives every filter block after the logger has counted it. Called on the thread
-// that hands out the filter's blocks; bytes and triggerCounts are valid only during
-// the call.
+// Receives every block (filter blocks and sends) after the logger has counted it.
+// Called on the thread that hands out the filter's blocks; what the block points to
+// is valid only during the call.
 class IZBlockObserver {
 public:
     virtual ~IZBlockObserver() = default;
-    virtual void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-                         TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts) = 0;
+    virtual void OnBlock(const sBlock& block) = 0;
 };
 
 class ZFrameExport : public IZBlockObserver {
@@ -38,16 +35,14 @@ public:
     bool Create(const std::string& fileName, std::string& errorText);
     // Writes one line; the lines reach the file at least once a second while blocks
     // arrive, and at FlushIfDue and Close. A failed write is remembered for Close.
-    void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind, TFrameVerdict verdict,
-                 const std::vector<uint32_t>& triggerCounts) override;
+    void OnBlock(const sBlock& block) override;
     // Hands buffered lines to the file when the last flush is a second old; any thread.
     void FlushIfDue();
     // Flushes and closes; false with the text the user reads when a line was lost.
     bool Close(std::string& errorText);
 
     // The line of one block, without its line break.
-    static std::string FormatLine(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-                                  TFrameVerdict verdict, const std::vector<uint32_t>& triggerCounts);
+    static std::string FormatLine(const sBlock& block);
 
 private:
     using Clock = std::chrono::steady_clock;

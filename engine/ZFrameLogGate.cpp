@@ -1,6 +1,5 @@
 #include "ZFrameLogGate.h"
 
-#include "ZFilter.h"
 
 void ZFrameLogGate::Reset() {
     waiting_ = false;
@@ -15,23 +14,26 @@ void ZFrameLogGate::Finish() {
 void ZFrameLogGate::ReleaseWaiting() {
     if (!waiting_) return;
     waiting_ = false;
-    log_(waitingBytes_.data(), static_cast<int>(waitingBytes_.size()), waitingTime_, bkStartTrigger, false);
+    waitingBlock_.Bytes = waitingBytes_.data();
+    log_(waitingBlock_, false);
 }
 
-void ZFrameLogGate::Pass(const ZLoggerSettings& settings, TDateTime time, const uint8_t* bytes, int length,
-                         uint8_t kind, TFrameVerdict verdict) {
+void ZFrameLogGate::Pass(const ZLoggerSettings& settings, const sBlock& block) {
+    const uint8_t kind = block.Kind;
+    const TFrameVerdict verdict = block.Verdict;
     const bool dropping = settings.Frames.DropBadFrames && settings.Frames.ChecksumActive() &&
                           settings.CaptureMode != cmAllBytes;
     if (!dropping) {
-        log_(bytes, length, time, kind, verdict == fvBad);
+        log_(block, verdict == fvBad);
         return;
     }
     if (kind == bkStartTrigger && verdict == fvNone) {
         // A frame lost to a buffer overflow never got its verdict: its trigger is written.
         ReleaseWaiting();
         waiting_ = true;
-        waitingBytes_.assign(bytes, bytes + length);
-        waitingTime_ = time;
+        waitingBytes_.assign(block.Bytes, block.Bytes + block.Length);
+        waitingBlock_ = block;
+        waitingBlock_.Bytes = nullptr;
         return;
     }
     if (verdict == fvBad) {
@@ -48,5 +50,5 @@ void ZFrameLogGate::Pass(const ZLoggerSettings& settings, TDateTime time, const 
         return;
     }
     ReleaseWaiting();
-    log_(bytes, length, time, kind, false);
+    log_(block, false);
 }

@@ -10,23 +10,21 @@
 #include <utility>
 #include <vector>
 
-#include "ZChecksum.h"
+#include "ZBlock.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
 
 class ZFrameLogGate {
 public:
     // Receives the blocks that are written, in order; checksumWrong asks for the marker.
-    using TLogBlock = std::function<void(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
-                                         bool checksumWrong)>;
+    using TLogBlock = std::function<void(const sBlock& block, bool checksumWrong)>;
 
     explicit ZFrameLogGate(TLogBlock log) : log_(std::move(log)) {}
 
     // Forgets a waiting start trigger and a frame being dropped (a capture start).
     void Reset();
     // One filter block with its verdict, read with the settings in use.
-    void Pass(const ZLoggerSettings& settings, TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-              TFrameVerdict verdict);
+    void Pass(const ZLoggerSettings& settings, const sBlock& block);
     // Writes a start trigger still waiting (a capture stop: its frame never ended).
     void Finish();
 
@@ -34,8 +32,8 @@ private:
     void ReleaseWaiting();
 
     TLogBlock log_;
-    bool waiting_ = false;  // a start trigger is held in waitingBytes_
+    bool waiting_ = false;  // a start trigger is held in waiting_, its bytes in waitingBytes_
+    sBlock waitingBlock_;
     std::vector<uint8_t> waitingBytes_;
-    TDateTime waitingTime_ = 0;
     bool droppingStop_ = false;  // the stop trigger of a dropped frame is still to come
 };

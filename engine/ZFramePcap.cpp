@@ -70,12 +70,14 @@ bool ZFramePcap::Create(const std::string& path, const std::string& dissector, b
     return true;
 }
 
-void ZFramePcap::OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind,
-                         TFrameVerdict verdict, const std::vector<uint32_t>& /*triggerCounts*/) {
-    if (bytes == nullptr || length < 0) length = 0;
+void ZFramePcap::OnBlock(const sBlock& block) {
+    const TDateTime time = block.Time;
+    const uint8_t* bytes = block.Bytes;
+    const int length = bytes == nullptr || block.Length < 0 ? 0 : block.Length;
+    const TFrameVerdict verdict = block.Verdict;
     std::lock_guard guard(lock_);
     if (!writer_) return;
-    switch (kind) {
+    switch (block.Kind) {
         case bkStartTrigger:
             // A frame that never got its end (a buffer overflow reset the filter) still
             // goes out whole before the next one begins.
@@ -89,13 +91,13 @@ void ZFramePcap::OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8
         case bkStopTrigger:
             if (!gathering_) BeginFrame(time);
             Append(bytes, length, verdict);
-            if (kind == bkStopTrigger || !betweenTriggers_) WriteFrame(nullptr);
+            if (block.Kind == bkStopTrigger || !betweenTriggers_) WriteFrame(nullptr);
             break;
         case bkTrash:
             if (gathering_) WriteFrame(nullptr);
             WritePacket(time, bytes, length, ZPcapFlagInbound, "trash");
             break;
-        case ZSentBlockKind:
+        case bkSent:
             // The frame being received goes on gathering around what was sent.
             WritePacket(time, bytes, length, ZPcapFlagOutbound, nullptr);
             break;

@@ -7,7 +7,7 @@
 // the time of the frame's first block; a trash block and a flush block become packets
 // of their own with the comments "trash" and "flush" (a flush that ends a frame whose
 // start trigger has gone out already carries that trigger too, so every byte is in
-// the capture once); a sent block (kind ZSentBlockKind) is an outbound packet of its
+// the capture once); a sent block (bkSent) is an outbound packet of its
 // own. A frame with a wrong checksum carries the CRC-error flag and the comment
 // "checksum wrong". Everything else is inbound.
 //
@@ -35,8 +35,6 @@ inline constexpr uint32_t ZPcapFlagOutbound = 2;
 inline constexpr uint32_t ZPcapFlagCrcError = 1u << 24;
 // The dissector named when the settings name none: Wireshark shows the bytes undecoded.
 inline constexpr const char* ZPcapDefaultProtocol = "data";
-// The kind of a block the program sent through the port.
-inline constexpr uint8_t ZSentBlockKind = 5;
 
 // The exported-PDU tags in front of every packet's bytes: tag 12 (the dissector's
 // name, its length exactly the name's, not padded) and the end tag 0 of length 0;
@@ -59,8 +57,7 @@ public:
     // data block ends its frame. False with the text the user reads.
     bool Create(const std::string& path, const std::string& dissector, bool betweenTriggers,
                 const std::string& ifName, const std::string& ifDescription, std::string& errorText);
-    void OnBlock(TDateTime time, const uint8_t* bytes, int length, uint8_t kind, TFrameVerdict verdict,
-                 const std::vector<uint32_t>& triggerCounts) override;
+    void OnBlock(const sBlock& block) override;
     // Writes out a frame still gathering (the capture ended before its last block).
     void Finish();
     // Hands the written packets to the file when the last flush is a second old.

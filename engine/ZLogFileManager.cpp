@@ -164,11 +164,12 @@ std::string WithTrailingDelimiter(const std::string& directory) {
 
 }  // namespace
 
-void ZLogFileManager::FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                                  bool checksumWrong, const ZLoggerSettings& settings, sLogString& lines) {
+void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const ZLoggerSettings& settings,
+                                  sLogString& lines) {
+    const uint8_t* data = block.Bytes;
     // No bytes to read means an empty block, never a read through a bad pointer.
-    if (data == nullptr || length < 0) length = 0;
-    const BlockStyle* style = StyleFor(kind, settings);
+    const int length = data == nullptr || block.Length < 0 ? 0 : block.Length;
+    const BlockStyle* style = StyleFor(block.Kind, settings);
     if (style == nullptr) return;
     // An edited settings file may hold 0 or less; the cutting needs at least one byte per line.
     const int perLine = std::max(1, settings.MaxBytesInLogLine);
@@ -180,7 +181,7 @@ void ZLogFileManager::FormatBlock(const uint8_t* data, int length, TDateTime tim
     // A batch grows block by block: room is made geometrically, not block by block.
     if (needed > text.capacity()) text.reserve(std::max(needed, 2 * text.capacity()));
     AppendLine(text, style->Separator);
-    AppendHeaderLine(text, *style, timestamp, length);
+    AppendHeaderLine(text, *style, block.Time, length);
     // start + count never passes length, so a huge line width cannot overflow the count.
     if (settings.ShowHexOutput) {
         for (int start = 0, count = 0; start < length; start += count) {
@@ -228,11 +229,10 @@ void ZLogFileManager::SetWaitWhenFull(bool wait) {
     waitWhenFull_.store(wait);
 }
 
-void ZLogFileManager::LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                               bool checksumWrong) {
+void ZLogFileManager::LogBlock(const sBlock& block, bool checksumWrong) {
     const ZLoggerSettings* settings = settings_.load();
     if (settings == nullptr) return;
-    FormatBlock(data, length, timestamp, kind, checksumWrong, *settings, batch_);
+    FormatBlock(block, checksumWrong, *settings, batch_);
     if (!batching_) QueueBatch();
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ZBlock.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
 #include "ZULErrorHistory.h"
@@ -55,8 +56,10 @@ public:
     void SetSettings(const ZLoggerSettings* settings);
     // Formats one block and queues its lines (nothing for trash or a switched-off kind).
     // checksumWrong adds the line "*** checksum wrong ***" as the block's last line.
-    void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                  bool checksumWrong = false);
+    void LogBlock(const sBlock& block, bool checksumWrong = false);
+    void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind, bool checksumWrong = false) {
+        LogBlock(sBlock{timestamp, data, length, kind}, checksumWrong);
+    }
 
     // While one lives, the lines of the blocks logged in its thread are gathered and
     // queued together when it ends: the blocks of one received chunk travel as one
@@ -108,8 +111,8 @@ public:
     // Appends the lines of one block to lines as LogBlock formats them (nothing for
     // trash or a switched-off kind), with the marker line after a frame whose checksum
     // is wrong; data may be null only when length is 0 or less.
-    static void FormatBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind,
-                            bool checksumWrong, const ZLoggerSettings& settings, sLogString& lines);
+    static void FormatBlock(const sBlock& block, bool checksumWrong, const ZLoggerSettings& settings,
+                            sLogString& lines);
 
 private:
     void QueueBatch();

@@ -38,9 +38,7 @@ std::string RawRecordingSuffix(bool timed) { return timed ? ".raw.pcapng" : ".bi
 ZLogger::ZLogger(const ZLoggerSettings& settings)
     : ZSerialCapture(LoggerPollIntervalMs, LoggerReadSize),
       settings_(std::make_unique<ZLoggerSettings>()),
-      logGate_([this](const uint8_t* bytes, int length, TDateTime time, uint8_t kind, bool checksumWrong) {
-          writer_->LogBlock(bytes, length, time, kind, checksumWrong);
-      }) {
+      logGate_([this](const sBlock& block, bool checksumWrong) { writer_->LogBlock(block, checksumWrong); }) {
     settings_->Assign(settings);
     filter_ = std::make_unique<ZFilter>(
         settings_.get(), [this](const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
@@ -103,26 +101,42 @@ void ZLogger::PortStateChanged(bool waiting) {
         statusReceiver_->PostStatus(7, waiting ? WaitingForPortText : std::string(), 0, 0, StatusPriority);
 }
 
+void ZLogger::AddBlockObserver(IZBlockObserver* observer) {
+    if (observer != nullptr && std::find(blockObservers_.begin(), blockObservers_.end(), observer) ==
+                                   blockObservers_.end())
+        blockObservers_.push_back(observer);
+}
+
+void ZLogger::RemoveBlockObserver(IZBlockObserver* observer) {
+    std::erase(blockObservers_, observer);
+}
+
+void ZLogger::Observe(const sBlock& block) {
+    for (IZBlockObserver* observer : blockObservers_) observer->OnBlock(block);
+    pcap_.OnBlock(block);
+}
+
 void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
     SendCount += 1;
     SentBytes += static_cast<uint32_t>(count);
     PostStatus(8, SendCount, SentBytes);
-    if (entryReceiver_) entryReceiver_->AddEntry(bytes, count, time, bkSent);
-    writer_->LogBlock(bytes, count, time, bkSent, false);
-    if (blockObserver_) {
-        std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
-        blockObserver_->OnBlock(time, bytes, count, bkSent, fvNone, blockTriggerCounts_);
-    }
+    std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
+    sBlock block{time, bytes, count, bkSent};
+    if (entryReceiver_) entryReceiver_->AddBlock(block);
+    writer_->LogBlock(block, false);
+    block.TriggerCounts = blockTriggerCounts_;
+    Observe(block);
 }
 
 void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
     const auto size = static_cast<uint32_t>(length);
     const TFrameVerdict verdict = filter_->GetBlockVerdict();
-    if (blockObserver_) std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
+    std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
     TotalBytes += size;
     PostStatus(0, 0, TotalBytes);
-    if (entryReceiver_) entryReceiver_->AddCheckedEntry(bytes, length, time, kind, verdict);
-    logGate_.Pass(*settings_, time, bytes, length, kind, verdict);
+    sBlock block{time, bytes, length, kind, verdict};
+    if (entryReceiver_) entryReceiver_->AddBlock(block);
+    logGate_.Pass(*settings_, block);
     switch (kind) {
         case bkStartTrigger:
             StartTriggerCount += 1;
@@ -152,8 +166,8 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
         (verdict == fvGood ? ChecksumGood : ChecksumBad) += 1;
         PostStatus(6, ChecksumGood, ChecksumBad);
     }
-    if (blockObserver_) blockObserver_->OnBlock(time, bytes, length, kind, verdict, blockTriggerCounts_);
-    pcap_.OnBlock(time, bytes, length, kind, verdict, blockTriggerCounts_);
+    block.TriggerCounts = blockTriggerCounts_;
+    Observe(block);
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {

@@ -29,9 +29,11 @@ public:
     // Set them only while no capture runs.
     void SetStatusReceiver(IZStatusReceiver* receiver) { statusReceiver_ = receiver; }
     void SetEntryReceiver(IZEntryReceiver* receiver) { entryReceiver_ = receiver; }
-    // Receiver of every block with its verdict and data trigger matches (the frame
-    // export); null for none. Set it only while no capture runs.
-    void SetBlockObserver(IZBlockObserver* observer) { blockObserver_ = observer; }
+    // Receivers of every block with its verdict and data trigger matches (the frame
+    // export and the like), called in the order added. Add and remove them only while
+    // no capture or replay runs; an observer must outlive its membership.
+    void AddBlockObserver(IZBlockObserver* observer);
+    void RemoveBlockObserver(IZBlockObserver* observer);
 
     // Opens the port for a capture, once the log folder has passed
     // ZLogFileManager::CheckLogFolder (made when missing). The raw recording of this capture is the one
@@ -108,6 +110,8 @@ protected:
 
 private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
+    // Hands a counted block to the block observers and the Wireshark capture.
+    void Observe(const sBlock& block);
     void OnDataTrigger(const TDateTime& time, int index);
     void PostStatus(uint8_t kind, double count, double total);
     void ZeroCounters();
@@ -129,7 +133,7 @@ private:
     std::unique_ptr<ZLogFileManager> writer_;
     IZStatusReceiver* statusReceiver_ = nullptr;
     IZEntryReceiver* entryReceiver_ = nullptr;
-    IZBlockObserver* blockObserver_ = nullptr;
+    std::vector<IZBlockObserver*> blockObservers_;
     std::vector<uint32_t> blockTriggerCounts_;  // matches in the block being distributed
     ZFrameLogGate logGate_;
     bool replaying_ = false;

@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ZChecksum.h"
-#include "ZULDateTime.h"
+#include "ZBlock.h"
 
 class TSerial;
 
@@ -25,14 +24,9 @@ public:
 class IZEntryReceiver {
 public:
     virtual ~IZEntryReceiver() = default;
-    // One filter block for the live view; bytes are valid only during the call.
-    virtual bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) = 0;
-    // The same with the checksum verdict of the frame the block ends; a receiver that
-    // does not show verdicts need not override it.
-    virtual bool AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
-                                 TFrameVerdict /*verdict*/) {
-        return AddEntry(bytes, length, time, kind);
-    }
+    // One block (a filter block or a send) for the live view; what it points to is
+    // valid only during the call.
+    virtual bool AddBlock(const sBlock& block) = 0;
 };
 
 // The extended port settings dialog, which the window program shows for the engine.

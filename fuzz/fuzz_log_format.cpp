@@ -120,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t taken = 0;
         const uint8_t* bytes = input.Take(input.Byte(), taken);
         blocks.push_back({bytes, static_cast<int>(taken), kind, checksumWrong});
-        ZLogFileManager::FormatBlock(bytes, static_cast<int>(taken), timestamp, kind, checksumWrong, settings,
-                                     lines);
+        ZLogFileManager::FormatBlock(sBlock{timestamp, bytes, static_cast<int>(taken), kind}, checksumWrong,
+                                     settings, lines);
     }
 
     const std::vector<std::string_view> all = Lines(lines.Text);

@@ -486,12 +486,10 @@ void Tfrm_Log::BuildControls() {
     header->viewport()->installEventFilter(this);
 }
 
-bool Tfrm_Log::AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) {
-    return AddCheckedEntry(bytes, length, time, kind, fvNone);
-}
-
-bool Tfrm_Log::AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
-                               TFrameVerdict verdict) {
+bool Tfrm_Log::AddBlock(const sBlock& block) {
+    const uint8_t* bytes = block.Bytes;
+    const int length = block.Length;
+    const uint8_t kind = block.Kind;
     if (!liveViewRunning_.load()) return false;
     if (kind >= KindSlots || KindOf(kind) == nullptr || !kindShown_[kind].load()) return false;
     if (length < 0 || (length > 0 && bytes == nullptr)) return false;
@@ -503,8 +501,8 @@ bool Tfrm_Log::AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time,
     }
     entry->Size = length;
     entry->Kind = kind;
-    entry->TimeStamp = time;
-    entry->Verdict = verdict;
+    entry->TimeStamp = block.Time;
+    entry->Verdict = block.Verdict;
     if (EntryPump.Post(entry, EntryPriority)) return true;
     droppedEntries_.fetch_add(1, std::memory_order_relaxed);
     RequestOverflowSignal();

@@ -68,10 +68,12 @@ public:
     // switched off, the kind or length is invalid, or the pump is full (the
     // overflow signal then starts at the window thread's next pass of its event
     // loop). Copies the bytes before returning and never waits for the window.
-    bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) override;
-    // The same; a block whose frame has a wrong checksum says so in "Informational".
-    bool AddCheckedEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind,
-                         TFrameVerdict verdict) override;
+    // A block whose frame has a wrong checksum says so in "Informational".
+    bool AddBlock(const sBlock& block) override;
+    // The same for a block without a verdict.
+    bool AddEntry(const uint8_t* bytes, int length, TDateTime time, uint8_t kind) {
+        return AddBlock(sBlock{time, bytes, length, kind});
+    }
 
     // Window thread. How many grid rows hold an entry: the entries in the history.
     int ShownRows() const { return history_.Count(); }

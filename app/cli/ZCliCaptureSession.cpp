@@ -159,7 +159,7 @@ int ZCliCaptureSession::OpenFrameExport(const std::string& fileName) {
         frameExportDevice_ = made.st_dev;
         frameExportInode_ = made.st_ino;
     }
-    logger_->SetBlockObserver(&frameExport_);
+    logger_->AddBlockObserver(&frameExport_);
     return kCliExitOk;
 }
 

@@ -149,9 +149,9 @@ struct LiveEntry {
 
 class RecordingEntryReceiver : public IZEntryReceiver {
 public:
-    bool AddEntry(const uint8_t* bytes, int length, TDateTime /*time*/, uint8_t kind) override {
+    bool AddBlock(const sBlock& block) override {
         std::lock_guard guard(lock_);
-        entries_.push_back({Bytes(bytes, bytes + length), kind});
+        entries_.push_back({Bytes(block.Bytes, block.Bytes + block.Length), block.Kind});
         return true;
     }
     std::vector<LiveEntry> Entries() const {

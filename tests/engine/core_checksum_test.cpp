@@ -402,14 +402,14 @@ TEST_P(FrameLogGateTest, LoggedBlocks) {
     ZLoggerSettings settings = Framed(c.mode, {0x01}, {0x02}, caXor8);
     settings.Frames.DropBadFrames = c.drop;
     std::string logged;
-    ZFrameLogGate gate([&](const uint8_t*, int length, TDateTime, uint8_t kind, bool wrong) {
-        logged += static_cast<char>('0' + kind);
-        logged += std::to_string(length);
+    ZFrameLogGate gate([&](const sBlock& block, bool wrong) {
+        logged += static_cast<char>('0' + block.Kind);
+        logged += std::to_string(block.Length);
         if (wrong) logged += '!';
         logged += ' ';
     });
     const Bytes bytes(16, 0);
-    for (const Verdicted& b : c.blocks) gate.Pass(settings, 0, bytes.data(), b.length, b.kind, b.verdict);
+    for (const Verdicted& b : c.blocks) gate.Pass(settings, sBlock{0, bytes.data(), b.length, b.kind, b.verdict});
     gate.Finish();
     EXPECT_EQ(logged, c.expected);
 }

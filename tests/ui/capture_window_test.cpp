@@ -548,7 +548,7 @@ TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
     int row = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.info);
-        ASSERT_TRUE(window_.AddCheckedEntry(bytes.data(), 21, Stamp, c.kind, c.verdict));
+        ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bytes.data(), 21, c.kind, c.verdict}));
         ASSERT_TRUE(WaitRows(++row));
         EXPECT_EQ(Cell(row, 3), c.info);
     }
