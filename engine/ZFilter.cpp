@@ -42,8 +42,8 @@ void ZFilter::Reset() {
     }
 }
 
-int ZFilter::TakeUncountedLineBytes() {
-    const int taken = uncountedLineBytes_;
+int64_t ZFilter::TakeUncountedLineBytes() {
+    const int64_t taken = uncountedLineBytes_;
     uncountedLineBytes_ = 0;
     return taken;
 }

@@ -106,10 +106,10 @@ public:
     // Valid during the callback: the bytes of the line this block accounts for: its
     // encoded length or its length, and the bytes of frames without payload that came
     // since the block before (they give no block of their own).
-    int GetBlockLineBytes() const { return lineBytes_; }
+    int64_t GetBlockLineBytes() const { return lineBytes_; }
     // The bytes of frames without payload that no block has accounted for yet; taking
     // them clears the count (a capture's end, where no block follows).
-    int TakeUncountedLineBytes();
+    int64_t TakeUncountedLineBytes();
 
     State GetState() const { return state_; }
     int GetFill() const { return fill_; }
@@ -184,8 +184,9 @@ private:
     std::deque<sReadTime> readTimes_;
     int64_t silenceGapUs_ = 0;
     int encodedLength_ = 0;  // GetBlockEncodedLength of the block being handed out
-    int lineBytes_ = 0;      // GetBlockLineBytes of the block being handed out
-    int uncountedLineBytes_ = 0;
+    int64_t lineBytes_ = 0;  // GetBlockLineBytes of the block being handed out
+    // A line that sends only delimiters gives no block for as long as it likes.
+    int64_t uncountedLineBytes_ = 0;
     // In cmSlip and cmCobs the buffer holds a frame's payload; the bytes of a frame
     // that a later chunk ends wait in encoded_ (fill_ of them), which holds the longest
     // encoding of a full payload and its delimiter.

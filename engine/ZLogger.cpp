@@ -174,7 +174,7 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
 }
 
 void ZLogger::CountBytesWithoutBlock() {
-    if (const int bytes = filter_->TakeUncountedLineBytes(); bytes > 0) {
+    if (const int64_t bytes = filter_->TakeUncountedLineBytes(); bytes > 0) {
         TotalBytes += static_cast<uint32_t>(bytes);
         PostStatus(0, 0, TotalBytes);
     }

@@ -15,8 +15,8 @@
 struct TModelBlock {
     uint8_t Kind;
     std::vector<uint8_t> Bytes;
-    int Encoded;    // GetBlockEncodedLength
-    int LineBytes;  // GetBlockLineBytes
+    int Encoded;        // GetBlockEncodedLength
+    int64_t LineBytes;  // GetBlockLineBytes
     bool operator==(const TModelBlock&) const = default;
 };
 
@@ -41,7 +41,7 @@ public:
         if (!skipping_ && !frame_.empty()) Emit(bkFlush, frame_, 0);
         frame_.clear();
     }
-    int TakeUncounted() { return std::exchange(uncounted_, 0); }
+    int64_t TakeUncounted() { return std::exchange(uncounted_, 0); }
     std::vector<TModelBlock> Blocks;
 
 private:
@@ -155,5 +155,5 @@ private:
     std::vector<uint8_t> frame_;
     bool skipping_ = false;
     bool intact_ = true;
-    int uncounted_ = 0;
+    int64_t uncounted_ = 0;
 };
