@@ -20,11 +20,6 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& param) {
     return param.param.name;
 }
 
-template <typename Case>
-void PrintCase(const Case& c, std::ostream* out) {
-    *out << c.name;
-}
-
 Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -37,11 +32,8 @@ struct CodecCase {
     int32_t encoding;
     Bytes payload;
     Bytes frame;
+    friend void PrintTo(const CodecCase& c, std::ostream* out) { *out << c.name; }
 };
-
-void PrintTo(const CodecCase& c, std::ostream* out) {
-    PrintCase(c, out);
-}
 
 class CodecTest : public ::testing::TestWithParam<CodecCase> {};
 
@@ -86,48 +78,14 @@ INSTANTIATE_TEST_SUITE_P(
                   Join({{0xFF}, k254, {0x01, 0x01, 0x00}})}),
     CaseName<CodecCase>);
 
-// Frames that break the rules, between their delimiters.
-struct CorruptCase {
-    const char* name;
-    int32_t encoding;
-    Bytes inner;
-};
-
-void PrintTo(const CorruptCase& c, std::ostream* out) {
-    PrintCase(c, out);
-}
-
-class CorruptFrameTest : public ::testing::TestWithParam<CorruptCase> {};
-
-TEST_P(CorruptFrameTest, IsCorrupt) {
-    const CorruptCase& c = GetParam();
-    Bytes out(64);
-    int length = -1;
-    EXPECT_EQ(ZFrameCodecFor(c.encoding)
-                  ->Decode(c.inner.data(), static_cast<int>(c.inner.size()), out.data(), 64, length),
-              drCorrupt);
-}
-
-INSTANTIATE_TEST_SUITE_P(Frames, CorruptFrameTest,
-                         ::testing::Values(CorruptCase{"SlipEscOfAnOtherByte", feSlip, {0x01, 0xDB, 0xC1}},
-                                           CorruptCase{"SlipEscAtTheEnd", feSlip, {0x01, 0xDB}},
-                                           CorruptCase{"CobsCodePastTheEnd", feCobs, {0x03, 0x11}},
-                                           CorruptCase{"CobsLongestCodePastTheEnd", feCobs, {0xFF, 0x11}},
-                                           CorruptCase{"CobsLaterCodePastTheEnd", feCobs, {0x02, 0x11, 0x04}},
-                                           CorruptCase{"CobsCodeZero", feCobs, {0x00, 0x11}}),
-                         CaseName<CorruptCase>);
-
 // A send encoded as a frame: the checksum over the bytes first, then the encoding;
 // no line end after the frame.
 struct EncodedSendCase {
     const char* name;
     ZSendSequence sequence;
     Bytes sent;
+    friend void PrintTo(const EncodedSendCase& c, std::ostream* out) { *out << c.name; }
 };
-
-void PrintTo(const EncodedSendCase& c, std::ostream* out) {
-    PrintCase(c, out);
-}
 
 class EncodedSendTest : public ::testing::TestWithParam<EncodedSendCase> {};
 

@@ -53,11 +53,8 @@ struct FramingCase {
     Blocks blocks;  // the Flush after the last chunk included
     bool overflow = false;
     int32_t maxBytes = -1;  // MaxBytesWithinTriggers
+    friend void PrintTo(const FramingCase& c, std::ostream* out) { *out << c.name; }
 };
-
-void PrintTo(const FramingCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class FramingTest : public ::testing::TestWithParam<FramingCase> {};
 
@@ -198,6 +195,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   cmCobs,
                                   {{0x03, 0x11}, {0x22}, {0x00}},
                                   {Decoded({0x11, 0x22}, 4)}},
+                      FramingCase{"LaterCodePastTheEndIsCorrupt",
+                                  cmCobs,
+                                  {{0x02, 0x11, 0x04, 0x22, 0x00, 0xFF, 0x33, 0x00}},
+                                  {Trash({0x02, 0x11, 0x04, 0x22, 0x00}), Trash({0xFF, 0x33, 0x00})}},
                       FramingCase{"CodePastTheEndIsCorruptThenAGoodFrame",
                                   cmCobs,
                                   {{0x05, 0x11, 0x00, 0x02, 0x44, 0x00}},
@@ -229,11 +230,8 @@ struct VerdictCase {
     uint8_t mode;
     Bytes input;
     std::vector<TFrameVerdict> verdicts;  // one per block
+    friend void PrintTo(const VerdictCase& c, std::ostream* out) { *out << c.name; }
 };
-
-void PrintTo(const VerdictCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class FramingVerdictTest : public ::testing::TestWithParam<VerdictCase> {};
 
