@@ -27,6 +27,7 @@
 //   and by Flush (the end of a capture counts as silence). The decision rests on
 //   the read times alone, so a replay of the same reads cuts the same frames.
 //
+// The modes whose frames end at a stop trigger or a delimiter, without a start trigger:
 // - cmUntilStopTrigger: as cmBetweenTriggers from the first byte after a stop
 //   trigger, without a start trigger: data block, then stop block; a stop trigger
 //   right after the previous one gives the stop block alone, with no verdict (an
@@ -40,8 +41,9 @@
 //   cmSlip, cmCobs: the payload, whose encoding may take up to twice as many bytes)
 //   holds at most FilterBufferSize bytes, or MaxBytesWithinTriggers when that is
 //   above 0 and smaller. A longer one is dropped up to its end, stop trigger or
-//   delimiter included, without a block; FeedData says so by false, and the frames
-//   after it, in the same chunk too, come out as usual.
+//   delimiter included, without a block (so is an encoding longer than twice the
+//   limit, undecoded); FeedData says so by false, and the frames after it, in the
+//   same chunk too, come out as usual.
 //
 // Block times: with chunks fed with their read time, a block carries the read time
 // of the chunk that brought its first byte; fed without, the time it was recognised.
