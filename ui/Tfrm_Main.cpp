@@ -13,13 +13,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -33,15 +30,14 @@
 #include <vector>
 
 #include "Funset_strings.h"
-#include "SerialPlatformNet.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
 #include "VerInfo.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
+#include "ZGeneralPage.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
-#include "ZPortDialog.h"
 #include "ZReportPage.h"
 #include "ZSendPage.h"
 #include "ZULAppDir.h"
@@ -60,28 +56,6 @@ constexpr int StatusShowIntervalMs = 250;
 // A start that takes longer than this (a network port connecting) says what it waits for.
 constexpr int OpeningNoticeAfterMs = 400;
 const char* const LastUsedFile = "_last_used.scs";
-
-// grp_CaptureMode item -> stored capture mode.
-constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
-
-QString Q(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-std::string S(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
-// A decimal integer and nothing else (an optional minus sign, then digits).
-bool ParseDecimal(const QString& text, int& value) {
-    if (text.isEmpty()) return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && c == u'-' && text.size() > 1)) return false;
-    }
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok;
-}
 
 QString Truncated(double value) {
     return QString::number(static_cast<long long>(value));
@@ -131,33 +105,7 @@ bool HasSettingsExtension(const std::string& fileName) {
     return QString::fromStdString(suffix).compare(QStringLiteral("scs"), Qt::CaseInsensitive) == 0;
 }
 
-QCheckBox* CheckBox(const char* name, const QString& caption, QWidget* parent) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QSlider* TrackBar(const char* name, int minimum, int maximum, QWidget* parent) {
-    auto* bar = new QSlider(Qt::Horizontal, parent);
-    bar->setObjectName(QString::fromLatin1(name));
-    bar->setRange(minimum, maximum);
-    bar->setPageStep(5);
-    bar->setTickPosition(QSlider::TicksBelow);
-    bar->setTickInterval((maximum - minimum + 1) / 20);
-    return bar;
-}
-
 }  // namespace
-
-int Tfrm_Main::ModeToItem(int mode) {
-    for (int item = 0; item < 5; ++item)
-        if (ModeOfItem[item] == mode) return item;
-    return 0;
-}
-
-uint8_t Tfrm_Main::ItemToMode(int item) {
-    return item >= 0 && item < 5 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
-}
 
 Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frm_Main"));
@@ -178,44 +126,28 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     // The window never asks which files were written: a long capture would only pile up their names.
     Logger->GetLogFileManager().SetKeepWrittenFiles(false);
 
-    std::vector<std::string> list;
-    {
-        // Filling a list is no choice of the user's: the port keeps its settings.
-        const QSignalBlocker portBlocker(cb_COMPorts);
-        const QSignalBlocker rateBlocker(cb_Baudrates);
-        Logger->GetPortList(list);
-        // Each port with what the user knows it by; the field itself shows the number only.
-        for (const std::string& port : list) {
-            int number = 0;
-            const QString text = Q(port);
-            cb_COMPorts->addItem(text.startsWith(QStringLiteral("COM")) && ParseDecimal(text.mid(3), number)
-                                     ? QString::fromStdString(TPortTable::Global().DisplayName(number))
-                                     : text);
-        }
-        cb_COMPorts->addItem(NetworkPortItem());
-        Logger->GetBaudrateList(list);
-        for (const std::string& rate : list) cb_Baudrates->addItem(Q(rate));
-    }
+    generalPage_->FillLists();
 
     const std::string appDir = ZULGetAppDir();
     const std::string settingsDir = appDir + "settings";
     const std::string outputDir = appDir + "std_log_out";
-    SettingsDir = Q(settingsDir);
+    SettingsDir = ZLocalText(settingsDir);
     if (!ZULForceDirectories(outputDir)) {
         ZMessageBox::Error(this, QStringLiteral("Error creating the standard output directory: \n\"") +
-                                     Q(outputDir) + QStringLiteral("\"\n\n--->\n\n") + Q(GetLastErrorText()));
+                                     ZLocalText(outputDir) + QStringLiteral("\"\n\n--->\n\n") +
+                                     ZLocalText(GetLastErrorText()));
     }
     if (!ZULForceDirectories(settingsDir)) {
         ZMessageBox::Error(this, QStringLiteral("Error creating the settings directory: \n\"") +
-                                     Q(settingsDir) + QStringLiteral("\"\n\n--->\n\n") +
-                                     Q(GetLastErrorText()));
+                                     ZLocalText(settingsDir) + QStringLiteral("\"\n\n--->\n\n") +
+                                     ZLocalText(GetLastErrorText()));
     }
     SettingsDir += u'/';
 
     const std::string lastUsed = appDir + LastUsedFile;
-    if (QFileInfo::exists(Q(lastUsed))) {
+    if (QFileInfo::exists(ZLocalText(lastUsed))) {
         std::string errorText;
-        if (!Logger->LoadSettings(lastUsed, errorText)) ZMessageBox::Error(this, Q(errorText));
+        if (!Logger->LoadSettings(lastUsed, errorText)) ZMessageBox::Error(this, ZLocalText(errorText));
     }
     ZLoggerSettings current;
     Logger->GetSettings(current);
@@ -247,7 +179,7 @@ void Tfrm_Main::SetCaptureWindow(QWidget* window, IZEntryReceiver* entries) {
 void Tfrm_Main::AddPage(QWidget* page, const QString& caption) {
     PageControl->addTab(page, caption);
     if (auto* version = page->findChild<QLabel*>(QStringLiteral("lbl_Version")))
-        version->setText(QStringLiteral("v ") + Q(VerInfo().GetVersionString(2)));
+        version->setText(QStringLiteral("v ") + ZLocalText(VerInfo().GetVersionString(2)));
     setFixedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     setMinimumSize(0, 0);
     setFixedSize(sizeHint());
@@ -262,7 +194,8 @@ void Tfrm_Main::BuildWindow() {
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
-    PageControl->addTab(BuildGeneralPage(), QStringLiteral("General"));
+    generalPage_ = new ZGeneralPage([this] { return Logger.get(); });
+    PageControl->addTab(generalPage_, QStringLiteral("General"));
     PageControl->addTab(BuildTriggerPage(), QStringLiteral("Frame trigger settings"));
     PageControl->addTab(BuildDataTriggerPage(), QStringLiteral("Data triggers"));
     // Added as the fifth page once the Bugreport page is in place (see the constructor).
@@ -273,6 +206,11 @@ void Tfrm_Main::BuildWindow() {
     layout->addWidget(BuildStatusGroup());
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    connect(generalPage_, &ZGeneralPage::StartCaptureClicked, this, [this] { btn_StartCaptureClick(); });
+    connect(generalPage_, &ZGeneralPage::StopCaptureClicked, this, [this] { btn_StopCaptureClick(); });
+    connect(generalPage_, &ZGeneralPage::ShowCaptureClicked, this, [this] { btn_ShowCaptureClick(); });
+    connect(generalPage_, &ZGeneralPage::LoadSettingsClicked, this, [this] { btn_LoadSettingsClick(); });
+    connect(generalPage_, &ZGeneralPage::SaveSettingsClicked, this, [this] { btn_SaveSettingsClick(); });
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
     auto* historyKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(historyKey, &QShortcut::activated, btn_ErrorHistory, &QPushButton::click);
@@ -294,197 +232,6 @@ void Tfrm_Main::BuildWindow() {
     }
 
     SetTabOrder();
-}
-
-QWidget* Tfrm_Main::BuildGeneralPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("tab_General"));
-    auto* pageLayout = new QVBoxLayout(page);
-
-    // Action, Settings, Port side by side.
-    auto* topRow = new QHBoxLayout;
-    auto* action = new QGroupBox(QStringLiteral("Action"), page);
-    action->setObjectName(QStringLiteral("grp_Action"));
-    auto* actionLayout = new QVBoxLayout(action);
-    btn_StartCapture = ZMakeButton("btn_StartCapture", QStringLiteral("Start capture"), action);
-    btn_StopCapture = ZMakeButton("btn_StopCapture", QStringLiteral("Stop capture"), action);
-    btn_StopCapture->setEnabled(false);
-    btn_ShowCapture = ZMakeButton("btn_ShowCapture", QStringLiteral("Show capture window"), action);
-    actionLayout->addWidget(btn_StartCapture);
-    actionLayout->addWidget(btn_StopCapture);
-    actionLayout->addWidget(btn_ShowCapture);
-    topRow->addWidget(action);
-
-    grp_Settings = new QGroupBox(QStringLiteral("Settings"), page);
-    grp_Settings->setObjectName(QStringLiteral("grp_Settings"));
-    auto* settingsLayout = new QVBoxLayout(grp_Settings);
-    btn_LoadSettings = ZMakeButton("btn_LoadSettings", QStringLiteral("Load from file"), grp_Settings);
-    btn_SaveSettings = ZMakeButton("btn_SaveSettings", QStringLiteral("Save to file"), grp_Settings);
-    settingsLayout->addWidget(btn_LoadSettings);
-    settingsLayout->addWidget(btn_SaveSettings);
-    settingsLayout->addStretch();
-    topRow->addWidget(grp_Settings);
-
-    auto* port = new QGroupBox(QStringLiteral("Port"), page);
-    port->setObjectName(QStringLiteral("grp_Port"));
-    auto* portLayout = new QGridLayout(port);
-    cb_COMPorts = new QComboBox(port);
-    cb_COMPorts->setObjectName(QStringLiteral("cb_COMPorts"));
-    cb_COMPorts->setEditable(true);
-    cb_COMPorts->setInsertPolicy(QComboBox::NoInsert);
-    cb_COMPorts->setEditText(QStringLiteral("---"));
-    cb_COMPorts->setAccessibleName(QStringLiteral("COM port"));
-    cb_COMPorts->setMinimumContentsLength(7);
-    // Completion would type for the user.
-    cb_COMPorts->setCompleter(nullptr);
-    auto* at = new QLabel(QStringLiteral("@"), port);
-    at->setObjectName(QStringLiteral("lbl_At"));
-    cb_Baudrates = new QComboBox(port);
-    cb_Baudrates->setObjectName(QStringLiteral("cb_Baudrates"));
-    cb_Baudrates->setEditable(true);
-    cb_Baudrates->setInsertPolicy(QComboBox::NoInsert);
-    cb_Baudrates->setAccessibleName(QStringLiteral("Baud rate"));
-    cb_Baudrates->setMinimumContentsLength(12);
-    cb_Baudrates->setCompleter(nullptr);
-    btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
-    portLayout->addWidget(cb_COMPorts, 0, 0);
-    portLayout->addWidget(at, 0, 1);
-    portLayout->addWidget(cb_Baudrates, 0, 2);
-    portLayout->addWidget(btn_PortSettings, 1, 0, 1, 3);
-    portLayout->setRowStretch(2, 1);
-    topRow->addWidget(port, 1);
-    pageLayout->addLayout(topRow);
-
-    auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), page);
-    logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
-    grp_LogfileOptions = logfile;
-    auto* logLayout = new QGridLayout(logfile);
-    btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
-    ed_OutputDir = new QLineEdit(logfile);
-    ed_OutputDir->setObjectName(QStringLiteral("ed_OutputDir"));
-    ed_OutputDir->setReadOnly(true);
-    ed_OutputDir->setAccessibleName(QStringLiteral("Output directory"));
-    ed_OutputDir->setMinimumWidth(360);
-    QPalette facePalette = ed_OutputDir->palette();
-    facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
-    ed_OutputDir->setPalette(facePalette);
-    logLayout->addWidget(btn_OutputDir, 0, 0);
-    logLayout->addWidget(ed_OutputDir, 0, 1, 1, 3);
-
-    chk_AddTimeStamp =
-        CheckBox("chk_AddTimeStamp", QStringLiteral("Add timestamp to each captured packet"), logfile);
-    chk_LogStartTrigger =
-        CheckBox("chk_LogStartTrigger", QStringLiteral("Log the start trigger sequence"), logfile);
-    chk_LogStopTrigger =
-        CheckBox("chk_LogStopTrigger", QStringLiteral("Log the stop trigger sequence"), logfile);
-    chk_LogDataField =
-        CheckBox("chk_LogDataField", QStringLiteral("Log the data field between the triggers"), logfile);
-    chk_ShowHexOutput =
-        CheckBox("chk_ShowHexOutput", QStringLiteral("Log captured bytes in HEX format"), logfile);
-    chk_ShowASCIIOutput =
-        CheckBox("chk_ShowASCIIOutput", QStringLiteral("Log captured bytes in ASCII format"), logfile);
-    chk_SeparateHexAndASCII = CheckBox("chk_SeparateHexAndASCII",
-                                       QStringLiteral("Separate files for ASCII and HEX output"), logfile);
-    chk_SeparateHexAndASCII->hide();
-    // Kept for its setting only: nobody can reach a control that is never shown.
-    chk_SeparateHexAndASCII->setFocusPolicy(Qt::NoFocus);
-    logLayout->addWidget(chk_AddTimeStamp, 1, 0, 1, 2);
-    logLayout->addWidget(chk_LogStartTrigger, 2, 0, 1, 2);
-    logLayout->addWidget(chk_LogStopTrigger, 3, 0, 1, 2);
-    logLayout->addWidget(chk_LogDataField, 1, 2, 1, 2);
-    logLayout->addWidget(chk_ShowHexOutput, 2, 2, 1, 2);
-    logLayout->addWidget(chk_ShowASCIIOutput, 3, 2, 1, 2);
-
-    auto* bytesCaption = new QLabel(QStringLiteral("Max. amount of bytes in one log line:"), logfile);
-    lbl_MaxBytesInLogLine = ZMakeBoldLabel(QStringLiteral("16"), logfile);
-    lbl_MaxBytesInLogLine->setObjectName(QStringLiteral("lbl_MaxBytesInLogLine"));
-    lbl_MaxBytesInLogLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lbl_MaxBytesInLogLine->setMinimumWidth(
-        lbl_MaxBytesInLogLine->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
-    tb_MaxBytesInLogLine = TrackBar("tb_MaxBytesInLogLine", 1, 300, logfile);
-    tb_MaxBytesInLogLine->setAccessibleName(bytesCaption->text());
-    tb_MaxBytesInLogLine->setValue(16);
-    bytesCaption->setBuddy(tb_MaxBytesInLogLine);
-    auto* linesCaption = new QLabel(QStringLiteral("Max. amount of lines in one log file:"), logfile);
-    lbl_MaxLinesInLogFile = ZMakeBoldLabel(QStringLiteral("100"), logfile);
-    lbl_MaxLinesInLogFile->setObjectName(QStringLiteral("lbl_MaxLinesInLogFile"));
-    lbl_MaxLinesInLogFile->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lbl_MaxLinesInLogFile->setMinimumWidth(lbl_MaxBytesInLogLine->minimumWidth());
-    tb_MaxLinesInLogFile = TrackBar("tb_MaxLinesInLogFile", 50, 1000, logfile);
-    tb_MaxLinesInLogFile->setAccessibleName(linesCaption->text());
-    tb_MaxLinesInLogFile->setValue(100);
-    linesCaption->setBuddy(tb_MaxLinesInLogFile);
-    logLayout->addWidget(bytesCaption, 4, 0, 1, 2);
-    logLayout->addWidget(lbl_MaxBytesInLogLine, 4, 2);
-    logLayout->addWidget(tb_MaxBytesInLogLine, 5, 0, 1, 4);
-    logLayout->addWidget(linesCaption, 6, 0, 1, 2);
-    logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
-    logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
-    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
-    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
-    logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
-    logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
-    chk_PreciseTime = CheckBox("chk_PreciseTime", QStringLiteral("Time stamps to the microsecond"), logfile);
-    chk_RawRecordingTimed =
-        CheckBox("chk_RawRecordingTimed", QStringLiteral("with time stamps (.pcapng)"), logfile);
-    logLayout->addWidget(chk_PreciseTime, 9, 0, 1, 2);
-    logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
-    chk_PcapRecording =
-        CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
-    logLayout->addWidget(chk_PcapRecording, 10, 2, 1, 2);
-    logLayout->setColumnStretch(3, 1);
-    pageLayout->addWidget(logfile);
-
-    grp_CaptureMode = new QGroupBox(QStringLiteral("Capture mode"), page);
-    grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
-    captureModeItems_ = ZMakeRadioItems(grp_CaptureMode,
-                                        {QStringLiteral("Capture all bytes received"),
-                                         QStringLiteral("Capture between start an stop triggers"),
-                                         QStringLiteral("Use only start trigger (fixed size)"),
-                                         QStringLiteral("Use only start trigger (dynamic size)"),
-                                         QStringLiteral("Frames separated by silence")},
-                                        QStringLiteral("grp_CaptureMode"));
-    pageLayout->addWidget(grp_CaptureMode);
-    {
-        // The gap of the fifth mode: character times, or milliseconds when not 0.
-        auto* gapRow = new QHBoxLayout();
-        auto* gapCaption = new QLabel(QStringLiteral("Silence gap (tenths of a character):"), page);
-        ud_SilenceGap = new QSpinBox(page);
-        ud_SilenceGap->setObjectName(QStringLiteral("ud_SilenceGap"));
-        ud_SilenceGap->setRange(15, 1000);
-        ud_SilenceGap->setValue(35);
-        gapCaption->setBuddy(ud_SilenceGap);
-        auto* gapMsCaption = new QLabel(QStringLiteral("or ms:"), page);
-        ud_SilenceGapMs = new QSpinBox(page);
-        ud_SilenceGapMs->setObjectName(QStringLiteral("ud_SilenceGapMs"));
-        ud_SilenceGapMs->setRange(0, 60000);
-        gapMsCaption->setBuddy(ud_SilenceGapMs);
-        gapRow->addWidget(gapCaption);
-        gapRow->addWidget(ud_SilenceGap);
-        gapRow->addWidget(gapMsCaption);
-        gapRow->addWidget(ud_SilenceGapMs);
-        gapRow->addStretch(1);
-        pageLayout->addLayout(gapRow);
-    }
-
-    connect(btn_StartCapture, &QPushButton::clicked, this, [this] { btn_StartCaptureClick(); });
-    connect(btn_StopCapture, &QPushButton::clicked, this, [this] { btn_StopCaptureClick(); });
-    connect(btn_ShowCapture, &QPushButton::clicked, this, [this] { btn_ShowCaptureClick(); });
-    connect(btn_LoadSettings, &QPushButton::clicked, this, [this] { btn_LoadSettingsClick(); });
-    connect(btn_SaveSettings, &QPushButton::clicked, this, [this] { btn_SaveSettingsClick(); });
-    // A half-typed text is no choice yet: the text is taken when chosen from the list,
-    // on Enter, when the field loses the focus, and by "Start capture".
-    connect(cb_COMPorts, &QComboBox::currentIndexChanged, this, [this] { CommitPortText(); });
-    connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
-    connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
-    connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
-    connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
-    connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
-    connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
-            [this](int p) { tb_MaxBytesInLogLineChange(p); });
-    connect(tb_MaxLinesInLogFile, &QSlider::valueChanged, this,
-            [this](int p) { tb_MaxLinesInLogFileChange(p); });
-    return page;
 }
 
 QGroupBox* Tfrm_Main::BuildStatusGroup() {
@@ -546,60 +293,31 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
 void Tfrm_Main::SetTabOrder() {
     // The page control is left out: it hands its focus to its tab bar, and naming
     // both would tie them into a loop of their own.
-    const QList<QWidget*> order{btn_StartCapture,
-                                btn_StopCapture,
-                                btn_ShowCapture,
-                                btn_LoadSettings,
-                                btn_SaveSettings,
-                                cb_COMPorts,
-                                cb_Baudrates,
-                                btn_PortSettings,
-                                btn_OutputDir,
-                                ed_OutputDir,
-                                chk_AddTimeStamp,
-                                chk_LogStartTrigger,
-                                chk_LogStopTrigger,
-                                chk_LogDataField,
-                                chk_ShowHexOutput,
-                                chk_ShowASCIIOutput,
-                                tb_MaxBytesInLogLine,
-                                tb_MaxLinesInLogFile,
-                                chk_Reconnect,
-                                chk_RawRecording,
-                                chk_PreciseTime,
-                                chk_RawRecordingTimed,
-                                chk_PcapRecording,
-                                captureModeItems_->button(0),
-                                captureModeItems_->button(1),
-                                captureModeItems_->button(2),
-                                captureModeItems_->button(3),
-                                captureModeItems_->button(4),
-                                ud_SilenceGap,
-                                ud_SilenceGapMs,
-                                btn_SetStartTriggerSize,
-                                ud_StartTriggerSize,
-                                btn_StartEditHEX,
-                                btn_StartEditString,
-                                ud_FixedDataSize,
-                                ud_DataSizeStart,
-                                ud_DataSizeWidth,
-                                chk_DataMSBFirst,
-                                btn_SetStopTriggerSize,
-                                ud_StopTriggerSize,
-                                btn_StopEditHEX,
-                                btn_StopEditString,
-                                showAsItems_->button(0),
-                                showAsItems_->button(1),
-                                showAsItems_->button(2),
-                                ud_DTSize,
-                                btn_AddDTASCII,
-                                btn_AddDTHEX,
-                                btn_RemoveSelDT,
-                                btn_RemoveAllDT,
-                                btn_ResetSelDT,
-                                btn_ResetAllDT,
-                                DTrgList,
-                                btn_ErrorHistory};
+    QList<QWidget*> order = generalPage_->TabOrder();
+    order << QList<QWidget*>{btn_SetStartTriggerSize,
+                             ud_StartTriggerSize,
+                             btn_StartEditHEX,
+                             btn_StartEditString,
+                             ud_FixedDataSize,
+                             ud_DataSizeStart,
+                             ud_DataSizeWidth,
+                             chk_DataMSBFirst,
+                             btn_SetStopTriggerSize,
+                             ud_StopTriggerSize,
+                             btn_StopEditHEX,
+                             btn_StopEditString,
+                             showAsItems_->button(0),
+                             showAsItems_->button(1),
+                             showAsItems_->button(2),
+                             ud_DTSize,
+                             btn_AddDTASCII,
+                             btn_AddDTHEX,
+                             btn_RemoveSelDT,
+                             btn_RemoveAllDT,
+                             btn_ResetSelDT,
+                             btn_ResetAllDT,
+                             DTrgList,
+                             btn_ErrorHistory};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -614,27 +332,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     DataTriggers.Assign(settings.DataTriggers);
     FillDataTriggerGrid();
     sendPage_->ShowList(settings.Send);
-
-    ShowPortState();
-
-    logDir_ = settings.LogDir;
-    ed_OutputDir->setText(Q(logDir_));
-    ed_OutputDir->setToolTip(ed_OutputDir->text());
-    ed_OutputDir->setCursorPosition(0);
-    tb_MaxBytesInLogLine->setValue(settings.MaxBytesInLogLine);
-    tb_MaxLinesInLogFile->setValue(settings.MaxLinesInLogFile);
-    chk_AddTimeStamp->setChecked(settings.AddTimeStamp);
-    chk_LogStartTrigger->setChecked(settings.LogStartTrigger);
-    chk_LogStopTrigger->setChecked(settings.LogStopTrigger);
-    chk_LogDataField->setChecked(settings.LogDataField);
-    chk_ShowHexOutput->setChecked(settings.ShowHexOutput);
-    chk_ShowASCIIOutput->setChecked(settings.ShowASCIIOutput);
-    chk_SeparateHexAndASCII->setChecked(settings.SeparateHexAndASCII);
-    chk_Reconnect->setChecked(settings.Reconnect);
-    chk_RawRecording->setChecked(settings.RawRecording);
-    chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
-    pcapProtocol_ = settings.Frames.PcapProtocol;
-    captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
+    generalPage_->ShowSettings(settings);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
     ud_FixedDataSize->setValue(settings.BytesAfterTrigger);
@@ -648,10 +346,6 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     ShowFrameSettings(settings.Frames);
     viewSettings_ = settings.View;
     if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->SetViewSettings(viewSettings_);
-    chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
-    chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
-    ud_SilenceGap->setValue(settings.Frames.SilenceGap);
-    ud_SilenceGapMs->setValue(settings.Frames.SilenceGapMs);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -662,21 +356,6 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
     settings.Send = sendPage_->List();
-    settings.LogDir = logDir_;
-    settings.MaxBytesInLogLine = tb_MaxBytesInLogLine->value();
-    settings.MaxLinesInLogFile = tb_MaxLinesInLogFile->value();
-    settings.AddTimeStamp = chk_AddTimeStamp->isChecked();
-    settings.LogStartTrigger = chk_LogStartTrigger->isChecked();
-    settings.LogStopTrigger = chk_LogStopTrigger->isChecked();
-    settings.LogDataField = chk_LogDataField->isChecked();
-    settings.ShowHexOutput = chk_ShowHexOutput->isChecked();
-    settings.ShowASCIIOutput = chk_ShowASCIIOutput->isChecked();
-    settings.SeparateHexAndASCII = chk_SeparateHexAndASCII->isChecked();
-    settings.Reconnect = chk_Reconnect->isChecked();
-    settings.RawRecording = chk_RawRecording->isChecked();
-    settings.Frames.PcapRecording = chk_PcapRecording->isChecked();
-    settings.Frames.PcapProtocol = pcapProtocol_;
-    settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();
@@ -684,31 +363,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     CollectFrameSettings(settings.Frames);
     const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
     settings.View = log != nullptr ? log->ViewSettings() : viewSettings_;
-    settings.Frames.PreciseTime = chk_PreciseTime->isChecked();
-    settings.Frames.RawRecordingTimed = chk_RawRecordingTimed->isChecked();
-    settings.Frames.SilenceGap = ud_SilenceGap->value();
-    settings.Frames.SilenceGapMs = ud_SilenceGapMs->value();
+    generalPage_->CollectSettings(settings);
     return settings;
-}
-
-void Tfrm_Main::ShowPortState() {
-    ShowPortNumber();
-    ShowBaudrate();
-}
-
-void Tfrm_Main::ShowPortNumber() {
-    if (!Logger) return;
-    // Shown, not chosen: the change handlers would write the value straight back.
-    const QSignalBlocker blocker(cb_COMPorts);
-    const std::string network = Logger->GetNetworkPort();
-    cb_COMPorts->setEditText(network.empty() ? QStringLiteral("COM") + QString::number(Logger->GetCOMPort())
-                                             : Q(network));
-}
-
-void Tfrm_Main::ShowBaudrate() {
-    if (!Logger) return;
-    const QSignalBlocker blocker(cb_Baudrates);
-    cb_Baudrates->setEditText(QString::number(Logger->GetBaudrate()) + QStringLiteral(" Baud"));
 }
 
 bool Tfrm_Main::LoadSettingsFile(const QString& fileName) {
@@ -723,7 +379,7 @@ bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
     }
     std::string errorText;
     if (!Logger->LoadSettings(fileName, errorText)) {
-        ZMessageBox::Error(this, Q(errorText));
+        ZMessageBox::Error(this, ZLocalText(errorText));
         return false;
     }
     ZLoggerSettings loaded;
@@ -744,18 +400,10 @@ void Tfrm_Main::SetCaptureState(bool running) {
             log->SetPreciseTime(capture.Frames.PreciseTime || capture.CaptureMode == cmSilence);
         }
     }
-    btn_StartCapture->setEnabled(!running);
-    btn_StopCapture->setEnabled(running);
-    btn_LoadSettings->setEnabled(!running);
-    btn_SaveSettings->setEnabled(!running);
+    generalPage_->SetCaptureState(running);
     btn_RemoveSelDT->setEnabled(!running);
     btn_RemoveAllDT->setEnabled(!running);
     grp_DTShowAs->setEnabled(!running);
-    // What the running capture took at its start: changes would be shown but not used.
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings, grp_LogfileOptions,
-                                         grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
-        control->setEnabled(!running);
     waitingForPort_ = false;
     portLost_ = false;
     writeProblem_.clear();
@@ -790,7 +438,7 @@ void Tfrm_Main::ShowErrorState() {
             portLost_ = lost;
             ShowCaptureTitle(true);
         }
-        const QString problem = Q(Logger->GetLogFileManager().GetWriteProblem());
+        const QString problem = ZLocalText(Logger->GetLogFileManager().GetWriteProblem());
         if (problem != writeProblem_) {
             if (problem.isEmpty()) ClearLastError();  // files are written again
             writeProblem_ = problem;
@@ -799,7 +447,7 @@ void Tfrm_Main::ShowErrorState() {
     }
     if (errors <= errorsShown_ || !errorWatch_->isActive()) return;
     errorsShown_ = errors;
-    const QString text = Q(history.GetLatestError().Error);
+    const QString text = ZLocalText(history.GetLatestError().Error);
     lbl_LastError->setText(
         lbl_LastError->fontMetrics().elidedText(text, Qt::ElideRight, lbl_LastError->width()));
     lbl_LastError->setToolTip(text);
@@ -841,7 +489,7 @@ void Tfrm_Main::DataTriggerCountsReset(int row) {
 void Tfrm_Main::btn_StartCaptureClick() {
     if (!Logger) return;
     // A typed port or rate that was never confirmed is taken now, or the start is called off.
-    if (!CommitPortText() || !CommitBaudText()) return;
+    if (!generalPage_->CommitPortAndRate()) return;
     const ZLoggerSettings settings = CollectSettings();
     if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes &&
         settings.CaptureMode != cmSilence) {
@@ -853,7 +501,7 @@ void Tfrm_Main::btn_StartCaptureClick() {
         return;
     }
     if (std::string error; !settings.Frames.CheckCaptureMode(settings.CaptureMode, error)) {
-        ZMessageBox::Error(this, Q(error));
+        ZMessageBox::Error(this, ZLocalText(error));
         return;
     }
     Logger->SetSettings(settings);
@@ -862,13 +510,13 @@ void Tfrm_Main::btn_StartCaptureClick() {
         return;
     }
     if (!Logger->GetStartErrorText().empty()) {
-        ZMessageBox::Error(this, Q(Logger->GetStartErrorText()));
+        ZMessageBox::Error(this, ZLocalText(Logger->GetStartErrorText()));
         return;
     }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
     QString text = QStringLiteral("The COM port could not be opened...");
     const std::string reason = Logger->GetOpenFailureText();
-    if (!reason.empty()) text += QStringLiteral("\n\n") + Q(reason);
+    if (!reason.empty()) text += QStringLiteral("\n\n") + ZLocalText(reason);
     ZMessageBox::Error(this, text);
 }
 
@@ -878,7 +526,7 @@ bool Tfrm_Main::StartCaptureAside() {
     // meanwhile waits until the start is decided, so nothing changes under it.
     const std::string network = Logger->GetNetworkPort();
     QProgressDialog progress(network.empty() ? QStringLiteral("Opening COM%1...").arg(Logger->GetCOMPort())
-                                             : QStringLiteral("Connecting to %1...").arg(Q(network)),
+                                             : QStringLiteral("Connecting to %1...").arg(ZLocalText(network)),
                              QString(), 0, 0, this);
     progress.setObjectName(QStringLiteral("dlg_Opening"));
     progress.setAccessibleName(QStringLiteral("Opening the COM port"));
@@ -908,7 +556,7 @@ void Tfrm_Main::btn_StopCaptureClick() {
         ZMessageBox::Error(this, QStringLiteral("Capture could not be stopped!"));
         return;
     }
-    btn_StopCapture->setEnabled(false);
+    generalPage_->CaptureStopped();
     // The events processed here may close the window, which ends the engine and the pump.
     while (Logger && !StatusPump->IsEmpty()) QApplication::processEvents();
     ShowPendingStatus();
@@ -1035,102 +683,7 @@ void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
 }
 
 // ---------------------------------------------------------------------------------
-// Port, files, windows
-
-bool Tfrm_Main::CommitPortText() {
-    if (!Logger) return false;
-    if (cb_COMPorts->currentText() == NetworkPortItem()) {
-        // The address is typed into the field itself, which now waits for it.
-        const QSignalBlocker blocker(cb_COMPorts);
-        cb_COMPorts->setEditText(QStringLiteral("rfc2217://"));
-        cb_COMPorts->lineEdit()->setFocus();
-        return false;
-    }
-    const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
-    ShowPortNumber();
-    return taken;
-}
-
-bool Tfrm_Main::CommitBaudText() {
-    if (!Logger) return false;
-    const bool taken = cb_BaudratesChange(cb_Baudrates->currentText());
-    ShowBaudrate();
-    return taken;
-}
-
-bool Tfrm_Main::cb_COMPortsChange(const QString& text) {
-    const std::string typed = text.trimmed().toStdString();
-    if (IsNetworkPortAddress(typed)) {
-        TNetPortAddress address;
-        // A bare scheme is an address not begun: the field shows the port in use again.
-        if (typed == "rfc2217://" || typed == "tcp://") return false;
-        if (!ParseNetworkPortAddress(typed, address)) {
-            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
-            return false;
-        }
-        if (typed == Logger->GetNetworkPort()) return true;
-        if (Logger->IsCapturing())
-            ZMessageBox::Information(
-                this, QStringLiteral("Changes will take effect after restarting the capture..."));
-        Logger->SetNetworkPort(typed);
-        return true;
-    }
-    int port = 0;
-    // A list entry names the port first, then its device.
-    const QString number = text.section(u' ', 0, 0);
-    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
-        !ParseDecimal(number.mid(3), port)) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
-        return false;
-    }
-    if (port == Logger->GetCOMPort() && Logger->GetNetworkPort().empty()) return true;
-    // A port that is not there would only become "no port" and fail at the start.
-    if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
-        ZMessageBox::Error(this, Q(refusal));
-        return false;
-    }
-    if (Logger->IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
-    Logger->SetNetworkPort("");
-    Logger->SetCOMPort(port);
-    return true;
-}
-
-bool Tfrm_Main::cb_BaudratesChange(const QString& text) {
-    int rate = 0;
-    // A bare number is a rate as well: typing the unit is no one's habit.
-    const bool unit = text.endsWith(QStringLiteral(" Baud"));
-    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
-        return false;
-    }
-    if (rate == Logger->GetBaudrate()) return true;
-    if (Logger->IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
-    Logger->SetBaudrate(rate);
-    return true;
-}
-
-void Tfrm_Main::btn_PortSettingsClick() {
-    if (!Logger) return;
-    ZPortDialog dialog(this);
-    Logger->ShowPortDialog(dialog);
-    // The dialog may have changed the rate as well as the port.
-    ShowPortState();
-}
-
-void Tfrm_Main::btn_OutputDirClick() {
-    QString directory = ZFileDialog::GetExistingDirectory(
-        this, QStringLiteral("Select directory to output log data:"), QFile::decodeName(logDir_.c_str()));
-    if (directory.isEmpty()) return;
-    if (!directory.endsWith(u'/')) directory += u'/';
-    logDir_ = QFile::encodeName(directory).toStdString();
-    ed_OutputDir->setText(directory);
-    ed_OutputDir->setToolTip(directory);
-    ed_OutputDir->setCursorPosition(0);
-}
+// Files, windows
 
 void Tfrm_Main::btn_LoadSettingsClick() {
     const QString fileName = ZFileDialog::GetOpenFileName(this, QStringLiteral("Load settings"), SettingsDir,
@@ -1147,15 +700,8 @@ void Tfrm_Main::btn_SaveSettingsClick() {
     if (fileName.isEmpty()) return;
     Logger->SetSettings(CollectSettings());
     std::string errorText;
-    if (!Logger->SaveSettings(S(fileName), true, errorText)) ZMessageBox::Error(this, Q(errorText));
-}
-
-void Tfrm_Main::tb_MaxBytesInLogLineChange(int position) {
-    lbl_MaxBytesInLogLine->setText(QString::number(position));
-}
-
-void Tfrm_Main::tb_MaxLinesInLogFileChange(int position) {
-    lbl_MaxLinesInLogFile->setText(QString::number(position));
+    if (!Logger->SaveSettings(ZLocalBytes(fileName), true, errorText))
+        ZMessageBox::Error(this, ZLocalText(errorText));
 }
 
 void Tfrm_Main::btn_ShowCaptureClick() {
@@ -1192,7 +738,7 @@ void Tfrm_Main::FormClose() {
     Logger->SetSettings(CollectSettings());
     std::string errorText;
     if (!Logger->SaveSettings(ZULGetAppDir() + LastUsedFile, true, errorText))
-        ZMessageBox::Error(this, Q(errorText));
+        ZMessageBox::Error(this, ZLocalText(errorText));
     reportPage_->ForgetLogger();
     // The error history goes with the engine; a window still showing it lets it go first.
     if (errorWindow_) errorWindow_->ForgetHistory();

@@ -1,10 +1,10 @@
 #pragma once
-// The main window: owns the program's one capture engine, moves settings between
-// its controls and a settings record, starts and stops captures, loads and saves
-// settings files and shows what the engine counts. Its pages: "General" (port, log
-// file options, capture mode), "Frame trigger settings" (start and stop trigger,
-// length of the data field) and "Data triggers" (the patterns counted in data
-// fields), with the counters beneath them.
+// The main window: owns the program's one capture engine, composes its pages, moves
+// settings between them and a settings record, starts and stops captures, loads and
+// saves settings files and shows what the engine counts. Its pages: "General"
+// (ZGeneralPage: port, log file options, capture mode), "Frame trigger settings"
+// (start and stop trigger, length of the data field) and "Data triggers" (the
+// patterns counted in data fields), with the counters beneath them.
 //
 // Window thread only, except PostStatus, which the engine calls on its data thread.
 
@@ -37,6 +37,7 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class ZGeneralPage;
 class ZSendPage;
 class QTableWidget;
 class QTimer;
@@ -109,10 +110,6 @@ public:
     void FillDataTriggerGrid();
     void DeleteGridRow(int row);
 
-    // Capture mode item of grp_CaptureMode <-> stored mode; a mode outside 0..3 shows as item 0.
-    static int ModeToItem(int mode);
-    static uint8_t ItemToMode(int item);
-
 signals:
     // The close sequence has run: the engine is gone and "_last_used.scs" written.
     void FormClosed();
@@ -124,7 +121,6 @@ private:
     using TStatusPump = TZULMsgPump<std::unique_ptr<sStatusMsg>>;
 
     void BuildWindow();
-    QWidget* BuildGeneralPage();
     QWidget* BuildTriggerPage();
     QWidget* BuildDataTriggerPage();
     QGroupBox* BuildStatusGroup();
@@ -135,7 +131,7 @@ private:
     void ShowChecksumCounts(double good, double bad);
     void SetTabOrder();
 
-    // General page.
+    // The capture and the settings files, as the General page asks for them.
     void btn_StartCaptureClick();
     // Window thread: Logger->StartCapture() on a thread of its own, the window painting meanwhile.
     bool StartCaptureAside();
@@ -143,17 +139,8 @@ private:
     void btn_ShowCaptureClick();
     void btn_LoadSettingsClick();
     void btn_SaveSettingsClick();
-    bool cb_COMPortsChange(const QString& text);
-    bool cb_BaudratesChange(const QString& text);
-    void btn_PortSettingsClick();
-    void btn_OutputDirClick();
-    void tb_MaxBytesInLogLineChange(int position);
-    void tb_MaxLinesInLogFileChange(int position);
     void btn_ErrorHistoryClick();
     void FormClose();
-    void ShowPortState();
-    void ShowPortNumber();
-    void ShowBaudrate();
     // After a stop: what the engine counted, which the dropped status messages may have left short.
     void ShowFinalCounts();
     // The counts of these data trigger rows (all for a negative row) start again from
@@ -166,12 +153,6 @@ private:
     // no log file can be written (and why).
     void ShowCaptureTitle(bool running);
     void ClearLastError();
-    // The typed port and rate, taken when the user is done typing: false after an error
-    // box, and the field shows the value in use again.
-    bool CommitPortText();
-    // The last item of the port list: choosing it lets the user type a network port's address.
-    static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
-    bool CommitBaudText();
 
     // Trigger pages.
     void ud_StartTriggerSizeChanging();
@@ -203,9 +184,6 @@ private:
     std::unique_ptr<TStatusPump> StatusPump;
     std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
     QString SettingsDir;
-    // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir
-    // may only be able to show with replacement characters.
-    std::string logDir_;
     // Per data trigger row: the engine's count at the row's last reset in this capture.
     std::vector<uint32_t> dataTriggerBase_;
     int dataTriggerRowsBased_ = 0;  // rows of DataTriggers when the bases were last taken
@@ -233,40 +211,7 @@ private:
 
     QTabWidget* PageControl = nullptr;
 
-    // General page.
-    QPushButton* btn_StartCapture = nullptr;
-    QPushButton* btn_StopCapture = nullptr;
-    QPushButton* btn_ShowCapture = nullptr;
-    QGroupBox* grp_Settings = nullptr;
-    QPushButton* btn_LoadSettings = nullptr;
-    QPushButton* btn_SaveSettings = nullptr;
-    QComboBox* cb_COMPorts = nullptr;
-    QComboBox* cb_Baudrates = nullptr;
-    QPushButton* btn_PortSettings = nullptr;
-    QGroupBox* grp_LogfileOptions = nullptr;
-    QPushButton* btn_OutputDir = nullptr;
-    QLineEdit* ed_OutputDir = nullptr;
-    QCheckBox* chk_AddTimeStamp = nullptr;
-    QCheckBox* chk_LogStartTrigger = nullptr;
-    QCheckBox* chk_LogStopTrigger = nullptr;
-    QCheckBox* chk_LogDataField = nullptr;
-    QCheckBox* chk_ShowHexOutput = nullptr;
-    QCheckBox* chk_ShowASCIIOutput = nullptr;
-    QCheckBox* chk_SeparateHexAndASCII = nullptr;
-    QCheckBox* chk_Reconnect = nullptr;
-    QCheckBox* chk_RawRecording = nullptr;
-    QCheckBox* chk_PcapRecording = nullptr;
-    std::string pcapProtocol_ = "data";  // no control shows it: kept from the settings shown
-    QCheckBox* chk_RawRecordingTimed = nullptr;
-    QCheckBox* chk_PreciseTime = nullptr;
-    QSpinBox* ud_SilenceGap = nullptr;    // tenths of a character time
-    QSpinBox* ud_SilenceGapMs = nullptr;  // 0: the character times count
-    QSlider* tb_MaxBytesInLogLine = nullptr;
-    QLabel* lbl_MaxBytesInLogLine = nullptr;
-    QSlider* tb_MaxLinesInLogFile = nullptr;
-    QLabel* lbl_MaxLinesInLogFile = nullptr;
-    QGroupBox* grp_CaptureMode = nullptr;
-    QButtonGroup* captureModeItems_ = nullptr;
+    ZGeneralPage* generalPage_ = nullptr;  // owned by PageControl
 
     // Status and debug groups.
     QGroupBox* grp_Stati = nullptr;

@@ -36,3 +36,11 @@ QButtonGroup* ZMakeRadioItems(QGroupBox* group, const QStringList& captions, con
     if (!captions.isEmpty()) items->button(0)->setChecked(true);
     return items;
 }
+
+QString ZLocalText(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ZLocalBytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}

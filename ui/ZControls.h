@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
 class QButtonGroup;
 class QGroupBox;
@@ -17,3 +18,7 @@ QLabel* ZMakeBoldLabel(const QString& text, QWidget* parent);
 // column by column, named namePrefix + "_" + item, the first one selected. The
 // buttons' ids are their item numbers.
 QButtonGroup* ZMakeRadioItems(QGroupBox* group, const QStringList& captions, const QString& namePrefix);
+
+// Texts the system hands over in its own encoding (file names, error texts) and back.
+QString ZLocalText(const std::string& text);
+std::string ZLocalBytes(const QString& text);

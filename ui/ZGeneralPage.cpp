@@ -1,0 +1,532 @@
+#include "ZGeneralPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <vector>
+
+#include "SerialPlatformNet.h"
+#include "TPortTable.h"
+#include "ZControls.h"
+#include "ZFileDialog.h"
+#include "ZLogger.h"
+#include "ZMessageBox.h"
+#include "ZPortDialog.h"
+
+namespace {
+
+// grp_CaptureMode item -> stored capture mode.
+constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
+
+// A decimal integer and nothing else (an optional minus sign, then digits).
+bool ParseDecimal(const QString& text, int& value) {
+    if (text.isEmpty()) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && c == u'-' && text.size() > 1)) return false;
+    }
+    bool ok = false;
+    value = text.toInt(&ok);
+    return ok;
+}
+
+QCheckBox* CheckBox(const char* name, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QSlider* TrackBar(const char* name, int minimum, int maximum, QWidget* parent) {
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setRange(minimum, maximum);
+    bar->setPageStep(5);
+    bar->setTickPosition(QSlider::TicksBelow);
+    bar->setTickInterval((maximum - minimum + 1) / 20);
+    return bar;
+}
+
+// A track bar's value beside its caption, as wide as the largest value.
+QLabel* TrackBarValue(const char* name, const QString& text, QWidget* parent) {
+    QLabel* label = ZMakeBoldLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    return label;
+}
+
+QComboBox* PortField(const char* name, const QString& accessibleName, int contentsLength, QWidget* parent) {
+    auto* field = new QComboBox(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setEditable(true);
+    field->setInsertPolicy(QComboBox::NoInsert);
+    field->setAccessibleName(accessibleName);
+    field->setMinimumContentsLength(contentsLength);
+    // Completion would type for the user.
+    field->setCompleter(nullptr);
+    return field;
+}
+
+}  // namespace
+
+int ZGeneralPage::ModeToItem(int mode) {
+    for (int item = 0; item < 5; ++item)
+        if (ModeOfItem[item] == mode) return item;
+    return 0;
+}
+
+uint8_t ZGeneralPage::ItemToMode(int item) {
+    return item >= 0 && item < 5 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
+}
+
+ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
+    : QWidget(parent), engine_(std::move(engine)) {
+    setObjectName(QStringLiteral("tab_General"));
+    auto* pageLayout = new QVBoxLayout(this);
+    // Action, Settings, Port side by side.
+    auto* topRow = new QHBoxLayout;
+    topRow->addWidget(BuildActionGroup());
+    topRow->addWidget(BuildSettingsGroup());
+    topRow->addWidget(BuildPortGroup(), 1);
+    pageLayout->addLayout(topRow);
+    pageLayout->addWidget(BuildLogfileGroup());
+    BuildCaptureMode(pageLayout);
+    Connect();
+}
+
+QGroupBox* ZGeneralPage::BuildActionGroup() {
+    auto* action = new QGroupBox(QStringLiteral("Action"), this);
+    action->setObjectName(QStringLiteral("grp_Action"));
+    auto* actionLayout = new QVBoxLayout(action);
+    btn_StartCapture = ZMakeButton("btn_StartCapture", QStringLiteral("Start capture"), action);
+    btn_StopCapture = ZMakeButton("btn_StopCapture", QStringLiteral("Stop capture"), action);
+    btn_StopCapture->setEnabled(false);
+    btn_ShowCapture = ZMakeButton("btn_ShowCapture", QStringLiteral("Show capture window"), action);
+    actionLayout->addWidget(btn_StartCapture);
+    actionLayout->addWidget(btn_StopCapture);
+    actionLayout->addWidget(btn_ShowCapture);
+    return action;
+}
+
+QGroupBox* ZGeneralPage::BuildSettingsGroup() {
+    auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
+    settings->setObjectName(QStringLiteral("grp_Settings"));
+    auto* settingsLayout = new QVBoxLayout(settings);
+    btn_LoadSettings = ZMakeButton("btn_LoadSettings", QStringLiteral("Load from file"), settings);
+    btn_SaveSettings = ZMakeButton("btn_SaveSettings", QStringLiteral("Save to file"), settings);
+    settingsLayout->addWidget(btn_LoadSettings);
+    settingsLayout->addWidget(btn_SaveSettings);
+    settingsLayout->addStretch();
+    return settings;
+}
+
+QGroupBox* ZGeneralPage::BuildPortGroup() {
+    auto* port = new QGroupBox(QStringLiteral("Port"), this);
+    port->setObjectName(QStringLiteral("grp_Port"));
+    auto* portLayout = new QGridLayout(port);
+    cb_COMPorts = PortField("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    cb_COMPorts->setEditText(QStringLiteral("---"));
+    auto* at = new QLabel(QStringLiteral("@"), port);
+    at->setObjectName(QStringLiteral("lbl_At"));
+    cb_Baudrates = PortField("cb_Baudrates", QStringLiteral("Baud rate"), 12, port);
+    btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
+    portLayout->addWidget(cb_COMPorts, 0, 0);
+    portLayout->addWidget(at, 0, 1);
+    portLayout->addWidget(cb_Baudrates, 0, 2);
+    portLayout->addWidget(btn_PortSettings, 1, 0, 1, 3);
+    portLayout->setRowStretch(2, 1);
+    return port;
+}
+
+QGroupBox* ZGeneralPage::BuildLogfileGroup() {
+    auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), this);
+    logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
+    grp_LogfileOptions = logfile;
+    auto* logLayout = new QGridLayout(logfile);
+    btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
+    ed_OutputDir = new QLineEdit(logfile);
+    ed_OutputDir->setObjectName(QStringLiteral("ed_OutputDir"));
+    ed_OutputDir->setReadOnly(true);
+    ed_OutputDir->setAccessibleName(QStringLiteral("Output directory"));
+    ed_OutputDir->setMinimumWidth(360);
+    QPalette facePalette = ed_OutputDir->palette();
+    facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
+    ed_OutputDir->setPalette(facePalette);
+    logLayout->addWidget(btn_OutputDir, 0, 0);
+    logLayout->addWidget(ed_OutputDir, 0, 1, 1, 3);
+
+    chk_AddTimeStamp =
+        CheckBox("chk_AddTimeStamp", QStringLiteral("Add timestamp to each captured packet"), logfile);
+    chk_LogStartTrigger =
+        CheckBox("chk_LogStartTrigger", QStringLiteral("Log the start trigger sequence"), logfile);
+    chk_LogStopTrigger =
+        CheckBox("chk_LogStopTrigger", QStringLiteral("Log the stop trigger sequence"), logfile);
+    chk_LogDataField =
+        CheckBox("chk_LogDataField", QStringLiteral("Log the data field between the triggers"), logfile);
+    chk_ShowHexOutput =
+        CheckBox("chk_ShowHexOutput", QStringLiteral("Log captured bytes in HEX format"), logfile);
+    chk_ShowASCIIOutput =
+        CheckBox("chk_ShowASCIIOutput", QStringLiteral("Log captured bytes in ASCII format"), logfile);
+    chk_SeparateHexAndASCII = CheckBox("chk_SeparateHexAndASCII",
+                                       QStringLiteral("Separate files for ASCII and HEX output"), logfile);
+    chk_SeparateHexAndASCII->hide();
+    // Kept for its setting only: nobody can reach a control that is never shown.
+    chk_SeparateHexAndASCII->setFocusPolicy(Qt::NoFocus);
+    logLayout->addWidget(chk_AddTimeStamp, 1, 0, 1, 2);
+    logLayout->addWidget(chk_LogStartTrigger, 2, 0, 1, 2);
+    logLayout->addWidget(chk_LogStopTrigger, 3, 0, 1, 2);
+    logLayout->addWidget(chk_LogDataField, 1, 2, 1, 2);
+    logLayout->addWidget(chk_ShowHexOutput, 2, 2, 1, 2);
+    logLayout->addWidget(chk_ShowASCIIOutput, 3, 2, 1, 2);
+
+    auto* bytesCaption = new QLabel(QStringLiteral("Max. amount of bytes in one log line:"), logfile);
+    lbl_MaxBytesInLogLine = TrackBarValue("lbl_MaxBytesInLogLine", QStringLiteral("16"), logfile);
+    tb_MaxBytesInLogLine = TrackBar("tb_MaxBytesInLogLine", 1, 300, logfile);
+    tb_MaxBytesInLogLine->setAccessibleName(bytesCaption->text());
+    tb_MaxBytesInLogLine->setValue(16);
+    bytesCaption->setBuddy(tb_MaxBytesInLogLine);
+    auto* linesCaption = new QLabel(QStringLiteral("Max. amount of lines in one log file:"), logfile);
+    lbl_MaxLinesInLogFile = TrackBarValue("lbl_MaxLinesInLogFile", QStringLiteral("100"), logfile);
+    tb_MaxLinesInLogFile = TrackBar("tb_MaxLinesInLogFile", 50, 1000, logfile);
+    tb_MaxLinesInLogFile->setAccessibleName(linesCaption->text());
+    tb_MaxLinesInLogFile->setValue(100);
+    linesCaption->setBuddy(tb_MaxLinesInLogFile);
+    logLayout->addWidget(bytesCaption, 4, 0, 1, 2);
+    logLayout->addWidget(lbl_MaxBytesInLogLine, 4, 2);
+    logLayout->addWidget(tb_MaxBytesInLogLine, 5, 0, 1, 4);
+    logLayout->addWidget(linesCaption, 6, 0, 1, 2);
+    logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
+    logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
+
+    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
+    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
+    logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
+    logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
+    chk_PreciseTime = CheckBox("chk_PreciseTime", QStringLiteral("Time stamps to the microsecond"), logfile);
+    chk_RawRecordingTimed =
+        CheckBox("chk_RawRecordingTimed", QStringLiteral("with time stamps (.pcapng)"), logfile);
+    logLayout->addWidget(chk_PreciseTime, 9, 0, 1, 2);
+    logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
+    chk_PcapRecording =
+        CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
+    logLayout->addWidget(chk_PcapRecording, 10, 2, 1, 2);
+    logLayout->setColumnStretch(3, 1);
+    return logfile;
+}
+
+void ZGeneralPage::BuildCaptureMode(QVBoxLayout* pageLayout) {
+    grp_CaptureMode = new QGroupBox(QStringLiteral("Capture mode"), this);
+    grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
+    captureModeItems_ = ZMakeRadioItems(grp_CaptureMode,
+                                        {QStringLiteral("Capture all bytes received"),
+                                         QStringLiteral("Capture between start an stop triggers"),
+                                         QStringLiteral("Use only start trigger (fixed size)"),
+                                         QStringLiteral("Use only start trigger (dynamic size)"),
+                                         QStringLiteral("Frames separated by silence")},
+                                        QStringLiteral("grp_CaptureMode"));
+    pageLayout->addWidget(grp_CaptureMode);
+
+    // The gap of the fifth mode: character times, or milliseconds when not 0.
+    auto* gapRow = new QHBoxLayout();
+    auto* gapCaption = new QLabel(QStringLiteral("Silence gap (tenths of a character):"), this);
+    ud_SilenceGap = new QSpinBox(this);
+    ud_SilenceGap->setObjectName(QStringLiteral("ud_SilenceGap"));
+    ud_SilenceGap->setRange(15, 1000);
+    ud_SilenceGap->setValue(35);
+    gapCaption->setBuddy(ud_SilenceGap);
+    auto* gapMsCaption = new QLabel(QStringLiteral("or ms:"), this);
+    ud_SilenceGapMs = new QSpinBox(this);
+    ud_SilenceGapMs->setObjectName(QStringLiteral("ud_SilenceGapMs"));
+    ud_SilenceGapMs->setRange(0, 60000);
+    gapMsCaption->setBuddy(ud_SilenceGapMs);
+    gapRow->addWidget(gapCaption);
+    gapRow->addWidget(ud_SilenceGap);
+    gapRow->addWidget(gapMsCaption);
+    gapRow->addWidget(ud_SilenceGapMs);
+    gapRow->addStretch(1);
+    pageLayout->addLayout(gapRow);
+}
+
+void ZGeneralPage::Connect() {
+    connect(btn_StartCapture, &QPushButton::clicked, this, &ZGeneralPage::StartCaptureClicked);
+    connect(btn_StopCapture, &QPushButton::clicked, this, &ZGeneralPage::StopCaptureClicked);
+    connect(btn_ShowCapture, &QPushButton::clicked, this, &ZGeneralPage::ShowCaptureClicked);
+    connect(btn_LoadSettings, &QPushButton::clicked, this, &ZGeneralPage::LoadSettingsClicked);
+    connect(btn_SaveSettings, &QPushButton::clicked, this, &ZGeneralPage::SaveSettingsClicked);
+    // A half-typed text is no choice yet: the text is taken when chosen from the list,
+    // on Enter, when the field loses the focus, and by "Start capture".
+    connect(cb_COMPorts, &QComboBox::currentIndexChanged, this, [this] { CommitPortText(); });
+    connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
+    connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
+    connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
+    connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
+    connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
+    connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
+            [this](int position) { lbl_MaxBytesInLogLine->setText(QString::number(position)); });
+    connect(tb_MaxLinesInLogFile, &QSlider::valueChanged, this,
+            [this](int position) { lbl_MaxLinesInLogFile->setText(QString::number(position)); });
+}
+
+QList<QWidget*> ZGeneralPage::TabOrder() const {
+    return {btn_StartCapture,
+            btn_StopCapture,
+            btn_ShowCapture,
+            btn_LoadSettings,
+            btn_SaveSettings,
+            cb_COMPorts,
+            cb_Baudrates,
+            btn_PortSettings,
+            btn_OutputDir,
+            ed_OutputDir,
+            chk_AddTimeStamp,
+            chk_LogStartTrigger,
+            chk_LogStopTrigger,
+            chk_LogDataField,
+            chk_ShowHexOutput,
+            chk_ShowASCIIOutput,
+            tb_MaxBytesInLogLine,
+            tb_MaxLinesInLogFile,
+            chk_Reconnect,
+            chk_RawRecording,
+            chk_PreciseTime,
+            chk_RawRecordingTimed,
+            chk_PcapRecording,
+            captureModeItems_->button(0),
+            captureModeItems_->button(1),
+            captureModeItems_->button(2),
+            captureModeItems_->button(3),
+            captureModeItems_->button(4),
+            ud_SilenceGap,
+            ud_SilenceGapMs};
+}
+
+void ZGeneralPage::FillLists() {
+    ZLogger* engine = engine_();
+    if (engine == nullptr) return;
+    // Filling a list is no choice of the user's: the port keeps its settings.
+    const QSignalBlocker portBlocker(cb_COMPorts);
+    const QSignalBlocker rateBlocker(cb_Baudrates);
+    std::vector<std::string> list;
+    engine->GetPortList(list);
+    // Each port with what the user knows it by; the field itself shows the number only.
+    for (const std::string& port : list) {
+        int number = 0;
+        const QString text = ZLocalText(port);
+        cb_COMPorts->addItem(text.startsWith(QStringLiteral("COM")) && ParseDecimal(text.mid(3), number)
+                                 ? QString::fromStdString(TPortTable::Global().DisplayName(number))
+                                 : text);
+    }
+    cb_COMPorts->addItem(NetworkPortItem());
+    engine->GetBaudrateList(list);
+    for (const std::string& rate : list) cb_Baudrates->addItem(ZLocalText(rate));
+}
+
+// ---------------------------------------------------------------------------------
+// Settings
+
+void ZGeneralPage::ShowSettings(const ZLoggerSettings& settings) {
+    ShowPortState();
+    logDir_ = settings.LogDir;
+    ed_OutputDir->setText(ZLocalText(logDir_));
+    ShowLogDir();
+    tb_MaxBytesInLogLine->setValue(settings.MaxBytesInLogLine);
+    tb_MaxLinesInLogFile->setValue(settings.MaxLinesInLogFile);
+    chk_AddTimeStamp->setChecked(settings.AddTimeStamp);
+    chk_LogStartTrigger->setChecked(settings.LogStartTrigger);
+    chk_LogStopTrigger->setChecked(settings.LogStopTrigger);
+    chk_LogDataField->setChecked(settings.LogDataField);
+    chk_ShowHexOutput->setChecked(settings.ShowHexOutput);
+    chk_ShowASCIIOutput->setChecked(settings.ShowASCIIOutput);
+    chk_SeparateHexAndASCII->setChecked(settings.SeparateHexAndASCII);
+    chk_Reconnect->setChecked(settings.Reconnect);
+    chk_RawRecording->setChecked(settings.RawRecording);
+    chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
+    pcapProtocol_ = settings.Frames.PcapProtocol;
+    captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
+    chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
+    chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
+    ud_SilenceGap->setValue(settings.Frames.SilenceGap);
+    ud_SilenceGapMs->setValue(settings.Frames.SilenceGapMs);
+}
+
+void ZGeneralPage::CollectSettings(ZLoggerSettings& settings) const {
+    settings.LogDir = logDir_;
+    settings.MaxBytesInLogLine = tb_MaxBytesInLogLine->value();
+    settings.MaxLinesInLogFile = tb_MaxLinesInLogFile->value();
+    settings.AddTimeStamp = chk_AddTimeStamp->isChecked();
+    settings.LogStartTrigger = chk_LogStartTrigger->isChecked();
+    settings.LogStopTrigger = chk_LogStopTrigger->isChecked();
+    settings.LogDataField = chk_LogDataField->isChecked();
+    settings.ShowHexOutput = chk_ShowHexOutput->isChecked();
+    settings.ShowASCIIOutput = chk_ShowASCIIOutput->isChecked();
+    settings.SeparateHexAndASCII = chk_SeparateHexAndASCII->isChecked();
+    settings.Reconnect = chk_Reconnect->isChecked();
+    settings.RawRecording = chk_RawRecording->isChecked();
+    settings.Frames.PcapRecording = chk_PcapRecording->isChecked();
+    settings.Frames.PcapProtocol = pcapProtocol_;
+    settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
+    settings.Frames.PreciseTime = chk_PreciseTime->isChecked();
+    settings.Frames.RawRecordingTimed = chk_RawRecordingTimed->isChecked();
+    settings.Frames.SilenceGap = ud_SilenceGap->value();
+    settings.Frames.SilenceGapMs = ud_SilenceGapMs->value();
+}
+
+void ZGeneralPage::SetCaptureState(bool running) {
+    btn_StartCapture->setEnabled(!running);
+    btn_StopCapture->setEnabled(running);
+    btn_LoadSettings->setEnabled(!running);
+    btn_SaveSettings->setEnabled(!running);
+    // What the running capture took at its start: changes would be shown but not used.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings, grp_LogfileOptions,
+                                         grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
+        control->setEnabled(!running);
+}
+
+void ZGeneralPage::CaptureStopped() {
+    btn_StopCapture->setEnabled(false);
+}
+
+// ---------------------------------------------------------------------------------
+// Port and rate
+
+bool ZGeneralPage::CommitPortAndRate() {
+    return CommitPortText() && CommitBaudText();
+}
+
+bool ZGeneralPage::CommitPortText() {
+    if (engine_() == nullptr) return false;
+    if (cb_COMPorts->currentText() == NetworkPortItem()) {
+        // The address is typed into the field itself, which now waits for it.
+        const QSignalBlocker blocker(cb_COMPorts);
+        cb_COMPorts->setEditText(QStringLiteral("rfc2217://"));
+        cb_COMPorts->lineEdit()->setFocus();
+        return false;
+    }
+    const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
+    ShowPortNumber();
+    return taken;
+}
+
+bool ZGeneralPage::CommitBaudText() {
+    if (engine_() == nullptr) return false;
+    const bool taken = cb_BaudratesChange(cb_Baudrates->currentText());
+    ShowBaudrate();
+    return taken;
+}
+
+bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
+    ZLogger& engine = *engine_();
+    const std::string typed = text.trimmed().toStdString();
+    if (IsNetworkPortAddress(typed)) {
+        TNetPortAddress address;
+        // A bare scheme is an address not begun: the field shows the port in use again.
+        if (typed == "rfc2217://" || typed == "tcp://") return false;
+        if (!ParseNetworkPortAddress(typed, address)) {
+            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
+            return false;
+        }
+        if (typed == engine.GetNetworkPort()) return true;
+        if (engine.IsCapturing())
+            ZMessageBox::Information(
+                this, QStringLiteral("Changes will take effect after restarting the capture..."));
+        engine.SetNetworkPort(typed);
+        return true;
+    }
+    int port = 0;
+    // A list entry names the port first, then its device.
+    const QString number = text.section(u' ', 0, 0);
+    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
+        !ParseDecimal(number.mid(3), port)) {
+        ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
+        return false;
+    }
+    if (port == engine.GetCOMPort() && engine.GetNetworkPort().empty()) return true;
+    // A port that is not there would only become "no port" and fail at the start.
+    if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
+        ZMessageBox::Error(this, ZLocalText(refusal));
+        return false;
+    }
+    if (engine.IsCapturing())
+        ZMessageBox::Information(this,
+                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+    engine.SetNetworkPort("");
+    engine.SetCOMPort(port);
+    return true;
+}
+
+bool ZGeneralPage::cb_BaudratesChange(const QString& text) {
+    ZLogger& engine = *engine_();
+    int rate = 0;
+    // A bare number is a rate as well: typing the unit is no one's habit.
+    const bool unit = text.endsWith(QStringLiteral(" Baud"));
+    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
+        ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
+        return false;
+    }
+    if (rate == engine.GetBaudrate()) return true;
+    if (engine.IsCapturing())
+        ZMessageBox::Information(this,
+                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+    engine.SetBaudrate(rate);
+    return true;
+}
+
+void ZGeneralPage::ShowPortState() {
+    ShowPortNumber();
+    ShowBaudrate();
+}
+
+void ZGeneralPage::ShowPortNumber() {
+    const ZLogger* engine = engine_();
+    if (engine == nullptr) return;
+    // Shown, not chosen: the change handlers would write the value straight back.
+    const QSignalBlocker blocker(cb_COMPorts);
+    const std::string network = engine->GetNetworkPort();
+    cb_COMPorts->setEditText(network.empty() ? QStringLiteral("COM") + QString::number(engine->GetCOMPort())
+                                             : ZLocalText(network));
+}
+
+void ZGeneralPage::ShowBaudrate() {
+    const ZLogger* engine = engine_();
+    if (engine == nullptr) return;
+    const QSignalBlocker blocker(cb_Baudrates);
+    cb_Baudrates->setEditText(QString::number(engine->GetBaudrate()) + QStringLiteral(" Baud"));
+}
+
+void ZGeneralPage::btn_PortSettingsClick() {
+    ZLogger* engine = engine_();
+    if (engine == nullptr) return;
+    ZPortDialog dialog(window());
+    engine->ShowPortDialog(dialog);
+    // The dialog may have changed the rate as well as the port.
+    ShowPortState();
+}
+
+// ---------------------------------------------------------------------------------
+// Log folder
+
+void ZGeneralPage::btn_OutputDirClick() {
+    QString directory = ZFileDialog::GetExistingDirectory(
+        this, QStringLiteral("Select directory to output log data:"), QFile::decodeName(logDir_.c_str()));
+    if (directory.isEmpty()) return;
+    if (!directory.endsWith(u'/')) directory += u'/';
+    logDir_ = QFile::encodeName(directory).toStdString();
+    ed_OutputDir->setText(directory);
+    ShowLogDir();
+}
+
+void ZGeneralPage::ShowLogDir() {
+    ed_OutputDir->setToolTip(ed_OutputDir->text());
+    ed_OutputDir->setCursorPosition(0);
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The "General" page of the main window: the capture's buttons, loading and saving
+// settings, the port and its rate, the log file options, the capture mode and the
+// silence gap. The page keeps what its controls show (the log folder as the bytes a
+// settings file holds, the Wireshark dissector) and takes a typed port or rate into
+// the engine when the user is done typing. Starting, stopping and showing a capture
+// and loading and saving whole settings are the main window's: the page only says
+// that their buttons were pressed.
+//
+// Window thread only.
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ZLoggerSettings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QVBoxLayout;
+class ZLogger;
+
+class ZGeneralPage : public QWidget {
+    Q_OBJECT
+
+public:
+    // engine gives the engine, or null once it has gone.
+    explicit ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
+
+    // Fills the port and rate lists from the engine; the port keeps its settings.
+    void FillLists();
+    // Shows the page's part of settings, and the engine's port and rate.
+    void ShowSettings(const ZLoggerSettings& settings);
+    // Writes the page's part of a settings record; the rest stays as it was.
+    void CollectSettings(ZLoggerSettings& settings) const;
+    // While a capture runs, what it took at its start is not offered for change.
+    void SetCaptureState(bool running);
+    // A stop was asked for and done: nothing more to stop, before the state follows.
+    void CaptureStopped();
+    // Takes a typed port and rate that were never confirmed: false after an error box,
+    // the fields then showing the values in use again.
+    bool CommitPortAndRate();
+    // The engine's port and rate, as a dialog may have changed them.
+    void ShowPortState();
+    // The page's controls in the order the Tab key visits them.
+    QList<QWidget*> TabOrder() const;
+
+    // Capture mode item of grp_CaptureMode <-> stored mode; a mode outside the list shows as item 0.
+    static int ModeToItem(int mode);
+    static uint8_t ItemToMode(int item);
+
+signals:
+    void StartCaptureClicked();
+    void StopCaptureClicked();
+    void ShowCaptureClicked();
+    void LoadSettingsClicked();
+    void SaveSettingsClicked();
+
+private:
+    QGroupBox* BuildActionGroup();
+    QGroupBox* BuildSettingsGroup();
+    QGroupBox* BuildPortGroup();
+    QGroupBox* BuildLogfileGroup();
+    void BuildCaptureMode(QVBoxLayout* pageLayout);
+    void Connect();
+
+    // The typed port and rate, taken when the user is done typing: false after an error
+    // box, and the field shows the value in use again.
+    bool CommitPortText();
+    bool CommitBaudText();
+    bool cb_COMPortsChange(const QString& text);
+    bool cb_BaudratesChange(const QString& text);
+    void ShowPortNumber();
+    void ShowBaudrate();
+    void btn_PortSettingsClick();
+    void btn_OutputDirClick();
+    void ShowLogDir();
+    // The last item of the port list: choosing it lets the user type a network port's address.
+    static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
+
+    std::function<ZLogger*()> engine_;
+    // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir
+    // may only be able to show with replacement characters.
+    std::string logDir_;
+    std::string pcapProtocol_ = "data";  // no control shows it: kept from the settings shown
+
+    QPushButton* btn_StartCapture = nullptr;
+    QPushButton* btn_StopCapture = nullptr;
+    QPushButton* btn_ShowCapture = nullptr;
+    QPushButton* btn_LoadSettings = nullptr;
+    QPushButton* btn_SaveSettings = nullptr;
+    QComboBox* cb_COMPorts = nullptr;
+    QComboBox* cb_Baudrates = nullptr;
+    QPushButton* btn_PortSettings = nullptr;
+    QGroupBox* grp_LogfileOptions = nullptr;
+    QPushButton* btn_OutputDir = nullptr;
+    QLineEdit* ed_OutputDir = nullptr;
+    QCheckBox* chk_AddTimeStamp = nullptr;
+    QCheckBox* chk_LogStartTrigger = nullptr;
+    QCheckBox* chk_LogStopTrigger = nullptr;
+    QCheckBox* chk_LogDataField = nullptr;
+    QCheckBox* chk_ShowHexOutput = nullptr;
+    QCheckBox* chk_ShowASCIIOutput = nullptr;
+    QCheckBox* chk_SeparateHexAndASCII = nullptr;
+    QCheckBox* chk_Reconnect = nullptr;
+    QCheckBox* chk_RawRecording = nullptr;
+    QCheckBox* chk_PcapRecording = nullptr;
+    QCheckBox* chk_RawRecordingTimed = nullptr;
+    QCheckBox* chk_PreciseTime = nullptr;
+    QSlider* tb_MaxBytesInLogLine = nullptr;
+    QLabel* lbl_MaxBytesInLogLine = nullptr;
+    QSlider* tb_MaxLinesInLogFile = nullptr;
+    QLabel* lbl_MaxLinesInLogFile = nullptr;
+    QGroupBox* grp_CaptureMode = nullptr;
+    QButtonGroup* captureModeItems_ = nullptr;
+    QSpinBox* ud_SilenceGap = nullptr;    // tenths of a character time
+    QSpinBox* ud_SilenceGapMs = nullptr;  // 0: the character times count
+};
