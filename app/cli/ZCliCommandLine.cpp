@@ -289,11 +289,10 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         app.add_subcommand("replay", "Parse a recorded dump with the settings of a file");
     AddReplay(*replayCommand, replay);
 
-    ZCliCaptureOptions capture;
+    ZCliCaptureCommandOptions capture;
     CLI::App* captureCommand = app.add_subcommand("capture", "Capture live from a COM port or a device");
-    AddCapture(*captureCommand, capture);
-    ZCliSendOptions captureSends;
-    AddCaptureSends(*captureCommand, captureSends);
+    AddCapture(*captureCommand, capture.Capture);
+    AddCaptureSends(*captureCommand, capture.Send);
 
     ZCliSendCommandOptions send;
     CLI::App* sendCommand =
@@ -339,10 +338,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         return kCliExitFailed;
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
-    if (*captureCommand) {
-        if (!ZCliBuildSends(captureSends, capture.Sends, context.Err)) return kCliExitUsage;
-        return ZCliRunCapture(capture, context);
-    }
+    if (*captureCommand) return ZCliRunCapture(capture, context);
     if (*sendCommand) return ZCliRunSend(send, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);
     if (*extcapCommand) return ZCliRunExtcap(extcap, context);
