@@ -24,6 +24,7 @@ void ZFilter::Reset() {
     start_ = 0;
     stopSearchFrom_ = 0;
     readTimes_.clear();
+    lastReadEndUs_ = 0;
     state_ = settings_->CaptureMode == cmAllBytes ? PassAll : SearchStart;
 }
 
@@ -54,8 +55,11 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count, TDateTime readTime, int6
         }
         return true;
     }
-    if (fill_ > 0 && !readTimes_.empty() && readUs - readTimes_.back().Us >= silenceGapUs_)
+    // Silence counts from the end of the last read's bytes on the line (its time plus
+    // their line time), so a stream that an adapter hands on in slices is no silence.
+    if (fill_ > 0 && !readTimes_.empty() && readUs - lastReadEndUs_ >= silenceGapUs_)
         HandOutSilenceFrame(fill_);
+    lastReadEndUs_ = readUs + line_.BytesMicros(count);
     // A frame never outgrows the buffer or MaxBytesWithinTriggers: it is cut there.
     const int limit = settings_->MaxBytesWithinTriggers > 0
                           ? std::min(settings_->MaxBytesWithinTriggers, FilterBufferSize)

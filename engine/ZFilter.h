@@ -22,10 +22,11 @@
 //     in the buffer overflow.
 // - An empty chunk is no block, not even in cmAllBytes.
 // - cmSilence: the bytes of reads less than the silence gap apart make one data
-//   block (the frame), ended by a read that comes a gap or more after the one
-//   before, by Silence, by MaxBytesWithinTriggers (when above 0) or a full buffer,
-//   and by Flush (the end of a capture counts as silence). The decision rests on
-//   the read times alone, so a replay of the same reads cuts the same frames.
+//   block (the frame), ended by a read that comes a gap or more after the end of
+//   the read before on the line (its time plus the line time of its bytes), by
+//   Silence, by MaxBytesWithinTriggers (when above 0) or a full buffer, and by Flush
+//   (the end of a capture counts as silence). The decision rests on the read times
+//   and sizes alone, so a replay of the same reads cuts the same frames.
 //
 // Block times: with chunks fed with their read time, a block carries the read time
 // of the chunk that brought its first byte; fed without, the time it was recognised.
@@ -36,6 +37,7 @@
 
 #include "ZBlock.h"
 #include "ZFrameCheck.h"
+#include "ZLineTiming.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
 
@@ -63,8 +65,12 @@ public:
     // cmSilence: nothing was read for the silence gap after the read at lastReadUs;
     // ends the open frame when no later chunk has been fed. Other modes ignore it.
     void Silence(int64_t lastReadUs);
-    // The silence that ends a frame in cmSilence, in microseconds (0: none).
-    void SetSilenceGap(int64_t gapUs) { silenceGapUs_ = gapUs; }
+    // The silence that ends a frame in cmSilence, in microseconds (0: none), and the
+    // line whose character times tell when a read's bytes ended (no rate: at its time).
+    void SetSilenceGap(int64_t gapUs, const ZLineTiming& line = {}) {
+        silenceGapUs_ = gapUs;
+        line_ = line;
+    }
     // Hands out the buffered bytes, if any, as one bkFlush block (cmSilence: as the
     // frame's data block); the state stays.
     void Flush();
@@ -129,5 +135,8 @@ private:
     };
     std::deque<sReadTime> readTimes_;
     int64_t silenceGapUs_ = 0;
+    ZLineTiming line_;
+    // cmSilence: when the bytes of the last read ended on the line.
+    int64_t lastReadEndUs_ = 0;
     uint8_t buffer_[FilterBufferSize];
 };

@@ -85,10 +85,7 @@ void ZLogger::SilenceSince(int64_t lastReadUs) {
 
 int64_t ZLogger::SilenceGapMicros() {
     if (settings_->CaptureMode != cmSilence) return 0;
-    const TSerialConfig config = GetPort().GetConfig();
-    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
-    return settings_->Frames.SilenceGapMicros(GetBaudrate(), 4 + static_cast<int>(config.DataBits),
-                                              config.ParityBit == none ? 0 : 1, stopBits);
+    return settings_->Frames.SilenceGapMicros(GetLineTiming());
 }
 
 void ZLogger::PortStateChanged(bool waiting) {
@@ -219,7 +216,7 @@ bool ZLogger::StartCapture() {
     DrainChunks();
     ZeroCounters();
     filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros());
+    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
     SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros());
     SetReconnect(settings_->Reconnect);
     {
@@ -417,7 +414,7 @@ void ZLogger::BeginReplay() {
     replaying_ = true;
     ZeroCounters();
     filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros());
+    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
     writer_->SetWaitWhenFull(true);
     SpreadChunks(false);
 }

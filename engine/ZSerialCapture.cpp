@@ -132,14 +132,14 @@ bool ZSerialCapture::WaitForBytes() {
     int timeoutMs = pollInterval_;
     if (silenceDue_ && silenceGapUs_ > 0) {
         // Woken when the silence is due, so the frame it ends goes out without delay.
-        const int64_t left = lastReadUs_ + silenceGapUs_ - ZULNowMicros();
+        const int64_t left = SilenceDueUs() - ZULNowMicros();
         timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
     }
     return port_->WaitReadable(timeoutMs);
 }
 
 void ZSerialCapture::PostSilenceIfDue() {
-    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() - lastReadUs_ < silenceGapUs_) return;
+    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() < SilenceDueUs()) return;
     auto item = std::make_unique<sReceivedData>();
     item->Event = ZPortEvent::Silence;
     item->TimeUs = lastReadUs_;
@@ -148,11 +148,16 @@ void ZSerialCapture::PostSilenceIfDue() {
     silenceDue_ = false;
 }
 
+int64_t ZSerialCapture::SilenceDueUs() const {
+    return lastReadUs_ + lastReadLineUs_ + silenceGapUs_;
+}
+
 void ZSerialCapture::SetPreciseTime(bool precise, int64_t silenceGapUs) {
     std::lock_guard guard(portLock_);
     precise_ = precise;
     silenceGapUs_ = precise ? silenceGapUs : 0;
     silenceDue_ = false;
+    line_ = LineTimingLocked();
 }
 
 bool ZSerialCapture::EnterCycle() {
@@ -208,6 +213,7 @@ void ZSerialCapture::PollPort() {
             if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
             PostChunk(readBuffer_.data(), got, readUs);
             lastReadUs_ = readUs;
+            lastReadLineUs_ = line_.BytesMicros(got);
             silenceDue_ = true;
         }
         if (precise_) PostSilenceIfDue();
@@ -496,9 +502,7 @@ void ZSerialCapture::SetCOMPort(int32_t port) {
 
 int32_t ZSerialCapture::GetBaudrate() const {
     std::lock_guard guard(portLock_);
-    if (port_->GetCustomRate() > 0) return port_->GetCustomRate();
-    const auto value = static_cast<size_t>(port_->GetBaudrate());
-    return value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
+    return LineTimingLocked().BaudRate;
 }
 
 void ZSerialCapture::SetBaudrate(int32_t rate) {
@@ -530,6 +534,23 @@ std::string ZSerialCapture::GetOpenFailureText() const {
     if (port_->GetLastOpenError() == EINVAL)
         text += " The rate asked for is " + std::to_string(port_->GetRate()) + " baud.";
     return text;
+}
+
+ZLineTiming ZSerialCapture::GetLineTiming() const {
+    std::lock_guard guard(portLock_);
+    return LineTimingLocked();
+}
+
+ZLineTiming ZSerialCapture::LineTimingLocked() const {
+    const TSerialConfig config = port_->GetConfig();
+    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
+    int32_t rate = port_->GetCustomRate();
+    if (rate <= 0) {
+        const auto value = static_cast<size_t>(port_->GetBaudrate());
+        rate = value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
+    }
+    return ZLineTiming::Of(rate, 4 + static_cast<int>(config.DataBits), config.ParityBit == none ? 0 : 1,
+                           stopBits);
 }
 
 void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Serial.h"
+#include "ZLineTiming.h"
 #include "ZLoggerClients.h"
 #include "ZRawRecorder.h"
 #include "ZULDateTime.h"
@@ -125,6 +126,9 @@ public:
     // Any positive rate is kept as given (one outside RateTable as the port's custom
     // rate, which the device may still refuse at the open); 0 or less changes nothing.
     void SetBaudrate(int32_t rate);
+    // The line the port is set to: its rate and its character (start, data, parity
+    // and stop bits), which tell how long bytes take on it.
+    ZLineTiming GetLineTiming() const;
     void GetPortList(std::vector<std::string>& list) const;
     void GetBaudrateList(std::vector<std::string>& list) const;
     // Runs the extended port settings dialog on the port's settings and writes what the
@@ -217,8 +221,11 @@ private:
     bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
     // Precise time: waits for the port instead of sleeping; false when it cannot.
     bool WaitForBytes();
-    // Precise time: the silence event once the gap after the last read has passed.
+    // Precise time: the silence event once the gap after the end of the last read's
+    // bytes on the line has passed.
     void PostSilenceIfDue();
+    int64_t SilenceDueUs() const;  // caller holds portLock_
+    ZLineTiming LineTimingLocked() const;
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
     void ReportPortLost();
     // The rest of PollPort's business: the lost port's release, a try to reopen it,
@@ -251,9 +258,12 @@ private:
     // Also under portLock_, set while closed: see SetPreciseTime.
     bool precise_ = false;
     int64_t silenceGapUs_ = 0;
-    // The time of the last read, and whether bytes were read since the last silence
-    // event; also under portLock_ (the capture thread keeps them, SetPreciseTime resets them).
+    // The time of the last read, the line time of its bytes, and whether bytes were
+    // read since the last silence event; also under portLock_ (the capture thread keeps
+    // them, SetPreciseTime resets them with the line they are timed on).
     int64_t lastReadUs_ = 0;
+    int64_t lastReadLineUs_ = 0;
+    ZLineTiming line_;
     bool silenceDue_ = false;
     std::atomic<int64_t> reconnectIntervalMs_{500};
     std::atomic<uint64_t> skippedSends_{0};

@@ -9,6 +9,7 @@
 #include "Funset_strings.h"
 #include "ZCliPortLink.h"
 #include "ZDemoFrameSource.h"
+#include "ZLineTiming.h"
 #include "ZModbusDemoServer.h"
 #include "ZPacedWriter.h"
 #include "ZPseudoTerminal.h"
@@ -63,8 +64,8 @@ void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, 
     context.Out << "Stop with Ctrl+C." << std::endl;
 }
 
-// 3.5 characters of 11 bits at the rate the port was set to; above 19200 baud the
-// serial line rules fix it at 1.75 ms.
+// The least frame gap of 11-bit characters (as Modbus RTU sends them) at the rate
+// the port was set to.
 std::chrono::microseconds ModbusSilence(int slave) {
     static constexpr struct {
         speed_t Speed;
@@ -80,8 +81,7 @@ std::chrono::microseconds ModbusSilence(int slave) {
         }
         if (cfgetospeed(&line) > B19200) rate = 115200;
     }
-    if (rate > 19200) return std::chrono::microseconds(1750);
-    return std::chrono::microseconds(3500LL * 11 * 1000 / rate + 1);
+    return std::chrono::microseconds(ZLineTiming::Of(rate, 8, 1, 1).FrameGapMicros());
 }
 
 int RunModbusServer(const ZCliSimulateOptions& options, ZPseudoTerminal& pty, ZCliContext& context) {
