@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ZULFileIO.h"
 #include "ZULIniFile.h"
 
 namespace {
@@ -356,16 +357,21 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
         errorText = "Cannot change settings while capture is running!";
         return false;
     }
+    const char* const onlyRegular = ", and a settings file must be a regular file";
     if (!FileExists(fileName)) {
         errorText = "File not found: " + Quoted(fileName);
         std::error_code ignored;
-        if (std::filesystem::is_directory(fileName, ignored)) errorText += ": it is a folder";
+        if (std::filesystem::is_directory(fileName, ignored)) {
+            errorText += ": it is a folder";
+            errorText += onlyRegular;
+        }
         return false;
     }
     const ZULIniFile ini(fileName);
     if (!LoadPortSettings(ini, errorText)) {
         // The designed text stays first; why nothing could be read follows it.
         if (!ini.LoadError().empty()) errorText += ": the file " + ini.LoadError();
+        if (!ZULFileKindText(fileName).empty()) errorText += onlyRegular;
         return false;
     }
     if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
@@ -421,6 +427,10 @@ void ZLogger::BeginReplay() {
 
 void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs) {
     if (replaying_) PostReceivedChunk(bytes, count, true, timeUs);
+}
+
+void ZLogger::FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs) {
+    if (replaying_) PostSentRecord(bytes, count, timeUs);
 }
 
 void ZLogger::EndReplay() {

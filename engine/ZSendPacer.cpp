@@ -36,11 +36,20 @@ void ZSendPacer::Enqueue(const ZSendSequence& sequence) {
     queue_.push_back(std::move(once));
 }
 
-void ZSendPacer::Clear() {
+void ZSendPacer::Stop() {
     queue_.clear();
     repeats_.clear();
-    lineFree_ = {};
     awaiting_ = false;
+}
+
+void ZSendPacer::EndRepeats() {
+    repeats_.clear();
+    for (Once& once : queue_) once.Every = {};
+}
+
+void ZSendPacer::Clear() {
+    Stop();
+    lineFree_ = {};
     sent_ = 0;
     skipped_ = 0;
     recordsSeen_.store(0);

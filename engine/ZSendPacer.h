@@ -43,8 +43,12 @@ public:
     // Queues the sequence to go once after everything queued before it; with an Every
     // above 0 it then repeats every Every ms, its ticks counted from that first send.
     void Enqueue(const ZSendSequence& sequence);
-    // Drops what is queued, ends every repeat and every wait, and zeroes the counts.
-    // Not while the engine may still report blocks of an earlier capture.
+    // Drops what is queued and ends every repeat and the wait for an answer; the
+    // counts stay.
+    void Stop();
+    // Ends every repeat, queued ones included; what is queued still goes once.
+    void EndRepeats();
+    // Stop, and zeroes the counts: for a new capture, before its first send.
     void Clear();
 
     // Sends the frame due at now, if one is; at most one per call. False when the line

@@ -38,8 +38,10 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
     : pollInterval_(pollIntervalMs),
       readSize_(std::max(readSize, 1)),
       chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
+      sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
+    sentLoss_.SetErrorHistory(&errors_);
     // The port component and the dialogs rely on the port table, which is filled once per process.
     InitSerial(HighestPortScanned);
     pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
@@ -83,6 +85,7 @@ void ZSerialCapture::StopCaptureThread() {
     pump_->Terminate();
     pump_->WaitFor();
     chunkLoss_.Close();
+    sentLoss_.Close();
 }
 
 void ZSerialCapture::Execute() {
@@ -385,17 +388,38 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
                     (port_->IsHungUp() ? " hung up or was removed." : ".");
         if (taken == 0) return ZSendResult::Refused;
     }
-    // Posted under the port lock, as the chunks are, so the record keeps the order of
-    // the line. A pump that is full drops the record, never the send.
-    auto item = std::make_unique<sReceivedData>();
-    item->Data.assign(bytes.begin(), bytes.begin() + taken);
-    item->Size = static_cast<int32_t>(taken);
-    item->Sent = true;
-    // Stamped as it was handed to the port, so that a precise capture keeps its place in time.
-    item->TimeUs = ZULNowMicros();
-    item->Time = ZULFromUnixMicros(item->TimeUs);
-    if (!pump_->Post(item, ChunkPriority)) chunkLoss_.Lost(taken);
+    // Stamped as it was handed to the port, so that a precise capture keeps its place
+    // in time; recorded and posted under the port lock, as the reads are, so the
+    // recording and the record keep the order of the line. A pump that is full drops
+    // the record, never the send.
+    const int64_t timeUs = ZULNowMicros();
+    if (raw_) raw_->WriteSent(bytes.data(), taken, timeUs);
+    PostSent(bytes.data(), static_cast<int>(taken), timeUs, false);
     return taken == count ? ZSendResult::Sent : ZSendResult::Refused;
+}
+
+bool ZSerialCapture::PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull) {
+    auto item = std::make_unique<sReceivedData>();
+    item->Data.assign(bytes, bytes + count);
+    item->Size = count;
+    item->Sent = true;
+    item->TimeUs = timeUs;
+    item->Time = ZULFromUnixMicros(timeUs);
+    bool accepted = pump_->Post(item, ChunkPriority);
+    while (!accepted && waitWhenFull && !stopped_) {
+        std::this_thread::sleep_for(RetryPostDelay);
+        accepted = pump_->Post(item, ChunkPriority);
+    }
+    if (accepted) {
+        sentLoss_.Accepted();
+    } else {
+        sentLoss_.Lost(static_cast<uint64_t>(count));
+    }
+    return accepted;
+}
+
+bool ZSerialCapture::PostSentRecord(const uint8_t* bytes, int count, int64_t timeUs) {
+    return !stopped_ && PostSent(bytes, count, timeUs, true);
 }
 
 bool ZSerialCapture::SendsDone() {
@@ -451,6 +475,7 @@ bool ZSerialCapture::ClosePort() {
             pendingEvents_.clear();
             portWake_.notify_all();
             chunkLoss_.Close();
+            sentLoss_.Close();
             return true;
         }
         if (!port_->GetActive()) return true;
@@ -462,6 +487,7 @@ bool ZSerialCapture::ClosePort() {
         closed = !IsCapturing();
     }
     chunkLoss_.Close();
+    sentLoss_.Close();
     return closed;
 }
 

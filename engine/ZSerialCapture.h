@@ -177,6 +177,10 @@ public:
     // pump has ended.
     // timeUs, when not 0, is the time of the read the bytes stand for.
     bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs = 0);
+    // Posts bytes as if they had been sent at timeUs (a replay of a timed recording):
+    // one record for ProcessSent, in order with the chunks, waiting while the pump
+    // refuses. False when the pump has ended.
+    bool PostSentRecord(const uint8_t* bytes, int count, int64_t timeUs);
     // Waits until every posted chunk has been through ProcessData; at once when the pump
     // has ended. Main thread.
     void DrainChunks();
@@ -219,6 +223,9 @@ private:
     void PollPort();
     // Posts count bytes as one chunk; a refusal is counted as a loss.
     bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
+    // Posts a record of bytes sent at timeUs, waiting while the pump refuses or
+    // counting the refusal as sent bytes lost.
+    bool PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull);
     // Precise time: waits for the port instead of sleeping; false when it cannot.
     bool WaitForBytes();
     // Precise time: the silence event once the gap after the end of the last read's
@@ -241,6 +248,7 @@ private:
     const int readSize_;
     TZULErrorHistory errors_;
     ZULLossCounter chunkLoss_;
+    ZULLossCounter sentLoss_;
     std::vector<uint8_t> readBuffer_;  // capture thread only
 
     // Guards port_ between the capture thread and the main thread, and with it the

@@ -9,11 +9,12 @@
 #include "ZChecksum.h"
 #include "ZCliCaptureSession.h"
 #include "ZLogger.h"
+#include "ZULFileIO.h"
 #include "ZULIniFile.h"
 
 namespace {
 
-using Clock = ZCliSender::Clock;
+using Clock = std::chrono::steady_clock;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -58,31 +59,42 @@ bool BuildDataSequence(const ZCliSendOptions& options, ZSendSequence& sequence, 
                                     ? ZSendSequence::DefaultLSBFirst(sequence.Checksum)
                                     : options.ChecksumOrder == "lsb";
     if (!options.LineEnd.empty()) sequence.LineEnd = SendLineEndFromName(options.LineEnd);
+    sequence.ChecksumSkip = options.ChecksumSkip;
     sequence.Every = options.EveryMs;
+    sequence.WaitAnswerMs = options.WaitAnswerMs;
     return true;
 }
 
 }  // namespace
 
-bool ZCliBuildSends(const ZCliSendOptions& options, std::vector<ZSendSequence>& sequences,
-                    std::ostream& err) {
-    sequences.clear();
+bool ZCliBuildSends(const ZCliSendOptions& options, ZSendList& sends, std::ostream& err) {
+    sends = ZSendList();
     if (!options.Data.empty()) {
         ZSendSequence sequence;
         if (!BuildDataSequence(options, sequence, err)) return false;
-        sequences.push_back(std::move(sequence));
+        sends.Items.push_back(std::move(sequence));
     }
     if (!options.SendFile.empty()) {
         const ZULIniFile ini(options.SendFile);
+        if (!ini.LoadError().empty()) {
+            err << "The settings file \"" << options.SendFile << "\" cannot be read: the file "
+                << ini.LoadError()
+                << (ZULFileKindText(options.SendFile).empty()
+                        ? ""
+                        : ", and a settings file must be a regular file")
+                << ".\n";
+            return false;
+        }
         ZSendList list;
         list.ReadFromIni(ini);
         if (list.Items.empty()) {
             err << "The settings file \"" << options.SendFile << "\" holds no sequences to send ([_send]).\n";
             return false;
         }
-        sequences.insert(sequences.end(), list.Items.begin(), list.Items.end());
+        sends.Items.insert(sends.Items.end(), list.Items.begin(), list.Items.end());
+        sends.GapMs = list.GapMs;
     }
-    for (const ZSendSequence& sequence : sequences) {
+    for (const ZSendSequence& sequence : sends.Items) {
         if (sequence.BuildBytes().size() > MaxSendBytes) {
             err << "The sequence is too long to send: " << sequence.BuildBytes().size() << " bytes (at most "
                 << MaxSendBytes << ").\n";
@@ -92,50 +104,24 @@ bool ZCliBuildSends(const ZCliSendOptions& options, std::vector<ZSendSequence>& 
     return true;
 }
 
-ZCliSender::ZCliSender(std::vector<ZSendSequence> sequences) {
-    for (const ZSendSequence& sequence : sequences) {
-        Item item;
-        item.Bytes = sequence.BuildBytes();
-        item.Every = std::chrono::milliseconds(sequence.Every);
-        items_.push_back(std::move(item));
-    }
+ZCliSender::ZCliSender(const ZSendList& sends, ZSerialCapture& capture, int32_t gapMs) : capture_(capture) {
+    SetLine(capture.GetLineTiming(), sends.GapMs != 0 ? sends.GapMs : gapMs);
+    for (const ZSendSequence& sequence : sends.Items) Enqueue(sequence);
 }
 
-bool ZCliSender::SendDue(ZSerialCapture& capture, Clock::time_point now, std::ostream& err) {
-    const bool first = !started_;
-    started_ = true;
-    bool ok = true;
-    for (Item& item : items_) {
-        if (item.Done || (!first && now < item.Due)) continue;
-        std::string error;
-        // Only repeats may be skipped: the first send of each sequence always goes.
-        const ZSendResult result = capture.SendBytes(item.Bytes, !first, error);
-        if (result == ZSendResult::Refused) {
-            // A lost port refuses every repeat: the user is told once, not every interval.
-            if (error != lastError_) err << error << '\n';
-            lastError_ = error;
-            ok = false;
-        } else {
-            lastError_.clear();
-        }
-        if (item.Every.count() <= 0) {
-            item.Done = true;
-            continue;
-        }
-        // Due times follow the first send's clock, so the interval holds on average
-        // however late a single send was.
-        item.Due = first ? now + item.Every : item.Due + item.Every;
-        if (item.Due <= now) item.Due = now + item.Every;
+bool ZCliSender::SendDue(std::ostream& err) {
+    std::string error;
+    const bool sent =
+        ZSendPacer::SendDue([this](const std::vector<uint8_t>& bytes, bool repeat,
+                                   std::string& why) { return capture_.SendBytes(bytes, repeat, why); },
+                            Clock::now(), error);
+    if (sent) {
+        lastError_.clear();
+        return true;
     }
-    return ok;
-}
-
-Clock::time_point ZCliSender::NextDue() const {
-    Clock::time_point next = Clock::time_point::max();
-    for (const Item& item : items_) {
-        if (!item.Done) next = std::min(next, item.Due);
-    }
-    return next;
+    if (error != lastError_) err << error << '\n';
+    lastError_ = error;
+    return false;
 }
 
 namespace {
@@ -220,9 +206,10 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
         } else if (PortWasLost(session.Logger().GetErrorHistory())) {
             return WaitResult::PortLost;
         }
-        if (!sender.Empty()) sender.SendDue(session.Logger(), Clock::now(), context.Err);
-        // A repeat falls due between two looks at the counters: the wait ends then.
-        std::this_thread::sleep_until(std::min(Clock::now() + kWaitStep, sender.NextDue()));
+        if (!sender.Idle()) sender.SendDue(context.Err);
+        // A send falls due between two looks at the counters: the wait ends then.
+        const auto later = Clock::now();
+        std::this_thread::sleep_until(std::min(later + kWaitStep, sender.NextDue(later)));
     }
 }
 
@@ -261,8 +248,12 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
+    // In the observers before the start: an answer to the first send must not be missed.
+    ZCliSender sender(options.Sends, logger, session.Settings().Send.GapMs);
+    logger.AddBlockObserver(&sender);
     session.ResetCounters();
     if (!logger.StartCapture()) {
+        logger.RemoveBlockObserver(&sender);
         session.Abandon();
         if (!logger.GetStartErrorText().empty()) {
             context.Err << logger.GetStartErrorText() << '\n';
@@ -278,21 +269,21 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
                 << session.Settings().LogDir << '\n';
     if (context.OnCaptureStarted) context.OnCaptureStarted();
 
-    ZCliSender sender(options.Sends);
     const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
     const bool stopped = logger.StopCapture();
+    logger.RemoveBlockObserver(&sender);
     const bool framesWritten = session.CloseFrameExport();
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
-    report.ShowSent = !options.Sends.empty();
-    report.SkippedSends = logger.SkippedSends();
+    report.ShowSent = !options.Sends.Items.empty();
+    report.SkippedSends = sender.Skipped();
     uint64_t rawLost = 0;
     bool rawFailed = false;
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
         context.Err << "The raw bytes are in " << raw->Path() << " (" << raw->BytesWritten() << " bytes)\n";
         rawFailed = raw->HasFailed();
-        rawLost = raw->BytesRecorded() - raw->BytesWritten();
+        rawLost = raw->BytesMissing();
     }
     session.ReportPcap();
     if (options.Json) {
@@ -312,6 +303,11 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     if (!rawWritten) {
         context.Err << "The raw recording is incomplete: " << rawLost
                     << " bytes read from the port could not be written to it.\n";
+    }
+    // Listening that heard nothing failed, unless the user ended it before its time.
+    if (options.ExpectAnswer && report.Counters.TotalBytes == 0 && !context.IsStopRequested()) {
+        context.Err << "No answer within " << options.DurationSeconds << " s\n";
+        return kCliExitFailed;
     }
     const bool logged = report.CheckLogFiles(context.Err);
     return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;

@@ -4,58 +4,53 @@
 // sequences the options describe, the port chosen and described for the user, and
 // the run itself, which captures until a duration has passed or the user stops it.
 
-#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "ZCliContext.h"
+#include "ZSendPacer.h"
 #include "ZSendSequence.h"
 
 class ZLogger;
 class ZSerialCapture;
 
 struct ZCliSendOptions {
-    std::vector<std::string> Data;  // joined into one sequence; none: no such sequence
-    bool Text = false;              // text with escapes instead of HEX
-    std::string Checksum;           // an algorithm's number or name; empty: none
-    std::string ChecksumOrder;      // "lsb" or "msb"; empty: the algorithm's order
-    std::string LineEnd;            // "cr", "lf" or "crlf"; empty: none
-    int EveryMs = 0;                // repeat the DATA sequence; 0: once
-    std::string SendFile;           // a settings file whose [_send] list is sent after it
+    std::vector<std::string> Data;                   // joined into one sequence; none: no such sequence
+    bool Text = false;                               // text with escapes instead of HEX
+    std::string Checksum;                            // an algorithm's number or name; empty: none
+    std::string ChecksumOrder;                       // "lsb" or "msb"; empty: the algorithm's order
+    int ChecksumSkip = ZSendSequence::ProtocolSkip;  // leading bytes the checksum leaves out
+    std::string LineEnd;                             // "cr", "lf" or "crlf"; empty: none
+    int EveryMs = 0;                                 // repeat the DATA sequence; 0: once
+    int WaitAnswerMs = 0;  // after the DATA sequence, wait this long for the answer; 0: not
+    std::string SendFile;  // a settings file whose [_send] list is sent after it
 
     bool Any() const { return !Data.empty() || !SendFile.empty(); }
 };
 
 // The sequences the options ask for, in sending order: the DATA one first, then the
-// file's list. False after telling the user why on err (bad usage).
-bool ZCliBuildSends(const ZCliSendOptions& options, std::vector<ZSendSequence>& sequences, std::ostream& err);
+// file's list, whose SendGapMs the list keeps. False after telling the user why on
+// err (bad usage).
+bool ZCliBuildSends(const ZCliSendOptions& options, ZSendList& sends, std::ostream& err);
 
-// Sends its sequences through a capture that has its port open: each once, in order,
-// at the first call, then each with an interval again whenever it is due. The thread
-// that runs the capture calls it; repeats skip (and count) while the line is behind.
-class ZCliSender {
+// Sends through a capture that has its port open, paced by the engine: each sequence
+// once, in order, then those with an interval on their ticks. A refusal is told
+// once, not at every tick (a lost port refuses every one). The thread that runs the
+// capture drives it; it must be in the engine's block observers while sends may be
+// answered.
+class ZCliSender : public ZSendPacer {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = ZSendPacer::Clock;
 
-    explicit ZCliSender(std::vector<ZSendSequence> sequences);
-
-    // Sends what is due at now; false after a send was refused (the reason on err).
-    bool SendDue(ZSerialCapture& capture, Clock::time_point now, std::ostream& err);
-    // When the next repeat falls due; Clock::time_point::max() when none will.
-    Clock::time_point NextDue() const;
-    bool Empty() const { return items_.empty(); }
+    // The sequences, paced on the line of capture, with the list's gap, else gapMs.
+    ZCliSender(const ZSendList& sends, ZSerialCapture& capture, int32_t gapMs);
+    // Sends what is due now; false after a send was refused (the reason on err).
+    bool SendDue(std::ostream& err);
 
 private:
-    struct Item {
-        std::vector<uint8_t> Bytes;
-        Clock::duration Every{};
-        Clock::time_point Due{};
-        bool Done = false;  // sent once and never repeated
-    };
-    std::vector<Item> items_;
-    bool started_ = false;
+    ZSerialCapture& capture_;
     std::string lastError_;  // the refusal last told, until a send goes again
 };
 
@@ -72,8 +67,10 @@ struct ZCliCaptureOptions {
     std::string RawFile;     // also record every byte read into this new file (".pcapng": with times)
     // Stamp every read to the microsecond (also on when the settings say so).
     bool PreciseTime = false;
-    std::string PcapFile;              // also write the frames as a Wireshark capture into this new file
-    std::vector<ZSendSequence> Sends;  // sent once each as the capture starts, repeats at their interval
+    std::string PcapFile;  // also write the frames as a Wireshark capture into this new file
+    ZSendList Sends;       // sent once each as the capture starts, repeats at their interval
+    // send --listen: a capture that received nothing failed ("No answer within S s").
+    bool ExpectAnswer = false;
 };
 
 // The port the options choose (else the settings'), on logger's port.

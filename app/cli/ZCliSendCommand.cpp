@@ -11,8 +11,8 @@ namespace {
 // Waits for the port to let every byte out: what the line needs at its rate, and
 // a few seconds for the rest of the way.
 bool WaitUntilSent(ZLogger& logger, size_t bytes, const ZCliContext& context) {
-    const auto lineTime = std::chrono::milliseconds(static_cast<int64_t>(bytes) * 11 * 1000 /
-                                                    std::max<int32_t>(logger.GetBaudrate(), 1));
+    const auto lineTime =
+        std::chrono::microseconds(logger.GetLineTiming().BytesMicros(static_cast<int64_t>(bytes)));
     const auto deadline = ZCliSender::Clock::now() + lineTime + std::chrono::seconds(5);
     while (!logger.SendsDone()) {
         if (ZCliSender::Clock::now() >= deadline || context.IsStopRequested()) return false;
@@ -21,15 +21,27 @@ bool WaitUntilSent(ZLogger& logger, size_t bytes, const ZCliContext& context) {
     return true;
 }
 
+// Hands every sequence to the line, paced; false after a refusal (told on err).
+bool SendAll(ZCliSender& sender, const ZCliContext& context) {
+    bool ok = true;
+    while (!context.IsStopRequested()) {
+        ok = sender.SendDue(context.Err) && ok;
+        if (sender.Idle()) break;
+        std::this_thread::sleep_until(sender.NextDue(ZCliSender::Clock::now()));
+    }
+    return ok;
+}
+
 }  // namespace
 
 int ZCliRunSend(const ZCliSendCommandOptions& options, ZCliContext& context) {
-    std::vector<ZSendSequence> sequences;
-    if (!ZCliBuildSends(options.Send, sequences, context.Err)) return kCliExitUsage;
+    ZSendList sends;
+    if (!ZCliBuildSends(options.Send, sends, context.Err)) return kCliExitUsage;
     if (options.ListenSeconds > 0) {
         ZCliCaptureOptions capture = options.Capture;
         capture.DurationSeconds = options.ListenSeconds;
-        capture.Sends = sequences;
+        capture.Sends = sends;
+        capture.ExpectAnswer = true;
         return ZCliRunLiveCapture(capture, context);
     }
     // Without listening nothing is recorded: the port is opened, not a capture started.
@@ -45,10 +57,10 @@ int ZCliRunSend(const ZCliSendCommandOptions& options, ZCliContext& context) {
             context.Err << reason << '\n';
         return kCliExitFailed;
     }
-    ZCliSender sender(sequences);
-    bool ok = sender.SendDue(logger, ZCliSender::Clock::now(), context.Err);
+    ZCliSender sender(sends, logger, session.Settings().Send.GapMs);
+    bool ok = SendAll(sender, context);
     size_t bytes = 0;
-    for (const ZSendSequence& sequence : sequences) bytes += sequence.BuildBytes().size();
+    for (const ZSendSequence& sequence : sends.Items) bytes += sequence.BuildBytes().size();
     if (ok && !WaitUntilSent(logger, bytes, context)) {
         context.Err << "The bytes did not all leave " << portText << " in time.\n";
         ok = false;
