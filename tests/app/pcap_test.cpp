@@ -37,6 +37,7 @@ struct PcapCase {
     const char* ModbusUnit;
     const char* ModbusFunction;
     bool WarnsOfProtocol;
+    bool Overflows = false;  // a frame too long for the filter: its bytes are lost
 };
 
 void PrintTo(const PcapCase& c, std::ostream* out) {
@@ -55,6 +56,10 @@ size_t CountOf(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
 }
+
+// A start trigger "<" and 16499 bytes without the stop trigger ">": read 500 at a
+// time, the last 500 overflow the filter's buffer; then "zz".
+const std::string kOverflowHex = "3c" + std::string(2 * 16499, '6') + "7a7a";
 
 // Queries "read 3 holding registers from 0x006B" of unit 17: right (CRC 76 87) and with a
 // broken CRC, behind two bytes of noise, and a query cut short at the end.
@@ -98,6 +103,18 @@ const PcapCase kCases[] = {
      "",
      "",
      false},
+    // The frame that never got its end goes out as it stands before the trash after it.
+    {"AFrameCutByAnOverflowEndsBeforeTheTrash",
+     "[_logger_settings]\nTriggerStartSize=1\nTriggerStart_0=60\nTriggerStopSize=1\nTriggerStop_0=62\n"
+     "CaptureMode=3\nMaxBytesWithinTriggers=-1\n",
+     kOverflowHex.c_str(),
+     "500",
+     "data",
+     {{"3c", kInbound, ""}, {"7a7a", kInbound, "trash"}},
+     "",
+     "",
+     false,
+     true},
     {"ProtocolWiresharkDoesNotKnow",
      "[_logger_settings]\nCaptureMode=0\n[_frames]\nPcapProtocol=nmea0183\n",
      "244750",
@@ -139,7 +156,9 @@ TEST_P(PcapReplayTest, TsharkReadsEveryFrameAsOnePacket) {
         EXPECT_EQ(packets[i].Function, modbusQuery ? c.ModbusFunction : "");
         joined += packets[i].Hex;
     }
-    EXPECT_EQ(joined, c.InputHex) << "every byte once, in order";
+    if (!c.Overflows) {
+        EXPECT_EQ(joined, c.InputHex) << "every byte once, in order";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PcapReplayTest, ::testing::ValuesIn(kCases),

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/TestFiles.h"
 #include "ZChecksum.h"
 #include "ZFilter.h"
 #include "ZLoggerSettings.h"
@@ -180,38 +181,54 @@ TEST(SilenceCutTest, TriggerModeBlocksCarryTheTimeOfTheirFirstRead) {
     EXPECT_EQ(got, expected);
 }
 
-// The keys of precise time are written one by one, only when they differ, and refused
-// on load outside their ranges.
+// The keys of precise time in a file as users write it read as the settings; a file
+// that never used them stays as it was, and a saved one holds only those that differ.
 struct KeyCase {
     const char* name;
+    const char* text;  // the section
     void (*change)(ZFrameSettings&);
-    const char* text;  // the whole section as written
+    bool written;  // the changed settings are saved as exactly this text
 };
 
 class PreciseTimeKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(PreciseTimeKeyTest, WrittenOnlyWhenDifferent) {
-    ZFrameSettings frames;
-    GetParam().change(frames);
-    ZULIniFile ini;
-    frames.WriteToIni(ini);
-    EXPECT_EQ(ini.ToText(), GetParam().text);
+TEST_P(PreciseTimeKeyTest, ReadAsWrittenAndWrittenOnlyWhenDifferent) {
+    const KeyCase& c = GetParam();
+    ZFrameSettings expected;
+    c.change(expected);
+    ScratchDir dir;
+    WriteBytes(dir.File("s.scs"), c.text);
     ZFrameSettings read;
-    read.ReadFromIni(ini);
-    EXPECT_EQ(read, frames);
+    read.ReadFromIni(ZULIniFile(dir.File("s.scs")));
+    EXPECT_EQ(read, expected);
+    if (!c.written) return;
+    ZULIniFile ini;
+    expected.WriteToIni(ini);
+    EXPECT_EQ(ini.ToText(), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, PreciseTimeKeyTest,
-    ::testing::Values(KeyCase{"Defaults", [](ZFrameSettings&) {}, ""},
-                      KeyCase{"PreciseTime", [](ZFrameSettings& f) { f.PreciseTime = true; },
-                              "[_frames]\r\nPreciseTime=1\r\n"},
-                      KeyCase{"SilenceGap", [](ZFrameSettings& f) { f.SilenceGap = 40; },
-                              "[_frames]\r\nSilenceGap=40\r\n"},
-                      KeyCase{"SilenceGapMs", [](ZFrameSettings& f) { f.SilenceGapMs = 5; },
-                              "[_frames]\r\nSilenceGapMs=5\r\n"},
-                      KeyCase{"RawRecordingTimed", [](ZFrameSettings& f) { f.RawRecordingTimed = true; },
-                              "[_frames]\r\nRawRecordingTimed=1\r\n"}),
+    ::testing::Values(
+        KeyCase{"AFileWithoutThemStaysAsItWas", "", [](ZFrameSettings&) {}, true},
+        KeyCase{"EveryKey",
+                "[_frames]\r\nPreciseTime=1\r\nSilenceGap=40\r\nSilenceGapMs=5\r\nRawRecordingTimed=1\r\n",
+                [](ZFrameSettings& f) {
+                    f.PreciseTime = true;
+                    f.SilenceGap = 40;
+                    f.SilenceGapMs = 5;
+                    f.RawRecordingTimed = true;
+                },
+                true},
+        KeyCase{"OnlyTheOneThatDiffers", "[_frames]\r\nSilenceGapMs=5\r\n",
+                [](ZFrameSettings& f) { f.SilenceGapMs = 5; }, true},
+        KeyCase{"InAnyOrderAmongOthers",
+                "[_frames]\r\nRawRecordingTimed=1\r\nChecksumGap=0\r\nPreciseTime=1\r\n",
+                [](ZFrameSettings& f) {
+                    f.RawRecordingTimed = true;
+                    f.PreciseTime = true;
+                },
+                false}),
     CaseName<KeyCase>);
 
 struct RangeCase {
