@@ -1,8 +1,6 @@
 // Frames as Wireshark packets: replays and captures with --pcap (or PcapRecording), read
 // back with tshark.
 
-#include <poll.h>
-
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -220,21 +218,6 @@ TEST(PcapRecordingTest, TheCaptureIsReadableWhileItRunsAndNamedAfterTheFirstLogF
     EXPECT_EQ(ReadPackets(pcaps[0]).size(), 4u);
 }
 
-// What the line received as the device's, read from the test's pseudo-terminal until
-// count bytes came (60 s at most).
-std::string ReadFromDevice(size_t count) {
-    std::string bytes;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (bytes.size() < count && std::chrono::steady_clock::now() < limit) {
-        pollfd readable{TestPty().Master(), POLLIN, 0};
-        poll(&readable, 1, 50);
-        char buffer[256];
-        const ssize_t got = read(TestPty().Master(), buffer, sizeof buffer);
-        if (got > 0) bytes.append(buffer, static_cast<size_t>(got));
-    }
-    return bytes;
-}
-
 bool FileHolds(const std::string& path, const std::string& part) {
     std::ifstream file(path);
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -273,7 +256,7 @@ TEST(PcapSentTest, SendsAreOutboundPacketsAndAReplayShowsThemAsSent) {
                          dir / "r.raw.pcapng", "--pcap", dir / "live.pcapng", "--frames", dir / "f.jsonl"},
                         &stop);
     });
-    const std::string sent = ReadFromDevice(query.size());
+    const std::string sent = ReadFromPeer(TestPty().Master(), query.size());
     // The device echoes the query, which the settings frame as an answer.
     if (sent == query) {
         EXPECT_EQ(write(TestPty().Master(), query.data(), query.size()), 8);

@@ -52,15 +52,44 @@ struct PacerCase {
     int32_t baud;  // 8N1
     int32_t gapMs;
     std::vector<ZSendSequence> sequences;  // queued at 0
-    std::vector<int64_t> wakes;            // when the driver looks; empty: whenever NextDue says
-    int64_t untilUs;
-    std::vector<Handed> handed;  // every frame handed to the line, with its time
+    std::vector<Handed> handed;            // every frame handed to the line, with its time
+    int64_t untilUs = 100000;
+    std::vector<int64_t> wakes = {};  // when the driver looks; empty: whenever NextDue says
     uint64_t skipped = 0;
     std::vector<Event> events = {};
-    std::vector<ZSendResult> results = {};  // the line's answers in order; Sent after them
     bool lateRecords = false;
+    std::vector<ZSendResult> results = {};  // the line's answers in order; Sent after them
     int refusals = 0;
+
+    PacerCase Wakes(std::vector<int64_t> at, int64_t until) const {
+        PacerCase c = *this;
+        c.wakes = std::move(at);
+        c.untilUs = until;
+        return c;
+    }
+    PacerCase Skips(uint64_t count) const {
+        PacerCase c = *this;
+        c.skipped = count;
+        return c;
+    }
+    PacerCase Reported(std::vector<Event> what, bool late = false) const {
+        PacerCase c = *this;
+        c.events = std::move(what);
+        c.lateRecords = late;
+        return c;
+    }
+    PacerCase Answers(std::vector<ZSendResult> what, int refused = 0) const {
+        PacerCase c = *this;
+        c.results = std::move(what);
+        c.refusals = refused;
+        return c;
+    }
 };
+
+PacerCase Row(const char* name, int32_t baud, int32_t gapMs, std::vector<ZSendSequence> sequences,
+              std::vector<Handed> handed, int64_t untilUs = 100000) {
+    return PacerCase{name, baud, gapMs, std::move(sequences), std::move(handed), untilUs};
+}
 
 class SendPacerTest : public ::testing::TestWithParam<PacerCase> {};
 
@@ -110,102 +139,39 @@ TEST_P(SendPacerTest, HandsFramesToTheLineAtTheirTimes) {
 // at 115200, 174 us and 1750 us.
 INSTANTIATE_TEST_SUITE_P(
     Lines, SendPacerTest,
-    ::testing::Values(PacerCase{"AListGoesOneFrameAtATime",
-                                9600,
-                                0,
-                                {Sequence({1, 2}), Sequence({3, 4}), Sequence({5, 6})},
-                                {},
-                                100000,
-                                {{0, "01 02"}, {5729, "03 04"}, {11458, "05 06"}}},
-                      PacerCase{"AGapAskedForStands",
-                                9600,
-                                10,
-                                {Sequence({1, 2}), Sequence({3, 4})},
-                                {},
-                                100000,
-                                {{0, "01 02"}, {12083, "03 04"}}},
-                      PacerCase{"NoLessThanTheLeastGapAbove19200",
-                                115200,
-                                1,
-                                {Sequence({1, 2}), Sequence({3, 4})},
-                                {},
-                                100000,
-                                {{0, "01 02"}, {1924, "03 04"}}},
-                      PacerCase{"ALateSendKeepsTheNextTick",
-                                115200,
-                                0,
-                                {Sequence({0xAA}, 100)},
-                                {0, 130000, 200000},
-                                250000,
-                                {{0, "AA"}, {130000, "AA"}, {200000, "AA"}}},
-                      PacerCase{"MissedTicksAreSkippedAndCounted",
-                                115200,
-                                0,
-                                {Sequence({0xAA}, 100)},
-                                {0, 350000, 400000},
-                                450000,
-                                {{0, "AA"}, {350000, "AA"}, {400000, "AA"}},
-                                2},
-                      // Ticks every 4 ms, a frame and its gap 5729 us: a tick waits for the line while
-                      // it is the latest one, and one that the next overtook is skipped.
-                      PacerCase{"ATickWaitsForTheLine",
-                                9600,
-                                0,
-                                {Sequence({1, 2}, 4)},
-                                {},
-                                20000,
-                                {{0, "01 02"}, {5729, "01 02"}, {11458, "01 02"}, {17187, "01 02"}},
-                                1},
-                      PacerCase{"ARepeatTheLineSkipsIsCounted",
-                                115200,
-                                0,
-                                {Sequence({0xAA}, 10)},
-                                {},
-                                25000,
-                                {{0, "AA"}, {10000, "AA"}, {20000, "AA"}},
-                                1,
-                                {},
-                                {ZSendResult::Sent, ZSendResult::Skipped}},
-                      PacerCase{"AnAnswerEndsTheWait",
-                                9600,
-                                0,
-                                {Sequence({1}, 0, 50), Sequence({2})},
-                                {},
-                                100000,
-                                {{0, "01"}, {23646, "02"}},
-                                0,
-                                {{20000, 'F'}}},
-                      PacerCase{"WithoutAnAnswerTheWaitRunsOut",
-                                9600,
-                                0,
-                                {Sequence({1}, 0, 50), Sequence({2})},
-                                {},
-                                100000,
-                                {{0, "01"}, {50000, "02"}}},
-                      // A frame the engine reports before the record of the send came before it.
-                      PacerCase{"AFrameBeforeTheSendIsNoAnswer",
-                                9600,
-                                0,
-                                {Sequence({1}, 0, 50), Sequence({2})},
-                                {},
-                                100000,
-                                {{0, "01"}, {33646, "02"}},
-                                0,
-                                {{1000, 'F'}, {2000, 'S'}, {30000, 'F'}},
-                                {},
-                                true},
-                      PacerCase{"ARefusedSequenceIsDropped",
-                                9600,
-                                0,
-                                {Sequence({1}), Sequence({2})},
-                                {},
-                                100000,
-                                {{0, "01"}, {0, "02"}},
-                                0,
-                                {},
-                                {ZSendResult::Refused},
-                                false,
-                                1}),
+    ::testing::Values(
+        Row("AListGoesOneFrameAtATime", 9600, 0, {Sequence({1, 2}), Sequence({3, 4}), Sequence({5, 6})},
+            {{0, "01 02"}, {5729, "03 04"}, {11458, "05 06"}}),
+        Row("AGapAskedForStands", 9600, 10, {Sequence({1, 2}), Sequence({3, 4})},
+            {{0, "01 02"}, {12083, "03 04"}}),
+        Row("NoLessThanTheLeastGapAbove19200", 115200, 1, {Sequence({1, 2}), Sequence({3, 4})},
+            {{0, "01 02"}, {1924, "03 04"}}),
+        Row("ALateSendKeepsTheNextTick", 115200, 0, {Sequence({0xAA}, 100)},
+            {{0, "AA"}, {130000, "AA"}, {200000, "AA"}})
+            .Wakes({0, 130000, 200000}, 250000),
+        Row("MissedTicksAreSkippedAndCounted", 115200, 0, {Sequence({0xAA}, 100)},
+            {{0, "AA"}, {350000, "AA"}, {400000, "AA"}})
+            .Wakes({0, 350000, 400000}, 450000)
+            .Skips(2),
+        // Ticks every 4 ms, a frame and its gap 5729 us: a tick waits for the line while
+        // it is the latest one, and one that the next overtook is skipped.
+        Row("ATickWaitsForTheLine", 9600, 0, {Sequence({1, 2}, 4)},
+            {{0, "01 02"}, {5729, "01 02"}, {11458, "01 02"}, {17187, "01 02"}}, 20000)
+            .Skips(1),
+        Row("ARepeatTheLineSkipsIsCounted", 115200, 0, {Sequence({0xAA}, 10)},
+            {{0, "AA"}, {10000, "AA"}, {20000, "AA"}}, 25000)
+            .Skips(1)
+            .Answers({ZSendResult::Sent, ZSendResult::Skipped}),
+        Row("AnAnswerEndsTheWait", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})}, {{0, "01"}, {23646, "02"}})
+            .Reported({{20000, 'F'}}),
+        Row("WithoutAnAnswerTheWaitRunsOut", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})},
+            {{0, "01"}, {50000, "02"}}),
+        // A frame the engine reports before the record of the send came before it.
+        Row("AFrameBeforeTheSendIsNoAnswer", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})},
+            {{0, "01"}, {33646, "02"}})
+            .Reported({{1000, 'F'}, {2000, 'S'}, {30000, 'F'}}, true),
+        Row("ARefusedSequenceIsDropped", 9600, 0, {Sequence({1}), Sequence({2})}, {{0, "01"}, {0, "02"}})
+            .Answers({ZSendResult::Refused}, 1)),
     [](const ::testing::TestParamInfo<PacerCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
