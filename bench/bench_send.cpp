@@ -1,5 +1,6 @@
-// What sending costs while a capture runs: an 8-byte query repeated every 10 ms into
-// a line that delivers 100 KB/s, against the same capture without sends. Reported
+// What sending costs while a capture runs: an 8-byte query repeated every 10 ms,
+// paced as the command line and the Send page pace it, into a line that delivers
+// 100 KB/s, against the same capture without sends. Reported
 // as the whole process's share of one core (the feeding thread included, in both
 // runs alike) and the received bytes the capture lost; the sends may add at most
 // 1 % of a core and lose nothing.
@@ -8,6 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "BenchCapture.h"
 #include "BenchLogDir.h"
 #include "ZLogger.h"
+#include "ZSendPacer.h"
 
 namespace {
 
@@ -57,23 +60,25 @@ void BM_CaptureWhileSending(benchmark::State& state) {
         }
         fed = writer.BytesWritten();
     });
-    const std::vector<uint8_t> query{0x11, 0x03, 0x00, 0x00, 0x00, 0x04, 0x46, 0x99};
-    const auto every = std::chrono::milliseconds(state.range(0));
+    ZSendSequence query;
+    query.Data = {0x11, 0x03, 0x00, 0x00, 0x00, 0x04, 0x46, 0x99};
+    query.Every = static_cast<int32_t>(state.range(0));
+    ZSendPacer pacer;
+    pacer.SetLine(logger.GetLineTiming(), 0);
+    const auto send = [&logger](const std::vector<uint8_t>& bytes, bool repeat, std::string& error) {
+        return logger.SendBytes(bytes, repeat, error);
+    };
     double cpu = 0;
     double wall = 0;
     for (auto _ : state) {
         const double cpuBefore = ProcessCpuSeconds();
         const auto start = Clock::now();
-        auto next = start;
+        if (query.Every > 0) pacer.Enqueue(query);
         while (Clock::now() - start < kMeasured) {
-            if (every.count() > 0) {
-                std::string error;
-                logger.SendBytes(query, true, error);
-                next += every;
-                std::this_thread::sleep_until(next);
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+            std::string error;
+            pacer.SendDue(send, Clock::now(), error);
+            const auto now = Clock::now();
+            std::this_thread::sleep_until(std::min(now + std::chrono::milliseconds(50), pacer.NextDue(now)));
         }
         wall = std::chrono::duration<double>(Clock::now() - start).count();
         cpu = ProcessCpuSeconds() - cpuBefore;
@@ -86,7 +91,7 @@ void BM_CaptureWhileSending(benchmark::State& state) {
     state.counters["cpu_percent_of_core"] = 100 * cpu / wall;
     state.counters["bytes_lost"] = static_cast<double>(fed) - static_cast<double>(logger.TotalBytes);
     state.counters["bytes_sent"] = logger.SentBytes;
-    state.counters["sends_skipped"] = static_cast<double>(logger.SkippedSends());
+    state.counters["sends_skipped"] = static_cast<double>(pacer.Skipped());
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ void ZFilter::Reset() {
     stopSearchFrom_ = 0;
     readTimes_.clear();
     uncountedLineBytes_ = 0;
+    lastReadEndUs_ = 0;
     switch (settings_->CaptureMode) {
         case cmAllBytes:
             state_ = PassAll;
@@ -79,8 +80,11 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count, TDateTime readTime, int6
         readTimes_.push_back({fed_, readTime, readUs});
         return FeedChunk(bytes, count);
     }
-    if (fill_ > 0 && !readTimes_.empty() && readUs - readTimes_.back().Us >= silenceGapUs_)
+    // Silence counts from the end of the last read's bytes on the line (its time plus
+    // their line time), so a stream that an adapter hands on in slices is no silence.
+    if (fill_ > 0 && !readTimes_.empty() && readUs - lastReadEndUs_ >= silenceGapUs_)
         HandOutSilenceFrame(fill_);
+    lastReadEndUs_ = readUs + line_.BytesMicros(count);
     // A frame never outgrows the buffer or MaxBytesWithinTriggers: it is cut there.
     const int limit = settings_->MaxBytesWithinTriggers > 0
                           ? std::min(settings_->MaxBytesWithinTriggers, FilterBufferSize)

@@ -22,10 +22,11 @@
 //     in the buffer overflow.
 // - An empty chunk is no block, not even in cmAllBytes.
 // - cmSilence: the bytes of reads less than the silence gap apart make one data
-//   block (the frame), ended by a read that comes a gap or more after the one
-//   before, by Silence, by MaxBytesWithinTriggers (when above 0) or a full buffer,
-//   and by Flush (the end of a capture counts as silence). The decision rests on
-//   the read times alone, so a replay of the same reads cuts the same frames.
+//   block (the frame), ended by a read that comes a gap or more after the end of
+//   the read before on the line (its time plus the line time of its bytes), by
+//   Silence, by MaxBytesWithinTriggers (when above 0) or a full buffer, and by Flush
+//   (the end of a capture counts as silence). The decision rests on the read times
+//   and sizes alone, so a replay of the same reads cuts the same frames.
 //
 // The modes whose frames end at a stop trigger or a delimiter, without a start trigger:
 // - cmUntilStopTrigger: as cmBetweenTriggers from the first byte after a stop
@@ -54,6 +55,7 @@
 
 #include "ZBlock.h"
 #include "ZFrameCheck.h"
+#include "ZLineTiming.h"
 #include "ZLoggerSettings.h"
 #include "ZULDateTime.h"
 
@@ -90,8 +92,12 @@ public:
     // cmSilence: nothing was read for the silence gap after the read at lastReadUs;
     // ends the open frame when no later chunk has been fed. Other modes ignore it.
     void Silence(int64_t lastReadUs);
-    // The silence that ends a frame in cmSilence, in microseconds (0: none).
-    void SetSilenceGap(int64_t gapUs) { silenceGapUs_ = gapUs; }
+    // The silence that ends a frame in cmSilence, in microseconds (0: none), and the
+    // line whose character times tell when a read's bytes ended (no rate: at its time).
+    void SetSilenceGap(int64_t gapUs, const ZLineTiming& line = {}) {
+        silenceGapUs_ = gapUs;
+        line_ = line;
+    }
     // Hands out the buffered bytes, if any, as one bkFlush block (cmSilence: as the
     // frame's data block); the state stays.
     void Flush();
@@ -189,6 +195,9 @@ private:
     int64_t lineBytes_ = 0;  // GetBlockLineBytes of the block being handed out
     // A line that sends only delimiters gives no block for as long as it likes.
     int64_t uncountedLineBytes_ = 0;
+    ZLineTiming line_;
+    // cmSilence: when the bytes of the last read ended on the line.
+    int64_t lastReadEndUs_ = 0;
     // In cmSlip and cmCobs the buffer holds a frame's payload; the bytes of a frame
     // that a later chunk ends wait in encoded_ (fill_ of them), which holds the longest
     // encoding of a full payload and its delimiter.

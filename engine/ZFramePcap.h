@@ -24,15 +24,14 @@
 #include <vector>
 
 #include "ZFrameExport.h"
-
-class ZPcapngWriter;
+#include "ZPcapngWriter.h"
 
 // The link type whose packets start with exported-PDU tags.
 inline constexpr uint16_t ZPcapLinkTypeUpperPdu = 252;
 // The epb_flags bits: the direction (inbound or outbound) and the CRC error.
-inline constexpr uint32_t ZPcapFlagInbound = 1;
-inline constexpr uint32_t ZPcapFlagOutbound = 2;
-inline constexpr uint32_t ZPcapFlagCrcError = 1u << 24;
+inline constexpr uint32_t ZPcapFlagInbound = ZPcapngWriter::FlagInbound;
+inline constexpr uint32_t ZPcapFlagOutbound = ZPcapngWriter::FlagOutbound;
+inline constexpr uint32_t ZPcapFlagCrcError = ZPcapngWriter::FlagCrcError;
 // The dissector named when the settings name none: Wireshark shows the bytes undecoded.
 inline constexpr const char* ZPcapDefaultProtocol = "data";
 

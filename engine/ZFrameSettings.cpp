@@ -88,14 +88,13 @@ bool ZFrameSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     return false;
 }
 
-int64_t ZFrameSettings::SilenceGapMicros(int32_t baudRate, int dataBits, int parityBits,
-                                         double stopBits) const {
+int64_t ZFrameSettings::SilenceGapMicros(const ZLineTiming& line) const {
     if (SilenceGapMs != 0) return int64_t{SilenceGapMs} * 1000;
-    if (baudRate <= 0) return 0;
-    // In half bits, so that 1.5 stop bits stay whole numbers.
-    const int64_t halfBits = 2 * (1 + dataBits + parityBits) + static_cast<int64_t>(stopBits * 2 + 0.5);
-    const int64_t denominator = int64_t{20} * baudRate;
-    return (int64_t{SilenceGap} * halfBits * 1'000'000 + denominator / 2) / denominator;
+    // A USB adapter hands bytes on once a millisecond or so: 3.5 characters of a fast
+    // line would cut its frames apart, so the default keeps the line's least frame gap.
+    // A count the user chose stands as chosen.
+    if (SilenceGap == ZFrameSettings().SilenceGap) return line.FrameGapMicros();
+    return line.CharacterTenthsMicros(SilenceGap);
 }
 
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ZLineTiming.h"
+
 class ZULIniFile;
 
 class ZFrameSettings {
@@ -33,10 +35,16 @@ public:
     // False, with a text for the user naming the file, when the section holds a
     // SilenceGap outside 15..1000 or a SilenceGapMs outside 0..60000.
     static bool CheckIni(const ZULIniFile& ini, std::string& errorText);
-    // The silence that ends a frame in capture mode 4, in microseconds, for a line of
-    // baudRate with a character of 1 start bit, dataBits, parityBits and stopBits
-    // (1.5 allowed); rounded to the nearest microsecond.
-    int64_t SilenceGapMicros(int32_t baudRate, int dataBits, int parityBits, double stopBits) const;
+    // The silence that ends a frame in capture mode 4 on the line, in microseconds:
+    // SilenceGapMs when set, else SilenceGap tenths of a character time, rounded to the
+    // nearest microsecond; the default SilenceGap is the line's least frame gap, which
+    // above 19200 baud is at least 1.75 ms.
+    int64_t SilenceGapMicros(const ZLineTiming& line) const;
+    // The same for a line of baudRate with a character of 1 start bit, dataBits,
+    // parityBits and stopBits (1.5 allowed).
+    int64_t SilenceGapMicros(int32_t baudRate, int dataBits, int parityBits, double stopBits) const {
+        return SilenceGapMicros(ZLineTiming::Of(baudRate, dataBits, parityBits, stopBits));
+    }
 
     // The capture mode cannot carry a checksum (cmAllBytes has no frames): false with
     // the text the user reads.
@@ -61,7 +69,8 @@ public:
     // to the microsecond; capture mode 4 implies it.
     bool PreciseTime = false;
     // Capture mode 4: a frame ends after this many tenths of a character time without
-    // a byte, or after SilenceGapMs milliseconds when that is not 0.
+    // a byte (the default 3.5 characters: at least 1.75 ms above 19200 baud), or after
+    // SilenceGapMs milliseconds when that is not 0.
     int32_t SilenceGap = 35;
     int32_t SilenceGapMs = 0;
     // The raw recording is a pcapng file with the time of every read.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ZULFileIO.h"
 #include "ZULIniFile.h"
 
 namespace {
@@ -85,10 +86,7 @@ void ZLogger::SilenceSince(int64_t lastReadUs) {
 
 int64_t ZLogger::SilenceGapMicros() {
     if (settings_->CaptureMode != cmSilence) return 0;
-    const TSerialConfig config = GetPort().GetConfig();
-    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
-    return settings_->Frames.SilenceGapMicros(GetBaudrate(), 4 + static_cast<int>(config.DataBits),
-                                              config.ParityBit == none ? 0 : 1, stopBits);
+    return settings_->Frames.SilenceGapMicros(GetLineTiming());
 }
 
 void ZLogger::PortStateChanged(bool waiting) {
@@ -229,7 +227,7 @@ bool ZLogger::StartCapture() {
     DrainChunks();
     ZeroCounters();
     filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros());
+    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
     SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros());
     SetReconnect(settings_->Reconnect);
     {
@@ -370,16 +368,21 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
         errorText = "Cannot change settings while capture is running!";
         return false;
     }
+    const char* const onlyRegular = ", and a settings file must be a regular file";
     if (!FileExists(fileName)) {
         errorText = "File not found: " + Quoted(fileName);
         std::error_code ignored;
-        if (std::filesystem::is_directory(fileName, ignored)) errorText += ": it is a folder";
+        if (std::filesystem::is_directory(fileName, ignored)) {
+            errorText += ": it is a folder";
+            errorText += onlyRegular;
+        }
         return false;
     }
     const ZULIniFile ini(fileName);
     if (!LoadPortSettings(ini, errorText)) {
         // The designed text stays first; why nothing could be read follows it.
         if (!ini.LoadError().empty()) errorText += ": the file " + ini.LoadError();
+        if (!ZULFileKindText(fileName).empty()) errorText += onlyRegular;
         return false;
     }
     if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
@@ -428,13 +431,17 @@ void ZLogger::BeginReplay() {
     replaying_ = true;
     ZeroCounters();
     filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros());
+    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
     writer_->SetWaitWhenFull(true);
     SpreadChunks(false);
 }
 
 void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs) {
     if (replaying_) PostReceivedChunk(bytes, count, true, timeUs);
+}
+
+void ZLogger::FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs) {
+    if (replaying_) PostSentRecord(bytes, count, timeUs);
 }
 
 void ZLogger::EndReplay() {

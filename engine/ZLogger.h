@@ -66,6 +66,9 @@ public:
     void BeginReplay();
     // timeUs, when not 0, is the recorded time of the read (a timed recording).
     void FeedReplay(const uint8_t* bytes, int count, int64_t timeUs = 0);
+    // Bytes a timed recording holds as sent at timeUs: a sent block again, which the
+    // frame filter never sees.
+    void FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs);
     void EndReplay();
 
     // The log file writer, e.g. to learn which files it wrote.

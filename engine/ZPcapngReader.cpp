@@ -19,6 +19,8 @@ constexpr uint32_t EnhancedPacketType = 6;
 constexpr uint32_t ByteOrderMagic = 0x1A2B3C4D;
 constexpr uint32_t SwappedByteOrderMagic = 0x4D3C2B1A;
 constexpr uint16_t IfTsResol = 9;
+constexpr uint16_t EpbFlags = 2;
+constexpr size_t EnhancedPacketDataOffset = 28;
 constexpr size_t MinBlockLength = 12;
 constexpr size_t MinSectionHeaderLength = 28;
 constexpr size_t MinInterfaceLength = 20;
@@ -78,18 +80,23 @@ bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& err
     fd_ = ZULOpenRegularFile(path);
     struct stat status {};
     if (fd_ < 0 || fstat(fd_, &status) != 0) {
-        errorText = Refusal("cannot be read: " + GetLastErrorText());
+        const std::string kind = ZULFileKindText(path);
+        errorText = kind.empty()
+                        ? Refusal("cannot be read: " + GetLastErrorText())
+                        : Refusal(std::string("is ") + kind + ", and a recording must be a regular file.");
         Close();
         return false;
     }
     size_ = static_cast<uint64_t>(status.st_size);
     offset_ = 0;
+    packetNumber_ = 0;
     // Every block is checked before the first packet goes out, so a replay never
     // stops halfway through a file it should have refused.
     int result;
     bool refused = false;
     while (!refused && (result = ReadBlock(errorText)) > 0) {
         const uint32_t type = Get32(0);
+        if (type == EnhancedPacketType || type == SimplePacketType) ++packetNumber_;
         const bool ok = type == SectionHeaderType          ? ParseSectionHeader(errorText)
                         : type == InterfaceDescriptionType ? ParseInterface(linkType, errorText)
                                                            : true;
@@ -100,6 +107,7 @@ bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& err
         return false;
     }
     offset_ = 0;
+    packetNumber_ = 0;
     interfaces_.clear();
     return true;
 }
@@ -185,17 +193,12 @@ bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
                             ", not of link type " + std::to_string(linkType) + ".");
         return false;
     }
-    const size_t end = block_.size() - 4;
-    for (size_t at = 16; at + 4 <= end;) {
-        const uint16_t code = Get16(at);
-        const size_t length = Get16(at + 2);
-        if (code == 0) break;
-        if (at + 4 + length > end) {
-            errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
-            return false;
-        }
-        if (code == IfTsResol && length >= 1) interface.tsresol = block_[at + 4];
-        at += 4 + (length + 3) / 4 * 4;
+    const bool walked = WalkOptions(16, [&](uint16_t code, size_t value, size_t length) {
+        if (code == IfTsResol && length >= 1) interface.tsresol = block_[value];
+    });
+    if (!walked) {
+        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        return false;
     }
     const uint8_t exponent = interface.tsresol & 0x7F;
     if ((interface.tsresol & 0x80) != 0 ? exponent > 63 : exponent > 18) {
@@ -213,25 +216,75 @@ bool ZPcapngReader::CheckPacketBlock(uint32_t type, std::string& errorText) cons
             ? block_.size() < MinEnhancedPacketLength || Get32(8) >= interfaces_.size() ||
                   Get32(20) > block_.size() - MinEnhancedPacketLength
             : type == SimplePacketType && (block_.size() < MinSimplePacketLength || interfaces_.empty());
-    if (malformed)
+    if (malformed) {
         errorText = Refusal("has a malformed packet block at offset " + std::to_string(blockOffset_) + ".");
-    return !malformed;
+        return false;
+    }
+    int64_t timeUs = 0;
+    if (type == EnhancedPacketType && !PacketTime(timeUs)) {
+        errorText =
+            Refusal("has a packet with a time after the year 9999 (packet " + std::to_string(packetNumber_) +
+                    " at offset " + std::to_string(blockOffset_) + ").");
+        return false;
+    }
+    return true;
 }
 
-int64_t ZPcapngReader::ToMicros(const Interface& interface, uint64_t stamp) const {
+template <typename Take>
+bool ZPcapngReader::WalkOptions(size_t at, Take take) const {
+    const size_t end = block_.size() - 4;
+    while (at + 4 <= end) {
+        const uint16_t code = Get16(at);
+        const size_t length = Get16(at + 2);
+        if (code == 0) return true;
+        if (at + 4 + length > end) return false;
+        take(code, at + 4, length);
+        // Each value is padded to a multiple of 4 bytes.
+        at += 4 + (length + 3) / 4 * 4;
+    }
+    return true;
+}
+
+bool ZPcapngReader::PacketTime(int64_t& timeUs) const {
+    const uint64_t stamp = uint64_t{Get32(12)} << 32 | Get32(16);
+    return ToMicros(interfaces_[Get32(8)], stamp, timeUs);
+}
+
+uint32_t ZPcapngReader::PacketFlags() const {
+    uint32_t flags = 0;
+    const size_t options = EnhancedPacketDataOffset + (size_t{Get32(20)} + 3) / 4 * 4;
+    // The flags are read where they are whole; a block without them, or with damaged
+    // options after the packet data, has none.
+    WalkOptions(options, [&](uint16_t code, size_t value, size_t length) {
+        if (code == EpbFlags && length == 4) flags = Get32(value);
+    });
+    return flags;
+}
+
+bool ZPcapngReader::ToMicros(const Interface& interface, uint64_t stamp, int64_t& timeUs) {
+    constexpr auto Latest = static_cast<uint64_t>(LatestTimeUs);
     const int exponent = interface.tsresol & 0x7F;
+    uint64_t micros = 0;
     if ((interface.tsresol & 0x80) != 0) {
         // Whole seconds exactly; the fraction within a microsecond is all a double loses.
         const uint64_t fraction = exponent == 0 ? 0 : stamp & ((uint64_t{1} << exponent) - 1);
         const uint64_t seconds = exponent == 0 ? stamp : stamp >> exponent;
-        return static_cast<int64_t>(
-            seconds * 1'000'000 +
-            static_cast<uint64_t>(std::ldexp(static_cast<double>(fraction), -exponent) * 1e6));
+        if (seconds > Latest / 1'000'000) return false;
+        micros = seconds * 1'000'000 +
+                 static_cast<uint64_t>(std::ldexp(static_cast<double>(fraction), -exponent) * 1e6);
+    } else {
+        uint64_t scale = 1;
+        for (int i = 6; i < exponent; ++i) scale *= 10;
+        micros = stamp;
+        for (int i = exponent; i < 6; ++i) {
+            if (micros > Latest / 10) return false;
+            micros *= 10;
+        }
+        micros /= scale;
     }
-    uint64_t scale = 1;
-    for (int i = 6; i < exponent; ++i) scale *= 10;
-    for (int i = exponent; i < 6; ++i) stamp *= 10;
-    return static_cast<int64_t>(stamp / scale);
+    if (micros > Latest) return false;
+    timeUs = static_cast<int64_t>(micros);
+    return true;
 }
 
 bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
@@ -240,6 +293,7 @@ bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
         const int result = ReadBlock(errorText);
         if (result <= 0) return false;
         const uint32_t type = Get32(0);
+        if (type == EnhancedPacketType || type == SimplePacketType) ++packetNumber_;
         if (type == SectionHeaderType) {
             ParseSectionHeader(errorText);
         } else if (type == InterfaceDescriptionType) {
@@ -247,16 +301,17 @@ bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
         } else if (!CheckPacketBlock(type, errorText)) {
             return false;
         } else if (type == EnhancedPacketType) {
-            const Interface& interface = interfaces_[Get32(8)];
-            const uint64_t stamp = uint64_t{Get32(12)} << 32 | Get32(16);
-            packet.timeUs = ToMicros(interface, stamp);
-            packet.linkType = interface.linkType;
-            packet.bytes.assign(block_.begin() + 28, block_.begin() + 28 + Get32(20));
+            PacketTime(packet.timeUs);
+            packet.linkType = interfaces_[Get32(8)].linkType;
+            packet.flags = PacketFlags();
+            const auto data = block_.begin() + EnhancedPacketDataOffset;
+            packet.bytes.assign(data, data + Get32(20));
             return true;
         } else if (type == SimplePacketType) {
             const size_t room = block_.size() - MinSimplePacketLength;
             const size_t length = Get32(8) < room ? Get32(8) : room;
             packet.timeUs = 0;
+            packet.flags = 0;
             packet.linkType = interfaces_.front().linkType;
             packet.bytes.assign(block_.begin() + 12, block_.begin() + 12 + static_cast<ptrdiff_t>(length));
             return true;

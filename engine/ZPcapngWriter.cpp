@@ -62,14 +62,15 @@ private:
     const size_t start_;
 };
 
-// Writes all of it, or gives the errno of the failure.
-int WriteAll(int fd, const uint8_t* bytes, size_t count) {
+// Writes all of it, or gives the errno of the failure; done counts what the file took.
+int WriteAll(int fd, const uint8_t* bytes, size_t count, uint64_t& done) {
     while (count > 0) {
         const ssize_t n = write(fd, bytes, count);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return n < 0 ? errno : ENOSPC;
         bytes += n;
         count -= static_cast<size_t>(n);
+        done += static_cast<uint64_t>(n);
     }
     return 0;
 }
@@ -119,7 +120,8 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
         idb.PutOption(IfTsResol, &microseconds, 1);
         idb.Finish(true);
     }
-    const int error = WriteAll(fd, header.data(), header.size());
+    uint64_t written = 0;
+    const int error = WriteAll(fd, header.data(), header.size(), written);
     if (error != 0) {
         close(fd);
         unlink(path.c_str());
@@ -133,6 +135,8 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
     lastFlush_ = Clock::now();
     packets_ = 0;
     writeError_ = 0;
+    fileBytes_ = written;
+    for (int direction = 0; direction < 2; ++direction) pendingData_[direction] = writtenData_[direction] = 0;
     return true;
 }
 
@@ -155,6 +159,7 @@ bool ZPcapngWriter::Write(const Packet& packet) {
         epb.Finish(packet.flags != 0 || !packet.comment.empty());
     }
     ++packets_;
+    pendingData_[(packet.flags & FlagDirection) == FlagOutbound ? 1 : 0] += packet.length;
     if (buffer_.size() >= BufferSize) FlushLocked(Clock::now());
     return writeError_ == 0;
 }
@@ -168,7 +173,11 @@ void ZPcapngWriter::FlushIfDue() {
 void ZPcapngWriter::FlushLocked(Clock::time_point now) {
     lastFlush_ = now;
     if (fd_ < 0 || buffer_.empty()) return;
-    if (writeError_ == 0) writeError_ = WriteAll(fd_, buffer_.data(), buffer_.size());
+    if (writeError_ == 0) writeError_ = WriteAll(fd_, buffer_.data(), buffer_.size(), fileBytes_);
+    for (int direction = 0; direction < 2; ++direction) {
+        if (writeError_ == 0) writtenData_[direction] += pendingData_[direction];
+        pendingData_[direction] = 0;
+    }
     buffer_.clear();
 }
 
@@ -187,4 +196,14 @@ bool ZPcapngWriter::Close(std::string& errorText) {
 uint64_t ZPcapngWriter::PacketsWritten() const {
     std::lock_guard guard(lock_);
     return packets_;
+}
+
+uint64_t ZPcapngWriter::FileBytes() const {
+    std::lock_guard guard(lock_);
+    return fileBytes_;
+}
+
+uint64_t ZPcapngWriter::PacketBytesWritten(bool outbound) const {
+    std::lock_guard guard(lock_);
+    return writtenData_[outbound ? 1 : 0];
 }

@@ -17,6 +17,11 @@ class ZPcapngWriter {
 public:
     // The link type of a recording of the raw bytes read from a serial port.
     static constexpr uint16_t LinkTypeUser0 = 147;
+    // The epb_flags bits: the direction (inbound or outbound) and the CRC error.
+    static constexpr uint32_t FlagInbound = 1;
+    static constexpr uint32_t FlagOutbound = 2;
+    static constexpr uint32_t FlagDirection = 3;
+    static constexpr uint32_t FlagCrcError = 1u << 24;
     // The collected blocks go to the file when they reach this size, so a fast
     // line costs few writes and little memory.
     static constexpr size_t BufferSize = 64 * 1024;
@@ -52,6 +57,10 @@ public:
     const std::string& Path() const { return path_; }
     // Packets Write has taken since Create.
     uint64_t PacketsWritten() const;
+    // Bytes the file took so far, the headers included (what a size on disk shows).
+    uint64_t FileBytes() const;
+    // The packet data of the packets flagged outbound (or not) that reached the file whole.
+    uint64_t PacketBytesWritten(bool outbound) const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -65,4 +74,8 @@ private:
     Clock::time_point lastFlush_{};
     uint64_t packets_ = 0;
     int writeError_ = 0;
+    uint64_t fileBytes_ = 0;
+    // Packet data by direction (0 not outbound, 1 outbound): waiting in buffer_, and written.
+    uint64_t pendingData_[2] = {};
+    uint64_t writtenData_[2] = {};
 };

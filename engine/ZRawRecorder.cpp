@@ -46,6 +46,7 @@ bool ZRawRecorder::Create(const std::string& path, std::string& errorText) {
     buffer_.clear();
     recorded_ = 0;
     written_ = 0;
+    readsWritten_ = 0;
     std::lock_guard guard(pathLock_);
     path_ = path;
     return true;
@@ -64,7 +65,9 @@ bool ZRawRecorder::CreateTimed(const std::string& path, const std::string& ifNam
     timedInode_ = lstat(path.c_str(), &made) == 0 ? made.st_ino : 0;
     timed_ = std::move(writer);
     failed_ = false;
+    failedSeen_ = false;
     recorded_ = 0;
+    TakeTimedCounts();
     std::lock_guard guard(pathLock_);
     path_ = path;
     return true;
@@ -73,13 +76,7 @@ bool ZRawRecorder::CreateTimed(const std::string& path, const std::string& ifNam
 void ZRawRecorder::Write(const uint8_t* bytes, size_t count, int64_t timeUs) {
     if (timed_ != nullptr && count > 0) {
         recorded_ += count;
-        // A read is at most a few KB; a packet never needs splitting.
-        if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), 0, ""}) && !failed_) {
-            failed_ = true;
-            if (errors_ != nullptr)
-                errors_->AddError("RawRecorder", "Write",
-                                  "The raw recording could not be written: " + Quoted(Path()));
-        }
+        WriteTimed(bytes, count, timeUs, 0);
         return;
     }
     if (fd_ < 0 || count == 0) return;
@@ -91,8 +88,32 @@ void ZRawRecorder::Write(const uint8_t* bytes, size_t count, int64_t timeUs) {
     if (buffer_.size() >= BufferSize) WriteOut();
 }
 
+void ZRawRecorder::WriteSent(const uint8_t* bytes, size_t count, int64_t timeUs) {
+    if (timed_ != nullptr && count > 0) WriteTimed(bytes, count, timeUs, ZPcapngWriter::FlagOutbound);
+}
+
+void ZRawRecorder::WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags) {
+    // A read or a send is at most a few KB; a packet never needs splitting.
+    if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), flags, ""}) && !failed_) {
+        failed_ = true;
+        failedSeen_ = true;
+        if (errors_ != nullptr)
+            errors_->AddError("RawRecorder", "Write",
+                              "The raw recording could not be written: " + Quoted(Path()));
+    }
+    TakeTimedCounts();
+}
+
+void ZRawRecorder::TakeTimedCounts() {
+    written_ = timed_->FileBytes();
+    readsWritten_ = timed_->PacketBytesWritten(false);
+}
+
 void ZRawRecorder::FlushIfDue(std::chrono::steady_clock::time_point now) {
-    if (timed_ != nullptr) timed_->FlushIfDue();
+    if (timed_ != nullptr) {
+        timed_->FlushIfDue();
+        TakeTimedCounts();
+    }
     if (!buffer_.empty() && now - oldest_ >= FlushDelay) WriteOut();
 }
 
@@ -111,6 +132,7 @@ void ZRawRecorder::WriteOut() {
         }
         done += static_cast<size_t>(n);
         written_ += static_cast<uint64_t>(n);
+        readsWritten_ += static_cast<uint64_t>(n);
     }
     buffer_.clear();
 }
@@ -127,8 +149,12 @@ void ZRawRecorder::Fail(int errorNumber) {
 void ZRawRecorder::Close() {
     if (timed_ != nullptr) {
         std::string errorText;
-        if (!timed_->Close(errorText) && !failed_ && errors_ != nullptr)
-            errors_->AddError("RawRecorder", "Close", errorText);
+        if (!timed_->Close(errorText)) {
+            if (!failed_ && errors_ != nullptr) errors_->AddError("RawRecorder", "Close", errorText);
+            failed_ = true;
+            failedSeen_ = true;
+        }
+        TakeTimedCounts();
         timed_.reset();
         return;
     }

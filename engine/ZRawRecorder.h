@@ -2,12 +2,14 @@
 // A file that receives every byte read from the port, unchanged and in order. The
 // bytes are buffered and written out when the buffer fills, when the oldest
 // buffered byte has waited FlushDelay (checked by the caller's regular FlushIfDue),
-// and at Close, so a crash loses at most about a second of them.
+// and at Close, so a crash loses at most about a second of them. A timed recording
+// (pcapng) also holds what was sent, as packets flagged outbound.
 //
 // The file is always a new one: Create never replaces an existing file and never
-// follows a link. Write, FlushIfDue, Flush and Close belong to one thread at a time
-// (the capture thread while a capture runs, the main thread before and after);
-// MoveTo and Path may be called from any thread.
+// follows a link. Write, WriteSent, FlushIfDue, Flush and Close belong to one thread
+// at a time (while a capture runs, whoever holds the capture's port lock: its thread
+// for the reads, a sender for the sends; the main thread before and after); MoveTo,
+// Path and the counts may be called from any thread.
 
 #include <sys/types.h>
 
@@ -47,6 +49,9 @@ public:
     // nothing more is written (the failure is recorded once). timeUs, the time of the
     // read in microseconds since the Unix epoch, is kept by a timed recording only.
     void Write(const uint8_t* bytes, size_t count, int64_t timeUs = 0);
+    // Bytes sent at timeUs: a timed recording keeps them as a packet flagged outbound;
+    // a plain one holds the bytes read only and leaves them out.
+    void WriteSent(const uint8_t* bytes, size_t count, int64_t timeUs);
     // Writes the buffer out when its oldest byte has waited FlushDelay by now.
     void FlushIfDue(std::chrono::steady_clock::time_point now);
     void Flush();
@@ -62,14 +67,20 @@ public:
     std::string Path() const;
     // Bytes handed to Write so far (whether or not written out yet).
     uint64_t BytesRecorded() const { return recorded_.load(); }
-    // Bytes the file accepted so far; after Close, what the file holds.
+    // Bytes the file accepted so far (a timed recording's headers and packets
+    // included); after Close, the size of the file.
     uint64_t BytesWritten() const { return written_.load(); }
+    // Bytes handed to Write that the file could not take.
+    uint64_t BytesMissing() const { return recorded_.load() - readsWritten_.load(); }
     // A write or the close failed: the file holds less than was recorded.
     bool HasFailed() const { return failedSeen_.load(); }
 
 private:
     void WriteOut();
     void Fail(int errorNumber);
+    // A timed recording: one packet, and what the file holds since.
+    void WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags);
+    void TakeTimedCounts();
 
     TZULErrorHistory* const errors_;
     std::unique_ptr<ZPcapngWriter> timed_;  // the file of a timed recording
@@ -81,7 +92,8 @@ private:
     std::chrono::steady_clock::time_point oldest_{};
     std::atomic<uint64_t> recorded_{0};
     std::atomic<uint64_t> written_{0};
-    std::atomic<bool> failedSeen_{false};  // failed_ for other threads
+    std::atomic<uint64_t> readsWritten_{0};  // of the bytes recorded, those the file took
+    std::atomic<bool> failedSeen_{false};    // failed_ for other threads
 
     mutable std::mutex pathLock_;  // guards path_
     std::string path_;

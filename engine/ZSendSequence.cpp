@@ -27,10 +27,21 @@ std::string Shown(char c) {
     return "0x" + BytesToHex(&byte, 1);
 }
 
+// The leading bytes a protocol's checksum leaves out, when the data starts with them.
+size_t SkipOfProtocol(const ZSendSequence& sequence) {
+    const std::vector<uint8_t>& data = sequence.Data;
+    if (sequence.Checksum == caXor8Hex && !data.empty() && data[0] == '$') return 1;
+    if (sequence.Checksum == caFletcher8 && data.size() >= 2 && data[0] == 0xB5 && data[1] == 0x62) return 2;
+    return 0;
+}
+
 void AppendChecksum(const ZSendSequence& sequence, std::vector<uint8_t>& out) {
     if (!ZChecksum::IsActive(sequence.Checksum)) return;
     ZChecksum checksum(sequence.Checksum);
-    checksum.Update(sequence.Data.data(), sequence.Data.size());
+    size_t first = 0;
+    size_t end = 0;
+    sequence.CoveredRange(first, end);
+    checksum.Update(sequence.Data.data() + first, end - first);
     const uint32_t value = checksum.Value();
     if (sequence.Checksum == caXor8Hex) {
         // Its field is text, read in text order whatever the byte order.
@@ -50,6 +61,13 @@ void AppendChecksum(const ZSendSequence& sequence, std::vector<uint8_t>& out) {
 
 bool ZSendSequence::DefaultLSBFirst(int32_t algorithm) {
     return algorithm == caCrc16Modbus;
+}
+
+void ZSendSequence::CoveredRange(size_t& first, size_t& end) const {
+    end = Data.size();
+    if (Checksum == caXor8Hex && end > 0 && Data[end - 1] == '*') --end;
+    first = ChecksumSkip >= 0 ? static_cast<size_t>(ChecksumSkip) : SkipOfProtocol(*this);
+    first = std::min(first, end);
 }
 
 std::vector<uint8_t> ZSendSequence::BuildBytes() const {
@@ -185,7 +203,8 @@ int32_t SendLineEndFromName(const std::string& name) {
 void ZSendList::WriteToIni(ZULIniFile& ini) const {
     const char* section = IniSection;
     ini.EraseSection(section);
-    if (Items.empty()) return;
+    if (Items.empty() && GapMs == 0) return;
+    if (GapMs != 0) ini.WriteInteger(section, "SendGapMs", GapMs);
     ini.WriteInteger(section, "Count", static_cast<int32_t>(Items.size()));
     for (size_t i = 0; i < Items.size(); ++i) {
         const ZSendSequence& item = Items[i];
@@ -198,6 +217,9 @@ void ZSendList::WriteToIni(ZULIniFile& ini) const {
         ini.WriteInteger(section, "LineEnd_" + n, item.LineEnd);
         ini.WriteInteger(section, "Every_" + n, item.Every);
         if (item.Encode != feNone) ini.WriteInteger(section, "Encode_" + n, item.Encode);
+        if (item.ChecksumSkip != ZSendSequence::ProtocolSkip)
+            ini.WriteInteger(section, "ChecksumSkip_" + n, item.ChecksumSkip);
+        if (item.WaitAnswerMs != 0) ini.WriteInteger(section, "WaitAnswerMs_" + n, item.WaitAnswerMs);
     }
 }
 
@@ -224,6 +246,13 @@ void ZSendList::ReadFromIni(const ZULIniFile& ini) {
         item.Every = every > 0 && every <= MaxSendEveryMs ? every : 0;
         const int32_t encode = ini.ReadInteger(section, "Encode_" + n, feNone);
         item.Encode = ZFrameCodecFor(encode) != nullptr ? encode : feNone;
+        const int32_t skip = ini.ReadInteger(section, "ChecksumSkip_" + n, ZSendSequence::ProtocolSkip);
+        item.ChecksumSkip =
+            skip >= 0 && static_cast<size_t>(skip) <= MaxSendBytes ? skip : ZSendSequence::ProtocolSkip;
+        const int32_t wait = ini.ReadInteger(section, "WaitAnswerMs_" + n, 0);
+        item.WaitAnswerMs = wait > 0 && wait <= MaxWaitAnswerMs ? wait : 0;
         Items.push_back(std::move(item));
     }
+    const int32_t gap = ini.ReadInteger(section, "SendGapMs", 0);
+    GapMs = gap > 0 && gap <= MaxSendGapMs ? gap : 0;
 }

@@ -38,8 +38,10 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
     : pollInterval_(pollIntervalMs),
       readSize_(std::max(readSize, 1)),
       chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
+      sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
+    sentLoss_.SetErrorHistory(&errors_);
     // The port component and the dialogs rely on the port table, which is filled once per process.
     InitSerial(HighestPortScanned);
     pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
@@ -83,6 +85,7 @@ void ZSerialCapture::StopCaptureThread() {
     pump_->Terminate();
     pump_->WaitFor();
     chunkLoss_.Close();
+    sentLoss_.Close();
 }
 
 void ZSerialCapture::Execute() {
@@ -132,14 +135,14 @@ bool ZSerialCapture::WaitForBytes() {
     int timeoutMs = pollInterval_;
     if (silenceDue_ && silenceGapUs_ > 0) {
         // Woken when the silence is due, so the frame it ends goes out without delay.
-        const int64_t left = lastReadUs_ + silenceGapUs_ - ZULNowMicros();
+        const int64_t left = SilenceDueUs() - ZULNowMicros();
         timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
     }
     return port_->WaitReadable(timeoutMs);
 }
 
 void ZSerialCapture::PostSilenceIfDue() {
-    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() - lastReadUs_ < silenceGapUs_) return;
+    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() < SilenceDueUs()) return;
     auto item = std::make_unique<sReceivedData>();
     item->Event = ZPortEvent::Silence;
     item->TimeUs = lastReadUs_;
@@ -148,11 +151,16 @@ void ZSerialCapture::PostSilenceIfDue() {
     silenceDue_ = false;
 }
 
+int64_t ZSerialCapture::SilenceDueUs() const {
+    return lastReadUs_ + lastReadLineUs_ + silenceGapUs_;
+}
+
 void ZSerialCapture::SetPreciseTime(bool precise, int64_t silenceGapUs) {
     std::lock_guard guard(portLock_);
     precise_ = precise;
     silenceGapUs_ = precise ? silenceGapUs : 0;
     silenceDue_ = false;
+    line_ = LineTimingLocked();
 }
 
 bool ZSerialCapture::EnterCycle() {
@@ -208,6 +216,7 @@ void ZSerialCapture::PollPort() {
             if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
             PostChunk(readBuffer_.data(), got, readUs);
             lastReadUs_ = readUs;
+            lastReadLineUs_ = line_.BytesMicros(got);
             silenceDue_ = true;
         }
         if (precise_) PostSilenceIfDue();
@@ -379,17 +388,38 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
                     (port_->IsHungUp() ? " hung up or was removed." : ".");
         if (taken == 0) return ZSendResult::Refused;
     }
-    // Posted under the port lock, as the chunks are, so the record keeps the order of
-    // the line. A pump that is full drops the record, never the send.
-    auto item = std::make_unique<sReceivedData>();
-    item->Data.assign(bytes.begin(), bytes.begin() + taken);
-    item->Size = static_cast<int32_t>(taken);
-    item->Sent = true;
-    // Stamped as it was handed to the port, so that a precise capture keeps its place in time.
-    item->TimeUs = ZULNowMicros();
-    item->Time = ZULFromUnixMicros(item->TimeUs);
-    if (!pump_->Post(item, ChunkPriority)) chunkLoss_.Lost(taken);
+    // Stamped as it was handed to the port, so that a precise capture keeps its place
+    // in time; recorded and posted under the port lock, as the reads are, so the
+    // recording and the record keep the order of the line. A pump that is full drops
+    // the record, never the send.
+    const int64_t timeUs = ZULNowMicros();
+    if (raw_) raw_->WriteSent(bytes.data(), taken, timeUs);
+    PostSent(bytes.data(), static_cast<int>(taken), timeUs, false);
     return taken == count ? ZSendResult::Sent : ZSendResult::Refused;
+}
+
+bool ZSerialCapture::PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull) {
+    auto item = std::make_unique<sReceivedData>();
+    item->Data.assign(bytes, bytes + count);
+    item->Size = count;
+    item->Sent = true;
+    item->TimeUs = timeUs;
+    item->Time = ZULFromUnixMicros(timeUs);
+    bool accepted = pump_->Post(item, ChunkPriority);
+    while (!accepted && waitWhenFull && !stopped_) {
+        std::this_thread::sleep_for(RetryPostDelay);
+        accepted = pump_->Post(item, ChunkPriority);
+    }
+    if (accepted) {
+        sentLoss_.Accepted();
+    } else {
+        sentLoss_.Lost(static_cast<uint64_t>(count));
+    }
+    return accepted;
+}
+
+bool ZSerialCapture::PostSentRecord(const uint8_t* bytes, int count, int64_t timeUs) {
+    return !stopped_ && PostSent(bytes, count, timeUs, true);
 }
 
 bool ZSerialCapture::SendsDone() {
@@ -445,6 +475,7 @@ bool ZSerialCapture::ClosePort() {
             pendingEvents_.clear();
             portWake_.notify_all();
             chunkLoss_.Close();
+            sentLoss_.Close();
             return true;
         }
         if (!port_->GetActive()) return true;
@@ -456,6 +487,7 @@ bool ZSerialCapture::ClosePort() {
         closed = !IsCapturing();
     }
     chunkLoss_.Close();
+    sentLoss_.Close();
     return closed;
 }
 
@@ -496,9 +528,7 @@ void ZSerialCapture::SetCOMPort(int32_t port) {
 
 int32_t ZSerialCapture::GetBaudrate() const {
     std::lock_guard guard(portLock_);
-    if (port_->GetCustomRate() > 0) return port_->GetCustomRate();
-    const auto value = static_cast<size_t>(port_->GetBaudrate());
-    return value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
+    return LineTimingLocked().BaudRate;
 }
 
 void ZSerialCapture::SetBaudrate(int32_t rate) {
@@ -530,6 +560,23 @@ std::string ZSerialCapture::GetOpenFailureText() const {
     if (port_->GetLastOpenError() == EINVAL)
         text += " The rate asked for is " + std::to_string(port_->GetRate()) + " baud.";
     return text;
+}
+
+ZLineTiming ZSerialCapture::GetLineTiming() const {
+    std::lock_guard guard(portLock_);
+    return LineTimingLocked();
+}
+
+ZLineTiming ZSerialCapture::LineTimingLocked() const {
+    const TSerialConfig config = port_->GetConfig();
+    const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
+    int32_t rate = port_->GetCustomRate();
+    if (rate <= 0) {
+        const auto value = static_cast<size_t>(port_->GetBaudrate());
+        rate = value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
+    }
+    return ZLineTiming::Of(rate, 4 + static_cast<int>(config.DataBits), config.ParityBit == none ? 0 : 1,
+                           stopBits);
 }
 
 void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {

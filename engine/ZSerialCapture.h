@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Serial.h"
+#include "ZLineTiming.h"
 #include "ZLoggerClients.h"
 #include "ZRawRecorder.h"
 #include "ZULDateTime.h"
@@ -125,6 +126,9 @@ public:
     // Any positive rate is kept as given (one outside RateTable as the port's custom
     // rate, which the device may still refuse at the open); 0 or less changes nothing.
     void SetBaudrate(int32_t rate);
+    // The line the port is set to: its rate and its character (start, data, parity
+    // and stop bits), which tell how long bytes take on it.
+    ZLineTiming GetLineTiming() const;
     void GetPortList(std::vector<std::string>& list) const;
     void GetBaudrateList(std::vector<std::string>& list) const;
     // Runs the extended port settings dialog on the port's settings and writes what the
@@ -173,6 +177,10 @@ public:
     // pump has ended.
     // timeUs, when not 0, is the time of the read the bytes stand for.
     bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs = 0);
+    // Posts bytes as if they had been sent at timeUs (a replay of a timed recording):
+    // one record for ProcessSent, in order with the chunks, waiting while the pump
+    // refuses. False when the pump has ended.
+    bool PostSentRecord(const uint8_t* bytes, int count, int64_t timeUs);
     // Waits until every posted chunk has been through ProcessData; at once when the pump
     // has ended. Main thread.
     void DrainChunks();
@@ -215,10 +223,16 @@ private:
     void PollPort();
     // Posts count bytes as one chunk; a refusal is counted as a loss.
     bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
+    // Posts a record of bytes sent at timeUs, waiting while the pump refuses or
+    // counting the refusal as sent bytes lost.
+    bool PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull);
     // Precise time: waits for the port instead of sleeping; false when it cannot.
     bool WaitForBytes();
-    // Precise time: the silence event once the gap after the last read has passed.
+    // Precise time: the silence event once the gap after the end of the last read's
+    // bytes on the line has passed.
     void PostSilenceIfDue();
+    int64_t SilenceDueUs() const;  // caller holds portLock_
+    ZLineTiming LineTimingLocked() const;
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
     void ReportPortLost();
     // The rest of PollPort's business: the lost port's release, a try to reopen it,
@@ -234,6 +248,7 @@ private:
     const int readSize_;
     TZULErrorHistory errors_;
     ZULLossCounter chunkLoss_;
+    ZULLossCounter sentLoss_;
     std::vector<uint8_t> readBuffer_;  // capture thread only
 
     // Guards port_ between the capture thread and the main thread, and with it the
@@ -251,9 +266,12 @@ private:
     // Also under portLock_, set while closed: see SetPreciseTime.
     bool precise_ = false;
     int64_t silenceGapUs_ = 0;
-    // The time of the last read, and whether bytes were read since the last silence
-    // event; also under portLock_ (the capture thread keeps them, SetPreciseTime resets them).
+    // The time of the last read, the line time of its bytes, and whether bytes were
+    // read since the last silence event; also under portLock_ (the capture thread keeps
+    // them, SetPreciseTime resets them with the line they are timed on).
     int64_t lastReadUs_ = 0;
+    int64_t lastReadLineUs_ = 0;
+    ZLineTiming line_;
     bool silenceDue_ = false;
     std::atomic<int64_t> reconnectIntervalMs_{500};
     std::atomic<uint64_t> skippedSends_{0};

@@ -17,8 +17,10 @@ constexpr int64_t FloorDiv(int64_t a, int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+// Without a product of the quotient: near the ends of the range that would overflow.
 constexpr int64_t FloorMod(int64_t a, int64_t b) {
-    return a - FloorDiv(a, b) * b;
+    const int64_t r = a % b;
+    return (r != 0 && (r < 0) != (b < 0)) ? r + b : r;
 }
 
 // Days from 1 January 1970 in the proleptic Gregorian calendar (eras of 400
@@ -217,12 +219,15 @@ TDateTime ZULFromUnixMicros(int64_t unixUs) {
         cachedOffset = UtcOffsetSeconds(second);
         cachedSecond = second;
     }
-    const int64_t localUs = unixUs + cachedOffset * UsPerSecond;
+    // An instant at the end of the range stays there rather than wrapping around.
+    int64_t localUs = 0;
+    if (__builtin_add_overflow(unixUs, cachedOffset * UsPerSecond, &localUs))
+        localUs = unixUs < 0 ? INT64_MIN : INT64_MAX;
     // Whole days and the time of day are converted apart: the sum then carries a
     // single rounding, the one of the final addition.
     const int64_t day = FloorDiv(localUs, UsPerDay);
     return static_cast<double>(day + UnixEpochDay) +
-           static_cast<double>(localUs - day * UsPerDay) / static_cast<double>(UsPerDay);
+           static_cast<double>(FloorMod(localUs, UsPerDay)) / static_cast<double>(UsPerDay);
 }
 
 int64_t ZULToUnixMicros(TDateTime value) {

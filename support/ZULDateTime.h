@@ -30,7 +30,8 @@ std::string ZULFormatLongTime(TDateTime value);
 int64_t ZULNowMicros();
 // The local day-count value of an instant. At today's dates a day count resolves
 // about 0.63 us, so ZULToUnixMicros gives the same instant back, except in the hour
-// repeated when summer time ends, whose local times stand for two instants.
+// repeated when summer time ends, whose local times stand for two instants. Any
+// value is taken, the ends of the range included.
 TDateTime ZULFromUnixMicros(int64_t unixUs);
 // The instant of a local day-count value, rounded to the nearest microsecond. A
 // local time repeated when summer time ends gives its earlier instant; one skipped

@@ -70,6 +70,20 @@ int ZULOpenRegularFile(const std::string& fileName) {
     return OpenRegular(fileName, O_RDONLY, 0);
 }
 
+std::string ZULFileKindText(unsigned int mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "";
+}
+
+std::string ZULFileKindText(const std::string& fileName) {
+    struct stat info {};
+    return ::lstat(fileName.c_str(), &info) == 0 ? ZULFileKindText(info.st_mode) : "";
+}
+
 bool ZULReadRegularFile(const std::string& fileName, size_t maxSize, std::string& text) {
     text.clear();
     const int fd = ZULOpenRegularFile(fileName);

@@ -17,6 +17,13 @@ int ZULOpenRegularFile(const std::string& fileName);
 // The whole regular file in text, when it holds at most maxSize bytes; false
 // otherwise (errno EFBIG for a larger file, else as ZULOpenRegularFile).
 bool ZULReadRegularFile(const std::string& fileName, size_t maxSize, std::string& text);
+// What a file of that mode is when it is no regular file, for the user: "a folder",
+// "a symbolic link", "a FIFO (named pipe)", "a device" or "a socket"; "" for a
+// regular file.
+std::string ZULFileKindText(unsigned int mode);
+// The same for the file fileName names itself (a link is not followed); "" also
+// when there is none.
+std::string ZULFileKindText(const std::string& fileName);
 
 class TZULFileIO {
 public:

@@ -220,7 +220,9 @@ ZULIniFile::ZULIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     Reindex();
     switch (error) {
         case EINVAL:
-            loadError_ = "is not a regular file";
+            loadError_ = "is ";
+            loadError_ +=
+                ZULFileKindText(fileName_).empty() ? "not a regular file" : ZULFileKindText(fileName_);
             break;
         case ELOOP:
             loadError_ = "is a symbolic link";

@@ -19,8 +19,8 @@ public:
     ZULIniFile();
 
     const std::string& FileName() const { return fileName_; }
-    // Why the file gave an empty profile, for the user ("is not a regular file", "is
-    // larger than 16 MB", ...); empty when it was read.
+    // Why the file gave an empty profile, for the user ("is a FIFO (named pipe)", "is
+    // a symbolic link", "is larger than 16 MB", ...); empty when it was read.
     const std::string& LoadError() const { return loadError_; }
 
     bool SectionExists(const std::string& section) const;

@@ -55,6 +55,8 @@ QString ListText(const ZSendSequence& item, int row) {
 ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
     : QWidget(parent), engine_(std::move(engine)) {
     setObjectName(QStringLiteral("SendPage"));
+    // Told of every block, so a sequence that waits for its answer sees it come.
+    if (ZLogger* current = engine_()) current->AddBlockObserver(&pacer_);
     BuildPage();
     SetPortOpen(false);
     ShowEntryBytes();
@@ -77,6 +79,13 @@ void ZSendPage::BuildPage() {
         cb_SendChecksum->addItem(QString::fromLatin1(ZChecksum::Name(i)));
     chk_SendLSBFirst = Named(new QCheckBox(QStringLiteral("low byte first"), entry), "chk_SendLSBFirst",
                              QStringLiteral("Checksum low byte first"));
+    ud_ChecksumSkip = Named(new QSpinBox(entry), "ud_ChecksumSkip",
+                            QStringLiteral("Leading bytes the checksum leaves out"));
+    ud_ChecksumSkip->setRange(ZSendSequence::ProtocolSkip, static_cast<int>(MaxSendBytes));
+    ud_ChecksumSkip->setSpecialValueText(QStringLiteral("as the protocol says"));
+    ud_ChecksumSkip->setSuffix(QStringLiteral(" bytes"));
+    ud_ChecksumSkip->setToolTip(
+        QStringLiteral("NMEA leaves out the leading $, UBX the sync characters B5 62"));
     cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", QStringLiteral("Line end appended"));
     cb_SendLineEnd->addItems(
         {QStringLiteral("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
@@ -88,6 +97,16 @@ void ZSendPage::BuildPage() {
     ud_SendEvery->setSuffix(QStringLiteral(" ms"));
     btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", QStringLiteral("Start repeat"), entry),
                            "btn_SendRepeat", QStringLiteral("Start or stop the repeat"));
+    ud_SendWaitAnswer = Named(new QSpinBox(entry), "ud_SendWaitAnswer",
+                              QStringLiteral("Wait for an answer before the next send, in ms"));
+    ud_SendWaitAnswer->setRange(0, MaxWaitAnswerMs);
+    ud_SendWaitAnswer->setSpecialValueText(QStringLiteral("no wait"));
+    ud_SendWaitAnswer->setSuffix(QStringLiteral(" ms"));
+    ud_SendGap =
+        Named(new QSpinBox(entry), "ud_SendGap", QStringLiteral("Least gap between two frames sent, in ms"));
+    ud_SendGap->setRange(0, MaxSendGapMs);
+    ud_SendGap->setSpecialValueText(QStringLiteral("the line's least"));
+    ud_SendGap->setSuffix(QStringLiteral(" ms"));
     lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", QStringLiteral("Sends"));
     lbl_SendState = Named(new QLabel(entry), "lbl_SendState", QStringLiteral("Why nothing can be sent"));
     QPalette alarm = lbl_SendState->palette();
@@ -103,6 +122,12 @@ void ZSendPage::BuildPage() {
     lineEndCaption->setBuddy(cb_SendLineEnd);
     auto* everyCaption = new QLabel(QStringLiteral("Repeat &every"), entry);
     everyCaption->setBuddy(ud_SendEvery);
+    auto* skipCaption = new QLabel(QStringLiteral("Checksum s&kips:"), entry);
+    skipCaption->setBuddy(ud_ChecksumSkip);
+    auto* waitCaption = new QLabel(QStringLiteral("&Wait for an answer:"), entry);
+    waitCaption->setBuddy(ud_SendWaitAnswer);
+    auto* gapCaption = new QLabel(QStringLiteral("&Gap between frames:"), entry);
+    gapCaption->setBuddy(ud_SendGap);
     grid->addWidget(formatCaption, 0, 0);
     grid->addWidget(cb_SendFormat, 0, 1);
     grid->addWidget(dataCaption, 1, 0);
@@ -113,12 +138,18 @@ void ZSendPage::BuildPage() {
     grid->addWidget(chk_SendLSBFirst, 3, 2);
     grid->addWidget(lineEndCaption, 3, 3);
     grid->addWidget(cb_SendLineEnd, 3, 4);
-    grid->addWidget(btn_Send, 4, 1);
-    grid->addWidget(everyCaption, 4, 2);
-    grid->addWidget(ud_SendEvery, 4, 3);
-    grid->addWidget(btn_SendRepeat, 4, 4);
-    grid->addWidget(lbl_SendCount, 5, 1, 1, 4);
-    grid->addWidget(lbl_SendState, 6, 0, 1, 5);
+    grid->addWidget(skipCaption, 4, 0);
+    grid->addWidget(ud_ChecksumSkip, 4, 1);
+    grid->addWidget(waitCaption, 4, 2);
+    grid->addWidget(ud_SendWaitAnswer, 4, 3);
+    grid->addWidget(btn_Send, 5, 1);
+    grid->addWidget(everyCaption, 5, 2);
+    grid->addWidget(ud_SendEvery, 5, 3);
+    grid->addWidget(btn_SendRepeat, 5, 4);
+    grid->addWidget(gapCaption, 6, 0);
+    grid->addWidget(ud_SendGap, 6, 1);
+    grid->addWidget(lbl_SendCount, 7, 1, 1, 4);
+    grid->addWidget(lbl_SendState, 8, 0, 1, 5);
     layout->addWidget(entry);
 
     auto* list = new QGroupBox(QStringLiteral("Saved sequences"), this);
@@ -163,9 +194,10 @@ void ZSendPage::BuildPage() {
     layout->addWidget(lines);
     layout->addStretch();
 
-    tmr_Repeat = new QTimer(this);
-    tmr_Repeat->setObjectName(QStringLiteral("tmr_Repeat"));
-    tmr_Repeat->setTimerType(Qt::PreciseTimer);
+    tmr_Pace = new QTimer(this);
+    tmr_Pace->setObjectName(QStringLiteral("tmr_Pace"));
+    tmr_Pace->setTimerType(Qt::PreciseTimer);
+    tmr_Pace->setSingleShot(true);
     tmr_Lines = new QTimer(this);
     tmr_Lines->setObjectName(QStringLiteral("tmr_Lines"));
     tmr_Lines->setInterval(LinesIntervalMs);
@@ -178,13 +210,18 @@ void ZSendPage::BuildPage() {
     });
     connect(chk_SendLSBFirst, &QCheckBox::toggled, this, [this] { ShowEntryBytes(); });
     connect(cb_SendLineEnd, &QComboBox::currentIndexChanged, this, [this] { ShowEntryBytes(); });
+    connect(ud_ChecksumSkip, &QSpinBox::valueChanged, this, [this] { ShowEntryBytes(); });
+    connect(ud_SendGap, &QSpinBox::valueChanged, this, [this](int gapMs) {
+        if (ZLogger* current = engine_(); current != nullptr && portOpen_)
+            pacer_.SetLine(current->GetLineTiming(), gapMs);
+    });
     connect(ed_SendData, &QLineEdit::returnPressed, btn_Send, &QPushButton::click);
     connect(btn_Send, &QPushButton::clicked, this, [this] {
         ZSendSequence sequence;
-        if (EntrySequence(sequence)) SendSequence(sequence, false);
+        if (EntrySequence(sequence)) SendSequence(sequence);
     });
     connect(btn_SendRepeat, &QPushButton::clicked, this, [this] { ToggleRepeat(); });
-    connect(tmr_Repeat, &QTimer::timeout, this, [this] { SendSequence(repeating_, true); });
+    connect(tmr_Pace, &QTimer::timeout, this, [this] { PumpSends(); });
     connect(btn_AddSequence, &QPushButton::clicked, this, [this] { AddSequence(); });
     connect(btn_UpdateSequence, &QPushButton::clicked, this, [this] { UpdateSequence(); });
     connect(btn_RemoveSequence, &QPushButton::clicked, this, [this] { RemoveSequence(); });
@@ -193,8 +230,10 @@ void ZSendPage::BuildPage() {
     connect(lst_Sequences, &QListWidget::currentRowChanged, this,
             [this](int row) { ShowSequenceInEntry(row); });
     auto sendRow = [this](int row) {
-        if (row >= 0 && row < static_cast<int>(items_.size()))
-            SendSequence(items_[static_cast<size_t>(row)], false);
+        if (row < 0 || row >= static_cast<int>(items_.size())) return;
+        ZSendSequence once = items_[static_cast<size_t>(row)];
+        once.Every = 0;
+        SendSequence(once);
     };
     connect(btn_SendSequence, &QPushButton::clicked, this,
             [this, sendRow] { sendRow(lst_Sequences->currentRow()); });
@@ -212,13 +251,18 @@ void ZSendPage::BuildPage() {
 
 void ZSendPage::SetPortOpen(bool open) {
     portOpen_ = open;
-    if (!open) StopRepeat();
+    if (!open) {
+        StopRepeat();
+        pacer_.Stop();
+        tmr_Pace->stop();
+    }
     for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
                                                            chk_DTR, chk_RTS, btn_Break})
         widget->setEnabled(open);
     lbl_SendState->setText(open ? QString() : QString::fromLatin1(NoPortText));
     if (open) {
-        sends_ = 0;
+        pacer_.Clear();
+        if (ZLogger* engine = engine_()) pacer_.SetLine(engine->GetLineTiming(), ud_SendGap->value());
         // The port opens with the lines its settings give; the boxes follow them.
         if (ZLogger* engine = engine_()) {
             const QSignalBlocker dtr(chk_DTR);
@@ -246,6 +290,8 @@ bool ZSendPage::EntrySequence(ZSendSequence& sequence) {
     sequence.Checksum = cb_SendChecksum->currentIndex();
     sequence.ChecksumLSBFirst = chk_SendLSBFirst->isChecked();
     sequence.LineEnd = cb_SendLineEnd->currentIndex();
+    sequence.ChecksumSkip = ud_ChecksumSkip->value();
+    sequence.WaitAnswerMs = ud_SendWaitAnswer->value();
     sequence.Every = 0;
     return true;
 }
@@ -266,51 +312,72 @@ void ZSendPage::ShowSequenceInEntry(int row) {
     cb_SendChecksum->setCurrentIndex(item.Checksum);
     chk_SendLSBFirst->setChecked(item.ChecksumLSBFirst);
     cb_SendLineEnd->setCurrentIndex(item.LineEnd);
+    ud_ChecksumSkip->setValue(item.ChecksumSkip);
+    ud_SendWaitAnswer->setValue(item.WaitAnswerMs);
     ed_SendData->setText(
         QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
     if (item.Every > 0) ud_SendEvery->setValue(item.Every);
 }
 
-void ZSendPage::SendSequence(const ZSendSequence& sequence, bool repeat) {
-    ZLogger* engine = engine_();
-    if (!portOpen_ || engine == nullptr) {
+void ZSendPage::SendSequence(const ZSendSequence& sequence) {
+    if (!portOpen_ || engine_() == nullptr) {
         lbl_SendState->setText(QString::fromLatin1(NoPortText));
         return;
     }
+    pacer_.Enqueue(sequence);
+    PumpSends();
+}
+
+void ZSendPage::PumpSends() {
+    ZLogger* engine = engine_();
+    if (!portOpen_ || engine == nullptr) return;
     std::string error;
-    const ZSendResult result = engine->SendBytes(sequence.BuildBytes(), repeat, error);
-    if (result == ZSendResult::Refused) {
+    const uint64_t sentBefore = pacer_.Sent();
+    const bool ok =
+        pacer_.SendDue([engine](const std::vector<uint8_t>& bytes, bool repeat,
+                                std::string& why) { return engine->SendBytes(bytes, repeat, why); },
+                       ZSendPacer::Clock::now(), error);
+    if (!ok) {
         StopRepeat();
         lbl_SendState->setText(Q(error));
+    } else if (pacer_.Sent() != sentBefore) {
+        lbl_SendState->clear();
+    }
+    ShowSendCount();
+    const auto now = ZSendPacer::Clock::now();
+    const auto next = pacer_.NextDue(now);
+    if (next == ZSendPacer::Clock::time_point::max()) {
+        tmr_Pace->stop();
         return;
     }
-    if (result == ZSendResult::Sent) ++sends_;
-    lbl_SendState->clear();
-    ShowSendCount();
+    // Rounded up: a timer that fires early would find nothing due and wait again.
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, ZSendPacer::Clock::duration{}));
+    tmr_Pace->start(static_cast<int>(std::min<int64_t>(wait.count(), MaxSendEveryMs)));
 }
 
 void ZSendPage::ToggleRepeat() {
-    if (tmr_Repeat->isActive()) {
+    if (repeating_) {
         StopRepeat();
         return;
     }
-    if (!EntrySequence(repeating_)) return;
-    repeating_.Every = ud_SendEvery->value();
-    SendSequence(repeating_, false);
+    ZSendSequence sequence;
+    if (!EntrySequence(sequence)) return;
+    sequence.Every = ud_SendEvery->value();
+    SendSequence(sequence);
     if (!portOpen_) return;
-    tmr_Repeat->start(repeating_.Every);
+    repeating_ = true;
     btn_SendRepeat->setText(QStringLiteral("Stop repeat"));
 }
 
 void ZSendPage::StopRepeat() {
-    tmr_Repeat->stop();
+    pacer_.EndRepeats();
+    repeating_ = false;
     btn_SendRepeat->setText(QStringLiteral("Start repeat"));
 }
 
 void ZSendPage::ShowSendCount() {
-    ZLogger* engine = engine_();
-    const uint64_t skipped = engine != nullptr ? engine->SkippedSends() : 0;
-    lbl_SendCount->setText(QStringLiteral("Sends: %1, skipped: %2").arg(sends_).arg(skipped));
+    lbl_SendCount->setText(QStringLiteral("Sends: %1, skipped: %2").arg(pacer_.Sent()).arg(pacer_.Skipped()));
 }
 
 void ZSendPage::AddSequence() {
@@ -358,12 +425,14 @@ void ZSendPage::FillList() {
 
 void ZSendPage::ShowList(const ZSendList& list) {
     items_ = list.Items;
+    ud_SendGap->setValue(list.GapMs);
     FillList();
 }
 
 ZSendList ZSendPage::List() const {
     ZSendList list;
     list.Items = items_;
+    list.GapMs = ud_SendGap->value();
     return list;
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 // The "Send" page of the main window: an entry field for one sequence (HEX or text
-// with escapes) with its bytes shown as they are typed, an optional checksum and
-// line end, "Send" and a repeat with its interval, the list of named sequences kept
-// in the settings file, and the port's modem lines. Sending goes through the
-// engine's open port; while none is open the page says why nothing can be sent.
-// Window thread only.
+// with escapes) with its bytes shown as they are typed, an optional checksum (and
+// the leading bytes it leaves out) and line end, "Send" and a repeat with its
+// interval, the wait for an answer, the list of named sequences kept in the
+// settings file with the gap between frames, and the port's modem lines. Sending
+// goes through the engine's open port, paced by the engine's ZSendPacer; while no
+// port is open the page says why nothing can be sent. Window thread only; the
+// engine must be gone before the page is.
 
 #include <QWidget>
 #include <functional>
 #include <vector>
 
+#include "ZSendPacer.h"
 #include "ZSendSequence.h"
 
 class QCheckBox;
@@ -38,7 +41,10 @@ private:
     bool EntrySequence(ZSendSequence& sequence);
     void ShowEntryBytes();
     void ShowSequenceInEntry(int row);
-    void SendSequence(const ZSendSequence& sequence, bool repeat);
+    // Queues the sequence (a repeat when its Every is set) and sends what is due.
+    void SendSequence(const ZSendSequence& sequence);
+    // Sends what the pacer has due and sets the timer for the next.
+    void PumpSends();
     void ToggleRepeat();
     void StopRepeat();
     void AddSequence();
@@ -54,15 +60,18 @@ private:
     std::function<ZLogger*()> engine_;
     bool portOpen_ = false;
     std::vector<ZSendSequence> items_;
-    ZSendSequence repeating_;
-    uint64_t sends_ = 0;
+    bool repeating_ = false;
+    ZSendPacer pacer_;
 
     QComboBox* cb_SendFormat = nullptr;
     QLineEdit* ed_SendData = nullptr;
     QLabel* lbl_SendBytes = nullptr;
     QComboBox* cb_SendChecksum = nullptr;
     QCheckBox* chk_SendLSBFirst = nullptr;
+    QSpinBox* ud_ChecksumSkip = nullptr;  // -1: what the algorithm's protocol implies
     QComboBox* cb_SendLineEnd = nullptr;
+    QSpinBox* ud_SendWaitAnswer = nullptr;  // ms; 0: no wait
+    QSpinBox* ud_SendGap = nullptr;         // ms; 0: the line's least frame gap
     QPushButton* btn_Send = nullptr;
     QSpinBox* ud_SendEvery = nullptr;
     QPushButton* btn_SendRepeat = nullptr;
@@ -83,6 +92,6 @@ private:
     QLabel* lbl_DSR = nullptr;
     QLabel* lbl_RI = nullptr;
     QLabel* lbl_DCD = nullptr;
-    QTimer* tmr_Repeat = nullptr;
+    QTimer* tmr_Pace = nullptr;  // fires when the pacer has the next send due
     QTimer* tmr_Lines = nullptr;
 };

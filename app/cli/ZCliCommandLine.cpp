@@ -75,17 +75,22 @@ const ZCliSynopsis kSynopses[] = {
     {"kestrun-cli",
      "kestrun-cli COMMAND [OPTIONS]\n"
      "       kestrun-cli --help | --version"},
-    {"replay", "kestrun-cli replay --settings S.scs --input IN.bin [--out DIR] [--chunk N] [--json]"},
+    {"replay",
+     "kestrun-cli replay --settings S.scs --input IN.bin|IN.pcapng [--out DIR] [--chunk N] [--json]\n"
+     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
-     "                           [--duration SECONDS] [--out DIR] [--json]\n"
-     "                           [--send DATA [--every MS] | --send-file S.scs] [--text] [--checksum ALG]\n"
-     "                           [--checksum-order lsb|msb] [--line-end cr|lf|crlf | --encode slip|cobs]"},
+     "                           [--duration SECONDS] [--out DIR] [--json] [--reconnect] [--precise-time]\n"
+     "                           [--raw FILE|FILE.pcapng] [--frames FILE.jsonl] [--pcap FILE.pcapng]\n"
+     "                           [--send DATA... [--every MS] [--wait-answer MS]] [--send-file S.scs]\n"
+     "                           [--text] [--checksum ALG] [--checksum-order lsb|msb] [--checksum-skip N]\n"
+     "                           [--line-end cr|lf|crlf | --encode slip|cobs]"},
     {"send",
      "kestrun-cli send [--settings S.scs] [--port N | --device PATH] [--baud RATE] [--text]\n"
-     "                        [--checksum ALG] [--checksum-order lsb|msb]\n"
-     "                        [--line-end cr|lf|crlf | --encode slip|cobs]\n"
-     "                        [--listen SECONDS [--out DIR] [--json] [--frames FILE] [--raw FILE]] DATA..."},
+     "                        [--checksum ALG] [--checksum-order lsb|msb] [--checksum-skip N]\n"
+     "                        [--line-end cr|lf|crlf | --encode slip|cobs] [--wait-answer MS]\n"
+     "                        [--listen SECONDS [--out DIR] [--json] [--frames FILE] [--raw FILE]\n"
+     "                        [--pcap FILE.pcapng]] DATA..."},
     {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
     {"extcap",
@@ -200,6 +205,12 @@ void AddSequenceOptions(CLI::App& app, ZCliSendOptions& options) {
     app.add_option("--checksum-order", options.ChecksumOrder,
                    "Checksum byte order (default: lsb for CRC-16/MODBUS, else msb)")
         ->check(CLI::IsMember({"lsb", "msb"}));
+    app.add_option("--checksum-skip", options.ChecksumSkip,
+                   "Leading bytes the checksum leaves out (default: NMEA's $, UBX's B5 62, else none)")
+        ->check(CLI::Range(0, static_cast<int>(MaxSendBytes)));
+    app.add_option("--wait-answer", options.WaitAnswerMs,
+                   "After sending DATA, send nothing else until a frame comes back, at most MS milliseconds")
+        ->check(CLI::Range(1, MaxWaitAnswerMs));
     auto* lineEnd = app.add_option("--line-end", options.LineEnd, "Append a line end after the checksum")
                         ->check(CLI::IsMember({"cr", "lf", "crlf"}));
     app.add_option("--encode", options.Encode,
@@ -209,9 +220,8 @@ void AddSequenceOptions(CLI::App& app, ZCliSendOptions& options) {
 }
 
 void AddCaptureSends(CLI::App& app, ZCliSendOptions& options) {
-    auto* send = app.add_option_function<std::string>(
-        "--send", [&options](const std::string& data) { options.Data = {data}; },
-        "Send DATA once the port is open");
+    auto* send = app.add_option("--send", options.Data, "Send DATA once the port is open (HEX pairs or text)")
+                     ->expected(1, -1);
     app.add_option("--every", options.EveryMs, "Repeat the --send DATA every MS milliseconds")
         ->check(CLI::Range(1, MaxSendEveryMs))
         ->needs(send);
@@ -240,6 +250,9 @@ void AddSend(CLI::App& app, ZCliSendCommandOptions& options) {
                    "Write every block of --listen as JSON lines into this new file")
         ->needs(listen);
     app.add_option("--raw", capture.RawFile, "Also record every byte read during --listen into this new file")
+        ->needs(listen);
+    app.add_option("--pcap", capture.PcapFile,
+                   "Also write every frame of --listen as a packet into this new .pcapng file")
         ->needs(listen);
     AddSequenceOptions(app, options.Send);
     app.add_option("data", options.Send.Data, "The bytes to send, joined into one sequence")->required();
@@ -297,11 +310,10 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         app.add_subcommand("replay", "Parse a recorded dump with the settings of a file");
     AddReplay(*replayCommand, replay);
 
-    ZCliCaptureOptions capture;
+    ZCliCaptureCommandOptions capture;
     CLI::App* captureCommand = app.add_subcommand("capture", "Capture live from a COM port or a device");
-    AddCapture(*captureCommand, capture);
-    ZCliSendOptions captureSends;
-    AddCaptureSends(*captureCommand, captureSends);
+    AddCapture(*captureCommand, capture.Capture);
+    AddCaptureSends(*captureCommand, capture.Send);
 
     ZCliSendCommandOptions send;
     CLI::App* sendCommand =
@@ -347,10 +359,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         return kCliExitFailed;
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
-    if (*captureCommand) {
-        if (!ZCliBuildSends(captureSends, capture.Sends, context.Err)) return kCliExitUsage;
-        return ZCliRunCapture(capture, context);
-    }
+    if (*captureCommand) return ZCliRunCapture(capture, context);
     if (*sendCommand) return ZCliRunSend(send, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);
     if (*extcapCommand) return ZCliRunExtcap(extcap, context);

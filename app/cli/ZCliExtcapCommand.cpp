@@ -117,6 +117,14 @@ bool Relay(int source, int fifo, const ZCliContext& context) {
     }
 }
 
+// Waits up to one relay step for Wireshark to close its end of the FIFO; true once it
+// has. Without anything to write, a closed reader shows only here (POLLERR).
+bool ReaderGone(int fifo) {
+    pollfd check{fifo, 0, 0};
+    return ::poll(&check, 1, static_cast<int>(kRelayStep.count())) > 0 &&
+           (check.revents & (POLLERR | POLLHUP)) != 0;
+}
+
 bool PortLost(TZULErrorHistory& errors) {
     for (int i = errors.GetCount() - 1; i >= 0; --i) {
         if (errors.GetError(i).Function == "PollPort") return true;
@@ -157,7 +165,8 @@ int Capture(const ZCliExtcapOptions& options, int port, ZCliContext& context) {
                 code = kCliExitFailed;
                 break;
             }
-            std::this_thread::sleep_for(kRelayStep);
+            // An idle port writes nothing that would fail: the closed FIFO is looked for.
+            readerThere = readerThere && !ReaderGone(fifo);
         }
         logger.StopCapture();
         if (readerThere) Relay(source, fifo, context);

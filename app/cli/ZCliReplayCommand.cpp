@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "ZCliCaptureSession.h"
 #include "ZPcapngReader.h"
 #include "ZPcapngWriter.h"
+#include "ZULFileIO.h"
 
 namespace {
 
@@ -43,12 +45,14 @@ FeedResult FeedFile(std::FILE* file, int chunkSize, ZLogger& logger, const ZCliC
 }
 
 // A pipe would block the open until a writer came, and a device or a folder is no
-// recording that ends: only a regular file is read. errno is ENODATA for any other.
-std::FILE* OpenRecording(const std::string& fileName) {
+// recording that ends: only a regular file is read. errno is ENODATA for any other,
+// and kind says what it is.
+std::FILE* OpenRecording(const std::string& fileName, std::string& kind) {
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        kind = ZULFileKindText(info.st_mode);
         ::close(fd);
         errno = ENODATA;
         return nullptr;
@@ -58,79 +62,29 @@ std::FILE* OpenRecording(const std::string& fileName) {
     return file;
 }
 
-}  // namespace
-
-// Feeds every packet as one read at its recorded time; the reader checked the file whole.
+// Feeds every packet as one read at its recorded time, and a packet flagged outbound
+// as a send; the reader checked the file whole.
 FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliContext& context,
                          std::string& errorText) {
     ZPcapngReader::Packet packet;
     while (reader.Next(packet, errorText)) {
         if (context.IsStopRequested()) return FeedResult::Interrupted;
         // A packet of no bytes is a read that brought none; it changes nothing.
-        if (!packet.bytes.empty())
-            logger.FeedReplay(packet.bytes.data(), static_cast<int>(packet.bytes.size()), packet.timeUs);
+        if (packet.bytes.empty()) continue;
+        const auto count = static_cast<int>(packet.bytes.size());
+        if ((packet.flags & ZPcapngWriter::FlagDirection) == ZPcapngWriter::FlagOutbound)
+            logger.FeedReplaySent(packet.bytes.data(), count, packet.timeUs);
+        else
+            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs);
     }
     return errorText.empty() ? FeedResult::Complete : FeedResult::ReadFailed;
 }
 
-int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
-    ZCliCaptureSession session(context);
-    if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
-
-    if (IsTimedRecordingName(options.InputFile)) {
-        ZPcapngReader reader;
-        std::string errorText;
-        if (!reader.Open(options.InputFile, ZPcapngWriter::LinkTypeUser0, errorText)) {
-            context.Err << errorText << '\n';
-            return kCliExitFailed;
-        }
-        if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
-        session.ResetCounters();
-        ZLogger& logger = session.Logger();
-        logger.BeginReplay();
-        const FeedResult fed = FeedTimedFile(reader, logger, context, errorText);
-        logger.EndReplay();
-        const bool framesWritten = session.CloseFrameExport();
-        ZCliCaptureReport report = session.TakeReport();
-        if (options.Json) {
-            report.PrintJson(context.Out);
-        } else {
-            report.PrintSummary(context.Out);
-        }
-        if (fed == FeedResult::ReadFailed) {
-            context.Err << errorText << '\n';
-            return kCliExitFailed;
-        }
-        if (fed == FeedResult::Interrupted) {
-            context.Err << "Replay interrupted: the input was not fed completely.\n";
-            return kCliExitFailed;
-        }
-        return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
-    }
-    if (session.Settings().CaptureMode == cmSilence) {
-        context.Err << "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \""
-                    << options.InputFile << "\" holds no time of its reads\n";
-        return kCliExitUsage;
-    }
-
-    FilePtr input(OpenRecording(options.InputFile));
-    if (!input) {
-        const int error = errno;
-        session.Abandon();
-        if (error == ENODATA) {
-            context.Err << "File could not be read: \"" << options.InputFile
-                        << "\": a recording must be a regular file (not a pipe, a device or a folder)\n";
-            return kCliExitUsage;
-        }
-        if (error == ENOENT) {
-            context.Err << "File not found: \"" << options.InputFile << "\"\n";
-            return kCliExitUsage;
-        }
-        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(error)
-                    << '\n';
-        return kCliExitFailed;
-    }
-
+// Opens what the replay writes besides the log files, feeds the input through the
+// engine, does the stop steps and reports. readFailure tells why a feed that failed
+// to read its input did.
+int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+           const std::function<FeedResult(ZLogger&)>& feed, const std::function<std::string()>& readFailure) {
     if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) {
         session.Abandon();
         return code;
@@ -142,13 +96,14 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();
-    const FeedResult fed = FeedFile(input.get(), options.ChunkSize, logger, context);
-    const int readError = errno;
+    const FeedResult fed = feed(logger);
     // The stop steps run whatever happened, so everything fed so far is logged.
     logger.EndReplay();
     const bool framesWritten = session.CloseFrameExport();
 
     ZCliCaptureReport report = session.TakeReport();
+    // A recording that holds sends shows them, as the capture that made it did.
+    report.ShowSent = report.Counters.Sends > 0;
     session.ReportPcap();
     if (options.Json) {
         report.PrintJson(context.Out);
@@ -156,8 +111,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         report.PrintSummary(context.Out);
     }
     if (fed == FeedResult::ReadFailed) {
-        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(readError)
-                    << '\n';
+        context.Err << readFailure() << '\n';
         return kCliExitFailed;
     }
     if (fed == FeedResult::Interrupted) {
@@ -165,4 +119,64 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         return kCliExitFailed;
     }
     return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+}
+
+}  // namespace
+
+int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
+    ZCliCaptureSession session(context);
+    if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
+
+    if (IsTimedRecordingName(options.InputFile)) {
+        ZPcapngReader reader;
+        std::string errorText;
+        if (!reader.Open(options.InputFile, ZPcapngWriter::LinkTypeUser0, errorText)) {
+            session.Abandon();
+            context.Err << errorText << '\n';
+            return kCliExitFailed;
+        }
+        return Replay(
+            options, session, context,
+            [&](ZLogger& logger) { return FeedTimedFile(reader, logger, context, errorText); },
+            [&] { return errorText; });
+    }
+    if (session.Settings().CaptureMode == cmSilence) {
+        session.Abandon();
+        context.Err << "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \""
+                    << options.InputFile << "\" holds no time of its reads\n";
+        return kCliExitUsage;
+    }
+
+    std::string kind;
+    FilePtr input(OpenRecording(options.InputFile, kind));
+    if (!input) {
+        const int error = errno;
+        session.Abandon();
+        if (error == ENODATA) {
+            context.Err << "File could not be read: \"" << options.InputFile << "\": it is " << kind
+                        << ", and a recording must be a regular file\n";
+            return kCliExitUsage;
+        }
+        if (error == ENOENT) {
+            context.Err << "File not found: \"" << options.InputFile << "\"\n";
+            return kCliExitUsage;
+        }
+        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(error)
+                    << '\n';
+        return kCliExitFailed;
+    }
+    int readError = 0;
+    return Replay(
+        options, session, context,
+        [&](ZLogger& logger) {
+            const FeedResult fed = FeedFile(input.get(), options.ChunkSize, logger, context);
+            readError = errno;
+            return fed;
+        },
+        [&] {
+            std::string text = "File could not be read: \"";
+            text += options.InputFile;
+            text += "\": ";
+            return text + GetErrorText(readError);
+        });
 }

@@ -1,9 +1,11 @@
 #include "ZCliSettingsCommand.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iomanip>
 #include <sstream>
 
+#include "Funset_strings.h"
 #include "ZChecksum.h"
 #include "ZCliCaptureReport.h"
 #include "ZLogger.h"
@@ -116,9 +118,33 @@ Json SendJson(const ZSendList& list) {
         item["LineEnd"] = s.LineEnd;
         item["Every"] = s.Every;
         item["Encode"] = s.Encode;
+        item["ChecksumSkip"] = s.ChecksumSkip;
+        item["WaitAnswerMs"] = s.WaitAnswerMs;
         sequences.push_back(std::move(item));
     }
     return sequences;
+}
+
+// Text from the file as a terminal may show it: a control character (a file could
+// retitle the terminal or move its cursor) and a byte that is no UTF-8 appear as
+// \xNN, byte by byte; other characters as they are.
+std::string Printable(const std::string& text) {
+    std::string shown;
+    for (size_t at = 0; at < text.size();) {
+        const size_t start = at;
+        char32_t c = 0;
+        if (ZULNextCharacter(text, at, c) && !ZULIsControlCharacter(c)) {
+            shown.append(text, start, at - start);
+            continue;
+        }
+        if (at == start) at = start + 1;
+        for (size_t i = start; i < at; ++i) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned char>(text[i]));
+            shown += code;
+        }
+    }
+    return shown;
 }
 
 // Hex pairs as the trigger editor shows them: "??" for any byte, other elements by
@@ -175,7 +201,8 @@ void PrintPort(std::ostream& out, const ZCliDecodedSettings& decoded) {
         << (decoded.StoredTextValid ? "" : " (the stored port text was not accepted: port defaults kept)")
         << '\n'
         << "  COM port:            " << c.COMPort << (c.COMPort == 0 ? " (none present)" : "") << '\n';
-    if (!decoded.NetworkPort.empty()) out << "  Network port:        " << decoded.NetworkPort << '\n';
+    if (!decoded.NetworkPort.empty())
+        out << "  Network port:        " << Printable(decoded.NetworkPort) << '\n';
     out << "  Baud rate:           "
         << (decoded.CustomBaudrate > 0 ? std::to_string(decoded.CustomBaudrate) + " (typed)"
                                        : std::to_string(Baudrates[c.Baudrate]))
@@ -202,7 +229,7 @@ void PrintPort(std::ostream& out, const ZCliDecodedSettings& decoded) {
 
 void PrintLogger(std::ostream& out, const ZLoggerSettings& s) {
     out << "Capture\n"
-        << "  Log directory:       " << s.LogDir << '\n'
+        << "  Log directory:       " << Printable(s.LogDir) << '\n'
         << "  Capture mode:        " << static_cast<int>(s.CaptureMode) << ", "
         << CaptureModeCaption(s.CaptureMode) << '\n'
         << "  Start trigger:       " << TriggerText(s.TriggerStart) << '\n'
@@ -238,17 +265,22 @@ void PrintFrames(std::ostream& out, const ZFrameSettings& f) {
         << "  Silence gap:         " << f.SilenceGap << " tenths of a character, " << f.SilenceGapMs
         << " ms\n"
         << "  Timed raw recording: " << YesNo(f.RawRecordingTimed) << '\n'
-        << "  Wireshark capture:   " << YesNo(f.PcapRecording) << ", protocol " << f.PcapProtocol << '\n';
+        << "  Wireshark capture:   " << YesNo(f.PcapRecording) << ", protocol " << Printable(f.PcapProtocol)
+        << '\n';
 }
 
 void PrintSendList(std::ostream& out, const ZSendList& list) {
-    out << "Send sequences: " << list.Items.size() << '\n';
+    out << "Send sequences: " << list.Items.size() << ", gap between frames "
+        << (list.GapMs > 0 ? std::to_string(list.GapMs) + " ms" : "the line's least") << '\n';
     for (size_t i = 0; i < list.Items.size(); ++i) {
         const ZSendSequence& s = list.Items[i];
-        out << "  " << i << ": " << s.Name << ": "
+        out << "  " << i << ": " << Printable(s.Name) << ": "
             << BytesToHex(s.Data.data(), static_cast<int>(s.Data.size())) << ", checksum " << s.Checksum
             << ", line end " << s.LineEnd << ", encode " << ZFrameEncodingName(s.Encode) << ", every "
-            << s.Every << " ms\n";
+            << s.Every << " ms";
+        if (s.ChecksumSkip != ZSendSequence::ProtocolSkip) out << ", checksum skips " << s.ChecksumSkip;
+        if (s.WaitAnswerMs > 0) out << ", waits " << s.WaitAnswerMs << " ms for an answer";
+        out << '\n';
     }
 }
 
@@ -270,6 +302,7 @@ Json ZCliDecodedSettings::ToJson() const {
     json["data_triggers"] = DataTriggersJson(Logger.DataTriggers);
     json["frames"] = FramesJson(Logger.Frames);
     json["send"] = SendJson(Logger.Send);
+    json["send_gap_ms"] = Logger.Send.GapMs;
     return json;
 }
 

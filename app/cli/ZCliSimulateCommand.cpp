@@ -10,6 +10,7 @@
 #include "ZCliPortLink.h"
 #include "ZDemoFrameSource.h"
 #include "ZDemoRecordSource.h"
+#include "ZLineTiming.h"
 #include "ZModbusDemoServer.h"
 #include "ZPacedWriter.h"
 #include "ZPseudoTerminal.h"
@@ -81,8 +82,8 @@ void PrintBanner(const ZCliSimulateOptions& options, const char* settingsFile, c
     context.Out << "Stop with Ctrl+C." << std::endl;
 }
 
-// 3.5 characters of 11 bits at the rate the port was set to; above 19200 baud the
-// serial line rules fix it at 1.75 ms.
+// The least frame gap of 11-bit characters (as Modbus RTU sends them) at the rate
+// the port was set to.
 std::chrono::microseconds ModbusSilence(int slave) {
     static constexpr struct {
         speed_t Speed;
@@ -98,8 +99,7 @@ std::chrono::microseconds ModbusSilence(int slave) {
         }
         if (cfgetospeed(&line) > B19200) rate = 115200;
     }
-    if (rate > 19200) return std::chrono::microseconds(1750);
-    return std::chrono::microseconds(3500LL * 11 * 1000 / rate + 1);
+    return std::chrono::microseconds(ZLineTiming::Of(rate, 8, 1, 1).FrameGapMicros());
 }
 
 int RunModbusServer(const ZCliSimulateOptions& options, ZPseudoTerminal& pty, ZCliContext& context) {

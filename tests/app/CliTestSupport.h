@@ -4,9 +4,12 @@
 // makes reachable as COM98 (and, until a simulator replaces the link, COM99).
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -64,6 +67,20 @@ public:
 private:
     std::string path_;
 };
+
+// What a peer of the line receives: read from fd until count bytes came (60 s at most).
+inline std::string ReadFromPeer(int fd, size_t count) {
+    std::string bytes;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (bytes.size() < count && std::chrono::steady_clock::now() < limit) {
+        pollfd readable{fd, POLLIN, 0};
+        poll(&readable, 1, 50);
+        char buffer[256];
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0) bytes.append(buffer, static_cast<size_t>(got));
+    }
+    return bytes;
+}
 
 inline void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream file(path, std::ios::binary);

@@ -116,7 +116,7 @@ const std::string NotRead = "The settings for the COM port could not be read fro
 
 const SettingsCase SettingsCases[] = {
     {"Folder", [](const std::string& p) { std::filesystem::create_directory(p); },
-     "File not found: \"<name>\": it is a folder"},
+     "File not found: \"<name>\": it is a folder, and a settings file must be a regular file"},
     {"Empty", [](const std::string& p) { WriteFile(p, ""); }, NotRead},
     {"Binary",
      [](const std::string& p) {
@@ -131,9 +131,10 @@ const SettingsCase SettingsCases[] = {
          ASSERT_EQ(truncate(p.c_str(), 100 << 20), 0);
      },
      NotRead + ": the file is larger than 16 MB"},
-    {"Fifo", MakeFifo, NotRead + ": the file is not a regular file"},
+    {"Fifo", MakeFifo,
+     NotRead + ": the file is a FIFO (named pipe), and a settings file must be a regular file"},
     {"LinkToDevZero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
-     NotRead + ": the file is a symbolic link"},
+     NotRead + ": the file is a symbolic link, and a settings file must be a regular file"},
     {"Unreadable",
      [](const std::string& p) {
          WriteFile(p, UsableSettings);
@@ -238,6 +239,7 @@ struct RunCase {
     int code;
     std::string messageStart;            // the first line of the message begins so
     std::vector<std::string> gone = {};  // in the scratch folder: must not be there afterwards
+    std::string messageEnd = "";         // and the message ends so
 };
 
 std::vector<std::string> Replay(const ScratchDir& s, const std::string& input, const std::string& out) {
@@ -262,9 +264,51 @@ const RunCase RunCases[] = {
          MakeFifo(s / "in.fifo");
          return Replay(s, s / "in.fifo", s / "out");
      },
-     2, "File could not be read: \""},
+     2,
+     "File could not be read: \"",
+     {},
+     "\": it is a FIFO (named pipe), and a recording must be a regular file\n"},
     {"InputIsDevZero", [](const ScratchDir& s) { return Replay(s, "/dev/zero", s / "out"); }, 2,
-     "File could not be read: \"/dev/zero\": a recording must be a regular file"},
+     "File could not be read: \"/dev/zero\": it is a device, and a recording must be a regular file\n"},
+    // A timed recording is read only from a regular file of that name, never through a link.
+    {"TimedInputIsALink",
+     [](const ScratchDir& s) {
+         WriteFile(s / "real.pcapng", "");
+         std::filesystem::create_symlink(s / "real.pcapng", s / "in.pcapng");
+         return Replay(s, s / "in.pcapng", s / "out");
+     },
+     1,
+     "The recording \"",
+     {},
+     "in.pcapng\" is a symbolic link, and a recording must be a regular file.\n"},
+    {"TimedInputIsAFifo",
+     [](const ScratchDir& s) {
+         MakeFifo(s / "in.pcapng");
+         return Replay(s, s / "in.pcapng", s / "out");
+     },
+     1,
+     "The recording \"",
+     {},
+     "in.pcapng\" is a FIFO (named pipe), and a recording must be a regular file.\n"},
+    {"TimedInputIsAFolder",
+     [](const ScratchDir& s) {
+         std::filesystem::create_directory(s / "in.pcapng");
+         return Replay(s, s / "in.pcapng", s / "out");
+     },
+     1,
+     "The recording \"",
+     {},
+     "in.pcapng\" is a folder, and a recording must be a regular file.\n"},
+    {"SendFileIsAFifo",
+     [](const ScratchDir& s) {
+         MakeFifo(s / "list.scs");
+         return With(Capture(s, "/dev/zero"), {"--send-file", s / "list.scs"});
+     },
+     2,
+     "The settings file \"",
+     {},
+     "list.scs\" cannot be read: the file is a FIFO (named pipe), and a settings file must be a regular "
+     "file.\n"},
     {"OutIsAFile",
      [](const ScratchDir& s) {
          WriteFile(s / "in.bin", "abc");
@@ -327,7 +371,8 @@ const RunCase RunCases[] = {
      {"out"}},
     // Command lines: the word or the number that was not understood is named.
     {"UnknownCommand", [](const ScratchDir&) { return std::vector<std::string>{"bogus"}; }, 2,
-     "Unknown command \"bogus\". The commands are replay, capture, send, ports, settings, simulate and extcap; run "
+     "Unknown command \"bogus\". The commands are replay, capture, send, ports, settings, simulate and "
+     "extcap; run "
      "\"kestrun-cli --help\" for more.\n"},
     {"DurationNotANumber",
      [](const ScratchDir&) {
@@ -357,6 +402,7 @@ TEST_P(BadRunTest, SaysWhyAndEndsWithoutWritingHalfAFile) {
     EXPECT_FALSE(result.Signalled);
     EXPECT_EQ(result.Code, c.code) << result.Err;
     EXPECT_EQ(result.Err.rfind(c.messageStart, 0), 0u) << result.Err;
+    EXPECT_TRUE(result.Err.ends_with(c.messageEnd)) << result.Err;
     for (const std::string& name : c.gone) EXPECT_FALSE(std::filesystem::exists(scratch / name)) << name;
     std::error_code ignored;
     if (std::filesystem::is_directory(scratch / "out", ignored)) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -31,18 +32,10 @@ const ExtcapQuery kQueries[] = {
      {"--extcap-interfaces", "--extcap-version=4.0"},
      0,
      {"extcap {version=", "interface {value=kestrun-com98}{display=Kestrun COM98 ("}},
-    {"Dlts",
-     {"--extcap-interface", "kestrun-com98", "--extcap-dlts"},
-     0,
-     {"dlt {number=252}{name=WIRESHARK_UPPER_PDU}{display=Kestrun frames (exported PDU)}\n"}},
-    {"Config",
-     {"--extcap-interface", "kestrun-com98", "--extcap-config", "--extcap-version=4.0"},
-     0,
-     {"arg {number=0}{call=--settings}{display=Settings file}{type=fileselect}",
-      "arg {number=1}{call=--port}{display=COM port}{type=integer}{range=1,99}{default=98}",
-      "arg {number=2}{call=--baud}{display=Baud rate}{type=selector}", "value {arg=2}{value=115200}",
-      "arg {number=3}{call=--protocol}{display=Protocol}{type=string}"}},
     {"NoKestrunInterface", {"--extcap-interface", "eth0", "--extcap-dlts"}, 2, {}},
+    // Interface names are written without leading zeros: another spelling is no interface.
+    {"LeadingZeroIsNoInterface", {"--extcap-interface", "kestrun-com07", "--extcap-dlts"}, 2, {}},
+    {"PortBeyond99IsNoInterface", {"--extcap-interface", "kestrun-com100", "--extcap-dlts"}, 2, {}},
 };
 
 class ExtcapQueryTest : public ::testing::TestWithParam<ExtcapQuery> {};
@@ -64,11 +57,53 @@ TEST_P(ExtcapQueryTest, AnswersAsWiresharkExpects) {
 INSTANTIATE_TEST_SUITE_P(Queries, ExtcapQueryTest, ::testing::ValuesIn(kQueries),
                          [](const auto& param) { return std::string(param.param.Name); });
 
-// What arrives through the FIFO, read on a thread of its own as Wireshark reads it.
+// The text between "{" + key + "=" and the next "}" in line; "" when there is none.
+std::string Field(const std::string& line, const std::string& key) {
+    const size_t at = line.find("{" + key + "=");
+    if (at == std::string::npos) return "";
+    const size_t start = at + key.size() + 2;
+    return line.substr(start, line.find('}', start) - start);
+}
+
+// Every option the interface offers Wireshark, with each value it offers, is one the
+// program takes: Wireshark passes them back as they stand.
+TEST(ExtcapConfigTest, EveryOptionOfferedIsTaken) {
+    ScratchDir dir;
+    WriteFile(dir / "s.scs", kDefaultPortSection);
+    const CliResult config =
+        RunCli({"extcap", "--extcap-interface", "kestrun-com98", "--extcap-config", "--extcap-version=4.0"});
+    ASSERT_EQ(config.Code, 0) << config.Err;
+    std::map<std::string, std::string> calls;  // arg number -> option
+    std::vector<std::pair<std::string, std::string>> offered;
+    std::istringstream lines(config.Out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("arg ", 0) == 0) {
+            calls[Field(line, "number")] = Field(line, "call");
+            const std::string type = Field(line, "type");
+            const std::string value = type == "fileselect" ? dir / "s.scs"
+                                      : type == "integer"  ? Field(line, "default")
+                                      : type == "string"   ? "mbrtu"
+                                                           : "";
+            if (!value.empty()) offered.emplace_back(Field(line, "call"), value);
+        } else if (line.rfind("value ", 0) == 0) {
+            offered.emplace_back(calls[Field(line, "arg")], Field(line, "value"));
+        }
+    }
+    ASSERT_EQ(calls.size(), 4u) << config.Out;
+    for (const auto& [option, value] : offered) {
+        SCOPED_TRACE(option + " " + value);
+        const CliResult asked =
+            RunCli({"extcap", "--extcap-interface", "kestrun-com98", "--extcap-dlts", option, value});
+        EXPECT_EQ(asked.Code, 0) << asked.Err;
+    }
+}
+
+// What arrives through the FIFO, read on a thread of its own as Wireshark reads it;
+// with closeAfter, the reader closes the FIFO once that many bytes came.
 class FifoReader {
 public:
-    explicit FifoReader(const std::string& path)
-        : thread_([this, path] {
+    explicit FifoReader(const std::string& path, size_t closeAfter = 0)
+        : thread_([this, path, closeAfter] {
               const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
               char buffer[4096];
               for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
@@ -77,6 +112,7 @@ public:
                   std::lock_guard guard(lock_);
                   bytes_.append(buffer, static_cast<size_t>(got));
                   changed_.notify_all();
+                  if (closeAfter > 0 && bytes_.size() >= closeAfter) break;
               }
               if (fd >= 0) ::close(fd);
           }) {}
@@ -103,6 +139,8 @@ private:
     std::thread thread_;
 };
 
+// The frames reach the FIFO while the capture runs, and what the stop still hands out
+// (a frame cut short) after it; the stream has the link type the interface offers.
 TEST(ExtcapCaptureTest, TheFramesReachTheFifoAsAPcapngStreamTsharkDecodes) {
     ScratchDir dir;
     // Modbus RTU queries of unit 17 in frames of fixed size; the protocol comes from the
@@ -116,6 +154,7 @@ TEST(ExtcapCaptureTest, TheFramesReachTheFifoAsAPcapngStreamTsharkDecodes) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::atomic<bool> stop{false};
     CliResult result;
+    std::string stream;
     {
         FifoReader reader(dir / "fifo");
         std::thread capture([&] {
@@ -123,7 +162,7 @@ TEST(ExtcapCaptureTest, TheFramesReachTheFifoAsAPcapngStreamTsharkDecodes) {
                 RunCli({"extcap", "--capture", "--extcap-interface", "kestrun-com98", "--fifo", dir / "fifo",
                         "--settings", dir / "s.scs", "--protocol", "mbrtu", "--extcap-version=4.0"},
                        &stop, [&] {
-                           const std::string twice = query + query;
+                           const std::string twice = query + query + std::string("\x11\x03\x00", 3);
                            EXPECT_EQ(write(TestPty().Master(), twice.data(), twice.size()),
                                      static_cast<ssize_t>(twice.size()));
                        });
@@ -133,16 +172,52 @@ TEST(ExtcapCaptureTest, TheFramesReachTheFifoAsAPcapngStreamTsharkDecodes) {
         stop = true;
         capture.join();
         ASSERT_EQ(result.Code, 0) << result.Err;
-        WriteFile(dir / "got.pcapng", reader.Bytes());
+        stream = reader.Bytes();
+        WriteFile(dir / "got.pcapng", stream);
     }
-    const std::vector<TsharkPacket> packets = ReadPackets(dir / "got.pcapng");
-    ASSERT_EQ(packets.size(), 2u);
+    std::vector<TsharkPacket> packets = ReadPackets(dir / "got.pcapng");
+    ASSERT_EQ(packets.size(), 3u);
+    EXPECT_EQ(packets[2].Hex, "110300");
+    EXPECT_EQ(packets[2].Comment, "flush");
+    packets.pop_back();
     for (const TsharkPacket& packet : packets) {
         EXPECT_EQ(packet.Protocol, "mbrtu");
         EXPECT_EQ(packet.Hex, "1103006b00037687");
         EXPECT_EQ(packet.Unit, "17");
         EXPECT_EQ(packet.Function, "3");
     }
+    // The interface block follows the section header (28 bytes); its link type is the
+    // 16 bits after the block's type and length, in the writer's byte order.
+    ASSERT_GE(stream.size(), 38u);
+    const int linkType = static_cast<uint8_t>(stream[36]) | static_cast<uint8_t>(stream[37]) << 8;
+    const CliResult dlts = RunCli({"extcap", "--extcap-interface", "kestrun-com98", "--extcap-dlts"});
+    EXPECT_EQ(Field(dlts.Out, "number"), std::to_string(linkType)) << dlts.Out;
+}
+
+// Wireshark that closes its end of the FIFO ends the capture, also while the port
+// brings nothing that a failed write would reveal.
+TEST(ExtcapCaptureTest, AReaderThatClosesTheFifoEndsTheCaptureOfAnIdlePort) {
+    ScratchDir dir;
+    WriteFile(dir / "s.scs", kDefaultPortSection);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<bool> ended{false};
+    CliResult result;
+    std::thread capture([&] {
+        result = RunCli({"extcap", "--capture", "--extcap-interface", "kestrun-com98", "--fifo", dir / "fifo",
+                         "--settings", dir / "s.scs"},
+                        &stop);
+        ended = true;
+    });
+    { FifoReader reader(dir / "fifo", 1); }
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ended && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const bool endedByItself = ended;
+    stop = true;
+    capture.join();
+    EXPECT_TRUE(endedByItself) << "the capture ran on after the reader had gone";
+    EXPECT_EQ(result.Code, 0) << result.Err;
 }
 
 }  // namespace

@@ -389,10 +389,12 @@ std::string Pcapng(uint16_t linkType, const std::vector<std::pair<uint64_t, std:
 
 const std::string SilenceSettings =
     kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=4\r\n[_frames]\r\nSilenceGapMs=5\r\n";
+// At 9600 baud a byte takes 1042 us on the line: the reads' bytes end at 2083, 4042
+// and 11125 us.
 const std::vector<std::pair<uint64_t, std::string>> GappedReads = {{1'796'828'427'000'000, "\x01\x02"},
-                                                                   {1'796'828'427'001'000, "\x03"},
-                                                                   {1'796'828'427'006'000, "\x04\x05"},
-                                                                   {1'796'828'427'010'999, "\x06"}};
+                                                                   {1'796'828'427'003'000, "\x03"},
+                                                                   {1'796'828'427'009'042, "\x04\x05"},
+                                                                   {1'796'828'427'016'124, "\x06"}};
 
 TEST_F(ReplayTest, ATimedRecordingReplaysWithTheTimeOfEachRead) {
     const std::string input = dir_ / "r.pcapng";
@@ -400,7 +402,7 @@ TEST_F(ReplayTest, ATimedRecordingReplaysWithTheTimeOfEachRead) {
     const CliResult result = Replay(WriteSettings(SilenceSettings), input);
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
-    // 1 ms and 4.999 ms after a read join it; 5 ms end the frame.
+    // 0.917 ms and 4.999 ms after the end of a read's bytes join it; 5 ms end the frame.
     EXPECT_EQ(report["data_packets"], 2);
     EXPECT_EQ(report["data_packet_bytes"], 6);
 }

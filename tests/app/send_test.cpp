@@ -2,8 +2,6 @@
 // for each way of writing a sequence, and the answers the device gives, checked
 // against a model written from the Modbus serial line rules.
 
-#include <poll.h>
-
 #include <nlohmann/json.hpp>
 
 #include "CliTestSupport.h"
@@ -15,18 +13,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Reads from the peer's side until count bytes came, or the limit ran out.
-Bytes ReadFromPeer(int fd, size_t count) {
-    Bytes bytes;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd readable{fd, POLLIN, 0};
-        poll(&readable, 1, 50);
-        uint8_t buffer[256];
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    return bytes;
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
 }
 
 void DiscardPending(int fd) {
@@ -38,10 +26,11 @@ void DiscardPending(int fd) {
 // One command line: what the peer receives, or the exit code and message.
 struct SendCase {
     const char* name;
-    std::vector<std::string> args;  // after "send --device <pty>"
+    std::vector<std::string> args;  // after "send --device <pty>" (or the command's)
     Bytes received;
     int code;
-    std::string err;  // a line stderr holds; empty: not checked
+    std::string err;                              // a line stderr holds; empty: not checked
+    std::vector<std::string> command = {"send"};  // the command and the options before the device
 };
 
 class SendCommandTest : public ::testing::TestWithParam<SendCase> {};
@@ -49,7 +38,8 @@ class SendCommandTest : public ::testing::TestWithParam<SendCase> {};
 TEST_P(SendCommandTest, PeerReceivesWhatWasAsked) {
     const SendCase& c = GetParam();
     DiscardPending(TestPty().Master());
-    std::vector<std::string> args{"send", "--device", TestPty().SlavePath()};
+    std::vector<std::string> args = c.command;
+    args.insert(args.end(), {"--device", TestPty().SlavePath()});
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliResult result = RunCli(args);
     EXPECT_EQ(result.Code, c.code) << result.Err;
@@ -57,7 +47,8 @@ TEST_P(SendCommandTest, PeerReceivesWhatWasAsked) {
         EXPECT_NE(result.Err.find(c.err), std::string::npos) << result.Err;
     }
     if (c.code == kCliExitOk) {
-        EXPECT_EQ(ReadFromPeer(TestPty().Master(), c.received.size()), c.received);
+        EXPECT_EQ(ReadFromPeer(TestPty().Master(), c.received.size()),
+                  std::string(c.received.begin(), c.received.end()));
     }
 }
 
@@ -103,7 +94,27 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  2,
                  "Unknown escape \"\\e\" at position 1: use \\r, \\n, \\t, \\\\ or \\xNN."},
-        SendCase{"UnknownChecksum", {"--checksum", "CRC-99", "01"}, {}, 2, ""}),
+        SendCase{"UnknownChecksum", {"--checksum", "CRC-99", "01"}, {}, 2, ""},
+        // NMEA's checksum leaves out the '$' and the '*'; a skip asked for covers more or less.
+        SendCase{
+            "NmeaChecksum",
+            {"--text", "--checksum", "10", "--line-end", "crlf", "$GPGLL,4916.45,N,12311.12,W,225444,A*"},
+            Text("$GPGLL,4916.45,N,12311.12,W,225444,A*31\r\n"),
+            0,
+            ""},
+        SendCase{"ChecksumSkipAsked",
+                 {"--checksum", "XOR-8", "--checksum-skip", "1", "10 01 02"},
+                 {0x10, 1, 2, 3},
+                 0,
+                 ""},
+        SendCase{"ListeningHearsNothing", {"--listen", "0.3", "01 02"}, {}, 1, "No answer within 0.3 s"},
+        // A capture takes the bytes to send as several arguments, as send does.
+        SendCase{"CaptureSendsSeveralArguments",
+                 {"--duration", "0.5", "--send", "11", "03", "00", "00", "00", "04"},
+                 {0x11, 0x03, 0x00, 0x00, 0x00, 0x04},
+                 0,
+                 "",
+                 {"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs"}}),
     [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
 
 // An independent CRC-16/MODBUS: bit by bit, as the serial line rules describe it.
@@ -167,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ModbusCase{"ReadPastTheEnd", {{Read(99, 2), Exception(3, 2)}}},
                       ModbusCase{"ReadNothing", {{Read(0, 0), Exception(3, 3)}}},
                       ModbusCase{"ReadTooMany", {{Read(0, 126), Exception(3, 3)}}},
+                      // 125 registers is a quantity the rules allow; these are past the end.
+                      ModbusCase{"ReadTheMostPastTheEnd", {{Read(0, 125), Exception(3, 2)}}},
                       ModbusCase{"WriteThenRead",
                                  {{Framed({17, 6, 0, 5, 0x12, 0x34}), Framed({17, 6, 0, 5, 0x12, 0x34})},
                                   {Read(4, 2), Framed({17, 3, 4, 4, 4, 0x12, 0x34})}}},

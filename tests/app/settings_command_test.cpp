@@ -1,4 +1,5 @@
-// kestrun-cli settings: a settings file as a freshly constructed engine holds it.
+// kestrun-cli settings: a settings file as a freshly constructed engine holds it, in
+// JSON and as a listing for people.
 
 #include <nlohmann/json.hpp>
 
@@ -11,29 +12,10 @@ using Json = nlohmann::ordered_json;
 
 // COM98 (present: the test environment's link) at 115200 baud, even parity, two
 // stop bits, receive buffer 1000 with the XOff limit 1600 (which the port lowers to
-// fit), RTS/CTS, RTS and DTR on, receive time-out 250 ms; a typed rate and a network
-// port beside.
+// fit), RTS/CTS, RTS and DTR on, receive time-out 250 ms.
 const std::string kKnownPortText =
     "RRS0098144220000204800001000100110170190000160000000400063026013000000000002500000000000100";
-
-const std::string kKnownFile =
-    "[_serial_capture]\r\n_settings=" + kKnownPortText +
-    "\r\nCustomBaudrate=250000\r\nNetworkPort=rfc2217://bench7:3001\r\n"
-    "[_logger_settings]\r\n"
-    "LogDir=/data/logs/\r\n"
-    "TriggerStartSize=3\r\nTriggerStart_0=126\r\nTriggerStart_1=256\r\nTriggerStart_2=-62\r\n"
-    "TriggerStopSize=2\r\nTriggerStop_0=13\r\nTriggerStop_1=10\r\n"
-    "CaptureMode=3\r\nAddTimeStamp=0\r\nMaxBytesInLogLine=16\r\nMaxLinesInLogFile=900\r\n"
-    "ShowHexOutput=1\r\nShowASCIIOutput=0\r\nSeparateHexAndASCII=1\r\nLogStartTrigger=0\r\n"
-    "LogStopTrigger=1\r\nLogDataField=1\r\nLogAmountOfTrashedBytes=0\r\nMaxBytesWithinTriggers=4000\r\n"
-    "BytesAfterTrigger=12\r\nStartAmountOfBytes=1\r\nAmountOfBytesWidth=2\r\nAmountOfBytesMSBFirst=0\r\n"
-    "Reconnect=1\r\nRawRecording=1\r\n"
-    "[_data_triggers]\r\n_trigger_0=0000004100000042\r\n_trigger_1=000001000000000A\r\n"
-    "[_frames]\r\nChecksumAlgorithm=6\r\nChecksumSkipStart=2\r\nChecksumGap=1\r\nChecksumSkipEnd=3\r\n"
-    "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\nSilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n"
-    "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 "
-    "04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
-    "LineEnd_0=2\r\nEvery_0=100\r\nEncode_0=2\r\n";
+const std::string kKnownPort = "[_serial_capture]\r\n_settings=" + kKnownPortText + "\r\n";
 
 class SettingsCommandTest : public ::testing::Test {
 protected:
@@ -45,83 +27,131 @@ protected:
     ScratchDir dir_;
 };
 
-TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
-    const CliResult result = RunCli({"settings", Write(kKnownFile), "--json"});
-    ASSERT_EQ(result.Code, 0) << result.Err;
-    const Json decoded = Json::parse(result.Out);
+// What a file sets, `settings --json` shows where the pointer says, and the listing in
+// the lines given; text from the file never reaches the terminal as control characters.
+struct ShownCase {
+    const char* name;
+    std::string file;
+    std::vector<std::pair<std::string, Json>> json;  // JSON pointer and value
+    std::vector<std::string> listing;                // lines the listing holds
+};
 
-    const Json port = {{"valid", true},
-                       {"COMPort", 98},
-                       {"NetworkPort", "rfc2217://bench7:3001"},
-                       {"Baudrate", 14},
-                       {"CustomBaudrate", 250000},
-                       {"DataBits", 4},
-                       {"ParityBit", 2},
-                       {"StopBits", 2},
-                       {"BufSizeTrm", 2048},
-                       {"BufSizeRec", 1000},
-                       {"HandshakeRtsCts", true},
-                       {"HandshakeDtrDsr", false},
-                       {"HandshakeXOnXOff", false},
-                       {"RTSActive", true},
-                       {"DTRActive", true},
-                       {"XOnChar", 17},
-                       {"XOffChar", 19},
-                       {"XOffLimit", 1000},
-                       {"XOnLimit", 400},
-                       {"ErrorChar", 63},
-                       {"EofChar", 26},
-                       {"EventChar", 13},
-                       {"ContinueOnXOff", false},
-                       {"UseErrorChar", false},
-                       {"EliminateNullChar", false},
-                       {"AbortOnError", false},
-                       {"RecTimeOut", 250},
-                       {"TrmTimeOut", 0}};
-    const Json logger = {{"LogDir", "/data/logs/"},
-                         {"TriggerStart", {126, 256, -62}},
-                         {"TriggerStop", {13, 10}},
-                         {"CaptureMode", 3},
-                         {"AddTimeStamp", false},
-                         {"MaxBytesInLogLine", 16},
-                         {"MaxLinesInLogFile", 900},
-                         {"ShowHexOutput", true},
-                         {"ShowASCIIOutput", false},
-                         {"SeparateHexAndASCII", true},
-                         {"LogStartTrigger", false},
-                         {"LogStopTrigger", true},
-                         {"LogDataField", true},
-                         {"LogAmountOfTrashedBytes", false},
-                         {"MaxBytesWithinTriggers", 4000},
-                         {"BytesAfterTrigger", 12},
-                         {"StartAmountOfBytes", 1},
-                         {"AmountOfBytesWidth", 2},
-                         {"AmountOfBytesMSBFirst", false},
-                         {"Reconnect", true},
-                         {"RawRecording", true}};
-    const Json frames = {{"ChecksumAlgorithm", 6}, {"ChecksumSkipStart", 2},     {"ChecksumGap", 1},
-                         {"ChecksumSkipEnd", 3},   {"ChecksumMSBFirst", false},  {"DropBadFrames", true},
-                         {"LengthAdjust", -4},     {"PreciseTime", false},       {"SilenceGap", 35},
-                         {"SilenceGapMs", 20},     {"RawRecordingTimed", false}, {"PcapRecording", false},
-                         {"PcapProtocol", "mbrtu"}};
-    const Json send = Json::array({Json{{"Name", "Query"},
-                                        {"Data", "11 03 00 00 00 04"},
-                                        {"Checksum", 5},
-                                        {"ChecksumLSBFirst", true},
-                                        {"LineEnd", 2},
-                                        {"Every", 100},
-                                        {"Encode", 2}}});
-    const Json expected = {{"port", port},
-                           {"logger", logger},
-                           {"data_triggers", {{65, 66}, {256, 10}}},
-                           {"frames", frames},
-                           {"send", send}};
-    // ordered_json compares objects in key order, so this checks the order too.
-    EXPECT_EQ(decoded, expected) << decoded.dump(1);
+class SettingsShownTest : public SettingsCommandTest, public ::testing::WithParamInterface<ShownCase> {};
+
+TEST_P(SettingsShownTest, JsonAndListingShowWhatTheFileSets) {
+    const ShownCase& c = GetParam();
+    const std::string path = Write(c.file);
+    const CliResult json = RunCli({"settings", path, "--json"});
+    ASSERT_EQ(json.Code, 0) << json.Err;
+    const Json decoded = Json::parse(json.Out);
+    for (const auto& [pointer, value] : c.json) {
+        EXPECT_EQ(decoded.at(Json::json_pointer(pointer)), value) << pointer;
+    }
+    const CliResult listed = RunCli({"settings", path});
+    ASSERT_EQ(listed.Code, 0) << listed.Err;
+    for (const std::string& line : c.listing) {
+        EXPECT_NE(listed.Out.find(line), std::string::npos) << "missing: " << line << listed.Out;
+    }
+    for (const char control : {'\x07', '\x1B', '\x9B'}) {
+        EXPECT_EQ(listed.Out.find(control), std::string::npos) << "a control character reached the terminal";
+    }
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsShownTest,
+    ::testing::Values(
+        ShownCase{"PortLineAndHandshake",
+                  kKnownPort + "CustomBaudrate=250000\r\nNetworkPort=rfc2217://bench7:3001\r\n",
+                  {{"/port/valid", true},
+                   {"/port/COMPort", 98},
+                   {"/port/NetworkPort", "rfc2217://bench7:3001"},
+                   {"/port/CustomBaudrate", 250000},
+                   {"/port/DataBits", 4},
+                   {"/port/ParityBit", 2},
+                   {"/port/StopBits", 2},
+                   {"/port/BufSizeRec", 1000},
+                   {"/port/XOffLimit", 1000},
+                   {"/port/HandshakeRtsCts", true},
+                   {"/port/RecTimeOut", 250}},
+                  {"  COM port:            98\n", "  Network port:        rfc2217://bench7:3001\n",
+                   "  Baud rate:           250000 (typed)\n", "  Parity:              even\n",
+                   "  Stop bits:           2\n", "  XOff / XOn limit:    1000 / 400\n"}},
+        ShownCase{
+            "TriggersAndMode",
+            kKnownPort +
+                "[_logger_settings]\r\nLogDir=/data/logs/\r\nTriggerStartSize=3\r\nTriggerStart_0=126\r\n"
+                "TriggerStart_1=256\r\nTriggerStart_2=-62\r\nTriggerStopSize=2\r\nTriggerStop_0=13\r\n"
+                "TriggerStop_1=10\r\nCaptureMode=3\r\nMaxBytesWithinTriggers=4000\r\nStartAmountOfBytes=1\r\n"
+                "AmountOfBytesWidth=2\r\nAmountOfBytesMSBFirst=0\r\nReconnect=1\r\nRawRecording=1\r\n",
+            {{"/logger/LogDir", "/data/logs/"},
+             {"/logger/TriggerStart", {126, 256, -62}},
+             {"/logger/TriggerStop", {13, 10}},
+             {"/logger/CaptureMode", 3},
+             {"/logger/MaxBytesWithinTriggers", 4000},
+             {"/logger/AmountOfBytesMSBFirst", false},
+             {"/logger/Reconnect", true}},
+            {"  Capture mode:        3, Capture between start an stop triggers\n",
+             "  Start trigger:       7E ?? C2  \"~..\"\n", "  Stop trigger:        0D 0A  \"..\"\n",
+             "  Length field:        byte 1, 2 wide, LSB first\n", "  Reconnect:           yes\n",
+             "  Raw recording:       yes\n"}},
+        ShownCase{
+            "DataTriggers",
+            kKnownPort + "[_data_triggers]\r\n_trigger_0=0000004100000042\r\n_trigger_1=000001000000000A\r\n",
+            {{"/data_triggers", {{65, 66}, {256, 10}}}},
+            {"Data triggers: 2\n", "  0: 41 42  \"AB\"\n", "  1: ?? 0A  \"..\"\n"}},
+        ShownCase{"FrameChecks",
+                  kKnownPort +
+                      "[_frames]\r\nChecksumAlgorithm=6\r\nChecksumSkipStart=2\r\nChecksumGap=1\r\n"
+                      "ChecksumSkipEnd=3\r\nChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\n"
+                      "SilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n",
+                  {{"/frames/ChecksumAlgorithm", 6},
+                   {"/frames/ChecksumSkipStart", 2},
+                   {"/frames/ChecksumMSBFirst", false},
+                   {"/frames/LengthAdjust", -4},
+                   {"/frames/SilenceGap", 35},
+                   {"/frames/SilenceGapMs", 20},
+                   {"/frames/PcapProtocol", "mbrtu"}},
+                  {"  Checksum:            6, CRC-16/CCITT-FALSE\n", "  Checksum skip start: 2\n",
+                   "  Checksum gap:        1\n", "  Checksum skip end:   3\n", "  Checksum MSB first:  no\n",
+                   "  Drop bad frames:     yes\n", "  Length adjust:       -4\n"}},
+        ShownCase{
+            "SendList",
+            kKnownPort +
+                "[_send]\r\nSendGapMs=20\r\nCount=2\r\nName_0=Query\r\nData_0=11 03 00 00 00 04\r\n"
+                "Checksum_0=5\r\nChecksumLSBFirst_0=1\r\nLineEnd_0=2\r\nEvery_0=100\r\nEncode_0=2\r\n"
+                "ChecksumSkip_0=1\r\n"
+                "WaitAnswerMs_0=250\r\nName_1=Ping\r\nData_1=41\r\n",
+            {{"/send/0/Name", "Query"},
+             {"/send/0/Data", "11 03 00 00 00 04"},
+             {"/send/0/ChecksumLSBFirst", true},
+             {"/send/0/Every", 100},
+             {"/send/0/Encode", 2},
+             {"/send/0/ChecksumSkip", 1},
+             {"/send/0/WaitAnswerMs", 250},
+             {"/send/1/ChecksumSkip", -1},
+             {"/send_gap_ms", 20}},
+            {"Send sequences: 2, gap between frames 20 ms\n",
+             "  0: Query: 11 03 00 00 00 04, checksum 5, line end 2, encode cobs, every 100 ms, checksum skips 1, "
+              "waits "
+             "250 ms for an answer\n",
+             "  1: Ping: 41, checksum 0, line end 0, encode none, every 0 ms\n"}},
+        // A name could retitle the terminal (ESC ] 0 ; ... BEL) or move its cursor (C1 CSI).
+        ShownCase{"ControlCharactersAsTheirBytes",
+                  kKnownPort + "[_frames]\r\nPcapProtocol=mb\x1b[2Jrtu\r\n"
+                               "[_send]\r\nCount=2\r\nName_0=\x1b]0;pwned\x07 Gr\xC3\xBC\xC3\x9F"
+                               "e\r\nData_0=01\r\nName_1=a\xC2\x9B"
+                               "b\xFF\r\nData_1=02\r\n",
+                  {{"/send/0/Name",
+                    "\x1b]0;pwned\x07 Gr\xC3\xBC\xC3\x9F"
+                    "e"},
+                   {"/frames/PcapProtocol", "mb\x1b[2Jrtu"}},
+                  {"  0: \\x1B]0;pwned\\x07 Gr\xC3\xBC\xC3\x9F"
+                   "e: 01, ",
+                   "  1: a\\xC2\\x9Bb\\xFF: 02, ", ", protocol mb\\x1B[2Jrtu\n"}}),
+    [](const ::testing::TestParamInfo<ShownCase>& param) { return std::string(param.param.name); });
+
 TEST_F(SettingsCommandTest, RejectedPortTextKeepsThePortDefaults) {
-    std::string text = kKnownFile;
+    std::string text = kKnownPort;
     text.replace(text.find(kKnownPortText) + 88, 3, "101");  // wrong checksum
     const CliResult result = RunCli({"settings", Write(text), "--json"});
     ASSERT_EQ(result.Code, 0) << result.Err;
@@ -146,36 +176,6 @@ TEST_F(SettingsCommandTest, MissingKeysKeepTheDefaults) {
     EXPECT_EQ(decoded["logger"]["MaxBytesWithinTriggers"], -1);
     EXPECT_EQ(decoded["logger"]["AmountOfBytesWidth"], 1);
     EXPECT_EQ(decoded["data_triggers"], Json::array());
-}
-
-TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
-    const CliResult result = RunCli({"settings", Write(kKnownFile)});
-    ASSERT_EQ(result.Code, 0) << result.Err;
-    for (const char* expected : {"  COM port:            98\n",
-                                 "  Network port:        rfc2217://bench7:3001\n",
-                                 "  Baud rate:           250000 (typed)\n",
-                                 "  Parity:              even\n",
-                                 "  Stop bits:           2\n",
-                                 "  XOff / XOn limit:    1000 / 400\n",
-                                 "  Capture mode:        3, Capture between start an stop triggers\n",
-                                 "  Start trigger:       7E ?? C2  \"~..\"\n",
-                                 "  Stop trigger:        0D 0A  \"..\"\n",
-                                 "Data triggers: 2\n",
-                                 "  0: 41 42  \"AB\"\n",
-                                 "  1: ?? 0A  \"..\"\n",
-                                 "  Reconnect:           yes\n",
-                                 "  Raw recording:       yes\n",
-                                 "Frames\n",
-                                 "  Checksum:            6, CRC-16/CCITT-FALSE\n",
-                                 "  Checksum skip start: 2\n",
-                                 "  Checksum gap:        1\n",
-                                 "  Checksum skip end:   3\n",
-                                 "  Checksum MSB first:  no\n",
-                                 "  Drop bad frames:     yes\n",
-                                 "  Length adjust:       -4\n",
-                                 "line end 2, encode cobs, every 100 ms\n"}) {
-        EXPECT_NE(result.Out.find(expected), std::string::npos) << "missing: " << expected << result.Out;
-    }
 }
 
 TEST_F(SettingsCommandTest, FilesThatCannotBeLoadedExitWithTwo) {

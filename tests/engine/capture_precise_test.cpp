@@ -22,6 +22,7 @@ struct Arrival {
     int64_t Us = 0;
     TDateTime Time = 0;
     bool Timed = false;
+    int64_t SeenUs = 0;  // when it reached the recorder
 };
 
 class ArrivalRecorder : public ZSerialCapture {
@@ -50,6 +51,7 @@ public:
 
 private:
     void Add(Arrival arrival) {
+        arrival.SeenUs = ZULNowMicros();
         std::lock_guard guard(lock_);
         arrivals_.push_back(std::move(arrival));
         changed_.notify_all();
@@ -107,6 +109,32 @@ TEST(CapturePreciseTest, ChunksCarryTheirReadTimeAndASilenceNeedsNoFurtherRead) 
         last = a.Us;
     }
     EXPECT_TRUE(silenced);
+}
+
+// The bytes of the last read still took their time on the line (30 characters at 300
+// baud, 1 s): the silence counts from their end, never from the read.
+TEST(CapturePreciseTest, ASilenceCountsFromTheEndOfTheLastReadsBytes) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    ArrivalRecorder capture;
+    capture.SetBaudrate(300);
+    constexpr int64_t gapUs = 2000;
+    capture.SetPreciseTime(true, gapUs);
+    capture.GetPort().SetDevicePath(pty.SlavePath());
+    ASSERT_TRUE(capture.OpenPort());
+    ASSERT_TRUE(pty.Write(Bytes(30, 'x')));
+    ASSERT_TRUE(capture.WaitFor([](const auto& a) { return BytesIn(a) == 30 && HasSilence(a); }));
+    EXPECT_TRUE(capture.ClosePort());
+    int64_t lastRead = 0;
+    int64_t lastReadBytes = 0;
+    for (const Arrival& a : capture.Arrivals()) {
+        if (a.Data.empty()) {
+            EXPECT_GE(a.SeenUs - lastRead, lastReadBytes * 10 * 1'000'000 / 300 + gapUs);
+            break;
+        }
+        lastRead = a.Us;
+        lastReadBytes = static_cast<int64_t>(a.Data.size());
+    }
 }
 
 }  // namespace

@@ -307,24 +307,43 @@ TEST(RawRecorderTest, BytesReachTheFileOnceTheyHaveWaitedTheFlushDelayAndAllAtCl
 }
 
 // Under a file-size limit the file holds less than was read: the count says what
-// the file holds, and the failure is known.
-TEST(RawRecorderTest, ARecordingCutShortCountsWhatTheFileAcceptedAndFails) {
+// the file holds (a timed recording's headers included), what is missing, and the
+// failure is known.
+struct CutCase {
+    const char* Name;
+    bool Timed;
+    size_t ReadSize;  // 300 reads of this many bytes
+};
+
+class RawRecorderCutTest : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(RawRecorderCutTest, ARecordingCutShortCountsWhatTheFileAcceptedAndFails) {
+    const bool timed = GetParam().Timed;
     ScratchDir dir;
-    const std::string path = dir.File("raw.bin");
+    const std::string path = dir.File(timed ? "raw.pcapng" : "raw.bin");
     ZRawRecorder recorder;
     std::string error;
-    ASSERT_TRUE(recorder.Create(path, error)) << error;
-    const Bytes bytes(300000, 0x5A);
+    ASSERT_TRUE(timed ? recorder.CreateTimed(path, "pts/3", "", error) : recorder.Create(path, error)) << error;
+    const Bytes bytes(GetParam().ReadSize, 0x5A);
     {
         FileSizeLimit limit(102400);
-        recorder.Write(bytes.data(), bytes.size());
+        for (int i = 0; i < 300; ++i) recorder.Write(bytes.data(), bytes.size(), 1'796'828'427'000'000 + i);
         recorder.Close();
     }
-    EXPECT_EQ(ReadBytes(path).size(), 102400u);
-    EXPECT_EQ(recorder.BytesWritten(), 102400u);
-    EXPECT_EQ(recorder.BytesRecorded(), 300000u);
+    const uint64_t size = ReadBytes(path).size();
+    EXPECT_LE(size, 102400u);
+    EXPECT_EQ(recorder.BytesWritten(), size);
+    EXPECT_EQ(recorder.BytesRecorded(), 300 * bytes.size());
+    EXPECT_GE(recorder.BytesMissing(), 300 * bytes.size() - size);
     EXPECT_TRUE(recorder.HasFailed());
 }
+
+// Reads of 400 bytes fill the timed recording's buffer once: the last write, at the
+// close, is the one the limit stops.
+INSTANTIATE_TEST_SUITE_P(Kinds, RawRecorderCutTest,
+                         ::testing::Values(CutCase{"Plain", false, 1000}, CutCase{"Timed", true, 1000},
+                                           CutCase{"TimedCutAtTheClose", true, 400}),
+                         [](const ::testing::TestParamInfo<CutCase>& c) { return std::string(c.param.Name); });
 
 TEST(RawRecorderTest, DiscardRemovesOnlyAnEmptyRecording) {
     ScratchDir dir;

@@ -154,7 +154,8 @@ TEST_F(LoggerFilesTest, LoadingAMissingFileNamesItInQuotes) {
     EXPECT_FALSE(logger_->LoadSettings(file, error));
     EXPECT_EQ(error, "File not found: \"" + file + "\"");
     EXPECT_FALSE(logger_->LoadSettings(dir_.Path(), error)) << "a folder is no settings file";
-    EXPECT_EQ(error, "File not found: \"" + dir_.Path() + "\": it is a folder");
+    EXPECT_EQ(error,
+              "File not found: \"" + dir_.Path() + "\": it is a folder, and a settings file must be a regular file");
 }
 
 TEST_F(LoggerFilesTest, AFileWithoutThePortSectionChangesNoSetting) {

@@ -78,8 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                       U16(4) + U32(1) + U16(1) + U16(2) + Bytes("hi\0\0", 4) + U32(0) + U32(60)}),
     CaseName<BlockCase>);
 
-// What a reader gives back is what was written, block for block.
-TEST(Pcapng, ReadsBackEveryPacketWithItsTime) {
+// What a reader gives back is what was written, block for block: time, bytes and
+// flags, whether or not a comment follows them.
+TEST(Pcapng, ReadsBackEveryPacketWithItsTimeAndFlags) {
     ScratchDir dir;
     std::vector<std::pair<int64_t, Bytes>> packets;
     for (int i = 0; i < 3000; ++i)
@@ -87,18 +88,23 @@ TEST(Pcapng, ReadsBackEveryPacketWithItsTime) {
     ZPcapngWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Create(dir.File("r.pcapng"), 147, "pts/3", "", error)) << error;
-    for (const auto& [time, bytes] : packets)
-        writer.Write({time, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()), 1, "x"});
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const auto& [time, bytes] = packets[i];
+        writer.Write({time, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()),
+                      static_cast<uint32_t>(i % 3), i % 2 == 0 ? "x" : ""});
+    }
     ASSERT_TRUE(writer.Close(error)) << error;
 
     ZPcapngReader reader;
     ASSERT_TRUE(reader.Open(dir.File("r.pcapng"), 147, error)) << error;
     ZPcapngReader::Packet packet;
-    for (const auto& [time, bytes] : packets) {
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const auto& [time, bytes] = packets[i];
         ASSERT_TRUE(reader.Next(packet, error)) << error;
         ASSERT_EQ(packet.timeUs, time);
         ASSERT_EQ(Bytes(packet.bytes.begin(), packet.bytes.end()), bytes);
         ASSERT_EQ(packet.linkType, 147);
+        ASSERT_EQ(packet.flags, i % 3) << i;
     }
     EXPECT_FALSE(reader.Next(packet, error));
     EXPECT_EQ(error, "");
@@ -135,6 +141,11 @@ Bytes InterfaceWithResolution(uint8_t tsresol) {
     return U32(1) + U32(32) + U16(147) + U16(0) + U32(0) + U16(9) + U16(1) + Bytes(1, char(tsresol)) +
            Bytes(3, '\0') + U32(0) + U32(32);
 }
+// if_name "abc" (3 bytes and 1 of padding, as other tools write it) before if_tsresol.
+Bytes InterfaceNamedBeforeResolution(uint8_t tsresol) {
+    return U32(1) + U32(40) + U16(147) + U16(0) + U32(0) + U16(2) + U16(3) + Bytes("abc\0", 4) + U16(9) +
+           U16(1) + Bytes(1, char(tsresol)) + Bytes(3, '\0') + U32(0) + U32(40);
+}
 Bytes PacketAt(uint64_t stamp) {
     return U32(6) + U32(36) + U32(0) + U32(uint32_t(stamp >> 32)) + U32(uint32_t(stamp)) + U32(3) + U32(3) +
            Bytes("abc\0", 4) + U32(36);
@@ -152,8 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
                     5'000'123},
         ForeignCase{"Milliseconds", SectionHeader + InterfaceWithResolution(3) + PacketAt(5'001), 5'001'000},
         ForeignCase{"PowerOfTwo",
-                    SectionHeader + InterfaceWithResolution(0x80 | 10) + PacketAt(3 * 1024 + 512),
-                    3'500'000}),
+                    SectionHeader + InterfaceWithResolution(0x80 | 10) + PacketAt(3 * 1024 + 512), 3'500'000},
+        ForeignCase{"OddNameBeforeTheResolution",
+                    SectionHeader + InterfaceNamedBeforeResolution(9) + PacketAt(5'000'123'999), 5'000'123},
+        ForeignCase{"TheLastMicrosecondOf9999",
+                    SectionHeader + InterfaceWithResolution(6) + PacketAt(253'402'300'799'999'999),
+                    253'402'300'799'999'999}),
     CaseName<ForeignCase>);
 
 // A file written by the writer, damaged in one way each.
@@ -197,7 +212,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"UnknownInterface", SectionHeader + Packet1, 147,
                     "has a malformed packet block at offset 28."},
         RefusalCase{"OddLength", SectionHeader + U32(6) + U32(13) + Bytes(5, '\0'), 147,
-                    "has a block of impossible length 13 at offset 28."}),
+                    "has a block of impossible length 13 at offset 28."},
+        // Times past any plausible date, in every unit: refused, naming the packet.
+        RefusalCase{"AfterTheYear9999", Whole + PacketAt(253'402'300'800'000'000), 147,
+                    "has a packet with a time after the year 9999 (packet 3 at offset 152)."},
+        RefusalCase{"SecondsBeyondMicroseconds",
+                    SectionHeader + InterfaceWithResolution(0) + PacketAt(uint64_t{1} << 62), 147,
+                    "has a packet with a time after the year 9999 (packet 1 at offset 60)."},
+        RefusalCase{"PowerOfTwoSecondsBeyond",
+                    SectionHeader + InterfaceWithResolution(0x80) + PacketAt(uint64_t{1} << 60), 147,
+                    "has a packet with a time after the year 9999 (packet 1 at offset 60)."},
+        RefusalCase{"AllOnes", SectionHeader + InterfaceWithResolution(6) + PacketAt(~uint64_t{0}), 147,
+                    "has a packet with a time after the year 9999 (packet 1 at offset 60)."}),
     CaseName<RefusalCase>);
 
 TEST(Pcapng, CreateNeverReplacesAFileOrFollowsALink) {

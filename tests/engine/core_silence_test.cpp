@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/TestFiles.h"
 #include "ZChecksum.h"
 #include "ZFilter.h"
 #include "ZLoggerSettings.h"
@@ -41,18 +42,23 @@ TEST_P(SilenceGapTest, FollowsTheLineOrTheMilliseconds) {
     EXPECT_EQ(frames.SilenceGapMicros(c.baud, c.dataBits, c.parityBits, c.stopBits), c.expectedUs);
 }
 
+// Above 19200 baud the default gap is 1.75 ms however short 3.5 characters are; a
+// count of characters the user chose stands as chosen.
 INSTANTIATE_TEST_SUITE_P(
     Lines, SilenceGapTest,
     ::testing::Values(GapCase{"Modbus9600_8N1", 9600, 8, 0, 1, 35, 0, 3646},    // 35 bits: 3645.83 us
                       GapCase{"Modbus9600_8E1", 9600, 8, 1, 1, 35, 0, 4010},    // 38.5 bits: 4010.42 us
                       GapCase{"Modbus19200_8N2", 19200, 8, 0, 2, 35, 0, 2005},  // 38.5 bits: 2005.21 us
-                      GapCase{"Fast7E1_5", 115200, 7, 1, 1.5, 35, 0, 319},      // 36.75 bits: 319.01 us
+                      GapCase{"Fast7E1_5", 115200, 7, 1, 1.5, 35, 0, 1750},     // 36.75 bits would be 319 us
+                      GapCase{"Modbus38400_8E1", 38400, 8, 1, 1, 35, 0, 1750},  // 38.5 bits would be 1003 us
+                      GapCase{"ChosenCountAt115200", 115200, 8, 0, 1, 40, 0, 347},  // 40 bits: 347.22 us
                       GapCase{"HundredCharacters", 300, 8, 0, 1, 1000, 0, 3333333},
                       GapCase{"MillisecondsWin", 9600, 8, 1, 1, 35, 5, 5000}),
     CaseName<GapCase>);
 
 // Reads fed to a filter in capture mode 4 with a gap of 1000 us; a read of no bytes
-// stands for a silence event after the read at its time.
+// stands for a silence event after the read at its time. With a rate, a read's bytes
+// end on the line their line time after it.
 struct Read {
     int64_t us;
     std::string bytes;
@@ -68,6 +74,7 @@ struct CutCase {
     std::vector<Frame> frames;  // the last ones handed out by the flush at the end
     int32_t maxBytes = -1;
     int32_t checksum = 0;
+    int32_t baud = 0;  // 8N1 characters; 0: no line time
 };
 
 constexpr int64_t Base = 1'796'828'427'000'000;
@@ -89,7 +96,7 @@ TEST_P(SilenceCutTest, FramesEndAtAGapOfTheReadTimes) {
         times.push_back(time);
     });
     self = &filter;
-    filter.SetSilenceGap(1000);
+    filter.SetSilenceGap(1000, ZLineTiming::Of(c.baud, 8, 0, 1));
     for (const Read& read : c.reads) {
         if (read.bytes.empty()) {
             filter.Silence(Base + read.us);
@@ -129,7 +136,29 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, "\x12\x34"}, {100, "\x26"}, {5000, "\x12\x34\x01"}},
                 {{0, "\x12\x34\x26", fvGood}, {5000, "\x12\x34\x01", fvBad}},
                 -1,
-                caXor8}),
+                caXor8},
+        // Nothing is left to end when the limit or a silence event has emptied the buffer.
+        CutCase{"AGapAfterTheLimitMakesNoEmptyFrame",
+                {{0, "abc"}, {5000, "d"}},
+                {{0, "abc", fvNone}, {5000, "d", fvNone}},
+                3},
+        CutCase{"AGapAfterASilenceMakesNoEmptyFrame",
+                {{0, "a"}, {0, ""}, {5000, "b"}},
+                {{0, "a", fvNone}, {5000, "b", fvNone}}},
+        // 10 bytes take 868 us at 115200 baud: a read 1800 us after them follows 932 us of
+        // silence; one 1900 us after, 1032 us.
+        CutCase{"TheLastReadsLineTimeIsNoSilence",
+                {{0, "0123456789"}, {1800, "a"}, {2800, "b"}},
+                {{0, "0123456789ab", fvNone}},
+                -1,
+                0,
+                115200},
+        CutCase{"SilenceCountsFromTheEndOfTheBytes",
+                {{0, "0123456789"}, {1900, "a"}},
+                {{0, "0123456789", fvNone}, {1900, "a", fvNone}},
+                -1,
+                0,
+                115200}),
     CaseName<CutCase>);
 
 // In the trigger modes a block carries the time of the read that brought its first byte.
@@ -152,38 +181,54 @@ TEST(SilenceCutTest, TriggerModeBlocksCarryTheTimeOfTheirFirstRead) {
     EXPECT_EQ(got, expected);
 }
 
-// The keys of precise time are written one by one, only when they differ, and refused
-// on load outside their ranges.
+// The keys of precise time in a file as users write it read as the settings; a file
+// that never used them stays as it was, and a saved one holds only those that differ.
 struct KeyCase {
     const char* name;
+    const char* text;  // the section
     void (*change)(ZFrameSettings&);
-    const char* text;  // the whole section as written
+    bool written;  // the changed settings are saved as exactly this text
 };
 
 class PreciseTimeKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(PreciseTimeKeyTest, WrittenOnlyWhenDifferent) {
-    ZFrameSettings frames;
-    GetParam().change(frames);
-    ZULIniFile ini;
-    frames.WriteToIni(ini);
-    EXPECT_EQ(ini.ToText(), GetParam().text);
+TEST_P(PreciseTimeKeyTest, ReadAsWrittenAndWrittenOnlyWhenDifferent) {
+    const KeyCase& c = GetParam();
+    ZFrameSettings expected;
+    c.change(expected);
+    ScratchDir dir;
+    WriteBytes(dir.File("s.scs"), c.text);
     ZFrameSettings read;
-    read.ReadFromIni(ini);
-    EXPECT_EQ(read, frames);
+    read.ReadFromIni(ZULIniFile(dir.File("s.scs")));
+    EXPECT_EQ(read, expected);
+    if (!c.written) return;
+    ZULIniFile ini;
+    expected.WriteToIni(ini);
+    EXPECT_EQ(ini.ToText(), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, PreciseTimeKeyTest,
-    ::testing::Values(KeyCase{"Defaults", [](ZFrameSettings&) {}, ""},
-                      KeyCase{"PreciseTime", [](ZFrameSettings& f) { f.PreciseTime = true; },
-                              "[_frames]\r\nPreciseTime=1\r\n"},
-                      KeyCase{"SilenceGap", [](ZFrameSettings& f) { f.SilenceGap = 40; },
-                              "[_frames]\r\nSilenceGap=40\r\n"},
-                      KeyCase{"SilenceGapMs", [](ZFrameSettings& f) { f.SilenceGapMs = 5; },
-                              "[_frames]\r\nSilenceGapMs=5\r\n"},
-                      KeyCase{"RawRecordingTimed", [](ZFrameSettings& f) { f.RawRecordingTimed = true; },
-                              "[_frames]\r\nRawRecordingTimed=1\r\n"}),
+    ::testing::Values(
+        KeyCase{"AFileWithoutThemStaysAsItWas", "", [](ZFrameSettings&) {}, true},
+        KeyCase{"EveryKey",
+                "[_frames]\r\nPreciseTime=1\r\nSilenceGap=40\r\nSilenceGapMs=5\r\nRawRecordingTimed=1\r\n",
+                [](ZFrameSettings& f) {
+                    f.PreciseTime = true;
+                    f.SilenceGap = 40;
+                    f.SilenceGapMs = 5;
+                    f.RawRecordingTimed = true;
+                },
+                true},
+        KeyCase{"OnlyTheOneThatDiffers", "[_frames]\r\nSilenceGapMs=5\r\n",
+                [](ZFrameSettings& f) { f.SilenceGapMs = 5; }, true},
+        KeyCase{"InAnyOrderAmongOthers",
+                "[_frames]\r\nRawRecordingTimed=1\r\nChecksumGap=0\r\nPreciseTime=1\r\n",
+                [](ZFrameSettings& f) {
+                    f.RawRecordingTimed = true;
+                    f.PreciseTime = true;
+                },
+                false}),
     CaseName<KeyCase>);
 
 struct RangeCase {

@@ -228,4 +228,18 @@ TEST(DateTime, FromUnixMicrosGivesTheLocalTimeOfTheInstant) {
     EXPECT_LE(std::llabs(now / 1000 - ZULNowEpochMs()), 1000);
 }
 
+// A damaged recording may carry any time: the ends of the range convert without
+// wrapping around, in zones east and west of UTC.
+TEST(DateTime, FromUnixMicrosTakesTheEndsOfTheRange) {
+    for (const char* zone : {SummerTimeZone, "XST+03:30"}) {
+        SCOPED_TRACE(zone);
+        InZone(zone, [] {
+            const TDateTime lowest = ZULFromUnixMicros(INT64_MIN);
+            const TDateTime highest = ZULFromUnixMicros(INT64_MAX);
+            EXPECT_LT(lowest, ZULFromUnixMicros(0));
+            EXPECT_GT(highest, ZULFromUnixMicros(0));
+        });
+    }
+}
+
 }  // namespace

@@ -153,7 +153,8 @@ TEST_F(MainWindowTest, AnUnreadableLastUsedFileIsReportedAndTheDefaultsShown) {
     std::filesystem::create_directory(LastUsed(Home()));  // there, but no file
     Window();
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Text.toStdString(), "File not found: \"" + LastUsed(Home()) + "\": it is a folder");
+    const std::string folder = "File not found: \"" + LastUsed(Home()) + "\": it is a folder";
+    EXPECT_EQ(boxes_[0].Text.toStdString(), folder + ", and a settings file must be a regular file");
     EXPECT_EQ(Find<QSlider>("tb_MaxBytesInLogLine")->value(), 32);
 }
 
