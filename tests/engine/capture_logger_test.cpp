@@ -1,8 +1,11 @@
 // The logger end to end: bytes written into a pseudo-terminal come out as log files,
 // counters and status messages; stops, hang-ups and replays.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -252,6 +255,73 @@ TEST_F(LoggerCaptureTest, ADeviceThatHangsUpLeavesOneErrorAndEverythingReadIsLog
     EXPECT_EQ(lines[17], "Flushed data at T (3 bytes)");
     EXPECT_EQ(lines[18], "HEX:   63 75 74");
     EXPECT_EQ(CountersOf(*logger_), (Counters{8, 0, 2, 2, 1, 1, 1, 2}));
+}
+
+// A logger whose chunks wait in their queue until Release, with its cycles under the test's control.
+class HeldLogger : public ZLogger {
+public:
+    using ZLogger::ZLogger;
+    ~HeldLogger() override {
+        Release();
+        StopCaptureThread();
+    }
+    using ZSerialCapture::HoldCycles;
+    using ZSerialCapture::RunCycles;
+    void Release() {
+        released_ = true;
+        released_.notify_all();
+    }
+
+protected:
+    void ProcessData(const uint8_t* bytes, int count) override {
+        released_.wait(false);
+        ZLogger::ProcessData(bytes, count);
+    }
+
+private:
+    std::atomic<bool> released_{false};
+};
+
+// A byte a line makes every chunk hundreds of lines: a full queue of chunks let go
+// at once gives the log writer more than its queue takes between two of its turns.
+// Its full queue must hold the capture back, not drop lines.
+TEST_F(LoggerCaptureTest, AFullLogQueueHoldsTheCaptureBackAndLosesNoLine) {
+    settings_.CaptureMode = cmAllBytes;
+    settings_.MaxBytesInLogLine = 1;
+    settings_.ShowASCIIOutput = false;
+    settings_.MaxLinesInLogFile = 1 << 30;
+    settings_.RawRecording = true;  // to see how much the capture has read
+    auto held = std::make_unique<HeldLogger>(settings_);
+    HeldLogger& logger = *held;
+    logger.SetStatusReceiver(&status_);
+    logger.GetPort().SetDevicePath(pty_.SlavePath());
+    logger.HoldCycles();
+    ASSERT_TRUE(logger.StartCapture());
+    const Bytes sent(600 * 1024, 0x5A);
+    fcntl(pty_.MasterFd(), F_SETFL, fcntl(pty_.MasterFd(), F_GETFL) | O_NONBLOCK);
+    std::jthread writer([&](std::stop_token writing) {
+        for (size_t done = 0; done < sent.size() && !writing.stop_requested();) {
+            const ssize_t put = write(pty_.MasterFd(), sent.data() + done, sent.size() - done);
+            if (put > 0)
+                done += static_cast<size_t>(put);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    // Until cycles read nothing more: the chunk queue is full.
+    ASSERT_TRUE(WaitUntil([&] {
+        const uint64_t before = logger.GetRawRecorder()->BytesRecorded();
+        return logger.RunCycles(3) && logger.GetRawRecorder()->BytesRecorded() == before && before > 0;
+    }));
+    logger.Release();
+    EXPECT_TRUE(WaitUntil([&] { return logger.RunCycles(1) && status_.LatestTotalBytes() >= sent.size(); },
+                          std::chrono::seconds(60)));
+    writer = {};
+    ASSERT_TRUE(logger.StopCapture());
+    logger_ = std::move(held);
+    const auto lines = OnlyLogFile();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEX:   5A"), static_cast<ptrdiff_t>(sent.size()));
+    EXPECT_EQ(logger_->GetErrorHistory().GetCount(), 0) << logger_->GetErrorHistory().GetLatestError().Error;
 }
 
 TEST_F(LoggerCaptureTest, SettingsCannotChangeWhileCapturing) {

@@ -1,6 +1,7 @@
 // The capture thread with precise time: every chunk carries the time of its read,
-// and a silence after the last read is reported in order with the chunks, without
-// a further read.
+// a silence after the last read is reported in order with the chunks, without a
+// further read, and a busy line never makes the thread sleep longer than a poll
+// interval later.
 
 #include <gtest/gtest.h>
 
@@ -26,8 +27,12 @@ struct Arrival {
 
 class ArrivalRecorder : public ZSerialCapture {
 public:
-    ArrivalRecorder() : ZSerialCapture(20, 500) {}
+    ArrivalRecorder() : ZSerialCapture(PollMs, 500) {}
     ~ArrivalRecorder() override { StopCaptureThread(); }
+    static constexpr int PollMs = 20;
+    using ZSerialCapture::HoldCycles;
+    using ZSerialCapture::RunCycles;
+    using ZSerialCapture::TakeLongestWait;
 
     void ProcessData(const uint8_t* bytes, int count) override {
         Add({Bytes(bytes, bytes + count), 0, 0, false});
@@ -108,5 +113,52 @@ TEST(CapturePreciseTest, ChunksCarryTheirReadTimeAndASilenceNeedsNoFurtherRead) 
     }
     EXPECT_TRUE(silenced);
 }
+
+}  // namespace
+
+namespace {
+
+struct ScheduleCase {
+    const char* Name;
+    bool SecondCapture;  // after the busy line: a stop and a new capture; else the port is lost
+};
+
+class CaptureScheduleTest : public ::testing::TestWithParam<ScheduleCase> {};
+
+// Every byte of a busy line wakes the thread before its poll is due. The schedule
+// must not run ahead of the clock for that: a later wait (the port lost, or closed
+// between two captures) would sleep the lead out, reading and noticing nothing.
+TEST_P(CaptureScheduleTest, AfterABusyLineNoWaitOutlastsAPollInterval) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    ArrivalRecorder capture;
+    capture.SetPreciseTime(true, 0);
+    capture.GetPort().SetDevicePath(pty.SlavePath());
+    capture.HoldCycles();
+    ASSERT_TRUE(capture.OpenPort());
+    constexpr uint8_t BusyCycles = 200;
+    for (uint8_t i = 0; i < BusyCycles; ++i) {
+        ASSERT_TRUE(pty.Write({i}));
+        ASSERT_TRUE(capture.RunCycles(1));
+    }
+    if (GetParam().SecondCapture) {
+        ASSERT_TRUE(capture.ClosePort());
+        ASSERT_TRUE(capture.RunCycles(1));  // a cycle between the two captures
+        ASSERT_TRUE(capture.OpenPort());
+        ASSERT_TRUE(pty.Write({'z'}));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return capture.RunCycles(1) && BytesIn(capture.Arrivals()) == BusyCycles + 1u; }));
+    } else {
+        pty.CloseMaster();
+        ASSERT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && capture.IsPortLost(); }));
+        ASSERT_TRUE(capture.RunCycles(2));  // cycles after the loss
+    }
+    EXPECT_LE(capture.TakeLongestWait(), std::chrono::milliseconds(ArrivalRecorder::PollMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, CaptureScheduleTest,
+                         ::testing::Values(ScheduleCase{"PortLost", false},
+                                           ScheduleCase{"SecondCapture", true}),
+                         [](const auto& row) { return std::string(row.param.Name); });
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The capture thread on its own: reading a pseudo-terminal, the chunk pump and its
-// losses, opening and closing, rates and the port section of settings files.
+// The capture thread on its own: reading a pseudo-terminal, the chunk pump holding
+// the reading back, the driver's losses, opening and closing, rates and the port
+// section of settings files.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,10 +10,15 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "FakeSerialPlatform.h"
+#include "LoopbackServer.h"
+#include "ZRawRecorder.h"
 #include "ZSerialCapture.h"
 #include "ZULIniFile.h"
 #include "capture_test_support.h"
@@ -26,10 +32,35 @@ struct Chunk {
     Bytes Data;
 };
 
+// The application directory holds an override link, ports/com94, to a pseudo-terminal;
+// the port table is scanned when the first capture is made, after this.
+class OverrideEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        home_ = std::make_unique<ScratchDir>();
+        std::filesystem::create_directories(home_->File("ports"));
+        std::filesystem::create_symlink(Pty().SlavePath(), LinkPath());
+        setenv("KESTRUN_HOME", home_->Path().c_str(), 1);
+    }
+    void TearDown() override { home_.reset(); }
+    static PtyPair& Pty() {
+        static PtyPair pty;
+        return pty;
+    }
+    static std::string LinkPath() { return home_->File("ports/com94"); }
+
+private:
+    static inline std::unique_ptr<ScratchDir> home_;
+};
+[[maybe_unused]] auto* const overrideEnvironment =
+    ::testing::AddGlobalTestEnvironment(new OverrideEnvironment);
+
 // Records every chunk; can hold the pump thread inside ProcessData to fill the pump.
 class ChunkRecorder : public ZSerialCapture {
 public:
     ChunkRecorder(int pollIntervalMs, int readSize) : ZSerialCapture(pollIntervalMs, readSize) {}
+    ChunkRecorder(int pollIntervalMs, int readSize, ISerialPlatform& platform)
+        : ZSerialCapture(pollIntervalMs, readSize, platform) {}
     using ZSerialCapture::HoldCycles;
     using ZSerialCapture::RunCycles;
     ~ChunkRecorder() override {
@@ -128,14 +159,6 @@ protected:
         EXPECT_TRUE(capture.RunCycles(1));
         capture.DrainChunks();
         return capture.Chunks();
-    }
-
-    // With the pump held in ProcessData on the first chunk, lets the capture thread run
-    // until it has read every byte written before (a cycle stops after 1000 chunks).
-    bool ReadEverythingWhileThePumpIsHeld(ChunkRecorder& capture) {
-        if (!capture.RunCycles(1) || !capture.WaitUntilHeld()) return false;
-        // A cycle that finds nothing waiting is the last one needed.
-        return capture.RunCycles(3);
     }
 
     PtyPair pty_;
@@ -250,56 +273,131 @@ TEST_F(CaptureThreadTest, NothingIsReadAfterClosePortWhileTheDeviceKeepsSending)
     for (const auto& chunk : capture.Chunks()) EXPECT_LE(chunk.Data.size(), 64u);
 }
 
-TEST_F(CaptureThreadTest, ChunksRefusedByAFullPumpAreCountedOncePerEpisode) {
-    ChunkRecorder capture(2, 1);  // one byte per chunk fills the pump quickly
-    Attach(capture);
+struct HoldBackCase {
+    const char* Name;
+    bool Network;         // a raw TCP server floods, else a pseudo-terminal's writer
+    bool CloseWhileHeld;  // the capture stops while the full pump holds the reading back
+};
+
+class CaptureHoldBackTest : public CaptureThreadTest, public ::testing::WithParamInterface<HoldBackCase> {};
+
+// The pump fills while its consumer is held: the reading waits, the device (or the
+// server, through TCP) keeps the rest, and nothing read is ever dropped.
+TEST_P(CaptureHoldBackTest, AFullPumpHoldsTheReadingBackAndNothingIsLost) {
+    const HoldBackCase& c = GetParam();
+    const Bytes sent = Pattern(c.Network ? 4 << 20 : 1 << 20, 5);
+    ChunkRecorder capture(2, 500);
+    ScratchDir dir;
+    auto raw = std::make_unique<ZRawRecorder>();
+    std::string error;
+    ASSERT_TRUE(raw->Create(dir.File("raw.bin"), error)) << error;
+    const ZRawRecorder& read = *raw;
+    capture.SetRawRecorder(std::move(raw));
+    // The server keeps the connection: its end would be a lost port.
+    LoopbackServer server([&](LoopbackServer& s, int client, int) {
+        if (s.SendAll(client, sent.data(), sent.size())) s.Hold(client);
+    });
+    if (c.Network)
+        capture.GetPort().SetDevicePath(server.Address("tcp"));
+    else
+        Attach(capture);
     capture.HoldCycles();
-    ASSERT_TRUE(capture.OpenPort());
     capture.Hold();
-    const Bytes sent = Pattern(2500, 1);
-    ASSERT_TRUE(pty_.Write(sent));
-    ASSERT_TRUE(ReadEverythingWhileThePumpIsHeld(capture));
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << "the episode is still open";
-
+    ASSERT_TRUE(capture.OpenPort());
+    // Written once the port is open: the open discards what came before.
+    std::jthread writer;
+    if (!c.Network) {
+        fcntl(pty_.MasterFd(), F_SETFL, fcntl(pty_.MasterFd(), F_GETFL) | O_NONBLOCK);
+        writer = std::jthread([&](std::stop_token writing) {
+            for (size_t done = 0; done < sent.size() && !writing.stop_requested();) {
+                const ssize_t put = write(pty_.MasterFd(), sent.data() + done, sent.size() - done);
+                if (put > 0)
+                    done += static_cast<size_t>(put);
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    }
+    // Until cycles read nothing more: the pump is full, and the rest waits in the device.
+    ASSERT_TRUE(WaitUntil([&] {
+        const uint64_t before = read.BytesRecorded();
+        return capture.RunCycles(3) && read.BytesRecorded() == before && before > 0;
+    }));
     capture.Release();
+    // No cycle reads any more: what the stop must hand on is what the pump refused.
+    if (c.CloseWhileHeld) {
+        EXPECT_TRUE(capture.ClosePort());
+    }
+    if (!c.CloseWhileHeld) {
+        EXPECT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && capture.ByteCount() >= sent.size(); }));
+    }
     capture.DrainChunks();
-    const Bytes processed = capture.AllBytes();
-    ASSERT_LT(processed.size(), sent.size());
-    ASSERT_GE(processed.size(), 1000u);  // the pump's capacity was used
-    // The pump refuses from the moment it is full, so what got through is the stream's beginning.
-    EXPECT_TRUE(std::equal(processed.begin(), processed.end(), sent.begin()));
+    writer = {};
+    server.Stop();
 
-    // The next accepted chunk ends the episode and records it once, with the amount.
-    ASSERT_TRUE(pty_.Write(BytesOf("after")));
-    ASSERT_TRUE(capture.RunCycles(1));
-    capture.DrainChunks();
-    ASSERT_EQ(capture.ByteCount(), processed.size() + 5);
-    const auto errors = Errors(capture);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].Module, "SerialCapture");
-    EXPECT_EQ(errors[0].Function, "PostChunk");
-    EXPECT_EQ(errors[0].Error,
-              std::to_string(sent.size() - processed.size()) + " received bytes lost (queue full)");
-    EXPECT_TRUE(capture.ClosePort());
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 1);
+    const Bytes got = capture.AllBytes();
+    // Everything read reached the consumer, in order, and nothing in between is missing.
+    EXPECT_EQ(got.size(), read.BytesRecorded());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), sent.begin())) << "bytes lost or out of order";
+    if (!c.CloseWhileHeld) {
+        EXPECT_EQ(got.size(), sent.size());
+    }
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << capture.GetErrorHistory().GetLatestError().Error;
 }
 
-TEST_F(CaptureThreadTest, ClosingThePortEndsAnOpenLossEpisode) {
-    ChunkRecorder capture(2, 1);
-    Attach(capture);
+INSTANTIATE_TEST_SUITE_P(Sources, CaptureHoldBackTest,
+                         ::testing::Values(HoldBackCase{"PseudoTerminal", false, false},
+                                           HoldBackCase{"NetworkPort", true, false},
+                                           HoldBackCase{"CloseWhileHeldBack", false, true}),
+                         [](const auto& row) { return std::string(row.param.Name); });
+
+struct DriverLossCase {
+    const char* Name;
+    std::vector<uint32_t> Counter;  // the driver's count at the open, then at each poll
+    std::vector<std::string> Recorded;
+};
+
+class CaptureDriverLossTest : public ::testing::TestWithParam<DriverLossCase> {};
+
+// What the driver drops is read from its counter and recorded once per episode, the
+// count at the open left out; an episode still open at the stop is recorded then.
+TEST_P(CaptureDriverLossTest, LossesTheDriverCountsAreRecordedOncePerEpisode) {
+    const DriverLossCase& c = GetParam();
+    FakeSerialPlatform platform;
+    FakeDevice& device = platform.Device("/fake/uart");
+    device.Change([&] {
+        device.countsLosses = true;
+        device.lost = c.Counter[0];
+    });
+    ChunkRecorder capture(2, 500, platform);
+    capture.GetPort().SetDevicePath("/fake/uart");
     capture.HoldCycles();
     ASSERT_TRUE(capture.OpenPort());
-    capture.Hold();
-    ASSERT_TRUE(pty_.Write(Pattern(2000)));
-    ASSERT_TRUE(ReadEverythingWhileThePumpIsHeld(capture));
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0);
-    EXPECT_TRUE(capture.ClosePort());
-    ASSERT_EQ(capture.GetErrorHistory().GetCount(), 1);
-    capture.Release();
-    capture.DrainChunks();
-    EXPECT_EQ(capture.GetErrorHistory().GetLatestError().Error,
-              std::to_string(2000 - capture.ByteCount()) + " received bytes lost (queue full)");
+    for (size_t i = 1; i < c.Counter.size(); ++i) {
+        device.Change([&] { device.lost = c.Counter[i]; });
+        ASSERT_TRUE(capture.RunCycles(1));
+    }
+    ASSERT_TRUE(capture.ClosePort());
+    std::vector<std::string> recorded;
+    for (const TZULError& entry : Errors(capture)) {
+        EXPECT_EQ(entry.Module + "/" + entry.Function, "SerialCapture/DriverCounters");
+        recorded.push_back(entry.Error);
+    }
+    EXPECT_EQ(recorded, c.Recorded);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Counters, CaptureDriverLossTest,
+    ::testing::Values(
+        DriverLossCase{"CountAtTheOpenIsNoLoss", {7, 7, 7}, {}},
+        DriverLossCase{"OneEpisode", {0, 4, 4}, {"4 received bytes lost (driver overrun)"}},
+        DriverLossCase{"AnEpisodeOverTwoPolls", {0, 3, 10, 10}, {"10 received bytes lost (driver overrun)"}},
+        DriverLossCase{"TwoEpisodes",
+                       {0, 2, 2, 5, 5},
+                       {"2 received bytes lost (driver overrun)", "3 received bytes lost (driver overrun)"}},
+        DriverLossCase{"StillGrowingAtTheStop", {0, 0, 6}, {"6 received bytes lost (driver overrun)"}},
+        DriverLossCase{"TheCounterWraps", {0xFFFFFFFE, 1, 1}, {"3 received bytes lost (driver overrun)"}}),
+    [](const auto& row) { return std::string(row.param.Name); });
 
 TEST_F(CaptureThreadTest, PostingWithWaitWhenFullLosesNothing) {
     ChunkRecorder capture(20, 1);
@@ -334,13 +432,31 @@ TEST_F(CaptureThreadTest, PostingWithoutWaitingCutsIntoReadSizeChunks) {
     EXPECT_EQ(chunks[2].Data, BytesOf("89"));
 }
 
-TEST_F(CaptureThreadTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
+struct HangUpCase {
+    const char* Name;
+    bool ByOverride;  // COM94 through its override link, which vanishes with the device
+};
+
+class CaptureHangUpTest : public CaptureThreadTest, public ::testing::WithParamInterface<HangUpCase> {};
+
+// The loss names the device that was open, as the user knows it, even when the
+// port's link is gone by the time it is noticed.
+TEST_P(CaptureHangUpTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
+    PtyPair& pty = GetParam().ByOverride ? OverrideEnvironment::Pty() : pty_;
     ChunkRecorder capture(5, 500);
-    Attach(capture);
+    std::string device = pty.SlavePath();
+    if (GetParam().ByOverride) {
+        capture.SetCOMPort(94);
+        ASSERT_EQ(capture.GetCOMPort(), 94);
+        device = OverrideEnvironment::LinkPath() + " (" + pty.SlavePath() + ")";
+    } else {
+        Attach(capture);
+    }
     ASSERT_TRUE(capture.OpenPort());
-    ASSERT_TRUE(pty_.Write(BytesOf("before")));
+    ASSERT_TRUE(pty.Write(BytesOf("before")));
     ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() == 6; }));
-    pty_.CloseMaster();
+    if (GetParam().ByOverride) std::filesystem::remove(OverrideEnvironment::LinkPath());
+    pty.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return capture.GetErrorHistory().GetCount() > 0; }));
     ASSERT_TRUE(capture.RunCycles(5));  // cycles after the report
 
@@ -348,13 +464,17 @@ TEST_F(CaptureThreadTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].Module, "SerialCapture");
     EXPECT_EQ(errors[0].Function, "PollPort");
-    EXPECT_EQ(errors[0].Error,
-              "The COM port was lost (device " + pty_.SlavePath() + " hung up or was removed)");
+    EXPECT_EQ(errors[0].Error, "The COM port was lost (device " + device + " hung up or was removed)");
     EXPECT_TRUE(capture.IsCapturing()) << "the capture stays open until it is stopped";
     EXPECT_TRUE(capture.ClosePort());
     EXPECT_FALSE(capture.IsCapturing());
     EXPECT_EQ(capture.AllBytes(), BytesOf("before"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Devices, CaptureHangUpTest,
+                         ::testing::Values(HangUpCase{"DevicePath", false},
+                                           HangUpCase{"VanishedOverride", true}),
+                         [](const auto& row) { return std::string(row.param.Name); });
 
 struct RateCase {
     int32_t Requested;
