@@ -286,38 +286,22 @@ private:
 // at once gives the log writer more than its queue takes between two of its turns.
 // Its full queue must hold the capture back, not drop lines.
 TEST_F(LoggerCaptureTest, AFullLogQueueHoldsTheCaptureBackAndLosesNoLine) {
-    settings_.CaptureMode = cmAllBytes;
     settings_.MaxBytesInLogLine = 1;
     settings_.ShowASCIIOutput = false;
     settings_.MaxLinesInLogFile = 1 << 30;
-    settings_.RawRecording = true;  // to see how much the capture has read
     auto held = std::make_unique<HeldLogger>(settings_);
-    HeldLogger& logger = *held;
-    logger.SetStatusReceiver(&status_);
-    logger.GetPort().SetDevicePath(pty_.SlavePath());
-    logger.HoldCycles();
-    ASSERT_TRUE(logger.StartCapture());
+    held->SetStatusReceiver(&status_);
+    held->GetPort().SetDevicePath(pty_.SlavePath());
+    const ZRawRecorder& read = RecordRaw(*held, logDir_);
+    held->HoldCycles();
+    ASSERT_TRUE(held->StartCapture());
     const Bytes sent(600 * 1024, 0x5A);
-    fcntl(pty_.MasterFd(), F_SETFL, fcntl(pty_.MasterFd(), F_GETFL) | O_NONBLOCK);
-    std::jthread writer([&](std::stop_token writing) {
-        for (size_t done = 0; done < sent.size() && !writing.stop_requested();) {
-            const ssize_t put = write(pty_.MasterFd(), sent.data() + done, sent.size() - done);
-            if (put > 0)
-                done += static_cast<size_t>(put);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    // Until cycles read nothing more: the chunk queue is full.
-    ASSERT_TRUE(WaitUntil([&] {
-        const uint64_t before = logger.GetRawRecorder()->BytesRecorded();
-        return logger.RunCycles(3) && logger.GetRawRecorder()->BytesRecorded() == before && before > 0;
-    }));
-    logger.Release();
-    EXPECT_TRUE(WaitUntil([&] { return logger.RunCycles(1) && status_.LatestTotalBytes() >= sent.size(); },
+    const std::jthread writer = WriteInBackground(pty_, sent);
+    ASSERT_TRUE(RunUntilHeldBack(*held, read));
+    held->Release();
+    ASSERT_TRUE(WaitUntil([&] { return held->RunCycles(1) && status_.LatestTotalBytes() >= sent.size(); },
                           std::chrono::seconds(60)));
-    writer = {};
-    ASSERT_TRUE(logger.StopCapture());
+    ASSERT_TRUE(held->StopCapture());
     logger_ = std::move(held);
     const auto lines = OnlyLogFile();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEX:   5A"), static_cast<ptrdiff_t>(sent.size()));

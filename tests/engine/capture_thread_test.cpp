@@ -18,7 +18,6 @@
 
 #include "FakeSerialPlatform.h"
 #include "LoopbackServer.h"
-#include "ZRawRecorder.h"
 #include "ZSerialCapture.h"
 #include "ZULIniFile.h"
 #include "capture_test_support.h"
@@ -31,29 +30,6 @@ namespace {
 struct Chunk {
     Bytes Data;
 };
-
-// The application directory holds an override link, ports/com94, to a pseudo-terminal;
-// the port table is scanned when the first capture is made, after this.
-class OverrideEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        home_ = std::make_unique<ScratchDir>();
-        std::filesystem::create_directories(home_->File("ports"));
-        std::filesystem::create_symlink(Pty().SlavePath(), LinkPath());
-        setenv("KESTRUN_HOME", home_->Path().c_str(), 1);
-    }
-    void TearDown() override { home_.reset(); }
-    static PtyPair& Pty() {
-        static PtyPair pty;
-        return pty;
-    }
-    static std::string LinkPath() { return home_->File("ports/com94"); }
-
-private:
-    static inline std::unique_ptr<ScratchDir> home_;
-};
-[[maybe_unused]] auto* const overrideEnvironment =
-    ::testing::AddGlobalTestEnvironment(new OverrideEnvironment);
 
 // Records every chunk; can hold the pump thread inside ProcessData to fill the pump.
 class ChunkRecorder : public ZSerialCapture {
@@ -276,7 +252,7 @@ TEST_F(CaptureThreadTest, NothingIsReadAfterClosePortWhileTheDeviceKeepsSending)
 struct HoldBackCase {
     const char* Name;
     bool Network;         // a raw TCP server floods, else a pseudo-terminal's writer
-    bool CloseWhileHeld;  // the capture stops while the full pump holds the reading back
+    bool CloseWhileHeld;  // the capture stops while a chunk waits for room
 };
 
 class CaptureHoldBackTest : public CaptureThreadTest, public ::testing::WithParamInterface<HoldBackCase> {};
@@ -288,14 +264,10 @@ TEST_P(CaptureHoldBackTest, AFullPumpHoldsTheReadingBackAndNothingIsLost) {
     const Bytes sent = Pattern(c.Network ? 4 << 20 : 1 << 20, 5);
     ChunkRecorder capture(2, 500);
     ScratchDir dir;
-    auto raw = std::make_unique<ZRawRecorder>();
-    std::string error;
-    ASSERT_TRUE(raw->Create(dir.File("raw.bin"), error)) << error;
-    const ZRawRecorder& read = *raw;
-    capture.SetRawRecorder(std::move(raw));
+    const ZRawRecorder& read = RecordRaw(capture, dir);
     // The server keeps the connection: its end would be a lost port.
     LoopbackServer server([&](LoopbackServer& s, int client, int) {
-        if (s.SendAll(client, sent.data(), sent.size())) s.Hold(client);
+        if (s.SendAll(client, sent)) s.Hold(client);
     });
     if (c.Network)
         capture.GetPort().SetDevicePath(server.Address("tcp"));
@@ -305,43 +277,18 @@ TEST_P(CaptureHoldBackTest, AFullPumpHoldsTheReadingBackAndNothingIsLost) {
     capture.Hold();
     ASSERT_TRUE(capture.OpenPort());
     // Written once the port is open: the open discards what came before.
-    std::jthread writer;
-    if (!c.Network) {
-        fcntl(pty_.MasterFd(), F_SETFL, fcntl(pty_.MasterFd(), F_GETFL) | O_NONBLOCK);
-        writer = std::jthread([&](std::stop_token writing) {
-            for (size_t done = 0; done < sent.size() && !writing.stop_requested();) {
-                const ssize_t put = write(pty_.MasterFd(), sent.data() + done, sent.size() - done);
-                if (put > 0)
-                    done += static_cast<size_t>(put);
-                else
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        });
-    }
-    // Until cycles read nothing more: the pump is full, and the rest waits in the device.
-    ASSERT_TRUE(WaitUntil([&] {
-        const uint64_t before = read.BytesRecorded();
-        return capture.RunCycles(3) && read.BytesRecorded() == before && before > 0;
-    }));
+    const std::jthread writer = c.Network ? std::jthread() : WriteInBackground(pty_, sent);
+    ASSERT_TRUE(RunUntilHeldBack(capture, read));
     capture.Release();
-    // No cycle reads any more: what the stop must hand on is what the pump refused.
     if (c.CloseWhileHeld) {
-        EXPECT_TRUE(capture.ClosePort());
-    }
-    if (!c.CloseWhileHeld) {
+        EXPECT_TRUE(capture.ClosePort());  // no cycle reads any more: the stop hands on the chunk refused
+    } else {
         EXPECT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && capture.ByteCount() >= sent.size(); }));
     }
     capture.DrainChunks();
-    writer = {};
-    server.Stop();
-
     const Bytes got = capture.AllBytes();
-    // Everything read reached the consumer, in order, and nothing in between is missing.
-    EXPECT_EQ(got.size(), read.BytesRecorded());
+    EXPECT_EQ(got.size(), c.CloseWhileHeld ? read.BytesRecorded() : sent.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), sent.begin())) << "bytes lost or out of order";
-    if (!c.CloseWhileHeld) {
-        EXPECT_EQ(got.size(), sent.size());
-    }
     EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << capture.GetErrorHistory().GetLatestError().Error;
 }
 
@@ -354,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, CaptureHoldBackTest,
 struct DriverLossCase {
     const char* Name;
     std::vector<uint32_t> Counter;  // the driver's count at the open, then at each poll
-    std::vector<std::string> Recorded;
+    std::vector<int> Recorded;      // the losses recorded, in order
 };
 
 class CaptureDriverLossTest : public ::testing::TestWithParam<DriverLossCase> {};
@@ -362,42 +309,33 @@ class CaptureDriverLossTest : public ::testing::TestWithParam<DriverLossCase> {}
 // What the driver drops is read from its counter and recorded once per episode, the
 // count at the open left out; an episode still open at the stop is recorded then.
 TEST_P(CaptureDriverLossTest, LossesTheDriverCountsAreRecordedOncePerEpisode) {
-    const DriverLossCase& c = GetParam();
     FakeSerialPlatform platform;
     FakeDevice& device = platform.Device("/fake/uart");
-    device.Change([&] {
-        device.countsLosses = true;
-        device.lost = c.Counter[0];
-    });
+    device.Change([&] { device.countsLosses = true; });
     ChunkRecorder capture(2, 500, platform);
     capture.GetPort().SetDevicePath("/fake/uart");
     capture.HoldCycles();
-    ASSERT_TRUE(capture.OpenPort());
-    for (size_t i = 1; i < c.Counter.size(); ++i) {
-        device.Change([&] { device.lost = c.Counter[i]; });
-        ASSERT_TRUE(capture.RunCycles(1));
+    for (size_t i = 0; i < GetParam().Counter.size(); ++i) {
+        device.Change([&] { device.lost = GetParam().Counter[i]; });
+        ASSERT_TRUE(i == 0 ? capture.OpenPort() : capture.RunCycles(1));
     }
     ASSERT_TRUE(capture.ClosePort());
-    std::vector<std::string> recorded;
-    for (const TZULError& entry : Errors(capture)) {
-        EXPECT_EQ(entry.Module + "/" + entry.Function, "SerialCapture/DriverCounters");
-        recorded.push_back(entry.Error);
-    }
-    EXPECT_EQ(recorded, c.Recorded);
+    std::vector<std::string> expected, recorded;
+    for (const int lost : GetParam().Recorded)
+        expected.push_back(std::to_string(lost) + " received bytes lost (driver overrun)");
+    for (const TZULError& entry : Errors(capture)) recorded.push_back(entry.Function + ": " + entry.Error);
+    for (std::string& text : expected) text = "DriverCounters: " + text;
+    EXPECT_EQ(recorded, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counters, CaptureDriverLossTest,
-    ::testing::Values(
-        DriverLossCase{"CountAtTheOpenIsNoLoss", {7, 7, 7}, {}},
-        DriverLossCase{"OneEpisode", {0, 4, 4}, {"4 received bytes lost (driver overrun)"}},
-        DriverLossCase{"AnEpisodeOverTwoPolls", {0, 3, 10, 10}, {"10 received bytes lost (driver overrun)"}},
-        DriverLossCase{"TwoEpisodes",
-                       {0, 2, 2, 5, 5},
-                       {"2 received bytes lost (driver overrun)", "3 received bytes lost (driver overrun)"}},
-        DriverLossCase{"StillGrowingAtTheStop", {0, 0, 6}, {"6 received bytes lost (driver overrun)"}},
-        DriverLossCase{"TheCounterWraps", {0xFFFFFFFE, 1, 1}, {"3 received bytes lost (driver overrun)"}}),
-    [](const auto& row) { return std::string(row.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Counters, CaptureDriverLossTest,
+                         ::testing::Values(DriverLossCase{"CountAtTheOpenIsNoLoss", {7, 7, 7}, {}},
+                                           DriverLossCase{"OneEpisode", {0, 4, 4}, {4}},
+                                           DriverLossCase{"AnEpisodeOverTwoPolls", {0, 3, 10, 10}, {10}},
+                                           DriverLossCase{"TwoEpisodes", {0, 2, 2, 5, 5}, {2, 3}},
+                                           DriverLossCase{"StillGrowingAtTheStop", {0, 0, 6}, {6}},
+                                           DriverLossCase{"TheCounterWraps", {0xFFFFFFFE, 1, 1}, {3}}),
+                         [](const auto& row) { return std::string(row.param.Name); });
 
 TEST_F(CaptureThreadTest, PostingWithWaitWhenFullLosesNothing) {
     ChunkRecorder capture(20, 1);
@@ -432,31 +370,26 @@ TEST_F(CaptureThreadTest, PostingWithoutWaitingCutsIntoReadSizeChunks) {
     EXPECT_EQ(chunks[2].Data, BytesOf("89"));
 }
 
-struct HangUpCase {
-    const char* Name;
-    bool ByOverride;  // COM94 through its override link, which vanishes with the device
-};
+class CaptureHangUpTest : public CaptureThreadTest, public ::testing::WithParamInterface<bool> {};
 
-class CaptureHangUpTest : public CaptureThreadTest, public ::testing::WithParamInterface<HangUpCase> {};
-
-// The loss names the device that was open, as the user knows it, even when the
-// port's link is gone by the time it is noticed.
+// The loss names the device that was open, a link with the device it led to, even
+// when the link is gone by the time the loss is noticed.
 TEST_P(CaptureHangUpTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
-    PtyPair& pty = GetParam().ByOverride ? OverrideEnvironment::Pty() : pty_;
+    const bool throughLink = GetParam();
     ChunkRecorder capture(5, 500);
-    std::string device = pty.SlavePath();
-    if (GetParam().ByOverride) {
-        capture.SetCOMPort(94);
-        ASSERT_EQ(capture.GetCOMPort(), 94);
-        device = OverrideEnvironment::LinkPath() + " (" + pty.SlavePath() + ")";
-    } else {
-        Attach(capture);
+    Attach(capture);
+    ScratchDir dir;
+    std::string device = pty_.SlavePath();
+    if (throughLink) {
+        std::filesystem::create_symlink(pty_.SlavePath(), dir.File("com94"));
+        capture.GetPort().SetDevicePath(dir.File("com94"));
+        device = dir.File("com94") + " (" + pty_.SlavePath() + ")";
     }
     ASSERT_TRUE(capture.OpenPort());
-    ASSERT_TRUE(pty.Write(BytesOf("before")));
+    ASSERT_TRUE(pty_.Write(BytesOf("before")));
     ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() == 6; }));
-    if (GetParam().ByOverride) std::filesystem::remove(OverrideEnvironment::LinkPath());
-    pty.CloseMaster();
+    std::filesystem::remove(dir.File("com94"));
+    pty_.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return capture.GetErrorHistory().GetCount() > 0; }));
     ASSERT_TRUE(capture.RunCycles(5));  // cycles after the report
 
@@ -471,10 +404,8 @@ TEST_P(CaptureHangUpTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt
     EXPECT_EQ(capture.AllBytes(), BytesOf("before"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, CaptureHangUpTest,
-                         ::testing::Values(HangUpCase{"DevicePath", false},
-                                           HangUpCase{"VanishedOverride", true}),
-                         [](const auto& row) { return std::string(row.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Devices, CaptureHangUpTest, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "VanishedLink" : "DevicePath"; });
 
 struct RateCase {
     int32_t Requested;
