@@ -2,9 +2,6 @@
 // the device behind it.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -111,59 +108,6 @@ TEST(SerialNet, ServerStoppedIsAHangUpAndARestartServesAgain) {
     EXPECT_EQ(ReceiveAll(serial, 4), "back");
 }
 
-// A COM-PORT-OPTION server of the test's own, on 127.0.0.1: it greets with
-// greeting and, once the client asks for a rate, answers with answer.
-class FakeComPortServer {
-public:
-    FakeComPortServer(std::vector<uint8_t> greeting, std::vector<uint8_t> answer)
-        : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this, greeting, answer] { Serve(greeting, answer); });
-    }
-    ~FakeComPortServer() {
-        thread_.join();
-        close(listener_);
-    }
-    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    // Every wait is bounded, so that a client that never comes cannot hold the test.
-    void Serve(const std::vector<uint8_t>& greeting, const std::vector<uint8_t>& answer) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 10000) != 1) return;
-        const int client = accept(listener_, nullptr, nullptr);
-        send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
-        const std::vector<uint8_t> rateAsked = {255, 250, 44, 1};
-        std::vector<uint8_t> received;
-        bool answered = false;
-        for (;;) {
-            pollfd readable{client, POLLIN, 0};
-            if (poll(&readable, 1, 10000) != 1) break;
-            uint8_t chunk[512];
-            const ssize_t got = recv(client, chunk, sizeof(chunk), 0);
-            if (got <= 0) break;
-            received.insert(received.end(), chunk, chunk + got);
-            if (!answered && std::search(received.begin(), received.end(), rateAsked.begin(),
-                                         rateAsked.end()) != received.end()) {
-                send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
-                answered = true;
-            }
-        }
-        close(client);
-    }
-
-    int listener_;
-    int port_ = 0;
-    std::thread thread_;
-};
-
 // The server's answers decide: another value than asked refuses the open, naming it;
 // an answer that never comes is taken as the value asked.
 TEST(SerialNet, AnswersWithOtherValuesRefuseTheOpen) {
@@ -205,13 +149,19 @@ TEST(SerialNet, AnswersWithOtherValuesRefuseTheOpen) {
          ": the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION)."},
     };
     for (const auto& c : cases) {
-        FakeComPortServer server(c.Greeting, c.Answer);
+        // Greets, and once the client asks for a rate, answers.
+        LoopbackServer server([&](LoopbackServer& s, int client, int) {
+            if (s.SendAll(client, c.Greeting) && s.ReceiveUntil(client, {255, 250, 44, 1}))
+                s.SendAll(client, c.Answer);
+            s.Hold(client);
+        });
+        const std::string address = server.Address("rfc2217");
         TSerial serial;
-        serial.SetDevicePath(server.Address());
+        serial.SetDevicePath(address);
         serial.SetBaudrate(br_115200);
         EXPECT_EQ(serial.OpenIt(), c.Reason == nullptr) << c.Name;
         const std::string prefix = std::string(c.Name) == "option refused" ? "Cannot connect to " : "";
-        EXPECT_EQ(serial.GetLastOpenErrorText(), c.Reason ? prefix + server.Address() + c.Reason : "")
+        EXPECT_EQ(serial.GetLastOpenErrorText(), c.Reason ? prefix + address + c.Reason : "")
             << c.Name;
         serial.CloseIt();
     }
