@@ -24,10 +24,10 @@ namespace {
 constexpr int PumpIntervalMs = 20;
 constexpr int MaxQueuedLines = 100000;
 constexpr int ResumeQueuedLines = 90000;
-constexpr int PumpBurstSize = 50;
 constexpr signed char LinePriority = 2;
 constexpr auto CollectPollInterval = std::chrono::milliseconds(20);
-constexpr auto FullQueueRetryInterval = std::chrono::microseconds(100);
+// How long one wait for room in a full queue lasts before it looks again.
+constexpr auto FullQueueWait = std::chrono::milliseconds(100);
 
 constexpr std::string_view HexPrefix = "HEX:   ";
 constexpr std::string_view AsciiPrefix = "ASCII: ";
@@ -206,11 +206,13 @@ ZLogFileManager::ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHisto
     : settings_(settings),
       errors_(errors),
       losses_("ZLogFileManager", "LogBlock", "log lines"),
-      pump_(
-          false, PumpIntervalMs, false, [this](sLogString lines) { Collect(std::move(lines)); }, false,
-          MaxQueuedLines, ResumeQueuedLines) {
+      // Everything queued at a wake-up is handed out at once, so that it is written with
+      // one call, not one per record.
+      pump_(false, PumpIntervalMs, false,
+            TZULMsgPump<sLogString>::BatchCallback(
+                [this](std::vector<sLogString>& records) { Collect(records); }),
+            false, MaxQueuedLines, ResumeQueuedLines) {
     losses_.SetErrorHistory(errors);
-    pump_.SetBurstSize(PumpBurstSize);
     pump_.RaiseThreadPriority();
 }
 
@@ -219,6 +221,7 @@ ZLogFileManager::~ZLogFileManager() {
     pump_.Terminate();
     pump_.WaitFor();
     losses_.Close();
+    fileIO_.CloseNew();
 }
 
 void ZLogFileManager::SetSettings(const ZLoggerSettings* settings) {
@@ -243,7 +246,7 @@ void ZLogFileManager::QueueBatch() {
     if (lines == 0) return;
     size_t accepted = pump_.PostWeighted(batch_, LinePriority);
     while (accepted < lines && waitWhenFull_.load()) {
-        std::this_thread::sleep_for(FullQueueRetryInterval);
+        pump_.WaitForRoom(FullQueueWait);
         accepted += pump_.PostWeighted(batch_, LinePriority);
     }
     if (accepted > 0) losses_.Accepted();
@@ -251,79 +254,112 @@ void ZLogFileManager::QueueBatch() {
     batch_ = sLogString();
 }
 
-// A file is written at every block end at or past the line limit, wherever it
-// falls within the record.
-void ZLogFileManager::Collect(sLogString lines) {
+// A file ends at every block end at or past the line limit, wherever it falls
+// within a record.
+void ZLogFileManager::Collect(std::vector<sLogString>& records) {
     const ZLoggerSettings* settings = settings_.load();
-    size_t textDone = 0;
-    size_t linesDone = 0;
-    for (const sLogBlockEnd& end : lines.BlockEnds) {
-        fileText_.append(lines.Text, textDone, end.TextEnd - textDone);
-        fileLines_ += end.Lines - linesDone;
-        textDone = end.TextEnd;
-        linesDone = end.Lines;
-        if (settings != nullptr && static_cast<int64_t>(fileLines_) >= settings->MaxLinesInLogFile)
-            WriteLogFile(*settings);
+    for (const sLogString& lines : records) {
+        size_t textDone = 0;
+        size_t linesDone = 0;
+        for (const sLogBlockEnd& end : lines.BlockEnds) {
+            pending_.append(lines.Text, textDone, end.TextEnd - textDone);
+            fileLines_ += end.Lines - linesDone;
+            textDone = end.TextEnd;
+            linesDone = end.Lines;
+            if (settings != nullptr && static_cast<int64_t>(fileLines_) >= settings->MaxLinesInLogFile)
+                FinishFile(*settings);
+        }
+        pending_.append(lines.Text, textDone);
+        fileLines_ += lines.LineCount - linesDone;
     }
-    fileText_.append(lines.Text, textDone);
-    fileLines_ += lines.LineCount - linesDone;
+    if (settings != nullptr) WritePending(*settings);
 }
 
 void ZLogFileManager::Flush() {
     WaitUntilCollected();
     losses_.Close();
     const ZLoggerSettings* settings = settings_.load();
-    if (settings != nullptr) WriteLogFile(*settings);
+    if (settings != nullptr) FinishFile(*settings);
 }
 
 void ZLogFileManager::WaitUntilCollected() {
     while (!pump_.IsEmpty()) std::this_thread::sleep_for(CollectPollInterval);
 }
 
-// Two files written within one millisecond would share a name. The name runs
-// ahead of the clock instead (a replay writes thousands of files a second), so
+void ZLogFileManager::WritePending(const ZLoggerSettings& settings) {
+    if (pending_.empty()) return;
+    // The lines of a file that failed are lost until the next file starts.
+    if (!fileFailed_ && (!filePath_.empty() || StartFile(settings)) && !fileIO_.AppendText(pending_))
+        FileFailed(fileIO_.GetLatestError().Error);
+    pending_.clear();
+}
+
+void ZLogFileManager::FinishFile(const ZLoggerSettings& settings) {
+    WritePending(settings);
+    if (!filePath_.empty()) {
+        if (fileIO_.CloseNew()) {
+            std::lock_guard guard(writtenLock_);
+            if (keepWrittenFiles_) writtenFiles_.push_back(filePath_);
+        } else {
+            FileFailed(fileIO_.GetLatestError().Error);
+        }
+    }
+    filePath_.clear();
+    fileFailed_ = false;
+    fileLines_ = 0;
+}
+
+// Two files started within one millisecond would share a name. The name runs
+// ahead of the clock instead (a replay starts thousands of files a second), so
 // names stay unique and sort in writing order, and writing never waits. A name
 // that is taken, by anything, is skipped: a log file never replaces a file. The
 // skipping is bounded: a folder where every name seems taken (one that cannot
 // hold the names at all) must not stop the writer for good.
-void ZLogFileManager::WriteLogFile(const ZLoggerSettings& settings) {
-    if (fileLines_ == 0) return;
+bool ZLogFileManager::StartFile(const ZLoggerSettings& settings) {
     const std::string directory = WithTrailingDelimiter(settings.LogDir);
     int64_t candidate = std::max(ZULNowEpochMs(), lastFileEpochMs_ + 1);
-    bool written = false;
-    std::string problem;
+    bool started = false;
     for (int taken = 0;; ++candidate) {
         const std::string fileName = directory + LogFileName(ZULLocalParts(candidate));
         bool nameTaken = false;
-        if (fileIO_.WriteNewText(fileName, fileText_, nameTaken)) {
-            {
-                std::lock_guard guard(writtenLock_);
-                if (keepWrittenFiles_) writtenFiles_.push_back(fileName);
-                writeProblem_.clear();
-            }
-            if (fileWritten_) fileWritten_(fileName);
-            written = true;
+        if (fileIO_.CreateNew(fileName, nameTaken)) {
+            filePath_ = fileName;
+            started = true;
         } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
         } else if (nameTaken) {
-            problem = "No free log file name in '" + directory + "': " + std::to_string(MaxTakenNames) +
-                      " names in a row were taken";
+            const std::string problem = "No free log file name in '" + directory +
+                                        "': " + std::to_string(MaxTakenNames) + " names in a row were taken";
             if (errors_ != nullptr) errors_->AddError("ZLogFileManager", "WriteLogFile", problem);
+            FileFailed(problem);
         } else {
             const TZULError error = fileIO_.GetLatestError();
-            problem = error.Error;
             if (errors_ != nullptr) errors_->AddError(error.Module, error.Function, error.Error);
+            FileFailed(error.Error);
         }
         break;
     }
-    if (!written) {
-        std::lock_guard guard(writtenLock_);
-        ++failedFiles_;
-        writeProblem_ = problem;
-    }
     lastFileEpochMs_ = candidate;
-    fileText_.clear();
-    fileLines_ = 0;
+    if (!started) return false;
+    {
+        std::lock_guard guard(writtenLock_);
+        writeProblem_.clear();
+    }
+    if (fileWritten_) fileWritten_(filePath_);
+    return true;
+}
+
+void ZLogFileManager::FileFailed(const std::string& problem) {
+    // A file that could not even be made was recorded where that was found out.
+    if (!filePath_.empty() && errors_ != nullptr) {
+        const TZULError error = fileIO_.GetLatestError();
+        errors_->AddError(error.Module, error.Function, error.Error);
+    }
+    filePath_.clear();
+    fileFailed_ = true;
+    std::lock_guard guard(writtenLock_);
+    ++failedFiles_;
+    writeProblem_ = problem;
 }
 
 std::string ZLogFileManager::GetWriteProblem() {

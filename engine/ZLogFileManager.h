@@ -1,8 +1,11 @@
 #pragma once
 // Turns filter blocks into human-readable log lines and writes them into log
-// files named after the local date and time, a new file at the first block end
-// at or past MaxLinesInLogFile. Formatting runs in the caller's thread; the lines
-// travel through a pump to a worker thread that collects and writes them.
+// files named after the local date and time each is started at, a new file at the
+// first block end at or past MaxLinesInLogFile. Formatting runs in the caller's
+// thread; the lines travel through a pump to a worker thread that appends them to
+// the open file as they come: at each of its wake-ups (every 20 ms while lines
+// arrive) it writes all it was handed, so a reader of the file (tail -f) sees them
+// at once and a killed program loses only what was still on its way.
 //
 // The lines of a block travel together, as one text: a line each would cost a
 // heap string and a queue entry per line, more than the formatting itself. The
@@ -47,7 +50,8 @@ public:
     // settings is not owned; errors (optional, not owned) receives write failures
     // and line losses so the user can see them.
     explicit ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHistory* errors = nullptr);
-    // Waits until the queue is empty, stops the worker; writes no file.
+    // Waits until the queue is empty, stops the worker and closes the open file; what
+    // it appended stays.
     ~ZLogFileManager();
 
     ZLogFileManager(const ZLogFileManager&) = delete;
@@ -77,21 +81,24 @@ public:
     private:
         ZLogFileManager& writer_;
     };
-    // Waits until every queued line is collected, then writes them as one file (if any).
+    // Waits until every queued line is written, then closes the open file (if any):
+    // the next line starts a new file.
     void Flush();
     // Lossless mode for offline replays: LogBlock waits while the queue is full
     // instead of dropping lines.
     void SetWaitWhenFull(bool wait);
-    // Full paths of the files written since the last call, in writing order; empty
-    // while the list is not kept.
+    // Full paths of the files finished (closed) since the last call, in writing order;
+    // empty while the list is not kept.
     std::vector<std::string> TakeWrittenFiles();
     // Whether the written files are listed for TakeWrittenFiles (they are at first).
     // An owner that never takes them turns the list off, or it grows with every file.
     void SetKeepWrittenFiles(bool keep);
-    // Called with the full path of every file written, on the thread that wrote it
-    // (the worker, or Flush's caller). Set it before the first block is logged.
+    // Called with the full path of every file as it is created, before its first line,
+    // on the thread that creates it (the worker, or Flush's caller). Set it before the
+    // first block is logged.
     void SetFileWrittenHook(std::function<void(const std::string&)> hook) { fileWritten_ = std::move(hook); }
-    // How many log files could not be written (their lines are lost) since the last call.
+    // How many log files could not be written (their lines are lost, the cut-off file
+    // removed) since the last call.
     size_t TakeFailedFileCount();
     // Why the last log file could not be written; "" once a file has been written again
     // (or none failed). Any thread.
@@ -116,8 +123,16 @@ public:
 
 private:
     void QueueBatch();
-    void Collect(sLogString lines);
-    void WriteLogFile(const ZLoggerSettings& settings);
+    // The worker's hand-out: appends the records' lines, finishing a file at every
+    // block end at or past the limit, and writes what it appended.
+    void Collect(std::vector<sLogString>& records);
+    // Writes the appended lines into the open file, starting one when none is open.
+    void WritePending(const ZLoggerSettings& settings);
+    // Writes the rest and closes the file; the next lines start a new one.
+    void FinishFile(const ZLoggerSettings& settings);
+    // Creates the next file under a name not taken yet; false when none could be made.
+    bool StartFile(const ZLoggerSettings& settings);
+    void FileFailed(const std::string& problem);
     void WaitUntilCollected();
 
     std::atomic<const ZLoggerSettings*> settings_;
@@ -132,9 +147,11 @@ private:
 
     // The collected lines and what writing them needs belong to the worker thread,
     // and to Flush once the pump has nothing queued and nothing in hand.
-    std::string fileText_;  // the lines of the next file, each ended by CR LF
-    size_t fileLines_ = 0;  // how many lines fileText_ holds
+    std::string pending_;   // lines of the current file not written yet, each ended by CR LF
+    size_t fileLines_ = 0;  // lines of the current file, written or pending
     TZULFileIO fileIO_;
+    std::string filePath_;     // the open file; "" while none is
+    bool fileFailed_ = false;  // the current file could not be made or written: its lines are lost
     int64_t lastFileEpochMs_ = 0;
 
     // Guards the outcome of the writes: writtenFiles_, keepWrittenFiles_, failedFiles_

@@ -48,6 +48,9 @@ ZLogger::ZLogger(const ZLoggerSettings& settings)
     parser_ = std::make_unique<ZDataTriggerParser>(
         settings_->DataTriggers, [this](const TDateTime& time, int index) { OnDataTrigger(time, index); });
     writer_ = std::make_unique<ZLogFileManager>(settings_.get(), &GetErrorHistory());
+    // A full queue of log lines holds the chunks back, and they the reading: the
+    // port's driver keeps what is not read yet, so no line needs to be dropped.
+    writer_->SetWaitWhenFull(true);
     writer_->SetFileWrittenHook([this](const std::string& path) { OnLogFileWritten(path); });
 }
 
@@ -432,7 +435,6 @@ void ZLogger::BeginReplay() {
     ZeroCounters();
     filter_->Reset();
     filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
-    writer_->SetWaitWhenFull(true);
     SpreadChunks(false);
 }
 
@@ -447,7 +449,6 @@ void ZLogger::FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs) {
 void ZLogger::EndReplay() {
     if (!replaying_) return;
     FinishCapture();
-    writer_->SetWaitWhenFull(false);
     SpreadChunks(true);
     replaying_ = false;
 }

@@ -19,7 +19,6 @@ constexpr int ChunkPumpIntervalMs = 1;
 constexpr int ChunkPumpCapacity = 1000;
 constexpr int ChunkPumpResumeAt = 500;
 constexpr int HighestPortScanned = 99;
-constexpr auto RetryPostDelay = std::chrono::milliseconds(1);
 
 std::string FileNameWithoutFolder(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -35,13 +34,18 @@ const ZRateTableEntry RateTable[20] = {
 };
 
 ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
+    : ZSerialCapture(pollIntervalMs, readSize, DefaultSerialPlatform()) {}
+
+ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform& platform)
     : pollInterval_(pollIntervalMs),
       readSize_(std::max(readSize, 1)),
       chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
       sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
+      driverLoss_("SerialCapture", "DriverCounters", "received bytes", "driver overrun"),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
     sentLoss_.SetErrorHistory(&errors_);
+    driverLoss_.SetErrorHistory(&errors_);
     // The port component and the dialogs rely on the port table, which is filled once per process.
     InitSerial(HighestPortScanned);
     pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
@@ -53,10 +57,12 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
     // (100 status messages, 80 entries) cannot hold. Spread over the poll interval,
     // they arrive as an even stream.
     SpreadChunks(true);
-    port_ = std::make_unique<TSerial>();
+    // Scanned above, before the port picks its default from the table.
+    port_ = std::make_unique<TSerial>(nullptr, platform, TPortTable::Global());
     // The capture reads only what is there: a completing read without time-outs would
     // wait, holding the port lock, for bytes the waiting count merely promised.
     port_->SetSyncWait(false);
+    port_->SetOpenAbandoned([this] { return closing_ || (stopFlag_ != nullptr && stopFlag_->load()); });
     thread_.Start([this] { Execute(); });
 }
 
@@ -92,41 +98,57 @@ void ZSerialCapture::Execute() {
     // A poll every interval, not an interval after each poll: the cycles of a busy
     // line take time of their own, which must not stretch the period (the driver
     // holds only so much between two polls). Ticks missed by a long cycle are not
-    // made up for with a burst of polls.
+    // made up for with a burst of polls, and a cycle that came early (woken by data
+    // or by room in the pump) moves the schedule no further than one interval ahead
+    // of the clock: a lead would be slept out later, by a capture that then reads
+    // nothing and notices nothing.
     using Clock = std::chrono::steady_clock;
     const auto interval = std::chrono::milliseconds(pollInterval_);
     auto next = Clock::now() + interval;
-    bool waited = false;
-    while (SleepUntilNextCycle(next) && EnterCycle()) {
+    while (WaitForNextCycle(next) && EnterCycle()) {
         PollPort();
         LeaveCycle();
-        // While the port is waited for, the tries set the pace; the polls start afresh after.
-        const bool waiting = IsWaitingForPort();
-        if (waiting) {
-            next = Clock::now() + std::chrono::milliseconds(reconnectIntervalMs_.load());
-        } else if (waited) {
-            next = Clock::now() + interval;
-        } else {
-            next = std::max(next + interval, Clock::now());
-        }
-        waited = waiting;
+        const auto now = Clock::now();
+        // While the port is waited for, the tries set the pace.
+        if (IsWaitingForPort())
+            next = now + std::chrono::milliseconds(reconnectIntervalMs_.load());
+        else
+            next = std::clamp(next + interval, now, now + interval);
     }
     std::lock_guard guard(portLock_);
     port_->SetActive(false);
     if (raw_) raw_->Close();
 }
 
-bool ZSerialCapture::SleepUntilNextCycle(std::chrono::steady_clock::time_point next) {
-    if (WaitForBytes()) return !thread_.Terminated();
+bool ZSerialCapture::WaitForNextCycle(std::chrono::steady_clock::time_point next) {
+    const auto now = std::chrono::steady_clock::now();
+    bool heldBack = false;
     {
         std::unique_lock guard(portLock_);
         if (waitingForPort_) {
+            NoteWait(next - now);
             // A stop must not wait out the interval between two tries.
             portWake_.wait_until(guard, next, [this] { return thread_.Terminated() || !waitingForPort_; });
             return !thread_.Terminated();
         }
+        heldBack = heldBack_ && port_->GetActive();
     }
+    if (heldBack) {
+        // The pump's room, not the port, decides when reading goes on.
+        NoteWait(next - now);
+        pump_->WaitForRoom(next - now);
+        return !thread_.Terminated();
+    }
+    if (WaitForBytes()) return !thread_.Terminated();
+    NoteWait(next - now);
     return thread_.SleepUntil(next);
+}
+
+void ZSerialCapture::NoteWait(std::chrono::steady_clock::duration length) {
+    const int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(length).count();
+    int64_t longest = longestWaitUs_.load();
+    while (us > longest && !longestWaitUs_.compare_exchange_weak(longest, us)) {
+    }
 }
 
 bool ZSerialCapture::WaitForBytes() {
@@ -138,6 +160,7 @@ bool ZSerialCapture::WaitForBytes() {
         const int64_t left = SilenceDueUs() - ZULNowMicros();
         timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
     }
+    NoteWait(std::chrono::milliseconds(timeoutMs));
     return port_->WaitReadable(timeoutMs);
 }
 
@@ -204,21 +227,8 @@ void ZSerialCapture::PollPort() {
         // not let new chunks overtake it.
         if (PostPendingEvents()) TryReconnect();
     } else if (port_->GetActive() && !portLostReported_ && PostPendingEvents()) {
-        // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
-        for (int chunks = 0; chunks < MaxChunksPerCycle && !thread_.Terminated(); ++chunks) {
-            const int waiting = port_->GetBufRec();
-            if (waiting <= 0) break;
-            const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
-            const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
-            if (got <= 0) break;
-            const int64_t readUs = ZULNowMicros();
-            // Recorded before anything further along can drop the bytes.
-            if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
-            PostChunk(readBuffer_.data(), got, readUs);
-            lastReadUs_ = readUs;
-            lastReadLineUs_ = line_.BytesMicros(got);
-            silenceDue_ = true;
-        }
+        ReadWhatWaits();
+        CheckDriverLosses();
         if (precise_) PostSilenceIfDue();
         if (port_->IsHungUp()) {
             ReportPortLost();
@@ -229,6 +239,40 @@ void ZSerialCapture::PollPort() {
     // Only while a capture runs: before the first start the derived object may still
     // be under construction, and the start's lock orders it before this call.
     if (waitingForPort_ || port_->GetActive()) PollDone();
+}
+
+void ZSerialCapture::ReadWhatWaits() {
+    // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
+    // A full pump holds the reading back: the chunk it refused waits for room, and what
+    // is not read stays with the driver.
+    heldBack_ = !PostHeldChunk(std::chrono::steady_clock::now());
+    for (int chunks = 0; !heldBack_ && chunks < MaxChunksPerCycle && !thread_.Terminated() && !closing_;
+         ++chunks) {
+        const int waiting = port_->GetBufRec();
+        if (waiting <= 0) break;
+        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
+        const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
+        if (got <= 0) break;
+        const int64_t readUs = ZULNowMicros();
+        // Recorded before anything further along can hold the bytes.
+        if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
+        heldBack_ = !PostChunk(readBuffer_.data(), got, readUs);
+        lastReadUs_ = readUs;
+        lastReadLineUs_ = line_.BytesMicros(got);
+        silenceDue_ = true;
+    }
+}
+
+void ZSerialCapture::CheckDriverLosses() {
+    uint32_t lost = 0;
+    if (!driverCounts_ || !port_->GetReceiveLosses(lost)) return;
+    // Unsigned, so a counter that wrapped still gives what it grew by.
+    const uint32_t grown = lost - driverLost_;
+    driverLost_ = lost;
+    if (grown > 0)
+        driverLoss_.Lost(grown);
+    else
+        driverLoss_.Accepted();
 }
 
 void ZSerialCapture::BeginWaitingForPort() {
@@ -247,12 +291,12 @@ void ZSerialCapture::TryReconnect() {
     const TSerialConfig pending = port_->GetConfig();
     port_->SetConfig(openConfig_);
     port_->SetActive(true);
-    const std::string device = DeviceName();
     port_->SetConfig(pending);
     if (!port_->GetActive()) return;
     waitingForPort_ = false;
     portLostReported_ = false;
-    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + WithLinkTarget(device));
+    NoteOpened();
+    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + openDevice_);
     pendingEvents_.push_back(ZPortEvent::Back);
     PostPendingEvents();
 }
@@ -273,8 +317,18 @@ void ZSerialCapture::ReportPortLost() {
     // The port stays "open" for IsCapturing until StopCapture, so that the bytes read before
     // are flushed and logged the usual way; the thread just stops touching the dead device.
     portLostReported_ = true;
+    // What was lost last is what the driver dropped before the end.
+    CheckDriverLosses();
+    driverLoss_.Close();
+    // The device that was open: a port's link may be gone by now, or point elsewhere.
     errors_.AddError("SerialCapture", "PollPort",
-                     "The COM port was lost (device " + DeviceName() + " hung up or was removed)");
+                     "The COM port was lost (device " + openDevice_ + " hung up or was removed)");
+}
+
+void ZSerialCapture::NoteOpened() {
+    // A port link names the port; the user also wants to see which device it led to.
+    openDevice_ = WithLinkTarget(port_->GetLastOpenDevice());
+    driverCounts_ = port_->GetReceiveLosses(driverLost_);
 }
 
 std::string ZSerialCapture::WithLinkTarget(const std::string& device) {
@@ -297,11 +351,17 @@ bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count, int64_t timeUs) 
     item->Size = count;
     item->TimeUs = timeUs;
     if (precise_) item->Time = ZULFromUnixMicros(timeUs);
-    if (!pump_->Post(item, ChunkPriority)) {
-        chunkLoss_.Lost(static_cast<uint64_t>(count));
-        return false;
+    if (pump_->Post(item, ChunkPriority)) return true;
+    heldChunk_ = std::move(item);
+    return false;
+}
+
+bool ZSerialCapture::PostHeldChunk(std::chrono::steady_clock::time_point until) {
+    while (heldChunk_ && !pump_->Post(heldChunk_, ChunkPriority)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until || stopped_) return false;
+        pump_->WaitForRoom(until - now);
     }
-    chunkLoss_.Accepted();
     return true;
 }
 
@@ -319,7 +379,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
         }
         bool accepted = pump_->Post(item, ChunkPriority);
         while (!accepted && waitWhenFull && !stopped_) {
-            std::this_thread::sleep_for(RetryPostDelay);
+            pump_->WaitForRoom(std::chrono::milliseconds(pollInterval_));
             accepted = pump_->Post(item, ChunkPriority);
         }
         if (accepted) {
@@ -407,7 +467,7 @@ bool ZSerialCapture::PostSent(const uint8_t* bytes, int count, int64_t timeUs, b
     item->Time = ZULFromUnixMicros(timeUs);
     bool accepted = pump_->Post(item, ChunkPriority);
     while (!accepted && waitWhenFull && !stopped_) {
-        std::this_thread::sleep_for(RetryPostDelay);
+        pump_->WaitForRoom(std::chrono::milliseconds(pollInterval_));
         accepted = pump_->Post(item, ChunkPriority);
     }
     if (accepted) {
@@ -444,11 +504,19 @@ bool ZSerialCapture::OpenPort() {
     {
         std::lock_guard guard(portLock_);
         if (port_->GetActive() || waitingForPort_) return false;
+        closing_ = false;
         portLostReported_ = false;
+        heldBack_ = false;
         pendingEvents_.clear();
         skippedSends_.store(0);
         openConfig_ = port_->GetConfig();
         port_->SetActive(true);
+        // Waiting would not make either come right.
+        const int error = port_->GetLastOpenError();
+        if (!port_->GetActive() &&
+            (error == ECANCELED ||
+             (error == EINVAL && IsMalformedNetworkPortAddress(port_->GetLastOpenDevice()))))
+            return false;
     }
     for (;;) {
         {
@@ -457,6 +525,7 @@ bool ZSerialCapture::OpenPort() {
                 // Purged under the same lock as the check, so the capture thread cannot read
                 // bytes that arrived before the open.
                 port_->Purge(false, true, false, true);
+                NoteOpened();
                 return true;
             }
         }
@@ -467,9 +536,15 @@ bool ZSerialCapture::OpenPort() {
 
 bool ZSerialCapture::ClosePort() {
     const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
+    closing_ = true;
     {
         std::lock_guard guard(portLock_);
         if (raw_) raw_->Close();
+        // Read before the stop, so it goes on, unless the pump takes nothing for too long.
+        if (!PostHeldChunk(deadline)) {
+            chunkLoss_.Lost(static_cast<uint64_t>(heldChunk_->Size));
+            heldChunk_.reset();
+        }
         if (waitingForPort_) {
             waitingForPort_ = false;
             pendingEvents_.clear();
@@ -479,6 +554,8 @@ bool ZSerialCapture::ClosePort() {
             return true;
         }
         if (!port_->GetActive()) return true;
+        if (!portLostReported_) CheckDriverLosses();
+        driverLoss_.Close();
         port_->SetActive(false);
     }
     bool closed = !IsCapturing();
@@ -557,7 +634,8 @@ bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog) {
 std::string ZSerialCapture::GetOpenFailureText() const {
     std::lock_guard guard(portLock_);
     std::string text = port_->GetLastOpenErrorText();
-    if (port_->GetLastOpenError() == EINVAL)
+    // A malformed address never reached a device that could refuse a rate.
+    if (port_->GetLastOpenError() == EINVAL && !IsMalformedNetworkPortAddress(port_->GetLastOpenDevice()))
         text += " The rate asked for is " + std::to_string(port_->GetRate()) + " baud.";
     return text;
 }

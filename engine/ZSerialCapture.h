@@ -2,9 +2,12 @@
 // The part of the capture engine that talks to the serial port: a thread that
 // wakes every poll interval and, while the port is open, reads what the driver
 // holds and posts it in chunks of at most ReadSize bytes to a pump, whose thread
-// hands each chunk to ProcessData. It also opens and closes the port with a time
-// limit, keeps the engine's error history and stores the port configuration in
-// the settings file.
+// hands each chunk to ProcessData. While the pump is full the thread reads nothing
+// and waits for room: the driver keeps the bytes (a pseudo-terminal, a USB CDC
+// device, an RTS/CTS line or a network peer is held back meanwhile), and what the
+// driver itself has to drop is read from its counters and recorded. It also opens
+// and closes the port with a time limit, keeps the engine's error history and
+// stores the port configuration in the settings file.
 
 #include <atomic>
 #include <chrono>
@@ -68,6 +71,8 @@ public:
     // Scans the ports 1 to 99 once per process, creates the chunk pump and the port,
     // and starts the capture thread (idle while the port is closed).
     ZSerialCapture(int pollIntervalMs, int readSize);
+    // The same on another serial platform (tests).
+    ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform& platform);
     virtual ~ZSerialCapture();
     ZSerialCapture(const ZSerialCapture&) = delete;
     ZSerialCapture& operator=(const ZSerialCapture&) = delete;
@@ -93,11 +98,17 @@ public:
     virtual void ProcessSent(const uint8_t* /*bytes*/, int /*count*/, TDateTime /*time*/) {}
 
     // False when already open, or not open within 2 s; a network port may take up to
-    // its connect limit (5 s) before it fails.
+    // its connect limit (5 s) before it fails. A malformed network address, and an
+    // open given up for the stop flag, fail at once.
     bool OpenPort();
     // True when closed (at once when it was not open). Ends a wait for a lost port at
-    // once, and closes the raw recording after writing out all it holds.
+    // once, gives up a reopen in progress, and closes the raw recording after writing
+    // out all it holds. Any chunk read before it returns still reaches ProcessData.
     bool ClosePort();
+    // A flag another thread (a signal handler, say) sets to stop: an open in progress
+    // (a network port's connect and greeting) gives up as soon as it is set. Not owned;
+    // null for none. Only while closed.
+    void SetStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
     // Whether a capture runs: the port is open, or lost and waited for.
     bool IsCapturing() const;
     // Whether the next captures wait for a lost port to come back: the same device
@@ -206,6 +217,12 @@ protected:
     // How long the capture thread waits between two tries to reopen a lost port;
     // a test sets it to 0 and lets held cycles decide when it tries. Only while closed.
     void SetReconnectInterval(std::chrono::milliseconds interval) { reconnectIntervalMs_ = interval.count(); }
+    // The longest wait the capture thread began since the last call (waits for held
+    // cycles left out): no wait may outlast a poll interval, or the reconnect interval
+    // while a lost port is waited for. Any thread.
+    std::chrono::microseconds TakeLongestWait() {
+        return std::chrono::microseconds(longestWaitUs_.exchange(0));
+    }
 
 private:
     // A cycle stops after this many chunks even when bytes keep arriving, so that a
@@ -214,18 +231,29 @@ private:
     static constexpr int ChunkPriority = 2;
 
     void Execute();
-    // Sleeps until next, or while the port is waited for until a stop ends the wait;
-    // false when the thread is to end.
-    bool SleepUntilNextCycle(std::chrono::steady_clock::time_point next);
+    // Waits for the next cycle: for the port to become readable (precise time), for
+    // room in the pump (while it holds the reading back), or until next, but never
+    // longer than one poll interval; while the port is waited for, until next or a
+    // stop. False when the thread is to end.
+    bool WaitForNextCycle(std::chrono::steady_clock::time_point next);
+    void NoteWait(std::chrono::steady_clock::duration length);
     // Waits while cycles are held and none is granted; false when the thread is to end.
     bool EnterCycle();
     void LeaveCycle();
     void PollPort();
-    // Posts count bytes as one chunk; a refusal is counted as a loss.
+    // Reads until the port is empty, a stop, or the pump is full; caller holds portLock_.
+    void ReadWhatWaits();
+    // Posts count bytes as one chunk; a chunk the pump refuses is held and offered
+    // again before anything more is read. False when it was held.
     bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
     // Posts a record of bytes sent at timeUs, waiting while the pump refuses or
     // counting the refusal as sent bytes lost.
     bool PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull);
+    // Offers the held chunk again, waiting for room until `until` at most (an `until`
+    // that has passed: not at all). True when no chunk is held any more. Caller holds portLock_.
+    bool PostHeldChunk(std::chrono::steady_clock::time_point until);
+    // Records what the driver dropped since the last look. Caller holds portLock_.
+    void CheckDriverLosses();
     // Precise time: waits for the port instead of sleeping; false when it cannot.
     bool WaitForBytes();
     // Precise time: the silence event once the gap after the end of the last read's
@@ -241,6 +269,8 @@ private:
     void TryReconnect();
     bool PostPendingEvents();
     std::string DeviceName() const;  // caller holds portLock_
+    // Takes what a capture keeps of the port it opened. Caller holds portLock_.
+    void NoteOpened();
     // "link (device)" for a device path that is a link, else the path as it is.
     static std::string WithLinkTarget(const std::string& device);
 
@@ -249,7 +279,13 @@ private:
     TZULErrorHistory errors_;
     ZULLossCounter chunkLoss_;
     ZULLossCounter sentLoss_;
+    ZULLossCounter driverLoss_;
     std::vector<uint8_t> readBuffer_;  // capture thread only
+    // Set by ClosePort before it waits for the port lock: the reading stops between
+    // chunks and an open in progress gives up. Cleared by OpenPort.
+    std::atomic<bool> closing_{false};
+    const std::atomic<bool>* stopFlag_ = nullptr;
+    std::atomic<int64_t> longestWaitUs_{0};
 
     // Guards port_ between the capture thread and the main thread, and with it the
     // capture's state: the fields up to portWake_.
@@ -273,6 +309,15 @@ private:
     int64_t lastReadLineUs_ = 0;
     ZLineTiming line_;
     bool silenceDue_ = false;
+    // Also under portLock_: a chunk read that the full pump refused, and whether the
+    // last cycle stopped reading for a full pump.
+    std::unique_ptr<sReceivedData> heldChunk_;
+    bool heldBack_ = false;
+    // Also under portLock_: the device that was opened as the user knows it, and the
+    // driver's loss counter at the last look (driverCounts_: the driver keeps one).
+    std::string openDevice_;
+    bool driverCounts_ = false;
+    uint32_t driverLost_ = 0;
     std::atomic<int64_t> reconnectIntervalMs_{500};
     std::atomic<uint64_t> skippedSends_{0};
 

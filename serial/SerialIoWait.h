@@ -37,26 +37,37 @@ inline int SliceUntil(std::optional<Clock::time_point> deadline) {
     return static_cast<int>(std::clamp<int64_t>(left, 0, SliceMs));
 }
 
+// The clock of a completing read and its wait on the descriptor: at most one slice,
+// or what is left until the deadline.
+struct TIoClock {
+    Clock::time_point Now() const { return Clock::now(); }
+    void WaitReadable(int fd, std::optional<Clock::time_point> deadline) const {
+        pollfd descriptor{fd, POLLIN, 0};
+        poll(&descriptor, 1, SliceUntil(deadline));
+    }
+};
+
 // The rest of a completing read of count bytes, of which done are already in bytes:
 // waits on fd for more and hands what arrives to take(into, wanted) (which returns how
-// many it gave), until all are there, the read time-outs run out, or ended() says a
-// hang-up or an abort ended the transfer. Returns the bytes read in all.
-template <class Take, class Ended>
+// many it gave), until all are there, the read time-outs run out (the total from the
+// start, the interval from the last byte that came), or ended() says a hang-up or an
+// abort ended the transfer. Returns the bytes read in all. The clock is the running
+// system's but in tests.
+template <class Take, class Ended, class IoClock = TIoClock>
 uint32_t CompleteRead(int fd, uint8_t* bytes, uint32_t done, uint32_t count, const TSerialTimeouts& timeouts,
-                      Take take, Ended ended) {
-    const auto start = Clock::now();
+                      Take take, Ended ended, const IoClock& clock = IoClock{}) {
+    const auto start = clock.Now();
     const auto total =
         Deadline(start, timeouts.ReadTotalTimeoutMultiplier, timeouts.ReadTotalTimeoutConstant, count);
     const std::chrono::milliseconds interval(timeouts.ReadIntervalTimeout);
     auto lastByte = start;
     while (done < count && !ended()) {
-        const auto now = Clock::now();
+        const auto now = clock.Now();
         if (total && now >= *total) break;
         if (interval.count() > 0 && done > 0 && now - lastByte > interval) break;
-        pollfd descriptor{fd, POLLIN, 0};
-        poll(&descriptor, 1, SliceUntil(total));
+        clock.WaitReadable(fd, total);
         const uint32_t more = take(bytes + done, count - done);
-        if (more > 0) lastByte = Clock::now();
+        if (more > 0) lastByte = clock.Now();
         done += more;
     }
     return done;

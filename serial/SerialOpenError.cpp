@@ -26,6 +26,8 @@ std::string NetworkOpenErrorText(int errorNumber, const std::string& address) {
             return text + "the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION).";
         case ECONNRESET:
             return text + "the server closed the connection.";
+        case ECANCELED:
+            return text + "stopped before the connection was made.";
         case EINVAL:
             return address + " is not a network port address (rfc2217://HOST:PORT or tcp://HOST:PORT).";
         default:

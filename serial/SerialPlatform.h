@@ -4,6 +4,7 @@
 // the tests. The components never call the system directly.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -106,6 +107,13 @@ public:
     virtual bool EscapeFunction(uint32_t function) = 0;
     // The device went away (unplugged, or the other side of a pseudo-terminal closed).
     virtual bool HungUp() const = 0;
+    // Received bytes the driver dropped since it started (the UART's overruns and
+    // its receive buffer's): a counter that only grows, wrapping at 2^32. False when
+    // the driver keeps no such count (a pseudo-terminal, a network port). Any thread.
+    virtual bool ReceiveLosses(uint32_t& /*lost*/) { return false; }
+    // Bytes the handle holds in memory: received and not read yet, and answers to the
+    // peer not sent yet. Any thread.
+    virtual size_t HeldBytes() const { return 0; }
     // Blocks up to timeoutMs until bytes can be read or the device hangs up, and returns
     // true: the caller then reads at once. False, without waiting, from a handle that
     // cannot wait so (the caller sleeps the time itself): the default, which lets a
@@ -117,14 +125,20 @@ public:
     virtual void Close() = 0;
 };
 
+// Asked while an open waits (a network port's connect and greeting): true gives the
+// open up at once. Called on the opening thread; may be empty.
+using TOpenAbandoned = std::function<bool()>;
+
 class ISerialPlatform {
 public:
     virtual ~ISerialPlatform() = default;
     // Opens and takes the device exclusively; on failure returns null and sets
     // errorNumber to an errno value (EBUSY when another program holds the device).
     // A network port's address (rfc2217://, tcp://) connects to it instead, which
-    // may block for up to NetConnectLimitMs (SerialPlatformNet.h).
-    virtual std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) = 0;
+    // may block for up to NetConnectLimitMs (SerialPlatformNet.h), unless abandoned
+    // says to give up (ECANCELED).
+    virtual std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber,
+                                                const TOpenAbandoned& abandoned) = 0;
     // Reads and writes complete (wait for the time-outs) rather than return at once.
     virtual bool CompletesIo() const = 0;
     // The device for port number n (1 to 99); "" when n has none.

@@ -3,7 +3,11 @@
 // Received bytes go through the Telnet codec (raw TCP: unchanged) into a bounded
 // stash that reads, the receive count and the event wait serve; while the stash is
 // full nothing more is taken from the socket, so TCP holds the server back and no
-// byte is dropped. Telnet answers the peer requires are sent at once.
+// byte is dropped. Telnet answers the peer requires are sent as each received chunk
+// is decoded, as far as the socket takes them; what waits is bounded, and while it
+// is at its bound nothing more is taken from the socket either. One look at the
+// socket takes at most PullLimit bytes, so a peer that sends only commands cannot
+// hold a reader (and the port lock behind it) for longer than that.
 //
 // RFC 2217 settings are checked against the server's answers: an answer with
 // another value refuses the settings; one that does not come within AnswerWait is
@@ -52,6 +56,10 @@ constexpr std::string_view Rfc2217Prefix = "rfc2217://";
 constexpr std::string_view TcpPrefix = "tcp://";
 constexpr size_t StashCapacity = 64 * 1024;
 constexpr size_t ReceiveChunk = 16 * 1024;
+// The most one look at the socket takes, whether data or commands.
+constexpr size_t PullLimit = 64 * 1024;
+// Telnet answers waiting to be sent; at this many, no more is read until they go.
+constexpr size_t ReplyLimit = 4 * 1024;
 // How long the server may take to agree to COM-PORT-OPTION after the connect.
 constexpr auto NegotiationLimit = milliseconds(3000);
 constexpr auto AnswerWait = milliseconds(500);
@@ -114,10 +122,17 @@ int ErrorOfResolution(int result) {
     }
 }
 
+// Whether an open should give up now; sets error to ECANCELED then.
+bool Abandoned(const TOpenAbandoned& abandoned, int& error) {
+    if (!abandoned || !abandoned()) return false;
+    error = ECANCELED;
+    return true;
+}
+
 // The addresses of host; a name is resolved on a thread of its own, which the
-// caller leaves behind at the deadline.
-addrinfo* Resolve(const TNetPortAddress& address, Clock::time_point deadline, int& error,
-                  std::shared_ptr<TResolution>& keep) {
+// caller leaves behind at the deadline or when abandoned.
+addrinfo* Resolve(const TNetPortAddress& address, Clock::time_point deadline, const TOpenAbandoned& abandoned,
+                  int& error, std::shared_ptr<TResolution>& keep) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -143,9 +158,13 @@ addrinfo* Resolve(const TNetPortAddress& address, Clock::time_point deadline, in
         shared->Done.notify_all();
     }).detach();
     std::unique_lock guard(keep->Lock);
-    if (!keep->Done.wait_until(guard, deadline, [&] { return keep->Finished; })) {
-        error = ETIMEDOUT;
-        return nullptr;
+    while (!keep->Finished) {
+        if (Abandoned(abandoned, error)) return nullptr;
+        if (Clock::now() >= deadline) {
+            error = ETIMEDOUT;
+            return nullptr;
+        }
+        keep->Done.wait_until(guard, std::min(deadline, Clock::now() + milliseconds(SliceMs)));
     }
     if (keep->Result != 0) {
         error = ErrorOfResolution(keep->Result);
@@ -154,12 +173,25 @@ addrinfo* Resolve(const TNetPortAddress& address, Clock::time_point deadline, in
     return keep->List;
 }
 
+// Waits until fd can be written (the connect finished), the deadline or abandoned;
+// poll's result: 1 ready, 0 not.
+int WaitConnected(int fd, Clock::time_point deadline, const TOpenAbandoned& abandoned, int& error) {
+    for (;;) {
+        if (Abandoned(abandoned, error)) return 0;
+        pollfd pending{fd, POLLOUT, 0};
+        const int ready = poll(&pending, 1, SliceUntil(deadline));
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return ready;
+        if (Clock::now() >= deadline) return 0;
+    }
+}
+
 // Connects a non-blocking socket to the first address that takes it; -1 with
-// error set when none did before the deadline.
-int Connect(const TNetPortAddress& address, Clock::time_point deadline, int& error) {
+// error set when none did before the deadline, or when abandoned (ECANCELED).
+int Connect(const TNetPortAddress& address, Clock::time_point deadline, const TOpenAbandoned& abandoned,
+            int& error) {
     std::shared_ptr<TResolution> keep;
     // Once resolved, the resolving thread no longer touches the list.
-    addrinfo* list = Resolve(address, deadline, error, keep);
+    addrinfo* list = Resolve(address, deadline, abandoned, error, keep);
     if (!list) return -1;
     error = EHOSTUNREACH;
     for (addrinfo* entry = list; entry; entry = entry->ai_next) {
@@ -171,15 +203,11 @@ int Connect(const TNetPortAddress& address, Clock::time_point deadline, int& err
         }
         int result = connect(fd, entry->ai_addr, entry->ai_addrlen) == 0 ? 0 : errno;
         if (result == EINPROGRESS) {
-            pollfd pending{fd, POLLOUT, 0};
-            int ready = 0;
-            do {
-                const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-                ready = poll(&pending, 1, static_cast<int>(std::max<int64_t>(left, 0)));
-            } while (ready < 0 && errno == EINTR);
+            int waitError = 0;
+            const int ready = WaitConnected(fd, deadline, abandoned, waitError);
             socklen_t size = sizeof(result);
             if (ready <= 0)
-                result = ETIMEDOUT;
+                result = waitError == ECANCELED ? ECANCELED : ETIMEDOUT;
             else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size) != 0)
                 result = errno;
         }
@@ -196,7 +224,7 @@ int Connect(const TNetPortAddress& address, Clock::time_point deadline, int& err
         }
         close(fd);
         error = result;
-        if (result == ETIMEDOUT) break;
+        if (result == ETIMEDOUT || result == ECANCELED) break;
     }
     return -1;
 }
@@ -207,8 +235,8 @@ public:
     ~TNetSerialHandle() override { Close(); }
 
     // Sends the greeting and waits for the server to agree to COM-PORT-OPTION;
-    // 0, or the errno the open fails with.
-    int Negotiate(Clock::time_point deadline) {
+    // 0, or the errno the open fails with (ECANCELED when abandoned).
+    int Negotiate(Clock::time_point deadline, const TOpenAbandoned& abandoned) {
         {
             std::lock_guard guard(rxLock_);
             Send(codec_.Greeting());
@@ -221,6 +249,7 @@ public:
                 if (codec_.ComPortRefused()) return EPROTO;
             }
             if (hungUp_) return ECONNRESET;
+            if (int error = 0; Abandoned(abandoned, error)) return error;
             if (Clock::now() >= deadline) return EPROTO;
             pollfd socket{fd_, POLLIN, 0};
             poll(&socket, 1, SliceUntil(deadline));
@@ -336,7 +365,7 @@ public:
             [this](uint32_t mask) { return CollectEvents(mask); },
             // The modem and line states arrive on the socket too.
             [this](uint32_t mask) {
-                return (mask & (ReceiveEvents | LineEvents)) != 0 && !hungUp_ && !StashFull();
+                return (mask & (ReceiveEvents | LineEvents)) != 0 && !hungUp_ && !InputHeldBack();
             },
             [this](uint32_t mask, bool watched) {
                 return (mask & EV_TXEMPTY) != 0 || (!watched && !hungUp_);
@@ -412,6 +441,7 @@ public:
         uint8_t which = 0;
         if (flags & PURGE_RXCLEAR) {
             stash_.clear();
+            held_ = reply_.size();
             which |= 1;
         }
         if (flags & (PURGE_TXCLEAR | PURGE_TXABORT)) which |= 2;
@@ -422,14 +452,20 @@ public:
         if (!Send(request)) return false;
         // Bytes the device sent before the server purged are still on their way, and
         // bytes it sends after the purge must not be lost to it: the purge is done when
-        // the server says so (or, from a server that does not, after AnswerWait).
+        // the server says so (or, from a server that does not, after AnswerWait), and
+        // what came before its answer goes.
         const auto deadline = Clock::now() + AnswerWait;
         while (!codec_.Answer(TTelnetCodec::PurgeData).Seen && !hungUp_ && Clock::now() < deadline) {
             pollfd socket{fd_, POLLIN, 0};
             poll(&socket, 1, SliceUntil(deadline));
             Pull();
         }
-        if (which & 1) stash_.clear();
+        const TTelnetCodec::TAnswer& answer = codec_.Answer(TTelnetCodec::PurgeData);
+        if (which & 1)
+            stash_.erase(stash_.begin(), answer.Seen ? stash_.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                            answer.DataBefore, stash_.size()))
+                                                     : stash_.end());
+        held_ = stash_.size() + reply_.size();
         return true;
     }
 
@@ -476,15 +512,20 @@ public:
 
     bool HungUp() const override { return hungUp_; }
 
+    size_t HeldBytes() const override { return held_; }
+
     // Telnet commands alone also wake the caller, whose read then takes nothing: the
-    // next wait is a full one again.
+    // next wait is a full one again. While answers wait at their bound, input is not
+    // taken, so the wait is for the peer to take them.
     bool WaitReadable(int timeoutMs) override {
         if (fd_ < 0) return false;
+        short wanted = POLLIN;
         {
             std::lock_guard guard(rxLock_);
             if (!stash_.empty() || hungUp_) return true;
+            if (reply_.size() >= ReplyLimit) wanted = POLLOUT;
         }
-        pollfd socket{fd_, POLLIN, 0};
+        pollfd socket{fd_, wanted, 0};
         poll(&socket, 1, timeoutMs);
         return true;
     }
@@ -500,35 +541,59 @@ public:
 
 private:
     // Moves what the socket holds through the codec into the stash, as far as the
-    // stash has room, and sends the answers Telnet requires. Caller holds rxLock_.
-    // Returns how many bytes the stash gained.
+    // stash and the answers waiting to be sent have room and at most PullLimit bytes,
+    // and sends the answers Telnet requires as each chunk is decoded. A purge that
+    // aborts ends it between chunks. Caller holds rxLock_. Returns how many bytes the
+    // stash gained.
     size_t Pull() {
         const size_t before = stash_.size();
-        std::vector<uint8_t> reply;
+        const uint32_t generation = abortGeneration_;
         uint8_t chunk[ReceiveChunk];
+        size_t taken = 0;
+        SendAnswers();
         // A Telnet byte never decodes into more than one data byte, so room for the
         // raw bytes is room for what they become.
-        while (!hungUp_ && fd_ >= 0 && stash_.size() < StashCapacity) {
-            const size_t room = std::min(sizeof(chunk), StashCapacity - stash_.size());
+        while (!hungUp_ && fd_ >= 0 && stash_.size() < StashCapacity && taken < PullLimit &&
+               reply_.size() < ReplyLimit && abortGeneration_ == generation) {
+            const size_t room = std::min({sizeof(chunk), StashCapacity - stash_.size(), PullLimit - taken});
             const ssize_t got = recv(fd_, chunk, room, MSG_DONTWAIT);
             if (got > 0) {
+                taken += static_cast<size_t>(got);
                 if (!rfc2217_) {
                     stash_.insert(stash_.end(), chunk, chunk + got);
-                    continue;
+                } else {
+                    codec_.Decode(chunk, static_cast<size_t>(got), stash_, reply_);
+                    NoteLineChanges();
+                    SendAnswers();
                 }
-                codec_.Decode(chunk, static_cast<size_t>(got), stash_, reply);
-                NoteLineChanges();
+                held_ = stash_.size() + reply_.size();
             } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
                 hungUp_ = true;
             } else if (errno == EAGAIN) {
                 break;
             }
         }
-        if (!reply.empty()) Send(reply);
         if (mask_ & ReceiveEvents)
             receivedEvents_ |=
                 EventsFromReceived(stash_.data() + before, stash_.size() - before, eventChar_, mask_);
         return stash_.size() - before;
+    }
+
+    // Sends what the socket takes now of the answers waiting, without waiting for it:
+    // a peer that does not read must not hold the reader. Caller holds rxLock_.
+    void SendAnswers() {
+        if (reply_.empty()) return;
+        size_t sent = 0;
+        {
+            std::lock_guard guard(txLock_);
+            while (sent < reply_.size() && !hungUp_) {
+                const size_t put = SendSome(reply_.data() + sent, reply_.size() - sent);
+                if (put == 0) break;
+                sent += put;
+            }
+        }
+        reply_.erase(reply_.begin(), reply_.begin() + static_cast<std::ptrdiff_t>(sent));
+        held_ = stash_.size() + reply_.size();
     }
 
     // Caller holds rxLock_.
@@ -549,6 +614,7 @@ private:
         const auto taken = static_cast<uint32_t>(std::min<size_t>(count, stash_.size()));
         std::copy_n(stash_.begin(), taken, bytes);
         stash_.erase(stash_.begin(), stash_.begin() + taken);
+        held_ = stash_.size() + reply_.size();
         return taken;
     }
 
@@ -575,9 +641,10 @@ private:
         return 0;
     }
 
-    bool StashFull() {
+    // Pull takes nothing now: the stash is full, or the answers waiting are at their bound.
+    bool InputHeldBack() {
         std::lock_guard guard(rxLock_);
-        return stash_.size() >= StashCapacity;
+        return stash_.size() >= StashCapacity || reply_.size() >= ReplyLimit;
     }
 
     uint32_t CollectEvents(uint32_t mask) {
@@ -615,11 +682,14 @@ private:
     std::atomic<int> writeError_{0};
     std::atomic<bool> writeErrorUnreported_{false};
 
-    // Guards the codec, the stash, the events gathered from them and every recv().
+    std::atomic<size_t> held_{0};  // stash_ and reply_ together, for HeldBytes
+
+    // Guards the codec, the stash, the answers, the events gathered from them and every recv().
     // Taken before txLock_.
     std::mutex rxLock_;
     TTelnetCodec codec_;
     std::vector<uint8_t> stash_;
+    std::vector<uint8_t> reply_;  // Telnet answers not sent yet, at most about ReplyLimit
     uint32_t receivedEvents_ = 0;
     uint32_t lineEvents_ = 0;
     uint32_t modemLines_ = 0;
@@ -670,7 +740,13 @@ bool ParseNetworkPortAddress(std::string_view text, TNetPortAddress& address) {
     return true;
 }
 
-std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& text, int& errorNumber) {
+bool IsMalformedNetworkPortAddress(std::string_view text) {
+    TNetPortAddress address;
+    return IsNetworkPortAddress(text) && !ParseNetworkPortAddress(text, address);
+}
+
+std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& text, int& errorNumber,
+                                               const TOpenAbandoned& abandoned) {
     errorNumber = 0;
     TNetPortAddress address;
     if (!ParseNetworkPortAddress(text, address)) {
@@ -678,7 +754,7 @@ std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& text, int& err
         return nullptr;
     }
     const auto deadline = Clock::now() + milliseconds(NetConnectLimitMs);
-    const int fd = Connect(address, deadline, errorNumber);
+    const int fd = Connect(address, deadline, abandoned, errorNumber);
     if (fd < 0) return nullptr;
     const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd < 0) {
@@ -688,7 +764,7 @@ std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& text, int& err
     }
     auto handle = std::make_unique<TNetSerialHandle>(fd, wakeFd, address.Rfc2217);
     if (address.Rfc2217) {
-        errorNumber = handle->Negotiate(std::min(deadline, Clock::now() + NegotiationLimit));
+        errorNumber = handle->Negotiate(std::min(deadline, Clock::now() + NegotiationLimit), abandoned);
         if (errorNumber != 0) return nullptr;
     }
     return handle;

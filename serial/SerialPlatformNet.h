@@ -25,12 +25,17 @@ bool IsNetworkPortAddress(std::string_view text);
 // Splits a network port's address; false when it is malformed (no host, a port
 // outside 1..65535, an unclosed bracket).
 bool ParseNetworkPortAddress(std::string_view text, TNetPortAddress& address);
+// Whether text has the form of a network port's address but does not parse: an open
+// refuses it at once (EINVAL).
+bool IsMalformedNetworkPortAddress(std::string_view text);
 
 // Connects to a network port, within NetConnectLimitMs (blocking the caller at most
 // that long, a host name's resolution included), and for RFC 2217 waits until the
-// server agreed to COM-PORT-OPTION. On failure returns null and sets errorNumber:
-// ECONNREFUSED, EHOSTUNREACH, ENETUNREACH, ETIMEDOUT, ENOENT (no such host), EPROTO
-// (the server speaks no RFC 2217), EINVAL (a malformed address) or another errno.
-// The handle's fd-free operations follow ISerialHandle; a closed or reset
-// connection is a hang-up.
-std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& address, int& errorNumber);
+// server agreed to COM-PORT-OPTION. abandoned (may be empty) is asked every few
+// milliseconds meanwhile and ends the wait at once. On failure returns null and sets
+// errorNumber: ECONNREFUSED, EHOSTUNREACH, ENETUNREACH, ETIMEDOUT, ENOENT (no such
+// host), EPROTO (the server speaks no RFC 2217), EINVAL (a malformed address),
+// ECANCELED (abandoned) or another errno. The handle's fd-free operations follow
+// ISerialHandle; a closed or reset connection is a hang-up.
+std::unique_ptr<ISerialHandle> OpenNetworkPort(const std::string& address, int& errorNumber,
+                                               const TOpenAbandoned& abandoned);

@@ -330,6 +330,13 @@ public:
 
     bool HungUp() const override { return hungUp_; }
 
+    bool ReceiveLosses(uint32_t& lost) override {
+        TLineCounters counters;
+        if (fd_ < 0 || !ReadCounters(counters)) return false;
+        lost = counters.Overrun + counters.BufferOverrun;
+        return true;
+    }
+
     bool WaitReadable(int timeoutMs) override {
         if (fd_ < 0) return false;
         {
@@ -682,9 +689,10 @@ private:
 
 class TPosixSerialPlatform final : public ISerialPlatform {
 public:
-    std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber) override {
+    std::unique_ptr<ISerialHandle> Open(const std::string& device, int& errorNumber,
+                                        const TOpenAbandoned& abandoned) override {
         errorNumber = 0;
-        if (IsNetworkPortAddress(device)) return OpenNetworkPort(device, errorNumber);
+        if (IsNetworkPortAddress(device)) return OpenNetworkPort(device, errorNumber, abandoned);
         const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             errorNumber = errno;

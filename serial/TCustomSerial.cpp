@@ -50,6 +50,14 @@ bool TCustomSerial::WaitReadable(int timeoutMs) {
     return handle_ != nullptr && handle_->WaitReadable(timeoutMs);
 }
 
+bool TCustomSerial::GetReceiveLosses(uint32_t& lost) {
+    return handle_ != nullptr && handle_->ReceiveLosses(lost);
+}
+
+size_t TCustomSerial::GetHeldBytes() const {
+    return handle_ != nullptr ? handle_->HeldBytes() : 0;
+}
+
 bool TCustomSerial::IsHungUp() const {
     return handle_ != nullptr && handle_->HungUp();
 }
@@ -68,7 +76,7 @@ bool TCustomSerial::OpenHandle() {
         return false;
     }
     int error = 0;
-    handle_ = platform_.Open(lastOpenDevice_, error);
+    handle_ = platform_.Open(lastOpenDevice_, error, openAbandoned_);
     if (!handle_) {
         FailOpen(error != 0 ? error : EIO);
         return false;

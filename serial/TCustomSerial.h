@@ -50,6 +50,16 @@ public:
     // Waits up to timeoutMs for bytes to read or a hang-up (ISerialHandle::WaitReadable);
     // false at once while closed or when the device cannot be waited for so.
     bool WaitReadable(int timeoutMs);
+    // Received bytes the open port's driver dropped since it started, wrapping at 2^32
+    // (ISerialHandle::ReceiveLosses); false while closed or when the driver keeps no count.
+    bool GetReceiveLosses(uint32_t& lost);
+    // Bytes the open port's handle holds in memory (ISerialHandle::HeldBytes); 0 while closed.
+    size_t GetHeldBytes() const;
+    // Asked while an open waits for a network port (connect and greeting): true gives
+    // the open up at once, failing with ECANCELED. Set it while closed.
+    void SetOpenAbandoned(TOpenAbandoned abandoned) { openAbandoned_ = std::move(abandoned); }
+    // The device (or network address) the last open tried, link names as given.
+    const std::string& GetLastOpenDevice() const { return lastOpenDevice_; }
     // errno of the last failed open; 0 after a successful one.
     int GetLastOpenError() const { return lastOpenError_; }
     // Why the last open failed, as a sentence the user can act on; "" after success.
@@ -82,5 +92,6 @@ private:
     std::string lastOpenDevice_;
     int lastOpenError_ = 0;
     std::string lastRefusal_;  // what the device set instead, when it said
+    TOpenAbandoned openAbandoned_;
     std::shared_ptr<ISerialHandle> handle_;
 };

@@ -1,5 +1,8 @@
 #include "TTelnetCodec.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 constexpr uint8_t CR = 13;
 constexpr size_t ControlAnswerLimit = 16;
@@ -95,7 +98,7 @@ void TTelnetCodec::Decode(const uint8_t* bytes, size_t count, std::vector<uint8_
                         subOverflow_ = true;
                     state_ = TState::Sub;
                 } else if (byte == SE) {
-                    if (!subOverflow_) Subnegotiation();
+                    if (!subOverflow_) Subnegotiation(data.size());
                     state_ = TState::Data;
                 } else {
                     // An unterminated subnegotiation (RFC 855 leaves it to the receiver):
@@ -110,6 +113,14 @@ void TTelnetCodec::Decode(const uint8_t* bytes, size_t count, std::vector<uint8_
 
 void TTelnetCodec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply) {
     const auto send = [&reply, option](uint8_t answer) { reply.insert(reply.end(), {IAC, answer, option}); };
+    // A refusal changes no state, so one still waiting answers every repetition of
+    // the request. Answers are three bytes that start with IAC and IAC is no verb:
+    // the three bytes match nowhere but at an answer's start.
+    const auto refuse = [&reply, option](uint8_t answer) {
+        const uint8_t wanted[] = {IAC, answer, option};
+        if (std::search(reply.begin(), reply.end(), std::begin(wanted), std::end(wanted)) == reply.end())
+            reply.insert(reply.end(), std::begin(wanted), std::end(wanted));
+    };
     switch (verb) {
         case WILL:
             if (him_[option]) break;
@@ -117,7 +128,7 @@ void TTelnetCodec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
                 him_[option] = true;
                 if (!himAsked_[option]) send(DO);
             } else {
-                send(DONT);
+                refuse(DONT);
             }
             himAsked_[option] = false;
             break;
@@ -134,7 +145,7 @@ void TTelnetCodec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
                 us_[option] = true;
                 if (!usAsked_[option]) send(WILL);
             } else {
-                send(WONT);
+                refuse(WONT);
             }
             usAsked_[option] = false;
             break;
@@ -149,7 +160,7 @@ void TTelnetCodec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
     }
 }
 
-void TTelnetCodec::Subnegotiation() {
+void TTelnetCodec::Subnegotiation(size_t dataBefore) {
     if (sub_.size() < 2 || sub_[0] != OptComPort || sub_[1] < ServerOffset) return;
     const int command = sub_[1] - ServerOffset;
     if (command >= CommandCount) return;
@@ -174,7 +185,7 @@ void TTelnetCodec::Subnegotiation() {
                 controlAnswers_.push_back(static_cast<uint8_t>(value));
             [[fallthrough]];
         default:
-            answers_[static_cast<size_t>(command)] = {true, value};
+            answers_[static_cast<size_t>(command)] = {true, value, dataBefore};
             break;
     }
 }

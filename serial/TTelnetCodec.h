@@ -42,18 +42,23 @@ public:
     static constexpr int CommandCount = 13;
 
     // The server's last answer to one command; Seen false until one came.
+    // DataBefore: the size of Decode's data when the answer was decoded, so that data
+    // the server sent before its answer can be told from data it sent after.
     struct TAnswer {
         bool Seen = false;
         uint32_t Value = 0;
+        size_t DataBefore = 0;
     };
 
     // What opens the negotiation: IAC WILL/DO BINARY, IAC WILL COM-PORT-OPTION.
     std::vector<uint8_t> Greeting();
 
     // Splits bytes received from the peer: data bytes are appended to data, the
-    // answers Telnet requires to reply. A command split across calls is completed
-    // by the next call. A subnegotiation longer than SubnegotiationLimit is
-    // dropped whole: the peer cannot make the codec hold more.
+    // answers Telnet requires to reply, which holds what still waits to be sent (its
+    // owner takes sent bytes off the front): a refusal that waits there already is not
+    // added again, so a peer that repeats a request cannot make it grow. A command
+    // split across calls is completed by the next call. A subnegotiation longer than
+    // SubnegotiationLimit is dropped whole: the peer cannot make the codec hold more.
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& data, std::vector<uint8_t>& reply);
 
     // Appends count data bytes for the peer to out: IAC doubled, and CR followed by
@@ -89,7 +94,7 @@ private:
     enum class TState : uint8_t { Data, Iac, Will, Wont, Do, Dont, Sub, SubIac, Cr };
 
     void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply);
-    void Subnegotiation();
+    void Subnegotiation(size_t dataBefore);
     static bool WeAccept(uint8_t option);
     static bool HeMayEnable(uint8_t option);
 

@@ -24,6 +24,13 @@ bool Termios2GetSpeed(int fd, uint32_t& rate) {
     return true;
 }
 
+bool Termios2GetInputSpeed(int fd, uint32_t& rate) {
+    termios2 settings{};
+    if (ioctl(fd, TCGETS2, &settings) != 0) return false;
+    rate = settings.c_ispeed;
+    return true;
+}
+
 bool Termios2Save(int fd, TTermios2State& state) {
     termios2 settings{};
     if (ioctl(fd, TCGETS2, &settings) != 0) return false;

@@ -15,5 +15,7 @@ struct TTermios2State {
 bool Termios2SetSpeed(int fd, uint32_t rate);
 // The output speed in baud, exact also for BOTHER rates.
 bool Termios2GetSpeed(int fd, uint32_t& rate);
+// The input speed in baud, likewise.
+bool Termios2GetInputSpeed(int fd, uint32_t& rate);
 bool Termios2Save(int fd, TTermios2State& state);
 bool Termios2Restore(int fd, const TTermios2State& state);

@@ -144,6 +144,48 @@ bool TZULFileIO::WriteNewText(const std::string& fileName, const std::string& te
         fileName, [this, &text] { return WriteBytes(text.data(), text.size()); }, &nameTaken);
 }
 
+bool TZULFileIO::CreateNew(const std::string& fileName, bool& nameTaken) {
+    if (file_ != nullptr) CloseNew();
+    file_ = OpenStream(fileName, O_WRONLY | O_CREAT | O_EXCL, "wb");
+    nameTaken = file_ == nullptr && errno == EEXIST;
+    if (file_ == nullptr) {
+        if (!nameTaken)
+            errors_.AddError(Module, "WriteFile", "Could not open '" + fileName + "' for writing");
+        return false;
+    }
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    struct stat made {};
+    newInode_ = ::fstat(::fileno(file_), &made) == 0 ? made.st_ino : 0;
+    newName_ = fileName;
+    return true;
+}
+
+bool TZULFileIO::AppendText(const std::string& text) {
+    if (file_ == nullptr) return false;
+    if (const int error = WriteBytes(text.data(), text.size())) {
+        FailNew(error);
+        return false;
+    }
+    return true;
+}
+
+bool TZULFileIO::CloseNew() {
+    if (file_ == nullptr) return true;
+    // A full disk or an I/O error may only show when the file is closed.
+    const int error = CloseFile();
+    if (error == 0) return true;
+    FailNew(error);
+    return false;
+}
+
+void TZULFileIO::FailNew(int error) {
+    if (file_ != nullptr) CloseFile();
+    struct stat named {};
+    // Only the file CreateNew made goes; whatever took its name since stays.
+    if (::lstat(newName_.c_str(), &named) == 0 && named.st_ino == newInode_) ::unlink(newName_.c_str());
+    errors_.AddError(Module, "WriteFile", "Could not write '" + newName_ + "': " + GetErrorText(error));
+}
+
 bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int()>& writeContent,
                            bool* nameTaken) {
     const char* const function = "WriteFile";

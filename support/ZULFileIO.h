@@ -3,6 +3,8 @@
 // with CR LF line ends. Never throws: failures become entries of its own error
 // history and a false result. One object serves one call at a time.
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -47,6 +49,14 @@ public:
     // written or recorded, and nameTaken becomes true. A write that fails removes
     // the file it created.
     bool WriteNewText(const std::string& fileName, const std::string& text, bool& nameTaken);
+    // A new file that text is added to as it comes: CreateNew makes it as WriteNewText
+    // would (nameTaken likewise; "Could not open" recorded), AppendText writes text as it
+    // stands, CloseNew closes it. A write or close that fails is recorded, removes the
+    // file (a cut-off copy would pass for the whole) and gives false; the file is then
+    // closed. Between CreateNew and CloseNew the object serves no other call.
+    bool CreateNew(const std::string& fileName, bool& nameTaken);
+    bool AppendText(const std::string& text);
+    bool CloseNew();
     // Empties the list, then reads lines ended by LF or CR LF until the end of the file.
     // A last line without a line feed is not added. A read error gives false, with
     // the lines read so far left in the list.
@@ -63,7 +73,11 @@ private:
     int WriteBytes(const char* data, size_t size);
     int ReadLines(std::vector<std::string>& lines);
     int CloseFile();
+    // Records the failure of the new file, closes it and removes it.
+    void FailNew(int error);
 
-    std::FILE* file_ = nullptr;  // open only during a ReadFile or WriteFile call
+    std::FILE* file_ = nullptr;  // open during a ReadFile or WriteFile call, or from CreateNew to CloseNew
+    std::string newName_;        // the file CreateNew made
+    ino_t newInode_ = 0;
     TZULErrorHistory errors_;
 };

@@ -1,7 +1,10 @@
 #include "ZULLossCounter.h"
 
-ZULLossCounter::ZULLossCounter(std::string module, std::string function, std::string unit)
-    : module_(std::move(module)), function_(std::move(function)), unit_(std::move(unit)) {}
+ZULLossCounter::ZULLossCounter(std::string module, std::string function, std::string unit, std::string cause)
+    : module_(std::move(module)),
+      function_(std::move(function)),
+      unit_(std::move(unit)),
+      cause_(std::move(cause)) {}
 
 void ZULLossCounter::SetErrorHistory(TZULErrorHistory* errors) {
     std::lock_guard guard(lock_);
@@ -31,6 +34,6 @@ uint64_t ZULLossCounter::TotalLost() const {
 void ZULLossCounter::RecordEpisodeLocked() {
     if (errors_)
         errors_->AddError(module_, function_,
-                          std::to_string(episodeLost_) + " " + unit_ + " lost (queue full)");
+                          std::to_string(episodeLost_) + " " + unit_ + " lost (" + cause_ + ")");
     episodeLost_ = 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Counts what a full queue refused and records each loss episode once in an
-// error history, with the amount lost. An episode begins with the first refusal
-// and ends at the next accepted post (or at Close).
+// Counts what a full queue refused (or another cause dropped) and records each loss
+// episode once in an error history, with the amount lost. An episode begins with
+// the first loss and ends at the next accepted post (or at Close).
 
 #include <cstdint>
 #include <mutex>
@@ -11,8 +11,10 @@
 
 class ZULLossCounter {
 public:
-    // unit names what is counted, e.g. "log lines" gives "1200 log lines lost (queue full)".
-    ZULLossCounter(std::string module, std::string function, std::string unit);
+    // unit names what is counted and cause why it is lost: "log lines" and "queue
+    // full" give "1200 log lines lost (queue full)".
+    ZULLossCounter(std::string module, std::string function, std::string unit,
+                   std::string cause = "queue full");
 
     // errors may be null (losses are then only counted); not owned.
     void SetErrorHistory(TZULErrorHistory* errors);
@@ -25,7 +27,7 @@ public:
 private:
     void RecordEpisodeLocked();
 
-    const std::string module_, function_, unit_;
+    const std::string module_, function_, unit_, cause_;
     mutable std::mutex lock_;  // guards the counters and errors_
     TZULErrorHistory* errors_ = nullptr;
     uint64_t episodeLost_ = 0;

@@ -29,6 +29,10 @@
 // the pump before its interval is over, so a fast producer is not refused merely
 // because the consumer was asleep.
 //
+// Back-pressure: a producer that must not drop waits in WaitForRoom until a post
+// would be accepted again (the queue below MaxCount and, after a refusal, drained
+// to ResumeCount), instead of trying again and again.
+//
 // Idle: a pump that has found its queue empty sleeps until the next post instead
 // of waking every interval to find nothing; that post then waits out one interval
 // as any other would, and its wake-up hands out a new burst.
@@ -162,6 +166,16 @@ public:
         return accepted;
     }
 
+    // Blocks until a post of one unit would be accepted, at most limit, or until
+    // Terminate; returns whether it would. Any thread but the pump's own.
+    bool WaitForRoom(std::chrono::nanoseconds limit) {
+        std::unique_lock guard(lock_);
+        ++roomWaiters_;
+        const bool room = room_.wait_for(guard, limit, [this] { return stopping_ || RoomLocked() > 0; });
+        --roomWaiters_;
+        return room && !stopping_;
+    }
+
     // Waits 10 ms, then tells whether no item is queued and none is being handed out.
     bool IsEmpty() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -201,6 +215,7 @@ public:
             stopping_ = true;
         }
         pressure_.notify_all();
+        room_.notify_all();
         thread_.Terminate();
         syncCall_.Cancel();
     }
@@ -392,14 +407,20 @@ private:
             Deliver(std::move(entry.item));
         }
         handOut_.clear();
-        std::lock_guard guard(lock_);
-        inHand_ = false;
+        bool waited = false;
+        {
+            std::lock_guard guard(lock_);
+            inHand_ = false;
+            waited = roomWaiters_ > 0;
+        }
+        if (waited) room_.notify_all();
         return handedUnits;
     }
 
     // Takes everything queued out under the lock and hands it to the batch callback
     // outside it, in one call.
     void HandOutAll() {
+        bool waited = false;
         {
             std::lock_guard guard(lock_);
             if (queue_.empty()) {
@@ -411,7 +432,10 @@ private:
             queue_.shrink_to_fit();
             queuedUnits_ = 0;
             inHand_ = true;
+            waited = roomWaiters_ > 0;
         }
+        // The queue has room again while the consumer works on the batch.
+        if (waited) room_.notify_all();
         if (!thread_.Terminated()) {
             if (synchronised_ && dispatcher_)
                 // When the call is cancelled, the items are released below, unprocessed.
@@ -444,7 +468,7 @@ private:
     const size_t resumeUnits_;  // ResumeCount
 
     std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, the spread_ fields, allowance_,
-                       // burstDue_, inHand_, stopping_, idle_
+                       // burstDue_, inHand_, stopping_, idle_, roomWaiters_
     std::deque<Entry> queue_;
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
@@ -458,6 +482,8 @@ private:
     bool stopping_ = false;
     bool idle_ = false;                      // the pump sleeps until the next post
     std::condition_variable pressure_;       // wakes the pump early or from idle; waits on lock_
+    std::condition_variable room_;           // a hand-out made room for WaitForRoom; waits on lock_
+    int roomWaiters_ = 0;                    // producers in WaitForRoom
     std::atomic<size_t> batchRemaining_{0};  // units taken out but not yet handed to the callback
 
     std::vector<Entry> handOut_;  // pump thread only

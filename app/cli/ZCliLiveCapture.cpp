@@ -234,6 +234,8 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
+    // A stop asked for while a network port connects ends the wait at once.
+    logger.SetStopFlag(context.StopRequested);
     // A timed recording names the port it records, which is known only now.
     if (int code = session.CreateRawRecording(); code != kCliExitOk) return code;
 

@@ -50,6 +50,7 @@ int ZCliRunSend(const ZCliSendCommandOptions& options, ZCliContext& context) {
         return code;
     ZLogger& logger = session.Logger();
     ZCliChoosePort(options.Capture, logger);
+    logger.SetStopFlag(context.StopRequested);
     const std::string portText = ZCliDescribePort(options.Capture, logger);
     if (!logger.OpenPort()) {
         context.Err << "The COM port could not be opened...\n";

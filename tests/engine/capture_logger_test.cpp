@@ -1,8 +1,11 @@
 // The logger end to end: bytes written into a pseudo-terminal come out as log files,
 // counters and status messages; stops, hang-ups and replays.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -252,6 +255,57 @@ TEST_F(LoggerCaptureTest, ADeviceThatHangsUpLeavesOneErrorAndEverythingReadIsLog
     EXPECT_EQ(lines[17], "Flushed data at T (3 bytes)");
     EXPECT_EQ(lines[18], "HEX:   63 75 74");
     EXPECT_EQ(CountersOf(*logger_), (Counters{8, 0, 2, 2, 1, 1, 1, 2}));
+}
+
+// A logger whose chunks wait in their queue until Release, with its cycles under the test's control.
+class HeldLogger : public ZLogger {
+public:
+    using ZLogger::ZLogger;
+    ~HeldLogger() override {
+        Release();
+        StopCaptureThread();
+    }
+    using ZSerialCapture::HoldCycles;
+    using ZSerialCapture::RunCycles;
+    void Release() {
+        released_ = true;
+        released_.notify_all();
+    }
+
+protected:
+    void ProcessData(const uint8_t* bytes, int count) override {
+        released_.wait(false);
+        ZLogger::ProcessData(bytes, count);
+    }
+
+private:
+    std::atomic<bool> released_{false};
+};
+
+// A byte a line makes every chunk hundreds of lines: a full queue of chunks let go
+// at once gives the log writer more than its queue takes between two of its turns.
+// Its full queue must hold the capture back, not drop lines.
+TEST_F(LoggerCaptureTest, AFullLogQueueHoldsTheCaptureBackAndLosesNoLine) {
+    settings_.MaxBytesInLogLine = 1;
+    settings_.ShowASCIIOutput = false;
+    settings_.MaxLinesInLogFile = 1 << 30;
+    auto held = std::make_unique<HeldLogger>(settings_);
+    held->SetStatusReceiver(&status_);
+    held->GetPort().SetDevicePath(pty_.SlavePath());
+    const ZRawRecorder& read = RecordRaw(*held, logDir_);
+    held->HoldCycles();
+    ASSERT_TRUE(held->StartCapture());
+    const Bytes sent(600 * 1024, 0x5A);
+    const std::jthread writer = WriteInBackground(pty_, sent);
+    ASSERT_TRUE(RunUntilHeldBack(*held, read));
+    held->Release();
+    ASSERT_TRUE(WaitUntil([&] { return held->RunCycles(1) && status_.LatestTotalBytes() >= sent.size(); },
+                          std::chrono::seconds(60)));
+    ASSERT_TRUE(held->StopCapture());
+    logger_ = std::move(held);
+    const auto lines = OnlyLogFile();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEX:   5A"), static_cast<ptrdiff_t>(sent.size()));
+    EXPECT_EQ(logger_->GetErrorHistory().GetCount(), 0) << logger_->GetErrorHistory().GetLatestError().Error;
 }
 
 TEST_F(LoggerCaptureTest, SettingsCannotChangeWhileCapturing) {

@@ -29,6 +29,9 @@ class ArrivalRecorder : public ZSerialCapture {
 public:
     ArrivalRecorder() : ZSerialCapture(20, 500) {}
     ~ArrivalRecorder() override { StopCaptureThread(); }
+    using ZSerialCapture::HoldCycles;
+    using ZSerialCapture::RunCycles;
+    using ZSerialCapture::TakeLongestWait;
 
     void ProcessData(const uint8_t* bytes, int count) override {
         Add({Bytes(bytes, bytes + count), 0, 0, false});
@@ -136,5 +139,37 @@ TEST(CapturePreciseTest, ASilenceCountsFromTheEndOfTheLastReadsBytes) {
         lastReadBytes = static_cast<int64_t>(a.Data.size());
     }
 }
+
+}  // namespace
+
+namespace {
+
+class CaptureScheduleTest : public ::testing::TestWithParam<bool> {};
+
+// Every byte of a busy line wakes the thread before its poll is due. The schedule
+// must not run ahead of the clock for that: a later wait (the port lost, or closed
+// between two captures) would sleep the lead out, reading and noticing nothing.
+TEST_P(CaptureScheduleTest, AfterABusyLineNoWaitOutlastsAPollInterval) {
+    const bool secondCapture = GetParam();  // else the port is lost
+    PtyPair pty;
+    ArrivalRecorder capture;
+    capture.SetPreciseTime(true, 0);
+    capture.GetPort().SetDevicePath(pty.SlavePath());
+    capture.HoldCycles();
+    ASSERT_TRUE(capture.OpenPort());
+    for (uint8_t i = 0; i < 200; ++i) ASSERT_TRUE(pty.Write({i}) && capture.RunCycles(1));
+    if (secondCapture) {
+        ASSERT_TRUE(capture.ClosePort() && capture.RunCycles(1) && capture.OpenPort() && pty.Write({'z'}));
+        EXPECT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && BytesIn(capture.Arrivals()) == 201; }));
+    } else {
+        pty.CloseMaster();
+        EXPECT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && capture.IsPortLost(); }));
+        ASSERT_TRUE(capture.RunCycles(2));  // cycles after the loss
+    }
+    EXPECT_LE(capture.TakeLongestWait(), std::chrono::milliseconds(20));
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, CaptureScheduleTest, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "SecondCapture" : "PortLost"; });
 
 }  // namespace

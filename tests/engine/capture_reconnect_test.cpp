@@ -209,9 +209,13 @@ TEST_F(ReconnectTest, WithoutReconnectALostPortIsNotWaitedFor) {
     EXPECT_TRUE(logger->StopCapture());
 }
 
-TEST_F(ReconnectTest, ARecordingFromTheSettingsIsNamedAfterTheFirstLogFile) {
+class RecordingFromSettingsTest : public ReconnectTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RecordingFromSettingsTest, IsNamedAfterTheFirstLogFileAndCountsEveryByte) {
+    const bool timed = GetParam();
     settings_.Reconnect = false;
     settings_.RawRecording = true;
+    settings_.Frames.RawRecordingTimed = timed;
     settings_.MaxLinesInLogFile = 4;  // a file at every block end
     auto logger = MakeLogger();
     logger->HoldCycles();
@@ -221,12 +225,20 @@ TEST_F(ReconnectTest, ARecordingFromTheSettingsIsNamedAfterTheFirstLogFile) {
     ASSERT_TRUE(logger->StopCapture());
     const auto files = logger->GetLogFileManager().TakeWrittenFiles();
     ASSERT_EQ(files.size(), 4u);
-    EXPECT_EQ(ReadBytes(files[0] + ".bin"), "xS123S456");
+    ASSERT_NE(logger->GetRawRecorder(), nullptr);
+    EXPECT_EQ(logger->GetRawRecorder()->Path(), files[0] + (timed ? ".raw.pcapng" : ".bin"));
+    EXPECT_EQ(logger->GetRawRecorder()->BytesRecorded(), 9u);
+    if (!timed) {
+        EXPECT_EQ(ReadBytes(files[0] + ".bin"), "xS123S456");
+    }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(logDir_.Path()))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names.size(), 5u) << "a recording left under another name";
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RecordingFromSettingsTest, ::testing::Values(false, true),
+                         [](const auto& kind) { return kind.param ? "Timed" : "Bytes"; });
 
 TEST_F(ReconnectTest, ARecordingThatCannotBeMadeRefusesTheStart) {
     settings_.RawRecording = true;

@@ -13,13 +13,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TestFiles.h"
 #include "ZLoggerClients.h"
+#include "ZRawRecorder.h"
+#include "ZSerialCapture.h"
 
 namespace capture_test {
 
@@ -95,6 +99,40 @@ private:
     int slave_ = -1;
     std::string slavePath_;
 };
+
+// Writes bytes into the pseudo-terminal from a thread of its own, as fast as it takes
+// them, until all went or the thread is destroyed.
+inline std::jthread WriteInBackground(const PtyPair& pty, const Bytes& bytes) {
+    fcntl(pty.MasterFd(), F_SETFL, fcntl(pty.MasterFd(), F_GETFL) | O_NONBLOCK);
+    return std::jthread([&pty, &bytes](std::stop_token stop) {
+        for (size_t done = 0; done < bytes.size() && !stop.stop_requested();) {
+            const ssize_t put = write(pty.MasterFd(), bytes.data() + done, bytes.size() - done);
+            if (put > 0)
+                done += static_cast<size_t>(put);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+}
+
+// Gives capture a raw recording in dir, to see what it reads; the recording stays the capture's.
+inline const ZRawRecorder& RecordRaw(ZSerialCapture& capture, const ScratchDir& dir) {
+    auto raw = std::make_unique<ZRawRecorder>();
+    std::string error;
+    raw->Create(dir.File("raw.bin"), error);
+    capture.SetRawRecorder(std::move(raw));
+    return *capture.GetRawRecorder();
+}
+
+// Lets held cycles run until they read nothing more while bytes keep coming: the pump
+// is full, and the rest waits in the device.
+template <class Capture>
+bool RunUntilHeldBack(Capture& capture, const ZRawRecorder& read) {
+    return WaitUntil([&] {
+        const uint64_t before = read.BytesRecorded();
+        return capture.RunCycles(3) && read.BytesRecorded() == before && before > 0;
+    });
+}
 
 struct StatusMessage {
     uint8_t Kind;

@@ -1,5 +1,6 @@
-// The capture thread on its own: reading a pseudo-terminal, the chunk pump and its
-// losses, opening and closing, rates and the port section of settings files.
+// The capture thread on its own: reading a pseudo-terminal, the chunk pump holding
+// the reading back, the driver's losses, opening and closing, rates and the port
+// section of settings files.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,10 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "FakeSerialPlatform.h"
+#include "LoopbackServer.h"
 #include "ZSerialCapture.h"
 #include "ZULIniFile.h"
 #include "capture_test_support.h"
@@ -30,6 +35,8 @@ struct Chunk {
 class ChunkRecorder : public ZSerialCapture {
 public:
     ChunkRecorder(int pollIntervalMs, int readSize) : ZSerialCapture(pollIntervalMs, readSize) {}
+    ChunkRecorder(int pollIntervalMs, int readSize, ISerialPlatform& platform)
+        : ZSerialCapture(pollIntervalMs, readSize, platform) {}
     using ZSerialCapture::HoldCycles;
     using ZSerialCapture::RunCycles;
     ~ChunkRecorder() override {
@@ -128,14 +135,6 @@ protected:
         EXPECT_TRUE(capture.RunCycles(1));
         capture.DrainChunks();
         return capture.Chunks();
-    }
-
-    // With the pump held in ProcessData on the first chunk, lets the capture thread run
-    // until it has read every byte written before (a cycle stops after 1000 chunks).
-    bool ReadEverythingWhileThePumpIsHeld(ChunkRecorder& capture) {
-        if (!capture.RunCycles(1) || !capture.WaitUntilHeld()) return false;
-        // A cycle that finds nothing waiting is the last one needed.
-        return capture.RunCycles(3);
     }
 
     PtyPair pty_;
@@ -250,56 +249,93 @@ TEST_F(CaptureThreadTest, NothingIsReadAfterClosePortWhileTheDeviceKeepsSending)
     for (const auto& chunk : capture.Chunks()) EXPECT_LE(chunk.Data.size(), 64u);
 }
 
-TEST_F(CaptureThreadTest, ChunksRefusedByAFullPumpAreCountedOncePerEpisode) {
-    ChunkRecorder capture(2, 1);  // one byte per chunk fills the pump quickly
-    Attach(capture);
+struct HoldBackCase {
+    const char* Name;
+    bool Network;         // a raw TCP server floods, else a pseudo-terminal's writer
+    bool CloseWhileHeld;  // the capture stops while a chunk waits for room
+};
+
+class CaptureHoldBackTest : public CaptureThreadTest, public ::testing::WithParamInterface<HoldBackCase> {};
+
+// The pump fills while its consumer is held: the reading waits, the device (or the
+// server, through TCP) keeps the rest, and nothing read is ever dropped.
+TEST_P(CaptureHoldBackTest, AFullPumpHoldsTheReadingBackAndNothingIsLost) {
+    const HoldBackCase& c = GetParam();
+    const Bytes sent = Pattern(c.Network ? 4 << 20 : 1 << 20, 5);
+    ChunkRecorder capture(2, 500);
+    ScratchDir dir;
+    const ZRawRecorder& read = RecordRaw(capture, dir);
+    // The server keeps the connection: its end would be a lost port.
+    LoopbackServer server([&](LoopbackServer& s, int client, int) {
+        if (s.SendAll(client, sent)) s.Hold(client);
+    });
+    if (c.Network)
+        capture.GetPort().SetDevicePath(server.Address("tcp"));
+    else
+        Attach(capture);
     capture.HoldCycles();
-    ASSERT_TRUE(capture.OpenPort());
     capture.Hold();
-    const Bytes sent = Pattern(2500, 1);
-    ASSERT_TRUE(pty_.Write(sent));
-    ASSERT_TRUE(ReadEverythingWhileThePumpIsHeld(capture));
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << "the episode is still open";
-
+    ASSERT_TRUE(capture.OpenPort());
+    // Written once the port is open: the open discards what came before.
+    const std::jthread writer = c.Network ? std::jthread() : WriteInBackground(pty_, sent);
+    ASSERT_TRUE(RunUntilHeldBack(capture, read));
     capture.Release();
+    if (c.CloseWhileHeld) {
+        EXPECT_TRUE(capture.ClosePort());  // no cycle reads any more: the stop hands on the chunk refused
+    } else {
+        EXPECT_TRUE(WaitUntil([&] { return capture.RunCycles(1) && capture.ByteCount() >= sent.size(); }));
+    }
     capture.DrainChunks();
-    const Bytes processed = capture.AllBytes();
-    ASSERT_LT(processed.size(), sent.size());
-    ASSERT_GE(processed.size(), 1000u);  // the pump's capacity was used
-    // The pump refuses from the moment it is full, so what got through is the stream's beginning.
-    EXPECT_TRUE(std::equal(processed.begin(), processed.end(), sent.begin()));
-
-    // The next accepted chunk ends the episode and records it once, with the amount.
-    ASSERT_TRUE(pty_.Write(BytesOf("after")));
-    ASSERT_TRUE(capture.RunCycles(1));
-    capture.DrainChunks();
-    ASSERT_EQ(capture.ByteCount(), processed.size() + 5);
-    const auto errors = Errors(capture);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].Module, "SerialCapture");
-    EXPECT_EQ(errors[0].Function, "PostChunk");
-    EXPECT_EQ(errors[0].Error,
-              std::to_string(sent.size() - processed.size()) + " received bytes lost (queue full)");
-    EXPECT_TRUE(capture.ClosePort());
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 1);
+    const Bytes got = capture.AllBytes();
+    EXPECT_EQ(got.size(), c.CloseWhileHeld ? read.BytesRecorded() : sent.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), sent.begin())) << "bytes lost or out of order";
+    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0) << capture.GetErrorHistory().GetLatestError().Error;
 }
 
-TEST_F(CaptureThreadTest, ClosingThePortEndsAnOpenLossEpisode) {
-    ChunkRecorder capture(2, 1);
-    Attach(capture);
+INSTANTIATE_TEST_SUITE_P(Sources, CaptureHoldBackTest,
+                         ::testing::Values(HoldBackCase{"PseudoTerminal", false, false},
+                                           HoldBackCase{"NetworkPort", true, false},
+                                           HoldBackCase{"CloseWhileHeldBack", false, true}),
+                         [](const auto& row) { return std::string(row.param.Name); });
+
+struct DriverLossCase {
+    const char* Name;
+    std::vector<uint32_t> Counter;  // the driver's count at the open, then at each poll
+    std::vector<int> Recorded;      // the losses recorded, in order
+};
+
+class CaptureDriverLossTest : public ::testing::TestWithParam<DriverLossCase> {};
+
+// What the driver drops is read from its counter and recorded once per episode, the
+// count at the open left out; an episode still open at the stop is recorded then.
+TEST_P(CaptureDriverLossTest, LossesTheDriverCountsAreRecordedOncePerEpisode) {
+    FakeSerialPlatform platform;
+    FakeDevice& device = platform.Device("/fake/uart");
+    device.Change([&] { device.countsLosses = true; });
+    ChunkRecorder capture(2, 500, platform);
+    capture.GetPort().SetDevicePath("/fake/uart");
     capture.HoldCycles();
-    ASSERT_TRUE(capture.OpenPort());
-    capture.Hold();
-    ASSERT_TRUE(pty_.Write(Pattern(2000)));
-    ASSERT_TRUE(ReadEverythingWhileThePumpIsHeld(capture));
-    EXPECT_EQ(capture.GetErrorHistory().GetCount(), 0);
-    EXPECT_TRUE(capture.ClosePort());
-    ASSERT_EQ(capture.GetErrorHistory().GetCount(), 1);
-    capture.Release();
-    capture.DrainChunks();
-    EXPECT_EQ(capture.GetErrorHistory().GetLatestError().Error,
-              std::to_string(2000 - capture.ByteCount()) + " received bytes lost (queue full)");
+    for (size_t i = 0; i < GetParam().Counter.size(); ++i) {
+        device.Change([&] { device.lost = GetParam().Counter[i]; });
+        ASSERT_TRUE(i == 0 ? capture.OpenPort() : capture.RunCycles(1));
+    }
+    ASSERT_TRUE(capture.ClosePort());
+    std::vector<std::string> expected, recorded;
+    for (const int lost : GetParam().Recorded)
+        expected.push_back(std::to_string(lost) + " received bytes lost (driver overrun)");
+    for (const TZULError& entry : Errors(capture)) recorded.push_back(entry.Function + ": " + entry.Error);
+    for (std::string& text : expected) text = "DriverCounters: " + text;
+    EXPECT_EQ(recorded, expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Counters, CaptureDriverLossTest,
+                         ::testing::Values(DriverLossCase{"CountAtTheOpenIsNoLoss", {7, 7, 7}, {}},
+                                           DriverLossCase{"OneEpisode", {0, 4, 4}, {4}},
+                                           DriverLossCase{"AnEpisodeOverTwoPolls", {0, 3, 10, 10}, {10}},
+                                           DriverLossCase{"TwoEpisodes", {0, 2, 2, 5, 5}, {2, 3}},
+                                           DriverLossCase{"StillGrowingAtTheStop", {0, 0, 6}, {6}},
+                                           DriverLossCase{"TheCounterWraps", {0xFFFFFFFE, 1, 1}, {3}}),
+                         [](const auto& row) { return std::string(row.param.Name); });
 
 TEST_F(CaptureThreadTest, PostingWithWaitWhenFullLosesNothing) {
     ChunkRecorder capture(20, 1);
@@ -334,12 +370,25 @@ TEST_F(CaptureThreadTest, PostingWithoutWaitingCutsIntoReadSizeChunks) {
     EXPECT_EQ(chunks[2].Data, BytesOf("89"));
 }
 
-TEST_F(CaptureThreadTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
+class CaptureHangUpTest : public CaptureThreadTest, public ::testing::WithParamInterface<bool> {};
+
+// The loss names the device that was open, a link with the device it led to, even
+// when the link is gone by the time the loss is noticed.
+TEST_P(CaptureHangUpTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt) {
+    const bool throughLink = GetParam();
     ChunkRecorder capture(5, 500);
     Attach(capture);
+    ScratchDir dir;
+    std::string device = pty_.SlavePath();
+    if (throughLink) {
+        std::filesystem::create_symlink(pty_.SlavePath(), dir.File("com94"));
+        capture.GetPort().SetDevicePath(dir.File("com94"));
+        device = dir.File("com94") + " (" + pty_.SlavePath() + ")";
+    }
     ASSERT_TRUE(capture.OpenPort());
     ASSERT_TRUE(pty_.Write(BytesOf("before")));
     ASSERT_TRUE(WaitUntil([&] { return capture.ByteCount() == 6; }));
+    std::filesystem::remove(dir.File("com94"));
     pty_.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return capture.GetErrorHistory().GetCount() > 0; }));
     ASSERT_TRUE(capture.RunCycles(5));  // cycles after the report
@@ -348,13 +397,15 @@ TEST_F(CaptureThreadTest, ADeviceThatHangsUpIsReportedOnceAndTheThreadLetsGoOfIt
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].Module, "SerialCapture");
     EXPECT_EQ(errors[0].Function, "PollPort");
-    EXPECT_EQ(errors[0].Error,
-              "The COM port was lost (device " + pty_.SlavePath() + " hung up or was removed)");
+    EXPECT_EQ(errors[0].Error, "The COM port was lost (device " + device + " hung up or was removed)");
     EXPECT_TRUE(capture.IsCapturing()) << "the capture stays open until it is stopped";
     EXPECT_TRUE(capture.ClosePort());
     EXPECT_FALSE(capture.IsCapturing());
     EXPECT_EQ(capture.AllBytes(), BytesOf("before"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Devices, CaptureHangUpTest, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "VanishedLink" : "DevicePath"; });
 
 struct RateCase {
     int32_t Requested;

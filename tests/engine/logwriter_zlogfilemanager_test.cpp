@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestFiles.h"
@@ -39,6 +42,16 @@ public:
 const auto* const cTimeLocale = ::testing::AddGlobalTestEnvironment(new CTimeLocale);
 
 const TDateTime At140509 = ZULEncodeDateTime({2005, 3, 7, 14, 5, 9, 0});
+
+// Polls until done() holds; only a fault ever reaches the generous limit.
+bool WaitUntilTrue(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 Bytes BytesOf(const std::string& text) {
     return Bytes(text.begin(), text.end());
@@ -348,10 +361,35 @@ TEST_F(LogWriterTest, NothingToWriteGivesNoFile) {
     EXPECT_EQ(errors_.GetCount(), 0);
 }
 
-TEST_F(LogWriterTest, DestructionWritesNothing) {
-    for (int i = 0; i < 3; ++i) Log(BytesOf("pending"));
+// The lines of the open file are in it before any Flush, as a reader of the file
+// (tail -f) and a program killed before its stop need them; a file is listed once
+// it is finished, and what was appended stays when the writer goes.
+TEST_F(LogWriterTest, LinesReachTheOpenFileAsTheyComeAndStayThere) {
+    settings_.MaxBytesInLogLine = 4;
+    settings_.MaxLinesInLogFile = 10;  // each block: separator, header, 3 HEX and 3 ASCII lines
+    const auto linesOnDisk = [&] {
+        std::vector<size_t> counts;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const std::string text = ReadBytes(entry.path());
+            counts.push_back(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+        }
+        std::sort(counts.begin(), counts.end());
+        return counts;
+    };
+    std::vector<std::string> finished;
+    Log(BytesOf("0123456789"));
+    EXPECT_TRUE(WaitUntilTrue([&] { return linesOnDisk() == std::vector<size_t>{8}; }));
+    Log(BytesOf("0123456789"));  // crosses the limit: the file is finished
+    EXPECT_TRUE(WaitUntilTrue([&] {
+        for (std::string& path : writer_->TakeWrittenFiles()) finished.push_back(std::move(path));
+        return finished.size() == 1;
+    }));
+    Log(BytesOf("0123456789"));
+    EXPECT_TRUE(WaitUntilTrue([&] { return linesOnDisk() == std::vector<size_t>{8, 16}; }));
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(LinesOf(finished[0]).size(), 16u);
     writer_.reset();
-    EXPECT_EQ(EntriesInDir(), 0u);
+    EXPECT_EQ(linesOnDisk(), (std::vector<size_t>{8, 16}));
 }
 
 TEST_F(LogWriterTest, UnwritableFileIsRecordedAndLoggingGoesOn) {

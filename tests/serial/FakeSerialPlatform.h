@@ -26,6 +26,8 @@ struct FakeDevice {
     uint32_t modemStatus = 0;
     std::string incoming;
     int overstated = 0;  // bytes the receive count claims beyond what a read delivers
+    bool countsLosses = false;
+    uint32_t lost = 0;  // the driver's loss counter, when it counts
     std::deque<uint32_t> events;
 
     bool isOpen = false;
@@ -154,6 +156,12 @@ public:
         });
     }
     bool HungUp() const override { return false; }
+    bool ReceiveLosses(uint32_t& lost) override {
+        return Locked([&] {
+            lost = d_->lost;
+            return d_->countsLosses;
+        });
+    }
     void Close() override {
         d_->Change([&] {
             if (!closed_) d_->isOpen = false;
@@ -179,7 +187,8 @@ public:
         return *device;
     }
 
-    std::unique_ptr<ISerialHandle> Open(const std::string& path, int& errorNumber) override {
+    std::unique_ptr<ISerialHandle> Open(const std::string& path, int& errorNumber,
+                                        const TOpenAbandoned& /*abandoned*/) override {
         const auto found = devices_.find(path);
         errorNumber = found == devices_.end() ? ENOENT : found->second->openError;
         if (errorNumber != 0) return nullptr;

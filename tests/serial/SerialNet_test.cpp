@@ -2,9 +2,6 @@
 // the device behind it.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "Ser2NetServer.h"
 #include "TSerial.h"
@@ -110,59 +108,6 @@ TEST(SerialNet, ServerStoppedIsAHangUpAndARestartServesAgain) {
     EXPECT_EQ(ReceiveAll(serial, 4), "back");
 }
 
-// A COM-PORT-OPTION server of the test's own, on 127.0.0.1: it greets with
-// greeting and, once the client asks for a rate, answers with answer.
-class FakeComPortServer {
-public:
-    FakeComPortServer(std::vector<uint8_t> greeting, std::vector<uint8_t> answer)
-        : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this, greeting, answer] { Serve(greeting, answer); });
-    }
-    ~FakeComPortServer() {
-        thread_.join();
-        close(listener_);
-    }
-    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    // Every wait is bounded, so that a client that never comes cannot hold the test.
-    void Serve(const std::vector<uint8_t>& greeting, const std::vector<uint8_t>& answer) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 10000) != 1) return;
-        const int client = accept(listener_, nullptr, nullptr);
-        send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
-        const std::vector<uint8_t> rateAsked = {255, 250, 44, 1};
-        std::vector<uint8_t> received;
-        bool answered = false;
-        for (;;) {
-            pollfd readable{client, POLLIN, 0};
-            if (poll(&readable, 1, 10000) != 1) break;
-            uint8_t chunk[512];
-            const ssize_t got = recv(client, chunk, sizeof(chunk), 0);
-            if (got <= 0) break;
-            received.insert(received.end(), chunk, chunk + got);
-            if (!answered && std::search(received.begin(), received.end(), rateAsked.begin(),
-                                         rateAsked.end()) != received.end()) {
-                send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
-                answered = true;
-            }
-        }
-        close(client);
-    }
-
-    int listener_;
-    int port_ = 0;
-    std::thread thread_;
-};
-
 // The server's answers decide: another value than asked refuses the open, naming it;
 // an answer that never comes is taken as the value asked.
 TEST(SerialNet, AnswersWithOtherValuesRefuseTheOpen) {
@@ -204,16 +149,61 @@ TEST(SerialNet, AnswersWithOtherValuesRefuseTheOpen) {
          ": the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION)."},
     };
     for (const auto& c : cases) {
-        FakeComPortServer server(c.Greeting, c.Answer);
+        // Greets, and once the client asks for a rate, answers.
+        LoopbackServer server([&](LoopbackServer& s, int client, int) {
+            if (s.SendAll(client, c.Greeting) && s.ReceiveUntil(client, {255, 250, 44, 1}))
+                s.SendAll(client, c.Answer);
+            s.Hold(client);
+        });
+        const std::string address = server.Address("rfc2217");
         TSerial serial;
-        serial.SetDevicePath(server.Address());
+        serial.SetDevicePath(address);
         serial.SetBaudrate(br_115200);
         EXPECT_EQ(serial.OpenIt(), c.Reason == nullptr) << c.Name;
         const std::string prefix = std::string(c.Name) == "option refused" ? "Cannot connect to " : "";
-        EXPECT_EQ(serial.GetLastOpenErrorText(), c.Reason ? prefix + server.Address() + c.Reason : "")
+        EXPECT_EQ(serial.GetLastOpenErrorText(), c.Reason ? prefix + address + c.Reason : "")
             << c.Name;
         serial.CloseIt();
     }
+}
+
+// The device's bytes that the server sent before it answered a purge go; those it
+// sent after the answer (here in the same packet) stay.
+TEST(SerialNet, APurgeDropsWhatCameBeforeTheServersAnswerOnly) {
+    LoopbackServer server([](LoopbackServer& s, int client, int) {
+        if (s.SendAll(client, {255, 253, 44}) && s.ReceiveUntil(client, {255, 250, 44, 12, 1}))
+            s.SendAll(client, {'s', 't', 'a', 'l', 'e', 255, 250, 44, 112, 1, 255, 240, 'n', 'e', 'w'});
+        s.Hold(client);
+    });
+    TSerial serial;
+    serial.SetDevicePath(server.Address("rfc2217"));
+    serial.SetSyncWait(false);
+    ASSERT_TRUE(serial.OpenIt()) << serial.GetLastOpenErrorText();
+    EXPECT_TRUE(serial.Purge(false, false, false, true));
+    EXPECT_EQ(ReceiveAll(serial, 3), "new");
+}
+
+// One look at the socket (here: the receive count) takes at most about 64 KB, so a
+// peer that sends commands alone cannot keep a reader, and the lock it holds, longer.
+TEST(SerialNet, OneLookTakesABoundedPartOfACommandFlood) {
+    constexpr uint64_t FloodBytes = 1 << 20;
+    LoopbackServer server([&](LoopbackServer& s, int client, int) {
+        if (s.SendAll(client, {255, 253, 44}) && s.ReceiveUntil(client, {'g', 'o'})) {
+            s.Flood(client, {255, 241}, FloodBytes / 2);  // IAC NOP
+            s.SendAll(client, {'M'});
+        }
+        s.Hold(client);
+    });
+    TSerial serial;
+    serial.SetDevicePath(server.Address("rfc2217"));
+    serial.SetSyncWait(false);
+    ASSERT_TRUE(serial.OpenIt()) << serial.GetLastOpenErrorText();
+    ASSERT_EQ(serial.TText("go"), 2u);
+    ASSERT_TRUE(Eventually([&] { return server.Sent() == 3 + FloodBytes + 1; }));
+    uint64_t looks = 1;
+    while (serial.GetBufRec() == 0 && looks < 10000) ++looks;
+    EXPECT_GE(looks, FloodBytes / (64 * 1024)) << "one look took more than its share";
+    EXPECT_EQ(serial.RText(), "M");
 }
 
 struct FailureCase {

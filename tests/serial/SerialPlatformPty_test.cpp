@@ -30,7 +30,7 @@ TEST(SerialPlatformPty, TheFirstWaitAfterSettingTheMaskReportsEvents) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
     int error = 0;
-    const std::unique_ptr<ISerialHandle> handle = DefaultSerialPlatform().Open(pty.SlavePath(), error);
+    const std::unique_ptr<ISerialHandle> handle = DefaultSerialPlatform().Open(pty.SlavePath(), error, {});
     ASSERT_TRUE(handle) << error;
     ASSERT_EQ(handle->SetState(TSerialDcb()), 0);
     ASSERT_TRUE(handle->SetMask(EV_RXCHAR));

@@ -15,6 +15,14 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr uint8_t CP = 44;  // COM-PORT-OPTION
 
+// A baud answer of 115200 padded to a subnegotiation of size bytes (option and command included).
+Bytes BaudAnswerOfSize(size_t size) {
+    Bytes sub = {IAC, SB, CP, 101, 0, 1, 194, 0};
+    sub.resize(size + 2, 0);
+    sub.insert(sub.end(), {IAC, SE});
+    return sub;
+}
+
 struct CodecCase {
     const char* Name;
     std::vector<Bytes> Reads;  // what the server sends, one entry per read
@@ -82,6 +90,24 @@ const CodecCase Cases[] = {
      {Bytes{IAC, SB, CP, 101}, Bytes(80, 7), Bytes{IAC, SE, 'k'}},
      {'k'},
      {}},
+    {"a subnegotiation at the limit is taken",
+     {BaudAnswerOfSize(TTelnetCodec::SubnegotiationLimit)},
+     {},
+     {},
+     1,
+     115200},
+    {"a subnegotiation one byte over the limit is dropped",
+     {BaudAnswerOfSize(TTelnetCodec::SubnegotiationLimit + 1)},
+     {},
+     {}},
+    {"a refusal still waiting to be sent is not repeated",
+     {{IAC, WILL, 1, IAC, DO, 2, IAC, WILL, 1}, {IAC, DO, 2, IAC, WILL, 1}},
+     {},
+     {IAC, DONT, 1, IAC, WONT, 2}},
+    {"every change of an accepted option is answered",
+     {{IAC, WILL, 3, IAC, WONT, 3, IAC, WILL, 3}},
+     {},
+     {IAC, DO, 3, IAC, DONT, 3, IAC, DO, 3}},
     {"an unterminated subnegotiation ends at the next command",
      {{IAC, SB, CP, 101, 0, IAC, DO, 99, 'm'}},
      {'m'},
