@@ -64,8 +64,8 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
     if (ShowSent)
-        out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, " << SkippedSends
-            << " skipped)\n";
+        out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, skipped: " << SkippedSends
+            << ")\n";
     if (const size_t overflows = BufferOverflows(); overflows > 0) {
         out << "Buffer overflows: " << overflows << " (data lost: a frame longer than "
             << ZFilter::FilterBufferSize << " bytes cannot be parsed)\n";

@@ -18,7 +18,7 @@ struct ZCliCaptureReport {
     std::string LogDir;
     bool ChecksumActive = false;  // the settings check a checksum: the counts are shown
     bool ShowSent = false;        // the capture sent: the bytes sent are shown
-    uint64_t SkippedSends = 0;    // repeats skipped while the line was behind
+    uint64_t SkippedSends = 0;    // ticks of repeats that passed without a send ("skipped: N")
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;

@@ -31,6 +31,7 @@ struct SendCase {
     int code;
     std::string err;                              // a line stderr holds; empty: not checked
     std::vector<std::string> command = {"send"};  // the command and the options before the device
+    std::string out = "";                         // a line stdout holds; empty: not checked
 };
 
 class SendCommandTest : public ::testing::TestWithParam<SendCase> {};
@@ -45,6 +46,9 @@ TEST_P(SendCommandTest, PeerReceivesWhatWasAsked) {
     EXPECT_EQ(result.Code, c.code) << result.Err;
     if (!c.err.empty()) {
         EXPECT_NE(result.Err.find(c.err), std::string::npos) << result.Err;
+    }
+    if (!c.out.empty()) {
+        EXPECT_NE(result.Out.find(c.out), std::string::npos) << result.Out;
     }
     if (c.code == kCliExitOk) {
         EXPECT_EQ(ReadFromPeer(TestPty().Master(), c.received.size()),
@@ -114,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {0x11, 0x03, 0x00, 0x00, 0x00, 0x04},
                  0,
                  "",
-                 {"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs"}}),
+                 {"capture", "--settings", ZULGetSamplesDir() + "demo_dynamic.scs"},
+                 "Bytes sent:      6 (1 sends, skipped: 0)\n"}),
     [](const ::testing::TestParamInfo<SendCase>& param) { return std::string(param.param.name); });
 
 // An independent CRC-16/MODBUS: bit by bit, as the serial line rules describe it.
