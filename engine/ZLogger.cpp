@@ -48,6 +48,12 @@ ZLogger::ZLogger(const ZLoggerSettings& settings)
         settings_->DataTriggers, [this](const TDateTime& time, int index) { OnDataTrigger(time, index); });
     writer_ = std::make_unique<ZLogFileManager>(settings_.get(), &GetErrorHistory());
     writer_->SetFileWrittenHook([this](const std::string& path) { OnLogFileWritten(path); });
+    PrepareFields();
+}
+
+void ZLogger::PrepareFields() {
+    decoder_ = ZFieldDecoder(settings_->Fields);
+    values_ = decoder_.MakeValues();
 }
 
 ZLogger::~ZLogger() {
@@ -70,6 +76,7 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
 
 void ZLogger::PollDone() {
     pcap_.FlushIfDue();
+    csv_.FlushIfDue();
 }
 
 void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
@@ -114,6 +121,7 @@ void ZLogger::RemoveBlockObserver(IZBlockObserver* observer) {
 void ZLogger::Observe(const sBlock& block) {
     for (IZBlockObserver* observer : blockObservers_) observer->OnBlock(block);
     pcap_.OnBlock(block);
+    csv_.OnBlock(block);
 }
 
 void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
@@ -135,6 +143,10 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     TotalBytes += size;
     PostStatus(0, 0, TotalBytes);
     sBlock block{time, bytes, length, kind, verdict};
+    if (kind == bkData && verdict != fvBad && !decoder_.Empty()) {
+        decoder_.Decode(bytes, length, values_);
+        block.Values = &values_;
+    }
     if (entryReceiver_) entryReceiver_->AddBlock(block);
     logGate_.Pass(*settings_, block);
     switch (kind) {
@@ -240,8 +252,11 @@ bool ZLogger::StartCapture() {
         if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
         return false;
     }
-    if (OpenPort()) return true;
+    const bool csvFailed =
+        !csv_.IsOpen() && settings_->Fields.CsvRecording && !decoder_.Empty() && !CreateCsvRecording();
+    if (!csvFailed && OpenPort()) return true;
     if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
+    AbandonCsv();
     bool made = false;
     {
         std::lock_guard guard(rawNameLock_);
@@ -283,6 +298,42 @@ void ZLogger::ClosePcap() {
     pcapAwaitingName_ = false;
 }
 
+bool ZLogger::CreateCsvRecording() {
+    std::string directory = settings_->LogDir;
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    const int64_t now = ZULNowEpochMs();
+    for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
+        const std::string path = directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".csv";
+        if (csv_.Create(path, settings_->Fields, startErrorText_)) {
+            startErrorText_.clear();
+            std::lock_guard guard(rawNameLock_);
+            csvAwaitingName_ = true;
+            return true;
+        }
+        // A name that is taken, by anything, is skipped, as the log files do.
+        if (csv_.GetCreateError() != EEXIST) return false;
+    }
+    startErrorText_ = "The CSV file could not be created: every name is taken in \"" + directory + "\"";
+    return false;
+}
+
+void ZLogger::CloseCsv() {
+    if (std::string error; !csv_.Close(error)) GetErrorHistory().AddError("FieldCsv", "Close", error);
+    std::lock_guard guard(rawNameLock_);
+    csvAwaitingName_ = false;
+}
+
+void ZLogger::AbandonCsv() {
+    bool made = false;
+    {
+        std::lock_guard guard(rawNameLock_);
+        made = csvAwaitingName_;
+        csvAwaitingName_ = false;
+    }
+    // A file handed over by the caller is the caller's to remove.
+    if (made) csv_.Discard();
+}
+
 bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
     std::string directory = settings_->LogDir;
     if (!directory.empty() && directory.back() != '/') directory += '/';
@@ -313,6 +364,8 @@ void ZLogger::OnLogFileWritten(const std::string& path) {
     // A name that is taken leaves the capture under the name it has.
     if (pcapAwaitingName_) pcap_.MoveTo(path + ".pcapng");
     pcapAwaitingName_ = false;
+    if (csvAwaitingName_) csv_.MoveTo(path + ".csv");
+    csvAwaitingName_ = false;
     if (rawAwaitingName_ == nullptr) return;
     // A name that is taken leaves the recording under the name it has.
     const std::string current = rawAwaitingName_->Path();
@@ -337,6 +390,7 @@ void ZLogger::FinishCapture() {
     logGate_.Finish();
     writer_->Flush();
     ClosePcap();
+    CloseCsv();
 }
 
 bool ZLogger::SetSettings(const ZLoggerSettings& settings) {
@@ -347,6 +401,7 @@ bool ZLogger::SetSettings(const ZLoggerSettings& settings) {
     writer_->SetSettings(fresh.get());
     parser_->SetTriggers(fresh->DataTriggers);
     settings_ = std::move(fresh);
+    PrepareFields();
     return true;
 }
 
@@ -375,6 +430,7 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);
+    PrepareFields();
     return true;
 }
 
