@@ -131,6 +131,10 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         session.Abandon();
         return code;
     }
+    if (int code = session.OpenCsv(options.CsvFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     session.ResetCounters();
@@ -154,6 +158,7 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
     const bool stopped = logger.StopCapture();
     const bool framesWritten = session.CloseFrameExport();
+    const bool csvWritten = session.CheckCsv();
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
@@ -167,6 +172,7 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         rawLost = raw->BytesRecorded() - raw->BytesWritten();
     }
     session.ReportPcap();
+    session.ReportCsv();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
@@ -186,5 +192,5 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
                     << " bytes read from the port could not be written to it.\n";
     }
     const bool logged = report.CheckLogFiles(context.Err);
-    return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
+    return framesWritten && csvWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
 }

@@ -74,10 +74,12 @@ const ZCliSynopsis kSynopses[] = {
     {"kestrun-cli",
      "kestrun-cli COMMAND [OPTIONS]\n"
      "       kestrun-cli --help | --version"},
-    {"replay", "kestrun-cli replay --settings S.scs --input IN.bin [--out DIR] [--chunk N] [--json]"},
+    {"replay",
+     "kestrun-cli replay --settings S.scs --input IN.bin [--out DIR] [--chunk N] [--json]\n"
+     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng] [--csv FILE.csv]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
-     "                           [--duration SECONDS] [--out DIR] [--json]\n"
+     "                           [--duration SECONDS] [--out DIR] [--json] [--csv FILE.csv]\n"
      "                           [--send DATA [--every MS] | --send-file S.scs] [--text] [--checksum ALG]\n"
      "                           [--checksum-order lsb|msb] [--line-end cr|lf|crlf]"},
     {"send",
@@ -139,6 +141,8 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
                    "Write every block as one JSON object per line into this new file");
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
+    app.add_option("--csv", options.CsvFile,
+                   "Also write the values of the settings' fields, a row per data block, into this new CSV file");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -164,6 +168,8 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
                  "Wait for the port and stamp every read with the time to the microsecond");
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
+    app.add_option("--csv", options.CsvFile,
+                   "Also write the values of the settings' fields, a row per data block, into this new CSV file");
 }
 
 void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {

@@ -85,13 +85,24 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
             return kCliExitFailed;
         }
         if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) return code;
+        if (int code = session.OpenPcap(options.PcapFile, "replay", options.InputFile); code != kCliExitOk) {
+            session.Abandon();
+            return code;
+        }
+        if (int code = session.OpenCsv(options.CsvFile); code != kCliExitOk) {
+            session.Abandon();
+            return code;
+        }
         session.ResetCounters();
         ZLogger& logger = session.Logger();
         logger.BeginReplay();
         const FeedResult fed = FeedTimedFile(reader, logger, context, errorText);
         logger.EndReplay();
         const bool framesWritten = session.CloseFrameExport();
+        const bool csvWritten = session.CheckCsv();
         ZCliCaptureReport report = session.TakeReport();
+        session.ReportPcap();
+        session.ReportCsv();
         if (options.Json) {
             report.PrintJson(context.Out);
         } else {
@@ -105,7 +116,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
             context.Err << "Replay interrupted: the input was not fed completely.\n";
             return kCliExitFailed;
         }
-        return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+        return framesWritten && csvWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
     }
     if (session.Settings().CaptureMode == cmSilence) {
         context.Err << "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \""
@@ -139,6 +150,10 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         session.Abandon();
         return code;
     }
+    if (int code = session.OpenCsv(options.CsvFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();
@@ -147,9 +162,11 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     // The stop steps run whatever happened, so everything fed so far is logged.
     logger.EndReplay();
     const bool framesWritten = session.CloseFrameExport();
+    const bool csvWritten = session.CheckCsv();
 
     ZCliCaptureReport report = session.TakeReport();
     session.ReportPcap();
+    session.ReportCsv();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
@@ -164,5 +181,5 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         context.Err << "Replay interrupted: the input was not fed completely.\n";
         return kCliExitFailed;
     }
-    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    return framesWritten && csvWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
 }

@@ -6,6 +6,7 @@
 
 #include "ZChecksum.h"
 #include "ZCliCaptureReport.h"
+#include "ZFieldText.h"
 #include "ZLogger.h"
 #include "ZULIniFile.h"
 
@@ -118,6 +119,35 @@ Json SendJson(const ZSendList& list) {
         sequences.push_back(std::move(item));
     }
     return sequences;
+}
+
+// Each field with the keys its type reads, as the capture reads them.
+Json FieldsJson(const ZFieldList& list) {
+    Json fields;
+    fields["LogFields"] = list.LogFields;
+    fields["CsvRecording"] = list.CsvRecording;
+    fields["Fields"] = Json::array();
+    for (const ZFieldDefinition& f : list.Items) {
+        Json item;
+        item["Name"] = f.Name;
+        item["Type"] = ZFieldDefinition::TypeName(f.Type);
+        if (f.UsesKey(fkOffset)) {
+            item["Offset"] = f.Offset;
+            item["MSBFirst"] = f.MSBFirst;
+        }
+        if (f.UsesKey(fkBits)) item["Bits"] = f.HasBits ? Json({f.BitStart, f.BitLength}) : Json(nullptr);
+        if (f.UsesKey(fkSeparator)) {
+            item["Separator"] = std::string(1, f.Separator);
+            item["Index"] = f.Index;
+            item["Prefix"] = f.Prefix;
+        }
+        item["Scale"] = f.Scale;
+        item["Add"] = f.Add;
+        item["Unit"] = f.Unit;
+        item["Match"] = f.HasMatch ? Json(f.KeyText(fkMatch)) : Json(nullptr);
+        fields["Fields"].push_back(std::move(item));
+    }
+    return fields;
 }
 
 // Hex pairs as the trigger editor shows them: "??" for any byte, other elements by
@@ -244,6 +274,30 @@ void PrintSendList(std::ostream& out, const ZSendList& list) {
     }
 }
 
+// "i16 at offset 4, MSB first, bits 3,4" or "text token 9 split at \",\"", then the
+// scaling, the unit and the Match.
+std::string FieldText(const ZFieldDefinition& f) {
+    std::string text = f.Name + ": " + ZFieldDefinition::TypeName(f.Type);
+    if (f.Type == ftText) {
+        text += " token " + std::to_string(f.Index) + " split at ";
+        text += f.Separator == ' ' || f.Separator == '\t' ? f.KeyText(fkSeparator) : "\"" + f.KeyText(fkSeparator) + "\"";
+        if (!f.Prefix.empty()) text += " after the prefix \"" + f.Prefix + "\"";
+    } else {
+        text += " at offset " + std::to_string(f.Offset) + (f.MSBFirst ? ", MSB first" : ", LSB first");
+        if (f.HasBits) text += ", bits " + f.KeyText(fkBits);
+    }
+    text += ", scale " + ZFieldNumberText(f.Scale) + ", add " + ZFieldNumberText(f.Add);
+    if (!f.Unit.empty()) text += ", unit " + f.Unit;
+    if (f.HasMatch) text += ", only where " + f.KeyText(fkMatch) + " matches";
+    return text;
+}
+
+void PrintFields(std::ostream& out, const ZFieldList& list) {
+    out << "Fields: " << list.Items.size() << " (values in the log files: " << YesNo(list.LogFields)
+        << ", CSV file beside them: " << YesNo(list.CsvRecording) << ")\n";
+    for (size_t i = 0; i < list.Items.size(); ++i) out << "  " << i << ": " << FieldText(list.Items[i]) << '\n';
+}
+
 void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {
     out << "Data triggers: " << triggers.GetCount() << '\n';
     TTriggerSequence values;
@@ -262,6 +316,7 @@ Json ZCliDecodedSettings::ToJson() const {
     json["data_triggers"] = DataTriggersJson(Logger.DataTriggers);
     json["frames"] = FramesJson(Logger.Frames);
     json["send"] = SendJson(Logger.Send);
+    json["fields"] = FieldsJson(Logger.Fields);
     return json;
 }
 
@@ -271,6 +326,7 @@ void ZCliDecodedSettings::PrintListing(std::ostream& out) const {
     PrintFrames(out, Logger.Frames);
     PrintDataTriggers(out, Logger.DataTriggers);
     PrintSendList(out, Logger.Send);
+    PrintFields(out, Logger.Fields);
 }
 
 int ZCliRunSettings(const ZCliSettingsOptions& options, ZCliContext& context) {
