@@ -136,9 +136,15 @@ std::string ZFieldDefinition::KeyText(TFieldKey key) const {
     return {};
 }
 
-bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& text, const std::string& keyName,
+bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const std::string& keyName,
                                   std::string& reason) {
+    // A settings file trims its values: what it cannot keep is not taken either.
+    const std::string text(ZTrimBlanks(typed));
     const std::string shown = keyName + " " + Quoted(text);
+    if ((key == fkName || key == fkUnit || key == fkPrefix) && text.find_first_of("\r\n") != std::string::npos) {
+        reason = keyName + " holds a line break, which a settings file cannot keep";
+        return false;
+    }
     switch (key) {
         case fkName:
             if (text.empty()) {

@@ -71,10 +71,11 @@ struct ZFieldDefinition {
     bool UsesKey(TFieldKey key) const;
     // The key's value as the settings file stores it; "" for an optional key not set.
     std::string KeyText(TFieldKey key) const;
-    // Sets the key from its text (trimmed, as a settings file holds it; "" unsets an
-    // optional key and gives a defaulted key its default). False when the text is
-    // refused, with a reason that names keyName ("Offset_3", or "Offset" for a
-    // single field) and says why; the field is then unchanged.
+    // Sets the key from its text, trimmed of blanks and tabs as a settings file keeps
+    // it ("" unsets an optional key and gives a defaulted key its default). False when
+    // the text is refused, with a reason that names keyName ("Offset_3", or "Offset"
+    // for a single field) and says why; the field is then unchanged. A name, a unit or
+    // a prefix may not hold a line break.
     bool SetKeyText(TFieldKey key, const std::string& text, const std::string& keyName, std::string& reason);
     // Whether the keys fit the type: a number field has an offset, a text field an
     // index, and bits lie within an integer's width (no other type has any). False

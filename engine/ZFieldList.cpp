@@ -74,7 +74,9 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
                 reason = keyName + " is missing: every field needs a name and a type";
                 return false;
             }
-            if (!field.UsesKey(key)) continue;
+            // Bits on a type without them is refused by Check rather than ignored: the
+            // user meant a slice that will never be taken.
+            if (!field.UsesKey(key) && key != fkBits) continue;
             if (!field.SetKeyText(key, ini.ReadString(section, keyName, ""), keyName, reason)) return false;
         }
         list.Items.push_back(std::move(field));

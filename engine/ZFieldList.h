@@ -28,7 +28,8 @@ public:
     void ReadFromIni(const ZULIniFile& ini);
     // False, with a reason for the user that names the key, when the section holds a
     // definition that can never be read (see Check) or a Count that is no whole
-    // number from 0 to MaxFields. Only the keys a field's type reads are checked.
+    // number from 0 to MaxFields. Only the keys a field's type reads are checked, and
+    // Bits, which only integer types may have.
     static bool CheckIni(const ZULIniFile& ini, std::string& reason);
     // Whether every field can be read: at most MaxFields of them, each one's keys fit
     // its type (ZFieldDefinition::Check), no two share a name. False with a reason

@@ -14,7 +14,7 @@ case "${1:-}" in
     *) seconds=$1 ;;
 esac
 
-targets=(fuzz_settings_file fuzz_port_config_text fuzz_frame_filter fuzz_log_format fuzz_report_text)
+targets=(fuzz_settings_file fuzz_port_config_text fuzz_frame_filter fuzz_log_format fuzz_report_text fuzz_fields)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
     -DKESTRUN_FUZZ=ON -DKESTRUN_BUILD_GUI=OFF -DKESTRUN_BUILD_TESTS=OFF -DKESTRUN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"

@@ -634,6 +634,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     chk_RawRecording->setChecked(settings.RawRecording);
     chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
     pcapProtocol_ = settings.Frames.PcapProtocol;
+    fields_ = settings.Fields;
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
@@ -676,6 +677,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.RawRecording = chk_RawRecording->isChecked();
     settings.Frames.PcapRecording = chk_PcapRecording->isChecked();
     settings.Frames.PcapProtocol = pcapProtocol_;
+    settings.Fields = fields_;
     settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();

@@ -257,6 +257,7 @@ private:
     QCheckBox* chk_RawRecording = nullptr;
     QCheckBox* chk_PcapRecording = nullptr;
     std::string pcapProtocol_ = "data";  // no control shows it: kept from the settings shown
+    ZFieldList fields_;                  // likewise, until the fields have a page of their own
     QCheckBox* chk_RawRecordingTimed = nullptr;
     QCheckBox* chk_PreciseTime = nullptr;
     QSpinBox* ud_SilenceGap = nullptr;    // tenths of a character time

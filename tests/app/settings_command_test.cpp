@@ -33,7 +33,11 @@ const std::string kKnownFile =
     "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\nSilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n"
     "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 "
     "04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
-    "LineEnd_0=2\r\nEvery_0=100\r\n";
+    "LineEnd_0=2\r\nEvery_0=100\r\n"
+    "[_fields]\r\nCount=2\r\nLogFields=0\r\nCsvRecording=1\r\n"
+    "Name_0=temperature\r\nType_0=i16\r\nOffset_0=-4\r\nMSBFirst_0=0\r\nBits_0=3,9\r\nScale_0=.1\r\n"
+    "Add_0=-273.15\r\nUnit_0=K\r\nMatch_0=0:24??47\r\n"
+    "Name_1=altitude\r\nType_1=text\r\nSeparator_1=space\r\nIndex_1=9\r\nPrefix_1=A=\r\nOffset_1=7\r\n";
 
 class SettingsCommandTest : public ::testing::Test {
 protected:
@@ -110,11 +114,29 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
                                         {"ChecksumLSBFirst", true},
                                         {"LineEnd", 2},
                                         {"Every", 100}}});
-    const Json expected = {{"port", port},
-                           {"logger", logger},
-                           {"data_triggers", {{65, 66}, {256, 10}}},
-                           {"frames", frames},
-                           {"send", send}};
+    // A text field has no offset: the one in the file is not read.
+    const Json fields = {{"LogFields", false},
+                         {"CsvRecording", true},
+                         {"Fields", Json::array({Json{{"Name", "temperature"},
+                                                     {"Type", "i16"},
+                                                     {"Offset", -4},
+                                                     {"MSBFirst", false},
+                                                     {"Bits", {3, 9}},
+                                                     {"Scale", 0.1},
+                                                     {"Add", -273.15},
+                                                     {"Unit", "K"},
+                                                     {"Match", "0:24 ?? 47"}},
+                                                Json{{"Name", "altitude"},
+                                                     {"Type", "text"},
+                                                     {"Separator", " "},
+                                                     {"Index", 9},
+                                                     {"Prefix", "A="},
+                                                     {"Scale", 1},
+                                                     {"Add", 0},
+                                                     {"Unit", ""},
+                                                     {"Match", nullptr}}})}};
+    const Json expected = {{"port", port},     {"logger", logger}, {"data_triggers", {{65, 66}, {256, 10}}},
+                           {"frames", frames}, {"send", send},     {"fields", fields}};
     // ordered_json compares objects in key order, so this checks the order too.
     EXPECT_EQ(decoded, expected) << decoded.dump(1);
 }
@@ -171,7 +193,11 @@ TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
                                  "  Checksum skip end:   3\n",
                                  "  Checksum MSB first:  no\n",
                                  "  Drop bad frames:     yes\n",
-                                 "  Length adjust:       -4\n"}) {
+                                 "  Length adjust:       -4\n",
+                                 "Fields: 2 (values in the log files: no, CSV file beside them: yes)\n",
+                                 "  0: temperature: i16 at offset -4, LSB first, bits 3,9, scale 0.1, add -273.15, unit K, "
+                                 "only where 0:24 ?? 47 matches\n",
+                                 "  1: altitude: text token 9 split at space after the prefix \"A=\", scale 1, add 0\n"}) {
         EXPECT_NE(result.Out.find(expected), std::string::npos) << "missing: " << expected << result.Out;
     }
 }
