@@ -61,6 +61,8 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
                  std::to_string(MaxFields);
         return false;
     }
+    // The switches are written only with fields: without any they are at their defaults.
+    if (count == 0) return true;
     list.LogFields = ini.ReadBool(section, "LogFields", list.LogFields);
     list.CsvRecording = ini.ReadBool(section, "CsvRecording", list.CsvRecording);
     for (size_t i = 0; i < static_cast<size_t>(count); ++i) {

@@ -23,8 +23,8 @@ public:
     // CsvRecording, then each field's keys that its type reads (optional ones only
     // when set).
     void WriteToIni(ZULIniFile& ini) const;
-    // Replaces the list with the section's: no fields (and the switches at their
-    // defaults) without the section, or when CheckIni refuses it.
+    // Replaces the list with the section's: no fields and the switches at their
+    // defaults without the section, with a Count of 0, or when CheckIni refuses it.
     void ReadFromIni(const ZULIniFile& ini);
     // False, with a reason for the user that names the key, when the section holds a
     // definition that can never be read (see Check) or a Count that is no whole

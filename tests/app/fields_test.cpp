@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "CliTestSupport.h"
+#include "TestFiles.h"
 #include "ZULDataDir.h"
 
 namespace clitest {
@@ -147,6 +148,32 @@ TEST(FieldsReplayTest, SettingsWithoutFieldsKeepTheirOutputs) {
     EXPECT_EQ(ReadText(dir / "f.jsonl").find("\"fields\""), std::string::npos);
     EXPECT_EQ(ReadText(dir / "v.csv"), "time\r\n");
     EXPECT_NE(result.Err.find("The settings define no fields"), std::string::npos) << result.Err;
+}
+
+// A CSV file that cannot take every row (here: the file size limit of the process)
+// makes the run a failure that names the file.
+TEST(FieldsReplayTest, ACsvFileThatCannotBeWrittenInFullFailsTheRun) {
+    ScratchDir dir;
+    std::string settings = kSettings;
+    // No log lines: the log files stay within the limit.
+    settings.insert(settings.find("[_frames]"), "LogStartTrigger=0\r\nLogDataField=0\r\n");
+    WriteFile(dir / "s.scs", settings);
+    Bytes input;
+    for (int i = 0; i < 50; ++i) {
+        const Bytes frames = Input();
+        input.insert(input.end(), frames.begin(), frames.end());
+    }
+    WriteBytes(dir / "in.bin", input);
+    CliResult result;
+    {
+        FileSizeLimit limit(200);
+        result = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out", dir / "logs",
+                         "--csv", dir / "v.csv"});
+    }
+    EXPECT_EQ(result.Code, 1);
+    EXPECT_NE(result.Err.find("The CSV file could not be written: \"" + dir / "v.csv" + "\": File too large\n"),
+              std::string::npos)
+        << result.Err;
 }
 
 // The Modbus demonstration's answer to "Read registers 0 to 3", as capture mode 4 hands

@@ -338,6 +338,11 @@ TEST(FieldListTest, EveryKeySurvivesTheSettingsFileAndNoFieldsWriteNoSection) {
     ZFieldList().WriteToIni(empty);
     EXPECT_FALSE(empty.SectionExists(ZFieldList::IniSection));
     EXPECT_EQ(empty.ToText(), "");
+    // The switches go with fields: without any they are at their defaults, as a file
+    // saved from such a list (without the section) reads.
+    ZFieldList switchesOnly;
+    switchesOnly.ReadFromIni(ProfileOf(dir, "[_fields]\nLogFields=0\nCsvRecording=1\n"));
+    EXPECT_EQ(switchesOnly, ZFieldList());
 }
 
 TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
