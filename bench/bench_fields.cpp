@@ -33,8 +33,8 @@ uint32_t NextRandom(uint32_t& state) {
 std::vector<uint8_t> FrameData(uint32_t& random) {
     char text[64];
     const int length = std::snprintf(text, sizeof text, "%u.%u,%u,-%u.25,T=%u.5,", NextRandom(random) % 100,
-                                     NextRandom(random) % 10, NextRandom(random) % 1000, NextRandom(random) % 50,
-                                     NextRandom(random) % 40);
+                                     NextRandom(random) % 10, NextRandom(random) % 1000,
+                                     NextRandom(random) % 50, NextRandom(random) % 40);
     std::vector<uint8_t> data(text, text + length);
     for (int i = 0; i < kBinaryBytes; ++i) data.push_back(static_cast<uint8_t>(NextRandom(random)));
     // The floats hold numbers (random bits would now and then be NaN).
@@ -154,9 +154,8 @@ void BM_ReplayFields(benchmark::State& state) {
         logDir.Empty();
         state.ResumeTiming();
     }
-    state.counters["frames_per_s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kFramesPerSecond * kSeconds,
-                           benchmark::Counter::kIsRate);
+    state.counters["frames_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kFramesPerSecond * kSeconds, benchmark::Counter::kIsRate);
 }
 
 void BM_DecodeFrame(benchmark::State& state) {
@@ -173,5 +172,11 @@ void BM_DecodeFrame(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ReplayFields)->ArgName("fields")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReplayFields)
+    ->ArgName("fields")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_DecodeFrame);

@@ -30,14 +30,15 @@ int64_t SignExtend(uint64_t slice, int bits) {
 
 // The token for a message: its printable characters, others as '.'.
 std::string Shown(const std::string& token) {
-    return "\"" + BytesToAscii(reinterpret_cast<const uint8_t*>(token.data()), static_cast<int>(token.size())) +
+    return "\"" +
+           BytesToAscii(reinterpret_cast<const uint8_t*>(token.data()), static_cast<int>(token.size())) +
            "\"";
 }
 
 }  // namespace
 
-ZFieldDecoder::ZFieldDecoder() : layout_(std::make_shared<const ZFieldLayout>(std::vector<std::string>(),
-                                                                                std::vector<std::string>())) {}
+ZFieldDecoder::ZFieldDecoder()
+    : layout_(std::make_shared<const ZFieldLayout>(std::vector<std::string>(), std::vector<std::string>())) {}
 
 ZFieldDecoder::ZFieldDecoder(const ZFieldList& list) {
     std::vector<std::string> names;
@@ -114,8 +115,8 @@ TFieldAbsence ZFieldDecoder::Read(const Field& field, const uint8_t* bytes, int 
     if (bytes == nullptr || length < 0) length = 0;
     if (field.HasMatch && !Matches(field, bytes, length)) return faNoMatch;
     double raw = 0;
-    const TFieldAbsence absence =
-        field.Type == ftText ? ReadText(field, bytes, length, raw, token) : ReadNumber(field, bytes, length, raw);
+    const TFieldAbsence absence = field.Type == ftText ? ReadText(field, bytes, length, raw, token)
+                                                       : ReadNumber(field, bytes, length, raw);
     if (absence != faPresent) return absence;
     value = raw * field.Scale + field.Add;
     return std::isfinite(value) ? faPresent : faNotFinite;
@@ -148,7 +149,8 @@ TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const uint8_t* bytes
         return faPresent;
     }
     const uint64_t slice = (bits >> field.BitStart) & field.Mask;
-    raw = field.SignBits > 0 ? static_cast<double>(SignExtend(slice, field.SignBits)) : static_cast<double>(slice);
+    raw = field.SignBits > 0 ? static_cast<double>(SignExtend(slice, field.SignBits))
+                             : static_cast<double>(slice);
     return faPresent;
 }
 
@@ -158,7 +160,8 @@ TFieldAbsence ZFieldDecoder::ReadText(const Field& field, const uint8_t* bytes, 
     const auto size = static_cast<size_t>(length);
     size_t start = 0;
     for (int32_t skipped = 0; skipped < field.Index; ++skipped) {
-        const void* separator = start < size ? std::memchr(text + start, field.Separator, size - start) : nullptr;
+        const void* separator =
+            start < size ? std::memchr(text + start, field.Separator, size - start) : nullptr;
         if (separator == nullptr) return faNoToken;
         start = static_cast<size_t>(static_cast<const char*>(separator) - text) + 1;
     }
@@ -171,8 +174,8 @@ TFieldAbsence ZFieldDecoder::ReadText(const Field& field, const uint8_t* bytes, 
     return ZParseFieldDecimal(ZTrimBlanks(found), raw) ? faPresent : faNotANumber;
 }
 
-std::string ZFieldDecoder::Explain(const Field& field, TFieldAbsence absence, const uint8_t* bytes, int length,
-                                   const std::string& token) {
+std::string ZFieldDecoder::Explain(const Field& field, TFieldAbsence absence, const uint8_t* bytes,
+                                   int length, const std::string& token) {
     const std::string block = "the data block of " + std::to_string(length) + " bytes";
     switch (absence) {
         case faRefused:
@@ -180,11 +183,13 @@ std::string ZFieldDecoder::Explain(const Field& field, TFieldAbsence absence, co
         case faNoMatch:
             return block + " does not match " + field.MatchText;
         case faOutside:
-            return "the " + std::to_string(field.Width) + (field.Width == 1 ? " byte" : " bytes") + " at offset " +
-                   std::to_string(field.Offset) + (field.Width == 1 ? " lies" : " lie") + " outside " + block;
+            return "the " + std::to_string(field.Width) + (field.Width == 1 ? " byte" : " bytes") +
+                   " at offset " + std::to_string(field.Offset) + (field.Width == 1 ? " lies" : " lie") +
+                   " outside " + block;
         case faNoToken: {
             int32_t tokens = 1;
-            for (int i = 0; i < length; ++i) tokens += bytes[i] == static_cast<uint8_t>(field.Separator) ? 1 : 0;
+            for (int i = 0; i < length; ++i)
+                tokens += bytes[i] == static_cast<uint8_t>(field.Separator) ? 1 : 0;
             return block + " has " + std::to_string(tokens) + (tokens == 1 ? " token" : " tokens") +
                    ", none with index " + std::to_string(field.Index);
         }

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr const char* KeyNames[FieldKeyCount] = {"Name",  "Type",  "Offset", "MSBFirst", "Bits", "Separator",
-                                                 "Index", "Prefix", "Scale", "Add",      "Unit", "Match"};
+constexpr const char* KeyNames[FieldKeyCount] = {"Name",  "Type",   "Offset", "MSBFirst", "Bits", "Separator",
+                                                 "Index", "Prefix", "Scale",  "Add",      "Unit", "Match"};
 constexpr const char* TypeNames[] = {"u8",  "i8",  "u16", "i16", "u24", "i24", "u32",
                                      "i32", "u64", "i64", "f32", "f64", "text"};
 constexpr int TypeSizes[] = {1, 1, 2, 2, 3, 3, 4, 4, 8, 8, 4, 8, 0};
@@ -141,7 +141,8 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
     // A settings file trims its values: what it cannot keep is not taken either.
     const std::string text(ZTrimBlanks(typed));
     const std::string shown = keyName + " " + Quoted(text);
-    if ((key == fkName || key == fkUnit || key == fkPrefix) && text.find_first_of("\r\n") != std::string::npos) {
+    if ((key == fkName || key == fkUnit || key == fkPrefix) &&
+        text.find_first_of("\r\n") != std::string::npos) {
         reason = keyName + " holds a line break, which a settings file cannot keep";
         return false;
     }
@@ -192,8 +193,11 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
             int32_t length = 0;
             if (comma == std::string::npos ||
                 !ParseWholeWithin(std::string_view(text).substr(0, comma), 0, 63, start) ||
-                !ParseWholeWithin(std::string_view(text).substr(comma + 1), 1, 64, length) || start + length > 64) {
-                reason = shown + " is no bit slice: write START,LENGTH (bit 0 the least significant, LENGTH 1 or more)";
+                !ParseWholeWithin(std::string_view(text).substr(comma + 1), 1, 64, length) ||
+                start + length > 64) {
+                reason =
+                    shown +
+                    " is no bit slice: write START,LENGTH (bit 0 the least significant, LENGTH 1 or more)";
                 return false;
             }
             HasBits = true;
@@ -202,7 +206,8 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
             return true;
         }
         case fkSeparator:
-            if (text == "space" || text == "tab" || (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80)) {
+            if (text == "space" || text == "tab" ||
+                (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80)) {
                 Separator = text == "space" ? ' ' : text == "tab" ? '\t' : text[0];
                 return true;
             }
@@ -271,7 +276,8 @@ bool ZFieldDefinition::Check(const std::string& suffix, std::string& reason) con
         return false;
     }
     if (Type == ftText && !HasIndex) {
-        reason = std::string("Index") + suffix + " is missing: a text field needs the index of its token (0 = the first)";
+        reason = std::string("Index") + suffix +
+                 " is missing: a text field needs the index of its token (0 = the first)";
         return false;
     }
     if (HasBits && !IsInteger(Type)) {

@@ -12,7 +12,21 @@
 
 #include "TriggerSequence.h"
 
-enum TFieldType : uint8_t { ftU8, ftI8, ftU16, ftI16, ftU24, ftI24, ftU32, ftI32, ftU64, ftI64, ftF32, ftF64, ftText };
+enum TFieldType : uint8_t {
+    ftU8,
+    ftI8,
+    ftU16,
+    ftI16,
+    ftU24,
+    ftI24,
+    ftU32,
+    ftI32,
+    ftU64,
+    ftI64,
+    ftF32,
+    ftF64,
+    ftText
+};
 
 // The keys of one field, in the order they are written.
 enum TFieldKey : uint8_t {

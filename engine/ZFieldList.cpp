@@ -101,8 +101,8 @@ bool ZFieldList::Check(std::string& reason) const {
         if (!field.Check(Suffix(i), reason)) return false;
         for (size_t earlier = 0; earlier < i; ++earlier) {
             if (Items[earlier].Name != field.Name) continue;
-            reason = "Name" + Suffix(i) + " \"" + field.Name + "\" is the name of field " + std::to_string(earlier) +
-                     " too: every field needs a name of its own";
+            reason = "Name" + Suffix(i) + " \"" + field.Name + "\" is the name of field " +
+                     std::to_string(earlier) + " too: every field needs a name of its own";
             return false;
         }
     }

@@ -35,7 +35,7 @@ private:
         uint64_t count = 0;
         double min = 0;
         double max = 0;
-        double sum = 0;  // in arrival order, so the mean is sum / count as anyone would add them
+        double sum = 0;   // in arrival order, so the mean is sum / count as anyone would add them
         double mean = 0;  // kept step by step, for when the sum overflows
         double last = 0;
     };

@@ -118,7 +118,8 @@ constexpr std::string_view ValuesPrefix = "Values: ";
 
 // "Values: temperature=31.5 °C, altitude=545.4" after a data block with values.
 bool AppendValuesLine(std::string& text, const sBlock& block, const ZLoggerSettings& settings) {
-    if (block.Values == nullptr || block.Values->PresentCount() == 0 || !settings.Fields.LogFields) return false;
+    if (block.Values == nullptr || block.Values->PresentCount() == 0 || !settings.Fields.LogFields)
+        return false;
     text.append(ValuesPrefix);
     ZAppendFieldValues(text, *block.Values, '=');
     text.append(LineEnd);

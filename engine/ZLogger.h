@@ -1,8 +1,9 @@
 #pragma once
 // The capture engine as the windows see it: a ZSerialCapture that owns its copy
 // of the settings, the frame filter, the data trigger parser and the log file
-// writer, distributes every filter block to them and to the windows, keeps the
-// counters, and loads and saves settings files.
+// writer, distributes every filter block to them and to the windows (with the values
+// of the settings' fields, decoded once per data block), keeps the counters, and
+// loads and saves settings files.
 
 #include <cstdint>
 #include <memory>

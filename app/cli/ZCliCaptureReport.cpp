@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <string_view>
 
 #include "ZFieldText.h"
 #include "ZFilter.h"
@@ -24,8 +24,8 @@ std::string WithShortestDoubles(const std::string& json) {
             while (end < json.size() && json[end] != '"') end += json[end] == '\\' ? 2 : 1;
             end = std::min(end + 1, json.size());
         } else if (c == '-' || (c >= '0' && c <= '9')) {
-            while (end < json.size() && std::strchr("+-0123456789.eE", json[end]) != nullptr && json[end] != '\0')
-                ++end;
+            const std::string_view numberCharacters = "+-0123456789.eE";
+            while (end < json.size() && numberCharacters.find(json[end]) != std::string_view::npos) ++end;
             const std::string_view number(json.data() + at, end - at);
             double value = 0;
             const auto read = std::from_chars(number.data(), number.data() + number.size(), value);

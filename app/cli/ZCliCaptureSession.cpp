@@ -174,7 +174,8 @@ int ZCliCaptureSession::OpenCsv(const std::string& fileName) {
         return kCliExitFailed;
     }
     if (settings_.Fields.Items.empty())
-        context_.Err << "The settings define no fields ([_fields]): the CSV file gets its header \"time\" only.\n";
+        context_.Err
+            << "The settings define no fields ([_fields]): the CSV file gets its header \"time\" only.\n";
     return kCliExitOk;
 }
 

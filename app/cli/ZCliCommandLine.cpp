@@ -142,7 +142,8 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
     app.add_option("--csv", options.CsvFile,
-                   "Also write the values of the settings' fields, a row per data block, into this new CSV file");
+                   "Also write the values of the settings' fields, a row per data block, into this new "
+                   "CSV file");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -169,7 +170,8 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
     app.add_option("--csv", options.CsvFile,
-                   "Also write the values of the settings' fields, a row per data block, into this new CSV file");
+                   "Also write the values of the settings' fields, a row per data block, into this new "
+                   "CSV file");
 }
 
 void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {

@@ -280,7 +280,8 @@ std::string FieldText(const ZFieldDefinition& f) {
     std::string text = f.Name + ": " + ZFieldDefinition::TypeName(f.Type);
     if (f.Type == ftText) {
         text += " token " + std::to_string(f.Index) + " split at ";
-        text += f.Separator == ' ' || f.Separator == '\t' ? f.KeyText(fkSeparator) : "\"" + f.KeyText(fkSeparator) + "\"";
+        const std::string separator = f.KeyText(fkSeparator);
+        text += f.Separator == ' ' || f.Separator == '\t' ? separator : "\"" + separator + "\"";
         if (!f.Prefix.empty()) text += " after the prefix \"" + f.Prefix + "\"";
     } else {
         text += " at offset " + std::to_string(f.Offset) + (f.MSBFirst ? ", MSB first" : ", LSB first");
@@ -295,7 +296,8 @@ std::string FieldText(const ZFieldDefinition& f) {
 void PrintFields(std::ostream& out, const ZFieldList& list) {
     out << "Fields: " << list.Items.size() << " (values in the log files: " << YesNo(list.LogFields)
         << ", CSV file beside them: " << YesNo(list.CsvRecording) << ")\n";
-    for (size_t i = 0; i < list.Items.size(); ++i) out << "  " << i << ": " << FieldText(list.Items[i]) << '\n';
+    for (size_t i = 0; i < list.Items.size(); ++i)
+        out << "  " << i << ": " << FieldText(list.Items[i]) << '\n';
 }
 
 void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {

@@ -239,9 +239,8 @@ TEST_F(ChecksumReplayTest, TheFrameExportAndTheCsvFileNeverReplaceAFileOrFollowA
             SCOPED_TRACE(path);
             const CliResult result = Replay(settings, input, {output.option, path});
             EXPECT_EQ(result.Code, 1);
-            EXPECT_NE(result.Err.find(std::string("The ") + output.what + " could not be created: \"" + path + "\""),
-                      std::string::npos)
-                << result.Err;
+            const std::string refusal = std::string("The ") + output.what + " could not be created: \"";
+            EXPECT_NE(result.Err.find(refusal + path + "\""), std::string::npos) << result.Err;
             EXPECT_EQ(result.Out, "") << "the replay ran";
         }
         EXPECT_EQ(ReadText(existing), "keep me\n");

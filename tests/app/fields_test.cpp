@@ -2,13 +2,13 @@
 // summary), the CSV file a capture writes beside its log files, and a CSV file that a
 // run which never started leaves behind.
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
-
-#include <unistd.h>
 
 #include "CliTestSupport.h"
 #include "TestFiles.h"
@@ -34,7 +34,8 @@ const std::string kSettings =
     "BytesAfterTrigger=5\r\nMaxBytesInLogLine=16\r\n"
     "[_frames]\r\nChecksumAlgorithm=1\r\n"
     "[_fields]\r\nCount=4\r\n"
-    "Name_0=temperature\r\nType_0=i16\r\nOffset_0=1\r\nScale_0=0.1\r\nUnit_0=\xC2\xB0" "C\r\nMatch_0=0:01\r\n"
+    "Name_0=temperature\r\nType_0=i16\r\nOffset_0=1\r\nScale_0=0.1\r\nUnit_0=\xC2\xB0"
+    "C\r\nMatch_0=0:01\r\n"
     "Name_1=level\r\nType_1=u8\r\nOffset_1=3\r\nUnit_1=%\r\nMatch_1=0:02\r\n"
     "Name_2=state \"a\", b\r\nType_2=u8\r\nOffset_2=3\r\nBits_2=7,1\r\nMatch_2=0:01\r\n"
     "Name_3=never\r\nType_3=u8\r\nOffset_3=0\r\nMatch_3=0:FF\r\n";
@@ -81,23 +82,27 @@ TEST(FieldsReplayTest, EveryOutputShowsTheValuesOfTheFramesThatHaveThem) {
     ScratchDir dir;
     WriteFile(dir / "s.scs", kSettings);
     WriteBytes(dir / "in.bin", Input());
-    const CliResult result = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out",
-                                     dir / "logs", "--frames", dir / "f.jsonl", "--csv", dir / "v.csv", "--json"});
+    const CliResult result =
+        RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out", dir / "logs",
+                "--frames", dir / "f.jsonl", "--csv", dir / "v.csv", "--json"});
     ASSERT_EQ(result.Code, 0) << result.Err;
 
     std::vector<std::string> exported;
     for (const std::string& line : LinesWithoutTimes(ReadText(dir / "f.jsonl"), "{\"time\": \"")) {
-        if (line.find("\"kind\": \"data\"") != std::string::npos) exported.push_back(line.substr(line.find("\"fields\"")));
+        if (line.find("\"kind\": \"data\"") != std::string::npos)
+            exported.push_back(line.substr(line.find("\"fields\"")));
     }
-    EXPECT_EQ(exported, (std::vector<std::string>{R"("fields": {"temperature": 31.5, "state \"a\", b": 1}})",
-                                                  R"("fields": {"level": 42}})", R"("fields": null})",
-                                                  R"("fields": {}})",
-                                                  R"("fields": {"temperature": -0.2, "state \"a\", b": 0}})"}));
+    EXPECT_EQ(exported, (std::vector<std::string>{
+                            R"("fields": {"temperature": 31.5, "state \"a\", b": 1}})",
+                            R"("fields": {"level": 42}})", R"("fields": null})", R"("fields": {}})",
+                            R"("fields": {"temperature": -0.2, "state \"a\", b": 0}})"}));
 
     const std::string csv = ReadText(dir / "v.csv");
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::count(csv.begin(), csv.end(), '\r')) << "CR LF ends";
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::count(csv.begin(), csv.end(), '\r'))
+        << "CR LF ends";
     EXPECT_EQ(LinesWithoutTimes(csv, ""),
-              (std::vector<std::string>{"time,temperature [\xC2\xB0" "C],level [%],\"state \"\"a\"\", b\",never",
+              (std::vector<std::string>{"time,temperature [\xC2\xB0"
+                                        "C],level [%],\"state \"\"a\"\", b\",never",
                                         "<time>,31.5,,1,", "<time>,,42,,", "<time>,-0.2,,0,"}));
 
     const Json report = Json::parse(result.Out);
@@ -112,26 +117,31 @@ TEST(FieldsReplayTest, EveryOutputShowsTheValuesOfTheFramesThatHaveThem) {
             before = line;
         }
     }
-    EXPECT_EQ(values, (std::vector<std::string>{"Values: temperature=31.5 \xC2\xB0" "C, state \"a\", b=1",
+    EXPECT_EQ(values, (std::vector<std::string>{"Values: temperature=31.5 \xC2\xB0"
+                                                "C, state \"a\", b=1",
                                                 "Values: level=42 %",
-                                                "Values: temperature=-0.2 \xC2\xB0" "C, state \"a\", b=0"}));
+                                                "Values: temperature=-0.2 \xC2\xB0"
+                                                "C, state \"a\", b=0"}));
 
-    const Json absent = {{"count", 0}, {"min", nullptr}, {"max", nullptr}, {"mean", nullptr}, {"last", nullptr}};
-    EXPECT_EQ(report["fields"],
-              Json({{"temperature", {{"count", 2}, {"min", -0.2}, {"max", 31.5}, {"mean", 15.65}, {"last", -0.2}}},
-                    {"level", {{"count", 1}, {"min", 42}, {"max", 42}, {"mean", 42}, {"last", 42}}},
-                    {"state \"a\", b", {{"count", 2}, {"min", 0}, {"max", 1}, {"mean", 0.5}, {"last", 0}}},
-                    {"never", absent}}));
+    const Json absent = {
+        {"count", 0}, {"min", nullptr}, {"max", nullptr}, {"mean", nullptr}, {"last", nullptr}};
+    EXPECT_EQ(
+        report["fields"],
+        Json({{"temperature", {{"count", 2}, {"min", -0.2}, {"max", 31.5}, {"mean", 15.65}, {"last", -0.2}}},
+              {"level", {{"count", 1}, {"min", 42}, {"max", 42}, {"mean", 42}, {"last", 42}}},
+              {"state \"a\", b", {{"count", 2}, {"min", 0}, {"max", 1}, {"mean", 0.5}, {"last", 0}}},
+              {"never", absent}}));
     // Numbers in their shortest form, as the CSV file writes them.
     EXPECT_NE(result.Out.find("\"max\": 42,"), std::string::npos) << result.Out;
     EXPECT_NE(result.Out.find("\"mean\": 15.65,"), std::string::npos) << result.Out;
 
-    const CliResult summary = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out",
-                                      dir / "logs"});
+    const CliResult summary =
+        RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out", dir / "logs"});
     ASSERT_EQ(summary.Code, 0) << summary.Err;
-    for (const char* line : {"\nField temperature [\xC2\xB0" "C]: 2 values, min -0.2, max 31.5, mean 15.65, last -0.2\n",
-                             "\nField level [%]: 1 value, min 42, max 42, mean 42, last 42\n",
-                             "\nField never: no values\n"})
+    for (const char* line :
+         {"\nField temperature [\xC2\xB0"
+          "C]: 2 values, min -0.2, max 31.5, mean 15.65, last -0.2\n",
+          "\nField level [%]: 1 value, min 42, max 42, mean 42, last 42\n", "\nField never: no values\n"})
         EXPECT_NE(summary.Out.find(line), std::string::npos) << "missing: " << line << summary.Out;
 }
 
@@ -141,8 +151,9 @@ TEST(FieldsReplayTest, SettingsWithoutFieldsKeepTheirOutputs) {
     settings.erase(settings.find("[_fields]"));
     WriteFile(dir / "s.scs", settings);
     WriteBytes(dir / "in.bin", Input());
-    const CliResult result = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out",
-                                     dir / "logs", "--frames", dir / "f.jsonl", "--csv", dir / "v.csv", "--json"});
+    const CliResult result =
+        RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out", dir / "logs",
+                "--frames", dir / "f.jsonl", "--csv", dir / "v.csv", "--json"});
     ASSERT_EQ(result.Code, 0) << result.Err;
     EXPECT_FALSE(Json::parse(result.Out).contains("fields"));
     EXPECT_EQ(ReadText(dir / "f.jsonl").find("\"fields\""), std::string::npos);
@@ -167,12 +178,13 @@ TEST(FieldsReplayTest, ACsvFileThatCannotBeWrittenInFullFailsTheRun) {
     CliResult result;
     {
         FileSizeLimit limit(200);
-        result = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out", dir / "logs",
-                         "--csv", dir / "v.csv"});
+        result = RunCli({"replay", "--settings", dir / "s.scs", "--input", dir / "in.bin", "--out",
+                         dir / "logs", "--csv", dir / "v.csv"});
     }
     EXPECT_EQ(result.Code, 1);
-    EXPECT_NE(result.Err.find("The CSV file could not be written: \"" + dir / "v.csv" + "\": File too large\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.Err.find("The CSV file could not be written: \"" + dir / "v.csv" + "\": File too large\n"),
+        std::string::npos)
         << result.Err;
 }
 
@@ -186,19 +198,21 @@ TEST(FieldsReplayTest, TheModbusDemonstrationReadsItsFourRegisters) {
     const std::string settings = kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n" +
                                  sample.substr(sample.find("[_fields]"));
     WriteFile(dir / "m.scs", settings);
-    WriteBytes(dir / "in.bin", {0x11, 0x03, 0x08, 0x00, 0x00, 0x01, 0x01, 0x02, 0x02, 0x03, 0x03, 0x1D, 0x8F});
-    const CliResult result = RunCli({"replay", "--settings", dir / "m.scs", "--input", dir / "in.bin", "--out",
-                                     dir / "logs", "--csv", dir / "v.csv"});
+    WriteBytes(dir / "in.bin",
+               {0x11, 0x03, 0x08, 0x00, 0x00, 0x01, 0x01, 0x02, 0x02, 0x03, 0x03, 0x1D, 0x8F});
+    const CliResult result = RunCli({"replay", "--settings", dir / "m.scs", "--input", dir / "in.bin",
+                                     "--out", dir / "logs", "--csv", dir / "v.csv"});
     ASSERT_EQ(result.Code, 0) << result.Err;
-    EXPECT_EQ(LinesWithoutTimes(ReadText(dir / "v.csv"), ""),
-              (std::vector<std::string>{"time,register0,register1,register2,register3", "<time>,0,257,514,771"}));
+    EXPECT_EQ(
+        LinesWithoutTimes(ReadText(dir / "v.csv"), ""),
+        (std::vector<std::string>{"time,register0,register1,register2,register3", "<time>,0,257,514,771"}));
 }
 
 TEST(FieldsCaptureTest, ACaptureThatNeverStartsLeavesNoCsvFile) {
     ScratchDir dir;
     WriteFile(dir / "s.scs", kSettings);
-    const CliResult result = RunCli({"capture", "--settings", dir / "s.scs", "--device", dir / "no-such-device",
-                                     "--out", dir / "logs", "--csv", dir / "v.csv"});
+    const CliResult result = RunCli({"capture", "--settings", dir / "s.scs", "--device",
+                                     dir / "no-such-device", "--out", dir / "logs", "--csv", dir / "v.csv"});
     EXPECT_EQ(result.Code, 1) << result.Err;
     EXPECT_FALSE(std::filesystem::exists(dir / "v.csv"));
 }

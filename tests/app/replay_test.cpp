@@ -329,11 +329,11 @@ INSTANTIATE_TEST_SUITE_P(
                     1, "You have to define a stop trigger first!\n"},
         RefusalCase{"NoTriggersAtAll", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=3\r\n", 1,
                     "You have to define a start trigger first!\n"},
-        RefusalCase{"FieldThatCanNeverBeRead",
-                    kDefaultPortSection + "[_fields]\r\nCount=1\r\nName_0=t\r\nType_0=i16\r\nOffset_0=20000\r\n",
-                    2,
-                    "The settings in file \"case.scs\" cannot be used: Offset_0 \"20000\" is no offset: an offset is "
-                    "a whole number from -16384 to 16384 (-1 is the last byte)\n"}),
+        RefusalCase{
+            "FieldThatCanNeverBeRead",
+            kDefaultPortSection + "[_fields]\r\nCount=1\r\nName_0=t\r\nType_0=i16\r\nOffset_0=20000\r\n", 2,
+            "The settings in file \"case.scs\" cannot be used: Offset_0 \"20000\" is no offset: an offset is "
+            "a whole number from -16384 to 16384 (-1 is the last byte)\n"}),
     [](const ::testing::TestParamInfo<RefusalCase>& refusal) { return refusal.param.Name; });
 
 TEST_F(ReplayTest, BadUsageExitsWithTwo) {

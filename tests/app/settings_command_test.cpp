@@ -195,9 +195,10 @@ TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
                                  "  Drop bad frames:     yes\n",
                                  "  Length adjust:       -4\n",
                                  "Fields: 2 (values in the log files: no, CSV file beside them: yes)\n",
-                                 "  0: temperature: i16 at offset -4, LSB first, bits 3,9, scale 0.1, add -273.15, unit K, "
-                                 "only where 0:24 ?? 47 matches\n",
-                                 "  1: altitude: text token 9 split at space after the prefix \"A=\", scale 1, add 0\n"}) {
+                                 "  0: temperature: i16 at offset -4, LSB first, bits 3,9, scale 0.1, "
+                                 "add -273.15, unit K, only where 0:24 ?? 47 matches\n",
+                                 "  1: altitude: text token 9 split at space after the prefix \"A=\", "
+                                 "scale 1, add 0\n"}) {
         EXPECT_NE(result.Out.find(expected), std::string::npos) << "missing: " << expected << result.Out;
     }
 }
