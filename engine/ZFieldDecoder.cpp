@@ -30,9 +30,10 @@ int64_t SignExtend(uint64_t slice, int bits) {
 
 // The token for a message: its printable characters, others as '.'.
 std::string Shown(const std::string& token) {
-    return "\"" +
-           BytesToAscii(reinterpret_cast<const uint8_t*>(token.data()), static_cast<int>(token.size())) +
-           "\"";
+    std::string shown = "\"";
+    shown += BytesToAscii(reinterpret_cast<const uint8_t*>(token.data()), static_cast<int>(token.size()));
+    shown += '"';
+    return shown;
 }
 
 }  // namespace
