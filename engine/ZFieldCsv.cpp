@@ -49,6 +49,9 @@ std::string ZFieldCsv::FormatRow(const sBlock& block) {
 }
 
 void ZFieldCsv::OnBlock(const sBlock& block) {
+    // The logger hands every block to its CSV file, open or not: a row's time is not
+    // formatted for nothing.
+    if (block.Values == nullptr || !file_.IsOpen()) return;
     std::string row = FormatRow(block);
     if (row.empty()) return;
     row += LineEnd;

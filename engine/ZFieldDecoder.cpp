@@ -1,5 +1,7 @@
 #include "ZFieldDecoder.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -16,6 +18,34 @@ bool Locate(int32_t offset, size_t width, int length, int& start) {
     if (first < 0 || first + static_cast<int64_t>(width) > length) return false;
     start = static_cast<int>(first);
     return true;
+}
+
+// The width bytes at at (1, 2, 3, 4 or 8) as a number, in the byte order given: one
+// load and at most one byte swap, as decoding runs for every frame.
+uint64_t LoadBits(const uint8_t* at, int width, bool msbFirst) {
+    const bool swap = msbFirst == (std::endian::native == std::endian::little);
+    switch (width) {
+        case 1:
+            return at[0];
+        case 2: {
+            uint16_t value = 0;
+            std::memcpy(&value, at, sizeof value);
+            return swap ? __builtin_bswap16(value) : value;
+        }
+        case 3:
+            return msbFirst ? uint64_t{at[0]} << 16 | uint64_t{at[1]} << 8 | at[2]
+                            : uint64_t{at[2]} << 16 | uint64_t{at[1]} << 8 | at[0];
+        case 4: {
+            uint32_t value = 0;
+            std::memcpy(&value, at, sizeof value);
+            return swap ? __builtin_bswap32(value) : value;
+        }
+        default: {
+            uint64_t value = 0;
+            std::memcpy(&value, at, sizeof value);
+            return swap ? __builtin_bswap64(value) : value;
+        }
+    }
 }
 
 uint64_t LowBits(int count) {
@@ -51,6 +81,19 @@ ZFieldDecoder::ZFieldDecoder(const ZFieldList& list) {
         units.push_back(definition.Unit);
     }
     layout_ = std::make_shared<const ZFieldLayout>(std::move(names), std::move(units));
+    // Text fields of one separator by rising token index, so that one scan of the block
+    // finds all their tokens.
+    for (size_t i = 0; i < fields_.size(); ++i) order_.push_back(static_cast<int>(i));
+    std::stable_sort(order_.begin(), order_.end(), [this](int a, int b) {
+        const Field& first = fields_[static_cast<size_t>(a)];
+        const Field& second = fields_[static_cast<size_t>(b)];
+        const bool firstText = first.Type == ftText;
+        const bool secondText = second.Type == ftText;
+        if (firstText != secondText) return secondText;
+        if (!firstText) return false;
+        if (first.Separator != second.Separator) return first.Separator < second.Separator;
+        return first.Index < second.Index;
+    });
 }
 
 ZFieldDecoder::Field ZFieldDecoder::Prepare(const ZFieldDefinition& definition) {
@@ -87,9 +130,11 @@ void ZFieldDecoder::Decode(const uint8_t* bytes, int length, ZFieldValues& value
     // Values of another decoder would be read out of their bounds.
     if (values.Count() != Count()) values = MakeValues();
     values.Clear();
-    for (size_t i = 0; i < fields_.size(); ++i) {
+    TokenCursor cursor;
+    for (const int index : order_) {
         double value = 0;
-        if (Read(fields_[i], bytes, length, value) == faPresent) values.Set(static_cast<int>(i), value);
+        if (Read(fields_[static_cast<size_t>(index)], bytes, length, value, nullptr, &cursor) == faPresent)
+            values.Set(index, value);
     }
 }
 
@@ -111,12 +156,12 @@ std::vector<ZFieldTry> ZFieldDecoder::Try(const uint8_t* bytes, int length) cons
 }
 
 TFieldAbsence ZFieldDecoder::Read(const Field& field, const uint8_t* bytes, int length, double& value,
-                                  std::string* token) {
+                                  std::string* token, TokenCursor* cursor) {
     if (!field.Valid) return faRefused;
     if (bytes == nullptr || length < 0) length = 0;
     if (field.HasMatch && !Matches(field, bytes, length)) return faNoMatch;
     double raw = 0;
-    const TFieldAbsence absence = field.Type == ftText ? ReadText(field, bytes, length, raw, token)
+    const TFieldAbsence absence = field.Type == ftText ? ReadText(field, bytes, length, raw, token, cursor)
                                                        : ReadNumber(field, bytes, length, raw);
     if (absence != faPresent) return absence;
     value = raw * field.Scale + field.Add;
@@ -135,9 +180,7 @@ bool ZFieldDecoder::Matches(const Field& field, const uint8_t* bytes, int length
 TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const uint8_t* bytes, int length, double& raw) {
     int start = 0;
     if (!Locate(field.Offset, static_cast<size_t>(field.Width), length, start)) return faOutside;
-    const uint8_t* at = bytes + start;
-    uint64_t bits = 0;
-    for (int i = 0; i < field.Width; ++i) bits = bits << 8 | at[field.MSBFirst ? i : field.Width - 1 - i];
+    const uint64_t bits = LoadBits(bytes + start, field.Width, field.MSBFirst);
     if (field.Type == ftF32) {
         const auto word = static_cast<uint32_t>(bits);
         float single = 0;
@@ -156,16 +199,23 @@ TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const uint8_t* bytes
 }
 
 TFieldAbsence ZFieldDecoder::ReadText(const Field& field, const uint8_t* bytes, int length, double& raw,
-                                      std::string* token) {
+                                      std::string* token, TokenCursor* cursor) {
     const char* text = reinterpret_cast<const char*>(bytes);
     const auto size = static_cast<size_t>(length);
     size_t start = 0;
-    for (int32_t skipped = 0; skipped < field.Index; ++skipped) {
+    int32_t skipped = 0;
+    if (cursor != nullptr && cursor->Valid && cursor->Separator == field.Separator &&
+        cursor->Index <= field.Index) {
+        start = cursor->Start;
+        skipped = cursor->Index;
+    }
+    for (; skipped < field.Index; ++skipped) {
         const void* separator =
             start < size ? std::memchr(text + start, field.Separator, size - start) : nullptr;
         if (separator == nullptr) return faNoToken;
         start = static_cast<size_t>(static_cast<const char*>(separator) - text) + 1;
     }
+    if (cursor != nullptr) *cursor = TokenCursor{true, field.Separator, field.Index, start};
     const void* next = start < size ? std::memchr(text + start, field.Separator, size - start) : nullptr;
     const size_t end = next != nullptr ? static_cast<size_t>(static_cast<const char*>(next) - text) : size;
     std::string_view found = end > start ? std::string_view(text + start, end - start) : std::string_view();

@@ -77,17 +77,26 @@ private:
         std::string MatchText;            // for the user
     };
     static Field Prepare(const ZFieldDefinition& definition);
+    // Where the last token found starts, so that the next field of the same separator
+    // and a later token goes on from there.
+    struct TokenCursor {
+        bool Valid = false;
+        char Separator = ',';
+        int32_t Index = 0;
+        size_t Start = 0;
+    };
     // The field's value into value, or why it has none; token receives the text
     // field's token when asked for (for Try).
     static TFieldAbsence Read(const Field& field, const uint8_t* bytes, int length, double& value,
-                              std::string* token = nullptr);
+                              std::string* token = nullptr, TokenCursor* cursor = nullptr);
     static bool Matches(const Field& field, const uint8_t* bytes, int length);
     static TFieldAbsence ReadNumber(const Field& field, const uint8_t* bytes, int length, double& raw);
     static TFieldAbsence ReadText(const Field& field, const uint8_t* bytes, int length, double& raw,
-                                  std::string* token);
+                                  std::string* token, TokenCursor* cursor);
     static std::string Explain(const Field& field, TFieldAbsence absence, const uint8_t* bytes, int length,
                                const std::string& token);
 
     std::vector<Field> fields_;
+    std::vector<int> order_;  // the order Decode reads the fields in
     std::shared_ptr<const ZFieldLayout> layout_;
 };

@@ -295,6 +295,67 @@ TEST(FieldDecoderTest, ValuesAreReadByIndexAndByName) {
     EXPECT_EQ(values.Name(2), "c");
 }
 
+struct BlockRow {
+    const char* what;
+    std::vector<Keys> fields;  // besides the names, which are f0, f1, ...
+    std::string block;
+    std::vector<std::optional<double>> values;  // none: absent
+};
+
+// The fields of one list share the scan of a block; each must still read what it
+// reads alone.
+TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
+    const Keys token0 = {{fkType, "text"}, {fkIndex, "0"}};
+    const Keys token1 = {{fkType, "text"}, {fkIndex, "1"}};
+    const Keys token2 = {{fkType, "text"}, {fkIndex, "2"}};
+    const std::vector<BlockRow> rows = {
+        {"tokens in falling order", {token2, token0, token1}, "1,2,3", {3, 1, 2}},
+        {"one token twice", {token1, {{fkType, "text"}, {fkIndex, "1"}, {fkPrefix, "-"}}}, "1,-2", {-2, 2}},
+        {"two separators",
+         {{{fkType, "text"}, {fkSeparator, ";"}, {fkIndex, "2"}},
+          token0,
+          {{fkType, "text"}, {fkSeparator, ";"}, {fkIndex, "1"}}},
+         "1,2;3;4",
+         {4, 1, 3}},
+        {"a later token of another separator",
+         {token1, {{fkType, "text"}, {fkSeparator, "space"}, {fkIndex, "1"}}},
+         "1,2,3 4",
+         {2, 4}},
+        {"a field whose Match fails between two",
+         {token0, {{fkType, "text"}, {fkIndex, "1"}, {fkMatch, "0:FF"}}, token2},
+         "1,2,3",
+         {1, {}, 3}},
+        {"a missing token before one present", {{{fkType, "text"}, {fkIndex, "5"}}, token1}, "1,2", {{}, 2}},
+        {"numbers and text", {{{fkType, "u8"}, {fkOffset, "0"}}, token1}, "7,8", {0x37, 8}},
+    };
+    for (const BlockRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        ZFieldList list;
+        for (const Keys& keys : row.fields) {
+            ZFieldDefinition field;
+            field.Name = "f" + std::to_string(list.Items.size());
+            for (const auto& [key, text] : keys) {
+                std::string reason;
+                ASSERT_TRUE(field.SetKeyText(key, text, ZFieldDefinition::KeyName(key), reason)) << reason;
+            }
+            list.Items.push_back(field);
+        }
+        const ZFieldDecoder decoder(list);
+        // Values of another list are laid out anew.
+        ZFieldValues values;
+        decoder.Decode(reinterpret_cast<const uint8_t*>(row.block.data()), static_cast<int>(row.block.size()),
+                       values);
+        ASSERT_EQ(values.Count(), static_cast<int>(row.values.size()));
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(values.Has(static_cast<int>(i)), row.values[i].has_value());
+            if (row.values[i]) {
+                EXPECT_EQ(values.Get(static_cast<int>(i)), *row.values[i]);
+            }
+        }
+    }
+}
+
 // A profile holding text, read as a settings file is.
 ZULIniFile ProfileOf(const ScratchDir& dir, const std::string& text) {
     const std::string path = dir.File("fields.scs");
