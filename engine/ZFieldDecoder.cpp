@@ -193,8 +193,15 @@ TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const uint8_t* bytes
         return faPresent;
     }
     const uint64_t slice = (bits >> field.BitStart) & field.Mask;
-    raw = field.SignBits > 0 ? static_cast<double>(SignExtend(slice, field.SignBits))
-                             : static_cast<double>(slice);
+    // A signed value, or an unsigned one below 2^63, converts in one instruction; only a
+    // full u64 needs the unsigned conversion.
+    if (field.SignBits > 0) {
+        raw = static_cast<double>(SignExtend(slice, field.SignBits));
+    } else if (field.Mask >> 63 == 0) {
+        raw = static_cast<double>(static_cast<int64_t>(slice));
+    } else {
+        raw = static_cast<double>(slice);
+    }
     return faPresent;
 }
 

@@ -180,6 +180,20 @@ TEST(FieldDecoderTest, DefinitionsTimesBlocksGiveValuesOrSayWhyNot) {
          "1e999",
          {},
          "the value is not finite (NaN or infinity)"},
+        {"0.1, rounded as strtod rounds it", {{fkType, "text"}, {fkIndex, "0"}}, "0.1", 0.1, ""},
+        {"15 digits", {{fkType, "text"}, {fkIndex, "0"}}, "-123456789.012345", -123456789.012345, ""},
+        {"16 digits", {{fkType, "text"}, {fkIndex, "0"}}, "1234567890.123457", 1234567890.123457, ""},
+        {"two points",
+         {{fkType, "text"}, {fkIndex, "0"}},
+         "1.2.3",
+         {},
+         "token 0 \"1.2.3\" holds no decimal number"},
+        {"only a point",
+         {{fkType, "text"}, {fkIndex, "0"}},
+         ".",
+         {},
+         "token 0 \".\" holds no decimal number"},
+        {"only a sign", {{fkType, "text"}, {fkIndex, "0"}}, "-", {}, "token 0 \"-\" holds no decimal number"},
         {"hexadecimal",
          {{fkType, "text"}, {fkIndex, "0"}},
          "0x10",
@@ -261,6 +275,7 @@ TEST(FieldDecoderTest, DefinitionsTimesBlocksGiveValuesOrSayWhyNot) {
         EXPECT_EQ(tried[0].Present, row.value.has_value());
         if (row.value) {
             EXPECT_EQ(values.Get(0), *row.value);
+            EXPECT_EQ(std::signbit(values.Get(0)), std::signbit(*row.value));
             EXPECT_EQ(values.Find("f"), *row.value);
             EXPECT_EQ(tried[0].Value, *row.value);
         } else {
