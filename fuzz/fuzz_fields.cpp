@@ -2,7 +2,10 @@
 // and a data block to read them from. Whatever the texts and the bytes, a refused text
 // leaves the field as it was, decoding and trying agree, every value present is
 // finite, a field that the list check refuses is never present, and the outputs of
-// the values can be written.
+// the values can be written. A decimal number is read as strtod reads it in the C locale.
+
+#include <locale.h>
+#include <stdlib.h>
 
 #include <cmath>
 #include <cstdint>
@@ -42,6 +45,19 @@ ZFieldDefinition TakeField(TFuzzInput& input, int index) {
     return field;
 }
 
+// Whatever ZParseFieldDecimal takes, strtod takes whole and reads as the same double.
+void CheckDecimal(const uint8_t* bytes, size_t length) {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const std::string text(reinterpret_cast<const char*>(bytes), length);
+    double parsed = 0;
+    if (!ZParseFieldDecimal(text, parsed)) return;
+    char* end = nullptr;
+    const double expected = strtod_l(text.c_str(), &end, cLocale);
+    Require(end == text.c_str() + text.size(), "strtod reads all of a decimal number");
+    Require(parsed == expected && std::signbit(parsed) == std::signbit(expected),
+            "a decimal number reads as strtod reads it");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -71,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(values.Has(i) || !tried[at].Why.empty(), "an absent field says why");
     }
 
+    CheckDecimal(block, length);
     sBlock decoded{0, block, static_cast<int>(length), bkData};
     decoded.Values = &values;
     std::string text;
