@@ -5,6 +5,7 @@
 #include <set>
 
 #include "CliTestSupport.h"
+#include "TestFiles.h"
 #include "ZDemoFrameSource.h"
 #include "ZULDataDir.h"
 
@@ -399,12 +400,17 @@ const std::vector<std::pair<uint64_t, std::string>> GappedReads = {{1'796'828'42
 TEST_F(ReplayTest, ATimedRecordingReplaysWithTheTimeOfEachRead) {
     const std::string input = dir_ / "r.pcapng";
     WriteFile(input, Pcapng(147, GappedReads));
-    const CliResult result = Replay(WriteSettings(SilenceSettings), input);
+    const CliResult result = RunCli({"replay", "--settings", WriteSettings(SilenceSettings), "--input", input,
+                                     "--out", dir_ / "logs", "--json", "--pcap", dir_ / "f.pcapng"});
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
     // 1 ms and 4.999 ms after a read join it; 5 ms end the frame.
     EXPECT_EQ(report["data_packets"], 2);
     EXPECT_EQ(report["data_packet_bytes"], 6);
+    // Each frame is a packet of the Wireshark capture, as with an untimed input.
+    const std::string capture = ReadBytes(dir_ / "f.pcapng");
+    EXPECT_NE(capture.find("\x01\x02\x03"), std::string::npos);
+    EXPECT_NE(capture.find("\x04\x05\x06"), std::string::npos);
 }
 
 struct TimedRefusalCase {
