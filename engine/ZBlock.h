@@ -10,6 +10,8 @@
 #include "ZChecksum.h"
 #include "ZULDateTime.h"
 
+class ZFieldValues;
+
 enum BlockKind : uint8_t {
     bkStartTrigger = 0,
     bkData = 1,
@@ -37,4 +39,8 @@ struct sBlock {
     // The matches of each data trigger within this block, by trigger index; empty where
     // they are not counted (the log files and the live view do not need them).
     std::span<const uint32_t> TriggerCounts;
+    // The values of the fields the settings define, decoded from a data block; null
+    // for every other block, for a data block whose checksum is wrong and when the
+    // settings define no fields.
+    const ZFieldValues* Values = nullptr;
 };

@@ -1,17 +1,9 @@
 #include "ZFrameExport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-#include "Funset_strings.h"
+#include "ZFieldText.h"
+#include "ZFieldValues.h"
 
 namespace {
-
-constexpr auto FlushInterval = std::chrono::seconds(1);
 
 const char* KindName(uint8_t kind) {
     switch (kind) {
@@ -45,37 +37,27 @@ std::string FormatTime(TDateTime time) {
     return ZULFormatIsoMicros(ZULToUnixMicros(time));
 }
 
+// A data block whose checksum was wrong was not decoded.
+void AppendFields(std::string& line, const sBlock& block) {
+    line += ", \"fields\": ";
+    if (block.Values != nullptr) {
+        ZAppendFieldsJson(line, *block.Values);
+    } else {
+        line += block.Verdict == fvBad ? "null" : "{}";
+    }
+}
+
 }  // namespace
 
-ZFrameExport::~ZFrameExport() {
-    std::string ignored;
-    Close(ignored);
-}
+ZFrameExport::ZFrameExport() : file_("frame file") {}
+
+ZFrameExport::~ZFrameExport() = default;
 
 bool ZFrameExport::Create(const std::string& fileName, std::string& errorText) {
-    std::lock_guard guard(lock_);
-    if (file_ != nullptr) {
-        errorText = "The frame file is already open: \"" + fileName_ + "\"";
-        return false;
-    }
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        errorText = "The frame file could not be created: \"" + fileName + "\": " + GetErrorText(errno);
-        return false;
-    }
-    file_ = ::fdopen(fd, "w");
-    if (file_ == nullptr) {
-        errorText = "The frame file could not be created: \"" + fileName + "\": " + GetErrorText(errno);
-        ::close(fd);
-        return false;
-    }
-    fileName_ = fileName;
-    lastFlush_ = Clock::now();
-    writeError_ = 0;
-    return true;
+    return file_.Create(fileName, errorText);
 }
 
-std::string ZFrameExport::FormatLine(const sBlock& block) {
+std::string ZFrameExport::FormatLine(const sBlock& block, bool withFields) {
     static constexpr char Digits[] = "0123456789ABCDEF";
     const uint8_t* bytes = block.Bytes;
     const int length = bytes == nullptr || block.Length < 0 ? 0 : block.Length;
@@ -104,38 +86,22 @@ std::string ZFrameExport::FormatLine(const sBlock& block) {
         if (i > 0) line += ", ";
         line += std::to_string(triggerCounts[i]);
     }
-    line += "]}";
+    line += ']';
+    if (withFields && block.Kind == bkData) AppendFields(line, block);
+    line += '}';
     return line;
 }
 
 void ZFrameExport::OnBlock(const sBlock& block) {
-    std::string line = FormatLine(block);
+    std::string line = FormatLine(block, withFields_);
     line += '\n';
-    std::lock_guard guard(lock_);
-    if (file_ == nullptr) return;
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() && writeError_ == 0)
-        writeError_ = errno != 0 ? errno : EIO;
-    const Clock::time_point now = Clock::now();
-    if (now - lastFlush_ >= FlushInterval) FlushLocked(now);
+    file_.Append(line);
 }
 
 void ZFrameExport::FlushIfDue() {
-    std::lock_guard guard(lock_);
-    const Clock::time_point now = Clock::now();
-    if (file_ != nullptr && now - lastFlush_ >= FlushInterval) FlushLocked(now);
-}
-
-void ZFrameExport::FlushLocked(Clock::time_point now) {
-    if (std::fflush(file_) != 0 && writeError_ == 0) writeError_ = errno;
-    lastFlush_ = now;
+    file_.FlushIfDue();
 }
 
 bool ZFrameExport::Close(std::string& errorText) {
-    std::lock_guard guard(lock_);
-    if (file_ == nullptr) return true;
-    if (std::fclose(file_) != 0 && writeError_ == 0) writeError_ = errno;
-    file_ = nullptr;
-    if (writeError_ == 0) return true;
-    errorText = "The frame file could not be written: \"" + fileName_ + "\": " + GetErrorText(writeError_);
-    return false;
+    return file_.Close(errorText);
 }

@@ -6,15 +6,15 @@
 // "kind" is "start", "data", "stop", "trash" or "flush"; "checksum" is "good", "bad"
 // or null; "data_triggers" holds the matches of each data trigger in this block. The
 // data block of a decoded frame (SLIP, COBS) also has "encoded_length" after "length":
-// the bytes the frame took on the line, delimiter included.
+// the bytes the frame took on the line, delimiter included. When the settings define
+// fields, every data record ends with "fields": the values present in it as one object
+// ({} when none is), null when its checksum was wrong.
 
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "ZBlock.h"
+#include "ZTextFile.h"
 
 // Receives every block (filter blocks and sends) after the logger has counted it.
 // Called on the thread that hands out the filter's blocks; what the block points to
@@ -27,7 +27,7 @@ public:
 
 class ZFrameExport : public IZBlockObserver {
 public:
-    ZFrameExport() = default;
+    ZFrameExport();
     ~ZFrameExport() override;
     ZFrameExport(const ZFrameExport&) = delete;
     ZFrameExport& operator=(const ZFrameExport&) = delete;
@@ -35,6 +35,9 @@ public:
     // Creates the file; an existing file or link of that name is never opened. False
     // with the text the user reads when it cannot be created.
     bool Create(const std::string& fileName, std::string& errorText);
+    // Whether data records carry "fields" (the settings define fields). Set it before
+    // the blocks arrive.
+    void SetWithFields(bool withFields) { withFields_ = withFields; }
     // Writes one line; the lines reach the file at least once a second while blocks
     // arrive, and at FlushIfDue and Close. A failed write is remembered for Close.
     void OnBlock(const sBlock& block) override;
@@ -43,16 +46,10 @@ public:
     // Flushes and closes; false with the text the user reads when a line was lost.
     bool Close(std::string& errorText);
 
-    // The line of one block, without its line break.
-    static std::string FormatLine(const sBlock& block);
+    // The line of one block, without its line break; withFields: see SetWithFields.
+    static std::string FormatLine(const sBlock& block, bool withFields = false);
 
 private:
-    using Clock = std::chrono::steady_clock;
-    void FlushLocked(Clock::time_point now);
-
-    std::mutex lock_;  // guards every field below
-    std::FILE* file_ = nullptr;
-    std::string fileName_;
-    Clock::time_point lastFlush_{};
-    int writeError_ = 0;
+    ZTextFile file_;
+    bool withFields_ = false;
 };

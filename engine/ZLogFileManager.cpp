@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "Funset_strings.h"
+#include "ZFieldText.h"
+#include "ZFieldValues.h"
 #include "ZFilter.h"
 #include "ZULAppDir.h"
 
@@ -112,6 +114,17 @@ constexpr GroupTable AsciiGroups = [] {
 
 constexpr std::string_view LineEnd = "\r\n";
 constexpr std::string_view ChecksumWrongLine = "*** checksum wrong ***";
+constexpr std::string_view ValuesPrefix = "Values: ";
+
+// "Values: temperature=31.5 °C, altitude=545.4" after a data block with values.
+bool AppendValuesLine(std::string& text, const sBlock& block, const ZLoggerSettings& settings) {
+    if (block.Values == nullptr || block.Values->PresentCount() == 0 || !settings.Fields.LogFields)
+        return false;
+    text.append(ValuesPrefix);
+    ZAppendFieldValues(text, *block.Values, '=');
+    text.append(LineEnd);
+    return true;
+}
 
 // Makes room for size more characters at the end of text and returns where they start.
 char* Extend(std::string& text, size_t size) {
@@ -197,7 +210,8 @@ void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const
     }
     const size_t blockLines = 2 + static_cast<size_t>(kinds) * linesPerKind;
     if (checksumWrong) AppendLine(text, ChecksumWrongLine);
-    lines.LineCount += blockLines + (checksumWrong ? 1 : 0);
+    const bool valuesLine = AppendValuesLine(text, block, settings);
+    lines.LineCount += blockLines + (checksumWrong ? 1 : 0) + (valuesLine ? 1 : 0);
     // A block without HEX or ASCII lines has no end mark, so no file starts after it.
     if (blockLines > 2) lines.BlockEnds.push_back({text.size(), lines.LineCount});
 }

@@ -117,7 +117,9 @@ public:
     static std::string LogFileName(const ZULDateTimeParts& parts);
     // Appends the lines of one block to lines as LogBlock formats them (nothing for
     // trash or a switched-off kind), with the marker line after a frame whose checksum
-    // is wrong; data may be null only when length is 0 or less.
+    // is wrong and, when the settings' LogFields is on, the line "Values: name=value
+    // unit, ..." after a data block with values; data may be null only when length is
+    // 0 or less.
     static void FormatBlock(const sBlock& block, bool checksumWrong, const ZLoggerSettings& settings,
                             sLogString& lines);
 

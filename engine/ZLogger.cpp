@@ -52,6 +52,12 @@ ZLogger::ZLogger(const ZLoggerSettings& settings)
     // port's driver keeps what is not read yet, so no line needs to be dropped.
     writer_->SetWaitWhenFull(true);
     writer_->SetFileWrittenHook([this](const std::string& path) { OnLogFileWritten(path); });
+    PrepareFields();
+}
+
+void ZLogger::PrepareFields() {
+    decoder_ = ZFieldDecoder(settings_->Fields);
+    values_ = decoder_.MakeValues();
 }
 
 ZLogger::~ZLogger() {
@@ -74,6 +80,7 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
 
 void ZLogger::PollDone() {
     pcap_.FlushIfDue();
+    csv_.FlushIfDue();
 }
 
 void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
@@ -116,6 +123,7 @@ void ZLogger::RemoveBlockObserver(IZBlockObserver* observer) {
 void ZLogger::Observe(const sBlock& block) {
     for (IZBlockObserver* observer : blockObservers_) observer->OnBlock(block);
     pcap_.OnBlock(block);
+    csv_.OnBlock(block);
 }
 
 void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
@@ -139,6 +147,10 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     PostStatus(0, 0, TotalBytes);
     sBlock block{time, bytes, length, kind, verdict};
     block.EncodedLength = filter_->GetBlockEncodedLength();
+    if (kind == bkData && verdict != fvBad && !decoder_.Empty()) {
+        decoder_.Decode(bytes, length, values_);
+        block.Values = &values_;
+    }
     if (entryReceiver_) entryReceiver_->AddBlock(block);
     logGate_.Pass(*settings_, block);
     switch (kind) {
@@ -251,8 +263,11 @@ bool ZLogger::StartCapture() {
         if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
         return false;
     }
-    if (OpenPort()) return true;
+    const bool csvFailed =
+        !csv_.IsOpen() && settings_->Fields.CsvRecording && !decoder_.Empty() && !CreateCsvRecording();
+    if (!csvFailed && OpenPort()) return true;
     if (ZRawRecorder* recorder = GetRawRecorder()) recorder->Discard();
+    AbandonCsv();
     bool made = false;
     {
         std::lock_guard guard(rawNameLock_);
@@ -294,6 +309,42 @@ void ZLogger::ClosePcap() {
     pcapAwaitingName_ = false;
 }
 
+bool ZLogger::CreateCsvRecording() {
+    std::string directory = settings_->LogDir;
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    const int64_t now = ZULNowEpochMs();
+    for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
+        const std::string path = directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + ".csv";
+        if (csv_.Create(path, settings_->Fields, startErrorText_)) {
+            startErrorText_.clear();
+            std::lock_guard guard(rawNameLock_);
+            csvAwaitingName_ = true;
+            return true;
+        }
+        // A name that is taken, by anything, is skipped, as the log files do.
+        if (csv_.GetCreateError() != EEXIST) return false;
+    }
+    startErrorText_ = "The CSV file could not be created: every name is taken in \"" + directory + "\"";
+    return false;
+}
+
+void ZLogger::CloseCsv() {
+    if (std::string error; !csv_.Close(error)) GetErrorHistory().AddError("FieldCsv", "Close", error);
+    std::lock_guard guard(rawNameLock_);
+    csvAwaitingName_ = false;
+}
+
+void ZLogger::AbandonCsv() {
+    bool made = false;
+    {
+        std::lock_guard guard(rawNameLock_);
+        made = csvAwaitingName_;
+        csvAwaitingName_ = false;
+    }
+    // A file handed over by the caller is the caller's to remove.
+    if (made) csv_.Discard();
+}
+
 bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
     std::string directory = settings_->LogDir;
     if (!directory.empty() && directory.back() != '/') directory += '/';
@@ -324,6 +375,8 @@ void ZLogger::OnLogFileWritten(const std::string& path) {
     // A name that is taken leaves the capture under the name it has.
     if (pcapAwaitingName_) pcap_.MoveTo(path + ".pcapng");
     pcapAwaitingName_ = false;
+    if (csvAwaitingName_) csv_.MoveTo(path + ".csv");
+    csvAwaitingName_ = false;
     if (rawAwaitingName_ == nullptr) return;
     // A name that is taken leaves the recording under the name it has.
     const std::string current = rawAwaitingName_->Path();
@@ -349,6 +402,7 @@ void ZLogger::FinishCapture() {
     logGate_.Finish();
     writer_->Flush();
     ClosePcap();
+    CloseCsv();
 }
 
 bool ZLogger::SetSettings(const ZLoggerSettings& settings) {
@@ -359,6 +413,7 @@ bool ZLogger::SetSettings(const ZLoggerSettings& settings) {
     writer_->SetSettings(fresh.get());
     parser_->SetTriggers(fresh->DataTriggers);
     settings_ = std::move(fresh);
+    PrepareFields();
     return true;
 }
 
@@ -392,6 +447,7 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);
+    PrepareFields();
     return true;
 }
 

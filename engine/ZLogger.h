@@ -1,8 +1,9 @@
 #pragma once
 // The capture engine as the windows see it: a ZSerialCapture that owns its copy
 // of the settings, the frame filter, the data trigger parser and the log file
-// writer, distributes every filter block to them and to the windows, keeps the
-// counters, and loads and saves settings files.
+// writer, distributes every filter block to them and to the windows (with the values
+// of the settings' fields, decoded once per data block), keeps the counters, and
+// loads and saves settings files.
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,9 @@
 #include <vector>
 
 #include "ZDataTriggers.h"
+#include "ZFieldCsv.h"
+#include "ZFieldDecoder.h"
+#include "ZFieldValues.h"
 #include "ZFilter.h"
 #include "ZFrameExport.h"
 #include "ZFrameLogGate.h"
@@ -49,6 +53,11 @@ public:
     // log files named like the raw recording, "<first log file's name>.pcapng". The
     // stop steps close it. Create it only while no capture runs.
     ZFramePcap& GetFramePcap() { return pcap_; }
+    // The CSV file of the field values: the one created on it before StartCapture or
+    // BeginReplay (e.g. by the command line), else, with the fields' CsvRecording set,
+    // a new file beside the log files named like the raw recording, "<first log file's
+    // name>.csv". The stop steps close it. Create it only while no capture runs.
+    ZFieldCsv& GetFieldCsv() { return csv_; }
     // Why the last StartCapture failed, when not for the port; "" otherwise.
     const std::string& GetStartErrorText() const { return startErrorText_; }
     bool StopCapture();
@@ -131,6 +140,14 @@ private:
     // false with startErrorText_ set when it cannot be made.
     bool CreatePcapRecording();
     void ClosePcap();
+    // The CSV file a capture that writes one by its settings starts with; false with
+    // startErrorText_ set when it cannot be made.
+    bool CreateCsvRecording();
+    void CloseCsv();
+    // Removes the CSV file this start made (a start that failed).
+    void AbandonCsv();
+    // The decoder and the values of the settings' fields; while no capture runs.
+    void PrepareFields();
 
     std::unique_ptr<ZLoggerSettings> settings_;
     std::unique_ptr<ZFilter> filter_;
@@ -144,10 +161,17 @@ private:
     bool replaying_ = false;
     std::string startErrorText_;
 
-    std::mutex rawNameLock_;                   // guards rawAwaitingName_ and pcapAwaitingName_
+    std::mutex rawNameLock_;  // guards rawAwaitingName_, pcapAwaitingName_ and csvAwaitingName_
     ZRawRecorder* rawAwaitingName_ = nullptr;  // named after the first log file once it is written
     bool pcapAwaitingName_ = false;            // pcap_ is, likewise
+    bool csvAwaitingName_ = false;             // and csv_
     ZFramePcap pcap_;
+
+    // Made from the settings' fields whenever the settings are set; the values are
+    // those of the data block being distributed.
+    ZFieldDecoder decoder_;
+    ZFieldValues values_;
+    ZFieldCsv csv_;
 };
 
 // The status text of kind 7 while a capture waits for its lost port.

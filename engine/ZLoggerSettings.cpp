@@ -69,8 +69,10 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
 
 bool ZLoggerSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     std::string reason;
-    if (CheckLogDir(ini.ReadString(IniSection, "LogDir", ""), reason))
-        return ZFrameSettings::CheckIni(ini, errorText);
+    if (CheckLogDir(ini.ReadString(IniSection, "LogDir", ""), reason)) {
+        if (!ZFrameSettings::CheckIni(ini, errorText)) return false;
+        if (ZFieldList::CheckIni(ini, reason)) return true;
+    }
     errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
     return false;
 }
@@ -126,6 +128,7 @@ void ZLoggerSettings::SetDefaults() {
     View = ZViewSettings();
     Reconnect = false;
     RawRecording = false;
+    Fields = ZFieldList();
 }
 
 void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
@@ -171,6 +174,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     Frames.WriteToIni(ini);
     View.WriteToIni(ini);
     Send.WriteToIni(ini);
+    Fields.WriteToIni(ini);
 }
 
 void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -203,4 +207,5 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     Frames.ReadFromIni(ini);
     View.ReadFromIni(ini);
     Send.ReadFromIni(ini);
+    Fields.ReadFromIni(ini);
 }

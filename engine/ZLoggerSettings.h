@@ -2,7 +2,7 @@
 // The capture settings record: log directory, triggers, capture mode with its size
 // parameters, log layout switches, the data trigger list and the frame checks. Stored
 // in the INI section "_logger_settings" ("_data_triggers" for the list, "_frames" for
-// the frame checks).
+// the frame checks, "_fields" for the fields decoded from data blocks).
 
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
 #include "ZFrameCodec.h"
+#include "ZFieldList.h"
 #include "ZFrameSettings.h"
 #include "ZViewSettings.h"
 #include "ZSendSequence.h"
@@ -63,7 +64,8 @@ public:
     // A "LogDir" that CheckLogDir refuses keeps the folder held before.
     void ReadFromIni(const ZULIniFile& ini);
     // False, with a text for the user naming the file, when the profile's settings
-    // cannot be used as they stand: a "LogDir" that CheckLogDir refuses.
+    // cannot be used as they stand: a "LogDir" that CheckLogDir refuses, frame settings
+    // that ZFrameSettings::CheckIni refuses, fields that ZFieldList::CheckIni refuses.
     static bool CheckIni(const ZULIniFile& ini, std::string& errorText);
     // False, with a text for the user, for a folder name holding a control character
     // (NUL included): no file system folder is named so, and a NUL would cut every
@@ -109,6 +111,8 @@ public:
     // Every byte read is also recorded, beside the log files, as "<first log file's
     // name>.bin" (see ZLogger::StartCapture).
     bool RawRecording = false;
+    // The fields decoded from every data block ("[_fields]").
+    ZFieldList Fields;
 };
 
 // The default log directory: "std_log_out/" in the application directory.

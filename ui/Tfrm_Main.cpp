@@ -333,6 +333,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     FillDataTriggerGrid();
     sendPage_->ShowList(settings.Send);
     generalPage_->ShowSettings(settings);
+    fields_ = settings.Fields;
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
     ud_FixedDataSize->setValue(settings.BytesAfterTrigger);
@@ -356,6 +357,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
     settings.Send = sendPage_->List();
+    settings.Fields = fields_;
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();

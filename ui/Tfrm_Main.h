@@ -212,6 +212,7 @@ private:
     QTabWidget* PageControl = nullptr;
 
     ZGeneralPage* generalPage_ = nullptr;  // owned by PageControl
+    ZFieldList fields_;  // no control shows them yet: kept from the settings shown
 
     // Status and debug groups.
     QGroupBox* grp_Stati = nullptr;

@@ -1,6 +1,79 @@
 #include "ZCliCaptureReport.h"
 
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
+#include "ZFieldText.h"
 #include "ZFilter.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// nlohmann writes a whole double as 42.0 and 1e15 as 1000000000000000.0; every
+// number it writes with a point or an exponent is a double, written here as
+// std::to_chars writes it. Strings are copied as they are.
+std::string WithShortestDoubles(const std::string& json) {
+    std::string out;
+    out.reserve(json.size());
+    for (size_t at = 0; at < json.size();) {
+        const char c = json[at];
+        size_t end = at + 1;
+        if (c == '"') {
+            while (end < json.size() && json[end] != '"') end += json[end] == '\\' ? 2 : 1;
+            end = std::min(end + 1, json.size());
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            const std::string_view numberCharacters = "+-0123456789.eE";
+            while (end < json.size() && numberCharacters.find(json[end]) != std::string_view::npos) ++end;
+            const std::string_view number(json.data() + at, end - at);
+            double value = 0;
+            const auto read = std::from_chars(number.data(), number.data() + number.size(), value);
+            if (number.find_first_of(".eE") != std::string_view::npos && read.ec == std::errc() &&
+                read.ptr == number.data() + number.size()) {
+                ZAppendFieldNumber(out, value);
+                at = end;
+                continue;
+            }
+        }
+        out.append(json, at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+Json NumberOrNull(bool present, double value) {
+    return present ? Json(value) : Json(nullptr);
+}
+
+Json FieldsJson(const std::vector<ZFieldSummary>& fields) {
+    Json json = Json::object();
+    for (const ZFieldSummary& field : fields) {
+        const bool seen = field.Count > 0;
+        Json entry;
+        entry["count"] = field.Count;
+        entry["min"] = NumberOrNull(seen, field.Min);
+        entry["max"] = NumberOrNull(seen, field.Max);
+        entry["mean"] = NumberOrNull(seen, field.Mean);
+        entry["last"] = NumberOrNull(seen, field.Last);
+        json[field.Name] = std::move(entry);
+    }
+    return json;
+}
+
+void PrintField(std::ostream& out, const ZFieldSummary& field) {
+    out << "Field " << field.Name;
+    if (!field.Unit.empty()) out << " [" << field.Unit << "]";
+    if (field.Count == 0) {
+        out << ": no values\n";
+        return;
+    }
+    out << ": " << field.Count << (field.Count == 1 ? " value" : " values") << ", min "
+        << ZFieldNumberText(field.Min) << ", max " << ZFieldNumberText(field.Max) << ", mean "
+        << ZFieldNumberText(field.Mean) << ", last " << ZFieldNumberText(field.Last) << '\n';
+}
+
+}  // namespace
 
 std::string ZCliBaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -8,7 +81,7 @@ std::string ZCliBaseName(const std::string& path) {
 }
 
 std::string ZCliJsonText(const nlohmann::ordered_json& value) {
-    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return WithShortestDoubles(value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
@@ -27,6 +100,8 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
         json["checksum"]["good"] = Counters.ChecksumGood;
         json["checksum"]["bad"] = Counters.ChecksumBad;
     }
+    // Reports of settings without fields keep their form.
+    if (!Fields.empty()) json["fields"] = FieldsJson(Fields);
     if (ShowSent) {
         json["bytes_sent"] = Counters.BytesSent;
         json["sends"] = Counters.Sends;
@@ -63,6 +138,7 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
+    for (const ZFieldSummary& field : Fields) PrintField(out, field);
     if (ShowSent)
         out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, skipped: " << SkippedSends
             << ")\n";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ZCliStatusCollector.h"
+#include "ZFieldStatistics.h"
 #include "ZULErrorHistory.h"
 
 struct ZCliCaptureReport {
@@ -19,6 +20,7 @@ struct ZCliCaptureReport {
     bool ChecksumActive = false;  // the settings check a checksum: the counts are shown
     bool ShowSent = false;        // the capture sent: the bytes sent are shown
     uint64_t SkippedSends = 0;    // ticks of repeats that passed without a send ("skipped: N")
+    std::vector<ZFieldSummary> Fields;  // one per field the settings define
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;
@@ -33,5 +35,7 @@ struct ZCliCaptureReport {
 // A file name without its folder.
 std::string ZCliBaseName(const std::string& path);
 // JSON text that never fails on bytes that are not UTF-8 (settings files and paths
-// are 8-bit text): such bytes become U+FFFD instead of aborting the output.
+// are 8-bit text): such bytes become U+FFFD instead of aborting the output. Numbers
+// that are not whole come in the shortest form that reads back to the same double,
+// as the log files and the CSV file write them (a whole double too: 42, 1e+15).
 std::string ZCliJsonText(const nlohmann::ordered_json& value);

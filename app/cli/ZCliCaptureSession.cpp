@@ -80,6 +80,8 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
     collector_.Reset(settings_.DataTriggers.GetCount());
     logger_->SetStatusReceiver(&collector_);
     logger_->SetSettings(settings_);
+    fieldStatistics_.Reset(settings_.Fields);
+    if (!settings_.Fields.Items.empty()) logger_->AddBlockObserver(&fieldStatistics_);
     logger_->SetRawRecorder(std::move(raw));
     return kCliExitOk;
 }
@@ -144,6 +146,7 @@ int ZCliCaptureSession::OpenFrameExport(const std::string& fileName) {
         context_.Err << error << '\n';
         return kCliExitFailed;
     }
+    frameExport_.SetWithFields(!settings_.Fields.Items.empty());
     struct stat made {};
     if (::lstat(fileName.c_str(), &made) == 0) {
         frameExportName_ = fileName;
@@ -154,8 +157,35 @@ int ZCliCaptureSession::OpenFrameExport(const std::string& fileName) {
     return kCliExitOk;
 }
 
+int ZCliCaptureSession::OpenCsv(const std::string& fileName) {
+    if (fileName.empty()) return kCliExitOk;
+    std::string error;
+    if (!logger_->GetFieldCsv().Create(fileName, settings_.Fields, error)) {
+        context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
+    if (settings_.Fields.Items.empty())
+        context_.Err
+            << "The settings define no fields ([_fields]): the CSV file gets its header \"time\" only.\n";
+    return kCliExitOk;
+}
+
+bool ZCliCaptureSession::CheckCsv() {
+    const std::string failure = logger_->GetFieldCsv().Failure();
+    if (failure.empty()) return true;
+    context_.Err << failure << '\n';
+    return false;
+}
+
+void ZCliCaptureSession::ReportCsv() {
+    const ZFieldCsv& csv = logger_->GetFieldCsv();
+    if (csv.Path().empty()) return;
+    context_.Err << "The field values are in " << csv.Path() << " (" << csv.RowsWritten() << " rows)\n";
+}
+
 void ZCliCaptureSession::Abandon() {
     if (ZRawRecorder* raw = logger_->GetRawRecorder()) raw->Discard();
+    logger_->GetFieldCsv().Discard();
     std::string ignored;
     frameExport_.Close(ignored);
     struct stat named {};
@@ -202,6 +232,7 @@ void ZCliCaptureSession::ReportPcap() {
 
 void ZCliCaptureSession::ResetCounters() {
     collector_.Reset(settings_.DataTriggers.GetCount());
+    fieldStatistics_.Reset(settings_.Fields);
 }
 
 ZCliCaptureReport ZCliCaptureSession::TakeReport() {
@@ -213,5 +244,6 @@ ZCliCaptureReport ZCliCaptureSession::TakeReport() {
     report.LogFilesFailed = logger_->GetLogFileManager().TakeFailedFileCount();
     report.LogDir = settings_.LogDir;
     report.ChecksumActive = settings_.Frames.ChecksumActive();
+    report.Fields = fieldStatistics_.Snapshot();
     return report;
 }

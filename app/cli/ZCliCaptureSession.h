@@ -12,6 +12,7 @@
 #include "ZCliCaptureReport.h"
 #include "ZCliContext.h"
 #include "ZCliStatusCollector.h"
+#include "ZFieldStatistics.h"
 #include "ZFrameExport.h"
 #include "ZLogger.h"
 #include "ZLoggerSettings.h"
@@ -51,6 +52,15 @@ public:
     // that lines were lost.
     bool CloseFrameExport();
 
+    // Creates the engine's CSV file of the field values (none for an empty name), and
+    // warns when the settings define no fields. After Prepare. Tells the user why it
+    // cannot be created and returns kCliExitFailed then.
+    int OpenCsv(const std::string& fileName);
+    // After the engine stopped: false after telling the user that rows of the CSV file were lost.
+    bool CheckCsv();
+    // Tells the user where the CSV file went, if there is one.
+    void ReportCsv();
+
     // Creates the engine's Wireshark capture (none for an empty name) of a port called
     // ifName on the device ifDescription, with protocol (empty: the settings'), and
     // warns once when tshark does not know that protocol. After Prepare. Tells the user
@@ -60,7 +70,7 @@ public:
     // Tells the user where the Wireshark capture went, if there is one.
     void ReportPcap();
     // For a run that fails before it starts: removes what this session made (the raw
-    // recording and the frame export while still empty, the log folders it created
+    // recording, the frame export and the CSV file while still empty, the log folders it created
     // while still empty), so the same command can run again. Call with the engine stopped.
     void Abandon();
 
@@ -83,6 +93,7 @@ private:
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it
     ZFrameExport frameExport_;       // likewise
+    ZFieldStatistics fieldStatistics_;  // likewise
     std::string frameExportName_;
     dev_t frameExportDevice_ = 0;  // the file the export made, so only it is removed
     ino_t frameExportInode_ = 0;

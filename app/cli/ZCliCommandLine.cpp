@@ -77,14 +77,14 @@ const ZCliSynopsis kSynopses[] = {
      "       kestrun-cli --help | --version"},
     {"replay",
      "kestrun-cli replay --settings S.scs --input IN.bin|IN.pcapng [--out DIR] [--chunk N] [--json]\n"
-     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng]"},
+     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng] [--csv FILE.csv]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json] [--reconnect] [--precise-time]\n"
      "                           [--raw FILE|FILE.pcapng] [--frames FILE.jsonl] [--pcap FILE.pcapng]\n"
-     "                           [--send DATA... [--every MS] [--wait-answer MS]] [--send-file S.scs]\n"
-     "                           [--text] [--checksum ALG] [--checksum-order lsb|msb] [--checksum-skip N]\n"
-     "                           [--line-end cr|lf|crlf | --encode slip|cobs]"},
+     "                           [--csv FILE.csv] [--send DATA... [--every MS] [--wait-answer MS]]\n"
+     "                           [--send-file S.scs] [--text] [--checksum ALG] [--checksum-order lsb|msb]\n"
+     "                           [--checksum-skip N] [--line-end cr|lf|crlf | --encode slip|cobs]"},
     {"send",
      "kestrun-cli send [--settings S.scs] [--port N | --device PATH] [--baud RATE] [--text]\n"
      "                        [--checksum ALG] [--checksum-order lsb|msb] [--checksum-skip N]\n"
@@ -148,6 +148,9 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
                    "Write every block as one JSON object per line into this new file");
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
+    app.add_option("--csv", options.CsvFile,
+                   "Also write the values of the settings' fields, a row per data block, into this new "
+                   "CSV file");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -173,6 +176,9 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
                  "Wait for the port and stamp every read with the time to the microsecond");
     app.add_option("--pcap", options.PcapFile,
                    "Also write every frame as a packet into this new .pcapng file");
+    app.add_option("--csv", options.CsvFile,
+                   "Also write the values of the settings' fields, a row per data block, into this new "
+                   "CSV file");
 }
 
 void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {

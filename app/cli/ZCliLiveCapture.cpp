@@ -250,6 +250,10 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
         session.Abandon();
         return code;
     }
+    if (int code = session.OpenCsv(options.CsvFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
     // In the observers before the start: an answer to the first send must not be missed.
@@ -277,6 +281,7 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     const bool stopped = logger.StopCapture();
     logger.RemoveBlockObserver(&sender);
     const bool framesWritten = session.CloseFrameExport();
+    const bool csvWritten = session.CheckCsv();
     if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
@@ -290,6 +295,7 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
         rawLost = raw->BytesMissing();
     }
     session.ReportPcap();
+    session.ReportCsv();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
@@ -314,5 +320,5 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
         return kCliExitFailed;
     }
     const bool logged = report.CheckLogFiles(context.Err);
-    return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
+    return framesWritten && csvWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
 }

@@ -69,6 +69,7 @@ struct ZCliCaptureOptions {
     // Stamp every read to the microsecond (also on when the settings say so).
     bool PreciseTime = false;
     std::string PcapFile;  // also write the frames as a Wireshark capture into this new file
+    std::string CsvFile;   // also write the field values into this new CSV file
     ZSendList Sends;       // sent once each as the capture starts, repeats at their interval
     // send --listen: a capture that received nothing failed ("No answer within S s").
     bool ExpectAnswer = false;

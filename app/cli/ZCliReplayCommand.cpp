@@ -93,6 +93,10 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
         session.Abandon();
         return code;
     }
+    if (int code = session.OpenCsv(options.CsvFile); code != kCliExitOk) {
+        session.Abandon();
+        return code;
+    }
     session.ResetCounters();
     ZLogger& logger = session.Logger();
     logger.BeginReplay();
@@ -100,11 +104,13 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
     // The stop steps run whatever happened, so everything fed so far is logged.
     logger.EndReplay();
     const bool framesWritten = session.CloseFrameExport();
+    const bool csvWritten = session.CheckCsv();
 
     ZCliCaptureReport report = session.TakeReport();
     // A recording that holds sends shows them, as the capture that made it did.
     report.ShowSent = report.Counters.Sends > 0;
     session.ReportPcap();
+    session.ReportCsv();
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
@@ -118,7 +124,7 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
         context.Err << "Replay interrupted: the input was not fed completely.\n";
         return kCliExitFailed;
     }
-    return framesWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    return framesWritten && csvWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
 }
 
 }  // namespace

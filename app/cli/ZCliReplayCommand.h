@@ -14,6 +14,7 @@ struct ZCliReplayOptions {
     bool Json = false;
     std::string FramesFile;  // the frame export (JSON lines); empty: none
     std::string PcapFile;    // the frames as a Wireshark capture; empty: none
+    std::string CsvFile;     // the field values as a new CSV file; empty: none
 };
 
 // Feeds the input in consecutive chunks of ChunkSize bytes through the path a

@@ -8,6 +8,7 @@
 #include "Funset_strings.h"
 #include "ZChecksum.h"
 #include "ZCliCaptureReport.h"
+#include "ZFieldText.h"
 #include "ZLogger.h"
 #include "ZULIniFile.h"
 
@@ -147,6 +148,35 @@ std::string Printable(const std::string& text) {
     return shown;
 }
 
+// Each field with the keys its type reads, as the capture reads them.
+Json FieldsJson(const ZFieldList& list) {
+    Json fields;
+    fields["LogFields"] = list.LogFields;
+    fields["CsvRecording"] = list.CsvRecording;
+    fields["Fields"] = Json::array();
+    for (const ZFieldDefinition& f : list.Items) {
+        Json item;
+        item["Name"] = f.Name;
+        item["Type"] = ZFieldDefinition::TypeName(f.Type);
+        if (f.UsesKey(fkOffset)) {
+            item["Offset"] = f.Offset;
+            item["MSBFirst"] = f.MSBFirst;
+        }
+        if (f.UsesKey(fkBits)) item["Bits"] = f.HasBits ? Json({f.BitStart, f.BitLength}) : Json(nullptr);
+        if (f.UsesKey(fkSeparator)) {
+            item["Separator"] = std::string(1, f.Separator);
+            item["Index"] = f.Index;
+            item["Prefix"] = f.Prefix;
+        }
+        item["Scale"] = f.Scale;
+        item["Add"] = f.Add;
+        item["Unit"] = f.Unit;
+        item["Match"] = f.HasMatch ? Json(f.KeyText(fkMatch)) : Json(nullptr);
+        fields["Fields"].push_back(std::move(item));
+    }
+    return fields;
+}
+
 // Hex pairs as the trigger editor shows them: "??" for any byte, other elements by
 // their low 8 bits (the bits that match), followed by the readable characters.
 std::string TriggerText(const TTriggerSequence& trigger) {
@@ -284,6 +314,32 @@ void PrintSendList(std::ostream& out, const ZSendList& list) {
     }
 }
 
+// "i16 at offset 4, MSB first, bits 3,4" or "text token 9 split at \",\"", then the
+// scaling, the unit and the Match.
+std::string FieldText(const ZFieldDefinition& f) {
+    std::string text = f.Name + ": " + ZFieldDefinition::TypeName(f.Type);
+    if (f.Type == ftText) {
+        text += " token " + std::to_string(f.Index) + " split at ";
+        const std::string separator = f.KeyText(fkSeparator);
+        text += f.Separator == ' ' || f.Separator == '\t' ? separator : "\"" + separator + "\"";
+        if (!f.Prefix.empty()) text += " after the prefix \"" + f.Prefix + "\"";
+    } else {
+        text += " at offset " + std::to_string(f.Offset) + (f.MSBFirst ? ", MSB first" : ", LSB first");
+        if (f.HasBits) text += ", bits " + f.KeyText(fkBits);
+    }
+    text += ", scale " + ZFieldNumberText(f.Scale) + ", add " + ZFieldNumberText(f.Add);
+    if (!f.Unit.empty()) text += ", unit " + f.Unit;
+    if (f.HasMatch) text += ", only where " + f.KeyText(fkMatch) + " matches";
+    return text;
+}
+
+void PrintFields(std::ostream& out, const ZFieldList& list) {
+    out << "Fields: " << list.Items.size() << " (values in the log files: " << YesNo(list.LogFields)
+        << ", CSV file beside them: " << YesNo(list.CsvRecording) << ")\n";
+    for (size_t i = 0; i < list.Items.size(); ++i)
+        out << "  " << i << ": " << Printable(FieldText(list.Items[i])) << '\n';
+}
+
 void PrintDataTriggers(std::ostream& out, const ZDataTriggers& triggers) {
     out << "Data triggers: " << triggers.GetCount() << '\n';
     TTriggerSequence values;
@@ -303,6 +359,7 @@ Json ZCliDecodedSettings::ToJson() const {
     json["frames"] = FramesJson(Logger.Frames);
     json["send"] = SendJson(Logger.Send);
     json["send_gap_ms"] = Logger.Send.GapMs;
+    json["fields"] = FieldsJson(Logger.Fields);
     return json;
 }
 
@@ -312,6 +369,7 @@ void ZCliDecodedSettings::PrintListing(std::ostream& out) const {
     PrintFrames(out, Logger.Frames);
     PrintDataTriggers(out, Logger.DataTriggers);
     PrintSendList(out, Logger.Send);
+    PrintFields(out, Logger.Fields);
 }
 
 int ZCliRunSettings(const ZCliSettingsOptions& options, ZCliContext& context) {

@@ -221,23 +221,31 @@ TEST_F(ChecksumReplayTest, TheFrameExportHasOneLinePerBlock) {
     EXPECT_EQ(lines, expected);
 }
 
-TEST_F(ChecksumReplayTest, TheFrameExportNeverReplacesAFileOrFollowsALink) {
+TEST_F(ChecksumReplayTest, TheFrameExportAndTheCsvFileNeverReplaceAFileOrFollowALink) {
+    struct Output {
+        const char* option;
+        const char* what;
+    };
     const FamilyCase c = FamilyCases()[0];
     const std::string settings = Write("sum.scs", c.settings);
     const std::string input = WriteInput(c.input);
-    const std::string existing = Write("existing.jsonl", "keep me\n");
-    const std::string link = dir_ / "link.jsonl";
-    ASSERT_EQ(symlink((dir_ / "target.jsonl").c_str(), link.c_str()), 0);
-    for (const std::string& path : {existing, link}) {
-        SCOPED_TRACE(path);
-        const CliResult result = Replay(settings, input, {"--frames", path});
-        EXPECT_EQ(result.Code, 1);
-        EXPECT_NE(result.Err.find("The frame file could not be created: \"" + path + "\""), std::string::npos)
-            << result.Err;
-        EXPECT_EQ(result.Out, "") << "the replay ran";
+    for (const Output& output : {Output{"--frames", "frame file"}, Output{"--csv", "CSV file"}}) {
+        SCOPED_TRACE(output.option);
+        const std::string existing = Write("existing.out", "keep me\n");
+        const std::string link = dir_ / "link.out";
+        std::filesystem::remove(link);
+        ASSERT_EQ(symlink((dir_ / "target.out").c_str(), link.c_str()), 0);
+        for (const std::string& path : {existing, link}) {
+            SCOPED_TRACE(path);
+            const CliResult result = Replay(settings, input, {output.option, path});
+            EXPECT_EQ(result.Code, 1);
+            const std::string refusal = std::string("The ") + output.what + " could not be created: \"";
+            EXPECT_NE(result.Err.find(refusal + path + "\""), std::string::npos) << result.Err;
+            EXPECT_EQ(result.Out, "") << "the replay ran";
+        }
+        EXPECT_EQ(ReadText(existing), "keep me\n");
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "target.out"));
     }
-    EXPECT_EQ(ReadText(existing), "keep me\n");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "target.jsonl"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "CliTestSupport.h"
+#include "TestFiles.h"
 #include "ZDemoFrameSource.h"
 #include "ZULDataDir.h"
 
@@ -331,7 +332,12 @@ INSTANTIATE_TEST_SUITE_P(
                     kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=5\r\n", 1,
                     "You have to define a stop trigger first!\n"},
         RefusalCase{"NoTriggersAtAll", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=3\r\n", 1,
-                    "You have to define a start trigger first!\n"}),
+                    "You have to define a start trigger first!\n"},
+        RefusalCase{
+            "FieldThatCanNeverBeRead",
+            kDefaultPortSection + "[_fields]\r\nCount=1\r\nName_0=t\r\nType_0=i16\r\nOffset_0=20000\r\n", 2,
+            "The settings in file \"case.scs\" cannot be used: Offset_0 \"20000\" is no offset: an offset is "
+            "a whole number from -16384 to 16384 (-1 is the last byte)\n"}),
     [](const ::testing::TestParamInfo<RefusalCase>& refusal) { return refusal.param.Name; });
 
 TEST_F(ReplayTest, BadUsageExitsWithTwo) {
@@ -399,12 +405,17 @@ const std::vector<std::pair<uint64_t, std::string>> GappedReads = {{1'796'828'42
 TEST_F(ReplayTest, ATimedRecordingReplaysWithTheTimeOfEachRead) {
     const std::string input = dir_ / "r.pcapng";
     WriteFile(input, Pcapng(147, GappedReads));
-    const CliResult result = Replay(WriteSettings(SilenceSettings), input);
+    const CliResult result = RunCli({"replay", "--settings", WriteSettings(SilenceSettings), "--input", input,
+                                     "--out", dir_ / "logs", "--json", "--pcap", dir_ / "f.pcapng"});
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
     // 0.917 ms and 4.999 ms after the end of a read's bytes join it; 5 ms end the frame.
     EXPECT_EQ(report["data_packets"], 2);
     EXPECT_EQ(report["data_packet_bytes"], 6);
+    // Each frame is a packet of the Wireshark capture, as with an untimed input.
+    const std::string capture = ReadBytes(dir_ / "f.pcapng");
+    EXPECT_NE(capture.find("\x01\x02\x03"), std::string::npos);
+    EXPECT_NE(capture.find("\x04\x05\x06"), std::string::npos);
 }
 
 struct TimedRefusalCase {

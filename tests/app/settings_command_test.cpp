@@ -135,6 +135,39 @@ INSTANTIATE_TEST_SUITE_P(
               "waits "
              "250 ms for an answer\n",
              "  1: Ping: 41, checksum 0, line end 0, encode none, every 0 ms\n"}},
+        // A text field has no offset: the one in the file is not read.
+        ShownCase{"Fields",
+                  kKnownPort +
+                      "[_fields]\r\nCount=2\r\nLogFields=0\r\nCsvRecording=1\r\n"
+                      "Name_0=temperature\r\nType_0=i16\r\nOffset_0=-4\r\nMSBFirst_0=0\r\nBits_0=3,9\r\n"
+                      "Scale_0=.1\r\nAdd_0=-273.15\r\nUnit_0=K\r\nMatch_0=0:24??47\r\n"
+                      "Name_1=altitude\r\nType_1=text\r\nSeparator_1=space\r\nIndex_1=9\r\nPrefix_1=A=\r\n"
+                      "Offset_1=7\r\n",
+                  {{"/fields",
+                    {{"LogFields", false},
+                     {"CsvRecording", true},
+                     {"Fields", Json::array({Json{{"Name", "temperature"},
+                                                 {"Type", "i16"},
+                                                 {"Offset", -4},
+                                                 {"MSBFirst", false},
+                                                 {"Bits", {3, 9}},
+                                                 {"Scale", 0.1},
+                                                 {"Add", -273.15},
+                                                 {"Unit", "K"},
+                                                 {"Match", "0:24 ?? 47"}},
+                                            Json{{"Name", "altitude"},
+                                                 {"Type", "text"},
+                                                 {"Separator", " "},
+                                                 {"Index", 9},
+                                                 {"Prefix", "A="},
+                                                 {"Scale", 1},
+                                                 {"Add", 0},
+                                                 {"Unit", ""},
+                                                 {"Match", nullptr}}})}}}},
+                  {"Fields: 2 (values in the log files: no, CSV file beside them: yes)\n",
+                   "  0: temperature: i16 at offset -4, LSB first, bits 3,9, scale 0.1, add -273.15, unit K, "
+                   "only where 0:24 ?? 47 matches\n",
+                   "  1: altitude: text token 9 split at space after the prefix \"A=\", scale 1, add 0\n"}},
         // A name could retitle the terminal (ESC ] 0 ; ... BEL) or move its cursor (C1 CSI).
         ShownCase{"ControlCharactersAsTheirBytes",
                   kKnownPort + "[_frames]\r\nPcapProtocol=mb\x1b[2Jrtu\r\n"

@@ -213,6 +213,9 @@ TEST_F(MainWindowTest, ShownSettingsComeBackFromTheControls) {
     settings.RawRecording = true;
     settings.Frames.PcapRecording = true;
     settings.Frames.PcapProtocol = "mbrtu";  // shown by no control, and kept
+    settings.Fields.Items.resize(1);          // likewise
+    settings.Fields.Items[0].Name = "temperature";
+    settings.Fields.CsvRecording = true;
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
     EXPECT_EQ(Window().CollectSettings(), settings);
