@@ -110,8 +110,14 @@ std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& lo
     return OpenFailureReason(options, logger);
 }
 
-int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
-    ZCliCaptureSession session(context);
+bool ZCliPortWasLost(ZLogger& logger) {
+    return PortWasLost(logger.GetErrorHistory());
+}
+void ZCliShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& context) {
+    ShowPortState(waiting, session, context);
+}
+
+int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context) {
     session.SetCaptureOptions(options.Reconnect, options.RawFile);
     session.SetPreciseTime(options.PreciseTime);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
@@ -146,19 +152,27 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
         }
         return kCliExitFailed;
     }
-    context.Err << "Capturing from " << portText << " at " << baudrate << " baud into "
-                << session.Settings().LogDir << '\n';
+    context.Err << "Capturing from " << portText << " at " << baudrate << " baud";
+    if (session.WritesLogFiles())
+        context.Err << " into " << session.Settings().LogDir << '\n';
+    else
+        context.Err << " (no log files)\n";
     if (context.OnCaptureStarted) context.OnCaptureStarted();
+    return kCliExitOk;
+}
 
-    ZCliSender sender(options.Sends);
-    const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
+int ZCliFinishLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+                          const ZCliCaptureEnd& end, std::ostream& summary) {
+    ZLogger& logger = session.Logger();
     const bool stopped = logger.StopCapture();
     const bool framesWritten = session.CloseFrameExport();
-    if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
+    if (end.AfterStop) end.AfterStop();
+    if (end.CounterLine && context.ErrIsTerminal)
+        context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
-    report.ShowSent = !options.Sends.empty();
-    report.SkippedSends = logger.SkippedSends();
+    report.ShowSent = end.ShowSent;
+    report.SkippedSends = end.SkippedSends;
     uint64_t rawLost = 0;
     bool rawFailed = false;
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
@@ -170,13 +184,13 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
-        report.PrintSummary(context.Out);
+        report.PrintSummary(summary);
     }
     if (!stopped) {
         context.Err << "Capture could not be stopped!\n";
         return kCliExitFailed;
     }
-    if (waited == WaitResult::PortLost) {
+    if (end.PortLost) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
@@ -187,4 +201,17 @@ int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
     }
     const bool logged = report.CheckLogFiles(context.Err);
     return framesWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
+}
+
+int ZCliRunCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
+    ZCliCaptureSession session(context);
+    if (int code = ZCliStartLiveCapture(options, session, context); code != kCliExitOk) return code;
+    ZCliSender sender(options.Sends);
+    const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
+    ZCliCaptureEnd end;
+    end.PortLost = waited == WaitResult::PortLost;
+    end.ShowSent = !options.Sends.empty();
+    end.SkippedSends = session.Logger().SkippedSends();
+    end.CounterLine = true;
+    return ZCliFinishLiveCapture(options, session, context, end, context.Out);
 }
