@@ -3,7 +3,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "ZULDateTime.h"
 
 ZCliTermOutput::ZCliTermOutput() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
@@ -12,17 +11,7 @@ ZCliTermOutput::~ZCliTermOutput() {
 }
 
 void ZCliTermOutput::OnBytes(const uint8_t* bytes, int count, bool sent, int64_t timeUs) {
-    if (count <= 0) return;
-    {
-        std::lock_guard guard(lock_);
-        if (queuedBytes_ + static_cast<size_t>(count) > MaxQueuedBytes) {
-            lost_ += static_cast<uint64_t>(count);
-            return;
-        }
-        // A read without a time is shown with the time it is handed over.
-        queue_.push_back({std::vector<uint8_t>(bytes, bytes + count), sent, timeUs != 0 ? timeUs : ZULNowMicros()});
-        queuedBytes_ += static_cast<size_t>(count);
-    }
+    if (count <= 0 || !queue_.Push(bytes, count, sent, timeUs)) return;
     if (wakeFd_ >= 0) {
         const uint64_t one = 1;
         // A counter that is full still wakes the reader: the write may fail harmlessly.
@@ -35,21 +24,14 @@ uint64_t ZCliTermOutput::Render(std::string& out) {
         uint64_t count = 0;
         [[maybe_unused]] const ssize_t ignored = read(wakeFd_, &count, sizeof count);
     }
-    std::deque<Chunk> taken;
-    uint64_t lost = 0;
-    {
-        std::lock_guard guard(lock_);
-        taken.swap(queue_);
-        queuedBytes_ = 0;
-        lost = lost_;
-        lost_ = 0;
-    }
-    for (const Chunk& chunk : taken) Append(chunk, out);
+    std::deque<ZTermByteQueue::Chunk> taken;
+    const uint64_t lost = queue_.Take(taken);
+    for (const ZTermByteQueue::Chunk& chunk : taken) Append(chunk, out);
     notShown_ += lost;
     return lost;
 }
 
-void ZCliTermOutput::Append(const Chunk& chunk, std::string& out) {
+void ZCliTermOutput::Append(const ZTermByteQueue::Chunk& chunk, std::string& out) {
     if (chunk.Sent) {
         if (!localEcho_) return;
         for (const uint8_t byte : chunk.Bytes) AppendByte(byte, out);

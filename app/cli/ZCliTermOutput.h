@@ -6,18 +6,16 @@
 // bytes sent as well.
 //
 // The capture's data thread hands the bytes over through OnBytes, which copies them
-// into a queue of at most MaxQueuedBytes and returns at once (what does not fit is
+// into a queue of at most MaxQueuedBytes (ZTermByteQueue: what does not fit is
 // counted as not shown, never waited for) and makes WakeFd readable. The main thread
 // takes and formats them with Render.
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "ZLoggerClients.h"
+#include "ZTermByteQueue.h"
 #include "ZTermStamps.h"
 
 class ZCliTermOutput : public IZByteObserver {
@@ -47,19 +45,10 @@ public:
     uint64_t BytesNotShown() const { return notShown_; }
 
 private:
-    struct Chunk {
-        std::vector<uint8_t> Bytes;
-        bool Sent = false;
-        int64_t TimeUs = 0;
-    };
-
-    void Append(const Chunk& chunk, std::string& out);
+    void Append(const ZTermByteQueue::Chunk& chunk, std::string& out);
     void AppendByte(uint8_t byte, std::string& out) const;
 
-    std::mutex lock_;  // guards queue_, queuedBytes_ and lost_
-    std::deque<Chunk> queue_;
-    size_t queuedBytes_ = 0;
-    uint64_t lost_ = 0;
+    ZTermByteQueue queue_{MaxQueuedBytes};
     int wakeFd_ = -1;
 
     // Main thread only.
