@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -233,19 +234,19 @@ void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
     QScrollBar* bar = txt_Terminal->verticalScrollBar();
     QTextCursor cursor(txt_Terminal->document());
     cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
     if (openLineBlock_ >= 0) {
         // The open line is shown again as it is now, after the lines it became.
-        cursor.movePosition(QTextCursor::End);
         cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
-    } else {
-        cursor.movePosition(QTextCursor::End);
     }
+    TextRuns runs(cursor);
     for (const ZTermLine& line : update.Finished) {
-        WriteLine(cursor, line);
-        cursor.insertBlock();
+        WriteLine(runs, line);
+        runs.Add(QStringLiteral("\n"), runs.Format());
     }
-    WriteLine(cursor, screen_.OpenLine());
+    WriteLine(runs, screen_.OpenLine());
+    runs.Flush();
     openLineBlock_ = cursor.blockNumber();
     cursor.endEditBlock();
     if (followEnd_) {
@@ -255,21 +256,33 @@ void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
     }
 }
 
-void Tfrm_Term::WriteLine(QTextCursor& cursor, const ZTermLine& line) {
+void Tfrm_Term::WriteLine(TextRuns& runs, const ZTermLine& line) {
     const std::u32string prefix = screen_.Prefix(line);
     if (!prefix.empty()) {
         QTextCharFormat stamp;
         stamp.setForeground(SymbolColour);
-        cursor.insertText(QString::fromUcs4(prefix.data(), static_cast<qsizetype>(prefix.size())), stamp);
+        runs.Add(QString::fromUcs4(prefix.data(), static_cast<qsizetype>(prefix.size())), stamp);
     }
     size_t start = 0;
     while (start < line.Text.size()) {
         size_t end = start + 1;
         while (end < line.Text.size() && line.Styles[end] == line.Styles[start]) ++end;
-        cursor.insertText(QString::fromUcs4(line.Text.data() + start, static_cast<qsizetype>(end - start)),
-                          Format(line.Styles[start]));
+        runs.Add(QString::fromUcs4(line.Text.data() + start, static_cast<qsizetype>(end - start)),
+                 Format(line.Styles[start]));
         start = end;
     }
+}
+
+void Tfrm_Term::TextRuns::Add(const QString& text, const QTextCharFormat& format) {
+    // Text of one format goes in at once, line ends and all: each insert costs a layout step.
+    if (!text_.isEmpty() && format != format_) Flush();
+    format_ = format;
+    text_ += text;
+}
+
+void Tfrm_Term::TextRuns::Flush() {
+    if (!text_.isEmpty()) cursor_.insertText(text_, format_);
+    text_.clear();
 }
 
 QTextCharFormat Tfrm_Term::Format(const ZTermStyle& style) const {

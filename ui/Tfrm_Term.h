@@ -14,6 +14,8 @@
 // Created hidden; closing it only hides it. It receives bytes whether visible or not.
 // Window thread, except ByteObserver's OnBytes.
 
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QWidget>
 #include <QStringList>
 #include <cstdint>
@@ -31,7 +33,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTextCharFormat;
 class QTimer;
 
 
@@ -76,7 +77,20 @@ private:
     void Connect();
     void ApplyOptions();
     void ShowUpdate(const ZTermScreen::Update& update);
-    void WriteLine(class QTextCursor& cursor, const ZTermLine& line);
+    // Text on its way into the view, gathered into runs of one format.
+    class TextRuns {
+    public:
+        explicit TextRuns(QTextCursor& cursor) : cursor_(cursor) {}
+        void Add(const QString& text, const QTextCharFormat& format);
+        const QTextCharFormat& Format() const { return format_; }
+        void Flush();
+
+    private:
+        QTextCursor& cursor_;
+        QString text_;
+        QTextCharFormat format_;
+    };
+    void WriteLine(TextRuns& runs, const ZTermLine& line);
     QTextCharFormat Format(const ZTermStyle& style) const;
     void Flash();
     void SendText(const std::string& bytes);
