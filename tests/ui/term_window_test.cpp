@@ -274,6 +274,41 @@ TEST(TermWindowTest, FollowsTheEndUnlessScrolledBack) {
     EXPECT_EQ(bar->value(), bar->maximum());
 }
 
+// Ctrl+F opens the find bar; Enter selects the nearest match above, once round, or
+// says there is none.
+TEST(TermWindowTest, FindsText) {
+    TermWindow term;
+    term.Window().show();
+    term.Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&term.Window()));
+    term.Feed("alpha 1\nbeta\nalpha 2\ngamma");
+    term.Tick();
+    auto* text = term.Control<QPlainTextEdit>("txt_Terminal");
+    text->setFocus();
+    QTest::keyClick(text, Qt::Key_F, Qt::ControlModifier);
+    auto* find = term.Control<QLineEdit>("ed_Find");
+    ASSERT_TRUE(find->isVisible());
+    const struct {
+        const char* Text;
+        QString Selected;
+        int Block;  // of the selection
+        QString Result;
+    } rows[] = {
+        {"alpha", "alpha", 2, ""},
+        {"alpha", "alpha", 0, ""},
+        {"alpha", "alpha", 2, ""},  // once round from the end
+        {"zeta", "alpha", 2, "Not found"},
+    };
+    for (const auto& row : rows) {
+        find->setText(QLatin1String(row.Text));
+        QTest::keyClick(find, Qt::Key_Return);
+        EXPECT_EQ(text->textCursor().selectedText(), row.Selected) << row.Text;
+        EXPECT_EQ(text->textCursor().blockNumber(), row.Block) << row.Text;
+        EXPECT_EQ(term.Control<QLabel>("lbl_FindResult")->text(), row.Result) << row.Text;
+    }
+    EXPECT_FALSE(term.Window().FollowsEnd());
+}
+
 // "Save as text..." writes the text shown; Cancel writes nothing.
 TEST(TermWindowTest, SavedAsText) {
     QTemporaryDir folder;
