@@ -3,7 +3,8 @@
 // lines of 64 characters with a colour change every fourth line, into a shown window
 // whose scrollback is full (TerminalLines, 100,000 lines) or, with the argument 0,
 // empty. The share of a core the window thread spends at 1 MB/s is the time of one
-// tick divided by the tick interval: the counter "core_share_at_1MBps".
+// tick divided by the tick interval: the counter "core_share_at_1MBps" (printed as a
+// time: the CPU time one second of the stream takes).
 //
 //   QT_QPA_PLATFORM=offscreen bench_term_window [--benchmark_repetitions=5 ...]
 //
