@@ -39,7 +39,7 @@ std::string RawRecordingSuffix(bool timed) { return timed ? ".raw.pcapng" : ".bi
 ZLogger::ZLogger(const ZLoggerSettings& settings)
     : ZSerialCapture(LoggerPollIntervalMs, LoggerReadSize),
       settings_(std::make_unique<ZLoggerSettings>()),
-      logGate_([this](const sBlock& block, bool checksumWrong) { writer_->LogBlock(block, checksumWrong); }) {
+      logGate_([this](const sBlock& block, bool checksumWrong) { LogBlock(block, checksumWrong); }) {
     settings_->Assign(settings);
     filter_ = std::make_unique<ZFilter>(
         settings_.get(), [this](const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
@@ -72,6 +72,7 @@ ZLogger::~ZLogger() {
 }
 
 void ZLogger::ProcessData(const uint8_t* bytes, int count) {
+    ObserveBytes(bytes, count, false);
     // The log lines of one chunk's blocks travel to the writer's worker together.
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count))
@@ -84,6 +85,7 @@ void ZLogger::PollDone() {
 }
 
 void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
+    ObserveBytes(bytes, count, false);
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count, time, timeUs))
         GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
@@ -120,6 +122,28 @@ void ZLogger::RemoveBlockObserver(IZBlockObserver* observer) {
     std::erase(blockObservers_, observer);
 }
 
+void ZLogger::AddByteObserver(IZByteObserver* observer) {
+    if (observer != nullptr && std::find(byteObservers_.begin(), byteObservers_.end(), observer) ==
+                                   byteObservers_.end())
+        byteObservers_.push_back(observer);
+}
+
+void ZLogger::RemoveByteObserver(IZByteObserver* observer) {
+    std::erase(byteObservers_, observer);
+}
+
+void ZLogger::ObserveBytes(const uint8_t* bytes, int count, bool sent) {
+    for (IZByteObserver* observer : byteObservers_) observer->OnBytes(bytes, count, sent, ChunkTimeUs());
+}
+
+void ZLogger::SetWriteLogFiles(bool write) {
+    if (!IsCapturing() && !replaying_) writeLogFiles_ = write;
+}
+
+void ZLogger::LogBlock(const sBlock& block, bool checksumWrong) {
+    if (writeLogFiles_) writer_->LogBlock(block, checksumWrong);
+}
+
 void ZLogger::Observe(const sBlock& block) {
     for (IZBlockObserver* observer : blockObservers_) observer->OnBlock(block);
     pcap_.OnBlock(block);
@@ -127,13 +151,14 @@ void ZLogger::Observe(const sBlock& block) {
 }
 
 void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
+    ObserveBytes(bytes, count, true);
     SendCount += 1;
     SentBytes += static_cast<uint32_t>(count);
     PostStatus(8, SendCount, SentBytes);
     std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
     sBlock block{time, bytes, count, bkSent};
     if (entryReceiver_) entryReceiver_->AddBlock(block);
-    writer_->LogBlock(block, false);
+    LogBlock(block, false);
     block.TriggerCounts = blockTriggerCounts_;
     Observe(block);
 }
@@ -237,7 +262,7 @@ bool ZLogger::StartCapture() {
     if (IsCapturing() || replaying_) return false;
     startErrorText_.clear();
     // A capture whose lines could go nowhere would only look as if it worked.
-    if (!ZLogFileManager::CheckLogFolder(settings_->LogDir, startErrorText_)) return false;
+    if (writeLogFiles_ && !ZLogFileManager::CheckLogFolder(settings_->LogDir, startErrorText_)) return false;
     writer_->ClearWriteProblem();
     DrainChunks();
     ZeroCounters();

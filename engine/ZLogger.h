@@ -38,6 +38,17 @@ public:
     // no capture or replay runs; an observer must outlive its membership.
     void AddBlockObserver(IZBlockObserver* observer);
     void RemoveBlockObserver(IZBlockObserver* observer);
+    // Receivers of every byte received and sent, in the order of the line, called on
+    // the data thread before the bytes reach the frame filter or the log files. Add and
+    // remove them only while no capture or replay runs; an observer must outlive its
+    // membership.
+    void AddByteObserver(IZByteObserver* observer);
+    void RemoveByteObserver(IZByteObserver* observer);
+    // Whether the next captures write log files (they do at first). Without them the
+    // log folder is neither checked nor needed; the frame export, the Wireshark capture
+    // and a raw recording handed over by SetRawRecorder are written as before. Only
+    // while no capture or replay runs.
+    void SetWriteLogFiles(bool write);
 
     // Opens the port for a capture, once the log folder has passed
     // ZLogFileManager::CheckLogFolder (made when missing). The raw recording of this capture is the one
@@ -124,6 +135,8 @@ private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
     // Hands a counted block to the block observers and the Wireshark capture.
     void Observe(const sBlock& block);
+    void ObserveBytes(const uint8_t* bytes, int count, bool sent);
+    void LogBlock(const sBlock& block, bool checksumWrong);
     // Counts the bytes of frames without payload that no block took into "Total bytes".
     void CountBytesWithoutBlock();
     void OnDataTrigger(const TDateTime& time, int index);
@@ -156,6 +169,8 @@ private:
     IZStatusReceiver* statusReceiver_ = nullptr;
     IZEntryReceiver* entryReceiver_ = nullptr;
     std::vector<IZBlockObserver*> blockObservers_;
+    std::vector<IZByteObserver*> byteObservers_;
+    bool writeLogFiles_ = true;  // set only while no capture runs, read on the data thread
     std::vector<uint32_t> blockTriggerCounts_;  // matches in the block being distributed
     ZFrameLogGate logGate_;
     bool replaying_ = false;

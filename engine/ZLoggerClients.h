@@ -29,6 +29,18 @@ public:
     virtual bool AddBlock(const sBlock& block) = 0;
 };
 
+// A receiver of the bytes of a capture as they crossed the line, in that order: every
+// chunk read and every send, not cut into blocks (a terminal, say). Called on the
+// capture's data thread in arrival order; it must return at once, copying what it keeps.
+class IZByteObserver {
+public:
+    virtual ~IZByteObserver() = default;
+    // count bytes received (sent false) or sent (true). timeUs: when the read that
+    // brought them returned, or when they were handed to the port, in microseconds since
+    // the Unix epoch; 0 when not known (a replay of a recording without times).
+    virtual void OnBytes(const uint8_t* bytes, int count, bool sent, int64_t timeUs) = 0;
+};
+
 // The extended port settings dialog, which the window program shows for the engine.
 class IZPortDialog {
 public:

@@ -393,6 +393,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 }
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
+    chunkTimeUs_ = item->TimeUs;
     if (item->Sent) {
         ProcessSent(item->Data.data(), item->Size, item->Time);
         return;

@@ -205,6 +205,10 @@ protected:
     void StopCaptureThread();
     // Records a still-open loss episode of the chunk pump.
     void CloseLossEpisode() { chunkLoss_.Close(); }
+    // Within ProcessData, ProcessTimedData and ProcessSent: the microseconds since the
+    // Unix epoch at which the read of these bytes returned (or the send was handed to
+    // the port); 0 when not known. Pump thread only.
+    int64_t ChunkTimeUs() const { return chunkTimeUs_; }
 
     // Poll cycles under a caller's control, so that a test can tell exactly which bytes
     // one cycle read instead of guessing from the clock. HoldCycles returns once no cycle
@@ -329,6 +333,7 @@ private:
     bool inCycle_ = false;
 
     std::unique_ptr<TZULMsgPump<std::unique_ptr<sReceivedData>>> pump_;
+    int64_t chunkTimeUs_ = 0;  // pump thread only: the chunk being processed, see ChunkTimeUs
     std::atomic<bool> stopped_{false};  // the capture thread and the pump have ended
     ZULThread thread_;
 };

@@ -16,6 +16,7 @@ void ZViewSettings::WriteToIni(ZULIniFile& ini) const {
         ini.WriteInteger(section, "HistoryEntries", HistoryEntries);
     if (ShowMilliseconds != defaults.ShowMilliseconds)
         ini.WriteBool(section, "ShowMilliseconds", ShowMilliseconds);
+    if (TerminalLines != defaults.TerminalLines) ini.WriteInteger(section, "TerminalLines", TerminalLines);
 }
 
 void ZViewSettings::ReadFromIni(const ZULIniFile& ini) {
@@ -25,4 +26,6 @@ void ZViewSettings::ReadFromIni(const ZULIniFile& ini) {
     const ZViewSettings defaults;
     HistoryEntries = ClampHistoryEntries(ini.ReadInteger(section, "HistoryEntries", defaults.HistoryEntries));
     ShowMilliseconds = ini.ReadBool(section, "ShowMilliseconds", defaults.ShowMilliseconds);
+    TerminalLines = static_cast<int32_t>(std::clamp<int64_t>(
+        ini.ReadInteger(section, "TerminalLines", defaults.TerminalLines), MinTerminalLines, MaxTerminalLines));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // How the capture window shows a capture: how many entries its history keeps and
-// whether its time column shows milliseconds. Stored in the INI section "_view",
+// whether its time column shows milliseconds; and how many lines the terminal
+// window keeps. Stored in the INI section "_view",
 // each key written only when it differs from its default, so a file saved with the
 // defaults is the file saved before these settings existed.
 
@@ -15,6 +16,10 @@ public:
     static constexpr int32_t MinHistoryEntries = 80;
     static constexpr int32_t MaxHistoryEntries = 1000000;
 
+    static constexpr int32_t DefaultTerminalLines = 100000;
+    static constexpr int32_t MinTerminalLines = 100;
+    static constexpr int32_t MaxTerminalLines = 1000000;
+
     // A history size brought into MinHistoryEntries..MaxHistoryEntries.
     static int32_t ClampHistoryEntries(int64_t entries);
 
@@ -28,4 +33,5 @@ public:
 
     int32_t HistoryEntries = DefaultHistoryEntries;
     bool ShowMilliseconds = false;
+    int32_t TerminalLines = DefaultTerminalLines;  // brought into MinTerminalLines..MaxTerminalLines when read
 };

@@ -32,6 +32,7 @@
 #include "Funset_strings.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
+#include "Tfrm_Term.h"
 #include "VerInfo.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
@@ -127,6 +128,11 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     Logger->GetLogFileManager().SetKeepWrittenFiles(false);
 
     generalPage_->FillLists();
+    terminalWindow_ = std::make_unique<Tfrm_Term>();
+    terminalWindow_->SetSendFunction([this](const std::vector<uint8_t>& bytes, std::string& errorText) {
+        return Logger ? Logger->SendBytes(bytes, false, errorText) : ZSendResult::Refused;
+    });
+    Logger->AddByteObserver(terminalWindow_->ByteObserver());
 
     const std::string appDir = ZULGetAppDir();
     const std::string settingsDir = appDir + "settings";
@@ -209,6 +215,7 @@ void Tfrm_Main::BuildWindow() {
     connect(generalPage_, &ZGeneralPage::StartCaptureClicked, this, [this] { btn_StartCaptureClick(); });
     connect(generalPage_, &ZGeneralPage::StopCaptureClicked, this, [this] { btn_StopCaptureClick(); });
     connect(generalPage_, &ZGeneralPage::ShowCaptureClicked, this, [this] { btn_ShowCaptureClick(); });
+    connect(generalPage_, &ZGeneralPage::ShowTerminalClicked, this, [this] { ShowTerminalWindow(); });
     connect(generalPage_, &ZGeneralPage::LoadSettingsClicked, this, [this] { btn_LoadSettingsClick(); });
     connect(generalPage_, &ZGeneralPage::SaveSettingsClicked, this, [this] { btn_SaveSettingsClick(); });
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
@@ -347,6 +354,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     ShowFrameSettings(settings.Frames);
     viewSettings_ = settings.View;
     if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->SetViewSettings(viewSettings_);
+    if (terminalWindow_) terminalWindow_->SetMaxLines(viewSettings_.TerminalLines);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -365,6 +373,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     CollectFrameSettings(settings.Frames);
     const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
     settings.View = log != nullptr ? log->ViewSettings() : viewSettings_;
+    settings.View.TerminalLines = viewSettings_.TerminalLines;  // the capture window does not keep it
     generalPage_->CollectSettings(settings);
     return settings;
 }
@@ -411,6 +420,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
     writeProblem_.clear();
     ShowCaptureTitle(running);
     sendPage_->SetPortOpen(running);
+    if (terminalWindow_) terminalWindow_->CaptureStateChanged(running);
     if (running) {
         for (QLabel* label : {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers,
                               lbl_StopTriggers, lbl_BytesSent})
@@ -711,6 +721,13 @@ void Tfrm_Main::btn_ShowCaptureClick() {
     captureWindow_->show();
     captureWindow_->raise();
     captureWindow_->activateWindow();
+}
+
+void Tfrm_Main::ShowTerminalWindow() {
+    if (!terminalWindow_) return;
+    terminalWindow_->show();
+    terminalWindow_->raise();
+    terminalWindow_->activateWindow();
 }
 
 void Tfrm_Main::btn_ErrorHistoryClick() {

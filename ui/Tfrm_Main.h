@@ -42,6 +42,7 @@ class ZSendPage;
 class QTableWidget;
 class QTimer;
 class Tfrm_Debug;
+class Tfrm_Term;
 class ZLogger;
 class ZReportPage;
 
@@ -67,6 +68,10 @@ public:
     // every block. Call once, before any capture; both must outlive the engine, which
     // ends when this window closes.
     void SetCaptureWindow(QWidget* window, IZEntryReceiver* entries);
+    // The terminal window ("Show terminal window"), which talks through the running
+    // capture; it lives as long as this window. Shows and raises it.
+    void ShowTerminalWindow();
+    Tfrm_Term* GetTerminalWindow() { return terminalWindow_.get(); }
     // Appends a page after the three of this window. A label "lbl_Version" on it shows
     // the program's version.
     void AddPage(QWidget* page, const QString& caption);
@@ -182,6 +187,8 @@ private:
     // pump must end first.
     ZQtMainThreadDispatcher dispatcher_;
     std::unique_ptr<TStatusPump> StatusPump;
+    // Before the engine: the engine hands it bytes until the engine is gone.
+    std::unique_ptr<Tfrm_Term> terminalWindow_;
     std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
     QString SettingsDir;
     // Per data trigger row: the engine's count at the row's last reset in this capture.

@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
@@ -69,7 +70,12 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
         pthread_sigmask(SIG_UNBLOCK, &both, nullptr);
     }
     // Qt has taken its own options out of argv by now.
-    if (argc > 1) settingsFile_ = argv[1];
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--terminal")
+            showTerminal_ = true;
+        else if (settingsFile_.empty())
+            settingsFile_ = argv[i];
+    }
 }
 
 ZApplication::~ZApplication() {
@@ -98,6 +104,7 @@ int ZApplication::Run() {
         mainWindow->close();
     } else {
         mainWindow->show();
+        if (showTerminal_) mainWindow->ShowTerminalWindow();
         running_ = true;
         code = exec();
         running_ = false;

@@ -36,4 +36,5 @@ private:
     std::string settingsFile_;  // named on the command line, as the system spells it
     bool running_ = false;      // the event loop runs: start-up is over
     bool closeAsked_ = false;   // a signal came during start-up
+    bool showTerminal_ = false;  // --terminal: the terminal window opens with the main window
 };

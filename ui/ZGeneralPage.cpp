@@ -115,6 +115,8 @@ QGroupBox* ZGeneralPage::BuildActionGroup() {
     actionLayout->addWidget(btn_StartCapture);
     actionLayout->addWidget(btn_StopCapture);
     actionLayout->addWidget(btn_ShowCapture);
+    btn_ShowTerminal = ZMakeButton("btn_ShowTerminal", tr("Show terminal window"), action);
+    actionLayout->addWidget(btn_ShowTerminal);
     return action;
 }
 
@@ -261,6 +263,7 @@ void ZGeneralPage::Connect() {
     connect(btn_StartCapture, &QPushButton::clicked, this, &ZGeneralPage::StartCaptureClicked);
     connect(btn_StopCapture, &QPushButton::clicked, this, &ZGeneralPage::StopCaptureClicked);
     connect(btn_ShowCapture, &QPushButton::clicked, this, &ZGeneralPage::ShowCaptureClicked);
+    connect(btn_ShowTerminal, &QPushButton::clicked, this, &ZGeneralPage::ShowTerminalClicked);
     connect(btn_LoadSettings, &QPushButton::clicked, this, &ZGeneralPage::LoadSettingsClicked);
     connect(btn_SaveSettings, &QPushButton::clicked, this, &ZGeneralPage::SaveSettingsClicked);
     // A half-typed text is no choice yet: the text is taken when chosen from the list,
@@ -281,6 +284,7 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
     return {btn_StartCapture,
             btn_StopCapture,
             btn_ShowCapture,
+            btn_ShowTerminal,
             btn_LoadSettings,
             btn_SaveSettings,
             cb_COMPorts,

@@ -63,6 +63,7 @@ signals:
     void StartCaptureClicked();
     void StopCaptureClicked();
     void ShowCaptureClicked();
+    void ShowTerminalClicked();
     void LoadSettingsClicked();
     void SaveSettingsClicked();
 
@@ -97,6 +98,7 @@ private:
     QPushButton* btn_StartCapture = nullptr;
     QPushButton* btn_StopCapture = nullptr;
     QPushButton* btn_ShowCapture = nullptr;
+    QPushButton* btn_ShowTerminal = nullptr;
     QPushButton* btn_LoadSettings = nullptr;
     QPushButton* btn_SaveSettings = nullptr;
     QComboBox* cb_COMPorts = nullptr;

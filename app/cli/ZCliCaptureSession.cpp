@@ -71,10 +71,11 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
             return kCliExitFailed;
         }
     }
-    if (int code = PrepareLogDir(outDir); code != kCliExitOk) {
+    if (int code = writeLogFiles_ ? PrepareLogDir(outDir) : kCliExitOk; code != kCliExitOk) {
         if (raw) raw->Discard();
         return code;
     }
+    logger_->SetWriteLogFiles(writeLogFiles_);
     settings_.Reconnect = settings_.Reconnect || reconnect_;
     settings_.Frames.PreciseTime = settings_.Frames.PreciseTime || preciseTime_;
     collector_.Reset(settings_.DataTriggers.GetCount());

@@ -39,6 +39,10 @@ public:
     void SetCaptureOptions(bool reconnect, const std::string& rawFile);
     // For a live capture, before Prepare: precise time on (the settings may have it on already).
     void SetPreciseTime(bool precise) { preciseTime_ = precise; }
+    // Before Prepare: without log files (they are written at first) no log folder is
+    // made or needed, and the capture writes none.
+    void SetWriteLogFiles(bool write) { writeLogFiles_ = write; }
+    bool WritesLogFiles() const { return writeLogFiles_; }
     // After Prepare and once the port is chosen: creates a raw file whose name ends in
     // ".pcapng" (timed, naming the port); the exit code, with the message written.
     int CreateRawRecording();
@@ -89,6 +93,7 @@ private:
     ZCliContext& context_;
     bool reconnect_ = false;
     bool preciseTime_ = false;
+    bool writeLogFiles_ = true;
     std::string rawFile_;
     ZLoggerSettings settings_;
     ZCliStatusCollector collector_;  // outlives the engine, which reports into it

@@ -15,6 +15,8 @@
 #include "ZCliSendCommand.h"
 #include "ZCliSettingsCommand.h"
 #include "ZCliSimulateCommand.h"
+#include "ZCliTermCommand.h"
+#include "ZCliTermKeys.h"
 #include "ZDemoFrameSource.h"
 #include "ZDemoRecordSource.h"
 #include "ZULAppDir.h"
@@ -91,6 +93,11 @@ const ZCliSynopsis kSynopses[] = {
      "                        [--line-end cr|lf|crlf | --encode slip|cobs] [--wait-answer MS]\n"
      "                        [--listen SECONDS [--out DIR] [--json] [--frames FILE] [--raw FILE]\n"
      "                        [--pcap FILE.pcapng]] DATA..."},
+    {"term",
+     "kestrun-cli term --port N | --device PATH | rfc2217://HOST:PORT [--baud RATE] [--settings S.scs]\n"
+     "                        [--out DIR] [--frames FILE] [--pcap FILE] [--raw FILE] [--reconnect]\n"
+     "                        [--timestamps s|ms|us] [--map crlf|lf|cr] [--local-echo] [--latin1]\n"
+     "                        [--linger SECONDS]"},
     {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
     {"extcap",
@@ -264,6 +271,40 @@ void AddSend(CLI::App& app, ZCliSendCommandOptions& options) {
     app.add_option("data", options.Send.Data, "The bytes to send, joined into one sequence")->required();
 }
 
+void AddTerm(CLI::App& app, ZCliTermOptions& options) {
+    ZCliCaptureOptions& capture = options.Capture;
+    auto* port = app.add_option("--port", capture.Port, "COM port number (default: the settings' port)")
+                     ->check(PortValidator());
+    auto* device = app.add_option("--device", capture.Device, "Talk to this device path or network port")
+                       ->excludes(port);
+    app.add_option("address", options.Address, "A network port (rfc2217://HOST:PORT, tcp://HOST:PORT) or device")
+        ->excludes(port)
+        ->excludes(device);
+    app.add_option("--baud", capture.Baudrate, "Baud rate (default: the settings' rate)")
+        ->check(BaudrateValidator());
+    app.add_option("--settings", capture.SettingsFile,
+                   "Settings file (.scs) to frame and log with (default: every byte, no log files)");
+    app.add_option("--out", capture.OutDir, "Folder for the log files (default: the settings' log directory)");
+    app.add_option("--frames", capture.FramesFile,
+                   "Write every block as one JSON object per line into this new file");
+    app.add_option("--pcap", capture.PcapFile, "Also write every frame as a packet into this new .pcapng file");
+    app.add_option("--raw", capture.RawFile,
+                   "Also record every byte read into this new file (a name ending in .pcapng keeps the "
+                   "time of every read)");
+    app.add_flag("--reconnect", capture.Reconnect, "Wait for a lost port to come back instead of ending");
+    app.add_option("--timestamps", options.Timestamps, "Put the time before each line received")
+        ->check(CLI::IsMember({"s", "ms", "us"}));
+    app.add_option("--map", options.Map, "The line end that Enter sends (default: keys go out unchanged)")
+        ->check(CLI::IsMember({"crlf", "lf", "cr"}));
+    app.add_flag("--local-echo", options.LocalEcho, "Show what is sent as well");
+    app.add_flag("--latin1", options.Latin1, "The device speaks Latin-1 (default: UTF-8)");
+    app.add_option("--linger", options.LingerSeconds,
+                   "After the end of piped input, listen this many seconds before ending")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.footer(std::string(ZCliTermKeys::HelpText()) + '\n' + app.get_footer());
+}
+
 void AddSimulate(CLI::App& app, ZCliSimulateOptions& options) {
     app.add_option("--port", options.Port, "COM port number to serve")
         ->check(PortValidator())
@@ -326,6 +367,11 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
         app.add_subcommand("send", "Send bytes to a COM port or a device, and listen for the answer");
     AddSend(*sendCommand, send);
 
+    ZCliTermOptions term;
+    CLI::App* termCommand =
+        app.add_subcommand("term", "Type to a device and read its answer, while the capture logs in the background");
+    AddTerm(*termCommand, term);
+
     CLI::App* portsCommand = app.add_subcommand("ports", "List the COM ports present and their devices");
     bool portsJson = false;
     portsCommand->add_flag("--json", portsJson, "Print the ports as one JSON array");
@@ -367,6 +413,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) return ZCliRunCapture(capture, context);
     if (*sendCommand) return ZCliRunSend(send, context);
+    if (*termCommand) return ZCliRunTerm(term, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);
     if (*extcapCommand) return ZCliRunExtcap(extcap, context);
     if (*settingsCommand) return ZCliRunSettings(settings, context);

@@ -24,6 +24,10 @@ struct ZCliContext {
     bool ErrIsTerminal = false;
     // Called once a live capture has opened its port (on the calling thread).
     std::function<void()> OnCaptureStarted;
+    // Where `term` reads the keys (or piped bytes) for the device from, and where it
+    // writes what the device sends: standard input and output.
+    int InputFd = 0;
+    int OutputFd = 1;
 
     bool IsStopRequested() const { return StopRequested != nullptr && StopRequested->load(); }
 };

@@ -1,6 +1,7 @@
 #include "ZCliLiveCapture.h"
 
 #include <algorithm>
+#include <optional>
 #include <cctype>
 #include <sstream>
 #include <thread>
@@ -227,8 +228,15 @@ std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& lo
     return OpenFailureReason(options, logger);
 }
 
-int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
-    ZCliCaptureSession session(context);
+bool ZCliPortWasLost(ZLogger& logger) {
+    return PortWasLost(logger.GetErrorHistory());
+}
+void ZCliShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& context) {
+    ShowPortState(waiting, session, context);
+}
+
+int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+                         const std::function<void(ZLogger&)>& beforeStart) {
     session.SetCaptureOptions(options.Reconnect, options.RawFile);
     session.SetPreciseTime(options.PreciseTime);
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
@@ -256,12 +264,9 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate();
-    // In the observers before the start: an answer to the first send must not be missed.
-    ZCliSender sender(options.Sends, logger, session.Settings().Send.GapMs);
-    logger.AddBlockObserver(&sender);
+    if (beforeStart) beforeStart(logger);
     session.ResetCounters();
     if (!logger.StartCapture()) {
-        logger.RemoveBlockObserver(&sender);
         session.Abandon();
         if (!logger.GetStartErrorText().empty()) {
             context.Err << logger.GetStartErrorText() << '\n';
@@ -273,20 +278,28 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
         }
         return kCliExitFailed;
     }
-    context.Err << "Capturing from " << portText << " at " << baudrate << " baud into "
-                << session.Settings().LogDir << '\n';
+    context.Err << "Capturing from " << portText << " at " << baudrate << " baud";
+    if (session.WritesLogFiles())
+        context.Err << " into " << session.Settings().LogDir << '\n';
+    else
+        context.Err << " (no log files)\n";
     if (context.OnCaptureStarted) context.OnCaptureStarted();
+    return kCliExitOk;
+}
 
-    const WaitResult waited = WaitWhileCapturing(options, session, context, sender);
+int ZCliFinishLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+                          const ZCliCaptureEnd& end, std::ostream& summary) {
+    ZLogger& logger = session.Logger();
     const bool stopped = logger.StopCapture();
-    logger.RemoveBlockObserver(&sender);
     const bool framesWritten = session.CloseFrameExport();
     const bool csvWritten = session.CheckCsv();
-    if (context.ErrIsTerminal) context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
+    if (end.AfterStop) end.AfterStop();
+    if (end.CounterLine && context.ErrIsTerminal)
+        context.Err << '\r' << CounterLine(session.Counters()) << "\x1b[K\n";
 
     ZCliCaptureReport report = session.TakeReport();
-    report.ShowSent = !options.Sends.Items.empty();
-    report.SkippedSends = sender.Skipped();
+    report.ShowSent = end.ShowSent;
+    report.SkippedSends = end.SkippedSends;
     uint64_t rawLost = 0;
     bool rawFailed = false;
     if (const ZRawRecorder* raw = logger.GetRawRecorder()) {
@@ -299,13 +312,13 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
-        report.PrintSummary(context.Out);
+        report.PrintSummary(summary);
     }
     if (!stopped) {
         context.Err << "Capture could not be stopped!\n";
         return kCliExitFailed;
     }
-    if (waited == WaitResult::PortLost) {
+    if (end.PortLost) {
         context.Err << "The capture ended early: the COM port was lost.\n";
         return kCliExitFailed;
     }
@@ -321,4 +334,26 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) 
     }
     const bool logged = report.CheckLogFiles(context.Err);
     return framesWritten && csvWritten && rawWritten && logged ? kCliExitOk : kCliExitFailed;
+}
+
+int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context) {
+    ZCliCaptureSession session(context);
+    std::optional<ZCliSender> sender;
+    // In the observers before the start: an answer to the first send must not be missed.
+    const auto addSender = [&](ZLogger& logger) {
+        sender.emplace(options.Sends, logger, session.Settings().Send.GapMs);
+        logger.AddBlockObserver(&*sender);
+    };
+    if (int code = ZCliStartLiveCapture(options, session, context, addSender); code != kCliExitOk) {
+        if (sender) session.Logger().RemoveBlockObserver(&*sender);
+        return code;
+    }
+    const WaitResult waited = WaitWhileCapturing(options, session, context, *sender);
+    ZCliCaptureEnd end;
+    end.PortLost = waited == WaitResult::PortLost;
+    end.ShowSent = !options.Sends.Items.empty();
+    end.SkippedSends = sender->Skipped();
+    end.CounterLine = true;
+    end.AfterStop = [&] { session.Logger().RemoveBlockObserver(&*sender); };
+    return ZCliFinishLiveCapture(options, session, context, end, context.Out);
 }

@@ -5,6 +5,7 @@
 // the run itself, which captures until a duration has passed or the user stops it.
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "ZSendPacer.h"
 #include "ZSendSequence.h"
 
+class ZCliCaptureSession;
 class ZLogger;
 class ZSerialCapture;
 
@@ -84,3 +86,30 @@ std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& lo
 
 // Runs the capture and reports it; returns the exit code.
 int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context);
+
+// The parts of a capture for a command that waits in its own way while it runs
+// (`term`). ZCliStartLiveCapture prepares session as the options say (settings, log
+// folder, port, recordings, frame export, Wireshark capture, CSV file) and starts it,
+// telling the user where it captures; beforeStart, when given, is called with the
+// logger just before the start. kCliExitOk once it runs, else the exit code after
+// the user was told why (nothing it made is left behind then).
+int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+                         const std::function<void(ZLogger&)>& beforeStart = {});
+// Whether the port of a capture that does not reconnect was lost: it reads nothing more.
+bool ZCliPortWasLost(ZLogger& logger);
+// A capture that reconnects tells the user when its port goes and when it is back;
+// waiting holds what was told last.
+void ZCliShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& context);
+// How a capture came to its end, for its report.
+struct ZCliCaptureEnd {
+    bool PortLost = false;  // it ended early: the port was lost
+    bool ShowSent = false;  // it sent: the report shows the bytes sent
+    uint64_t SkippedSends = 0;
+    bool CounterLine = false;         // the live counter line on a terminal gets its final state
+    std::function<void()> AfterStop;  // called once the capture has stopped, before the report
+};
+// Stops the capture, closes its files, tells where the recordings went and reports
+// it: JSON on context.Out with options.Json, else the summary on summary. Returns
+// the exit code.
+int ZCliFinishLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
+                          const ZCliCaptureEnd& end, std::ostream& summary);

@@ -134,10 +134,12 @@ TEST(ViewSettingsIni, WrittenOnlyWhenNotDefaultAndReadIntoRange) {
         int32_t Entries;
         bool Milliseconds;
         std::string Text;  // the section as written
+        int32_t TerminalLines = 100000;
     } written[] = {
         {"defaults", 100000, false, ""},
         {"a history size", 500, false, "[_view]\r\nHistoryEntries=500\r\n"},
         {"milliseconds", 100000, true, "[_view]\r\nShowMilliseconds=1\r\n"},
+        {"terminal lines", 100000, false, "[_view]\r\nTerminalLines=2000\r\n", 2000},
     };
     for (const auto& row : written) {
         ZULIniFile ini;
@@ -145,25 +147,30 @@ TEST(ViewSettingsIni, WrittenOnlyWhenNotDefaultAndReadIntoRange) {
         ZViewSettings settings;
         settings.HistoryEntries = row.Entries;
         settings.ShowMilliseconds = row.Milliseconds;
+        settings.TerminalLines = row.TerminalLines;
         settings.WriteToIni(ini);
         ASSERT_EQ(ini.ToText(), row.Text) << row.Name;
         ZViewSettings read;
         read.HistoryEntries = 7;
         read.ShowMilliseconds = !row.Milliseconds;
+        read.TerminalLines = 7;
         read.ReadFromIni(ini);
         ASSERT_EQ(read, settings) << row.Name;
     }
     const struct {
         const char* Value;
         int32_t Entries;
-    } read[] = {{"10", 80}, {"80", 80},       {"2000000", 1000000},
-                {"-5", 80}, {"many", 100000}, {"1000000", 1000000}};
+        int32_t TerminalLines;
+    } read[] = {{"10", 80, 100},     {"80", 80, 100},           {"2000000", 1000000, 1000000},
+                {"-5", 80, 100},     {"many", 100000, 100000}, {"1000000", 1000000, 1000000}};
     for (const auto& row : read) {
         ZULIniFile ini;
         ini.WriteString("_view", "HistoryEntries", row.Value);
+        ini.WriteString("_view", "TerminalLines", row.Value);
         ZViewSettings settings;
         settings.ReadFromIni(ini);
         ASSERT_EQ(settings.HistoryEntries, row.Entries) << row.Value;
+        ASSERT_EQ(settings.TerminalLines, row.TerminalLines) << row.Value;
     }
 }
 
