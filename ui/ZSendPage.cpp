@@ -39,6 +39,14 @@ T* Named(T* widget, const char* name, const QString& accessibleName) {
     return widget;
 }
 
+// Whether bytes read as text: printable ASCII, with \r, \n and \t as escapes.
+bool IsText(const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) return false;
+    for (const uint8_t byte : bytes)
+        if ((byte < 0x20 || byte > 0x7E) && byte != '\r' && byte != '\n' && byte != '\t') return false;
+    return true;
+}
+
 QString ListText(const ZSendSequence& item, int row) {
     QString text =
         row < ShortcutCount ? QStringLiteral("Ctrl+%1  ").arg(row + 1) : QStringLiteral("        ");
@@ -83,7 +91,9 @@ void ZSendPage::BuildPage() {
     btn_Send =
         Named(ZMakeButton("btn_Send", QStringLiteral("Send"), entry), "btn_Send", QStringLiteral("Send"));
     ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", QStringLiteral("Repeat interval in ms"));
-    ud_SendEvery->setRange(1, MaxSendEveryMs);
+    // 0 is a sequence's own "no repeat", shown when such a sequence is chosen.
+    ud_SendEvery->setRange(0, MaxSendEveryMs);
+    ud_SendEvery->setSpecialValueText(QStringLiteral("none"));
     ud_SendEvery->setValue(1000);
     ud_SendEvery->setSuffix(QStringLiteral(" ms"));
     btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", QStringLiteral("Start repeat"), entry),
@@ -262,13 +272,15 @@ void ZSendPage::ShowSequenceInEntry(int row) {
     if (row < 0 || row >= static_cast<int>(items_.size())) return;
     const ZSendSequence& item = items_[static_cast<size_t>(row)];
     ed_SequenceName->setText(Q(item.Name));
-    cb_SendFormat->setCurrentIndex(0);
+    const bool text = IsText(item.Data);
+    cb_SendFormat->setCurrentIndex(text ? 1 : 0);
     cb_SendChecksum->setCurrentIndex(item.Checksum);
     chk_SendLSBFirst->setChecked(item.ChecksumLSBFirst);
     cb_SendLineEnd->setCurrentIndex(item.LineEnd);
     ed_SendData->setText(
-        QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
-    if (item.Every > 0) ud_SendEvery->setValue(item.Every);
+        text ? QString::fromLatin1(SendBytesToText(item.Data))
+             : QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
+    ud_SendEvery->setValue(item.Every);
 }
 
 void ZSendPage::SendSequence(const ZSendSequence& sequence, bool repeat) {
@@ -292,6 +304,10 @@ void ZSendPage::SendSequence(const ZSendSequence& sequence, bool repeat) {
 void ZSendPage::ToggleRepeat() {
     if (tmr_Repeat->isActive()) {
         StopRepeat();
+        return;
+    }
+    if (ud_SendEvery->value() <= 0) {
+        lbl_SendState->setText(QStringLiteral("Choose how often to repeat first: the interval says none."));
         return;
     }
     if (!EntrySequence(repeating_)) return;

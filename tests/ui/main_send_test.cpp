@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include "MainWindowTestSupport.h"
+#include "TriggerSequence.h"
 #include "ZLogger.h"
 
 using namespace maintest;
@@ -105,3 +107,71 @@ TEST_F(SendFromPageTest, SendsOnlyWhileAPortIsOpenAndCountsTheBytes) {
 }
 
 }  // namespace
+
+// A saved sequence comes back into the entry as it would have been typed, with its own interval.
+TEST_F(SendFromPageTest, AChosenSequenceShowsAsTextWhenItIsTextAndWithItsOwnInterval) {
+    using Bytes = std::vector<uint8_t>;
+    const struct {
+        const char* Name;
+        Bytes Data;
+        int32_t Every;
+        int Format;  // 0 HEX, 1 text with escapes
+        const char* Entry;
+        const char* Interval;
+    } rows[] = {
+        {"text", {'A', 'T', '\r', '\n'}, 500, 1, "AT\\r\\n", "500 ms"},
+        {"binary, no repeat", {0x11, 0x03, 0x00}, 0, 0, "11 03 00", "none"},
+        {"tab and backslash", {'a', '\t', 'b', '\\'}, 0, 1, "a\\tb\\\\", "none"},
+        {"a control byte", {'A', 0x01}, 20, 0, "41 01", "20 ms"},
+        {"DEL", {'A', 0x7F}, 0, 0, "41 7F", "none"},
+        {"a byte above ASCII", {0xE4}, 0, 0, "E4", "none"},
+        {"nothing", {}, 0, 0, "", "none"},
+    };
+    ZLoggerSettings settings;
+    for (const auto& row : rows) {
+        ZSendSequence item;
+        item.Name = row.Name;
+        item.Data = row.Data;
+        item.Every = row.Every;
+        settings.Send.Items.push_back(item);
+    }
+    Window().ShowSettings(settings);
+    auto* list = Find<QListWidget>("lst_Sequences");
+    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i) {
+        const auto& row = rows[i];
+        list->setCurrentRow(i);
+        EXPECT_EQ(Find<QComboBox>("cb_SendFormat")->currentIndex(), row.Format) << row.Name;
+        EXPECT_EQ(Find<QLineEdit>("ed_SendData")->text(), QString::fromLatin1(row.Entry)) << row.Name;
+        EXPECT_EQ(Find<QSpinBox>("ud_SendEvery")->text(), QString::fromLatin1(row.Interval)) << row.Name;
+        // What the entry would send is what was saved.
+        if (!row.Data.empty()) {
+            EXPECT_EQ(Find<QLabel>("lbl_SendBytes")->text().toStdString(),
+                      std::to_string(row.Data.size()) + " bytes: " +
+                          BytesToHex(row.Data.data(), static_cast<int>(row.Data.size())))
+                << row.Name;
+        }
+    }
+}
+
+// An interval of none repeats nothing: the repeat says why instead of sending without a pause.
+TEST_F(SendFromPageTest, ARepeatWithoutAnIntervalIsRefused) {
+    LinkPtyPort();
+    ZLoggerSettings settings;
+    settings.LogDir = Home();
+    ZSendSequence once;
+    once.Name = "once";
+    once.Data = {0x01};
+    settings.Send.Items.push_back(once);
+    Window().ShowSettings(settings);
+    Window().GetLogger()->SetCOMPort(PtyPort);
+    Click("btn_StartCapture");
+    ASSERT_TRUE(boxes_.empty()) << boxes_[0];
+    Find<QListWidget>("lst_Sequences")->setCurrentRow(0);
+    ASSERT_EQ(Find<QSpinBox>("ud_SendEvery")->value(), 0);
+    Click("btn_SendRepeat");
+    EXPECT_EQ(Find<QLabel>("lbl_SendState")->text(),
+              "Choose how often to repeat first: the interval says none.");
+    EXPECT_EQ(Find<QPushButton>("btn_SendRepeat")->text(), "Start repeat");
+    EXPECT_EQ(Find<QLabel>("lbl_SendCount")->text(), "Sends: 0, skipped: 0");
+    Click("btn_StopCapture");
+}
