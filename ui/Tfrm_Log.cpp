@@ -96,7 +96,9 @@ constexpr KindRow Kinds[] = {
 };
 
 // The text colour of the rows of bytes sent, and of their button's picture.
-QColor SentColour() { return QColor(176, 78, 0); }
+QColor SentColour() {
+    return QColor(176, 78, 0);
+}
 
 int NearestFractionDigits(int digits) {
     return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
@@ -612,22 +614,7 @@ void Tfrm_Log::CaptureStateChanged(bool running) {
 }
 
 QString Tfrm_Log::TimeText(TDateTime time, int digits) {
-    digits = NearestFractionDigits(digits);
-    if (digits == 0 || !std::isfinite(time)) return QString::fromLocal8Bit(ZULFormatLongTime(time));
-    constexpr double MicrosecondsPerDay = 86400.0 * 1e6;
-    const double micros = std::floor(time * MicrosecondsPerDay + 0.5);
-    const double second = std::floor(micros / 1e6);
-    const auto fraction = static_cast<int64_t>(micros - second * 1e6);
-    // Formatted from the middle of its second, so the text's second is the one the
-    // fraction belongs to, however the long format rounds.
-    QString text = QString::fromLocal8Bit(ZULFormatLongTime((second + 0.5) * 1e6 / MicrosecondsPerDay));
-    const QString part =
-        QStringLiteral(".%1").arg(digits == 3 ? fraction / 1000 : fraction, digits, 10, QLatin1Char('0'));
-    // After the seconds' digits: a format may end in "PM" or a zone.
-    qsizetype at = text.size();
-    while (at > 0 && !text.at(at - 1).isDigit()) --at;
-    text.insert(at, part);
-    return text;
+    return QString::fromLocal8Bit(ZULFormatLongTimeFraction(time, NearestFractionDigits(digits)));
 }
 
 void Tfrm_Log::SetTimeFractionDigits(int digits) {
@@ -651,7 +638,9 @@ void Tfrm_Log::tb_MillisecondsClick() {
     SetTimeFractionDigits(tb_Milliseconds->isChecked() ? ShownFractionDigits() : 0);
 }
 
-int Tfrm_Log::ShownFractionDigits() const { return preciseTime_ ? 6 : 3; }
+int Tfrm_Log::ShownFractionDigits() const {
+    return preciseTime_ ? 6 : 3;
+}
 
 void Tfrm_Log::SetPreciseTime(bool precise) {
     preciseTime_ = precise;
