@@ -3,7 +3,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,10 +15,12 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
 
 #include "SerialPlatformNet.h"
+#include "SerialPortLocator.h"
 #include "TPortTable.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
@@ -24,6 +29,9 @@
 #include "ZPortDialog.h"
 
 namespace {
+
+// udev makes a device's node first and its links after: one refill for the burst.
+constexpr int PortListRefillDelayMs = 300;
 
 // grp_CaptureMode item -> stored capture mode.
 constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
@@ -65,8 +73,20 @@ QLabel* TrackBarValue(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
-QComboBox* PortField(const char* name, const QString& accessibleName, int contentsLength, QWidget* parent) {
-    auto* field = new QComboBox(parent);
+// A combo box that says when its list is about to open.
+class ListField : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> BeforeOpening;
+
+    void showPopup() override {
+        if (BeforeOpening) BeforeOpening();
+        QComboBox::showPopup();
+    }
+};
+
+ListField* PortField(const char* name, const QString& accessibleName, int contentsLength, QWidget* parent) {
+    auto* field = new ListField(parent);
     field->setObjectName(QString::fromLatin1(name));
     field->setEditable(true);
     field->setInsertPolicy(QComboBox::NoInsert);
@@ -134,7 +154,9 @@ QGroupBox* ZGeneralPage::BuildPortGroup() {
     auto* port = new QGroupBox(QStringLiteral("Port"), this);
     port->setObjectName(QStringLiteral("grp_Port"));
     auto* portLayout = new QGridLayout(port);
-    cb_COMPorts = PortField("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    ListField* ports = PortField("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    ports->BeforeOpening = [this] { FillPortList(true); };
+    cb_COMPorts = ports;
     cb_COMPorts->setEditText(QStringLiteral("---"));
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
@@ -313,22 +335,49 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
 void ZGeneralPage::FillLists() {
     ZLogger* engine = engine_();
     if (engine == nullptr) return;
-    // Filling a list is no choice of the user's: the port keeps its settings.
-    const QSignalBlocker portBlocker(cb_COMPorts);
+    FillPortList(false);
+    WatchPortFolders();
     const QSignalBlocker rateBlocker(cb_Baudrates);
     std::vector<std::string> list;
-    engine->GetPortList(list);
-    // Each port with what the user knows it by; the field itself shows the number only.
-    for (const std::string& port : list) {
-        int number = 0;
-        const QString text = ZLocalText(port);
-        cb_COMPorts->addItem(text.startsWith(QStringLiteral("COM")) && ParseDecimal(text.mid(3), number)
-                                 ? QString::fromStdString(TPortTable::Global().DisplayName(number))
-                                 : text);
-    }
-    cb_COMPorts->addItem(NetworkPortItem());
     engine->GetBaudrateList(list);
     for (const std::string& rate : list) cb_Baudrates->addItem(ZLocalText(rate));
+}
+
+void ZGeneralPage::FillPortList(bool rescan) {
+    TPortTable& ports = TPortTable::Global();
+    if (rescan) ports.Rescan();
+    // Filling a list is no choice of the user's: the port keeps its settings.
+    const QSignalBlocker blocker(cb_COMPorts);
+    const QString shown = cb_COMPorts->currentText();
+    cb_COMPorts->clear();
+    for (int n = 1; n <= ports.LastCOM(); ++n)
+        if (ports.COMAvailable(n)) cb_COMPorts->addItem(QString::fromStdString(ports.ListName(n)));
+    cb_COMPorts->addItem(NetworkPortItem());
+    // No item is chosen: whichever the user picks is a change.
+    cb_COMPorts->setCurrentIndex(-1);
+    cb_COMPorts->setEditText(shown);
+}
+
+void ZGeneralPage::WatchPortFolders() {
+    if (portFolders_ == nullptr) {
+        portFolders_ = new QFileSystemWatcher(this);
+        portListRefill_ = new QTimer(this);
+        portListRefill_->setSingleShot(true);
+        portListRefill_->setInterval(PortListRefillDelayMs);
+        connect(portFolders_, &QFileSystemWatcher::directoryChanged, portListRefill_,
+                qOverload<>(&QTimer::start));
+        connect(portListRefill_, &QTimer::timeout, this, [this] {
+            FillPortList(true);
+            WatchPortFolders();  // a folder made meanwhile ("serial/by-id" for the first adapter)
+        });
+    }
+    const TSerialPortRoots roots = TSerialPortLocator::SystemRoots();
+    QStringList folders;
+    for (const std::string& folder : {roots.DevDir, roots.DevDir + "serial/by-id", roots.OverrideDir}) {
+        const QString path = QDir::cleanPath(QFile::decodeName(folder.c_str()));
+        if (QFileInfo(path).isDir() && !portFolders_->directories().contains(path)) folders << path;
+    }
+    if (!folders.isEmpty()) portFolders_->addPaths(folders);
 }
 
 // ---------------------------------------------------------------------------------
@@ -507,6 +556,8 @@ void ZGeneralPage::ShowBaudrate() {
 void ZGeneralPage::btn_PortSettingsClick() {
     ZLogger* engine = engine_();
     if (engine == nullptr) return;
+    // The dialog lists the ports present now.
+    TPortTable::Global().Rescan();
     ZPortDialog dialog(window());
     engine->ShowPortDialog(dialog);
     // The dialog may have changed the rate as well as the port.

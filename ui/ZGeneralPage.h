@@ -5,7 +5,9 @@
 // settings file holds, the Wireshark dissector) and takes a typed port or rate into
 // the engine when the user is done typing. Starting, stopping and showing a capture
 // and loading and saving whole settings are the main window's: the page only says
-// that their buttons were pressed.
+// that their buttons were pressed. The port list is made again whenever it is
+// opened and whenever the device folder (or the port links' folder) changes, so that
+// a device plugged in later is offered.
 //
 // Window thread only.
 
@@ -27,6 +29,8 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 class QSpinBox;
+class QFileSystemWatcher;
+class QTimer;
 class QVBoxLayout;
 class ZLogger;
 
@@ -37,7 +41,7 @@ public:
     // engine gives the engine, or null once it has gone.
     explicit ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
 
-    // Fills the port and rate lists from the engine; the port keeps its settings.
+    // Fills the port and rate lists; the port keeps its settings.
     void FillLists();
     // Shows the page's part of settings, and the engine's port and rate.
     void ShowSettings(const ZLoggerSettings& settings);
@@ -85,6 +89,11 @@ private:
     void btn_PortSettingsClick();
     void btn_OutputDirClick();
     void ShowLogDir();
+    // The present ports, each with what the user knows it by, and the network item;
+    // rescan first looks for devices that came or went. The field keeps its text.
+    void FillPortList(bool rescan);
+    // Watches the folders where ports come and go; a change refills the list shortly after.
+    void WatchPortFolders();
     // The last item of the port list: choosing it lets the user type a network port's address.
     static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
 
@@ -102,6 +111,8 @@ private:
     QComboBox* cb_COMPorts = nullptr;
     QComboBox* cb_Baudrates = nullptr;
     QPushButton* btn_PortSettings = nullptr;
+    QFileSystemWatcher* portFolders_ = nullptr;
+    QTimer* portListRefill_ = nullptr;  // a burst of device changes refills the list once
     QGroupBox* grp_LogfileOptions = nullptr;
     QPushButton* btn_OutputDir = nullptr;
     QLineEdit* ed_OutputDir = nullptr;

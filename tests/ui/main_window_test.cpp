@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "MainWindowTestSupport.h"
+#include "TPortTable.h"
 #include "VerInfo.h"
 #include "ZComboBoxAccessible.h"
 #include "ZFocusWhileShown.h"
@@ -713,4 +714,49 @@ TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
     auto* hidden = Find<QCheckBox>("chk_SeparateHexAndASCII");
     EXPECT_FALSE(hidden->isVisibleTo(&Window()));
     EXPECT_EQ(hidden->focusPolicy(), Qt::NoFocus);
+}
+
+// A port that comes or goes after the start is offered, or no longer, as soon as the
+// list opens or its folder changes; the field keeps the port in use meanwhile.
+TEST_F(MainWindowTest, ThePortListFollowsPortsThatComeAndGo) {
+    const struct {
+        const char* Name;
+        bool Add;
+        bool ByOpening;  // else by the folder's change alone
+    } rows[] = {
+        {"plugged in, the list opens", true, true},
+        {"removed, the folder changes", false, false},
+        {"plugged in, the folder changes", true, false},
+        {"removed, the list opens", false, true},
+    };
+    LinkPtyPort();  // the folder is there from the start, and COM98 stays present
+    const std::string link = Home() + "ports/com97";
+    // The port table is the process's: whatever happens, COM97 leaves it again.
+    struct Restore {
+        std::string Link;
+        ~Restore() {
+            std::filesystem::remove(Link);
+            TPortTable::Global().Rescan();
+        }
+    } restore{link};
+    auto* ports = Find<QComboBox>("cb_COMPorts");
+    const QString inUse = ports->currentText();
+    const auto offered = [ports] { return ports->findText("COM97", Qt::MatchStartsWith) >= 0; };
+    ASSERT_FALSE(offered());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        if (row.Add)
+            std::filesystem::create_symlink(TestPty().SlavePath(), link);
+        else
+            std::filesystem::remove(link);
+        if (row.ByOpening) {
+            ports->showPopup();
+            EXPECT_EQ(offered(), row.Add);
+            ports->hidePopup();
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return offered() == row.Add; }, 20000));
+        }
+        EXPECT_EQ(ports->currentText(), inUse);
+        EXPECT_EQ(ports->itemText(ports->count() - 1), "Network port...");
+    }
 }
