@@ -1082,7 +1082,40 @@ TEST_F(CaptureWindowTest, AScreenReaderSeesTheNamedHeadersAndOnlyTheRowsInView) 
                 QRect(Grid()->viewport()->mapFromGlobal(cell->rect().topLeft()), cell->rect().size())));
         }
         EXPECT_EQ(table->child(table->childCount()), nullptr);
+
+        // As a table it answers over the whole history, in view or not.
+        QAccessibleTableInterface* rows = table->tableInterface();
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->rowCount(), added);
+        EXPECT_EQ(rows->columnCount(), 5);
+        for (int c = 0; c < 5; ++c) EXPECT_EQ(rows->columnDescription(c), headers[c]);
+        for (const int row : {0, added / 2, added - 1}) {
+            if (row < 0 || row >= added) continue;
+            SCOPED_TRACE(row);
+            QAccessibleInterface* cell = rows->cellAt(row, 2);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->text(QAccessible::Name), QString("#%1").arg(row + 1));
+            QAccessibleTableCellInterface* place = cell->tableCellInterface();
+            ASSERT_NE(place, nullptr);
+            EXPECT_EQ(place->rowIndex(), row);
+            EXPECT_EQ(place->columnIndex(), 2);
+            ASSERT_EQ(place->columnHeaderCells().size(), 1);
+            EXPECT_EQ(place->columnHeaderCells()[0], table->child(2));
+            // Its place among the children where it is in view, none where not.
+            const bool shown = top >= 0 && row >= top && row < top + inView;
+            EXPECT_EQ(table->indexOfChild(cell), shown ? 5 * (1 + row - top) + 2 : -1);
+        }
+        EXPECT_EQ(rows->cellAt(added, 0), nullptr);
+        EXPECT_EQ(rows->cellAt(0, 5), nullptr);
+        EXPECT_EQ(rows->cellAt(-1, 0), nullptr);
     }
+    // A row chosen by the screen reader is the row selected, and the other way round.
+    QAccessibleTableInterface* rows = table->tableInterface();
+    ASSERT_TRUE(rows->selectRow(17));
+    EXPECT_EQ(rows->selectedRows(), QList<int>{17});
+    EXPECT_TRUE(rows->cellAt(17, 0)->tableCellInterface()->isSelected());
+    EXPECT_EQ(window_.SelectedRow(), 17);
+    EXPECT_FALSE(rows->selectRow(added));
 }
 
 TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {
