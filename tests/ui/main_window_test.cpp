@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "MainWindowTestSupport.h"
+#include "TFormCOMSetup.h"
 #include "TPortTable.h"
 #include "VerInfo.h"
 #include "ZComboBoxAccessible.h"
@@ -690,6 +691,27 @@ TEST_F(MainWindowTest, OnlyControlsInViewAreFocusable) {
     }
 }
 
+// A screen reader browses a combo box's items without opening its list: the list is
+// its first child, an editable one's text field its second.
+void ExpectItemsBrowsable(QComboBox& combo) {
+    SCOPED_TRACE(combo.objectName().toStdString());
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&combo);
+    ASSERT_EQ(face->childCount(), combo.isEditable() ? 2 : 1);
+    QAccessibleInterface* list = face->child(0);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    EXPECT_EQ(face->indexOfChild(list), 0);
+    ASSERT_GT(combo.count(), 0);
+    ASSERT_EQ(list->childCount(), combo.count());
+    for (int i = 0; i < combo.count(); ++i)
+        EXPECT_EQ(list->child(i)->text(QAccessible::Name), combo.itemText(i));
+    if (combo.isEditable()) {
+        EXPECT_EQ(face->child(1)->role(), QAccessible::EditableText);
+        EXPECT_EQ(face->indexOfChild(face->child(1)), 1);
+    }
+    EXPECT_EQ(face->child(face->childCount()), nullptr);
+}
+
 TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
     ZComboBoxAccessible::Install();
     const struct {
@@ -709,7 +731,13 @@ TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
         EXPECT_EQ(face->text(QAccessible::Name), row.Caption);
         EXPECT_FALSE(combo->currentText().isEmpty());
         EXPECT_EQ(face->text(QAccessible::Value), combo->currentText());
+        ExpectItemsBrowsable(*combo);
     }
+    // The port setup dialog's list as well.
+    TPortTable ports([](int n) { return n == 3 || n == 7; });
+    ports.Init(99);
+    TFormCOMSetup setup(ports);
+    ExpectItemsBrowsable(*setup.findChild<QComboBox*>("ComboBoxPort"));
     // A control kept only for its setting is never offered to the keyboard.
     auto* hidden = Find<QCheckBox>("chk_SeparateHexAndASCII");
     EXPECT_FALSE(hidden->isVisibleTo(&Window()));
