@@ -488,8 +488,8 @@ void Tfrm_Main::DataTriggerCountsReset(int row) {
 
 void Tfrm_Main::btn_StartCaptureClick() {
     if (!Logger) return;
-    // A typed port or rate that was never confirmed is taken now, or the start is called off.
-    if (!generalPage_->CommitPortAndRate()) return;
+    // A typed port, rate or protocol that was never confirmed is taken now, or the start is called off.
+    if (!generalPage_->CommitTypedFields()) return;
     const ZLoggerSettings settings = CollectSettings();
     if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes &&
         settings.CaptureMode != cmSilence) {

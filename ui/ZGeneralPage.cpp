@@ -12,11 +12,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 #include <vector>
 
 #include "SerialPlatformNet.h"
@@ -24,9 +26,13 @@
 #include "TPortTable.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
+#include "ZFramePcap.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
+#include "ZPcapDissectors.h"
 #include "ZPortDialog.h"
+#include "ZQtMainThreadDispatcher.h"
+#include "ZULFuncDecThread.h"
 
 namespace {
 
@@ -85,7 +91,8 @@ public:
     }
 };
 
-ListField* PortField(const char* name, const QString& accessibleName, int contentsLength, QWidget* parent) {
+ListField* EditableList(const char* name, const QString& accessibleName, int contentsLength,
+                        QWidget* parent) {
     auto* field = new ListField(parent);
     field->setObjectName(QString::fromLatin1(name));
     field->setEditable(true);
@@ -154,13 +161,13 @@ QGroupBox* ZGeneralPage::BuildPortGroup() {
     auto* port = new QGroupBox(QStringLiteral("Port"), this);
     port->setObjectName(QStringLiteral("grp_Port"));
     auto* portLayout = new QGridLayout(port);
-    ListField* ports = PortField("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    ListField* ports = EditableList("cb_COMPorts", QStringLiteral("COM port"), 7, port);
     ports->BeforeOpening = [this] { FillPortList(true); };
     cb_COMPorts = ports;
     cb_COMPorts->setEditText(QStringLiteral("---"));
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
-    cb_Baudrates = PortField("cb_Baudrates", QStringLiteral("Baud rate"), 12, port);
+    cb_Baudrates = EditableList("cb_Baudrates", QStringLiteral("Baud rate"), 12, port);
     btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
     portLayout->addWidget(cb_COMPorts, 0, 0);
     portLayout->addWidget(at, 0, 1);
@@ -241,7 +248,18 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
     chk_PcapRecording =
         CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
-    logLayout->addWidget(chk_PcapRecording, 10, 2, 1, 2);
+    auto* protocolCaption = new QLabel(QStringLiteral("Protocol:"), logfile);
+    ListField* protocols = EditableList("cb_PcapProtocol", QStringLiteral("Wireshark protocol"), 10, logfile);
+    protocols->BeforeOpening = [this] { AskDissectors(); };
+    protocols->setToolTip(QStringLiteral("The dissector Wireshark decodes each frame with"));
+    cb_PcapProtocol = protocols;
+    protocolCaption->setBuddy(cb_PcapProtocol);
+    auto* pcapRow = new QHBoxLayout;
+    pcapRow->addWidget(chk_PcapRecording);
+    pcapRow->addWidget(protocolCaption);
+    pcapRow->addWidget(cb_PcapProtocol);
+    pcapRow->addStretch(1);
+    logLayout->addLayout(pcapRow, 10, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     return logfile;
 }
@@ -291,6 +309,8 @@ void ZGeneralPage::Connect() {
     connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
     connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
     connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
+    connect(cb_PcapProtocol, &QComboBox::currentIndexChanged, this, [this] { CommitProtocolText(); });
+    connect(cb_PcapProtocol->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitProtocolText(); });
     connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
     connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
     connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
@@ -323,6 +343,7 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             chk_PreciseTime,
             chk_RawRecordingTimed,
             chk_PcapRecording,
+            cb_PcapProtocol,
             captureModeItems_->button(0),
             captureModeItems_->button(1),
             captureModeItems_->button(2),
@@ -401,6 +422,7 @@ void ZGeneralPage::ShowSettings(const ZLoggerSettings& settings) {
     chk_RawRecording->setChecked(settings.RawRecording);
     chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
     pcapProtocol_ = settings.Frames.PcapProtocol;
+    ShowProtocol();
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
     chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
     chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
@@ -449,8 +471,8 @@ void ZGeneralPage::CaptureStopped() {
 // ---------------------------------------------------------------------------------
 // Port and rate
 
-bool ZGeneralPage::CommitPortAndRate() {
-    return CommitPortText() && CommitBaudText();
+bool ZGeneralPage::CommitTypedFields() {
+    return CommitPortText() && CommitBaudText() && CommitProtocolText();
 }
 
 bool ZGeneralPage::CommitPortText() {
@@ -580,4 +602,56 @@ void ZGeneralPage::btn_OutputDirClick() {
 void ZGeneralPage::ShowLogDir() {
     ed_OutputDir->setToolTip(ed_OutputDir->text());
     ed_OutputDir->setCursorPosition(0);
+}
+
+// ---------------------------------------------------------------------------------
+// Wireshark protocol
+
+bool ZGeneralPage::CommitProtocolText() {
+    const std::string typed = cb_PcapProtocol->currentText().trimmed().toStdString();
+    std::string error;
+    // An emptied field is no name: it shows the one in use again.
+    const bool taken = typed.empty() || typed == pcapProtocol_ || ZCheckPcapProtocol(typed, error);
+    if (!taken)
+        ZMessageBox::Error(this, ZLocalText(error));
+    else if (!typed.empty())
+        pcapProtocol_ = typed;
+    ShowProtocol();
+    return taken;
+}
+
+void ZGeneralPage::ShowProtocol() {
+    const QSignalBlocker blocker(cb_PcapProtocol);
+    cb_PcapProtocol->setEditText(QString::fromStdString(pcapProtocol_));
+}
+
+void ZGeneralPage::AskDissectors() {
+    if (dissectorsAsked_) return;
+    dissectorsAsked_ = true;
+    // tshark takes a second or more to answer, the window goes on meanwhile; the answer
+    // may come after the window has gone.
+    ZQtMainThreadDispatcher& window = ZQtMainThreadDispatcher::ForProgram();
+    new TZULFuncDecThread(
+        false,
+        [page = QPointer<ZGeneralPage>(this), &window] {
+            auto names = std::make_shared<std::vector<std::string>>();
+            const bool listed = ZListDissectors(*names);
+            window.Post([page, names, listed] {
+                if (page) page->DissectorsArrived(*names, listed);
+            });
+        },
+        false);
+}
+
+void ZGeneralPage::DissectorsArrived(const std::vector<std::string>& names, bool listed) {
+    const QSignalBlocker blocker(cb_PcapProtocol);
+    cb_PcapProtocol->clear();
+    std::string ignored;
+    for (const std::string& name : names)
+        if (ZCheckPcapProtocol(name, ignored)) cb_PcapProtocol->addItem(QString::fromStdString(name));
+    cb_PcapProtocol->setCurrentIndex(-1);
+    ShowProtocol();
+    if (!listed)
+        cb_PcapProtocol->setToolTip(QStringLiteral(
+            "tshark gave no list of its dissectors (is it installed?): type the dissector's name"));
 }

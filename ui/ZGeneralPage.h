@@ -1,9 +1,11 @@
 #pragma once
 // The "General" page of the main window: the capture's buttons, loading and saving
-// settings, the port and its rate, the log file options, the capture mode and the
-// silence gap. The page keeps what its controls show (the log folder as the bytes a
-// settings file holds, the Wireshark dissector) and takes a typed port or rate into
-// the engine when the user is done typing. Starting, stopping and showing a capture
+// settings, the port and its rate, the log file options with the Wireshark capture's
+// protocol, the capture mode and the silence gap. The page keeps what its controls
+// show (the log folder as the bytes a settings file holds, the protocol) and takes a
+// typed port or rate into the engine when the user is done typing. The protocol list
+// holds the dissectors tshark names, asked for on a thread of its own when the list
+// is first opened; any name can be typed. Starting, stopping and showing a capture
 // and loading and saving whole settings are the main window's: the page only says
 // that their buttons were pressed. The port list is made again whenever it is
 // opened and whenever the device folder (or the port links' folder) changes, so that
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ZLoggerSettings.h"
 
@@ -51,9 +54,9 @@ public:
     void SetCaptureState(bool running);
     // A stop was asked for and done: nothing more to stop, before the state follows.
     void CaptureStopped();
-    // Takes a typed port and rate that were never confirmed: false after an error box,
-    // the fields then showing the values in use again.
-    bool CommitPortAndRate();
+    // Takes a typed port, rate and protocol that were never confirmed: false after an
+    // error box, the fields then showing the values in use again.
+    bool CommitTypedFields();
     // The engine's port and rate, as a dialog may have changed them.
     void ShowPortState();
     // The page's controls in the order the Tab key visits them.
@@ -88,6 +91,12 @@ private:
     void ShowBaudrate();
     void btn_PortSettingsClick();
     void btn_OutputDirClick();
+    // The typed protocol: false after an error box; the field shows the one in use again.
+    bool CommitProtocolText();
+    void ShowProtocol();
+    // Asks tshark for its dissectors once, on a thread of its own; the list follows.
+    void AskDissectors();
+    void DissectorsArrived(const std::vector<std::string>& names, bool listed);
     void ShowLogDir();
     // The present ports, each with what the user knows it by, and the network item;
     // rescan first looks for devices that came or went. The field keeps its text.
@@ -126,6 +135,8 @@ private:
     QCheckBox* chk_Reconnect = nullptr;
     QCheckBox* chk_RawRecording = nullptr;
     QCheckBox* chk_PcapRecording = nullptr;
+    QComboBox* cb_PcapProtocol = nullptr;
+    bool dissectorsAsked_ = false;
     QCheckBox* chk_RawRecordingTimed = nullptr;
     QCheckBox* chk_PreciseTime = nullptr;
     QSlider* tb_MaxBytesInLogLine = nullptr;

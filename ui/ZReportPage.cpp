@@ -37,13 +37,6 @@ namespace {
 constexpr int BannerWidth = 281;
 constexpr int BannerHeight = 48;
 
-// A report outlives the click that started it, and its completion may be posted while
-// windows come and go: the dispatcher that carries it lives as long as the program.
-ZQtMainThreadDispatcher& WindowDispatcher() {
-    static auto* dispatcher = new ZQtMainThreadDispatcher;
-    return *dispatcher;
-}
-
 void ProcessWindowEvents() {
     QCoreApplication::processEvents();
 }
@@ -228,7 +221,9 @@ void ZReportPage::btn_SystemReportClick() {
     settings.Timeout = 60000;
     settings.SystemSummary = false;
     settings.SetResources(true, true, true, true, true, true);
-    settings.Dispatcher = &WindowDispatcher();
+    // A report outlives the click that started it: its completion may be posted while
+    // windows come and go.
+    settings.Dispatcher = &ZQtMainThreadDispatcher::ForProgram();
     settings.ProcessEvents = ProcessWindowEvents;
     settings.ToolPath = reportTool_;
     // The report may finish after this page has gone (the window closed while it waited).

@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, ShownSettingsComeBackFromTheControls) {
     settings.Reconnect = true;
     settings.RawRecording = true;
     settings.Frames.PcapRecording = true;
-    settings.Frames.PcapProtocol = "mbrtu";  // shown by no control, and kept
+    settings.Frames.PcapProtocol = "mbrtu";
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
     EXPECT_EQ(Window().CollectSettings(), settings);
