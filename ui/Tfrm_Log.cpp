@@ -99,6 +99,10 @@ constexpr KindRow Kinds[] = {
 QColor SentColour() {
     return QColor(176, 78, 0);
 }
+// The text colour of a row whose frame has a wrong checksum.
+QColor WrongChecksumColour() {
+    return QColor(200, 0, 0);
+}
 
 int NearestFractionDigits(int digits) {
     return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
@@ -234,18 +238,24 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        // Rows of bytes sent are told apart from received ones by their colour.
-        if (role == Qt::ForegroundRole && index.isValid() && index.row() < history_.Count() &&
-            history_.At(index.row()).Kind == bkSent)
-            return SentColour();
-        if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns ||
-            index.row() >= history_.Count())
+        if (!index.isValid() || index.row() >= history_.Count()) return {};
+        // Rows of bytes sent, and frames with a wrong checksum, are told apart by their colour.
+        if (role == Qt::ForegroundRole) {
+            const ZViewHistory::Entry entry = history_.At(index.row());
+            if (entry.Kind == bkSent) return SentColour();
+            if (entry.Verdict == fvBad) return WrongChecksumColour();
             return {};
-        const ZViewHistory::Entry entry = history_.At(index.row());
+        }
+        if (role != Qt::DisplayRole || index.column() >= TextColumns) return {};
+        return CellText(history_.At(index.row()), index.column(), fractionDigits_);
+    }
+
+    // What column of a row shows; the find bar searches the same texts.
+    static QString CellText(const ZViewHistory::Entry& entry, int column, int fractionDigits) {
         const int shown = std::min(entry.Kept, ShownBytes);
-        switch (index.column()) {
+        switch (column) {
             case 0:
-                return TimeText(entry.Time, fractionDigits_);
+                return TimeText(entry.Time, fractionDigits);
             case 1:
                 return QString::fromLatin1(BytesToHex(entry.Bytes, shown));
             case 2:
@@ -254,6 +264,7 @@ public:
                 return InformationalText(entry.Kind, entry.Size, entry.Verdict);
         }
     }
+    static constexpr int TextColumns = 4;  // the filler column is never written
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         static const char* const titles[ColumnCount] = {"Timestamp", "Hex-Format", "ASCII-Format",
@@ -284,7 +295,6 @@ public:
     }
 
 private:
-    static constexpr int TextColumns = 4;  // the filler column is never written
     const ZViewHistory& history_;
     const int& fractionDigits_;
     int rows_ = 0;
@@ -720,7 +730,18 @@ bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
     const int selected = SelectedRow();
     const int from =
         selected >= 0 ? selected + (towardsNewest ? 1 : -1) : (towardsNewest ? 0 : history_.Count() - 1);
-    const int found = history_.Find(pattern, from, towardsNewest);
+    // A text is looked for in the bytes (those the ASCII column shows as dots included)
+    // and in every column as it reads, whatever the case.
+    const auto holdsText = [&](const ZViewHistory::Entry& entry) {
+        if (FindTrigger(entry.Bytes, entry.Kept, pattern.data(), static_cast<int>(pattern.size())) >= 0)
+            return true;
+        for (int column = 0; column < GridModel::TextColumns; ++column)
+            if (GridModel::CellText(entry, column, fractionDigits_).contains(text, Qt::CaseInsensitive))
+                return true;
+        return false;
+    };
+    const int found =
+        hex ? history_.Find(pattern, from, towardsNewest) : history_.FindIf(from, towardsNewest, holdsText);
     if (found < 0) {
         lbl_FindResult->setText(QStringLiteral("Not found"));
         return false;

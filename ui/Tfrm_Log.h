@@ -107,8 +107,10 @@ public:
     static QString TimeText(TDateTime time, int digits);
     // Window thread. What the find bar does with its text: selects the nearest entry
     // older (or newer) than the selected one, or than the newest when none is, whose
-    // bytes hold the HEX sequence ("??" for any byte) or the text; false, with the
-    // reason in the find bar, when there is none or the text is no HEX sequence.
+    // bytes hold the HEX sequence ("??" for any byte), or whose bytes or any column's
+    // text (whatever the case) hold the text; false, with the reason in the find bar,
+    // when there is none or the text is no HEX sequence. A row whose frame has a wrong
+    // checksum is shown in red.
     bool FindEntry(const QString& text, bool hex, bool towardsNewest);
     // Window thread. The history row selected, or -1.
     int SelectedRow() const;

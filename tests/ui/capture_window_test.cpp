@@ -533,16 +533,17 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
     }
 }
 
-TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
+TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksumAndTheRowIsRed) {
     const struct {
         uint8_t kind;
         TFrameVerdict verdict;
         const char* info;
+        bool red;
     } cases[] = {
-        {bkData, fvBad, "Data (21 bytes, checksum wrong)"},
-        {bkData, fvGood, "Data (21 bytes)"},
-        {bkStartTrigger, fvBad, "Start trigger (checksum wrong)"},
-        {bkStartTrigger, fvNone, "Start trigger"},
+        {bkData, fvBad, "Data (21 bytes, checksum wrong)", true},
+        {bkData, fvGood, "Data (21 bytes)", false},
+        {bkStartTrigger, fvBad, "Start trigger (checksum wrong)", true},
+        {bkStartTrigger, fvNone, "Start trigger", false},
     };
     const Bytes bytes(21, 0x30);
     int row = 0;
@@ -551,6 +552,10 @@ TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
         ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bytes.data(), 21, c.kind, c.verdict}));
         ASSERT_TRUE(WaitRows(++row));
         EXPECT_EQ(Cell(row, 3), c.info);
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(Grid()->model()->index(row - 1, column).data(Qt::ForegroundRole),
+                      c.red ? QVariant(QColor(200, 0, 0)) : QVariant())
+                << column;
     }
 }
 
@@ -731,6 +736,41 @@ TEST_F(CaptureWindowTest, CtrlFFindsHexWithWildcardsOrTextAndSelectsTheEntry) {
     EXPECT_FALSE(window_.FollowsNewestRow());
     QTest::keyClick(find, Qt::Key_Escape);
     EXPECT_FALSE(find->isVisible());
+}
+
+// A text is found in whichever column shows it, whatever the case; bytes the ASCII
+// column shows as dots are found as well.
+TEST_F(CaptureWindowTest, TheFindBarLooksForATextInEveryColumn) {
+    const Bytes good = {'A', 'B'}, bad = {0x01, 0x7F}, trigger = {0x7E, 0xA5};
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, trigger.data(), 2, bkStartTrigger}));
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bad.data(), 2, bkData, fvBad}));
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, good.data(), 2, bkData, fvGood}));
+    ASSERT_TRUE(WaitRows(3));
+    const struct {
+        const char* Text;
+        int Found;  // the row, counted from 1; 0: none
+    } steps[] = {
+        {"checksum", 2},        // the informational text
+        {"CHECKSUM WRONG", 2},  // whatever the case
+        {"7E A5", 1},           // the HEX column as it reads
+        {"ab", 3},              // the ASCII column
+        {"14:03:27", 3},        // the time: the newest first
+        {"start TRIGGER", 1},
+        {"sent", 0},
+        {"checksum right", 0},
+    };
+    auto* radio = window_.findChild<QRadioButton*>("rb_FindText");
+    radio->setChecked(true);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Text);
+        Grid()->selectionModel()->clear();
+        EXPECT_EQ(window_.FindEntry(QString::fromLatin1(step.Text), false, false), step.Found != 0);
+        EXPECT_EQ(window_.SelectedRow(), step.Found - 1);
+    }
+    // The bytes themselves, those shown as dots included.
+    Grid()->selectionModel()->clear();
+    EXPECT_TRUE(window_.FindEntry(QString(QChar(0x7F)), false, false));
+    EXPECT_EQ(window_.SelectedRow(), 1);
 }
 
 // ---- the time column, the view settings, the capture's end ----
