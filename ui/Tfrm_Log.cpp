@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "TriggerSequence.h"
@@ -45,6 +46,9 @@ const char* const TextRunning = "Live data view in progress...";
 const char* const TextPaused = "Live data view paused!";
 const char* const TextOverflow = "Live view buffer overflow!";
 const char* const TextOverflowLatched = "Live data view in progress... (buffer overflow occured)";
+const char* const TextHistoryFull =
+    "Live data view in progress... (the view keeps the last %1 rows: HistoryEntries in [_view] of the "
+    "settings file sets how many)";
 
 enum Image {
     imLiveView,
@@ -553,7 +557,15 @@ void Tfrm_Log::StoreArrivals() {
         shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict);
     }
     gridModel_->HistoryChanged();
-    if (shift > 0) KeepPlace(shift);
+    if (shift > 0) {
+        KeepPlace(shift);
+        HistoryDropped();
+    }
+}
+
+void Tfrm_Log::HistoryDropped() {
+    if (std::exchange(historyDropped_, true)) return;
+    ShowStatusText();
 }
 
 void Tfrm_Log::KeepPlace(int shift) {
@@ -606,20 +618,24 @@ void Tfrm_Log::SetFollowing(bool follow) {
 void Tfrm_Log::ShowStatusText() {
     // The overflow signal writes its own texts while it blinks or has latched.
     if (tmr_OverflowSignal->isActive()) return;
-    const char* text = TextRunning;
+    QString text = QString::fromUtf8(TextRunning);
     if (!tb_LiveView->isChecked())
-        text = TextPaused;
+        text = QString::fromUtf8(TextPaused);
     else if (!followNewest_)
-        text = TextNotFollowing;
+        text = QString::fromUtf8(TextNotFollowing);
     else if (captureStopped_)
-        text = TextStopped;
-    Status->setText(QString::fromUtf8(text));
+        text = QString::fromUtf8(TextStopped);
+    else if (historyDropped_)
+        // Rows leave at the top: not lost data, the history's size.
+        text = QString::fromUtf8(TextHistoryFull).arg(history_.Capacity());
+    Status->setText(text);
 }
 
 void Tfrm_Log::CaptureStateChanged(bool running) {
     if (running == capturing_) return;
     capturing_ = running;
     captureStopped_ = !running;
+    if (running) historyDropped_ = false;
     ShowStatusText();
 }
 
@@ -662,7 +678,10 @@ void Tfrm_Log::SetViewSettings(const ZViewSettings& settings) {
     if (capacity != history_.Capacity()) {
         const int shift = history_.SetCapacity(capacity);
         gridModel_->HistoryChanged();
-        if (shift > 0) KeepPlace(shift);
+        if (shift > 0) {
+            KeepPlace(shift);
+            HistoryDropped();
+        }
         FollowNewestRow();
     }
     SetTimeFractionDigits(settings.ShowMilliseconds ? ShownFractionDigits() : 0);

@@ -644,7 +644,13 @@ TEST_F(CaptureWindowTest, TheGridFollowsTheNewestRowUntilTheUserScrollsAway) {
         const QRect row = Grid()->visualRect(Grid()->model()->index(window_.ShownRows() - 1, 0));
         return Grid()->viewport()->rect().contains(row);
     };
-    const QString following = "Live data view in progress...";
+    // Once the history of 100 has let rows go, the status line says how many it keeps.
+    const auto following = [](int added) {
+        return added <= 100 ? QString("Live data view in progress...")
+                            : QString(
+                                  "Live data view in progress... (the view keeps the last 100 rows: "
+                                  "HistoryEntries in [_view] of the settings file sets how many)");
+    };
     const QString stopped = QString::fromUtf8("Following stopped \u2014 End to follow");
     enum Scroll { None, Middle, Up, Bottom, End };
     struct Step {
@@ -669,11 +675,11 @@ TEST_F(CaptureWindowTest, TheGridFollowsTheNewestRowUntilTheUserScrollsAway) {
         if (step.scroll == Up) bar->setValue(bar->value() - 1);
         if (step.scroll == Bottom) bar->setValue(bar->maximum());
         if (step.scroll == End) QTest::keyClick(Grid(), Qt::Key_End);
-        EXPECT_EQ(Status()->text(), step.following ? following : stopped);
+        EXPECT_EQ(Status()->text(), step.following ? following(n) : stopped);
         AddRun(n + 1, n + step.entries);
         n += step.entries;
         EXPECT_EQ(window_.FollowsNewestRow(), step.following);
-        EXPECT_EQ(Status()->text(), step.following ? following : stopped);
+        EXPECT_EQ(Status()->text(), step.following ? following(n) : stopped);
         EXPECT_EQ(newestInView(), step.newestInView);
         if (step.topEntry != 0) {
             EXPECT_EQ(Grid()->model()->index(Grid()->rowAt(0), 2).data().toString(),
@@ -810,19 +816,39 @@ TEST_F(CaptureWindowTest, TheTimeColumnShowsTheChosenFractionAndTheSettingsFollo
     EXPECT_EQ(window_.ViewSettings().HistoryEntries, 80) << "at least 80";
 }
 
-TEST_F(CaptureWindowTest, TheStatusBarSaysWhenTheCaptureStopped) {
+// The capture's state, the pause and a full history that lets its oldest rows go.
+TEST_F(CaptureWindowTest, TheStatusBarSaysWhenTheCaptureStoppedAndWhatTheHistoryKeeps) {
+    const char* const full =
+        "Live data view in progress... (the view keeps the last 80 rows: HistoryEntries in [_view] of the "
+        "settings file sets how many)";
+    SetHistory(100);
     const struct {
         bool Running;
         bool Paused;
+        int Added;     // entries added first, one more than the history holds: it lets one go
+        int Capacity;  // the history's size first; 0: unchanged
         const char* Text;
     } steps[] = {
-        {true, false, "Live data view in progress..."}, {false, false, "Capture stopped"},
-        {false, true, "Live data view paused!"},        {false, false, "Capture stopped"},
-        {true, false, "Live data view in progress..."},
+        {true, false, 0, 0, "Live data view in progress..."},
+        {false, false, 0, 0, "Capture stopped"},
+        {false, true, 0, 0, "Live data view paused!"},
+        {false, false, 0, 0, "Capture stopped"},
+        {true, false, 90, 0, "Live data view in progress..."},
+        {true, false, 0, 80, full},  // a smaller history lets the oldest go at once
+        {true, true, 0, 0, "Live data view paused!"},
+        {true, false, 0, 0, full},
+        {false, false, 0, 0, "Capture stopped"},
+        {true, false, 0, 0, "Live data view in progress..."},  // a new capture
+        {true, false, 1, 0, full},
     };
+    int added = 0;
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.Text);
         window_.CaptureStateChanged(step.Running);
         if (Button("tb_LiveView")->isChecked() == step.Paused) Button("tb_LiveView")->click();
+        if (step.Capacity != 0) SetHistory(step.Capacity);
+        if (step.Added > 0) AddRun(added + 1, added + step.Added);
+        added += step.Added;
         EXPECT_EQ(Status()->text(), step.Text) << step.Running << step.Paused;
     }
 }
