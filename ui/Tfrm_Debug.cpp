@@ -35,6 +35,8 @@ Tfrm_Debug::Tfrm_Debug(QWidget* owner) : QDialog(owner) {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::Base, Qt::black);
         colours.setColor(group, QPalette::Text, QColor(0x00, 0xFF, 0x00));
+        // The default, a dimmed dark text, would not show on black.
+        colours.setColor(group, QPalette::PlaceholderText, QColor(0x00, 0xB0, 0x00));
     }
     Log->setPalette(colours);
 

@@ -90,6 +90,10 @@ QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     return label;
 }
 
+QString ChecksumCountsText(const QString& good, const QString& bad) {
+    return QStringLiteral("Checksums: %1 good, %2 bad").arg(good, bad);
+}
+
 QString ErrorHistoryCaption(int errors) {
     QString caption = QStringLiteral("Show error history");
     if (errors > 0) caption += QStringLiteral(" (") + QString::number(errors) + u')';
@@ -279,13 +283,18 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     alarm.setColor(QPalette::WindowText, Qt::darkRed);
     lbl_LastError->setPalette(alarm);
     lines[2]->addWidget(lbl_LastError, 1);
+    // As wide as its largest text, like the counters: it is never cut, and counting
+    // never widens the window. The first line has the room for it.
     lbl_Checksums = new QLabel(grp_Stati);
     lbl_Checksums->setObjectName(QStringLiteral("lbl_Checksums"));
-    // Takes the room left on its line and never widens the fixed-size window.
-    lbl_Checksums->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    const QString widest = WidestCount(lbl_Checksums->fontMetrics());
+    lbl_Checksums->setText(ChecksumCountsText(widest, widest));
+    lbl_Checksums->setFixedSize(lbl_Checksums->sizeHint());
+    lbl_Checksums->setAutoFillBackground(true);
     ShowChecksumCounts(0, 0);
+    lines[0]->addWidget(lbl_Checksums);
     lines[0]->addStretch();
-    lines[1]->addWidget(lbl_Checksums, 1);
+    lines[1]->addStretch();
     for (QHBoxLayout* line : lines) layout->addLayout(line);
     return grp_Stati;
 }
@@ -475,6 +484,10 @@ void Tfrm_Main::ShowCaptureTitle(bool running) {
         title = QStringLiteral("Stati (capture in progress...)");
     grp_Stati->setTitle(title);
     grp_Stati->setToolTip(writeProblem_);
+}
+
+void Tfrm_Main::ShowChecksumCounts(double good, double bad) {
+    lbl_Checksums->setText(ChecksumCountsText(Truncated(good), Truncated(bad)));
 }
 
 void Tfrm_Main::DataTriggerCountsReset(int row) {

@@ -262,12 +262,6 @@ void Tfrm_Main::CollectFrameSettings(ZFrameSettings& frames) const {
     frames.LengthAdjust = ud_LengthAdjust->value();
 }
 
-void Tfrm_Main::ShowChecksumCounts(double good, double bad) {
-    lbl_Checksums->setText(QStringLiteral("Checksums: %1 good, %2 bad")
-                               .arg(static_cast<qulonglong>(good))
-                               .arg(static_cast<qulonglong>(bad)));
-}
-
 QWidget* Tfrm_Main::BuildDataTriggerPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tab_DataTriggers"));

@@ -590,15 +590,24 @@ TEST_F(MainWindowTest, CountersAtTheirLargestDoNotWidenTheWindow) {
     Window().show();
     QApplication::processEvents();
     const int width = Window().width();
-    for (const uint8_t kind : {0, 1, 2, 3, 4}) {
+    for (const uint8_t kind : {0, 1, 2, 3, 4, 6, 8}) {
         auto message = std::make_unique<sStatusMsg>();
         *message = {kind, "", 4294967295.0, 4294967295.0};
         Window().StatusArrived(std::move(message));
     }
     EXPECT_EQ(Find<QLabel>("lbl_DataPackets")->text(), "4294967295 (4294967295 bytes)");
+    EXPECT_EQ(Find<QLabel>("lbl_Checksums")->text(), "Checksums: 4294967295 good, 4294967295 bad");
     // Each layout hands the new size up to the next one's request.
     for (int level = 0; level < 4; ++level) QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_EQ(Window().width(), width);
+    // And every count is shown whole.
+    for (const char* name : {"lbl_TotalBytes", "lbl_DataPackets", "lbl_BytesThrown", "lbl_StartTriggers",
+                             "lbl_StopTriggers", "lbl_BytesSent", "lbl_Checksums"}) {
+        auto* label = Find<QLabel>(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+            << name;
+        EXPECT_TRUE(label->isVisibleTo(&Window())) << name;
+    }
 }
 
 TEST_F(MainWindowTest, AnErrorRecordedWhileCapturingShowsAtOnceAndCountsOnTheHistoryButton) {
