@@ -16,16 +16,16 @@ constexpr int FollowIntervalMs = 250;
 
 Tfrm_Debug::Tfrm_Debug(QWidget* owner) : QDialog(owner) {
     setObjectName("frm_Debug");
-    setWindowTitle(QStringLiteral("Error history"));
+    setWindowTitle(tr("Error history"));
     setSizeGripEnabled(true);
     resize(600, 400);
 
     Log = new QPlainTextEdit(this);
     Log->setObjectName("Log");
-    Log->setAccessibleName(QStringLiteral("Log"));
+    Log->setAccessibleName(tr("Log"));
     Log->setReadOnly(true);
     // An empty black field would look broken rather than say that all is well.
-    Log->setPlaceholderText(QStringLiteral("Nothing has been recorded."));
+    Log->setPlaceholderText(tr("Nothing has been recorded."));
     // Error texts are lines of their own; wrapping would hide that and leave the
     // horizontal scroll bar without use.
     Log->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -58,9 +58,8 @@ QString Tfrm_Debug::EntryLine(const TZULError& entry) {
     const auto text = [](const std::string& s) {
         return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
     };
-    return time +
-           (entry.Informational ? QStringLiteral("  Information  ") : QStringLiteral("  Error        ")) +
-           text(entry.Module) + u'/' + text(entry.Function) + QStringLiteral(": ") + text(entry.Error);
+    return time + (entry.Informational ? tr("  Information  ") : tr("  Error        ")) + text(entry.Module) +
+           u'/' + text(entry.Function) + QStringLiteral(": ") + text(entry.Error);
 }
 
 void Tfrm_Debug::ShowHistory(const TZULErrorHistory* history) {

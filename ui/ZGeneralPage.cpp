@@ -132,13 +132,13 @@ ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
 }
 
 QGroupBox* ZGeneralPage::BuildActionGroup() {
-    auto* action = new QGroupBox(QStringLiteral("Action"), this);
+    auto* action = new QGroupBox(tr("Action"), this);
     action->setObjectName(QStringLiteral("grp_Action"));
     auto* actionLayout = new QVBoxLayout(action);
-    btn_StartCapture = ZMakeButton("btn_StartCapture", QStringLiteral("Start capture"), action);
-    btn_StopCapture = ZMakeButton("btn_StopCapture", QStringLiteral("Stop capture"), action);
+    btn_StartCapture = ZMakeButton("btn_StartCapture", tr("Start capture"), action);
+    btn_StopCapture = ZMakeButton("btn_StopCapture", tr("Stop capture"), action);
     btn_StopCapture->setEnabled(false);
-    btn_ShowCapture = ZMakeButton("btn_ShowCapture", QStringLiteral("Show capture window"), action);
+    btn_ShowCapture = ZMakeButton("btn_ShowCapture", tr("Show capture window"), action);
     actionLayout->addWidget(btn_StartCapture);
     actionLayout->addWidget(btn_StopCapture);
     actionLayout->addWidget(btn_ShowCapture);
@@ -146,11 +146,11 @@ QGroupBox* ZGeneralPage::BuildActionGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildSettingsGroup() {
-    auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
+    auto* settings = new QGroupBox(tr("Settings"), this);
     settings->setObjectName(QStringLiteral("grp_Settings"));
     auto* settingsLayout = new QVBoxLayout(settings);
-    btn_LoadSettings = ZMakeButton("btn_LoadSettings", QStringLiteral("Load from file"), settings);
-    btn_SaveSettings = ZMakeButton("btn_SaveSettings", QStringLiteral("Save to file"), settings);
+    btn_LoadSettings = ZMakeButton("btn_LoadSettings", tr("Load from file"), settings);
+    btn_SaveSettings = ZMakeButton("btn_SaveSettings", tr("Save to file"), settings);
     settingsLayout->addWidget(btn_LoadSettings);
     settingsLayout->addWidget(btn_SaveSettings);
     settingsLayout->addStretch();
@@ -158,17 +158,17 @@ QGroupBox* ZGeneralPage::BuildSettingsGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildPortGroup() {
-    auto* port = new QGroupBox(QStringLiteral("Port"), this);
+    auto* port = new QGroupBox(tr("Port"), this);
     port->setObjectName(QStringLiteral("grp_Port"));
     auto* portLayout = new QGridLayout(port);
-    ListField* ports = EditableList("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    ListField* ports = EditableList("cb_COMPorts", tr("COM port"), 7, port);
     ports->BeforeOpening = [this] { FillPortList(true); };
     cb_COMPorts = ports;
     cb_COMPorts->setEditText(QStringLiteral("---"));
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
-    cb_Baudrates = EditableList("cb_Baudrates", QStringLiteral("Baud rate"), 12, port);
-    btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
+    cb_Baudrates = EditableList("cb_Baudrates", tr("Baud rate"), 12, port);
+    btn_PortSettings = ZMakeButton("btn_PortSettings", tr("Extended COM port settings"), port);
     portLayout->addWidget(cb_COMPorts, 0, 0);
     portLayout->addWidget(at, 0, 1);
     portLayout->addWidget(cb_Baudrates, 0, 2);
@@ -178,15 +178,15 @@ QGroupBox* ZGeneralPage::BuildPortGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildLogfileGroup() {
-    auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), this);
+    auto* logfile = new QGroupBox(tr("Logfile options"), this);
     logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
     grp_LogfileOptions = logfile;
     auto* logLayout = new QGridLayout(logfile);
-    btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
+    btn_OutputDir = ZMakeButton("btn_OutputDir", tr("Set output directory"), logfile);
     ed_OutputDir = new QLineEdit(logfile);
     ed_OutputDir->setObjectName(QStringLiteral("ed_OutputDir"));
     ed_OutputDir->setReadOnly(true);
-    ed_OutputDir->setAccessibleName(QStringLiteral("Output directory"));
+    ed_OutputDir->setAccessibleName(tr("Output directory"));
     ed_OutputDir->setMinimumWidth(360);
     QPalette facePalette = ed_OutputDir->palette();
     facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
@@ -194,20 +194,14 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(btn_OutputDir, 0, 0);
     logLayout->addWidget(ed_OutputDir, 0, 1, 1, 3);
 
-    chk_AddTimeStamp =
-        CheckBox("chk_AddTimeStamp", QStringLiteral("Add timestamp to each captured packet"), logfile);
-    chk_LogStartTrigger =
-        CheckBox("chk_LogStartTrigger", QStringLiteral("Log the start trigger sequence"), logfile);
-    chk_LogStopTrigger =
-        CheckBox("chk_LogStopTrigger", QStringLiteral("Log the stop trigger sequence"), logfile);
-    chk_LogDataField =
-        CheckBox("chk_LogDataField", QStringLiteral("Log the data field between the triggers"), logfile);
-    chk_ShowHexOutput =
-        CheckBox("chk_ShowHexOutput", QStringLiteral("Log captured bytes in HEX format"), logfile);
-    chk_ShowASCIIOutput =
-        CheckBox("chk_ShowASCIIOutput", QStringLiteral("Log captured bytes in ASCII format"), logfile);
-    chk_SeparateHexAndASCII = CheckBox("chk_SeparateHexAndASCII",
-                                       QStringLiteral("Separate files for ASCII and HEX output"), logfile);
+    chk_AddTimeStamp = CheckBox("chk_AddTimeStamp", tr("Add timestamp to each captured packet"), logfile);
+    chk_LogStartTrigger = CheckBox("chk_LogStartTrigger", tr("Log the start trigger sequence"), logfile);
+    chk_LogStopTrigger = CheckBox("chk_LogStopTrigger", tr("Log the stop trigger sequence"), logfile);
+    chk_LogDataField = CheckBox("chk_LogDataField", tr("Log the data field between the triggers"), logfile);
+    chk_ShowHexOutput = CheckBox("chk_ShowHexOutput", tr("Log captured bytes in HEX format"), logfile);
+    chk_ShowASCIIOutput = CheckBox("chk_ShowASCIIOutput", tr("Log captured bytes in ASCII format"), logfile);
+    chk_SeparateHexAndASCII =
+        CheckBox("chk_SeparateHexAndASCII", tr("Separate files for ASCII and HEX output"), logfile);
     chk_SeparateHexAndASCII->hide();
     // Kept for its setting only: nobody can reach a control that is never shown.
     chk_SeparateHexAndASCII->setFocusPolicy(Qt::NoFocus);
@@ -218,13 +212,13 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(chk_ShowHexOutput, 2, 2, 1, 2);
     logLayout->addWidget(chk_ShowASCIIOutput, 3, 2, 1, 2);
 
-    auto* bytesCaption = new QLabel(QStringLiteral("Max. amount of bytes in one log line:"), logfile);
+    auto* bytesCaption = new QLabel(tr("Max. amount of bytes in one log line:"), logfile);
     lbl_MaxBytesInLogLine = TrackBarValue("lbl_MaxBytesInLogLine", QStringLiteral("16"), logfile);
     tb_MaxBytesInLogLine = TrackBar("tb_MaxBytesInLogLine", 1, 300, logfile);
     tb_MaxBytesInLogLine->setAccessibleName(bytesCaption->text());
     tb_MaxBytesInLogLine->setValue(16);
     bytesCaption->setBuddy(tb_MaxBytesInLogLine);
-    auto* linesCaption = new QLabel(QStringLiteral("Max. amount of lines in one log file:"), logfile);
+    auto* linesCaption = new QLabel(tr("Max. amount of lines in one log file:"), logfile);
     lbl_MaxLinesInLogFile = TrackBarValue("lbl_MaxLinesInLogFile", QStringLiteral("100"), logfile);
     tb_MaxLinesInLogFile = TrackBar("tb_MaxLinesInLogFile", 50, 1000, logfile);
     tb_MaxLinesInLogFile->setAccessibleName(linesCaption->text());
@@ -237,21 +231,20 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
     logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
 
-    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
-    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
+    chk_Reconnect = CheckBox("chk_Reconnect", tr("Reconnect when the port comes back"), logfile);
+    chk_RawRecording = CheckBox("chk_RawRecording", tr("Also record the raw bytes"), logfile);
     logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
     logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
-    chk_PreciseTime = CheckBox("chk_PreciseTime", QStringLiteral("Time stamps to the microsecond"), logfile);
-    chk_RawRecordingTimed =
-        CheckBox("chk_RawRecordingTimed", QStringLiteral("with time stamps (.pcapng)"), logfile);
+    chk_PreciseTime = CheckBox("chk_PreciseTime", tr("Time stamps to the microsecond"), logfile);
+    chk_RawRecordingTimed = CheckBox("chk_RawRecordingTimed", tr("with time stamps (.pcapng)"), logfile);
     logLayout->addWidget(chk_PreciseTime, 9, 0, 1, 2);
     logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
     chk_PcapRecording =
-        CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
-    auto* protocolCaption = new QLabel(QStringLiteral("Protocol:"), logfile);
-    ListField* protocols = EditableList("cb_PcapProtocol", QStringLiteral("Wireshark protocol"), 10, logfile);
+        CheckBox("chk_PcapRecording", tr("Also write a Wireshark capture (.pcapng)"), logfile);
+    auto* protocolCaption = new QLabel(tr("Protocol:"), logfile);
+    ListField* protocols = EditableList("cb_PcapProtocol", tr("Wireshark protocol"), 10, logfile);
     protocols->BeforeOpening = [this] { AskDissectors(); };
-    protocols->setToolTip(QStringLiteral("The dissector Wireshark decodes each frame with"));
+    protocols->setToolTip(tr("The dissector Wireshark decodes each frame with"));
     cb_PcapProtocol = protocols;
     protocolCaption->setBuddy(cb_PcapProtocol);
     auto* pcapRow = new QHBoxLayout;
@@ -265,26 +258,25 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
 }
 
 void ZGeneralPage::BuildCaptureMode(QVBoxLayout* pageLayout) {
-    grp_CaptureMode = new QGroupBox(QStringLiteral("Capture mode"), this);
+    grp_CaptureMode = new QGroupBox(tr("Capture mode"), this);
     grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
-    captureModeItems_ = ZMakeRadioItems(grp_CaptureMode,
-                                        {QStringLiteral("Capture all bytes received"),
-                                         QStringLiteral("Capture between start an stop triggers"),
-                                         QStringLiteral("Use only start trigger (fixed size)"),
-                                         QStringLiteral("Use only start trigger (dynamic size)"),
-                                         QStringLiteral("Frames separated by silence")},
-                                        QStringLiteral("grp_CaptureMode"));
+    captureModeItems_ =
+        ZMakeRadioItems(grp_CaptureMode,
+                        {tr("Capture all bytes received"), tr("Capture between start an stop triggers"),
+                         tr("Use only start trigger (fixed size)"),
+                         tr("Use only start trigger (dynamic size)"), tr("Frames separated by silence")},
+                        QStringLiteral("grp_CaptureMode"));
     pageLayout->addWidget(grp_CaptureMode);
 
     // The gap of the fifth mode: character times, or milliseconds when not 0.
     auto* gapRow = new QHBoxLayout();
-    auto* gapCaption = new QLabel(QStringLiteral("Silence gap (tenths of a character):"), this);
+    auto* gapCaption = new QLabel(tr("Silence gap (tenths of a character):"), this);
     ud_SilenceGap = new QSpinBox(this);
     ud_SilenceGap->setObjectName(QStringLiteral("ud_SilenceGap"));
     ud_SilenceGap->setRange(15, 1000);
     ud_SilenceGap->setValue(35);
     gapCaption->setBuddy(ud_SilenceGap);
-    auto* gapMsCaption = new QLabel(QStringLiteral("or ms:"), this);
+    auto* gapMsCaption = new QLabel(tr("or ms:"), this);
     ud_SilenceGapMs = new QSpinBox(this);
     ud_SilenceGapMs->setObjectName(QStringLiteral("ud_SilenceGapMs"));
     ud_SilenceGapMs->setRange(0, 60000);
@@ -504,13 +496,12 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
         // A bare scheme is an address not begun: the field shows the port in use again.
         if (typed == "rfc2217://" || typed == "tcp://") return false;
         if (!ParseNetworkPortAddress(typed, address)) {
-            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
+            ZMessageBox::Error(this, tr("This is not a valid network port address!"));
             return false;
         }
         if (typed == engine.GetNetworkPort()) return true;
         if (engine.IsCapturing())
-            ZMessageBox::Information(
-                this, QStringLiteral("Changes will take effect after restarting the capture..."));
+            ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
         engine.SetNetworkPort(typed);
         return true;
     }
@@ -519,7 +510,7 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
     const QString number = text.section(u' ', 0, 0);
     if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
         !ParseDecimal(number.mid(3), port)) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
+        ZMessageBox::Error(this, tr("This is not a valid COM port!"));
         return false;
     }
     if (port == engine.GetCOMPort() && engine.GetNetworkPort().empty()) return true;
@@ -529,8 +520,7 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
         return false;
     }
     if (engine.IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
     engine.SetNetworkPort("");
     engine.SetCOMPort(port);
     return true;
@@ -542,13 +532,12 @@ bool ZGeneralPage::cb_BaudratesChange(const QString& text) {
     // A bare number is a rate as well: typing the unit is no one's habit.
     const bool unit = text.endsWith(QStringLiteral(" Baud"));
     if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
+        ZMessageBox::Error(this, tr("This is not a valid baudrate!"));
         return false;
     }
     if (rate == engine.GetBaudrate()) return true;
     if (engine.IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
     engine.SetBaudrate(rate);
     return true;
 }
@@ -590,8 +579,8 @@ void ZGeneralPage::btn_PortSettingsClick() {
 // Log folder
 
 void ZGeneralPage::btn_OutputDirClick() {
-    QString directory = ZFileDialog::GetExistingDirectory(
-        this, QStringLiteral("Select directory to output log data:"), QFile::decodeName(logDir_.c_str()));
+    QString directory = ZFileDialog::GetExistingDirectory(this, tr("Select directory to output log data:"),
+                                                          QFile::decodeName(logDir_.c_str()));
     if (directory.isEmpty()) return;
     if (!directory.endsWith(u'/')) directory += u'/';
     logDir_ = QFile::encodeName(directory).toStdString();
@@ -652,6 +641,6 @@ void ZGeneralPage::DissectorsArrived(const std::vector<std::string>& names, bool
     cb_PcapProtocol->setCurrentIndex(-1);
     ShowProtocol();
     if (!listed)
-        cb_PcapProtocol->setToolTip(QStringLiteral(
-            "tshark gave no list of its dissectors (is it installed?): type the dissector's name"));
+        cb_PcapProtocol->setToolTip(
+            tr("tshark gave no list of its dissectors (is it installed?): type the dissector's name"));
 }

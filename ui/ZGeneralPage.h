@@ -104,7 +104,7 @@ private:
     // Watches the folders where ports come and go; a change refills the list shortly after.
     void WatchPortFolders();
     // The last item of the port list: choosing it lets the user type a network port's address.
-    static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
+    static QString NetworkPortItem() { return tr("Network port..."); }
 
     std::function<ZLogger*()> engine_;
     // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir

@@ -326,7 +326,7 @@ TEST(SetupDialog, FormLayoutInEnglishAndInGerman) {
         const char* const labels[][4] = {
             {"Label1", "&Serial port", "&Schnittstelle", "ComboBoxPort"},
             {"Label2", "&Baud rate", "&Baudrate", "ComboBoxBaudrate"},
-            {"Label3", "&Data bits", "&Datenbit", "ComboBoxDatabit"},
+            {"Label3", "&Data bits", "&Datenbits", "ComboBoxDatabit"},
             {"Label4", "&Parity", "&Paritätsbit", "ComboBoxParity"},
             {"Label5", "St&op bits", "St&oppbits", "ComboBoxStop"},
             {"Label6", "R&eceive buffer", "&Empfangspuffer", "EditBufR"},
