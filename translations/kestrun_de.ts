@@ -1063,4 +1063,207 @@
         <translation>Kestrun-Fehlerbericht</translation>
     </message>
 </context>
+<context>
+    <name>ZSendPage</name>
+    <message>
+        <source>Nothing can be sent: no COM port is open. Start a capture first.</source>
+        <translation>Nichts kann gesendet werden: keine COM-Schnittstelle ist geöffnet. Zuerst eine Aufzeichnung starten.</translation>
+    </message>
+    <message>
+        <source>, every %1 ms</source>
+        <translation>, alle %1 ms</translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation>Folge</translation>
+    </message>
+    <message>
+        <source>Entry format</source>
+        <translation>Eingabeformat</translation>
+    </message>
+    <message>
+        <source>Text with escapes</source>
+        <translation>Text mit Escapes</translation>
+    </message>
+    <message>
+        <source>Bytes to send</source>
+        <translation>Zu sendende Bytes</translation>
+    </message>
+    <message>
+        <source>Bytes that will be sent</source>
+        <translation>Bytes, die gesendet werden</translation>
+    </message>
+    <message>
+        <source>Checksum appended</source>
+        <translation>Angehängte Prüfsumme</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>low byte first</source>
+        <translation>niederwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Checksum low byte first</source>
+        <translation>Prüfsumme mit niederwertigem Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Line end appended</source>
+        <translation>Angehängtes Zeilenende</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Repeat interval in ms</source>
+        <translation>Wiederholungsabstand in ms</translation>
+    </message>
+    <message>
+        <source>Start repeat</source>
+        <translation>Wiederholung starten</translation>
+    </message>
+    <message>
+        <source>Start or stop the repeat</source>
+        <translation>Wiederholung starten oder beenden</translation>
+    </message>
+    <message>
+        <source>Sends</source>
+        <translation>Sendungen</translation>
+    </message>
+    <message>
+        <source>Why nothing can be sent</source>
+        <translation>Warum nichts gesendet werden kann</translation>
+    </message>
+    <message>
+        <source>&amp;Format:</source>
+        <translation>&amp;Format:</translation>
+    </message>
+    <message>
+        <source>&amp;Data:</source>
+        <translation>&amp;Daten:</translation>
+    </message>
+    <message>
+        <source>&amp;Checksum:</source>
+        <translation>&amp;Prüfsumme:</translation>
+    </message>
+    <message>
+        <source>&amp;Line end:</source>
+        <translation>&amp;Zeilenende:</translation>
+    </message>
+    <message>
+        <source>Repeat &amp;every</source>
+        <translation>Wiederholen &amp;alle</translation>
+    </message>
+    <message>
+        <source>Saved sequences</source>
+        <translation>Gespeicherte Folgen</translation>
+    </message>
+    <message>
+        <source>Sequence name</source>
+        <translation>Name der Folge</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Send selected</source>
+        <translation>Ausgewählte senden</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>Modem lines</source>
+        <translation>Modemleitungen</translation>
+    </message>
+    <message>
+        <source>DTR output line</source>
+        <translation>Ausgangsleitung DTR</translation>
+    </message>
+    <message>
+        <source>RTS output line</source>
+        <translation>Ausgangsleitung RTS</translation>
+    </message>
+    <message>
+        <source>Holds the line in break for 250 ms</source>
+        <translation>Hält die Leitung 250 ms im Break-Zustand</translation>
+    </message>
+    <message>
+        <source>CTS input line</source>
+        <translation>Eingangsleitung CTS</translation>
+    </message>
+    <message>
+        <source>DSR input line</source>
+        <translation>Eingangsleitung DSR</translation>
+    </message>
+    <message>
+        <source>RI input line</source>
+        <translation>Eingangsleitung RI</translation>
+    </message>
+    <message>
+        <source>DCD input line</source>
+        <translation>Eingangsleitung DCD</translation>
+    </message>
+    <message>
+        <source>%1 bytes: </source>
+        <translation>%1 Bytes: </translation>
+    </message>
+    <message>
+        <source>Choose how often to repeat first: the interval says none.</source>
+        <translation>Zuerst wählen, wie oft wiederholt wird: der Abstand lautet „keine“.</translation>
+    </message>
+    <message>
+        <source>Stop repeat</source>
+        <translation>Wiederholung beenden</translation>
+    </message>
+    <message>
+        <source>Sends: %1, skipped: %2</source>
+        <translation>Sendungen: %1, ausgelassen: %2</translation>
+    </message>
+    <message>
+        <source>Sequence %1</source>
+        <translation>Folge %1</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>ein</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>The line could not be changed: no COM port is open, or the device has no such line.</source>
+        <translation>Die Leitung konnte nicht geändert werden: keine COM-Schnittstelle ist geöffnet, oder das Gerät hat diese Leitung nicht.</translation>
+    </message>
+    <message>
+        <source>No break was sent: no COM port is open, or the device refused it.</source>
+        <translation>Es wurde kein Break gesendet: keine COM-Schnittstelle ist geöffnet, oder das Gerät hat es abgelehnt.</translation>
+    </message>
+</context>
 </TS>

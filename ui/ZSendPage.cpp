@@ -25,7 +25,8 @@ namespace {
 constexpr int LinesIntervalMs = 100;
 constexpr int BreakMs = 250;
 constexpr int ShortcutCount = 9;
-const char* const NoPortText = "Nothing can be sent: no COM port is open. Start a capture first.";
+const char* const NoPortText =
+    QT_TRANSLATE_NOOP("ZSendPage", "Nothing can be sent: no COM port is open. Start a capture first.");
 
 QString Q(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -48,13 +49,16 @@ bool IsText(const std::vector<uint8_t>& bytes) {
 }
 
 QString ListText(const ZSendSequence& item, int row) {
-    QString text =
-        row < ShortcutCount ? QStringLiteral("Ctrl+%1  ").arg(row + 1) : QStringLiteral("        ");
+    // The key as the user's language names it ("Strg+1" in German).
+    QString text = row < ShortcutCount ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + row))
+                                                 .toString(QKeySequence::NativeText) +
+                                             QStringLiteral("  ")
+                                       : QStringLiteral("        ");
     text += Q(item.Name) + QStringLiteral(": ") +
             QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size())));
     if (ZChecksum::IsActive(item.Checksum))
         text += QStringLiteral(" + ") + QString::fromLatin1(ZChecksum::Name(item.Checksum));
-    if (item.Every > 0) text += QStringLiteral(", every %1 ms").arg(item.Every);
+    if (item.Every > 0) text += ZSendPage::tr(", every %1 ms").arg(item.Every);
     return text;
 }
 
@@ -71,47 +75,46 @@ ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
 void ZSendPage::BuildPage() {
     auto* layout = new QVBoxLayout(this);
 
-    auto* entry = new QGroupBox(QStringLiteral("Sequence"), this);
+    auto* entry = new QGroupBox(tr("Sequence"), this);
     auto* grid = new QGridLayout(entry);
-    cb_SendFormat = Named(new QComboBox(entry), "cb_SendFormat", QStringLiteral("Entry format"));
-    cb_SendFormat->addItems({QStringLiteral("HEX"), QStringLiteral("Text with escapes")});
-    ed_SendData = Named(new QLineEdit(entry), "ed_SendData", QStringLiteral("Bytes to send"));
+    cb_SendFormat = Named(new QComboBox(entry), "cb_SendFormat", tr("Entry format"));
+    cb_SendFormat->addItems({QStringLiteral("HEX"), tr("Text with escapes")});
+    ed_SendData = Named(new QLineEdit(entry), "ed_SendData", tr("Bytes to send"));
     ed_SendData->setPlaceholderText(QStringLiteral("01 03 00 6B 00 03"));
-    lbl_SendBytes = Named(new QLabel(entry), "lbl_SendBytes", QStringLiteral("Bytes that will be sent"));
+    lbl_SendBytes = Named(new QLabel(entry), "lbl_SendBytes", tr("Bytes that will be sent"));
     lbl_SendBytes->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lbl_SendBytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    cb_SendChecksum = Named(new QComboBox(entry), "cb_SendChecksum", QStringLiteral("Checksum appended"));
+    cb_SendChecksum = Named(new QComboBox(entry), "cb_SendChecksum", tr("Checksum appended"));
     for (int32_t i = 0; i < ChecksumAlgorithmCount; ++i)
-        cb_SendChecksum->addItem(QString::fromLatin1(ZChecksum::Name(i)));
-    chk_SendLSBFirst = Named(new QCheckBox(QStringLiteral("low byte first"), entry), "chk_SendLSBFirst",
-                             QStringLiteral("Checksum low byte first"));
-    cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", QStringLiteral("Line end appended"));
+        cb_SendChecksum->addItem(i == caNone ? tr("none") : QString::fromLatin1(ZChecksum::Name(i)));
+    chk_SendLSBFirst =
+        Named(new QCheckBox(tr("low byte first"), entry), "chk_SendLSBFirst", tr("Checksum low byte first"));
+    cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", tr("Line end appended"));
     cb_SendLineEnd->addItems(
-        {QStringLiteral("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
-    btn_Send =
-        Named(ZMakeButton("btn_Send", QStringLiteral("Send"), entry), "btn_Send", QStringLiteral("Send"));
-    ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", QStringLiteral("Repeat interval in ms"));
+        {tr("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    btn_Send = Named(ZMakeButton("btn_Send", tr("Send"), entry), "btn_Send", tr("Send"));
+    ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", tr("Repeat interval in ms"));
     // 0 is a sequence's own "no repeat", shown when such a sequence is chosen.
     ud_SendEvery->setRange(0, MaxSendEveryMs);
-    ud_SendEvery->setSpecialValueText(QStringLiteral("none"));
+    ud_SendEvery->setSpecialValueText(tr("none"));
     ud_SendEvery->setValue(1000);
     ud_SendEvery->setSuffix(QStringLiteral(" ms"));
-    btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", QStringLiteral("Start repeat"), entry),
-                           "btn_SendRepeat", QStringLiteral("Start or stop the repeat"));
-    lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", QStringLiteral("Sends"));
-    lbl_SendState = Named(new QLabel(entry), "lbl_SendState", QStringLiteral("Why nothing can be sent"));
+    btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", tr("Start repeat"), entry), "btn_SendRepeat",
+                           tr("Start or stop the repeat"));
+    lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", tr("Sends"));
+    lbl_SendState = Named(new QLabel(entry), "lbl_SendState", tr("Why nothing can be sent"));
     QPalette alarm = lbl_SendState->palette();
     alarm.setColor(QPalette::WindowText, Qt::darkRed);
     lbl_SendState->setPalette(alarm);
-    auto* formatCaption = new QLabel(QStringLiteral("&Format:"), entry);
+    auto* formatCaption = new QLabel(tr("&Format:"), entry);
     formatCaption->setBuddy(cb_SendFormat);
-    auto* dataCaption = new QLabel(QStringLiteral("&Data:"), entry);
+    auto* dataCaption = new QLabel(tr("&Data:"), entry);
     dataCaption->setBuddy(ed_SendData);
-    auto* checksumCaption = new QLabel(QStringLiteral("&Checksum:"), entry);
+    auto* checksumCaption = new QLabel(tr("&Checksum:"), entry);
     checksumCaption->setBuddy(cb_SendChecksum);
-    auto* lineEndCaption = new QLabel(QStringLiteral("&Line end:"), entry);
+    auto* lineEndCaption = new QLabel(tr("&Line end:"), entry);
     lineEndCaption->setBuddy(cb_SendLineEnd);
-    auto* everyCaption = new QLabel(QStringLiteral("Repeat &every"), entry);
+    auto* everyCaption = new QLabel(tr("Repeat &every"), entry);
     everyCaption->setBuddy(ud_SendEvery);
     grid->addWidget(formatCaption, 0, 0);
     grid->addWidget(cb_SendFormat, 0, 1);
@@ -131,19 +134,19 @@ void ZSendPage::BuildPage() {
     grid->addWidget(lbl_SendState, 6, 0, 1, 5);
     layout->addWidget(entry);
 
-    auto* list = new QGroupBox(QStringLiteral("Saved sequences"), this);
+    auto* list = new QGroupBox(tr("Saved sequences"), this);
     auto* listLayout = new QGridLayout(list);
-    ed_SequenceName = Named(new QLineEdit(list), "ed_SequenceName", QStringLiteral("Sequence name"));
-    ed_SequenceName->setPlaceholderText(QStringLiteral("Name"));
-    lst_Sequences = Named(new QListWidget(list), "lst_Sequences", QStringLiteral("Saved sequences"));
+    ed_SequenceName = Named(new QLineEdit(list), "ed_SequenceName", tr("Sequence name"));
+    ed_SequenceName->setPlaceholderText(tr("Name"));
+    lst_Sequences = Named(new QListWidget(list), "lst_Sequences", tr("Saved sequences"));
     lst_Sequences->setMinimumHeight(90);
-    btn_AddSequence = ZMakeButton("btn_AddSequence", QStringLiteral("Add"), list);
-    btn_UpdateSequence = ZMakeButton("btn_UpdateSequence", QStringLiteral("Update"), list);
-    btn_RemoveSequence = ZMakeButton("btn_RemoveSequence", QStringLiteral("Remove"), list);
-    btn_SequenceUp = ZMakeButton("btn_SequenceUp", QStringLiteral("Up"), list);
-    btn_SequenceDown = ZMakeButton("btn_SequenceDown", QStringLiteral("Down"), list);
-    btn_SendSequence = ZMakeButton("btn_SendSequence", QStringLiteral("Send selected"), list);
-    auto* nameCaption = new QLabel(QStringLiteral("&Name:"), list);
+    btn_AddSequence = ZMakeButton("btn_AddSequence", tr("Add"), list);
+    btn_UpdateSequence = ZMakeButton("btn_UpdateSequence", tr("Update"), list);
+    btn_RemoveSequence = ZMakeButton("btn_RemoveSequence", tr("Remove"), list);
+    btn_SequenceUp = ZMakeButton("btn_SequenceUp", tr("Up"), list);
+    btn_SequenceDown = ZMakeButton("btn_SequenceDown", tr("Down"), list);
+    btn_SendSequence = ZMakeButton("btn_SendSequence", tr("Send selected"), list);
+    auto* nameCaption = new QLabel(tr("&Name:"), list);
     nameCaption->setBuddy(ed_SequenceName);
     listLayout->addWidget(nameCaption, 0, 0);
     listLayout->addWidget(ed_SequenceName, 0, 1, 1, 5);
@@ -154,18 +157,16 @@ void ZSendPage::BuildPage() {
         listLayout->addWidget(button, 2, column++);
     layout->addWidget(list);
 
-    auto* lines = new QGroupBox(QStringLiteral("Modem lines"), this);
+    auto* lines = new QGroupBox(tr("Modem lines"), this);
     auto* linesLayout = new QHBoxLayout(lines);
-    chk_DTR =
-        Named(new QCheckBox(QStringLiteral("DTR"), lines), "chk_DTR", QStringLiteral("DTR output line"));
-    chk_RTS =
-        Named(new QCheckBox(QStringLiteral("RTS"), lines), "chk_RTS", QStringLiteral("RTS output line"));
+    chk_DTR = Named(new QCheckBox(QStringLiteral("DTR"), lines), "chk_DTR", tr("DTR output line"));
+    chk_RTS = Named(new QCheckBox(QStringLiteral("RTS"), lines), "chk_RTS", tr("RTS output line"));
     btn_Break = ZMakeButton("btn_Break", QStringLiteral("Break"), lines);
-    btn_Break->setToolTip(QStringLiteral("Holds the line in break for 250 ms"));
-    lbl_CTS = Named(new QLabel(lines), "lbl_CTS", QStringLiteral("CTS input line"));
-    lbl_DSR = Named(new QLabel(lines), "lbl_DSR", QStringLiteral("DSR input line"));
-    lbl_RI = Named(new QLabel(lines), "lbl_RI", QStringLiteral("RI input line"));
-    lbl_DCD = Named(new QLabel(lines), "lbl_DCD", QStringLiteral("DCD input line"));
+    btn_Break->setToolTip(tr("Holds the line in break for 250 ms"));
+    lbl_CTS = Named(new QLabel(lines), "lbl_CTS", tr("CTS input line"));
+    lbl_DSR = Named(new QLabel(lines), "lbl_DSR", tr("DSR input line"));
+    lbl_RI = Named(new QLabel(lines), "lbl_RI", tr("RI input line"));
+    lbl_DCD = Named(new QLabel(lines), "lbl_DCD", tr("DCD input line"));
     for (QWidget* widget :
          std::initializer_list<QWidget*>{chk_DTR, chk_RTS, btn_Break, lbl_CTS, lbl_DSR, lbl_RI, lbl_DCD})
         linesLayout->addWidget(widget);
@@ -226,7 +227,7 @@ void ZSendPage::SetPortOpen(bool open) {
     for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
                                                            chk_DTR, chk_RTS, btn_Break})
         widget->setEnabled(open);
-    lbl_SendState->setText(open ? QString() : QString::fromLatin1(NoPortText));
+    lbl_SendState->setText(open ? QString() : ZSendPage::tr(NoPortText));
     if (open) {
         sends_ = 0;
         // The port opens with the lines its settings give; the boxes follow them.
@@ -264,7 +265,7 @@ void ZSendPage::ShowEntryBytes() {
     ZSendSequence sequence;
     if (!EntrySequence(sequence)) return;
     const std::vector<uint8_t> bytes = sequence.BuildBytes();
-    lbl_SendBytes->setText(QStringLiteral("%1 bytes: ").arg(bytes.size()) +
+    lbl_SendBytes->setText(tr("%1 bytes: ").arg(bytes.size()) +
                            QString::fromLatin1(BytesToHex(bytes.data(), static_cast<int>(bytes.size()))));
 }
 
@@ -286,7 +287,7 @@ void ZSendPage::ShowSequenceInEntry(int row) {
 void ZSendPage::SendSequence(const ZSendSequence& sequence, bool repeat) {
     ZLogger* engine = engine_();
     if (!portOpen_ || engine == nullptr) {
-        lbl_SendState->setText(QString::fromLatin1(NoPortText));
+        lbl_SendState->setText(ZSendPage::tr(NoPortText));
         return;
     }
     std::string error;
@@ -307,7 +308,7 @@ void ZSendPage::ToggleRepeat() {
         return;
     }
     if (ud_SendEvery->value() <= 0) {
-        lbl_SendState->setText(QStringLiteral("Choose how often to repeat first: the interval says none."));
+        lbl_SendState->setText(tr("Choose how often to repeat first: the interval says none."));
         return;
     }
     if (!EntrySequence(repeating_)) return;
@@ -315,24 +316,24 @@ void ZSendPage::ToggleRepeat() {
     SendSequence(repeating_, false);
     if (!portOpen_) return;
     tmr_Repeat->start(repeating_.Every);
-    btn_SendRepeat->setText(QStringLiteral("Stop repeat"));
+    btn_SendRepeat->setText(tr("Stop repeat"));
 }
 
 void ZSendPage::StopRepeat() {
     tmr_Repeat->stop();
-    btn_SendRepeat->setText(QStringLiteral("Start repeat"));
+    btn_SendRepeat->setText(tr("Start repeat"));
 }
 
 void ZSendPage::ShowSendCount() {
     ZLogger* engine = engine_();
     const uint64_t skipped = engine != nullptr ? engine->SkippedSends() : 0;
-    lbl_SendCount->setText(QStringLiteral("Sends: %1, skipped: %2").arg(sends_).arg(skipped));
+    lbl_SendCount->setText(tr("Sends: %1, skipped: %2").arg(sends_).arg(skipped));
 }
 
 void ZSendPage::AddSequence() {
     ZSendSequence sequence;
     if (!EntrySequence(sequence)) return;
-    if (sequence.Name.empty()) sequence.Name = "Sequence " + std::to_string(items_.size() + 1);
+    if (sequence.Name.empty()) sequence.Name = tr("Sequence %1").arg(items_.size() + 1).toStdString();
     items_.push_back(std::move(sequence));
     FillList();
     lst_Sequences->setCurrentRow(static_cast<int>(items_.size()) - 1);
@@ -396,9 +397,7 @@ void ZSendPage::ShowLines() {
                  {lbl_RI, "RI", MS_RING_ON},
                  {lbl_DCD, "DCD", MS_RLSD_ON}};
     for (const auto& line : lines) {
-        const QString state = !known                ? QStringLiteral("-")
-                              : (status & line.bit) ? QStringLiteral("on")
-                                                    : QStringLiteral("off");
+        const QString state = !known ? QStringLiteral("-") : (status & line.bit) ? tr("on") : tr("off");
         line.label->setText(QString::fromLatin1(line.name) + QStringLiteral(": ") + state);
     }
 }
@@ -406,15 +405,14 @@ void ZSendPage::ShowLines() {
 void ZSendPage::SetOutputLine(bool on, uint32_t set, uint32_t clear) {
     ZLogger* engine = engine_();
     if (engine == nullptr || !engine->SetOutputLine(on ? set : clear))
-        lbl_SendState->setText(QStringLiteral(
-            "The line could not be changed: no COM port is open, or the device has no such line."));
+        lbl_SendState->setText(
+            tr("The line could not be changed: no COM port is open, or the device has no such line."));
 }
 
 void ZSendPage::Break() {
     ZLogger* engine = engine_();
     if (engine == nullptr || !engine->SetOutputLine(SETBREAK)) {
-        lbl_SendState->setText(
-            QStringLiteral("No break was sent: no COM port is open, or the device refused it."));
+        lbl_SendState->setText(tr("No break was sent: no COM port is open, or the device refused it."));
         return;
     }
     btn_Break->setEnabled(false);

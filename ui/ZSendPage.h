@@ -23,6 +23,8 @@ class QTimer;
 class ZLogger;
 
 class ZSendPage : public QWidget {
+    Q_OBJECT
+
 public:
     // engine gives the engine, or null once it has gone.
     explicit ZSendPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
