@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -107,13 +108,14 @@ ListField* EditableList(const char* name, const QString& accessibleName, int con
 }  // namespace
 
 int ZGeneralPage::ModeToItem(int mode) {
-    for (int item = 0; item < 5; ++item)
+    for (int item = 0; item < static_cast<int>(std::size(ModeOfItem)); ++item)
         if (ModeOfItem[item] == mode) return item;
     return 0;
 }
 
 uint8_t ZGeneralPage::ItemToMode(int item) {
-    return item >= 0 && item < 5 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
+    return item >= 0 && item < static_cast<int>(std::size(ModeOfItem)) ? ModeOfItem[item]
+                                                                       : static_cast<uint8_t>(cmAllBytes);
 }
 
 ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)

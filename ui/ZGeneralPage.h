@@ -26,13 +26,13 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
 class QSpinBox;
-class QFileSystemWatcher;
 class QTimer;
 class QVBoxLayout;
 class ZLogger;
