@@ -31,6 +31,9 @@ struct sBlock {
     uint8_t Kind = bkData;  // a BlockKind
     // The checksum verdict on the frame this block ends (fvNone for every other block).
     TFrameVerdict Verdict = fvNone;
+    // For the data block of a decoded frame (SLIP, COBS): the bytes it took on the line,
+    // delimiter included; 0 for every other block.
+    int EncodedLength = 0;
     // The matches of each data trigger within this block, by trigger index; empty where
     // they are not counted (the log files and the live view do not need them).
     std::span<const uint32_t> TriggerCounts;

@@ -24,7 +24,28 @@ void ZFilter::Reset() {
     start_ = 0;
     stopSearchFrom_ = 0;
     readTimes_.clear();
-    state_ = settings_->CaptureMode == cmAllBytes ? PassAll : SearchStart;
+    uncountedLineBytes_ = 0;
+    switch (settings_->CaptureMode) {
+        case cmAllBytes:
+            state_ = PassAll;
+            break;
+        case cmUntilStopTrigger:
+            state_ = SearchStop;
+            break;
+        case cmSlip:
+        case cmCobs:
+            state_ = CollectEncoded;
+            break;
+        default:
+            state_ = SearchStart;
+            break;
+    }
+}
+
+int64_t ZFilter::TakeUncountedLineBytes() {
+    const int64_t taken = uncountedLineBytes_;
+    uncountedLineBytes_ = 0;
+    return taken;
 }
 
 bool ZFilter::FeedData(const uint8_t* bytes, int count) {
@@ -39,6 +60,13 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count) {
     // The blocks this chunk completes share one time: that of its arrival.
     readTimes_.clear();
     readTimes_.push_back({fed_, ZULNow(), 0});
+    return FeedChunk(bytes, count);
+}
+
+bool ZFilter::FeedChunk(const uint8_t* bytes, int count) {
+    if (settings_->CaptureMode == cmUntilStopTrigger) return FeedUntilStop(bytes, count);
+    if (const IZFrameCodec* codec = ZFrameCodecOfMode(settings_->CaptureMode))
+        return FeedEncoded(*codec, bytes, count);
     if (!Append(bytes, count)) return false;
     while (RunStep() && fill_ > 0) {
     }
@@ -49,10 +77,7 @@ bool ZFilter::FeedData(const uint8_t* bytes, int count, TDateTime readTime, int6
     if (bytes == nullptr || count <= 0) return true;
     if (settings_->CaptureMode != cmSilence) {
         readTimes_.push_back({fed_, readTime, readUs});
-        if (!Append(bytes, count)) return false;
-        while (RunStep() && fill_ > 0) {
-        }
-        return true;
+        return FeedChunk(bytes, count);
     }
     if (fill_ > 0 && !readTimes_.empty() && readUs - readTimes_.back().Us >= silenceGapUs_)
         HandOutSilenceFrame(fill_);
@@ -83,9 +108,12 @@ void ZFilter::HandOutSilenceFrame(int length) {
 
 TDateTime ZFilter::BlockTime() {
     if (readTimes_.empty()) return ZULNow();
-    const uint64_t first = fed_ - static_cast<uint64_t>(fill_);
-    while (readTimes_.size() > 1 && readTimes_[1].Position <= first) readTimes_.pop_front();
+    ForgetReadTimesBefore(fed_ - static_cast<uint64_t>(fill_));
     return readTimes_.front().Time;
+}
+
+void ZFilter::ForgetReadTimesBefore(uint64_t position) {
+    while (readTimes_.size() > 1 && readTimes_[1].Position <= position) readTimes_.pop_front();
 }
 
 bool ZFilter::Append(const uint8_t* bytes, int count) {
@@ -109,7 +137,11 @@ void ZFilter::Flush() {
         HandOutSilenceFrame(fill_);
         return;
     }
-    HandOut(BlockTime(), fill_, bkFlush);
+    // The rest of a frame too long to keep goes with the frame.
+    if (state_ != SkipFrame) {
+        const bool encoded = ZFrameCodecOfMode(settings_->CaptureMode) != nullptr;
+        HandOutBytes(BlockTime(), encoded ? encoded_ : Buffered(), fill_, bkFlush);
+    }
     fill_ = 0;
     start_ = 0;
     stopSearchFrom_ = 0;
@@ -126,6 +158,10 @@ bool ZFilter::RunStep() {
             return StepSearchStop();
         case PassAll:
             StepPassAll();
+            return false;
+        case SkipFrame:
+            return StepSkipFrame();
+        case CollectEncoded:
             return false;
     }
     return false;
@@ -233,11 +269,115 @@ bool ZFilter::StepSearchStop() {
         HandOut(BlockTime(), p, bkData, CheckFrame({Buffered(), p}, {Buffered() + p, size}));
         KeepTail(fill_ - p);
     }
-    HandOut(BlockTime(), size, bkStopTrigger, p > 0 ? fvNone : CheckFrame({}, {Buffered(), size}));
+    // Without a start trigger a stop trigger alone is an empty line, no frame.
+    const bool lines = settings_->CaptureMode == cmUntilStopTrigger;
+    HandOut(BlockTime(), size, bkStopTrigger, p > 0 || lines ? fvNone : CheckFrame({}, {Buffered(), size}));
     KeepTail(fill_ - size);
     stopSearchFrom_ = 0;
-    state_ = SearchStart;
+    state_ = lines ? SearchStop : SearchStart;
     return true;
+}
+
+int ZFilter::FrameLimit() const {
+    const int32_t most = settings_->MaxBytesWithinTriggers;
+    return most > 0 && most < FilterBufferSize ? most : FilterBufferSize;
+}
+
+bool ZFilter::FeedUntilStop(const uint8_t* bytes, int count) {
+    if (state_ != SkipFrame) state_ = SearchStop;
+    const int limit = FrameLimit();
+    // A tail that may begin the stop trigger is kept; it never fills the frame.
+    const int tail = std::min(TriggerSize(settings_->TriggerStop) - 1, limit - 1);
+    bool intact = true;
+    while (count > 0) {
+        const int part = std::clamp(limit - fill_, 0, count);
+        Append(bytes, part);
+        bytes += part;
+        count -= part;
+        while (RunStep() && fill_ > 0) {
+        }
+        if (state_ == SearchStop && fill_ >= limit) {
+            KeepTail(tail);
+            stopSearchFrom_ = 0;
+            state_ = SkipFrame;
+            intact = false;
+        }
+    }
+    // Chunks may pass without a block (a frame being dropped): their times must not pile up.
+    ForgetReadTimesBefore(fed_ - static_cast<uint64_t>(fill_));
+    return intact;
+}
+
+bool ZFilter::StepSkipFrame() {
+    const TTriggerSequence& trigger = settings_->TriggerStop;
+    const int size = TriggerSize(trigger);
+    const int p = size == 0 ? -1 : FindTrigger(Buffered(), fill_, trigger.data(), size);
+    if (p < 0) {
+        KeepTail(std::min(size - 1, FrameLimit() - 1));
+        return false;
+    }
+    KeepTail(fill_ - p - size);
+    state_ = SearchStop;
+    return true;
+}
+
+bool ZFilter::FeedEncoded(const IZFrameCodec& codec, const uint8_t* bytes, int count) {
+    if (state_ != SkipFrame) state_ = CollectEncoded;
+    // The longest encoding of a full payload: every byte escaped.
+    const int mostEncoded = 2 * FrameLimit();
+    bool intact = true;
+    while (count > 0) {
+        const auto* end =
+            static_cast<const uint8_t*>(std::memchr(bytes, codec.Delimiter(), static_cast<size_t>(count)));
+        const int piece = end != nullptr ? static_cast<int>(end - bytes) + 1 : count;
+        if (state_ == SkipFrame) {
+            if (end != nullptr) state_ = CollectEncoded;
+        } else if (fill_ + piece - (end != nullptr ? 1 : 0) > mostEncoded) {
+            // Too long to be a frame that fits: dropped up to its delimiter.
+            fill_ = 0;
+            state_ = end != nullptr ? CollectEncoded : SkipFrame;
+            intact = false;
+        } else if (end == nullptr) {
+            std::memcpy(encoded_ + fill_, bytes, static_cast<size_t>(piece));
+            fill_ += piece;
+        } else if (fill_ == 0) {
+            // Frames that arrive whole are decoded where they lie.
+            intact = EndEncodedFrame(codec, bytes, piece) && intact;
+        } else {
+            // The frame's first bytes came with an earlier chunk: fill_ still counts
+            // only those, so its time is that of its first byte.
+            std::memcpy(encoded_ + fill_, bytes, static_cast<size_t>(piece));
+            intact = EndEncodedFrame(codec, encoded_, fill_ + piece) && intact;
+            fill_ = 0;
+        }
+        fed_ += static_cast<uint64_t>(piece);
+        bytes += piece;
+        count -= piece;
+    }
+    // Chunks may pass without a block (a frame being dropped, empty frames): their
+    // times must not pile up.
+    ForgetReadTimesBefore(fed_ - static_cast<uint64_t>(fill_));
+    return intact;
+}
+
+bool ZFilter::EndEncodedFrame(const IZFrameCodec& codec, const uint8_t* frame, int length) {
+    int decoded = 0;
+    switch (codec.Decode(frame, length - 1, buffer_, FrameLimit(), decoded)) {
+        case drDecoded:
+            if (decoded == 0) {
+                uncountedLineBytes_ += length;
+                return true;
+            }
+            encodedLength_ = length;
+            HandOutBytes(BlockTime(), buffer_, decoded, bkData, CheckFrame({buffer_, decoded}));
+            encodedLength_ = 0;
+            return true;
+        case drCorrupt:
+            HandOutBytes(BlockTime(), frame, length, bkTrash);
+            return true;
+        default:
+            return false;
+    }
 }
 
 void ZFilter::StepPassAll() {
@@ -246,15 +386,24 @@ void ZFilter::StepPassAll() {
 }
 
 void ZFilter::HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVerdict verdict) {
+    HandOutBytes(time, Buffered(), length, kind, verdict);
+}
+
+void ZFilter::HandOutBytes(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind,
+                           TFrameVerdict verdict) {
     verdict_ = verdict;
-    if (callback_) callback_(time, Buffered(), length, kind);
+    lineBytes_ = uncountedLineBytes_ + (encodedLength_ > 0 ? encodedLength_ : length);
+    uncountedLineBytes_ = 0;
+    if (callback_) callback_(time, bytes, length, kind);
     verdict_ = fvNone;
 }
 
 TFrameVerdict ZFilter::CheckFrame(sFramePiece data, sFramePiece stop) const {
     if (!settings_->Frames.ChecksumActive()) return fvNone;
-    // A frame cut by silence has no start trigger.
-    const sFramePiece start = settings_->CaptureMode == cmSilence ? sFramePiece{} : frameCheck_.Start();
+    // Frames cut by silence or ended by a delimiter have no start trigger.
+    const uint8_t mode = settings_->CaptureMode;
+    const bool started = mode >= cmFixedSize && mode <= cmBetweenTriggers;
+    const sFramePiece start = started ? frameCheck_.Start() : sFramePiece{};
     const sFramePiece pieces[] = {start, data, stop};
     return ZFrameCheck::Check(settings_->Frames, pieces, 3);
 }

@@ -27,6 +27,24 @@
 //   and by Flush (the end of a capture counts as silence). The decision rests on
 //   the read times alone, so a replay of the same reads cuts the same frames.
 //
+// The modes whose frames end at a stop trigger or a delimiter, without a start trigger:
+// - cmUntilStopTrigger: as cmBetweenTriggers from the first byte after a stop
+//   trigger, without a start trigger: data block, then stop block; a stop trigger
+//   right after the previous one gives the stop block alone, with no verdict (an
+//   empty line is no frame).
+// - cmSlip, cmCobs: each frame up to its delimiter is decoded; the payload is one data
+//   block (GetBlockEncodedLength gives its length on the line). Frames without a
+//   payload give no block. A frame the codec refuses is one trash block of its bytes
+//   as received, delimiter included. Flush hands out the bytes after the last
+//   delimiter as received.
+// - Frame size in modes 5 to 7: a frame (cmUntilStopTrigger: data and stop trigger;
+//   cmSlip, cmCobs: the payload, whose encoding may take up to twice as many bytes)
+//   holds at most FilterBufferSize bytes, or MaxBytesWithinTriggers when that is
+//   above 0 and smaller. A longer one is dropped up to its end, stop trigger or
+//   delimiter included, without a block (so is an encoding longer than twice the
+//   limit, undecoded); FeedData says so by false, and the frames after it, in the
+//   same chunk too, come out as usual.
+//
 // Block times: with chunks fed with their read time, a block carries the read time
 // of the chunk that brought its first byte; fed without, the time it was recognised.
 
@@ -46,7 +64,16 @@ class ZFilter {
 public:
     static constexpr int FilterBufferSize = 16384;
 
-    enum State : uint8_t { SearchStart = 0, CollectData = 1, SearchStop = 2, PassAll = 3 };
+    // SkipFrame: dropping the rest of a frame that grew too long (modes 5 to 7);
+    // CollectEncoded: collecting a SLIP or COBS frame up to its delimiter.
+    enum State : uint8_t {
+        SearchStart = 0,
+        CollectData = 1,
+        SearchStop = 2,
+        PassAll = 3,
+        SkipFrame = 4,
+        CollectEncoded = 5,
+    };
 
     // settings is not owned and must outlive the filter (or be replaced by SetSettings).
     ZFilter(const ZLoggerSettings* settings, FilterEvent callback);
@@ -74,11 +101,24 @@ public:
     // none (a start trigger without data, a stop trigger right after its start);
     // every other block, the flush block included, carries fvNone.
     TFrameVerdict GetBlockVerdict() const { return verdict_; }
+    // Valid during the callback: for the data block of a decoded frame (cmSlip,
+    // cmCobs), the bytes the frame took on the line, delimiter included; 0 for every
+    // other block.
+    int GetBlockEncodedLength() const { return encodedLength_; }
+    // Valid during the callback: the bytes of the line this block accounts for: its
+    // encoded length or its length, and the bytes of frames without payload that came
+    // since the block before (they give no block of their own).
+    int64_t GetBlockLineBytes() const { return lineBytes_; }
+    // The bytes of frames without payload that no block has accounted for yet; taking
+    // them clears the count (a capture's end, where no block follows).
+    int64_t TakeUncountedLineBytes();
 
     State GetState() const { return state_; }
     int GetFill() const { return fill_; }
 
 private:
+    // Takes a chunk whose read time is kept: the way the capture mode cuts frames.
+    bool FeedChunk(const uint8_t* bytes, int count);
     // Each step either waits for more bytes (false) or has changed the state (true).
     bool RunStep();
     bool StepSearchStart();
@@ -91,10 +131,26 @@ private:
     // The length field of the start trigger at the front of the buffer.
     uint32_t ReadLengthField() const;
     void HandOut(const TDateTime& time, int length, uint8_t kind, TFrameVerdict verdict = fvNone);
+    void HandOutBytes(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind,
+                      TFrameVerdict verdict = fvNone);
+    // The most bytes one frame of modes 5 to 7 may hold.
+    int FrameLimit() const;
+    // cmUntilStopTrigger: appends the chunk piece by piece, as much as a frame may
+    // still take, cutting frames after each piece.
+    bool FeedUntilStop(const uint8_t* bytes, int count);
+    // cmUntilStopTrigger after an overflow: drops bytes up to and with the next stop trigger.
+    bool StepSkipFrame();
+    // cmSlip, cmCobs: the chunk's frames, decoded by codec.
+    bool FeedEncoded(const IZFrameCodec& codec, const uint8_t* bytes, int count);
+    // Decodes and hands out one frame of length bytes, its delimiter the last.
+    // False when its payload does not fit a frame.
+    bool EndEncodedFrame(const IZFrameCodec& codec, const uint8_t* frame, int length);
     // cmSilence: hands out the first length buffered bytes as a frame.
     void HandOutSilenceFrame(int length);
     // The time of a block that starts at the first buffered byte.
     TDateTime BlockTime();
+    // Forgets the read times of chunks that hold no byte from this stream position on.
+    void ForgetReadTimesBefore(uint64_t position);
     bool Append(const uint8_t* bytes, int count);
     // The verdict on the kept start trigger followed by the given pieces.
     TFrameVerdict CheckFrame(sFramePiece data, sFramePiece stop = {}) const;
@@ -129,5 +185,13 @@ private:
     };
     std::deque<sReadTime> readTimes_;
     int64_t silenceGapUs_ = 0;
+    int encodedLength_ = 0;  // GetBlockEncodedLength of the block being handed out
+    int64_t lineBytes_ = 0;  // GetBlockLineBytes of the block being handed out
+    // A line that sends only delimiters gives no block for as long as it likes.
+    int64_t uncountedLineBytes_ = 0;
+    // In cmSlip and cmCobs the buffer holds a frame's payload; the bytes of a frame
+    // that a later chunk ends wait in encoded_ (fill_ of them), which holds the longest
+    // encoding of a full payload and its delimiter.
     uint8_t buffer_[FilterBufferSize];
+    uint8_t encoded_[2 * FilterBufferSize + 1];
 };

@@ -88,6 +88,10 @@ std::string ZFrameExport::FormatLine(const sBlock& block) {
     line += KindName(block.Kind);
     line += "\", \"length\": ";
     line += std::to_string(length);
+    if (block.EncodedLength > 0) {
+        line += ", \"encoded_length\": ";
+        line += std::to_string(block.EncodedLength);
+    }
     line += ", \"hex\": \"";
     for (int i = 0; i < length; ++i) {
         line += Digits[bytes[i] >> 4];

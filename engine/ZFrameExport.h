@@ -4,7 +4,9 @@
 // {"time": "2026-12-09T01:02:03.456789+01:00", "kind": "data", "length": 3, "hex": "7EA516",
 //  "checksum": "good", "data_triggers": [0, 1]}
 // "kind" is "start", "data", "stop", "trash" or "flush"; "checksum" is "good", "bad"
-// or null; "data_triggers" holds the matches of each data trigger in this block.
+// or null; "data_triggers" holds the matches of each data trigger in this block. The
+// data block of a decoded frame (SLIP, COBS) also has "encoded_length" after "length":
+// the bytes the frame took on the line, delimiter included.
 
 #include <chrono>
 #include <cstdint>

@@ -41,8 +41,9 @@ void ZFrameLogGate::Pass(const ZLoggerSettings& settings, const sBlock& block) {
         // waiting belongs to an earlier frame, lost to an overflow, and is written.
         if (kind == bkStartTrigger) ReleaseWaiting();
         waiting_ = false;
-        // In cmBetweenTriggers the verdict comes with the data; the stop trigger follows.
-        droppingStop_ = kind == bkData && settings.CaptureMode == cmBetweenTriggers;
+        // Where a stop trigger ends the frame, the verdict comes with the data, and the
+        // stop trigger follows.
+        droppingStop_ = kind == bkData && ZStopTriggerEndsFrame(settings.CaptureMode);
         return;
     }
     if (kind == bkStopTrigger && droppingStop_) {

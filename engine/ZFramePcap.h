@@ -53,8 +53,8 @@ public:
 
     // Creates path as a new pcapng file whose one interface is called ifName (the port)
     // and described by ifDescription (the device), with packets decoded by dissector.
-    // betweenTriggers: frames end with a stop trigger (cmBetweenTriggers); otherwise a
-    // data block ends its frame. False with the text the user reads.
+    // betweenTriggers: frames end with a stop trigger (cmBetweenTriggers,
+    // cmUntilStopTrigger); otherwise a data block ends its frame. False with the text the user reads.
     bool Create(const std::string& path, const std::string& dissector, bool betweenTriggers,
                 const std::string& ifName, const std::string& ifDescription, std::string& errorText);
     void OnBlock(const sBlock& block) override;

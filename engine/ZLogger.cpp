@@ -95,6 +95,7 @@ void ZLogger::PortStateChanged(bool waiting) {
     if (waiting) {
         ZLogFileManager::BlockBatch batch(*writer_);
         filter_->Flush();
+        CountBytesWithoutBlock();
         filter_->Reset();
     }
     if (statusReceiver_)
@@ -132,9 +133,11 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     const auto size = static_cast<uint32_t>(length);
     const TFrameVerdict verdict = filter_->GetBlockVerdict();
     std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
-    TotalBytes += size;
+    // The bytes on the line, which a decoded frame's payload is not.
+    TotalBytes += static_cast<uint32_t>(filter_->GetBlockLineBytes());
     PostStatus(0, 0, TotalBytes);
     sBlock block{time, bytes, length, kind, verdict};
+    block.EncodedLength = filter_->GetBlockEncodedLength();
     if (entryReceiver_) entryReceiver_->AddBlock(block);
     logGate_.Pass(*settings_, block);
     switch (kind) {
@@ -168,6 +171,13 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     }
     block.TriggerCounts = blockTriggerCounts_;
     Observe(block);
+}
+
+void ZLogger::CountBytesWithoutBlock() {
+    if (const int64_t bytes = filter_->TakeUncountedLineBytes(); bytes > 0) {
+        TotalBytes += static_cast<uint32_t>(bytes);
+        PostStatus(0, 0, TotalBytes);
+    }
 }
 
 void ZLogger::OnDataTrigger(const TDateTime& /*time*/, int index) {
@@ -265,7 +275,7 @@ bool ZLogger::CreatePcapRecording() {
         // A name that is taken, by anything, is skipped, as the log files do.
         struct stat taken {};
         if (lstat(path.c_str(), &taken) == 0) continue;
-        if (!pcap_.Create(path, settings_->Frames.PcapProtocol, settings_->CaptureMode == cmBetweenTriggers,
+        if (!pcap_.Create(path, settings_->Frames.PcapProtocol, ZStopTriggerEndsFrame(settings_->CaptureMode),
                           port, device, startErrorText_))
             return false;
         std::lock_guard guard(rawNameLock_);
@@ -334,6 +344,7 @@ void ZLogger::FinishCapture() {
     // before its rest is flushed, and never from two threads at once.
     DrainChunks();
     filter_->Flush();
+    CountBytesWithoutBlock();
     logGate_.Finish();
     writer_->Flush();
     ClosePcap();

@@ -112,6 +112,8 @@ private:
     void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
     // Hands a counted block to the block observers and the Wireshark capture.
     void Observe(const sBlock& block);
+    // Counts the bytes of frames without payload that no block took into "Total bytes".
+    void CountBytesWithoutBlock();
     void OnDataTrigger(const TDateTime& time, int index);
     void PostStatus(uint8_t kind, double count, double total);
     void ZeroCounters();

@@ -75,6 +75,29 @@ bool ZLoggerSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     return false;
 }
 
+const IZFrameCodec* ZFrameCodecOfMode(uint8_t mode) {
+    switch (mode) {
+        case cmSlip:
+            return ZFrameCodecFor(feSlip);
+        case cmCobs:
+            return ZFrameCodecFor(feCobs);
+        default:
+            return nullptr;
+    }
+}
+
+bool ZLoggerSettings::CheckTriggers(std::string& errorText) const {
+    if (TriggerStart.empty() && CaptureMode >= cmFixedSize && CaptureMode <= cmBetweenTriggers) {
+        errorText = "You have to define a start trigger first!";
+        return false;
+    }
+    if (TriggerStop.empty() && ZStopTriggerEndsFrame(CaptureMode)) {
+        errorText = "You have to define a stop trigger first!";
+        return false;
+    }
+    return Frames.CheckCaptureMode(CaptureMode, errorText);
+}
+
 std::string DefaultLogDir() {
     return ZULGetAppDir() + "std_log_out/";
 }

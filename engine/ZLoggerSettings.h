@@ -9,6 +9,7 @@
 
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
+#include "ZFrameCodec.h"
 #include "ZFrameSettings.h"
 #include "ZViewSettings.h"
 #include "ZSendSequence.h"
@@ -23,7 +24,22 @@ enum TCaptureMode : uint8_t {
     cmBetweenTriggers = 3,
     // Frames end at a silence on the line (ZFrameSettings::SilenceGap); no triggers.
     cmSilence = 4,
+    // Every byte after a frame's end belongs to the next frame, which the stop trigger
+    // ends (lines, for example); no start trigger.
+    cmUntilStopTrigger = 5,
+    // SLIP and COBS frames, handed out decoded (see ZSlipCodec, ZCobsCodec).
+    cmSlip = 6,
+    cmCobs = 7,
 };
+
+// The last stored value a capture knows; a capture runs any other as cmAllBytes.
+constexpr uint8_t cmLastKnown = cmCobs;
+// Whether a stop trigger ends the frames of the mode (and so has to be set).
+constexpr bool ZStopTriggerEndsFrame(uint8_t mode) {
+    return mode == cmBetweenTriggers || mode == cmUntilStopTrigger;
+}
+// The codec of a mode whose frames are decoded; null for every other mode.
+const IZFrameCodec* ZFrameCodecOfMode(uint8_t mode);
 
 class ZLoggerSettings {
 public:
@@ -53,6 +69,11 @@ public:
     // (NUL included): no file system folder is named so, and a NUL would cut every
     // log file name built from it at the same place.
     static bool CheckLogDir(const std::string& logDir, std::string& errorText);
+
+    // False, with the text the user reads, when the capture mode lacks a trigger it
+    // needs (modes 1 to 3 a start trigger; modes 3 and 5 a stop trigger) or cannot
+    // check the checksum that is set (ZFrameSettings::CheckCaptureMode).
+    bool CheckTriggers(std::string& errorText) const;
 
     bool operator==(const ZLoggerSettings& other) const = default;
 

@@ -55,6 +55,11 @@ bool ZSendSequence::DefaultLSBFirst(int32_t algorithm) {
 std::vector<uint8_t> ZSendSequence::BuildBytes() const {
     std::vector<uint8_t> out = Data;
     AppendChecksum(*this, out);
+    if (const IZFrameCodec* codec = ZFrameCodecFor(Encode)) {
+        std::vector<uint8_t> frame;
+        codec->Encode(out.data(), out.size(), frame);
+        return frame;
+    }
     if (LineEnd == leCR || LineEnd == leCRLF) out.push_back('\r');
     if (LineEnd == leLF || LineEnd == leCRLF) out.push_back('\n');
     return out;
@@ -192,6 +197,7 @@ void ZSendList::WriteToIni(ZULIniFile& ini) const {
         ini.WriteBool(section, "ChecksumLSBFirst_" + n, item.ChecksumLSBFirst);
         ini.WriteInteger(section, "LineEnd_" + n, item.LineEnd);
         ini.WriteInteger(section, "Every_" + n, item.Every);
+        if (item.Encode != feNone) ini.WriteInteger(section, "Encode_" + n, item.Encode);
     }
 }
 
@@ -216,6 +222,8 @@ void ZSendList::ReadFromIni(const ZULIniFile& ini) {
         item.LineEnd = lineEnd >= leNone && lineEnd <= leCRLF ? lineEnd : leNone;
         const int32_t every = ini.ReadInteger(section, "Every_" + n, 0);
         item.Every = every > 0 && every <= MaxSendEveryMs ? every : 0;
+        const int32_t encode = ini.ReadInteger(section, "Encode_" + n, feNone);
+        item.Encode = ZFrameCodecFor(encode) != nullptr ? encode : feNone;
         Items.push_back(std::move(item));
     }
 }

@@ -1,12 +1,14 @@
 #pragma once
 // What the user sends to the device: one sequence of bytes with an optional
-// checksum and line end appended, how the entry fields' texts turn into bytes,
-// and the named list of sequences kept in a settings file's "[_send]" section.
-// Plain values; any thread.
+// checksum and line end appended (or encoded as one SLIP or COBS frame), how the
+// entry fields' texts turn into bytes, and the named list of sequences kept in a
+// settings file's "[_send]" section. Plain values; any thread.
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "ZFrameCodec.h"
 
 class ZULIniFile;
 
@@ -24,7 +26,8 @@ struct ZSendSequence {
     int32_t Checksum = 0;  // a TChecksumAlgorithm; 0 none
     bool ChecksumLSBFirst = false;
     int32_t LineEnd = leNone;
-    int32_t Every = 0;  // ms between two sends; 0 sends once
+    int32_t Every = 0;        // ms between two sends; 0 sends once
+    int32_t Encode = feNone;  // a TFrameEncoding
 
     bool operator==(const ZSendSequence&) const = default;
 
@@ -35,7 +38,8 @@ struct ZSendSequence {
     // The bytes that go out: Data, then the checksum computed over Data (its field
     // width in bytes, in the order ChecksumLSBFirst gives; the hexadecimal form as
     // its two upper-case digits), then the line end. An unknown algorithm or line end
-    // appends nothing.
+    // appends nothing. With an Encode, Data and checksum are encoded as one frame with
+    // its delimiters instead, and no line end follows.
     std::vector<uint8_t> BuildBytes() const;
 };
 
@@ -56,10 +60,12 @@ public:
     static constexpr const char* IniSection = "_send";
 
     // Writes the section only when the list is not empty, so files without
-    // sequences stay exactly as they were; an empty list removes the section.
+    // sequences stay exactly as they were; an empty list removes the section. An
+    // Encode_i key is written only for a sequence that is encoded.
     void WriteToIni(ZULIniFile& ini) const;
     // Replaces the list with the section's (empty without one). Keys that are missing
-    // or out of range read as their defaults; a Data_i that is no valid HEX is empty.
+    // or out of range read as their defaults (Encode_i: none); a Data_i that is no
+    // valid HEX is empty.
     void ReadFromIni(const ZULIniFile& ini);
 
     bool operator==(const ZSendList&) const = default;

@@ -1,11 +1,14 @@
 // The frame filter and the data triggers, with settings taken from the input's first
 // bytes and the rest fed in chunks whose sizes also come from the input. Every byte
 // fed leaves the filter exactly once, in order: in a block, or dropped with a chunk
-// that would overfill the buffer. Triggers and counts are checked on the way.
+// that would overfill the buffer. Triggers and counts are checked on the way. The
+// modes that end frames by a stop trigger or a delimiter (5 to 7) are checked against
+// a plain model that takes one byte at a time.
 
 #include <cstdint>
 #include <vector>
 
+#include "FuzzFrameModel.h"
 #include "FuzzInput.h"
 #include "TriggerSequence.h"
 #include "ZDataTriggers.h"
@@ -28,7 +31,7 @@ TTriggerSequence ReadTrigger(TFuzzInput& input, int maxLength) {
 
 ZLoggerSettings ReadSettings(TFuzzInput& input) {
     ZLoggerSettings settings;
-    settings.CaptureMode = static_cast<uint8_t>(input.Byte() % 5);  // 4: a mode no window offers
+    settings.CaptureMode = static_cast<uint8_t>(input.Byte() % (cmLastKnown + 1));
     settings.TriggerStart = ReadTrigger(input, 7);
     settings.TriggerStop = ReadTrigger(input, 7);
     settings.BytesAfterTrigger = input.Int16();
@@ -37,6 +40,8 @@ ZLoggerSettings ReadSettings(TFuzzInput& input) {
     settings.AmountOfBytesMSBFirst = input.Flag();
     const int dataTriggers = input.Byte() % 4;
     for (int i = 0; i < dataTriggers; ++i) settings.DataTriggers.Add(ReadTrigger(input, 4));
+    // Read last, so that the seeds of the other modes keep their meaning.
+    if (settings.CaptureMode >= cmUntilStopTrigger) settings.MaxBytesWithinTriggers = input.Int16();
     return settings;
 }
 
@@ -48,11 +53,48 @@ int Occurrences(const uint8_t* bytes, int length, const TTriggerSequence& trigge
     return count;
 }
 
+// Modes 5 to 7: after every chunk and at the end, the filter has handed out what the
+// model has, with the same encoded lengths and bytes on the line, and both agree on
+// which chunks overflowed.
+void CheckAgainstModel(const ZLoggerSettings& settings, TFuzzInput& input) {
+    TFrameModel model(settings);
+    std::vector<TModelBlock> blocks;
+    ZFilter* filter = nullptr;
+    ZFilter actual(&settings, [&](const TDateTime&, const uint8_t* bytes, int length, uint8_t kind) {
+        blocks.push_back({kind, std::vector<uint8_t>(bytes, bytes + length), filter->GetBlockEncodedLength(),
+                          filter->GetBlockLineBytes()});
+    });
+    filter = &actual;
+    while (input.Left() > 0) {
+        const uint8_t selector = input.Byte();
+        if (selector == 0xFE) {
+            actual.Flush();
+            model.Flush();
+        } else {
+            const size_t want = selector == 0xFF ? static_cast<uint16_t>(input.Int16()) : selector;
+            size_t taken = 0;
+            const uint8_t* chunk = input.Take(want, taken);
+            Require(actual.FeedData(chunk, static_cast<int>(taken)) == model.Feed(chunk, taken),
+                    "the filter and the model see the same frames overflow");
+        }
+        Require(blocks == model.Blocks, "the filter hands out the model's blocks");
+    }
+    actual.Flush();
+    model.Flush();
+    Require(blocks == model.Blocks, "the filter hands out the model's blocks");
+    Require(actual.TakeUncountedLineBytes() == model.TakeUncounted(),
+            "the bytes of empty frames are counted");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TFuzzInput input(data, size);
     const ZLoggerSettings settings = ReadSettings(input);
+    if (settings.CaptureMode >= cmUntilStopTrigger) {
+        CheckAgainstModel(settings, input);
+        return 0;
+    }
 
     std::vector<uint8_t> fed;
     std::vector<uint8_t> out;  // the bytes that left the filter, in order

@@ -61,7 +61,7 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
     logger_->GetSettings(settings_);
     // The window program shows a stored mode it does not know as "all bytes", so the
     // next capture runs that way; the command line does the same.
-    if (settings_.CaptureMode > cmSilence) settings_.CaptureMode = cmAllBytes;
+    if (settings_.CaptureMode > cmLastKnown) settings_.CaptureMode = cmAllBytes;
     if (int code = CheckTriggers(); code != kCliExitOk) return code;
     std::unique_ptr<ZRawRecorder> raw;
     if (!rawFile_.empty() && !IsTimedRecordingName(rawFile_)) {
@@ -110,16 +110,7 @@ void ZCliCaptureSession::SetCaptureOptions(bool reconnect, const std::string& ra
 }
 
 int ZCliCaptureSession::CheckTriggers() const {
-    if (settings_.TriggerStart.empty() && settings_.CaptureMode != cmAllBytes &&
-        settings_.CaptureMode != cmSilence) {
-        context_.Err << "You have to define a start trigger first!\n";
-        return kCliExitFailed;
-    }
-    if (settings_.TriggerStop.empty() && settings_.CaptureMode == cmBetweenTriggers) {
-        context_.Err << "You have to define a stop trigger first!\n";
-        return kCliExitFailed;
-    }
-    if (std::string error; !settings_.Frames.CheckCaptureMode(settings_.CaptureMode, error)) {
+    if (std::string error; !settings_.CheckTriggers(error)) {
         context_.Err << error << '\n';
         return kCliExitFailed;
     }
@@ -193,7 +184,7 @@ int ZCliCaptureSession::OpenPcap(const std::string& fileName, const std::string&
     if (fileName.empty()) return kCliExitOk;
     const std::string& dissector = protocol.empty() ? settings_.Frames.PcapProtocol : protocol;
     std::string error;
-    if (!logger_->GetFramePcap().Create(fileName, dissector, settings_.CaptureMode == cmBetweenTriggers,
+    if (!logger_->GetFramePcap().Create(fileName, dissector, ZStopTriggerEndsFrame(settings_.CaptureMode),
                                         ifName, ifDescription, error)) {
         context_.Err << error << '\n';
         return kCliExitFailed;

@@ -16,6 +16,7 @@
 #include "ZCliSettingsCommand.h"
 #include "ZCliSimulateCommand.h"
 #include "ZDemoFrameSource.h"
+#include "ZDemoRecordSource.h"
 #include "ZULAppDir.h"
 
 namespace {
@@ -79,10 +80,11 @@ const ZCliSynopsis kSynopses[] = {
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json]\n"
      "                           [--send DATA [--every MS] | --send-file S.scs] [--text] [--checksum ALG]\n"
-     "                           [--checksum-order lsb|msb] [--line-end cr|lf|crlf]"},
+     "                           [--checksum-order lsb|msb] [--line-end cr|lf|crlf | --encode slip|cobs]"},
     {"send",
      "kestrun-cli send [--settings S.scs] [--port N | --device PATH] [--baud RATE] [--text]\n"
-     "                        [--checksum ALG] [--checksum-order lsb|msb] [--line-end cr|lf|crlf]\n"
+     "                        [--checksum ALG] [--checksum-order lsb|msb]\n"
+     "                        [--line-end cr|lf|crlf | --encode slip|cobs]\n"
      "                        [--listen SECONDS [--out DIR] [--json] [--frames FILE] [--raw FILE]] DATA..."},
     {"ports", "kestrun-cli ports [--json]"},
     {"settings", "kestrun-cli settings S.scs [--json]"},
@@ -91,7 +93,8 @@ const ZCliSynopsis kSynopses[] = {
      "       kestrun-cli extcap --capture --extcap-interface IF --fifo FIFO [--settings S.scs] [--port N]\n"
      "                          [--baud RATE] [--protocol NAME]"},
     {"simulate",
-     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S] [--mode dynamic|between|fixed|modbus]\n"
+     "kestrun-cli simulate [--port N] [--rate BYTES_PER_S]\n"
+     "                            [--mode dynamic|between|fixed|lines|slip|cobs|modbus]\n"
      "                            [--duration SECONDS]"},
 };
 
@@ -122,6 +125,7 @@ public:
 std::vector<std::string> ModeNames() {
     std::vector<std::string> names;
     for (const ZDemoModeInfo& mode : kDemoModes) names.emplace_back(mode.Name);
+    for (const ZDemoFramingInfo& framing : kDemoFramings) names.emplace_back(framing.Name);
     names.emplace_back("modbus");
     return names;
 }
@@ -196,8 +200,12 @@ void AddSequenceOptions(CLI::App& app, ZCliSendOptions& options) {
     app.add_option("--checksum-order", options.ChecksumOrder,
                    "Checksum byte order (default: lsb for CRC-16/MODBUS, else msb)")
         ->check(CLI::IsMember({"lsb", "msb"}));
-    app.add_option("--line-end", options.LineEnd, "Append a line end after the checksum")
-        ->check(CLI::IsMember({"cr", "lf", "crlf"}));
+    auto* lineEnd = app.add_option("--line-end", options.LineEnd, "Append a line end after the checksum")
+                        ->check(CLI::IsMember({"cr", "lf", "crlf"}));
+    app.add_option("--encode", options.Encode,
+                   "Send the bytes and their checksum as one SLIP or COBS frame, with its delimiters")
+        ->check(CLI::IsMember({"slip", "cobs"}))
+        ->excludes(lineEnd);
 }
 
 void AddCaptureSends(CLI::App& app, ZCliSendOptions& options) {

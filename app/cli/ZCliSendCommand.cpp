@@ -56,6 +56,7 @@ bool BuildDataSequence(const ZCliSendOptions& options, ZSendSequence& sequence, 
                                     ? ZSendSequence::DefaultLSBFirst(sequence.Checksum)
                                     : options.ChecksumOrder == "lsb";
     if (!options.LineEnd.empty()) sequence.LineEnd = SendLineEndFromName(options.LineEnd);
+    if (!options.Encode.empty()) sequence.Encode = ZFrameEncodingFromName(options.Encode.c_str());
     sequence.Every = options.EveryMs;
     return true;
 }

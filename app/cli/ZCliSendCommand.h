@@ -22,6 +22,7 @@ struct ZCliSendOptions {
     std::string Checksum;           // an algorithm's number or name; empty: none
     std::string ChecksumOrder;      // "lsb" or "msb"; empty: the algorithm's order
     std::string LineEnd;            // "cr", "lf" or "crlf"; empty: none
+    std::string Encode;             // "slip" or "cobs"; empty: sent as they are
     int EveryMs = 0;                // repeat the DATA sequence; 0: once
     std::string SendFile;           // a settings file whose [_send] list is sent after it
 

@@ -115,6 +115,7 @@ Json SendJson(const ZSendList& list) {
         item["ChecksumLSBFirst"] = s.ChecksumLSBFirst;
         item["LineEnd"] = s.LineEnd;
         item["Every"] = s.Every;
+        item["Encode"] = s.Encode;
         sequences.push_back(std::move(item));
     }
     return sequences;
@@ -153,6 +154,12 @@ const char* CaptureModeCaption(uint8_t mode) {
             return "Capture between start an stop triggers";
         case cmSilence:
             return "Frames separated by silence";
+        case cmUntilStopTrigger:
+            return "Frames ending with the stop trigger";
+        case cmSlip:
+            return "SLIP frames";
+        case cmCobs:
+            return "COBS frames";
         default:
             return "unknown, captures as \"Capture all bytes received\"";
     }
@@ -240,7 +247,8 @@ void PrintSendList(std::ostream& out, const ZSendList& list) {
         const ZSendSequence& s = list.Items[i];
         out << "  " << i << ": " << s.Name << ": "
             << BytesToHex(s.Data.data(), static_cast<int>(s.Data.size())) << ", checksum " << s.Checksum
-            << ", line end " << s.LineEnd << ", every " << s.Every << " ms\n";
+            << ", line end " << s.LineEnd << ", encode " << ZFrameEncodingName(s.Encode) << ", every "
+            << s.Every << " ms\n";
     }
 }
 

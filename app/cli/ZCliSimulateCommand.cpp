@@ -9,6 +9,7 @@
 #include "Funset_strings.h"
 #include "ZCliPortLink.h"
 #include "ZDemoFrameSource.h"
+#include "ZDemoRecordSource.h"
 #include "ZModbusDemoServer.h"
 #include "ZPacedWriter.h"
 #include "ZPseudoTerminal.h"
@@ -21,14 +22,31 @@ using Clock = std::chrono::steady_clock;
 
 // Not one of kDemoModes: it answers requests instead of streaming frames.
 constexpr const char* kModbusModeName = "modbus";
-constexpr ZDemoModeInfo kModbusMode{ZDemoMode::Dynamic, kModbusModeName, "demo_modbus.scs"};
+constexpr const char* kModbusSettingsFile = "demo_modbus.scs";
 constexpr double kUntilStoppedSeconds = 100.0 * 365 * 24 * 3600;
 
-const ZDemoModeInfo* FindMode(const std::string& name) {
+// The streaming mode of that name: its settings file and its frames, one at a time.
+// False for a name no such mode has.
+bool FindStreamMode(const std::string& name, const char*& settingsFile, ZPacedWriter::Refill& frames) {
     for (const ZDemoModeInfo& mode : kDemoModes) {
-        if (name == mode.Name) return &mode;
+        if (name != mode.Name) continue;
+        settingsFile = mode.SettingsFile;
+        frames = [source = std::make_shared<ZDemoFrameSource>(mode.Mode)](std::vector<uint8_t>& out) {
+            source->AppendFrame(out);
+            return true;
+        };
+        return true;
     }
-    return nullptr;
+    for (const ZDemoFramingInfo& framing : kDemoFramings) {
+        if (name != framing.Name) continue;
+        settingsFile = framing.SettingsFile;
+        frames = [source = std::make_shared<ZDemoRecordSource>(framing.Framing)](std::vector<uint8_t>& out) {
+            source->AppendFrame(out);
+            return true;
+        };
+        return true;
+    }
+    return false;
 }
 
 // Waits for the descriptor to take bytes again when it is full, else for the next
@@ -42,20 +60,20 @@ void WaitBriefly(int fd, bool full) {
     }
 }
 
-void PrintBanner(const ZCliSimulateOptions& options, const ZDemoModeInfo& mode, const ZPseudoTerminal& pty,
+void PrintBanner(const ZCliSimulateOptions& options, const char* settingsFile, const ZPseudoTerminal& pty,
                  const ZCliPortLink& link, ZCliContext& context) {
-    const std::string settings = ZULGetSamplesDir() + mode.SettingsFile;
+    const std::string settings = ZULGetSamplesDir() + settingsFile;
     // Only programs that share this application directory see the port.
     context.Out << "Simulating a serial device on COM" << options.Port << ": " << pty.SlavePath() << " (link "
                 << link.Path() << ")\n"
                 << "Application directory: " << ZULGetAppDir() << '\n';
-    if (std::string(mode.Name) == kModbusModeName) {
+    if (options.Mode == kModbusModeName) {
         context.Out << "Modbus RTU server at unit 17, holding registers 0..99 (functions 3 and 6)\n"
                     << "Fitting settings: " << settings << '\n'
                     << "Try: kestrun-cli send --settings " << settings << " --port " << options.Port
                     << " --checksum CRC-16/MODBUS --listen 1 11 03 00 00 00 04\n";
     } else {
-        context.Out << "Frames: " << mode.Name << ", " << options.Rate << " bytes/s\n"
+        context.Out << "Frames: " << options.Mode << ", " << options.Rate << " bytes/s\n"
                     << "Fitting settings: " << settings << '\n'
                     << "Try: kestrun-cli capture --settings " << settings << " --port " << options.Port
                     << '\n';
@@ -131,8 +149,9 @@ int RunModbusServer(const ZCliSimulateOptions& options, ZPseudoTerminal& pty, ZC
 
 int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
     const bool modbus = options.Mode == kModbusModeName;
-    const ZDemoModeInfo* mode = modbus ? &kModbusMode : FindMode(options.Mode);
-    if (mode == nullptr) {
+    const char* settingsFile = kModbusSettingsFile;
+    ZPacedWriter::Refill frames;
+    if (!modbus && !FindStreamMode(options.Mode, settingsFile, frames)) {
         context.Err << "Unknown frame mode \"" << options.Mode << "\"\n";
         return kCliExitUsage;
     }
@@ -147,14 +166,10 @@ int ZCliRunSimulate(const ZCliSimulateOptions& options, ZCliContext& context) {
         context.Err << errorText << '\n';
         return kCliExitFailed;
     }
-    PrintBanner(options, *mode, pty, link, context);
+    PrintBanner(options, settingsFile, pty, link, context);
     if (modbus) return RunModbusServer(options, pty, context);
 
-    ZDemoFrameSource source(mode->Mode);
-    ZPacedWriter writer(pty.Master(), options.Rate, [&source](std::vector<uint8_t>& out) {
-        source.AppendFrame(out);
-        return true;
-    });
+    ZPacedWriter writer(pty.Master(), options.Rate, std::move(frames));
     // Beyond a century the end time would not fit the clock: such a run lasts until stopped.
     const bool timed = options.DurationSeconds > 0 && options.DurationSeconds < kUntilStoppedSeconds;
     const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(

@@ -10,7 +10,7 @@
 struct ZCliSimulateOptions {
     int Port = 99;
     double Rate = 2000;            // bytes per second
-    std::string Mode = "dynamic";  // a name of kDemoModes, or "modbus" (a server that answers)
+    std::string Mode = "dynamic";  // kDemoModes, kDemoFramings, or "modbus" (a server that answers)
     double DurationSeconds = 0;    // 0: until stopped
 };
 

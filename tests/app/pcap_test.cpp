@@ -32,6 +32,8 @@ struct PcapCase {
     const char* ModbusUnit;
     const char* ModbusFunction;
     bool WarnsOfProtocol;
+    // The packets' bytes joined, when they are not the input (decoded frames).
+    const char* JoinedHex = nullptr;
 };
 
 void PrintTo(const PcapCase& c, std::ostream* out) {
@@ -84,6 +86,32 @@ const PcapCase kCases[] = {
      "",
      "",
      false},
+    // A line and its stop trigger are one packet; an empty line too.
+    {"LinesEndedByTheStopTrigger",
+     "[_logger_settings]\nTriggerStopSize=2\nTriggerStop_0=13\nTriggerStop_1=10\nCaptureMode=5\n",
+     "61620d0a0d0a6364",
+     "3",
+     "data",
+     {{"61620d0a", kInbound, ""}, {"0d0a", kInbound, ""}, {"6364", kInbound, "flush"}},
+     "",
+     "",
+     false},
+    // The same queries as COBS frames: the dissector sees them decoded. Then a frame that
+    // cannot be decoded, and the start of one more.
+    {"CobsFramesDecoded",
+     "[_logger_settings]\nCaptureMode=7\n[_frames]\nChecksumAlgorithm=5\nChecksumMSBFirst=0\n"
+     "PcapProtocol=mbrtu\n",
+     "031103026b0403768700031103026b04037678000511000311",
+     "4",
+     "mbrtu",
+     {{"1103006b00037687", kInbound, ""},
+      {"1103006b00037678", kInboundCrcError, "checksum wrong"},
+      {"051100", kInbound, "trash"},
+      {"0311", kInbound, "flush"}},
+     "17",
+     "3",
+     false,
+     "1103006b000376871103006b000376780511000311"},
     {"AllBytesOnePacketPerRead",
      "[_logger_settings]\nCaptureMode=0\n",
      "0102030405060708090a",
@@ -134,7 +162,7 @@ TEST_P(PcapReplayTest, TsharkReadsEveryFrameAsOnePacket) {
         EXPECT_EQ(packets[i].Function, modbusQuery ? c.ModbusFunction : "");
         joined += packets[i].Hex;
     }
-    EXPECT_EQ(joined, c.InputHex) << "every byte once, in order";
+    EXPECT_EQ(joined, c.JoinedHex != nullptr ? c.JoinedHex : c.InputHex) << "every byte once, in order";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PcapReplayTest, ::testing::ValuesIn(kCases),

@@ -228,7 +228,7 @@ TEST_F(ReplayTest, StopRequestStillRunsTheStopSteps) {
 
 TEST_F(ReplayTest, UnknownCaptureModeRunsAsAllBytes) {
     // No trigger at all: only "all bytes" can run, one data block per chunk.
-    const std::string settings = kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=7\r\n";
+    const std::string settings = kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=9\r\n";
     const CliResult result = Replay(WriteSettings(settings), WriteInput(kDynamicInput), 7);
     ASSERT_EQ(result.Code, 0) << result.Err;
     const Json report = Json::parse(result.Out);
@@ -327,6 +327,9 @@ INSTANTIATE_TEST_SUITE_P(
                     kDefaultPortSection +
                         "[_logger_settings]\r\nCaptureMode=3\r\nTriggerStartSize=1\r\nTriggerStart_0=2\r\n",
                     1, "You have to define a stop trigger first!\n"},
+        RefusalCase{"NoStopTriggerToEndLines",
+                    kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=5\r\n", 1,
+                    "You have to define a stop trigger first!\n"},
         RefusalCase{"NoTriggersAtAll", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=3\r\n", 1,
                     "You have to define a start trigger first!\n"}),
     [](const ::testing::TestParamInfo<RefusalCase>& refusal) { return refusal.param.Name; });

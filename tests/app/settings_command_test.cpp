@@ -33,7 +33,7 @@ const std::string kKnownFile =
     "ChecksumMSBFirst=0\r\nDropBadFrames=1\r\nLengthAdjust=-4\r\nSilenceGapMs=20\r\nPcapProtocol=mbrtu\r\n"
     "[_send]\r\nCount=1\r\nName_0=Query\r\nData_0=11 03 00 00 00 "
     "04\r\nChecksum_0=5\r\nChecksumLSBFirst_0=1\r\n"
-    "LineEnd_0=2\r\nEvery_0=100\r\n";
+    "LineEnd_0=2\r\nEvery_0=100\r\nEncode_0=2\r\n";
 
 class SettingsCommandTest : public ::testing::Test {
 protected:
@@ -109,7 +109,8 @@ TEST_F(SettingsCommandTest, JsonHoldsEveryFieldInOrder) {
                                         {"Checksum", 5},
                                         {"ChecksumLSBFirst", true},
                                         {"LineEnd", 2},
-                                        {"Every", 100}}});
+                                        {"Every", 100},
+                                        {"Encode", 2}}});
     const Json expected = {{"port", port},
                            {"logger", logger},
                            {"data_triggers", {{65, 66}, {256, 10}}},
@@ -171,7 +172,8 @@ TEST_F(SettingsCommandTest, ListingShowsTheSameForPeople) {
                                  "  Checksum skip end:   3\n",
                                  "  Checksum MSB first:  no\n",
                                  "  Drop bad frames:     yes\n",
-                                 "  Length adjust:       -4\n"}) {
+                                 "  Length adjust:       -4\n",
+                                 "line end 2, encode cobs, every 100 ms\n"}) {
         EXPECT_NE(result.Out.find(expected), std::string::npos) << "missing: " << expected << result.Out;
     }
 }

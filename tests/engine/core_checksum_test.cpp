@@ -442,6 +442,16 @@ INSTANTIATE_TEST_SUITE_P(
                                 {bkStartTrigger, 1, fvNone},
                                 {bkStopTrigger, 1, fvGood}},
                                "01 21 "},
+                      // An empty line is no frame: it is written.
+                      GateCase{"DroppedLineTakesItsStopTrigger",
+                               cmUntilStopTrigger,
+                               true,
+                               {{bkData, 3, fvBad},
+                                {bkStopTrigger, 2, fvNone},
+                                {bkStopTrigger, 2, fvNone},
+                                {bkData, 1, fvGood},
+                                {bkStopTrigger, 2, fvNone}},
+                               "22 11 22 "},
                       GateCase{
                           "AnUnfinishedFrameIsWrittenAtTheEnd",
                           cmDynamicSize,

@@ -314,7 +314,7 @@ TEST(FilterUnknownMode, ActsAsStartTriggersOnlyWithoutAStaleDataCount) {
     RecordingFilter f(Fixed({0xAA}, 2));
     f.Feed({0xAA, 1, 2});
     f.Take();
-    f.Settings().CaptureMode = 7;
+    f.Settings().CaptureMode = cmLastKnown + 1;
     f.Filter().Reset();
     f.Feed({0xAA, 1, 0xAA});
     EXPECT_EQ(f.Take(), (Blocks{Start({0xAA}), Trash({1}), Start({0xAA})}));
