@@ -780,6 +780,14 @@
         <translation>Stoppauslöser:</translation>
     </message>
     <message>
+        <source>Frames of this capture mode have no start trigger.</source>
+        <translation>Rahmen dieser Aufzeichnungsart haben keinen Startauslöser.</translation>
+    </message>
+    <message>
+        <source>SLIP and COBS frames end at their own delimiter byte.</source>
+        <translation>SLIP- und COBS-Rahmen enden an ihrem eigenen Trennbyte.</translation>
+    </message>
+    <message>
         <source>Data trigger:</source>
         <translation>Datenauslöser:</translation>
     </message>
@@ -955,6 +963,18 @@
     <message>
         <source>Frames separated by silence</source>
         <translation>Durch Pausen getrennte Rahmen</translation>
+    </message>
+    <message>
+        <source>Frames ending with the stop trigger</source>
+        <translation>Rahmen, die mit dem Stoppauslöser enden</translation>
+    </message>
+    <message>
+        <source>SLIP frames (C0 ends a frame)</source>
+        <translation>SLIP-Rahmen (C0 beendet einen Rahmen)</translation>
+    </message>
+    <message>
+        <source>COBS frames (00 ends a frame)</source>
+        <translation>COBS-Rahmen (00 beendet einen Rahmen)</translation>
     </message>
     <message>
         <source>Silence gap (tenths of a character):</source>

@@ -57,6 +57,18 @@ constexpr int StatusShowIntervalMs = 250;
 constexpr int OpeningNoticeAfterMs = 400;
 const char* const LastUsedFile = "_last_used.scs";
 
+// The reasons ZLoggerSettings::CheckTriggers gives for a missing trigger are shown in
+// the user's language; any other reason it gives stays as the engine wrote it.
+const char* const TriggerCheckTexts[] = {
+    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a start trigger first!"),
+    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a stop trigger first!")};
+
+QString TriggerCheckText(const std::string& error) {
+    for (const char* text : TriggerCheckTexts)
+        if (error == text) return Tfrm_Main::tr(text);
+    return ZLocalText(error);
+}
+
 QString Truncated(double value) {
     return QString::number(static_cast<long long>(value));
 }
@@ -211,6 +223,8 @@ void Tfrm_Main::BuildWindow() {
     connect(generalPage_, &ZGeneralPage::ShowCaptureClicked, this, [this] { btn_ShowCaptureClick(); });
     connect(generalPage_, &ZGeneralPage::LoadSettingsClicked, this, [this] { btn_LoadSettingsClick(); });
     connect(generalPage_, &ZGeneralPage::SaveSettingsClicked, this, [this] { btn_SaveSettingsClick(); });
+    connect(generalPage_, &ZGeneralPage::CaptureModeChanged, this,
+            [this](uint8_t mode) { ShowTriggersOfMode(mode); });
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
     auto* historyKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(historyKey, &QShortcut::activated, btn_ErrorHistory, &QPushButton::click);
@@ -500,17 +514,8 @@ void Tfrm_Main::btn_StartCaptureClick() {
     // A typed port, rate or protocol that was never confirmed is taken now, or the start is called off.
     if (!generalPage_->CommitTypedFields()) return;
     const ZLoggerSettings settings = CollectSettings();
-    if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes &&
-        settings.CaptureMode != cmSilence) {
-        ZMessageBox::Error(this, tr("You have to define a start trigger first!"));
-        return;
-    }
-    if (settings.TriggerStop.empty() && settings.CaptureMode == cmBetweenTriggers) {
-        ZMessageBox::Error(this, tr("You have to define a stop trigger first!"));
-        return;
-    }
-    if (std::string error; !settings.Frames.CheckCaptureMode(settings.CaptureMode, error)) {
-        ZMessageBox::Error(this, ZLocalText(error));
+    if (std::string error; !settings.CheckTriggers(error)) {
+        ZMessageBox::Error(this, TriggerCheckText(error));
         return;
     }
     Logger->SetSettings(settings);

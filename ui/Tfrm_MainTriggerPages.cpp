@@ -142,7 +142,8 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tab_FrameTriggerSettings"));
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(BuildTriggerGroup(tr("Start trigger"), true));
+    grp_StartTrigger = BuildTriggerGroup(tr("Start trigger"), true);
+    layout->addWidget(grp_StartTrigger);
 
     grp_FixedFrameSize = new QGroupBox(tr("Amount of data bytes (fixed size)"), page);
     grp_FixedFrameSize->setObjectName(QStringLiteral("grp_FixedFrameSize"));
@@ -190,7 +191,8 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     connect(ud_DataSizeStart, &QSpinBox::valueChanged, this,
             [this](int value) { ud_DataSizeStartChangingEx(value); });
 
-    layout->addWidget(BuildTriggerGroup(tr("Stop trigger"), false));
+    grp_StopTrigger = BuildTriggerGroup(tr("Stop trigger"), false);
+    layout->addWidget(grp_StopTrigger);
     layout->addWidget(BuildChecksumGroup());
     layout->addStretch();
     return page;
@@ -388,6 +390,18 @@ void Tfrm_Main::RecheckDynamicLimits() {
     const int size = static_cast<int>(StartTrigger.size());
     ud_DataSizeStart->setMaximum(std::max(size - 1, 0));
     ud_DataSizeStartChangingEx(ud_DataSizeStart->value());
+}
+
+void Tfrm_Main::ShowTriggersOfMode(uint8_t mode) {
+    const bool delimited = ZFrameCodecOfMode(mode) != nullptr;
+    const bool noStart = delimited || mode == cmUntilStopTrigger;
+    // The triggers stay as they are: another mode may use them again.
+    grp_StartTrigger->setEnabled(!noStart);
+    grp_StartTrigger->setToolTip(noStart ? tr("Frames of this capture mode have no start trigger.")
+                                         : QString());
+    grp_StopTrigger->setEnabled(!delimited);
+    grp_StopTrigger->setToolTip(delimited ? tr("SLIP and COBS frames end at their own delimiter byte.")
+                                          : QString());
 }
 
 void Tfrm_Main::ud_DataSizeStartChangingEx(int value) {

@@ -41,7 +41,8 @@ namespace {
 constexpr int PortListRefillDelayMs = 300;
 
 // grp_CaptureMode item -> stored capture mode.
-constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
+constexpr uint8_t ModeOfItem[8] = {cmAllBytes, cmBetweenTriggers,  cmFixedSize, cmDynamicSize,
+                                   cmSilence,  cmUntilStopTrigger, cmSlip,      cmCobs};
 
 // A decimal integer and nothing else (an optional minus sign, then digits).
 bool ParseDecimal(const QString& text, int& value) {
@@ -262,12 +263,13 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
 void ZGeneralPage::BuildCaptureMode(QVBoxLayout* pageLayout) {
     grp_CaptureMode = new QGroupBox(tr("Capture mode"), this);
     grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
-    captureModeItems_ =
-        ZMakeRadioItems(grp_CaptureMode,
-                        {tr("Capture all bytes received"), tr("Capture between start an stop triggers"),
-                         tr("Use only start trigger (fixed size)"),
-                         tr("Use only start trigger (dynamic size)"), tr("Frames separated by silence")},
-                        QStringLiteral("grp_CaptureMode"));
+    captureModeItems_ = ZMakeRadioItems(
+        grp_CaptureMode,
+        {tr("Capture all bytes received"), tr("Capture between start an stop triggers"),
+         tr("Use only start trigger (fixed size)"), tr("Use only start trigger (dynamic size)"),
+         tr("Frames separated by silence"), tr("Frames ending with the stop trigger"),
+         tr("SLIP frames (C0 ends a frame)"), tr("COBS frames (00 ends a frame)")},
+        QStringLiteral("grp_CaptureMode"));
     pageLayout->addWidget(grp_CaptureMode);
 
     // The gap of the fifth mode: character times, or milliseconds when not 0.
@@ -307,6 +309,9 @@ void ZGeneralPage::Connect() {
     connect(cb_PcapProtocol->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitProtocolText(); });
     connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
     connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
+    connect(captureModeItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {
+        if (checked) emit CaptureModeChanged(ItemToMode(item));
+    });
     connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
             [this](int position) { lbl_MaxBytesInLogLine->setText(QString::number(position)); });
     connect(tb_MaxLinesInLogFile, &QSlider::valueChanged, this,
@@ -343,6 +348,9 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             captureModeItems_->button(2),
             captureModeItems_->button(3),
             captureModeItems_->button(4),
+            captureModeItems_->button(5),
+            captureModeItems_->button(6),
+            captureModeItems_->button(7),
             ud_SilenceGap,
             ud_SilenceGapMs};
 }

@@ -72,6 +72,8 @@ signals:
     void ShowCaptureClicked();
     void LoadSettingsClicked();
     void SaveSettingsClicked();
+    // Another capture mode was chosen, by the user or by settings shown.
+    void CaptureModeChanged(uint8_t mode);
 
 private:
     QGroupBox* BuildActionGroup();

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "MainWindowTestSupport.h"
+#include "ZGeneralPage.h"
 
 using namespace maintest;
 
@@ -91,6 +92,42 @@ TEST_F(TriggerPagesTest, TheStopTriggerSizesTheSameWayWithItsOwnControls) {
     EXPECT_EQ(Find<QLabel>("lbl_StopTriggerHex")->text(), "?? ?? ??");
     EXPECT_EQ(Find<QLabel>("lbl_StopTriggerString")->text(), "...");
     EXPECT_TRUE(Window().GetStartTrigger().empty());
+}
+
+// The trigger editors a capture mode does without are not offered; another mode, chosen
+// on the General page or shown from settings, offers them again.
+TEST_F(TriggerPagesTest, TheTriggerEditorsFollowTheCaptureMode) {
+    const struct {
+        uint8_t Mode;
+        bool FromSettings;  // else clicked on the General page
+        bool Start, Stop;   // offered
+    } steps[] = {
+        {cmBetweenTriggers, false, true, true},
+        {cmUntilStopTrigger, false, false, true},
+        {cmSlip, false, false, false},
+        {cmBetweenTriggers, false, true, true},
+        {cmCobs, true, false, false},
+        {cmAllBytes, true, true, true},
+        {cmUntilStopTrigger, true, false, true},
+        {cmFixedSize, false, true, true},
+    };
+    for (const auto& step : steps) {
+        if (step.FromSettings) {
+            ZLoggerSettings settings;
+            settings.CaptureMode = step.Mode;
+            Window().ShowSettings(settings);
+        } else {
+            Click(QStringLiteral("grp_CaptureMode_%1")
+                      .arg(ZGeneralPage::ModeToItem(step.Mode))
+                      .toLatin1()
+                      .constData());
+        }
+        ASSERT_EQ(Window().CollectSettings().CaptureMode, step.Mode);
+        for (const char* name : {"ud_StartTriggerSize", "btn_StartEditHEX", "btn_StartEditString"})
+            EXPECT_EQ(Find<QWidget>(name)->isEnabled(), step.Start) << name << " in mode " << int(step.Mode);
+        for (const char* name : {"ud_StopTriggerSize", "btn_StopEditHEX", "btn_StopEditString"})
+            EXPECT_EQ(Find<QWidget>(name)->isEnabled(), step.Stop) << name << " in mode " << int(step.Mode);
+    }
 }
 
 TEST_F(TriggerPagesTest, TheLengthFieldStaysInsideTheStartTrigger) {

@@ -175,7 +175,11 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
     const struct {
         int Item;
         uint8_t Mode;
-    } table[] = {{0, cmAllBytes}, {1, cmBetweenTriggers}, {2, cmFixedSize}, {3, cmDynamicSize}};
+        const char* Caption;  // null: not checked
+    } table[] = {{0, cmAllBytes, nullptr},  {1, cmBetweenTriggers, nullptr},
+                 {2, cmFixedSize, nullptr}, {3, cmDynamicSize, nullptr},
+                 {4, cmSilence, nullptr},   {5, cmUntilStopTrigger, "Frames ending with the stop trigger"},
+                 {6, cmSlip, nullptr},      {7, cmCobs, nullptr}};
     for (const auto& row : table) {
         ZLoggerSettings settings;
         settings.CaptureMode = row.Mode;
@@ -183,12 +187,15 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
         auto* item =
             Find<QRadioButton>(QStringLiteral("grp_CaptureMode_%1").arg(row.Item).toLatin1().constData());
         EXPECT_TRUE(item->isChecked()) << "mode " << int(row.Mode);
+        if (row.Caption) {
+            EXPECT_EQ(item->text(), row.Caption) << "mode " << int(row.Mode);
+        }
         Find<QRadioButton>("grp_CaptureMode_0")->click();
         item->click();
         EXPECT_EQ(Window().CollectSettings().CaptureMode, row.Mode) << "item " << row.Item;
     }
     ZLoggerSettings outside;
-    outside.CaptureMode = 7;
+    outside.CaptureMode = cmLastKnown + 1;
     Window().ShowSettings(outside);
     EXPECT_TRUE(Find<QRadioButton>("grp_CaptureMode_0")->isChecked());
     EXPECT_EQ(Window().CollectSettings().CaptureMode, cmAllBytes);
@@ -233,10 +240,18 @@ TEST_F(MainWindowTest, StartChecksTheTriggersTheModeNeedsInOrder) {
         int StartSize, StopSize;
         const char* Box;
     } table[] = {
-        {cmAllBytes, 0, 0, noPort},        {cmFixedSize, 0, 1, noStart},
-        {cmFixedSize, 1, 0, noPort},       {cmDynamicSize, 0, 1, noStart},
-        {cmDynamicSize, 1, 0, noPort},     {cmBetweenTriggers, 0, 0, noStart},
-        {cmBetweenTriggers, 1, 0, noStop}, {cmBetweenTriggers, 1, 1, noPort},
+        {cmAllBytes, 0, 0, noPort},
+        {cmFixedSize, 0, 1, noStart},
+        {cmFixedSize, 1, 0, noPort},
+        {cmDynamicSize, 0, 1, noStart},
+        {cmDynamicSize, 1, 0, noPort},
+        {cmBetweenTriggers, 0, 0, noStart},
+        {cmBetweenTriggers, 1, 0, noStop},
+        {cmBetweenTriggers, 1, 1, noPort},
+        {cmUntilStopTrigger, 0, 0, noStop},
+        {cmUntilStopTrigger, 0, 1, noPort},
+        {cmSlip, 0, 0, noPort},
+        {cmCobs, 0, 0, noPort},
     };
     Window();
     // Port 0 has no device, so a start that passes the checks fails at the port.
