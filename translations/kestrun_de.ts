@@ -1174,6 +1174,18 @@
         <translation>&amp;Zeilenende:</translation>
     </message>
     <message>
+        <source>Enc&amp;ode as:</source>
+        <translation>K&amp;odieren als:</translation>
+    </message>
+    <message>
+        <source>Frame encoding</source>
+        <translation>Rahmenkodierung</translation>
+    </message>
+    <message>
+        <source>, as %1</source>
+        <translation>, als %1</translation>
+    </message>
+    <message>
         <source>Repeat &amp;every</source>
         <translation>Wiederholen &amp;alle</translation>
     </message>

@@ -48,6 +48,11 @@ bool IsText(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
+// "SLIP", "COBS": as the encodings are written, not as the command line takes them.
+QString EncodingName(int32_t encoding) {
+    return QString::fromLatin1(ZFrameEncodingName(encoding)).toUpper();
+}
+
 QString ListText(const ZSendSequence& item, int row) {
     // The key as the user's language names it ("Strg+1" in German).
     QString text = row < ShortcutCount ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + row))
@@ -58,6 +63,7 @@ QString ListText(const ZSendSequence& item, int row) {
             QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size())));
     if (ZChecksum::IsActive(item.Checksum))
         text += QStringLiteral(" + ") + QString::fromLatin1(ZChecksum::Name(item.Checksum));
+    if (item.Encode != feNone) text += ZSendPage::tr(", as %1").arg(EncodingName(item.Encode));
     if (item.Every > 0) text += ZSendPage::tr(", every %1 ms").arg(item.Every);
     return text;
 }
@@ -92,6 +98,9 @@ void ZSendPage::BuildPage() {
     cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", tr("Line end appended"));
     cb_SendLineEnd->addItems(
         {tr("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    cb_SendEncode = Named(new QComboBox(entry), "cb_SendEncode", tr("Frame encoding"));
+    for (int32_t encoding = feNone; encoding <= feCobs; ++encoding)
+        cb_SendEncode->addItem(encoding == feNone ? tr("none") : EncodingName(encoding));
     btn_Send = Named(ZMakeButton("btn_Send", tr("Send"), entry), "btn_Send", tr("Send"));
     ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", tr("Repeat interval in ms"));
     // 0 is a sequence's own "no repeat", shown when such a sequence is chosen.
@@ -114,6 +123,8 @@ void ZSendPage::BuildPage() {
     checksumCaption->setBuddy(cb_SendChecksum);
     auto* lineEndCaption = new QLabel(tr("&Line end:"), entry);
     lineEndCaption->setBuddy(cb_SendLineEnd);
+    auto* encodeCaption = new QLabel(tr("Enc&ode as:"), entry);
+    encodeCaption->setBuddy(cb_SendEncode);
     auto* everyCaption = new QLabel(tr("Repeat &every"), entry);
     everyCaption->setBuddy(ud_SendEvery);
     grid->addWidget(formatCaption, 0, 0);
@@ -126,6 +137,8 @@ void ZSendPage::BuildPage() {
     grid->addWidget(chk_SendLSBFirst, 3, 2);
     grid->addWidget(lineEndCaption, 3, 3);
     grid->addWidget(cb_SendLineEnd, 3, 4);
+    grid->addWidget(encodeCaption, 3, 5);
+    grid->addWidget(cb_SendEncode, 3, 6);
     grid->addWidget(btn_Send, 4, 1);
     grid->addWidget(everyCaption, 4, 2);
     grid->addWidget(ud_SendEvery, 4, 3);
@@ -189,6 +202,11 @@ void ZSendPage::BuildPage() {
     });
     connect(chk_SendLSBFirst, &QCheckBox::toggled, this, [this] { ShowEntryBytes(); });
     connect(cb_SendLineEnd, &QComboBox::currentIndexChanged, this, [this] { ShowEntryBytes(); });
+    connect(cb_SendEncode, &QComboBox::currentIndexChanged, this, [this](int encoding) {
+        // An encoded frame ends at its delimiter: no line end follows it.
+        cb_SendLineEnd->setEnabled(encoding == feNone);
+        ShowEntryBytes();
+    });
     connect(ed_SendData, &QLineEdit::returnPressed, btn_Send, &QPushButton::click);
     connect(btn_Send, &QPushButton::clicked, this, [this] {
         ZSendSequence sequence;
@@ -257,6 +275,7 @@ bool ZSendPage::EntrySequence(ZSendSequence& sequence) {
     sequence.Checksum = cb_SendChecksum->currentIndex();
     sequence.ChecksumLSBFirst = chk_SendLSBFirst->isChecked();
     sequence.LineEnd = cb_SendLineEnd->currentIndex();
+    sequence.Encode = cb_SendEncode->currentIndex();
     sequence.Every = 0;
     return true;
 }
@@ -278,6 +297,7 @@ void ZSendPage::ShowSequenceInEntry(int row) {
     cb_SendChecksum->setCurrentIndex(item.Checksum);
     chk_SendLSBFirst->setChecked(item.ChecksumLSBFirst);
     cb_SendLineEnd->setCurrentIndex(item.LineEnd);
+    cb_SendEncode->setCurrentIndex(item.Encode);
     ed_SendData->setText(
         text ? QString::fromLatin1(SendBytesToText(item.Data))
              : QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));

@@ -1,8 +1,9 @@
 #pragma once
 // The "Send" page of the main window: an entry field for one sequence (HEX or text
 // with escapes) with its bytes shown as they are typed, an optional checksum and
-// line end, "Send" and a repeat with its interval, the list of named sequences kept
-// in the settings file, and the port's modem lines. Sending goes through the
+// line end (or an encoding as one SLIP or COBS frame), "Send" and a repeat with its
+// interval, the list of named sequences kept in the settings file, and the port's
+// modem lines. Sending goes through the
 // engine's open port; while none is open the page says why nothing can be sent.
 // Window thread only.
 
@@ -65,6 +66,7 @@ private:
     QComboBox* cb_SendChecksum = nullptr;
     QCheckBox* chk_SendLSBFirst = nullptr;
     QComboBox* cb_SendLineEnd = nullptr;
+    QComboBox* cb_SendEncode = nullptr;  // the item is the TFrameEncoding
     QPushButton* btn_Send = nullptr;
     QSpinBox* ud_SendEvery = nullptr;
     QPushButton* btn_SendRepeat = nullptr;

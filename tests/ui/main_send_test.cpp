@@ -16,6 +16,7 @@
 #include "MainWindowTestSupport.h"
 #include "TriggerSequence.h"
 #include "ZLogger.h"
+#include "ZULIniFile.h"
 
 using namespace maintest;
 
@@ -31,6 +32,7 @@ struct EntryCase {
     int checksum;
     int lineEnd;
     const char* shown;
+    int encode = feNone;
 };
 
 class SendEntryTest : public MainWindowTest, public ::testing::WithParamInterface<EntryCase> {};
@@ -40,8 +42,11 @@ TEST_P(SendEntryTest, ShowsTheBytesOrWhyNot) {
     Find<QComboBox>("cb_SendFormat")->setCurrentIndex(c.format);
     Find<QComboBox>("cb_SendChecksum")->setCurrentIndex(c.checksum);
     Find<QComboBox>("cb_SendLineEnd")->setCurrentIndex(c.lineEnd);
+    Find<QComboBox>("cb_SendEncode")->setCurrentIndex(c.encode);
     QTest::keyClicks(Find<QLineEdit>("ed_SendData"), QString::fromLatin1(c.text));
     EXPECT_EQ(Find<QLabel>("lbl_SendBytes")->text(), QString::fromLatin1(c.shown));
+    // An encoded frame takes no line end.
+    EXPECT_EQ(Find<QComboBox>("cb_SendLineEnd")->isEnabled(), c.encode == feNone);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,7 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Odd number of HEX digits (3): every byte takes two."},
                       EntryCase{"TextCrLf", 1, "AT\\x21", 0, 3, "5 bytes: 41 54 21 0D 0A"},
                       EntryCase{"BadEscape", 1, "a\\q", 0, 0,
-                                "Unknown escape \"\\q\" at position 2: use \\r, \\n, \\t, \\\\ or \\xNN."}),
+                                "Unknown escape \"\\q\" at position 2: use \\r, \\n, \\t, \\\\ or \\xNN."},
+                      EntryCase{"SlipEscapesBothSpecialBytesAndAddsNoLineEnd", 0, "C0 DB 01", 0, 3,
+                                "7 bytes: C0 DB DC DB DD 01 C0", feSlip},
+                      EntryCase{"CobsEncodesTheChecksumWithTheData", 0, "11 00", caXor8, 0,
+                                "5 bytes: 02 11 02 11 00", feCobs}),
     [](const ::testing::TestParamInfo<EntryCase>& param) { return std::string(param.param.name); });
 
 class SendFromPageTest : public MainWindowTest {};
@@ -174,4 +183,37 @@ TEST_F(SendFromPageTest, ARepeatWithoutAnIntervalIsRefused) {
     EXPECT_EQ(Find<QPushButton>("btn_SendRepeat")->text(), "Start repeat");
     EXPECT_EQ(Find<QLabel>("lbl_SendCount")->text(), "Sends: 0, skipped: 0");
     Click("btn_StopCapture");
+}
+
+// "Encode as" goes into the settings file as Encode_i (only for an encoded sequence)
+// and comes back into the entry and the list when the sequence is chosen again.
+TEST_F(SendFromPageTest, TheEncodingIsSavedAsEncodeIAndShownAgain) {
+    const struct {
+        int Encode;
+        int Stored;  // Encode_i in the file; -1: no key
+        const char* ListTail;
+    } rows[] = {
+        {feNone, -1, ": 01 02"},
+        {feSlip, feSlip, ": 01 02, as SLIP"},
+        {feCobs, feCobs, ": 01 02, as COBS"},
+    };
+    QTest::keyClicks(Find<QLineEdit>("ed_SendData"), "01 02");
+    for (const auto& row : rows) {
+        Find<QComboBox>("cb_SendEncode")->setCurrentIndex(row.Encode);
+        Click("btn_AddSequence");
+    }
+    Window().close();
+    window_.reset();
+    const ZULIniFile saved(Home() + "_last_used.scs");
+    auto* list = Find<QListWidget>("lst_Sequences");
+    ASSERT_EQ(list->count(), static_cast<int>(std::size(rows)));
+    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i) {
+        const auto& row = rows[i];
+        EXPECT_EQ(saved.ReadInteger(ZSendList::IniSection, "Encode_" + std::to_string(i), -1), row.Stored);
+        EXPECT_TRUE(list->item(i)->text().endsWith(QString::fromLatin1(row.ListTail)))
+            << list->item(i)->text().toStdString();
+        list->setCurrentRow(i == 0 ? 1 : 0);  // every row is a change of the entry
+        list->setCurrentRow(i);
+        EXPECT_EQ(Find<QComboBox>("cb_SendEncode")->currentIndex(), row.Encode) << i;
+    }
 }
