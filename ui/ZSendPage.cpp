@@ -130,8 +130,8 @@ void ZSendPage::BuildPage() {
     grid->addWidget(formatCaption, 0, 0);
     grid->addWidget(cb_SendFormat, 0, 1);
     grid->addWidget(dataCaption, 1, 0);
-    grid->addWidget(ed_SendData, 1, 1, 1, 4);
-    grid->addWidget(lbl_SendBytes, 2, 1, 1, 4);
+    grid->addWidget(ed_SendData, 1, 1, 1, 6);
+    grid->addWidget(lbl_SendBytes, 2, 1, 1, 6);
     grid->addWidget(checksumCaption, 3, 0);
     grid->addWidget(cb_SendChecksum, 3, 1);
     grid->addWidget(chk_SendLSBFirst, 3, 2);
