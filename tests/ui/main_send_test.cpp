@@ -45,7 +45,6 @@ TEST_P(SendEntryTest, ShowsTheBytesOrWhyNot) {
     Find<QComboBox>("cb_SendEncode")->setCurrentIndex(c.encode);
     QTest::keyClicks(Find<QLineEdit>("ed_SendData"), QString::fromLatin1(c.text));
     EXPECT_EQ(Find<QLabel>("lbl_SendBytes")->text(), QString::fromLatin1(c.shown));
-    // An encoded frame takes no line end.
     EXPECT_EQ(Find<QComboBox>("cb_SendLineEnd")->isEnabled(), c.encode == feNone);
 }
 
@@ -185,35 +184,21 @@ TEST_F(SendFromPageTest, ARepeatWithoutAnIntervalIsRefused) {
     Click("btn_StopCapture");
 }
 
-// "Encode as" goes into the settings file as Encode_i (only for an encoded sequence)
-// and comes back into the entry and the list when the sequence is chosen again.
+// "Encode as" is saved as Encode_i (only for an encoded sequence) and shown again when
+// its sequence is chosen.
 TEST_F(SendFromPageTest, TheEncodingIsSavedAsEncodeIAndShownAgain) {
-    const struct {
-        int Encode;
-        int Stored;  // Encode_i in the file; -1: no key
-        const char* ListTail;
-    } rows[] = {
-        {feNone, -1, ": 01 02"},
-        {feSlip, feSlip, ": 01 02, as SLIP"},
-        {feCobs, feCobs, ": 01 02, as COBS"},
-    };
+    const int stored[] = {-1, feSlip, feCobs};  // Encode_i of none, SLIP and COBS; -1: no key
     QTest::keyClicks(Find<QLineEdit>("ed_SendData"), "01 02");
-    for (const auto& row : rows) {
-        Find<QComboBox>("cb_SendEncode")->setCurrentIndex(row.Encode);
+    for (const int encoding : {feNone, feSlip, feCobs}) {
+        Find<QComboBox>("cb_SendEncode")->setCurrentIndex(encoding);
         Click("btn_AddSequence");
     }
     Window().close();
     window_.reset();
     const ZULIniFile saved(Home() + "_last_used.scs");
-    auto* list = Find<QListWidget>("lst_Sequences");
-    ASSERT_EQ(list->count(), static_cast<int>(std::size(rows)));
-    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i) {
-        const auto& row = rows[i];
-        EXPECT_EQ(saved.ReadInteger(ZSendList::IniSection, "Encode_" + std::to_string(i), -1), row.Stored);
-        EXPECT_TRUE(list->item(i)->text().endsWith(QString::fromLatin1(row.ListTail)))
-            << list->item(i)->text().toStdString();
-        list->setCurrentRow(i == 0 ? 1 : 0);  // every row is a change of the entry
-        list->setCurrentRow(i);
-        EXPECT_EQ(Find<QComboBox>("cb_SendEncode")->currentIndex(), row.Encode) << i;
+    for (int i = 2; i >= 0; --i) {  // from the last: every choice changes the entry
+        Find<QListWidget>("lst_Sequences")->setCurrentRow(i);
+        EXPECT_EQ(saved.ReadInteger(ZSendList::IniSection, "Encode_" + std::to_string(i), -1), stored[i]);
+        EXPECT_EQ(Find<QComboBox>("cb_SendEncode")->currentIndex(), i);
     }
 }

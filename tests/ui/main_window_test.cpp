@@ -175,11 +175,8 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
     const struct {
         int Item;
         uint8_t Mode;
-        const char* Caption;  // null: not checked
-    } table[] = {{0, cmAllBytes, nullptr},  {1, cmBetweenTriggers, nullptr},
-                 {2, cmFixedSize, nullptr}, {3, cmDynamicSize, nullptr},
-                 {4, cmSilence, nullptr},   {5, cmUntilStopTrigger, "Frames ending with the stop trigger"},
-                 {6, cmSlip, nullptr},      {7, cmCobs, nullptr}};
+    } table[] = {{0, cmAllBytes}, {1, cmBetweenTriggers},  {2, cmFixedSize}, {3, cmDynamicSize},
+                 {4, cmSilence},  {5, cmUntilStopTrigger}, {6, cmSlip},      {7, cmCobs}};
     for (const auto& row : table) {
         ZLoggerSettings settings;
         settings.CaptureMode = row.Mode;
@@ -187,13 +184,11 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
         auto* item =
             Find<QRadioButton>(QStringLiteral("grp_CaptureMode_%1").arg(row.Item).toLatin1().constData());
         EXPECT_TRUE(item->isChecked()) << "mode " << int(row.Mode);
-        if (row.Caption) {
-            EXPECT_EQ(item->text(), row.Caption) << "mode " << int(row.Mode);
-        }
         Find<QRadioButton>("grp_CaptureMode_0")->click();
         item->click();
         EXPECT_EQ(Window().CollectSettings().CaptureMode, row.Mode) << "item " << row.Item;
     }
+    EXPECT_EQ(Find<QRadioButton>("grp_CaptureMode_5")->text(), "Frames ending with the stop trigger");
     ZLoggerSettings outside;
     outside.CaptureMode = cmLastKnown + 1;
     Window().ShowSettings(outside);
