@@ -21,7 +21,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # xdg-email is how the report page hands a report to the mail composer.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 # tshark reads and decodes the Wireshark captures; Wireshark runs the extcap entry.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tshark")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -100,7 +100,8 @@ int64_t ZFrameSettings::SilenceGapMicros(const ZLineTiming& line) const {
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {
     if (!ChecksumActive() || captureMode != 0) return true;
     errorText =
-        "A checksum is checked in frames only: choose a capture mode with a start trigger, "
+        "A checksum is checked in frames only: choose a capture mode that frames (between start and stop "
+        "triggers, start trigger with a fixed or a dynamic size, or frames separated by silence), "
         "or set the checksum to none!";
     return false;
 }

@@ -137,9 +137,11 @@ void AppendLine(std::string& text, std::string_view line) {
     text.append(line).append(LineEnd);
 }
 
-void AppendHeaderLine(std::string& text, const BlockStyle& style, TDateTime timestamp, int length) {
+// With precise time, the header's time carries the microseconds its stamp holds.
+void AppendHeaderLine(std::string& text, const BlockStyle& style, TDateTime timestamp, int length,
+                      bool preciseTime) {
     text.append(style.Header)
-        .append(ZULFormatLongTime(timestamp))
+        .append(ZULFormatLongTimeFraction(timestamp, preciseTime ? 6 : 0))
         .append(" (")
         .append(std::to_string(length))
         .append(" bytes)")
@@ -194,7 +196,7 @@ void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const
     // A batch grows block by block: room is made geometrically, not block by block.
     if (needed > text.capacity()) text.reserve(std::max(needed, 2 * text.capacity()));
     AppendLine(text, style->Separator);
-    AppendHeaderLine(text, *style, block.Time, length);
+    AppendHeaderLine(text, *style, block.Time, length, settings.UsesPreciseTime());
     // start + count never passes length, so a huge line width cannot overflow the count.
     if (settings.ShowHexOutput) {
         for (int start = 0, count = 0; start < length; start += count) {

@@ -6,8 +6,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # the windows: Qt's CMake package also wants the OpenGL headers; without a font
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils
-    # the translations: Qt6LinguistTools (CMake) and lrelease, which compiles them at build time
-    qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
+    # the translations: Qt6LinguistTools (CMake) and lrelease, which compiles them at build time;
+    # Qt's own texts (standard buttons, file dialogs) in the user's language
+    qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
     clang-14 libclang-rt-14-dev
     # the network port tests serve a pseudo-terminal with it

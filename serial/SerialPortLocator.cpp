@@ -1,12 +1,15 @@
 #include "SerialPortLocator.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <vector>
 
 #include "SerialPlatformNet.h"
 #include "ZULAppDir.h"
@@ -157,4 +160,27 @@ std::string TSerialPortLocator::Description(int n) const {
     const std::string maker = UsbAttribute(node, "manufacturer");
     if (product.empty() && maker.empty()) return name;
     return name + " (" + product + (!product.empty() && !maker.empty() ? ", " : "") + maker + ")";
+}
+
+std::string TSerialPortLocator::StableName(int n) const {
+    const std::string device = DevicePath(n);
+    char resolved[PATH_MAX];
+    if (device.empty() || realpath(device.c_str(), resolved) == nullptr) return "";
+    const std::string target = resolved;
+    const std::string folder = roots_.DevDir + "serial/by-id/";
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return "";
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        if (names.size() >= static_cast<size_t>(MaxStableNames)) break;
+        names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string link = folder + name;
+        if (realpath(link.c_str(), resolved) != nullptr && target == resolved) return link;
+    }
+    return "";
 }

@@ -40,6 +40,12 @@ public:
     // its USB device reports in sysfs: "ttyUSB0 (FT232R USB UART, FTDI)". Never the
     // adapter's serial number. "" when n has no device. Reads sysfs; opens no device.
     std::string Description(int n) const;
+    // The name that stays with port n's device wherever it is plugged in: the link in
+    // the device folder's "serial/by-id/" that leads to it ("/dev/serial/by-id/usb-...",
+    // the first in name order when several do); "" when there is none. Reads at most
+    // MaxStableNames entries of that folder; opens no device.
+    std::string StableName(int n) const;
+    static constexpr int MaxStableNames = 256;
 
 private:
     std::string TableDevice(int n) const;

@@ -29,8 +29,11 @@ struct TPortTable::Storage {
     bool Exist = false;
 };
 
-TPortTable::TPortTable(TPortProbe probe, TPortNamer namer)
-    : probe_(std::move(probe)), namer_(std::move(namer)), own_(std::make_unique<Storage>()) {
+TPortTable::TPortTable(TPortProbe probe, TPortNamer namer, TPortNamer stableNamer)
+    : probe_(std::move(probe)),
+      namer_(std::move(namer)),
+      stableNamer_(std::move(stableNamer)),
+      own_(std::make_unique<Storage>()) {
     avail_ = own_->Avail;
     names_ = own_->Names;
     exist_ = &own_->Exist;
@@ -39,6 +42,7 @@ TPortTable::TPortTable(TPortProbe probe, TPortNamer namer)
 TPortTable::TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist)
     : probe_(std::move(probe)),
       namer_([](int n) { return TSerialPortLocator(TSerialPortLocator::SystemRoots()).Description(n); }),
+      stableNamer_([](int n) { return TSerialPortLocator(TSerialPortLocator::SystemRoots()).StableName(n); }),
       avail_(avail),
       names_(names),
       exist_(exist) {}
@@ -55,7 +59,25 @@ void TPortTable::Init(int n) {
     if (n <= 0) return;
     std::lock_guard guard(scanLock_);
     if (lastCom_ != 0) return;
-    const TPortScan scan = ScanPorts(std::min(n, MaxCOMPort), probe_);
+    Store(ScanPorts(std::min(n, MaxCOMPort), probe_));
+}
+
+bool TPortTable::Rescan() {
+    int scanned = 0;
+    {
+        std::lock_guard guard(scanLock_);
+        scanned = lastCom_;
+    }
+    if (scanned == 0) return false;
+    // Probing looks at the file system: done unlocked, so that readers never wait for it.
+    const TPortScan scan = ScanPorts(scanned, probe_);
+    std::lock_guard guard(scanLock_);
+    const bool changed = !std::equal(std::begin(scan.AvailPorts), std::end(scan.AvailPorts), avail_);
+    Store(scan);
+    return changed;
+}
+
+void TPortTable::Store(const TPortScan& scan) {
     std::copy(std::begin(scan.AvailPorts), std::end(scan.AvailPorts), avail_);
     std::copy(std::begin(scan.PortNames), std::end(scan.PortNames), names_);
     *exist_ = scan.PortsExist;
@@ -68,18 +90,21 @@ int TPortTable::LastCOM() const {
 }
 
 bool TPortTable::COMAvailable(int n) const {
-    return n >= 1 && n <= LastCOM() && avail_[n - 1];
+    std::lock_guard guard(scanLock_);
+    return n >= 1 && n <= lastCom_ && avail_[n - 1];
 }
 
 int TPortTable::Port2Index(int n) const {
-    if (!COMAvailable(n)) return 0;
+    std::lock_guard guard(scanLock_);
+    if (n < 1 || n > lastCom_ || !avail_[n - 1]) return 0;
     for (int i = 0; i < MaxCOMPort; ++i)
         if (names_[i] == n) return i;
     return 0;
 }
 
 bool TPortTable::PortsExist() const {
-    return LastCOM() != 0 && *exist_;
+    std::lock_guard guard(scanLock_);
+    return lastCom_ != 0 && *exist_;
 }
 
 std::string TPortTable::DisplayName(int n) const {
@@ -88,7 +113,13 @@ std::string TPortTable::DisplayName(int n) const {
     return more.empty() ? name : name + " \u2014 " + more;
 }
 
+std::string TPortTable::ListName(int n) const {
+    const std::string stable = stableNamer_ ? stableNamer_(n) : "";
+    return stable.empty() ? DisplayName(n) : DisplayName(n) + " \u2014 " + stable;
+}
+
 int32_t TPortTable::PortName(int i) const {
+    std::lock_guard guard(scanLock_);
     return i >= 0 && i < MaxCOMPort ? names_[i] : 0;
 }
 

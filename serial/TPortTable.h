@@ -1,7 +1,7 @@
 #pragma once
-// Which ports exist: a table filled by one scan of ports 1 to n and never changed
-// afterwards. The process-wide table behind InitSerial lives in the variables
-// below; tests and tools can keep tables of their own.
+// Which ports exist: a table filled by one scan of ports 1 to n, scanned again only
+// when asked (a device plugged in or removed since). The process-wide table behind
+// InitSerial lives in the variables below; tests and tools can keep tables of their own.
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +11,8 @@
 
 constexpr int MaxCOMPort = 99;
 
-// Process-wide port table; all zero until the first InitSerial.
+// Process-wide port table; all zero until the first InitSerial. Read them only while
+// no TPortTable::Rescan of the global table can run; the table's members read them safely.
 extern bool AvailPorts[99];    // entry n-1: port n exists
 extern int32_t PortNames[99];  // the numbers of the existing ports, ascending, then 0
 extern bool PortsExist;        // at least one scanned port exists
@@ -50,8 +51,9 @@ TPortScan ScanPorts(int n, const TPortProbe& probe);
 
 class TPortTable {
 public:
-    // A table of its own, scanned with probe; namer (optional) adds to the port's number.
-    explicit TPortTable(TPortProbe probe, TPortNamer namer = {});
+    // A table of its own, scanned with probe; namer (optional) adds to the port's number,
+    // stableNamer (optional) gives the name that stays with the device (ListName).
+    explicit TPortTable(TPortProbe probe, TPortNamer namer = {}, TPortNamer stableNamer = {});
     ~TPortTable();
     TPortTable(const TPortTable&) = delete;
     TPortTable& operator=(const TPortTable&) = delete;
@@ -61,6 +63,10 @@ public:
 
     // InitSerial for this table.
     void Init(int n);
+    // Scans the ports of the first scan again, so that devices plugged in or removed
+    // since count; nothing before the first scan. Returns whether any port came or
+    // went. Thread-safe: a reader sees the table before or after, never half of it.
+    bool Rescan();
     int LastCOM() const;
     bool COMAvailable(int n) const;
     int Port2Index(int n) const;
@@ -71,17 +77,25 @@ public:
     // when the namer adds nothing (or there is none). The process-wide table names
     // ports by TSerialPortLocator::Description. UTF-8.
     std::string DisplayName(int n) const;
+    // DisplayName and, where the device has one, the name that stays with it wherever
+    // it is plugged in: "COM33 — ttyUSB0 (FT232R USB UART, FTDI) — /dev/serial/by-id/...".
+    // The process-wide table names it by TSerialPortLocator::StableName.
+    std::string ListName(int n) const;
 
 private:
     struct Storage;
     TPortTable(TPortProbe probe, bool* avail, int32_t* names, bool* exist);
+    // Takes a scan's result; the caller holds scanLock_.
+    void Store(const TPortScan& scan);
 
     TPortProbe probe_;
     TPortNamer namer_;
+    TPortNamer stableNamer_;
     std::unique_ptr<Storage> own_;
     bool* avail_;
     int32_t* names_;
     bool* exist_;
-    mutable std::mutex scanLock_;  // guards lastCom_ and the scan that sets it
+    // Guards lastCom_ and the entries behind avail_, names_ and exist_, which a scan sets.
+    mutable std::mutex scanLock_;
     int lastCom_ = 0;
 };

@@ -169,6 +169,26 @@ std::string ZULFormatLongTime(TDateTime value) {
     return lastText;
 }
 
+std::string ZULFormatLongTimeFraction(TDateTime value, int digits) {
+    if (digits <= 0 || !std::isfinite(value) || std::fabs(value) > MaxDecodableDays)
+        return ZULFormatLongTime(value);
+    constexpr double MicrosecondsPerDay = 86400.0 * 1e6;
+    const double micros = std::floor(value * MicrosecondsPerDay + 0.5);
+    const double second = std::floor(micros / 1e6);
+    const auto fraction = static_cast<long long>(micros - second * 1e6);
+    // Formatted from the middle of its second, so the text's second is the one the
+    // fraction belongs to, however the long format rounds.
+    std::string text = ZULFormatLongTime((second + 0.5) * 1e6 / MicrosecondsPerDay);
+    char part[16];
+    std::snprintf(part, sizeof part, ".%0*lld", digits == 3 ? 3 : 6,
+                  digits == 3 ? fraction / 1000 : fraction);
+    // After the seconds' digits: a format may end in "PM" or a zone.
+    size_t at = text.size();
+    while (at > 0 && (text[at - 1] < '0' || text[at - 1] > '9')) --at;
+    text.insert(at, part);
+    return text;
+}
+
 static std::string FormatLongTimeOf(const ZULDateTimeParts& parts) {
     std::tm broken{};
     broken.tm_year = parts.Year - 1900;

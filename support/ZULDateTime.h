@@ -25,6 +25,10 @@ ZULDateTimeParts ZULDecodeDateTime(TDateTime value);
 // Time of day in the locale's long time format (strftime %X with LC_TIME taken
 // from the environment once per process); the C locale gives HH:MM:SS.
 std::string ZULFormatLongTime(TDateTime value);
+// The same with digits (3 or 6) of the second's fraction after the seconds' digits,
+// cut, not rounded: "14:03:27.123456". 0 digits gives ZULFormatLongTime's text,
+// which rounds to the nearest second.
+std::string ZULFormatLongTimeFraction(TDateTime value, int digits);
 
 // Microseconds since the Unix epoch (UTC), from the system clock.
 int64_t ZULNowMicros();

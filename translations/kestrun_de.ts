@@ -2,6 +2,36 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ParityNames</name>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>odd</source>
+        <translation>ungerade</translation>
+    </message>
+    <message>
+        <source>even</source>
+        <translation>gerade</translation>
+    </message>
+    <message>
+        <source>mark</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>space</source>
+        <translation>Space</translation>
+    </message>
+</context>
+<context>
+    <name>TCOMComboBox</name>
+    <message>
+        <source>none</source>
+        <translation>keinen</translation>
+    </message>
+</context>
+<context>
     <name>TFormCOMSetup</name>
     <message>
         <source>Settings</source>
@@ -49,7 +79,7 @@
     </message>
     <message>
         <source>&amp;Data bits</source>
-        <translation>&amp;Datenbit</translation>
+        <translation>&amp;Datenbits</translation>
     </message>
     <message>
         <source>&amp;Parity</source>
@@ -151,10 +181,1165 @@
     </message>
 </context>
 <context>
-    <name>TCOMComboBox</name>
+    <name>Tfrm_BufEditor</name>
+    <message>
+        <source>index [%1]</source>
+        <translation>Index [%1]</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a hexadecimal byte: type 00 to FF, or ?? for any byte.</source>
+        <translation>„%1“ ist kein hexadezimales Byte: 00 bis FF eingeben, oder ?? für ein beliebiges Byte.</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Debug</name>
+    <message>
+        <source>Error history</source>
+        <translation>Fehlerprotokoll</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Nothing has been recorded.</source>
+        <translation>Es wurde nichts aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>  Information  </source>
+        <translation>  Information  </translation>
+    </message>
+    <message>
+        <source>  Error        </source>
+        <translation>  Fehler       </translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Log</name>
+    <message>
+        <source>Live data view in progress...</source>
+        <translation>Live-Datenansicht läuft...</translation>
+    </message>
+    <message>
+        <source>Live data view paused!</source>
+        <translation>Live-Datenansicht angehalten!</translation>
+    </message>
+    <message>
+        <source>Live view buffer overflow!</source>
+        <translation>Pufferüberlauf der Live-Ansicht!</translation>
+    </message>
+    <message>
+        <source>Live data view in progress... (buffer overflow occured)</source>
+        <translation>Live-Datenansicht läuft... (Pufferüberlauf aufgetreten)</translation>
+    </message>
+    <message>
+        <source>Live data view in progress... (the view keeps the last %1 rows: HistoryEntries in [_view] of the settings file sets how many)</source>
+        <translation>Live-Datenansicht läuft... (die Ansicht behält die letzten %1 Zeilen: HistoryEntries in [_view] der Einstellungsdatei legt die Anzahl fest)</translation>
+    </message>
+    <message>
+        <source>Following stopped — End to follow</source>
+        <translation>Mitlaufen angehalten — Ende zum Mitlaufen</translation>
+    </message>
+    <message>
+        <source>Capture stopped</source>
+        <translation>Aufzeichnung beendet</translation>
+    </message>
+    <message>
+        <source>Show trash data or not — filters the live view</source>
+        <translation>Verworfene Daten zeigen oder nicht — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Trash (%1 bytes)</source>
+        <translation>Verworfen (%1 Bytes)</translation>
+    </message>
+    <message>
+        <source>Show start trigger data or not — filters the live view</source>
+        <translation>Startauslöser zeigen oder nicht — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Start trigger</source>
+        <translation>Startauslöser</translation>
+    </message>
+    <message>
+        <source>Start trigger (checksum wrong)</source>
+        <translation>Startauslöser (Prüfsumme falsch)</translation>
+    </message>
+    <message>
+        <source>Show data bytes or not — filters the live view</source>
+        <translation>Datenbytes zeigen oder nicht — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Data (%1 bytes)</source>
+        <translation>Daten (%1 Bytes)</translation>
+    </message>
+    <message>
+        <source>Data (%1 bytes, checksum wrong)</source>
+        <translation>Daten (%1 Bytes, Prüfsumme falsch)</translation>
+    </message>
+    <message>
+        <source>Show stop trigger data or not — filters the live view</source>
+        <translation>Stoppauslöser zeigen oder nicht — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Stop trigger</source>
+        <translation>Stoppauslöser</translation>
+    </message>
+    <message>
+        <source>Stop trigger (checksum wrong)</source>
+        <translation>Stoppauslöser (Prüfsumme falsch)</translation>
+    </message>
+    <message>
+        <source>Show sent data or not — filters the live view</source>
+        <translation>Gesendete Daten zeigen oder nicht — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Sent: %1 bytes</source>
+        <translation>Gesendet: %1 Bytes</translation>
+    </message>
+    <message>
+        <source>Flushed (%1 bytes)</source>
+        <translation>Ausgegeben (%1 Bytes)</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Zeitstempel</translation>
+    </message>
+    <message>
+        <source>Hex-Format</source>
+        <translation>Hex-Format</translation>
+    </message>
+    <message>
+        <source>ASCII-Format</source>
+        <translation>ASCII-Format</translation>
+    </message>
+    <message>
+        <source>Informational</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Live data view (Kestrun)</source>
+        <translation>Live-Datenansicht (Kestrun)</translation>
+    </message>
+    <message>
+        <source>Start/Stop data live view</source>
+        <translation>Live-Datenansicht starten/anhalten</translation>
+    </message>
+    <message>
+        <source>Show or hide timestamps</source>
+        <translation>Zeitstempel zeigen oder verbergen</translation>
+    </message>
+    <message>
+        <source>Show HEX data or not</source>
+        <translation>HEX-Daten zeigen oder nicht</translation>
+    </message>
+    <message>
+        <source>Show ASCII data or not</source>
+        <translation>ASCII-Daten zeigen oder nicht</translation>
+    </message>
+    <message>
+        <source>Show data information or not</source>
+        <translation>Dateninformation zeigen oder nicht</translation>
+    </message>
+    <message>
+        <source>Show milliseconds in the timestamps or not</source>
+        <translation>Millisekunden in den Zeitstempeln zeigen oder nicht</translation>
+    </message>
+    <message>
+        <source>Live data view</source>
+        <translation>Live-Datenansicht</translation>
+    </message>
+    <message>
+        <source>Find:</source>
+        <translation>Suchen:</translation>
+    </message>
+    <message>
+        <source>&amp;HEX</source>
+        <translation>&amp;HEX</translation>
+    </message>
+    <message>
+        <source>&amp;Text</source>
+        <translation>&amp;Text</translation>
+    </message>
+    <message>
+        <source>&amp;Previous</source>
+        <translation>&amp;Vorheriger</translation>
+    </message>
+    <message>
+        <source>Find an older entry (Enter)</source>
+        <translation>Einen älteren Eintrag suchen (Eingabe)</translation>
+    </message>
+    <message>
+        <source>&amp;Next</source>
+        <translation>&amp;Nächster</translation>
+    </message>
+    <message>
+        <source>Find a newer entry (Shift+Enter)</source>
+        <translation>Einen neueren Eintrag suchen (Umschalt+Eingabe)</translation>
+    </message>
+    <message>
+        <source>Not a HEX sequence: pairs of hex digits or ??</source>
+        <translation>Keine HEX-Folge: Paare von Hex-Ziffern oder ??</translation>
+    </message>
+    <message>
+        <source>Type a text of Latin-1 characters</source>
+        <translation>Einen Text aus Latin-1-Zeichen eingeben</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Found entry %1 of %2</source>
+        <translation>Eintrag %1 von %2 gefunden</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Main</name>
+    <message>
+        <source>%1 (%2 bytes)</source>
+        <translation>%1 (%2 Bytes)</translation>
+    </message>
+    <message>
+        <source>Checksums: %1 good, %2 bad</source>
+        <translation>Prüfsummen: %1 gut, %2 falsch</translation>
+    </message>
+    <message>
+        <source>Show error history (%1)</source>
+        <translation>Fehlerprotokoll zeigen (%1)</translation>
+    </message>
+    <message>
+        <source>Show error history</source>
+        <translation>Fehlerprotokoll zeigen</translation>
+    </message>
+    <message>
+        <source>Error creating the standard output directory: 
+&quot;%1&quot;
+
+---&gt;
+
+%2</source>
+        <translation>Fehler beim Anlegen des Standard-Ausgabeverzeichnisses: 
+„%1“
+
+---&gt;
+
+%2</translation>
+    </message>
+    <message>
+        <source>Error creating the settings directory: 
+&quot;%1&quot;
+
+---&gt;
+
+%2</source>
+        <translation>Fehler beim Anlegen des Einstellungsverzeichnisses: 
+„%1“
+
+---&gt;
+
+%2</translation>
+    </message>
+    <message>
+        <source>Bugreport</source>
+        <translation>Fehlerbericht</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Frame trigger settings</source>
+        <translation>Rahmenauslöser</translation>
+    </message>
+    <message>
+        <source>Data triggers</source>
+        <translation>Datenauslöser</translation>
+    </message>
+    <message>
+        <source>Stati</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Total bytes:</source>
+        <translation>Bytes gesamt:</translation>
+    </message>
+    <message>
+        <source>Data packets:</source>
+        <translation>Datenpakete:</translation>
+    </message>
+    <message>
+        <source>Bytes thrown:</source>
+        <translation>Verworfene Bytes:</translation>
+    </message>
+    <message>
+        <source>Start triggers:</source>
+        <translation>Startauslöser:</translation>
+    </message>
+    <message>
+        <source>Stop triggers:</source>
+        <translation>Stoppauslöser:</translation>
+    </message>
+    <message>
+        <source>Bytes sent:</source>
+        <translation>Gesendete Bytes:</translation>
+    </message>
+    <message>
+        <source>The errors recorded since the program started (Ctrl+E)</source>
+        <translation>Die seit dem Programmstart aufgezeichneten Fehler (Strg+E)</translation>
+    </message>
+    <message>
+        <source>Not a valid settings file...</source>
+        <translation>Keine gültige Einstellungsdatei...</translation>
+    </message>
+    <message>
+        <source>Stati (capture stopped)</source>
+        <translation>Status (Aufzeichnung beendet)</translation>
+    </message>
+    <message>
+        <source>Stati (waiting for the COM port to come back...)</source>
+        <translation>Status (warte auf die Rückkehr der COM-Schnittstelle...)</translation>
+    </message>
+    <message>
+        <source>Stati (the COM port was lost — nothing more is captured until Stop)</source>
+        <translation>Status (die COM-Schnittstelle ging verloren — bis „Stopp“ wird nichts mehr aufgezeichnet)</translation>
+    </message>
+    <message>
+        <source>Stati (capture in progress — log files are NOT written: %1)</source>
+        <translation>Status (Aufzeichnung läuft — Protokolldateien werden NICHT geschrieben: %1)</translation>
+    </message>
+    <message>
+        <source>Stati (capture in progress...)</source>
+        <translation>Status (Aufzeichnung läuft...)</translation>
+    </message>
+    <message>
+        <source>You have to define a start trigger first!</source>
+        <translation>Zuerst muss ein Startauslöser festgelegt werden!</translation>
+    </message>
+    <message>
+        <source>You have to define a stop trigger first!</source>
+        <translation>Zuerst muss ein Stoppauslöser festgelegt werden!</translation>
+    </message>
+    <message>
+        <source>The COM port could not be opened...</source>
+        <translation>Die COM-Schnittstelle konnte nicht geöffnet werden...</translation>
+    </message>
+    <message>
+        <source>Opening COM%1...</source>
+        <translation>COM%1 wird geöffnet...</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>Verbindung zu %1 wird hergestellt...</translation>
+    </message>
+    <message>
+        <source>Opening the COM port</source>
+        <translation>Die COM-Schnittstelle wird geöffnet</translation>
+    </message>
+    <message>
+        <source>Start capture</source>
+        <translation>Aufzeichnung starten</translation>
+    </message>
+    <message>
+        <source>Capture could not be stopped!</source>
+        <translation>Die Aufzeichnung konnte nicht beendet werden!</translation>
+    </message>
+    <message>
+        <source>Load settings</source>
+        <translation>Einstellungen laden</translation>
+    </message>
+    <message>
+        <source>Save settings</source>
+        <translation>Einstellungen speichern</translation>
+    </message>
+    <message>
+        <source>Serial Capture Settings (*.scs)</source>
+        <translation>Aufzeichnungseinstellungen (*.scs)</translation>
+    </message>
+    <message>
+        <source>Set the size of the start trigger sequence in bytes to: (old trigger will be cleared!)</source>
+        <translation>Länge der Startauslöser-Folge in Bytes festlegen auf: (der alte Auslöser wird gelöscht!)</translation>
+    </message>
+    <message>
+        <source>Set the size of the stop trigger sequence in bytes to: (old trigger will be cleared!)</source>
+        <translation>Länge der Stoppauslöser-Folge in Bytes festlegen auf: (der alte Auslöser wird gelöscht!)</translation>
+    </message>
+    <message>
+        <source>Size of the start trigger sequence in bytes</source>
+        <translation>Länge der Startauslöser-Folge in Bytes</translation>
+    </message>
+    <message>
+        <source>Size of the stop trigger sequence in bytes</source>
+        <translation>Länge der Stoppauslöser-Folge in Bytes</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit start trigger as HEX</source>
+        <translation>Startauslöser als HEX bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit stop trigger as HEX</source>
+        <translation>Stoppauslöser als HEX bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit start trigger as string</source>
+        <translation>Startauslöser als Zeichenkette bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit stop trigger as string</source>
+        <translation>Stoppauslöser als Zeichenkette bearbeiten</translation>
+    </message>
+    <message>
+        <source>HEX:</source>
+        <translation>HEX:</translation>
+    </message>
+    <message>
+        <source>String:</source>
+        <translation>Zeichen:</translation>
+    </message>
+    <message>
+        <source>Start trigger</source>
+        <translation>Startauslöser</translation>
+    </message>
+    <message>
+        <source>Amount of data bytes (fixed size)</source>
+        <translation>Anzahl der Datenbytes (feste Länge)</translation>
+    </message>
+    <message>
+        <source>Data sequence is always</source>
+        <translation>Die Datenfolge ist immer</translation>
+    </message>
+    <message>
+        <source>Data sequence length in bytes</source>
+        <translation>Länge der Datenfolge in Bytes</translation>
+    </message>
+    <message>
+        <source>bytes long...</source>
+        <translation>Bytes lang...</translation>
+    </message>
+    <message>
+        <source>Amount of data bytes (dynamic)</source>
+        <translation>Anzahl der Datenbytes (veränderlich)</translation>
+    </message>
+    <message>
+        <source>Defined in start trigger at index</source>
+        <translation>Angegeben im Startauslöser an Index</translation>
+    </message>
+    <message>
+        <source>Index of the length field in the start trigger</source>
+        <translation>Index des Längenfelds im Startauslöser</translation>
+    </message>
+    <message>
+        <source>The width is</source>
+        <translation>Die Breite ist</translation>
+    </message>
+    <message>
+        <source>Width of the length field in bytes</source>
+        <translation>Breite des Längenfelds in Bytes</translation>
+    </message>
+    <message>
+        <source>MSB first</source>
+        <translation>MSB zuerst</translation>
+    </message>
+    <message>
+        <source>bytes, </source>
+        <translation>Bytes, </translation>
+    </message>
+    <message>
+        <source>Length adjust</source>
+        <translation>Längenausgleich</translation>
+    </message>
+    <message>
+        <source>Bytes added to the value of the length field</source>
+        <translation>Bytes, die zum Wert des Längenfelds addiert werden</translation>
+    </message>
+    <message>
+        <source>Stop trigger</source>
+        <translation>Stoppauslöser</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>Prüfsumme</translation>
+    </message>
+    <message>
+        <source>Algorithm</source>
+        <translation>Verfahren</translation>
+    </message>
+    <message>
+        <source>Checksum algorithm</source>
+        <translation>Prüfsummenverfahren</translation>
+    </message>
     <message>
         <source>none</source>
-        <translation>keinen</translation>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>Skip start</source>
+        <translation>Anfang auslassen</translation>
+    </message>
+    <message>
+        <source>Gap</source>
+        <translation>Lücke</translation>
+    </message>
+    <message>
+        <source>Skip end</source>
+        <translation>Ende auslassen</translation>
+    </message>
+    <message>
+        <source>%1 (bytes)</source>
+        <translation>%1 (Bytes)</translation>
+    </message>
+    <message>
+        <source>Drop bad frames</source>
+        <translation>Falsche Rahmen verwerfen</translation>
+    </message>
+    <message>
+        <source>Frames with a wrong checksum are counted but not logged</source>
+        <translation>Rahmen mit falscher Prüfsumme werden gezählt, aber nicht protokolliert</translation>
+    </message>
+    <message>
+        <source>Show as</source>
+        <translation>Anzeigen als</translation>
+    </message>
+    <message>
+        <source>both</source>
+        <translation>beides</translation>
+    </message>
+    <message>
+        <source>Add a data trigger</source>
+        <translation>Datenauslöser hinzufügen</translation>
+    </message>
+    <message>
+        <source>Size in bytes:</source>
+        <translation>Länge in Bytes:</translation>
+    </message>
+    <message>
+        <source>Add an ASCII data trigger</source>
+        <translation>Einen ASCII-Datenauslöser hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add a HEX data trigger</source>
+        <translation>Einen HEX-Datenauslöser hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove data trigger</source>
+        <translation>Datenauslöser entfernen</translation>
+    </message>
+    <message>
+        <source>Remove selected</source>
+        <translation>Ausgewählten entfernen</translation>
+    </message>
+    <message>
+        <source>Remove all</source>
+        <translation>Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Reset data trigger</source>
+        <translation>Datenauslöser zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Reset selected</source>
+        <translation>Ausgewählten zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Reset all</source>
+        <translation>Alle zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Data triggers and their counts</source>
+        <translation>Datenauslöser und ihre Zählerstände</translation>
+    </message>
+    <message>
+        <source>Start trigger — HEX editor</source>
+        <translation>Startauslöser — HEX-Editor</translation>
+    </message>
+    <message>
+        <source>Start trigger:</source>
+        <translation>Startauslöser:</translation>
+    </message>
+    <message>
+        <source>Stop trigger — HEX editor</source>
+        <translation>Stoppauslöser — HEX-Editor</translation>
+    </message>
+    <message>
+        <source>Stop trigger:</source>
+        <translation>Stoppauslöser:</translation>
+    </message>
+    <message>
+        <source>Frames of this capture mode have no start trigger.</source>
+        <translation>Rahmen dieser Aufzeichnungsart haben keinen Startauslöser.</translation>
+    </message>
+    <message>
+        <source>SLIP and COBS frames end at their own delimiter byte.</source>
+        <translation>SLIP- und COBS-Rahmen enden an ihrem eigenen Trennbyte.</translation>
+    </message>
+    <message>
+        <source>Data trigger:</source>
+        <translation>Datenauslöser:</translation>
+    </message>
+    <message>
+        <source>Data trigger — HEX editor</source>
+        <translation>Datenauslöser — HEX-Editor</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_StringEditor</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>ZApplication</name>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unbekannter Fehler.</translation>
+    </message>
+</context>
+<context>
+    <name>ZGeneralPage</name>
+    <message>
+        <source>Action</source>
+        <translation>Aktion</translation>
+    </message>
+    <message>
+        <source>Start capture</source>
+        <translation>Aufzeichnung starten</translation>
+    </message>
+    <message>
+        <source>Stop capture</source>
+        <translation>Aufzeichnung beenden</translation>
+    </message>
+    <message>
+        <source>Show capture window</source>
+        <translation>Aufzeichnungsfenster zeigen</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Load from file</source>
+        <translation>Aus Datei laden</translation>
+    </message>
+    <message>
+        <source>Save to file</source>
+        <translation>In Datei speichern</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Schnittstelle</translation>
+    </message>
+    <message>
+        <source>COM port</source>
+        <translation>COM-Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Extended COM port settings</source>
+        <translation>Erweiterte Einstellungen der COM-Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Logfile options</source>
+        <translation>Protokolldateien</translation>
+    </message>
+    <message>
+        <source>Set output directory</source>
+        <translation>Ausgabeverzeichnis wählen</translation>
+    </message>
+    <message>
+        <source>Output directory</source>
+        <translation>Ausgabeverzeichnis</translation>
+    </message>
+    <message>
+        <source>Add timestamp to each captured packet</source>
+        <translation>Jedem aufgezeichneten Paket einen Zeitstempel geben</translation>
+    </message>
+    <message>
+        <source>Log the start trigger sequence</source>
+        <translation>Startauslöser-Folge protokollieren</translation>
+    </message>
+    <message>
+        <source>Log the stop trigger sequence</source>
+        <translation>Stoppauslöser-Folge protokollieren</translation>
+    </message>
+    <message>
+        <source>Log the data field between the triggers</source>
+        <translation>Datenfeld zwischen den Auslösern protokollieren</translation>
+    </message>
+    <message>
+        <source>Log captured bytes in HEX format</source>
+        <translation>Aufgezeichnete Bytes im HEX-Format protokollieren</translation>
+    </message>
+    <message>
+        <source>Log captured bytes in ASCII format</source>
+        <translation>Aufgezeichnete Bytes im ASCII-Format protokollieren</translation>
+    </message>
+    <message>
+        <source>Separate files for ASCII and HEX output</source>
+        <translation>Getrennte Dateien für ASCII- und HEX-Ausgabe</translation>
+    </message>
+    <message>
+        <source>Max. amount of bytes in one log line:</source>
+        <translation>Höchstzahl der Bytes in einer Protokollzeile:</translation>
+    </message>
+    <message>
+        <source>Max. amount of lines in one log file:</source>
+        <translation>Höchstzahl der Zeilen in einer Protokolldatei:</translation>
+    </message>
+    <message>
+        <source>Reconnect when the port comes back</source>
+        <translation>Wieder verbinden, wenn die Schnittstelle zurückkommt</translation>
+    </message>
+    <message>
+        <source>Also record the raw bytes</source>
+        <translation>Auch die Rohdaten aufzeichnen</translation>
+    </message>
+    <message>
+        <source>Time stamps to the microsecond</source>
+        <translation>Zeitstempel auf die Mikrosekunde</translation>
+    </message>
+    <message>
+        <source>with time stamps (.pcapng)</source>
+        <translation>mit Zeitstempeln (.pcapng)</translation>
+    </message>
+    <message>
+        <source>Also write a Wireshark capture (.pcapng)</source>
+        <translation>Auch eine Wireshark-Aufzeichnung schreiben (.pcapng)</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>Protokoll:</translation>
+    </message>
+    <message>
+        <source>Wireshark protocol</source>
+        <translation>Wireshark-Protokoll</translation>
+    </message>
+    <message>
+        <source>The dissector Wireshark decodes each frame with</source>
+        <translation>Der Dissector, mit dem Wireshark jeden Rahmen entschlüsselt</translation>
+    </message>
+    <message>
+        <source>Capture mode</source>
+        <translation>Aufzeichnungsart</translation>
+    </message>
+    <message>
+        <source>Capture all bytes received</source>
+        <translation>Alle empfangenen Bytes aufzeichnen</translation>
+    </message>
+    <message>
+        <source>Capture between start an stop triggers</source>
+        <translation>Zwischen Start- und Stoppauslöser aufzeichnen</translation>
+    </message>
+    <message>
+        <source>Use only start trigger (fixed size)</source>
+        <translation>Nur Startauslöser (feste Länge)</translation>
+    </message>
+    <message>
+        <source>Use only start trigger (dynamic size)</source>
+        <translation>Nur Startauslöser (veränderliche Länge)</translation>
+    </message>
+    <message>
+        <source>Frames separated by silence</source>
+        <translation>Durch Pausen getrennte Rahmen</translation>
+    </message>
+    <message>
+        <source>Frames ending with the stop trigger</source>
+        <translation>Rahmen, die mit dem Stoppauslöser enden</translation>
+    </message>
+    <message>
+        <source>SLIP frames (C0 ends a frame)</source>
+        <translation>SLIP-Rahmen (C0 beendet einen Rahmen)</translation>
+    </message>
+    <message>
+        <source>COBS frames (00 ends a frame)</source>
+        <translation>COBS-Rahmen (00 beendet einen Rahmen)</translation>
+    </message>
+    <message>
+        <source>Silence gap (tenths of a character):</source>
+        <translation>Pausenlänge (Zehntel eines Zeichens):</translation>
+    </message>
+    <message>
+        <source>or ms:</source>
+        <translation>oder ms:</translation>
+    </message>
+    <message>
+        <source>This is not a valid network port address!</source>
+        <translation>Das ist keine gültige Adresse einer Netzwerkschnittstelle!</translation>
+    </message>
+    <message>
+        <source>Changes will take effect after restarting the capture...</source>
+        <translation>Änderungen wirken erst nach einem Neustart der Aufzeichnung...</translation>
+    </message>
+    <message>
+        <source>This is not a valid COM port!</source>
+        <translation>Das ist keine gültige COM-Schnittstelle!</translation>
+    </message>
+    <message>
+        <source>This is not a valid baudrate!</source>
+        <translation>Das ist keine gültige Baudrate!</translation>
+    </message>
+    <message>
+        <source>Select directory to output log data:</source>
+        <translation>Verzeichnis für die Protokolldaten wählen:</translation>
+    </message>
+    <message>
+        <source>tshark gave no list of its dissectors (is it installed?): type the dissector&apos;s name</source>
+        <translation>tshark lieferte keine Liste seiner Dissectoren (ist es installiert?): den Namen des Dissectors eingeben</translation>
+    </message>
+    <message>
+        <source>Network port...</source>
+        <translation>Netzwerkschnittstelle...</translation>
+    </message>
+</context>
+<context>
+    <name>ZMessageBox</name>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+</context>
+<context>
+    <name>ZReportPage</name>
+    <message>
+        <source>In order to send a bugreport to %1, </source>
+        <translation>Um einen Fehlerbericht an %1 zu senden, </translation>
+    </message>
+    <message>
+        <source>you have to create a system report first.</source>
+        <translation>muss zuerst ein Systembericht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>To do this, simply click on the button below. This will take some seconds... </source>
+        <translation>Dazu einfach unten auf die Schaltfläche klicken. Das dauert einige Sekunden... </translation>
+    </message>
+    <message>
+        <source>please be patient. Only needed information is collected from your system.</source>
+        <translation>bitte etwas Geduld. Es werden nur die nötigen Angaben über Ihr System gesammelt.</translation>
+    </message>
+    <message>
+        <source>System report</source>
+        <translation>Systembericht</translation>
+    </message>
+    <message>
+        <source>Error description</source>
+        <translation>Fehlerbeschreibung</translation>
+    </message>
+    <message>
+        <source>Type in your error description here...</source>
+        <translation>Geben Sie hier Ihre Fehlerbeschreibung ein...</translation>
+    </message>
+    <message>
+        <source>Create system report</source>
+        <translation>Systembericht erstellen</translation>
+    </message>
+    <message>
+        <source>Send to %1</source>
+        <translation>An %1 senden</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Fehler: %1</translation>
+    </message>
+    <message>
+        <source>Bugreport successfully sent to %1</source>
+        <translation>Fehlerbericht erfolgreich an %1 gesendet</translation>
+    </message>
+    <message>
+        <source>the mail program is still open</source>
+        <translation>das E-Mail-Programm ist noch geöffnet</translation>
+    </message>
+    <message>
+        <source>Bugreport</source>
+        <translation>Fehlerbericht</translation>
+    </message>
+    <message>
+        <source>Kestrun Bugreport</source>
+        <translation>Kestrun-Fehlerbericht</translation>
+    </message>
+</context>
+<context>
+    <name>ZSendPage</name>
+    <message>
+        <source>Nothing can be sent: no COM port is open. Start a capture first.</source>
+        <translation>Nichts kann gesendet werden: keine COM-Schnittstelle ist geöffnet. Zuerst eine Aufzeichnung starten.</translation>
+    </message>
+    <message>
+        <source>, every %1 ms</source>
+        <translation>, alle %1 ms</translation>
+    </message>
+    <message>
+        <source>Sequence</source>
+        <translation>Folge</translation>
+    </message>
+    <message>
+        <source>Entry format</source>
+        <translation>Eingabeformat</translation>
+    </message>
+    <message>
+        <source>Text with escapes</source>
+        <translation>Text mit Escapes</translation>
+    </message>
+    <message>
+        <source>Bytes to send</source>
+        <translation>Zu sendende Bytes</translation>
+    </message>
+    <message>
+        <source>Bytes that will be sent</source>
+        <translation>Bytes, die gesendet werden</translation>
+    </message>
+    <message>
+        <source>Checksum appended</source>
+        <translation>Angehängte Prüfsumme</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>low byte first</source>
+        <translation>niederwertiges Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Checksum low byte first</source>
+        <translation>Prüfsumme mit niederwertigem Byte zuerst</translation>
+    </message>
+    <message>
+        <source>Line end appended</source>
+        <translation>Angehängtes Zeilenende</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Repeat interval in ms</source>
+        <translation>Wiederholungsabstand in ms</translation>
+    </message>
+    <message>
+        <source>Start repeat</source>
+        <translation>Wiederholung starten</translation>
+    </message>
+    <message>
+        <source>Start or stop the repeat</source>
+        <translation>Wiederholung starten oder beenden</translation>
+    </message>
+    <message>
+        <source>Sends</source>
+        <translation>Sendungen</translation>
+    </message>
+    <message>
+        <source>Why nothing can be sent</source>
+        <translation>Warum nichts gesendet werden kann</translation>
+    </message>
+    <message>
+        <source>&amp;Format:</source>
+        <translation>&amp;Format:</translation>
+    </message>
+    <message>
+        <source>&amp;Data:</source>
+        <translation>&amp;Daten:</translation>
+    </message>
+    <message>
+        <source>&amp;Checksum:</source>
+        <translation>&amp;Prüfsumme:</translation>
+    </message>
+    <message>
+        <source>&amp;Line end:</source>
+        <translation>&amp;Zeilenende:</translation>
+    </message>
+    <message>
+        <source>Enc&amp;ode as:</source>
+        <translation>K&amp;odieren als:</translation>
+    </message>
+    <message>
+        <source>Frame encoding</source>
+        <translation>Rahmenkodierung</translation>
+    </message>
+    <message>
+        <source>, as %1</source>
+        <translation>, als %1</translation>
+    </message>
+    <message>
+        <source>Repeat &amp;every</source>
+        <translation>Wiederholen &amp;alle</translation>
+    </message>
+    <message>
+        <source>Saved sequences</source>
+        <translation>Gespeicherte Folgen</translation>
+    </message>
+    <message>
+        <source>Sequence name</source>
+        <translation>Name der Folge</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Send selected</source>
+        <translation>Ausgewählte senden</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>Modem lines</source>
+        <translation>Modemleitungen</translation>
+    </message>
+    <message>
+        <source>DTR output line</source>
+        <translation>Ausgangsleitung DTR</translation>
+    </message>
+    <message>
+        <source>RTS output line</source>
+        <translation>Ausgangsleitung RTS</translation>
+    </message>
+    <message>
+        <source>Holds the line in break for 250 ms</source>
+        <translation>Hält die Leitung 250 ms im Break-Zustand</translation>
+    </message>
+    <message>
+        <source>CTS input line</source>
+        <translation>Eingangsleitung CTS</translation>
+    </message>
+    <message>
+        <source>DSR input line</source>
+        <translation>Eingangsleitung DSR</translation>
+    </message>
+    <message>
+        <source>RI input line</source>
+        <translation>Eingangsleitung RI</translation>
+    </message>
+    <message>
+        <source>DCD input line</source>
+        <translation>Eingangsleitung DCD</translation>
+    </message>
+    <message>
+        <source>%1 bytes: </source>
+        <translation>%1 Bytes: </translation>
+    </message>
+    <message>
+        <source>Choose how often to repeat first: the interval says none.</source>
+        <translation>Zuerst wählen, wie oft wiederholt wird: der Abstand lautet „keine“.</translation>
+    </message>
+    <message>
+        <source>Stop repeat</source>
+        <translation>Wiederholung beenden</translation>
+    </message>
+    <message>
+        <source>Sends: %1, skipped: %2</source>
+        <translation>Sendungen: %1, ausgelassen: %2</translation>
+    </message>
+    <message>
+        <source>Sequence %1</source>
+        <translation>Folge %1</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>ein</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>The line could not be changed: no COM port is open, or the device has no such line.</source>
+        <translation>Die Leitung konnte nicht geändert werden: keine COM-Schnittstelle ist geöffnet, oder das Gerät hat diese Leitung nicht.</translation>
+    </message>
+    <message>
+        <source>No break was sent: no COM port is open, or the device refused it.</source>
+        <translation>Es wurde kein Break gesendet: keine COM-Schnittstelle ist geöffnet, oder das Gerät hat es abgelehnt.</translation>
+    </message>
+    <message>
+        <source>Leading bytes the checksum leaves out</source>
+        <translation>Führende Bytes, die die Prüfsumme auslässt</translation>
+    </message>
+    <message>
+        <source>as the protocol says</source>
+        <translation>wie das Protokoll sagt</translation>
+    </message>
+    <message>
+        <source> bytes</source>
+        <translation> Bytes</translation>
+    </message>
+    <message>
+        <source>NMEA leaves out the leading $, UBX the sync characters B5 62</source>
+        <translation>NMEA lässt das führende $ aus, UBX die Synchronzeichen B5 62</translation>
+    </message>
+    <message>
+        <source>Wait for an answer before the next send, in ms</source>
+        <translation>Vor dem nächsten Senden auf eine Antwort warten, in ms</translation>
+    </message>
+    <message>
+        <source>no wait</source>
+        <translation>nicht warten</translation>
+    </message>
+    <message>
+        <source>Least gap between two frames sent, in ms</source>
+        <translation>Kleinster Abstand zwischen zwei gesendeten Rahmen, in ms</translation>
+    </message>
+    <message>
+        <source>the line's least</source>
+        <translation>der kleinste der Leitung</translation>
+    </message>
+    <message>
+        <source>Checksum s&amp;kips:</source>
+        <translation>Prüfsumme über&amp;springt:</translation>
+    </message>
+    <message>
+        <source>&amp;Wait for an answer:</source>
+        <translation>Auf Antwort &amp;warten:</translation>
+    </message>
+    <message>
+        <source>&amp;Gap between frames:</source>
+        <translation>&amp;Abstand zwischen Rahmen:</translation>
     </message>
 </context>
 <context>

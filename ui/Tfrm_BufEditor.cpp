@@ -143,7 +143,7 @@ Tfrm_BufEditor::Tfrm_BufEditor(QWidget* owner, const QString& caption, int count
     Grid->setItemDelegate(delegate_);
 
     for (int row = 0; row < rows; ++row) {
-        auto* index = new QTableWidgetItem(QStringLiteral("index [%1]").arg(row));
+        auto* index = new QTableWidgetItem(tr("index [%1]").arg(row));
         index->setFlags(Qt::ItemIsEnabled);
         index->setBackground(palette().window());
         index->setForeground(palette().windowText());
@@ -154,10 +154,10 @@ Tfrm_BufEditor::Tfrm_BufEditor(QWidget* owner, const QString& caption, int count
         ShowRow(row);
     }
 
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
+    btn_OK = new QPushButton(tr("OK"), this);
     btn_OK->setObjectName("btn_OK");
     btn_OK->setDefault(true);
-    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btn_Cancel = new QPushButton(tr("Cancel"), this);
     btn_Cancel->setObjectName("btn_Cancel");
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_BufEditor::accept);
     connect(btn_Cancel, &QPushButton::clicked, this, &Tfrm_BufEditor::reject);
@@ -200,9 +200,8 @@ QString Tfrm_BufEditor::ElementText(int32_t element) {
 int Tfrm_BufEditor::IndexLabelWidth(int rows) const {
     const QFontMetrics metrics(Grid->font());
     const int digits = static_cast<int>(QString::number(std::max(rows - 1, 0)).size());
-    const int text =
-        std::max(metrics.horizontalAdvance(QStringLiteral("index [%1]").arg(rows - 1)),
-                 metrics.horizontalAdvance(QStringLiteral("index [%1]").arg(QString(digits, u'8'))));
+    const int text = std::max(metrics.horizontalAdvance(tr("index [%1]").arg(rows - 1)),
+                              metrics.horizontalAdvance(tr("index [%1]").arg(QString(digits, u'8'))));
     // The item view's text margin on either side, and one pixel for the grid line.
     return text + 2 * (Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid) + 1) + 1;
 }
@@ -238,8 +237,7 @@ void Tfrm_BufEditor::CommitRow(int row) {
         cell->setText(ElementText(element));
         commitRefused_ = true;
         ZMessageBox::Error(
-            this,
-            QStringLiteral("\"%1\" is not a hexadecimal byte: type 00 to FF, or ?? for any byte.").arg(text));
+            this, tr("\"%1\" is not a hexadecimal byte: type 00 to FF, or ?? for any byte.").arg(text));
         return;
     }
     element = value;

@@ -16,16 +16,16 @@ constexpr int FollowIntervalMs = 250;
 
 Tfrm_Debug::Tfrm_Debug(QWidget* owner) : QDialog(owner) {
     setObjectName("frm_Debug");
-    setWindowTitle(QStringLiteral("Error history"));
+    setWindowTitle(tr("Error history"));
     setSizeGripEnabled(true);
     resize(600, 400);
 
     Log = new QPlainTextEdit(this);
     Log->setObjectName("Log");
-    Log->setAccessibleName(QStringLiteral("Log"));
+    Log->setAccessibleName(tr("Log"));
     Log->setReadOnly(true);
     // An empty black field would look broken rather than say that all is well.
-    Log->setPlaceholderText(QStringLiteral("Nothing has been recorded."));
+    Log->setPlaceholderText(tr("Nothing has been recorded."));
     // Error texts are lines of their own; wrapping would hide that and leave the
     // horizontal scroll bar without use.
     Log->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -35,6 +35,8 @@ Tfrm_Debug::Tfrm_Debug(QWidget* owner) : QDialog(owner) {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::Base, Qt::black);
         colours.setColor(group, QPalette::Text, QColor(0x00, 0xFF, 0x00));
+        // The default, a dimmed dark text, would not show on black.
+        colours.setColor(group, QPalette::PlaceholderText, QColor(0x00, 0xB0, 0x00));
     }
     Log->setPalette(colours);
 
@@ -56,9 +58,8 @@ QString Tfrm_Debug::EntryLine(const TZULError& entry) {
     const auto text = [](const std::string& s) {
         return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
     };
-    return time +
-           (entry.Informational ? QStringLiteral("  Information  ") : QStringLiteral("  Error        ")) +
-           text(entry.Module) + u'/' + text(entry.Function) + QStringLiteral(": ") + text(entry.Error);
+    return time + (entry.Informational ? tr("  Information  ") : tr("  Error        ")) + text(entry.Module) +
+           u'/' + text(entry.Function) + QStringLiteral(": ") + text(entry.Error);
 }
 
 void Tfrm_Debug::ShowHistory(const TZULErrorHistory* history) {

@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "TriggerSequence.h"
@@ -41,10 +42,15 @@ constexpr int OverflowIntervalMs = 500;
 constexpr int ResizeDelayMs = 50;
 constexpr int LayoutWidths[Tfrm_Log::ColumnCount] = {112, 445, 115, 110, 64};
 
-const char* const TextRunning = "Live data view in progress...";
-const char* const TextPaused = "Live data view paused!";
-const char* const TextOverflow = "Live view buffer overflow!";
-const char* const TextOverflowLatched = "Live data view in progress... (buffer overflow occured)";
+const char* const TextRunning = QT_TRANSLATE_NOOP("Tfrm_Log", "Live data view in progress...");
+const char* const TextPaused = QT_TRANSLATE_NOOP("Tfrm_Log", "Live data view paused!");
+const char* const TextOverflow = QT_TRANSLATE_NOOP("Tfrm_Log", "Live view buffer overflow!");
+const char* const TextOverflowLatched =
+    QT_TRANSLATE_NOOP("Tfrm_Log", "Live data view in progress... (buffer overflow occured)");
+const char* const TextHistoryFull = QT_TRANSLATE_NOOP(
+    "Tfrm_Log",
+    "Live data view in progress... (the view keeps the last %1 rows: HistoryEntries in [_view] "
+    "of the settings file sets how many)");
 
 enum Image {
     imLiveView,
@@ -59,8 +65,8 @@ enum Image {
     imSent
 };
 
-const char* const TextNotFollowing = "Following stopped \u2014 End to follow";
-const char* const TextStopped = "Capture stopped";
+const char* const TextNotFollowing = QT_TRANSLATE_NOOP("Tfrm_Log", "Following stopped \u2014 End to follow");
+const char* const TextStopped = QT_TRANSLATE_NOOP("Tfrm_Log", "Capture stopped");
 // The HEX and ASCII texts of the history are made when a row is shown; a cell
 // never shows more than this many bytes of a long block.
 constexpr int ShownBytes = 1024;
@@ -82,21 +88,33 @@ struct KindRow {
     const char* WrongText;
 };
 constexpr KindRow Kinds[] = {
-    {bkTrash, "tb_Trash", "Show trash data or not \u2014 filters the live view", false, imTrash,
-     "Trash (%1 bytes)", nullptr},
-    {bkStartTrigger, "tb_StartTrigger", "Show start trigger data or not \u2014 filters the live view", true,
-     imStartTrigger, "Start trigger", "Start trigger (checksum wrong)"},
-    {bkData, "tb_Data", "Show data bytes or not \u2014 filters the live view", true, imData,
-     "Data (%1 bytes)", "Data (%1 bytes, checksum wrong)"},
-    {bkStopTrigger, "tb_StopTrigger", "Show stop trigger data or not \u2014 filters the live view", false,
-     imStopTrigger, "Stop trigger", "Stop trigger (checksum wrong)"},
-    {bkSent, "tb_Sent", "Show sent data or not \u2014 filters the live view", true, imSent, "Sent: %1 bytes",
-     nullptr},
-    {bkFlush, nullptr, nullptr, true, imData, "Flushed (%1 bytes)", nullptr},
+    {bkTrash, "tb_Trash",
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Show trash data or not \u2014 filters the live view"), false, imTrash,
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Trash (%1 bytes)"), nullptr},
+    {bkStartTrigger, "tb_StartTrigger",
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Show start trigger data or not \u2014 filters the live view"), true,
+     imStartTrigger, QT_TRANSLATE_NOOP("Tfrm_Log", "Start trigger"),
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Start trigger (checksum wrong)")},
+    {bkData, "tb_Data", QT_TRANSLATE_NOOP("Tfrm_Log", "Show data bytes or not \u2014 filters the live view"),
+     true, imData, QT_TRANSLATE_NOOP("Tfrm_Log", "Data (%1 bytes)"),
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Data (%1 bytes, checksum wrong)")},
+    {bkStopTrigger, "tb_StopTrigger",
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Show stop trigger data or not \u2014 filters the live view"), false,
+     imStopTrigger, QT_TRANSLATE_NOOP("Tfrm_Log", "Stop trigger"),
+     QT_TRANSLATE_NOOP("Tfrm_Log", "Stop trigger (checksum wrong)")},
+    {bkSent, "tb_Sent", QT_TRANSLATE_NOOP("Tfrm_Log", "Show sent data or not \u2014 filters the live view"),
+     true, imSent, QT_TRANSLATE_NOOP("Tfrm_Log", "Sent: %1 bytes"), nullptr},
+    {bkFlush, nullptr, nullptr, true, imData, QT_TRANSLATE_NOOP("Tfrm_Log", "Flushed (%1 bytes)"), nullptr},
 };
 
 // The text colour of the rows of bytes sent, and of their button's picture.
-QColor SentColour() { return QColor(176, 78, 0); }
+QColor SentColour() {
+    return QColor(176, 78, 0);
+}
+// The text colour of a row whose frame has a wrong checksum.
+QColor WrongChecksumColour() {
+    return QColor(200, 0, 0);
+}
 
 int NearestFractionDigits(int digits) {
     return digits <= 1 ? 0 : (digits <= 4 ? 3 : 6);
@@ -112,7 +130,7 @@ QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
     const KindRow* row = KindOf(kind);
     if (row == nullptr) return {};
     const char* text = verdict == fvBad && row->WrongText != nullptr ? row->WrongText : row->Text;
-    QString result = QString::fromUtf8(text);
+    QString result = Tfrm_Log::tr(text);
     return result.contains(QLatin1String("%1")) ? result.arg(size) : result;
 }
 
@@ -232,18 +250,24 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        // Rows of bytes sent are told apart from received ones by their colour.
-        if (role == Qt::ForegroundRole && index.isValid() && index.row() < history_.Count() &&
-            history_.At(index.row()).Kind == bkSent)
-            return SentColour();
-        if (role != Qt::DisplayRole || !index.isValid() || index.column() >= TextColumns ||
-            index.row() >= history_.Count())
+        if (!index.isValid() || index.row() >= history_.Count()) return {};
+        // Rows of bytes sent, and frames with a wrong checksum, are told apart by their colour.
+        if (role == Qt::ForegroundRole) {
+            const ZViewHistory::Entry entry = history_.At(index.row());
+            if (entry.Kind == bkSent) return SentColour();
+            if (entry.Verdict == fvBad) return WrongChecksumColour();
             return {};
-        const ZViewHistory::Entry entry = history_.At(index.row());
+        }
+        if (role != Qt::DisplayRole || index.column() >= TextColumns) return {};
+        return CellText(history_.At(index.row()), index.column(), fractionDigits_);
+    }
+
+    // What column of a row shows; the find bar searches the same texts.
+    static QString CellText(const ZViewHistory::Entry& entry, int column, int fractionDigits) {
         const int shown = std::min(entry.Kept, ShownBytes);
-        switch (index.column()) {
+        switch (column) {
             case 0:
-                return TimeText(entry.Time, fractionDigits_);
+                return TimeText(entry.Time, fractionDigits);
             case 1:
                 return QString::fromLatin1(BytesToHex(entry.Bytes, shown));
             case 2:
@@ -252,12 +276,15 @@ public:
                 return InformationalText(entry.Kind, entry.Size, entry.Verdict);
         }
     }
+    static constexpr int TextColumns = 4;  // the filler column is never written
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const titles[ColumnCount] = {"Timestamp", "Hex-Format", "ASCII-Format",
-                                                        "Informational", ""};
+        static const char* const titles[ColumnCount] = {QT_TRANSLATE_NOOP("Tfrm_Log", "Timestamp"),
+                                                        QT_TRANSLATE_NOOP("Tfrm_Log", "Hex-Format"),
+                                                        QT_TRANSLATE_NOOP("Tfrm_Log", "ASCII-Format"),
+                                                        QT_TRANSLATE_NOOP("Tfrm_Log", "Informational"), ""};
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
-            return QString::fromLatin1(titles[section]);
+            return *titles[section] != '\0' ? Tfrm_Log::tr(titles[section]) : QString();
         return QAbstractTableModel::headerData(section, orientation, role);
     }
 
@@ -282,7 +309,6 @@ public:
     }
 
 private:
-    static constexpr int TextColumns = 4;  // the filler column is never written
     const ZViewHistory& history_;
     const int& fractionDigits_;
     int rows_ = 0;
@@ -321,7 +347,7 @@ QToolButton* Tfrm_Log::AddToolButton(const char* name, const QString& hint, bool
 
 void Tfrm_Log::BuildControls() {
     setObjectName(QStringLiteral("frm_Log"));
-    setWindowTitle(QStringLiteral("Live data view (Kestrun)"));
+    setWindowTitle(tr("Live data view (Kestrun)"));
     resize(800, 600);
 
     auto* layout = new QVBoxLayout(this);
@@ -332,24 +358,22 @@ void Tfrm_Log::BuildControls() {
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
     toolBar_->setIconSize(QSize(16, 16));
     toolBar_->addSeparator();
-    tb_LiveView = AddToolButton("tb_LiveView", QStringLiteral("Start/Stop data live view"), true, imLiveView);
+    tb_LiveView = AddToolButton("tb_LiveView", tr("Start/Stop data live view"), true, imLiveView);
     toolBar_->addSeparator();
-    tb_ShowTimeStamps =
-        AddToolButton("tb_ShowTimeStamps", QStringLiteral("Show or hide timestamps"), true, imTimeStamps);
-    tb_ShowHEXData = AddToolButton("tb_ShowHEXData", QStringLiteral("Show HEX data or not"), true, imHex);
-    tb_ShowASCIIData =
-        AddToolButton("tb_ShowASCIIData", QStringLiteral("Show ASCII data or not"), true, imAscii);
-    tb_Informational = AddToolButton("tb_Informational", QStringLiteral("Show data information or not"), true,
-                                     imInformational);
-    tb_Milliseconds = AddToolButton(
-        "tb_Milliseconds", QStringLiteral("Show milliseconds in the timestamps or not"), false, imTimeStamps);
+    tb_ShowTimeStamps = AddToolButton("tb_ShowTimeStamps", tr("Show or hide timestamps"), true, imTimeStamps);
+    tb_ShowHEXData = AddToolButton("tb_ShowHEXData", tr("Show HEX data or not"), true, imHex);
+    tb_ShowASCIIData = AddToolButton("tb_ShowASCIIData", tr("Show ASCII data or not"), true, imAscii);
+    tb_Informational =
+        AddToolButton("tb_Informational", tr("Show data information or not"), true, imInformational);
+    tb_Milliseconds = AddToolButton("tb_Milliseconds", tr("Show milliseconds in the timestamps or not"),
+                                    false, imTimeStamps);
     tb_Milliseconds->setText(QStringLiteral(".ms"));
     tb_Milliseconds->setToolButtonStyle(Qt::ToolButtonTextOnly);
     toolBar_->addSeparator();
     for (const KindRow& row : Kinds) {
         kindShown_[row.Kind].store(row.Down);
         if (row.Button == nullptr) continue;
-        QToolButton* button = AddToolButton(row.Button, QString::fromUtf8(row.Hint), row.Down, row.Picture);
+        QToolButton* button = AddToolButton(row.Button, tr(row.Hint), row.Down, row.Picture);
         kindButtons_[row.Kind] = button;
         const uint8_t kind = row.Kind;
         connect(button, &QToolButton::toggled, this,
@@ -371,7 +395,7 @@ void Tfrm_Log::BuildControls() {
     panelLayout->setContentsMargins(0, 0, 0, 0);
     Grid = new ZGridView(Panel);
     Grid->setObjectName(QStringLiteral("Grid"));
-    Grid->setAccessibleName(QStringLiteral("Live data view"));
+    Grid->setAccessibleName(tr("Live data view"));
     gridModel_ = new GridModel(history_, fractionDigits_, Grid);
     Grid->setModel(gridModel_);
     Grid->setItemDelegate(new ZGridCellDelegate(Grid));
@@ -412,21 +436,21 @@ void Tfrm_Log::BuildControls() {
     FindBar->setObjectName(QStringLiteral("FindBar"));
     auto* findLayout = new QHBoxLayout(FindBar);
     findLayout->setContentsMargins(4, 2, 4, 2);
-    auto* findCaption = new QLabel(QStringLiteral("Find:"), FindBar);
+    auto* findCaption = new QLabel(tr("Find:"), FindBar);
     ed_Find = new QLineEdit(FindBar);
     ed_Find->setObjectName(QStringLiteral("ed_Find"));
     findCaption->setBuddy(ed_Find);
-    rb_FindHex = new QRadioButton(QStringLiteral("&HEX"), FindBar);
+    rb_FindHex = new QRadioButton(tr("&HEX"), FindBar);
     rb_FindHex->setObjectName(QStringLiteral("rb_FindHex"));
     rb_FindHex->setChecked(true);
-    auto* findText = new QRadioButton(QStringLiteral("&Text"), FindBar);
+    auto* findText = new QRadioButton(tr("&Text"), FindBar);
     findText->setObjectName(QStringLiteral("rb_FindText"));
-    auto* findOlder = new QPushButton(QStringLiteral("&Previous"), FindBar);
+    auto* findOlder = new QPushButton(tr("&Previous"), FindBar);
     findOlder->setObjectName(QStringLiteral("btn_FindPrevious"));
-    findOlder->setToolTip(QStringLiteral("Find an older entry (Enter)"));
-    auto* findNewer = new QPushButton(QStringLiteral("&Next"), FindBar);
+    findOlder->setToolTip(tr("Find an older entry (Enter)"));
+    auto* findNewer = new QPushButton(tr("&Next"), FindBar);
     findNewer->setObjectName(QStringLiteral("btn_FindNext"));
-    findNewer->setToolTip(QStringLiteral("Find a newer entry (Shift+Enter)"));
+    findNewer->setToolTip(tr("Find a newer entry (Shift+Enter)"));
     lbl_FindResult = new QLabel(FindBar);
     lbl_FindResult->setObjectName(QStringLiteral("lbl_FindResult"));
     for (QWidget* w : std::initializer_list<QWidget*>{findCaption, ed_Find, rb_FindHex, findText, findOlder,
@@ -443,7 +467,7 @@ void Tfrm_Log::BuildControls() {
     auto* findShortcut = new QShortcut(QKeySequence::Find, this);
     connect(findShortcut, &QShortcut::activated, this, &Tfrm_Log::ShowFindBar);
 
-    Status = new QLabel(QString::fromLatin1(TextRunning), this);
+    Status = new QLabel(tr(TextRunning), this);
     Status->setObjectName(QStringLiteral("Status"));
     Status->setAutoFillBackground(true);
     Status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -541,7 +565,15 @@ void Tfrm_Log::StoreArrivals() {
         shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict);
     }
     gridModel_->HistoryChanged();
-    if (shift > 0) KeepPlace(shift);
+    if (shift > 0) {
+        KeepPlace(shift);
+        HistoryDropped();
+    }
+}
+
+void Tfrm_Log::HistoryDropped() {
+    if (std::exchange(historyDropped_, true)) return;
+    ShowStatusText();
 }
 
 void Tfrm_Log::KeepPlace(int shift) {
@@ -594,40 +626,29 @@ void Tfrm_Log::SetFollowing(bool follow) {
 void Tfrm_Log::ShowStatusText() {
     // The overflow signal writes its own texts while it blinks or has latched.
     if (tmr_OverflowSignal->isActive()) return;
-    const char* text = TextRunning;
+    QString text = tr(TextRunning);
     if (!tb_LiveView->isChecked())
-        text = TextPaused;
+        text = tr(TextPaused);
     else if (!followNewest_)
-        text = TextNotFollowing;
+        text = tr(TextNotFollowing);
     else if (captureStopped_)
-        text = TextStopped;
-    Status->setText(QString::fromUtf8(text));
+        text = tr(TextStopped);
+    else if (historyDropped_)
+        // Rows leave at the top: not lost data, the history's size.
+        text = tr(TextHistoryFull).arg(history_.Capacity());
+    Status->setText(text);
 }
 
 void Tfrm_Log::CaptureStateChanged(bool running) {
     if (running == capturing_) return;
     capturing_ = running;
     captureStopped_ = !running;
+    if (running) historyDropped_ = false;
     ShowStatusText();
 }
 
 QString Tfrm_Log::TimeText(TDateTime time, int digits) {
-    digits = NearestFractionDigits(digits);
-    if (digits == 0 || !std::isfinite(time)) return QString::fromLocal8Bit(ZULFormatLongTime(time));
-    constexpr double MicrosecondsPerDay = 86400.0 * 1e6;
-    const double micros = std::floor(time * MicrosecondsPerDay + 0.5);
-    const double second = std::floor(micros / 1e6);
-    const auto fraction = static_cast<int64_t>(micros - second * 1e6);
-    // Formatted from the middle of its second, so the text's second is the one the
-    // fraction belongs to, however the long format rounds.
-    QString text = QString::fromLocal8Bit(ZULFormatLongTime((second + 0.5) * 1e6 / MicrosecondsPerDay));
-    const QString part =
-        QStringLiteral(".%1").arg(digits == 3 ? fraction / 1000 : fraction, digits, 10, QLatin1Char('0'));
-    // After the seconds' digits: a format may end in "PM" or a zone.
-    qsizetype at = text.size();
-    while (at > 0 && !text.at(at - 1).isDigit()) --at;
-    text.insert(at, part);
-    return text;
+    return QString::fromLocal8Bit(ZULFormatLongTimeFraction(time, NearestFractionDigits(digits)));
 }
 
 void Tfrm_Log::SetTimeFractionDigits(int digits) {
@@ -651,7 +672,9 @@ void Tfrm_Log::tb_MillisecondsClick() {
     SetTimeFractionDigits(tb_Milliseconds->isChecked() ? ShownFractionDigits() : 0);
 }
 
-int Tfrm_Log::ShownFractionDigits() const { return preciseTime_ ? 6 : 3; }
+int Tfrm_Log::ShownFractionDigits() const {
+    return preciseTime_ ? 6 : 3;
+}
 
 void Tfrm_Log::SetPreciseTime(bool precise) {
     preciseTime_ = precise;
@@ -663,7 +686,10 @@ void Tfrm_Log::SetViewSettings(const ZViewSettings& settings) {
     if (capacity != history_.Capacity()) {
         const int shift = history_.SetCapacity(capacity);
         gridModel_->HistoryChanged();
-        if (shift > 0) KeepPlace(shift);
+        if (shift > 0) {
+            KeepPlace(shift);
+            HistoryDropped();
+        }
         FollowNewestRow();
     }
     SetTimeFractionDigits(settings.ShowMilliseconds ? ShownFractionDigits() : 0);
@@ -716,13 +742,13 @@ bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
     TTriggerSequence pattern;
     if (hex) {
         if (!ZViewHistory::ParseHexPattern(text.toStdString(), pattern)) {
-            lbl_FindResult->setText(QStringLiteral("Not a HEX sequence: pairs of hex digits or ??"));
+            lbl_FindResult->setText(tr("Not a HEX sequence: pairs of hex digits or ??"));
             return false;
         }
     } else {
         const QByteArray bytes = text.toLatin1();
         if (text.isEmpty() || QString::fromLatin1(bytes) != text) {
-            lbl_FindResult->setText(QStringLiteral("Type a text of Latin-1 characters"));
+            lbl_FindResult->setText(tr("Type a text of Latin-1 characters"));
             return false;
         }
         for (const char c : bytes) pattern.push_back(static_cast<uint8_t>(c));
@@ -731,12 +757,23 @@ bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
     const int selected = SelectedRow();
     const int from =
         selected >= 0 ? selected + (towardsNewest ? 1 : -1) : (towardsNewest ? 0 : history_.Count() - 1);
-    const int found = history_.Find(pattern, from, towardsNewest);
+    // A text is looked for in the bytes (those the ASCII column shows as dots included)
+    // and in every column as it reads, whatever the case.
+    const auto holdsText = [&](const ZViewHistory::Entry& entry) {
+        if (FindTrigger(entry.Bytes, entry.Kept, pattern.data(), static_cast<int>(pattern.size())) >= 0)
+            return true;
+        for (int column = 0; column < GridModel::TextColumns; ++column)
+            if (GridModel::CellText(entry, column, fractionDigits_).contains(text, Qt::CaseInsensitive))
+                return true;
+        return false;
+    };
+    const int found =
+        hex ? history_.Find(pattern, from, towardsNewest) : history_.FindIf(from, towardsNewest, holdsText);
     if (found < 0) {
-        lbl_FindResult->setText(QStringLiteral("Not found"));
+        lbl_FindResult->setText(tr("Not found"));
         return false;
     }
-    lbl_FindResult->setText(QStringLiteral("Found entry %1 of %2").arg(found + 1).arg(history_.Count()));
+    lbl_FindResult->setText(tr("Found entry %1 of %2").arg(found + 1).arg(history_.Count()));
     const QModelIndex index = gridModel_->index(found, 0);
     Grid->selectionModel()->setCurrentIndex(index,
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -827,10 +864,10 @@ void Tfrm_Log::tmr_OverflowSignalTimer() {
     blink_ = !blink_;
     if (overflowCountdown_ > 0) {
         --overflowCountdown_;
-        Status->setText(QString::fromLatin1(TextOverflow));
+        Status->setText(tr(TextOverflow));
     } else {
         SetStatusColour(QColor(Qt::yellow));
-        Status->setText(QString::fromLatin1(TextOverflowLatched));
+        Status->setText(tr(TextOverflowLatched));
         tmr_OverflowSignal->stop();
     }
 }

@@ -11,10 +11,11 @@
 // the pump is full the entry is dropped and the status bar blinks an overflow
 // signal.
 //
-// While the user has not scrolled away from it, the grid keeps its newest row in
-// view; scrolling up stops that (the status bar says so), End or scrolling back to
-// the newest row follows it again. A row the user looks at stays in place while
-// newer entries push the oldest out of a full history, until it is itself pushed out.
+// A full history lets its oldest rows go; the status bar then says how many rows it
+// keeps and where that is set. While the user has not scrolled away from it, the
+// grid keeps its newest row in view; scrolling up stops that (the status bar says so), End or scrolling back
+// to the newest row follows it again. A row the user looks at stays in place while newer entries push the
+// oldest out of a full history, until it is itself pushed out.
 //
 // Created hidden; closing it only hides it. It receives entries whether visible
 // or not.
@@ -107,8 +108,10 @@ public:
     static QString TimeText(TDateTime time, int digits);
     // Window thread. What the find bar does with its text: selects the nearest entry
     // older (or newer) than the selected one, or than the newest when none is, whose
-    // bytes hold the HEX sequence ("??" for any byte) or the text; false, with the
-    // reason in the find bar, when there is none or the text is no HEX sequence.
+    // bytes hold the HEX sequence ("??" for any byte), or whose bytes or any column's
+    // text (whatever the case) hold the text; false, with the reason in the find bar,
+    // when there is none or the text is no HEX sequence. A row whose frame has a wrong
+    // checksum is shown in red.
     bool FindEntry(const QString& text, bool hex, bool towardsNewest);
     // Window thread. The history row selected, or -1.
     int SelectedRow() const;
@@ -143,6 +146,8 @@ private:
     void EntryArrived(EntryPtr entry);
     void StoreArrivals();
     void KeepPlace(int shift);
+    // The history let its oldest rows go: the status line says how many it keeps.
+    void HistoryDropped();
     void SetFollowing(bool follow);
     void ShowStatusText();
     void FitColumnsToContents();
@@ -194,6 +199,7 @@ private:
     bool preciseTime_ = false;  // the toggle shows 6 digits instead of 3
     bool capturing_ = false;
     bool captureStopped_ = false;  // a capture ran and was stopped
+    bool historyDropped_ = false;  // the history let rows go since the capture started
 
     int rememberedWidths_[ColumnCount - 1] = {};
     int overflowCountdown_ = 0;

@@ -58,12 +58,24 @@ constexpr int StatusShowIntervalMs = 250;
 constexpr int OpeningNoticeAfterMs = 400;
 const char* const LastUsedFile = "_last_used.scs";
 
+// The reasons ZLoggerSettings::CheckTriggers gives for a missing trigger are shown in
+// the user's language; any other reason it gives stays as the engine wrote it.
+const char* const TriggerCheckTexts[] = {
+    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a start trigger first!"),
+    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a stop trigger first!")};
+
+QString TriggerCheckText(const std::string& error) {
+    for (const char* text : TriggerCheckTexts)
+        if (error == text) return Tfrm_Main::tr(text);
+    return ZLocalText(error);
+}
+
 QString Truncated(double value) {
     return QString::number(static_cast<long long>(value));
 }
 
 QString CountWithBytes(double count, double total) {
-    return Truncated(count) + QStringLiteral(" (") + Truncated(total) + QStringLiteral(" bytes)");
+    return Tfrm_Main::tr("%1 (%2 bytes)").arg(Truncated(count), Truncated(total));
 }
 
 // The engine counts in 32 bits: ten digits, each as wide as the font's widest digit.
@@ -84,17 +96,19 @@ QLabel* ValueLabel(const char* name, bool withBytes, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("0"), parent);
     label->setObjectName(QString::fromLatin1(name));
     const QString widest = WidestCount(label->fontMetrics());
-    const QString largest =
-        withBytes ? widest + QStringLiteral(" (") + widest + QStringLiteral(" bytes)") : widest;
+    const QString largest = withBytes ? Tfrm_Main::tr("%1 (%2 bytes)").arg(widest, widest) : widest;
     label->setFixedSize(label->fontMetrics().horizontalAdvance(largest), label->sizeHint().height());
     label->setAutoFillBackground(true);
     return label;
 }
 
+QString ChecksumCountsText(const QString& good, const QString& bad) {
+    return Tfrm_Main::tr("Checksums: %1 good, %2 bad").arg(good, bad);
+}
+
 QString ErrorHistoryCaption(int errors) {
-    QString caption = QStringLiteral("Show error history");
-    if (errors > 0) caption += QStringLiteral(" (") + QString::number(errors) + u')';
-    return caption;
+    return errors > 0 ? Tfrm_Main::tr("Show error history (%1)").arg(errors)
+                      : Tfrm_Main::tr("Show error history");
 }
 
 // The text after the last '.' of the name's last component.
@@ -139,14 +153,12 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     const std::string outputDir = appDir + "std_log_out";
     SettingsDir = ZLocalText(settingsDir);
     if (!ZULForceDirectories(outputDir)) {
-        ZMessageBox::Error(this, QStringLiteral("Error creating the standard output directory: \n\"") +
-                                     ZLocalText(outputDir) + QStringLiteral("\"\n\n--->\n\n") +
-                                     ZLocalText(GetLastErrorText()));
+        ZMessageBox::Error(this, tr("Error creating the standard output directory: \n\"%1\"\n\n--->\n\n%2")
+                                     .arg(ZLocalText(outputDir), ZLocalText(GetLastErrorText())));
     }
     if (!ZULForceDirectories(settingsDir)) {
-        ZMessageBox::Error(this, QStringLiteral("Error creating the settings directory: \n\"") +
-                                     ZLocalText(settingsDir) + QStringLiteral("\"\n\n--->\n\n") +
-                                     ZLocalText(GetLastErrorText()));
+        ZMessageBox::Error(this, tr("Error creating the settings directory: \n\"%1\"\n\n--->\n\n%2")
+                                     .arg(ZLocalText(settingsDir), ZLocalText(GetLastErrorText())));
     }
     SettingsDir += u'/';
 
@@ -160,8 +172,8 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     ShowSettings(current);
 
     reportPage_ = new ZReportPage(*Logger);
-    AddPage(reportPage_, QStringLiteral("Bugreport"));
-    AddPage(sendPage_, QStringLiteral("Send"));
+    AddPage(reportPage_, tr("Bugreport"));
+    AddPage(sendPage_, tr("Send"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -201,9 +213,9 @@ void Tfrm_Main::BuildWindow() {
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     generalPage_ = new ZGeneralPage([this] { return Logger.get(); });
-    PageControl->addTab(generalPage_, QStringLiteral("General"));
-    PageControl->addTab(BuildTriggerPage(), QStringLiteral("Frame trigger settings"));
-    PageControl->addTab(BuildDataTriggerPage(), QStringLiteral("Data triggers"));
+    PageControl->addTab(generalPage_, tr("General"));
+    PageControl->addTab(BuildTriggerPage(), tr("Frame trigger settings"));
+    PageControl->addTab(BuildDataTriggerPage(), tr("Data triggers"));
     // Added as the fifth page once the Bugreport page is in place (see the constructor).
     sendPage_ = new ZSendPage([this] { return Logger.get(); }, this);
 
@@ -218,6 +230,8 @@ void Tfrm_Main::BuildWindow() {
     connect(generalPage_, &ZGeneralPage::ShowTerminalClicked, this, [this] { ShowTerminalWindow(); });
     connect(generalPage_, &ZGeneralPage::LoadSettingsClicked, this, [this] { btn_LoadSettingsClick(); });
     connect(generalPage_, &ZGeneralPage::SaveSettingsClicked, this, [this] { btn_SaveSettingsClick(); });
+    connect(generalPage_, &ZGeneralPage::CaptureModeChanged, this,
+            [this](uint8_t mode) { ShowTriggersOfMode(mode); });
     connect(btn_ErrorHistory, &QPushButton::clicked, this, [this] { btn_ErrorHistoryClick(); });
     auto* historyKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(historyKey, &QShortcut::activated, btn_ErrorHistory, &QPushButton::click);
@@ -242,7 +256,7 @@ void Tfrm_Main::BuildWindow() {
 }
 
 QGroupBox* Tfrm_Main::BuildStatusGroup() {
-    grp_Stati = new QGroupBox(QStringLiteral("Stati"), this);
+    grp_Stati = new QGroupBox(tr("Stati"), this);
     grp_Stati->setObjectName(QStringLiteral("grp_Stati"));
     auto* layout = new QVBoxLayout(grp_Stati);
     lbl_TotalBytes = ValueLabel("lbl_TotalBytes", false, grp_Stati);
@@ -255,27 +269,27 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
         const char* caption;
         QLabel* value;
         int line;
-    } cells[] = {{"Total bytes:", lbl_TotalBytes, 0},
-                 {"Data packets:", lbl_DataPackets, 0},
-                 {"Bytes thrown:", lbl_BytesThrown, 0},
-                 {"Start triggers:", lbl_StartTriggers, 1},
-                 {"Stop triggers:", lbl_StopTriggers, 1}};
+    } cells[] = {{QT_TRANSLATE_NOOP("Tfrm_Main", "Total bytes:"), lbl_TotalBytes, 0},
+                 {QT_TRANSLATE_NOOP("Tfrm_Main", "Data packets:"), lbl_DataPackets, 0},
+                 {QT_TRANSLATE_NOOP("Tfrm_Main", "Bytes thrown:"), lbl_BytesThrown, 0},
+                 {QT_TRANSLATE_NOOP("Tfrm_Main", "Start triggers:"), lbl_StartTriggers, 1},
+                 {QT_TRANSLATE_NOOP("Tfrm_Main", "Stop triggers:"), lbl_StopTriggers, 1}};
     // Lines of their own rather than a grid: columns shared by short and long values
     // would make the group wider than the pages above it.
     QHBoxLayout* lines[] = {new QHBoxLayout, new QHBoxLayout, new QHBoxLayout};
     for (const auto& cell : cells) {
-        auto* caption = new QLabel(QString::fromLatin1(cell.caption), grp_Stati);
+        auto* caption = new QLabel(tr(cell.caption), grp_Stati);
         // The value keeps its text as its accessible name; the caption is its label.
         caption->setBuddy(cell.value);
         lines[cell.line]->addWidget(caption);
         lines[cell.line]->addWidget(cell.value);
     }
-    auto* sentCaption = new QLabel(QStringLiteral("Bytes sent:"), grp_Stati);
+    auto* sentCaption = new QLabel(tr("Bytes sent:"), grp_Stati);
     sentCaption->setBuddy(lbl_BytesSent);
     lines[1]->addWidget(sentCaption);
     lines[1]->addWidget(lbl_BytesSent);
     btn_ErrorHistory = ZMakeButton("btn_ErrorHistory", ErrorHistoryCaption(0), grp_Stati);
-    btn_ErrorHistory->setToolTip(QStringLiteral("The errors recorded since the program started (Ctrl+E)"));
+    btn_ErrorHistory->setToolTip(tr("The errors recorded since the program started (Ctrl+E)"));
     lines[2]->addWidget(btn_ErrorHistory);
     lbl_LastError = new QLabel(grp_Stati);
     lbl_LastError->setObjectName(QStringLiteral("lbl_LastError"));
@@ -286,13 +300,18 @@ QGroupBox* Tfrm_Main::BuildStatusGroup() {
     alarm.setColor(QPalette::WindowText, Qt::darkRed);
     lbl_LastError->setPalette(alarm);
     lines[2]->addWidget(lbl_LastError, 1);
+    // As wide as its largest text, like the counters: it is never cut, and counting
+    // never widens the window. The first line has the room for it.
     lbl_Checksums = new QLabel(grp_Stati);
     lbl_Checksums->setObjectName(QStringLiteral("lbl_Checksums"));
-    // Takes the room left on its line and never widens the fixed-size window.
-    lbl_Checksums->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    const QString widest = WidestCount(lbl_Checksums->fontMetrics());
+    lbl_Checksums->setText(ChecksumCountsText(widest, widest));
+    lbl_Checksums->setFixedSize(lbl_Checksums->sizeHint());
+    lbl_Checksums->setAutoFillBackground(true);
     ShowChecksumCounts(0, 0);
+    lines[0]->addWidget(lbl_Checksums);
     lines[0]->addStretch();
-    lines[1]->addWidget(lbl_Checksums, 1);
+    lines[1]->addStretch();
     for (QHBoxLayout* line : lines) layout->addLayout(line);
     return grp_Stati;
 }
@@ -385,7 +404,7 @@ bool Tfrm_Main::LoadSettingsFile(const QString& fileName) {
 bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
     if (!Logger) return false;
     if (!HasSettingsExtension(fileName)) {
-        ZMessageBox::Error(this, QStringLiteral("Not a valid settings file..."));
+        ZMessageBox::Error(this, tr("Not a valid settings file..."));
         return false;
     }
     std::string errorText;
@@ -473,20 +492,24 @@ void Tfrm_Main::ClearLastError() {
 void Tfrm_Main::ShowCaptureTitle(bool running) {
     QString title;
     if (!running)
-        title = QStringLiteral("Stati (capture stopped)");
+        title = tr("Stati (capture stopped)");
     else if (waitingForPort_)
-        title = QStringLiteral("Stati (waiting for the COM port to come back...)");
+        title = tr("Stati (waiting for the COM port to come back...)");
     else if (portLost_)
-        title = QStringLiteral("Stati (the COM port was lost \u2014 nothing more is captured until Stop)");
+        title = tr("Stati (the COM port was lost \u2014 nothing more is captured until Stop)");
     else if (!writeProblem_.isEmpty())
         // The window keeps its size: a long reason is cut here and read in full in the tooltip.
-        title = QStringLiteral("Stati (capture in progress \u2014 log files are NOT written: ") +
-                grp_Stati->fontMetrics().elidedText(writeProblem_, Qt::ElideRight, grp_Stati->width() / 2) +
-                u')';
+        title = tr("Stati (capture in progress \u2014 log files are NOT written: %1)")
+                    .arg(grp_Stati->fontMetrics().elidedText(writeProblem_, Qt::ElideRight,
+                                                             grp_Stati->width() / 2));
     else
-        title = QStringLiteral("Stati (capture in progress...)");
+        title = tr("Stati (capture in progress...)");
     grp_Stati->setTitle(title);
     grp_Stati->setToolTip(writeProblem_);
+}
+
+void Tfrm_Main::ShowChecksumCounts(double good, double bad) {
+    lbl_Checksums->setText(ChecksumCountsText(Truncated(good), Truncated(bad)));
 }
 
 void Tfrm_Main::DataTriggerCountsReset(int row) {
@@ -500,20 +523,11 @@ void Tfrm_Main::DataTriggerCountsReset(int row) {
 
 void Tfrm_Main::btn_StartCaptureClick() {
     if (!Logger) return;
-    // A typed port or rate that was never confirmed is taken now, or the start is called off.
-    if (!generalPage_->CommitPortAndRate()) return;
+    // A typed port, rate or protocol that was never confirmed is taken now, or the start is called off.
+    if (!generalPage_->CommitTypedFields()) return;
     const ZLoggerSettings settings = CollectSettings();
-    if (settings.TriggerStart.empty() && settings.CaptureMode != cmAllBytes &&
-        settings.CaptureMode != cmSilence) {
-        ZMessageBox::Error(this, QStringLiteral("You have to define a start trigger first!"));
-        return;
-    }
-    if (settings.TriggerStop.empty() && settings.CaptureMode == cmBetweenTriggers) {
-        ZMessageBox::Error(this, QStringLiteral("You have to define a stop trigger first!"));
-        return;
-    }
-    if (std::string error; !settings.Frames.CheckCaptureMode(settings.CaptureMode, error)) {
-        ZMessageBox::Error(this, ZLocalText(error));
+    if (std::string error; !settings.CheckTriggers(error)) {
+        ZMessageBox::Error(this, TriggerCheckText(error));
         return;
     }
     Logger->SetSettings(settings);
@@ -526,7 +540,7 @@ void Tfrm_Main::btn_StartCaptureClick() {
         return;
     }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
-    QString text = QStringLiteral("The COM port could not be opened...");
+    QString text = tr("The COM port could not be opened...");
     const std::string reason = Logger->GetOpenFailureText();
     if (!reason.empty()) text += QStringLiteral("\n\n") + ZLocalText(reason);
     ZMessageBox::Error(this, text);
@@ -537,12 +551,12 @@ bool Tfrm_Main::StartCaptureAside() {
     // thread of its own while the window goes on painting. What the user types or clicks
     // meanwhile waits until the start is decided, so nothing changes under it.
     const std::string network = Logger->GetNetworkPort();
-    QProgressDialog progress(network.empty() ? QStringLiteral("Opening COM%1...").arg(Logger->GetCOMPort())
-                                             : QStringLiteral("Connecting to %1...").arg(ZLocalText(network)),
+    QProgressDialog progress(network.empty() ? tr("Opening COM%1...").arg(Logger->GetCOMPort())
+                                             : tr("Connecting to %1...").arg(ZLocalText(network)),
                              QString(), 0, 0, this);
     progress.setObjectName(QStringLiteral("dlg_Opening"));
-    progress.setAccessibleName(QStringLiteral("Opening the COM port"));
-    progress.setWindowTitle(QStringLiteral("Start capture"));
+    progress.setAccessibleName(tr("Opening the COM port"));
+    progress.setWindowTitle(tr("Start capture"));
     progress.setWindowModality(Qt::WindowModal);
     // A quick open shows nothing.
     QTimer::singleShot(OpeningNoticeAfterMs, &progress, [&progress] { progress.show(); });
@@ -565,7 +579,7 @@ bool Tfrm_Main::StartCaptureAside() {
 void Tfrm_Main::btn_StopCaptureClick() {
     if (!Logger) return;
     if (!Logger->StopCapture()) {
-        ZMessageBox::Error(this, QStringLiteral("Capture could not be stopped!"));
+        ZMessageBox::Error(this, tr("Capture could not be stopped!"));
         return;
     }
     generalPage_->CaptureStopped();
@@ -698,17 +712,16 @@ void Tfrm_Main::AddDataTriggerMatches(long long row, long long matches) {
 // Files, windows
 
 void Tfrm_Main::btn_LoadSettingsClick() {
-    const QString fileName = ZFileDialog::GetOpenFileName(this, QStringLiteral("Load settings"), SettingsDir,
-                                                          QString(), QStringLiteral("scs"));
+    const QString fileName = ZFileDialog::GetOpenFileName(this, tr("Load settings"), SettingsDir, QString(),
+                                                          QStringLiteral("scs"));
     if (fileName.isEmpty()) return;
     LoadSettingsFile(fileName);
 }
 
 void Tfrm_Main::btn_SaveSettingsClick() {
     if (!Logger) return;
-    const QString fileName = ZFileDialog::GetSaveFileName(this, QStringLiteral("Save settings"), SettingsDir,
-                                                          QStringLiteral("Serial Capture Settings (*.scs)"),
-                                                          QStringLiteral("scs"));
+    const QString fileName = ZFileDialog::GetSaveFileName(
+        this, tr("Save settings"), SettingsDir, tr("Serial Capture Settings (*.scs)"), QStringLiteral("scs"));
     if (fileName.isEmpty()) return;
     Logger->SetSettings(CollectSettings());
     std::string errorText;

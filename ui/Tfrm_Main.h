@@ -180,6 +180,9 @@ private:
     void EditTriggerString(TTriggerSequence& trigger, const QString& caption, const QString& shownText);
     // Keeps the start index within the start trigger and the width within what follows it.
     void RecheckDynamicLimits();
+    // Offers the trigger editors the capture mode uses: no start trigger in modes 5 to 7,
+    // no stop trigger in 6 and 7 (their frames end at the encoding's delimiter).
+    void ShowTriggersOfMode(uint8_t mode);
     int SelectedGridRow() const;
     QString DataTriggerText(const TTriggerSequence& trigger) const;
 
@@ -235,6 +238,8 @@ private:
     QLabel* lbl_LastError = nullptr;
 
     // Frame trigger settings.
+    QGroupBox* grp_StartTrigger = nullptr;
+    QGroupBox* grp_StopTrigger = nullptr;
     QPushButton* btn_SetStartTriggerSize = nullptr;
     QSpinBox* ud_StartTriggerSize = nullptr;
     QPushButton* btn_StartEditHEX = nullptr;

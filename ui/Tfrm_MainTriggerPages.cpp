@@ -79,26 +79,27 @@ QGroupBox* Tfrm_Main::BuildTriggerGroup(const QString& caption, bool start) {
     auto* group = new QGroupBox(caption);
     group->setObjectName(start ? QStringLiteral("grp_StartTrigger") : QStringLiteral("grp_StopTrigger"));
     auto* layout = new QGridLayout(group);
-    const QString which = start ? QStringLiteral("start") : QStringLiteral("stop");
+    // Whole sentences for each trigger: another language need not build them alike.
     auto* setSize = ZMakeButton(
         start ? "btn_SetStartTriggerSize" : "btn_SetStopTriggerSize",
-        QStringLiteral("Set the size of the %1 trigger sequence in bytes to: (old trigger will be cleared!)")
-            .arg(which),
+        start ? tr("Set the size of the start trigger sequence in bytes to: (old trigger will be cleared!)")
+              : tr("Set the size of the stop trigger sequence in bytes to: (old trigger will be cleared!)"),
         group);
     auto* size = SpinField(start ? "ud_StartTriggerSize" : "ud_StopTriggerSize",
                            start ? "ed_StartTriggerSize" : "ed_StopTriggerSize", 0, 100, 0,
-                           QStringLiteral("Size of the %1 trigger sequence in bytes").arg(which), group);
-    auto* editHex =
-        ZMakeButton(start ? "btn_StartEditHEX" : "btn_StopEditHEX", QStringLiteral("Edit"), group);
-    editHex->setAccessibleName(QStringLiteral("Edit %1 trigger as HEX").arg(which));
+                           start ? tr("Size of the start trigger sequence in bytes")
+                                 : tr("Size of the stop trigger sequence in bytes"),
+                           group);
+    auto* editHex = ZMakeButton(start ? "btn_StartEditHEX" : "btn_StopEditHEX", tr("Edit"), group);
+    editHex->setAccessibleName(start ? tr("Edit start trigger as HEX") : tr("Edit stop trigger as HEX"));
     auto* hex = TriggerLabel(start ? "lbl_StartTriggerHex" : "lbl_StopTriggerHex", group);
-    auto* editString =
-        ZMakeButton(start ? "btn_StartEditString" : "btn_StopEditString", QStringLiteral("Edit"), group);
-    editString->setAccessibleName(QStringLiteral("Edit %1 trigger as string").arg(which));
+    auto* editString = ZMakeButton(start ? "btn_StartEditString" : "btn_StopEditString", tr("Edit"), group);
+    editString->setAccessibleName(start ? tr("Edit start trigger as string")
+                                        : tr("Edit stop trigger as string"));
     auto* text = TriggerLabel(start ? "lbl_StartTriggerString" : "lbl_StopTriggerString", group);
-    auto* hexCaption = ZMakeBoldLabel(QStringLiteral("HEX:"), group);
+    auto* hexCaption = ZMakeBoldLabel(tr("HEX:"), group);
     hexCaption->setBuddy(hex);
-    auto* textCaption = ZMakeBoldLabel(QStringLiteral("String:"), group);
+    auto* textCaption = ZMakeBoldLabel(tr("String:"), group);
     textCaption->setBuddy(text);
     setSize->setEnabled(false);
     layout->addWidget(setSize, 0, 0, 1, 3);
@@ -141,34 +142,34 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tab_FrameTriggerSettings"));
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(BuildTriggerGroup(QStringLiteral("Start trigger"), true));
+    grp_StartTrigger = BuildTriggerGroup(tr("Start trigger"), true);
+    layout->addWidget(grp_StartTrigger);
 
-    grp_FixedFrameSize = new QGroupBox(QStringLiteral("Amount of data bytes (fixed size)"), page);
+    grp_FixedFrameSize = new QGroupBox(tr("Amount of data bytes (fixed size)"), page);
     grp_FixedFrameSize->setObjectName(QStringLiteral("grp_FixedFrameSize"));
     auto* fixed = new QHBoxLayout(grp_FixedFrameSize);
-    auto* fixedCaption = new QLabel(QStringLiteral("Data sequence is always"), grp_FixedFrameSize);
+    auto* fixedCaption = new QLabel(tr("Data sequence is always"), grp_FixedFrameSize);
     ud_FixedDataSize = SpinField("ud_FixedDataSize", "ed_FixedDataSize", 0, 300, 0,
-                                 QStringLiteral("Data sequence length in bytes"), grp_FixedFrameSize);
+                                 tr("Data sequence length in bytes"), grp_FixedFrameSize);
     fixedCaption->setBuddy(ud_FixedDataSize);
     fixed->addWidget(fixedCaption);
     fixed->addWidget(ud_FixedDataSize);
-    fixed->addWidget(new QLabel(QStringLiteral("bytes long..."), grp_FixedFrameSize));
+    fixed->addWidget(new QLabel(tr("bytes long..."), grp_FixedFrameSize));
     fixed->addStretch();
     layout->addWidget(grp_FixedFrameSize);
 
-    auto* dynamicGroup = new QGroupBox(QStringLiteral("Amount of data bytes (dynamic)"), page);
+    auto* dynamicGroup = new QGroupBox(tr("Amount of data bytes (dynamic)"), page);
     dynamicGroup->setObjectName(QStringLiteral("grp_DynamicFrameSize"));
     auto* dynamic = new QHBoxLayout(dynamicGroup);
-    auto* startCaption = new QLabel(QStringLiteral("Defined in start trigger at index"), dynamicGroup);
-    ud_DataSizeStart =
-        SpinField("ud_DataSizeStart", "ed_DataSizeStart", 0, 300, 0,
-                  QStringLiteral("Index of the length field in the start trigger"), dynamicGroup);
+    auto* startCaption = new QLabel(tr("Defined in start trigger at index"), dynamicGroup);
+    ud_DataSizeStart = SpinField("ud_DataSizeStart", "ed_DataSizeStart", 0, 300, 0,
+                                 tr("Index of the length field in the start trigger"), dynamicGroup);
     startCaption->setBuddy(ud_DataSizeStart);
-    auto* widthCaption = new QLabel(QStringLiteral("The width is"), dynamicGroup);
+    auto* widthCaption = new QLabel(tr("The width is"), dynamicGroup);
     ud_DataSizeWidth = SpinField("ud_DataSizeWidth", "ed_DataSizeWidth", 1, 300, 1,
-                                 QStringLiteral("Width of the length field in bytes"), dynamicGroup);
+                                 tr("Width of the length field in bytes"), dynamicGroup);
     widthCaption->setBuddy(ud_DataSizeWidth);
-    chk_DataMSBFirst = new QCheckBox(QStringLiteral("MSB first"), dynamicGroup);
+    chk_DataMSBFirst = new QCheckBox(tr("MSB first"), dynamicGroup);
     chk_DataMSBFirst->setObjectName(QStringLiteral("chk_DataMSBFirst"));
     chk_DataMSBFirst->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
     dynamic->addWidget(startCaption);
@@ -176,12 +177,12 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     dynamic->addSpacing(12);
     dynamic->addWidget(widthCaption);
     dynamic->addWidget(ud_DataSizeWidth);
-    dynamic->addWidget(new QLabel(QStringLiteral("bytes, "), dynamicGroup));
+    dynamic->addWidget(new QLabel(tr("bytes, "), dynamicGroup));
     dynamic->addWidget(chk_DataMSBFirst);
     dynamic->addSpacing(12);
-    auto* adjustCaption = new QLabel(QStringLiteral("Length adjust"), dynamicGroup);
+    auto* adjustCaption = new QLabel(tr("Length adjust"), dynamicGroup);
     ud_LengthAdjust = SpinField("ud_LengthAdjust", "ed_LengthAdjust", -MaxFrameNumber, MaxFrameNumber, 0,
-                                QStringLiteral("Bytes added to the value of the length field"), dynamicGroup);
+                                tr("Bytes added to the value of the length field"), dynamicGroup);
     adjustCaption->setBuddy(ud_LengthAdjust);
     dynamic->addWidget(adjustCaption);
     dynamic->addWidget(ud_LengthAdjust);
@@ -190,23 +191,25 @@ QWidget* Tfrm_Main::BuildTriggerPage() {
     connect(ud_DataSizeStart, &QSpinBox::valueChanged, this,
             [this](int value) { ud_DataSizeStartChangingEx(value); });
 
-    layout->addWidget(BuildTriggerGroup(QStringLiteral("Stop trigger"), false));
+    grp_StopTrigger = BuildTriggerGroup(tr("Stop trigger"), false);
+    layout->addWidget(grp_StopTrigger);
     layout->addWidget(BuildChecksumGroup());
     layout->addStretch();
     return page;
 }
 
 QGroupBox* Tfrm_Main::BuildChecksumGroup() {
-    grp_Checksum = new QGroupBox(QStringLiteral("Checksum"));
+    grp_Checksum = new QGroupBox(tr("Checksum"));
     grp_Checksum->setObjectName(QStringLiteral("grp_Checksum"));
     auto* layout = new QHBoxLayout(grp_Checksum);
-    auto* algorithmCaption = new QLabel(QStringLiteral("Algorithm"), grp_Checksum);
+    auto* algorithmCaption = new QLabel(tr("Algorithm"), grp_Checksum);
     cb_ChecksumAlgorithm = new QComboBox(grp_Checksum);
     cb_ChecksumAlgorithm->setObjectName(QStringLiteral("cb_ChecksumAlgorithm"));
-    cb_ChecksumAlgorithm->setAccessibleName(QStringLiteral("Checksum algorithm"));
+    cb_ChecksumAlgorithm->setAccessibleName(tr("Checksum algorithm"));
     // The item index is the stored algorithm number.
     for (int32_t algorithm = 0; algorithm < ChecksumAlgorithmCount; ++algorithm)
-        cb_ChecksumAlgorithm->addItem(QString::fromLatin1(ZChecksum::Name(algorithm)));
+        cb_ChecksumAlgorithm->addItem(algorithm == caNone ? tr("none")
+                                                          : QString::fromLatin1(ZChecksum::Name(algorithm)));
     algorithmCaption->setBuddy(cb_ChecksumAlgorithm);
     layout->addWidget(algorithmCaption);
     layout->addWidget(cb_ChecksumAlgorithm);
@@ -215,24 +218,27 @@ QGroupBox* Tfrm_Main::BuildChecksumGroup() {
         const char* field;
         const char* caption;
         QSpinBox** target;
-    } numbers[] = {{"ud_ChecksumSkipStart", "ed_ChecksumSkipStart", "Skip start", &ud_ChecksumSkipStart},
-                   {"ud_ChecksumGap", "ed_ChecksumGap", "Gap", &ud_ChecksumGap},
-                   {"ud_ChecksumSkipEnd", "ed_ChecksumSkipEnd", "Skip end", &ud_ChecksumSkipEnd}};
+    } numbers[] = {
+        {"ud_ChecksumSkipStart", "ed_ChecksumSkipStart", QT_TRANSLATE_NOOP("Tfrm_Main", "Skip start"),
+         &ud_ChecksumSkipStart},
+        {"ud_ChecksumGap", "ed_ChecksumGap", QT_TRANSLATE_NOOP("Tfrm_Main", "Gap"), &ud_ChecksumGap},
+        {"ud_ChecksumSkipEnd", "ed_ChecksumSkipEnd", QT_TRANSLATE_NOOP("Tfrm_Main", "Skip end"),
+         &ud_ChecksumSkipEnd}};
     for (const auto& number : numbers) {
-        auto* caption = new QLabel(QString::fromLatin1(number.caption), grp_Checksum);
+        auto* caption = new QLabel(tr(number.caption), grp_Checksum);
         *number.target = SpinField(number.spin, number.field, 0, MaxFrameNumber, 0,
-                                   caption->text() + QStringLiteral(" (bytes)"), grp_Checksum);
+                                   tr("%1 (bytes)").arg(caption->text()), grp_Checksum);
         caption->setBuddy(*number.target);
         layout->addSpacing(8);
         layout->addWidget(caption);
         layout->addWidget(*number.target);
     }
-    chk_ChecksumMSBFirst = new QCheckBox(QStringLiteral("MSB first"), grp_Checksum);
+    chk_ChecksumMSBFirst = new QCheckBox(tr("MSB first"), grp_Checksum);
     chk_ChecksumMSBFirst->setObjectName(QStringLiteral("chk_ChecksumMSBFirst"));
     chk_ChecksumMSBFirst->setChecked(true);
-    chk_DropBadFrames = new QCheckBox(QStringLiteral("Drop bad frames"), grp_Checksum);
+    chk_DropBadFrames = new QCheckBox(tr("Drop bad frames"), grp_Checksum);
     chk_DropBadFrames->setObjectName(QStringLiteral("chk_DropBadFrames"));
-    chk_DropBadFrames->setToolTip(QStringLiteral("Frames with a wrong checksum are counted but not logged"));
+    chk_DropBadFrames->setToolTip(tr("Frames with a wrong checksum are counted but not logged"));
     layout->addSpacing(8);
     layout->addWidget(chk_ChecksumMSBFirst);
     layout->addWidget(chk_DropBadFrames);
@@ -262,36 +268,29 @@ void Tfrm_Main::CollectFrameSettings(ZFrameSettings& frames) const {
     frames.LengthAdjust = ud_LengthAdjust->value();
 }
 
-void Tfrm_Main::ShowChecksumCounts(double good, double bad) {
-    lbl_Checksums->setText(QStringLiteral("Checksums: %1 good, %2 bad")
-                               .arg(static_cast<qulonglong>(good))
-                               .arg(static_cast<qulonglong>(bad)));
-}
-
 QWidget* Tfrm_Main::BuildDataTriggerPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tab_DataTriggers"));
     auto* layout = new QHBoxLayout(page);
     auto* column = new QVBoxLayout;
 
-    grp_DTShowAs = new QGroupBox(QStringLiteral("Show as"), page);
+    grp_DTShowAs = new QGroupBox(tr("Show as"), page);
     grp_DTShowAs->setObjectName(QStringLiteral("grp_DTShowAs"));
-    showAsItems_ = ZMakeRadioItems(grp_DTShowAs,
-                                   {QStringLiteral("ASCII"), QStringLiteral("both"), QStringLiteral("HEX")},
+    showAsItems_ = ZMakeRadioItems(grp_DTShowAs, {QStringLiteral("ASCII"), tr("both"), QStringLiteral("HEX")},
                                    QStringLiteral("grp_DTShowAs"));
     connect(showAsItems_, &QButtonGroup::idClicked, this, [this] { grp_DTShowAsClick(); });
     column->addWidget(grp_DTShowAs);
 
-    auto* add = new QGroupBox(QStringLiteral("Add a data trigger"), page);
+    auto* add = new QGroupBox(tr("Add a data trigger"), page);
     add->setObjectName(QStringLiteral("grp_AddDT"));
     auto* addLayout = new QGridLayout(add);
-    auto* sizeCaption = new QLabel(QStringLiteral("Size in bytes:"), add);
+    auto* sizeCaption = new QLabel(tr("Size in bytes:"), add);
     ud_DTSize = SpinField("ud_DTSize", "ed_DTSize", 1, 300, 1, sizeCaption->text(), add);
     sizeCaption->setBuddy(ud_DTSize);
     btn_AddDTASCII = ZMakeButton("btn_AddDTASCII", QStringLiteral("ASCII"), add);
-    btn_AddDTASCII->setAccessibleName(QStringLiteral("Add an ASCII data trigger"));
+    btn_AddDTASCII->setAccessibleName(tr("Add an ASCII data trigger"));
     btn_AddDTHEX = ZMakeButton("btn_AddDTHEX", QStringLiteral("HEX"), add);
-    btn_AddDTHEX->setAccessibleName(QStringLiteral("Add a HEX data trigger"));
+    btn_AddDTHEX->setAccessibleName(tr("Add a HEX data trigger"));
     addLayout->addWidget(sizeCaption, 0, 0);
     addLayout->addWidget(ud_DTSize, 0, 1);
     addLayout->addWidget(btn_AddDTASCII, 1, 0);
@@ -300,22 +299,22 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
     connect(btn_AddDTASCII, &QPushButton::clicked, this, [this] { btn_AddDataTriggerClick(true); });
     connect(btn_AddDTHEX, &QPushButton::clicked, this, [this] { btn_AddDataTriggerClick(false); });
 
-    auto* remove = new QGroupBox(QStringLiteral("Remove data trigger"), page);
+    auto* remove = new QGroupBox(tr("Remove data trigger"), page);
     remove->setObjectName(QStringLiteral("grp_RemoveDT"));
     auto* removeLayout = new QVBoxLayout(remove);
-    btn_RemoveSelDT = ZMakeButton("btn_RemoveSelDT", QStringLiteral("Remove selected"), remove);
-    btn_RemoveAllDT = ZMakeButton("btn_RemoveAllDT", QStringLiteral("Remove all"), remove);
+    btn_RemoveSelDT = ZMakeButton("btn_RemoveSelDT", tr("Remove selected"), remove);
+    btn_RemoveAllDT = ZMakeButton("btn_RemoveAllDT", tr("Remove all"), remove);
     removeLayout->addWidget(btn_RemoveSelDT);
     removeLayout->addWidget(btn_RemoveAllDT);
     column->addWidget(remove);
     connect(btn_RemoveSelDT, &QPushButton::clicked, this, [this] { btn_RemoveSelDTClick(); });
     connect(btn_RemoveAllDT, &QPushButton::clicked, this, [this] { btn_RemoveAllDTClick(); });
 
-    auto* reset = new QGroupBox(QStringLiteral("Reset data trigger"), page);
+    auto* reset = new QGroupBox(tr("Reset data trigger"), page);
     reset->setObjectName(QStringLiteral("grp_ResetDT"));
     auto* resetLayout = new QVBoxLayout(reset);
-    btn_ResetSelDT = ZMakeButton("btn_ResetSelDT", QStringLiteral("Reset selected"), reset);
-    btn_ResetAllDT = ZMakeButton("btn_ResetAllDT", QStringLiteral("Reset all"), reset);
+    btn_ResetSelDT = ZMakeButton("btn_ResetSelDT", tr("Reset selected"), reset);
+    btn_ResetAllDT = ZMakeButton("btn_ResetAllDT", tr("Reset all"), reset);
     resetLayout->addWidget(btn_ResetSelDT);
     resetLayout->addWidget(btn_ResetAllDT);
     column->addWidget(reset);
@@ -326,7 +325,7 @@ QWidget* Tfrm_Main::BuildDataTriggerPage() {
 
     DTrgList = new QTableWidget(1, 2, page);
     DTrgList->setObjectName(QStringLiteral("DTrgList"));
-    DTrgList->setAccessibleName(QStringLiteral("Data triggers and their counts"));
+    DTrgList->setAccessibleName(tr("Data triggers and their counts"));
     DTrgList->horizontalHeader()->hide();
     DTrgList->verticalHeader()->hide();
     DTrgList->verticalHeader()->setDefaultSectionSize(GridRowHeight);
@@ -393,6 +392,18 @@ void Tfrm_Main::RecheckDynamicLimits() {
     ud_DataSizeStartChangingEx(ud_DataSizeStart->value());
 }
 
+void Tfrm_Main::ShowTriggersOfMode(uint8_t mode) {
+    const bool delimited = ZFrameCodecOfMode(mode) != nullptr;
+    const bool noStart = delimited || mode == cmUntilStopTrigger;
+    // The triggers stay as they are: another mode may use them again.
+    grp_StartTrigger->setEnabled(!noStart);
+    grp_StartTrigger->setToolTip(noStart ? tr("Frames of this capture mode have no start trigger.")
+                                         : QString());
+    grp_StopTrigger->setEnabled(!delimited);
+    grp_StopTrigger->setToolTip(delimited ? tr("SLIP and COBS frames end at their own delimiter byte.")
+                                          : QString());
+}
+
 void Tfrm_Main::ud_DataSizeStartChangingEx(int value) {
     const int size = static_cast<int>(StartTrigger.size());
     ud_DataSizeStart->setMaximum(std::max(size - 1, 0));
@@ -421,25 +432,25 @@ void Tfrm_Main::EditTriggerString(TTriggerSequence& trigger, const QString& capt
 
 void Tfrm_Main::btn_StartEditHEXClick() {
     if (StartTrigger.empty()) return;
-    EditTriggerHex(StartTrigger, QStringLiteral("Start trigger \u2014 HEX editor"));
+    EditTriggerHex(StartTrigger, tr("Start trigger \u2014 HEX editor"));
     ShowStartTrigger();
 }
 
 void Tfrm_Main::btn_StartEditStringClick() {
     if (StartTrigger.empty()) return;
-    EditTriggerString(StartTrigger, QStringLiteral("Start trigger:"), lbl_StartTriggerString->text());
+    EditTriggerString(StartTrigger, tr("Start trigger:"), lbl_StartTriggerString->text());
     ShowStartTrigger();
 }
 
 void Tfrm_Main::btn_StopEditHEXClick() {
     if (StopTrigger.empty()) return;
-    EditTriggerHex(StopTrigger, QStringLiteral("Stop trigger \u2014 HEX editor"));
+    EditTriggerHex(StopTrigger, tr("Stop trigger \u2014 HEX editor"));
     ShowStopTrigger();
 }
 
 void Tfrm_Main::btn_StopEditStringClick() {
     if (StopTrigger.empty()) return;
-    EditTriggerString(StopTrigger, QStringLiteral("Stop trigger:"), lbl_StopTriggerString->text());
+    EditTriggerString(StopTrigger, tr("Stop trigger:"), lbl_StopTriggerString->text());
     ShowStopTrigger();
 }
 
@@ -450,14 +461,13 @@ void Tfrm_Main::btn_AddDataTriggerClick(bool ascii) {
     const int count = ud_DTSize->value();
     TTriggerSequence trigger;
     if (ascii) {
-        Tfrm_StringEditor editor(this, QStringLiteral("Data trigger:"),
-                                 std::string(static_cast<size_t>(count), '.'));
+        Tfrm_StringEditor editor(this, tr("Data trigger:"), std::string(static_cast<size_t>(count), '.'));
         if (editor.exec() != QDialog::Accepted) return;
         trigger.assign(editor.Buffer().begin(), editor.Buffer().end());
     } else {
         // The hex editor starts from zeros, which the user overwrites byte by byte.
         const TTriggerSequence initial(static_cast<size_t>(count), 0);
-        Tfrm_BufEditor editor(this, QStringLiteral("Data trigger \u2014 HEX editor"), count, initial.data());
+        Tfrm_BufEditor editor(this, tr("Data trigger \u2014 HEX editor"), count, initial.data());
         if (editor.exec() != QDialog::Accepted) return;
         trigger.assign(editor.Buffer().begin(), editor.Buffer().end());
     }
@@ -469,8 +479,7 @@ void Tfrm_Main::btn_AddDataTriggerClick(bool ascii) {
 QString Tfrm_Main::DataTriggerText(const TTriggerSequence& trigger) const {
     switch (showAsItems_->checkedId()) {
         case 1:
-            return Q(TriggerToAscii(trigger)) + QStringLiteral(" (") + Q(TriggerToHex(trigger)) +
-                   QStringLiteral(")");
+            return Q(TriggerToAscii(trigger)) + QStringLiteral(" (") + Q(TriggerToHex(trigger)) + u')';
         case 2:
             return Q(TriggerToHex(trigger));
         default:

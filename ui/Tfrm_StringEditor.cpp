@@ -178,10 +178,10 @@ Tfrm_StringEditor::Tfrm_StringEditor(QWidget* owner, const QString& caption, con
     const QFontMetrics metrics(Edit->font());
     Edit->setMinimumWidth(std::min(metrics.averageCharWidth() * std::max(n + 2, 24) + 12, 600));
 
-    btn_OK = new QPushButton(QStringLiteral("OK"), this);
+    btn_OK = new QPushButton(tr("OK"), this);
     btn_OK->setObjectName("btn_OK");
     btn_OK->setDefault(true);
-    btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btn_Cancel = new QPushButton(tr("Cancel"), this);
     btn_Cancel->setObjectName("btn_Cancel");
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_StringEditor::accept);
     connect(btn_Cancel, &QPushButton::clicked, this, &Tfrm_StringEditor::reject);

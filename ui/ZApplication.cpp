@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDialog>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -45,13 +46,11 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("Kestrun"));
     // The main window's close sequence ends the program, whatever other windows are open.
     setQuitOnLastWindowClosed(false);
-    // The program speaks English; another language the user prefers (LANGUAGE, LANG)
-    // comes from its built-in translation where there is one.
     ZComboBoxAccessible::Install();
     ZFocusWhileShown::Install();
-    auto* translator = new QTranslator(this);
-    if (translator->load(QLocale(), QStringLiteral("kestrun"), QStringLiteral("_"), QStringLiteral(":/i18n")))
-        installTranslator(translator);
+    // The program speaks English; another language the user prefers (LANGUAGE, LANG)
+    // comes from its built-in translation where there is one.
+    InstallTranslation(*this);
 
     if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
         signalWriteEnd = signalPipe_[1];
@@ -129,9 +128,26 @@ bool ZApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         ZMessageBox::Error(activeWindow(), QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        ZMessageBox::Error(activeWindow(), QStringLiteral("Unknown error."));
+        ZMessageBox::Error(activeWindow(), tr("Unknown error."));
     }
     return false;
+}
+
+bool ZApplication::InstallTranslation(QCoreApplication& app) {
+    auto* own = new QTranslator(&app);
+    if (!own->load(QLocale(), QStringLiteral("kestrun"), QStringLiteral("_"), QStringLiteral(":/i18n"))) {
+        delete own;
+        return false;
+    }
+    // Qt's own texts (standard buttons, file dialogs, tab scrolling) come from Qt's
+    // translations where they are installed.
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    else
+        delete qt;
+    return QCoreApplication::installTranslator(own);
 }
 
 void ZApplication::SignalArrived() {

@@ -27,6 +27,11 @@ public:
     // event loop goes on.
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Installs the built-in translation for the language the user prefers (QLocale(),
+    // which follows LANGUAGE and LANG), owned by app; false when there is none for it
+    // (the program then speaks English). Window thread.
+    static bool InstallTranslation(QCoreApplication& app);
+
 private:
     void SignalArrived();
     void CloseMainWindow();

@@ -3,30 +3,46 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
+#include <memory>
 #include <vector>
 
 #include "SerialPlatformNet.h"
+#include "SerialPortLocator.h"
 #include "TPortTable.h"
 #include "ZControls.h"
 #include "ZFileDialog.h"
+#include "ZFramePcap.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
+#include "ZPcapDissectors.h"
 #include "ZPortDialog.h"
+#include "ZQtMainThreadDispatcher.h"
+#include "ZULFuncDecThread.h"
 
 namespace {
 
+// udev makes a device's node first and its links after: one refill for the burst.
+constexpr int PortListRefillDelayMs = 300;
+
 // grp_CaptureMode item -> stored capture mode.
-constexpr uint8_t ModeOfItem[5] = {cmAllBytes, cmBetweenTriggers, cmFixedSize, cmDynamicSize, cmSilence};
+constexpr uint8_t ModeOfItem[8] = {cmAllBytes, cmBetweenTriggers,  cmFixedSize, cmDynamicSize,
+                                   cmSilence,  cmUntilStopTrigger, cmSlip,      cmCobs};
 
 // A decimal integer and nothing else (an optional minus sign, then digits).
 bool ParseDecimal(const QString& text, int& value) {
@@ -65,8 +81,21 @@ QLabel* TrackBarValue(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
-QComboBox* PortField(const char* name, const QString& accessibleName, int contentsLength, QWidget* parent) {
-    auto* field = new QComboBox(parent);
+// A combo box that says when its list is about to open.
+class ListField : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> BeforeOpening;
+
+    void showPopup() override {
+        if (BeforeOpening) BeforeOpening();
+        QComboBox::showPopup();
+    }
+};
+
+ListField* EditableList(const char* name, const QString& accessibleName, int contentsLength,
+                        QWidget* parent) {
+    auto* field = new ListField(parent);
     field->setObjectName(QString::fromLatin1(name));
     field->setEditable(true);
     field->setInsertPolicy(QComboBox::NoInsert);
@@ -80,13 +109,14 @@ QComboBox* PortField(const char* name, const QString& accessibleName, int conten
 }  // namespace
 
 int ZGeneralPage::ModeToItem(int mode) {
-    for (int item = 0; item < 5; ++item)
+    for (int item = 0; item < static_cast<int>(std::size(ModeOfItem)); ++item)
         if (ModeOfItem[item] == mode) return item;
     return 0;
 }
 
 uint8_t ZGeneralPage::ItemToMode(int item) {
-    return item >= 0 && item < 5 ? ModeOfItem[item] : static_cast<uint8_t>(cmAllBytes);
+    return item >= 0 && item < static_cast<int>(std::size(ModeOfItem)) ? ModeOfItem[item]
+                                                                       : static_cast<uint8_t>(cmAllBytes);
 }
 
 ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
@@ -105,13 +135,13 @@ ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
 }
 
 QGroupBox* ZGeneralPage::BuildActionGroup() {
-    auto* action = new QGroupBox(QStringLiteral("Action"), this);
+    auto* action = new QGroupBox(tr("Action"), this);
     action->setObjectName(QStringLiteral("grp_Action"));
     auto* actionLayout = new QVBoxLayout(action);
-    btn_StartCapture = ZMakeButton("btn_StartCapture", QStringLiteral("Start capture"), action);
-    btn_StopCapture = ZMakeButton("btn_StopCapture", QStringLiteral("Stop capture"), action);
+    btn_StartCapture = ZMakeButton("btn_StartCapture", tr("Start capture"), action);
+    btn_StopCapture = ZMakeButton("btn_StopCapture", tr("Stop capture"), action);
     btn_StopCapture->setEnabled(false);
-    btn_ShowCapture = ZMakeButton("btn_ShowCapture", QStringLiteral("Show capture window"), action);
+    btn_ShowCapture = ZMakeButton("btn_ShowCapture", tr("Show capture window"), action);
     actionLayout->addWidget(btn_StartCapture);
     actionLayout->addWidget(btn_StopCapture);
     actionLayout->addWidget(btn_ShowCapture);
@@ -121,11 +151,11 @@ QGroupBox* ZGeneralPage::BuildActionGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildSettingsGroup() {
-    auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
+    auto* settings = new QGroupBox(tr("Settings"), this);
     settings->setObjectName(QStringLiteral("grp_Settings"));
     auto* settingsLayout = new QVBoxLayout(settings);
-    btn_LoadSettings = ZMakeButton("btn_LoadSettings", QStringLiteral("Load from file"), settings);
-    btn_SaveSettings = ZMakeButton("btn_SaveSettings", QStringLiteral("Save to file"), settings);
+    btn_LoadSettings = ZMakeButton("btn_LoadSettings", tr("Load from file"), settings);
+    btn_SaveSettings = ZMakeButton("btn_SaveSettings", tr("Save to file"), settings);
     settingsLayout->addWidget(btn_LoadSettings);
     settingsLayout->addWidget(btn_SaveSettings);
     settingsLayout->addStretch();
@@ -133,15 +163,17 @@ QGroupBox* ZGeneralPage::BuildSettingsGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildPortGroup() {
-    auto* port = new QGroupBox(QStringLiteral("Port"), this);
+    auto* port = new QGroupBox(tr("Port"), this);
     port->setObjectName(QStringLiteral("grp_Port"));
     auto* portLayout = new QGridLayout(port);
-    cb_COMPorts = PortField("cb_COMPorts", QStringLiteral("COM port"), 7, port);
+    ListField* ports = EditableList("cb_COMPorts", tr("COM port"), 7, port);
+    ports->BeforeOpening = [this] { FillPortList(true); };
+    cb_COMPorts = ports;
     cb_COMPorts->setEditText(QStringLiteral("---"));
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
-    cb_Baudrates = PortField("cb_Baudrates", QStringLiteral("Baud rate"), 12, port);
-    btn_PortSettings = ZMakeButton("btn_PortSettings", QStringLiteral("Extended COM port settings"), port);
+    cb_Baudrates = EditableList("cb_Baudrates", tr("Baud rate"), 12, port);
+    btn_PortSettings = ZMakeButton("btn_PortSettings", tr("Extended COM port settings"), port);
     portLayout->addWidget(cb_COMPorts, 0, 0);
     portLayout->addWidget(at, 0, 1);
     portLayout->addWidget(cb_Baudrates, 0, 2);
@@ -151,15 +183,15 @@ QGroupBox* ZGeneralPage::BuildPortGroup() {
 }
 
 QGroupBox* ZGeneralPage::BuildLogfileGroup() {
-    auto* logfile = new QGroupBox(QStringLiteral("Logfile options"), this);
+    auto* logfile = new QGroupBox(tr("Logfile options"), this);
     logfile->setObjectName(QStringLiteral("grp_LogfileOptions"));
     grp_LogfileOptions = logfile;
     auto* logLayout = new QGridLayout(logfile);
-    btn_OutputDir = ZMakeButton("btn_OutputDir", QStringLiteral("Set output directory"), logfile);
+    btn_OutputDir = ZMakeButton("btn_OutputDir", tr("Set output directory"), logfile);
     ed_OutputDir = new QLineEdit(logfile);
     ed_OutputDir->setObjectName(QStringLiteral("ed_OutputDir"));
     ed_OutputDir->setReadOnly(true);
-    ed_OutputDir->setAccessibleName(QStringLiteral("Output directory"));
+    ed_OutputDir->setAccessibleName(tr("Output directory"));
     ed_OutputDir->setMinimumWidth(360);
     QPalette facePalette = ed_OutputDir->palette();
     facePalette.setColor(QPalette::Base, facePalette.color(QPalette::Button));
@@ -167,20 +199,14 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(btn_OutputDir, 0, 0);
     logLayout->addWidget(ed_OutputDir, 0, 1, 1, 3);
 
-    chk_AddTimeStamp =
-        CheckBox("chk_AddTimeStamp", QStringLiteral("Add timestamp to each captured packet"), logfile);
-    chk_LogStartTrigger =
-        CheckBox("chk_LogStartTrigger", QStringLiteral("Log the start trigger sequence"), logfile);
-    chk_LogStopTrigger =
-        CheckBox("chk_LogStopTrigger", QStringLiteral("Log the stop trigger sequence"), logfile);
-    chk_LogDataField =
-        CheckBox("chk_LogDataField", QStringLiteral("Log the data field between the triggers"), logfile);
-    chk_ShowHexOutput =
-        CheckBox("chk_ShowHexOutput", QStringLiteral("Log captured bytes in HEX format"), logfile);
-    chk_ShowASCIIOutput =
-        CheckBox("chk_ShowASCIIOutput", QStringLiteral("Log captured bytes in ASCII format"), logfile);
-    chk_SeparateHexAndASCII = CheckBox("chk_SeparateHexAndASCII",
-                                       QStringLiteral("Separate files for ASCII and HEX output"), logfile);
+    chk_AddTimeStamp = CheckBox("chk_AddTimeStamp", tr("Add timestamp to each captured packet"), logfile);
+    chk_LogStartTrigger = CheckBox("chk_LogStartTrigger", tr("Log the start trigger sequence"), logfile);
+    chk_LogStopTrigger = CheckBox("chk_LogStopTrigger", tr("Log the stop trigger sequence"), logfile);
+    chk_LogDataField = CheckBox("chk_LogDataField", tr("Log the data field between the triggers"), logfile);
+    chk_ShowHexOutput = CheckBox("chk_ShowHexOutput", tr("Log captured bytes in HEX format"), logfile);
+    chk_ShowASCIIOutput = CheckBox("chk_ShowASCIIOutput", tr("Log captured bytes in ASCII format"), logfile);
+    chk_SeparateHexAndASCII =
+        CheckBox("chk_SeparateHexAndASCII", tr("Separate files for ASCII and HEX output"), logfile);
     chk_SeparateHexAndASCII->hide();
     // Kept for its setting only: nobody can reach a control that is never shown.
     chk_SeparateHexAndASCII->setFocusPolicy(Qt::NoFocus);
@@ -191,13 +217,13 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(chk_ShowHexOutput, 2, 2, 1, 2);
     logLayout->addWidget(chk_ShowASCIIOutput, 3, 2, 1, 2);
 
-    auto* bytesCaption = new QLabel(QStringLiteral("Max. amount of bytes in one log line:"), logfile);
+    auto* bytesCaption = new QLabel(tr("Max. amount of bytes in one log line:"), logfile);
     lbl_MaxBytesInLogLine = TrackBarValue("lbl_MaxBytesInLogLine", QStringLiteral("16"), logfile);
     tb_MaxBytesInLogLine = TrackBar("tb_MaxBytesInLogLine", 1, 300, logfile);
     tb_MaxBytesInLogLine->setAccessibleName(bytesCaption->text());
     tb_MaxBytesInLogLine->setValue(16);
     bytesCaption->setBuddy(tb_MaxBytesInLogLine);
-    auto* linesCaption = new QLabel(QStringLiteral("Max. amount of lines in one log file:"), logfile);
+    auto* linesCaption = new QLabel(tr("Max. amount of lines in one log file:"), logfile);
     lbl_MaxLinesInLogFile = TrackBarValue("lbl_MaxLinesInLogFile", QStringLiteral("100"), logfile);
     tb_MaxLinesInLogFile = TrackBar("tb_MaxLinesInLogFile", 50, 1000, logfile);
     tb_MaxLinesInLogFile->setAccessibleName(linesCaption->text());
@@ -210,43 +236,53 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     logLayout->addWidget(lbl_MaxLinesInLogFile, 6, 2);
     logLayout->addWidget(tb_MaxLinesInLogFile, 7, 0, 1, 4);
 
-    chk_Reconnect = CheckBox("chk_Reconnect", QStringLiteral("Reconnect when the port comes back"), logfile);
-    chk_RawRecording = CheckBox("chk_RawRecording", QStringLiteral("Also record the raw bytes"), logfile);
+    chk_Reconnect = CheckBox("chk_Reconnect", tr("Reconnect when the port comes back"), logfile);
+    chk_RawRecording = CheckBox("chk_RawRecording", tr("Also record the raw bytes"), logfile);
     logLayout->addWidget(chk_Reconnect, 8, 0, 1, 2);
     logLayout->addWidget(chk_RawRecording, 8, 2, 1, 2);
-    chk_PreciseTime = CheckBox("chk_PreciseTime", QStringLiteral("Time stamps to the microsecond"), logfile);
-    chk_RawRecordingTimed =
-        CheckBox("chk_RawRecordingTimed", QStringLiteral("with time stamps (.pcapng)"), logfile);
+    chk_PreciseTime = CheckBox("chk_PreciseTime", tr("Time stamps to the microsecond"), logfile);
+    chk_RawRecordingTimed = CheckBox("chk_RawRecordingTimed", tr("with time stamps (.pcapng)"), logfile);
     logLayout->addWidget(chk_PreciseTime, 9, 0, 1, 2);
     logLayout->addWidget(chk_RawRecordingTimed, 9, 2, 1, 2);
     chk_PcapRecording =
-        CheckBox("chk_PcapRecording", QStringLiteral("Also write a Wireshark capture (.pcapng)"), logfile);
-    logLayout->addWidget(chk_PcapRecording, 10, 2, 1, 2);
+        CheckBox("chk_PcapRecording", tr("Also write a Wireshark capture (.pcapng)"), logfile);
+    auto* protocolCaption = new QLabel(tr("Protocol:"), logfile);
+    ListField* protocols = EditableList("cb_PcapProtocol", tr("Wireshark protocol"), 10, logfile);
+    protocols->BeforeOpening = [this] { AskDissectors(); };
+    protocols->setToolTip(tr("The dissector Wireshark decodes each frame with"));
+    cb_PcapProtocol = protocols;
+    protocolCaption->setBuddy(cb_PcapProtocol);
+    auto* pcapRow = new QHBoxLayout;
+    pcapRow->addWidget(chk_PcapRecording);
+    pcapRow->addWidget(protocolCaption);
+    pcapRow->addWidget(cb_PcapProtocol);
+    pcapRow->addStretch(1);
+    logLayout->addLayout(pcapRow, 10, 2, 1, 2);
     logLayout->setColumnStretch(3, 1);
     return logfile;
 }
 
 void ZGeneralPage::BuildCaptureMode(QVBoxLayout* pageLayout) {
-    grp_CaptureMode = new QGroupBox(QStringLiteral("Capture mode"), this);
+    grp_CaptureMode = new QGroupBox(tr("Capture mode"), this);
     grp_CaptureMode->setObjectName(QStringLiteral("grp_CaptureMode"));
-    captureModeItems_ = ZMakeRadioItems(grp_CaptureMode,
-                                        {QStringLiteral("Capture all bytes received"),
-                                         QStringLiteral("Capture between start an stop triggers"),
-                                         QStringLiteral("Use only start trigger (fixed size)"),
-                                         QStringLiteral("Use only start trigger (dynamic size)"),
-                                         QStringLiteral("Frames separated by silence")},
-                                        QStringLiteral("grp_CaptureMode"));
+    captureModeItems_ = ZMakeRadioItems(
+        grp_CaptureMode,
+        {tr("Capture all bytes received"), tr("Capture between start an stop triggers"),
+         tr("Use only start trigger (fixed size)"), tr("Use only start trigger (dynamic size)"),
+         tr("Frames separated by silence"), tr("Frames ending with the stop trigger"),
+         tr("SLIP frames (C0 ends a frame)"), tr("COBS frames (00 ends a frame)")},
+        QStringLiteral("grp_CaptureMode"));
     pageLayout->addWidget(grp_CaptureMode);
 
     // The gap of the fifth mode: character times, or milliseconds when not 0.
     auto* gapRow = new QHBoxLayout();
-    auto* gapCaption = new QLabel(QStringLiteral("Silence gap (tenths of a character):"), this);
+    auto* gapCaption = new QLabel(tr("Silence gap (tenths of a character):"), this);
     ud_SilenceGap = new QSpinBox(this);
     ud_SilenceGap->setObjectName(QStringLiteral("ud_SilenceGap"));
     ud_SilenceGap->setRange(15, 1000);
     ud_SilenceGap->setValue(35);
     gapCaption->setBuddy(ud_SilenceGap);
-    auto* gapMsCaption = new QLabel(QStringLiteral("or ms:"), this);
+    auto* gapMsCaption = new QLabel(tr("or ms:"), this);
     ud_SilenceGapMs = new QSpinBox(this);
     ud_SilenceGapMs->setObjectName(QStringLiteral("ud_SilenceGapMs"));
     ud_SilenceGapMs->setRange(0, 60000);
@@ -272,8 +308,13 @@ void ZGeneralPage::Connect() {
     connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
     connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
     connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
+    connect(cb_PcapProtocol, &QComboBox::currentIndexChanged, this, [this] { CommitProtocolText(); });
+    connect(cb_PcapProtocol->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitProtocolText(); });
     connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
     connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
+    connect(captureModeItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {
+        if (checked) emit CaptureModeChanged(ItemToMode(item));
+    });
     connect(tb_MaxBytesInLogLine, &QSlider::valueChanged, this,
             [this](int position) { lbl_MaxBytesInLogLine->setText(QString::number(position)); });
     connect(tb_MaxLinesInLogFile, &QSlider::valueChanged, this,
@@ -305,11 +346,15 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             chk_PreciseTime,
             chk_RawRecordingTimed,
             chk_PcapRecording,
+            cb_PcapProtocol,
             captureModeItems_->button(0),
             captureModeItems_->button(1),
             captureModeItems_->button(2),
             captureModeItems_->button(3),
             captureModeItems_->button(4),
+            captureModeItems_->button(5),
+            captureModeItems_->button(6),
+            captureModeItems_->button(7),
             ud_SilenceGap,
             ud_SilenceGapMs};
 }
@@ -317,22 +362,49 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
 void ZGeneralPage::FillLists() {
     ZLogger* engine = engine_();
     if (engine == nullptr) return;
-    // Filling a list is no choice of the user's: the port keeps its settings.
-    const QSignalBlocker portBlocker(cb_COMPorts);
+    FillPortList(false);
+    WatchPortFolders();
     const QSignalBlocker rateBlocker(cb_Baudrates);
     std::vector<std::string> list;
-    engine->GetPortList(list);
-    // Each port with what the user knows it by; the field itself shows the number only.
-    for (const std::string& port : list) {
-        int number = 0;
-        const QString text = ZLocalText(port);
-        cb_COMPorts->addItem(text.startsWith(QStringLiteral("COM")) && ParseDecimal(text.mid(3), number)
-                                 ? QString::fromStdString(TPortTable::Global().DisplayName(number))
-                                 : text);
-    }
-    cb_COMPorts->addItem(NetworkPortItem());
     engine->GetBaudrateList(list);
     for (const std::string& rate : list) cb_Baudrates->addItem(ZLocalText(rate));
+}
+
+void ZGeneralPage::FillPortList(bool rescan) {
+    TPortTable& ports = TPortTable::Global();
+    if (rescan) ports.Rescan();
+    // Filling a list is no choice of the user's: the port keeps its settings.
+    const QSignalBlocker blocker(cb_COMPorts);
+    const QString shown = cb_COMPorts->currentText();
+    cb_COMPorts->clear();
+    for (int n = 1; n <= ports.LastCOM(); ++n)
+        if (ports.COMAvailable(n)) cb_COMPorts->addItem(QString::fromStdString(ports.ListName(n)));
+    cb_COMPorts->addItem(NetworkPortItem());
+    // No item is chosen: whichever the user picks is a change.
+    cb_COMPorts->setCurrentIndex(-1);
+    cb_COMPorts->setEditText(shown);
+}
+
+void ZGeneralPage::WatchPortFolders() {
+    if (portFolders_ == nullptr) {
+        portFolders_ = new QFileSystemWatcher(this);
+        portListRefill_ = new QTimer(this);
+        portListRefill_->setSingleShot(true);
+        portListRefill_->setInterval(PortListRefillDelayMs);
+        connect(portFolders_, &QFileSystemWatcher::directoryChanged, portListRefill_,
+                qOverload<>(&QTimer::start));
+        connect(portListRefill_, &QTimer::timeout, this, [this] {
+            FillPortList(true);
+            WatchPortFolders();  // a folder made meanwhile ("serial/by-id" for the first adapter)
+        });
+    }
+    const TSerialPortRoots roots = TSerialPortLocator::SystemRoots();
+    QStringList folders;
+    for (const std::string& folder : {roots.DevDir, roots.DevDir + "serial/by-id", roots.OverrideDir}) {
+        const QString path = QDir::cleanPath(QFile::decodeName(folder.c_str()));
+        if (QFileInfo(path).isDir() && !portFolders_->directories().contains(path)) folders << path;
+    }
+    if (!folders.isEmpty()) portFolders_->addPaths(folders);
 }
 
 // ---------------------------------------------------------------------------------
@@ -356,6 +428,7 @@ void ZGeneralPage::ShowSettings(const ZLoggerSettings& settings) {
     chk_RawRecording->setChecked(settings.RawRecording);
     chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
     pcapProtocol_ = settings.Frames.PcapProtocol;
+    ShowProtocol();
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
     chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
     chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
@@ -404,8 +477,8 @@ void ZGeneralPage::CaptureStopped() {
 // ---------------------------------------------------------------------------------
 // Port and rate
 
-bool ZGeneralPage::CommitPortAndRate() {
-    return CommitPortText() && CommitBaudText();
+bool ZGeneralPage::CommitTypedFields() {
+    return CommitPortText() && CommitBaudText() && CommitProtocolText();
 }
 
 bool ZGeneralPage::CommitPortText() {
@@ -437,13 +510,12 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
         // A bare scheme is an address not begun: the field shows the port in use again.
         if (typed == "rfc2217://" || typed == "tcp://") return false;
         if (!ParseNetworkPortAddress(typed, address)) {
-            ZMessageBox::Error(this, QStringLiteral("This is not a valid network port address!"));
+            ZMessageBox::Error(this, tr("This is not a valid network port address!"));
             return false;
         }
         if (typed == engine.GetNetworkPort()) return true;
         if (engine.IsCapturing())
-            ZMessageBox::Information(
-                this, QStringLiteral("Changes will take effect after restarting the capture..."));
+            ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
         engine.SetNetworkPort(typed);
         return true;
     }
@@ -452,7 +524,7 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
     const QString number = text.section(u' ', 0, 0);
     if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
         !ParseDecimal(number.mid(3), port)) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid COM port!"));
+        ZMessageBox::Error(this, tr("This is not a valid COM port!"));
         return false;
     }
     if (port == engine.GetCOMPort() && engine.GetNetworkPort().empty()) return true;
@@ -462,8 +534,7 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
         return false;
     }
     if (engine.IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
     engine.SetNetworkPort("");
     engine.SetCOMPort(port);
     return true;
@@ -475,13 +546,12 @@ bool ZGeneralPage::cb_BaudratesChange(const QString& text) {
     // A bare number is a rate as well: typing the unit is no one's habit.
     const bool unit = text.endsWith(QStringLiteral(" Baud"));
     if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
-        ZMessageBox::Error(this, QStringLiteral("This is not a valid baudrate!"));
+        ZMessageBox::Error(this, tr("This is not a valid baudrate!"));
         return false;
     }
     if (rate == engine.GetBaudrate()) return true;
     if (engine.IsCapturing())
-        ZMessageBox::Information(this,
-                                 QStringLiteral("Changes will take effect after restarting the capture..."));
+        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
     engine.SetBaudrate(rate);
     return true;
 }
@@ -511,6 +581,8 @@ void ZGeneralPage::ShowBaudrate() {
 void ZGeneralPage::btn_PortSettingsClick() {
     ZLogger* engine = engine_();
     if (engine == nullptr) return;
+    // The dialog lists the ports present now.
+    TPortTable::Global().Rescan();
     ZPortDialog dialog(window());
     engine->ShowPortDialog(dialog);
     // The dialog may have changed the rate as well as the port.
@@ -521,8 +593,8 @@ void ZGeneralPage::btn_PortSettingsClick() {
 // Log folder
 
 void ZGeneralPage::btn_OutputDirClick() {
-    QString directory = ZFileDialog::GetExistingDirectory(
-        this, QStringLiteral("Select directory to output log data:"), QFile::decodeName(logDir_.c_str()));
+    QString directory = ZFileDialog::GetExistingDirectory(this, tr("Select directory to output log data:"),
+                                                          QFile::decodeName(logDir_.c_str()));
     if (directory.isEmpty()) return;
     if (!directory.endsWith(u'/')) directory += u'/';
     logDir_ = QFile::encodeName(directory).toStdString();
@@ -533,4 +605,56 @@ void ZGeneralPage::btn_OutputDirClick() {
 void ZGeneralPage::ShowLogDir() {
     ed_OutputDir->setToolTip(ed_OutputDir->text());
     ed_OutputDir->setCursorPosition(0);
+}
+
+// ---------------------------------------------------------------------------------
+// Wireshark protocol
+
+bool ZGeneralPage::CommitProtocolText() {
+    const std::string typed = cb_PcapProtocol->currentText().trimmed().toStdString();
+    std::string error;
+    // An emptied field is no name: it shows the one in use again.
+    const bool taken = typed.empty() || typed == pcapProtocol_ || ZCheckPcapProtocol(typed, error);
+    if (!taken)
+        ZMessageBox::Error(this, ZLocalText(error));
+    else if (!typed.empty())
+        pcapProtocol_ = typed;
+    ShowProtocol();
+    return taken;
+}
+
+void ZGeneralPage::ShowProtocol() {
+    const QSignalBlocker blocker(cb_PcapProtocol);
+    cb_PcapProtocol->setEditText(QString::fromStdString(pcapProtocol_));
+}
+
+void ZGeneralPage::AskDissectors() {
+    if (dissectorsAsked_) return;
+    dissectorsAsked_ = true;
+    // tshark takes a second or more to answer, the window goes on meanwhile; the answer
+    // may come after the window has gone.
+    ZQtMainThreadDispatcher& window = ZQtMainThreadDispatcher::ForProgram();
+    new TZULFuncDecThread(
+        false,
+        [page = QPointer<ZGeneralPage>(this), &window] {
+            auto names = std::make_shared<std::vector<std::string>>();
+            const bool listed = ZListDissectors(*names);
+            window.Post([page, names, listed] {
+                if (page) page->DissectorsArrived(*names, listed);
+            });
+        },
+        false);
+}
+
+void ZGeneralPage::DissectorsArrived(const std::vector<std::string>& names, bool listed) {
+    const QSignalBlocker blocker(cb_PcapProtocol);
+    cb_PcapProtocol->clear();
+    std::string ignored;
+    for (const std::string& name : names)
+        if (ZCheckPcapProtocol(name, ignored)) cb_PcapProtocol->addItem(QString::fromStdString(name));
+    cb_PcapProtocol->setCurrentIndex(-1);
+    ShowProtocol();
+    if (!listed)
+        cb_PcapProtocol->setToolTip(
+            tr("tshark gave no list of its dissectors (is it installed?): type the dissector's name"));
 }

@@ -1,11 +1,15 @@
 #pragma once
 // The "General" page of the main window: the capture's buttons, loading and saving
-// settings, the port and its rate, the log file options, the capture mode and the
-// silence gap. The page keeps what its controls show (the log folder as the bytes a
-// settings file holds, the Wireshark dissector) and takes a typed port or rate into
-// the engine when the user is done typing. Starting, stopping and showing a capture
+// settings, the port and its rate, the log file options with the Wireshark capture's
+// protocol, the capture mode and the silence gap. The page keeps what its controls
+// show (the log folder as the bytes a settings file holds, the protocol) and takes a
+// typed port or rate into the engine when the user is done typing. The protocol list
+// holds the dissectors tshark names, asked for on a thread of its own when the list
+// is first opened; any name can be typed. Starting, stopping and showing a capture
 // and loading and saving whole settings are the main window's: the page only says
-// that their buttons were pressed.
+// that their buttons were pressed. The port list is made again whenever it is
+// opened and whenever the device folder (or the port links' folder) changes, so that
+// a device plugged in later is offered.
 //
 // Window thread only.
 
@@ -15,18 +19,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ZLoggerSettings.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
 class QSpinBox;
+class QTimer;
 class QVBoxLayout;
 class ZLogger;
 
@@ -37,7 +44,7 @@ public:
     // engine gives the engine, or null once it has gone.
     explicit ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
 
-    // Fills the port and rate lists from the engine; the port keeps its settings.
+    // Fills the port and rate lists; the port keeps its settings.
     void FillLists();
     // Shows the page's part of settings, and the engine's port and rate.
     void ShowSettings(const ZLoggerSettings& settings);
@@ -47,9 +54,9 @@ public:
     void SetCaptureState(bool running);
     // A stop was asked for and done: nothing more to stop, before the state follows.
     void CaptureStopped();
-    // Takes a typed port and rate that were never confirmed: false after an error box,
-    // the fields then showing the values in use again.
-    bool CommitPortAndRate();
+    // Takes a typed port, rate and protocol that were never confirmed: false after an
+    // error box, the fields then showing the values in use again.
+    bool CommitTypedFields();
     // The engine's port and rate, as a dialog may have changed them.
     void ShowPortState();
     // The page's controls in the order the Tab key visits them.
@@ -66,6 +73,8 @@ signals:
     void ShowTerminalClicked();
     void LoadSettingsClicked();
     void SaveSettingsClicked();
+    // Another capture mode was chosen, by the user or by settings shown.
+    void CaptureModeChanged(uint8_t mode);
 
 private:
     QGroupBox* BuildActionGroup();
@@ -85,9 +94,20 @@ private:
     void ShowBaudrate();
     void btn_PortSettingsClick();
     void btn_OutputDirClick();
+    // The typed protocol: false after an error box; the field shows the one in use again.
+    bool CommitProtocolText();
+    void ShowProtocol();
+    // Asks tshark for its dissectors once, on a thread of its own; the list follows.
+    void AskDissectors();
+    void DissectorsArrived(const std::vector<std::string>& names, bool listed);
     void ShowLogDir();
+    // The present ports, each with what the user knows it by, and the network item;
+    // rescan first looks for devices that came or went. The field keeps its text.
+    void FillPortList(bool rescan);
+    // Watches the folders where ports come and go; a change refills the list shortly after.
+    void WatchPortFolders();
     // The last item of the port list: choosing it lets the user type a network port's address.
-    static QString NetworkPortItem() { return QStringLiteral("Network port..."); }
+    static QString NetworkPortItem() { return tr("Network port..."); }
 
     std::function<ZLogger*()> engine_;
     // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir
@@ -104,6 +124,8 @@ private:
     QComboBox* cb_COMPorts = nullptr;
     QComboBox* cb_Baudrates = nullptr;
     QPushButton* btn_PortSettings = nullptr;
+    QFileSystemWatcher* portFolders_ = nullptr;
+    QTimer* portListRefill_ = nullptr;  // a burst of device changes refills the list once
     QGroupBox* grp_LogfileOptions = nullptr;
     QPushButton* btn_OutputDir = nullptr;
     QLineEdit* ed_OutputDir = nullptr;
@@ -117,6 +139,8 @@ private:
     QCheckBox* chk_Reconnect = nullptr;
     QCheckBox* chk_RawRecording = nullptr;
     QCheckBox* chk_PcapRecording = nullptr;
+    QComboBox* cb_PcapProtocol = nullptr;
+    bool dissectorsAsked_ = false;
     QCheckBox* chk_RawRecordingTimed = nullptr;
     QCheckBox* chk_PreciseTime = nullptr;
     QSlider* tb_MaxBytesInLogLine = nullptr;

@@ -9,7 +9,10 @@
 // To assistive technology the view is a table whose children are its named
 // column headers and the cells of the rows in view, however many rows its model
 // holds (Qt's own table interface makes a child of every cell of the model, and a
-// screen reader's walk of a history of 100,000 rows then takes minutes).
+// screen reader's walk of a history of 100,000 rows then takes minutes). As a table
+// (AT-SPI's Table) it answers over every row of the model: the row and column
+// counts, the column headers, the cell at a row and column, the selected rows, each
+// from the model at once.
 //
 // Window thread only.
 

@@ -1,5 +1,6 @@
 #include "ZMessageBox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace {
@@ -27,7 +28,7 @@ void ZMessageBox::Show(QWidget* parent, Kind kind, const QString& text) {
         return;
     }
     if (kind == Kind::Error)
-        QMessageBox::critical(parent, QStringLiteral("Error"), text);
+        QMessageBox::critical(parent, QCoreApplication::translate("ZMessageBox", "Error"), text);
     else
-        QMessageBox::information(parent, QStringLiteral("Information"), text);
+        QMessageBox::information(parent, QCoreApplication::translate("ZMessageBox", "Information"), text);
 }

@@ -51,3 +51,8 @@ void ZQtMainThreadDispatcher::RunPending() {
         task();
     }
 }
+
+ZQtMainThreadDispatcher& ZQtMainThreadDispatcher::ForProgram() {
+    static auto* dispatcher = new ZQtMainThreadDispatcher;
+    return *dispatcher;
+}

@@ -31,6 +31,11 @@ public:
     // Runs the tasks queued so far; window thread. The event loop calls it on a wake-up.
     void RunPending();
 
+    // One that lives as long as the program, for work that may finish after the window
+    // that started it has gone (its task then checks that the window is still there).
+    // Window thread, the first call once the application object exists.
+    static ZQtMainThreadDispatcher& ForProgram();
+
 private:
     const int wakeFd_;  // an eventfd: readable while tasks wait
     QSocketNotifier notifier_;

@@ -37,13 +37,6 @@ namespace {
 constexpr int BannerWidth = 281;
 constexpr int BannerHeight = 48;
 
-// A report outlives the click that started it, and its completion may be posted while
-// windows come and go: the dispatcher that carries it lives as long as the program.
-ZQtMainThreadDispatcher& WindowDispatcher() {
-    static auto* dispatcher = new ZQtMainThreadDispatcher;
-    return *dispatcher;
-}
-
 void ProcessWindowEvents() {
     QCoreApplication::processEvents();
 }
@@ -80,7 +73,7 @@ QPixmap BannerPicture() {
     subtitle.setPixelSize(12);
     subtitle.setBold(false);
     painter.setFont(subtitle);
-    painter.drawText(QRect(10, 27, 140, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Bugreport"));
+    painter.drawText(QRect(10, 27, 140, 18), Qt::AlignLeft | Qt::AlignVCenter, ZReportPage::tr("Bugreport"));
     return picture;
 }
 
@@ -152,10 +145,11 @@ QString InitialReportText() {
         QString(),
         QString(),
         QString(),
-        indent + "In order to send a bugreport to " + ZReportPage::SupportAddress() + ", ",
-        indent + "you have to create a system report first.",
-        indent + "To do this, simply click on the button below. This will take some seconds... ",
-        indent + "please be patient. Only needed information is collected from your system."}
+        indent + ZReportPage::tr("In order to send a bugreport to %1, ").arg(ZReportPage::SupportAddress()),
+        indent + ZReportPage::tr("you have to create a system report first."),
+        indent +
+            ZReportPage::tr("To do this, simply click on the button below. This will take some seconds... "),
+        indent + ZReportPage::tr("please be patient. Only needed information is collected from your system.")}
         .join(QLatin1Char('\n'));
 }
 
@@ -166,11 +160,11 @@ ZReportPage::ZReportPage(ZLogger& logger, QWidget* parent) : QWidget(parent), lo
     banner_->setObjectName(QStringLiteral("img_Banner"));
     banner_->setPixmap(BannerPicture());
     banner_->setFixedSize(BannerWidth, BannerHeight);
-    banner_->setAccessibleName(QStringLiteral("Kestrun Bugreport"));
+    banner_->setAccessibleName(tr("Kestrun Bugreport"));
 
     mem_SysRep = new QPlainTextEdit(this);
     mem_SysRep->setObjectName(QStringLiteral("mem_SysRep"));
-    mem_SysRep->setAccessibleName(QStringLiteral("System report"));
+    mem_SysRep->setAccessibleName(tr("System report"));
     mem_SysRep->setTabChangesFocus(true);
     mem_SysRep->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The report holds tables copied from the system; they line up only in a fixed font.
@@ -182,16 +176,16 @@ ZReportPage::ZReportPage(ZLogger& logger, QWidget* parent) : QWidget(parent), lo
 
     mem_Additional = new QPlainTextEdit(this);
     mem_Additional->setObjectName(QStringLiteral("mem_Additional"));
-    mem_Additional->setAccessibleName(QStringLiteral("Error description"));
+    mem_Additional->setAccessibleName(tr("Error description"));
     mem_Additional->setTabChangesFocus(true);
-    mem_Additional->setPlainText(QStringLiteral("Type in your error description here..."));
+    mem_Additional->setPlainText(tr("Type in your error description here..."));
     const int twoLines = 2 * mem_Additional->fontMetrics().lineSpacing() + 2 * mem_Additional->frameWidth() +
                          2 * static_cast<int>(mem_Additional->document()->documentMargin()) + 2;
     mem_Additional->setFixedHeight(twoLines);
 
-    btn_SystemReport = new QPushButton(QStringLiteral("Create system report"), this);
+    btn_SystemReport = new QPushButton(tr("Create system report"), this);
     btn_SystemReport->setObjectName(QStringLiteral("btn_SystemReport"));
-    btn_SendMail = new QPushButton("Send to " + SupportAddress(), this);
+    btn_SendMail = new QPushButton(tr("Send to %1").arg(SupportAddress()), this);
     btn_SendMail->setObjectName(QStringLiteral("btn_SendMail"));
     btn_SendMail->setEnabled(false);
     lbl_Version = new QLabel(QString::fromStdString("v " + VerInfo().GetVersionString(2)), this);
@@ -228,7 +222,9 @@ void ZReportPage::btn_SystemReportClick() {
     settings.Timeout = 60000;
     settings.SystemSummary = false;
     settings.SetResources(true, true, true, true, true, true);
-    settings.Dispatcher = &WindowDispatcher();
+    // A report outlives the click that started it: its completion may be posted while
+    // windows come and go.
+    settings.Dispatcher = &ZQtMainThreadDispatcher::ForProgram();
     settings.ProcessEvents = ProcessWindowEvents;
     settings.ToolPath = reportTool_;
     // The report may finish after this page has gone (the window closed while it waited).
@@ -274,7 +270,7 @@ void ZReportPage::btn_SendMailClick() {
         std::string path;
         std::string error;
         if (!WriteAttachment((withDescription ? head + report : report).toStdString(), path, error)) {
-            ZMessageBox::Error(this, QString::fromStdString("Error: " + error));
+            ZMessageBox::Error(this, tr("Error: %1").arg(QString::fromStdString(error)));
             return;
         }
         attachments.push_back(path);
@@ -308,11 +304,11 @@ void ZReportPage::btn_SendMailClick() {
     sending_ = false;
     UpdateSendButton();
     if (sent)
-        ZMessageBox::Information(this, "Bugreport successfully sent to " + SupportAddress());
+        ZMessageBox::Information(this, tr("Bugreport successfully sent to %1").arg(SupportAddress()));
     else if (outcome.StillOpen)
-        ZMessageBox::Information(this, QStringLiteral("the mail program is still open"));
+        ZMessageBox::Information(this, tr("the mail program is still open"));
     else
-        ZMessageBox::Error(this, QString::fromStdString("Error: " + outcome.Error));
+        ZMessageBox::Error(this, tr("Error: %1").arg(QString::fromStdString(outcome.Error)));
 }
 
 void ZReportPage::UpdateSendButton() {

@@ -25,7 +25,8 @@ namespace {
 constexpr int LinesIntervalMs = 100;
 constexpr int BreakMs = 250;
 constexpr int ShortcutCount = 9;
-const char* const NoPortText = "Nothing can be sent: no COM port is open. Start a capture first.";
+const char* const NoPortText =
+    QT_TRANSLATE_NOOP("ZSendPage", "Nothing can be sent: no COM port is open. Start a capture first.");
 
 QString Q(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -39,14 +40,31 @@ T* Named(T* widget, const char* name, const QString& accessibleName) {
     return widget;
 }
 
+// Whether bytes read as text: printable ASCII, with \r, \n and \t as escapes.
+bool IsText(const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) return false;
+    for (const uint8_t byte : bytes)
+        if ((byte < 0x20 || byte > 0x7E) && byte != '\r' && byte != '\n' && byte != '\t') return false;
+    return true;
+}
+
+// "SLIP", "COBS": as the encodings are written, not as the command line takes them.
+QString EncodingName(int32_t encoding) {
+    return QString::fromLatin1(ZFrameEncodingName(encoding)).toUpper();
+}
+
 QString ListText(const ZSendSequence& item, int row) {
-    QString text =
-        row < ShortcutCount ? QStringLiteral("Ctrl+%1  ").arg(row + 1) : QStringLiteral("        ");
+    // The key as the user's language names it ("Strg+1" in German).
+    QString text = row < ShortcutCount ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + row))
+                                                 .toString(QKeySequence::NativeText) +
+                                             QStringLiteral("  ")
+                                       : QStringLiteral("        ");
     text += Q(item.Name) + QStringLiteral(": ") +
             QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size())));
     if (ZChecksum::IsActive(item.Checksum))
         text += QStringLiteral(" + ") + QString::fromLatin1(ZChecksum::Name(item.Checksum));
-    if (item.Every > 0) text += QStringLiteral(", every %1 ms").arg(item.Every);
+    if (item.Encode != feNone) text += ZSendPage::tr(", as %1").arg(EncodingName(item.Encode));
+    if (item.Every > 0) text += ZSendPage::tr(", every %1 ms").arg(item.Every);
     return text;
 }
 
@@ -65,79 +83,84 @@ ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
 void ZSendPage::BuildPage() {
     auto* layout = new QVBoxLayout(this);
 
-    auto* entry = new QGroupBox(QStringLiteral("Sequence"), this);
+    auto* entry = new QGroupBox(tr("Sequence"), this);
     auto* grid = new QGridLayout(entry);
-    cb_SendFormat = Named(new QComboBox(entry), "cb_SendFormat", QStringLiteral("Entry format"));
-    cb_SendFormat->addItems({QStringLiteral("HEX"), QStringLiteral("Text with escapes")});
-    ed_SendData = Named(new QLineEdit(entry), "ed_SendData", QStringLiteral("Bytes to send"));
+    cb_SendFormat = Named(new QComboBox(entry), "cb_SendFormat", tr("Entry format"));
+    cb_SendFormat->addItems({QStringLiteral("HEX"), tr("Text with escapes")});
+    ed_SendData = Named(new QLineEdit(entry), "ed_SendData", tr("Bytes to send"));
     ed_SendData->setPlaceholderText(QStringLiteral("01 03 00 6B 00 03"));
-    lbl_SendBytes = Named(new QLabel(entry), "lbl_SendBytes", QStringLiteral("Bytes that will be sent"));
+    lbl_SendBytes = Named(new QLabel(entry), "lbl_SendBytes", tr("Bytes that will be sent"));
     lbl_SendBytes->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lbl_SendBytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    cb_SendChecksum = Named(new QComboBox(entry), "cb_SendChecksum", QStringLiteral("Checksum appended"));
+    cb_SendChecksum = Named(new QComboBox(entry), "cb_SendChecksum", tr("Checksum appended"));
     for (int32_t i = 0; i < ChecksumAlgorithmCount; ++i)
-        cb_SendChecksum->addItem(QString::fromLatin1(ZChecksum::Name(i)));
-    chk_SendLSBFirst = Named(new QCheckBox(QStringLiteral("low byte first"), entry), "chk_SendLSBFirst",
-                             QStringLiteral("Checksum low byte first"));
-    ud_ChecksumSkip = Named(new QSpinBox(entry), "ud_ChecksumSkip",
-                            QStringLiteral("Leading bytes the checksum leaves out"));
+        cb_SendChecksum->addItem(i == caNone ? tr("none") : QString::fromLatin1(ZChecksum::Name(i)));
+    chk_SendLSBFirst =
+        Named(new QCheckBox(tr("low byte first"), entry), "chk_SendLSBFirst", tr("Checksum low byte first"));
+    ud_ChecksumSkip = Named(new QSpinBox(entry), "ud_ChecksumSkip", tr("Leading bytes the checksum leaves out"));
     ud_ChecksumSkip->setRange(ZSendSequence::ProtocolSkip, static_cast<int>(MaxSendBytes));
-    ud_ChecksumSkip->setSpecialValueText(QStringLiteral("as the protocol says"));
-    ud_ChecksumSkip->setSuffix(QStringLiteral(" bytes"));
-    ud_ChecksumSkip->setToolTip(
-        QStringLiteral("NMEA leaves out the leading $, UBX the sync characters B5 62"));
-    cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", QStringLiteral("Line end appended"));
+    ud_ChecksumSkip->setSpecialValueText(tr("as the protocol says"));
+    ud_ChecksumSkip->setSuffix(tr(" bytes"));
+    ud_ChecksumSkip->setToolTip(tr("NMEA leaves out the leading $, UBX the sync characters B5 62"));
+    cb_SendLineEnd = Named(new QComboBox(entry), "cb_SendLineEnd", tr("Line end appended"));
     cb_SendLineEnd->addItems(
-        {QStringLiteral("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
-    btn_Send =
-        Named(ZMakeButton("btn_Send", QStringLiteral("Send"), entry), "btn_Send", QStringLiteral("Send"));
-    ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", QStringLiteral("Repeat interval in ms"));
-    ud_SendEvery->setRange(1, MaxSendEveryMs);
+        {tr("none"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    cb_SendEncode = Named(new QComboBox(entry), "cb_SendEncode", tr("Frame encoding"));
+    for (int32_t encoding = feNone; encoding <= feCobs; ++encoding)
+        cb_SendEncode->addItem(encoding == feNone ? tr("none") : EncodingName(encoding));
+    btn_Send = Named(ZMakeButton("btn_Send", tr("Send"), entry), "btn_Send", tr("Send"));
+    ud_SendEvery = Named(new QSpinBox(entry), "ud_SendEvery", tr("Repeat interval in ms"));
+    // 0 is a sequence's own "no repeat", shown when such a sequence is chosen.
+    ud_SendEvery->setRange(0, MaxSendEveryMs);
+    ud_SendEvery->setSpecialValueText(tr("none"));
     ud_SendEvery->setValue(1000);
     ud_SendEvery->setSuffix(QStringLiteral(" ms"));
-    btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", QStringLiteral("Start repeat"), entry),
-                           "btn_SendRepeat", QStringLiteral("Start or stop the repeat"));
+    btn_SendRepeat = Named(ZMakeButton("btn_SendRepeat", tr("Start repeat"), entry), "btn_SendRepeat",
+                           tr("Start or stop the repeat"));
     ud_SendWaitAnswer = Named(new QSpinBox(entry), "ud_SendWaitAnswer",
-                              QStringLiteral("Wait for an answer before the next send, in ms"));
+                              tr("Wait for an answer before the next send, in ms"));
     ud_SendWaitAnswer->setRange(0, MaxWaitAnswerMs);
-    ud_SendWaitAnswer->setSpecialValueText(QStringLiteral("no wait"));
+    ud_SendWaitAnswer->setSpecialValueText(tr("no wait"));
     ud_SendWaitAnswer->setSuffix(QStringLiteral(" ms"));
-    ud_SendGap =
-        Named(new QSpinBox(entry), "ud_SendGap", QStringLiteral("Least gap between two frames sent, in ms"));
+    ud_SendGap = Named(new QSpinBox(entry), "ud_SendGap", tr("Least gap between two frames sent, in ms"));
     ud_SendGap->setRange(0, MaxSendGapMs);
-    ud_SendGap->setSpecialValueText(QStringLiteral("the line's least"));
+    ud_SendGap->setSpecialValueText(tr("the line's least"));
     ud_SendGap->setSuffix(QStringLiteral(" ms"));
-    lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", QStringLiteral("Sends"));
-    lbl_SendState = Named(new QLabel(entry), "lbl_SendState", QStringLiteral("Why nothing can be sent"));
+    lbl_SendCount = Named(new QLabel(entry), "lbl_SendCount", tr("Sends"));
+    lbl_SendState = Named(new QLabel(entry), "lbl_SendState", tr("Why nothing can be sent"));
     QPalette alarm = lbl_SendState->palette();
     alarm.setColor(QPalette::WindowText, Qt::darkRed);
     lbl_SendState->setPalette(alarm);
-    auto* formatCaption = new QLabel(QStringLiteral("&Format:"), entry);
+    auto* formatCaption = new QLabel(tr("&Format:"), entry);
     formatCaption->setBuddy(cb_SendFormat);
-    auto* dataCaption = new QLabel(QStringLiteral("&Data:"), entry);
+    auto* dataCaption = new QLabel(tr("&Data:"), entry);
     dataCaption->setBuddy(ed_SendData);
-    auto* checksumCaption = new QLabel(QStringLiteral("&Checksum:"), entry);
+    auto* checksumCaption = new QLabel(tr("&Checksum:"), entry);
     checksumCaption->setBuddy(cb_SendChecksum);
-    auto* lineEndCaption = new QLabel(QStringLiteral("&Line end:"), entry);
+    auto* lineEndCaption = new QLabel(tr("&Line end:"), entry);
     lineEndCaption->setBuddy(cb_SendLineEnd);
-    auto* everyCaption = new QLabel(QStringLiteral("Repeat &every"), entry);
+    auto* encodeCaption = new QLabel(tr("Enc&ode as:"), entry);
+    encodeCaption->setBuddy(cb_SendEncode);
+    auto* everyCaption = new QLabel(tr("Repeat &every"), entry);
     everyCaption->setBuddy(ud_SendEvery);
-    auto* skipCaption = new QLabel(QStringLiteral("Checksum s&kips:"), entry);
+    auto* skipCaption = new QLabel(tr("Checksum s&kips:"), entry);
     skipCaption->setBuddy(ud_ChecksumSkip);
-    auto* waitCaption = new QLabel(QStringLiteral("&Wait for an answer:"), entry);
+    auto* waitCaption = new QLabel(tr("&Wait for an answer:"), entry);
     waitCaption->setBuddy(ud_SendWaitAnswer);
-    auto* gapCaption = new QLabel(QStringLiteral("&Gap between frames:"), entry);
+    auto* gapCaption = new QLabel(tr("&Gap between frames:"), entry);
     gapCaption->setBuddy(ud_SendGap);
     grid->addWidget(formatCaption, 0, 0);
     grid->addWidget(cb_SendFormat, 0, 1);
     grid->addWidget(dataCaption, 1, 0);
-    grid->addWidget(ed_SendData, 1, 1, 1, 4);
-    grid->addWidget(lbl_SendBytes, 2, 1, 1, 4);
+    grid->addWidget(ed_SendData, 1, 1, 1, 6);
+    grid->addWidget(lbl_SendBytes, 2, 1, 1, 6);
     grid->addWidget(checksumCaption, 3, 0);
     grid->addWidget(cb_SendChecksum, 3, 1);
     grid->addWidget(chk_SendLSBFirst, 3, 2);
     grid->addWidget(lineEndCaption, 3, 3);
     grid->addWidget(cb_SendLineEnd, 3, 4);
+    grid->addWidget(encodeCaption, 3, 5);
+    grid->addWidget(cb_SendEncode, 3, 6);
     grid->addWidget(skipCaption, 4, 0);
     grid->addWidget(ud_ChecksumSkip, 4, 1);
     grid->addWidget(waitCaption, 4, 2);
@@ -152,19 +175,19 @@ void ZSendPage::BuildPage() {
     grid->addWidget(lbl_SendState, 8, 0, 1, 5);
     layout->addWidget(entry);
 
-    auto* list = new QGroupBox(QStringLiteral("Saved sequences"), this);
+    auto* list = new QGroupBox(tr("Saved sequences"), this);
     auto* listLayout = new QGridLayout(list);
-    ed_SequenceName = Named(new QLineEdit(list), "ed_SequenceName", QStringLiteral("Sequence name"));
-    ed_SequenceName->setPlaceholderText(QStringLiteral("Name"));
-    lst_Sequences = Named(new QListWidget(list), "lst_Sequences", QStringLiteral("Saved sequences"));
+    ed_SequenceName = Named(new QLineEdit(list), "ed_SequenceName", tr("Sequence name"));
+    ed_SequenceName->setPlaceholderText(tr("Name"));
+    lst_Sequences = Named(new QListWidget(list), "lst_Sequences", tr("Saved sequences"));
     lst_Sequences->setMinimumHeight(90);
-    btn_AddSequence = ZMakeButton("btn_AddSequence", QStringLiteral("Add"), list);
-    btn_UpdateSequence = ZMakeButton("btn_UpdateSequence", QStringLiteral("Update"), list);
-    btn_RemoveSequence = ZMakeButton("btn_RemoveSequence", QStringLiteral("Remove"), list);
-    btn_SequenceUp = ZMakeButton("btn_SequenceUp", QStringLiteral("Up"), list);
-    btn_SequenceDown = ZMakeButton("btn_SequenceDown", QStringLiteral("Down"), list);
-    btn_SendSequence = ZMakeButton("btn_SendSequence", QStringLiteral("Send selected"), list);
-    auto* nameCaption = new QLabel(QStringLiteral("&Name:"), list);
+    btn_AddSequence = ZMakeButton("btn_AddSequence", tr("Add"), list);
+    btn_UpdateSequence = ZMakeButton("btn_UpdateSequence", tr("Update"), list);
+    btn_RemoveSequence = ZMakeButton("btn_RemoveSequence", tr("Remove"), list);
+    btn_SequenceUp = ZMakeButton("btn_SequenceUp", tr("Up"), list);
+    btn_SequenceDown = ZMakeButton("btn_SequenceDown", tr("Down"), list);
+    btn_SendSequence = ZMakeButton("btn_SendSequence", tr("Send selected"), list);
+    auto* nameCaption = new QLabel(tr("&Name:"), list);
     nameCaption->setBuddy(ed_SequenceName);
     listLayout->addWidget(nameCaption, 0, 0);
     listLayout->addWidget(ed_SequenceName, 0, 1, 1, 5);
@@ -175,18 +198,16 @@ void ZSendPage::BuildPage() {
         listLayout->addWidget(button, 2, column++);
     layout->addWidget(list);
 
-    auto* lines = new QGroupBox(QStringLiteral("Modem lines"), this);
+    auto* lines = new QGroupBox(tr("Modem lines"), this);
     auto* linesLayout = new QHBoxLayout(lines);
-    chk_DTR =
-        Named(new QCheckBox(QStringLiteral("DTR"), lines), "chk_DTR", QStringLiteral("DTR output line"));
-    chk_RTS =
-        Named(new QCheckBox(QStringLiteral("RTS"), lines), "chk_RTS", QStringLiteral("RTS output line"));
+    chk_DTR = Named(new QCheckBox(QStringLiteral("DTR"), lines), "chk_DTR", tr("DTR output line"));
+    chk_RTS = Named(new QCheckBox(QStringLiteral("RTS"), lines), "chk_RTS", tr("RTS output line"));
     btn_Break = ZMakeButton("btn_Break", QStringLiteral("Break"), lines);
-    btn_Break->setToolTip(QStringLiteral("Holds the line in break for 250 ms"));
-    lbl_CTS = Named(new QLabel(lines), "lbl_CTS", QStringLiteral("CTS input line"));
-    lbl_DSR = Named(new QLabel(lines), "lbl_DSR", QStringLiteral("DSR input line"));
-    lbl_RI = Named(new QLabel(lines), "lbl_RI", QStringLiteral("RI input line"));
-    lbl_DCD = Named(new QLabel(lines), "lbl_DCD", QStringLiteral("DCD input line"));
+    btn_Break->setToolTip(tr("Holds the line in break for 250 ms"));
+    lbl_CTS = Named(new QLabel(lines), "lbl_CTS", tr("CTS input line"));
+    lbl_DSR = Named(new QLabel(lines), "lbl_DSR", tr("DSR input line"));
+    lbl_RI = Named(new QLabel(lines), "lbl_RI", tr("RI input line"));
+    lbl_DCD = Named(new QLabel(lines), "lbl_DCD", tr("DCD input line"));
     for (QWidget* widget :
          std::initializer_list<QWidget*>{chk_DTR, chk_RTS, btn_Break, lbl_CTS, lbl_DSR, lbl_RI, lbl_DCD})
         linesLayout->addWidget(widget);
@@ -214,6 +235,11 @@ void ZSendPage::BuildPage() {
     connect(ud_SendGap, &QSpinBox::valueChanged, this, [this](int gapMs) {
         if (ZLogger* current = engine_(); current != nullptr && portOpen_)
             pacer_.SetLine(current->GetLineTiming(), gapMs);
+    });
+    connect(cb_SendEncode, &QComboBox::currentIndexChanged, this, [this](int encoding) {
+        // An encoded frame ends at its delimiter: no line end follows it.
+        cb_SendLineEnd->setEnabled(encoding == feNone);
+        ShowEntryBytes();
     });
     connect(ed_SendData, &QLineEdit::returnPressed, btn_Send, &QPushButton::click);
     connect(btn_Send, &QPushButton::clicked, this, [this] {
@@ -259,7 +285,7 @@ void ZSendPage::SetPortOpen(bool open) {
     for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
                                                            chk_DTR, chk_RTS, btn_Break})
         widget->setEnabled(open);
-    lbl_SendState->setText(open ? QString() : QString::fromLatin1(NoPortText));
+    lbl_SendState->setText(open ? QString() : ZSendPage::tr(NoPortText));
     if (open) {
         pacer_.Clear();
         if (ZLogger* engine = engine_()) pacer_.SetLine(engine->GetLineTiming(), ud_SendGap->value());
@@ -292,6 +318,7 @@ bool ZSendPage::EntrySequence(ZSendSequence& sequence) {
     sequence.LineEnd = cb_SendLineEnd->currentIndex();
     sequence.ChecksumSkip = ud_ChecksumSkip->value();
     sequence.WaitAnswerMs = ud_SendWaitAnswer->value();
+    sequence.Encode = cb_SendEncode->currentIndex();
     sequence.Every = 0;
     return true;
 }
@@ -300,7 +327,7 @@ void ZSendPage::ShowEntryBytes() {
     ZSendSequence sequence;
     if (!EntrySequence(sequence)) return;
     const std::vector<uint8_t> bytes = sequence.BuildBytes();
-    lbl_SendBytes->setText(QStringLiteral("%1 bytes: ").arg(bytes.size()) +
+    lbl_SendBytes->setText(tr("%1 bytes: ").arg(bytes.size()) +
                            QString::fromLatin1(BytesToHex(bytes.data(), static_cast<int>(bytes.size()))));
 }
 
@@ -308,20 +335,23 @@ void ZSendPage::ShowSequenceInEntry(int row) {
     if (row < 0 || row >= static_cast<int>(items_.size())) return;
     const ZSendSequence& item = items_[static_cast<size_t>(row)];
     ed_SequenceName->setText(Q(item.Name));
-    cb_SendFormat->setCurrentIndex(0);
+    const bool text = IsText(item.Data);
+    cb_SendFormat->setCurrentIndex(text ? 1 : 0);
     cb_SendChecksum->setCurrentIndex(item.Checksum);
     chk_SendLSBFirst->setChecked(item.ChecksumLSBFirst);
     cb_SendLineEnd->setCurrentIndex(item.LineEnd);
     ud_ChecksumSkip->setValue(item.ChecksumSkip);
     ud_SendWaitAnswer->setValue(item.WaitAnswerMs);
+    cb_SendEncode->setCurrentIndex(item.Encode);
     ed_SendData->setText(
-        QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
-    if (item.Every > 0) ud_SendEvery->setValue(item.Every);
+        text ? QString::fromLatin1(SendBytesToText(item.Data))
+             : QString::fromLatin1(BytesToHex(item.Data.data(), static_cast<int>(item.Data.size()))));
+    ud_SendEvery->setValue(item.Every);
 }
 
 void ZSendPage::SendSequence(const ZSendSequence& sequence) {
     if (!portOpen_ || engine_() == nullptr) {
-        lbl_SendState->setText(QString::fromLatin1(NoPortText));
+        lbl_SendState->setText(ZSendPage::tr(NoPortText));
         return;
     }
     pacer_.Enqueue(sequence);
@@ -361,29 +391,33 @@ void ZSendPage::ToggleRepeat() {
         StopRepeat();
         return;
     }
+    if (ud_SendEvery->value() <= 0) {
+        lbl_SendState->setText(tr("Choose how often to repeat first: the interval says none."));
+        return;
+    }
     ZSendSequence sequence;
     if (!EntrySequence(sequence)) return;
     sequence.Every = ud_SendEvery->value();
     SendSequence(sequence);
     if (!portOpen_) return;
     repeating_ = true;
-    btn_SendRepeat->setText(QStringLiteral("Stop repeat"));
+    btn_SendRepeat->setText(tr("Stop repeat"));
 }
 
 void ZSendPage::StopRepeat() {
     pacer_.EndRepeats();
     repeating_ = false;
-    btn_SendRepeat->setText(QStringLiteral("Start repeat"));
+    btn_SendRepeat->setText(tr("Start repeat"));
 }
 
 void ZSendPage::ShowSendCount() {
-    lbl_SendCount->setText(QStringLiteral("Sends: %1, skipped: %2").arg(pacer_.Sent()).arg(pacer_.Skipped()));
+    lbl_SendCount->setText(tr("Sends: %1, skipped: %2").arg(pacer_.Sent()).arg(pacer_.Skipped()));
 }
 
 void ZSendPage::AddSequence() {
     ZSendSequence sequence;
     if (!EntrySequence(sequence)) return;
-    if (sequence.Name.empty()) sequence.Name = "Sequence " + std::to_string(items_.size() + 1);
+    if (sequence.Name.empty()) sequence.Name = tr("Sequence %1").arg(items_.size() + 1).toStdString();
     items_.push_back(std::move(sequence));
     FillList();
     lst_Sequences->setCurrentRow(static_cast<int>(items_.size()) - 1);
@@ -449,9 +483,7 @@ void ZSendPage::ShowLines() {
                  {lbl_RI, "RI", MS_RING_ON},
                  {lbl_DCD, "DCD", MS_RLSD_ON}};
     for (const auto& line : lines) {
-        const QString state = !known                ? QStringLiteral("-")
-                              : (status & line.bit) ? QStringLiteral("on")
-                                                    : QStringLiteral("off");
+        const QString state = !known ? QStringLiteral("-") : (status & line.bit) ? tr("on") : tr("off");
         line.label->setText(QString::fromLatin1(line.name) + QStringLiteral(": ") + state);
     }
 }
@@ -459,15 +491,14 @@ void ZSendPage::ShowLines() {
 void ZSendPage::SetOutputLine(bool on, uint32_t set, uint32_t clear) {
     ZLogger* engine = engine_();
     if (engine == nullptr || !engine->SetOutputLine(on ? set : clear))
-        lbl_SendState->setText(QStringLiteral(
-            "The line could not be changed: no COM port is open, or the device has no such line."));
+        lbl_SendState->setText(
+            tr("The line could not be changed: no COM port is open, or the device has no such line."));
 }
 
 void ZSendPage::Break() {
     ZLogger* engine = engine_();
     if (engine == nullptr || !engine->SetOutputLine(SETBREAK)) {
-        lbl_SendState->setText(
-            QStringLiteral("No break was sent: no COM port is open, or the device refused it."));
+        lbl_SendState->setText(tr("No break was sent: no COM port is open, or the device refused it."));
         return;
     }
     btn_Break->setEnabled(false);

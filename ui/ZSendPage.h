@@ -1,12 +1,12 @@
 #pragma once
 // The "Send" page of the main window: an entry field for one sequence (HEX or text
 // with escapes) with its bytes shown as they are typed, an optional checksum (and
-// the leading bytes it leaves out) and line end, "Send" and a repeat with its
-// interval, the wait for an answer, the list of named sequences kept in the
-// settings file with the gap between frames, and the port's modem lines. Sending
-// goes through the engine's open port, paced by the engine's ZSendPacer; while no
-// port is open the page says why nothing can be sent. Window thread only; the
-// engine must be gone before the page is.
+// the leading bytes it leaves out) and line end (or an encoding as one SLIP or COBS
+// frame), "Send" and a repeat with its interval, the wait for an answer, the list of
+// named sequences kept in the settings file with the gap between frames, and the
+// port's modem lines. Sending goes through the engine's open port, paced by the
+// engine's ZSendPacer; while no port is open the page says why nothing can be sent.
+// Window thread only; the engine must be gone before the page is.
 
 #include <QWidget>
 #include <functional>
@@ -26,6 +26,8 @@ class QTimer;
 class ZLogger;
 
 class ZSendPage : public QWidget {
+    Q_OBJECT
+
 public:
     // engine gives the engine, or null once it has gone.
     explicit ZSendPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
@@ -70,6 +72,7 @@ private:
     QCheckBox* chk_SendLSBFirst = nullptr;
     QSpinBox* ud_ChecksumSkip = nullptr;  // -1: what the algorithm's protocol implies
     QComboBox* cb_SendLineEnd = nullptr;
+    QComboBox* cb_SendEncode = nullptr;     // the item is the TFrameEncoding
     QSpinBox* ud_SendWaitAnswer = nullptr;  // ms; 0: no wait
     QSpinBox* ud_SendGap = nullptr;         // ms; 0: the line's least frame gap
     QPushButton* btn_Send = nullptr;

@@ -101,14 +101,17 @@ bool ZViewHistory::ParseHexPattern(const std::string& text, TTriggerSequence& pa
 
 int ZViewHistory::Find(const TTriggerSequence& pattern, int from, bool towardsNewest) const {
     if (pattern.empty()) return -1;
+    return FindIf(from, towardsNewest, [&pattern](const Entry& entry) {
+        return FindTrigger(entry.Bytes, entry.Kept, pattern.data(), static_cast<int>(pattern.size())) >= 0;
+    });
+}
+
+int ZViewHistory::FindIf(int from, bool towardsNewest,
+                         const std::function<bool(const Entry&)>& matches) const {
     const int count = Count();
     const int step = towardsNewest ? 1 : -1;
     for (int i = towardsNewest ? std::max(from, 0) : std::min(from, count - 1); i >= 0 && i < count;
-         i += step) {
-        const Record& r = records_[static_cast<size_t>(i)];
-        if (FindTrigger(ring_.get() + r.Offset % ringSize_, r.Kept, pattern.data(),
-                        static_cast<int>(pattern.size())) >= 0)
-            return i;
-    }
+         i += step)
+        if (matches(At(i))) return i;
     return -1;
 }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,8 @@ public:
     // The entry nearest to from in the given direction (from itself included) whose
     // kept bytes hold the pattern; -1 when none. from may be -1 or Count().
     int Find(const TTriggerSequence& pattern, int from, bool towardsNewest) const;
+    // The same for the first entry that matches says yes to.
+    int FindIf(int from, bool towardsNewest, const std::function<bool(const Entry&)>& matches) const;
 
 private:
     struct Record {

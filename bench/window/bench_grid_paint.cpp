@@ -14,6 +14,11 @@
 // BM_HistoryAdd: one entry of the demonstration device's size into a full history of
 // 100,000 entries; its counter says what the history holds on to per 100,000 entries.
 //
+// BM_AccessibleGrid: what a screen reader asks of the grid with a history of 100,000
+// entries: /0 a walk of its children (their count, then each one's name), /1 the
+// table's questions (row count, and the cell at a row and column, with its name)
+// about rows spread over the whole history.
+//
 // To look at the grid instead: bench_grid_paint --look SECONDS [ENTRIES] shows the
 // window so filled (80 entries unless told), for that long, and measures nothing:
 // with 80 its fourth row selected, with more scrolled back to a tenth of the
@@ -21,6 +26,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <QTableView>
@@ -120,6 +126,32 @@ void BM_HistoryAdd(benchmark::State& state) {
     state.counters["MB_per_100k"] = static_cast<double>(history.ReservedBytes()) / 1e6;
 }
 BENCHMARK(BM_HistoryAdd)->Unit(benchmark::kNanosecond);
+
+void BM_AccessibleGrid(benchmark::State& state) {
+    constexpr int Entries = 100000;
+    Tfrm_Log log;
+    QTableView* grid = ShowFilled(log, 24, Entries);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    QAccessibleTableInterface* rows = table->tableInterface();
+    if (state.range(0) == 1 && rows == nullptr) {
+        state.SkipWithError("the grid answers no table interface");
+        return;
+    }
+    int row = 0;
+    qsizetype characters = 0;
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            const int children = table->childCount();
+            for (int i = 0; i < children; ++i) characters += table->child(i)->text(QAccessible::Name).size();
+        } else {
+            row = (row + 7919) % rows->rowCount();
+            characters += rows->cellAt(row, row % rows->columnCount())->text(QAccessible::Name).size();
+        }
+    }
+    benchmark::DoNotOptimize(characters);
+    state.counters["rows"] = rows != nullptr ? rows->rowCount() : log.ShownRows();
+}
+BENCHMARK(BM_AccessibleGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -55,7 +55,17 @@ void Refill(QComboBox* list, const QStringList& items, int selected) {
     list->setCurrentIndex(selected);
 }
 
+// The parities' names as a settings text spells them, marked for the translation.
+[[maybe_unused]] const char* const ParityCaptions[] = {
+    QT_TRANSLATE_NOOP("ParityNames", "none"), QT_TRANSLATE_NOOP("ParityNames", "odd"),
+    QT_TRANSLATE_NOOP("ParityNames", "even"), QT_TRANSLATE_NOOP("ParityNames", "mark"),
+    QT_TRANSLATE_NOOP("ParityNames", "space")};
+
 }  // namespace
+
+QString ParityCaption(int parity) {
+    return QCoreApplication::translate("ParityNames", ParityNames[parity]);
+}
 
 QFont DialogFont() {
     QFont font = QApplication::font();
@@ -237,7 +247,7 @@ void TFormCOMSetup::FormShow() {
     Refill(ComboBoxDatabit, {"4", "5", "6", "7", "8"},
            dcb_.ByteSize >= 4 && dcb_.ByteSize <= 8 ? dcb_.ByteSize - 4 : int{db_8});
     QStringList parities;
-    for (const char* name : ParityNames) parities << QString::fromUtf8(name);
+    for (int parity = none; parity <= space; ++parity) parities << ParityCaption(parity);
     Refill(ComboBoxParity, parities, dcb_.Parity <= space ? int{dcb_.Parity} : int{none});
     QStringList stops;
     for (const char* name : StopbitsNames) stops << QString::fromUtf8(name);

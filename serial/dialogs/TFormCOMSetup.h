@@ -22,6 +22,8 @@ class TUpDown;
 // The font of the forms laid out in pixels (the application's font at 11 pixels,
 // the size their geometry was designed for).
 QFont DialogFont();
+// A parity (none .. space) as the forms show it, in the user's language.
+QString ParityCaption(int parity);
 
 // What CommConfigDialogEx shows and, after OK, returns.
 struct TCOMExtParams {

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "SerialTypes.h"
+#include "TFormCOMSetup.h"
 #include "TSerStdDlg.h"
 
 namespace {
@@ -51,7 +52,7 @@ TFormCommConfig::TFormCommConfig(const QString& deviceName, const DCB& dcb, QWid
 
     for (int bits = 4; bits <= 8; ++bits) ComboBoxDatabit->addItem(QString::number(bits));
     ComboBoxDatabit->setCurrentIndex(dcb.ByteSize >= 4 && dcb.ByteSize <= 8 ? dcb.ByteSize - 4 : int{db_8});
-    for (const char* name : ParityNames) ComboBoxParity->addItem(QString::fromUtf8(name));
+    for (int parity = none; parity <= space; ++parity) ComboBoxParity->addItem(ParityCaption(parity));
     ComboBoxParity->setCurrentIndex(dcb.Parity <= space ? int{dcb.Parity} : int{none});
     for (const char* name : StopbitsNames) ComboBoxStop->addItem(QString::fromUtf8(name));
     ComboBoxStop->setCurrentIndex(dcb.StopBits <= sb_2 ? int{dcb.StopBits} : int{sb_1});

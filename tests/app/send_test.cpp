@@ -198,35 +198,45 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ModbusCase>& param) { return std::string(param.param.name); });
 
 // The demonstration end to end: the simulator answers a query that send appends the
-// CRC to, and the sample settings frame the answer and find its CRC good.
-TEST(ModbusDemoTest, SampleFramesTheAnswer) {
-    ScratchDir dir;
-    const std::string link = TestHome() + "ports/com99";
-    std::error_code error;
-    const auto before = std::filesystem::read_symlink(link, error);
-    std::atomic<bool> stop{false};
-    CliResult simulated;
-    std::thread simulator([&] {
-        simulated = RunCli({"simulate", "--port", "99", "--mode", "modbus"}, &stop);
-    });
-    // A link of an earlier test may still be there: the simulator's own is awaited.
-    for (int i = 0; i < 2000; ++i) {
-        const auto now = std::filesystem::read_symlink(link, error);
-        if (!error && now != before) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// CRC to, and the sample settings frame every answer (a read, a write's echo, an
+// exception) by the silence after it and find its CRC good.
+TEST(ModbusDemoTest, SampleFramesEveryAnswer) {
+    const struct {
+        const char* Query;
+        int AnswerBytes;
+    } rows[] = {{"11 03 00 00 00 04", 13}, {"11 06 00 05 12 34", 8}, {"11 04 00 00 00 01", 5}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Query);
+        ScratchDir dir;
+        const std::string link = TestHome() + "ports/com99";
+        std::error_code error;
+        const auto before = std::filesystem::read_symlink(link, error);
+        std::atomic<bool> stop{false};
+        CliResult simulated;
+        std::thread simulator([&] {
+            simulated = RunCli({"simulate", "--port", "99", "--mode", "modbus"}, &stop);
+        });
+        // A link of an earlier run may still be there: the simulator's own is awaited.
+        for (int i = 0; i < 2000; ++i) {
+            const auto now = std::filesystem::read_symlink(link, error);
+            if (!error && now != before) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const CliResult sent = RunCli({"send", "--settings", ZULGetSamplesDir() + "demo_modbus.scs", "--port",
+                                       "99", "--checksum", "CRC-16/MODBUS", "--listen", "2", "--out",
+                                       dir / "logs", "--json", row.Query});
+        stop = true;
+        simulator.join();
+        ASSERT_EQ(sent.Code, kCliExitOk) << sent.Err << simulated.Err;
+        const nlohmann::json json = nlohmann::json::parse(sent.Out);
+        EXPECT_EQ(json["bytes_sent"], 8);
+        EXPECT_EQ(json["start_triggers"], 0);
+        EXPECT_EQ(json["data_packets"], 1);
+        EXPECT_EQ(json["data_packet_bytes"], row.AnswerBytes);
+        EXPECT_EQ(json["trashed_bytes"], 0);
+        EXPECT_EQ(json["checksum"]["good"], 1);
+        EXPECT_EQ(json["checksum"]["bad"], 0);
     }
-    const CliResult sent =
-        RunCli({"send", "--settings", ZULGetSamplesDir() + "demo_modbus.scs", "--port", "99", "--checksum",
-                "CRC-16/MODBUS", "--listen", "2", "--out", dir / "logs", "--json", "11 03 00 00 00 04"});
-    stop = true;
-    simulator.join();
-    ASSERT_EQ(sent.Code, kCliExitOk) << sent.Err << simulated.Err;
-    const nlohmann::json json = nlohmann::json::parse(sent.Out);
-    EXPECT_EQ(json["bytes_sent"], 8);
-    EXPECT_EQ(json["start_triggers"], 1);
-    EXPECT_EQ(json["data_packet_bytes"], 10);
-    EXPECT_EQ(json["checksum"]["good"], 1);
-    EXPECT_EQ(json["checksum"]["bad"], 0);
 }
 
 }  // namespace

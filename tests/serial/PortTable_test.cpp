@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "FakeSerialPlatform.h"
 #include "SerialPortLocator.h"
@@ -59,6 +63,61 @@ TEST(PortTable, Port2IndexGivesThePositionInThePackedList) {
     table.Init(99);
     const int cases[][2] = {{7, 1}, {3, 0}, {5, 0}, {0, 0}, {-1, 0}, {100, 0}};
     for (const auto& [port, index] : cases) EXPECT_EQ(table.Port2Index(port), index) << "port " << port;
+}
+
+// A device plugged in or removed after the first scan counts once the table is scanned again.
+TEST(PortTable, ARescanFollowsDevicesThatCameOrWent) {
+    const struct {
+        const char* Name;
+        int Scanned;  // the first scan's count; 0: none
+        std::set<int> Before, After;
+        bool Changed;
+        std::vector<int32_t> Names;  // the packed list afterwards
+    } rows[] = {
+        {"plugged in", 99, {3}, {3, 33}, true, {3, 33}},
+        {"removed", 99, {3, 33}, {3}, true, {3}},
+        {"unchanged", 99, {3, 33}, {3, 33}, false, {3, 33}},
+        {"the last one removed", 99, {33}, {}, true, {}},
+        {"beyond the first scan", 4, {3}, {3, 33}, false, {3}},
+        {"never scanned", 0, {3}, {3, 33}, false, {}},
+    };
+    for (const auto& row : rows) {
+        std::set<int> present = row.Before;
+        TPortTable table([&present](int n) { return present.count(n) != 0; });
+        table.Init(row.Scanned);
+        present = row.After;
+        EXPECT_EQ(table.Rescan(), row.Changed) << row.Name;
+        EXPECT_EQ(table.LastCOM(), row.Scanned) << row.Name;
+        std::vector<int32_t> names;
+        for (int i = 0; table.PortName(i) != 0; ++i) names.push_back(table.PortName(i));
+        EXPECT_EQ(names, row.Names) << row.Name;
+        EXPECT_EQ(table.PortsExist(), !row.Names.empty()) << row.Name;
+        for (int n = 1; n <= 99; ++n)
+            EXPECT_EQ(table.COMAvailable(n), std::count(row.Names.begin(), row.Names.end(), n) == 1)
+                << row.Name << " COM" << n;
+    }
+}
+
+// Readers on other threads (a capture's reconnect) may ask while the window rescans:
+// under ThreadSanitizer an unguarded entry is reported.
+TEST(PortTable, ARescanWhileAnotherThreadReads) {
+    std::atomic<bool> second{false};
+    TPortTable table([&second](int n) { return n == (second.load() ? 40 : 20); });
+    table.Init(99);
+    std::atomic<bool> done{false};
+    std::atomic<int> seen{0};
+    std::thread reader([&] {
+        while (!done.load())
+            seen += table.COMAvailable(20) + table.PortName(0) + table.Port2Index(40) + table.PortsExist();
+    });
+    for (int i = 0; i < 200; ++i) {
+        second.store(i % 2 == 0);
+        table.Rescan();
+    }
+    done.store(true);
+    reader.join();
+    EXPECT_EQ(table.PortName(0), 20);
+    EXPECT_FALSE(table.COMAvailable(40));
 }
 
 class PortChoice : public ::testing::Test {

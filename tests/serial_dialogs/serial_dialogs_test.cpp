@@ -326,7 +326,7 @@ TEST(SetupDialog, FormLayoutInEnglishAndInGerman) {
         const char* const labels[][4] = {
             {"Label1", "&Serial port", "&Schnittstelle", "ComboBoxPort"},
             {"Label2", "&Baud rate", "&Baudrate", "ComboBoxBaudrate"},
-            {"Label3", "&Data bits", "&Datenbit", "ComboBoxDatabit"},
+            {"Label3", "&Data bits", "&Datenbits", "ComboBoxDatabit"},
             {"Label4", "&Parity", "&Paritätsbit", "ComboBoxParity"},
             {"Label5", "St&op bits", "St&oppbits", "ComboBoxStop"},
             {"Label6", "R&eceive buffer", "&Empfangspuffer", "EditBufR"},
@@ -620,7 +620,15 @@ public:
         Device("ttyUSB1", "usb1/1-3/1-3:1.0/ttyUSB1");
         Write("sys/class/tty/ttyS0/type", "4\n");
         fs::create_symlink(root_ / "dev/ttyUSB0", root_ / "ports/com5");
+        // The names udev keeps for the first adapter (relative, as udev makes them);
+        // one link leads nowhere.
+        fs::create_directories(root_ / "dev/serial/by-id");
+        fs::create_symlink("../../ttyUSB0",
+                           root_ / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        fs::create_symlink("../../ttyUSB9", root_ / "dev/serial/by-id/usb-Gone_Adapter-if00-port0");
     }
+
+    std::string Dev() const { return (root_ / "dev").string() + "/"; }
 
     TSerialPortRoots Roots() const {
         TSerialPortRoots roots;
@@ -673,6 +681,28 @@ TEST(PortNames, ComeFromTheDeviceAndTheUsbAdaptersProductAndMaker) {
         Items(*Child<QComboBox>(setup, "ComboBoxPort")),
         (QStringList{"COM5 \u2014 ttyUSB0 (FT232R USB UART, FTDI)",
                      "COM33 \u2014 ttyUSB0 (FT232R USB UART, FTDI)", "COM65 \u2014 ttyACM0 (DemoBoard)"}));
+}
+
+// The window's port list names each port also by the link that stays with its device.
+TEST(PortNames, TheStableNameIsTheByIdLinkThatLeadsToTheDevice) {
+    const FakeSysfs sysfs;
+    const TSerialPortLocator locator(sysfs.Roots());
+    const std::string byId = sysfs.Dev() + "serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const struct {
+        int Port;
+        std::string Stable;
+    } table[] = {
+        {33, byId}, {5, byId},  // an override leading to the same device
+        {65, ""},               // a device without such a link
+        {34, ""},   {97, ""},   // no device at all
+    };
+    for (const auto& row : table) EXPECT_EQ(locator.StableName(row.Port), row.Stable) << row.Port;
+    TPortTable ports(
+        Only({33, 65}), [&locator](int n) { return locator.Description(n); },
+        [&locator](int n) { return locator.StableName(n); });
+    ports.Init(99);
+    EXPECT_EQ(ports.ListName(33), "COM33 \u2014 ttyUSB0 (FT232R USB UART, FTDI) \u2014 " + byId);
+    EXPECT_EQ(ports.ListName(65), "COM65 \u2014 ttyACM0 (DemoBoard)");
 }
 
 }  // namespace

@@ -533,16 +533,17 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
     }
 }
 
-TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
+TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksumAndTheRowIsRed) {
     const struct {
         uint8_t kind;
         TFrameVerdict verdict;
         const char* info;
+        bool red;
     } cases[] = {
-        {bkData, fvBad, "Data (21 bytes, checksum wrong)"},
-        {bkData, fvGood, "Data (21 bytes)"},
-        {bkStartTrigger, fvBad, "Start trigger (checksum wrong)"},
-        {bkStartTrigger, fvNone, "Start trigger"},
+        {bkData, fvBad, "Data (21 bytes, checksum wrong)", true},
+        {bkData, fvGood, "Data (21 bytes)", false},
+        {bkStartTrigger, fvBad, "Start trigger (checksum wrong)", true},
+        {bkStartTrigger, fvNone, "Start trigger", false},
     };
     const Bytes bytes(21, 0x30);
     int row = 0;
@@ -551,6 +552,10 @@ TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksum) {
         ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bytes.data(), 21, c.kind, c.verdict}));
         ASSERT_TRUE(WaitRows(++row));
         EXPECT_EQ(Cell(row, 3), c.info);
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(Grid()->model()->index(row - 1, column).data(Qt::ForegroundRole),
+                      c.red ? QVariant(QColor(200, 0, 0)) : QVariant())
+                << column;
     }
 }
 
@@ -639,7 +644,13 @@ TEST_F(CaptureWindowTest, TheGridFollowsTheNewestRowUntilTheUserScrollsAway) {
         const QRect row = Grid()->visualRect(Grid()->model()->index(window_.ShownRows() - 1, 0));
         return Grid()->viewport()->rect().contains(row);
     };
-    const QString following = "Live data view in progress...";
+    // Once the history of 100 has let rows go, the status line says how many it keeps.
+    const auto following = [](int added) {
+        return added <= 100 ? QString("Live data view in progress...")
+                            : QString(
+                                  "Live data view in progress... (the view keeps the last 100 rows: "
+                                  "HistoryEntries in [_view] of the settings file sets how many)");
+    };
     const QString stopped = QString::fromUtf8("Following stopped \u2014 End to follow");
     enum Scroll { None, Middle, Up, Bottom, End };
     struct Step {
@@ -664,11 +675,11 @@ TEST_F(CaptureWindowTest, TheGridFollowsTheNewestRowUntilTheUserScrollsAway) {
         if (step.scroll == Up) bar->setValue(bar->value() - 1);
         if (step.scroll == Bottom) bar->setValue(bar->maximum());
         if (step.scroll == End) QTest::keyClick(Grid(), Qt::Key_End);
-        EXPECT_EQ(Status()->text(), step.following ? following : stopped);
+        EXPECT_EQ(Status()->text(), step.following ? following(n) : stopped);
         AddRun(n + 1, n + step.entries);
         n += step.entries;
         EXPECT_EQ(window_.FollowsNewestRow(), step.following);
-        EXPECT_EQ(Status()->text(), step.following ? following : stopped);
+        EXPECT_EQ(Status()->text(), step.following ? following(n) : stopped);
         EXPECT_EQ(newestInView(), step.newestInView);
         if (step.topEntry != 0) {
             EXPECT_EQ(Grid()->model()->index(Grid()->rowAt(0), 2).data().toString(),
@@ -733,6 +744,41 @@ TEST_F(CaptureWindowTest, CtrlFFindsHexWithWildcardsOrTextAndSelectsTheEntry) {
     EXPECT_FALSE(find->isVisible());
 }
 
+// A text is found in whichever column shows it, whatever the case; bytes the ASCII
+// column shows as dots are found as well.
+TEST_F(CaptureWindowTest, TheFindBarLooksForATextInEveryColumn) {
+    const Bytes good = {'A', 'B'}, bad = {0x01, 0x7F}, trigger = {0x7E, 0xA5};
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, trigger.data(), 2, bkStartTrigger}));
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bad.data(), 2, bkData, fvBad}));
+    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, good.data(), 2, bkData, fvGood}));
+    ASSERT_TRUE(WaitRows(3));
+    const struct {
+        const char* Text;
+        int Found;  // the row, counted from 1; 0: none
+    } steps[] = {
+        {"checksum", 2},        // the informational text
+        {"CHECKSUM WRONG", 2},  // whatever the case
+        {"7E A5", 1},           // the HEX column as it reads
+        {"ab", 3},              // the ASCII column
+        {"14:03:27", 3},        // the time: the newest first
+        {"start TRIGGER", 1},
+        {"sent", 0},
+        {"checksum right", 0},
+    };
+    auto* radio = window_.findChild<QRadioButton*>("rb_FindText");
+    radio->setChecked(true);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Text);
+        Grid()->selectionModel()->clear();
+        EXPECT_EQ(window_.FindEntry(QString::fromLatin1(step.Text), false, false), step.Found != 0);
+        EXPECT_EQ(window_.SelectedRow(), step.Found - 1);
+    }
+    // The bytes themselves, those shown as dots included.
+    Grid()->selectionModel()->clear();
+    EXPECT_TRUE(window_.FindEntry(QString(QChar(0x7F)), false, false));
+    EXPECT_EQ(window_.SelectedRow(), 1);
+}
+
 // ---- the time column, the view settings, the capture's end ----
 
 TEST_F(CaptureWindowTest, TheTimeColumnShowsTheChosenFractionAndTheSettingsFollow) {
@@ -770,19 +816,39 @@ TEST_F(CaptureWindowTest, TheTimeColumnShowsTheChosenFractionAndTheSettingsFollo
     EXPECT_EQ(window_.ViewSettings().HistoryEntries, 80) << "at least 80";
 }
 
-TEST_F(CaptureWindowTest, TheStatusBarSaysWhenTheCaptureStopped) {
+// The capture's state, the pause and a full history that lets its oldest rows go.
+TEST_F(CaptureWindowTest, TheStatusBarSaysWhenTheCaptureStoppedAndWhatTheHistoryKeeps) {
+    const char* const full =
+        "Live data view in progress... (the view keeps the last 80 rows: HistoryEntries in [_view] of the "
+        "settings file sets how many)";
+    SetHistory(100);
     const struct {
         bool Running;
         bool Paused;
+        int Added;     // entries added first, one more than the history holds: it lets one go
+        int Capacity;  // the history's size first; 0: unchanged
         const char* Text;
     } steps[] = {
-        {true, false, "Live data view in progress..."}, {false, false, "Capture stopped"},
-        {false, true, "Live data view paused!"},        {false, false, "Capture stopped"},
-        {true, false, "Live data view in progress..."},
+        {true, false, 0, 0, "Live data view in progress..."},
+        {false, false, 0, 0, "Capture stopped"},
+        {false, true, 0, 0, "Live data view paused!"},
+        {false, false, 0, 0, "Capture stopped"},
+        {true, false, 90, 0, "Live data view in progress..."},
+        {true, false, 0, 80, full},  // a smaller history lets the oldest go at once
+        {true, true, 0, 0, "Live data view paused!"},
+        {true, false, 0, 0, full},
+        {false, false, 0, 0, "Capture stopped"},
+        {true, false, 0, 0, "Live data view in progress..."},  // a new capture
+        {true, false, 1, 0, full},
     };
+    int added = 0;
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.Text);
         window_.CaptureStateChanged(step.Running);
         if (Button("tb_LiveView")->isChecked() == step.Paused) Button("tb_LiveView")->click();
+        if (step.Capacity != 0) SetHistory(step.Capacity);
+        if (step.Added > 0) AddRun(added + 1, added + step.Added);
+        added += step.Added;
         EXPECT_EQ(Status()->text(), step.Text) << step.Running << step.Paused;
     }
 }
@@ -1082,7 +1148,40 @@ TEST_F(CaptureWindowTest, AScreenReaderSeesTheNamedHeadersAndOnlyTheRowsInView) 
                 QRect(Grid()->viewport()->mapFromGlobal(cell->rect().topLeft()), cell->rect().size())));
         }
         EXPECT_EQ(table->child(table->childCount()), nullptr);
+
+        // As a table it answers over the whole history, in view or not.
+        QAccessibleTableInterface* rows = table->tableInterface();
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(rows->rowCount(), added);
+        EXPECT_EQ(rows->columnCount(), 5);
+        for (int c = 0; c < 5; ++c) EXPECT_EQ(rows->columnDescription(c), headers[c]);
+        for (const int row : {0, added / 2, added - 1}) {
+            if (row < 0 || row >= added) continue;
+            SCOPED_TRACE(row);
+            QAccessibleInterface* cell = rows->cellAt(row, 2);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->text(QAccessible::Name), QString("#%1").arg(row + 1));
+            QAccessibleTableCellInterface* place = cell->tableCellInterface();
+            ASSERT_NE(place, nullptr);
+            EXPECT_EQ(place->rowIndex(), row);
+            EXPECT_EQ(place->columnIndex(), 2);
+            ASSERT_EQ(place->columnHeaderCells().size(), 1);
+            EXPECT_EQ(place->columnHeaderCells()[0], table->child(2));
+            // Its place among the children where it is in view, none where not.
+            const bool shown = top >= 0 && row >= top && row < top + inView;
+            EXPECT_EQ(table->indexOfChild(cell), shown ? 5 * (1 + row - top) + 2 : -1);
+        }
+        EXPECT_EQ(rows->cellAt(added, 0), nullptr);
+        EXPECT_EQ(rows->cellAt(0, 5), nullptr);
+        EXPECT_EQ(rows->cellAt(-1, 0), nullptr);
     }
+    // A row chosen by the screen reader is the row selected, and the other way round.
+    QAccessibleTableInterface* rows = table->tableInterface();
+    ASSERT_TRUE(rows->selectRow(17));
+    EXPECT_EQ(rows->selectedRows(), QList<int>{17});
+    EXPECT_TRUE(rows->cellAt(17, 0)->tableCellInterface()->isSelected());
+    EXPECT_EQ(window_.SelectedRow(), 17);
+    EXPECT_FALSE(rows->selectRow(added));
 }
 
 TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {

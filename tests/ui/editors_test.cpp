@@ -427,6 +427,15 @@ TEST(Debug, ShowsTheLinesLimeOnBlackWithBothScrollBars) {
     EXPECT_EQ(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(log->palette().color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(log->palette().color(QPalette::Text), QColor(0, 255, 0));
+    // Empty, it says so in a colour that shows on black: not a blank black box.
+    debug.resize(400, 200);
+    debug.show();
+    const QImage empty = log->viewport()->grab().toImage();
+    int lit = 0;
+    for (int y = 0; y < empty.height(); ++y)
+        for (int x = 0; x < empty.width(); ++x) lit += qGreen(empty.pixel(x, y)) > 96;
+    EXPECT_GT(lit, 20) << log->placeholderText().toStdString();
+    EXPECT_EQ(log->placeholderText(), "Nothing has been recorded.");
     debug.AddLines({"### TOTAL ERRORS: 2 ###", "Filter FeedData Input buffer overflow", ""});
     debug.AddLines({"last"});
     EXPECT_EQ(log->toPlainText(), "### TOTAL ERRORS: 2 ###\nFilter FeedData Input buffer overflow\n\nlast");

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "MainWindowTestSupport.h"
+#include "ZGeneralPage.h"
 
 using namespace maintest;
 
@@ -91,6 +92,30 @@ TEST_F(TriggerPagesTest, TheStopTriggerSizesTheSameWayWithItsOwnControls) {
     EXPECT_EQ(Find<QLabel>("lbl_StopTriggerHex")->text(), "?? ?? ??");
     EXPECT_EQ(Find<QLabel>("lbl_StopTriggerString")->text(), "...");
     EXPECT_TRUE(Window().GetStartTrigger().empty());
+}
+
+// The trigger editors a capture mode does without are not offered; another mode, chosen
+// on the General page or shown from settings, offers them again.
+TEST_F(TriggerPagesTest, TheTriggerEditorsFollowTheCaptureMode) {
+    const struct {
+        uint8_t Mode;
+        bool FromSettings;  // else clicked on the General page
+        bool Start, Stop;   // offered
+    } steps[] = {{cmUntilStopTrigger, false, false, true}, {cmSlip, false, false, false},
+                 {cmBetweenTriggers, false, true, true},   {cmCobs, true, false, false},
+                 {cmAllBytes, true, true, true},           {cmUntilStopTrigger, true, false, true}};
+    for (const auto& step : steps) {
+        if (step.FromSettings) {
+            ZLoggerSettings settings;
+            settings.CaptureMode = step.Mode;
+            Window().ShowSettings(settings);
+        } else {
+            Click(("grp_CaptureMode_" + std::to_string(ZGeneralPage::ModeToItem(step.Mode))).c_str());
+        }
+        ASSERT_EQ(Window().CollectSettings().CaptureMode, step.Mode);
+        EXPECT_EQ(Find<QWidget>("btn_StartEditHEX")->isEnabled(), step.Start) << "mode " << int(step.Mode);
+        EXPECT_EQ(Find<QWidget>("btn_StopEditHEX")->isEnabled(), step.Stop) << "mode " << int(step.Mode);
+    }
 }
 
 TEST_F(TriggerPagesTest, TheLengthFieldStaysInsideTheStartTrigger) {

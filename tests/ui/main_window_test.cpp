@@ -28,6 +28,8 @@
 #include <thread>
 
 #include "MainWindowTestSupport.h"
+#include "TFormCOMSetup.h"
+#include "TPortTable.h"
 #include "VerInfo.h"
 #include "ZComboBoxAccessible.h"
 #include "ZFocusWhileShown.h"
@@ -174,7 +176,8 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
     const struct {
         int Item;
         uint8_t Mode;
-    } table[] = {{0, cmAllBytes}, {1, cmBetweenTriggers}, {2, cmFixedSize}, {3, cmDynamicSize}};
+    } table[] = {{0, cmAllBytes}, {1, cmBetweenTriggers},  {2, cmFixedSize}, {3, cmDynamicSize},
+                 {4, cmSilence},  {5, cmUntilStopTrigger}, {6, cmSlip},      {7, cmCobs}};
     for (const auto& row : table) {
         ZLoggerSettings settings;
         settings.CaptureMode = row.Mode;
@@ -186,8 +189,9 @@ TEST_F(MainWindowTest, CaptureModeItemsTranslateToStoredModesBothWays) {
         item->click();
         EXPECT_EQ(Window().CollectSettings().CaptureMode, row.Mode) << "item " << row.Item;
     }
+    EXPECT_EQ(Find<QRadioButton>("grp_CaptureMode_5")->text(), "Frames ending with the stop trigger");
     ZLoggerSettings outside;
-    outside.CaptureMode = 7;
+    outside.CaptureMode = cmLastKnown + 1;
     Window().ShowSettings(outside);
     EXPECT_TRUE(Find<QRadioButton>("grp_CaptureMode_0")->isChecked());
     EXPECT_EQ(Window().CollectSettings().CaptureMode, cmAllBytes);
@@ -235,10 +239,18 @@ TEST_F(MainWindowTest, StartChecksTheTriggersTheModeNeedsInOrder) {
         int StartSize, StopSize;
         const char* Box;
     } table[] = {
-        {cmAllBytes, 0, 0, noPort},        {cmFixedSize, 0, 1, noStart},
-        {cmFixedSize, 1, 0, noPort},       {cmDynamicSize, 0, 1, noStart},
-        {cmDynamicSize, 1, 0, noPort},     {cmBetweenTriggers, 0, 0, noStart},
-        {cmBetweenTriggers, 1, 0, noStop}, {cmBetweenTriggers, 1, 1, noPort},
+        {cmAllBytes, 0, 0, noPort},
+        {cmFixedSize, 0, 1, noStart},
+        {cmFixedSize, 1, 0, noPort},
+        {cmDynamicSize, 0, 1, noStart},
+        {cmDynamicSize, 1, 0, noPort},
+        {cmBetweenTriggers, 0, 0, noStart},
+        {cmBetweenTriggers, 1, 0, noStop},
+        {cmBetweenTriggers, 1, 1, noPort},
+        {cmUntilStopTrigger, 0, 0, noStop},
+        {cmUntilStopTrigger, 0, 1, noPort},
+        {cmSlip, 0, 0, noPort},
+        {cmCobs, 0, 0, noPort},
     };
     Window();
     // Port 0 has no device, so a start that passes the checks fails at the port.
@@ -592,15 +604,24 @@ TEST_F(MainWindowTest, CountersAtTheirLargestDoNotWidenTheWindow) {
     Window().show();
     QApplication::processEvents();
     const int width = Window().width();
-    for (const uint8_t kind : {0, 1, 2, 3, 4}) {
+    for (const uint8_t kind : {0, 1, 2, 3, 4, 6, 8}) {
         auto message = std::make_unique<sStatusMsg>();
         *message = {kind, "", 4294967295.0, 4294967295.0};
         Window().StatusArrived(std::move(message));
     }
     EXPECT_EQ(Find<QLabel>("lbl_DataPackets")->text(), "4294967295 (4294967295 bytes)");
+    EXPECT_EQ(Find<QLabel>("lbl_Checksums")->text(), "Checksums: 4294967295 good, 4294967295 bad");
     // Each layout hands the new size up to the next one's request.
     for (int level = 0; level < 4; ++level) QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_EQ(Window().width(), width);
+    // And every count is shown whole.
+    for (const char* name : {"lbl_TotalBytes", "lbl_DataPackets", "lbl_BytesThrown", "lbl_StartTriggers",
+                             "lbl_StopTriggers", "lbl_BytesSent", "lbl_Checksums"}) {
+        auto* label = Find<QLabel>(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+            << name;
+        EXPECT_TRUE(label->isVisibleTo(&Window())) << name;
+    }
 }
 
 TEST_F(MainWindowTest, AnErrorRecordedWhileCapturingShowsAtOnceAndCountsOnTheHistoryButton) {
@@ -693,6 +714,27 @@ TEST_F(MainWindowTest, OnlyControlsInViewAreFocusable) {
     }
 }
 
+// A screen reader browses a combo box's items without opening its list: the list is
+// its first child, an editable one's text field its second.
+void ExpectItemsBrowsable(QComboBox& combo) {
+    SCOPED_TRACE(combo.objectName().toStdString());
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&combo);
+    ASSERT_EQ(face->childCount(), combo.isEditable() ? 2 : 1);
+    QAccessibleInterface* list = face->child(0);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    EXPECT_EQ(face->indexOfChild(list), 0);
+    ASSERT_GT(combo.count(), 0);
+    ASSERT_EQ(list->childCount(), combo.count());
+    for (int i = 0; i < combo.count(); ++i)
+        EXPECT_EQ(list->child(i)->text(QAccessible::Name), combo.itemText(i));
+    if (combo.isEditable()) {
+        EXPECT_EQ(face->child(1)->role(), QAccessible::EditableText);
+        EXPECT_EQ(face->indexOfChild(face->child(1)), 1);
+    }
+    EXPECT_EQ(face->child(face->childCount()), nullptr);
+}
+
 TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
     ZComboBoxAccessible::Install();
     const struct {
@@ -712,9 +754,60 @@ TEST_F(MainWindowTest, ComboBoxesAreNamedByTheirCaptionAndReadAsTheirText) {
         EXPECT_EQ(face->text(QAccessible::Name), row.Caption);
         EXPECT_FALSE(combo->currentText().isEmpty());
         EXPECT_EQ(face->text(QAccessible::Value), combo->currentText());
+        ExpectItemsBrowsable(*combo);
     }
+    // The port setup dialog's list as well.
+    TPortTable ports([](int n) { return n == 3 || n == 7; });
+    ports.Init(99);
+    TFormCOMSetup setup(ports);
+    ExpectItemsBrowsable(*setup.findChild<QComboBox*>("ComboBoxPort"));
     // A control kept only for its setting is never offered to the keyboard.
     auto* hidden = Find<QCheckBox>("chk_SeparateHexAndASCII");
     EXPECT_FALSE(hidden->isVisibleTo(&Window()));
     EXPECT_EQ(hidden->focusPolicy(), Qt::NoFocus);
+}
+
+// A port that comes or goes after the start is offered, or no longer, as soon as the
+// list opens or its folder changes; the field keeps the port in use meanwhile.
+TEST_F(MainWindowTest, ThePortListFollowsPortsThatComeAndGo) {
+    const struct {
+        const char* Name;
+        bool Add;
+        bool ByOpening;  // else by the folder's change alone
+    } rows[] = {
+        {"plugged in, the list opens", true, true},
+        {"removed, the folder changes", false, false},
+        {"plugged in, the folder changes", true, false},
+        {"removed, the list opens", false, true},
+    };
+    LinkPtyPort();  // the folder is there from the start, and COM98 stays present
+    const std::string link = Home() + "ports/com97";
+    // The port table is the process's: whatever happens, COM97 leaves it again.
+    struct Restore {
+        std::string Link;
+        ~Restore() {
+            std::filesystem::remove(Link);
+            TPortTable::Global().Rescan();
+        }
+    } restore{link};
+    auto* ports = Find<QComboBox>("cb_COMPorts");
+    const QString inUse = ports->currentText();
+    const auto offered = [ports] { return ports->findText("COM97", Qt::MatchStartsWith) >= 0; };
+    ASSERT_FALSE(offered());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        if (row.Add)
+            std::filesystem::create_symlink(TestPty().SlavePath(), link);
+        else
+            std::filesystem::remove(link);
+        if (row.ByOpening) {
+            ports->showPopup();
+            EXPECT_EQ(offered(), row.Add);
+            ports->hidePopup();
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return offered() == row.Add; }, 20000));
+        }
+        EXPECT_EQ(ports->currentText(), inUse);
+        EXPECT_EQ(ports->itemText(ports->count() - 1), "Network port...");
+    }
 }

@@ -62,17 +62,29 @@ TEST(ViewHistory, KeepsTheNewestEntriesWithinItsCountAndItsBytes) {
 }
 
 TEST(ViewHistory, ASmallerCapacityKeepsTheNewestAndALargerOneKeepsAll) {
+    constexpr int longer = ZViewHistory::MaxKeptBytes + 5;
     const struct {
-        int From, To, Count, Oldest;
-    } rows[] = {{200, 80, 80, 120}, {200, 1000, 200, 0}, {200, 200, 200, 0}};
+        int From, To, Added, Size, Count, Oldest;
+    } rows[] = {
+        {200, 80, 200, 3, 80, 120},
+        {200, 1000, 200, 3, 200, 0},
+        {200, 200, 200, 3, 200, 0},
+        // Entries longer than what is kept of them keep their own byte count.
+        {100, 90, 3, longer, 1, 2},
+        {100, 5000, 3, longer, 1, 2},
+    };
     for (const auto& row : rows) {
         ZViewHistory history(row.From);
-        for (int n = 0; n < 200; ++n) AddNumbered(history, n, 3);
+        for (int n = 0; n < row.Added; ++n) AddNumbered(history, n, row.Size);
         history.SetCapacity(row.To);
         ASSERT_EQ(history.Count(), row.Count) << row.From << " to " << row.To;
         ASSERT_EQ(history.At(0).Time, row.Oldest);
         ASSERT_EQ(history.At(0).Bytes[0], static_cast<uint8_t>(row.Oldest));
-        ASSERT_EQ(history.At(history.Count() - 1).Bytes[0], 199);
+        ASSERT_EQ(history.At(history.Count() - 1).Bytes[0], row.Added - 1);
+        for (int i = 0; i < history.Count(); ++i) {
+            ASSERT_EQ(history.At(i).Size, row.Size) << row.From << " to " << row.To << " entry " << i;
+            ASSERT_EQ(history.At(i).Kept, std::min(row.Size, ZViewHistory::MaxKeptBytes));
+        }
     }
 }
 
