@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -153,8 +154,15 @@ public:
         const qint64 key = (static_cast<qint64>(row) << 32) | static_cast<quint32>(column);
         if (const auto found = cells_.constFind(key); found != cells_.constEnd())
             return QAccessible::accessibleInterface(*found);
-        // A client may ask for any of a million cells: those it asked for longest ago go.
-        if (cells_.size() >= MaxCells) Forget();
+        // A client may ask for any of a million cells: once many are kept, they all go, but
+        // only when the event loop is back, since the caller may still hold some of them.
+        if (cells_.size() >= MaxCells && !forgetting_) {
+            forgetting_ = true;
+            QTimer::singleShot(0, widget(), [this] {
+                forgetting_ = false;
+                Forget();
+            });
+        }
         auto* cell = new GridCell(static_cast<ZGridView*>(widget()), row, column);
         cells_.insert(key, QAccessible::registerAccessibleInterface(cell));
         return cell;
@@ -183,6 +191,7 @@ private:
 
     // The cells' interfaces by row and column.
     mutable QHash<qint64, QAccessible::Id> cells_;
+    mutable bool forgetting_ = false;  // the cells go at the event loop's next pass
 };
 
 bool GridCell::isValid() const {

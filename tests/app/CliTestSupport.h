@@ -105,7 +105,7 @@ inline bool MatchesShape(const std::string& text, const std::string& pattern) {
 }
 
 // The lines of a log file (CR LF ends), with the time of day in a header line
-// (" at HH:MM:SS (") replaced by "<time>".
+// (" at HH:MM:SS (", or with precise time " at HH:MM:SS.uuuuuu (") replaced by "<time>".
 inline std::vector<std::string> ReadLogLines(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::vector<std::string> lines;
@@ -116,6 +116,8 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
         const size_t at = line.find(" at ");
         if (at != std::string::npos && MatchesShape(line.substr(at, 14), " at 99:99:99 (")) {
             line.replace(at + 4, 8, "<time>");
+        } else if (at != std::string::npos && MatchesShape(line.substr(at, 21), " at 99:99:99.999999 (")) {
+            line.replace(at + 4, 15, "<time>");
         }
         lines.push_back(line);
     }

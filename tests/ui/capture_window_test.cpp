@@ -1182,6 +1182,18 @@ TEST_F(CaptureWindowTest, AScreenReaderSeesTheNamedHeadersAndOnlyTheRowsInView) 
     EXPECT_TRUE(rows->cellAt(17, 0)->tableCellInterface()->isSelected());
     EXPECT_EQ(window_.SelectedRow(), 17);
     EXPECT_FALSE(rows->selectRow(added));
+    // A client that walks every cell: the cells asked for stay usable until the event
+    // loop is back, then the kept ones go and new ones answer.
+    QAccessibleInterface* first = rows->cellAt(0, 2);
+    const QAccessible::Id firstId = QAccessible::uniqueId(first);
+    for (int row = 0; row < added; ++row)
+        for (int c = 0; c < 5; ++c) ASSERT_NE(rows->cellAt(row, c), nullptr);
+    ASSERT_EQ(QAccessible::accessibleInterface(firstId), first);
+    EXPECT_EQ(first->text(QAccessible::Name), "#1");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QAccessible::accessibleInterface(firstId), nullptr);
+    EXPECT_EQ(rows->cellAt(0, 2)->text(QAccessible::Name), "#1");
+    EXPECT_EQ(rows->cellAt(added - 1, 2)->text(QAccessible::Name), QString("#%1").arg(added));
 }
 
 TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {

@@ -1,8 +1,8 @@
 // The window program in German, as a German user (LANGUAGE=de) sees it: every page
-// of the main window, the capture window and the error history, each text compared
-// with the same window in English. A text that reads the same in both is English
-// left over, unless it is a name (the product's, a device's, a format's) or holds
-// no words at all.
+// of the main window, the capture window, the error history and the trigger editors,
+// each text compared with the same window in English. A text that reads the same in
+// both is English left over, unless it is a name (the product's, a device's, a
+// format's) or holds no words at all.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -20,8 +20,11 @@
 #include <utility>
 
 #include "MainWindowTestSupport.h"
+#include "TriggerSequence.h"
+#include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
+#include "Tfrm_StringEditor.h"
 #include "ZApplication.h"
 #include "ZChecksum.h"
 
@@ -99,9 +102,15 @@ Texts WindowTexts() {
     }
     log.CaptureStateChanged(false);
     Tfrm_Debug errors(&main);
+    // The trigger editors, under a caption their caller translates.
+    const int32_t elements[] = {0x41, AnyByte};
+    Tfrm_BufEditor bytesEditor(&main, QStringLiteral("Kestrun"), 2, elements);
+    Tfrm_StringEditor textEditor(&main, QStringLiteral("Kestrun"), "A.");
     Collect(main, texts);
     Collect(log, texts);
     Collect(errors, texts);
+    Collect(bytesEditor, texts);
+    Collect(textEditor, texts);
     // The rows' descriptions.
     auto* grid = log.findChild<QAbstractItemView*>(QStringLiteral("Grid"));
     for (int row = 0; row < grid->model()->rowCount(); ++row)
