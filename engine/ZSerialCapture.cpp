@@ -377,12 +377,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
             item->TimeUs = timeUs;
             item->Time = ZULFromUnixMicros(timeUs);
         }
-        bool accepted = pump_->Post(item, ChunkPriority);
-        while (!accepted && waitWhenFull && !stopped_) {
-            pump_->WaitForRoom(std::chrono::milliseconds(pollInterval_));
-            accepted = pump_->Post(item, ChunkPriority);
-        }
-        if (accepted) {
+        if (PostItem(item, waitWhenFull)) {
             chunkLoss_.Accepted();
         } else {
             chunkLoss_.Lost(static_cast<uint64_t>(size));
@@ -459,6 +454,15 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
     return taken == count ? ZSendResult::Sent : ZSendResult::Refused;
 }
 
+bool ZSerialCapture::PostItem(std::unique_ptr<sReceivedData>& item, bool waitWhenFull) {
+    bool accepted = pump_->Post(item, ChunkPriority);
+    while (!accepted && waitWhenFull && !stopped_) {
+        pump_->WaitForRoom(std::chrono::milliseconds(pollInterval_));
+        accepted = pump_->Post(item, ChunkPriority);
+    }
+    return accepted;
+}
+
 bool ZSerialCapture::PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull) {
     auto item = std::make_unique<sReceivedData>();
     item->Data.assign(bytes, bytes + count);
@@ -466,11 +470,7 @@ bool ZSerialCapture::PostSent(const uint8_t* bytes, int count, int64_t timeUs, b
     item->Sent = true;
     item->TimeUs = timeUs;
     item->Time = ZULFromUnixMicros(timeUs);
-    bool accepted = pump_->Post(item, ChunkPriority);
-    while (!accepted && waitWhenFull && !stopped_) {
-        pump_->WaitForRoom(std::chrono::milliseconds(pollInterval_));
-        accepted = pump_->Post(item, ChunkPriority);
-    }
+    const bool accepted = PostItem(item, waitWhenFull);
     if (accepted) {
         sentLoss_.Accepted();
     } else {

@@ -253,6 +253,9 @@ private:
     // Posts a record of bytes sent at timeUs, waiting while the pump refuses or
     // counting the refusal as sent bytes lost.
     bool PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull);
+    // Posts item to the pump, waiting for room while it is full when waitWhenFull
+    // (until the capture stops); false when the pump refused it.
+    bool PostItem(std::unique_ptr<sReceivedData>& item, bool waitWhenFull);
     // Offers the held chunk again, waiting for room until `until` at most (an `until`
     // that has passed: not at all). True when no chunk is held any more. Caller holds portLock_.
     bool PostHeldChunk(std::chrono::steady_clock::time_point until);

@@ -2,30 +2,14 @@
 
 #include <array>
 
+#include "Funset_strings.h"
+
 namespace {
 
 constexpr char Esc = '\x1b';
 
 bool IsCharacter(char32_t c) {
     return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-}
-
-void AppendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The keys after Enter, Backspace, Tab and Escape, in ZTermKey order.
@@ -74,7 +58,7 @@ std::string ZTermEncodeText(std::u32string_view text, ZTermCharset charset) {
         } else if (charset == ZTermCharset::Latin1) {
             out += c <= 0xFF ? static_cast<char>(c) : '?';
         } else {
-            AppendUtf8(c, out);
+            ZULAppendUtf8(out, c);
         }
     }
     return out;

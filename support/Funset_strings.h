@@ -14,6 +14,9 @@ std::string GetErrorText(int errorNumber);
 // that starts no valid character (overlong forms, surrogates and values above
 // U+10FFFF included): at then moves past that one byte.
 bool ZULNextCharacter(const std::string& text, size_t& at, char32_t& c);
+// Appends c as UTF-8 (one to four bytes); c is a valid character (no surrogate,
+// at most U+10FFFF).
+void ZULAppendUtf8(std::string& out, char32_t c);
 // Control characters (C0, DEL, C1) and the bidirectional embeddings, overrides and
 // isolates (U+202A..U+202E, U+2066..U+2069), which can make a name read as another.
 bool ZULIsControlCharacter(char32_t c);
