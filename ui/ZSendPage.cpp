@@ -99,6 +99,8 @@ void ZSendPage::BuildPage() {
         Named(new QCheckBox(tr("low byte first"), entry), "chk_SendLSBFirst", tr("Checksum low byte first"));
     ud_ChecksumSkip = Named(new QSpinBox(entry), "ud_ChecksumSkip", tr("Leading bytes the checksum leaves out"));
     ud_ChecksumSkip->setRange(ZSendSequence::ProtocolSkip, static_cast<int>(MaxSendBytes));
+    // A new sequence starts as its protocol reads it: an NMEA sentence leaves its '$' out.
+    ud_ChecksumSkip->setValue(ZSendSequence::ProtocolSkip);
     ud_ChecksumSkip->setSpecialValueText(tr("as the protocol says"));
     ud_ChecksumSkip->setSuffix(tr(" bytes"));
     ud_ChecksumSkip->setToolTip(tr("NMEA leaves out the leading $, UBX the sync characters B5 62"));
