@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchLogDir.h"
+#include "BenchReplay.h"
 #include "ZFieldDecoder.h"
 #include "ZLogger.h"
 
@@ -134,14 +135,7 @@ void BM_ReplayFields(benchmark::State& state) {
     const std::vector<uint8_t>& stream = Stream();
     BenchLogDir logDir;
     ZLogger logger(Settings(withFields, logDir.Path()));
-    auto replay = [&] {
-        logger.BeginReplay();
-        for (size_t offset = 0; offset < stream.size(); offset += kChunk) {
-            logger.FeedReplay(stream.data() + offset,
-                              static_cast<int>(std::min<size_t>(kChunk, stream.size() - offset)));
-        }
-        logger.EndReplay();
-    };
+    auto replay = [&] { BenchReplayStream(logger, stream, kChunk); };
     // One run untimed, so that neither case pays for memory touched the first time.
     replay();
     logger.GetLogFileManager().TakeWrittenFiles();

@@ -14,6 +14,7 @@
 
 #include "../app/cli/ZDemoFrameSource.h"
 #include "BenchLogDir.h"
+#include "BenchReplay.h"
 #include "ZLogger.h"
 
 namespace {
@@ -104,14 +105,7 @@ void BM_Replay(benchmark::State& state) {
                                              : DemoStream(fixedSize ? ZDemoMode::Fixed : ZDemoMode::Dynamic);
     BenchLogDir logDir;
     ZLogger logger(SettingsFor(captureMode, state.range(2) != 0, largeFrames, logDir.Path()));
-    auto replay = [&] {
-        logger.BeginReplay();
-        for (size_t offset = 0; offset < stream.size(); offset += kChunk) {
-            logger.FeedReplay(stream.data() + offset,
-                              static_cast<int>(std::min<size_t>(kChunk, stream.size() - offset)));
-        }
-        logger.EndReplay();
-    };
+    auto replay = [&] { BenchReplayStream(logger, stream, kChunk); };
     // One run untimed: memory that a virtual machine touches for the first time costs
     // the host's work too, which would make whichever case runs first look slow.
     replay();

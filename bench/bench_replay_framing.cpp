@@ -11,6 +11,7 @@
 
 #include "../app/cli/ZDemoFrameSource.h"
 #include "BenchLogDir.h"
+#include "BenchReplay.h"
 #include "ZLogger.h"
 
 namespace {
@@ -69,14 +70,7 @@ void BM_ReplayFraming(benchmark::State& state) {
     const std::vector<uint8_t>& stream = Stream(captureMode);
     BenchLogDir logDir;
     ZLogger logger(SettingsFor(captureMode, state.range(1) != 0, logDir.Path()));
-    auto replay = [&] {
-        logger.BeginReplay();
-        for (size_t offset = 0; offset < stream.size(); offset += kChunk) {
-            logger.FeedReplay(stream.data() + offset,
-                              static_cast<int>(std::min<size_t>(kChunk, stream.size() - offset)));
-        }
-        logger.EndReplay();
-    };
+    auto replay = [&] { BenchReplayStream(logger, stream, kChunk); };
     // One run untimed, as in the replay benchmark: first-touched memory costs the host too.
     replay();
     logger.GetLogFileManager().TakeWrittenFiles();
