@@ -20,8 +20,6 @@
 
 namespace {
 
-using Keys = std::vector<std::pair<TFieldKey, std::string>>;
-
 // The bytes of HEX pairs separated by blanks.
 std::string Hex(const std::string& pairs) {
     std::string bytes;
@@ -30,344 +28,213 @@ std::string Hex(const std::string& pairs) {
     return bytes;
 }
 
+// A field named name from "Key=value|Key=value", the keys as a settings file names them
+// without their number.
+ZFieldDefinition Field(const std::string& name, const std::string& keys) {
+    ZFieldDefinition field;
+    field.Name = name;
+    for (size_t begin = 0, end = 0; begin < keys.size(); begin = end + 1) {
+        end = std::min(keys.find('|', begin), keys.size());
+        const std::string pair = keys.substr(begin, end - begin);
+        const std::string key = pair.substr(0, pair.find('='));
+        std::string reason;
+        int found = 0;
+        while (found < FieldKeyCount && key != ZFieldDefinition::KeyName(static_cast<TFieldKey>(found)))
+            ++found;
+        EXPECT_LT(found, FieldKeyCount) << key;
+        EXPECT_TRUE(field.SetKeyText(static_cast<TFieldKey>(found), pair.substr(key.size() + 1), key, reason))
+            << reason;
+    }
+    return field;
+}
+
+const uint8_t* BytesOf(const std::string& block) {
+    return reinterpret_cast<const uint8_t*>(block.data());
+}
+
+// A value read, or why none was.
+struct Outcome {
+    Outcome(double read) : value(read) {}
+    explicit Outcome(std::string reason) : why(std::move(reason)) {}
+    std::optional<double> value;
+    std::string why;
+};
+
+Outcome Absent(const std::string& why) {
+    return Outcome(why);
+}
+
 struct DecodeRow {
     const char* what;
-    Keys keys;  // besides the name
+    std::string keys;
     std::string block;
-    std::optional<double> value;  // none: absent
-    std::string why;              // when absent
+    Outcome expected;
 };
 
 const std::string Nmea = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+const std::string NotFinite = "the value is not finite (NaN or infinity)";
 
 TEST(FieldDecoderTest, DefinitionsTimesBlocksGiveValuesOrSayWhyNot) {
     const std::vector<DecodeRow> rows = {
-        {"u8", {{fkType, "u8"}, {fkOffset, "0"}}, Hex("FF"), 255, ""},
-        {"i8", {{fkType, "i8"}, {fkOffset, "0"}}, Hex("FF"), -1, ""},
-        {"u16 MSB first", {{fkType, "u16"}, {fkOffset, "1"}}, Hex("00 12 34"), 0x1234, ""},
-        {"u16 LSB first", {{fkType, "u16"}, {fkOffset, "1"}, {fkMSBFirst, "0"}}, Hex("00 12 34"), 0x3412, ""},
-        {"i16 MSB first", {{fkType, "i16"}, {fkOffset, "0"}}, Hex("FF FE"), -2, ""},
-        {"i16 LSB first", {{fkType, "i16"}, {fkOffset, "0"}, {fkMSBFirst, "0"}}, Hex("FE FF"), -2, ""},
-        {"u24", {{fkType, "u24"}, {fkOffset, "0"}}, Hex("01 02 03"), 0x010203, ""},
-        {"i24 LSB first",
-         {{fkType, "i24"}, {fkOffset, "0"}, {fkMSBFirst, "0"}},
-         Hex("00 00 80"),
-         -8388608,
-         ""},
-        {"u32", {{fkType, "u32"}, {fkOffset, "0"}}, Hex("DE AD BE EF"), 3735928559.0, ""},
-        {"i32 LSB first",
-         {{fkType, "i32"}, {fkOffset, "0"}, {fkMSBFirst, "0"}},
-         Hex("FF FF FF 7F"),
-         2147483647,
-         ""},
-        {"u64",
-         {{fkType, "u64"}, {fkOffset, "0"}},
-         Hex("FF FF FF FF FF FF FF FF"),
-         18446744073709551615.0,
-         ""},
-        {"i64",
-         {{fkType, "i64"}, {fkOffset, "0"}},
-         Hex("80 00 00 00 00 00 00 00"),
-         -9223372036854775808.0,
-         ""},
-        {"f32 MSB first", {{fkType, "f32"}, {fkOffset, "0"}}, Hex("41 FC 00 00"), 31.5, ""},
-        {"f32 LSB first",
-         {{fkType, "f32"}, {fkOffset, "0"}, {fkMSBFirst, "0"}},
-         Hex("00 00 FC 41"),
-         31.5,
-         ""},
-        {"f64 MSB first", {{fkType, "f64"}, {fkOffset, "0"}}, Hex("40 3F 80 00 00 00 00 00"), 31.5, ""},
-        {"f64 LSB first",
-         {{fkType, "f64"}, {fkOffset, "0"}, {fkMSBFirst, "0"}},
-         Hex("00 00 00 00 00 80 3F 40"),
-         31.5,
-         ""},
-        {"f32 NaN",
-         {{fkType, "f32"}, {fkOffset, "0"}},
-         Hex("7F C0 00 00"),
-         {},
-         "the value is not finite (NaN or infinity)"},
-        {"f64 infinity",
-         {{fkType, "f64"}, {fkOffset, "0"}},
-         Hex("7F F0 00 00 00 00 00 00"),
-         {},
-         "the value is not finite (NaN or infinity)"},
-        {"scaled beyond a double",
-         {{fkType, "f64"}, {fkOffset, "0"}, {fkScale, "1e10"}},
-         Hex("FE 41 EB 2D 66 00 58 35"),
-         {},
-         "the value is not finite (NaN or infinity)"},
-        {"scale", {{fkType, "i16"}, {fkOffset, "0"}, {fkScale, "0.1"}}, Hex("01 3B"), 31.5, ""},
-        {"scale and add",
-         {{fkType, "u8"}, {fkOffset, "0"}, {fkScale, "-2"}, {fkAdd, "100.5"}},
-         Hex("0A"),
-         80.5,
-         ""},
-        {"bits of an unsigned", {{fkType, "u16"}, {fkOffset, "0"}, {fkBits, "4,8"}}, Hex("AB CD"), 0xBC, ""},
-        {"bits of a signed: the slice's top bit is its sign",
-         {{fkType, "i16"}, {fkOffset, "0"}, {fkBits, "4,8"}},
-         Hex("AB CD"),
-         -68,
-         ""},
-        {"bits of a signed, top bit clear",
-         {{fkType, "i8"}, {fkOffset, "0"}, {fkBits, "0,4"}},
-         Hex("35"),
-         5,
-         ""},
-        {"one signed bit", {{fkType, "i8"}, {fkOffset, "0"}, {fkBits, "7,1"}}, Hex("80"), -1, ""},
-        {"bits LSB first",
-         {{fkType, "u16"}, {fkOffset, "0"}, {fkMSBFirst, "0"}, {fkBits, "12, 4"}},
-         Hex("CD AB"),
-         0xA,
-         ""},
-        {"all 64 bits",
-         {{fkType, "i64"}, {fkOffset, "0"}, {fkBits, "0,64"}},
-         Hex("FF FF FF FF FF FF FF FE"),
-         -2,
-         ""},
-        {"negative offset", {{fkType, "u16"}, {fkOffset, "-2"}}, Hex("00 01 02 03"), 0x0203, ""},
-        {"-1 is the last byte", {{fkType, "u8"}, {fkOffset, "-1"}}, Hex("00 01 02 03"), 3, ""},
-        {"negative offset past the end",
-         {{fkType, "u16"}, {fkOffset, "-1"}},
-         Hex("00 01 02 03"),
-         {},
-         "the 2 bytes at offset -1 lie outside the data block of 4 bytes"},
-        {"negative offset before the start",
-         {{fkType, "u8"}, {fkOffset, "-5"}},
-         Hex("00 01 02 03"),
-         {},
-         "the 1 byte at offset -5 lies outside the data block of 4 bytes"},
-        {"bytes past the end",
-         {{fkType, "u32"}, {fkOffset, "1"}},
-         Hex("00 01 02 03"),
-         {},
-         "the 4 bytes at offset 1 lie outside the data block of 4 bytes"},
-        {"empty block",
-         {{fkType, "u8"}, {fkOffset, "0"}},
-         "",
-         {},
-         "the 1 byte at offset 0 lies outside the data block of 0 bytes"},
-        {"text token", {{fkType, "text"}, {fkIndex, "1"}}, "12.5,33,-4.25", 33, ""},
-        {"last text token", {{fkType, "text"}, {fkIndex, "2"}}, "12.5,33,-4.25", -4.25, ""},
-        {"prefix, then blanks and a tab around the number",
-         {{fkType, "text"}, {fkIndex, "1"}, {fkPrefix, "T="}},
-         "x,T= \t21.5 ,y",
-         21.5,
-         ""},
-        {"blanks around a token without prefix",
-         {{fkType, "text"}, {fkIndex, "1"}},
-         "x,  -4.25\t,y",
-         -4.25,
-         ""},
-        {"a blank before the prefix",
-         {{fkType, "text"}, {fkIndex, "1"}, {fkPrefix, "T="}},
-         "x, T=21.5",
-         {},
-         "token 1 \" T=21.5\" does not start with \"T=\""},
-        {"separator space",
-         {{fkType, "text"}, {fkSeparator, "space"}, {fkIndex, "1"}, {fkPrefix, "T="}},
-         "#000042 T=21.5 OK",
-         21.5,
-         ""},
-        {"separator tab", {{fkType, "text"}, {fkSeparator, "tab"}, {fkIndex, "2"}}, "a\tb\t7", 7, ""},
-        {"separator ;", {{fkType, "text"}, {fkSeparator, ";"}, {fkIndex, "0"}}, "8;9", 8, ""},
-        {".5", {{fkType, "text"}, {fkIndex, "0"}}, ".5", 0.5, ""},
-        {"5.", {{fkType, "text"}, {fkIndex, "0"}}, "5.", 5, ""},
-        {"sign and exponent", {{fkType, "text"}, {fkIndex, "0"}}, "+1E-2", 0.01, ""},
-        {"subnormal, as strtod reads it", {{fkType, "text"}, {fkIndex, "0"}}, "4e-320", 4e-320, ""},
-        {"too large for a double",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         "1e999",
-         {},
-         "the value is not finite (NaN or infinity)"},
-        {"0.1, rounded as strtod rounds it", {{fkType, "text"}, {fkIndex, "0"}}, "0.1", 0.1, ""},
-        {"15 digits", {{fkType, "text"}, {fkIndex, "0"}}, "-123456789.012345", -123456789.012345, ""},
-        {"16 digits", {{fkType, "text"}, {fkIndex, "0"}}, "1234567890.123457", 1234567890.123457, ""},
-        {"two points",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         "1.2.3",
-         {},
-         "token 0 \"1.2.3\" holds no decimal number"},
-        {"only a point",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         ".",
-         {},
-         "token 0 \".\" holds no decimal number"},
-        {"only a sign", {{fkType, "text"}, {fkIndex, "0"}}, "-", {}, "token 0 \"-\" holds no decimal number"},
-        {"hexadecimal",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         "0x10",
-         {},
-         "token 0 \"0x10\" holds no decimal number"},
-        {"inf", {{fkType, "text"}, {fkIndex, "0"}}, "inf", {}, "token 0 \"inf\" holds no decimal number"},
-        {"nan", {{fkType, "text"}, {fkIndex, "0"}}, "nan", {}, "token 0 \"nan\" holds no decimal number"},
-        {"exponent without digits",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         "5e",
-         {},
-         "token 0 \"5e\" holds no decimal number"},
-        {"blank inside",
-         {{fkType, "text"}, {fkIndex, "0"}},
-         "1 2",
-         {},
-         "token 0 \"1 2\" holds no decimal number"},
-        {"empty token",
-         {{fkType, "text"}, {fkIndex, "1"}},
-         "1,,3",
-         {},
-         "token 1 \"\" holds no decimal number"},
+        {"u8", "Type=u8|Offset=0", Hex("FF"), 255},
+        {"i8", "Type=i8|Offset=0", Hex("FF"), -1},
+        {"u16 MSB first", "Type=u16|Offset=1", Hex("00 12 34"), 0x1234},
+        {"u16 LSB first", "Type=u16|Offset=1|MSBFirst=0", Hex("00 12 34"), 0x3412},
+        {"i16 MSB first", "Type=i16|Offset=0", Hex("FF FE"), -2},
+        {"i16 LSB first", "Type=i16|Offset=0|MSBFirst=0", Hex("FE FF"), -2},
+        {"u24", "Type=u24|Offset=0", Hex("01 02 03"), 0x010203},
+        {"i24 LSB first", "Type=i24|Offset=0|MSBFirst=0", Hex("00 00 80"), -8388608},
+        {"u32", "Type=u32|Offset=0", Hex("DE AD BE EF"), 3735928559.0},
+        {"i32 LSB first", "Type=i32|Offset=0|MSBFirst=0", Hex("FF FF FF 7F"), 2147483647},
+        {"u64", "Type=u64|Offset=0", Hex("FF FF FF FF FF FF FF FF"), 18446744073709551615.0},
+        {"i64", "Type=i64|Offset=0", Hex("80 00 00 00 00 00 00 00"), -9223372036854775808.0},
+        {"f32 MSB first", "Type=f32|Offset=0", Hex("41 FC 00 00"), 31.5},
+        {"f32 LSB first", "Type=f32|Offset=0|MSBFirst=0", Hex("00 00 FC 41"), 31.5},
+        {"f64 MSB first", "Type=f64|Offset=0", Hex("40 3F 80 00 00 00 00 00"), 31.5},
+        {"f64 LSB first", "Type=f64|Offset=0|MSBFirst=0", Hex("00 00 00 00 00 80 3F 40"), 31.5},
+        {"f32 NaN", "Type=f32|Offset=0", Hex("7F C0 00 00"), Absent(NotFinite)},
+        {"f64 infinity", "Type=f64|Offset=0", Hex("7F F0 00 00 00 00 00 00"), Absent(NotFinite)},
+        {"scaled beyond a double", "Type=f64|Offset=0|Scale=1e10", Hex("FE 41 EB 2D 66 00 58 35"),
+         Absent(NotFinite)},
+        {"scale", "Type=i16|Offset=0|Scale=0.1", Hex("01 3B"), 31.5},
+        {"scale and add", "Type=u8|Offset=0|Scale=-2|Add=100.5", Hex("0A"), 80.5},
+        {"bits of an unsigned", "Type=u16|Offset=0|Bits=4,8", Hex("AB CD"), 0xBC},
+        {"bits of a signed: the slice's top bit is its sign", "Type=i16|Offset=0|Bits=4,8", Hex("AB CD"),
+         -68},
+        {"bits of a signed, top bit clear", "Type=i8|Offset=0|Bits=0,4", Hex("35"), 5},
+        {"one signed bit", "Type=i8|Offset=0|Bits=7,1", Hex("80"), -1},
+        {"bits LSB first", "Type=u16|Offset=0|MSBFirst=0|Bits=12, 4", Hex("CD AB"), 0xA},
+        {"all 64 bits", "Type=i64|Offset=0|Bits=0,64", Hex("FF FF FF FF FF FF FF FE"), -2},
+        {"negative offset", "Type=u16|Offset=-2", Hex("00 01 02 03"), 0x0203},
+        {"-1 is the last byte", "Type=u8|Offset=-1", Hex("00 01 02 03"), 3},
+        {"negative offset past the end", "Type=u16|Offset=-1", Hex("00 01 02 03"),
+         Absent("the 2 bytes at offset -1 lie outside the data block of 4 bytes")},
+        {"negative offset before the start", "Type=u8|Offset=-5", Hex("00 01 02 03"),
+         Absent("the 1 byte at offset -5 lies outside the data block of 4 bytes")},
+        {"bytes past the end", "Type=u32|Offset=1", Hex("00 01 02 03"),
+         Absent("the 4 bytes at offset 1 lie outside the data block of 4 bytes")},
+        {"empty block", "Type=u8|Offset=0", "",
+         Absent("the 1 byte at offset 0 lies outside the data block of 0 bytes")},
+        {"text token", "Type=text|Index=1", "12.5,33,-4.25", 33},
+        {"last text token", "Type=text|Index=2", "12.5,33,-4.25", -4.25},
+        {"prefix, then blanks and a tab around the number", "Type=text|Index=1|Prefix=T=", "x,T= \t21.5 ,y",
+         21.5},
+        {"blanks around a token without prefix", "Type=text|Index=1", "x,  -4.25\t,y", -4.25},
+        {"a blank before the prefix", "Type=text|Index=1|Prefix=T=", "x, T=21.5",
+         Absent("token 1 \" T=21.5\" does not start with \"T=\"")},
+        {"separator space", "Type=text|Separator=space|Index=1|Prefix=T=", "#000042 T=21.5 OK", 21.5},
+        {"separator tab", "Type=text|Separator=tab|Index=2", "a\tb\t7", 7},
+        {"separator ;", "Type=text|Separator=;|Index=0", "8;9", 8},
+        {".5", "Type=text|Index=0", ".5", 0.5},
+        {"5.", "Type=text|Index=0", "5.", 5},
+        {"sign and exponent", "Type=text|Index=0", "+1E-2", 0.01},
+        {"subnormal, as strtod reads it", "Type=text|Index=0", "4e-320", 4e-320},
+        {"too large for a double", "Type=text|Index=0", "1e999", Absent(NotFinite)},
+        {"0.1, rounded as strtod rounds it", "Type=text|Index=0", "0.1", 0.1},
+        {"15 digits", "Type=text|Index=0", "-123456789.012345", -123456789.012345},
+        {"16 digits", "Type=text|Index=0", "1234567890.123457", 1234567890.123457},
+        {"16 digits above 2^53", "Type=text|Index=0", "953.5388801052521", 953.5388801052521},
+        {"two points", "Type=text|Index=0", "1.2.3", Absent("token 0 \"1.2.3\" holds no decimal number")},
+        {"only a point", "Type=text|Index=0", ".", Absent("token 0 \".\" holds no decimal number")},
+        {"only a sign", "Type=text|Index=0", "-", Absent("token 0 \"-\" holds no decimal number")},
+        {"hexadecimal", "Type=text|Index=0", "0x10", Absent("token 0 \"0x10\" holds no decimal number")},
+        {"inf", "Type=text|Index=0", "inf", Absent("token 0 \"inf\" holds no decimal number")},
+        {"nan", "Type=text|Index=0", "nan", Absent("token 0 \"nan\" holds no decimal number")},
+        {"exponent without digits", "Type=text|Index=0", "5e",
+         Absent("token 0 \"5e\" holds no decimal number")},
+        {"blank inside", "Type=text|Index=0", "1 2", Absent("token 0 \"1 2\" holds no decimal number")},
+        {"empty token", "Type=text|Index=1", "1,,3", Absent("token 1 \"\" holds no decimal number")},
         {"only the prefix",
-         {{fkType, "text"}, {fkIndex, "0"}, {fkPrefix, "T="}},
-         "T=",
-         {},
-         "token 0 \"T=\" holds no decimal number after \"T=\""},
-        {"missing token",
-         {{fkType, "text"}, {fkIndex, "5"}},
-         "a,b",
-         {},
-         "the data block of 3 bytes has 2 tokens, none with index 5"},
-        {"Match with wildcards",
-         {{fkType, "text"}, {fkIndex, "9"}, {fkMatch, "0:24 ?? ?? 47 47 41"}},
-         Nmea,
-         545.4,
-         ""},
-        {"Match without blanks",
-         {{fkType, "text"}, {fkIndex, "9"}, {fkMatch, "0:24????474741"}},
-         Nmea,
-         545.4,
-         ""},
-        {"Match fails",
-         {{fkType, "text"}, {fkIndex, "9"}, {fkMatch, "0:24 ?? ?? 52 4D 43"}},
-         Nmea,
-         {},
-         "the data block of 65 bytes does not match 0:24 ?? ?? 52 4D 43"},
-        {"Match from the end",
-         {{fkType, "u8"}, {fkOffset, "0"}, {fkMatch, "-2:0D 0A"}},
-         Hex("07 0D 0A"),
-         7,
-         ""},
-        {"Match beyond the block",
-         {{fkType, "u8"}, {fkOffset, "0"}, {fkMatch, "2:01 02"}},
-         Hex("07 01 02"),
-         {},
-         "the data block of 3 bytes does not match 2:01 02"},
+         "Type=text|Index=0|Prefix=T=", "T=", Absent("token 0 \"T=\" holds no decimal number after \"T=\"")},
+        {"missing token", "Type=text|Index=5", "a,b",
+         Absent("the data block of 3 bytes has 2 tokens, none with index 5")},
+        {"Match with wildcards", "Type=text|Index=9|Match=0:24 ?? ?? 47 47 41", Nmea, 545.4},
+        {"Match without blanks", "Type=text|Index=9|Match=0:24????474741", Nmea, 545.4},
+        {"Match fails", "Type=text|Index=9|Match=0:24 ?? ?? 52 4D 43", Nmea,
+         Absent("the data block of 65 bytes does not match 0:24 ?? ?? 52 4D 43")},
+        {"Match from the end", "Type=u8|Offset=0|Match=-2:0D 0A", Hex("07 0D 0A"), 7},
+        {"Match beyond the block", "Type=u8|Offset=0|Match=2:01 02", Hex("07 01 02"),
+         Absent("the data block of 3 bytes does not match 2:01 02")},
     };
     for (const DecodeRow& row : rows) {
         SCOPED_TRACE(row.what);
-        ZFieldDefinition field;
-        field.Name = "f";
-        for (const auto& [key, text] : row.keys) {
-            std::string reason;
-            ASSERT_TRUE(field.SetKeyText(key, text, ZFieldDefinition::KeyName(key), reason)) << reason;
-        }
         ZFieldList list;
-        list.Items = {field};
+        list.Items = {Field("f", row.keys)};
         std::string reason;
         ASSERT_TRUE(list.Check(reason)) << reason;
         const ZFieldDecoder decoder(list);
-        const auto* bytes = reinterpret_cast<const uint8_t*>(row.block.data());
         const int length = static_cast<int>(row.block.size());
         ZFieldValues values = decoder.MakeValues();
-        decoder.Decode(bytes, length, values);
-        const std::vector<ZFieldTry> tried = decoder.Try(bytes, length);
+        decoder.Decode(BytesOf(row.block), length, values);
+        const std::vector<ZFieldTry> tried = decoder.Try(BytesOf(row.block), length);
         ASSERT_EQ(tried.size(), 1u);
-        EXPECT_EQ(values.Has(0), row.value.has_value());
-        EXPECT_EQ(tried[0].Present, row.value.has_value());
-        if (row.value) {
-            EXPECT_EQ(values.Get(0), *row.value);
-            EXPECT_EQ(std::signbit(values.Get(0)), std::signbit(*row.value));
-            EXPECT_EQ(values.Find("f"), *row.value);
-            EXPECT_EQ(tried[0].Value, *row.value);
+        EXPECT_EQ(values.Has(0), row.expected.value.has_value());
+        EXPECT_EQ(tried[0].Present, row.expected.value.has_value());
+        if (row.expected.value) {
+            EXPECT_EQ(values.Get(0), *row.expected.value);
+            EXPECT_EQ(std::signbit(values.Get(0)), std::signbit(*row.expected.value));
+            EXPECT_EQ(values.Find("f"), *row.expected.value);
+            EXPECT_EQ(tried[0].Value, *row.expected.value);
         } else {
             EXPECT_EQ(values.PresentCount(), 0);
             EXPECT_TRUE(std::isnan(values.Find("f")));
-            EXPECT_EQ(tried[0].Why, row.why);
+            EXPECT_EQ(tried[0].Why, row.expected.why);
         }
     }
-}
-
-TEST(FieldDecoderTest, ValuesAreReadByIndexAndByName) {
-    ZFieldList list;
-    for (const char* name : {"b", "a", "c"}) {
-        ZFieldDefinition field;
-        field.Name = name;
-        field.HasOffset = true;
-        field.Offset = static_cast<int32_t>(list.Items.size());
-        list.Items.push_back(field);
-    }
-    const ZFieldDecoder decoder(list);
-    ZFieldValues values = decoder.MakeValues();
-    const std::string block = Hex("0B 0A");
-    decoder.Decode(reinterpret_cast<const uint8_t*>(block.data()), 2, values);
-    EXPECT_EQ(values.Count(), 3);
-    EXPECT_EQ(values.PresentCount(), 2);
-    EXPECT_EQ(values.IndexOf("a"), 1);
-    EXPECT_EQ(values.IndexOf("c"), 2);
-    EXPECT_EQ(values.IndexOf("d"), -1);
-    EXPECT_EQ(values.Find("b"), 11);
-    EXPECT_EQ(values.Get(1), 10);
-    EXPECT_FALSE(values.Has(2));
-    EXPECT_EQ(values.Name(2), "c");
 }
 
 struct BlockRow {
     const char* what;
-    std::vector<Keys> fields;  // besides the names, which are f0, f1, ...
+    std::vector<std::string> fields;  // keys, the names falling from f<count-1> to f0
     std::string block;
     std::vector<std::optional<double>> values;  // none: absent
 };
 
 // The fields of one list share the scan of a block; each must still read what it
-// reads alone.
+// reads alone, and is found by its index and by its name.
 TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
-    const Keys token0 = {{fkType, "text"}, {fkIndex, "0"}};
-    const Keys token1 = {{fkType, "text"}, {fkIndex, "1"}};
-    const Keys token2 = {{fkType, "text"}, {fkIndex, "2"}};
+    const std::string token0 = "Type=text|Index=0", token1 = "Type=text|Index=1",
+                      token2 = "Type=text|Index=2";
     const std::vector<BlockRow> rows = {
         {"tokens in falling order", {token2, token0, token1}, "1,2,3", {3, 1, 2}},
-        {"one token twice", {token1, {{fkType, "text"}, {fkIndex, "1"}, {fkPrefix, "-"}}}, "1,-2", {-2, 2}},
+        {"one token twice", {token1, "Type=text|Index=1|Prefix=-"}, "1,-2", {-2, 2}},
         {"two separators",
-         {{{fkType, "text"}, {fkSeparator, ";"}, {fkIndex, "2"}},
-          token0,
-          {{fkType, "text"}, {fkSeparator, ";"}, {fkIndex, "1"}}},
+         {"Type=text|Separator=;|Index=2", token0, "Type=text|Separator=;|Index=1"},
          "1,2;3;4",
          {4, 1, 3}},
         {"a later token of another separator",
-         {token1, {{fkType, "text"}, {fkSeparator, "space"}, {fkIndex, "1"}}},
+         {token1, "Type=text|Separator=space|Index=1"},
          "1,2,3 4",
          {2, 4}},
         {"a field whose Match fails between two",
-         {token0, {{fkType, "text"}, {fkIndex, "1"}, {fkMatch, "0:FF"}}, token2},
+         {token0, "Type=text|Index=1|Match=0:FF", token2},
          "1,2,3",
          {1, {}, 3}},
-        {"a missing token before one present", {{{fkType, "text"}, {fkIndex, "5"}}, token1}, "1,2", {{}, 2}},
-        {"numbers and text", {{{fkType, "u8"}, {fkOffset, "0"}}, token1}, "7,8", {0x37, 8}},
+        {"a missing token before one present", {"Type=text|Index=5", token1}, "1,2", {{}, 2}},
+        {"numbers and text", {"Type=u8|Offset=0", token1}, "7,8", {0x37, 8}},
     };
     for (const BlockRow& row : rows) {
         SCOPED_TRACE(row.what);
         ZFieldList list;
-        for (const Keys& keys : row.fields) {
-            ZFieldDefinition field;
-            field.Name = "f" + std::to_string(list.Items.size());
-            for (const auto& [key, text] : keys) {
-                std::string reason;
-                ASSERT_TRUE(field.SetKeyText(key, text, ZFieldDefinition::KeyName(key), reason)) << reason;
-            }
-            list.Items.push_back(field);
-        }
+        for (const std::string& keys : row.fields)
+            list.Items.push_back(
+                Field("f" + std::to_string(row.fields.size() - 1 - list.Items.size()), keys));
         const ZFieldDecoder decoder(list);
         // Values of another list are laid out anew.
         ZFieldValues values;
-        decoder.Decode(reinterpret_cast<const uint8_t*>(row.block.data()), static_cast<int>(row.block.size()),
-                       values);
+        decoder.Decode(BytesOf(row.block), static_cast<int>(row.block.size()), values);
         ASSERT_EQ(values.Count(), static_cast<int>(row.values.size()));
         for (size_t i = 0; i < row.values.size(); ++i) {
             SCOPED_TRACE(i);
+            const std::string& name = list.Items[i].Name;
+            EXPECT_EQ(values.Name(static_cast<int>(i)), name);
+            EXPECT_EQ(values.IndexOf(name), static_cast<int>(i));
             EXPECT_EQ(values.Has(static_cast<int>(i)), row.values[i].has_value());
             if (row.values[i]) {
-                EXPECT_EQ(values.Get(static_cast<int>(i)), *row.values[i]);
+                EXPECT_EQ(values.Find(name), *row.values[i]);
             }
         }
+        EXPECT_EQ(values.IndexOf("none"), -1);
     }
 }
 
@@ -396,25 +263,24 @@ struct CheckRow {
 TEST(FieldListTest, DefinitionsThatCanNeverBeReadAreRefusedNamingTheKey) {
     const std::string number = "Name_0=t\nType_0=i16\nOffset_0=4\n";
     const std::string text = "Name_0=t\nType_0=text\nIndex_0=1\n";
+    const std::string types =
+        " is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, "
+        "f32, f64 or text";
+    const std::string offsets =
+        " is no offset: an offset is a whole number from -16384 to 16384 (-1 is the "
+        "last byte)";
+    const std::string matches =
+        " is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole "
+        "HEX bytes, ?? for any byte, e.g. 0:24 ?? 47)";
     const std::vector<CheckRow> rows = {
-        {"unknown type", "Name_0=t\nType_0=u17\nOffset_0=0\n",
-         "Type_0 \"u17\" is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, "
-         "f32, f64 or text"},
-        {"type names are exact", "Name_0=t\nType_0=U16\nOffset_0=0\n",
-         "Type_0 \"U16\" is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, "
-         "f32, f64 or text"},
+        {"unknown type", "Name_0=t\nType_0=u17\nOffset_0=0\n", "Type_0 \"u17\"" + types},
+        {"type names are exact", "Name_0=t\nType_0=U16\nOffset_0=0\n", "Type_0 \"U16\"" + types},
         {"no type", "Name_0=t\nOffset_0=0\n", "Type_0 is missing: every field needs a name and a type"},
         {"no name", "Type_0=u8\nOffset_0=0\n", "Name_0 is missing: every field needs a name and a type"},
         {"empty name", "Name_0=\nType_0=u8\nOffset_0=0\n", "Name_0 is empty: every field needs a name"},
-        {"offset no number", "Name_0=t\nType_0=u8\nOffset_0=4x\n",
-         "Offset_0 \"4x\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
-         "byte)"},
-        {"offset beyond 16384", "Name_0=t\nType_0=u8\nOffset_0=16385\n",
-         "Offset_0 \"16385\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
-         "byte)"},
-        {"offset beyond -16384", "Name_0=t\nType_0=u8\nOffset_0=-16385\n",
-         "Offset_0 \"-16385\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
-         "byte)"},
+        {"offset no number", "Name_0=t\nType_0=u8\nOffset_0=4x\n", "Offset_0 \"4x\"" + offsets},
+        {"offset beyond 16384", "Name_0=t\nType_0=u8\nOffset_0=16385\n", "Offset_0 \"16385\"" + offsets},
+        {"offset beyond -16384", "Name_0=t\nType_0=u8\nOffset_0=-16385\n", "Offset_0 \"-16385\"" + offsets},
         {"offset 16384", "Name_0=t\nType_0=u8\nOffset_0=16384\n", ""},
         {"offset -16384", "Name_0=t\nType_0=u8\nOffset_0=-16384\n", ""},
         {"number without offset", "Name_0=t\nType_0=f32\n",
@@ -440,26 +306,11 @@ TEST(FieldListTest, DefinitionsThatCanNeverBeReadAreRefusedNamingTheKey) {
         {"empty separator", text + "Separator_0=\n",
          "Separator_0 is empty: write \"space\" for a blank, \"tab\" for a tab"},
         {"a number's keys are not read for text", text + "Offset_0=x\nMSBFirst_0=y\n", ""},
-        {"match without offset", number + "Match_0=24 47\n",
-         "Match_0 \"24 47\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
-         "bytes, ?? "
-         "for any byte, e.g. 0:24 ?? 47)"},
-        {"match with half a byte", number + "Match_0=0:2\n",
-         "Match_0 \"0:2\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
-         "bytes, ?? "
-         "for any byte, e.g. 0:24 ?? 47)"},
-        {"match of nothing", number + "Match_0=0:\n",
-         "Match_0 \"0:\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
-         "bytes, ?? "
-         "for any byte, e.g. 0:24 ?? 47)"},
-        {"match with half a wildcard", number + "Match_0=0:?A\n",
-         "Match_0 \"0:?A\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
-         "bytes, ?? "
-         "for any byte, e.g. 0:24 ?? 47)"},
-        {"match offset beyond 16384", number + "Match_0=16385:24\n",
-         "Match_0 \"16385:24\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole "
-         "HEX "
-         "bytes, ?? for any byte, e.g. 0:24 ?? 47)"},
+        {"match without offset", number + "Match_0=24 47\n", "Match_0 \"24 47\"" + matches},
+        {"match with half a byte", number + "Match_0=0:2\n", "Match_0 \"0:2\"" + matches},
+        {"match of nothing", number + "Match_0=0:\n", "Match_0 \"0:\"" + matches},
+        {"match with half a wildcard", number + "Match_0=0:?A\n", "Match_0 \"0:?A\"" + matches},
+        {"match offset beyond 16384", number + "Match_0=16385:24\n", "Match_0 \"16385:24\"" + matches},
         {"two fields of one name", number + "Name_1=t\nType_1=u8\nOffset_1=0\n",
          "Name_1 \"t\" is the name of field 0 too: every field needs a name of its own"},
     };
@@ -487,50 +338,23 @@ TEST(FieldListTest, DefinitionsThatCanNeverBeReadAreRefusedNamingTheKey) {
         EXPECT_EQ(ZFieldList::CheckIni(ProfileOf(dir, row.keys), reason), row.reason.empty());
         EXPECT_EQ(reason, row.reason);
     }
-}
-
-TEST(FieldListTest, ASettingsFileNamesItselfInTheRefusal) {
-    ScratchDir dir;
-    const ZULIniFile ini = ProfileOf(dir, "[_fields]\nCount=1\nName_0=t\nType_0=float\n");
     std::string errorText;
-    EXPECT_FALSE(ZLoggerSettings::CheckIni(ini, errorText));
-    EXPECT_EQ(errorText,
-              "The settings in file \"fields.scs\" cannot be used: Type_0 \"float\" is no field type: the "
-              "types are "
-              "u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 or text");
+    EXPECT_FALSE(
+        ZLoggerSettings::CheckIni(ProfileOf(dir, "[_fields]\nCount=1\nName_0=t\nType_0=float\n"), errorText));
+    EXPECT_EQ(errorText, "The settings in file \"fields.scs\" cannot be used: Type_0 \"float\"" + types);
 }
 
 TEST(FieldListTest, EveryKeySurvivesTheSettingsFileAndNoFieldsWriteNoSection) {
-    ZFieldList list;
-    list.LogFields = false;
-    list.CsvRecording = true;
-    ZFieldDefinition number;
-    number.Name = "temperature";
-    number.Type = ftI16;
-    number.HasOffset = true;
-    number.Offset = -4;
-    number.MSBFirst = false;
-    number.HasBits = true;
-    number.BitStart = 3;
-    number.BitLength = 9;
-    number.Scale = 0.1;
-    number.Add = -273.15;
-    number.Unit =
-        "\xC2\xB0"
-        "C";
-    number.HasMatch = true;
-    number.MatchOffset = -2;
-    number.MatchPattern = {0x0D, AnyByte};
-    ZFieldDefinition text;
-    text.Name = "altitude, in \"m\"";
-    text.Type = ftText;
-    text.Separator = ' ';
-    text.HasIndex = true;
-    text.Index = 9;
-    text.Prefix = "A=";
-    list.Items = {number, text};
-
     ScratchDir dir;
+    ZFieldList list;
+    list.ReadFromIni(
+        ProfileOf(dir,
+                  "[_fields]\nCount=2\nLogFields=0\nCsvRecording=1\n"
+                  "Name_0=temperature\nType_0=i16\nOffset_0=-4\nMSBFirst_0=0\nBits_0=3,9\n"
+                  "Scale_0=0.1\nAdd_0=-273.15\nUnit_0=\xC2\xB0"
+                  "C\nMatch_0=-2:0D ??\n"
+                  "Name_1=altitude, in \"m\"\nType_1=text\nSeparator_1=space\nIndex_1=9\nPrefix_1=A=\n"));
+    ASSERT_EQ(list.Items.size(), 2u);
     ZULIniFile written;
     list.WriteToIni(written);
     ASSERT_TRUE(written.UpdateFile(dir.File("saved.scs")));
@@ -565,7 +389,8 @@ TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
     const std::vector<std::pair<std::string, std::string>> cells = {{"plain", "plain"},
                                                                     {"a,b", "\"a,b\""},
                                                                     {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                                                                    {"two\r\nlines", "\"two\r\nlines\""}};
+                                                                    {"two\r\nlines", "\"two\r\nlines\""},
+                                                                    {"a\rb", "\"a\rb\""}};
     for (const auto& [text, cell] : cells) {
         std::string out;
         ZAppendCsvCell(out, text);
@@ -574,6 +399,7 @@ TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
     const std::vector<std::pair<std::string, std::string>> names = {{"t", "\"t\""},
                                                                     {"a\"b\\c", "\"a\\\"b\\\\c\""},
                                                                     {"tab\there", "\"tab\\u0009here\""},
+                                                                    {"\x1f", "\"\\u001F\""},
                                                                     {"\xFF"
                                                                      "x",
                                                                      "\"\xEF\xBF\xBDx\""}};
@@ -602,17 +428,7 @@ struct ValuesLineRow {
 
 TEST(FieldTextTest, TheLogShowsTheValuesPresentAfterTheirBlock) {
     ZFieldList list;
-    ZFieldDefinition temperature;
-    temperature.Name = "temperature";
-    temperature.Type = ftText;
-    temperature.HasIndex = true;
-    temperature.Index = 0;
-    temperature.Unit = "C";
-    ZFieldDefinition count = temperature;
-    count.Name = "count";
-    count.Index = 1;
-    count.Unit = "";
-    list.Items = {temperature, count};
+    list.Items = {Field("temperature", "Type=text|Index=0|Unit=C"), Field("count", "Type=text|Index=1")};
     const ZFieldDecoder decoder(list);
     const std::vector<ValuesLineRow> rows = {
         {"both", "31.5,7", true, true, "Values: temperature=31.5 C, count=7"},
@@ -628,9 +444,8 @@ TEST(FieldTextTest, TheLogShowsTheValuesPresentAfterTheirBlock) {
         settings.Fields.LogFields = row.logFields;
         settings.LogDataField = row.logData;
         ZFieldValues values = decoder.MakeValues();
-        const auto* bytes = reinterpret_cast<const uint8_t*>(row.block.data());
-        decoder.Decode(bytes, static_cast<int>(row.block.size()), values);
-        sBlock block{0, bytes, static_cast<int>(row.block.size()), bkData};
+        decoder.Decode(BytesOf(row.block), static_cast<int>(row.block.size()), values);
+        sBlock block{0, BytesOf(row.block), static_cast<int>(row.block.size()), bkData};
         block.Values = &values;
         sLogString lines;
         ZLogFileManager::FormatBlock(block, false, settings, lines);
@@ -638,7 +453,7 @@ TEST(FieldTextTest, TheLogShowsTheValuesPresentAfterTheirBlock) {
         EXPECT_EQ(text.empty() ? "" : text.back(), row.lastLine);
         EXPECT_EQ(lines.LineCount, text.size());
         // The values line is the block's last line: a file may start after it, never before.
-        if (!text.empty()) {
+        if (!lines.Text.empty()) {
             ASSERT_EQ(lines.BlockEnds.size(), 1u);
             EXPECT_EQ(lines.BlockEnds[0].TextEnd, lines.Text.size());
         }
