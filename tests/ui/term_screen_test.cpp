@@ -4,29 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include "Funset_strings.h"
+#include "ScopedTimeZone.h"
 #include "ZTermScreen.h"
 
 namespace {
 
 std::string Utf8(const std::u32string& text) {
     std::string out;
-    for (const char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (const char32_t c : text) ZULAppendUtf8(out, c);
     return out;
 }
 
@@ -80,34 +69,11 @@ struct ScreenCase {
     int MaxLines = 100;
 };
 
-ZTermScreenOptions Mode(ZTermNewLine newLine, bool controls = false) {
-    ZTermScreenOptions options;
-    options.NewLine = newLine;
-    options.ShowControls = controls;
-    return options;
-}
+constexpr auto Lf = ZTermNewLine::Lf, Cr = ZTermNewLine::Cr, CrLf = ZTermNewLine::CrLf;
 
-ZTermScreenOptions Latin1() {
-    ZTermScreenOptions options;
-    options.Charset = ZTermCharset::Latin1;
-    return options;
+ZTermScreenOptions Shown(ZTermNewLine newLine) {
+    return {.NewLine = newLine, .ShowControls = true};
 }
-
-ZTermScreenOptions ShowingSent() {
-    ZTermScreenOptions options;
-    options.ShowSent = true;
-    return options;
-}
-
-ZTermScreenOptions Stamped(ZTermStampFormat format) {
-    ZTermScreenOptions options;
-    options.Stamps = format;
-    return options;
-}
-
-constexpr auto Lf = ZTermNewLine::Lf;
-constexpr auto Cr = ZTermNewLine::Cr;
-constexpr auto CrLf = ZTermNewLine::CrLf;
 constexpr int64_t Noon = 1796904000LL * 1000000;  // 2026-12-10 12:00:00 UTC
 
 std::string Repeated(char c, size_t count) {
@@ -117,136 +83,115 @@ std::string Repeated(char c, size_t count) {
 const std::vector<ScreenCase>& Rows() {
     static const std::vector<ScreenCase> rows = {
         // Line ends.
-        {"LfEndsLines", Mode(Lf), {{"hello\r\nworld"}}, {"hello", "world"}},
-        {"LfAloneEndsLines", Mode(Lf), {{"a\nb\n"}}, {"a", "b", ""}},
-        {"CrOverwritesTheLine", Mode(Lf), {{"12345\rab"}}, {"ab345"}},
-        {"ProgressOverwritten", Mode(Lf), {{"10%\r20%\r30%\n"}}, {"30%", ""}},
-        {"VtAndFfGoDown", Mode(Lf), {{"ab\x0b" "c\x0c" "d"}}, {"ab", "c", "d"}},
-        {"CrModeTakesItsLf", Mode(Cr), {{"one\rtwo\r\nthree"}}, {"one", "two", "three"}},
-        {"CrModeLoneLfGoesDown", Mode(Cr), {{"ab\ncd"}}, {"ab", "  cd"}},
-        {"CrModeLfInNextPiece", Mode(Cr), {{"x\r"}, {"\ny"}}, {"x", "y"}},
-        {"CrModeByteBetween", Mode(Cr), {{"x\r\xff\n"}}, {"x", "\\xFF", ""}},
-        {"CrLfModeEndsLines", Mode(CrLf), {{"a\r\nb"}}, {"a", "b"}},
-        {"CrLfModeLoneLfGoesDown", Mode(CrLf), {{"ab\ncd"}}, {"ab", "  cd"}},
-        {"CrLfModeLoneCrReturns", Mode(CrLf), {{"abc\rX"}}, {"Xbc"}},
+        {"LfEndsLines", {}, {{"hello\r\nworld"}}, {"hello", "world"}},
+        {"LfAloneEndsLines", {}, {{"a\nb\n"}}, {"a", "b", ""}},
+        {"CrOverwritesTheLine", {}, {{"12345\rab"}}, {"ab345"}},
+        {"ProgressOverwritten", {}, {{"10%\r20%\r30%\n"}}, {"30%", ""}},
+        {"VtAndFfGoDown", {}, {{"ab\x0b" "c\x0c" "d"}}, {"ab", "c", "d"}},
+        {"CrModeTakesItsLf", {.NewLine = Cr}, {{"one\rtwo\r\nthree"}}, {"one", "two", "three"}},
+        {"CrModeLoneLfGoesDown", {.NewLine = Cr}, {{"ab\ncd"}}, {"ab", "  cd"}},
+        {"CrModeLfInNextPiece", {.NewLine = Cr}, {{"x\r"}, {"\ny"}}, {"x", "y"}},
+        {"CrModeByteBetween", {.NewLine = Cr}, {{"x\r\xff\n"}}, {"x", "\\xFF", ""}},
+        {"CrLfModeEndsLines", {.NewLine = CrLf}, {{"a\r\nb"}}, {"a", "b"}},
+        {"CrLfModeLoneLfGoesDown", {.NewLine = CrLf}, {{"ab\ncd"}}, {"ab", "  cd"}},
+        {"CrLfModeLoneCrReturns", {.NewLine = CrLf}, {{"abc\rX"}}, {"Xbc"}},
         // Control characters applied or dropped.
-        {"BackspaceMovesBack", Mode(Lf), {{"abc\bX\b\b\b\bY"}}, {"YbX"}},
-        {"TabToNextStop", Mode(Lf), {{"a\tb\t\tc"}}, {"a       b               c"}},
-        {"BellIsCounted", Mode(Lf), {{"ding\a\a"}}, {"ding"}, false, 2},
-        {"OtherControlsDropped", Mode(Lf), {{std::string("a\0\x01\x7f" "b", 5)}}, {"ab"}},
+        {"BackspaceMovesBack", {}, {{"abc\bX\b\b\b\bY"}}, {"YbX"}},
+        {"TabToNextStop", {}, {{"a\tb\t\tc"}}, {"a       b               c"}},
+        {"BellIsCounted", {}, {{"ding\a\a"}}, {"ding"}, false, 2},
+        {"OtherControlsDropped", {}, {{std::string("a\0\x01\x7f" "b", 5)}}, {"ab"}},
         // Bytes of no character.
-        {"InvalidByte", Mode(Lf), {{"a\xff" "b"}}, {"a\\xFFb"}},
-        {"SequenceCutShort", Mode(Lf), {{"\xe2\x82" "A"}}, {"\\xE2\\x82A"}},
-        {"OverlongForm", Mode(Lf), {{"\xc0\xaf\xe0\x80\xaf"}}, {"\\xC0\\xAF\\xE0\\x80\\xAF"}},
-        {"Surrogate", Mode(Lf), {{"\xed\xa0\x80"}}, {"\\xED\\xA0\\x80"}},
-        {"BeyondUnicode", Mode(Lf), {{"\xf4\x90\x80\x80"}}, {"\\xF4\\x90\\x80\\x80"}},
-        {"StrayContinuation", Mode(Lf), {{"\x80\xbf"}}, {"\\x80\\xBF"}},
-        {"CharacterAcrossPieces", Mode(Lf), {{"\xe2\x82"}, {"\xac!"}}, {"€!"}},
-        {"C1ControlAsItsBytes", Mode(Lf), {{"\xc2\x85"}}, {"\\xC2\\x85"}},
-        {"InvalidIsMarked", Mode(Lf), {{"a\xff"}}, {"a<sym>\\xFF"}, true},
-        {"Latin1Text", Latin1(), {{"Gr\xfc\xdf" "e"}}, {"Grüße"}},
-        {"Latin1C1AsBytes", Latin1(), {{"\x85\x9f\xa0"}}, {"\\x85\\x9F\u00a0"}},
+        {"InvalidByte", {}, {{"a\xff" "b"}}, {"a\\xFFb"}},
+        {"SequenceCutShort", {}, {{"\xe2\x82" "A"}}, {"\\xE2\\x82A"}},
+        {"OverlongForm", {}, {{"\xc0\xaf\xe0\x80\xaf"}}, {"\\xC0\\xAF\\xE0\\x80\\xAF"}},
+        {"Surrogate", {}, {{"\xed\xa0\x80"}}, {"\\xED\\xA0\\x80"}},
+        {"BeyondUnicode", {}, {{"\xf4\x90\x80\x80"}}, {"\\xF4\\x90\\x80\\x80"}},
+        {"StrayContinuation", {}, {{"\x80\xbf"}}, {"\\x80\\xBF"}},
+        {"CharacterAcrossPieces", {}, {{"\xe2\x82"}, {"\xac!"}}, {"€!"}},
+        {"C1ControlAsItsBytes", {}, {{"\xc2\x85"}}, {"\\xC2\\x85"}},
+        {"InvalidIsMarked", {}, {{"a\xff"}}, {"a<sym>\\xFF"}, true},
+        {"Latin1Text", {.Charset = ZTermCharset::Latin1}, {{"Gr\xfc\xdf" "e"}}, {"Grüße"}},
+        {"Latin1C1AsBytes", {.Charset = ZTermCharset::Latin1}, {{"\x85\x9f\xa0"}}, {"\\x85\\x9F\u00a0"}},
         // Control characters shown.
-        {"ShownInLfMode", Mode(Lf, true), {{"a\r\nb\a"}}, {"a␍␊", "b␇"}},
-        {"ShownInCrMode", Mode(Cr, true), {{"a\r\nb\rc"}}, {"a␍␊", "b␍", "c"}},
-        {"ShownInCrModeAcrossPieces", Mode(Cr, true), {{"a\r"}, {"\nb"}}, {"a␍␊", "b"}},
-        {"ShownInCrLfMode", Mode(CrLf, true), {{"a\nb\r\nc"}}, {"a␊b␍␊", "c"}},
-        {"ShownEscapeAndDelete", Mode(Lf, true), {{std::string("\x1b[1m\x7f\0", 6)}}, {"␛[1m␡␀"}},
-        {"ShownSymbolIsMarked", Mode(Lf, true), {{"a\t"}}, {"a<sym>␉"}, true},
+        {"ShownInLfMode", Shown(Lf), {{"a\r\nb\a"}}, {"a␍␊", "b␇"}},
+        {"ShownInCrMode", Shown(Cr), {{"a\r\nb\rc"}}, {"a␍␊", "b␍", "c"}},
+        {"ShownInCrModeAcrossPieces", Shown(Cr), {{"a\r"}, {"\nb"}}, {"a␍␊", "b"}},
+        {"ShownInCrLfMode", Shown(CrLf), {{"a\nb\r\nc"}}, {"a␊b␍␊", "c"}},
+        {"ShownEscapeAndDelete", Shown(Lf), {{std::string("\x1b[1m\x7f\0", 6)}}, {"␛[1m␡␀"}},
+        {"ShownSymbolIsMarked", Shown(Lf), {{"a\t"}}, {"a<sym>␉"}, true},
         // Colours and attributes.
-        {"SgrColour", Mode(Lf), {{"\x1b[31mred\x1b[0m ok"}}, {"<fg=1>red<> ok"}, true},
-        {"SgrBoldBackground", Mode(Lf), {{"\x1b[1;44mX"}}, {"<bg=4,b>X"}, true},
-        {"SgrPalette256", Mode(Lf), {{"\x1b[38;5;208mO\x1b[48;5;17mP"}}, {"<fg=208>O<fg=208,bg=17>P"}, true},
-        {"SgrDirectColour", Mode(Lf), {{"\x1b[38;2;1;2;3mR"}}, {"<fg=#010203>R"}, true},
-        {"SgrBright", Mode(Lf), {{"\x1b[91;102m!"}}, {"<fg=9,bg=10>!"}, true},
-        {"SgrNormalIntensity", Mode(Lf), {{"\x1b[1;2mB\x1b[22mN"}}, {"<b,f>B<>N"}, true},
-        {"SgrEmptyResets", Mode(Lf), {{"\x1b[4mU\x1b[mN"}}, {"<u>U<>N"}, true},
-        {"SgrItalicInverseCrossed", Mode(Lf), {{"\x1b[3;7;9mZ\x1b[23;27;29mz"}}, {"<i,inv,x>Z<>z"}, true},
-        {"SgrDefaultColours", Mode(Lf), {{"\x1b[31;42mA\x1b[39mB\x1b[49mC"}}, {"<fg=1,bg=2>A<bg=2>B<>C"}, true},
-        {"SgrColourTooLarge", Mode(Lf), {{"\x1b[32m\x1b[38;5;300mG\x1b[38;2;1;999;1mH"}}, {"<fg=2>GH"}, true},
-        {"SgrSequenceAcrossPieces", Mode(Lf), {{"\x1b[3"}, {"1mr"}}, {"<fg=1>r"}, true},
-        {"SgrKeepsAcrossLines", Mode(Lf), {{"\x1b[33ma\nb"}}, {"<fg=3>a", "<fg=3>b"}, true},
+        {"SgrColour", {}, {{"\x1b[31mred\x1b[0m ok"}}, {"<fg=1>red<> ok"}, true},
+        {"SgrBoldBackground", {}, {{"\x1b[1;44mX"}}, {"<bg=4,b>X"}, true},
+        {"SgrPalette256", {}, {{"\x1b[38;5;255mO\x1b[48;5;17mP"}}, {"<fg=255>O<fg=255,bg=17>P"}, true},
+        {"SgrDirectColour", {}, {{"\x1b[38;2;255;2;3mR"}}, {"<fg=#FF0203>R"}, true},
+        {"SgrBright", {}, {{"\x1b[91;102m!\x1b[97;107m?"}}, {"<fg=9,bg=10>!<fg=15,bg=15>?"}, true},
+        {"SgrNormalIntensity", {}, {{"\x1b[1;2mB\x1b[22mN"}}, {"<b,f>B<>N"}, true},
+        {"SgrEmptyResets", {}, {{"\x1b[4mU\x1b[mN"}}, {"<u>U<>N"}, true},
+        {"SgrItalicInverseCrossed", {}, {{"\x1b[3;7;9mZ\x1b[23;27;29mz"}}, {"<i,inv,x>Z<>z"}, true},
+        {"SgrDefaultColours", {}, {{"\x1b[31;42mA\x1b[39mB\x1b[49mC"}}, {"<fg=1,bg=2>A<bg=2>B<>C"}, true},
+        {"SgrColourTooLarge", {}, {{"\x1b[32m\x1b[38;5;300mG\x1b[38;2;1;999;1mH"}}, {"<fg=2>GH"}, true},
+        {"SgrSequenceAcrossPieces", {}, {{"\x1b[3"}, {"1mr"}}, {"<fg=1>r"}, true},
+        {"SgrKeepsAcrossLines", {}, {{"\x1b[33ma\nb"}}, {"<fg=3>a", "<fg=3>b"}, true},
         // Other escape sequences dropped, or applied on the line.
-        {"ScreenMovesDropped", Mode(Lf), {{"\x1b[2J\x1b[H\x1b[3A\x1b[5;5fhome"}}, {"home"}},
-        {"PrivateModesDropped", Mode(Lf), {{"\x1b[?25lhidden\x1b[?25h"}}, {"hidden"}},
-        {"PrivateSgrNotApplied", Mode(Lf), {{"\x1b[>31mn"}}, {"n"}, true},
-        {"OscWithBel", Mode(Lf), {{"\x1b]0;title\atext"}}, {"text"}},
-        {"OscWithStringTerminator", Mode(Lf), {{"\x1b]2;t\x1b\\x"}}, {"x"}},
-        {"DcsDropped", Mode(Lf), {{"\x1bPq#0;2\x1b\\y"}}, {"y"}},
-        {"CharsetAndSaveDropped", Mode(Lf), {{"\x1b(B\x1b" "7\x1b" "8z"}}, {"z"}},
-        {"ControlInsideSequence", Mode(Lf), {{"ab\x1b[\r3" "1mX"}}, {"<fg=1>X<>b"}, true},
-        {"CancelEndsSequence", Mode(Lf), {{"\x1b[31\x18mX"}}, {"mX"}, true},
-        {"EscRestartsSequence", Mode(Lf), {{"\x1b[31\x1b[32mX"}}, {"<fg=2>X"}, true},
-        {"HighByteEndsSequence", Mode(Lf), {{"\x1b[3\xc3\xa4"}}, {"ä"}},
-        {"EraseToEnd", Mode(Lf), {{"abcdef\x1b[3D\x1b[K"}}, {"abc"}},
-        {"EraseToStart", Mode(Lf), {{"abcdef\x1b[3D\x1b[1K"}}, {"    ef"}},
-        {"EraseLine", Mode(Lf), {{"abcdef\x1b[2KX"}}, {"      X"}},
-        {"CursorForward", Mode(Lf), {{"a\x1b[3Cb\x1b[Cc"}}, {"a   b c"}},
-        {"CursorToColumn", Mode(Lf), {{"abcdef\x1b[2GX\x1b[GY"}}, {"YXcdef"}},
-        {"DeleteCharacters", Mode(Lf), {{"abcdef\r\x1b[2P"}}, {"cdef"}},
-        {"InsertBlanks", Mode(Lf), {{"abc\r\x1b[2@"}}, {"  abc"}},
-        {"EraseCharacters", Mode(Lf), {{"abcdef\r\x1b[2X"}}, {"  cdef"}},
+        {"ScreenMovesDropped", {}, {{"\x1b[2J\x1b[H\x1b[3A\x1b[5;5fhome"}}, {"home"}},
+        {"PrivateModesDropped", {}, {{"\x1b[?25lhidden\x1b[?25h"}}, {"hidden"}},
+        {"PrivateSgrNotApplied", {}, {{"\x1b[>31mn"}}, {"n"}, true},
+        {"OscWithBel", {}, {{"\x1b]0;title\atext"}}, {"text"}},
+        {"OscWithStringTerminator", {}, {{"\x1b]2;t\x1b\\x"}}, {"x"}},
+        {"DcsDropped", {}, {{"\x1bPq#0;2\x1b\\y"}}, {"y"}},
+        {"CharsetAndSaveDropped", {}, {{"\x1b(B\x1b" "7\x1b" "8z"}}, {"z"}},
+        {"ControlInsideSequence", {}, {{"ab\x1b[\r3" "1mX"}}, {"<fg=1>X<>b"}, true},
+        {"CancelEndsSequence", {}, {{"\x1b[31\x18mX"}}, {"mX"}, true},
+        {"EscRestartsSequence", {}, {{"\x1b[31\x1b[32mX"}}, {"<fg=2>X"}, true},
+        {"HighByteEndsSequence", {}, {{"\x1b[3\xc3\xa4"}}, {"ä"}},
+        {"EraseToEnd", {}, {{"abcdef\x1b[3D\x1b[K"}}, {"abc"}},
+        {"EraseToStart", {}, {{"abcdef\x1b[3D\x1b[1K"}}, {"    ef"}},
+        {"EraseLine", {}, {{"abcdef\x1b[2KX"}}, {"      X"}},
+        {"CursorForward", {}, {{"a\x1b[3Cb\x1b[Cc"}}, {"a   b c"}},
+        {"CursorToColumn", {}, {{"abcdef\x1b[2GX\x1b[GY"}}, {"YXcdef"}},
+        {"DeleteCharacters", {}, {{"abcdef\r\x1b[2P"}}, {"cdef"}},
+        {"InsertBlanks", {}, {{"abc\r\x1b[2@"}}, {"  abc"}},
+        {"EraseCharacters", {}, {{"abcdef\r\x1b[2X"}}, {"  cdef"}},
         // Limits.
-        {"LongLineGoesOn", Mode(Lf), {{Repeated('a', 4100)}}, {Repeated('a', 4096), "aaaa"}},
-        {"TabAtTheLimit", Mode(Lf), {{Repeated('a', 4094) + "\t\tbc"}}, {Repeated('a', 4094) + " b", "c"}},
-        {"CursorAtTheLimit", Mode(Lf), {{"\x1b[99999Gx\x1b[99999Cy"}}, {Repeated(' ', 4095) + "y"}},
-        {"LongSequenceDropped", Mode(Lf), {{"\x1b[" + Repeated('1', 70) + "mX"}}, {"X"}, true},
-        {"LongStringEnds", Mode(Lf), {{"\x1b]" + Repeated('x', 5000)}}, {Repeated('x', 5000 - 4096)}},
-        {"OldLinesDropped", Mode(Lf), {{"1\n2\n3\n4"}}, {"2", "3", "4"}, false, 0, 1, 2},
+        {"LongLineGoesOn", {}, {{Repeated('a', 4100)}}, {Repeated('a', 4096), "aaaa"}},
+        {"TabAtTheLimit", {}, {{Repeated('a', 4094) + "\t\tbc"}}, {Repeated('a', 4094) + " b", "c"}},
+        {"CursorAtTheLimit", {}, {{"\x1b[99999Gx\x1b[99999Cy"}}, {Repeated(' ', 4095) + "y"}},
+        {"LongSequenceDropped", {}, {{"\x1b[" + Repeated('0', 63) + "31mX"}}, {"X"}, true},
+        {"LongestSequenceApplied", {}, {{"\x1b[" + Repeated('0', 62) + "31mX"}}, {"<fg=1>X"}, true},
+        {"LongStringEnds", {}, {{"\x1b]" + Repeated('x', 5000)}}, {Repeated('x', 5000 - 4096)}},
+        {"OldLinesDropped", {}, {{"1\n2\n3\n4"}}, {"2", "3", "4"}, false, 0, 1, 2},
         // Sent bytes.
-        {"SentShownAndMarked", ShowingSent(), {{"AT\r", true}, {"\r\nOK\r\n"}}, {"<sent>AT", "OK", ""}, true},
-        {"SentNotShown", Mode(Lf), {{"AT\r", true}, {"\r\nOK\r\n"}}, {"", "OK", ""}},
-        {"SentKeepsReceivedSequence", ShowingSent(), {{"\x1b[3"}, {"x", true}, {"1mr"}}, {"<sent>x<fg=1>r"}, true},
-        {"SentColoursOwn", ShowingSent(), {{"\x1b[32m", true}, {"a"}, {"b", true}}, {"a<fg=2,sent>b"}, true},
+        {"SentShownAndMarked", {.ShowSent = true}, {{"AT\r", true}, {"\r\nOK\r\n"}}, {"<sent>AT", "OK", ""}, true},
+        {"SentNotShown", {}, {{"AT\r", true}, {"\r\nOK\r\n"}}, {"", "OK", ""}},
+        {"SentKeepsReceivedSequence", {.ShowSent = true}, {{"\x1b[3"}, {"x", true}, {"1mr"}}, {"<sent>x<fg=1>r"}, true},
+        {"SentColoursOwn", {.ShowSent = true}, {{"\x1b[32m", true}, {"a"}, {"b", true}}, {"a<fg=2,sent>b"}, true},
         // Time stamps: the read that brought a line's first byte.
         {"StampsMilliseconds",
-         Stamped(ZTermStampFormat::Milliseconds),
+         {.Stamps = ZTermStampFormat::Milliseconds},
          {{"first\nsec", false, Noon + 1000}, {"ond\nthird", false, Noon + 2500}},
          {"12:00:00.001 first", "12:00:00.001 second", "12:00:00.002 third"}},
         {"StampOfEmptyLine",
-         Stamped(ZTermStampFormat::Seconds),
+         {.Stamps = ZTermStampFormat::Seconds},
          {{"a\n", false, Noon}, {"\n", false, Noon + 3000000}},
          {"12:00:00 a", "12:00:03 ", ""}},
-        {"StampsMicroseconds", Stamped(ZTermStampFormat::Microseconds), {{"x", false, Noon + 7}}, {"12:00:00.000007 x"}},
+        {"StampsMicroseconds", {.Stamps = ZTermStampFormat::Microseconds}, {{"x", false, Noon + 7}}, {"12:00:00.000007 x"}},
         {"StampOfSentLine",
-         [] {
-             ZTermScreenOptions options = Stamped(ZTermStampFormat::Seconds);
-             options.ShowSent = true;
-             return options;
-         }(),
+         {.ShowSent = true, .Stamps = ZTermStampFormat::Seconds},
          {{"AT\n", true, Noon + 1000000}, {"OK\n", false, Noon + 2000000}},
          {"12:00:01 AT", "12:00:02 OK", ""}},
     };
     return rows;
 }
 
-class ScopedUtc {
-public:
-    ScopedUtc() {
-        if (const char* old = std::getenv("TZ")) old_ = old, hadOld_ = true;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    ~ScopedUtc() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedUtc(const ScopedUtc&) = delete;
-    ScopedUtc& operator=(const ScopedUtc&) = delete;
-
-private:
-    std::string old_;
-    bool hadOld_ = false;
-};
+void PrintTo(const ScreenCase& row, std::ostream* out) {
+    *out << row.Name;
+}
 
 class TermScreenTest : public ::testing::TestWithParam<ScreenCase> {};
 
 TEST_P(TermScreenTest, BytesBecomeLines) {
     const ScreenCase& row = GetParam();
-    const ScopedUtc utc;
+    const ScopedTimeZone utc("UTC");
     ZTermScreen screen(row.MaxLines);
     screen.SetOptions(row.Options);
     for (const Piece& piece : row.Pieces)
