@@ -30,11 +30,11 @@ ZSendSequence Sequence(std::vector<uint8_t> data, int32_t every = 0, int32_t wai
     return sequence;
 }
 
-// What the engine reports while the driver runs: 'F' a received frame, 'S' the record
-// of the next send (only in rows whose records come late; otherwise each comes at once).
+// A block the engine reports while the driver runs (the record of a send, bkSent, only
+// in rows whose records come late; otherwise each comes at once).
 struct Event {
     int64_t us;
-    char kind;
+    uint8_t kind;
 };
 
 struct Handed {
@@ -50,7 +50,7 @@ void PrintTo(const Handed& h, std::ostream* out) {
 struct PacerCase {
     const char* name;
     int32_t baud;  // 8N1
-    int32_t gapMs;
+    int32_t gapMs = 0;
     std::vector<ZSendSequence> sequences;  // queued at 0
     std::vector<Handed> handed;            // every frame handed to the line, with its time
     int64_t untilUs = 100000;
@@ -60,35 +60,10 @@ struct PacerCase {
     bool lateRecords = false;
     std::vector<ZSendResult> results = {};  // the line's answers in order; Sent after them
     int refusals = 0;
-
-    PacerCase Wakes(std::vector<int64_t> at, int64_t until) const {
-        PacerCase c = *this;
-        c.wakes = std::move(at);
-        c.untilUs = until;
-        return c;
-    }
-    PacerCase Skips(uint64_t count) const {
-        PacerCase c = *this;
-        c.skipped = count;
-        return c;
-    }
-    PacerCase Reported(std::vector<Event> what, bool late = false) const {
-        PacerCase c = *this;
-        c.events = std::move(what);
-        c.lateRecords = late;
-        return c;
-    }
-    PacerCase Answers(std::vector<ZSendResult> what, int refused = 0) const {
-        PacerCase c = *this;
-        c.results = std::move(what);
-        c.refusals = refused;
-        return c;
-    }
 };
 
-PacerCase Row(const char* name, int32_t baud, int32_t gapMs, std::vector<ZSendSequence> sequences,
-              std::vector<Handed> handed, int64_t untilUs = 100000) {
-    return PacerCase{name, baud, gapMs, std::move(sequences), std::move(handed), untilUs};
+void PrintTo(const PacerCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
 class SendPacerTest : public ::testing::TestWithParam<PacerCase> {};
@@ -100,7 +75,6 @@ TEST_P(SendPacerTest, HandsFramesToTheLineAtTheirTimes) {
     pacer.SetLine(ZLineTiming::Of(c.baud, 8, 0, 1), c.gapMs);
     for (const ZSendSequence& sequence : c.sequences) pacer.Enqueue(sequence);
     const sBlock record(0, nullptr, 0, bkSent);
-    const sBlock frame(0, nullptr, 0, bkData);
     std::vector<Handed> handed;
     size_t answer = 0;
     auto send = [&](const std::vector<uint8_t>& bytes, bool, std::string& error) {
@@ -120,7 +94,7 @@ TEST_P(SendPacerTest, HandsFramesToTheLineAtTheirTimes) {
                                                      : c.untilUs + 1;
         for (; event < c.events.size() && c.events[event].us <= next; ++event) {
             now = c.events[event].us;
-            pacer.OnBlock(c.events[event].kind == 'S' ? record : frame);
+            pacer.OnBlock(sBlock(0, nullptr, 0, c.events[event].kind));
         }
         if (next > c.untilUs) break;
         now = next;
@@ -140,38 +114,45 @@ TEST_P(SendPacerTest, HandsFramesToTheLineAtTheirTimes) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, SendPacerTest,
     ::testing::Values(
-        Row("AListGoesOneFrameAtATime", 9600, 0, {Sequence({1, 2}), Sequence({3, 4}), Sequence({5, 6})},
-            {{0, "01 02"}, {5729, "03 04"}, {11458, "05 06"}}),
-        Row("AGapAskedForStands", 9600, 10, {Sequence({1, 2}), Sequence({3, 4})},
-            {{0, "01 02"}, {12083, "03 04"}}),
-        Row("NoLessThanTheLeastGapAbove19200", 115200, 1, {Sequence({1, 2}), Sequence({3, 4})},
-            {{0, "01 02"}, {1924, "03 04"}}),
-        Row("ALateSendKeepsTheNextTick", 115200, 0, {Sequence({0xAA}, 100)},
-            {{0, "AA"}, {130000, "AA"}, {200000, "AA"}})
-            .Wakes({0, 130000, 200000}, 250000),
-        Row("MissedTicksAreSkippedAndCounted", 115200, 0, {Sequence({0xAA}, 100)},
-            {{0, "AA"}, {350000, "AA"}, {400000, "AA"}})
-            .Wakes({0, 350000, 400000}, 450000)
-            .Skips(2),
+        PacerCase{.name = "AListGoesOneFrameAtATime", .baud = 9600,
+                  .sequences = {Sequence({1, 2}), Sequence({3, 4}), Sequence({5, 6})},
+                  .handed = {{0, "01 02"}, {5729, "03 04"}, {11458, "05 06"}}},
+        PacerCase{.name = "AGapAskedForStands", .baud = 9600, .gapMs = 10,
+                  .sequences = {Sequence({1, 2}), Sequence({3, 4})}, .handed = {{0, "01 02"}, {12083, "03 04"}}},
+        PacerCase{.name = "NoLessThanTheLeastGapAbove19200", .baud = 115200, .gapMs = 1,
+                  .sequences = {Sequence({1, 2}), Sequence({3, 4})}, .handed = {{0, "01 02"}, {1924, "03 04"}}},
+        PacerCase{.name = "ALateSendKeepsTheNextTick", .baud = 115200, .sequences = {Sequence({0xAA}, 100)},
+                  .handed = {{0, "AA"}, {130000, "AA"}, {200000, "AA"}}, .untilUs = 250000,
+                  .wakes = {0, 130000, 200000}},
+        PacerCase{.name = "MissedTicksAreSkippedAndCounted", .baud = 115200, .sequences = {Sequence({0xAA}, 100)},
+                  .handed = {{0, "AA"}, {350000, "AA"}, {400000, "AA"}}, .untilUs = 450000,
+                  .wakes = {0, 350000, 400000}, .skipped = 2},
         // Ticks every 4 ms, a frame and its gap 5729 us: a tick waits for the line while
         // it is the latest one, and one that the next overtook is skipped.
-        Row("ATickWaitsForTheLine", 9600, 0, {Sequence({1, 2}, 4)},
-            {{0, "01 02"}, {5729, "01 02"}, {11458, "01 02"}, {17187, "01 02"}}, 20000)
-            .Skips(1),
-        Row("ARepeatTheLineSkipsIsCounted", 115200, 0, {Sequence({0xAA}, 10)},
-            {{0, "AA"}, {10000, "AA"}, {20000, "AA"}}, 25000)
-            .Skips(1)
-            .Answers({ZSendResult::Sent, ZSendResult::Skipped}),
-        Row("AnAnswerEndsTheWait", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})}, {{0, "01"}, {23646, "02"}})
-            .Reported({{20000, 'F'}}),
-        Row("WithoutAnAnswerTheWaitRunsOut", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})},
-            {{0, "01"}, {50000, "02"}}),
+        PacerCase{.name = "ATickWaitsForTheLine", .baud = 9600, .sequences = {Sequence({1, 2}, 4)},
+                  .handed = {{0, "01 02"}, {5729, "01 02"}, {11458, "01 02"}, {17187, "01 02"}},
+                  .untilUs = 20000, .skipped = 1},
+        PacerCase{.name = "ARepeatTheLineSkipsIsCounted", .baud = 115200, .sequences = {Sequence({0xAA}, 10)},
+                  .handed = {{0, "AA"}, {10000, "AA"}, {20000, "AA"}}, .untilUs = 25000, .skipped = 1,
+                  .results = {ZSendResult::Sent, ZSendResult::Skipped}},
+        PacerCase{.name = "AnAnswerEndsTheWait", .baud = 9600, .sequences = {Sequence({1}, 0, 50), Sequence({2})},
+                  .handed = {{0, "01"}, {23646, "02"}}, .events = {{20000, bkData}}},
+        PacerCase{.name = "AStopTriggerEndsTheWait", .baud = 9600, .sequences = {Sequence({1}, 0, 50), Sequence({2})},
+                  .handed = {{0, "01"}, {23646, "02"}}, .events = {{20000, bkStopTrigger}}},
+        PacerCase{.name = "AFlushEndsTheWait", .baud = 9600, .sequences = {Sequence({1}, 0, 50), Sequence({2})},
+                  .handed = {{0, "01"}, {23646, "02"}}, .events = {{20000, bkFlush}}},
+        PacerCase{.name = "TrashIsNoAnswer", .baud = 9600, .sequences = {Sequence({1}, 0, 50), Sequence({2})},
+                  .handed = {{0, "01"}, {50000, "02"}}, .events = {{20000, bkTrash}}},
+        PacerCase{.name = "WithoutAWaitAFrameHoldsNothing", .baud = 9600, .sequences = {Sequence({1}), Sequence({2})},
+                  .handed = {{0, "01"}, {4688, "02"}}, .events = {{3000, bkData}}},
+        PacerCase{.name = "WithoutAnAnswerTheWaitRunsOut", .baud = 9600,
+                  .sequences = {Sequence({1}, 0, 50), Sequence({2})}, .handed = {{0, "01"}, {50000, "02"}}},
         // A frame the engine reports before the record of the send came before it.
-        Row("AFrameBeforeTheSendIsNoAnswer", 9600, 0, {Sequence({1}, 0, 50), Sequence({2})},
-            {{0, "01"}, {33646, "02"}})
-            .Reported({{1000, 'F'}, {2000, 'S'}, {30000, 'F'}}, true),
-        Row("ARefusedSequenceIsDropped", 9600, 0, {Sequence({1}), Sequence({2})}, {{0, "01"}, {0, "02"}})
-            .Answers({ZSendResult::Refused}, 1)),
+        PacerCase{.name = "AFrameBeforeTheSendIsNoAnswer", .baud = 9600,
+                  .sequences = {Sequence({1}, 0, 50), Sequence({2})}, .handed = {{0, "01"}, {33646, "02"}},
+                  .events = {{1000, bkData}, {2000, bkSent}, {30000, bkData}}, .lateRecords = true},
+        PacerCase{.name = "ARefusedSequenceIsDropped", .baud = 9600, .sequences = {Sequence({1}), Sequence({2})},
+                  .handed = {{0, "01"}, {0, "02"}}, .results = {ZSendResult::Refused}, .refusals = 1}),
     [](const ::testing::TestParamInfo<PacerCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
