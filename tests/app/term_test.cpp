@@ -280,39 +280,54 @@ INSTANTIATE_TEST_SUITE_P(
                  "waiting for it to come back"}),
     [](const ::testing::TestParamInfo<TermCase>& row) { return std::string(row.param.Name); });
 
-// Piped input is sent as it comes, with the line ends of --map, and the answer that
-// follows is listened for until the input has ended and lingered.
+// Piped input is sent as it comes, with the line ends of --map and in the character
+// set chosen, and the answer that follows is listened for until the input has ended
+// and lingered.
+struct PipeCase {
+    std::vector<std::string> Arguments;
+    std::string DeviceGets;
+    std::string Told;
+};
+
 TEST(TermPipeTest, SentAsItComesAndListenedAfter) {
-    ZPseudoTerminal device;
-    ASSERT_TRUE(device.Open());
-    int input[2], output[2], errors[2];
-    // Close-on-exec: the program must see the end of its input when the test closes it.
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
-    TermProgram program({"--device", device.SlavePath(), "--map", "cr", "--linger", "0.2"}, input[0], output[1],
-                        errors[1]);
-    close(input[0]);
-    close(output[1]);
-    close(errors[1]);
-    Reader err(errors[0]);
-    Reader out(output[0]);
-    Reader line(device.Master());
-    ASSERT_TRUE(err.WaitFor("Capturing from")) << err.Text();
-    Write(input[1], "AT\r\nATI\n");
-    ASSERT_TRUE(line.WaitFor("AT\rATI\r")) << line.Text();
-    Write(device.Master(), "OK\r\n");
-    ASSERT_TRUE(out.WaitFor("OK\r\n")) << out.Text();
-    close(input[1]);
-    int status = 0;
-    ASSERT_TRUE(program.WaitForEnd(status));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << err.Text();
-    err.Drain();
-    EXPECT_NE(err.Text().find("Bytes sent:      7 ("), std::string::npos) << err.Text();
-    EXPECT_EQ(err.Text().find("Ctrl+T"), std::string::npos) << "no keys to explain to a pipe";
-    close(output[0]);
-    close(errors[0]);
+    const std::vector<PipeCase> rows = {
+        {{}, "AT\rATI\xc3\xa9\r", "Bytes sent:      9 ("},
+        {{"--latin1"}, "AT\rATI\xe9\r", "Bytes sent:      8 ("},
+    };
+    for (const PipeCase& row : rows) {
+        SCOPED_TRACE(row.Told);
+        ZPseudoTerminal device;
+        ASSERT_TRUE(device.Open());
+        int input[2], output[2], errors[2];
+        // Close-on-exec: the program must see the end of its input when the test closes it.
+        ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
+        std::vector<std::string> arguments{"--device", device.SlavePath(), "--map", "cr", "--linger", "0.2"};
+        arguments.insert(arguments.end(), row.Arguments.begin(), row.Arguments.end());
+        TermProgram program(arguments, input[0], output[1], errors[1]);
+        close(input[0]);
+        close(output[1]);
+        close(errors[1]);
+        Reader err(errors[0]);
+        Reader out(output[0]);
+        Reader line(device.Master());
+        ASSERT_TRUE(err.WaitFor("Capturing from")) << err.Text();
+        Write(input[1], "AT\r\nATI\xc3\xa9\n");
+        ASSERT_TRUE(line.WaitFor(row.DeviceGets)) << line.Text();
+        Write(device.Master(), "OK\r\n");
+        ASSERT_TRUE(out.WaitFor("OK\r\n")) << out.Text();
+        close(input[1]);
+        int status = 0;
+        ASSERT_TRUE(program.WaitForEnd(status));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << err.Text();
+        err.Drain();
+        EXPECT_NE(err.Text().find(row.Told), std::string::npos) << err.Text();
+        EXPECT_EQ(err.Text().find("Ctrl+T"), std::string::npos) << "no keys to explain to a pipe";
+        close(output[0]);
+        close(errors[0]);
+    }
 }
 
 struct KeysCase {
