@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ZLogger.h"
@@ -88,6 +89,8 @@ TEST_P(ByteObserverTest, SeesEveryByteInLineOrderWithItsTime) {
     logger.GetPort().SetDevicePath(pty.SlavePath());
     logger.SetWriteLogFiles(row.LogFiles);
     RecordingByteObserver observer;
+    // An observer added twice is told once.
+    logger.AddByteObserver(&observer);
     logger.AddByteObserver(&observer);
     ASSERT_TRUE(logger.StartCapture()) << logger.GetStartErrorText();
 
@@ -127,25 +130,30 @@ INSTANTIATE_TEST_SUITE_P(
         ObserverCase{"NoLogFilesNoFolder", {{false, "\x1b[31mred"}, {true, "\x03"}}, false, false}),
     [](const ::testing::TestParamInfo<ObserverCase>& row) { return std::string(row.param.Name); });
 
-// A replay of bytes without recorded times tells the observer the time is not known.
-TEST(ByteObserverReplayTest, UnknownTimeIsZero) {
+// A replay tells the observer the bytes fed and the times recorded, 0 where the time is
+// not known; an observer removed is told nothing more.
+TEST(ByteObserverReplayTest, SeesTheBytesFedWithTheirRecordedTimes) {
     ScratchDir dir;
     ZLoggerSettings settings;
     settings.LogDir = dir.Path();
     ZLogger logger(settings);
     RecordingByteObserver observer;
     logger.AddByteObserver(&observer);
-    logger.BeginReplay();
     const Bytes bytes = BytesOf("recorded");
-    logger.FeedReplay(bytes.data(), static_cast<int>(bytes.size()));
-    logger.FeedReplay(bytes.data(), 3, 1234567);
-    logger.EndReplay();
-    const std::vector<Seen> chunks = observer.Chunks();
-    ASSERT_EQ(chunks.size(), 2u);
-    EXPECT_EQ(chunks[0].Bytes, "recorded");
-    EXPECT_EQ(chunks[0].TimeUs, 0);
-    EXPECT_EQ(chunks[1].Bytes, "rec");
-    EXPECT_EQ(chunks[1].TimeUs, 1234567);
+    for (const bool observed : {true, false}) {
+        logger.BeginReplay();
+        logger.FeedReplay(bytes.data(), static_cast<int>(bytes.size()));
+        logger.FeedReplay(bytes.data(), 3, 1234567);
+        logger.FeedReplaySent(bytes.data(), 2, 7);
+        logger.EndReplay();
+        logger.RemoveByteObserver(&observer);
+        const std::vector<Seen> chunks = observer.Chunks();
+        ASSERT_EQ(chunks.size(), 3u) << observed;
+        const std::vector<std::tuple<std::string, bool, int64_t>> expected = {
+            {"recorded", false, 0}, {"rec", false, 1234567}, {"re", true, 7}};
+        for (size_t i = 0; i < chunks.size(); ++i)
+            EXPECT_EQ(std::tie(chunks[i].Bytes, chunks[i].Sent, chunks[i].TimeUs), expected[i]) << i;
+    }
 }
 
 }  // namespace
