@@ -13,6 +13,7 @@
 #include "TestFiles.h"
 #include "ZFieldDecoder.h"
 #include "ZFieldList.h"
+#include "ZFieldStatistics.h"
 #include "ZFieldText.h"
 #include "ZLogFileManager.h"
 #include "ZLoggerSettings.h"
@@ -407,6 +408,44 @@ TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
         std::string out;
         ZAppendJsonString(out, text);
         EXPECT_EQ(out, json);
+    }
+}
+
+struct StatisticsRow {
+    const char* what;
+    std::vector<std::string> blocks;
+    std::string summary;  // count, then min, max, mean and last when there are values
+};
+
+// One statistics object serves every row: a reset forgets what came before.
+TEST(FieldStatisticsTest, SummariesHoldCountMinMaxMeanAndLast) {
+    ZFieldList list;
+    list.Items = {Field("f", "Type=text|Index=0")};
+    const ZFieldDecoder decoder(list);
+    ZFieldStatistics statistics;
+    const std::vector<StatisticsRow> rows = {
+        {"no values", {"x"}, "0"},
+        {"one value", {"5"}, "1 5 5 5 5"},
+        {"falling, absent, rising", {"3", "-1", "x", "7"}, "3 -1 7 3 7"},
+        {"a sum beyond a double", {"1.5e308", "1.5e308"}, "2 1.5e+308 1.5e+308 1.5e+308 1.5e+308"},
+    };
+    for (const StatisticsRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        statistics.Reset(list);
+        for (const std::string& text : row.blocks) {
+            ZFieldValues values = decoder.MakeValues();
+            decoder.Decode(BytesOf(text), static_cast<int>(text.size()), values);
+            sBlock block{0, BytesOf(text), static_cast<int>(text.size()), bkData};
+            block.Values = &values;
+            statistics.OnBlock(block);
+        }
+        const std::vector<ZFieldSummary> summaries = statistics.Snapshot();
+        ASSERT_EQ(summaries.size(), 1u);
+        const ZFieldSummary& s = summaries[0];
+        std::string summary = std::to_string(s.Count);
+        for (const double number : {s.Min, s.Max, s.Mean, s.Last})
+            if (s.Count > 0) summary += " " + ZFieldNumberText(number);
+        EXPECT_EQ(summary, row.summary);
     }
 }
 
