@@ -260,6 +260,13 @@ INSTANTIATE_TEST_SUITE_P(
         TermCase{"QuitAfterAnswer", {}, {AskAndAnswer}, Ending::Quit, 0, "Bytes sent:      4 ("},
         TermCase{"EnterMapped", {"--map", "crlf"}, {{"AT\r", "AT\r\n", "", ""}}, Ending::Quit, 0, "Total bytes"},
         TermCase{"PrefixTwiceSendsIt", {}, {{"\x14\x14z", "\x14z", "", ""}}, Ending::Quit, 0, "Total bytes"},
+        // As the port opens them: neither line is on.
+        TermCase{"LinesToggled",
+                 {},
+                 {{"\x14" "d", "", "", "DTR on."}, {"\x14" "d", "", "", "DTR off."}, {"\x14r", "", "", "RTS on."}},
+                 Ending::Quit,
+                 0,
+                 ""},
         TermCase{"HelpLine", {}, {{"\x14h", "", "", "[kestrun-cli] Ctrl+T then: q quit"}}, Ending::Quit, 0, ""},
         TermCase{"StampsCycled",
                  {"--timestamps", "us"},
