@@ -42,7 +42,10 @@ ZFieldDefinition Field(const std::string& name, const std::string& keys) {
         int found = 0;
         while (found < FieldKeyCount && key != ZFieldDefinition::KeyName(static_cast<TFieldKey>(found)))
             ++found;
-        EXPECT_LT(found, FieldKeyCount) << key;
+        if (found == FieldKeyCount) {
+            ADD_FAILURE() << "no key " << key;
+            continue;
+        }
         EXPECT_TRUE(field.SetKeyText(static_cast<TFieldKey>(found), pair.substr(key.size() + 1), key, reason))
             << reason;
     }
@@ -199,17 +202,10 @@ TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
     const std::vector<BlockRow> rows = {
         {"tokens in falling order", {token2, token0, token1}, "1,2,3", {3, 1, 2}},
         {"one token twice", {token1, "Type=text|Index=1|Prefix=-"}, "1,-2", {-2, 2}},
-        {"two separators",
-         {"Type=text|Separator=;|Index=2", token0, "Type=text|Separator=;|Index=1"},
-         "1,2;3;4",
+        {"two separators", {"Type=text|Separator=;|Index=2", token0, "Type=text|Separator=;|Index=1"}, "1,2;3;4",
          {4, 1, 3}},
-        {"a later token of another separator",
-         {token1, "Type=text|Separator=space|Index=1"},
-         "1,2,3 4",
-         {2, 4}},
-        {"a field whose Match fails between two",
-         {token0, "Type=text|Index=1|Match=0:FF", token2},
-         "1,2,3",
+        {"a later token of another separator", {token1, "Type=text|Separator=space|Index=1"}, "1,2,3 4", {2, 4}},
+        {"a field whose Match fails between two", {token0, "Type=text|Index=1|Match=0:FF", token2}, "1,2,3",
          {1, {}, 3}},
         {"a missing token before one present", {"Type=text|Index=5", token1}, "1,2", {{}, 2}},
         {"numbers and text", {"Type=u8|Offset=0", token1}, "7,8", {0x37, 8}},
@@ -377,33 +373,21 @@ TEST(FieldListTest, EveryKeySurvivesTheSettingsFileAndNoFieldsWriteNoSection) {
 }
 
 TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
-    const std::vector<std::pair<double, std::string>> numbers = {{31.5, "31.5"},
-                                                                 {42, "42"},
-                                                                 {-0.0, "-0"},
-                                                                 {0.1, "0.1"},
-                                                                 {1e15, "1e+15"},
-                                                                 {123456789012, "123456789012"},
-                                                                 {1.0 / 3, "0.3333333333333333"},
-                                                                 {4e-320, "4e-320"},
-                                                                 {-1.5e300, "-1.5e+300"}};
+    const std::vector<std::pair<double, std::string>> numbers = {
+        {31.5, "31.5"}, {42, "42"}, {-0.0, "-0"}, {0.1, "0.1"}, {1e15, "1e+15"}, {123456789012, "123456789012"},
+        {1.0 / 3, "0.3333333333333333"}, {4e-320, "4e-320"}, {-1.5e300, "-1.5e+300"}};
     for (const auto& [value, text] : numbers) EXPECT_EQ(ZFieldNumberText(value), text);
-    const std::vector<std::pair<std::string, std::string>> cells = {{"plain", "plain"},
-                                                                    {"a,b", "\"a,b\""},
-                                                                    {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                                                                    {"two\r\nlines", "\"two\r\nlines\""},
-                                                                    {"a\rb", "\"a\rb\""}};
+    const std::vector<std::pair<std::string, std::string>> cells = {
+        {"plain", "plain"}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""}, {"a\rb", "\"a\rb\""}};
     for (const auto& [text, cell] : cells) {
         std::string out;
         ZAppendCsvCell(out, text);
         EXPECT_EQ(out, cell);
     }
-    const std::vector<std::pair<std::string, std::string>> names = {{"t", "\"t\""},
-                                                                    {"a\"b\\c", "\"a\\\"b\\\\c\""},
-                                                                    {"tab\there", "\"tab\\u0009here\""},
-                                                                    {"\x1f", "\"\\u001F\""},
-                                                                    {"\xFF"
-                                                                     "x",
-                                                                     "\"\xEF\xBF\xBDx\""}};
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"t", "\"t\""}, {"a\"b\\c", "\"a\\\"b\\\\c\""}, {"tab\there", "\"tab\\u0009here\""},
+        {"\x1f", "\"\\u001F\""}, {"\xFF" "x", "\"\xEF\xBF\xBDx\""}};
     for (const auto& [text, json] : names) {
         std::string out;
         ZAppendJsonString(out, text);
