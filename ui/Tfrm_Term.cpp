@@ -23,9 +23,11 @@
 #include <deque>
 
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZFileDialog.h"
 #include "ZMessageBox.h"
 #include "ZTermKeyMap.h"
+#include "ZTermLiveText.h"
 #include "ZULDateTime.h"
 #include "ZViewSettings.h"
 
@@ -114,6 +116,9 @@ void Tfrm_Term::BuildControls() {
     txt_Terminal->setUndoRedoEnabled(false);
     txt_Terminal->installEventFilter(this);
     layout->addWidget(txt_Terminal, 1);
+    lbl_NewLines = new ZTermLiveText(this);
+    named(lbl_NewLines, "lbl_NewLines", tr("New lines"));
+    layout->addWidget(lbl_NewLines);
 
     FindBar = new QWidget(this);
     FindBar->setObjectName(QStringLiteral("FindBar"));
@@ -224,10 +229,15 @@ void Tfrm_Term::tmr_RepaintTimer() {
         screen_.PutNotice(ToU32(tr("%1 bytes were not shown: the window did not keep up (they are in the capture).")
                                     .arg(lost)),
                           ZULNowMicros());
-    if (!screen_.Changed()) return;
-    const ZTermScreen::Update update = screen_.TakeUpdate();
-    ShowUpdate(update);
-    if (update.Bells > 0) Flash();
+    if (screen_.Changed()) {
+        const ZTermScreen::Update update = screen_.TakeUpdate();
+        ShowUpdate(update);
+        for (const ZTermLine& line : update.Finished) announcer_.AddLine(line.Text);
+        if (update.Bells > 0) Flash();
+    }
+    // Lines that came since the last announcement wait for the next tick that may say them.
+    const std::u32string news = announcer_.Take(ZULNowMicros() / 1000);
+    if (!news.empty()) lbl_NewLines->Say(QString::fromUcs4(news.data(), static_cast<qsizetype>(news.size())));
 }
 
 void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
@@ -317,6 +327,7 @@ QString Tfrm_Term::ShownText() const {
 
 void Tfrm_Term::ClearText() {
     screen_.Clear();
+    announcer_.Clear();
     txt_Terminal->clear();
     openLineBlock_ = -1;
     followEnd_ = true;
@@ -367,7 +378,7 @@ void Tfrm_Term::SendText(const std::string& bytes) {
     }
     std::string error;
     if (send_(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) != ZSendResult::Sent)
-        ShowStatus(tr("Not sent: %1").arg(QString::fromStdString(error)));
+        ShowStatus(tr("Not sent: %1").arg(ZEngineText(error)));
 }
 
 void Tfrm_Term::SendInputLine() {

@@ -10,6 +10,7 @@
 // counted and said in the text). The window takes the queue at most every
 // RepaintIntervalMs and shows the lines; it follows the end unless the user has
 // scrolled back. The text keeps at most the number of lines set (TerminalLines).
+// New lines are said to a screen reader politely (ZTermAnnouncer, ZTermLiveText).
 //
 // Created hidden; closing it only hides it. It receives bytes whether visible or not.
 // Window thread, except ByteObserver's OnBytes.
@@ -25,6 +26,7 @@
 
 #include "ZTermByteQueue.h"
 #include "ZSerialCapture.h"
+#include "ZTermAnnouncer.h"
 #include "ZTermScreen.h"
 
 class QCheckBox;
@@ -34,6 +36,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class ZTermLiveText;
 
 
 class Tfrm_Term : public QWidget {
@@ -109,6 +112,7 @@ private:
 
     ZTermByteQueue queue_{MaxQueuedBytes};
     ZTermScreen screen_;
+    ZTermAnnouncer announcer_;
     SendFunction send_;
     bool capturing_ = false;
     bool followEnd_ = true;
@@ -119,6 +123,7 @@ private:
     int historyIndex_ = 0;
 
     QPlainTextEdit* txt_Terminal = nullptr;
+    ZTermLiveText* lbl_NewLines = nullptr;  // where new lines are said to a screen reader
     QLineEdit* ed_Input = nullptr;
     QComboBox* cb_LineEnd = nullptr;
     QComboBox* cb_NewLine = nullptr;
