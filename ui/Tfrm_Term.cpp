@@ -17,6 +17,7 @@
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -204,7 +205,8 @@ ZTermCharset Tfrm_Term::Charset() const {
 
 void Tfrm_Term::SetMaxLines(int lines) {
     screen_.SetMaxLines(lines);
-    txt_Terminal->setMaximumBlockCount(lines + 1);  // and the open line
+    maxLines_ = std::max(lines, 0);
+    TrimScrollback();
 }
 
 void Tfrm_Term::CaptureStateChanged(bool running) {
@@ -232,7 +234,11 @@ void Tfrm_Term::tmr_RepaintTimer() {
     if (screen_.Changed()) {
         const ZTermScreen::Update update = screen_.TakeUpdate();
         ShowUpdate(update);
-        for (const ZTermLine& line : update.Finished) announcer_.AddLine(line.Text);
+        // Only the newest lines can be said: the announcer keeps MaxChars characters.
+        size_t first = update.Finished.size();
+        for (size_t chars = 0; first > 0 && chars <= ZTermAnnouncer::MaxChars;)
+            chars += update.Finished[--first].Text.size() + 1;
+        for (size_t line = first; line < update.Finished.size(); ++line) announcer_.AddLine(update.Finished[line].Text);
         if (update.Bells > 0) Flash();
     }
     // Lines that came since the last announcement wait for the next tick that may say them.
@@ -257,13 +263,27 @@ void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
     }
     WriteLine(runs, screen_.OpenLine());
     runs.Flush();
-    openLineBlock_ = cursor.blockNumber();
     cursor.endEditBlock();
+    TrimScrollback();
+    openLineBlock_ = txt_Terminal->document()->blockCount() - 1;
     if (followEnd_) {
         autoScrolling_ = true;
         bar->setValue(bar->maximum());
         autoScrolling_ = false;
     }
+}
+
+void Tfrm_Term::TrimScrollback() {
+    // Old lines go a chunk at a time: a removal costs the text about as much whatever it
+    // removes, and one per tick (the text edit's own block limit) doubled the cost of a
+    // tick with a full scrollback.
+    QTextDocument* document = txt_Terminal->document();
+    const int finished = document->blockCount() - 1;  // the last block is the open line
+    if (finished <= maxLines_) return;
+    const int keep = maxLines_ - maxLines_ / TrimChunkDivisor;
+    QTextCursor cursor(document);
+    cursor.setPosition(document->findBlockByNumber(finished - keep).position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 void Tfrm_Term::WriteLine(TextRuns& runs, const ZTermLine& line) {

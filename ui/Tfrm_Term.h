@@ -47,6 +47,9 @@ public:
     static constexpr int RepaintIntervalMs = 50;
     static constexpr int MaxHistoryLines = 100;
     static constexpr int FlashMs = 150;
+    // The text keeps at most the lines set; past them it drops the oldest down to all but
+    // this share of them (a sixteenth) at once.
+    static constexpr int TrimChunkDivisor = 16;
 
     // Hands bytes to the running capture: Sent, or why not in errorText.
     using SendFunction = std::function<ZSendResult(const std::vector<uint8_t>& bytes, std::string& errorText)>;
@@ -80,6 +83,7 @@ private:
     void Connect();
     void ApplyOptions();
     void ShowUpdate(const ZTermScreen::Update& update);
+    void TrimScrollback();
     // Text on its way into the view, gathered into runs of one format.
     class TextRuns {
     public:
@@ -119,6 +123,7 @@ private:
     bool autoScrolling_ = false;
     bool escapePressed_ = false;  // type-straight mode: the last key was Escape
     int openLineBlock_ = -1;      // the block that shows the open line
+    int maxLines_ = 0;            // finished lines the text keeps at most
     QStringList inputHistory_;
     int historyIndex_ = 0;
 

@@ -148,6 +148,31 @@ TEST(TermWindowTest, ClearStartsAfresh) {
     EXPECT_EQ(term.Window().ShownText(), QStringLiteral("new"));
 }
 
+// The text keeps at most the lines set: past them the oldest go, down to all but a
+// sixteenth of the limit at once; the open line stays.
+TEST(TermWindowTest, ScrollbackBounded) {
+    struct Case {
+        int MaxLines;
+        int LinesFed;  // "0\n" to "N-1\n", a tick each
+        int FirstKept;
+    };
+    const Case rows[] = {{32, 32, 0}, {32, 33, 3}, {32, 40, 9}, {3, 5, 2}, {0, 2, 2}};
+    for (const Case& row : rows) {
+        TermWindow term;
+        term.Window().SetMaxLines(row.MaxLines);
+        for (int line = 0; line < row.LinesFed; ++line) {
+            term.Feed(std::to_string(line) + '\n');
+            term.Tick();
+        }
+        term.Feed("open");
+        term.Tick();
+        QStringList expected;
+        for (int line = row.FirstKept; line < row.LinesFed; ++line) expected << QString::number(line);
+        expected << QStringLiteral("open");
+        EXPECT_EQ(term.Window().ShownText(), expected.join(u'\n')) << row.MaxLines << " " << row.LinesFed;
+    }
+}
+
 // New lines said to a screen reader: at most once every IntervalMs, the lines that
 // came since the last time, of more than MaxChars characters the newest whole lines
 // (or the end of one longer line). The clock is the test's.
