@@ -61,8 +61,9 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
     const std::string countText = ini.ReadString(section, "Count", "0");
     int64_t count = 0;
     if (!ZParseFieldWhole(countText, count) || count < 0 || count > static_cast<int64_t>(MaxFields)) {
-        reason = ZULFormat(ZUL_TEXT("Fields", "Count \"%1\" is no number of fields: a whole number from 0 to %2"),
-                           {countText, std::to_string(MaxFields)});
+        reason =
+            ZULFormat(ZUL_TEXT("Fields", "Count \"%1\" is no number of fields: a whole number from 0 to %2"),
+                      {countText, std::to_string(MaxFields)});
         return false;
     }
     // The switches are written only with fields: without any they are at their defaults.
@@ -77,7 +78,8 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
             const std::string keyName = ZFieldDefinition::KeyName(key) + Suffix(i);
             if (!ini.ValueExists(section, keyName)) {
                 if (!IsRequired(key)) continue;
-                reason = ZULFormat(ZUL_TEXT("Fields", "%1 is missing: every field needs a name and a type"), {keyName});
+                reason = ZULFormat(ZUL_TEXT("Fields", "%1 is missing: every field needs a name and a type"),
+                                   {keyName});
                 return false;
             }
             // Bits on a type without them is refused by Check rather than ignored: the
@@ -106,7 +108,8 @@ bool ZFieldList::Check(std::string& reason) const {
         for (size_t earlier = 0; earlier < i; ++earlier) {
             if (Items[earlier].Name != field.Name) continue;
             reason = ZULFormat(
-                ZUL_TEXT("Fields", "Name%1 \"%2\" is the name of field %3 too: every field needs a name of its own"),
+                ZUL_TEXT("Fields",
+                         "Name%1 \"%2\" is the name of field %3 too: every field needs a name of its own"),
                 {Suffix(i), field.Name, std::to_string(earlier)});
             return false;
         }

@@ -40,8 +40,9 @@ bool ZCheckPcapProtocol(const std::string& dissector, std::string& errorText) {
     bool valid = !dissector.empty() && dissector.size() <= MaxProtocolLength;
     for (char c : dissector) valid = valid && IsProtocolCharacter(c);
     if (valid) return true;
-    errorText = ZULFormat(ZUL_TEXT("FramePcap", "This is not a protocol name Wireshark can decode by: \"%1\" (1 to 64 "
-                                                "letters, digits, '.', '_' or '-', e.g. \"mbrtu\")"),
+    errorText = ZULFormat(ZUL_TEXT("FramePcap",
+                                   "This is not a protocol name Wireshark can decode by: \"%1\" (1 to 64 "
+                                   "letters, digits, '.', '_' or '-', e.g. \"mbrtu\")"),
                           {dissector});
     return false;
 }
@@ -58,7 +59,8 @@ bool ZFramePcap::Create(const std::string& path, const std::string& dissector, b
     if (!ZCheckPcapProtocol(dissector, errorText)) return false;
     std::lock_guard guard(lock_);
     if (writer_) {
-        errorText = ZULFormat(ZUL_TEXT("FramePcap", "The Wireshark capture is already open: \"%1\""), {path_});
+        errorText =
+            ZULFormat(ZUL_TEXT("FramePcap", "The Wireshark capture is already open: \"%1\""), {path_});
         return false;
     }
     auto writer = std::make_unique<ZPcapngWriter>();

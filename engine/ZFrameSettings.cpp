@@ -80,8 +80,9 @@ bool ZFrameSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     const int32_t gapMs = ini.ReadInteger(IniSection, "SilenceGapMs", d.SilenceGapMs);
     std::string reason;
     if (gap < 15 || gap > 1000)
-        reason = ZULFormat(ZUL_TEXT("FrameSettings", "SilenceGap %1 is outside 15..1000 (tenths of a character time)"),
-                           {std::to_string(gap)});
+        reason = ZULFormat(
+            ZUL_TEXT("FrameSettings", "SilenceGap %1 is outside 15..1000 (tenths of a character time)"),
+            {std::to_string(gap)});
     else if (gapMs < 0 || gapMs > 60000)
         reason = ZULFormat(ZUL_TEXT("FrameSettings", "SilenceGapMs %1 is outside 0..60000 (milliseconds)"),
                            {std::to_string(gapMs)});
@@ -103,9 +104,10 @@ int64_t ZFrameSettings::SilenceGapMicros(const ZLineTiming& line) const {
 
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {
     if (!ChecksumActive() || captureMode != 0) return true;
-    errorText = ZULFormat(
-        ZUL_TEXT("FrameSettings", "A checksum is checked in frames only: choose a capture mode that frames (between "
-                                  "start and stop triggers, start trigger with a fixed or a dynamic size, or frames "
-                                  "separated by silence), or set the checksum to none!"));
+    errorText =
+        ZULFormat(ZUL_TEXT("FrameSettings",
+                           "A checksum is checked in frames only: choose a capture mode that frames (between "
+                           "start and stop triggers, start trigger with a fixed or a dynamic size, or frames "
+                           "separated by silence), or set the checksum to none!"));
     return false;
 }

@@ -345,9 +345,9 @@ bool ZLogFileManager::StartFile(const ZLoggerSettings& settings) {
         } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
         } else if (nameTaken) {
-            const std::string problem = ZULFormat(
-                ZUL_TEXT("LogFiles", "No free log file name in '%1': %2 names in a row were taken"),
-                {directory, std::to_string(MaxTakenNames)});
+            const std::string problem =
+                ZULFormat(ZUL_TEXT("LogFiles", "No free log file name in '%1': %2 names in a row were taken"),
+                          {directory, std::to_string(MaxTakenNames)});
             if (errors_ != nullptr) errors_->AddError("ZLogFileManager", "WriteLogFile", problem);
             FileFailed(problem);
         } else {

@@ -77,7 +77,8 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
     // The log lines of one chunk's blocks travel to the writer's worker together.
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count))
-        GetErrorHistory().AddError("Filter", "FeedData", ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
+        GetErrorHistory().AddError("Filter", "FeedData",
+                                   ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
 }
 
 void ZLogger::PollDone() {
@@ -89,7 +90,8 @@ void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, 
     ObserveBytes(bytes, count, false);
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count, time, timeUs))
-        GetErrorHistory().AddError("Filter", "FeedData", ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
+        GetErrorHistory().AddError("Filter", "FeedData",
+                                   ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
 }
 
 void ZLogger::SilenceSince(int64_t lastReadUs) {
@@ -325,7 +327,8 @@ bool ZLogger::CreatePcapRecording() {
         return true;
     }
     startErrorText_ = ZULFormat(
-        ZUL_TEXT("Logger", "The Wireshark capture could not be created: every name is taken in \"%1\""), {directory});
+        ZUL_TEXT("Logger", "The Wireshark capture could not be created: every name is taken in \"%1\""),
+        {directory});
     return false;
 }
 
@@ -350,8 +353,8 @@ bool ZLogger::CreateCsvRecording() {
         // A name that is taken, by anything, is skipped, as the log files do.
         if (csv_.GetCreateError() != EEXIST) return false;
     }
-    startErrorText_ =
-        ZULFormat(ZUL_TEXT("Logger", "The CSV file could not be created: every name is taken in \"%1\""), {directory});
+    startErrorText_ = ZULFormat(
+        ZUL_TEXT("Logger", "The CSV file could not be created: every name is taken in \"%1\""), {directory});
     return false;
 }
 
@@ -456,8 +459,9 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
     if (!FileExists(fileName)) {
         std::error_code ignored;
         errorText = ZULFormat(std::filesystem::is_directory(fileName, ignored)
-                                  ? ZUL_TEXT("Logger", "File not found: %1: it is a folder, and a settings file must "
-                                                       "be a regular file")
+                                  ? ZUL_TEXT("Logger",
+                                             "File not found: %1: it is a folder, and a settings file must "
+                                             "be a regular file")
                                   : ZUL_TEXT("Logger", "File not found: %1"),
                               {Quoted(fileName)});
         return false;
@@ -468,7 +472,8 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
         if (!ini.LoadError().empty())
             errorText = ZULFormat(ZUL_TEXT("Logger", "%1: the file %2"), {errorText, ini.LoadError()});
         if (!ZULFileKindText(fileName).empty())
-            errorText = ZULFormat(ZUL_TEXT("Logger", "%1, and a settings file must be a regular file"), {errorText});
+            errorText =
+                ZULFormat(ZUL_TEXT("Logger", "%1, and a settings file must be a regular file"), {errorText});
         return false;
     }
     if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;

@@ -52,8 +52,9 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
         char code[16];
         if (!valid) {
             std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(logDir[start]));
-            errorText = ZULFormat(ZUL_TEXT("Settings", "The log directory contains the byte %1, which is no UTF-8 text"),
-                                  {code});
+            errorText = ZULFormat(
+                ZUL_TEXT("Settings", "The log directory contains the byte %1, which is no UTF-8 text"),
+                {code});
             return false;
         }
         if (c < 0x80) {
@@ -62,7 +63,8 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
         }
         errorText = ZULFormat(
-            ZUL_TEXT("Settings", "The log directory contains the control character %1, which a folder name cannot hold"),
+            ZUL_TEXT("Settings",
+                     "The log directory contains the control character %1, which a folder name cannot hold"),
             {code});
         return false;
     }

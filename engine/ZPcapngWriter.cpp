@@ -98,8 +98,9 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
     if (fd < 0) {
         const int error = errno;
         errorText = error == EEXIST
-                        ? ZULFormat(ZUL_TEXT("Recording", "The recording file could not be created: %1: a file of "
-                                                          "that name exists"),
+                        ? ZULFormat(ZUL_TEXT("Recording",
+                                             "The recording file could not be created: %1: a file of "
+                                             "that name exists"),
                                     {Quoted(path)})
                         : ZULFormat(ZUL_TEXT("Recording", "The recording file could not be created: %1: %2"),
                                     {Quoted(path), GetErrorText(error)});

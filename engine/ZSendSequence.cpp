@@ -92,8 +92,9 @@ bool ParseSendHex(const std::string& text, std::vector<uint8_t>& bytes, std::str
         if (IsBlank(text[i])) continue;
         const int value = HexDigit(text[i]);
         if (value < 0) {
-            errorText = ZULFormat(ZUL_TEXT("SendSequence", "\"%1\" at position %2 is not a HEX digit (0-9, A-F)."),
-                                  {Shown(text[i]), std::to_string(i + 1)});
+            errorText =
+                ZULFormat(ZUL_TEXT("SendSequence", "\"%1\" at position %2 is not a HEX digit (0-9, A-F)."),
+                          {Shown(text[i]), std::to_string(i + 1)});
             return false;
         }
         ++digits;
@@ -105,8 +106,9 @@ bool ParseSendHex(const std::string& text, std::vector<uint8_t>& bytes, std::str
         }
     }
     if (high >= 0) {
-        errorText = ZULFormat(ZUL_TEXT("SendSequence", "Odd number of HEX digits (%1): every byte takes two."),
-                              {std::to_string(digits)});
+        errorText =
+            ZULFormat(ZUL_TEXT("SendSequence", "Odd number of HEX digits (%1): every byte takes two."),
+                      {std::to_string(digits)});
         return false;
     }
     return true;
@@ -122,7 +124,8 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
         const std::string position = std::to_string(i + 1);
         if (i + 1 == text.size()) {
             errorText = ZULFormat(
-                ZUL_TEXT("SendSequence", "The \"\\\" at position %1 ends the text: write \"\\\\\" for a backslash."),
+                ZUL_TEXT("SendSequence",
+                         "The \"\\\" at position %1 ends the text: write \"\\\\\" for a backslash."),
                 {position});
             return false;
         }
@@ -144,9 +147,10 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
                 const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
                 const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
                 if (high < 0 || low < 0) {
-                    errorText = ZULFormat(ZUL_TEXT("SendSequence",
-                                                   "The \"\\x\" at position %1 needs two HEX digits (\\x00 to \\xFF)."),
-                                          {position});
+                    errorText = ZULFormat(
+                        ZUL_TEXT("SendSequence",
+                                 "The \"\\x\" at position %1 needs two HEX digits (\\x00 to \\xFF)."),
+                        {position});
                     return false;
                 }
                 bytes.push_back(static_cast<uint8_t>(high << 4 | low));
@@ -155,7 +159,8 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
             }
             default: {
                 errorText = ZULFormat(
-                    ZUL_TEXT("SendSequence", "Unknown escape \"\\%1\" at position %2: use \\r, \\n, \\t, \\\\ or \\xNN."),
+                    ZUL_TEXT("SendSequence",
+                             "Unknown escape \"\\%1\" at position %2: use \\r, \\n, \\t, \\\\ or \\xNN."),
                     {Shown(escape), position});
                 return false;
             }

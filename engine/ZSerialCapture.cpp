@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "SerialPlatformNet.h"
-#include "ZULText.h"
 #include "ZSendSequence.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -297,7 +297,8 @@ void ZSerialCapture::TryReconnect() {
     waitingForPort_ = false;
     portLostReported_ = false;
     NoteOpened();
-    errors_.AddInformation("SerialCapture", "Reconnect", ZULFormat(ZUL_TEXT("SerialCapture", "The COM port is back: %1"), {openDevice_}));
+    errors_.AddInformation("SerialCapture", "Reconnect",
+                           ZULFormat(ZUL_TEXT("SerialCapture", "The COM port is back: %1"), {openDevice_}));
     pendingEvents_.push_back(ZPortEvent::Back);
     PostPendingEvents();
 }
@@ -322,9 +323,10 @@ void ZSerialCapture::ReportPortLost() {
     CheckDriverLosses();
     driverLoss_.Close();
     // The device that was open: a port's link may be gone by now, or point elsewhere.
-    errors_.AddError("SerialCapture", "PollPort",
-                     ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"),
-                               {openDevice_}));;
+    errors_.AddError(
+        "SerialCapture", "PollPort",
+        ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"),
+                  {openDevice_}));
 }
 
 void ZSerialCapture::NoteOpened() {
@@ -418,8 +420,9 @@ void ZSerialCapture::DrainChunks() {
 ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool skipWhenBusy,
                                       std::string& errorText) {
     if (bytes.size() > MaxSendBytes) {
-        errorText = ZULFormat(ZUL_TEXT("SerialCapture", "The sequence is too long to send: %1 bytes (at most %2)."),
-                              {std::to_string(bytes.size()), std::to_string(MaxSendBytes)});
+        errorText =
+            ZULFormat(ZUL_TEXT("SerialCapture", "The sequence is too long to send: %1 bytes (at most %2)."),
+                      {std::to_string(bytes.size()), std::to_string(MaxSendBytes)});
         return ZSendResult::Refused;
     }
     std::lock_guard guard(portLock_);
@@ -443,11 +446,12 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
     const auto count = static_cast<uint32_t>(bytes.size());
     const uint32_t taken = port_->TData(bytes.data(), count);
     if (taken != count || port_->GetWriteError() != 0) {
-        errorText = ZULFormat(port_->IsHungUp()
-                                  ? ZUL_TEXT("SerialCapture",
-                                             "The COM port did not take the bytes (%1 of %2 sent): %3 hung up or was removed.")
-                                  : ZUL_TEXT("SerialCapture", "The COM port did not take the bytes (%1 of %2 sent): %3."),
-                              {std::to_string(taken), std::to_string(count), DeviceName()});
+        errorText = ZULFormat(
+            port_->IsHungUp()
+                ? ZUL_TEXT("SerialCapture",
+                           "The COM port did not take the bytes (%1 of %2 sent): %3 hung up or was removed.")
+                : ZUL_TEXT("SerialCapture", "The COM port did not take the bytes (%1 of %2 sent): %3."),
+            {std::to_string(taken), std::to_string(count), DeviceName()});
         if (taken == 0) return ZSendResult::Refused;
     }
     // Stamped as it was handed to the port, so that a precise capture keeps its place
@@ -697,8 +701,9 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
     std::lock_guard guard(portLock_);
     const TSerialConfig current = port_->GetConfig();
     if (!ini.ValueExists(IniSection, IniKey)) {
-        errorText = ZULFormat(ZUL_TEXT("SerialCapture", "The settings for the COM port could not be read from file \"%1\""),
-                              {FileNameWithoutFolder(ini.FileName())});
+        errorText = ZULFormat(
+            ZUL_TEXT("SerialCapture", "The settings for the COM port could not be read from file \"%1\""),
+            {FileNameWithoutFolder(ini.FileName())});
         return false;
     }
     // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.

@@ -12,7 +12,8 @@ std::string NetworkOpenErrorText(int errorNumber, const std::string& address) {
     const auto text = [&address](const ZULTextTemplate& reason) { return ZULFormat(reason, {address}); };
     switch (errorNumber) {
         case ECONNREFUSED:
-            return text(ZUL_TEXT("SerialPort", "Cannot connect to %1: the connection was refused (no server listens there)."));
+            return text(ZUL_TEXT(
+                "SerialPort", "Cannot connect to %1: the connection was refused (no server listens there)."));
         case EHOSTUNREACH:
         case ENETUNREACH:
         case EADDRNOTAVAIL:
@@ -23,20 +24,24 @@ std::string NetworkOpenErrorText(int errorNumber, const std::string& address) {
         case ENOENT:
             return text(ZUL_TEXT("SerialPort", "Cannot connect to %1: no such host."));
         case EAGAIN:
-            return text(ZUL_TEXT("SerialPort", "Cannot connect to %1: the host name could not be resolved now (no "
-                                               "answer from the name server)."));
-        case EPROTO:
             return text(ZUL_TEXT("SerialPort",
-                                 "Cannot connect to %1: the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION)."));
+                                 "Cannot connect to %1: the host name could not be resolved now (no "
+                                 "answer from the name server)."));
+        case EPROTO:
+            return text(ZUL_TEXT(
+                "SerialPort",
+                "Cannot connect to %1: the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION)."));
         case ECONNRESET:
             return text(ZUL_TEXT("SerialPort", "Cannot connect to %1: the server closed the connection."));
         case ECANCELED:
-            return text(ZUL_TEXT("SerialPort", "Cannot connect to %1: stopped before the connection was made."));
+            return text(
+                ZUL_TEXT("SerialPort", "Cannot connect to %1: stopped before the connection was made."));
         case EINVAL:
-            return text(ZUL_TEXT("SerialPort",
-                                 "%1 is not a network port address (rfc2217://HOST:PORT or tcp://HOST:PORT)."));
+            return text(ZUL_TEXT(
+                "SerialPort", "%1 is not a network port address (rfc2217://HOST:PORT or tcp://HOST:PORT)."));
         default:
-            return ZULFormat(ZUL_TEXT("SerialPort", "Cannot connect to %1: %2."), {address, GetErrorText(errorNumber)});
+            return ZULFormat(ZUL_TEXT("SerialPort", "Cannot connect to %1: %2."),
+                             {address, GetErrorText(errorNumber)});
     }
 }
 
@@ -46,7 +51,8 @@ std::string SerialOpenErrorText(int errorNumber, const std::string& device, cons
     if (errorNumber == 0) return "";
     if (device.empty()) return ZULFormat(ZUL_TEXT("SerialPort", "No serial port is chosen."));
     if (errorNumber == EINVAL && !refusal.empty())
-        return ZULFormat(ZUL_TEXT("SerialPort", "%1 does not accept these line settings: %2."), {device, refusal});
+        return ZULFormat(ZUL_TEXT("SerialPort", "%1 does not accept these line settings: %2."),
+                         {device, refusal});
     TNetPortAddress address;
     if (IsNetworkPortAddress(device) && !(errorNumber == EINVAL && ParseNetworkPortAddress(device, address)))
         return NetworkOpenErrorText(errorNumber, device);
@@ -54,8 +60,9 @@ std::string SerialOpenErrorText(int errorNumber, const std::string& device, cons
     switch (errorNumber) {
         case EACCES:
         case EPERM:
-            return text(ZUL_TEXT("SerialPort", "Permission denied for %1: add the user to the \"dialout\" group "
-                                               "(sudo usermod -aG dialout $USER) and log in again."));
+            return text(ZUL_TEXT("SerialPort",
+                                 "Permission denied for %1: add the user to the \"dialout\" group "
+                                 "(sudo usermod -aG dialout $USER) and log in again."));
         case EBUSY:
             return text(ZUL_TEXT("SerialPort", "%1 is in use by another program."));
         case ENOENT:
@@ -65,9 +72,11 @@ std::string SerialOpenErrorText(int errorNumber, const std::string& device, cons
         case ENOTTY:
             return text(ZUL_TEXT("SerialPort", "%1 is not a serial port."));
         case EINVAL:
-            return text(ZUL_TEXT("SerialPort",
-                                 "%1 does not accept these line settings (baud rate, data bits, parity, stop bits)."));
+            return text(ZUL_TEXT(
+                "SerialPort",
+                "%1 does not accept these line settings (baud rate, data bits, parity, stop bits)."));
         default:
-            return ZULFormat(ZUL_TEXT("SerialPort", "%1 cannot be opened: %2."), {device, GetErrorText(errorNumber)});
+            return ZULFormat(ZUL_TEXT("SerialPort", "%1 cannot be opened: %2."),
+                             {device, GetErrorText(errorNumber)});
     }
 }

@@ -147,6 +147,7 @@ std::string PortRefusalText(int n) {
     if (COMAvailable(n)) return "";
     const std::string device = PortDevicePath(n);
     if (device.empty())
-        return ZULFormat(ZUL_TEXT("PortTable", "%1 is not present (COM97 to COM99 need an override link)."), {name});
+        return ZULFormat(ZUL_TEXT("PortTable", "%1 is not present (COM97 to COM99 need an override link)."),
+                         {name});
     return ZULFormat(ZUL_TEXT("PortTable", "%1 is not present (%2)."), {name, device});
 }

@@ -36,6 +36,7 @@ uint64_t ZULLossCounter::TotalLost() const {
 void ZULLossCounter::RecordEpisodeLocked() {
     if (errors_)
         errors_->AddError(module_, function_,
-                          ZULFormat(ZUL_TEXT("LossCounter", "%1 %2 lost (%3)"), {std::to_string(episodeLost_), unit_, cause_}));
+                          ZULFormat(ZUL_TEXT("LossCounter", "%1 %2 lost (%3)"),
+                                    {std::to_string(episodeLost_), unit_, cause_}));
     episodeLost_ = 0;
 }

@@ -5,13 +5,14 @@
 
 namespace {
 
-std::mutex usedLock;                        // guards used
-std::vector<ZULTextTemplate> used;          // in the order first filled
+std::mutex usedLock;                // guards used
+std::vector<ZULTextTemplate> used;  // in the order first filled
 
 void Remember(const ZULTextTemplate& text) {
     const std::lock_guard<std::mutex> hold(usedLock);
     const auto same = [&text](const ZULTextTemplate& known) {
-        return std::string_view(known.Source) == text.Source && std::string_view(known.Context) == text.Context;
+        return std::string_view(known.Source) == text.Source &&
+               std::string_view(known.Context) == text.Context;
     };
     if (std::none_of(used.begin(), used.end(), same)) used.push_back(text);
 }

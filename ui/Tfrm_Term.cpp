@@ -238,7 +238,8 @@ void Tfrm_Term::tmr_RepaintTimer() {
         size_t first = update.Finished.size();
         for (size_t chars = 0; first > 0 && chars <= ZTermAnnouncer::MaxChars;)
             chars += update.Finished[--first].Text.size() + 1;
-        for (size_t line = first; line < update.Finished.size(); ++line) announcer_.AddLine(update.Finished[line].Text);
+        for (size_t line = first; line < update.Finished.size(); ++line)
+            announcer_.AddLine(update.Finished[line].Text);
         if (update.Bells > 0) Flash();
     }
     // Lines that came since the last announcement wait for the next tick that may say them.

@@ -42,7 +42,8 @@ Pattern MakePattern(const ZULTextTemplate& text) {
 const std::vector<Pattern>& Patterns() {
     static std::vector<Pattern> patterns;
     const std::vector<ZULTextTemplate> used = ZULUsedTextTemplates();
-    for (size_t next = patterns.size(); next < used.size(); ++next) patterns.push_back(MakePattern(used[next]));
+    for (size_t next = patterns.size(); next < used.size(); ++next)
+        patterns.push_back(MakePattern(used[next]));
     return patterns;
 }
 
@@ -64,7 +65,8 @@ QString Translated(const QString& text, int depth) {
     const QString source = QCoreApplication::translate(best->Text.Context, best->Text.Source);
     QString out;
     for (qsizetype at = 0; at < source.size(); ++at) {
-        if (source[at] == u'%' && at + 1 < source.size() && source[at + 1] >= u'1' && source[at + 1] <= u'9') {
+        if (source[at] == u'%' && at + 1 < source.size() && source[at + 1] >= u'1' &&
+            source[at + 1] <= u'9') {
             out += args[source[++at].unicode() - u'1'];
         } else {
             out += source[at];

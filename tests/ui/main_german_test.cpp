@@ -25,11 +25,11 @@
 #include <utility>
 
 #include "MainWindowTestSupport.h"
-#include "TriggerSequence.h"
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
 #include "Tfrm_StringEditor.h"
+#include "TriggerSequence.h"
 #include "ZApplication.h"
 #include "ZChecksum.h"
 #include "ZEngineText.h"
@@ -257,7 +257,9 @@ TEST_F(GermanEngineTextTest, WhatTheEngineSaysIsShownInGerman) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
         const auto [english, german] = InBothLanguages([&] { return (this->*row.Provoke)(); });
-        const auto said = [&row](const auto& entry) { return entry.second.contains(QLatin1String(row.English)); };
+        const auto said = [&row](const auto& entry) {
+            return entry.second.contains(QLatin1String(row.English));
+        };
         EXPECT_TRUE(std::any_of(english.begin(), english.end(), said));
         // The device's name may differ between the runs: its text must still be German.
         EXPECT_TRUE(std::none_of(german.begin(), german.end(), said));
@@ -273,9 +275,10 @@ TEST_F(GermanEngineTextTest, WhatTheEngineSaysIsShownInGerman) {
 // An engine text is found again by its template, its arguments taken from where the
 // template has none; an argument that is an engine text itself is translated too.
 TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
-    const std::string lost =
-        ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"), {"/dev/x"});
-    const std::string noName = ZULFormat(ZUL_TEXT("Fields", "Name%1 is empty: every field needs a name"), {"_0"});
+    const std::string lost = ZULFormat(
+        ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"), {"/dev/x"});
+    const std::string noName =
+        ZULFormat(ZUL_TEXT("Fields", "Name%1 is empty: every field needs a name"), {"_0"});
     const ZULTextTemplate refused = ZUL_TEXT("Settings", "The settings in file \"%1\" cannot be used: %2");
     const ZULTextTemplate untranslated = ZUL_TEXT("Test", "Only in English: %1");
     struct Row {
@@ -285,7 +288,8 @@ TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
     const Row rows[] = {
         {lost, "Der COM-Anschluss ging verloren (das Ger\u00e4t /dev/x hat aufgelegt oder wurde entfernt)"},
         {ZULFormat(refused, {"a.scs", noName}),
-         "Die Einstellungen in der Datei \u201ea.scs\u201c k\u00f6nnen nicht verwendet werden: Name_0 ist leer: "
+         "Die Einstellungen in der Datei \u201ea.scs\u201c k\u00f6nnen nicht verwendet werden: Name_0 ist "
+         "leer: "
          "Jedes Feld braucht einen Namen"},
         // A placeholder within an argument is text, in the engine and in the window.
         {ZULFormat(refused, {"%2", "%1"}),
@@ -297,7 +301,8 @@ TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ASSERT_TRUE(ZApplication::InstallTranslation(*QCoreApplication::instance()));
-    for (const Row& row : rows) EXPECT_EQ(ZEngineText(row.English), QString::fromUtf8(row.German)) << row.English;
+    for (const Row& row : rows)
+        EXPECT_EQ(ZEngineText(row.English), QString::fromUtf8(row.German)) << row.English;
     for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>())
         QCoreApplication::removeTranslator(translator);
     QLocale::setDefault(before);

@@ -13,21 +13,21 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
-#include <QRegularExpression>
-#include <QLocale>
 #include <string>
 #include <vector>
 
 #include "Tfrm_Term.h"
+#include "ZFileDialog.h"
 #include "ZTermAnnouncer.h"
 #include "ZTermLiveText.h"
-#include "ZFileDialog.h"
 
 static void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -195,7 +195,8 @@ TEST(TermWindowTest, NewLinesSaidPolitely) {
     const std::vector<Case> rows = {
         {"FirstLinesAtOnce", {{{U"a", U"b"}, 0, U"a\nb"}}},
         {"NothingNewNothingSaid", {{{}, 0, U""}, {{U"a"}, 1, U"a"}}},
-        {"WithinTheIntervalTheyWait", {{{U"a"}, 0, U"a"}, {{U"b"}, interval - 1, U""}, {{U"c"}, interval, U"b\nc"}}},
+        {"WithinTheIntervalTheyWait",
+         {{{U"a"}, 0, U"a"}, {{U"b"}, interval - 1, U""}, {{U"c"}, interval, U"b\nc"}}},
         {"EmptyLinesAddNothing", {{{U"", U""}, 0, U""}, {{U"", U"a", U""}, 1, U"a"}}},
         {"BoundedByWholeLines", {{many, 0, lastNine}}},
         {"ALongerLineKeepsItsEnd", {{{U"before", longLine}, 0, longLine.substr(5)}}},
@@ -221,7 +222,8 @@ TEST(TermWindowTest, NewLinesSaidPolitely) {
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->role(), QAccessible::Terminal);
     ASSERT_NE(accessible->textInterface(), nullptr);
-    EXPECT_EQ(accessible->textInterface()->text(0, accessible->textInterface()->characterCount()), live->Said());
+    EXPECT_EQ(accessible->textInterface()->text(0, accessible->textInterface()->characterCount()),
+              live->Said());
 }
 
 // A typed action: text typed into the line and Enter, or keys typed straight at the text.
