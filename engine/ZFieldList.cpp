@@ -2,6 +2,7 @@
 
 #include "ZFieldText.h"
 #include "ZULIniFile.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -60,8 +61,9 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
     const std::string countText = ini.ReadString(section, "Count", "0");
     int64_t count = 0;
     if (!ZParseFieldWhole(countText, count) || count < 0 || count > static_cast<int64_t>(MaxFields)) {
-        reason = "Count \"" + countText + "\" is no number of fields: a whole number from 0 to " +
-                 std::to_string(MaxFields);
+        reason =
+            ZULFormat(ZUL_TEXT("Fields", "Count \"%1\" is no number of fields: a whole number from 0 to %2"),
+                      {countText, std::to_string(MaxFields)});
         return false;
     }
     // The switches are written only with fields: without any they are at their defaults.
@@ -76,7 +78,8 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
             const std::string keyName = ZFieldDefinition::KeyName(key) + Suffix(i);
             if (!ini.ValueExists(section, keyName)) {
                 if (!IsRequired(key)) continue;
-                reason = keyName + " is missing: every field needs a name and a type";
+                reason = ZULFormat(ZUL_TEXT("Fields", "%1 is missing: every field needs a name and a type"),
+                                   {keyName});
                 return false;
             }
             // Bits on a type without them is refused by Check rather than ignored: the
@@ -91,21 +94,23 @@ bool ZFieldList::Parse(const ZULIniFile& ini, ZFieldList& list, std::string& rea
 
 bool ZFieldList::Check(std::string& reason) const {
     if (Items.size() > MaxFields) {
-        reason = std::to_string(Items.size()) + " fields are more than the " + std::to_string(MaxFields) +
-                 " a settings file may define";
+        reason = ZULFormat(ZUL_TEXT("Fields", "%1 fields are more than the %2 a settings file may define"),
+                           {std::to_string(Items.size()), std::to_string(MaxFields)});
         return false;
     }
     for (size_t i = 0; i < Items.size(); ++i) {
         const ZFieldDefinition& field = Items[i];
         if (field.Name.empty()) {
-            reason = "Name" + Suffix(i) + " is empty: every field needs a name";
+            reason = ZULFormat(ZUL_TEXT("Fields", "Name%1 is empty: every field needs a name"), {Suffix(i)});
             return false;
         }
         if (!field.Check(Suffix(i), reason)) return false;
         for (size_t earlier = 0; earlier < i; ++earlier) {
             if (Items[earlier].Name != field.Name) continue;
-            reason = "Name" + Suffix(i) + " \"" + field.Name + "\" is the name of field " +
-                     std::to_string(earlier) + " too: every field needs a name of its own";
+            reason = ZULFormat(
+                ZUL_TEXT("Fields",
+                         "Name%1 \"%2\" is the name of field %3 too: every field needs a name of its own"),
+                {Suffix(i), field.Name, std::to_string(earlier)});
             return false;
         }
     }

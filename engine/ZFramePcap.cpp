@@ -5,6 +5,7 @@
 
 #include "ZFilter.h"
 #include "ZPcapngWriter.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -39,8 +40,10 @@ bool ZCheckPcapProtocol(const std::string& dissector, std::string& errorText) {
     bool valid = !dissector.empty() && dissector.size() <= MaxProtocolLength;
     for (char c : dissector) valid = valid && IsProtocolCharacter(c);
     if (valid) return true;
-    errorText = "This is not a protocol name Wireshark can decode by: \"" + dissector +
-                "\" (1 to 64 letters, digits, '.', '_' or '-', e.g. \"mbrtu\")";
+    errorText = ZULFormat(ZUL_TEXT("FramePcap",
+                                   "This is not a protocol name Wireshark can decode by: \"%1\" (1 to 64 "
+                                   "letters, digits, '.', '_' or '-', e.g. \"mbrtu\")"),
+                          {dissector});
     return false;
 }
 
@@ -56,7 +59,8 @@ bool ZFramePcap::Create(const std::string& path, const std::string& dissector, b
     if (!ZCheckPcapProtocol(dissector, errorText)) return false;
     std::lock_guard guard(lock_);
     if (writer_) {
-        errorText = "The Wireshark capture is already open: \"" + path_ + "\"";
+        errorText =
+            ZULFormat(ZUL_TEXT("FramePcap", "The Wireshark capture is already open: \"%1\""), {path_});
         return false;
     }
     auto writer = std::make_unique<ZPcapngWriter>();

@@ -2,6 +2,7 @@
 
 #include "ZChecksum.h"
 #include "ZULIniFile.h"
+#include "ZULText.h"
 
 bool ZFrameSettings::ChecksumActive() const {
     return ZChecksum::IsActive(ChecksumAlgorithm);
@@ -79,12 +80,16 @@ bool ZFrameSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
     const int32_t gapMs = ini.ReadInteger(IniSection, "SilenceGapMs", d.SilenceGapMs);
     std::string reason;
     if (gap < 15 || gap > 1000)
-        reason = "SilenceGap " + std::to_string(gap) + " is outside 15..1000 (tenths of a character time)";
+        reason = ZULFormat(
+            ZUL_TEXT("FrameSettings", "SilenceGap %1 is outside 15..1000 (tenths of a character time)"),
+            {std::to_string(gap)});
     else if (gapMs < 0 || gapMs > 60000)
-        reason = "SilenceGapMs " + std::to_string(gapMs) + " is outside 0..60000 (milliseconds)";
+        reason = ZULFormat(ZUL_TEXT("FrameSettings", "SilenceGapMs %1 is outside 0..60000 (milliseconds)"),
+                           {std::to_string(gapMs)});
     else
         return true;
-    errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
+    errorText = ZULFormat(ZUL_TEXT("Settings", "The settings in file \"%1\" cannot be used: %2"),
+                          {WithoutFolder(ini.FileName()), reason});
     return false;
 }
 
@@ -100,8 +105,9 @@ int64_t ZFrameSettings::SilenceGapMicros(const ZLineTiming& line) const {
 bool ZFrameSettings::CheckCaptureMode(uint8_t captureMode, std::string& errorText) const {
     if (!ChecksumActive() || captureMode != 0) return true;
     errorText =
-        "A checksum is checked in frames only: choose a capture mode that frames (between start and stop "
-        "triggers, start trigger with a fixed or a dynamic size, or frames separated by silence), "
-        "or set the checksum to none!";
+        ZULFormat(ZUL_TEXT("FrameSettings",
+                           "A checksum is checked in frames only: choose a capture mode that frames (between "
+                           "start and stop triggers, start trigger with a fixed or a dynamic size, or frames "
+                           "separated by silence), or set the checksum to none!"));
     return false;
 }

@@ -20,6 +20,7 @@
 #include "ZFieldValues.h"
 #include "ZFilter.h"
 #include "ZULAppDir.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -344,8 +345,9 @@ bool ZLogFileManager::StartFile(const ZLoggerSettings& settings) {
         } else if (nameTaken && ++taken < MaxTakenNames) {
             continue;
         } else if (nameTaken) {
-            const std::string problem = "No free log file name in '" + directory +
-                                        "': " + std::to_string(MaxTakenNames) + " names in a row were taken";
+            const std::string problem =
+                ZULFormat(ZUL_TEXT("LogFiles", "No free log file name in '%1': %2 names in a row were taken"),
+                          {directory, std::to_string(MaxTakenNames)});
             if (errors_ != nullptr) errors_->AddError("ZLogFileManager", "WriteLogFile", problem);
             FileFailed(problem);
         } else {

@@ -11,6 +11,7 @@
 
 #include "ZULFileIO.h"
 #include "ZULIniFile.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -76,7 +77,8 @@ void ZLogger::ProcessData(const uint8_t* bytes, int count) {
     // The log lines of one chunk's blocks travel to the writer's worker together.
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count))
-        GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+        GetErrorHistory().AddError("Filter", "FeedData",
+                                   ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
 }
 
 void ZLogger::PollDone() {
@@ -88,7 +90,8 @@ void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, 
     ObserveBytes(bytes, count, false);
     ZLogFileManager::BlockBatch batch(*writer_);
     if (!filter_->FeedData(bytes, count, time, timeUs))
-        GetErrorHistory().AddError("Filter", "FeedData", "Input buffer overflow");
+        GetErrorHistory().AddError("Filter", "FeedData",
+                                   ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
 }
 
 void ZLogger::SilenceSince(int64_t lastReadUs) {
@@ -323,8 +326,9 @@ bool ZLogger::CreatePcapRecording() {
         pcapAwaitingName_ = true;
         return true;
     }
-    startErrorText_ =
-        "The Wireshark capture could not be created: every name is taken in \"" + directory + "\"";
+    startErrorText_ = ZULFormat(
+        ZUL_TEXT("Logger", "The Wireshark capture could not be created: every name is taken in \"%1\""),
+        {directory});
     return false;
 }
 
@@ -349,7 +353,8 @@ bool ZLogger::CreateCsvRecording() {
         // A name that is taken, by anything, is skipped, as the log files do.
         if (csv_.GetCreateError() != EEXIST) return false;
     }
-    startErrorText_ = "The CSV file could not be created: every name is taken in \"" + directory + "\"";
+    startErrorText_ = ZULFormat(
+        ZUL_TEXT("Logger", "The CSV file could not be created: every name is taken in \"%1\""), {directory});
     return false;
 }
 
@@ -448,24 +453,27 @@ void ZLogger::GetSettings(ZLoggerSettings& settings) const {
 
 bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) {
     if (IsCapturing() || replaying_) {
-        errorText = "Cannot change settings while capture is running!";
+        errorText = ZULFormat(ZUL_TEXT("Logger", "Cannot change settings while capture is running!"));
         return false;
     }
-    const char* const onlyRegular = ", and a settings file must be a regular file";
     if (!FileExists(fileName)) {
-        errorText = "File not found: " + Quoted(fileName);
         std::error_code ignored;
-        if (std::filesystem::is_directory(fileName, ignored)) {
-            errorText += ": it is a folder";
-            errorText += onlyRegular;
-        }
+        errorText = ZULFormat(std::filesystem::is_directory(fileName, ignored)
+                                  ? ZUL_TEXT("Logger",
+                                             "File not found: %1: it is a folder, and a settings file must "
+                                             "be a regular file")
+                                  : ZUL_TEXT("Logger", "File not found: %1"),
+                              {Quoted(fileName)});
         return false;
     }
     const ZULIniFile ini(fileName);
     if (!LoadPortSettings(ini, errorText)) {
         // The designed text stays first; why nothing could be read follows it.
-        if (!ini.LoadError().empty()) errorText += ": the file " + ini.LoadError();
-        if (!ZULFileKindText(fileName).empty()) errorText += onlyRegular;
+        if (!ini.LoadError().empty())
+            errorText = ZULFormat(ZUL_TEXT("Logger", "%1: the file %2"), {errorText, ini.LoadError()});
+        if (!ZULFileKindText(fileName).empty())
+            errorText =
+                ZULFormat(ZUL_TEXT("Logger", "%1, and a settings file must be a regular file"), {errorText});
         return false;
     }
     if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
@@ -478,7 +486,7 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
 
 bool ZLogger::SaveSettings(const std::string& fileName, bool overwrite, std::string& errorText) {
     if (!overwrite && FileExists(fileName)) {
-        errorText = "File already exists: " + Quoted(fileName);
+        errorText = ZULFormat(ZUL_TEXT("Logger", "File already exists: %1"), {Quoted(fileName)});
         return false;
     }
     // Built in memory from nothing (saving replaces the whole file) and written through a
@@ -487,7 +495,7 @@ bool ZLogger::SaveSettings(const std::string& fileName, bool overwrite, std::str
     SavePortSettings(ini);
     settings_->WriteToIni(ini);
     if (!ini.UpdateFile(fileName)) {
-        errorText = "File could not be created: " + Quoted(fileName);
+        errorText = ZULFormat(ZUL_TEXT("Logger", "File could not be created: %1"), {Quoted(fileName)});
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "ZFilter.h"
 #include "ZULAppDir.h"
 #include "ZULIniFile.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -51,8 +52,9 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
         char code[16];
         if (!valid) {
             std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(logDir[start]));
-            errorText = "The log directory contains the byte ";
-            errorText.append(code).append(", which is no UTF-8 text");
+            errorText = ZULFormat(
+                ZUL_TEXT("Settings", "The log directory contains the byte %1, which is no UTF-8 text"),
+                {code});
             return false;
         }
         if (c < 0x80) {
@@ -60,8 +62,10 @@ bool ZLoggerSettings::CheckLogDir(const std::string& logDir, std::string& errorT
         } else {
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
         }
-        errorText = "The log directory contains the control character ";
-        errorText.append(code).append(", which a folder name cannot hold");
+        errorText = ZULFormat(
+            ZUL_TEXT("Settings",
+                     "The log directory contains the control character %1, which a folder name cannot hold"),
+            {code});
         return false;
     }
     return true;
@@ -73,7 +77,8 @@ bool ZLoggerSettings::CheckIni(const ZULIniFile& ini, std::string& errorText) {
         if (!ZFrameSettings::CheckIni(ini, errorText)) return false;
         if (ZFieldList::CheckIni(ini, reason)) return true;
     }
-    errorText = "The settings in file \"" + WithoutFolder(ini.FileName()) + "\" cannot be used: " + reason;
+    errorText = ZULFormat(ZUL_TEXT("Settings", "The settings in file \"%1\" cannot be used: %2"),
+                          {WithoutFolder(ini.FileName()), reason});
     return false;
 }
 
@@ -90,11 +95,11 @@ const IZFrameCodec* ZFrameCodecOfMode(uint8_t mode) {
 
 bool ZLoggerSettings::CheckTriggers(std::string& errorText) const {
     if (TriggerStart.empty() && CaptureMode >= cmFixedSize && CaptureMode <= cmBetweenTriggers) {
-        errorText = "You have to define a start trigger first!";
+        errorText = ZULFormat(ZUL_TEXT("Settings", "You have to define a start trigger first!"));
         return false;
     }
     if (TriggerStop.empty() && ZStopTriggerEndsFrame(CaptureMode)) {
-        errorText = "You have to define a stop trigger first!";
+        errorText = ZULFormat(ZUL_TEXT("Settings", "You have to define a stop trigger first!"));
         return false;
     }
     return Frames.CheckCaptureMode(CaptureMode, errorText);

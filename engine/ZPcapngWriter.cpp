@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Funset_strings.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -96,8 +97,13 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         const int error = errno;
-        errorText = "The recording file could not be created: " + Quoted(path) + ": " +
-                    (error == EEXIST ? std::string("a file of that name exists") : GetErrorText(error));
+        errorText = error == EEXIST
+                        ? ZULFormat(ZUL_TEXT("Recording",
+                                             "The recording file could not be created: %1: a file of "
+                                             "that name exists"),
+                                    {Quoted(path)})
+                        : ZULFormat(ZUL_TEXT("Recording", "The recording file could not be created: %1: %2"),
+                                    {Quoted(path), GetErrorText(error)});
         return false;
     }
     std::vector<uint8_t> header;
@@ -125,7 +131,8 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
     if (error != 0) {
         close(fd);
         unlink(path.c_str());
-        errorText = "The recording file could not be written: " + Quoted(path) + ": " + GetErrorText(error);
+        errorText = ZULFormat(ZUL_TEXT("Recording", "The recording file could not be written: %1: %2"),
+                              {Quoted(path), GetErrorText(error)});
         return false;
     }
     std::lock_guard guard(lock_);

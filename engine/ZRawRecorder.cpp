@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "Funset_strings.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -36,8 +37,14 @@ bool ZRawRecorder::Create(const std::string& path, std::string& errorText) {
     if (fd < 0) {
         const int error = errno;
         createError_ = error;
-        errorText = "The raw recording file could not be created: " + Quoted(path) + ": " +
-                    (error == EEXIST ? std::string("a file of that name exists") : GetErrorText(error));
+        errorText =
+            error == EEXIST
+                ? ZULFormat(ZUL_TEXT("RawRecorder",
+                                     "The raw recording file could not be created: %1: a file "
+                                     "of that name exists"),
+                            {Quoted(path)})
+                : ZULFormat(ZUL_TEXT("RawRecorder", "The raw recording file could not be created: %1: %2"),
+                            {Quoted(path), GetErrorText(error)});
         return false;
     }
     fd_ = fd;
@@ -99,7 +106,8 @@ void ZRawRecorder::WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs
         failedSeen_ = true;
         if (errors_ != nullptr)
             errors_->AddError("RawRecorder", "Write",
-                              "The raw recording could not be written: " + Quoted(Path()));
+                              ZULFormat(ZUL_TEXT("RawRecorder", "The raw recording could not be written: %1"),
+                                        {Quoted(Path())}));
     }
     TakeTimedCounts();
 }
@@ -141,9 +149,9 @@ void ZRawRecorder::Fail(int errorNumber) {
     failed_ = true;
     failedSeen_ = true;
     if (errors_ != nullptr)
-        errors_->AddError(
-            "RawRecorder", "Write",
-            "The raw recording could not be written: " + Quoted(Path()) + ": " + GetErrorText(errorNumber));
+        errors_->AddError("RawRecorder", "Write",
+                          ZULFormat(ZUL_TEXT("RawRecorder", "The raw recording could not be written: %1: %2"),
+                                    {Quoted(Path()), GetErrorText(errorNumber)}));
 }
 
 void ZRawRecorder::Close() {

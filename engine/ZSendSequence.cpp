@@ -5,6 +5,7 @@
 #include "TriggerSequence.h"
 #include "ZChecksum.h"
 #include "ZULIniFile.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -91,12 +92,9 @@ bool ParseSendHex(const std::string& text, std::vector<uint8_t>& bytes, std::str
         if (IsBlank(text[i])) continue;
         const int value = HexDigit(text[i]);
         if (value < 0) {
-            // Built apart and moved in: errorText may be text itself for all the compiler
-            // knows, and GCC 12 at -O3 then warns falsely of overlapping copies.
-            std::string message(1, '"');
-            message += Shown(text[i]);
-            message += "\" at position " + std::to_string(i + 1) + " is not a HEX digit (0-9, A-F).";
-            errorText = std::move(message);
+            errorText =
+                ZULFormat(ZUL_TEXT("SendSequence", "\"%1\" at position %2 is not a HEX digit (0-9, A-F)."),
+                          {Shown(text[i]), std::to_string(i + 1)});
             return false;
         }
         ++digits;
@@ -108,7 +106,9 @@ bool ParseSendHex(const std::string& text, std::vector<uint8_t>& bytes, std::str
         }
     }
     if (high >= 0) {
-        errorText = "Odd number of HEX digits (" + std::to_string(digits) + "): every byte takes two.";
+        errorText =
+            ZULFormat(ZUL_TEXT("SendSequence", "Odd number of HEX digits (%1): every byte takes two."),
+                      {std::to_string(digits)});
         return false;
     }
     return true;
@@ -123,8 +123,10 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
         }
         const std::string position = std::to_string(i + 1);
         if (i + 1 == text.size()) {
-            errorText =
-                "The \"\\\" at position " + position + " ends the text: write \"\\\\\" for a backslash.";
+            errorText = ZULFormat(
+                ZUL_TEXT("SendSequence",
+                         "The \"\\\" at position %1 ends the text: write \"\\\\\" for a backslash."),
+                {position});
             return false;
         }
         const char escape = text[++i];
@@ -145,8 +147,10 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
                 const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
                 const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
                 if (high < 0 || low < 0) {
-                    errorText =
-                        "The \"\\x\" at position " + position + " needs two HEX digits (\\x00 to \\xFF).";
+                    errorText = ZULFormat(
+                        ZUL_TEXT("SendSequence",
+                                 "The \"\\x\" at position %1 needs two HEX digits (\\x00 to \\xFF)."),
+                        {position});
                     return false;
                 }
                 bytes.push_back(static_cast<uint8_t>(high << 4 | low));
@@ -154,10 +158,10 @@ bool ParseSendText(const std::string& text, std::vector<uint8_t>& bytes, std::st
                 break;
             }
             default: {
-                std::string message = "Unknown escape \"\\";
-                message +=
-                    Shown(escape) + "\" at position " + position + ": use \\r, \\n, \\t, \\\\ or \\xNN.";
-                errorText = std::move(message);
+                errorText = ZULFormat(
+                    ZUL_TEXT("SendSequence",
+                             "Unknown escape \"\\%1\" at position %2: use \\r, \\n, \\t, \\\\ or \\xNN."),
+                    {Shown(escape), position});
                 return false;
             }
         }

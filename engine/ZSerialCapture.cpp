@@ -10,6 +10,7 @@
 
 #include "SerialPlatformNet.h"
 #include "ZSendSequence.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -296,7 +297,8 @@ void ZSerialCapture::TryReconnect() {
     waitingForPort_ = false;
     portLostReported_ = false;
     NoteOpened();
-    errors_.AddInformation("SerialCapture", "Reconnect", "The COM port is back: " + openDevice_);
+    errors_.AddInformation("SerialCapture", "Reconnect",
+                           ZULFormat(ZUL_TEXT("SerialCapture", "The COM port is back: %1"), {openDevice_}));
     pendingEvents_.push_back(ZPortEvent::Back);
     PostPendingEvents();
 }
@@ -321,8 +323,10 @@ void ZSerialCapture::ReportPortLost() {
     CheckDriverLosses();
     driverLoss_.Close();
     // The device that was open: a port's link may be gone by now, or point elsewhere.
-    errors_.AddError("SerialCapture", "PollPort",
-                     "The COM port was lost (device " + openDevice_ + " hung up or was removed)");
+    errors_.AddError(
+        "SerialCapture", "PollPort",
+        ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"),
+                  {openDevice_}));
 }
 
 void ZSerialCapture::NoteOpened() {
@@ -416,14 +420,16 @@ void ZSerialCapture::DrainChunks() {
 ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool skipWhenBusy,
                                       std::string& errorText) {
     if (bytes.size() > MaxSendBytes) {
-        errorText = "The sequence is too long to send: " + std::to_string(bytes.size()) + " bytes (at most " +
-                    std::to_string(MaxSendBytes) + ").";
+        errorText =
+            ZULFormat(ZUL_TEXT("SerialCapture", "The sequence is too long to send: %1 bytes (at most %2)."),
+                      {std::to_string(bytes.size()), std::to_string(MaxSendBytes)});
         return ZSendResult::Refused;
     }
     std::lock_guard guard(portLock_);
     if (!port_->GetActive() || waitingForPort_ || portLostReported_) {
-        errorText = waitingForPort_ || portLostReported_ ? "Nothing was sent: the COM port was lost."
-                                                         : "Nothing was sent: no COM port is open.";
+        errorText = waitingForPort_ || portLostReported_
+                        ? ZULFormat(ZUL_TEXT("SerialCapture", "Nothing was sent: the COM port was lost."))
+                        : ZULFormat(ZUL_TEXT("SerialCapture", "Nothing was sent: no COM port is open."));
         return ZSendResult::Refused;
     }
     const int waiting = port_->GetBufTrm();
@@ -432,16 +438,20 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
         return ZSendResult::Skipped;
     }
     if (static_cast<size_t>(waiting) + bytes.size() > 2 * MaxSendBytes) {
-        errorText = "Nothing was sent: " + std::to_string(waiting) + " bytes still wait to go out.";
+        errorText = ZULFormat(ZUL_TEXT("SerialCapture", "Nothing was sent: %1 bytes still wait to go out."),
+                              {std::to_string(waiting)});
         return ZSendResult::Refused;
     }
     if (bytes.empty()) return ZSendResult::Sent;
     const auto count = static_cast<uint32_t>(bytes.size());
     const uint32_t taken = port_->TData(bytes.data(), count);
     if (taken != count || port_->GetWriteError() != 0) {
-        errorText = "The COM port did not take the bytes (" + std::to_string(taken) + " of " +
-                    std::to_string(count) + " sent): " + DeviceName() +
-                    (port_->IsHungUp() ? " hung up or was removed." : ".");
+        errorText = ZULFormat(
+            port_->IsHungUp()
+                ? ZUL_TEXT("SerialCapture",
+                           "The COM port did not take the bytes (%1 of %2 sent): %3 hung up or was removed.")
+                : ZUL_TEXT("SerialCapture", "The COM port did not take the bytes (%1 of %2 sent): %3."),
+            {std::to_string(taken), std::to_string(count), DeviceName()});
         if (taken == 0) return ZSendResult::Refused;
     }
     // Stamped as it was handed to the port, so that a precise capture keeps its place
@@ -691,8 +701,9 @@ bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorT
     std::lock_guard guard(portLock_);
     const TSerialConfig current = port_->GetConfig();
     if (!ini.ValueExists(IniSection, IniKey)) {
-        errorText = "The settings for the COM port could not be read from file \"" +
-                    FileNameWithoutFolder(ini.FileName()) + "\"";
+        errorText = ZULFormat(
+            ZUL_TEXT("SerialCapture", "The settings for the COM port could not be read from file \"%1\""),
+            {FileNameWithoutFolder(ini.FileName())});
         return false;
     }
     // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.

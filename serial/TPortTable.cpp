@@ -5,6 +5,7 @@
 
 #include "SerialPlatform.h"
 #include "SerialPortLocator.h"
+#include "ZULText.h"
 
 bool AvailPorts[99];
 int32_t PortNames[99];
@@ -141,10 +142,12 @@ std::string PortDevicePath(int n) {
 std::string PortRefusalText(int n) {
     const std::string name = "COM" + std::to_string(n);
     if (n < 1 || n > MaxCOMPort)
-        return name + " is out of range: ports are COM1 to COM" + std::to_string(MaxCOMPort) + ".";
+        return ZULFormat(ZUL_TEXT("PortTable", "%1 is out of range: ports are COM1 to COM%2."),
+                         {name, std::to_string(MaxCOMPort)});
     if (COMAvailable(n)) return "";
     const std::string device = PortDevicePath(n);
-    return name + " is not present" +
-           (device.empty() ? std::string(" (COM97 to COM99 need an override link)") : " (" + device + ")") +
-           ".";
+    if (device.empty())
+        return ZULFormat(ZUL_TEXT("PortTable", "%1 is not present (COM97 to COM99 need an override link)."),
+                         {name});
+    return ZULFormat(ZUL_TEXT("PortTable", "%1 is not present (%2)."), {name, device});
 }

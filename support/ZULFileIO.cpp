@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "Funset_strings.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -150,7 +151,8 @@ bool TZULFileIO::CreateNew(const std::string& fileName, bool& nameTaken) {
     nameTaken = file_ == nullptr && errno == EEXIST;
     if (file_ == nullptr) {
         if (!nameTaken)
-            errors_.AddError(Module, "WriteFile", "Could not open '" + fileName + "' for writing");
+            errors_.AddError(Module, "WriteFile",
+                             ZULFormat(ZUL_TEXT("FileIO", "Could not open '%1' for writing"), {fileName}));
         return false;
     }
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -183,7 +185,9 @@ void TZULFileIO::FailNew(int error) {
     struct stat named {};
     // Only the file CreateNew made goes; whatever took its name since stays.
     if (::lstat(newName_.c_str(), &named) == 0 && named.st_ino == newInode_) ::unlink(newName_.c_str());
-    errors_.AddError(Module, "WriteFile", "Could not write '" + newName_ + "': " + GetErrorText(error));
+    errors_.AddError(
+        Module, "WriteFile",
+        ZULFormat(ZUL_TEXT("FileIO", "Could not write '%1': %2"), {newName_, GetErrorText(error)}));
 }
 
 bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int()>& writeContent,
@@ -194,7 +198,8 @@ bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int(
     if (nameTaken != nullptr) *nameTaken = file_ == nullptr && errno == EEXIST;
     if (file_ == nullptr && nameTaken != nullptr && *nameTaken) return false;
     if (file_ == nullptr) {
-        errors_.AddError(Module, function, "Could not open '" + fileName + "' for writing");
+        errors_.AddError(Module, function,
+                         ZULFormat(ZUL_TEXT("FileIO", "Could not open '%1' for writing"), {fileName}));
         return false;
     }
     // Our own blocks are the buffer; a second copy through stdio's would only cost time.
@@ -215,7 +220,9 @@ bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int(
         // A file this call created holds nothing anyone asked for: a cut-off copy would
         // pass for the whole.
         if (nameTaken != nullptr) ::unlink(fileName.c_str());
-        errors_.AddError(Module, function, "Could not write '" + fileName + "': " + GetErrorText(writeError));
+        errors_.AddError(
+            Module, function,
+            ZULFormat(ZUL_TEXT("FileIO", "Could not write '%1': %2"), {fileName, GetErrorText(writeError)}));
         return false;
     }
     return true;
@@ -266,7 +273,8 @@ bool TZULFileIO::ReadFile(const std::string& fileName, std::vector<std::string>*
     // the same failure as a missing file.
     file_ = OpenStream(fileName, O_RDONLY, "rb");
     if (file_ == nullptr) {
-        errors_.AddError(Module, function, "Could not open '" + fileName + "' for reading");
+        errors_.AddError(Module, function,
+                         ZULFormat(ZUL_TEXT("FileIO", "Could not open '%1' for reading"), {fileName}));
         return false;
     }
     int readError = 0;
@@ -280,7 +288,9 @@ bool TZULFileIO::ReadFile(const std::string& fileName, std::vector<std::string>*
     CloseFile();
     // Stopping at a read error is not the end of the file: the list would silently be short.
     if (readError != 0) {
-        errors_.AddError(Module, function, "Could not read '" + fileName + "': " + GetErrorText(readError));
+        errors_.AddError(
+            Module, function,
+            ZULFormat(ZUL_TEXT("FileIO", "Could not read '%1': %2"), {fileName, GetErrorText(readError)}));
         return false;
     }
     return true;

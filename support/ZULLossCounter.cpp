@@ -1,5 +1,7 @@
 #include "ZULLossCounter.h"
 
+#include "ZULText.h"
+
 ZULLossCounter::ZULLossCounter(std::string module, std::string function, std::string unit, std::string cause)
     : module_(std::move(module)),
       function_(std::move(function)),
@@ -34,6 +36,7 @@ uint64_t ZULLossCounter::TotalLost() const {
 void ZULLossCounter::RecordEpisodeLocked() {
     if (errors_)
         errors_->AddError(module_, function_,
-                          std::to_string(episodeLost_) + " " + unit_ + " lost (" + cause_ + ")");
+                          ZULFormat(ZUL_TEXT("LossCounter", "%1 %2 lost (%3)"),
+                                    {std::to_string(episodeLost_), unit_, cause_}));
     episodeLost_ = 0;
 }

@@ -2,6 +2,343 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Fields</name>
+    <message>
+        <source>Count &quot;%1&quot; is no number of fields: a whole number from 0 to %2</source>
+        <translation>Count „%1“ ist keine Anzahl von Feldern: eine ganze Zahl von 0 bis %2</translation>
+    </message>
+    <message>
+        <source>%1 is missing: every field needs a name and a type</source>
+        <translation>%1 fehlt: Jedes Feld braucht einen Namen und einen Typ</translation>
+    </message>
+    <message>
+        <source>%1 fields are more than the %2 a settings file may define</source>
+        <translation>%1 Felder sind mehr als die %2, die eine Einstellungsdatei festlegen darf</translation>
+    </message>
+    <message>
+        <source>Name%1 is empty: every field needs a name</source>
+        <translation>Name%1 ist leer: Jedes Feld braucht einen Namen</translation>
+    </message>
+    <message>
+        <source>Name%1 &quot;%2&quot; is the name of field %3 too: every field needs a name of its own</source>
+        <translation>Name%1 „%2“ ist auch der Name von Feld %3: Jedes Feld braucht einen eigenen Namen</translation>
+    </message>
+</context>
+<context>
+    <name>FileIO</name>
+    <message>
+        <source>Could not open &apos;%1&apos; for writing</source>
+        <translation>„%1“ konnte nicht zum Schreiben geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not write &apos;%1&apos;: %2</source>
+        <translation>„%1“ konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Could not open &apos;%1&apos; for reading</source>
+        <translation>„%1“ konnte nicht zum Lesen geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Could not read &apos;%1&apos;: %2</source>
+        <translation>„%1“ konnte nicht gelesen werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Filter</name>
+    <message>
+        <source>Input buffer overflow</source>
+        <translation>Überlauf des Eingangspuffers</translation>
+    </message>
+</context>
+<context>
+    <name>FramePcap</name>
+    <message>
+        <source>This is not a protocol name Wireshark can decode by: &quot;%1&quot; (1 to 64 letters, digits, &apos;.&apos;, &apos;_&apos; or &apos;-&apos;, e.g. &quot;mbrtu&quot;)</source>
+        <translation>Das ist kein Protokollname, nach dem Wireshark dekodieren kann: „%1“ (1 bis 64 Buchstaben, Ziffern, „.“, „_“ oder „-“, z. B. „mbrtu“)</translation>
+    </message>
+    <message>
+        <source>The Wireshark capture is already open: &quot;%1&quot;</source>
+        <translation>Der Wireshark-Mitschnitt ist schon geöffnet: „%1“</translation>
+    </message>
+</context>
+<context>
+    <name>FrameSettings</name>
+    <message>
+        <source>SilenceGap %1 is outside 15..1000 (tenths of a character time)</source>
+        <translation>SilenceGap %1 liegt außerhalb von 15..1000 (Zehntel einer Zeichenzeit)</translation>
+    </message>
+    <message>
+        <source>SilenceGapMs %1 is outside 0..60000 (milliseconds)</source>
+        <translation>SilenceGapMs %1 liegt außerhalb von 0..60000 (Millisekunden)</translation>
+    </message>
+    <message>
+        <source>A checksum is checked in frames only: choose a capture mode that frames (between start and stop triggers, start trigger with a fixed or a dynamic size, or frames separated by silence), or set the checksum to none!</source>
+        <translation>Eine Prüfsumme wird nur in Rahmen geprüft: Wählen Sie eine Aufzeichnungsart, die Rahmen bildet (zwischen Start- und Stoppauslöser, Startauslöser mit fester oder dynamischer Größe oder durch Pausen getrennte Rahmen), oder stellen Sie die Prüfsumme auf keine!</translation>
+    </message>
+</context>
+<context>
+    <name>LogFiles</name>
+    <message>
+        <source>No free log file name in &apos;%1&apos;: %2 names in a row were taken</source>
+        <translation>Kein freier Name für eine Protokolldatei in „%1“: %2 Namen in Folge waren vergeben</translation>
+    </message>
+</context>
+<context>
+    <name>Logger</name>
+    <message>
+        <source>The Wireshark capture could not be created: every name is taken in &quot;%1&quot;</source>
+        <translation>Der Wireshark-Mitschnitt konnte nicht angelegt werden: Jeder Name in „%1“ ist vergeben</translation>
+    </message>
+    <message>
+        <source>The CSV file could not be created: every name is taken in &quot;%1&quot;</source>
+        <translation>Die CSV-Datei konnte nicht angelegt werden: Jeder Name in „%1“ ist vergeben</translation>
+    </message>
+    <message>
+        <source>Cannot change settings while capture is running!</source>
+        <translation>Die Einstellungen können während der Aufzeichnung nicht geändert werden!</translation>
+    </message>
+    <message>
+        <source>File not found: %1: it is a folder, and a settings file must be a regular file</source>
+        <translation>Datei nicht gefunden: %1: Das ist ein Ordner, und eine Einstellungsdatei muss eine gewöhnliche Datei sein</translation>
+    </message>
+    <message>
+        <source>File not found: %1</source>
+        <translation>Datei nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>%1: the file %2</source>
+        <translation>%1: Die Datei %2</translation>
+    </message>
+    <message>
+        <source>%1, and a settings file must be a regular file</source>
+        <translation>%1, und eine Einstellungsdatei muss eine gewöhnliche Datei sein</translation>
+    </message>
+    <message>
+        <source>File already exists: %1</source>
+        <translation>Die Datei gibt es schon: %1</translation>
+    </message>
+    <message>
+        <source>File could not be created: %1</source>
+        <translation>Die Datei konnte nicht angelegt werden: %1</translation>
+    </message>
+</context>
+<context>
+    <name>LossCounter</name>
+    <message>
+        <source>%1 %2 lost (%3)</source>
+        <translation>%1 %2 verloren (%3)</translation>
+    </message>
+</context>
+<context>
+    <name>PortTable</name>
+    <message>
+        <source>%1 is out of range: ports are COM1 to COM%2.</source>
+        <translation>%1 liegt außerhalb des Bereichs: Die Anschlüsse sind COM1 bis COM%2.</translation>
+    </message>
+    <message>
+        <source>%1 is not present (COM97 to COM99 need an override link).</source>
+        <translation>%1 ist nicht vorhanden (COM97 bis COM99 brauchen eine Verknüpfung, die sie festlegt).</translation>
+    </message>
+    <message>
+        <source>%1 is not present (%2).</source>
+        <translation>%1 ist nicht vorhanden (%2).</translation>
+    </message>
+</context>
+<context>
+    <name>RawRecorder</name>
+    <message>
+        <source>The raw recording file could not be created: %1: a file of that name exists</source>
+        <translation>Die Rohaufzeichnungsdatei konnte nicht angelegt werden: %1: Eine Datei dieses Namens gibt es schon</translation>
+    </message>
+    <message>
+        <source>The raw recording file could not be created: %1: %2</source>
+        <translation>Die Rohaufzeichnungsdatei konnte nicht angelegt werden: %1: %2</translation>
+    </message>
+    <message>
+        <source>The raw recording could not be written: %1</source>
+        <translation>Die Rohaufzeichnung konnte nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>The raw recording could not be written: %1: %2</source>
+        <translation>Die Rohaufzeichnung konnte nicht geschrieben werden: %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Recording</name>
+    <message>
+        <source>The recording file could not be created: %1: a file of that name exists</source>
+        <translation>Die Aufzeichnungsdatei konnte nicht angelegt werden: %1: Eine Datei dieses Namens gibt es schon</translation>
+    </message>
+    <message>
+        <source>The recording file could not be created: %1: %2</source>
+        <translation>Die Aufzeichnungsdatei konnte nicht angelegt werden: %1: %2</translation>
+    </message>
+    <message>
+        <source>The recording file could not be written: %1: %2</source>
+        <translation>Die Aufzeichnungsdatei konnte nicht geschrieben werden: %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SendSequence</name>
+    <message>
+        <source>&quot;%1&quot; at position %2 is not a HEX digit (0-9, A-F).</source>
+        <translation>„%1“ an Stelle %2 ist keine HEX-Ziffer (0-9, A-F).</translation>
+    </message>
+    <message>
+        <source>Odd number of HEX digits (%1): every byte takes two.</source>
+        <translation>Ungerade Anzahl HEX-Ziffern (%1): Jedes Byte braucht zwei.</translation>
+    </message>
+    <message>
+        <source>The &quot;\&quot; at position %1 ends the text: write &quot;\\&quot; for a backslash.</source>
+        <translation>Das „\“ an Stelle %1 beendet den Text: Schreiben Sie „\\“ für einen Rückstrich.</translation>
+    </message>
+    <message>
+        <source>The &quot;\x&quot; at position %1 needs two HEX digits (\x00 to \xFF).</source>
+        <translation>Das „\x“ an Stelle %1 braucht zwei HEX-Ziffern (\x00 bis \xFF).</translation>
+    </message>
+    <message>
+        <source>Unknown escape &quot;\%1&quot; at position %2: use \r, \n, \t, \\ or \xNN.</source>
+        <translation>Unbekannte Escape-Folge „\%1“ an Stelle %2: Verwenden Sie \r, \n, \t, \\ oder \xNN.</translation>
+    </message>
+</context>
+<context>
+    <name>SerialCapture</name>
+    <message>
+        <source>The COM port is back: %1</source>
+        <translation>Der COM-Anschluss ist wieder da: %1</translation>
+    </message>
+    <message>
+        <source>The COM port was lost (device %1 hung up or was removed)</source>
+        <translation>Der COM-Anschluss ging verloren (das Gerät %1 hat aufgelegt oder wurde entfernt)</translation>
+    </message>
+    <message>
+        <source>The sequence is too long to send: %1 bytes (at most %2).</source>
+        <translation>Die Folge ist zu lang zum Senden: %1 Bytes (höchstens %2).</translation>
+    </message>
+    <message>
+        <source>Nothing was sent: the COM port was lost.</source>
+        <translation>Nichts wurde gesendet: Der COM-Anschluss ging verloren.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent: no COM port is open.</source>
+        <translation>Nichts wurde gesendet: Kein COM-Anschluss ist geöffnet.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent: %1 bytes still wait to go out.</source>
+        <translation>Nichts wurde gesendet: %1 Bytes warten noch auf das Senden.</translation>
+    </message>
+    <message>
+        <source>The COM port did not take the bytes (%1 of %2 sent): %3 hung up or was removed.</source>
+        <translation>Der COM-Anschluss hat die Bytes nicht angenommen (%1 von %2 gesendet): %3 hat aufgelegt oder wurde entfernt.</translation>
+    </message>
+    <message>
+        <source>The COM port did not take the bytes (%1 of %2 sent): %3.</source>
+        <translation>Der COM-Anschluss hat die Bytes nicht angenommen (%1 von %2 gesendet): %3.</translation>
+    </message>
+    <message>
+        <source>The settings for the COM port could not be read from file &quot;%1&quot;</source>
+        <translation>Die Einstellungen des COM-Anschlusses konnten nicht aus der Datei „%1“ gelesen werden</translation>
+    </message>
+</context>
+<context>
+    <name>SerialPort</name>
+    <message>
+        <source>Cannot connect to %1: the connection was refused (no server listens there).</source>
+        <translation>Keine Verbindung zu %1: Die Verbindung wurde abgelehnt (dort wartet kein Server).</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: the host is unreachable.</source>
+        <translation>Keine Verbindung zu %1: Der Rechner ist nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: timed out after %2 s.</source>
+        <translation>Keine Verbindung zu %1: Zeitüberschreitung nach %2 s.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: no such host.</source>
+        <translation>Keine Verbindung zu %1: Diesen Rechner gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: the host name could not be resolved now (no answer from the name server).</source>
+        <translation>Keine Verbindung zu %1: Der Rechnername ließ sich jetzt nicht auflösen (keine Antwort vom Namensserver).</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: the server does not speak RFC 2217 (no Telnet COM-PORT-OPTION).</source>
+        <translation>Keine Verbindung zu %1: Der Server spricht kein RFC 2217 (keine Telnet-COM-PORT-OPTION).</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: the server closed the connection.</source>
+        <translation>Keine Verbindung zu %1: Der Server hat die Verbindung geschlossen.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: stopped before the connection was made.</source>
+        <translation>Keine Verbindung zu %1: Abgebrochen, bevor die Verbindung stand.</translation>
+    </message>
+    <message>
+        <source>%1 is not a network port address (rfc2217://HOST:PORT or tcp://HOST:PORT).</source>
+        <translation>%1 ist keine Adresse eines Netzwerkanschlusses (rfc2217://RECHNER:PORT oder tcp://RECHNER:PORT).</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1: %2.</source>
+        <translation>Keine Verbindung zu %1: %2.</translation>
+    </message>
+    <message>
+        <source>No serial port is chosen.</source>
+        <translation>Kein serieller Anschluss ist gewählt.</translation>
+    </message>
+    <message>
+        <source>%1 does not accept these line settings: %2.</source>
+        <translation>%1 nimmt diese Leitungseinstellungen nicht an: %2.</translation>
+    </message>
+    <message>
+        <source>Permission denied for %1: add the user to the &quot;dialout&quot; group (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>Keine Berechtigung für %1: Nehmen Sie den Benutzer in die Gruppe „dialout“ auf (sudo usermod -aG dialout $USER) und melden Sie sich neu an.</translation>
+    </message>
+    <message>
+        <source>%1 is in use by another program.</source>
+        <translation>%1 wird von einem anderen Programm benutzt.</translation>
+    </message>
+    <message>
+        <source>%1 is not present (unplugged?).</source>
+        <translation>%1 ist nicht vorhanden (ausgesteckt?).</translation>
+    </message>
+    <message>
+        <source>%1 is not a serial port.</source>
+        <translation>%1 ist kein serieller Anschluss.</translation>
+    </message>
+    <message>
+        <source>%1 does not accept these line settings (baud rate, data bits, parity, stop bits).</source>
+        <translation>%1 nimmt diese Leitungseinstellungen nicht an (Baudrate, Datenbits, Parität, Stoppbits).</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened: %2.</source>
+        <translation>%1 kann nicht geöffnet werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>The settings in file &quot;%1&quot; cannot be used: %2</source>
+        <translation>Die Einstellungen in der Datei „%1“ können nicht verwendet werden: %2</translation>
+    </message>
+    <message>
+        <source>The log directory contains the byte %1, which is no UTF-8 text</source>
+        <translation>Das Protokollverzeichnis enthält das Byte %1, das kein UTF-8-Text ist</translation>
+    </message>
+    <message>
+        <source>The log directory contains the control character %1, which a folder name cannot hold</source>
+        <translation>Das Protokollverzeichnis enthält das Steuerzeichen %1, das ein Ordnername nicht enthalten kann</translation>
+    </message>
+    <message>
+        <source>You have to define a start trigger first!</source>
+        <translation>Zuerst muss ein Startauslöser festgelegt werden!</translation>
+    </message>
+    <message>
+        <source>You have to define a stop trigger first!</source>
+        <translation>Zuerst muss ein Stoppauslöser festgelegt werden!</translation>
+    </message>
+</context>
+<context>
     <name>ParityNames</name>
     <message>
         <source>none</source>
@@ -522,14 +859,6 @@
     <message>
         <source>Stati (capture in progress...)</source>
         <translation>Status (Aufzeichnung läuft...)</translation>
-    </message>
-    <message>
-        <source>You have to define a start trigger first!</source>
-        <translation>Zuerst muss ein Startauslöser festgelegt werden!</translation>
-    </message>
-    <message>
-        <source>You have to define a stop trigger first!</source>
-        <translation>Zuerst muss ein Stoppauslöser festgelegt werden!</translation>
     </message>
     <message>
         <source>The COM port could not be opened...</source>
@@ -1387,6 +1716,10 @@
     <message>
         <source>Terminal text</source>
         <translation>Terminaltext</translation>
+    </message>
+    <message>
+        <source>New lines</source>
+        <translation>Neue Zeilen</translation>
     </message>
     <message>
         <source>Find</source>

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "ZEngineText.h"
 #include "ZULDateTime.h"
 #include "ZULErrorHistory.h"
 
@@ -59,7 +60,7 @@ QString Tfrm_Debug::EntryLine(const TZULError& entry) {
         return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
     };
     return time + (entry.Informational ? tr("  Information  ") : tr("  Error        ")) + text(entry.Module) +
-           u'/' + text(entry.Function) + QStringLiteral(": ") + text(entry.Error);
+           u'/' + text(entry.Function) + QStringLiteral(": ") + ZEngineText(entry.Error);
 }
 
 void Tfrm_Debug::ShowHistory(const TZULErrorHistory* history) {

@@ -35,6 +35,7 @@
 #include "Tfrm_Term.h"
 #include "VerInfo.h"
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZFileDialog.h"
 #include "ZGeneralPage.h"
 #include "ZLogger.h"
@@ -57,18 +58,6 @@ constexpr int StatusShowIntervalMs = 250;
 // A start that takes longer than this (a network port connecting) says what it waits for.
 constexpr int OpeningNoticeAfterMs = 400;
 const char* const LastUsedFile = "_last_used.scs";
-
-// The reasons ZLoggerSettings::CheckTriggers gives for a missing trigger are shown in
-// the user's language; any other reason it gives stays as the engine wrote it.
-const char* const TriggerCheckTexts[] = {
-    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a start trigger first!"),
-    QT_TRANSLATE_NOOP("Tfrm_Main", "You have to define a stop trigger first!")};
-
-QString TriggerCheckText(const std::string& error) {
-    for (const char* text : TriggerCheckTexts)
-        if (error == text) return Tfrm_Main::tr(text);
-    return ZLocalText(error);
-}
 
 QString Truncated(double value) {
     return QString::number(static_cast<long long>(value));
@@ -165,7 +154,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     const std::string lastUsed = appDir + LastUsedFile;
     if (QFileInfo::exists(ZLocalText(lastUsed))) {
         std::string errorText;
-        if (!Logger->LoadSettings(lastUsed, errorText)) ZMessageBox::Error(this, ZLocalText(errorText));
+        if (!Logger->LoadSettings(lastUsed, errorText)) ZMessageBox::Error(this, ZEngineText(errorText));
     }
     ZLoggerSettings current;
     Logger->GetSettings(current);
@@ -409,7 +398,7 @@ bool Tfrm_Main::LoadSettingsFile(const std::string& fileName) {
     }
     std::string errorText;
     if (!Logger->LoadSettings(fileName, errorText)) {
-        ZMessageBox::Error(this, ZLocalText(errorText));
+        ZMessageBox::Error(this, ZEngineText(errorText));
         return false;
     }
     ZLoggerSettings loaded;
@@ -469,7 +458,7 @@ void Tfrm_Main::ShowErrorState() {
             portLost_ = lost;
             ShowCaptureTitle(true);
         }
-        const QString problem = ZLocalText(Logger->GetLogFileManager().GetWriteProblem());
+        const QString problem = ZEngineText(Logger->GetLogFileManager().GetWriteProblem());
         if (problem != writeProblem_) {
             if (problem.isEmpty()) ClearLastError();  // files are written again
             writeProblem_ = problem;
@@ -478,7 +467,7 @@ void Tfrm_Main::ShowErrorState() {
     }
     if (errors <= errorsShown_ || !errorWatch_->isActive()) return;
     errorsShown_ = errors;
-    const QString text = ZLocalText(history.GetLatestError().Error);
+    const QString text = ZEngineText(history.GetLatestError().Error);
     lbl_LastError->setText(
         lbl_LastError->fontMetrics().elidedText(text, Qt::ElideRight, lbl_LastError->width()));
     lbl_LastError->setToolTip(text);
@@ -527,7 +516,7 @@ void Tfrm_Main::btn_StartCaptureClick() {
     if (!generalPage_->CommitTypedFields()) return;
     const ZLoggerSettings settings = CollectSettings();
     if (std::string error; !settings.CheckTriggers(error)) {
-        ZMessageBox::Error(this, TriggerCheckText(error));
+        ZMessageBox::Error(this, ZEngineText(error));
         return;
     }
     Logger->SetSettings(settings);
@@ -536,13 +525,13 @@ void Tfrm_Main::btn_StartCaptureClick() {
         return;
     }
     if (!Logger->GetStartErrorText().empty()) {
-        ZMessageBox::Error(this, ZLocalText(Logger->GetStartErrorText()));
+        ZMessageBox::Error(this, ZEngineText(Logger->GetStartErrorText()));
         return;
     }
     // On Linux the reason (no permission, in use, unplugged) is what the user can act on.
     QString text = tr("The COM port could not be opened...");
     const std::string reason = Logger->GetOpenFailureText();
-    if (!reason.empty()) text += QStringLiteral("\n\n") + ZLocalText(reason);
+    if (!reason.empty()) text += QStringLiteral("\n\n") + ZEngineText(reason);
     ZMessageBox::Error(this, text);
 }
 
@@ -726,7 +715,7 @@ void Tfrm_Main::btn_SaveSettingsClick() {
     Logger->SetSettings(CollectSettings());
     std::string errorText;
     if (!Logger->SaveSettings(ZLocalBytes(fileName), true, errorText))
-        ZMessageBox::Error(this, ZLocalText(errorText));
+        ZMessageBox::Error(this, ZEngineText(errorText));
 }
 
 void Tfrm_Main::btn_ShowCaptureClick() {
@@ -770,7 +759,7 @@ void Tfrm_Main::FormClose() {
     Logger->SetSettings(CollectSettings());
     std::string errorText;
     if (!Logger->SaveSettings(ZULGetAppDir() + LastUsedFile, true, errorText))
-        ZMessageBox::Error(this, ZLocalText(errorText));
+        ZMessageBox::Error(this, ZEngineText(errorText));
     reportPage_->ForgetLogger();
     // The error history goes with the engine; a window still showing it lets it go first.
     if (errorWindow_) errorWindow_->ForgetHistory();

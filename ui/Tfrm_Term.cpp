@@ -17,15 +17,18 @@
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <deque>
 
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZFileDialog.h"
 #include "ZMessageBox.h"
 #include "ZTermKeyMap.h"
+#include "ZTermLiveText.h"
 #include "ZULDateTime.h"
 #include "ZViewSettings.h"
 
@@ -114,6 +117,9 @@ void Tfrm_Term::BuildControls() {
     txt_Terminal->setUndoRedoEnabled(false);
     txt_Terminal->installEventFilter(this);
     layout->addWidget(txt_Terminal, 1);
+    lbl_NewLines = new ZTermLiveText(this);
+    named(lbl_NewLines, "lbl_NewLines", tr("New lines"));
+    layout->addWidget(lbl_NewLines);
 
     FindBar = new QWidget(this);
     FindBar->setObjectName(QStringLiteral("FindBar"));
@@ -199,7 +205,8 @@ ZTermCharset Tfrm_Term::Charset() const {
 
 void Tfrm_Term::SetMaxLines(int lines) {
     screen_.SetMaxLines(lines);
-    txt_Terminal->setMaximumBlockCount(lines + 1);  // and the open line
+    maxLines_ = std::max(lines, 0);
+    TrimScrollback();
 }
 
 void Tfrm_Term::CaptureStateChanged(bool running) {
@@ -224,10 +231,20 @@ void Tfrm_Term::tmr_RepaintTimer() {
         screen_.PutNotice(ToU32(tr("%1 bytes were not shown: the window did not keep up (they are in the capture).")
                                     .arg(lost)),
                           ZULNowMicros());
-    if (!screen_.Changed()) return;
-    const ZTermScreen::Update update = screen_.TakeUpdate();
-    ShowUpdate(update);
-    if (update.Bells > 0) Flash();
+    if (screen_.Changed()) {
+        const ZTermScreen::Update update = screen_.TakeUpdate();
+        ShowUpdate(update);
+        // Only the newest lines can be said: the announcer keeps MaxChars characters.
+        size_t first = update.Finished.size();
+        for (size_t chars = 0; first > 0 && chars <= ZTermAnnouncer::MaxChars;)
+            chars += update.Finished[--first].Text.size() + 1;
+        for (size_t line = first; line < update.Finished.size(); ++line)
+            announcer_.AddLine(update.Finished[line].Text);
+        if (update.Bells > 0) Flash();
+    }
+    // Lines that came since the last announcement wait for the next tick that may say them.
+    const std::u32string news = announcer_.Take(ZULNowMicros() / 1000);
+    if (!news.empty()) lbl_NewLines->Say(QString::fromUcs4(news.data(), static_cast<qsizetype>(news.size())));
 }
 
 void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
@@ -247,13 +264,27 @@ void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
     }
     WriteLine(runs, screen_.OpenLine());
     runs.Flush();
-    openLineBlock_ = cursor.blockNumber();
     cursor.endEditBlock();
+    TrimScrollback();
+    openLineBlock_ = txt_Terminal->document()->blockCount() - 1;
     if (followEnd_) {
         autoScrolling_ = true;
         bar->setValue(bar->maximum());
         autoScrolling_ = false;
     }
+}
+
+void Tfrm_Term::TrimScrollback() {
+    // Old lines go a chunk at a time: a removal costs the text about as much whatever it
+    // removes, and one per tick (the text edit's own block limit) doubled the cost of a
+    // tick with a full scrollback.
+    QTextDocument* document = txt_Terminal->document();
+    const int finished = document->blockCount() - 1;  // the last block is the open line
+    if (finished <= maxLines_) return;
+    const int keep = maxLines_ - maxLines_ / TrimChunkDivisor;
+    QTextCursor cursor(document);
+    cursor.setPosition(document->findBlockByNumber(finished - keep).position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 void Tfrm_Term::WriteLine(TextRuns& runs, const ZTermLine& line) {
@@ -317,6 +348,7 @@ QString Tfrm_Term::ShownText() const {
 
 void Tfrm_Term::ClearText() {
     screen_.Clear();
+    announcer_.Clear();
     txt_Terminal->clear();
     openLineBlock_ = -1;
     followEnd_ = true;
@@ -367,7 +399,7 @@ void Tfrm_Term::SendText(const std::string& bytes) {
     }
     std::string error;
     if (send_(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) != ZSendResult::Sent)
-        ShowStatus(tr("Not sent: %1").arg(QString::fromStdString(error)));
+        ShowStatus(tr("Not sent: %1").arg(ZEngineText(error)));
 }
 
 void Tfrm_Term::SendInputLine() {

@@ -10,6 +10,7 @@
 // counted and said in the text). The window takes the queue at most every
 // RepaintIntervalMs and shows the lines; it follows the end unless the user has
 // scrolled back. The text keeps at most the number of lines set (TerminalLines).
+// New lines are said to a screen reader politely (ZTermAnnouncer, ZTermLiveText).
 //
 // Created hidden; closing it only hides it. It receives bytes whether visible or not.
 // Window thread, except ByteObserver's OnBytes.
@@ -25,6 +26,7 @@
 
 #include "ZTermByteQueue.h"
 #include "ZSerialCapture.h"
+#include "ZTermAnnouncer.h"
 #include "ZTermScreen.h"
 
 class QCheckBox;
@@ -34,6 +36,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class ZTermLiveText;
 
 
 class Tfrm_Term : public QWidget {
@@ -44,6 +47,9 @@ public:
     static constexpr int RepaintIntervalMs = 50;
     static constexpr int MaxHistoryLines = 100;
     static constexpr int FlashMs = 150;
+    // The text keeps at most the lines set; past them it drops the oldest down to all but
+    // this share of them (a sixteenth) at once.
+    static constexpr int TrimChunkDivisor = 16;
 
     // Hands bytes to the running capture: Sent, or why not in errorText.
     using SendFunction = std::function<ZSendResult(const std::vector<uint8_t>& bytes, std::string& errorText)>;
@@ -77,6 +83,7 @@ private:
     void Connect();
     void ApplyOptions();
     void ShowUpdate(const ZTermScreen::Update& update);
+    void TrimScrollback();
     // Text on its way into the view, gathered into runs of one format.
     class TextRuns {
     public:
@@ -109,16 +116,19 @@ private:
 
     ZTermByteQueue queue_{MaxQueuedBytes};
     ZTermScreen screen_;
+    ZTermAnnouncer announcer_;
     SendFunction send_;
     bool capturing_ = false;
     bool followEnd_ = true;
     bool autoScrolling_ = false;
     bool escapePressed_ = false;  // type-straight mode: the last key was Escape
     int openLineBlock_ = -1;      // the block that shows the open line
+    int maxLines_ = 0;            // finished lines the text keeps at most
     QStringList inputHistory_;
     int historyIndex_ = 0;
 
     QPlainTextEdit* txt_Terminal = nullptr;
+    ZTermLiveText* lbl_NewLines = nullptr;  // where new lines are said to a screen reader
     QLineEdit* ed_Input = nullptr;
     QComboBox* cb_LineEnd = nullptr;
     QComboBox* cb_NewLine = nullptr;

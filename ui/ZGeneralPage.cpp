@@ -26,6 +26,7 @@
 #include "SerialPortLocator.h"
 #include "TPortTable.h"
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZFileDialog.h"
 #include "ZFramePcap.h"
 #include "ZLogger.h"
@@ -530,7 +531,7 @@ bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
     if (port == engine.GetCOMPort() && engine.GetNetworkPort().empty()) return true;
     // A port that is not there would only become "no port" and fail at the start.
     if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
-        ZMessageBox::Error(this, ZLocalText(refusal));
+        ZMessageBox::Error(this, ZEngineText(refusal));
         return false;
     }
     if (engine.IsCapturing())
@@ -616,7 +617,7 @@ bool ZGeneralPage::CommitProtocolText() {
     // An emptied field is no name: it shows the one in use again.
     const bool taken = typed.empty() || typed == pcapProtocol_ || ZCheckPcapProtocol(typed, error);
     if (!taken)
-        ZMessageBox::Error(this, ZLocalText(error));
+        ZMessageBox::Error(this, ZEngineText(error));
     else if (!typed.empty())
         pcapProtocol_ = typed;
     ShowProtocol();

@@ -18,6 +18,7 @@
 #include "TriggerSequence.h"
 #include "ZChecksum.h"
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZLogger.h"
 
 namespace {
@@ -311,7 +312,7 @@ bool ZSendPage::EntrySequence(ZSendSequence& sequence) {
     std::string error;
     const bool hex = cb_SendFormat->currentIndex() == 0;
     if (!(hex ? ParseSendHex(text, sequence.Data, error) : ParseSendText(text, sequence.Data, error))) {
-        lbl_SendBytes->setText(Q(error));
+        lbl_SendBytes->setText(ZEngineText(error));
         return false;
     }
     sequence.Name = ed_SequenceName->text().toStdString();
@@ -371,7 +372,7 @@ void ZSendPage::PumpSends() {
                        ZSendPacer::Clock::now(), error);
     if (!ok) {
         StopRepeat();
-        lbl_SendState->setText(Q(error));
+        lbl_SendState->setText(ZEngineText(error));
     } else if (pacer_.Sent() != sentBefore) {
         lbl_SendState->clear();
     }

@@ -1,8 +1,9 @@
 // The window program in German, as a German user (LANGUAGE=de) sees it: every page
 // of the main window, the capture window, the error history and the trigger editors,
-// each text compared with the same window in English. A text that reads the same in
-// both is English left over, unless it is a name (the product's, a device's, a
-// format's) or holds no words at all.
+// and what the engine has to say (a lost port, a port that cannot be opened, a
+// settings file refused), each text compared with the same window in English. A text
+// that reads the same in both is English left over, unless it is a name (the
+// product's, a device's, a format's) or holds no words at all.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -16,17 +17,25 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTest>
 #include <QTranslator>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <utility>
 
 #include "MainWindowTestSupport.h"
-#include "TriggerSequence.h"
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
 #include "Tfrm_StringEditor.h"
+#include "TriggerSequence.h"
 #include "ZApplication.h"
 #include "ZChecksum.h"
+#include "ZEngineText.h"
+#include "ZLogger.h"
+#include "ZPseudoTerminal.h"
+#include "ZULText.h"
 
 using namespace maintest;
 
@@ -119,18 +128,24 @@ Texts WindowTexts() {
     return texts;
 }
 
-class GermanWindowTest : public MainWindowTest {};
+class GermanWindowTest : public MainWindowTest {
+protected:
+    // Runs collect once in English and once in German; the texts of the two runs.
+    std::pair<Texts, Texts> InBothLanguages(const std::function<Texts()>& collect) {
+        const Texts english = collect();
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        EXPECT_TRUE(ZApplication::InstallTranslation(*QCoreApplication::instance()));
+        const Texts german = collect();
+        for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>())
+            QCoreApplication::removeTranslator(translator);
+        QLocale::setDefault(before);
+        return {english, german};
+    }
+};
 
 TEST_F(GermanWindowTest, EveryPageSpeaksGermanButForNames) {
-    const Texts english = WindowTexts();
-    const QLocale before;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    ASSERT_TRUE(ZApplication::InstallTranslation(*QCoreApplication::instance()));
-    const Texts german = WindowTexts();
-    for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>())
-        QCoreApplication::removeTranslator(translator);
-    QLocale::setDefault(before);
-
+    const auto [english, german] = InBothLanguages(WindowTexts);
     ASSERT_EQ(german.size(), english.size());
     ASSERT_GT(english.size(), 250u);  // every window was walked
     QStringList left;
@@ -147,6 +162,151 @@ TEST_F(GermanWindowTest, EveryPageSpeaksGermanButForNames) {
         return QString();
     };
     EXPECT_EQ(shown("lbl_Checksums.text"), QString::fromUtf8("Prüfsummen: 3 gut, 1 falsch"));
+}
+
+// What the engine says reaches the window in German: in a message box, in the newest
+// error under the counters and in the error history. Each row provokes one such text
+// in a fresh window; the English run shows that it came.
+class GermanEngineTextTest : public GermanWindowTest {
+public:
+    constexpr static int WaitMs = 20000;
+
+    void SetUp() override {
+        GermanWindowTest::SetUp();
+        LinkPtyPort();
+    }
+
+    // COM98 of this test's application folder, led to target.
+    void LinkPort(const std::string& target) {
+        std::filesystem::remove(Home() + "ports/com98");
+        std::filesystem::create_symlink(target, Home() + "ports/com98");
+    }
+
+    void ChoosePort() {
+        auto* ports = Find<QComboBox>("cb_COMPorts");
+        ports->lineEdit()->clear();
+        QTest::keyClicks(ports->lineEdit(), "COM98");
+        QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+    }
+
+    // The boxes, the newest error and the history of the window, which then goes.
+    Texts Shown() {
+        Texts texts;
+        for (const Box& box : boxes_) texts.emplace_back(QStringLiteral("box"), box.Text);
+        texts.emplace_back(QStringLiteral("lbl_LastError.toolTip"), Find<QLabel>("lbl_LastError")->toolTip());
+        {
+            Tfrm_Debug history(&Window());  // goes before the window
+            history.ShowHistory(&Window().GetLogger()->GetErrorHistory());
+            // Only the texts: the time of each entry differs between the runs.
+            const QString log = history.findChild<QPlainTextEdit*>(QStringLiteral("Log"))->toPlainText();
+            for (QString line : log.split(u'\n'))
+                texts.emplace_back(QStringLiteral("history"),
+                                   line.remove(QRegularExpression(QStringLiteral("^[-\\d :.]+"))));
+            history.ForgetHistory();
+        }
+        boxes_.clear();
+        window_.reset();
+        return texts;
+    }
+
+    Texts PortLost() {
+        ZPseudoTerminal device;
+        EXPECT_TRUE(device.Open());
+        LinkPort(device.SlavePath());
+        ChoosePort();
+        Click("btn_StartCapture");
+        EXPECT_TRUE(Window().GetLogger()->IsCapturing());
+        device.Close();
+        auto* newest = Find<QLabel>("lbl_LastError");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !newest->toolTip().isEmpty(); }, WaitMs));
+        Click("btn_StopCapture");
+        return Shown();
+    }
+
+    Texts PortNotOpened() {
+        // A regular file is no serial port: the start fails with its reason.
+        WriteBytes(Home() + "not-a-port", "");
+        LinkPort(Home() + "not-a-port");
+        ChoosePort();
+        Click("btn_StartCapture");
+        EXPECT_FALSE(Window().GetLogger()->IsCapturing());
+        return Shown();
+    }
+
+    Texts SettingsRefused() {
+        const std::string file = Home() + "bad.scs";
+        std::string error;
+        EXPECT_TRUE(Window().GetLogger()->SaveSettings(file, true, error)) << error;
+        WriteBytes(file, ReadBytes(file) + "[_fields]\nCount=1\nName_0=\nType_0=u8\nOffset_0=0\n");
+        EXPECT_FALSE(Window().LoadSettingsFile(file));
+        return Shown();
+    }
+};
+
+TEST_F(GermanEngineTextTest, WhatTheEngineSaysIsShownInGerman) {
+    struct Row {
+        const char* Name;
+        Texts (GermanEngineTextTest::*Provoke)();
+        const char* English;  // a text the English run shows
+    };
+    const Row rows[] = {
+        {"lost port", &GermanEngineTextTest::PortLost, "hung up or was removed"},
+        {"port not opened", &GermanEngineTextTest::PortNotOpened, "is not a serial port."},
+        {"settings refused", &GermanEngineTextTest::SettingsRefused, "every field needs a name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const auto [english, german] = InBothLanguages([&] { return (this->*row.Provoke)(); });
+        const auto said = [&row](const auto& entry) {
+            return entry.second.contains(QLatin1String(row.English));
+        };
+        EXPECT_TRUE(std::any_of(english.begin(), english.end(), said));
+        // The device's name may differ between the runs: its text must still be German.
+        EXPECT_TRUE(std::none_of(german.begin(), german.end(), said));
+        ASSERT_EQ(german.size(), english.size());
+        QStringList left;
+        for (size_t i = 0; i < english.size(); ++i)
+            if (german[i].second == english[i].second && !IsName(german[i].second))
+                left << english[i].first + u'=' + german[i].second;
+        EXPECT_TRUE(left.isEmpty()) << left.join(u'\n').toStdString();
+    }
+}
+
+// An engine text is found again by its template, its arguments taken from where the
+// template has none; an argument that is an engine text itself is translated too.
+TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
+    const std::string lost = ZULFormat(
+        ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"), {"/dev/x"});
+    const std::string noName =
+        ZULFormat(ZUL_TEXT("Fields", "Name%1 is empty: every field needs a name"), {"_0"});
+    const ZULTextTemplate refused = ZUL_TEXT("Settings", "The settings in file \"%1\" cannot be used: %2");
+    const ZULTextTemplate untranslated = ZUL_TEXT("Test", "Only in English: %1");
+    struct Row {
+        std::string English;
+        const char* German;
+    };
+    const Row rows[] = {
+        {lost, "Der COM-Anschluss ging verloren (das Ger\u00e4t /dev/x hat aufgelegt oder wurde entfernt)"},
+        {ZULFormat(refused, {"a.scs", noName}),
+         "Die Einstellungen in der Datei \u201ea.scs\u201c k\u00f6nnen nicht verwendet werden: Name_0 ist "
+         "leer: "
+         "Jedes Feld braucht einen Namen"},
+        // A placeholder within an argument is text, in the engine and in the window.
+        {ZULFormat(refused, {"%2", "%1"}),
+         "Die Einstellungen in der Datei \u201e%2\u201c k\u00f6nnen nicht verwendet werden: %1"},
+        {ZULFormat(untranslated, {"x"}), "Only in English: x"},
+        {"Made from no template", "Made from no template"},
+        {"", ""},
+    };
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_TRUE(ZApplication::InstallTranslation(*QCoreApplication::instance()));
+    for (const Row& row : rows)
+        EXPECT_EQ(ZEngineText(row.English), QString::fromUtf8(row.German)) << row.English;
+    for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>())
+        QCoreApplication::removeTranslator(translator);
+    QLocale::setDefault(before);
+    EXPECT_EQ(ZEngineText(lost), QString::fromStdString(lost));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -12,19 +13,21 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
-#include <QRegularExpression>
-#include <QLocale>
 #include <string>
 #include <vector>
 
 #include "Tfrm_Term.h"
 #include "ZFileDialog.h"
+#include "ZTermAnnouncer.h"
+#include "ZTermLiveText.h"
 
 static void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -143,6 +146,84 @@ TEST(TermWindowTest, ClearStartsAfresh) {
     term.Feed("new");
     term.Tick();
     EXPECT_EQ(term.Window().ShownText(), QStringLiteral("new"));
+}
+
+// The text keeps at most the lines set: past them the oldest go, down to all but a
+// sixteenth of the limit at once; the open line stays.
+TEST(TermWindowTest, ScrollbackBounded) {
+    struct Case {
+        int MaxLines;
+        int LinesFed;  // "0\n" to "N-1\n", a tick each
+        int FirstKept;
+    };
+    const Case rows[] = {{32, 32, 0}, {32, 33, 3}, {32, 40, 9}, {3, 5, 2}, {0, 2, 2}};
+    for (const Case& row : rows) {
+        TermWindow term;
+        term.Window().SetMaxLines(row.MaxLines);
+        for (int line = 0; line < row.LinesFed; ++line) {
+            term.Feed(std::to_string(line) + '\n');
+            term.Tick();
+        }
+        term.Feed("open");
+        term.Tick();
+        QStringList expected;
+        for (int line = row.FirstKept; line < row.LinesFed; ++line) expected << QString::number(line);
+        expected << QStringLiteral("open");
+        EXPECT_EQ(term.Window().ShownText(), expected.join(u'\n')) << row.MaxLines << " " << row.LinesFed;
+    }
+}
+
+// New lines said to a screen reader: at most once every IntervalMs, the lines that
+// came since the last time, of more than MaxChars characters the newest whole lines
+// (or the end of one longer line). The clock is the test's.
+TEST(TermWindowTest, NewLinesSaidPolitely) {
+    constexpr int64_t interval = ZTermAnnouncer::IntervalMs;
+    std::vector<std::u32string> many;  // eleven lines of a tenth of the bound: the last nine fit
+    for (char32_t c = U'a'; c < U'a' + 11; ++c) many.emplace_back(ZTermAnnouncer::MaxChars / 10, c);
+    std::u32string lastNine = many[2];
+    for (size_t i = 3; i < many.size(); ++i) lastNine += U'\n' + many[i];
+    const std::u32string longLine = U"start" + std::u32string(ZTermAnnouncer::MaxChars, U'x');
+    struct Step {
+        std::vector<std::u32string> Lines;  // finished before the tick
+        int64_t AtMs;
+        std::u32string Said;
+    };
+    struct Case {
+        const char* Name;
+        std::vector<Step> Steps;
+    };
+    const std::vector<Case> rows = {
+        {"FirstLinesAtOnce", {{{U"a", U"b"}, 0, U"a\nb"}}},
+        {"NothingNewNothingSaid", {{{}, 0, U""}, {{U"a"}, 1, U"a"}}},
+        {"WithinTheIntervalTheyWait",
+         {{{U"a"}, 0, U"a"}, {{U"b"}, interval - 1, U""}, {{U"c"}, interval, U"b\nc"}}},
+        {"EmptyLinesAddNothing", {{{U"", U""}, 0, U""}, {{U"", U"a", U""}, 1, U"a"}}},
+        {"BoundedByWholeLines", {{many, 0, lastNine}}},
+        {"ALongerLineKeepsItsEnd", {{{U"before", longLine}, 0, longLine.substr(5)}}},
+    };
+    for (const Case& row : rows) {
+        ZTermAnnouncer announcer;
+        for (const Step& step : row.Steps) {
+            for (const std::u32string& line : step.Lines) announcer.AddLine(line);
+            const std::u32string said = announcer.Take(step.AtMs);
+            EXPECT_EQ(QString::fromUcs4(said.data(), static_cast<qsizetype>(said.size())),
+                      QString::fromUcs4(step.Said.data(), static_cast<qsizetype>(step.Said.size())))
+                << row.Name << " at " << step.AtMs;
+            EXPECT_LE(said.size(), ZTermAnnouncer::MaxChars) << row.Name;
+        }
+    }
+    // The window says its first lines at once, in an object of the terminal role.
+    TermWindow term;
+    term.Feed("one\ntwo\nopen");
+    term.Tick();
+    auto* live = term.Control<ZTermLiveText>("lbl_NewLines");
+    EXPECT_EQ(live->Said(), QStringLiteral("one\ntwo"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(live);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Terminal);
+    ASSERT_NE(accessible->textInterface(), nullptr);
+    EXPECT_EQ(accessible->textInterface()->text(0, accessible->textInterface()->characterCount()),
+              live->Said());
 }
 
 // A typed action: text typed into the line and Enter, or keys typed straight at the text.
