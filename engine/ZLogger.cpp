@@ -462,13 +462,21 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
         return false;
     }
     const ZULIniFile ini(fileName);
+    // The port takes the file's settings before the rest is checked: a refused file
+    // puts the previous ones back, so that nothing of it is used.
+    ZULIniFile previousPort;
+    SavePortSettings(previousPort);
     if (!LoadPortSettings(ini, errorText)) {
         // The designed text stays first; why nothing could be read follows it.
         if (!ini.LoadError().empty()) errorText += ": the file " + ini.LoadError();
         if (!ZULFileKindText(fileName).empty()) errorText += onlyRegular;
         return false;
     }
-    if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
+    if (!ZLoggerSettings::CheckIni(ini, errorText)) {
+        std::string ignored;
+        LoadPortSettings(previousPort, ignored);
+        return false;
+    }
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);
