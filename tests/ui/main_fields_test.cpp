@@ -1,0 +1,253 @@
+// The main window's "Fields" page: cells checked as they are committed, the rows'
+// buttons, trying the fields, and the fields through a settings file.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "MainWindowTestSupport.h"
+#include "Tfrm_Log.h"
+#include "ZFieldsPage.h"
+#include "ZLogger.h"
+#include "ZULIniFile.h"
+
+using namespace maintest;
+
+namespace {
+
+constexpr int WaitMs = 10000;
+
+ZFieldDefinition Field(const char* name, TFieldType type, int32_t offsetOrIndex) {
+    ZFieldDefinition field;
+    field.Name = name;
+    field.Type = type;
+    (type == ftText ? field.HasIndex : field.HasOffset) = true;
+    (type == ftText ? field.Index : field.Offset) = offsetOrIndex;
+    return field;
+}
+
+class FieldsPageTest : public MainWindowTest {
+protected:
+    QTableWidget* Grid() { return Find<QTableWidget>("grd_Fields"); }
+    QString Cell(int row, int column) { return Grid()->item(row, column)->text(); }
+    void Show(const ZFieldList& fields) {
+        ZLoggerSettings settings;
+        settings.Fields = fields;
+        Window().ShowSettings(settings);
+    }
+    // Commits text into a cell as the editor does, then lets a refusal's box come.
+    void Commit(int row, int column, const QString& text) {
+        Grid()->item(row, column)->setText(text);
+        QCoreApplication::sendPostedEvents();
+    }
+    QStringList Names() {
+        QStringList names;
+        for (int row = 0; row < Grid()->rowCount(); ++row) names << Cell(row, 0);
+        return names;
+    }
+};
+
+TEST_F(FieldsPageTest, ACellIsCheckedAsItIsCommittedAndARefusedOneKeepsItsValue) {
+    ZFieldList fields;
+    fields.Items = {Field("temperature", ftI16, 4), Field("altitude", ftText, 9)};
+    const struct {
+        int Row, Column;
+        const char* Typed;
+        const char* Shown;
+        const char* Box;       // "": taken
+        int OtherColumn = -1;  // a cell the change fills in or empties
+        const char* Other = "";
+    } table[] = {
+        {0, 2, " -3 ", "-3", ""},
+        {0, 2, "x", "4",
+         "Offset_0 \"x\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
+         "byte)"},
+        {0, 2, "16385", "4",
+         "Offset_0 \"16385\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
+         "byte)"},
+        {1, 0, "temperature", "altitude",
+         "Name_1 \"temperature\" is the name of field 0 too: every field needs a name of its own"},
+        {0, 0, "", "temperature", "Name_0 is empty: every field needs a name"},
+        {0, 4, "12,8", "", "Bits_0 \"12,8\" lies outside the 16 bits of type i16"},
+        {0, 4, "3,5", "3,5", ""},
+        {0, 3, "LSB first", "LSB first", ""},
+        {0, 3, "maybe", "MSB first", "MSBFirst_0 \"maybe\" is neither 1 (most significant byte first) nor 0"},
+        {0, 5, "inf", "1", "Scale_0 \"inf\" is no finite decimal number"},
+        {0, 8, "0:24 ?? 47", "0:24 ?? 47", ""},
+        {0, 8, "24 47", "",
+         "Match_0 \"24 47\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
+         "bytes, ?? for any byte, e.g. 0:24 ?? 47)"},
+        {0, 1, "u9", "i16",
+         "Type_0 \"u9\" is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, "
+         "f64 or text"},
+        {0, 1, "text", "text", "", 10, "0"},
+        {1, 1, "f32", "f32", "", 2, "0"},
+        {1, 10, "-1", "9",
+         "Index_1 \"-1\" is no token index: a whole number from 0 (the first token) to 16384"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Typed);
+        Show(fields);
+        boxes_.clear();
+        Commit(row.Row, row.Column, QString::fromUtf8(row.Typed));
+        EXPECT_EQ(Cell(row.Row, row.Column), QString::fromUtf8(row.Shown));
+        if (row.OtherColumn >= 0) {
+            EXPECT_EQ(Cell(row.Row, row.OtherColumn), row.Other);
+        }
+        if (*row.Box == '\0') {
+            EXPECT_TRUE(boxes_.empty());
+            EXPECT_NE(Window().CollectSettings().Fields, fields);
+        } else {
+            EXPECT_EQ(boxes_, std::vector<Box>{ErrorBox(row.Box)});
+            EXPECT_EQ(Window().CollectSettings().Fields, fields);
+        }
+    }
+    // A screen reader hears the column with the value, and why a cell is empty.
+    EXPECT_EQ(Grid()->item(0, 2)->data(Qt::AccessibleTextRole).toString(), "Offset: 4");
+    EXPECT_EQ(Grid()->item(0, 10)->data(Qt::AccessibleTextRole).toString(), "Index: not read by type i16");
+    EXPECT_EQ(Grid()->item(0, 7)->data(Qt::AccessibleTextRole).toString(), "Unit: not set");
+}
+
+TEST_F(FieldsPageTest, FieldsAreAddedRemovedAndMovedAndLockedWhileCapturing) {
+    const struct {
+        const char* Button;
+        const char* Names;
+    } steps[] = {
+        {"btn_RemoveField", ""},  // nothing to remove
+        {"btn_AddField", "field1"},
+        {"btn_AddField", "field1,field2"},
+        {"btn_FieldDown", "field1,field2"},  // the last one stays last
+        {"btn_FieldUp", "field2,field1"},
+        {"btn_FieldUp", "field2,field1"},  // the first one stays first
+        {"btn_AddField", "field2,field1,field3"},
+        {"btn_RemoveField", "field2,field1"},
+        {"btn_RemoveField", "field2"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Button);
+        Click(step.Button);
+        EXPECT_EQ(Names().join(u','), step.Names);
+    }
+    EXPECT_TRUE(boxes_.empty());
+    ZFieldList full;
+    for (size_t i = 0; i < ZFieldList::MaxFields; ++i)
+        full.Items.push_back(Field(("f" + std::to_string(i)).c_str(), ftU8, 0));
+    Show(full);
+    Click("btn_AddField");
+    EXPECT_EQ(boxes_,
+              std::vector<Box>{ErrorBox("257 fields are more than the 256 a settings file may define")});
+    EXPECT_EQ(Grid()->rowCount(), 256);
+    for (const bool running : {true, false}) {
+        Window().SetCaptureState(running);
+        EXPECT_EQ(Grid()->editTriggers() == QAbstractItemView::NoEditTriggers, running);
+    }
+}
+
+TEST_F(FieldsPageTest, TryingShowsEachValueOrWhyItIsAbsent) {
+    ZFieldList fields;
+    fields.Items = {Field("temperature", ftU8, 0), Field("count", ftU16, -2), Field("altitude", ftText, 1)};
+    fields.Items[0].Scale = 0.5;
+    fields.Items[0].Add = 7.5;
+    fields.Items[0].Unit = "\u00B0C";
+    fields.Items[2].Prefix = "A=";
+    Tfrm_Log log;
+    Window().SetCaptureWindow(&log, &log);
+    const struct {
+        const char* Button;
+        const char* Typed;
+        const char* Label;
+        const char* Values;     // name=shown, ...
+        bool Received = false;  // the capture window has received blocks before
+    } table[] = {
+        {"btn_TryLastFrame", "", "The capture window has received no data block yet.", ""},
+        {"btn_TryBytes", " ", "Type the bytes of a data block in HEX first.", ""},
+        {"btn_TryBytes", "4G", "\"G\" at position 2 is not a HEX digit (0-9, A-F).", ""},
+        {"btn_TryBytes", "30 00 05", "Tried on a data block of 3 bytes:",
+         "temperature=31.5 \u00B0C,count=5,altitude=the data block of 3 bytes has 1 token, none with index "
+         "1"},
+        {"btn_TryBytes", "41 2C 41 3D 31 32 2E 35",
+         "Tried on a data block of 8 bytes:", "temperature=40 \u00B0C,count=11829,altitude=12.5"},
+        {"btn_TryBytes", "30", "Tried on a data block of 1 bytes:",
+         "temperature=31.5 \u00B0C,count=the 2 bytes at offset -2 lie outside the data block of 1 bytes,"
+         "altitude=the data block of 1 bytes has 1 token, none with index 1"},
+        // The newest data block whose checksum is right; a wrong one is never decoded.
+        {"btn_TryLastFrame", "", "Tried on a data block of 3 bytes:",
+         "temperature=31.5 \u00B0C,count=5,altitude=the data block of 3 bytes has 1 token, none with index 1",
+         true},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Typed);
+        if (row.Received) {
+            const uint8_t good[] = {0x30, 0x00, 0x05}, bad[] = {0x10};
+            log.AddBlock(sBlock{0, good, 3, bkData, fvGood});
+            log.AddBlock(sBlock{0, bad, 1, bkData, fvBad});
+            std::vector<uint8_t> last;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return log.LastDataBlock(last); }, WaitMs));
+        }
+        Show(fields);
+        Find<QLineEdit>("ed_TryBytes")->setText(row.Typed);
+        Click(row.Button);
+        EXPECT_EQ(Find<QLabel>("lbl_TryResult")->text(), row.Label);
+        auto* result = Find<QTableWidget>("grd_TryResult");
+        QStringList values;
+        for (int r = 0; r < result->rowCount(); ++r)
+            values << result->item(r, 0)->text() + u'=' + result->item(r, 1)->text();
+        EXPECT_EQ(values.join(u','), QString::fromUtf8(row.Values));
+    }
+    window_.reset();  // the engine goes before the capture window it feeds
+}
+
+TEST_F(FieldsPageTest, TheFieldsGoThroughASettingsFileAndARefusedFileChangesNothing) {
+    Click("btn_AddField");
+    const struct {
+        int Column;
+        const char* Typed;
+    } cells[] = {{0, "temperature"}, {1, "i16"}, {2, "4"}, {5, "0.1"}, {7, "\u00B0C"}};
+    for (const auto& cell : cells) Grid()->item(0, cell.Column)->setText(QString::fromUtf8(cell.Typed));
+    Find<QCheckBox>("chk_CsvRecording")->setChecked(true);
+    ZLogger& engine = *Window().GetLogger();
+    engine.SetBaudrate(4800);
+    const std::string good = Home() + "good.scs", bad = Home() + "bad.scs";
+    ZFileDialog::SetNextAnswer(QString::fromStdString(good));
+    Click("btn_SaveSettings");
+    const ZFieldList saved = Window().CollectSettings().Fields;
+    {
+        const ZULIniFile file(good);
+        EXPECT_EQ(file.ReadString("_fields", "Count", ""), "1");
+        EXPECT_EQ(file.ReadString("_fields", "CsvRecording", ""), "1");
+        EXPECT_EQ(file.ReadString("_fields", "Type_0", ""), "i16");
+        EXPECT_EQ(file.ReadString("_fields", "Scale_0", ""), "0.1");
+        EXPECT_EQ(file.ReadString("_fields", "Unit_0", ""), "\u00B0C");
+    }
+    std::filesystem::copy_file(good, bad);
+    {
+        ZULIniFile file(bad);
+        file.WriteString("_fields", "Type_0", "u9");
+        ASSERT_TRUE(file.UpdateFile());
+    }
+    Click("btn_RemoveField");
+    Find<QCheckBox>("chk_CsvRecording")->setChecked(false);
+    engine.SetBaudrate(9600);
+
+    EXPECT_FALSE(Window().LoadSettingsFile(bad));
+    EXPECT_EQ(boxes_,
+              std::vector<Box>{ErrorBox(
+                  "The settings in file \"bad.scs\" cannot be used: Type_0 \"u9\" is no field type: the "
+                  "types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 or text")});
+    EXPECT_EQ(Grid()->rowCount(), 0);
+    EXPECT_FALSE(Find<QCheckBox>("chk_CsvRecording")->isChecked());
+    EXPECT_EQ(engine.GetBaudrate(), 9600);
+
+    EXPECT_TRUE(Window().LoadSettingsFile(good));
+    EXPECT_EQ(Window().CollectSettings().Fields, saved);
+    EXPECT_EQ(Names(), QStringList{"temperature"});
+    EXPECT_EQ(Cell(0, 7), QString::fromUtf8("\u00B0C"));
+    EXPECT_TRUE(Find<QCheckBox>("chk_CsvRecording")->isChecked());
+    EXPECT_EQ(engine.GetBaudrate(), 4800);
+}
+
+}  // namespace
