@@ -268,6 +268,12 @@ public:
             if (entry.Verdict == fvBad) return WrongChecksumColour();
             return {};
         }
+        // A row's values may run past its column's edge: the tooltip shows all of them.
+        if (role == Qt::ToolTipRole && index.column() == TextColumns - 1) {
+            const ZViewHistory::Entry entry = history_.At(index.row());
+            return entry.Values.empty() ? QVariant()
+                                        : QVariant(CellText(entry, index.column(), fractionDigits_));
+        }
         if (role != Qt::DisplayRole || index.column() >= TextColumns) return {};
         return CellText(history_.At(index.row()), index.column(), fractionDigits_);
     }

@@ -51,6 +51,7 @@ QTableWidget* MakeTable(const char* name, const QString& accessibleName, QWidget
     table->setAccessibleName(accessibleName);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     // Tab leaves the table, the arrows move within it.
     table->setTabKeyNavigation(false);
     return table;
@@ -169,6 +170,7 @@ void ZFieldsPage::FillTable() {
     grd_Fields->setRowCount(static_cast<int>(fields_.Items.size()));
     filling_ = false;
     for (int row = 0; row < grd_Fields->rowCount(); ++row) ShowRow(row);
+    grd_Fields->resizeColumnsToContents();
 }
 
 QString ZFieldsPage::CellText(const ZFieldDefinition& field, TFieldKey key) const {
@@ -192,6 +194,8 @@ void ZFieldsPage::ShowRow(int row) {
         const bool used = field.UsesKey(key);
         item->setFlags(used ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
                             : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        // A key the type does not read is greyed like a face, so the eye skips it.
+        item->setBackground(used ? QBrush() : palette().brush(QPalette::Window));
         // A screen reader hears which key a cell holds, and that an empty one is not set.
         const QString shown =
             !used            ? tr("not read by type %1").arg(QString::fromLatin1(field.TypeName(field.Type)))
@@ -214,6 +218,7 @@ void ZFieldsPage::CellCommitted(QTableWidgetItem* item) {
     if (ApplyCell(candidate, row, Columns[column], item->text(), reason)) {
         fields_ = std::move(candidate);
         ShowRow(row);
+        grd_Fields->resizeColumnToContents(column);
         return;
     }
     // The old value is back at once; the box waits until the editor has closed, whose
@@ -341,6 +346,7 @@ void ZFieldsPage::ShowTry(const std::vector<uint8_t>& bytes) {
         grd_TryResult->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(field.Name)));
         grd_TryResult->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(shown)));
     }
+    grd_TryResult->resizeColumnToContents(0);
 }
 
 void ZFieldsPage::ShowTryMessage(const QString& text) {

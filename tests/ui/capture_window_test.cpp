@@ -579,6 +579,10 @@ TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksumAnd
         ASSERT_TRUE(window_.AddBlock(block));
         ASSERT_TRUE(WaitRows(++row));
         EXPECT_EQ(Cell(row, 3), c.info);
+        // Values that run past the column's edge are read whole in the tooltip.
+        const bool withValues = c.values != nullptr && c.values->PresentCount() > 0;
+        EXPECT_EQ(Grid()->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(),
+                  withValues ? c.info : "");
         for (int column = 0; column < 4; ++column)
             EXPECT_EQ(Grid()->model()->index(row - 1, column).data(Qt::ForegroundRole),
                       c.red ? QVariant(QColor(200, 0, 0)) : QVariant())
