@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <filesystem>
 
 #include "MainWindowTestSupport.h"
 #include "Tfrm_Log.h"
@@ -18,8 +17,6 @@
 using namespace maintest;
 
 namespace {
-
-constexpr int WaitMs = 10000;
 
 ZFieldDefinition Field(const char* name, TFieldType type, int32_t offsetOrIndex) {
     ZFieldDefinition field;
@@ -44,11 +41,6 @@ protected:
         Grid()->item(row, column)->setText(text);
         QCoreApplication::sendPostedEvents();
     }
-    QStringList Names() {
-        QStringList names;
-        for (int row = 0; row < Grid()->rowCount(); ++row) names << Cell(row, 0);
-        return names;
-    }
 };
 
 TEST_F(FieldsPageTest, ACellIsCheckedAsItIsCommittedAndARefusedOneKeepsItsValue) {
@@ -63,31 +55,12 @@ TEST_F(FieldsPageTest, ACellIsCheckedAsItIsCommittedAndARefusedOneKeepsItsValue)
         const char* Other = "";
     } table[] = {
         {0, 2, " -3 ", "-3", ""},
-        {0, 2, "x", "4",
-         "Offset_0 \"x\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
-         "byte)"},
-        {0, 2, "16385", "4",
-         "Offset_0 \"16385\" is no offset: an offset is a whole number from -16384 to 16384 (-1 is the last "
-         "byte)"},
         {1, 0, "temperature", "altitude",
          "Name_1 \"temperature\" is the name of field 0 too: every field needs a name of its own"},
-        {0, 0, "", "temperature", "Name_0 is empty: every field needs a name"},
         {0, 4, "12,8", "", "Bits_0 \"12,8\" lies outside the 16 bits of type i16"},
-        {0, 4, "3,5", "3,5", ""},
         {0, 3, "LSB first", "LSB first", ""},
-        {0, 3, "maybe", "MSB first", "MSBFirst_0 \"maybe\" is neither 1 (most significant byte first) nor 0"},
-        {0, 5, "inf", "1", "Scale_0 \"inf\" is no finite decimal number"},
-        {0, 8, "0:24 ?? 47", "0:24 ?? 47", ""},
-        {0, 8, "24 47", "",
-         "Match_0 \"24 47\" is not OFFSET:HEX (an offset a whole number from -16384 to 16384, then whole HEX "
-         "bytes, ?? for any byte, e.g. 0:24 ?? 47)"},
-        {0, 1, "u9", "i16",
-         "Type_0 \"u9\" is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, "
-         "f64 or text"},
         {0, 1, "text", "text", "", 10, "0"},
         {1, 1, "f32", "f32", "", 2, "0"},
-        {1, 10, "-1", "9",
-         "Index_1 \"-1\" is no token index: a whole number from 0 (the first token) to 16384"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Typed);
@@ -98,13 +71,9 @@ TEST_F(FieldsPageTest, ACellIsCheckedAsItIsCommittedAndARefusedOneKeepsItsValue)
         if (row.OtherColumn >= 0) {
             EXPECT_EQ(Cell(row.Row, row.OtherColumn), row.Other);
         }
-        if (*row.Box == '\0') {
-            EXPECT_TRUE(boxes_.empty());
-            EXPECT_NE(Window().CollectSettings().Fields, fields);
-        } else {
-            EXPECT_EQ(boxes_, std::vector<Box>{ErrorBox(row.Box)});
-            EXPECT_EQ(Window().CollectSettings().Fields, fields);
-        }
+        EXPECT_EQ(boxes_.empty() ? QString() : boxes_[0].Text, row.Box);
+        EXPECT_EQ(Window().CollectSettings().Fields == fields, *row.Box != '\0')
+            << "a refusal changes nothing";
     }
     // A screen reader hears the column with the value, and why a cell is empty.
     EXPECT_EQ(Grid()->item(0, 2)->data(Qt::AccessibleTextRole).toString(), "Offset: 4");
@@ -123,16 +92,15 @@ TEST_F(FieldsPageTest, FieldsAreAddedRemovedAndMovedAndLockedWhileCapturing) {
         {"btn_FieldDown", "field1,field2"},  // the last one stays last
         {"btn_FieldUp", "field2,field1"},
         {"btn_FieldUp", "field2,field1"},  // the first one stays first
-        {"btn_AddField", "field2,field1,field3"},
-        {"btn_RemoveField", "field2,field1"},
-        {"btn_RemoveField", "field2"},
+        {"btn_RemoveField", "field1"},     // the selected one goes
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.Button);
         Click(step.Button);
-        EXPECT_EQ(Names().join(u','), step.Names);
+        QStringList names;
+        for (int row = 0; row < Grid()->rowCount(); ++row) names << Cell(row, 0);
+        EXPECT_EQ(names.join(u','), step.Names);
     }
-    EXPECT_TRUE(boxes_.empty());
     ZFieldList full;
     for (size_t i = 0; i < ZFieldList::MaxFields; ++i)
         full.Items.push_back(Field(("f" + std::to_string(i)).c_str(), ftU8, 0));
@@ -154,6 +122,7 @@ TEST_F(FieldsPageTest, TryingShowsEachValueOrWhyItIsAbsent) {
     fields.Items[0].Add = 7.5;
     fields.Items[0].Unit = "\u00B0C";
     fields.Items[2].Prefix = "A=";
+    Show(fields);
     Tfrm_Log log;
     Window().SetCaptureWindow(&log, &log);
     const struct {
@@ -169,26 +138,19 @@ TEST_F(FieldsPageTest, TryingShowsEachValueOrWhyItIsAbsent) {
         {"btn_TryBytes", "30 00 05", "Tried on a data block of 3 bytes:",
          "temperature=31.5 \u00B0C,count=5,altitude=the data block of 3 bytes has 1 token, none with index "
          "1"},
-        {"btn_TryBytes", "41 2C 41 3D 31 32 2E 35",
-         "Tried on a data block of 8 bytes:", "temperature=40 \u00B0C,count=11829,altitude=12.5"},
-        {"btn_TryBytes", "30", "Tried on a data block of 1 bytes:",
-         "temperature=31.5 \u00B0C,count=the 2 bytes at offset -2 lie outside the data block of 1 bytes,"
-         "altitude=the data block of 1 bytes has 1 token, none with index 1"},
-        // The newest data block whose checksum is right; a wrong one is never decoded.
-        {"btn_TryLastFrame", "", "Tried on a data block of 3 bytes:",
-         "temperature=31.5 \u00B0C,count=5,altitude=the data block of 3 bytes has 1 token, none with index 1",
-         true},
+        // The newest data block whose checksum is right ("A,A=12.5"); a wrong one is never decoded.
+        {"btn_TryLastFrame", "",
+         "Tried on a data block of 8 bytes:", "temperature=40 \u00B0C,count=11829,altitude=12.5", true},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Typed);
         if (row.Received) {
-            const uint8_t good[] = {0x30, 0x00, 0x05}, bad[] = {0x10};
-            log.AddBlock(sBlock{0, good, 3, bkData, fvGood});
+            const uint8_t good[] = {0x41, 0x2C, 0x41, 0x3D, 0x31, 0x32, 0x2E, 0x35}, bad[] = {0x10};
+            log.AddBlock(sBlock{0, good, 8, bkData, fvGood});
             log.AddBlock(sBlock{0, bad, 1, bkData, fvBad});
             std::vector<uint8_t> last;
-            ASSERT_TRUE(QTest::qWaitFor([&] { return log.LastDataBlock(last); }, WaitMs));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return log.LastDataBlock(last); }, 10000));
         }
-        Show(fields);
         Find<QLineEdit>("ed_TryBytes")->setText(row.Typed);
         Click(row.Button);
         EXPECT_EQ(Find<QLabel>("lbl_TryResult")->text(), row.Label);
@@ -215,20 +177,9 @@ TEST_F(FieldsPageTest, TheFieldsGoThroughASettingsFileAndARefusedFileChangesNoth
     ZFileDialog::SetNextAnswer(QString::fromStdString(good));
     Click("btn_SaveSettings");
     const ZFieldList saved = Window().CollectSettings().Fields;
-    {
-        const ZULIniFile file(good);
-        EXPECT_EQ(file.ReadString("_fields", "Count", ""), "1");
-        EXPECT_EQ(file.ReadString("_fields", "CsvRecording", ""), "1");
-        EXPECT_EQ(file.ReadString("_fields", "Type_0", ""), "i16");
-        EXPECT_EQ(file.ReadString("_fields", "Scale_0", ""), "0.1");
-        EXPECT_EQ(file.ReadString("_fields", "Unit_0", ""), "\u00B0C");
-    }
-    std::filesystem::copy_file(good, bad);
-    {
-        ZULIniFile file(bad);
-        file.WriteString("_fields", "Type_0", "u9");
-        ASSERT_TRUE(file.UpdateFile());
-    }
+    ZULIniFile file(good);
+    file.WriteString("_fields", "Type_0", "u9");
+    ASSERT_TRUE(file.UpdateFile(bad));
     Click("btn_RemoveField");
     Find<QCheckBox>("chk_CsvRecording")->setChecked(false);
     engine.SetBaudrate(9600);
@@ -244,8 +195,6 @@ TEST_F(FieldsPageTest, TheFieldsGoThroughASettingsFileAndARefusedFileChangesNoth
 
     EXPECT_TRUE(Window().LoadSettingsFile(good));
     EXPECT_EQ(Window().CollectSettings().Fields, saved);
-    EXPECT_EQ(Names(), QStringList{"temperature"});
-    EXPECT_EQ(Cell(0, 7), QString::fromUtf8("\u00B0C"));
     EXPECT_TRUE(Find<QCheckBox>("chk_CsvRecording")->isChecked());
     EXPECT_EQ(engine.GetBaudrate(), 4800);
 }
