@@ -467,6 +467,10 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
         return false;
     }
     const ZULIniFile ini(fileName);
+    // The port takes the file's settings before the rest is checked: a refused file
+    // puts the previous ones back, so that nothing of it is used.
+    ZULIniFile previousPort;
+    SavePortSettings(previousPort);
     if (!LoadPortSettings(ini, errorText)) {
         // The designed text stays first; why nothing could be read follows it.
         if (!ini.LoadError().empty())
@@ -476,7 +480,11 @@ bool ZLogger::LoadSettings(const std::string& fileName, std::string& errorText) 
                 ZULFormat(ZUL_TEXT("Logger", "%1, and a settings file must be a regular file"), {errorText});
         return false;
     }
-    if (!ZLoggerSettings::CheckIni(ini, errorText)) return false;
+    if (!ZLoggerSettings::CheckIni(ini, errorText)) {
+        std::string ignored;
+        LoadPortSettings(previousPort, ignored);
+        return false;
+    }
     // The parser keeps its triggers: callers show the loaded settings and pass them
     // through SetSettings before the next capture, which brings the parser in line.
     settings_->ReadFromIni(ini);

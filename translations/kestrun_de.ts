@@ -1809,4 +1809,193 @@
         <translation>Terminalfenster anzeigen</translation>
     </message>
 </context>
+<context>
+    <name>Tfrm_Main</name>
+    <message>
+        <source>Fields</source>
+        <translation>Felder</translation>
+    </message>
+</context>
+<context>
+    <name>ZGeneralPage</name>
+    <message>
+        <source>Also write the values as CSV</source>
+        <translation>Die Werte auch als CSV schreiben</translation>
+    </message>
+    <message>
+        <source>The values of the fields, beside the log files as &quot;&lt;first log file&#x27;s name&gt;.csv&quot;</source>
+        <translation>Die Werte der Felder, neben den Logdateien als „&lt;Name der ersten Logdatei&gt;.csv“</translation>
+    </message>
+</context>
+<context>
+    <name>ZFieldsPage</name>
+    <message>
+        <source>Name</source>
+        <comment>column</comment>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <comment>column</comment>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <comment>column</comment>
+        <translation>Versatz</translation>
+    </message>
+    <message>
+        <source>Byte order</source>
+        <comment>column</comment>
+        <translation>Bytefolge</translation>
+    </message>
+    <message>
+        <source>Bits</source>
+        <comment>column</comment>
+        <translation>Bitbereich</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <comment>column</comment>
+        <translation>Faktor</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <comment>column</comment>
+        <translation>Summand</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <comment>column</comment>
+        <translation>Einheit</translation>
+    </message>
+    <message>
+        <source>Match</source>
+        <comment>column</comment>
+        <translation>Bedingung</translation>
+    </message>
+    <message>
+        <source>Separator</source>
+        <comment>column</comment>
+        <translation>Trennzeichen</translation>
+    </message>
+    <message>
+        <source>Index</source>
+        <comment>column</comment>
+        <translation>Token-Nr.</translation>
+    </message>
+    <message>
+        <source>Prefix</source>
+        <comment>column</comment>
+        <translation>Präfix</translation>
+    </message>
+    <message>
+        <source>MSB first</source>
+        <translation>MSB zuerst</translation>
+    </message>
+    <message>
+        <source>LSB first</source>
+        <translation>LSB zuerst</translation>
+    </message>
+    <message>
+        <source>Fields decoded from every data block</source>
+        <translation>Aus jedem Datenblock gelesene Felder</translation>
+    </message>
+    <message>
+        <source>Type: u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 or text. Bits: START,LENGTH. Match: OFFSET:HEX, ?? for any byte. F2 edits a cell.</source>
+        <translation>Typ: u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 oder text. Bitbereich: START,LÄNGE. Bedingung: VERSATZ:HEX, ?? für ein beliebiges Byte. F2 bearbeitet eine Zelle.</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add a field</source>
+        <translation>Ein Feld hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected field</source>
+        <translation>Das gewählte Feld entfernen</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Move the selected field up</source>
+        <translation>Das gewählte Feld nach oben schieben</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Move the selected field down</source>
+        <translation>Das gewählte Feld nach unten schieben</translation>
+    </message>
+    <message>
+        <source>Try the fields</source>
+        <translation>Die Felder ausprobieren</translation>
+    </message>
+    <message>
+        <source>Try on the last frame</source>
+        <translation>Am letzten Rahmen ausprobieren</translation>
+    </message>
+    <message>
+        <source>or on these HEX bytes:</source>
+        <translation>oder an diesen HEX-Bytes:</translation>
+    </message>
+    <message>
+        <source>HEX bytes to try the fields on</source>
+        <translation>HEX-Bytes zum Ausprobieren der Felder</translation>
+    </message>
+    <message>
+        <source>e.g. 24 01 7F 00</source>
+        <translation>z. B. 24 01 7F 00</translation>
+    </message>
+    <message>
+        <source>Try these bytes</source>
+        <translation>Diese Bytes ausprobieren</translation>
+    </message>
+    <message>
+        <source>The values tried</source>
+        <translation>Die ausprobierten Werte</translation>
+    </message>
+    <message>
+        <source>Field</source>
+        <translation>Feld</translation>
+    </message>
+    <message>
+        <source>Value, or why it is absent</source>
+        <translation>Wert, oder warum er fehlt</translation>
+    </message>
+    <message>
+        <source>not read by type %1</source>
+        <translation>vom Typ %1 nicht gelesen</translation>
+    </message>
+    <message>
+        <source>not set</source>
+        <translation>nicht gesetzt</translation>
+    </message>
+    <message>
+        <source>The capture window has received no data block yet.</source>
+        <translation>Das Aufzeichnungsfenster hat noch keinen Datenblock erhalten.</translation>
+    </message>
+    <message>
+        <source>Type the bytes of a data block in HEX first.</source>
+        <translation>Zuerst die Bytes eines Datenblocks in HEX eingeben.</translation>
+    </message>
+    <message>
+        <source>No field is defined: add one first.</source>
+        <translation>Kein Feld ist festgelegt: zuerst eines hinzufügen.</translation>
+    </message>
+    <message>
+        <source>Tried on a data block of %1 bytes:</source>
+        <translation>An einem Datenblock von %1 Bytes ausprobiert:</translation>
+    </message>
+</context>
 </TS>

@@ -26,10 +26,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "TriggerSequence.h"
+#include "ZFieldText.h"
+#include "ZFieldValues.h"
 #include "ZFilter.h"
 #include "ZGridCellDelegate.h"
 #include "ZGridView.h"
@@ -132,6 +135,13 @@ QString InformationalText(uint8_t kind, int size, uint8_t verdict) {
     const char* text = verdict == fvBad && row->WrongText != nullptr ? row->WrongText : row->Text;
     QString result = Tfrm_Log::tr(text);
     return result.contains(QLatin1String("%1")) ? result.arg(size) : result;
+}
+
+// The values after the description: "Data (21 bytes) · temperature 31.5 °C".
+QString ValuesText(std::string_view values) {
+    if (values.empty()) return {};
+    return QStringLiteral(" \u00B7 ") +
+           QString::fromUtf8(values.data(), static_cast<qsizetype>(values.size()));
 }
 
 void DrawGlyphs(QPainter& p, const QString& text, const QColor& colour) {
@@ -258,6 +268,12 @@ public:
             if (entry.Verdict == fvBad) return WrongChecksumColour();
             return {};
         }
+        // A row's values may run past its column's edge: the tooltip shows all of them.
+        if (role == Qt::ToolTipRole && index.column() == TextColumns - 1) {
+            const ZViewHistory::Entry entry = history_.At(index.row());
+            return entry.Values.empty() ? QVariant()
+                                        : QVariant(CellText(entry, index.column(), fractionDigits_));
+        }
         if (role != Qt::DisplayRole || index.column() >= TextColumns) return {};
         return CellText(history_.At(index.row()), index.column(), fractionDigits_);
     }
@@ -273,7 +289,7 @@ public:
             case 2:
                 return QString::fromLatin1(BytesToAscii(entry.Bytes, shown));
             default:
-                return InformationalText(entry.Kind, entry.Size, entry.Verdict);
+                return InformationalText(entry.Kind, entry.Size, entry.Verdict) + ValuesText(entry.Values);
         }
     }
     static constexpr int TextColumns = 4;  // the filler column is never written
@@ -527,6 +543,8 @@ bool Tfrm_Log::AddBlock(const sBlock& block) {
     entry->Kind = kind;
     entry->TimeStamp = block.Time;
     entry->Verdict = block.Verdict;
+    if (block.Values != nullptr && block.Values->PresentCount() > 0)
+        ZAppendFieldValues(entry->Values, *block.Values, ' ');
     if (EntryPump.Post(entry, EntryPriority)) return true;
     droppedEntries_.fetch_add(1, std::memory_order_relaxed);
     RequestOverflowSignal();
@@ -562,7 +580,8 @@ void Tfrm_Log::StoreArrivals() {
     passedOver_ = 0;
     for (; !arrived_.empty(); arrived_.pop_front()) {
         const sVisualLogData& entry = *arrived_.front();
-        shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict);
+        shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict,
+                              entry.Values);
     }
     gridModel_->HistoryChanged();
     if (shift > 0) {
@@ -594,6 +613,23 @@ void Tfrm_Log::KeepPlace(int shift) {
     }
     Grid->selectionModel()->setCurrentIndex(gridModel_->index(moved, 0),
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool Tfrm_Log::LastDataBlock(std::vector<uint8_t>& bytes) const {
+    const auto usable = [](uint8_t kind, uint8_t verdict) { return kind == bkData && verdict != fvBad; };
+    for (auto it = arrived_.rbegin(); it != arrived_.rend(); ++it) {
+        const sVisualLogData& entry = **it;
+        if (!usable(entry.Kind, entry.Verdict)) continue;
+        bytes.assign(entry.Data.get(), entry.Data.get() + entry.Size);
+        return true;
+    }
+    const int found = history_.FindIf(
+        history_.Count() - 1, false,
+        [&usable](const ZViewHistory::Entry& entry) { return usable(entry.Kind, entry.Verdict); });
+    if (found < 0) return false;
+    const ZViewHistory::Entry entry = history_.At(found);
+    bytes.assign(entry.Bytes, entry.Bytes + entry.Kept);
+    return true;
 }
 
 int Tfrm_Log::SelectedRow() const {

@@ -25,6 +25,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "ZLoggerClients.h"
 #include "ZQtMainThreadDispatcher.h"
@@ -113,6 +114,9 @@ public:
     // when there is none or the text is no HEX sequence. A row whose frame has a wrong
     // checksum is shown in red.
     bool FindEntry(const QString& text, bool hex, bool towardsNewest);
+    // Window thread. The bytes of the newest data block the view received whose checksum
+    // is not wrong (its first ZViewHistory::MaxKeptBytes); false when there is none.
+    bool LastDataBlock(std::vector<uint8_t>& bytes) const;
     // Window thread. The history row selected, or -1.
     int SelectedRow() const;
 

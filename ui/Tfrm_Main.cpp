@@ -36,6 +36,7 @@
 #include "VerInfo.h"
 #include "ZControls.h"
 #include "ZEngineText.h"
+#include "ZFieldsPage.h"
 #include "ZFileDialog.h"
 #include "ZGeneralPage.h"
 #include "ZLogger.h"
@@ -163,6 +164,7 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     reportPage_ = new ZReportPage(*Logger);
     AddPage(reportPage_, tr("Bugreport"));
     AddPage(sendPage_, tr("Send"));
+    AddPage(fieldsPage_, tr("Fields"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -207,6 +209,12 @@ void Tfrm_Main::BuildWindow() {
     PageControl->addTab(BuildDataTriggerPage(), tr("Data triggers"));
     // Added as the fifth page once the Bugreport page is in place (see the constructor).
     sendPage_ = new ZSendPage([this] { return Logger.get(); }, this);
+    fieldsPage_ = new ZFieldsPage(
+        [this](std::vector<uint8_t>& bytes) {
+            const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
+            return log != nullptr && log->LastDataBlock(bytes);
+        },
+        this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
@@ -331,8 +339,8 @@ void Tfrm_Main::SetTabOrder() {
                              btn_RemoveAllDT,
                              btn_ResetSelDT,
                              btn_ResetAllDT,
-                             DTrgList,
-                             btn_ErrorHistory};
+                             DTrgList};
+    order << fieldsPage_->TabOrder() << btn_ErrorHistory;
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -348,7 +356,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     FillDataTriggerGrid();
     sendPage_->ShowList(settings.Send);
     generalPage_->ShowSettings(settings);
-    fields_ = settings.Fields;
+    fieldsPage_->ShowFields(settings.Fields);
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
     ud_FixedDataSize->setValue(settings.BytesAfterTrigger);
@@ -373,7 +381,7 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     settings.TriggerStop = StopTrigger;
     settings.DataTriggers.Assign(DataTriggers);
     settings.Send = sendPage_->List();
-    settings.Fields = fields_;
+    settings.Fields = fieldsPage_->Fields();  // the General page adds its CSV switch
     settings.BytesAfterTrigger = ud_FixedDataSize->value();
     settings.StartAmountOfBytes = ud_DataSizeStart->value();
     settings.AmountOfBytesWidth = ud_DataSizeWidth->value();
@@ -428,6 +436,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
     writeProblem_.clear();
     ShowCaptureTitle(running);
     sendPage_->SetPortOpen(running);
+    fieldsPage_->SetCaptureState(running);
     if (terminalWindow_) terminalWindow_->CaptureStateChanged(running);
     if (running) {
         for (QLabel* label : {lbl_TotalBytes, lbl_DataPackets, lbl_BytesThrown, lbl_StartTriggers,

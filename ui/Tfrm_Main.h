@@ -4,7 +4,8 @@
 // saves settings files and shows what the engine counts. Its pages: "General"
 // (ZGeneralPage: port, log file options, capture mode), "Frame trigger settings"
 // (start and stop trigger, length of the data field) and "Data triggers" (the
-// patterns counted in data fields), with the counters beneath them.
+// patterns counted in data fields), with the counters beneath them; after the pages
+// added later, "Fields" (ZFieldsPage: the values decoded from every data block).
 //
 // Window thread only, except PostStatus, which the engine calls on its data thread.
 
@@ -37,6 +38,7 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class ZFieldsPage;
 class ZGeneralPage;
 class ZSendPage;
 class QTableWidget;
@@ -222,7 +224,7 @@ private:
     QTabWidget* PageControl = nullptr;
 
     ZGeneralPage* generalPage_ = nullptr;  // owned by PageControl
-    ZFieldList fields_;  // no control shows them yet: kept from the settings shown
+    ZFieldsPage* fieldsPage_ = nullptr;    // owned by PageControl
 
     // Status and debug groups.
     QGroupBox* grp_Stati = nullptr;

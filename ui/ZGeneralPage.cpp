@@ -259,6 +259,11 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     pcapRow->addWidget(cb_PcapProtocol);
     pcapRow->addStretch(1);
     logLayout->addLayout(pcapRow, 10, 2, 1, 2);
+    chk_CsvRecording = CheckBox("chk_CsvRecording", tr("Also write the values as CSV"), logfile);
+    chk_CsvRecording->setToolTip(
+        tr("The values of the fields, beside the log files as "
+           "\"<first log file's name>.csv\""));
+    logLayout->addWidget(chk_CsvRecording, 10, 0, 1, 2);
     logLayout->setColumnStretch(3, 1);
     return logfile;
 }
@@ -348,6 +353,7 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             chk_RawRecordingTimed,
             chk_PcapRecording,
             cb_PcapProtocol,
+            chk_CsvRecording,
             captureModeItems_->button(0),
             captureModeItems_->button(1),
             captureModeItems_->button(2),
@@ -430,6 +436,7 @@ void ZGeneralPage::ShowSettings(const ZLoggerSettings& settings) {
     chk_PcapRecording->setChecked(settings.Frames.PcapRecording);
     pcapProtocol_ = settings.Frames.PcapProtocol;
     ShowProtocol();
+    chk_CsvRecording->setChecked(settings.Fields.CsvRecording);
     captureModeItems_->button(ModeToItem(settings.CaptureMode))->setChecked(true);
     chk_PreciseTime->setChecked(settings.Frames.PreciseTime);
     chk_RawRecordingTimed->setChecked(settings.Frames.RawRecordingTimed);
@@ -452,6 +459,7 @@ void ZGeneralPage::CollectSettings(ZLoggerSettings& settings) const {
     settings.RawRecording = chk_RawRecording->isChecked();
     settings.Frames.PcapRecording = chk_PcapRecording->isChecked();
     settings.Frames.PcapProtocol = pcapProtocol_;
+    settings.Fields.CsvRecording = chk_CsvRecording->isChecked();
     settings.CaptureMode = ItemToMode(captureModeItems_->checkedId());
     settings.Frames.PreciseTime = chk_PreciseTime->isChecked();
     settings.Frames.RawRecordingTimed = chk_RawRecordingTimed->isChecked();

@@ -139,6 +139,7 @@ private:
     QCheckBox* chk_Reconnect = nullptr;
     QCheckBox* chk_RawRecording = nullptr;
     QCheckBox* chk_PcapRecording = nullptr;
+    QCheckBox* chk_CsvRecording = nullptr;
     QComboBox* cb_PcapProtocol = nullptr;
     bool dissectorsAsked_ = false;
     QCheckBox* chk_RawRecordingTimed = nullptr;

@@ -20,7 +20,7 @@ ZViewHistory::ZViewHistory(int capacity) {
 
 int ZViewHistory::SetCapacity(int capacity) {
     capacity = std::max(capacity, 1);
-    const size_t ringSize = static_cast<size_t>(capacity) * BytesPerEntry + MaxKeptBytes;
+    const size_t ringSize = static_cast<size_t>(capacity) * BytesPerEntry + MaxKeptBytes + MaxValuesBytes;
     if (capacity == capacity_ && ringSize == ringSize_) return 0;
     // The kept entries move into a ring of the new size, oldest first.
     std::deque<Record> old;
@@ -36,7 +36,10 @@ int ZViewHistory::SetCapacity(int capacity) {
     int dropped = static_cast<int>(first);
     for (size_t i = first; i < old.size(); ++i) {
         const Record& r = old[i];
-        dropped += Add(oldRing.get() + r.Offset % oldSize, r.Kept, r.Time, r.Kind, r.Verdict);
+        const auto* bytes = oldRing.get() + r.Offset % oldSize;
+        dropped += Add(bytes, r.Kept, r.Time, r.Kind, r.Verdict,
+                       std::string_view(reinterpret_cast<const char*>(bytes) + r.Kept,
+                                        static_cast<size_t>(r.ValuesLength)));
         records_.back().Size = r.Size;
     }
     return dropped;
@@ -47,14 +50,22 @@ void ZViewHistory::DropOldest() {
     ringBegin_ = records_.empty() ? ringEnd_ : records_.front().Offset;
 }
 
-int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict) {
+int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict,
+                      std::string_view values) {
     const int kept = std::clamp(size, 0, MaxKeptBytes);
+    if (values.size() > static_cast<size_t>(MaxValuesBytes)) {
+        // A cut inside a character would leave half of it: the cut moves back to its start.
+        size_t cut = MaxValuesBytes;
+        while (cut > 0 && (static_cast<uint8_t>(values[cut]) & 0xC0) == 0x80) --cut;
+        values = values.substr(0, cut);
+    }
+    const int stored = kept + static_cast<int>(values.size());
     uint64_t start = ringEnd_;
     // An entry's bytes never wrap: what is left before the ring's end is skipped.
-    if (start % ringSize_ + static_cast<uint64_t>(kept) > ringSize_) start += ringSize_ - start % ringSize_;
+    if (start % ringSize_ + static_cast<uint64_t>(stored) > ringSize_) start += ringSize_ - start % ringSize_;
     int dropped = 0;
     while (!records_.empty() &&
-           (records_.size() >= static_cast<size_t>(capacity_) || start + kept - ringBegin_ > ringSize_)) {
+           (records_.size() >= static_cast<size_t>(capacity_) || start + stored - ringBegin_ > ringSize_)) {
         DropOldest();
         ++dropped;
     }
@@ -62,15 +73,26 @@ int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t ki
         // Nothing left to keep: the ring starts over at its beginning.
         start = ringBegin_ = ringEnd_ = 0;
     }
-    if (kept > 0) std::memcpy(ring_.get() + start % ringSize_, bytes, static_cast<size_t>(kept));
-    records_.push_back(Record{time, start, std::max(size, 0), kept, kind, verdict});
-    ringEnd_ = start + static_cast<uint64_t>(kept);
+    uint8_t* place = ring_.get() + start % ringSize_;
+    if (kept > 0) std::memcpy(place, bytes, static_cast<size_t>(kept));
+    if (!values.empty()) std::memcpy(place + kept, values.data(), values.size());
+    records_.push_back(
+        Record{time, start, std::max(size, 0), kept, static_cast<int32_t>(values.size()), kind, verdict});
+    ringEnd_ = start + static_cast<uint64_t>(stored);
     return dropped;
 }
 
 ZViewHistory::Entry ZViewHistory::At(int index) const {
     const Record& r = records_[static_cast<size_t>(index)];
-    return Entry{ring_.get() + r.Offset % ringSize_, r.Kept, r.Size, r.Time, r.Kind, r.Verdict};
+    const uint8_t* bytes = ring_.get() + r.Offset % ringSize_;
+    return Entry{
+        bytes,
+        r.Kept,
+        r.Size,
+        r.Time,
+        r.Kind,
+        r.Verdict,
+        std::string_view(reinterpret_cast<const char*>(bytes) + r.Kept, static_cast<size_t>(r.ValuesLength))};
 }
 
 size_t ZViewHistory::ReservedBytes() const {

@@ -1,11 +1,11 @@
 #pragma once
 // The capture window's history: the newest entries of the live view, at most
 // Capacity() of them, in memory bounded by the capacity. Each entry keeps its time,
-// kind, checksum verdict and byte count, and its first MaxKeptBytes bytes; the
-// bytes of all entries share one ring of BytesPerEntry bytes per entry (plus room
-// for one entry of MaxKeptBytes), so a run of long blocks keeps fewer entries, not
-// more memory. About 3.2 MB of records and 6.4 MB of bytes per 100,000 entries;
-// the bytes are reserved at once but touched only as they fill.
+// kind, checksum verdict and byte count, its first MaxKeptBytes bytes and the text
+// of its field values (at most MaxValuesBytes of it); the bytes and texts of all
+// entries share one ring of BytesPerEntry bytes per entry (plus room for one entry
+// of both maxima), so a run of long blocks keeps fewer entries, not more memory. About 3.2 MB of records
+// and 6.4 MB of bytes per 100,000 entries; the bytes are reserved at once but touched only as they fill.
 //
 // Plain C++ (no Qt), one thread: the capture window's.
 
@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "TriggerSequence.h"
 #include "ZULDateTime.h"
@@ -23,6 +24,7 @@ class ZViewHistory {
 public:
     static constexpr int BytesPerEntry = 64;
     static constexpr int MaxKeptBytes = 65536;
+    static constexpr int MaxValuesBytes = 8192;
 
     struct Entry {
         const uint8_t* Bytes = nullptr;  // Kept bytes, valid until the next Add or SetCapacity
@@ -31,6 +33,7 @@ public:
         TDateTime Time = 0.0;
         uint8_t Kind = 0;
         uint8_t Verdict = 0;
+        std::string_view Values;  // UTF-8, valid as Bytes; empty when the block had none
     };
 
     explicit ZViewHistory(int capacity);
@@ -39,9 +42,11 @@ public:
     // Keeps the newest entries that fit the new capacity; returns how many older ones went.
     int SetCapacity(int capacity);
     int Count() const { return static_cast<int>(records_.size()); }
-    // Appends an entry (size bytes at bytes); returns how many of the oldest entries
-    // it pushed out to stay within the capacity and the byte ring.
-    int Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict);
+    // Appends an entry (size bytes at bytes, and the text of its values, cut at a
+    // character's start to MaxValuesBytes); returns how many of the oldest entries it
+    // pushed out to stay within the capacity and the byte ring.
+    int Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict,
+            std::string_view values = {});
     // index 0 is the oldest entry, Count() - 1 the newest.
     Entry At(int index) const;
     // Bytes the history holds on to: its records and its byte ring.
@@ -62,6 +67,7 @@ private:
         uint64_t Offset;  // where its bytes start, counted from the ring's first use
         int32_t Size;
         int32_t Kept;
+        int32_t ValuesLength;  // the text follows the kept bytes in the ring
         uint8_t Kind;
         uint8_t Verdict;
     };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ZULDateTime.h"
 
@@ -13,4 +14,5 @@ struct sVisualLogData {
     uint8_t Kind = 0;  // a BlockKind
     TDateTime TimeStamp = 0.0;
     uint8_t Verdict = 0;  // a TFrameVerdict: the checksum of the frame this block ends
+    std::string Values;   // the field values present, "temperature 31.5 °C, ..."; UTF-8
 };

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "Tfrm_Log.h"
+#include "ZFieldDecoder.h"
 #include "ZFilter.h"
 #include "ZGridCellDelegate.h"
 #include "ZGridView.h"
@@ -62,6 +63,25 @@ std::string FirstDifference(const QImage& expected, const QImage& actual, int ro
             if (expected.pixel(x, y) != actual.pixel(x, y) && differing++ == 0)
                 first = "row " + std::to_string(y / rowHeight) + " at x " + std::to_string(x);
     return differing == 0 ? "" : first + ", " + std::to_string(differing) + " pixels";
+}
+
+// The values of "temperature" (the byte at offset, x 0.5 + 7.5, in °C) and "count"
+// (the last byte) in bytes.
+ZFieldValues DecodedValues(const Bytes& bytes, int32_t offset) {
+    ZFieldList list;
+    list.Items.resize(2);
+    for (ZFieldDefinition& field : list.Items) field.HasOffset = true;
+    list.Items[0].Name = "temperature";
+    list.Items[0].Offset = offset;
+    list.Items[0].Scale = 0.5;
+    list.Items[0].Add = 7.5;
+    list.Items[0].Unit = "\u00B0C";
+    list.Items[1].Name = "count";
+    list.Items[1].Offset = offset == 0 ? -1 : offset;
+    const ZFieldDecoder decoder(list);
+    ZFieldValues values = decoder.MakeValues();
+    decoder.Decode(bytes.data(), static_cast<int>(bytes.size()), values);
+    return values;
 }
 
 class CaptureWindowTest : public ::testing::Test {
@@ -534,24 +554,35 @@ TEST_F(CaptureWindowTest, RowTextsByKindAndBytes) {
 }
 
 TEST_F(CaptureWindowTest, TheInformationalTextSaysWhenAFrameHasAWrongChecksumAndTheRowIsRed) {
+    const Bytes bytes(21, 0x30);
+    const ZFieldValues values = DecodedValues(bytes, 0);
+    const ZFieldValues none = DecodedValues(bytes, 30);
     const struct {
         uint8_t kind;
         TFrameVerdict verdict;
         const char* info;
         bool red;
+        const ZFieldValues* values = nullptr;
     } cases[] = {
         {bkData, fvBad, "Data (21 bytes, checksum wrong)", true},
         {bkData, fvGood, "Data (21 bytes)", false},
         {bkStartTrigger, fvBad, "Start trigger (checksum wrong)", true},
         {bkStartTrigger, fvNone, "Start trigger", false},
+        {bkData, fvGood, "Data (21 bytes) \u00B7 temperature 31.5 \u00B0C, count 48", false, &values},
+        {bkData, fvGood, "Data (21 bytes)", false, &none},  // no field present
     };
-    const Bytes bytes(21, 0x30);
     int row = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.info);
-        ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bytes.data(), 21, c.kind, c.verdict}));
+        sBlock block{Stamp, bytes.data(), 21, c.kind, c.verdict};
+        block.Values = c.values;
+        ASSERT_TRUE(window_.AddBlock(block));
         ASSERT_TRUE(WaitRows(++row));
         EXPECT_EQ(Cell(row, 3), c.info);
+        // Values that run past the column's edge are read whole in the tooltip.
+        const bool withValues = c.values != nullptr && c.values->PresentCount() > 0;
+        EXPECT_EQ(Grid()->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(),
+                  withValues ? c.info : "");
         for (int column = 0; column < 4; ++column)
             EXPECT_EQ(Grid()->model()->index(row - 1, column).data(Qt::ForegroundRole),
                       c.red ? QVariant(QColor(200, 0, 0)) : QVariant())
@@ -750,7 +781,10 @@ TEST_F(CaptureWindowTest, TheFindBarLooksForATextInEveryColumn) {
     const Bytes good = {'A', 'B'}, bad = {0x01, 0x7F}, trigger = {0x7E, 0xA5};
     ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, trigger.data(), 2, bkStartTrigger}));
     ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, bad.data(), 2, bkData, fvBad}));
-    ASSERT_TRUE(window_.AddBlock(sBlock{Stamp, good.data(), 2, bkData, fvGood}));
+    const ZFieldValues values = DecodedValues(good, 0);
+    sBlock withValues{Stamp, good.data(), 2, bkData, fvGood};
+    withValues.Values = &values;
+    ASSERT_TRUE(window_.AddBlock(withValues));
     ASSERT_TRUE(WaitRows(3));
     const struct {
         const char* Text;
@@ -762,6 +796,7 @@ TEST_F(CaptureWindowTest, TheFindBarLooksForATextInEveryColumn) {
         {"ab", 3},              // the ASCII column
         {"14:03:27", 3},        // the time: the newest first
         {"start TRIGGER", 1},
+        {"TEMPERATURE 40", 3},  // a field's value
         {"sent", 0},
         {"checksum right", 0},
     };

@@ -110,6 +110,8 @@ Texts WindowTexts() {
         log.tmr_RepaintTimer();
     }
     log.CaptureStateChanged(false);
+    // The Fields page's answer to a try without bytes.
+    main.findChild<QAbstractButton*>(QStringLiteral("btn_TryBytes"))->click();
     Tfrm_Debug errors(&main);
     // The trigger editors, under a caption their caller translates.
     const int32_t elements[] = {0x41, AnyByte};

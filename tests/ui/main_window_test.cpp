@@ -365,13 +365,15 @@ TEST_F(MainWindowTest, ANetworkPortIsTypedAfterChoosingItsItem) {
 
 TEST_F(MainWindowTest, SetCaptureStateSwitchesTheControlsOfItsTable) {
     // What the running capture does not take is not offered while it runs.
-    const char* const runningOff[] = {
-        "btn_StartCapture",     "btn_LoadSettings", "btn_SaveSettings",   "btn_RemoveSelDT",
-        "btn_RemoveAllDT",      "grp_DTShowAs",     "cb_COMPorts",        "cb_Baudrates",
-        "btn_PortSettings",     "btn_OutputDir",    "grp_LogfileOptions", "chk_AddTimeStamp",
-        "tb_MaxBytesInLogLine", "grp_CaptureMode",  "ud_SilenceGap",      "ud_SilenceGapMs"};
-    const char* const alwaysOn[] = {"btn_ShowCapture", "btn_AddDTASCII", "btn_ResetAllDT",
-                                    "btn_ErrorHistory"};
+    const char* const runningOff[] = {"btn_StartCapture",     "btn_LoadSettings",   "btn_SaveSettings",
+                                      "btn_RemoveSelDT",      "btn_RemoveAllDT",    "grp_DTShowAs",
+                                      "cb_COMPorts",          "cb_Baudrates",       "btn_PortSettings",
+                                      "btn_OutputDir",        "grp_LogfileOptions", "chk_AddTimeStamp",
+                                      "tb_MaxBytesInLogLine", "grp_CaptureMode",    "ud_SilenceGap",
+                                      "ud_SilenceGapMs",      "chk_CsvRecording",   "btn_AddField",
+                                      "btn_RemoveField",      "btn_FieldUp",        "btn_FieldDown"};
+    const char* const alwaysOn[] = {"btn_ShowCapture",  "btn_AddDTASCII",   "btn_ResetAllDT",
+                                    "btn_ErrorHistory", "btn_TryLastFrame", "btn_TryBytes"};
     ZLoggerSettings settings;
     settings.DataTriggers.Add(std::vector<int32_t>{'A'});
     Window().ShowSettings(settings);
@@ -532,20 +534,21 @@ TEST_F(MainWindowTest, TheErrorHistoryWindowShowsEachEntryWithItsTimeAndFollowsT
 
 TEST_F(MainWindowTest, BugreportIsTheFourthPageAndPagesAddedLaterShowTheVersion) {
     auto* pages = Find<QTabWidget>("PageControl");
-    ASSERT_EQ(pages->count(), 5);
+    ASSERT_EQ(pages->count(), 6);
     EXPECT_EQ(pages->tabText(0), "General");
     EXPECT_EQ(pages->tabText(1), "Frame trigger settings");
     EXPECT_EQ(pages->tabText(2), "Data triggers");
     EXPECT_EQ(pages->tabText(3), "Bugreport");
     EXPECT_EQ(pages->tabText(4), "Send");
+    EXPECT_EQ(pages->tabText(5), "Fields");
     const QString version = QStringLiteral("v ") + QString::fromStdString(VerInfo().GetVersionString(2));
     EXPECT_EQ(pages->widget(3)->findChild<QLabel*>("lbl_Version")->text(), version);
     auto* page = new QWidget;
     auto* label = new QLabel(page);
     label->setObjectName("lbl_Version");
     Window().AddPage(page, "More");
-    ASSERT_EQ(pages->count(), 6);
-    EXPECT_EQ(pages->tabText(5), "More");
+    ASSERT_EQ(pages->count(), 7);
+    EXPECT_EQ(pages->tabText(6), "More");
     EXPECT_EQ(label->text(), version);
 }
 

@@ -34,7 +34,8 @@ struct BoundRow {
 };
 
 TEST(ViewHistory, KeepsTheNewestEntriesWithinItsCountAndItsBytes) {
-    constexpr int ring = 100 * ZViewHistory::BytesPerEntry + ZViewHistory::MaxKeptBytes;
+    constexpr int ring =
+        100 * ZViewHistory::BytesPerEntry + ZViewHistory::MaxKeptBytes + ZViewHistory::MaxValuesBytes;
     const BoundRow rows[] = {
         {"fewer than the capacity", 100, 60, 10, 60, 0},
         {"the capacity exactly", 100, 100, 10, 100, 0},
@@ -84,6 +85,28 @@ TEST(ViewHistory, ASmallerCapacityKeepsTheNewestAndALargerOneKeepsAll) {
         for (int i = 0; i < history.Count(); ++i) {
             ASSERT_EQ(history.At(i).Size, row.Size) << row.From << " to " << row.To << " entry " << i;
             ASSERT_EQ(history.At(i).Kept, std::min(row.Size, ZViewHistory::MaxKeptBytes));
+        }
+    }
+}
+
+// The text of an entry's values stays with it, through a change of capacity too; one
+// longer than MaxValuesBytes is cut at the start of a character.
+TEST(ViewHistory, KeepsTheValuesWithTheirEntryCutAtACharacter) {
+    constexpr size_t most = ZViewHistory::MaxValuesBytes;
+    const std::string x(most - 1, 'x'), degree = "\u00B0";
+    const struct {
+        std::string Values, Kept;
+    } rows[] = {{"t 31.5 " + degree + "C", "t 31.5 " + degree + "C"}, {x + "xx", x + "x"}, {x + degree, x}};
+    for (const auto& row : rows) {
+        ZViewHistory history(4);
+        const Bytes bytes = {0x41, 0x42};
+        history.Add(bytes.data(), 2, 1, 1, 0, row.Values);
+        AddNumbered(history, 2, 3);
+        for (const int capacity : {4, 9}) {
+            history.SetCapacity(capacity);
+            EXPECT_EQ(history.At(0).Values, row.Kept) << row.Values.size();
+            EXPECT_EQ(history.At(0).Bytes[1], 0x42);
+            EXPECT_EQ(history.At(1).Values, "");
         }
     }
 }
