@@ -66,11 +66,22 @@ namespace {
 using State = ZScriptHost::State;
 using Clock = State::Clock;
 
+[[noreturn]] void Unwind(lua_State* L) {
+    State::Of(L).Unwinding = true;
+    lua_pushstring(L, UnwindMessage);
+    lua_error(L);
+    std::abort();  // lua_error does not return
+}
+
 // Every API function marks the time it was called and returned: the no-yield limit
 // counts only the script's own work.
 class ApiCall {
 public:
-    explicit ApiCall(lua_State* L) : state_(State::Of(L)) { state_.Touch(); }
+    // A script that caught the end of exit() or a stop ends at its next call.
+    explicit ApiCall(lua_State* L) : state_(State::Of(L)) {
+        if (state_.Unwinding || state_.StopRequested.load()) Unwind(L);
+        state_.Touch();
+    }
     ~ApiCall() { state_.Touch(); }
     ApiCall(const ApiCall&) = delete;
     ApiCall& operator=(const ApiCall&) = delete;
@@ -79,13 +90,6 @@ public:
 private:
     State& state_;
 };
-
-[[noreturn]] void Unwind(lua_State* L) {
-    State::Of(L).Unwinding = true;
-    lua_pushstring(L, UnwindMessage);
-    lua_error(L);
-    std::abort();  // lua_error does not return
-}
 
 void* Allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
     auto& state = *static_cast<State*>(ud);
@@ -115,7 +119,11 @@ void Hook(lua_State* L, lua_Debug*) {
     if (state.StopRequested.load() || state.Unwinding) Unwind(L);
     if (state.Limits.Now() - state.LastApi >= state.Limits.NoYield) {
         state.NoYield = true;
-        luaL_error(L, "the script did not yield for %s s", Seconds(state.Limits.NoYield).c_str());
+        // Level 0 is the running Lua function: its line is where the script was.
+        luaL_where(L, 0);
+        lua_pushfstring(L, "the script did not yield for %s s", Seconds(state.Limits.NoYield).c_str());
+        lua_concat(L, 2);
+        lua_error(L);
     }
 }
 
@@ -184,27 +192,30 @@ Clock::time_point Deadline(lua_State* L, int index, bool replay) {
 // HEX pairs and "??" (any byte), blanks anywhere, as the Send page reads HEX.
 TTriggerSequence CheckPattern(lua_State* L, const std::string& text) {
     TTriggerSequence pattern;
-    std::string hex;
+    int high = -1;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ' || text[i] == '\t') continue;
-        if (text[i] == '?' && i + 1 < text.size() && text[i + 1] == '?' && hex.size() % 2 == 0) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t') continue;
+        if (c == '?' && high < 0 && i + 1 < text.size() && text[i + 1] == '?') {
             pattern.push_back(AnyByte);
             ++i;
             continue;
         }
-        std::vector<uint8_t> one;
-        std::string error;
-        hex += text[i];
-        if (hex.size() == 2) {
-            if (!ParseSendHex(hex, one, error)) luaL_error(L, "expect: %s", error.c_str());
-            pattern.push_back(one[0]);
-            hex.clear();
-        } else if (!ParseSendHex(hex + "0", one, error)) {
-            luaL_error(L, "expect: \"%s\" at position %d is not a HEX digit (0-9, A-F) or \"??\".",
-                       std::string(1, text[i]).c_str(), static_cast<int>(i + 1));
+        const int value = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                 : -1;
+        if (value < 0)
+            luaL_error(L, "expect: \"%c\" at position %d is not a HEX digit (0-9, A-F) or \"??\".", c,
+                       static_cast<int>(i + 1));
+        if (high < 0) {
+            high = value;
+        } else {
+            pattern.push_back(high << 4 | value);
+            high = -1;
         }
     }
-    if (!hex.empty()) luaL_error(L, "expect: odd number of HEX digits: every byte takes two.");
+    if (high >= 0) luaL_error(L, "expect: odd number of HEX digits: every byte takes two.");
     return pattern;
 }
 
