@@ -7,6 +7,10 @@ ZScriptFrameQueue::ZScriptFrameQueue(bool stopTriggerEndsFrame, bool waitWhenFul
     : stopTriggerEndsFrame_(stopTriggerEndsFrame), waitWhenFull_(waitWhenFull) {}
 
 void ZScriptFrameQueue::OnBlock(const sBlock& block) {
+    if (idle_.load(std::memory_order_relaxed)) {
+        gatheringAny_ = gatheringData_ = false;
+        return;
+    }
     const auto* bytes = reinterpret_cast<const char*>(block.Bytes);
     const size_t length = bytes == nullptr || block.Length < 0 ? 0 : static_cast<size_t>(block.Length);
     switch (block.Kind) {
@@ -98,8 +102,16 @@ void ZScriptFrameQueue::Close() {
 void ZScriptFrameQueue::Stop() {
     std::lock_guard guard(lock_);
     stopped_ = true;
+    idle_ = true;
     frames_.clear();
     changed_.notify_all();
+}
+
+void ZScriptFrameQueue::Rearm() {
+    std::lock_guard guard(lock_);
+    stopped_ = closed_ = overrun_ = false;
+    idle_ = false;
+    frames_.clear();
 }
 
 bool ZScriptFrameQueue::IsStopped() const {

@@ -8,6 +8,7 @@
 // script with an overrun error instead of losing a frame unseen. A replay, which has
 // time, waits for room instead. Once stopped (the script ended) nothing is queued.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -44,18 +45,22 @@ public:
     void Close();
     // Wakes every wait, which returns Stopped from now on, and queues nothing more. Any thread.
     void Stop();
+    // Empty and taking frames again for the next script, from the next frame that begins. Any thread.
+    void Rearm();
     bool IsStopped() const;
 
 private:
     void Push(ZScriptFrame&& frame);
     bool BeginsFrame(const sBlock& block) const;
 
-    bool stopTriggerEndsFrame_;
+    std::atomic<bool> stopTriggerEndsFrame_;  // set by the window thread, read by the pump thread
     const bool waitWhenFull_;
     // The frame being gathered; pump thread only.
     ZScriptFrame gathering_;
     bool gatheringAny_ = false;
     bool gatheringData_ = false;
+    // stopped_ for the pump thread, which gathers nothing while it is set.
+    std::atomic<bool> idle_{false};
 
     mutable std::mutex lock_;  // guards frames_, closed_, stopped_ and overrun_
     std::condition_variable changed_;

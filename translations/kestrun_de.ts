@@ -1476,4 +1476,47 @@
         <translation>Terminalfenster anzeigen</translation>
     </message>
 </context>
+<context>
+    <name>ZScriptPane</name>
+    <message>
+        <source>Script</source>
+        <translation>Skript</translation>
+    </message>
+    <message>
+        <source>Run script...</source>
+        <translation>Skript ausführen...</translation>
+    </message>
+    <message>
+        <source>Runs a Lua script against the running capture</source>
+        <translation>Führt ein Lua-Skript mit der laufenden Aufzeichnung aus</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stop the script</source>
+        <translation>Skript anhalten</translation>
+    </message>
+    <message>
+        <source>Output of the script</source>
+        <translation>Ausgabe des Skripts</translation>
+    </message>
+    <message>
+        <source>Run script</source>
+        <translation>Skript ausführen</translation>
+    </message>
+    <message>
+        <source>Lua scripts (*.lua)</source>
+        <translation>Lua-Skripte (*.lua)</translation>
+    </message>
+    <message>
+        <source>Running %1</source>
+        <translation>%1 läuft</translation>
+    </message>
+    <message>
+        <source>The script ended with exit code %1.</source>
+        <translation>Das Skript endete mit dem Exit-Code %1.</translation>
+    </message>
+</context>
 </TS>

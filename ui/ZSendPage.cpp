@@ -19,6 +19,7 @@
 #include "ZChecksum.h"
 #include "ZControls.h"
 #include "ZLogger.h"
+#include "ZScriptPane.h"
 
 namespace {
 
@@ -215,7 +216,8 @@ void ZSendPage::BuildPage() {
         linesLayout->addWidget(widget);
     linesLayout->addStretch();
     layout->addWidget(lines);
-    layout->addStretch();
+    pane_Script = new ZScriptPane(engine_, this);
+    layout->addWidget(pane_Script, 1);
 
     tmr_Pace = new QTimer(this);
     tmr_Pace->setObjectName(QStringLiteral("tmr_Pace"));
@@ -287,6 +289,7 @@ void ZSendPage::SetPortOpen(bool open) {
     for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
                                                            chk_DTR, chk_RTS, btn_Break})
         widget->setEnabled(open);
+    pane_Script->SetPortOpen(open);
     lbl_SendState->setText(open ? QString() : ZSendPage::tr(NoPortText));
     if (open) {
         pacer_.Clear();
@@ -462,6 +465,7 @@ void ZSendPage::FillList() {
 void ZSendPage::ShowList(const ZSendList& list) {
     items_ = list.Items;
     ud_SendGap->setValue(list.GapMs);
+    pane_Script->SetScriptFile(list.ScriptFile);
     FillList();
 }
 
@@ -469,6 +473,7 @@ ZSendList ZSendPage::List() const {
     ZSendList list;
     list.Items = items_;
     list.GapMs = ud_SendGap->value();
+    list.ScriptFile = pane_Script->ScriptFile();
     return list;
 }
 

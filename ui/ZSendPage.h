@@ -6,6 +6,7 @@
 // named sequences kept in the settings file with the gap between frames, and the
 // port's modem lines. Sending goes through the engine's open port, paced by the
 // engine's ZSendPacer; while no port is open the page says why nothing can be sent.
+// Below, a Lua script can be run against the running capture (ZScriptPane).
 // Window thread only; the engine must be gone before the page is.
 
 #include <QWidget>
@@ -24,6 +25,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 class ZLogger;
+class ZScriptPane;
 
 class ZSendPage : public QWidget {
     Q_OBJECT
@@ -95,6 +97,7 @@ private:
     QLabel* lbl_DSR = nullptr;
     QLabel* lbl_RI = nullptr;
     QLabel* lbl_DCD = nullptr;
+    ZScriptPane* pane_Script = nullptr;  // "Run script...", its output and Stop
     QTimer* tmr_Pace = nullptr;  // fires when the pacer has the next send due
     QTimer* tmr_Lines = nullptr;
 };
