@@ -40,8 +40,6 @@ struct ZScriptHost::State {
     int Handler = LUA_NOREF;  // on_frame's function in the registry
     bool InHandler = false;
     bool Unwinding = false;  // exit() or Stop: the error that unwinds is no failure
-    bool NoYield = false;
-    bool Overrun = false;
 
     explicit State(ZScriptHost& host)
         : Queue(host.queue_),
@@ -118,7 +116,6 @@ void Hook(lua_State* L, lua_Debug*) {
     State& state = State::Of(L);
     if (state.StopRequested.load() || state.Unwinding) Unwind(L);
     if (state.Limits.Now() - state.LastApi >= state.Limits.NoYield) {
-        state.NoYield = true;
         // Level 0 is the running Lua function: its line is where the script was.
         luaL_where(L, 0);
         lua_pushfstring(L, "the script did not yield for %s s", Seconds(state.Limits.NoYield).c_str());
@@ -142,7 +139,6 @@ std::string CheckBytes(lua_State* L, int index) {
 // After a wait that Stop or an overrun ended.
 void RaiseForQueue(lua_State* L, ZScriptFrameQueue::Take take) {
     if (take == ZScriptFrameQueue::Take::Overrun) {
-        State::Of(L).Overrun = true;
         luaL_error(L, "more than %d frames waited for the script; it ends so that none is lost unseen",
                    static_cast<int>(ZScriptFrameQueue::MaxFrames));
     }

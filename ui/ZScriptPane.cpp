@@ -27,10 +27,8 @@ QString Q(const std::string& text) {
 ZScriptPane::ZScriptPane(std::function<ZLogger*()> engine, QWidget* parent)
     : QGroupBox(tr("Script"), parent), engine_(std::move(engine)), queue_(false, false) {
     setObjectName(QStringLiteral("ScriptPane"));
-    // Among the observers for good (they may change only while no capture runs);
-    // it takes frames only while a script runs.
+    // It takes frames only while a script runs.
     queue_.Stop();
-    if (ZLogger* current = engine_()) current->AddBlockObserver(&queue_);
 
     btn_RunScript = ZMakeButton("btn_RunScript", tr("Run script..."), this);
     btn_RunScript->setToolTip(tr("Runs a Lua script against the running capture"));
@@ -62,6 +60,11 @@ ZScriptPane::ZScriptPane(std::function<ZLogger*()> engine, QWidget* parent)
 
 ZScriptPane::~ZScriptPane() {
     if (host_) host_->Stop();
+}
+
+void ZScriptPane::AttachEngine() {
+    // Among the observers for good: they may change only while no capture runs.
+    if (ZLogger* current = engine_()) current->AddBlockObserver(&queue_);
 }
 
 void ZScriptPane::SetPortOpen(bool open) {

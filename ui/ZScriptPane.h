@@ -28,6 +28,9 @@ public:
     // Stops a running script.
     ~ZScriptPane() override;
 
+    // Puts the pane's frame queue among the engine's block observers; once the engine
+    // exists, before its first capture.
+    void AttachEngine();
     // Whether a capture has the port open: a script runs only then, and one running
     // is stopped when the port closes.
     void SetPortOpen(bool open);

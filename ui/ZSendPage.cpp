@@ -74,9 +74,8 @@ QString ListText(const ZSendSequence& item, int row) {
 ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
     : QWidget(parent), engine_(std::move(engine)) {
     setObjectName(QStringLiteral("SendPage"));
-    // Told of every block, so a sequence that waits for its answer sees it come.
-    if (ZLogger* current = engine_()) current->AddBlockObserver(&pacer_);
     BuildPage();
+    AttachEngine();
     SetPortOpen(false);
     ShowEntryBytes();
 }
@@ -277,6 +276,14 @@ void ZSendPage::BuildPage() {
     connect(chk_RTS, &QCheckBox::toggled, this, [this](bool on) { SetOutputLine(on, SETRTS, CLRRTS); });
     connect(btn_Break, &QPushButton::clicked, this, [this] { Break(); });
     connect(tmr_Lines, &QTimer::timeout, this, [this] { ShowLines(); });
+}
+
+void ZSendPage::AttachEngine() {
+    ZLogger* current = engine_();
+    if (current == nullptr) return;
+    // Told of every block, so a sequence that waits for its answer sees it come.
+    current->AddBlockObserver(&pacer_);
+    pane_Script->AttachEngine();
 }
 
 void ZSendPage::SetPortOpen(bool open) {

@@ -34,6 +34,9 @@ public:
     // engine gives the engine, or null once it has gone.
     explicit ZSendPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
 
+    // Puts the page among the engine's block observers, once the engine exists and
+    // before its first capture (the constructor does when it exists already).
+    void AttachEngine();
     // Whether a capture has the port open: sending and the lines are enabled only then.
     void SetPortOpen(bool open);
     void ShowList(const ZSendList& list);
