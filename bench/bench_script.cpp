@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -89,6 +90,7 @@ void BM_ExpectLatency(benchmark::State& state) {
     ZLogger logger(LineSettings());
     logger.SetWriteLogFiles(false);
     logger.SetPreciseTime(true, 0);
+    logger.SpreadChunks(false);
     logger.GetPort().SetDevicePath(pty.SlavePath());
     ZScriptFrameQueue queue(true, false);
     logger.AddBlockObserver(&queue);
@@ -97,19 +99,31 @@ void BM_ExpectLatency(benchmark::State& state) {
         return;
     }
     std::mutex lock;  // guards latencies
-    std::vector<double> latencies;
+    std::vector<double> latencies;    // read to expect's return, us
+    std::vector<double> fromWrite;    // write into the terminal to expect's return, us
+    std::vector<double> writeTimes;   // seconds since the epoch
     ZScriptCaptureTarget target(logger, false);
     ZScriptHost host(queue, target, ZScriptLimits(), [&](const std::string& line) {
+        double time = 0, returned = 0;
+        if (std::sscanf(line.c_str(), "%lf %lf", &time, &returned) != 2) return;
         std::lock_guard guard(lock);
-        latencies.push_back(std::stod(line));
+        latencies.push_back((returned - time) * 1e6);
+        if (fromWrite.size() < writeTimes.size()) fromWrite.push_back((returned - writeTimes[fromWrite.size()]) * 1e6);
     });
     host.LoadSource("bench.lua",
                     "while true do local f = expect('23 30', 60000) if not f then break end "
-                    "print((now() - f.time) * 1e6) end");
+                    "print(string.format('%.6f %.6f', f.time, now())) end");
     host.Begin();
     const std::string frame = "#000042 T=21.5 OK\r\n";
     for (auto _ : state) {
         for (int i = 0; i < 200; ++i) {
+            {
+                std::lock_guard guard(lock);
+                writeTimes.push_back(static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                             std::chrono::system_clock::now().time_since_epoch())
+                                                             .count()) /
+                                     1e6);
+            }
             if (write(pty.Master(), frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) {
                 state.SkipWithError("write failed");
                 break;
@@ -127,6 +141,8 @@ void BM_ExpectLatency(benchmark::State& state) {
     state.counters["median_us"] = latencies[latencies.size() / 2];
     state.counters["p90_us"] = latencies[latencies.size() * 9 / 10];
     state.counters["frames"] = static_cast<double>(latencies.size());
+    std::sort(fromWrite.begin(), fromWrite.end());
+    if (!fromWrite.empty()) state.counters["write_median_us"] = fromWrite[fromWrite.size() / 2];
 }
 BENCHMARK(BM_ExpectLatency)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
