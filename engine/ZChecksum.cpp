@@ -1,6 +1,7 @@
 #include "ZChecksum.h"
 
 #include <array>
+#include <cctype>
 
 namespace {
 
@@ -146,6 +147,17 @@ const char* ZChecksum::Name(int32_t algorithm) {
         "XOR-8 as two hex digits",
     };
     return IsActive(algorithm) ? names[algorithm] : names[caNone];
+}
+
+int32_t ZChecksum::FromName(const std::string& text) {
+    const auto lower = [](std::string value) {
+        for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return value;
+    };
+    for (int32_t i = 0; i < ChecksumAlgorithmCount; ++i) {
+        if (text == std::to_string(i) || lower(text) == lower(Name(i))) return i;
+    }
+    return -1;
 }
 
 void ZChecksum::Update(const uint8_t* bytes, size_t count) {

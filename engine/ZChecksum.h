@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Values of ZFrameSettings::ChecksumAlgorithm.
 enum TChecksumAlgorithm : int32_t {
@@ -45,6 +46,8 @@ public:
     static int FieldWidth(int32_t algorithm);
     // Its name for people ("none", "XOR-8", ...).
     static const char* Name(int32_t algorithm);
+    // The algorithm of a number or a name as Name gives it (in any case); -1 for any other text.
+    static int32_t FromName(const std::string& text);
 
     void Update(const uint8_t* bytes, size_t count);
     // The checksum of the bytes so far. Fletcher-8 gives CK_A in the high byte and CK_B

@@ -207,8 +207,9 @@ int32_t SendLineEndFromName(const std::string& name) {
 void ZSendList::WriteToIni(ZULIniFile& ini) const {
     const char* section = IniSection;
     ini.EraseSection(section);
-    if (Items.empty() && GapMs == 0) return;
+    if (Items.empty() && GapMs == 0 && ScriptFile.empty()) return;
     if (GapMs != 0) ini.WriteInteger(section, "SendGapMs", GapMs);
+    if (!ScriptFile.empty()) ini.WriteString(section, "ScriptFile", ScriptFile);
     ini.WriteInteger(section, "Count", static_cast<int32_t>(Items.size()));
     for (size_t i = 0; i < Items.size(); ++i) {
         const ZSendSequence& item = Items[i];
@@ -259,4 +260,5 @@ void ZSendList::ReadFromIni(const ZULIniFile& ini) {
     }
     const int32_t gap = ini.ReadInteger(section, "SendGapMs", 0);
     GapMs = gap > 0 && gap <= MaxSendGapMs ? gap : 0;
+    ScriptFile = ini.ReadString(section, "ScriptFile", "");
 }

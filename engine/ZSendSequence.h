@@ -79,9 +79,9 @@ class ZSendList {
 public:
     static constexpr const char* IniSection = "_send";
 
-    // Writes the section only when the list is not empty or has a gap, so files
-    // without sequences stay exactly as they were; Encode_i, ChecksumSkip_i,
-    // WaitAnswerMs_i and SendGapMs only when they differ from their defaults.
+    // Writes the section only when the list is not empty or has a gap or a script, so
+    // files without sequences stay exactly as they were; Encode_i, ChecksumSkip_i,
+    // WaitAnswerMs_i, SendGapMs and ScriptFile only when they differ from their defaults.
     void WriteToIni(ZULIniFile& ini) const;
     // Replaces the list with the section's (empty without one). Keys that are missing
     // or out of range read as their defaults (Encode_i: none); a Data_i that is no
@@ -94,4 +94,6 @@ public:
     // SendGapMs: the least silence between two frames sent, in ms; a gap below the
     // line's least frame gap (0 included) gives that (see ZLineTiming).
     int32_t GapMs = 0;
+    // ScriptFile: the Lua script the Send page ran last, offered again; empty: none.
+    std::string ScriptFile;
 };

@@ -12,7 +12,9 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers
     clang-14 libclang-rt-14-dev
     # the network port tests serve a pseudo-terminal with it
-    ser2net)
+    ser2net
+    # the script host embeds Lua 5.4, built as C++ (pkg-config lua5.4-c++)
+    liblua5.4-dev)
 # the Debian package: dpkg-shlibdeps (dpkg-dev) computes its dependencies, the rest check it
 packages+=(dpkg-dev file desktop-file-utils appstream lintian shared-mime-info)
 # the tests read the Wireshark captures with tshark (it asks about capturing as a

@@ -1124,6 +1124,18 @@
         <source>Data trigger — HEX editor</source>
         <translation>Datenauslöser — HEX-Editor</translation>
     </message>
+    <message>
+        <source>Fields</source>
+        <translation>Felder</translation>
+    </message>
+    <message>
+        <source>You have to define a start trigger first!</source>
+        <translation>Zuerst muss ein Startauslöser festgelegt werden!</translation>
+    </message>
+    <message>
+        <source>You have to define a stop trigger first!</source>
+        <translation>Zuerst muss ein Stoppauslöser festgelegt werden!</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_StringEditor</name>
@@ -1340,6 +1352,18 @@
     <message>
         <source>Network port...</source>
         <translation>Netzwerkschnittstelle...</translation>
+    </message>
+    <message>
+        <source>Show terminal window</source>
+        <translation>Terminalfenster anzeigen</translation>
+    </message>
+    <message>
+        <source>Also write the values as CSV</source>
+        <translation>Die Werte auch als CSV schreiben</translation>
+    </message>
+    <message>
+        <source>The values of the fields, beside the log files as &quot;&lt;first log file&#x27;s name&gt;.csv&quot;</source>
+        <translation>Die Werte der Felder, neben den Logdateien als „&lt;Name der ersten Logdatei&gt;.csv“</translation>
     </message>
 </context>
 <context>
@@ -1803,31 +1827,6 @@
     </message>
 </context>
 <context>
-    <name>ZGeneralPage</name>
-    <message>
-        <source>Show terminal window</source>
-        <translation>Terminalfenster anzeigen</translation>
-    </message>
-</context>
-<context>
-    <name>Tfrm_Main</name>
-    <message>
-        <source>Fields</source>
-        <translation>Felder</translation>
-    </message>
-</context>
-<context>
-    <name>ZGeneralPage</name>
-    <message>
-        <source>Also write the values as CSV</source>
-        <translation>Die Werte auch als CSV schreiben</translation>
-    </message>
-    <message>
-        <source>The values of the fields, beside the log files as &quot;&lt;first log file&#x27;s name&gt;.csv&quot;</source>
-        <translation>Die Werte der Felder, neben den Logdateien als „&lt;Name der ersten Logdatei&gt;.csv“</translation>
-    </message>
-</context>
-<context>
     <name>ZFieldsPage</name>
     <message>
         <source>Name</source>
@@ -1996,6 +1995,49 @@
     <message>
         <source>Tried on a data block of %1 bytes:</source>
         <translation>An einem Datenblock von %1 Bytes ausprobiert:</translation>
+    </message>
+</context>
+<context>
+    <name>ZScriptPane</name>
+    <message>
+        <source>Script</source>
+        <translation>Skript</translation>
+    </message>
+    <message>
+        <source>Run script...</source>
+        <translation>Skript ausführen...</translation>
+    </message>
+    <message>
+        <source>Runs a Lua script against the running capture</source>
+        <translation>Führt ein Lua-Skript mit der laufenden Aufzeichnung aus</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stop the script</source>
+        <translation>Skript anhalten</translation>
+    </message>
+    <message>
+        <source>Output of the script</source>
+        <translation>Ausgabe des Skripts</translation>
+    </message>
+    <message>
+        <source>Run script</source>
+        <translation>Skript ausführen</translation>
+    </message>
+    <message>
+        <source>Lua scripts (*.lua)</source>
+        <translation>Lua-Skripte (*.lua)</translation>
+    </message>
+    <message>
+        <source>Running %1</source>
+        <translation>%1 läuft</translation>
+    </message>
+    <message>
+        <source>The script ended with exit code %1.</source>
+        <translation>Das Skript endete mit dem Exit-Code %1.</translation>
     </message>
 </context>
 </TS>

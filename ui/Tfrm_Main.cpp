@@ -128,6 +128,8 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     const ZLoggerSettings defaults;
     Logger = std::make_unique<ZLogger>(defaults);
     Logger->SetStatusReceiver(this);
+    // The pages were built before the engine: the Send page observes its blocks from now on.
+    sendPage_->AttachEngine();
     // The window never asks which files were written: a long capture would only pile up their names.
     Logger->GetLogFileManager().SetKeepWrittenFiles(false);
 

@@ -20,6 +20,7 @@
 #include "ZControls.h"
 #include "ZEngineText.h"
 #include "ZLogger.h"
+#include "ZScriptPane.h"
 
 namespace {
 
@@ -74,9 +75,8 @@ QString ListText(const ZSendSequence& item, int row) {
 ZSendPage::ZSendPage(std::function<ZLogger*()> engine, QWidget* parent)
     : QWidget(parent), engine_(std::move(engine)) {
     setObjectName(QStringLiteral("SendPage"));
-    // Told of every block, so a sequence that waits for its answer sees it come.
-    if (ZLogger* current = engine_()) current->AddBlockObserver(&pacer_);
     BuildPage();
+    AttachEngine();
     SetPortOpen(false);
     ShowEntryBytes();
 }
@@ -216,7 +216,8 @@ void ZSendPage::BuildPage() {
         linesLayout->addWidget(widget);
     linesLayout->addStretch();
     layout->addWidget(lines);
-    layout->addStretch();
+    pane_Script = new ZScriptPane(engine_, this);
+    layout->addWidget(pane_Script, 1);
 
     tmr_Pace = new QTimer(this);
     tmr_Pace->setObjectName(QStringLiteral("tmr_Pace"));
@@ -278,6 +279,14 @@ void ZSendPage::BuildPage() {
     connect(tmr_Lines, &QTimer::timeout, this, [this] { ShowLines(); });
 }
 
+void ZSendPage::AttachEngine() {
+    ZLogger* current = engine_();
+    if (current == nullptr) return;
+    // Told of every block, so a sequence that waits for its answer sees it come.
+    current->AddBlockObserver(&pacer_);
+    pane_Script->AttachEngine();
+}
+
 void ZSendPage::SetPortOpen(bool open) {
     portOpen_ = open;
     if (!open) {
@@ -288,6 +297,7 @@ void ZSendPage::SetPortOpen(bool open) {
     for (QWidget* widget : std::initializer_list<QWidget*>{btn_Send, btn_SendRepeat, btn_SendSequence,
                                                            chk_DTR, chk_RTS, btn_Break})
         widget->setEnabled(open);
+    pane_Script->SetPortOpen(open);
     lbl_SendState->setText(open ? QString() : ZSendPage::tr(NoPortText));
     if (open) {
         pacer_.Clear();
@@ -463,6 +473,7 @@ void ZSendPage::FillList() {
 void ZSendPage::ShowList(const ZSendList& list) {
     items_ = list.Items;
     ud_SendGap->setValue(list.GapMs);
+    pane_Script->SetScriptFile(list.ScriptFile);
     FillList();
 }
 
@@ -470,6 +481,7 @@ ZSendList ZSendPage::List() const {
     ZSendList list;
     list.Items = items_;
     list.GapMs = ud_SendGap->value();
+    list.ScriptFile = pane_Script->ScriptFile();
     return list;
 }
 

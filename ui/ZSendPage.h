@@ -6,6 +6,7 @@
 // named sequences kept in the settings file with the gap between frames, and the
 // port's modem lines. Sending goes through the engine's open port, paced by the
 // engine's ZSendPacer; while no port is open the page says why nothing can be sent.
+// Below, a Lua script can be run against the running capture (ZScriptPane).
 // Window thread only; the engine must be gone before the page is.
 
 #include <QWidget>
@@ -24,6 +25,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 class ZLogger;
+class ZScriptPane;
 
 class ZSendPage : public QWidget {
     Q_OBJECT
@@ -32,6 +34,9 @@ public:
     // engine gives the engine, or null once it has gone.
     explicit ZSendPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
 
+    // Puts the page among the engine's block observers, once the engine exists and
+    // before its first capture (the constructor does when it exists already).
+    void AttachEngine();
     // Whether a capture has the port open: sending and the lines are enabled only then.
     void SetPortOpen(bool open);
     void ShowList(const ZSendList& list);
@@ -95,6 +100,7 @@ private:
     QLabel* lbl_DSR = nullptr;
     QLabel* lbl_RI = nullptr;
     QLabel* lbl_DCD = nullptr;
+    ZScriptPane* pane_Script = nullptr;  // "Run script...", its output and Stop
     QTimer* tmr_Pace = nullptr;  // fires when the pacer has the next send due
     QTimer* tmr_Lines = nullptr;
 };

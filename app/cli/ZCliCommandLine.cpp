@@ -12,6 +12,7 @@
 #include "ZCliExtcapCommand.h"
 #include "ZCliPortsCommand.h"
 #include "ZCliReplayCommand.h"
+#include "ZCliScriptCommand.h"
 #include "ZCliSendCommand.h"
 #include "ZCliSettingsCommand.h"
 #include "ZCliSimulateCommand.h"
@@ -79,7 +80,11 @@ const ZCliSynopsis kSynopses[] = {
      "       kestrun-cli --help | --version"},
     {"replay",
      "kestrun-cli replay --settings S.scs --input IN.bin|IN.pcapng [--out DIR] [--chunk N] [--json]\n"
-     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng] [--csv FILE.csv]"},
+     "                          [--frames FILE.jsonl] [--pcap FILE.pcapng] [--csv FILE.csv] [--script FILE.lua]"},
+    {"script",
+     "kestrun-cli script FILE.lua --settings S.scs [--port N | --device PATH | rfc2217://HOST:PORT]\n"
+     "                          [--baud RATE] [--out DIR] [--frames FILE.jsonl] [--csv FILE.csv]\n"
+     "                          [--pcap FILE.pcapng] [--raw FILE|FILE.pcapng] [--json] [--duration SECONDS]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json] [--reconnect] [--precise-time]\n"
@@ -158,6 +163,8 @@ void AddReplay(CLI::App& app, ZCliReplayOptions& options) {
     app.add_option("--csv", options.CsvFile,
                    "Also write the values of the settings' fields, a row per data block, into this new "
                    "CSV file");
+    app.add_option("--script", options.ScriptFile,
+                   "Run this Lua script on the frames of the recording (its exit code is the command's)");
 }
 
 void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
@@ -186,6 +193,16 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--csv", options.CsvFile,
                    "Also write the values of the settings' fields, a row per data block, into this new "
                    "CSV file");
+}
+
+void AddScript(CLI::App& app, ZCliScriptOptions& options) {
+    app.add_option("file", options.ScriptFile, "The Lua script (.lua)")->required();
+    AddCapture(app, options.Capture);
+    auto* port = app.get_option("--port");
+    auto* device = app.get_option("--device");
+    app.add_option("address", options.Address, "A network port (rfc2217://HOST:PORT, tcp://HOST:PORT) or device")
+        ->excludes(port)
+        ->excludes(device);
 }
 
 void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {
@@ -362,6 +379,11 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     AddCapture(*captureCommand, capture.Capture);
     AddCaptureSends(*captureCommand, capture.Send);
 
+    ZCliScriptOptions script;
+    CLI::App* scriptCommand = app.add_subcommand(
+        "script", "Capture live and run a Lua script that sends, waits for frames and checks them");
+    AddScript(*scriptCommand, script);
+
     ZCliSendCommandOptions send;
     CLI::App* sendCommand =
         app.add_subcommand("send", "Send bytes to a COM port or a device, and listen for the answer");
@@ -412,6 +434,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     }
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) return ZCliRunCapture(capture, context);
+    if (*scriptCommand) return ZCliRunScript(script, context);
     if (*sendCommand) return ZCliRunSend(send, context);
     if (*termCommand) return ZCliRunTerm(term, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);

@@ -18,21 +18,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // An algorithm's number, or its name as `kestrun-cli settings` prints it (in any case).
 bool ParseChecksum(const std::string& text, int32_t& algorithm) {
-    for (int32_t i = 0; i < ChecksumAlgorithmCount; ++i) {
-        if (text == std::to_string(i) || Lower(text) == Lower(ZChecksum::Name(i))) {
-            algorithm = i;
-            return true;
-        }
-    }
-    return false;
+    algorithm = ZChecksum::FromName(text);
+    return algorithm >= 0;
 }
 
 std::string ChecksumChoices() {

@@ -6,14 +6,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Funset_strings.h"
 #include "ZCliCaptureSession.h"
+#include "ZCliScriptRun.h"
 #include "ZPcapngReader.h"
 #include "ZPcapngWriter.h"
 #include "ZULFileIO.h"
@@ -83,8 +86,18 @@ FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliConte
 // Opens what the replay writes besides the log files, feeds the input through the
 // engine, does the stop steps and reports. readFailure tells why a feed that failed
 // to read its input did.
+// Until the script has taken the recording's frames and ended, or the user stops it.
+void WaitForScript(ZCliScriptRun& script, const ZCliContext& context) {
+    script.EndOfFrames();
+    while (!script.WaitDone(std::chrono::milliseconds(50))) {
+        if (context.IsStopRequested()) break;
+    }
+    script.Stop();
+}
+
 int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliContext& context,
-           const std::function<FeedResult(ZLogger&)>& feed, const std::function<std::string()>& readFailure) {
+           const std::function<FeedResult(ZLogger&)>& feed, const std::function<std::string()>& readFailure,
+           ZCliScriptRun* script) {
     if (int code = session.OpenFrameExport(options.FramesFile); code != kCliExitOk) {
         session.Abandon();
         return code;
@@ -99,10 +112,16 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
     }
     session.ResetCounters();
     ZLogger& logger = session.Logger();
+    if (script != nullptr) script->Attach(session.Settings().CaptureMode);
     logger.BeginReplay();
+    if (script != nullptr) script->Begin();
     const FeedResult fed = feed(logger);
     // The stop steps run whatever happened, so everything fed so far is logged.
     logger.EndReplay();
+    if (script != nullptr) {
+        WaitForScript(*script, context);
+        script->Detach();
+    }
     const bool framesWritten = session.CloseFrameExport();
     const bool csvWritten = session.CheckCsv();
 
@@ -114,7 +133,8 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
     if (options.Json) {
         report.PrintJson(context.Out);
     } else {
-        report.PrintSummary(context.Out);
+        // Standard output is the script's when one runs.
+        report.PrintSummary(script != nullptr ? context.Err : context.Out);
     }
     if (fed == FeedResult::ReadFailed) {
         context.Err << readFailure() << '\n';
@@ -124,13 +144,21 @@ int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliCo
         context.Err << "Replay interrupted: the input was not fed completely.\n";
         return kCliExitFailed;
     }
-    return framesWritten && csvWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    const int code =
+        framesWritten && csvWritten && report.CheckLogFiles(context.Err) ? kCliExitOk : kCliExitFailed;
+    return script != nullptr ? script->ExitCode(code) : code;
 }
 
 }  // namespace
 
 int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     ZCliCaptureSession session(context);
+    std::optional<ZCliScriptRun> script;
+    if (!options.ScriptFile.empty()) {
+        script.emplace(context, session.Logger(), true);
+        if (!script->Load(options.ScriptFile)) return kCliExitUsage;
+    }
+    ZCliScriptRun* const scriptRun = script ? &*script : nullptr;
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
 
     if (IsTimedRecordingName(options.InputFile)) {
@@ -144,7 +172,7 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         return Replay(
             options, session, context,
             [&](ZLogger& logger) { return FeedTimedFile(reader, logger, context, errorText); },
-            [&] { return errorText; });
+            [&] { return errorText; }, scriptRun);
     }
     if (session.Settings().CaptureMode == cmSilence) {
         session.Abandon();
@@ -184,5 +212,6 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
             text += options.InputFile;
             text += "\": ";
             return text + GetErrorText(readError);
-        });
+        },
+        scriptRun);
 }
