@@ -1,5 +1,5 @@
 // The window program in German, as a German user (LANGUAGE=de) sees it: every page
-// of the main window, the capture window, the error history and the trigger editors,
+// of the main window, the capture window, the plot window, the error history and the trigger editors,
 // each text compared with the same window in English. A text that reads the same in
 // both is English left over, unless it is a name (the product's, a device's, a
 // format's) or holds no words at all.
@@ -24,6 +24,7 @@
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
+#include "Tfrm_Plot.h"
 #include "Tfrm_StringEditor.h"
 #include "ZApplication.h"
 #include "ZChecksum.h"
@@ -111,6 +112,7 @@ Texts WindowTexts() {
     Collect(errors, texts);
     Collect(bytesEditor, texts);
     Collect(textEditor, texts);
+    Collect(*main.GetPlotWindow(), texts);
     // The rows' descriptions.
     auto* grid = log.findChild<QAbstractItemView*>(QStringLiteral("Grid"));
     for (int row = 0; row < grid->model()->rowCount(); ++row)
