@@ -97,6 +97,7 @@ struct SummaryRow {
 TEST(PlotSeries, SummarisesTheSpanAndReadsTheValueUnderTheCursor) {
     const SummaryRow rows[] = {
         {"values in and out of the span", {{0, 99}, {10, 3}, {20, 1}, {30, 2}, {40, -5}}, 10, 30, {true, 2, 1, 3}, 1},
+        {"the highest comes last", {{0, 1}, {10, 2}}, 0, 10, {true, 2, 1, 2}, 2},
         {"gaps are no values", {{10, 3}, {20, G}, {30, G}}, 0, 30, {true, 3, 3, 3}, G},
         {"nothing in the span", {{0, 1}, {50, 2}}, 10, 40, {false, 0, 0, 0}, 1},
         {"before the first point", {{30, 1}}, 0, 40, {true, 1, 1, 1}, G},
