@@ -446,6 +446,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
         }
     }
     generalPage_->SetCaptureState(running);
+    if (plotWindow_) plotWindow_->CaptureStateChanged(running);
     btn_RemoveSelDT->setEnabled(!running);
     btn_RemoveAllDT->setEnabled(!running);
     grp_DTShowAs->setEnabled(!running);
@@ -550,7 +551,6 @@ void Tfrm_Main::btn_StartCaptureClick() {
     }
     Logger->SetSettings(settings);
     if (StartCaptureAside()) {
-        plotWindow_->RunStarted();
         SetCaptureState(true);
         return;
     }
@@ -793,7 +793,6 @@ bool Tfrm_Main::OpenRecording(const QString& fileName) {
     replayTimed_ = recording->Timed();
     stopReplay_ = false;
     replayFailure_.clear();
-    plotWindow_->RunStarted();
     SetCaptureState(true);
     generalPage_->SetReplayState(true);
     sendPage_->SetPortOpen(false);
@@ -826,8 +825,6 @@ void Tfrm_Main::ReplayFinished() {
     replaying_ = false;
     SetCaptureState(false);
     generalPage_->SetReplayState(false);
-    plotWindow_->TakeAndRepaint();
-    plotWindow_->DescribeStrips();
     if (!replayFailure_.empty()) ZMessageBox::Error(this, ZLocalText(replayFailure_));
 }
 

@@ -121,11 +121,9 @@ void Tfrm_Plot::BuildControls() {
     tmr_Repaint = new QTimer(this);
     tmr_Repaint->setInterval(1000 / RepaintsPerSecond);
     connect(tmr_Repaint, &QTimer::timeout, this, [this] { TakeAndRepaint(); });
-    tmr_Repaint->start();
     tmr_Describe = new QTimer(this);
     tmr_Describe->setInterval(DescriptionIntervalMs);
     connect(tmr_Describe, &QTimer::timeout, this, [this] { DescribeStrips(); });
-    tmr_Describe->start();
 }
 
 void Tfrm_Plot::SetFields(const ZFieldList& fields) {
@@ -170,12 +168,28 @@ void Tfrm_Plot::CollectViewSettings(ZViewSettings& view) const {
     view.PlotRanges = ranges_;
 }
 
-void Tfrm_Plot::RunStarted() {
+void Tfrm_Plot::CaptureStateChanged(bool running) {
+    if (running == running_) return;
+    running_ = running;
+    if (!running) {
+        tmr_Repaint->stop();
+        tmr_Describe->stop();
+        TakeAndRepaint();
+        DescribeStrips();
+        return;
+    }
     sPlotBatch stale;
     feed_.Take(stale);
     model_.Reset(static_cast<int>(fields_.Items.size()));
     SetPaused(false);
     lbl_Cursor->clear();
+    tmr_Repaint->start();
+    tmr_Describe->start();
+}
+
+void Tfrm_Plot::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Replot();
 }
 
 std::vector<int> Tfrm_Plot::ShownFields() const {

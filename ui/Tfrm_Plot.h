@@ -10,8 +10,8 @@
 // CSV (the form a capture's CSV file has).
 //
 // Values arrive from the capture's data thread through Feed(), which never makes that
-// thread wait; the window takes them RepaintsPerSecond times a second, whether shown
-// or not, and draws what is in view (at most four points per pixel column and field).
+// thread wait; while a capture or replay runs the window takes them RepaintsPerSecond
+// times a second, whether shown or not, and draws what is in view (at most four points per pixel column and field).
 // Each strip's accessible description says the field's newest value and its extremes
 // over the span that ends at the newest frame, kept current at most once a second.
 //
@@ -57,8 +57,10 @@ public:
     // The plot's part of the view settings; the rest of view is kept as it was.
     void SetViewSettings(const ZViewSettings& view);
     void CollectViewSettings(ZViewSettings& view) const;
-    // A capture or replay starts: the plot starts afresh and live.
-    void RunStarted();
+    // A capture or replay starts (the plot starts afresh and live, and takes values
+    // RepaintsPerSecond times a second) or ends (the last values are drawn and
+    // described, and nothing wakes the window until the next start).
+    void CaptureStateChanged(bool running);
 
     const ZPlotModel& Model() const { return model_; }
     // Takes what the feed holds and repaints; the repaint timer's work, public so a test
@@ -71,6 +73,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -96,6 +99,7 @@ private:
     ZFieldList fields_;
     std::vector<ZViewSettings::sPlotRange> ranges_;
     bool shared_ = false;
+    bool running_ = false;
     std::vector<QCustomPlot*> strips_;
     std::vector<std::vector<int>> stripFields_;  // the fields each strip draws
 
