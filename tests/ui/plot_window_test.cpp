@@ -34,8 +34,8 @@ protected:
         ASSERT_TRUE(Window().LoadSettingsFile(QStringLiteral(KESTRUN_SAMPLES_DIR "/demo_dynamic.scs")));
     }
 
-    // A timed recording of the demonstration device's reports, one a second.
-    std::string WriteTimedRecording(const std::vector<std::string>& reports) {
+    // A timed recording of the demonstration device's reports, one every stepUs.
+    std::string WriteTimedRecording(const std::vector<std::string>& reports, int64_t stepUs = 1'000'000) {
         const std::string path = Home() + "run.pcapng";
         ZPcapngWriter writer;
         std::string errorText;
@@ -46,7 +46,7 @@ protected:
             bytes.insert(bytes.end(), report.begin(), report.end());
             ZPcapngWriter::Packet packet{timeUs, bytes.data(), static_cast<uint32_t>(bytes.size()), ZPcapngWriter::FlagInbound, ""};
             EXPECT_TRUE(writer.Write(packet));
-            timeUs += 1'000'000;
+            timeUs += stepUs;
         }
         EXPECT_TRUE(writer.Close(errorText)) << errorText;
         return path;
@@ -111,6 +111,26 @@ TEST_F(PlotWindowTest, ARecordingThatCannotBeReplayedIsRefusedWithTheReason) {
         EXPECT_FALSE(Window().IsReplaying()) << row.Name;
         EXPECT_TRUE(Find<QPushButton>("btn_StartCapture")->isEnabled()) << row.Name;
     }
+}
+
+TEST_F(PlotWindowTest, StopEndsAReplayAtRecordedSpeedAndNothingElseStartsMeanwhile) {
+    constexpr int64_t Hour = 3600LL * 1'000'000;
+    const std::string path = WriteTimedRecording({"#000001 T=20.0", "#000002 T=21.0"}, Hour);
+    Find<QCheckBox>("chk_RecordedSpeed")->setChecked(true);
+    ASSERT_TRUE(Window().OpenRecording(QString::fromStdString(path)));
+    auto* start = Find<QPushButton>("btn_StartCapture");
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_EQ(start->toolTip(), QStringLiteral("A recording is being replayed: stop the replay first."));
+    EXPECT_FALSE(Window().OpenRecording(QString::fromStdString(path))) << "a second replay at once";
+    // The first report is plotted; the second is an hour away.
+    const auto firstPlotted = [this] { return Window().GetPlotWindow()->Model().NewestUs() >= RecordedUs; };
+    ASSERT_TRUE(QTest::qWaitFor(firstPlotted, 60000));
+    Click("btn_StopReplay");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Window().IsReplaying(); }, 60000));
+    EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_TRUE(start->toolTip().isEmpty());
+    EXPECT_LT(Window().GetPlotWindow()->Model().NewestUs(), RecordedUs + Hour) << "the report an hour later";
 }
 
 }  // namespace
