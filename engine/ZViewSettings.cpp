@@ -16,6 +16,15 @@ std::string NumberText(double value) {
     return std::string(text, result.ptr);
 }
 
+// "PlotMin_3" and the like. Appended, not added to a literal: GCC 12 reports a false
+// -Wrestrict on a literal added in front of a temporary at -O3.
+std::string RangeKey(const char* name, int field) {
+    std::string key = name;
+    key += '_';
+    key += std::to_string(field);
+    return key;
+}
+
 // The key as a number; NaN when it is missing or is not a number in full.
 double ReadNumber(const ZULIniFile& ini, const std::string& key) {
     const std::string text = ini.ReadString(ZViewSettings::IniSection, key, "");
@@ -43,9 +52,8 @@ void ZViewSettings::WriteToIni(ZULIniFile& ini) const {
     if (PlotShared != defaults.PlotShared) ini.WriteBool(section, "PlotShared", PlotShared);
     if (PlotPoints != defaults.PlotPoints) ini.WriteInteger(section, "PlotPoints", PlotPoints);
     for (const sPlotRange& range : PlotRanges) {
-        const std::string suffix = "_" + std::to_string(range.Field);
-        ini.WriteString(section, "PlotMin" + suffix, NumberText(range.Min));
-        ini.WriteString(section, "PlotMax" + suffix, NumberText(range.Max));
+        ini.WriteString(section, RangeKey("PlotMin", range.Field), NumberText(range.Min));
+        ini.WriteString(section, RangeKey("PlotMax", range.Field), NumberText(range.Max));
     }
 }
 
@@ -65,9 +73,8 @@ void ZViewSettings::ReadFromIni(const ZULIniFile& ini) {
         std::clamp<int64_t>(ini.ReadInteger(section, "PlotPoints", defaults.PlotPoints), MinPlotPoints, MaxPlotPoints));
     PlotRanges.clear();
     for (int field = 0; field < MaxPlotRanges; ++field) {
-        const std::string suffix = "_" + std::to_string(field);
-        const double low = ReadNumber(ini, "PlotMin" + suffix);
-        const double high = ReadNumber(ini, "PlotMax" + suffix);
+        const double low = ReadNumber(ini, RangeKey("PlotMin", field));
+        const double high = ReadNumber(ini, RangeKey("PlotMax", field));
         // A range that cannot be drawn (missing, not a number, empty) means autoscale.
         if (std::isfinite(low) && std::isfinite(high) && low < high) PlotRanges.push_back({field, low, high});
     }
