@@ -216,6 +216,10 @@ QCustomPlot* Tfrm_Plot::NewStrip(const QString& name) {
     strip->setFocusPolicy(Qt::StrongFocus);
     strip->setMinimumHeight(60);
     strip->xAxis->setLabel(tr("Time (s)"));
+    // Lines of at most four points a pixel column gain nothing from smoothing, which
+    // costs most of a repaint.
+    strip->setNotAntialiasedElements(QCP::aeAll);
+    strip->setPlottingHint(QCP::phFastPolylines, true);
     strip->installEventFilter(this);
     return strip;
 }
