@@ -6,6 +6,10 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
     # the windows: Qt's CMake package also wants the OpenGL headers; without a font
     # offscreen tests have no text metrics; xdg-utils brings the mail composer call
     qt6-base-dev libgl1-mesa-dev fonts-dejavu-core xdg-utils
+    # the plot window draws with QCustomPlot's Qt 6 build (the -dev package also ships
+    # the Qt 5 build, which is not linked); Qt Charts only for bench_plot_library, which
+    # measured the two side by side (its CMake package needs the Qt 6 OpenGL headers)
+    libqcustomplot-dev libqcustomplot2.1-qt6 qt6-charts-dev libqt6opengl6-dev
     # the translations: Qt6LinguistTools (CMake) and lrelease, which compiles them at build time;
     # Qt's own texts (standard buttons, file dialogs) in the user's language
     qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n

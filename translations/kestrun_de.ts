@@ -1136,6 +1136,26 @@
         <source>You have to define a stop trigger first!</source>
         <translation>Zuerst muss ein Stoppauslöser festgelegt werden!</translation>
     </message>
+    <message>
+        <source>Stati (replaying a recording at its recorded times...)</source>
+        <translation>Status (Wiedergabe eines Mitschnitts zu seinen aufgezeichneten Zeiten...)</translation>
+    </message>
+    <message>
+        <source>Stati (replaying a recording at the time of the replay...)</source>
+        <translation>Status (Wiedergabe eines Mitschnitts zur Zeit der Wiedergabe...)</translation>
+    </message>
+    <message>
+        <source>Open recording</source>
+        <translation>Mitschnitt öffnen</translation>
+    </message>
+    <message>
+        <source>Recordings (*.bin *.pcapng);;All files (*)</source>
+        <translation>Mitschnitte (*.bin *.pcapng);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>A capture is running: stop it to open a recording.</source>
+        <translation>Eine Aufzeichnung läuft: beenden Sie sie, um einen Mitschnitt zu öffnen.</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_StringEditor</name>
@@ -1364,6 +1384,34 @@
     <message>
         <source>The values of the fields, beside the log files as &quot;&lt;first log file&#x27;s name&gt;.csv&quot;</source>
         <translation>Die Werte der Felder, neben den Logdateien als „&lt;Name der ersten Logdatei&gt;.csv“</translation>
+    </message>
+    <message>
+        <source>Show plot window</source>
+        <translation>Diagrammfenster zeigen</translation>
+    </message>
+    <message>
+        <source>Open recording...</source>
+        <translation>Mitschnitt öffnen...</translation>
+    </message>
+    <message>
+        <source>Stop replay</source>
+        <translation>Wiedergabe beenden</translation>
+    </message>
+    <message>
+        <source>Also write log files</source>
+        <translation>Auch Protokolldateien schreiben</translation>
+    </message>
+    <message>
+        <source>At recorded speed</source>
+        <translation>In aufgezeichneter Geschwindigkeit</translation>
+    </message>
+    <message>
+        <source>A capture is running: stop it to open a recording.</source>
+        <translation>Eine Aufzeichnung läuft: beenden Sie sie, um einen Mitschnitt zu öffnen.</translation>
+    </message>
+    <message>
+        <source>A recording is being replayed: stop the replay first.</source>
+        <translation>Ein Mitschnitt wird wiedergegeben: beenden Sie zuerst die Wiedergabe.</translation>
     </message>
 </context>
 <context>
@@ -2038,6 +2086,93 @@
     <message>
         <source>The script ended with exit code %1.</source>
         <translation>Das Skript endete mit dem Exit-Code %1.</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Plot</name>
+    <message>
+        <source>Plot</source>
+        <translation>Diagramm</translation>
+    </message>
+    <message>
+        <source>Fields to plot</source>
+        <translation>Felder im Diagramm</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Anhalten</translation>
+    </message>
+    <message>
+        <source>Back to &amp;live</source>
+        <translation>&amp;Zurück zur Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>One &amp;shared axis</source>
+        <translation>&amp;Gemeinsame Achse</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Seconds shown</source>
+        <translation>Gezeigte Sekunden</translation>
+    </message>
+    <message>
+        <source>Sho&amp;w:</source>
+        <translation>Zeit&amp;raum:</translation>
+    </message>
+    <message>
+        <source>Save &amp;picture...</source>
+        <translation>&amp;Bild speichern...</translation>
+    </message>
+    <message>
+        <source>Save &amp;values...</source>
+        <translation>&amp;Werte speichern...</translation>
+    </message>
+    <message>
+        <source>At most %1 fields are plotted at once.</source>
+        <translation>Höchstens %1 Felder werden zugleich gezeichnet.</translation>
+    </message>
+    <message>
+        <source>Time (s)</source>
+        <translation>Zeit (s)</translation>
+    </message>
+    <message>
+        <source>All fields</source>
+        <translation>Alle Felder</translation>
+    </message>
+    <message>
+        <source>%1: no value over the last %2 s</source>
+        <translation>%1: kein Wert in den letzten %2 s</translation>
+    </message>
+    <message>
+        <source>%1: last %2, minimum %3, maximum %4 over the last %5 s</source>
+        <translation>%1: zuletzt %2, Minimum %3, Maximum %4 in den letzten %5 s</translation>
+    </message>
+    <message>
+        <source>Time %1</source>
+        <translation>Zeit %1</translation>
+    </message>
+    <message>
+        <source>Save picture</source>
+        <translation>Bild speichern</translation>
+    </message>
+    <message>
+        <source>PNG picture (*.png)</source>
+        <translation>PNG-Bild (*.png)</translation>
+    </message>
+    <message>
+        <source>The picture could not be saved to &quot;%1&quot;.</source>
+        <translation>Das Bild konnte nicht als „%1“ gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Save values</source>
+        <translation>Werte speichern</translation>
+    </message>
+    <message>
+        <source>Values as CSV (*.csv)</source>
+        <translation>Werte als CSV (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -32,6 +32,7 @@
 #include "Funset_strings.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
+#include "Tfrm_Plot.h"
 #include "Tfrm_Term.h"
 #include "VerInfo.h"
 #include "ZControls.h"
@@ -41,6 +42,7 @@
 #include "ZGeneralPage.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
+#include "ZRecordingReplay.h"
 #include "ZReportPage.h"
 #include "ZSendPage.h"
 #include "ZULAppDir.h"
@@ -139,6 +141,8 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
         return Logger ? Logger->SendBytes(bytes, false, errorText) : ZSendResult::Refused;
     });
     Logger->AddByteObserver(terminalWindow_->ByteObserver());
+    plotWindow_ = std::make_unique<Tfrm_Plot>();
+    Logger->AddBlockObserver(&plotWindow_->Feed());
 
     const std::string appDir = ZULGetAppDir();
     const std::string settingsDir = appDir + "settings";
@@ -174,6 +178,10 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
 Tfrm_Main::~Tfrm_Main() {
     // A window destroyed without being closed still ends the engine before the pump
     // and the controls that the pump's messages update.
+    if (replayThread_.joinable()) {
+        stopReplay_ = true;
+        replayThread_.join();
+    }
     if (Logger) Logger->SetStatusReceiver(nullptr);
     if (reportPage_) reportPage_->ForgetLogger();
     Logger.reset();
@@ -227,6 +235,9 @@ void Tfrm_Main::BuildWindow() {
     connect(generalPage_, &ZGeneralPage::StopCaptureClicked, this, [this] { btn_StopCaptureClick(); });
     connect(generalPage_, &ZGeneralPage::ShowCaptureClicked, this, [this] { btn_ShowCaptureClick(); });
     connect(generalPage_, &ZGeneralPage::ShowTerminalClicked, this, [this] { ShowTerminalWindow(); });
+    connect(generalPage_, &ZGeneralPage::ShowPlotClicked, this, [this] { ShowPlotWindow(); });
+    connect(generalPage_, &ZGeneralPage::OpenRecordingClicked, this, [this] { btn_OpenRecordingClick(); });
+    connect(generalPage_, &ZGeneralPage::StopReplayClicked, this, [this] { StopReplay(); });
     connect(generalPage_, &ZGeneralPage::LoadSettingsClicked, this, [this] { btn_LoadSettingsClick(); });
     connect(generalPage_, &ZGeneralPage::SaveSettingsClicked, this, [this] { btn_SaveSettingsClick(); });
     connect(generalPage_, &ZGeneralPage::CaptureModeChanged, this,
@@ -359,6 +370,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     sendPage_->ShowList(settings.Send);
     generalPage_->ShowSettings(settings);
     fieldsPage_->ShowFields(settings.Fields);
+    if (plotWindow_) plotWindow_->SetFields(fieldsPage_->Fields());
 
     ud_StartTriggerSize->setValue(static_cast<int>(settings.TriggerStart.size()));
     ud_FixedDataSize->setValue(settings.BytesAfterTrigger);
@@ -373,6 +385,7 @@ void Tfrm_Main::ShowSettings(const ZLoggerSettings& settings) {
     viewSettings_ = settings.View;
     if (auto* log = qobject_cast<Tfrm_Log*>(captureWindow_)) log->SetViewSettings(viewSettings_);
     if (terminalWindow_) terminalWindow_->SetMaxLines(viewSettings_.TerminalLines);
+    if (plotWindow_) plotWindow_->SetViewSettings(viewSettings_);
     btn_SetStartTriggerSize->setEnabled(false);
     btn_SetStopTriggerSize->setEnabled(false);
 }
@@ -392,6 +405,8 @@ ZLoggerSettings Tfrm_Main::CollectSettings() const {
     const auto* log = qobject_cast<const Tfrm_Log*>(captureWindow_);
     settings.View = log != nullptr ? log->ViewSettings() : viewSettings_;
     settings.View.TerminalLines = viewSettings_.TerminalLines;  // the capture window does not keep it
+    settings.View.PlotPoints = viewSettings_.PlotPoints;        // nor the plot window this
+    if (plotWindow_) plotWindow_->CollectViewSettings(settings.View);
     generalPage_->CollectSettings(settings);
     return settings;
 }
@@ -430,6 +445,11 @@ void Tfrm_Main::SetCaptureState(bool running) {
         }
     }
     generalPage_->SetCaptureState(running);
+    if (plotWindow_) {
+        // the fields may have been edited on their page since the settings were shown
+        if (running) plotWindow_->SetFields(fieldsPage_->Fields());
+        plotWindow_->CaptureStateChanged(running);
+    }
     btn_RemoveSelDT->setEnabled(!running);
     btn_RemoveAllDT->setEnabled(!running);
     grp_DTShowAs->setEnabled(!running);
@@ -502,6 +522,9 @@ void Tfrm_Main::ShowCaptureTitle(bool running) {
         title = tr("Stati (capture in progress \u2014 log files are NOT written: %1)")
                     .arg(grp_Stati->fontMetrics().elidedText(writeProblem_, Qt::ElideRight,
                                                              grp_Stati->width() / 2));
+    else if (replaying_)
+        title = replayTimed_ ? tr("Stati (replaying a recording at its recorded times...)")
+                             : tr("Stati (replaying a recording at the time of the replay...)");
     else
         title = tr("Stati (capture in progress...)");
     grp_Stati->setTitle(title);
@@ -522,7 +545,7 @@ void Tfrm_Main::DataTriggerCountsReset(int row) {
 }
 
 void Tfrm_Main::btn_StartCaptureClick() {
-    if (!Logger) return;
+    if (!Logger || replaying_) return;
     // A typed port, rate or protocol that was never confirmed is taken now, or the start is called off.
     if (!generalPage_->CommitTypedFields()) return;
     const ZLoggerSettings settings = CollectSettings();
@@ -736,6 +759,79 @@ void Tfrm_Main::btn_ShowCaptureClick() {
     captureWindow_->activateWindow();
 }
 
+void Tfrm_Main::ShowPlotWindow() {
+    if (!plotWindow_) return;
+    plotWindow_->show();
+    plotWindow_->raise();
+    plotWindow_->activateWindow();
+}
+
+void Tfrm_Main::btn_OpenRecordingClick() {
+    const QString fileName = ZFileDialog::GetOpenFileName(
+        this, tr("Open recording"), QString(), tr("Recordings (*.bin *.pcapng);;All files (*)"), QString());
+    if (!fileName.isEmpty()) OpenRecording(fileName);
+}
+
+bool Tfrm_Main::OpenRecording(const QString& fileName) {
+    if (!Logger || replaying_ || starting_) return false;
+    if (Logger->IsCapturing()) {
+        ZMessageBox::Error(this, tr("A capture is running: stop it to open a recording."));
+        return false;
+    }
+    if (!generalPage_->CommitTypedFields()) return false;
+    const ZLoggerSettings settings = CollectSettings();
+    if (std::string error; !settings.CheckTriggers(error)) {
+        ZMessageBox::Error(this, TriggerCheckText(error));
+        return false;
+    }
+    Logger->SetSettings(settings);
+    auto recording = std::make_shared<ZRecordingReplay>();
+    std::string errorText;
+    ZRecordingReplay::Refusal why = ZRecordingReplay::Refusal::None;
+    if (!recording->Open(ZLocalBytes(fileName), settings.CaptureMode, errorText, why)) {
+        ZMessageBox::Error(this, ZLocalText(errorText));
+        return false;
+    }
+    Logger->SetWriteLogFiles(generalPage_->ReplayWritesLogFiles());
+    replaying_ = true;
+    replayTimed_ = recording->Timed();
+    stopReplay_ = false;
+    replayFailure_.clear();
+    SetCaptureState(true);
+    generalPage_->SetReplayState(true);
+    sendPage_->SetPortOpen(false);
+    if (terminalWindow_) terminalWindow_->CaptureStateChanged(false);
+    ZLogger* logger = Logger.get();
+    const bool recordedSpeed = generalPage_->ReplayAtRecordedSpeed();
+    replayThread_ = std::thread([this, logger, recording, recordedSpeed] {
+        logger->BeginReplay();
+        // The chunk of a read of the port at its usual size: frames cut as a capture cuts them.
+        constexpr int ChunkSize = 4096;
+        const ZRecordingReplay::Result result =
+            recording->Feed(*logger, ChunkSize, [this] { return stopReplay_.load(); }, recordedSpeed);
+        logger->EndReplay();
+        if (result == ZRecordingReplay::Result::ReadFailed) replayFailure_ = recording->ReadFailure();
+        QMetaObject::invokeMethod(this, [this] { ReplayFinished(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void Tfrm_Main::StopReplay() { stopReplay_ = true; }
+
+void Tfrm_Main::ReplayFinished() {
+    if (!replayThread_.joinable()) return;
+    replayThread_.join();
+    if (!Logger) return;
+    Logger->SetWriteLogFiles(true);
+    while (!StatusPump->IsEmpty()) QApplication::processEvents();
+    ShowPendingStatus();
+    ShowFinalCounts();
+    replaying_ = false;
+    SetCaptureState(false);
+    generalPage_->SetReplayState(false);
+    if (!replayFailure_.empty()) ZMessageBox::Error(this, ZLocalText(replayFailure_));
+}
+
 void Tfrm_Main::ShowTerminalWindow() {
     if (!terminalWindow_) return;
     terminalWindow_->show();
@@ -766,6 +862,11 @@ void Tfrm_Main::closeEvent(QCloseEvent* event) {
 
 void Tfrm_Main::FormClose() {
     if (!Logger) return;  // closed already
+    if (replayThread_.joinable()) {
+        stopReplay_ = true;
+        replayThread_.join();
+        replaying_ = false;
+    }
     Logger->StopCapture();
     Logger->SetSettings(CollectSettings());
     std::string errorText;

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TriggerSequence.h"
@@ -44,6 +45,7 @@ class ZSendPage;
 class QTableWidget;
 class QTimer;
 class Tfrm_Debug;
+class Tfrm_Plot;
 class Tfrm_Term;
 class ZLogger;
 class ZReportPage;
@@ -74,6 +76,18 @@ public:
     // capture; it lives as long as this window. Shows and raises it.
     void ShowTerminalWindow();
     Tfrm_Term* GetTerminalWindow() { return terminalWindow_.get(); }
+    // The plot window ("Show plot window"), fed with the values of every block; it lives
+    // as long as this window. Shows and raises it.
+    void ShowPlotWindow();
+    Tfrm_Plot* GetPlotWindow() { return plotWindow_.get(); }
+    // Replays the recording fileName (".bin" or timed ".pcapng") with the settings on
+    // screen, as "Open recording..." does after its dialog: on a thread of its own while
+    // the window goes on painting, the live view, the counters and the plot filling as
+    // in a capture. False after an error box (the recording cannot be read, the
+    // settings are refused, a capture runs).
+    bool OpenRecording(const QString& fileName);
+    // Whether a replay runs (until its end has been shown).
+    bool IsReplaying() const { return replaying_; }
     // Appends a page after the three of this window. A label "lbl_Version" on it shows
     // the program's version.
     void AddPage(QWidget* page, const QString& caption);
@@ -144,6 +158,11 @@ private:
     bool StartCaptureAside();
     void btn_StopCaptureClick();
     void btn_ShowCaptureClick();
+    void btn_OpenRecordingClick();
+    // Asks the running replay to stop; its end is shown when it has.
+    void StopReplay();
+    // Window thread, once the replay thread is done: the counts, the state, and why it failed.
+    void ReplayFinished();
     void btn_LoadSettingsClick();
     void btn_SaveSettingsClick();
     void btn_ErrorHistoryClick();
@@ -194,6 +213,7 @@ private:
     std::unique_ptr<TStatusPump> StatusPump;
     // Before the engine: the engine hands it bytes until the engine is gone.
     std::unique_ptr<Tfrm_Term> terminalWindow_;
+    std::unique_ptr<Tfrm_Plot> plotWindow_;  // likewise, values
     std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
     QString SettingsDir;
     // Per data trigger row: the engine's count at the row's last reset in this capture.
@@ -203,6 +223,12 @@ private:
     int errorsShown_ = 0;           // history size when the capture started or last checked
     bool waitingForPort_ = false;   // the running capture has lost its port
     bool portLost_ = false;         // ... and does not wait for it: it reads nothing more
+    // The replay of "Open recording...": its thread, the stop it watches, and what it ended with.
+    std::thread replayThread_;
+    std::atomic<bool> stopReplay_{false};
+    bool replaying_ = false;
+    std::string replayFailure_;  // written by the replay thread, read after it is joined
+    bool replayTimed_ = false;
     bool starting_ = false;         // StartCaptureAside runs: the engine must stay
     bool closeAfterStart_ = false;  // a close came while starting_
     QString writeProblem_;          // why log files of the running capture are not written

@@ -72,6 +72,8 @@ ZApplication::ZApplication(int& argc, char** argv) : QApplication(argc, argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--terminal")
             showTerminal_ = true;
+        else if (std::string_view(argv[i]) == "--plot")
+            showPlot_ = true;
         else if (settingsFile_.empty())
             settingsFile_ = argv[i];
     }
@@ -104,6 +106,7 @@ int ZApplication::Run() {
     } else {
         mainWindow->show();
         if (showTerminal_) mainWindow->ShowTerminalWindow();
+        if (showPlot_) mainWindow->ShowPlotWindow();
         running_ = true;
         code = exec();
         running_ = false;

@@ -42,4 +42,5 @@ private:
     bool running_ = false;      // the event loop runs: start-up is over
     bool closeAsked_ = false;   // a signal came during start-up
     bool showTerminal_ = false;  // --terminal: the terminal window opens with the main window
+    bool showPlot_ = false;      // --plot: the plot window, likewise
 };

@@ -148,6 +148,8 @@ QGroupBox* ZGeneralPage::BuildActionGroup() {
     actionLayout->addWidget(btn_ShowCapture);
     btn_ShowTerminal = ZMakeButton("btn_ShowTerminal", tr("Show terminal window"), action);
     actionLayout->addWidget(btn_ShowTerminal);
+    btn_ShowPlot = ZMakeButton("btn_ShowPlot", tr("Show plot window"), action);
+    actionLayout->addWidget(btn_ShowPlot);
     return action;
 }
 
@@ -159,6 +161,16 @@ QGroupBox* ZGeneralPage::BuildSettingsGroup() {
     btn_SaveSettings = ZMakeButton("btn_SaveSettings", tr("Save to file"), settings);
     settingsLayout->addWidget(btn_LoadSettings);
     settingsLayout->addWidget(btn_SaveSettings);
+    btn_OpenRecording = ZMakeButton("btn_OpenRecording", tr("Open recording..."), settings);
+    btn_StopReplay = ZMakeButton("btn_StopReplay", tr("Stop replay"), settings);
+    btn_StopReplay->setEnabled(false);
+    chk_ReplayLogFiles = new QCheckBox(tr("Also write log files"), settings);
+    chk_ReplayLogFiles->setObjectName(QStringLiteral("chk_ReplayLogFiles"));
+    chk_RecordedSpeed = new QCheckBox(tr("At recorded speed"), settings);
+    chk_RecordedSpeed->setObjectName(QStringLiteral("chk_RecordedSpeed"));
+    for (QWidget* control : std::initializer_list<QWidget*>{btn_OpenRecording, btn_StopReplay, chk_ReplayLogFiles,
+                                                            chk_RecordedSpeed})
+        settingsLayout->addWidget(control);
     settingsLayout->addStretch();
     return settings;
 }
@@ -306,6 +318,9 @@ void ZGeneralPage::Connect() {
     connect(btn_StopCapture, &QPushButton::clicked, this, &ZGeneralPage::StopCaptureClicked);
     connect(btn_ShowCapture, &QPushButton::clicked, this, &ZGeneralPage::ShowCaptureClicked);
     connect(btn_ShowTerminal, &QPushButton::clicked, this, &ZGeneralPage::ShowTerminalClicked);
+    connect(btn_ShowPlot, &QPushButton::clicked, this, &ZGeneralPage::ShowPlotClicked);
+    connect(btn_OpenRecording, &QPushButton::clicked, this, &ZGeneralPage::OpenRecordingClicked);
+    connect(btn_StopReplay, &QPushButton::clicked, this, &ZGeneralPage::StopReplayClicked);
     connect(btn_LoadSettings, &QPushButton::clicked, this, &ZGeneralPage::LoadSettingsClicked);
     connect(btn_SaveSettings, &QPushButton::clicked, this, &ZGeneralPage::SaveSettingsClicked);
     // A half-typed text is no choice yet: the text is taken when chosen from the list,
@@ -332,8 +347,13 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             btn_StopCapture,
             btn_ShowCapture,
             btn_ShowTerminal,
+            btn_ShowPlot,
             btn_LoadSettings,
             btn_SaveSettings,
+            btn_OpenRecording,
+            btn_StopReplay,
+            chk_ReplayLogFiles,
+            chk_RecordedSpeed,
             cb_COMPorts,
             cb_Baudrates,
             btn_PortSettings,
@@ -477,7 +497,27 @@ void ZGeneralPage::SetCaptureState(bool running) {
          std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings, grp_LogfileOptions,
                                          grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
         control->setEnabled(!running);
+    btn_OpenRecording->setEnabled(!running);
+    const QString why = running ? tr("A capture is running: stop it to open a recording.") : QString();
+    btn_OpenRecording->setToolTip(why);
+    btn_OpenRecording->setAccessibleDescription(why);
 }
+
+void ZGeneralPage::SetReplayState(bool replaying) {
+    SetCaptureState(replaying);
+    // A replay has no port to stop, and Stop replay ends it.
+    btn_StopCapture->setEnabled(false);
+    btn_StopReplay->setEnabled(replaying);
+    const QString why = replaying ? tr("A recording is being replayed: stop the replay first.") : QString();
+    for (QPushButton* button : {btn_StartCapture, btn_OpenRecording}) {
+        button->setToolTip(why);
+        button->setAccessibleDescription(why);
+    }
+}
+
+bool ZGeneralPage::ReplayWritesLogFiles() const { return chk_ReplayLogFiles->isChecked(); }
+
+bool ZGeneralPage::ReplayAtRecordedSpeed() const { return chk_RecordedSpeed->isChecked(); }
 
 void ZGeneralPage::CaptureStopped() {
     btn_StopCapture->setEnabled(false);

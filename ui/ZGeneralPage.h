@@ -52,6 +52,11 @@ public:
     void CollectSettings(ZLoggerSettings& settings) const;
     // While a capture runs, what it took at its start is not offered for change.
     void SetCaptureState(bool running);
+    // While a recording is replayed, neither a capture nor another replay can start.
+    void SetReplayState(bool replaying);
+    // The switches "Open recording..." reads: log files written, recorded speed kept.
+    bool ReplayWritesLogFiles() const;
+    bool ReplayAtRecordedSpeed() const;
     // A stop was asked for and done: nothing more to stop, before the state follows.
     void CaptureStopped();
     // Takes a typed port, rate and protocol that were never confirmed: false after an
@@ -71,6 +76,9 @@ signals:
     void StopCaptureClicked();
     void ShowCaptureClicked();
     void ShowTerminalClicked();
+    void ShowPlotClicked();
+    void OpenRecordingClicked();
+    void StopReplayClicked();
     void LoadSettingsClicked();
     void SaveSettingsClicked();
     // Another capture mode was chosen, by the user or by settings shown.
@@ -119,6 +127,11 @@ private:
     QPushButton* btn_StopCapture = nullptr;
     QPushButton* btn_ShowCapture = nullptr;
     QPushButton* btn_ShowTerminal = nullptr;
+    QPushButton* btn_ShowPlot = nullptr;
+    QPushButton* btn_OpenRecording = nullptr;
+    QPushButton* btn_StopReplay = nullptr;
+    QCheckBox* chk_ReplayLogFiles = nullptr;
+    QCheckBox* chk_RecordedSpeed = nullptr;
     QPushButton* btn_LoadSettings = nullptr;
     QPushButton* btn_SaveSettings = nullptr;
     QComboBox* cb_COMPorts = nullptr;

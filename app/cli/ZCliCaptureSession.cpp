@@ -87,12 +87,6 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
     return kCliExitOk;
 }
 
-bool IsTimedRecordingName(const std::string& path) {
-    const std::string suffix = ".pcapng";
-    return path.size() > suffix.size() &&
-           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 int ZCliCaptureSession::CreateRawRecording() {
     if (rawFile_.empty() || !IsTimedRecordingName(rawFile_)) return kCliExitOk;
     auto raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());

@@ -16,9 +16,8 @@
 #include "ZFrameExport.h"
 #include "ZLogger.h"
 #include "ZLoggerSettings.h"
+#include "ZRecordingReplay.h"
 
-// Whether a raw recording of that name keeps the time of every read (".pcapng").
-bool IsTimedRecordingName(const std::string& path);
 
 class ZCliCaptureSession {
 public:

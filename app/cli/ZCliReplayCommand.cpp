@@ -1,91 +1,19 @@
 #include "ZCliReplayCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "Funset_strings.h"
 #include "ZCliCaptureSession.h"
 #include "ZCliScriptRun.h"
-#include "ZPcapngReader.h"
-#include "ZPcapngWriter.h"
-#include "ZULFileIO.h"
+#include "ZRecordingReplay.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using FeedResult = ZRecordingReplay::Result;
 
-enum class FeedResult { Complete, ReadFailed, Interrupted };
-
-// Reads in large blocks and hands them on in chunks of the requested size, so that
-// chunk boundaries do not depend on how the file happens to be read.
-FeedResult FeedFile(std::FILE* file, int chunkSize, ZLogger& logger, const ZCliContext& context) {
-    const size_t chunk = static_cast<size_t>(chunkSize);
-    const size_t block = std::max<size_t>(1 << 20, chunk);
-    std::vector<uint8_t> buffer(block - block % chunk);
-    for (;;) {
-        if (context.IsStopRequested()) return FeedResult::Interrupted;
-        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
-        for (size_t offset = 0; offset < got; offset += chunk) {
-            logger.FeedReplay(buffer.data() + offset, static_cast<int>(std::min(chunk, got - offset)));
-        }
-        if (got < buffer.size())
-            return std::ferror(file) == 0 ? FeedResult::Complete : FeedResult::ReadFailed;
-    }
-}
-
-// A pipe would block the open until a writer came, and a device or a folder is no
-// recording that ends: only a regular file is read. errno is ENODATA for any other,
-// and kind says what it is.
-std::FILE* OpenRecording(const std::string& fileName, std::string& kind) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        kind = ZULFileKindText(info.st_mode);
-        ::close(fd);
-        errno = ENODATA;
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) ::close(fd);
-    return file;
-}
-
-// Feeds every packet as one read at its recorded time, and a packet flagged outbound
-// as a send; the reader checked the file whole.
-FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliContext& context,
-                         std::string& errorText) {
-    ZPcapngReader::Packet packet;
-    while (reader.Next(packet, errorText)) {
-        if (context.IsStopRequested()) return FeedResult::Interrupted;
-        // A packet of no bytes is a read that brought none; it changes nothing.
-        if (packet.bytes.empty()) continue;
-        const auto count = static_cast<int>(packet.bytes.size());
-        if ((packet.flags & ZPcapngWriter::FlagDirection) == ZPcapngWriter::FlagOutbound)
-            logger.FeedReplaySent(packet.bytes.data(), count, packet.timeUs);
-        else
-            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs);
-    }
-    return errorText.empty() ? FeedResult::Complete : FeedResult::ReadFailed;
-}
-
-// Opens what the replay writes besides the log files, feeds the input through the
-// engine, does the stop steps and reports. readFailure tells why a feed that failed
-// to read its input did.
 // Until the script has taken the recording's frames and ended, or the user stops it.
 void WaitForScript(ZCliScriptRun& script, const ZCliContext& context) {
     script.EndOfFrames();
@@ -95,6 +23,9 @@ void WaitForScript(ZCliScriptRun& script, const ZCliContext& context) {
     script.Stop();
 }
 
+// Opens what the replay writes besides the log files, feeds the input through the
+// engine, does the stop steps and reports. readFailure tells why a feed that failed
+// to read its input did.
 int Replay(const ZCliReplayOptions& options, ZCliCaptureSession& session, ZCliContext& context,
            const std::function<FeedResult(ZLogger&)>& feed, const std::function<std::string()>& readFailure,
            ZCliScriptRun* script) {
@@ -161,57 +92,19 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
     ZCliScriptRun* const scriptRun = script ? &*script : nullptr;
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
 
-    if (IsTimedRecordingName(options.InputFile)) {
-        ZPcapngReader reader;
-        std::string errorText;
-        if (!reader.Open(options.InputFile, ZPcapngWriter::LinkTypeUser0, errorText)) {
-            session.Abandon();
-            context.Err << errorText << '\n';
-            return kCliExitFailed;
-        }
-        return Replay(
-            options, session, context,
-            [&](ZLogger& logger) { return FeedTimedFile(reader, logger, context, errorText); },
-            [&] { return errorText; }, scriptRun);
-    }
-    if (session.Settings().CaptureMode == cmSilence) {
+    ZRecordingReplay recording;
+    std::string errorText;
+    ZRecordingReplay::Refusal why = ZRecordingReplay::Refusal::None;
+    if (!recording.Open(options.InputFile, session.Settings().CaptureMode, errorText, why)) {
         session.Abandon();
-        context.Err << "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \""
-                    << options.InputFile << "\" holds no time of its reads\n";
-        return kCliExitUsage;
+        context.Err << errorText << '\n';
+        return why == ZRecordingReplay::Refusal::Usage ? kCliExitUsage : kCliExitFailed;
     }
-
-    std::string kind;
-    FilePtr input(OpenRecording(options.InputFile, kind));
-    if (!input) {
-        const int error = errno;
-        session.Abandon();
-        if (error == ENODATA) {
-            context.Err << "File could not be read: \"" << options.InputFile << "\": it is " << kind
-                        << ", and a recording must be a regular file\n";
-            return kCliExitUsage;
-        }
-        if (error == ENOENT) {
-            context.Err << "File not found: \"" << options.InputFile << "\"\n";
-            return kCliExitUsage;
-        }
-        context.Err << "File could not be read: \"" << options.InputFile << "\": " << GetErrorText(error)
-                    << '\n';
-        return kCliExitFailed;
-    }
-    int readError = 0;
     return Replay(
         options, session, context,
         [&](ZLogger& logger) {
-            const FeedResult fed = FeedFile(input.get(), options.ChunkSize, logger, context);
-            readError = errno;
-            return fed;
+            return recording.Feed(
+                logger, options.ChunkSize, [&] { return context.IsStopRequested(); }, false);
         },
-        [&] {
-            std::string text = "File could not be read: \"";
-            text += options.InputFile;
-            text += "\": ";
-            return text + GetErrorText(readError);
-        },
-        scriptRun);
+        [&] { return recording.ReadFailure(); }, scriptRun);
 }

@@ -12,17 +12,18 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: kestrun [--terminal] [FILE.scs]\n"
+    "Usage: kestrun [--terminal] [--plot] [FILE.scs]\n"
     "       kestrun --help | --version\n"
     "\n"
     "Records and parses serial data streams in a window. Opens the main window with the\n"
     "settings in use at the last close, then loads the settings file FILE.scs when given.\n"
-    "With --terminal the terminal window opens beside it.\n"
+    "With --terminal the terminal window opens beside it, with --plot the plot window.\n"
     "\n"
     "Options:\n"
     "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
     "  --terminal     open the terminal window as well\n"
+    "  --plot         open the plot window as well\n"
     "\n"
     "An installed kestrun keeps its settings, log files and port links in\n"
     "$XDG_DATA_HOME/kestrun (~/.local/share/kestrun); $KESTRUN_HOME names another folder.\n"

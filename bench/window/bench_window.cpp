@@ -10,9 +10,11 @@
 // First it measures the whole program's share of a core while it idles: with no
 // capture, and capturing a port that sends nothing.
 //
-//   bench_window [--seconds S] [RATE_KBPS ...]      (default: 4 s, 100 and 500 KB/s)
+//   bench_window [--plot] [--seconds S] [RATE_KBPS ...]  (default: 4 s, 100 and 500 KB/s)
 //   bench_window --soak [--seconds S] [RATE_KBPS ...]
 //
+// With --plot the plot window is shown too, plotting the settings' two fields: run it
+// with and without to see what the plot costs.
 // With --soak it runs a long capture instead (see SoakAt): nothing of the stream is
 // kept, so the resident memory it prints once a minute is the program's own.
 //
@@ -209,13 +211,17 @@ T* Control(QWidget& window, const char* name) {
     return control;
 }
 
-// The two windows as the program shows them, with the settings file loaded.
+bool showPlot = false;  // --plot
+
+// The two windows as the program shows them, with the settings file loaded (and the
+// plot window with --plot).
 struct Windows {
     explicit Windows(const std::string& settingsFile) {
         main.SetCaptureWindow(&log, &log);
         main.LoadSettingsFile(QString::fromStdString(settingsFile));
         main.show();
         log.show();
+        if (showPlot) main.ShowPlotWindow();
     }
     Tfrm_Main main;
     Tfrm_Log log;
@@ -408,6 +414,8 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--soak")
             soak = true;
+        else if (arg == "--plot")
+            showPlot = true;
         else if (arg == "--seconds" && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else

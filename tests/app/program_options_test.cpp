@@ -102,8 +102,8 @@ std::vector<OptionCase> OptionCases() {
     const std::vector<OptionCase> window = {
         {"WindowVersion", "kestrun", {"--version"}, 0, "kestrun " + kVersion + "\n", true},
         {"WindowVersionAfterAFile", "kestrun", {"a.scs", "--version"}, 0, "kestrun " + kVersion + "\n", true},
-        {"WindowHelp", "kestrun", {"--help"}, 0, "Usage: kestrun [--terminal] [FILE.scs]\n", false},
-        {"WindowShortHelp", "kestrun", {"-h"}, 0, "Usage: kestrun [--terminal] [FILE.scs]\n", false},
+        {"WindowHelp", "kestrun", {"--help"}, 0, "Usage: kestrun [--terminal] [--plot] [FILE.scs]\n", false},
+        {"WindowShortHelp", "kestrun", {"-h"}, 0, "Usage: kestrun [--terminal] [--plot] [FILE.scs]\n", false},
         {"WindowWithoutDisplay", "kestrun", {}, 2, "", true},
     };
     cases.insert(cases.end(), window.begin(), window.end());

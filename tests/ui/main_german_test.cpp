@@ -1,5 +1,5 @@
 // The window program in German, as a German user (LANGUAGE=de) sees it: every page
-// of the main window, the capture window, the error history and the trigger editors,
+// of the main window, the capture window, the plot window, the error history and the trigger editors,
 // and what the engine has to say (a lost port, a port that cannot be opened, a
 // settings file refused), each text compared with the same window in English. A text
 // that reads the same in both is English left over, unless it is a name (the
@@ -28,6 +28,7 @@
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
 #include "Tfrm_Log.h"
+#include "Tfrm_Plot.h"
 #include "Tfrm_StringEditor.h"
 #include "TriggerSequence.h"
 #include "ZApplication.h"
@@ -122,6 +123,7 @@ Texts WindowTexts() {
     Collect(errors, texts);
     Collect(bytesEditor, texts);
     Collect(textEditor, texts);
+    Collect(*main.GetPlotWindow(), texts);
     // The rows' descriptions.
     auto* grid = log.findChild<QAbstractItemView*>(QStringLiteral("Grid"));
     for (int row = 0; row < grid->model()->rowCount(); ++row)

@@ -1,0 +1,61 @@
+#pragma once
+// One field's points for the plot window: (time in microseconds since the Unix epoch,
+// value) in arrival order, at most a capacity of them, the oldest dropped first, so
+// memory stays bounded however long a run lasts. A NaN value is a gap: the frame had
+// no value for the field, and the line breaks there instead of falling to zero.
+// Plain values, no locking: one thread (the window thread) at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+// A point handed to the painter; a NaN value breaks the line.
+struct sPlotPoint {
+    int64_t TimeUs = 0;
+    double Value = 0;
+};
+
+// What a field did within a span of time: its newest value and the extremes of the
+// values present. Any is false when the span holds no value.
+struct sPlotSummary {
+    bool Any = false;
+    double Last = 0;
+    double Min = 0;
+    double Max = 0;
+};
+
+class ZPlotSeries {
+public:
+    explicit ZPlotSeries(size_t capacity);
+
+    // A smaller capacity drops the oldest points at once; at least 1.
+    void SetCapacity(size_t capacity);
+    size_t Capacity() const { return capacity_; }
+    // Appends a point; a gap after a gap is not stored again. Times are expected not
+    // to go back (a point older than the newest is stored at the newest's time).
+    void Append(int64_t timeUs, double value);
+    void Clear() { points_.clear(); }
+    size_t Count() const { return points_.size(); }
+    const sPlotPoint& At(size_t index) const { return points_[index]; }
+
+    // The points to draw for the span from..to on a strip of columns pixel columns:
+    // with at most two points a column they are the points themselves, else per
+    // column and per run between gaps its first, lowest, highest and last point, in
+    // time order, so no peak is lost and never more than four points a column are
+    // drawn. The point just before and just after the span are included so the line
+    // reaches the edges. Gaps stay gaps.
+    std::vector<sPlotPoint> Decimate(int64_t fromUs, int64_t toUs, int columns) const;
+    // The newest value and the extremes within from..to.
+    sPlotSummary Summarise(int64_t fromUs, int64_t toUs) const;
+    // The value drawn at a time: the last point at or before it (NaN in a gap or
+    // before the first point).
+    double ValueAt(int64_t timeUs) const;
+
+private:
+    // The index of the first point at or after timeUs.
+    size_t LowerBound(int64_t timeUs) const;
+
+    size_t capacity_;
+    std::deque<sPlotPoint> points_;
+};
