@@ -119,6 +119,9 @@ public:
     // cannot wait so (the caller sleeps the time itself): the default, which lets a
     // handle without a descriptor to poll leave it out. Called by the thread that reads.
     virtual bool WaitReadable(int /*timeoutMs*/) { return false; }
+    // The descriptor WaitReadable polls, so that one thread can wait on several ports
+    // at once; -1 for a handle that has none.
+    virtual int PollDescriptor() const { return -1; }
     // Lets the output drain (bounded in time: what is still unsent then is
     // discarded), restores the device's previous settings and releases it; later
     // calls fail.

@@ -337,6 +337,8 @@ public:
         return true;
     }
 
+    int PollDescriptor() const override { return fd_; }
+
     bool WaitReadable(int timeoutMs) override {
         if (fd_ < 0) return false;
         {

@@ -82,6 +82,7 @@ const ZCliSynopsis kSynopses[] = {
      "                          [--frames FILE.jsonl] [--pcap FILE.pcapng] [--csv FILE.csv]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
+     "                           [--port2 N | --device2 PATH] [--baud2 RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json] [--reconnect] [--precise-time]\n"
      "                           [--raw FILE|FILE.pcapng] [--frames FILE.jsonl] [--pcap FILE.pcapng]\n"
      "                           [--csv FILE.csv] [--send DATA... [--every MS] [--wait-answer MS]]\n"
@@ -167,6 +168,13 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
     app.add_option("--device", options.Device, "Capture from this device path instead of a COM port")
         ->excludes(port);
     app.add_option("--baud", options.Baudrate, "Baud rate (default: the settings' rate)")
+        ->check(BaudrateValidator());
+    auto* port2 = app.add_option("--port2", options.Port2,
+                                 "Also capture this COM port number as the second line (the other direction)")
+                      ->check(PortValidator());
+    app.add_option("--device2", options.Device2, "The second line's device path instead of a COM port")
+        ->excludes(port2);
+    app.add_option("--baud2", options.Baudrate2, "The second line's baud rate (default: the settings')")
         ->check(BaudrateValidator());
     app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
         ->check(PositiveFiniteValidator("duration"));

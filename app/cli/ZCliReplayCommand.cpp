@@ -75,7 +75,7 @@ FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliConte
         if ((packet.flags & ZPcapngWriter::FlagDirection) == ZPcapngWriter::FlagOutbound)
             logger.FeedReplaySent(packet.bytes.data(), count, packet.timeUs);
         else
-            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs);
+            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs, static_cast<int>(packet.interfaceId));
     }
     return errorText.empty() ? FeedResult::Complete : FeedResult::ReadFailed;
 }
@@ -140,6 +140,12 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
             session.Abandon();
             context.Err << errorText << '\n';
             return kCliExitFailed;
+        }
+        // A recording of two lines replays as two lines, named as they were.
+        const std::vector<std::string>& names = reader.InterfaceNames();
+        if (names.size() >= 2) {
+            session.Logger().SetSecondLine(true);
+            for (int line = 0; line < ZLogger::MaxLines; ++line) session.Logger().SetLineName(line, names[line]);
         }
         return Replay(
             options, session, context,
