@@ -197,7 +197,8 @@ void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const
     const size_t linesPerKind = static_cast<size_t>(length / perLine + (length % perLine != 0 ? 1 : 0));
     const int kinds = (settings.ShowHexOutput ? 1 : 0) + (settings.ShowASCIIOutput ? 1 : 0);
     std::string& text = lines.Text;
-    const size_t needed = text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 + block.LineName.size() +
+    const size_t needed = text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 +
+                          block.LineName.size() +
                           static_cast<size_t>(kinds) * (3 * static_cast<size_t>(length) + 8 * linesPerKind);
     // A batch grows block by block: room is made geometrically, not block by block.
     if (needed > text.capacity()) text.reserve(std::max(needed, 2 * text.capacity()));

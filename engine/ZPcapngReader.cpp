@@ -105,7 +105,8 @@ bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& err
                         : type == InterfaceDescriptionType ? ParseInterface(linkType, errorText)
                                                            : true;
         refused = !ok || !CheckPacketBlock(type, errorText);
-        if (ok && type == InterfaceDescriptionType && sections == 1) interfaceNames_.push_back(interfaces_.back().name);
+        if (ok && type == InterfaceDescriptionType && sections == 1)
+            interfaceNames_.push_back(interfaces_.back().name);
     }
     if (refused || result != 0) {
         Close();
@@ -200,8 +201,9 @@ bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
     }
     const bool walked = WalkOptions(16, [&](uint16_t code, size_t value, size_t length) {
         if (code == IfTsResol && length >= 1) interface.tsresol = block_[value];
-        if (code == IfName) interface.name.assign(block_.begin() + static_cast<ptrdiff_t>(value),
-                                                  block_.begin() + static_cast<ptrdiff_t>(value + length));
+        if (code == IfName)
+            interface.name.assign(block_.begin() + static_cast<ptrdiff_t>(value),
+                                  block_.begin() + static_cast<ptrdiff_t>(value + length));
     });
     if (!walked) {
         errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");

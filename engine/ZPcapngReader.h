@@ -23,7 +23,7 @@ public:
         int64_t timeUs = 0;  // microseconds since the Unix epoch (0 for a Simple Packet Block)
         std::vector<uint8_t> bytes;
         uint16_t linkType = 0;
-        uint32_t flags = 0;  // epb_flags (direction and errors); 0 when the block has none
+        uint32_t flags = 0;        // epb_flags (direction and errors); 0 when the block has none
         uint32_t interfaceId = 0;  // the interface within its section (0 for a Simple Packet Block)
     };
 
@@ -85,6 +85,6 @@ private:
     uint64_t packetNumber_ = 0;  // packet blocks up to and including the one in block_, from 1
     bool swapped_ = false;       // the section's byte order is not the machine's
     std::vector<uint8_t> block_;
-    std::vector<Interface> interfaces_;  // of the current section
+    std::vector<Interface> interfaces_;        // of the current section
     std::vector<std::string> interfaceNames_;  // of the first section, see InterfaceNames
 };

@@ -103,7 +103,8 @@ void AppendInterface(std::vector<uint8_t>& blocks, uint16_t linkType, const std:
 
 }  // namespace
 
-bool ZPcapngWriter::AddInterface(uint16_t linkType, const std::string& ifName, const std::string& ifDescription) {
+bool ZPcapngWriter::AddInterface(uint16_t linkType, const std::string& ifName,
+                                 const std::string& ifDescription) {
     std::lock_guard guard(lock_);
     if (fd_ < 0 || packets_ > 0) return false;
     AppendInterface(buffer_, linkType, ifName, ifDescription);

@@ -30,8 +30,8 @@ public:
         int64_t timeUs;  // microseconds since the Unix epoch
         const uint8_t* bytes;
         uint32_t length;
-        uint32_t flags = 0;   // epb_flags option; 0: option not written
-        std::string comment;  // opt_comment; "": not written
+        uint32_t flags = 0;        // epb_flags option; 0: option not written
+        std::string comment;       // opt_comment; "": not written
         uint32_t interfaceId = 0;  // 0: the interface Create wrote; 1: the one AddInterface added
     };
 

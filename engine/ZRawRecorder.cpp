@@ -97,7 +97,7 @@ void ZRawRecorder::WriteSent(const uint8_t* bytes, size_t count, int64_t timeUs)
 }
 
 void ZRawRecorder::WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags,
-                             uint32_t interface) {
+                              uint32_t interface) {
     // A read or a send is at most a few KB; a packet never needs splitting.
     if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), flags, "", interface}) && !failed_) {
         failed_ = true;

@@ -85,7 +85,8 @@ private:
     void WriteOut();
     void Fail(int errorNumber);
     // A timed recording: one packet, and what the file holds since.
-    void WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags, uint32_t interface = 0);
+    void WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags,
+                    uint32_t interface = 0);
     void TakeTimedCounts();
 
     TZULErrorHistory* const errors_;

@@ -61,9 +61,11 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform
       readSize_(std::max(readSize, 1)),
       chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
       sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
+      forwardLoss_("SerialCapture", "Forward", "forwarded bytes", "port gone or full"),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
     sentLoss_.SetErrorHistory(&errors_);
+    forwardLoss_.SetErrorHistory(&errors_);
     // The port component and the dialogs rely on the port table, which is filled once per process.
     InitSerial(HighestPortScanned);
     pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
@@ -82,7 +84,8 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform
         // The capture reads only what is there: a completing read without time-outs would
         // wait, holding the port lock, for bytes the waiting count merely promised.
         line.Port->SetSyncWait(false);
-        line.Port->SetOpenAbandoned([this] { return closing_ || (stopFlag_ != nullptr && stopFlag_->load()); });
+        line.Port->SetOpenAbandoned(
+            [this] { return closing_ || (stopFlag_ != nullptr && stopFlag_->load()); });
     }
     thread_.Start([this] { Execute(); });
 }
@@ -169,7 +172,8 @@ bool ZSerialCapture::WaitForNextCycle(std::chrono::steady_clock::time_point next
             portWake_.wait_until(guard, next, [this] { return thread_.Terminated() || !AllWaitingLocked(); });
             return !thread_.Terminated();
         }
-        for (int i = 0; i < LineCount(); ++i) heldBack = heldBack || (lines_[i].HeldBack && lines_[i].Port->GetActive());
+        for (int i = 0; i < LineCount(); ++i)
+            heldBack = heldBack || (lines_[i].HeldBack && lines_[i].Port->GetActive());
     }
     if (heldBack) {
         // The pump's room, not the port, decides when reading goes on.
@@ -195,7 +199,8 @@ bool ZSerialCapture::WaitForBytes() {
     std::vector<TSerial*> ports;
     for (int i = 0; i < LineCount(); ++i) {
         const sLine& line = lines_[i];
-        if (!line.WaitingForPort && !line.LostReported && line.Port->GetActive()) ports.push_back(line.Port.get());
+        if (!line.WaitingForPort && !line.LostReported && line.Port->GetActive())
+            ports.push_back(line.Port.get());
     }
     if (ports.empty()) return false;
     int timeoutMs = pollInterval_;
@@ -212,7 +217,8 @@ int64_t ZSerialCapture::NextSilenceDueUs() const {
     if (silenceGapUs_ <= 0) return 0;
     int64_t due = 0;
     for (int i = 0; i < LineCount(); ++i)
-        if (lines_[i].SilenceDue && (due == 0 || SilenceDueUs(lines_[i]) < due)) due = SilenceDueUs(lines_[i]);
+        if (lines_[i].SilenceDue && (due == 0 || SilenceDueUs(lines_[i]) < due))
+            due = SilenceDueUs(lines_[i]);
     return due;
 }
 
@@ -323,11 +329,40 @@ void ZSerialCapture::ReadWhatWaits(int index) {
         const int64_t readUs = ZULNowMicros();
         // Recorded before anything further along can hold the bytes.
         if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs, index);
+        // Passed on before anything can hold the bytes back: the peer waits for them.
+        if (forwarding_) Forward(index, readBuffer_.data(), got);
         line.HeldBack = !PostChunk(index, readBuffer_.data(), got, readUs);
         line.LastReadUs = readUs;
         line.LastReadLineUs = line.Timing.BytesMicros(got);
         line.SilenceDue = true;
     }
+}
+
+void ZSerialCapture::Forward(int from, const uint8_t* bytes, int count) {
+    sLine& to = lines_[1 - from];
+    if (!to.Port->GetActive() || to.WaitingForPort || to.LostReported) {
+        forwardLoss_.Lost(static_cast<uint64_t>(count));
+        return;
+    }
+    const uint32_t taken = to.Port->TData(bytes, static_cast<uint32_t>(count));
+    if (taken < static_cast<uint32_t>(count))
+        forwardLoss_.Lost(static_cast<uint64_t>(count) - taken);
+    else
+        forwardLoss_.Accepted();
+}
+
+void ZSerialCapture::SetForwarding(bool forward) {
+    std::lock_guard guard(portLock_);
+    if (!AnyActiveLocked()) forwarding_ = forward;
+}
+
+bool ZSerialCapture::ChangeLine(int line, int32_t rate, TStopBits stopBits) {
+    std::lock_guard guard(portLock_);
+    sLine& chosen = lines_[LineIndex(line)];
+    SetRate(*chosen.Port, rate);
+    chosen.Port->SetStopBits(stopBits);
+    chosen.Timing = LineTimingLocked(LineIndex(line));
+    return chosen.Port->ApplyLineSettings();
 }
 
 void ZSerialCapture::CheckDriverLosses(sLine& line) {
@@ -686,6 +721,7 @@ bool ZSerialCapture::ClosePort() {
     }
     chunkLoss_.Close();
     sentLoss_.Close();
+    forwardLoss_.Close();
     return closed;
 }
 
@@ -701,6 +737,12 @@ bool ZSerialCapture::IsPortLost() const {
     for (int i = 0; i < LineCount(); ++i)
         if (!lines_[i].LostReported || lines_[i].WaitingForPort) return false;
     return true;
+}
+
+bool ZSerialCapture::IsLineLost(int line) const {
+    std::lock_guard guard(portLock_);
+    const sLine& chosen = lines_[LineIndex(line)];
+    return chosen.LostReported && !chosen.WaitingForPort;
 }
 
 bool ZSerialCapture::IsWaitingForPort() const {
@@ -763,10 +805,14 @@ int32_t ZSerialCapture::GetBaudrate(int line) const {
 
 void ZSerialCapture::SetBaudrate(int32_t rate, int line) {
     if (rate <= 0) return;
+    std::lock_guard guard(portLock_);
+    SetRate(*lines_[LineIndex(line)].Port, rate);
+}
+
+void ZSerialCapture::SetRate(TSerial& port, int32_t rate) {
+    if (rate <= 0) return;
     const auto* entry = std::find_if(std::begin(RateTable), std::end(RateTable),
                                      [rate](const ZRateTableEntry& e) { return e.Rate == rate; });
-    std::lock_guard guard(portLock_);
-    TSerial& port = *lines_[LineIndex(line)].Port;
     if (entry != std::end(RateTable))
         port.SetBaudrate(entry->Value);
     else

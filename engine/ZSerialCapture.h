@@ -135,6 +135,16 @@ public:
     // Every port was lost and none is waited for: the capture reads nothing more until it
     // stops. With two lines, the loss of one (recorded with its name) leaves the other going.
     bool IsPortLost() const;
+    // The line's port was lost and is not waited for.
+    bool IsLineLost(int line) const;
+    // Whether the next captures forward every chunk read on one line to the other line's
+    // port as soon as it is read, on the capture thread (a proxy between a program and
+    // its device); what the other port cannot take, or a port that is gone, is counted
+    // as lost and recorded. Only while closed.
+    void SetForwarding(bool forward);
+    // Sets the line's rate and stop bits and applies them to its open port at once;
+    // false while the port is closed or when the device refuses them. Any thread.
+    bool ChangeLine(int line, int32_t rate, TStopBits stopBits);
     // Whether the next captures read a second line, configured on GetPort(1) and
     // through the line-taking calls below. Only while closed.
     void SetSecondLine(bool enabled);
@@ -347,6 +357,9 @@ private:
     std::string PortText(int line) const;  // caller holds portLock_
     std::string DefaultLineName(int line) const;  // caller holds portLock_
     void CloseLine(sLine& line);  // caller holds portLock_
+    // Forwarding: hands count bytes read on line from to the other line's port.
+    void Forward(int from, const uint8_t* bytes, int count);  // caller holds portLock_
+    static void SetRate(TSerial& port, int32_t rate);          // caller holds portLock_
     // Opens one line's port with the time limit OpenPort promises.
     bool OpenLine(int line);
     bool AllWaiting() const;
@@ -360,6 +373,7 @@ private:
     TZULErrorHistory errors_;
     ZULLossCounter chunkLoss_;
     ZULLossCounter sentLoss_;
+    ZULLossCounter forwardLoss_;  // capture thread only, but for Close
     std::vector<uint8_t> readBuffer_;  // capture thread only
     // Set by ClosePort before it waits for the port lock: the reading stops between
     // chunks and an open in progress gives up. Cleared by OpenPort.
@@ -371,6 +385,7 @@ private:
     mutable std::mutex portLock_;
     sLine lines_[MaxLines];
     bool secondLine_ = false;
+    bool forwarding_ = false;
     bool reconnect_ = false;
     std::unique_ptr<ZRawRecorder> raw_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated

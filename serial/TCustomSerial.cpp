@@ -54,6 +54,10 @@ int TCustomSerial::GetPollDescriptor() const {
     return handle_ != nullptr ? handle_->PollDescriptor() : -1;
 }
 
+std::string TCustomSerial::GetPeerDevice() const {
+    return handle_ != nullptr ? handle_->PeerDevice() : std::string();
+}
+
 bool TCustomSerial::GetReceiveLosses(uint32_t& lost) {
     return handle_ != nullptr && handle_->ReceiveLosses(lost);
 }

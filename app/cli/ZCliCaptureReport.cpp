@@ -82,9 +82,9 @@ Json LinesJson(const std::vector<ZCliLineReport>& lines, bool checksumActive) {
 }
 
 void PrintLine(std::ostream& out, const ZCliLineReport& line, bool checksumActive) {
-    out << "Line " << line.Name << ": " << line.TotalBytes << " bytes, " << line.DataPackets << " data packets ("
-        << line.DataPacketBytes << " bytes), " << line.TrashedBytes << " trashed, " << line.StartTriggers
-        << " start triggers, " << line.StopTriggers << " stop triggers";
+    out << "Line " << line.Name << ": " << line.TotalBytes << " bytes, " << line.DataPackets
+        << " data packets (" << line.DataPacketBytes << " bytes), " << line.TrashedBytes << " trashed, "
+        << line.StartTriggers << " start triggers, " << line.StopTriggers << " stop triggers";
     if (checksumActive) out << ", checksums " << line.ChecksumGood << " good, " << line.ChecksumBad << " bad";
     out << '\n';
 }

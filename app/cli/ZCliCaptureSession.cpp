@@ -97,8 +97,8 @@ int ZCliCaptureSession::CreateRawRecording() {
     if (rawFile_.empty() || !IsTimedRecordingName(rawFile_)) return kCliExitOk;
     auto raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());
     const auto description = [this](int line) {
-        return "COM" + std::to_string(logger_->GetCOMPort(line)) + " at " + std::to_string(logger_->GetBaudrate(line)) +
-               " baud";
+        return "COM" + std::to_string(logger_->GetCOMPort(line)) + " at " +
+               std::to_string(logger_->GetBaudrate(line)) + " baud";
     };
     // One line keeps the interface the device names; two are named after the lines, so
     // that a replay and a reader tell them apart.
@@ -259,9 +259,9 @@ ZCliCaptureReport ZCliCaptureSession::TakeReport() {
     if (logger_->CapturesTwoLines()) {
         for (int line = 0; line < ZLogger::MaxLines; ++line) {
             const ZLogger::sLineCounters& c = logger_->LineCounters[line];
-            report.Lines.push_back({logger_->CapturedLineName(line), c.TotalBytes, c.TrashedBytes, c.StartTriggerCount,
-                                    c.StopTriggerCount, c.DataPacketCount, c.DataPacketBytes, c.ChecksumGood,
-                                    c.ChecksumBad});
+            report.Lines.push_back({logger_->CapturedLineName(line), c.TotalBytes, c.TrashedBytes,
+                                    c.StartTriggerCount, c.StopTriggerCount, c.DataPacketCount,
+                                    c.DataPacketBytes, c.ChecksumGood, c.ChecksumBad});
         }
     }
     return report;

@@ -75,7 +75,8 @@ FeedResult FeedTimedFile(ZPcapngReader& reader, ZLogger& logger, const ZCliConte
         if ((packet.flags & ZPcapngWriter::FlagDirection) == ZPcapngWriter::FlagOutbound)
             logger.FeedReplaySent(packet.bytes.data(), count, packet.timeUs);
         else
-            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs, static_cast<int>(packet.interfaceId));
+            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs,
+                              static_cast<int>(packet.interfaceId));
     }
     return errorText.empty() ? FeedResult::Complete : FeedResult::ReadFailed;
 }
@@ -145,7 +146,8 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         const std::vector<std::string>& names = reader.InterfaceNames();
         if (names.size() >= 2) {
             session.Logger().SetSecondLine(true);
-            for (int line = 0; line < ZLogger::MaxLines; ++line) session.Logger().SetLineName(line, names[line]);
+            for (int line = 0; line < ZLogger::MaxLines; ++line)
+                session.Logger().SetLineName(line, names[line]);
         }
         return Replay(
             options, session, context,

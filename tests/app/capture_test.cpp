@@ -578,7 +578,8 @@ TEST(TwoLineCaptureTest, EachLineIsCountedNamedAndReplayed) {
         const char* Sections;  // beside the first port section
         const char* Names[2];  // "": the device's file name
     } rows[] = {
-        {"names from the settings", "Name=Master\r\n[_serial_capture2]\r\nEnabled=1\r\nName=Slave\r\n",
+        {"names from the settings",
+         "Name=Master\r\n[_serial_capture2]\r\nEnabled=1\r\nName=Slave\r\n",
          {"Master", "Slave"}},
         {"default names: the devices' file names", "", {"", ""}},
     };
@@ -597,18 +598,18 @@ TEST(TwoLineCaptureTest, EachLineIsCountedNamedAndReplayed) {
         std::atomic<bool> stop{false};
         CliResult captured;
         std::thread writer;
-        captured = RunWatchedCli({"capture", "--settings", dir / "two.scs", "--device", first.SlavePath(),
-                                  "--device2", second.SlavePath(), "--out", dir / "capture", "--raw",
-                                  dir / "two.pcapng", "--json"},
-                                 watch, &stop, [&] {
-                                     writer = std::thread([&] {
-                                         WriteAll(first.Master(), query);
-                                         EXPECT_TRUE(watch.WaitFor("Total 4 B"));
-                                         WriteAll(second.Master(), answer);
-                                         EXPECT_TRUE(watch.WaitFor("Total 10 B"));
-                                         stop = true;
-                                     });
-                                 });
+        captured = RunWatchedCli(
+            {"capture", "--settings", dir / "two.scs", "--device", first.SlavePath(), "--device2",
+             second.SlavePath(), "--out", dir / "capture", "--raw", dir / "two.pcapng", "--json"},
+            watch, &stop, [&] {
+                writer = std::thread([&] {
+                    WriteAll(first.Master(), query);
+                    EXPECT_TRUE(watch.WaitFor("Total 4 B"));
+                    WriteAll(second.Master(), answer);
+                    EXPECT_TRUE(watch.WaitFor("Total 10 B"));
+                    stop = true;
+                });
+            });
         writer.join();
         ASSERT_EQ(captured.Code, 0) << row.Name << captured.Err;
         std::string names[2];
@@ -630,8 +631,8 @@ TEST(TwoLineCaptureTest, EachLineIsCountedNamedAndReplayed) {
         };
         EXPECT_TRUE(named(names[0]) && named(names[1])) << row.Name;
 
-        const CliResult replayed = RunCli({"replay", "--settings", dir / "two.scs", "--input", dir / "two.pcapng",
-                                           "--out", dir / "replay", "--json"});
+        const CliResult replayed = RunCli({"replay", "--settings", dir / "two.scs", "--input",
+                                           dir / "two.pcapng", "--out", dir / "replay", "--json"});
         ASSERT_EQ(replayed.Code, 0) << row.Name << replayed.Err;
         EXPECT_EQ(Json::parse(replayed.Out)["lines"], lines) << row.Name;
     }

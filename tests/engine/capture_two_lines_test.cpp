@@ -26,7 +26,8 @@ struct SeenBlock {
 };
 
 std::ostream& operator<<(std::ostream& out, const SeenBlock& b) {
-    return out << "{line " << b.Line << ", kind " << int(b.Kind) << ", \"" << b.Text << "\", " << b.Name << "}";
+    return out << "{line " << b.Line << ", kind " << int(b.Kind) << ", \"" << b.Text << "\", " << b.Name
+               << "}";
 }
 
 class BlockLog : public IZBlockObserver {
@@ -109,8 +110,8 @@ TEST(TwoLines, EachLineFramedOnItsOwn) {
         logger.AddBlockObserver(&log);
         logger.BeginReplay();
         for (const Feed& feed : row.Feeds)
-            logger.FeedReplay(reinterpret_cast<const uint8_t*>(feed.Bytes.data()), static_cast<int>(feed.Bytes.size()),
-                              0, feed.Line);
+            logger.FeedReplay(reinterpret_cast<const uint8_t*>(feed.Bytes.data()),
+                              static_cast<int>(feed.Bytes.size()), 0, feed.Line);
         logger.EndReplay();
         EXPECT_EQ(log.Blocks(), row.Blocks) << row.Name;
         EXPECT_EQ(logger.LineCounters[0].TotalBytes, row.Total[0]) << row.Name;
@@ -181,7 +182,8 @@ TEST(TwoLines, RecordingKeepsEachLineOnItsInterface) {
         const std::string path = dir.File(row.Timed ? "r.pcapng" : "r.bin");
         ZRawRecorder recorder;
         std::string error;
-        ASSERT_TRUE(row.Timed ? recorder.CreateTimed(path, "Master", "COM1", error) : recorder.Create(path, error));
+        ASSERT_TRUE(row.Timed ? recorder.CreateTimed(path, "Master", "COM1", error)
+                              : recorder.Create(path, error));
         const uint8_t query[] = {0x01, 0xFF};
         const uint8_t answer[] = {0x00, 0x02, 0x03};
         if (row.InterfaceAfterPacket) recorder.Write(query, 2, 1'000'000'000'000'001, 0);
