@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "ZChecksum.h"
 #include "ZULDateTime.h"
@@ -43,4 +44,8 @@ struct sBlock {
     // for every other block, for a data block whose checksum is wrong and when the
     // settings define no fields.
     const ZFieldValues* Values = nullptr;
+    // The line of a capture of two lines (0 or 1) and its name, which stays valid while
+    // the capture or replay runs; -1 and "" when one line is captured.
+    int8_t Line = -1;
+    std::string_view LineName;
 };

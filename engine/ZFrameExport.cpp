@@ -66,7 +66,12 @@ std::string ZFrameExport::FormatLine(const sBlock& block, bool withFields) {
     line.reserve(160 + 2 * static_cast<size_t>(length) + 12 * triggerCounts.size());
     line += "{\"time\": \"";
     line += FormatTime(block.Time);
-    line += "\", \"kind\": \"";
+    line += '"';
+    if (block.Line >= 0) {
+        line += ", \"line\": ";
+        line += std::to_string(block.Line);
+    }
+    line += ", \"kind\": \"";
     line += KindName(block.Kind);
     line += "\", \"length\": ";
     line += std::to_string(length);

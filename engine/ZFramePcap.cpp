@@ -70,7 +70,7 @@ bool ZFramePcap::Create(const std::string& path, const std::string& dissector, b
     packets_ = 0;
     betweenTriggers_ = betweenTriggers;
     tags_ = ZExportedPduTags(dissector);
-    gathering_ = false;
+    for (sFrame& frame : frames_) frame = sFrame();
     return true;
 }
 
@@ -81,70 +81,81 @@ void ZFramePcap::OnBlock(const sBlock& block) {
     const TFrameVerdict verdict = block.Verdict;
     std::lock_guard guard(lock_);
     if (!writer_) return;
+    sFrame& frame = frames_[block.Line == 1 ? 1 : 0];
+    frame.Direction = block.Line == 1 ? ZPcapFlagOutbound : ZPcapFlagInbound;
+    if (frame.LineName != block.LineName) frame.LineName = block.LineName;
     switch (block.Kind) {
         case bkStartTrigger:
             // A frame that never got its end (a buffer overflow reset the filter) still
             // goes out whole before the next one begins.
-            if (gathering_) WriteFrame(nullptr);
-            BeginFrame(time);
-            Append(bytes, length, verdict);
+            if (frame.Gathering) WriteFrame(frame, nullptr);
+            BeginFrame(frame, time);
+            Append(frame, bytes, length, verdict);
             // A verdict on a start trigger outside cmBetweenTriggers: a frame without data.
-            if (!betweenTriggers_ && verdict != fvNone) WriteFrame(nullptr);
+            if (!betweenTriggers_ && verdict != fvNone) WriteFrame(frame, nullptr);
             break;
         case bkData:
         case bkStopTrigger:
-            if (!gathering_) BeginFrame(time);
-            Append(bytes, length, verdict);
-            if (block.Kind == bkStopTrigger || !betweenTriggers_) WriteFrame(nullptr);
+            if (!frame.Gathering) BeginFrame(frame, time);
+            Append(frame, bytes, length, verdict);
+            if (block.Kind == bkStopTrigger || !betweenTriggers_) WriteFrame(frame, nullptr);
             break;
         case bkTrash:
-            if (gathering_) WriteFrame(nullptr);
-            WritePacket(time, bytes, length, ZPcapFlagInbound, "trash");
+            if (frame.Gathering) WriteFrame(frame, nullptr);
+            WritePacket(frame, time, bytes, length, frame.Direction, "trash");
             break;
         case bkSent:
             // The frame being received goes on gathering around what was sent.
-            WritePacket(time, bytes, length, ZPcapFlagOutbound, nullptr);
+            WritePacket(frame, time, bytes, length, ZPcapFlagOutbound, nullptr);
             break;
         default:
-            if (!gathering_) BeginFrame(time);
-            Append(bytes, length, verdict);
-            WriteFrame("flush");
+            if (!frame.Gathering) BeginFrame(frame, time);
+            Append(frame, bytes, length, verdict);
+            WriteFrame(frame, "flush");
             break;
     }
     writer_->FlushIfDue();
 }
 
-void ZFramePcap::BeginFrame(TDateTime time) {
-    frame_ = tags_;
-    frameTime_ = time;
-    frameBad_ = false;
-    gathering_ = true;
+void ZFramePcap::BeginFrame(sFrame& frame, TDateTime time) {
+    frame.Data = tags_;
+    frame.Time = time;
+    frame.Bad = false;
+    frame.Gathering = true;
 }
 
-void ZFramePcap::Append(const uint8_t* bytes, int length, TFrameVerdict verdict) {
-    frame_.insert(frame_.end(), bytes, bytes + length);
-    frameBad_ = frameBad_ || verdict == fvBad;
+void ZFramePcap::Append(sFrame& frame, const uint8_t* bytes, int length, TFrameVerdict verdict) {
+    frame.Data.insert(frame.Data.end(), bytes, bytes + length);
+    frame.Bad = frame.Bad || verdict == fvBad;
 }
 
-void ZFramePcap::WriteFrame(const char* comment) {
-    gathering_ = false;
-    uint32_t flags = ZPcapFlagInbound;
-    if (frameBad_) {
+std::string ZFramePcap::Comment(const sFrame& frame, const char* comment) {
+    std::string text = frame.LineName;
+    if (comment == nullptr) return text;
+    if (!text.empty()) text += ": ";
+    text += comment;
+    return text;
+}
+
+void ZFramePcap::WriteFrame(sFrame& frame, const char* comment) {
+    frame.Gathering = false;
+    uint32_t flags = frame.Direction;
+    if (frame.Bad) {
         flags |= ZPcapFlagCrcError;
         if (comment == nullptr) comment = "checksum wrong";
     }
     ZPcapngWriter::Packet packet;
-    packet.timeUs = ZULToUnixMicros(frameTime_);
-    packet.bytes = frame_.data();
-    packet.length = static_cast<uint32_t>(frame_.size());
+    packet.timeUs = ZULToUnixMicros(frame.Time);
+    packet.bytes = frame.Data.data();
+    packet.length = static_cast<uint32_t>(frame.Data.size());
     packet.flags = flags;
-    if (comment != nullptr) packet.comment = comment;
+    packet.comment = Comment(frame, comment);
     if (writer_->Write(packet)) packets_ += 1;
-    frameBad_ = false;
+    frame.Bad = false;
 }
 
-void ZFramePcap::WritePacket(TDateTime time, const uint8_t* bytes, int length, uint32_t flags,
-                             const char* comment) {
+void ZFramePcap::WritePacket(const sFrame& frame, TDateTime time, const uint8_t* bytes, int length,
+                             uint32_t flags, const char* comment) {
     single_ = tags_;
     single_.insert(single_.end(), bytes, bytes + length);
     ZPcapngWriter::Packet packet;
@@ -152,13 +163,15 @@ void ZFramePcap::WritePacket(TDateTime time, const uint8_t* bytes, int length, u
     packet.bytes = single_.data();
     packet.length = static_cast<uint32_t>(single_.size());
     packet.flags = flags;
-    if (comment != nullptr) packet.comment = comment;
+    packet.comment = Comment(frame, comment);
     if (writer_->Write(packet)) packets_ += 1;
 }
 
 void ZFramePcap::Finish() {
     std::lock_guard guard(lock_);
-    if (writer_ && gathering_) WriteFrame(nullptr);
+    if (!writer_) return;
+    for (sFrame& frame : frames_)
+        if (frame.Gathering) WriteFrame(frame, nullptr);
 }
 
 void ZFramePcap::FlushIfDue() {

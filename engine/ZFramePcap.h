@@ -74,10 +74,25 @@ public:
     uint64_t PacketsWritten() const;
 
 private:
-    void BeginFrame(TDateTime time);
-    void Append(const uint8_t* bytes, int length, TFrameVerdict verdict);
-    void WriteFrame(const char* comment);
-    void WritePacket(TDateTime time, const uint8_t* bytes, int length, uint32_t flags, const char* comment);
+    // The frame being gathered on one line: its packet data (tags first), the time of its
+    // first block, whether any block came, whether its checksum was wrong, and the line's
+    // direction flag and name (with two lines; "" with one).
+    struct sFrame {
+        std::vector<uint8_t> Data;
+        TDateTime Time = 0;
+        bool Gathering = false;
+        bool Bad = false;
+        uint32_t Direction = 0;
+        std::string LineName;
+    };
+
+    void BeginFrame(sFrame& frame, TDateTime time);
+    void Append(sFrame& frame, const uint8_t* bytes, int length, TFrameVerdict verdict);
+    void WriteFrame(sFrame& frame, const char* comment);
+    void WritePacket(const sFrame& frame, TDateTime time, const uint8_t* bytes, int length, uint32_t flags,
+                     const char* comment);
+    // The line's name, then the comment, when there is a line.
+    static std::string Comment(const sFrame& frame, const char* comment);
 
     mutable std::mutex lock_;  // guards every field below
     std::unique_ptr<ZPcapngWriter> writer_;
@@ -85,11 +100,8 @@ private:
     uint64_t packets_ = 0;
     bool betweenTriggers_ = false;
     std::vector<uint8_t> tags_;
-    // The frame being gathered: its packet data (tags first), the time of its first
-    // block, whether any block came, and whether its checksum was wrong.
-    std::vector<uint8_t> frame_;
-    TDateTime frameTime_ = 0;
-    bool gathering_ = false;
-    bool frameBad_ = false;
+    // Line 0 (and the only line) is inbound, the second line outbound: a frame never
+    // mixes the two.
+    sFrame frames_[2];
     std::vector<uint8_t> single_;  // the packet data of a block that is a packet of its own
 };

@@ -39,6 +39,9 @@ constexpr char PathDelimiter = '/';
 struct BlockStyle {
     std::string Separator;
     std::string_view Header;
+    // With two lines the header names the line: Subject, then Linked and the name, then " at ".
+    std::string_view Subject;
+    std::string_view Linked = " from ";
 };
 
 std::string Repeat(std::string_view unit, int times) {
@@ -48,23 +51,23 @@ std::string Repeat(std::string_view unit, int times) {
 }
 
 const BlockStyle& StartTriggerStyle() {
-    static const BlockStyle style{Repeat("#", 56), "Start trigger received at "};
+    static const BlockStyle style{Repeat("#", 56), "Start trigger received at ", "Start trigger"};
     return style;
 }
 const BlockStyle& DataStyle() {
-    static const BlockStyle style{Repeat("~", 56), "Data received at "};
+    static const BlockStyle style{Repeat("~", 56), "Data received at ", "Data"};
     return style;
 }
 const BlockStyle& StopTriggerStyle() {
-    static const BlockStyle style{Repeat(" -", 28), "Stop trigger received at "};
+    static const BlockStyle style{Repeat(" -", 28), "Stop trigger received at ", "Stop trigger"};
     return style;
 }
 const BlockStyle& SentStyle() {
-    static const BlockStyle style{Repeat("~", 56), "Data sent at "};
+    static const BlockStyle style{Repeat("~", 56), "Data sent at ", "Data sent", " to "};
     return style;
 }
 const BlockStyle& FlushStyle() {
-    static const BlockStyle style{Repeat(">", 56), "Flushed data at "};
+    static const BlockStyle style{Repeat(">", 56), "Flushed data at ", "Flushed data"};
     return style;
 }
 
@@ -139,10 +142,13 @@ void AppendLine(std::string& text, std::string_view line) {
 }
 
 // With precise time, the header's time carries the microseconds its stamp holds.
-void AppendHeaderLine(std::string& text, const BlockStyle& style, TDateTime timestamp, int length,
+void AppendHeaderLine(std::string& text, const BlockStyle& style, const sBlock& block, int length,
                       bool preciseTime) {
-    text.append(style.Header)
-        .append(ZULFormatLongTimeFraction(timestamp, preciseTime ? 6 : 0))
+    if (block.Line < 0)
+        text.append(style.Header);
+    else
+        text.append(style.Subject).append(style.Linked).append(block.LineName).append(" at ");
+    text.append(ZULFormatLongTimeFraction(block.Time, preciseTime ? 6 : 0))
         .append(" (")
         .append(std::to_string(length))
         .append(" bytes)")
@@ -193,11 +199,12 @@ void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const
     const int kinds = (settings.ShowHexOutput ? 1 : 0) + (settings.ShowASCIIOutput ? 1 : 0);
     std::string& text = lines.Text;
     const size_t needed = text.size() + 2 * (style->Separator.size() + LineEnd.size()) + 48 +
+                          block.LineName.size() +
                           static_cast<size_t>(kinds) * (3 * static_cast<size_t>(length) + 8 * linesPerKind);
     // A batch grows block by block: room is made geometrically, not block by block.
     if (needed > text.capacity()) text.reserve(std::max(needed, 2 * text.capacity()));
     AppendLine(text, style->Separator);
-    AppendHeaderLine(text, *style, block.Time, length, settings.UsesPreciseTime());
+    AppendHeaderLine(text, *style, block, length, settings.UsesPreciseTime());
     // start + count never passes length, so a huge line width cannot overflow the count.
     if (settings.ShowHexOutput) {
         for (int start = 0, count = 0; start < length; start += count) {

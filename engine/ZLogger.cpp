@@ -42,10 +42,11 @@ ZLogger::ZLogger(const ZLoggerSettings& settings)
       settings_(std::make_unique<ZLoggerSettings>()),
       logGate_([this](const sBlock& block, bool checksumWrong) { LogBlock(block, checksumWrong); }) {
     settings_->Assign(settings);
-    filter_ = std::make_unique<ZFilter>(
-        settings_.get(), [this](const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
-            OnFilterBlock(time, bytes, length, kind);
-        });
+    for (int line = 0; line < MaxLines; ++line)
+        filters_[line] = std::make_unique<ZFilter>(
+            settings_.get(), [this, line](const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
+                OnFilterBlock(line, time, bytes, length, kind);
+            });
     parser_ = std::make_unique<ZDataTriggerParser>(
         settings_->DataTriggers, [this](const TDateTime& time, int index) { OnDataTrigger(time, index); });
     writer_ = std::make_unique<ZLogFileManager>(settings_.get(), &GetErrorHistory());
@@ -64,7 +65,7 @@ void ZLogger::PrepareFields() {
 ZLogger::~ZLogger() {
     // No chunk may reach the filter once its parts start to go.
     StopCaptureThread();
-    filter_.reset();
+    for (auto& filter : filters_) filter.reset();
     parser_.reset();
     // The writer's worker reads the settings until its queue has drained, so the
     // settings outlive it.
@@ -73,10 +74,16 @@ ZLogger::~ZLogger() {
 }
 
 void ZLogger::ProcessData(const uint8_t* bytes, int count) {
+    FeedFilter(bytes, count, 0, 0);
+}
+
+void ZLogger::FeedFilter(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
     ObserveBytes(bytes, count, false);
     // The log lines of one chunk's blocks travel to the writer's worker together.
     ZLogFileManager::BlockBatch batch(*writer_);
-    if (!filter_->FeedData(bytes, count))
+    ZFilter& filter = *filters_[ChunkLine()];
+    const bool fed = time != 0 ? filter.FeedData(bytes, count, time, timeUs) : filter.FeedData(bytes, count);
+    if (!fed)
         GetErrorHistory().AddError("Filter", "FeedData",
                                    ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
 }
@@ -87,29 +94,27 @@ void ZLogger::PollDone() {
 }
 
 void ZLogger::ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) {
-    ObserveBytes(bytes, count, false);
-    ZLogFileManager::BlockBatch batch(*writer_);
-    if (!filter_->FeedData(bytes, count, time, timeUs))
-        GetErrorHistory().AddError("Filter", "FeedData",
-                                   ZULFormat(ZUL_TEXT("Filter", "Input buffer overflow")));
+    FeedFilter(bytes, count, time, timeUs);
 }
 
 void ZLogger::SilenceSince(int64_t lastReadUs) {
     ZLogFileManager::BlockBatch batch(*writer_);
-    filter_->Silence(lastReadUs);
+    filters_[ChunkLine()]->Silence(lastReadUs);
 }
 
-int64_t ZLogger::SilenceGapMicros() {
+int64_t ZLogger::SilenceGapMicros(int line) {
     if (settings_->CaptureMode != cmSilence) return 0;
-    return settings_->Frames.SilenceGapMicros(GetLineTiming());
+    return settings_->Frames.SilenceGapMicros(GetLineTiming(line));
 }
 
 void ZLogger::PortStateChanged(bool waiting) {
     if (waiting) {
+        // Only the lost line's frame ends; the other line's goes on.
+        const int line = ChunkLine();
         ZLogFileManager::BlockBatch batch(*writer_);
-        filter_->Flush();
-        CountBytesWithoutBlock();
-        filter_->Reset();
+        filters_[line]->Flush();
+        CountBytesWithoutBlock(line);
+        filters_[line]->Reset();
     }
     if (statusReceiver_)
         statusReceiver_->PostStatus(7, waiting ? WaitingForPortText : std::string(), 0, 0, StatusPriority);
@@ -136,7 +141,8 @@ void ZLogger::RemoveByteObserver(IZByteObserver* observer) {
 }
 
 void ZLogger::ObserveBytes(const uint8_t* bytes, int count, bool sent) {
-    for (IZByteObserver* observer : byteObservers_) observer->OnBytes(bytes, count, sent, ChunkTimeUs());
+    for (IZByteObserver* observer : byteObservers_)
+        observer->OnLineBytes(bytes, count, sent, ChunkTimeUs(), ChunkLine());
 }
 
 void ZLogger::SetWriteLogFiles(bool write) {
@@ -160,21 +166,33 @@ void ZLogger::ProcessSent(const uint8_t* bytes, int count, TDateTime time) {
     PostStatus(8, SendCount, SentBytes);
     std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
     sBlock block{time, bytes, count, bkSent};
+    MarkLine(block, 0);
     if (entryReceiver_) entryReceiver_->AddBlock(block);
     LogBlock(block, false);
     block.TriggerCounts = blockTriggerCounts_;
     Observe(block);
 }
 
-void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
+void ZLogger::MarkLine(sBlock& block, int line) const {
+    if (!twoLines_) return;
+    block.Line = static_cast<int8_t>(line);
+    block.LineName = lineNames_[line];
+}
+
+void ZLogger::OnFilterBlock(int line, const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind) {
+    const ZFilter& filter = *filters_[line];
+    sLineCounters& counters = LineCounters[line];
     const auto size = static_cast<uint32_t>(length);
-    const TFrameVerdict verdict = filter_->GetBlockVerdict();
+    const TFrameVerdict verdict = filter.GetBlockVerdict();
     std::fill(blockTriggerCounts_.begin(), blockTriggerCounts_.end(), 0);
     // The bytes on the line, which a decoded frame's payload is not.
-    TotalBytes += static_cast<uint32_t>(filter_->GetBlockLineBytes());
+    const auto lineBytes = static_cast<uint32_t>(filter.GetBlockLineBytes());
+    TotalBytes += lineBytes;
+    counters.TotalBytes += lineBytes;
     PostStatus(0, 0, TotalBytes);
     sBlock block{time, bytes, length, kind, verdict};
-    block.EncodedLength = filter_->GetBlockEncodedLength();
+    block.EncodedLength = filter.GetBlockEncodedLength();
+    MarkLine(block, line);
     if (kind == bkData && verdict != fvBad && !decoder_.Empty()) {
         decoder_.Decode(bytes, length, values_);
         block.Values = &values_;
@@ -184,6 +202,7 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     switch (kind) {
         case bkStartTrigger:
             StartTriggerCount += 1;
+            counters.StartTriggerCount += 1;
             StartTriggerBytes += static_cast<uint32_t>(settings_->TriggerStart.size());
             PostStatus(2, StartTriggerCount, StartTriggerBytes);
             break;
@@ -192,15 +211,19 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
             parser_->Scan(bytes, length);
             DataPacketCount += 1;
             DataPacketBytes += size;
+            counters.DataPacketCount += 1;
+            counters.DataPacketBytes += size;
             PostStatus(4, DataPacketCount, DataPacketBytes);
             break;
         case bkStopTrigger:
             StopTriggerCount += 1;
+            counters.StopTriggerCount += 1;
             StopTriggerBytes += static_cast<uint32_t>(settings_->TriggerStop.size());
             PostStatus(3, StopTriggerCount, StopTriggerBytes);
             break;
         case bkTrash:
             TrashedBytes += size;
+            counters.TrashedBytes += size;
             PostStatus(1, 0, TrashedBytes);
             break;
         default:
@@ -208,15 +231,17 @@ void ZLogger::OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int len
     }
     if (verdict != fvNone) {
         (verdict == fvGood ? ChecksumGood : ChecksumBad) += 1;
+        (verdict == fvGood ? counters.ChecksumGood : counters.ChecksumBad) += 1;
         PostStatus(6, ChecksumGood, ChecksumBad);
     }
     block.TriggerCounts = blockTriggerCounts_;
     Observe(block);
 }
 
-void ZLogger::CountBytesWithoutBlock() {
-    if (const int64_t bytes = filter_->TakeUncountedLineBytes(); bytes > 0) {
+void ZLogger::CountBytesWithoutBlock(int line) {
+    if (const int64_t bytes = filters_[line]->TakeUncountedLineBytes(); bytes > 0) {
         TotalBytes += static_cast<uint32_t>(bytes);
+        LineCounters[line].TotalBytes += static_cast<uint32_t>(bytes);
         PostStatus(0, 0, TotalBytes);
     }
 }
@@ -255,6 +280,7 @@ void ZLogger::ZeroCounters() {
     ChecksumBad = 0;
     SendCount = 0;
     SentBytes = 0;
+    for (sLineCounters& counters : LineCounters) counters = sLineCounters();
     DataTriggerCounts.assign(static_cast<size_t>(parser_->GetCount()), 0);
     blockTriggerCounts_.assign(DataTriggerCounts.size(), 0);
     logGate_.Reset();
@@ -267,11 +293,18 @@ bool ZLogger::StartCapture() {
     // A capture whose lines could go nowhere would only look as if it worked.
     if (writeLogFiles_ && !ZLogFileManager::CheckLogFolder(settings_->LogDir, startErrorText_)) return false;
     writer_->ClearWriteProblem();
+    // A plain raw recording is one stream of bytes: two lines would mix in it.
+    const ZRawRecorder* handed = GetRawRecorder();
+    const bool plainRaw = handed != nullptr && handed->IsOpen() ? !handed->IsTimed()
+                                                                 : settings_->RawRecording && !settings_->Frames.RawRecordingTimed;
+    if (HasSecondLine() && plainRaw) {
+        startErrorText_ = "A raw recording of two lines must be timed (.pcapng): a .bin file cannot keep them apart.";
+        return false;
+    }
     DrainChunks();
     ZeroCounters();
-    filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
-    SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros());
+    PrepareLines();
+    SetPreciseTime(settings_->UsesPreciseTime(), SilenceGapMicros(0));
     SetReconnect(settings_->Reconnect);
     {
         // The last capture's recording keeps the name it has.
@@ -385,10 +418,7 @@ bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
     for (int64_t candidate = now; candidate < now + 1000; ++candidate) {
         const std::string path =
             directory + ZLogFileManager::LogFileName(ZULLocalParts(candidate)) + RawRecordingSuffix(timed);
-        const bool created =
-            timed ? recorder->CreateTimed(path, GetPort().GetDevicePath(),
-                                          "COM" + std::to_string(GetCOMPort()), startErrorText_)
-                  : recorder->Create(path, startErrorText_);
+        const bool created = timed ? CreateTimedRecording(*recorder, path) : recorder->Create(path, startErrorText_);
         if (created) {
             startErrorText_.clear();
             std::lock_guard guard(rawNameLock_);
@@ -398,6 +428,19 @@ bool ZLogger::CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder) {
         if (recorder->GetCreateError() != EEXIST) break;
     }
     return false;
+}
+
+bool ZLogger::CreateTimedRecording(ZRawRecorder& recorder, const std::string& path) {
+    if (!HasSecondLine())
+        return recorder.CreateTimed(path, GetPort().GetDevicePath(), "COM" + std::to_string(GetCOMPort()),
+                                    startErrorText_);
+    // Each line an interface named after it, so that a replay keeps them apart.
+    const auto deviceOf = [this](int line) {
+        const std::string device = GetPort(line).GetDevicePath();
+        return device.empty() ? "COM" + std::to_string(GetCOMPort(line)) : device;
+    };
+    return recorder.CreateTimed(path, GetLineName(0), deviceOf(0), startErrorText_) &&
+           recorder.AddTimedInterface(GetLineName(1), deviceOf(1));
 }
 
 void ZLogger::OnLogFileWritten(const std::string& path) {
@@ -423,12 +466,23 @@ bool ZLogger::StopCapture() {
     return closed;
 }
 
+void ZLogger::PrepareLines() {
+    twoLines_ = HasSecondLine();
+    for (int line = 0; line < MaxLines; ++line) {
+        lineNames_[line] = twoLines_ ? GetLineName(line) : std::string();
+        filters_[line]->Reset();
+        filters_[line]->SetSilenceGap(SilenceGapMicros(line), GetLineTiming(line));
+    }
+}
+
 void ZLogger::FinishCapture() {
-    // Chunks read before the close are still on their way; the filter must see them all
-    // before its rest is flushed, and never from two threads at once.
+    // Chunks read before the close are still on their way; the filters must see them all
+    // before their rest is flushed, and never from two threads at once.
     DrainChunks();
-    filter_->Flush();
-    CountBytesWithoutBlock();
+    for (int line = 0; line < MaxLines; ++line) {
+        filters_[line]->Flush();
+        CountBytesWithoutBlock(line);
+    }
     logGate_.Finish();
     writer_->Flush();
     ClosePcap();
@@ -439,7 +493,7 @@ bool ZLogger::SetSettings(const ZLoggerSettings& settings) {
     if (IsCapturing() || replaying_) return false;
     auto fresh = std::make_unique<ZLoggerSettings>();
     fresh->Assign(settings);
-    filter_->SetSettings(fresh.get());
+    for (auto& filter : filters_) filter->SetSettings(fresh.get());
     writer_->SetSettings(fresh.get());
     parser_->SetTriggers(fresh->DataTriggers);
     settings_ = std::move(fresh);
@@ -530,13 +584,12 @@ void ZLogger::BeginReplay() {
     DrainChunks();
     replaying_ = true;
     ZeroCounters();
-    filter_->Reset();
-    filter_->SetSilenceGap(SilenceGapMicros(), GetLineTiming());
+    PrepareLines();
     SpreadChunks(false);
 }
 
-void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs) {
-    if (replaying_) PostReceivedChunk(bytes, count, true, timeUs);
+void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs, int line) {
+    if (replaying_) PostReceivedChunk(bytes, count, true, timeUs, line);
 }
 
 void ZLogger::FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs) {

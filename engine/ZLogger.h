@@ -80,12 +80,12 @@ public:
     // returns the number of errors (informational entries are not counted).
     int GetErrorList(std::vector<std::string>& list);
 
-    // Offline replay of recorded bytes through the same path a received chunk takes:
+    // Offline replay of recorded bytes (of two lines when the settings have a second line) through the same path a received chunk takes:
     // BeginReplay does what a capture start does without opening the port, FeedReplay
     // posts chunks without dropping any, EndReplay does the stop steps.
     void BeginReplay();
     // timeUs, when not 0, is the recorded time of the read (a timed recording).
-    void FeedReplay(const uint8_t* bytes, int count, int64_t timeUs = 0);
+    void FeedReplay(const uint8_t* bytes, int count, int64_t timeUs = 0, int line = 0);
     // Bytes a timed recording holds as sent at timeUs: a sent block again, which the
     // frame filter never sees.
     void FeedReplaySent(const uint8_t* bytes, int count, int64_t timeUs);
@@ -118,6 +118,24 @@ public:
     // from which a count that the user reset counts again.
     uint32_t DataTriggerMatchesSoFar(int index) const;
 
+    // The counters of one line of a capture of two lines (the totals above sum them);
+    // the first line's equal the totals with one line. Read them only while no capture runs.
+    struct sLineCounters {
+        uint32_t TotalBytes = 0;
+        uint32_t TrashedBytes = 0;
+        uint32_t StartTriggerCount = 0;
+        uint32_t StopTriggerCount = 0;
+        uint32_t DataPacketCount = 0;
+        uint32_t DataPacketBytes = 0;
+        uint32_t ChecksumGood = 0;
+        uint32_t ChecksumBad = 0;
+    };
+    sLineCounters LineCounters[MaxLines];
+    // Whether the running (or last) capture or replay reads two lines, and their names
+    // as it started with them.
+    bool CapturesTwoLines() const { return twoLines_; }
+    const std::string& CapturedLineName(int line) const { return lineNames_[LineIndex(line)]; }
+
 protected:
     void ProcessData(const uint8_t* bytes, int count) override;
     void ProcessTimedData(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs) override;
@@ -132,23 +150,29 @@ protected:
     void ProcessSent(const uint8_t* bytes, int count, TDateTime time) override;
 
 private:
-    void OnFilterBlock(const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
+    void OnFilterBlock(int line, const TDateTime& time, const uint8_t* bytes, int length, uint8_t kind);
+    // The line's name for the blocks, with two lines; with one, none.
+    void MarkLine(sBlock& block, int line) const;
+    // What a capture or replay start does to the filters and the line names.
+    void PrepareLines();
     // Hands a counted block to the block observers and the Wireshark capture.
     void Observe(const sBlock& block);
     void ObserveBytes(const uint8_t* bytes, int count, bool sent);
+    void FeedFilter(const uint8_t* bytes, int count, TDateTime time, int64_t timeUs);
     void LogBlock(const sBlock& block, bool checksumWrong);
     // Counts the bytes of frames without payload that no block took into "Total bytes".
-    void CountBytesWithoutBlock();
+    void CountBytesWithoutBlock(int line);
     void OnDataTrigger(const TDateTime& time, int index);
     void PostStatus(uint8_t kind, double count, double total);
     void ZeroCounters();
     // The silence that ends a frame in capture mode 4 on the port's line; 0 in other modes.
-    int64_t SilenceGapMicros();
+    int64_t SilenceGapMicros(int line);
     void FinishCapture();
     // The raw recording a capture that records with its settings starts with; false
     // with startErrorText_ set when it cannot be made.
     bool CreateRawRecording(std::unique_ptr<ZRawRecorder>& recorder);
     void OnLogFileWritten(const std::string& path);
+    bool CreateTimedRecording(ZRawRecorder& recorder, const std::string& path);
     // The Wireshark capture a capture that writes one by its settings starts with;
     // false with startErrorText_ set when it cannot be made.
     bool CreatePcapRecording();
@@ -163,7 +187,9 @@ private:
     void PrepareFields();
 
     std::unique_ptr<ZLoggerSettings> settings_;
-    std::unique_ptr<ZFilter> filter_;
+    std::unique_ptr<ZFilter> filters_[MaxLines];  // one per line: a frame never mixes lines
+    bool twoLines_ = false;                        // set only while no capture or replay runs
+    std::string lineNames_[MaxLines];              // likewise
     std::unique_ptr<ZDataTriggerParser> parser_;
     std::unique_ptr<ZLogFileManager> writer_;
     IZStatusReceiver* statusReceiver_ = nullptr;

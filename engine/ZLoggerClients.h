@@ -39,6 +39,11 @@ public:
     // brought them returned, or when they were handed to the port, in microseconds since
     // the Unix epoch; 0 when not known (a replay of a recording without times).
     virtual void OnBytes(const uint8_t* bytes, int count, bool sent, int64_t timeUs) = 0;
+    // The same with the line they crossed: 0, or 1 for the second line of a capture of
+    // two. The logger calls this one; an observer of one line need not override it.
+    virtual void OnLineBytes(const uint8_t* bytes, int count, bool sent, int64_t timeUs, int /*line*/) {
+        OnBytes(bytes, count, sent, timeUs);
+    }
 };
 
 // The extended port settings dialog, which the window program shows for the engine.

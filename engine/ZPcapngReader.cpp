@@ -18,6 +18,7 @@ constexpr uint32_t SimplePacketType = 3;
 constexpr uint32_t EnhancedPacketType = 6;
 constexpr uint32_t ByteOrderMagic = 0x1A2B3C4D;
 constexpr uint32_t SwappedByteOrderMagic = 0x4D3C2B1A;
+constexpr uint16_t IfName = 2;
 constexpr uint16_t IfTsResol = 9;
 constexpr uint16_t EpbFlags = 2;
 constexpr size_t EnhancedPacketDataOffset = 28;
@@ -94,13 +95,18 @@ bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& err
     // stops halfway through a file it should have refused.
     int result;
     bool refused = false;
+    int sections = 0;
+    interfaceNames_.clear();
     while (!refused && (result = ReadBlock(errorText)) > 0) {
         const uint32_t type = Get32(0);
+        if (type == SectionHeaderType) ++sections;
         if (type == EnhancedPacketType || type == SimplePacketType) ++packetNumber_;
         const bool ok = type == SectionHeaderType          ? ParseSectionHeader(errorText)
                         : type == InterfaceDescriptionType ? ParseInterface(linkType, errorText)
                                                            : true;
         refused = !ok || !CheckPacketBlock(type, errorText);
+        if (ok && type == InterfaceDescriptionType && sections == 1)
+            interfaceNames_.push_back(interfaces_.back().name);
     }
     if (refused || result != 0) {
         Close();
@@ -195,6 +201,9 @@ bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
     }
     const bool walked = WalkOptions(16, [&](uint16_t code, size_t value, size_t length) {
         if (code == IfTsResol && length >= 1) interface.tsresol = block_[value];
+        if (code == IfName)
+            interface.name.assign(block_.begin() + static_cast<ptrdiff_t>(value),
+                                  block_.begin() + static_cast<ptrdiff_t>(value + length));
     });
     if (!walked) {
         errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
@@ -303,6 +312,7 @@ bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
         } else if (type == EnhancedPacketType) {
             PacketTime(packet.timeUs);
             packet.linkType = interfaces_[Get32(8)].linkType;
+            packet.interfaceId = Get32(8);
             packet.flags = PacketFlags();
             const auto data = block_.begin() + EnhancedPacketDataOffset;
             packet.bytes.assign(data, data + Get32(20));
@@ -313,6 +323,7 @@ bool ZPcapngReader::Next(Packet& packet, std::string& errorText) {
             packet.timeUs = 0;
             packet.flags = 0;
             packet.linkType = interfaces_.front().linkType;
+            packet.interfaceId = 0;
             packet.bytes.assign(block_.begin() + 12, block_.begin() + 12 + static_cast<ptrdiff_t>(length));
             return true;
         }

@@ -23,7 +23,8 @@ public:
         int64_t timeUs = 0;  // microseconds since the Unix epoch (0 for a Simple Packet Block)
         std::vector<uint8_t> bytes;
         uint16_t linkType = 0;
-        uint32_t flags = 0;  // epb_flags (direction and errors); 0 when the block has none
+        uint32_t flags = 0;        // epb_flags (direction and errors); 0 when the block has none
+        uint32_t interfaceId = 0;  // the interface within its section (0 for a Simple Packet Block)
     };
 
     ZPcapngReader() = default;
@@ -42,6 +43,9 @@ public:
     // The next packet; false at the end of the file (errorText untouched) or when the
     // file cannot be read any more (errorText says why).
     bool Next(Packet& packet, std::string& errorText);
+    // After Open: the if_name of each interface of the first section, in order ("" for
+    // one without a name); a recording of two lines has two.
+    const std::vector<std::string>& InterfaceNames() const { return interfaceNames_; }
     void Close();
 
 private:
@@ -49,6 +53,7 @@ private:
         uint16_t linkType = 0;
         // Time stamp units per second, and whether they are a power of ten or two.
         uint8_t tsresol = 6;
+        std::string name;  // if_name; "" when not given
     };
     // Reads the block at offset_ into block_; 0 at the end, 1 for a block, -1 on an error.
     int ReadBlock(std::string& errorText);
@@ -80,5 +85,6 @@ private:
     uint64_t packetNumber_ = 0;  // packet blocks up to and including the one in block_, from 1
     bool swapped_ = false;       // the section's byte order is not the machine's
     std::vector<uint8_t> block_;
-    std::vector<Interface> interfaces_;  // of the current section
+    std::vector<Interface> interfaces_;        // of the current section
+    std::vector<std::string> interfaceNames_;  // of the first section, see InterfaceNames
 };

@@ -87,6 +87,31 @@ ZPcapngWriter::~ZPcapngWriter() {
     Close(ignored);
 }
 
+namespace {
+
+void AppendInterface(std::vector<uint8_t>& blocks, uint16_t linkType, const std::string& ifName,
+                     const std::string& ifDescription) {
+    BlockBuilder idb(blocks, InterfaceDescriptionType);
+    idb.Put16(linkType);
+    idb.Put16(0);  // reserved
+    idb.Put32(0);  // no snapshot length limit
+    if (!ifName.empty()) idb.PutOption(IfName, ifName);
+    if (!ifDescription.empty()) idb.PutOption(IfDescription, ifDescription);
+    const uint8_t microseconds = 6;
+    idb.PutOption(IfTsResol, &microseconds, 1);
+    idb.Finish(true);
+}
+
+}  // namespace
+
+bool ZPcapngWriter::AddInterface(uint16_t linkType, const std::string& ifName,
+                                 const std::string& ifDescription) {
+    std::lock_guard guard(lock_);
+    if (fd_ < 0 || packets_ > 0) return false;
+    AppendInterface(buffer_, linkType, ifName, ifDescription);
+    return true;
+}
+
 bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std::string& ifName,
                            const std::string& ifDescription, std::string& errorText) {
     std::string ignored;
@@ -115,17 +140,7 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
         shb.Put64(~uint64_t{0});  // section length not given
         shb.Finish(false);
     }
-    {
-        BlockBuilder idb(header, InterfaceDescriptionType);
-        idb.Put16(linkType);
-        idb.Put16(0);  // reserved
-        idb.Put32(0);  // no snapshot length limit
-        if (!ifName.empty()) idb.PutOption(IfName, ifName);
-        if (!ifDescription.empty()) idb.PutOption(IfDescription, ifDescription);
-        const uint8_t microseconds = 6;
-        idb.PutOption(IfTsResol, &microseconds, 1);
-        idb.Finish(true);
-    }
+    AppendInterface(header, linkType, ifName, ifDescription);
     uint64_t written = 0;
     const int error = WriteAll(fd, header.data(), header.size(), written);
     if (error != 0) {
@@ -154,7 +169,7 @@ bool ZPcapngWriter::Write(const Packet& packet) {
     {
         BlockBuilder epb(buffer_, EnhancedPacketType);
         const auto time = static_cast<uint64_t>(packet.timeUs);
-        epb.Put32(0);  // the interface
+        epb.Put32(packet.interfaceId);
         epb.Put32(static_cast<uint32_t>(time >> 32));
         epb.Put32(static_cast<uint32_t>(time));
         epb.Put32(packet.length);

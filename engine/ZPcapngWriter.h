@@ -30,8 +30,9 @@ public:
         int64_t timeUs;  // microseconds since the Unix epoch
         const uint8_t* bytes;
         uint32_t length;
-        uint32_t flags = 0;   // epb_flags option; 0: option not written
-        std::string comment;  // opt_comment; "": not written
+        uint32_t flags = 0;        // epb_flags option; 0: option not written
+        std::string comment;       // opt_comment; "": not written
+        uint32_t interfaceId = 0;  // 0: the interface Create wrote; 1: the one AddInterface added
     };
 
     ZPcapngWriter() = default;
@@ -44,6 +45,9 @@ public:
     // if_name, if_description and if_tsresol 6. False with a text for the user.
     bool Create(const std::string& path, uint16_t linkType, const std::string& ifName,
                 const std::string& ifDescription, std::string& errorText);
+    // Adds a second Interface Description Block, like Create's, before any packet;
+    // false once a packet is written or nothing is open.
+    bool AddInterface(uint16_t linkType, const std::string& ifName, const std::string& ifDescription);
     // Collects one Enhanced Packet Block. False when nothing is open or an earlier
     // write to the file failed (the packet is then lost, and Close reports it).
     bool Write(const Packet& packet);

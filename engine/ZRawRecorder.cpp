@@ -80,10 +80,14 @@ bool ZRawRecorder::CreateTimed(const std::string& path, const std::string& ifNam
     return true;
 }
 
-void ZRawRecorder::Write(const uint8_t* bytes, size_t count, int64_t timeUs) {
+bool ZRawRecorder::AddTimedInterface(const std::string& ifName, const std::string& ifDescription) {
+    return timed_ != nullptr && timed_->AddInterface(ZPcapngWriter::LinkTypeUser0, ifName, ifDescription);
+}
+
+void ZRawRecorder::Write(const uint8_t* bytes, size_t count, int64_t timeUs, int line) {
     if (timed_ != nullptr && count > 0) {
         recorded_ += count;
-        WriteTimed(bytes, count, timeUs, 0);
+        WriteTimed(bytes, count, timeUs, 0, line == 1 ? 1 : 0);
         return;
     }
     if (fd_ < 0 || count == 0) return;
@@ -99,9 +103,10 @@ void ZRawRecorder::WriteSent(const uint8_t* bytes, size_t count, int64_t timeUs)
     if (timed_ != nullptr && count > 0) WriteTimed(bytes, count, timeUs, ZPcapngWriter::FlagOutbound);
 }
 
-void ZRawRecorder::WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags) {
+void ZRawRecorder::WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags,
+                              uint32_t interface) {
     // A read or a send is at most a few KB; a packet never needs splitting.
-    if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), flags, ""}) && !failed_) {
+    if (!timed_->Write({timeUs, bytes, static_cast<uint32_t>(count), flags, "", interface}) && !failed_) {
         failed_ = true;
         failedSeen_ = true;
         if (errors_ != nullptr)

@@ -43,12 +43,18 @@ public:
     // (link type 147, the interface named ifName and described by ifDescription).
     bool CreateTimed(const std::string& path, const std::string& ifName, const std::string& ifDescription,
                      std::string& errorText);
+    // A timed recording of two lines: the second line's interface, added before the
+    // first Write; false for a plain recording (it cannot keep two lines apart).
+    bool AddTimedInterface(const std::string& ifName, const std::string& ifDescription);
     bool IsOpen() const { return fd_ >= 0 || timed_ != nullptr; }
+    // Whether the file is a timed recording (pcapng).
+    bool IsTimed() const { return timed_ != nullptr; }
 
     // Buffers the bytes; a full buffer is written out first. After a failed write
     // nothing more is written (the failure is recorded once). timeUs, the time of the
     // read in microseconds since the Unix epoch, is kept by a timed recording only.
-    void Write(const uint8_t* bytes, size_t count, int64_t timeUs = 0);
+    // line 1 (the second line of a capture of two) goes to the second interface.
+    void Write(const uint8_t* bytes, size_t count, int64_t timeUs = 0, int line = 0);
     // Bytes sent at timeUs: a timed recording keeps them as a packet flagged outbound;
     // a plain one holds the bytes read only and leaves them out.
     void WriteSent(const uint8_t* bytes, size_t count, int64_t timeUs);
@@ -79,7 +85,8 @@ private:
     void WriteOut();
     void Fail(int errorNumber);
     // A timed recording: one packet, and what the file holds since.
-    void WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags);
+    void WriteTimed(const uint8_t* bytes, size_t count, int64_t timeUs, uint32_t flags,
+                    uint32_t interface = 0);
     void TakeTimedCounts();
 
     TZULErrorHistory* const errors_;

@@ -44,10 +44,13 @@ std::FILE* OpenRegularFile(const std::string& fileName, std::string& kind) {
 
 bool IsTimedRecordingName(const std::string& path) {
     const std::string suffix = ".pcapng";
-    return path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return path.size() > suffix.size() &&
+           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-void ZRecordingReplay::FileCloser::operator()(std::FILE* file) const { std::fclose(file); }
+void ZRecordingReplay::FileCloser::operator()(std::FILE* file) const {
+    std::fclose(file);
+}
 
 ZRecordingReplay::ZRecordingReplay() = default;
 ZRecordingReplay::~ZRecordingReplay() = default;
@@ -94,9 +97,11 @@ bool ZRecordingReplay::Open(const std::string& fileName, uint8_t captureMode, st
 }
 
 ZRecordingReplay::Result ZRecordingReplay::Feed(ZLogger& logger, int chunkSize,
-                                                const std::function<bool()>& stopRequested, bool recordedSpeed) {
+                                                const std::function<bool()>& stopRequested,
+                                                bool recordedSpeed) {
     readFailure_.clear();
-    return timed_ ? FeedTimed(logger, stopRequested, recordedSpeed) : FeedUntimed(logger, chunkSize, stopRequested);
+    return timed_ ? FeedTimed(logger, stopRequested, recordedSpeed)
+                  : FeedUntimed(logger, chunkSize, stopRequested);
 }
 
 // Reads in large blocks and hands them on in chunks of the requested size, so that
@@ -123,7 +128,8 @@ ZRecordingReplay::Result ZRecordingReplay::FeedUntimed(ZLogger& logger, int chun
 
 // Feeds every packet as one read at its recorded time, and a packet flagged outbound
 // as a send; the reader checked the file whole.
-ZRecordingReplay::Result ZRecordingReplay::FeedTimed(ZLogger& logger, const std::function<bool()>& stopRequested,
+ZRecordingReplay::Result ZRecordingReplay::FeedTimed(ZLogger& logger,
+                                                     const std::function<bool()>& stopRequested,
                                                      bool recordedSpeed) {
     ZPcapngReader::Packet packet;
     int64_t firstPacketUs = 0;
@@ -148,7 +154,13 @@ ZRecordingReplay::Result ZRecordingReplay::FeedTimed(ZLogger& logger, const std:
         if ((packet.flags & ZPcapngWriter::FlagDirection) == ZPcapngWriter::FlagOutbound)
             logger.FeedReplaySent(packet.bytes.data(), count, packet.timeUs);
         else
-            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs);
+            logger.FeedReplay(packet.bytes.data(), count, packet.timeUs,
+                              static_cast<int>(packet.interfaceId));
     }
     return readFailure_.empty() ? Result::Complete : Result::ReadFailed;
+}
+
+const std::vector<std::string>& ZRecordingReplay::LineNames() const {
+    static const std::vector<std::string> none;
+    return timed_ ? reader_.InterfaceNames() : none;
 }

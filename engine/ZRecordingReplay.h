@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ZPcapngReader.h"
 
@@ -34,6 +35,9 @@ public:
     // with errorText (naming the file) and why.
     bool Open(const std::string& fileName, uint8_t captureMode, std::string& errorText, Refusal& why);
     bool Timed() const { return timed_; }
+    // The names of the lines a timed recording holds, one per interface (two for a
+    // capture of two lines; none for an untimed one). Valid after Open.
+    const std::vector<std::string>& LineNames() const;
 
     // Feeds the whole recording to logger (replaying: after BeginReplay), untimed bytes
     // in chunks of chunkSize. stopRequested is asked before every chunk or packet; true

@@ -1,5 +1,6 @@
 #include "ZSerialCapture.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -25,6 +26,25 @@ std::string FileNameWithoutFolder(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// Waits up to timeoutMs until one of the ports has bytes to read or hangs up; false,
+// without waiting, when one of them cannot be waited for so.
+bool WaitReadableAny(const std::vector<TSerial*>& ports, int timeoutMs) {
+    if (ports.size() == 1) return ports[0]->WaitReadable(timeoutMs);
+    pollfd slots[ZSerialCapture::MaxLines] = {};
+    nfds_t count = 0;
+    for (TSerial* port : ports) {
+        const int fd = port->GetPollDescriptor();
+        if (fd < 0) return false;
+        // Bytes the handle already holds would not wake the poll.
+        if (port->GetBufRec() > 0) return true;
+        slots[count++] = {fd, POLLIN, 0};
+    }
+    poll(slots, count, timeoutMs);
+    // Each port notes its own hang-up.
+    for (TSerial* port : ports) port->WaitReadable(0);
+    return true;
+}
+
 }  // namespace
 
 const ZRateTableEntry RateTable[20] = {
@@ -42,11 +62,11 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform
       readSize_(std::max(readSize, 1)),
       chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
       sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
-      driverLoss_("SerialCapture", "DriverCounters", "received bytes", "driver overrun"),
+      forwardLoss_("SerialCapture", "Forward", "forwarded bytes", "port gone or full"),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
     sentLoss_.SetErrorHistory(&errors_);
-    driverLoss_.SetErrorHistory(&errors_);
+    forwardLoss_.SetErrorHistory(&errors_);
     // The port component and the dialogs rely on the port table, which is filled once per process.
     InitSerial(HighestPortScanned);
     pump_ = std::make_unique<TZULMsgPump<std::unique_ptr<sReceivedData>>>(
@@ -58,12 +78,16 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform
     // (100 status messages, 80 entries) cannot hold. Spread over the poll interval,
     // they arrive as an even stream.
     SpreadChunks(true);
-    // Scanned above, before the port picks its default from the table.
-    port_ = std::make_unique<TSerial>(nullptr, platform, TPortTable::Global());
-    // The capture reads only what is there: a completing read without time-outs would
-    // wait, holding the port lock, for bytes the waiting count merely promised.
-    port_->SetSyncWait(false);
-    port_->SetOpenAbandoned([this] { return closing_ || (stopFlag_ != nullptr && stopFlag_->load()); });
+    for (sLine& line : lines_) {
+        line.DriverLoss.SetErrorHistory(&errors_);
+        // Scanned above, before the port picks its default from the table.
+        line.Port = std::make_unique<TSerial>(nullptr, platform, TPortTable::Global());
+        // The capture reads only what is there: a completing read without time-outs would
+        // wait, holding the port lock, for bytes the waiting count merely promised.
+        line.Port->SetSyncWait(false);
+        line.Port->SetOpenAbandoned(
+            [this] { return closing_ || (stopFlag_ != nullptr && stopFlag_->load()); });
+    }
     thread_.Start([this] { Execute(); });
 }
 
@@ -110,15 +134,32 @@ void ZSerialCapture::Execute() {
         PollPort();
         LeaveCycle();
         const auto now = Clock::now();
-        // While the port is waited for, the tries set the pace.
-        if (IsWaitingForPort())
+        // While every port is waited for, the tries set the pace.
+        if (AllWaiting())
             next = now + std::chrono::milliseconds(reconnectIntervalMs_.load());
         else
             next = std::clamp(next + interval, now, now + interval);
     }
     std::lock_guard guard(portLock_);
-    port_->SetActive(false);
+    for (sLine& line : lines_) line.Port->SetActive(false);
     if (raw_) raw_->Close();
+}
+
+bool ZSerialCapture::AllWaiting() const {
+    std::lock_guard guard(portLock_);
+    return AllWaitingLocked();
+}
+
+bool ZSerialCapture::AllWaitingLocked() const {
+    for (int i = 0; i < LineCount(); ++i)
+        if (!lines_[i].WaitingForPort) return false;
+    return true;
+}
+
+bool ZSerialCapture::AnyActiveLocked() const {
+    for (int i = 0; i < LineCount(); ++i)
+        if (lines_[i].Port->GetActive() || lines_[i].WaitingForPort) return true;
+    return false;
 }
 
 bool ZSerialCapture::WaitForNextCycle(std::chrono::steady_clock::time_point next) {
@@ -126,13 +167,14 @@ bool ZSerialCapture::WaitForNextCycle(std::chrono::steady_clock::time_point next
     bool heldBack = false;
     {
         std::unique_lock guard(portLock_);
-        if (waitingForPort_) {
+        if (AllWaitingLocked()) {
             NoteWait(next - now);
             // A stop must not wait out the interval between two tries.
-            portWake_.wait_until(guard, next, [this] { return thread_.Terminated() || !waitingForPort_; });
+            portWake_.wait_until(guard, next, [this] { return thread_.Terminated() || !AllWaitingLocked(); });
             return !thread_.Terminated();
         }
-        heldBack = heldBack_ && port_->GetActive();
+        for (int i = 0; i < LineCount(); ++i)
+            heldBack = heldBack || (lines_[i].HeldBack && lines_[i].Port->GetActive());
     }
     if (heldBack) {
         // The pump's room, not the port, decides when reading goes on.
@@ -154,37 +196,57 @@ void ZSerialCapture::NoteWait(std::chrono::steady_clock::duration length) {
 
 bool ZSerialCapture::WaitForBytes() {
     std::lock_guard guard(portLock_);
-    if (!precise_ || waitingForPort_ || portLostReported_ || !port_->GetActive()) return false;
+    if (!precise_) return false;
+    std::vector<TSerial*> ports;
+    for (int i = 0; i < LineCount(); ++i) {
+        const sLine& line = lines_[i];
+        if (!line.WaitingForPort && !line.LostReported && line.Port->GetActive())
+            ports.push_back(line.Port.get());
+    }
+    if (ports.empty()) return false;
     int timeoutMs = pollInterval_;
-    if (silenceDue_ && silenceGapUs_ > 0) {
+    if (const int64_t due = NextSilenceDueUs(); due > 0) {
         // Woken when the silence is due, so the frame it ends goes out without delay.
-        const int64_t left = SilenceDueUs() - ZULNowMicros();
+        const int64_t left = due - ZULNowMicros();
         timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
     }
     NoteWait(std::chrono::milliseconds(timeoutMs));
-    return port_->WaitReadable(timeoutMs);
+    return WaitReadableAny(ports, timeoutMs);
 }
 
-void ZSerialCapture::PostSilenceIfDue() {
-    if (!silenceDue_ || silenceGapUs_ <= 0 || ZULNowMicros() < SilenceDueUs()) return;
+int64_t ZSerialCapture::NextSilenceDueUs() const {
+    if (silenceGapUs_ <= 0) return 0;
+    int64_t due = 0;
+    for (int i = 0; i < LineCount(); ++i)
+        if (lines_[i].SilenceDue && (due == 0 || SilenceDueUs(lines_[i]) < due))
+            due = SilenceDueUs(lines_[i]);
+    return due;
+}
+
+void ZSerialCapture::PostSilenceIfDue(int index) {
+    sLine& line = lines_[index];
+    if (!line.SilenceDue || silenceGapUs_ <= 0 || ZULNowMicros() < SilenceDueUs(line)) return;
     auto item = std::make_unique<sReceivedData>();
     item->Event = ZPortEvent::Silence;
-    item->TimeUs = lastReadUs_;
+    item->TimeUs = line.LastReadUs;
+    item->Line = static_cast<uint8_t>(index);
     // A refused event is not repeated: the next read, a gap or more later, ends the frame as well.
     pump_->Post(item, ChunkPriority);
-    silenceDue_ = false;
+    line.SilenceDue = false;
 }
 
-int64_t ZSerialCapture::SilenceDueUs() const {
-    return lastReadUs_ + lastReadLineUs_ + silenceGapUs_;
+int64_t ZSerialCapture::SilenceDueUs(const sLine& line) const {
+    return line.LastReadUs + line.LastReadLineUs + silenceGapUs_;
 }
 
 void ZSerialCapture::SetPreciseTime(bool precise, int64_t silenceGapUs) {
     std::lock_guard guard(portLock_);
     precise_ = precise;
     silenceGapUs_ = precise ? silenceGapUs : 0;
-    silenceDue_ = false;
-    line_ = LineTimingLocked();
+    for (int i = 0; i < MaxLines; ++i) {
+        lines_[i].SilenceDue = false;
+        lines_[i].Timing = LineTimingLocked(i);
+    }
 }
 
 bool ZSerialCapture::EnterCycle() {
@@ -223,116 +285,174 @@ bool ZSerialCapture::RunCycles(int count, std::chrono::milliseconds limit) {
 
 void ZSerialCapture::PollPort() {
     std::lock_guard guard(portLock_);
-    if (waitingForPort_) {
-        // The lost port's event goes before the try: a port that is back at once must
-        // not let new chunks overtake it.
-        if (PostPendingEvents()) TryReconnect();
-    } else if (port_->GetActive() && !portLostReported_ && PostPendingEvents()) {
-        ReadWhatWaits();
-        CheckDriverLosses();
-        if (precise_) PostSilenceIfDue();
-        if (port_->IsHungUp()) {
-            ReportPortLost();
-            if (reconnect_) BeginWaitingForPort();
-        }
-    }
+    for (int i = 0; i < LineCount(); ++i) PollLine(i);
     if (raw_) raw_->FlushIfDue(std::chrono::steady_clock::now());
     // Only while a capture runs: before the first start the derived object may still
     // be under construction, and the start's lock orders it before this call.
-    if (waitingForPort_ || port_->GetActive()) PollDone();
+    if (AnyActiveLocked()) PollDone();
 }
 
-void ZSerialCapture::ReadWhatWaits() {
-    // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
-    // A full pump holds the reading back: the chunk it refused waits for room, and what
-    // is not read stays with the driver.
-    heldBack_ = !PostHeldChunk(std::chrono::steady_clock::now());
-    for (int chunks = 0; !heldBack_ && chunks < MaxChunksPerCycle && !thread_.Terminated() && !closing_;
-         ++chunks) {
-        const int waiting = port_->GetBufRec();
-        if (waiting <= 0) break;
-        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
-        const auto got = static_cast<int>(port_->RData(readBuffer_.data(), wanted));
-        if (got <= 0) break;
-        const int64_t readUs = ZULNowMicros();
-        // Recorded before anything further along can hold the bytes.
-        if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs);
-        heldBack_ = !PostChunk(readBuffer_.data(), got, readUs);
-        lastReadUs_ = readUs;
-        lastReadLineUs_ = line_.BytesMicros(got);
-        silenceDue_ = true;
+void ZSerialCapture::PollLine(int index) {
+    sLine& line = lines_[index];
+    if (line.WaitingForPort) {
+        // The lost port's event goes before the try: a port that is back at once must
+        // not let new chunks overtake it. The other line keeps the cycles going, so the
+        // tries keep their own pace.
+        const auto now = std::chrono::steady_clock::now();
+        if (PostPendingEvents(index) && now >= line.NextTry) {
+            line.NextTry = now + std::chrono::milliseconds(reconnectIntervalMs_.load());
+            TryReconnect(index);
+        }
+    } else if (line.Port->GetActive() && !line.LostReported && PostPendingEvents(index)) {
+        ReadWhatWaits(index);
+        CheckDriverLosses(line);
+        if (precise_) PostSilenceIfDue(index);
+        if (line.Port->IsHungUp()) {
+            ReportPortLost(index);
+            if (reconnect_) BeginWaitingForPort(index);
+        }
     }
 }
 
-void ZSerialCapture::CheckDriverLosses() {
-    uint32_t lost = 0;
-    if (!driverCounts_ || !port_->GetReceiveLosses(lost)) return;
-    // Unsigned, so a counter that wrapped still gives what it grew by.
-    const uint32_t grown = lost - driverLost_;
-    driverLost_ = lost;
-    if (grown > 0)
-        driverLoss_.Lost(grown);
-    else
-        driverLoss_.Accepted();
+void ZSerialCapture::ReadWhatWaits(int index) {
+    // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
+    // A full pump holds the reading back: the chunk it refused waits for room, and what
+    // is not read stays with the driver.
+    sLine& line = lines_[index];
+    line.HeldBack = !PostHeldChunk(line, std::chrono::steady_clock::now());
+    for (int chunks = 0; !line.HeldBack && chunks < MaxChunksPerCycle && !thread_.Terminated() && !closing_;
+         ++chunks) {
+        const int waiting = line.Port->GetBufRec();
+        if (waiting <= 0) break;
+        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
+        const auto got = static_cast<int>(line.Port->RData(readBuffer_.data(), wanted));
+        if (got <= 0) break;
+        const int64_t readUs = ZULNowMicros();
+        // Recorded before anything further along can hold the bytes.
+        if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs, index);
+        // Passed on before anything can hold the bytes back: the peer waits for them.
+        if (forwarding_) Forward(index, readBuffer_.data(), got);
+        line.HeldBack = !PostChunk(index, readBuffer_.data(), got, readUs);
+        line.LastReadUs = readUs;
+        line.LastReadLineUs = line.Timing.BytesMicros(got);
+        line.SilenceDue = true;
+    }
 }
 
-void ZSerialCapture::BeginWaitingForPort() {
+void ZSerialCapture::Forward(int from, const uint8_t* bytes, int count) {
+    sLine& to = lines_[1 - from];
+    if (!to.Port->GetActive() || to.WaitingForPort || to.LostReported) {
+        forwardLoss_.Lost(static_cast<uint64_t>(count));
+        return;
+    }
+    const uint32_t taken = to.Port->TData(bytes, static_cast<uint32_t>(count));
+    if (taken < static_cast<uint32_t>(count))
+        forwardLoss_.Lost(static_cast<uint64_t>(count) - taken);
+    else
+        forwardLoss_.Accepted();
+}
+
+void ZSerialCapture::SetForwarding(bool forward) {
+    std::lock_guard guard(portLock_);
+    if (!AnyActiveLocked()) forwarding_ = forward;
+}
+
+bool ZSerialCapture::ChangeLine(int line, int32_t rate, TStopBits stopBits) {
+    std::lock_guard guard(portLock_);
+    sLine& chosen = lines_[LineIndex(line)];
+    SetRate(*chosen.Port, rate);
+    chosen.Port->SetStopBits(stopBits);
+    chosen.Timing = LineTimingLocked(LineIndex(line));
+    return chosen.Port->ApplyLineSettings();
+}
+
+void ZSerialCapture::CheckDriverLosses(sLine& line) {
+    uint32_t lost = 0;
+    if (!line.DriverCounts || !line.Port->GetReceiveLosses(lost)) return;
+    // Unsigned, so a counter that wrapped still gives what it grew by.
+    const uint32_t grown = lost - line.DriverLost;
+    line.DriverLost = lost;
+    if (grown > 0)
+        line.DriverLoss.Lost(grown);
+    else
+        line.DriverLoss.Accepted();
+}
+
+void ZSerialCapture::BeginWaitingForPort(int index) {
+    sLine& line = lines_[index];
     if (raw_) raw_->Flush();
     // An adapter that is plugged in again while its old device is still held open
     // comes back under another name; the dead device goes at once.
-    port_->SetActive(false);
-    waitingForPort_ = true;
-    pendingEvents_.push_back(ZPortEvent::Lost);
-    PostPendingEvents();
+    line.Port->SetActive(false);
+    line.WaitingForPort = true;
+    line.NextTry = std::chrono::steady_clock::now() + std::chrono::milliseconds(reconnectIntervalMs_.load());
+    line.PendingEvents.push_back(ZPortEvent::Lost);
+    PostPendingEvents(index);
 }
 
-void ZSerialCapture::TryReconnect() {
+void ZSerialCapture::TryReconnect(int index) {
+    sLine& line = lines_[index];
     // The reopen uses the line settings of the start; settings changed since then
     // (the window program allows that while capturing) wait for the next start.
-    const TSerialConfig pending = port_->GetConfig();
-    port_->SetConfig(openConfig_);
-    port_->SetActive(true);
-    port_->SetConfig(pending);
-    if (!port_->GetActive()) return;
-    waitingForPort_ = false;
-    portLostReported_ = false;
-    NoteOpened();
-    errors_.AddInformation("SerialCapture", "Reconnect",
-                           ZULFormat(ZUL_TEXT("SerialCapture", "The COM port is back: %1"), {openDevice_}));
-    pendingEvents_.push_back(ZPortEvent::Back);
-    PostPendingEvents();
+    const TSerialConfig pending = line.Port->GetConfig();
+    line.Port->SetConfig(line.OpenConfig);
+    line.Port->SetActive(true);
+    line.Port->SetConfig(pending);
+    if (!line.Port->GetActive()) return;
+    line.WaitingForPort = false;
+    line.LostReported = false;
+    NoteOpened(index);
+    errors_.AddInformation(
+        "SerialCapture", "Reconnect",
+        LineCount() == 1 ? ZULFormat(ZUL_TEXT("SerialCapture", "The COM port is back: %1"), {line.OpenDevice})
+                         : ZULFormat(ZUL_TEXT("SerialCapture", "The COM port of line %1 is back: %2"),
+                                     {NameOfLine(index), line.OpenDevice}));
+    line.PendingEvents.push_back(ZPortEvent::Back);
+    PostPendingEvents(index);
 }
 
-bool ZSerialCapture::PostPendingEvents() {
+bool ZSerialCapture::PostPendingEvents(int index) {
     // Events are rare and the pump refuses them only while it is full; one that is
     // refused is offered again, ahead of any chunk, in the next cycle.
-    while (!pendingEvents_.empty()) {
+    std::vector<ZPortEvent>& pending = lines_[index].PendingEvents;
+    while (!pending.empty()) {
         auto item = std::make_unique<sReceivedData>();
-        item->Event = pendingEvents_.front();
+        item->Event = pending.front();
+        item->Line = static_cast<uint8_t>(index);
         if (!pump_->Post(item, ChunkPriority)) return false;
-        pendingEvents_.erase(pendingEvents_.begin());
+        pending.erase(pending.begin());
     }
     return true;
 }
 
-void ZSerialCapture::ReportPortLost() {
+void ZSerialCapture::ReportPortLost(int index) {
+    sLine& line = lines_[index];
     // The port stays "open" for IsCapturing until StopCapture, so that the bytes read before
     // are flushed and logged the usual way; the thread just stops touching the dead device.
-    portLostReported_ = true;
+    line.LostReported = true;
     // What was lost last is what the driver dropped before the end.
-    CheckDriverLosses();
-    driverLoss_.Close();
+    CheckDriverLosses(line);
+    line.DriverLoss.Close();
     // The device that was open: a port's link may be gone by now, or point elsewhere.
     errors_.AddError(
         "SerialCapture", "PollPort",
-        ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"),
-                  {openDevice_}));
+        LineCount() == 1
+            ? ZULFormat(ZUL_TEXT("SerialCapture", "The COM port was lost (device %1 hung up or was removed)"),
+                        {line.OpenDevice})
+            : ZULFormat(ZUL_TEXT("SerialCapture",
+                                 "The COM port of line %1 was lost (device %2 hung up or was removed)"),
+                        {NameOfLine(index), line.OpenDevice}));
 }
 
-void ZSerialCapture::NoteOpened() {
+std::string ZSerialCapture::NameOfLine(int index) const {
+    return lines_[index].Name.empty() ? DefaultLineName(index) : lines_[index].Name;
+}
+
+void ZSerialCapture::NoteOpened(int index) {
+    sLine& line = lines_[index];
     // A port link names the port; the user also wants to see which device it led to.
-    openDevice_ = WithLinkTarget(port_->GetLastOpenDevice());
-    driverCounts_ = port_->GetReceiveLosses(driverLost_);
+    line.OpenDevice = WithLinkTarget(line.Port->GetLastOpenDevice());
+    line.DriverCounts = line.Port->GetReceiveLosses(line.DriverLost);
 }
 
 std::string ZSerialCapture::WithLinkTarget(const std::string& device) {
@@ -344,24 +464,33 @@ std::string ZSerialCapture::WithLinkTarget(const std::string& device) {
     return error ? device : device + " (" + target.string() + ")";
 }
 
-std::string ZSerialCapture::DeviceName() const {
-    std::string device = port_->GetDevicePath();
-    return device.empty() ? "COM" + std::to_string(port_->GetCOMPort()) : device;
+std::string ZSerialCapture::DeviceName(int line) const {
+    const TSerial& port = *lines_[line].Port;
+    std::string device = port.GetDevicePath();
+    return device.empty() ? "COM" + std::to_string(port.GetCOMPort()) : device;
 }
 
-bool ZSerialCapture::PostChunk(const uint8_t* bytes, int count, int64_t timeUs) {
+std::string ZSerialCapture::DefaultLineName(int line) const {
+    const TSerial& port = *lines_[line].Port;
+    if (!lines_[line].NetworkPort.empty()) return lines_[line].NetworkPort;
+    const std::string device = port.GetDevicePath();
+    return device.empty() ? "COM" + std::to_string(port.GetCOMPort()) : FileNameWithoutFolder(device);
+}
+
+bool ZSerialCapture::PostChunk(int line, const uint8_t* bytes, int count, int64_t timeUs) {
     auto item = std::make_unique<sReceivedData>();
     item->Data.assign(bytes, bytes + count);
     item->Size = count;
     item->TimeUs = timeUs;
+    item->Line = static_cast<uint8_t>(line);
     if (precise_) item->Time = ZULFromUnixMicros(timeUs);
     if (pump_->Post(item, ChunkPriority)) return true;
-    heldChunk_ = std::move(item);
+    lines_[line].HeldChunk = std::move(item);
     return false;
 }
 
-bool ZSerialCapture::PostHeldChunk(std::chrono::steady_clock::time_point until) {
-    while (heldChunk_ && !pump_->Post(heldChunk_, ChunkPriority)) {
+bool ZSerialCapture::PostHeldChunk(sLine& line, std::chrono::steady_clock::time_point until) {
+    while (line.HeldChunk && !pump_->Post(line.HeldChunk, ChunkPriority)) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= until || stopped_) return false;
         pump_->WaitForRoom(until - now);
@@ -369,7 +498,8 @@ bool ZSerialCapture::PostHeldChunk(std::chrono::steady_clock::time_point until) 
     return true;
 }
 
-bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs) {
+bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs,
+                                       int line) {
     if (stopped_) return false;
     bool allAccepted = true;
     for (int offset = 0; offset < count; offset += readSize_) {
@@ -377,6 +507,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
         auto item = std::make_unique<sReceivedData>();
         item->Data.assign(bytes + offset, bytes + offset + size);
         item->Size = size;
+        item->Line = static_cast<uint8_t>(LineIndex(line));
         if (timeUs != 0) {
             item->TimeUs = timeUs;
             item->Time = ZULFromUnixMicros(timeUs);
@@ -393,6 +524,7 @@ bool ZSerialCapture::PostReceivedChunk(const uint8_t* bytes, int count, bool wai
 
 void ZSerialCapture::ChunkArrived(std::unique_ptr<sReceivedData> item) {
     chunkTimeUs_ = item->TimeUs;
+    chunkLine_ = item->Line;
     if (item->Sent) {
         ProcessSent(item->Data.data(), item->Size, item->Time);
         return;
@@ -426,8 +558,10 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
         return ZSendResult::Refused;
     }
     std::lock_guard guard(portLock_);
-    if (!port_->GetActive() || waitingForPort_ || portLostReported_) {
-        errorText = waitingForPort_ || portLostReported_
+    const sLine& line = lines_[0];
+    const std::unique_ptr<TSerial>& port_ = line.Port;
+    if (!port_->GetActive() || line.WaitingForPort || line.LostReported) {
+        errorText = line.WaitingForPort || line.LostReported
                         ? ZULFormat(ZUL_TEXT("SerialCapture", "Nothing was sent: the COM port was lost."))
                         : ZULFormat(ZUL_TEXT("SerialCapture", "Nothing was sent: no COM port is open."));
         return ZSendResult::Refused;
@@ -451,7 +585,7 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
                 ? ZUL_TEXT("SerialCapture",
                            "The COM port did not take the bytes (%1 of %2 sent): %3 hung up or was removed.")
                 : ZUL_TEXT("SerialCapture", "The COM port did not take the bytes (%1 of %2 sent): %3."),
-            {std::to_string(taken), std::to_string(count), DeviceName()});
+            {std::to_string(taken), std::to_string(count), DeviceName(0)});
         if (taken == 0) return ZSendResult::Refused;
     }
     // Stamped as it was handed to the port, so that a precise capture keeps its place
@@ -495,48 +629,69 @@ bool ZSerialCapture::PostSentRecord(const uint8_t* bytes, int count, int64_t tim
 
 bool ZSerialCapture::SendsDone() {
     std::lock_guard guard(portLock_);
-    return !port_->GetActive() || port_->GetBufTrm() <= 0;
+    TSerial& port = *lines_[0].Port;
+    return !port.GetActive() || port.GetBufTrm() <= 0;
 }
 
 bool ZSerialCapture::SetOutputLine(uint32_t escapeFunction) {
     std::lock_guard guard(portLock_);
-    if (!port_->GetActive() || waitingForPort_) return false;
-    return port_->EscapeFunction(escapeFunction);
+    if (!lines_[0].Port->GetActive() || lines_[0].WaitingForPort) return false;
+    return lines_[0].Port->EscapeFunction(escapeFunction);
 }
 
 bool ZSerialCapture::GetInputLines(uint32_t& status) {
     std::lock_guard guard(portLock_);
-    if (!port_->GetActive() || waitingForPort_) return false;
-    return port_->GetModemStatus(status);
+    if (!lines_[0].Port->GetActive() || lines_[0].WaitingForPort) return false;
+    return lines_[0].Port->GetModemStatus(status);
 }
 
 bool ZSerialCapture::OpenPort() {
-    const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
     {
         std::lock_guard guard(portLock_);
-        if (port_->GetActive() || waitingForPort_) return false;
+        if (AnyActiveLocked()) return false;
         closing_ = false;
-        portLostReported_ = false;
-        heldBack_ = false;
-        pendingEvents_.clear();
         skippedSends_.store(0);
-        openConfig_ = port_->GetConfig();
-        port_->SetActive(true);
+    }
+    for (int i = 0; i < MaxLines; ++i) {
+        {
+            std::lock_guard guard(portLock_);
+            if (i >= LineCount()) break;
+        }
+        if (OpenLine(i)) continue;
+        // Both lines or neither: a capture of one direction only would look complete.
+        std::lock_guard guard(portLock_);
+        for (int j = 0; j < i; ++j) lines_[j].Port->SetActive(false);
+        return false;
+    }
+    return true;
+}
+
+bool ZSerialCapture::OpenLine(int index) {
+    const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
+    sLine& line = lines_[index];
+    {
+        std::lock_guard guard(portLock_);
+        line.LostReported = false;
+        line.WaitingForPort = false;
+        line.HeldBack = false;
+        line.PendingEvents.clear();
+        line.OpenConfig = line.Port->GetConfig();
+        line.Port->SetActive(true);
         // Waiting would not make either come right.
-        const int error = port_->GetLastOpenError();
-        if (!port_->GetActive() &&
+        const int error = line.Port->GetLastOpenError();
+        if (!line.Port->GetActive() &&
             (error == ECANCELED ||
-             (error == EINVAL && IsMalformedNetworkPortAddress(port_->GetLastOpenDevice()))))
+             (error == EINVAL && IsMalformedNetworkPortAddress(line.Port->GetLastOpenDevice()))))
             return false;
     }
     for (;;) {
         {
             std::lock_guard guard(portLock_);
-            if (port_->GetActive()) {
+            if (line.Port->GetActive()) {
                 // Purged under the same lock as the check, so the capture thread cannot read
                 // bytes that arrived before the open.
-                port_->Purge(false, true, false, true);
-                NoteOpened();
+                line.Port->Purge(false, true, false, true);
+                NoteOpened(index);
                 return true;
             }
         }
@@ -545,29 +700,33 @@ bool ZSerialCapture::OpenPort() {
     }
 }
 
+void ZSerialCapture::CloseLine(sLine& line) {
+    if (line.WaitingForPort) {
+        line.WaitingForPort = false;
+        line.PendingEvents.clear();
+        portWake_.notify_all();
+        return;
+    }
+    if (!line.Port->GetActive()) return;
+    if (!line.LostReported) CheckDriverLosses(line);
+    line.DriverLoss.Close();
+    line.Port->SetActive(false);
+}
+
 bool ZSerialCapture::ClosePort() {
     const auto deadline = std::chrono::steady_clock::now() + PortTimeLimit;
     closing_ = true;
     {
         std::lock_guard guard(portLock_);
         if (raw_) raw_->Close();
-        // Read before the stop, so it goes on, unless the pump takes nothing for too long.
-        if (!PostHeldChunk(deadline)) {
-            chunkLoss_.Lost(static_cast<uint64_t>(heldChunk_->Size));
-            heldChunk_.reset();
+        for (sLine& line : lines_) {
+            // Read before the stop, so it goes on, unless the pump takes nothing for too long.
+            if (!PostHeldChunk(line, deadline)) {
+                chunkLoss_.Lost(static_cast<uint64_t>(line.HeldChunk->Size));
+                line.HeldChunk.reset();
+            }
+            CloseLine(line);
         }
-        if (waitingForPort_) {
-            waitingForPort_ = false;
-            pendingEvents_.clear();
-            portWake_.notify_all();
-            chunkLoss_.Close();
-            sentLoss_.Close();
-            return true;
-        }
-        if (!port_->GetActive()) return true;
-        if (!portLostReported_) CheckDriverLosses();
-        driverLoss_.Close();
-        port_->SetActive(false);
     }
     bool closed = !IsCapturing();
     while (!closed && std::chrono::steady_clock::now() < deadline) {
@@ -576,22 +735,60 @@ bool ZSerialCapture::ClosePort() {
     }
     chunkLoss_.Close();
     sentLoss_.Close();
+    forwardLoss_.Close();
     return closed;
 }
 
 bool ZSerialCapture::IsCapturing() const {
     std::lock_guard guard(portLock_);
-    return port_->GetActive() || waitingForPort_;
+    for (const sLine& line : lines_)
+        if (line.Port->GetActive() || line.WaitingForPort) return true;
+    return false;
 }
 
 bool ZSerialCapture::IsPortLost() const {
     std::lock_guard guard(portLock_);
-    return portLostReported_ && !waitingForPort_;
+    for (int i = 0; i < LineCount(); ++i)
+        if (!lines_[i].LostReported || lines_[i].WaitingForPort) return false;
+    return true;
+}
+
+bool ZSerialCapture::IsLineLost(int line) const {
+    std::lock_guard guard(portLock_);
+    const sLine& chosen = lines_[LineIndex(line)];
+    return chosen.LostReported && !chosen.WaitingForPort;
 }
 
 bool ZSerialCapture::IsWaitingForPort() const {
     std::lock_guard guard(portLock_);
-    return waitingForPort_;
+    for (int i = 0; i < LineCount(); ++i)
+        if (lines_[i].WaitingForPort) return true;
+    return false;
+}
+
+void ZSerialCapture::SetSecondLine(bool enabled) {
+    std::lock_guard guard(portLock_);
+    if (!AnyActiveLocked()) secondLine_ = enabled;
+}
+
+bool ZSerialCapture::HasSecondLine() const {
+    std::lock_guard guard(portLock_);
+    return secondLine_;
+}
+
+void ZSerialCapture::SetLineName(int line, const std::string& name) {
+    std::lock_guard guard(portLock_);
+    lines_[LineIndex(line)].Name = name;
+}
+
+std::string ZSerialCapture::GetLineName(int line) const {
+    std::lock_guard guard(portLock_);
+    return NameOfLine(LineIndex(line));
+}
+
+std::string ZSerialCapture::GetSetLineName(int line) const {
+    std::lock_guard guard(portLock_);
+    return lines_[LineIndex(line)].Name;
 }
 
 void ZSerialCapture::SetReconnect(bool reconnect) {
@@ -604,64 +801,76 @@ void ZSerialCapture::SetRawRecorder(std::unique_ptr<ZRawRecorder> recorder) {
     raw_ = std::move(recorder);
 }
 
-int32_t ZSerialCapture::GetCOMPort() const {
+int32_t ZSerialCapture::GetCOMPort(int line) const {
     std::lock_guard guard(portLock_);
-    return port_->GetCOMPort();
+    return lines_[LineIndex(line)].Port->GetCOMPort();
 }
 
-void ZSerialCapture::SetCOMPort(int32_t port) {
+void ZSerialCapture::SetCOMPort(int32_t port, int line) {
     std::lock_guard guard(portLock_);
-    port_->SetCOMPort(port);
+    lines_[LineIndex(line)].Port->SetCOMPort(port);
 }
 
-int32_t ZSerialCapture::GetBaudrate() const {
+int32_t ZSerialCapture::GetBaudrate(int line) const {
     std::lock_guard guard(portLock_);
-    return LineTimingLocked().BaudRate;
+    return LineTimingLocked(LineIndex(line)).BaudRate;
 }
 
-void ZSerialCapture::SetBaudrate(int32_t rate) {
+void ZSerialCapture::SetBaudrate(int32_t rate, int line) {
+    if (rate <= 0) return;
+    std::lock_guard guard(portLock_);
+    SetRate(*lines_[LineIndex(line)].Port, rate);
+}
+
+void ZSerialCapture::SetRate(TSerial& port, int32_t rate) {
     if (rate <= 0) return;
     const auto* entry = std::find_if(std::begin(RateTable), std::end(RateTable),
                                      [rate](const ZRateTableEntry& e) { return e.Rate == rate; });
-    std::lock_guard guard(portLock_);
     if (entry != std::end(RateTable))
-        port_->SetBaudrate(entry->Value);
+        port.SetBaudrate(entry->Value);
     else
-        port_->SetCustomRate(rate);
+        port.SetCustomRate(rate);
 }
 
-bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog) {
+bool ZSerialCapture::ShowPortDialog(IZPortDialog& dialog, int line) {
     TSerial standIn;
     {
         std::lock_guard guard(portLock_);
-        standIn.SetConfig(port_->GetConfig());
+        standIn.SetConfig(lines_[LineIndex(line)].Port->GetConfig());
     }
     if (!dialog.Execute(standIn)) return false;
     std::lock_guard guard(portLock_);
-    port_->SetConfig(standIn.GetConfig());
+    lines_[LineIndex(line)].Port->SetConfig(standIn.GetConfig());
     return true;
 }
 
 std::string ZSerialCapture::GetOpenFailureText() const {
     std::lock_guard guard(portLock_);
-    std::string text = port_->GetLastOpenErrorText();
+    // The line that failed: the second opens only after the first.
+    int index = 0;
+    if (LineCount() == 2 && lines_[0].Port->GetLastOpenError() == 0) index = 1;
+    const TSerial& port = *lines_[index].Port;
+    std::string text = index == 1 ? ZULFormat(ZUL_TEXT("SerialCapture", "The COM port of line %1: %2"),
+                                              {NameOfLine(1), port.GetLastOpenErrorText()})
+                                  : port.GetLastOpenErrorText();
     // A malformed address never reached a device that could refuse a rate.
-    if (port_->GetLastOpenError() == EINVAL && !IsMalformedNetworkPortAddress(port_->GetLastOpenDevice()))
-        text += " The rate asked for is " + std::to_string(port_->GetRate()) + " baud.";
+    if (port.GetLastOpenError() == EINVAL && !IsMalformedNetworkPortAddress(port.GetLastOpenDevice()))
+        text += " The rate asked for is " + std::to_string(port.GetRate()) + " baud.";
     return text;
 }
 
-ZLineTiming ZSerialCapture::GetLineTiming() const {
+ZLineTiming ZSerialCapture::GetLineTiming(int line) const {
     std::lock_guard guard(portLock_);
-    return LineTimingLocked();
+    return LineTimingLocked(LineIndex(line));
 }
 
-ZLineTiming ZSerialCapture::LineTimingLocked() const {
-    const TSerialConfig config = port_->GetConfig();
+ZLineTiming ZSerialCapture::LineTimingLocked(int line) const {
+    const TSerial& port = *lines_[line].Port;
+    const TSerialConfig config = port.GetConfig();
     const double stopBits = config.StopBits == sb_2 ? 2 : config.StopBits == sb_15 ? 1.5 : 1;
-    int32_t rate = port_->GetCustomRate();
+    int32_t rate = port.GetCustomRate();
     if (rate <= 0) {
-        const auto value = static_cast<size_t>(port_->GetBaudrate());
+        const auto value = static_cast<size_t>(port.GetBaudrate());
         rate = value < std::size(RateTable) ? RateTable[value].Rate : RateTable[0].Rate;
     }
     return ZLineTiming::Of(rate, 4 + static_cast<int>(config.DataBits), config.ParityBit == none ? 0 : 1,
@@ -670,7 +879,7 @@ ZLineTiming ZSerialCapture::LineTimingLocked() const {
 
 void ZSerialCapture::GetPortList(std::vector<std::string>& list) const {
     std::lock_guard guard(portLock_);
-    list = port_->PortList();
+    list = lines_[0].Port->PortList();
 }
 
 void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
@@ -678,44 +887,71 @@ void ZSerialCapture::GetBaudrateList(std::vector<std::string>& list) const {
     for (const auto& entry : RateTable) list.push_back(std::to_string(entry.Rate) + " Baud");
 }
 
-void ZSerialCapture::SetNetworkPort(const std::string& address) {
+void ZSerialCapture::SetNetworkPort(const std::string& address, int line) {
     std::lock_guard guard(portLock_);
-    networkPort_ = IsNetworkPortAddress(address) ? address : "";
-    port_->SetDevicePath(networkPort_);
+    sLine& chosen = lines_[LineIndex(line)];
+    chosen.NetworkPort = IsNetworkPortAddress(address) ? address : "";
+    chosen.Port->SetDevicePath(chosen.NetworkPort);
 }
 
-std::string ZSerialCapture::GetNetworkPort() const {
+std::string ZSerialCapture::GetNetworkPort(int line) const {
     std::lock_guard guard(portLock_);
-    return networkPort_;
+    return lines_[LineIndex(line)].NetworkPort;
 }
 
 void ZSerialCapture::SavePortSettings(ZULIniFile& ini) const {
     std::lock_guard guard(portLock_);
-    ini.WriteString(IniSection, IniKey, port_->ConfigToStr(port_->GetConfig()));
+    SaveLineSettings(ini, 0, IniSection);
+    if (!secondLine_) return;
+    ini.WriteBool(IniSection2, IniEnabledKey, true);
+    SaveLineSettings(ini, 1, IniSection2);
+}
+
+void ZSerialCapture::SaveLineSettings(ZULIniFile& ini, int index, const char* section) const {
+    const sLine& line = lines_[index];
+    const TSerial& port = *line.Port;
+    ini.WriteString(section, IniKey, port.ConfigToStr(port.GetConfig()));
     // Written only when set, so a file with a table rate reads as it always did.
-    if (port_->GetCustomRate() > 0) ini.WriteInteger(IniSection, CustomRateKey, port_->GetCustomRate());
-    if (!networkPort_.empty()) ini.WriteString(IniSection, IniNetworkPortKey, networkPort_);
+    if (port.GetCustomRate() > 0) ini.WriteInteger(section, CustomRateKey, port.GetCustomRate());
+    if (!line.NetworkPort.empty()) ini.WriteString(section, IniNetworkPortKey, line.NetworkPort);
+    if (!line.Name.empty()) ini.WriteString(section, IniNameKey, line.Name);
 }
 
 bool ZSerialCapture::LoadPortSettings(const ZULIniFile& ini, std::string& errorText) {
     std::lock_guard guard(portLock_);
-    const TSerialConfig current = port_->GetConfig();
     if (!ini.ValueExists(IniSection, IniKey)) {
         errorText = ZULFormat(
             ZUL_TEXT("SerialCapture", "The settings for the COM port could not be read from file \"%1\""),
             {FileNameWithoutFolder(ini.FileName())});
         return false;
     }
-    // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
-    TSerialConfig loaded =
-        port_->StrToConfig(ini.ReadString(IniSection, IniKey, port_->ConfigToStr(current)));
-    // A file without the key holds a table rate; a value that is no positive rate is not used.
-    const int32_t custom = ini.ReadInteger(IniSection, CustomRateKey, 0);
-    loaded.CustomRate = custom > 0 ? custom : 0;
-    port_->SetConfig(loaded);
-    // A file without the key (every older one) means the port number, as it always did.
-    const std::string address = ini.ReadString(IniSection, IniNetworkPortKey, "");
-    networkPort_ = IsNetworkPortAddress(address) ? address : "";
-    port_->SetDevicePath(networkPort_);
+    const bool second = ini.ReadBool(IniSection2, IniEnabledKey, false);
+    if (second && !ini.ValueExists(IniSection2, IniKey)) {
+        errorText = ZULFormat(
+            ZUL_TEXT("SerialCapture",
+                     "The settings for the second line's COM port could not be read from file \"%1\""),
+            {FileNameWithoutFolder(ini.FileName())});
+        return false;
+    }
+    LoadLineSettings(ini, 0, IniSection);
+    secondLine_ = second;
+    if (second) LoadLineSettings(ini, 1, IniSection2);
     return true;
+}
+
+void ZSerialCapture::LoadLineSettings(const ZULIniFile& ini, int index, const char* section) {
+    sLine& line = lines_[index];
+    TSerial& port = *line.Port;
+    const TSerialConfig current = port.GetConfig();
+    // A rejected text gives an invalid record, which SetConfig ignores: the port keeps its settings.
+    TSerialConfig loaded = port.StrToConfig(ini.ReadString(section, IniKey, port.ConfigToStr(current)));
+    // A file without the key holds a table rate; a value that is no positive rate is not used.
+    const int32_t custom = ini.ReadInteger(section, CustomRateKey, 0);
+    loaded.CustomRate = custom > 0 ? custom : 0;
+    port.SetConfig(loaded);
+    // A file without the key (every older one) means the port number, as it always did.
+    const std::string address = ini.ReadString(section, IniNetworkPortKey, "");
+    line.NetworkPort = IsNetworkPortAddress(address) ? address : "";
+    port.SetDevicePath(line.NetworkPort);
+    line.Name = ini.ReadString(section, IniNameKey, "");
 }

@@ -44,6 +44,7 @@ struct sReceivedData {
     int64_t TimeUs = 0;
     TDateTime Time = 0;
     bool Sent = false;  // Data went out to the port rather than came in
+    uint8_t Line = 0;   // the line it was read from (or sent to): 0, or 1 for the second line
 };
 
 // How a send ended.
@@ -67,6 +68,12 @@ public:
     // A rate outside the table, beside the port's text, which cannot hold one.
     static constexpr const char* CustomRateKey = "CustomBaudrate";
     static constexpr const char* IniNetworkPortKey = "NetworkPort";
+    // The second line of a capture of two lines, and the keys only it has or both have.
+    static constexpr const char* IniSection2 = "_serial_capture2";
+    static constexpr const char* IniEnabledKey = "Enabled";
+    static constexpr const char* IniNameKey = "Name";
+    // A capture reads one line, or two at once (both directions of a conversation).
+    static constexpr int MaxLines = 2;
 
     // Scans the ports 1 to 99 once per process, creates the chunk pump and the port,
     // and starts the capture thread (idle while the port is closed).
@@ -77,7 +84,8 @@ public:
     ZSerialCapture(const ZSerialCapture&) = delete;
     ZSerialCapture& operator=(const ZSerialCapture&) = delete;
 
-    // Called on the pump thread for every chunk, in the order read.
+    // Called on the pump thread for every chunk, in the order read (of both lines, in
+    // one timeline; ChunkLine tells which line it came from).
     virtual void ProcessData(const uint8_t* bytes, int count) = 0;
     // Called instead of ProcessData for a chunk that carries its read time (precise
     // time, or a replay of a timed recording); the default forgets the time.
@@ -100,6 +108,7 @@ public:
     // False when already open, or not open within 2 s; a network port may take up to
     // its connect limit (5 s) before it fails. A malformed network address, and an
     // open given up for the stop flag, fail at once.
+    // With two lines, both open or neither: the first is closed again when the second fails.
     bool OpenPort();
     // True when closed (at once when it was not open). Ends a wait for a lost port at
     // once, gives up a reopen in progress, and closes the raw recording after writing
@@ -121,38 +130,62 @@ public:
     // silence after the last read (0: none) that sends a ZPortEvent::Silence. Every
     // read is stamped in microseconds either way. Only while closed.
     void SetPreciseTime(bool precise, int64_t silenceGapUs);
-    // The port was lost and the capture waits for it to come back.
+    // A port was lost and the capture waits for it to come back.
     bool IsWaitingForPort() const;
-    // The port was lost and is not waited for: the capture reads nothing more until it stops.
+    // Every port was lost and none is waited for: the capture reads nothing more until it
+    // stops. With two lines, the loss of one (recorded with its name) leaves the other going.
     bool IsPortLost() const;
+    // The line's port was lost and is not waited for.
+    bool IsLineLost(int line) const;
+    // Whether the next captures forward every chunk read on one line to the other line's
+    // port as soon as it is read, on the capture thread (a proxy between a program and
+    // its device); what the other port cannot take, or a port that is gone, is counted
+    // as lost and recorded. Only while closed.
+    void SetForwarding(bool forward);
+    // Sets the line's rate and stop bits and applies them to its open port at once;
+    // false while the port is closed or when the device refuses them. Any thread.
+    bool ChangeLine(int line, int32_t rate, TStopBits stopBits);
+    // Whether the next captures read a second line, configured on GetPort(1) and
+    // through the line-taking calls below. Only while closed.
+    void SetSecondLine(bool enabled);
+    bool HasSecondLine() const;
+    // The line's name as logs and exports show it: the one set, else its port's name
+    // (COM3, or a device path's file name, ttyUSB0). An empty name goes back to the default.
+    void SetLineName(int line, const std::string& name);
+    std::string GetLineName(int line) const;
+    // The name set for the line; "" when it takes its port's.
+    std::string GetSetLineName(int line) const;
     // The file that receives every byte read, for the next capture (null: none).
     // Only while closed; ClosePort writes out and closes it.
     void SetRawRecorder(std::unique_ptr<ZRawRecorder> recorder);
     // The raw recording of the running or last capture (null: none). Path and
     // BytesRecorded may be read while it runs.
     ZRawRecorder* GetRawRecorder() { return raw_.get(); }
-    int32_t GetCOMPort() const;
-    void SetCOMPort(int32_t port);
-    int32_t GetBaudrate() const;
+    int32_t GetCOMPort(int line = 0) const;
+    void SetCOMPort(int32_t port, int line = 0);
+    int32_t GetBaudrate(int line = 0) const;
     // Any positive rate is kept as given (one outside RateTable as the port's custom
     // rate, which the device may still refuse at the open); 0 or less changes nothing.
-    void SetBaudrate(int32_t rate);
+    void SetBaudrate(int32_t rate, int line = 0);
     // The line the port is set to: its rate and its character (start, data, parity
     // and stop bits), which tell how long bytes take on it.
-    ZLineTiming GetLineTiming() const;
+    ZLineTiming GetLineTiming(int line = 0) const;
     void GetPortList(std::vector<std::string>& list) const;
     void GetBaudrateList(std::vector<std::string>& list) const;
     // Runs the extended port settings dialog on the port's settings and writes what the
     // user confirmed back to the port (taking effect at the next open); returns the
     // dialog's result. The dialog works on a stand-in, so a running capture is never
     // held up while it is shown. Main thread.
-    bool ShowPortDialog(IZPortDialog& dialog);
+    bool ShowPortDialog(IZPortDialog& dialog, int line = 0);
     // A network port's address (rfc2217://HOST:PORT, tcp://HOST:PORT) to capture
     // instead of the port number's device; "" goes back to the port number. Saved
     // with the port settings only when set. Only while closed.
-    void SetNetworkPort(const std::string& address);
-    std::string GetNetworkPort() const;
+    void SetNetworkPort(const std::string& address, int line = 0);
+    std::string GetNetworkPort(int line = 0) const;
+    // The first line in [_serial_capture]; the second, when enabled, in [_serial_capture2].
+    // Each line's name is saved only when set, so a file of one line reads as it always did.
     void SavePortSettings(ZULIniFile& ini) const;
+    // A file without [_serial_capture2] (or with Enabled=0) captures one line.
     bool LoadPortSettings(const ZULIniFile& ini, std::string& errorText);
 
     // Hands bytes (at most MaxSendBytes) to the open port without waiting for them
@@ -175,7 +208,7 @@ public:
 
     // The port, for the port dialog of the window program and for choosing a device
     // path; configure it only while the port is closed.
-    TSerial& GetPort() { return *port_; }
+    TSerial& GetPort(int line = 0) { return *lines_[LineIndex(line)].Port; }
     // Why the last OpenPort failed, for the user ("" when nothing is known): the
     // port's reason and, when the device refused the line settings, the rate asked,
     // since a typed rate is the usual cause. Only while closed.
@@ -187,7 +220,8 @@ public:
     // instead of dropping. False when a chunk was dropped (counted as a loss) or the
     // pump has ended.
     // timeUs, when not 0, is the time of the read the bytes stand for.
-    bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs = 0);
+    // line: the line they stand for (0, or 1 for the second line).
+    bool PostReceivedChunk(const uint8_t* bytes, int count, bool waitWhenFull, int64_t timeUs = 0, int line = 0);
     // Posts bytes as if they had been sent at timeUs (a replay of a timed recording):
     // one record for ProcessSent, in order with the chunks, waiting while the pump
     // refuses. False when the pump has ended.
@@ -209,6 +243,10 @@ protected:
     // Unix epoch at which the read of these bytes returned (or the send was handed to
     // the port); 0 when not known. Pump thread only.
     int64_t ChunkTimeUs() const { return chunkTimeUs_; }
+    // Within the same calls and SilenceSince and PortStateChanged: the line of the chunk,
+    // the send or the event (0, or 1 for the second line). Pump thread only.
+    int ChunkLine() const { return chunkLine_; }
+    static int LineIndex(int line) { return line == 1 ? 1 : 0; }
 
     // Poll cycles under a caller's control, so that a test can tell exactly which bytes
     // one cycle read instead of guessing from the clock. HoldCycles returns once no cycle
@@ -234,10 +272,40 @@ private:
     static constexpr int MaxChunksPerCycle = 1000;
     static constexpr int ChunkPriority = 2;
 
+    // What the capture keeps of one line; all of it under portLock_ but Port's own
+    // thread safety, as the port table hands it out.
+    struct sLine {
+        std::unique_ptr<TSerial> Port;
+        std::string Name;  // "": the port's name
+        bool LostReported = false;
+        bool WaitingForPort = false;
+        std::chrono::steady_clock::time_point NextTry{};  // the next try to reopen a lost port
+        TSerialConfig OpenConfig{};             // the line settings the capture started with
+        std::vector<ZPortEvent> PendingEvents;  // not yet accepted by the pump, oldest first
+        std::string NetworkPort;
+        // The time of the last read, the line time of its bytes, and whether bytes were
+        // read since the last silence event; SetPreciseTime resets them with the line
+        // they are timed on.
+        int64_t LastReadUs = 0;
+        int64_t LastReadLineUs = 0;
+        ZLineTiming Timing;
+        bool SilenceDue = false;
+        // A chunk read that the full pump refused, and whether the last cycle stopped
+        // reading for a full pump.
+        std::unique_ptr<sReceivedData> HeldChunk;
+        bool HeldBack = false;
+        // The device that was opened as the user knows it, and the driver's loss counter
+        // at the last look (DriverCounts: the driver keeps one).
+        std::string OpenDevice;
+        bool DriverCounts = false;
+        uint32_t DriverLost = 0;
+        ZULLossCounter DriverLoss{"SerialCapture", "DriverCounters", "received bytes", "driver overrun"};
+    };
+
     void Execute();
-    // Waits for the next cycle: for the port to become readable (precise time), for
+    // Waits for the next cycle: for a port to become readable (precise time), for
     // room in the pump (while it holds the reading back), or until next, but never
-    // longer than one poll interval; while the port is waited for, until next or a
+    // longer than one poll interval; while every port is waited for, until next or a
     // stop. False when the thread is to end.
     bool WaitForNextCycle(std::chrono::steady_clock::time_point next);
     void NoteWait(std::chrono::steady_clock::duration length);
@@ -245,11 +313,12 @@ private:
     bool EnterCycle();
     void LeaveCycle();
     void PollPort();
+    void PollLine(int line);  // caller holds portLock_
     // Reads until the port is empty, a stop, or the pump is full; caller holds portLock_.
-    void ReadWhatWaits();
+    void ReadWhatWaits(int line);
     // Posts count bytes as one chunk; a chunk the pump refuses is held and offered
     // again before anything more is read. False when it was held.
-    bool PostChunk(const uint8_t* bytes, int count, int64_t timeUs);
+    bool PostChunk(int line, const uint8_t* bytes, int count, int64_t timeUs);
     // Posts a record of bytes sent at timeUs, waiting while the pump refuses or
     // counting the refusal as sent bytes lost.
     bool PostSent(const uint8_t* bytes, int count, int64_t timeUs, bool waitWhenFull);
@@ -258,26 +327,44 @@ private:
     bool PostItem(std::unique_ptr<sReceivedData>& item, bool waitWhenFull);
     // Offers the held chunk again, waiting for room until `until` at most (an `until`
     // that has passed: not at all). True when no chunk is held any more. Caller holds portLock_.
-    bool PostHeldChunk(std::chrono::steady_clock::time_point until);
+    bool PostHeldChunk(sLine& line, std::chrono::steady_clock::time_point until);
     // Records what the driver dropped since the last look. Caller holds portLock_.
-    void CheckDriverLosses();
-    // Precise time: waits for the port instead of sleeping; false when it cannot.
+    void CheckDriverLosses(sLine& line);
+    // Precise time: waits for the ports instead of sleeping; false when it cannot.
     bool WaitForBytes();
     // Precise time: the silence event once the gap after the end of the last read's
     // bytes on the line has passed.
-    void PostSilenceIfDue();
-    int64_t SilenceDueUs() const;  // caller holds portLock_
-    ZLineTiming LineTimingLocked() const;
+    void PostSilenceIfDue(int line);
+    int64_t SilenceDueUs(const sLine& line) const;  // caller holds portLock_
+    // The earliest silence due on a line read since its last one; 0: none.
+    int64_t NextSilenceDueUs() const;  // caller holds portLock_
+    ZLineTiming LineTimingLocked(int line) const;
     void ChunkArrived(std::unique_ptr<sReceivedData> item);
-    void ReportPortLost();
+    void ReportPortLost(int line);
     // The rest of PollPort's business: the lost port's release, a try to reopen it,
     // the events it sends and the raw recording's regular flush. Caller holds portLock_.
-    void BeginWaitingForPort();
-    void TryReconnect();
-    bool PostPendingEvents();
-    std::string DeviceName() const;  // caller holds portLock_
+    void BeginWaitingForPort(int line);
+    void TryReconnect(int line);
+    bool PostPendingEvents(int line);
+    std::string DeviceName(int line) const;  // caller holds portLock_
     // Takes what a capture keeps of the port it opened. Caller holds portLock_.
-    void NoteOpened();
+    void NoteOpened(int line);
+    // The lines the next or running capture reads: 1 or 2. Caller holds portLock_.
+    int LineCount() const { return secondLine_ ? 2 : 1; }
+    bool AnyActiveLocked() const;      // a line's port is open or waited for
+    bool AllWaitingLocked() const;     // every line's port is waited for
+    // "The COM port" with one line, "The COM port of line NAME" with two.
+    std::string NameOfLine(int line) const;  // the set name or the default; caller holds portLock_
+    std::string DefaultLineName(int line) const;  // caller holds portLock_
+    void CloseLine(sLine& line);  // caller holds portLock_
+    // Forwarding: hands count bytes read on line from to the other line's port.
+    void Forward(int from, const uint8_t* bytes, int count);  // caller holds portLock_
+    static void SetRate(TSerial& port, int32_t rate);          // caller holds portLock_
+    // Opens one line's port with the time limit OpenPort promises.
+    bool OpenLine(int line);
+    bool AllWaiting() const;
+    void SaveLineSettings(ZULIniFile& ini, int line, const char* section) const;  // caller holds portLock_
+    void LoadLineSettings(const ZULIniFile& ini, int line, const char* section);  // caller holds portLock_
     // "link (device)" for a device path that is a link, else the path as it is.
     static std::string WithLinkTarget(const std::string& device);
 
@@ -286,7 +373,7 @@ private:
     TZULErrorHistory errors_;
     ZULLossCounter chunkLoss_;
     ZULLossCounter sentLoss_;
-    ZULLossCounter driverLoss_;
+    ZULLossCounter forwardLoss_;  // capture thread only, but for Close
     std::vector<uint8_t> readBuffer_;  // capture thread only
     // Set by ClosePort before it waits for the port lock: the reading stops between
     // chunks and an open in progress gives up. Cleared by OpenPort.
@@ -294,37 +381,17 @@ private:
     const std::atomic<bool>* stopFlag_ = nullptr;
     std::atomic<int64_t> longestWaitUs_{0};
 
-    // Guards port_ between the capture thread and the main thread, and with it the
-    // capture's state: the fields up to portWake_.
+    // Guards the lines and with them the capture's state: the fields up to portWake_.
     mutable std::mutex portLock_;
-    std::unique_ptr<TSerial> port_;
-    bool portLostReported_ = false;
+    sLine lines_[MaxLines];
+    bool secondLine_ = false;
+    bool forwarding_ = false;
     bool reconnect_ = false;
-    bool waitingForPort_ = false;
-    TSerialConfig openConfig_{};             // the line settings the capture started with
-    std::vector<ZPortEvent> pendingEvents_;  // not yet accepted by the pump, oldest first
     std::unique_ptr<ZRawRecorder> raw_;
-    std::string networkPort_;
     std::condition_variable portWake_;  // a wait for the port ends: stopped or terminated
     // Also under portLock_, set while closed: see SetPreciseTime.
     bool precise_ = false;
     int64_t silenceGapUs_ = 0;
-    // The time of the last read, the line time of its bytes, and whether bytes were
-    // read since the last silence event; also under portLock_ (the capture thread keeps
-    // them, SetPreciseTime resets them with the line they are timed on).
-    int64_t lastReadUs_ = 0;
-    int64_t lastReadLineUs_ = 0;
-    ZLineTiming line_;
-    bool silenceDue_ = false;
-    // Also under portLock_: a chunk read that the full pump refused, and whether the
-    // last cycle stopped reading for a full pump.
-    std::unique_ptr<sReceivedData> heldChunk_;
-    bool heldBack_ = false;
-    // Also under portLock_: the device that was opened as the user knows it, and the
-    // driver's loss counter at the last look (driverCounts_: the driver keeps one).
-    std::string openDevice_;
-    bool driverCounts_ = false;
-    uint32_t driverLost_ = 0;
     std::atomic<int64_t> reconnectIntervalMs_{500};
     std::atomic<uint64_t> skippedSends_{0};
 
@@ -337,6 +404,7 @@ private:
 
     std::unique_ptr<TZULMsgPump<std::unique_ptr<sReceivedData>>> pump_;
     int64_t chunkTimeUs_ = 0;  // pump thread only: the chunk being processed, see ChunkTimeUs
+    int chunkLine_ = 0;        // pump thread only: see ChunkLine
     std::atomic<bool> stopped_{false};  // the capture thread and the pump have ended
     ZULThread thread_;
 };

@@ -62,6 +62,10 @@ struct TSerialTimeouts {
 // Thread rules: one thread may sit in WaitEvent while another reads, writes, asks
 // the queue counts, purges or changes the mask; everything else is for the thread
 // that owns the component. Close must not race with a running call.
+// The device whose every open is a new pseudo-terminal master (ISerialHandle::PeerDevice
+// names its slave).
+inline constexpr const char* PtyMasterDevice = "/dev/ptmx";
+
 class ISerialHandle {
 public:
     virtual ~ISerialHandle() = default;
@@ -119,6 +123,12 @@ public:
     // cannot wait so (the caller sleeps the time itself): the default, which lets a
     // handle without a descriptor to poll leave it out. Called by the thread that reads.
     virtual bool WaitReadable(int /*timeoutMs*/) { return false; }
+    // The descriptor WaitReadable polls, so that one thread can wait on several ports
+    // at once; -1 for a handle that has none.
+    virtual int PollDescriptor() const { return -1; }
+    // For a pseudo-terminal master: the path of its slave, which a program opens as if
+    // it were a serial device; "" for every other handle.
+    virtual std::string PeerDevice() const { return {}; }
     // Lets the output drain (bounded in time: what is still unsent then is
     // discarded), restores the device's previous settings and releases it; later
     // calls fail.

@@ -517,6 +517,8 @@ public:
     // Telnet commands alone also wake the caller, whose read then takes nothing: the
     // next wait is a full one again. While answers wait at their bound, input is not
     // taken, so the wait is for the peer to take them.
+    int PollDescriptor() const override { return fd_; }
+
     bool WaitReadable(int timeoutMs) override {
         if (fd_ < 0) return false;
         short wanted = POLLIN;

@@ -38,8 +38,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -335,6 +337,13 @@ public:
         if (fd_ < 0 || !ReadCounters(counters)) return false;
         lost = counters.Overrun + counters.BufferOverrun;
         return true;
+    }
+
+    int PollDescriptor() const override { return fd_; }
+
+    std::string PeerDevice() const override {
+        char name[PATH_MAX] = {};
+        return fd_ >= 0 && ptsname_r(fd_, name, sizeof name) == 0 ? std::string(name) : std::string();
     }
 
     bool WaitReadable(int timeoutMs) override {
@@ -698,12 +707,15 @@ public:
             errorNumber = errno;
             return nullptr;
         }
+        // Every open of the multiplexer is a new master of its own: no lock to take, and
+        // its slave must be unlocked for the program that opens it.
+        const bool ptyMaster = device == PtyMasterDevice;
         // TIOCEXCL keeps out other users' opens but not root's; the lock keeps out
         // every program that takes it, whoever runs it.
         termios probe{};
         TTermios2State saved{};
         int wakeFd = -1;
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        if (ptyMaster ? (grantpt(fd) != 0 || unlockpt(fd) != 0) : flock(fd, LOCK_EX | LOCK_NB) != 0)
             errorNumber = errno == EWOULDBLOCK ? EBUSY : errno;
         else if (tcgetattr(fd, &probe) != 0 || !Termios2Save(fd, saved))
             errorNumber = errno;
@@ -713,7 +725,7 @@ public:
             close(fd);
             return nullptr;
         }
-        ioctl(fd, TIOCEXCL);
+        if (!ptyMaster) ioctl(fd, TIOCEXCL);
         return std::make_unique<TPosixSerialHandle>(fd, wakeFd, saved);
     }
 

@@ -50,6 +50,14 @@ bool TCustomSerial::WaitReadable(int timeoutMs) {
     return handle_ != nullptr && handle_->WaitReadable(timeoutMs);
 }
 
+int TCustomSerial::GetPollDescriptor() const {
+    return handle_ != nullptr ? handle_->PollDescriptor() : -1;
+}
+
+std::string TCustomSerial::GetPeerDevice() const {
+    return handle_ != nullptr ? handle_->PeerDevice() : std::string();
+}
+
 bool TCustomSerial::GetReceiveLosses(uint32_t& lost) {
     return handle_ != nullptr && handle_->ReceiveLosses(lost);
 }

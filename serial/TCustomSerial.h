@@ -50,6 +50,11 @@ public:
     // Waits up to timeoutMs for bytes to read or a hang-up (ISerialHandle::WaitReadable);
     // false at once while closed or when the device cannot be waited for so.
     bool WaitReadable(int timeoutMs);
+    // The descriptor the open port's WaitReadable polls (ISerialHandle::PollDescriptor);
+    // -1 while closed or when it has none.
+    int GetPollDescriptor() const;
+    // The open pseudo-terminal master's slave (ISerialHandle::PeerDevice); "" otherwise.
+    std::string GetPeerDevice() const;
     // Received bytes the open port's driver dropped since it started, wrapping at 2^32
     // (ISerialHandle::ReceiveLosses); false while closed or when the driver keeps no count.
     bool GetReceiveLosses(uint32_t& lost);

@@ -43,6 +43,10 @@ void TSerial::SetActive(bool b) {
         CloseIt();
 }
 
+bool TSerial::ApplyLineSettings() {
+    return active_ && HandleValid() && Handle().SetState(BuildDcb()) == 0;
+}
+
 bool TSerial::OpenComm() {
     return OpenIt();
 }

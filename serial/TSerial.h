@@ -44,6 +44,9 @@ public:
     bool OpenIt();
     void CloseIt();
     virtual bool OpenComm();
+    // Applies the line settings (rate, character, handshake) to the open port at once;
+    // false while closed or when the device refuses them.
+    bool ApplyLineSettings();
     virtual void CloseComm();
 
     // Settings. Apart from Active they take effect at the next open.

@@ -61,6 +61,34 @@ Json FieldsJson(const std::vector<ZFieldSummary>& fields) {
     return json;
 }
 
+Json LinesJson(const std::vector<ZCliLineReport>& lines, bool checksumActive) {
+    Json json = Json::array();
+    for (const ZCliLineReport& line : lines) {
+        Json entry;
+        entry["name"] = line.Name;
+        entry["total_bytes"] = line.TotalBytes;
+        entry["trashed_bytes"] = line.TrashedBytes;
+        entry["start_triggers"] = line.StartTriggers;
+        entry["stop_triggers"] = line.StopTriggers;
+        entry["data_packets"] = line.DataPackets;
+        entry["data_packet_bytes"] = line.DataPacketBytes;
+        if (checksumActive) {
+            entry["checksum"]["good"] = line.ChecksumGood;
+            entry["checksum"]["bad"] = line.ChecksumBad;
+        }
+        json.push_back(std::move(entry));
+    }
+    return json;
+}
+
+void PrintLine(std::ostream& out, const ZCliLineReport& line, bool checksumActive) {
+    out << "Line " << line.Name << ": " << line.TotalBytes << " bytes, " << line.DataPackets
+        << " data packets (" << line.DataPacketBytes << " bytes), " << line.TrashedBytes << " trashed, "
+        << line.StartTriggers << " start triggers, " << line.StopTriggers << " stop triggers";
+    if (checksumActive) out << ", checksums " << line.ChecksumGood << " good, " << line.ChecksumBad << " bad";
+    out << '\n';
+}
+
 void PrintField(std::ostream& out, const ZFieldSummary& field) {
     out << "Field " << field.Name;
     if (!field.Unit.empty()) out << " [" << field.Unit << "]";
@@ -102,6 +130,8 @@ nlohmann::ordered_json ZCliCaptureReport::ToJson() const {
     }
     // Reports of settings without fields keep their form.
     if (!Fields.empty()) json["fields"] = FieldsJson(Fields);
+    // Reports of one line keep their form.
+    if (!Lines.empty()) json["lines"] = LinesJson(Lines, ChecksumActive);
     if (ShowSent) {
         json["bytes_sent"] = Counters.BytesSent;
         json["sends"] = Counters.Sends;
@@ -138,6 +168,7 @@ void ZCliCaptureReport::PrintSummary(std::ostream& out) const {
     }
     if (ChecksumActive)
         out << "Checksums:       " << c.ChecksumGood << " good, " << c.ChecksumBad << " bad\n";
+    for (const ZCliLineReport& line : Lines) PrintLine(out, line, ChecksumActive);
     for (const ZFieldSummary& field : Fields) PrintField(out, field);
     if (ShowSent)
         out << "Bytes sent:      " << c.BytesSent << " (" << c.Sends << " sends, skipped: " << SkippedSends

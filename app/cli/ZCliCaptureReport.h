@@ -11,6 +11,19 @@
 #include "ZFieldStatistics.h"
 #include "ZULErrorHistory.h"
 
+// One line of a capture of two lines, as its summary shows it.
+struct ZCliLineReport {
+    std::string Name;
+    uint32_t TotalBytes = 0;
+    uint32_t TrashedBytes = 0;
+    uint32_t StartTriggers = 0;
+    uint32_t StopTriggers = 0;
+    uint32_t DataPackets = 0;
+    uint32_t DataPacketBytes = 0;
+    uint32_t ChecksumGood = 0;
+    uint32_t ChecksumBad = 0;
+};
+
 struct ZCliCaptureReport {
     ZCliCounters Counters;
     std::vector<TZULError> Errors;      // oldest first
@@ -21,6 +34,7 @@ struct ZCliCaptureReport {
     bool ShowSent = false;        // the capture sent: the bytes sent are shown
     uint64_t SkippedSends = 0;    // ticks of repeats that passed without a send ("skipped: N")
     std::vector<ZFieldSummary> Fields;  // one per field the settings define
+    std::vector<ZCliLineReport> Lines;  // a capture of two lines: each; else empty
 
     nlohmann::ordered_json ToJson() const;
     void PrintJson(std::ostream& out) const;

@@ -90,11 +90,21 @@ int ZCliCaptureSession::Prepare(const std::string& settingsFile, const std::stri
 int ZCliCaptureSession::CreateRawRecording() {
     if (rawFile_.empty() || !IsTimedRecordingName(rawFile_)) return kCliExitOk;
     auto raw = std::make_unique<ZRawRecorder>(&logger_->GetErrorHistory());
-    const std::string device = logger_->GetPort().GetDevicePath();
-    const std::string description = "COM" + std::to_string(logger_->GetCOMPort()) + " at " +
-                                    std::to_string(logger_->GetBaudrate()) + " baud";
-    if (std::string error; !raw->CreateTimed(rawFile_, device, description, error)) {
+    const auto description = [this](int line) {
+        return "COM" + std::to_string(logger_->GetCOMPort(line)) + " at " +
+               std::to_string(logger_->GetBaudrate(line)) + " baud";
+    };
+    // One line keeps the interface the device names; two are named after the lines, so
+    // that a replay and a reader tell them apart.
+    const bool two = logger_->HasSecondLine();
+    const std::string name = two ? logger_->GetLineName(0) : logger_->GetPort().GetDevicePath();
+    if (std::string error; !raw->CreateTimed(rawFile_, name, description(0), error)) {
         context_.Err << error << '\n';
+        return kCliExitFailed;
+    }
+    if (two && !raw->AddTimedInterface(logger_->GetLineName(1), description(1))) {
+        context_.Err << "The recording file could not be written: \"" << rawFile_ << "\"\n";
+        raw->Discard();
         return kCliExitFailed;
     }
     logger_->SetRawRecorder(std::move(raw));
@@ -240,5 +250,13 @@ ZCliCaptureReport ZCliCaptureSession::TakeReport() {
     report.LogDir = settings_.LogDir;
     report.ChecksumActive = settings_.Frames.ChecksumActive();
     report.Fields = fieldStatistics_.Snapshot();
+    if (logger_->CapturesTwoLines()) {
+        for (int line = 0; line < ZLogger::MaxLines; ++line) {
+            const ZLogger::sLineCounters& c = logger_->LineCounters[line];
+            report.Lines.push_back({logger_->CapturedLineName(line), c.TotalBytes, c.TrashedBytes,
+                                    c.StartTriggerCount, c.StopTriggerCount, c.DataPacketCount,
+                                    c.DataPacketBytes, c.ChecksumGood, c.ChecksumBad});
+        }
+    }
     return report;
 }

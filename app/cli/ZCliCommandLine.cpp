@@ -9,6 +9,7 @@
 #include "Serial.h"
 #include "VerInfo.h"
 #include "ZCliCaptureCommand.h"
+#include "ZCliProxyCommand.h"
 #include "ZCliExtcapCommand.h"
 #include "ZCliPortsCommand.h"
 #include "ZCliReplayCommand.h"
@@ -87,11 +88,16 @@ const ZCliSynopsis kSynopses[] = {
      "                          [--pcap FILE.pcapng] [--raw FILE|FILE.pcapng] [--json] [--duration SECONDS]"},
     {"capture",
      "kestrun-cli capture --settings S.scs [--port N | --device PATH] [--baud RATE]\n"
+     "                           [--port2 N | --device2 PATH] [--baud2 RATE]\n"
      "                           [--duration SECONDS] [--out DIR] [--json] [--reconnect] [--precise-time]\n"
      "                           [--raw FILE|FILE.pcapng] [--frames FILE.jsonl] [--pcap FILE.pcapng]\n"
      "                           [--csv FILE.csv] [--send DATA... [--every MS] [--wait-answer MS]]\n"
      "                           [--send-file S.scs] [--text] [--checksum ALG] [--checksum-order lsb|msb]\n"
      "                           [--checksum-skip N] [--line-end cr|lf|crlf | --encode slip|cobs]"},
+    {"proxy",
+     "kestrun-cli proxy --settings S.scs [--port N | --device PATH|rfc2217://HOST:PORT] [--baud RATE]\n"
+     "                           --link PATH [--duration SECONDS] [--out DIR] [--json] [--reconnect]\n"
+     "                           [--raw FILE.pcapng] [--frames FILE.jsonl] [--pcap FILE.pcapng]"},
     {"send",
      "kestrun-cli send [--settings S.scs] [--port N | --device PATH] [--baud RATE] [--text]\n"
      "                        [--checksum ALG] [--checksum-order lsb|msb] [--checksum-skip N]\n"
@@ -175,6 +181,13 @@ void AddCapture(CLI::App& app, ZCliCaptureOptions& options) {
         ->excludes(port);
     app.add_option("--baud", options.Baudrate, "Baud rate (default: the settings' rate)")
         ->check(BaudrateValidator());
+    auto* port2 = app.add_option("--port2", options.Port2,
+                                 "Also capture this COM port number as the second line (the other direction)")
+                      ->check(PortValidator());
+    app.add_option("--device2", options.Device2, "The second line's device path instead of a COM port")
+        ->excludes(port2);
+    app.add_option("--baud2", options.Baudrate2, "The second line's baud rate (default: the settings')")
+        ->check(BaudrateValidator());
     app.add_option("--duration", options.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
         ->check(PositiveFiniteValidator("duration"));
     app.add_option("--out", options.OutDir,
@@ -203,6 +216,25 @@ void AddScript(CLI::App& app, ZCliScriptOptions& options) {
     app.add_option("address", options.Address, "A network port (rfc2217://HOST:PORT, tcp://HOST:PORT) or device")
         ->excludes(port)
         ->excludes(device);
+}
+
+void AddProxy(CLI::App& app, ZCliProxyOptions& options) {
+    ZCliCaptureOptions& capture = options.Capture;
+    app.add_option("--settings", capture.SettingsFile, "Settings file (.scs) to capture with")->required();
+    auto* port = app.add_option("--port", capture.Port, "The device's COM port number (default: the settings' port)")
+                     ->check(PortValidator());
+    app.add_option("--device", capture.Device, "The device's path or network address instead of a COM port")
+        ->excludes(port);
+    app.add_option("--baud", capture.Baudrate, "Baud rate (default: the settings' rate)")->check(BaudrateValidator());
+    app.add_option("--link", options.Link, "Make this new symbolic link to the program's side")->required();
+    app.add_option("--duration", capture.DurationSeconds, "Stop after this many seconds (default: Ctrl+C)")
+        ->check(PositiveFiniteValidator("duration"));
+    app.add_option("--out", capture.OutDir, "Folder for the log files (default: the settings' log directory)");
+    app.add_flag("--json", capture.Json, "Print the result as one JSON object");
+    app.add_option("--frames", capture.FramesFile, "Write every block as one JSON object per line into this new file");
+    app.add_flag("--reconnect", capture.Reconnect, "Wait for a lost device to come back instead of ending");
+    app.add_option("--raw", capture.RawFile, "Also record both directions into this new .pcapng file");
+    app.add_option("--pcap", capture.PcapFile, "Also write every frame as a packet into this new .pcapng file");
 }
 
 void AddExtcap(CLI::App& app, ZCliExtcapOptions& options) {
@@ -383,6 +415,10 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     CLI::App* scriptCommand = app.add_subcommand(
         "script", "Capture live and run a Lua script that sends, waits for frames and checks them");
     AddScript(*scriptCommand, script);
+    ZCliProxyOptions proxy;
+    CLI::App* proxyCommand =
+        app.add_subcommand("proxy", "Stand between a program and its device, passing on and capturing both ways");
+    AddProxy(*proxyCommand, proxy);
 
     ZCliSendCommandOptions send;
     CLI::App* sendCommand =
@@ -435,6 +471,7 @@ int ZCliRun(int argc, const char* const* argv, ZCliContext& context) {
     if (*replayCommand) return ZCliRunReplay(replay, context);
     if (*captureCommand) return ZCliRunCapture(capture, context);
     if (*scriptCommand) return ZCliRunScript(script, context);
+    if (*proxyCommand) return ZCliRunProxy(proxy, context);
     if (*sendCommand) return ZCliRunSend(send, context);
     if (*termCommand) return ZCliRunTerm(term, context);
     if (*portsCommand) return ZCliRunPorts(context, portsJson);

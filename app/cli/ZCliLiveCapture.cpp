@@ -121,19 +121,36 @@ namespace {
 constexpr auto kWaitStep = std::chrono::milliseconds(50);
 constexpr auto kDisplayInterval = std::chrono::milliseconds(250);
 
-void ChoosePort(const ZCliCaptureOptions& options, ZLogger& logger) {
-    if (!options.Device.empty()) {
-        logger.GetPort().SetDevicePath(options.Device);
-    } else if (options.Port > 0) {
-        logger.SetCOMPort(options.Port);
+void ChooseLinePort(int port, const std::string& device, int baudrate, ZLogger& logger, int line) {
+    if (!device.empty()) {
+        logger.GetPort(line).SetDevicePath(device);
+    } else if (port > 0) {
+        logger.SetCOMPort(port, line);
     }
-    if (options.Baudrate > 0) logger.SetBaudrate(options.Baudrate);
+    if (baudrate > 0) logger.SetBaudrate(baudrate, line);
+}
+
+void ChoosePort(const ZCliCaptureOptions& options, ZLogger& logger) {
+    ChooseLinePort(options.Port, options.Device, options.Baudrate, logger, 0);
+    // Naming the second line's port turns it on; the settings file may have it on already.
+    if (options.Port2 > 0 || !options.Device2.empty()) logger.SetSecondLine(true);
+    if (logger.HasSecondLine()) ChooseLinePort(options.Port2, options.Device2, options.Baudrate2, logger, 1);
+}
+
+// "COM<n> (<device>)", or the device path or network address that was chosen.
+std::string DescribeLinePort(ZLogger& logger, int line, bool byPath) {
+    const std::string device = logger.GetPort(line).GetDevicePath();
+    if (byPath || !logger.GetNetworkPort(line).empty()) return device;
+    return "COM" + std::to_string(logger.GetCOMPort(line)) + " (" + device + ")";
 }
 
 std::string DescribePort(const ZCliCaptureOptions& options, ZLogger& logger) {
-    const std::string device = logger.GetPort().GetDevicePath();
-    if (!options.Device.empty()) return device;
-    return "COM" + std::to_string(logger.GetCOMPort()) + " (" + device + ")";
+    std::string text = DescribeLinePort(logger, 0, !options.Device.empty());
+    if (!logger.HasSecondLine()) return text;
+    text += " at " + std::to_string(logger.GetBaudrate(0)) + " baud (" + logger.GetLineName(0) + ") and ";
+    text += DescribeLinePort(logger, 1, !options.Device2.empty());
+    text += " (" + logger.GetLineName(1) + ")";
+    return text;
 }
 
 // Why the open failed. A COM number that the scan did not find never reaches a
@@ -146,11 +163,9 @@ std::string OpenFailureReason(const ZCliCaptureOptions& options, ZLogger& logger
 
 // The engine records a port that hung up or vanished in its error history; the
 // capture cannot receive anything more after that.
-bool PortWasLost(TZULErrorHistory& errors) {
-    for (int i = errors.GetCount() - 1; i >= 0; --i) {
-        if (errors.GetError(i).Function == "PollPort") return true;
-    }
-    return false;
+// With two lines, only when both are lost.
+bool PortWasLost(ZLogger& logger) {
+    return logger.IsPortLost();
 }
 
 std::string CounterLine(const ZCliCounters& c) {
@@ -195,7 +210,7 @@ WaitResult WaitWhileCapturing(const ZCliCaptureOptions& options, ZCliCaptureSess
         if (options.DurationSeconds > 0 && now - start >= duration) return WaitResult::Finished;
         if (reconnect) {
             ShowPortState(waiting, session, context);
-        } else if (PortWasLost(session.Logger().GetErrorHistory())) {
+        } else if (PortWasLost(session.Logger())) {
             return WaitResult::PortLost;
         }
         if (!sender.Idle()) sender.SendDue(context.Err);
@@ -218,7 +233,7 @@ std::string ZCliOpenFailureReason(const ZCliCaptureOptions& options, ZLogger& lo
 }
 
 bool ZCliPortWasLost(ZLogger& logger) {
-    return PortWasLost(logger.GetErrorHistory());
+    return PortWasLost(logger);
 }
 void ZCliShowPortState(bool& waiting, ZCliCaptureSession& session, ZCliContext& context) {
     ShowPortState(waiting, session, context);
@@ -252,7 +267,7 @@ int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& 
         return code;
     }
     const std::string portText = DescribePort(options, logger);
-    const int32_t baudrate = logger.GetBaudrate();
+    const int32_t baudrate = logger.GetBaudrate(logger.HasSecondLine() ? 1 : 0);
     if (beforeStart) beforeStart(logger);
     session.ResetCounters();
     if (!logger.StartCapture()) {

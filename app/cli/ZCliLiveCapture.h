@@ -62,6 +62,11 @@ struct ZCliCaptureOptions {
     int Port = 0;                // 0: the port of the settings file
     std::string Device;          // a device path instead of a COM number
     int Baudrate = 0;            // 0: the rate of the settings file; else one of Baudrates
+    // The second line (the other direction): a port number or a device path (either
+    // turns the second line on), and its rate; 0 and "": the settings file's.
+    int Port2 = 0;
+    std::string Device2;
+    int Baudrate2 = 0;
     double DurationSeconds = 0;  // 0: until stopped
     std::string OutDir;          // empty: the settings' log directory
     bool Json = false;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ZCliCaptureSession.h"
 #include "ZCliScriptRun.h"
@@ -99,6 +100,11 @@ int ZCliRunReplay(const ZCliReplayOptions& options, ZCliContext& context) {
         session.Abandon();
         context.Err << errorText << '\n';
         return why == ZRecordingReplay::Refusal::Usage ? kCliExitUsage : kCliExitFailed;
+    }
+    // A recording of two lines replays as two lines, named as they were.
+    if (const std::vector<std::string>& names = recording.LineNames(); names.size() >= 2) {
+        session.Logger().SetSecondLine(true);
+        for (int line = 0; line < ZLogger::MaxLines; ++line) session.Logger().SetLineName(line, names[line]);
     }
     return Replay(
         options, session, context,

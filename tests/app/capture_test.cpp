@@ -1,6 +1,7 @@
 // kestrun-cli capture from pseudo-terminals: what is written into the master
 // side comes out in the counters and the log files.
 
+#include <algorithm>
 #include <condition_variable>
 #include <iterator>
 #include <mutex>
@@ -567,6 +568,74 @@ TEST(NetworkCaptureTest, AKilledServerIsALossAndARestartResumesTheCapture) {
     EXPECT_EQ(report["errors"][0]["error"],
               "The COM port was lost (device " + address + " hung up or was removed)");
     EXPECT_EQ(report["errors"][1]["error"], "The COM port is back: " + address);
+}
+
+// Two lines at once, each from its own pseudo-terminal: the summary counts each line
+// under its name, the log headers name it, and the timed recording replays both.
+TEST(TwoLineCaptureTest, EachLineIsCountedNamedAndReplayed) {
+    const struct {
+        const char* Name;
+        const char* Sections;  // beside the first port section
+        const char* Names[2];  // "": the device's file name
+    } rows[] = {
+        {"names from the settings",
+         "Name=Master\r\n[_serial_capture2]\r\nEnabled=1\r\nName=Slave\r\n",
+         {"Master", "Slave"}},
+        {"default names: the devices' file names", "", {"", ""}},
+    };
+    for (const auto& row : rows) {
+        ScratchDir dir;
+        ZPseudoTerminal first;
+        ZPseudoTerminal second;
+        ASSERT_TRUE(first.Open() && second.Open());
+        std::string sections = kDefaultPortSection + row.Sections;
+        const std::string portText = kDefaultPortSection.substr(kDefaultPortSection.find("_settings"));
+        if (*row.Sections != '\0') sections += portText;
+        WriteFile(dir / "two.scs", sections + "[_logger_settings]\r\nCaptureMode=0\r\n");
+        const std::vector<uint8_t> query{'Q', 0x00, 0xFF, '\n'};
+        const std::vector<uint8_t> answer{'A', 'N', 'S', 0xFF, 0x00, '\n'};
+        CounterWatch watch;
+        std::atomic<bool> stop{false};
+        CliResult captured;
+        std::thread writer;
+        captured = RunWatchedCli(
+            {"capture", "--settings", dir / "two.scs", "--device", first.SlavePath(), "--device2",
+             second.SlavePath(), "--out", dir / "capture", "--raw", dir / "two.pcapng", "--json"},
+            watch, &stop, [&] {
+                writer = std::thread([&] {
+                    WriteAll(first.Master(), query);
+                    EXPECT_TRUE(watch.WaitFor("Total 4 B"));
+                    WriteAll(second.Master(), answer);
+                    EXPECT_TRUE(watch.WaitFor("Total 10 B"));
+                    stop = true;
+                });
+            });
+        writer.join();
+        ASSERT_EQ(captured.Code, 0) << row.Name << captured.Err;
+        std::string names[2];
+        for (int line = 0; line < 2; ++line) {
+            const std::string& path = line == 0 ? first.SlavePath() : second.SlavePath();
+            names[line] = *row.Names[line] != '\0' ? row.Names[line] : path.substr(path.rfind('/') + 1);
+        }
+        const Json lines = Json::parse(captured.Out)["lines"];
+        ASSERT_EQ(lines.size(), 2u) << row.Name << captured.Out;
+        EXPECT_EQ(lines[0]["name"], names[0]) << row.Name;
+        EXPECT_EQ(lines[0]["total_bytes"], query.size()) << row.Name;
+        EXPECT_EQ(lines[1]["name"], names[1]) << row.Name;
+        EXPECT_EQ(lines[1]["total_bytes"], answer.size()) << row.Name;
+        const std::vector<std::string> log = AllLogLines(Json::parse(captured.Out), dir / "capture/");
+        const auto named = [&](const std::string& name) {
+            return std::any_of(log.begin(), log.end(), [&](const std::string& l) {
+                return l.rfind("Data from " + name + " at ", 0) == 0;
+            });
+        };
+        EXPECT_TRUE(named(names[0]) && named(names[1])) << row.Name;
+
+        const CliResult replayed = RunCli({"replay", "--settings", dir / "two.scs", "--input",
+                                           dir / "two.pcapng", "--out", dir / "replay", "--json"});
+        ASSERT_EQ(replayed.Code, 0) << row.Name << replayed.Err;
+        EXPECT_EQ(Json::parse(replayed.Out)["lines"], lines) << row.Name;
+    }
 }
 
 }  // namespace
