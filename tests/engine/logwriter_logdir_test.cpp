@@ -74,7 +74,8 @@ TEST(LogWriterNames, TheSearchForAFreeNameIsBounded) {
     EXPECT_EQ(writer.TakeFailedFileCount(), 0u);
     ASSERT_EQ(errors.GetCount(), 1);
     EXPECT_EQ(errors.GetLatestError().Function, "WriteLogFile");
-    const std::string gaveUp = std::to_string(ZLogFileManager::MaxTakenNames) + " names in a row were taken";
+    std::string gaveUp = std::to_string(ZLogFileManager::MaxTakenNames);
+    gaveUp.append(" names in a row were taken");
     EXPECT_NE(errors.GetLatestError().Error.find(gaveUp), std::string::npos) << errors.GetLatestError().Error;
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("cut")));
 }
