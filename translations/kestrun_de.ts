@@ -208,6 +208,22 @@
         <translation>Der COM-Anschluss ist wieder da: %1</translation>
     </message>
     <message>
+        <source>The COM port of line %1 is back: %2</source>
+        <translation>Der COM-Anschluss der Leitung %1 ist wieder da: %2</translation>
+    </message>
+    <message>
+        <source>The COM port of line %1 was lost (device %2 hung up or was removed)</source>
+        <translation>Der COM-Anschluss der Leitung %1 ging verloren (das Gerät %2 hat aufgelegt oder wurde entfernt)</translation>
+    </message>
+    <message>
+        <source>The COM port of line %1: %2</source>
+        <translation>Der COM-Anschluss der Leitung %1: %2</translation>
+    </message>
+    <message>
+        <source>The settings for the second line&apos;s COM port could not be read from file &quot;%1&quot;</source>
+        <translation>Die Einstellungen des COM-Anschlusses der zweiten Leitung konnten nicht aus der Datei „%1“ gelesen werden</translation>
+    </message>
+    <message>
         <source>The COM port was lost (device %1 hung up or was removed)</source>
         <translation>Der COM-Anschluss ging verloren (das Gerät %1 hat aufgelegt oder wurde entfernt)</translation>
     </message>
