@@ -371,9 +371,8 @@ const RunCase RunCases[] = {
      {"out"}},
     // Command lines: the word or the number that was not understood is named.
     {"UnknownCommand", [](const ScratchDir&) { return std::vector<std::string>{"bogus"}; }, 2,
-     "Unknown command \"bogus\". The commands are replay, capture, send, term, ports, settings, simulate "
-     "and extcap; run "
-     "\"kestrun-cli --help\" for more.\n"},
+     "Unknown command \"bogus\". The commands are replay, capture, script, proxy, send, term, ports, settings, "
+     "simulate and extcap; run \"kestrun-cli --help\" for more.\n"},
     {"DurationNotANumber",
      [](const ScratchDir&) {
          return std::vector<std::string>{"capture", "--settings", "s.scs", "--duration", "nan"};
