@@ -4,6 +4,7 @@
 
 #include "ZFieldText.h"
 #include "ZFieldValues.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ constexpr std::string_view LineEnd = "\r\n";
 
 }  // namespace
 
-ZFieldCsv::ZFieldCsv() : file_("CSV file") {}
+ZFieldCsv::ZFieldCsv() : file_(ZULFormat(ZUL_TEXT("TextFile", "CSV file"))) {}
 
 bool ZFieldCsv::Create(const std::string& path, const ZFieldList& fields, std::string& errorText) {
     if (!file_.Create(path, errorText)) return false;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "ZFieldText.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -12,14 +13,6 @@ constexpr const char* KeyNames[FieldKeyCount] = {"Name",  "Type",   "Offset", "M
 constexpr const char* TypeNames[] = {"u8",  "i8",  "u16", "i16", "u24", "i24", "u32",
                                      "i32", "u64", "i64", "f32", "f64", "text"};
 constexpr int TypeSizes[] = {1, 1, 2, 2, 3, 3, 4, 4, 8, 8, 4, 8, 0};
-constexpr const char* TypeList = "u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 or text";
-
-std::string Quoted(std::string_view text) {
-    std::string quoted = "\"";
-    quoted.append(text).append("\"");
-    return quoted;
-}
-
 bool ParseWholeWithin(std::string_view text, int64_t low, int64_t high, int32_t& value) {
     int64_t whole = 0;
     if (!ZParseFieldWhole(ZTrimBlanks(text), whole) || whole < low || whole > high) return false;
@@ -72,8 +65,8 @@ std::string PatternText(const TTriggerSequence& pattern) {
     return text;
 }
 
-std::string OffsetRange() {
-    return "a whole number from -" + std::to_string(MaxFieldOffset) + " to " + std::to_string(MaxFieldOffset);
+std::string Refused(const ZULTextTemplate& text, const std::string& keyName, std::string_view value = {}) {
+    return ZULFormat(text, {keyName, value, std::to_string(MaxFieldOffset)});
 }
 
 }  // namespace
@@ -140,16 +133,16 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                                   std::string& reason) {
     // A settings file trims its values: what it cannot keep is not taken either.
     const std::string text(ZTrimBlanks(typed));
-    const std::string shown = keyName + " " + Quoted(text);
     if ((key == fkName || key == fkUnit || key == fkPrefix) &&
         text.find_first_of("\r\n") != std::string::npos) {
-        reason = keyName + " holds a line break, which a settings file cannot keep";
+        reason =
+            Refused(ZUL_TEXT("Fields", "%1 holds a line break, which a settings file cannot keep"), keyName);
         return false;
     }
     switch (key) {
         case fkName:
             if (text.empty()) {
-                reason = keyName + " is empty: every field needs a name";
+                reason = Refused(ZUL_TEXT("Fields", "%1 is empty: every field needs a name"), keyName);
                 return false;
             }
             Name = text;
@@ -161,7 +154,10 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                     return true;
                 }
             }
-            reason = shown + " is no field type: the types are " + TypeList;
+            reason = Refused(ZUL_TEXT("Fields",
+                                      "%1 \"%2\" is no field type: the types are u8, i8, u16, i16, "
+                                      "u24, i24, u32, i32, u64, i64, f32, f64 or text"),
+                             keyName, text);
             return false;
         case fkOffset:
             if (text.empty()) {
@@ -169,7 +165,10 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                 return true;
             }
             if (!ParseWholeWithin(text, -MaxFieldOffset, MaxFieldOffset, Offset)) {
-                reason = shown + " is no offset: an offset is " + OffsetRange() + " (-1 is the last byte)";
+                reason = Refused(ZUL_TEXT("Fields",
+                                          "%1 \"%2\" is no offset: an offset is a whole number from -%3 "
+                                          "to %3 (-1 is the last byte)"),
+                                 keyName, text);
                 return false;
             }
             HasOffset = true;
@@ -177,7 +176,9 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
         case fkMSBFirst: {
             int64_t value = 1;
             if (!text.empty() && !ZParseFieldWhole(ZTrimBlanks(text), value)) {
-                reason = shown + " is neither 1 (most significant byte first) nor 0";
+                reason =
+                    Refused(ZUL_TEXT("Fields", "%1 \"%2\" is neither 1 (most significant byte first) nor 0"),
+                            keyName, text);
                 return false;
             }
             MSBFirst = value != 0;
@@ -195,9 +196,10 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                 !ParseWholeWithin(std::string_view(text).substr(0, comma), 0, 63, start) ||
                 !ParseWholeWithin(std::string_view(text).substr(comma + 1), 1, 64, length) ||
                 start + length > 64) {
-                reason =
-                    shown +
-                    " is no bit slice: write START,LENGTH (bit 0 the least significant, LENGTH 1 or more)";
+                reason = Refused(ZUL_TEXT("Fields",
+                                          "%1 \"%2\" is no bit slice: write START,LENGTH (bit 0 the least "
+                                          "significant, LENGTH 1 or more)"),
+                                 keyName, text);
                 return false;
             }
             HasBits = true;
@@ -211,8 +213,15 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                 Separator = text == "space" ? ' ' : text == "tab" ? '\t' : text[0];
                 return true;
             }
-            reason = text.empty() ? keyName + " is empty: write \"space\" for a blank, \"tab\" for a tab"
-                                  : shown + " is no separator: one ASCII character, \"space\" or \"tab\"";
+            reason =
+                text.empty()
+                    ? Refused(
+                          ZUL_TEXT("Fields", "%1 is empty: write \"space\" for a blank, \"tab\" for a tab"),
+                          keyName)
+                    : Refused(
+                          ZUL_TEXT("Fields",
+                                   "%1 \"%2\" is no separator: one ASCII character, \"space\" or \"tab\""),
+                          keyName, text);
             return false;
         case fkIndex:
             if (text.empty()) {
@@ -220,8 +229,10 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                 return true;
             }
             if (!ParseWholeWithin(text, 0, MaxFieldOffset, Index)) {
-                reason = shown + " is no token index: a whole number from 0 (the first token) to " +
-                         std::to_string(MaxFieldOffset);
+                reason = Refused(ZUL_TEXT("Fields",
+                                          "%1 \"%2\" is no token index: a whole number from 0 (the "
+                                          "first token) to %3"),
+                                 keyName, text);
                 return false;
             }
             HasIndex = true;
@@ -233,7 +244,7 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
         case fkAdd: {
             double value = key == fkScale ? 1 : 0;
             if (!text.empty() && (!ZParseFieldDecimal(text, value) || !std::isfinite(value))) {
-                reason = shown + " is no finite decimal number";
+                reason = Refused(ZUL_TEXT("Fields", "%1 \"%2\" is no finite decimal number"), keyName, text);
                 return false;
             }
             (key == fkScale ? Scale : Add) = value;
@@ -255,8 +266,11 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
                 !ParseWholeWithin(std::string_view(text).substr(0, colon), -MaxFieldOffset, MaxFieldOffset,
                                   offset) ||
                 !ParsePattern(std::string_view(text).substr(colon + 1), pattern)) {
-                reason = shown + " is not OFFSET:HEX (an offset " + OffsetRange() +
-                         ", then whole HEX bytes, ?? for any byte, e.g. 0:24 ?? 47)";
+                reason =
+                    Refused(ZUL_TEXT("Fields",
+                                     "%1 \"%2\" is not OFFSET:HEX (an offset a whole number from "
+                                     "-%3 to %3, then whole HEX bytes, ?? for any byte, e.g. 0:24 ?? 47)"),
+                            keyName, text);
                 return false;
             }
             HasMatch = true;
@@ -271,23 +285,29 @@ bool ZFieldDefinition::SetKeyText(TFieldKey key, const std::string& typed, const
 bool ZFieldDefinition::Check(const std::string& suffix, std::string& reason) const {
     const std::string type = TypeName(Type);
     if (Type != ftText && !HasOffset) {
-        reason = std::string("Offset") + suffix + " is missing: a field of type " + type +
-                 " needs the offset of its first byte";
+        reason = ZULFormat(ZUL_TEXT("Fields",
+                                    "Offset%1 is missing: a field of type %2 needs the offset of its "
+                                    "first byte"),
+                           {suffix, type});
         return false;
     }
     if (Type == ftText && !HasIndex) {
-        reason = std::string("Index") + suffix +
-                 " is missing: a text field needs the index of its token (0 = the first)";
+        reason = ZULFormat(
+            ZUL_TEXT("Fields",
+                     "Index%1 is missing: a text field needs the index of its token (0 = the first)"),
+            {suffix});
         return false;
     }
     if (HasBits && !IsInteger(Type)) {
-        reason = std::string("Bits") + suffix + " is set, but a field of type " + type +
-                 " has no bit slices (integer types only)";
+        reason = ZULFormat(ZUL_TEXT("Fields",
+                                    "Bits%1 is set, but a field of type %2 has no bit slices (integer "
+                                    "types only)"),
+                           {suffix, type});
         return false;
     }
     if (HasBits && BitStart + BitLength > 8 * TypeBytes(Type)) {
-        reason = std::string("Bits") + suffix + " " + Quoted(KeyText(fkBits)) + " lies outside the " +
-                 std::to_string(8 * TypeBytes(Type)) + " bits of type " + type;
+        reason = ZULFormat(ZUL_TEXT("Fields", "Bits%1 \"%2\" lies outside the %3 bits of type %4"),
+                           {suffix, KeyText(fkBits), std::to_string(8 * TypeBytes(Type)), type});
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "ZFieldText.h"
 #include "ZFieldValues.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ void AppendFields(std::string& line, const sBlock& block) {
 
 }  // namespace
 
-ZFrameExport::ZFrameExport() : file_("frame file") {}
+ZFrameExport::ZFrameExport() : file_(ZULFormat(ZUL_TEXT("TextFile", "frame file"))) {}
 
 ZFrameExport::~ZFrameExport() = default;
 

@@ -229,7 +229,7 @@ void ZLogFileManager::FormatBlock(const sBlock& block, bool checksumWrong, const
 ZLogFileManager::ZLogFileManager(const ZLoggerSettings* settings, TZULErrorHistory* errors)
     : settings_(settings),
       errors_(errors),
-      losses_("ZLogFileManager", "LogBlock", "log lines"),
+      losses_("ZLogFileManager", "LogBlock", ZULFormat(ZUL_TEXT("LossCounter", "log lines"))),
       // Everything queued at a wake-up is handed out at once, so that it is written with
       // one call, not one per record.
       pump_(false, PumpIntervalMs, false,
@@ -400,38 +400,47 @@ void ZLogFileManager::ClearWriteProblem() {
 bool ZLogFileManager::CheckLogFolder(const std::string& dir, std::string& errorText) {
     const std::string folder = WithTrailingDelimiter(dir);
     const auto refuse = [&](const std::string& reason) {
-        errorText = "Log files cannot be written into the folder \"" + folder + "\": " + reason;
+        errorText =
+            ZULFormat(ZUL_TEXT("LogFileManager", "Log files cannot be written into the folder \"%1\": %2"),
+                      {folder, reason});
         return false;
     };
-    if (dir.empty()) return refuse("no log folder is set.");
+    if (dir.empty()) return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "no log folder is set.")));
     // Without its trailing delimiter, so that a file of that name is seen as what it is.
     const std::string path = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR) return refuse(GetErrorText(errno) + ".");
+        if (errno != ENOENT && errno != ENOTDIR)
+            return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "%1."), {GetErrorText(errno)}));
         if (!ZULForceDirectories(folder)) {
             const int reason = errno;
             // The part of the path that stops the making tells more than the whole path does.
             std::error_code error;
             std::filesystem::create_directories(folder, error);
-            return refuse("it cannot be made (" + (error ? error.message() : GetErrorText(reason)) + ").");
+            return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "it cannot be made (%1)."),
+                                    {error ? error.message() : GetErrorText(reason)}));
         }
-        if (stat(path.c_str(), &info) != 0) return refuse(GetErrorText(errno) + ".");
+        if (stat(path.c_str(), &info) != 0)
+            return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "%1."), {GetErrorText(errno)}));
     }
-    if (!S_ISDIR(info.st_mode)) return refuse("it is not a folder.");
+    if (!S_ISDIR(info.st_mode)) return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "it is not a folder.")));
     // Root may write into any folder; one that nobody may write to is still meant to stay as it is.
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refuse("the folder is read-only.");
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "the folder is read-only.")));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string probe =
             folder + ".kestrun_write_check_" + std::to_string(getpid()) + "_" + std::to_string(attempt);
         const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return refuse("no file can be created there (" + GetErrorText(errno) + ").");
+        if (fd < 0)
+            return refuse(ZULFormat(ZUL_TEXT("LogFileManager", "no file can be created there (%1)."),
+                                    {GetErrorText(errno)}));
         close(fd);
         unlink(probe.c_str());
         return true;
     }
-    return refuse("no file can be created there (every trial name is taken).");
+    return refuse(
+        ZULFormat(ZUL_TEXT("LogFileManager", "no file can be created there (every trial name is taken).")));
 }
 
 std::string ZLogFileManager::LogFileName(const ZULDateTimeParts& parts) {

@@ -59,8 +59,9 @@ void ZPcapngReader::Close() {
     interfaces_.clear();
 }
 
-std::string ZPcapngReader::Refusal(const std::string& what) const {
-    return "The recording \"" + path_ + "\" " + what;
+std::string ZPcapngReader::Refusal(const ZULTextTemplate& what,
+                                   std::initializer_list<std::string_view> args) const {
+    return ZULFormat(ZUL_TEXT("PcapngReader", "The recording \"%1\" %2"), {path_, ZULFormat(what, args)});
 }
 
 uint16_t ZPcapngReader::Get16(size_t at) const {
@@ -82,9 +83,10 @@ bool ZPcapngReader::Open(const std::string& path, int linkType, std::string& err
     struct stat status {};
     if (fd_ < 0 || fstat(fd_, &status) != 0) {
         const std::string kind = ZULFileKindText(path);
-        errorText = kind.empty()
-                        ? Refusal("cannot be read: " + GetLastErrorText())
-                        : Refusal(std::string("is ") + kind + ", and a recording must be a regular file.");
+        errorText =
+            kind.empty()
+                ? Refusal(ZUL_TEXT("PcapngReader", "cannot be read: %1"), {GetLastErrorText()})
+                : Refusal(ZUL_TEXT("PcapngReader", "is %1, and a recording must be a regular file."), {kind});
         Close();
         return false;
     }
@@ -126,7 +128,7 @@ int ZPcapngReader::ReadBlock(std::string& errorText) {
     const size_t headLength = left < sizeof(head) ? static_cast<size_t>(left) : sizeof(head);
     int error = headLength == 0 ? 0 : ReadAt(fd_, offset_, head, headLength);
     if (error != 0) {
-        errorText = Refusal("cannot be read: " + GetErrorText(error));
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "cannot be read: %1"), {GetErrorText(error)});
         return -1;
     }
     uint32_t type;
@@ -138,36 +140,40 @@ int ZPcapngReader::ReadBlock(std::string& errorText) {
             // A section that starts later in the file could be a cut or damaged one; at the
             // start, it is simply something else.
             errorText = offset_ == 0 && !(type == SectionHeaderType && headLength < sizeof(head))
-                            ? Refusal("is not a pcapng file.")
-                            : Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+                            ? Refusal(ZUL_TEXT("PcapngReader", "is not a pcapng file."))
+                            : Refusal(ZUL_TEXT("PcapngReader", "ends inside a block at offset %1."),
+                                      {std::to_string(size_)});
             return -1;
         }
         swapped_ = magic == SwappedByteOrderMagic;
     }
     if (headLength < 8) {
-        errorText = Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+        errorText =
+            Refusal(ZUL_TEXT("PcapngReader", "ends inside a block at offset %1."), {std::to_string(size_)});
         return -1;
     }
     uint32_t length;
     std::memcpy(&length, head + 4, sizeof(length));
     if (swapped_) length = Swap32(length);
     if (length < MinBlockLength || length % 4 != 0 || length > MaxBlockLength) {
-        errorText = Refusal("has a block of impossible length " + std::to_string(length) + " at offset " +
-                            std::to_string(offset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a block of impossible length %1 at offset %2."),
+                            {std::to_string(length), std::to_string(offset_)});
         return -1;
     }
     if (length > left) {
-        errorText = Refusal("ends inside a block at offset " + std::to_string(size_) + ".");
+        errorText =
+            Refusal(ZUL_TEXT("PcapngReader", "ends inside a block at offset %1."), {std::to_string(size_)});
         return -1;
     }
     block_.resize(length);
     error = ReadAt(fd_, offset_, block_.data(), length);
     if (error != 0) {
-        errorText = Refusal("cannot be read: " + GetErrorText(error));
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "cannot be read: %1"), {GetErrorText(error)});
         return -1;
     }
     if (Get32(length - 4) != length) {
-        errorText = Refusal("has a malformed block at offset " + std::to_string(offset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a malformed block at offset %1."),
+                            {std::to_string(offset_)});
         return -1;
     }
     offset_ += length;
@@ -176,11 +182,13 @@ int ZPcapngReader::ReadBlock(std::string& errorText) {
 
 bool ZPcapngReader::ParseSectionHeader(std::string& errorText) {
     if (block_.size() < MinSectionHeaderLength) {
-        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a malformed block at offset %1."),
+                            {std::to_string(blockOffset_)});
         return false;
     }
     if (Get16(12) != 1) {
-        errorText = Refusal("has pcapng version " + std::to_string(Get16(12)) + ", not 1.");
+        errorText =
+            Refusal(ZUL_TEXT("PcapngReader", "has pcapng version %1, not 1."), {std::to_string(Get16(12))});
         return false;
     }
     interfaces_.clear();  // interface numbers count from 0 in every section
@@ -189,14 +197,15 @@ bool ZPcapngReader::ParseSectionHeader(std::string& errorText) {
 
 bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
     if (block_.size() < MinInterfaceLength) {
-        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a malformed block at offset %1."),
+                            {std::to_string(blockOffset_)});
         return false;
     }
     Interface interface;
     interface.linkType = Get16(8);
     if (linkType != AnyLinkType && interface.linkType != linkType) {
-        errorText = Refusal("holds packets of link type " + std::to_string(interface.linkType) +
-                            ", not of link type " + std::to_string(linkType) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "holds packets of link type %1, not of link type %2."),
+                            {std::to_string(interface.linkType), std::to_string(linkType)});
         return false;
     }
     const bool walked = WalkOptions(16, [&](uint16_t code, size_t value, size_t length) {
@@ -206,13 +215,14 @@ bool ZPcapngReader::ParseInterface(int linkType, std::string& errorText) {
                                   block_.begin() + static_cast<ptrdiff_t>(value + length));
     });
     if (!walked) {
-        errorText = Refusal("has a malformed block at offset " + std::to_string(blockOffset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a malformed block at offset %1."),
+                            {std::to_string(blockOffset_)});
         return false;
     }
     const uint8_t exponent = interface.tsresol & 0x7F;
     if ((interface.tsresol & 0x80) != 0 ? exponent > 63 : exponent > 18) {
-        errorText =
-            Refusal("has a time resolution it cannot use at offset " + std::to_string(blockOffset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a time resolution it cannot use at offset %1."),
+                            {std::to_string(blockOffset_)});
         return false;
     }
     interfaces_.push_back(interface);
@@ -226,14 +236,16 @@ bool ZPcapngReader::CheckPacketBlock(uint32_t type, std::string& errorText) cons
                   Get32(20) > block_.size() - MinEnhancedPacketLength
             : type == SimplePacketType && (block_.size() < MinSimplePacketLength || interfaces_.empty());
     if (malformed) {
-        errorText = Refusal("has a malformed packet block at offset " + std::to_string(blockOffset_) + ".");
+        errorText = Refusal(ZUL_TEXT("PcapngReader", "has a malformed packet block at offset %1."),
+                            {std::to_string(blockOffset_)});
         return false;
     }
     int64_t timeUs = 0;
     if (type == EnhancedPacketType && !PacketTime(timeUs)) {
         errorText =
-            Refusal("has a packet with a time after the year 9999 (packet " + std::to_string(packetNumber_) +
-                    " at offset " + std::to_string(blockOffset_) + ").");
+            Refusal(ZUL_TEXT("PcapngReader",
+                             "has a packet with a time after the year 9999 (packet %1 at offset %2)."),
+                    {std::to_string(packetNumber_), std::to_string(blockOffset_)});
         return false;
     }
     return true;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ZULText.h"
+
 class ZPcapngReader {
 public:
     // Larger blocks are refused: no recording of serial data needs them, and the
@@ -73,7 +75,7 @@ private:
     uint32_t PacketFlags() const;
     uint16_t Get16(size_t at) const;
     uint32_t Get32(size_t at) const;
-    std::string Refusal(const std::string& what) const;
+    std::string Refusal(const ZULTextTemplate& what, std::initializer_list<std::string_view> args = {}) const;
     // Time stamp units of the interface in microseconds; false beyond LatestTimeUs.
     static bool ToMicros(const Interface& interface, uint64_t stamp, int64_t& timeUs);
 

@@ -16,6 +16,7 @@
 #include "ZPcapngWriter.h"
 #include "ZULDateTime.h"
 #include "ZULFileIO.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -38,6 +39,10 @@ std::FILE* OpenRegularFile(const std::string& fileName, std::string& kind) {
     std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) ::close(fd);
     return file;
+}
+
+std::string UnreadableText(const std::string& fileName, const std::string& why) {
+    return ZULFormat(ZUL_TEXT("RecordingReplay", "File could not be read: \"%1\": %2"), {fileName, why});
 }
 
 }  // namespace
@@ -63,9 +68,10 @@ bool ZRecordingReplay::Open(const std::string& fileName, uint8_t captureMode, st
     if (timed_) return reader_.Open(fileName, ZPcapngWriter::LinkTypeUser0, errorText);
     if (captureMode == cmSilence) {
         why = Refusal::Usage;
-        errorText = "Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): \"";
-        errorText += fileName;
-        errorText += "\" holds no time of its reads";
+        errorText = ZULFormat(ZUL_TEXT("RecordingReplay",
+                                       "Capture mode 4 (frames separated by silence) needs a "
+                                       "timed recording (.pcapng): \"%1\" holds no time of its reads"),
+                              {fileName});
         return false;
     }
     std::string kind;
@@ -77,21 +83,15 @@ bool ZRecordingReplay::Open(const std::string& fileName, uint8_t captureMode, st
     const int error = errno;
     if (error == ENODATA) {
         why = Refusal::Usage;
-        errorText = "File could not be read: \"";
-        errorText += fileName;
-        errorText += "\": it is ";
-        errorText += kind;
-        errorText += ", and a recording must be a regular file";
+        errorText = ZULFormat(
+            ZUL_TEXT("RecordingReplay",
+                     "File could not be read: \"%1\": it is %2, and a recording must be a regular file"),
+            {fileName, kind});
     } else if (error == ENOENT) {
         why = Refusal::Usage;
-        errorText = "File not found: \"";
-        errorText += fileName;
-        errorText += '"';
+        errorText = ZULFormat(ZUL_TEXT("RecordingReplay", "File not found: \"%1\""), {fileName});
     } else {
-        errorText = "File could not be read: \"";
-        errorText += fileName;
-        errorText += "\": ";
-        errorText += GetErrorText(error);
+        errorText = UnreadableText(fileName, GetErrorText(error));
     }
     return false;
 }
@@ -118,10 +118,7 @@ ZRecordingReplay::Result ZRecordingReplay::FeedUntimed(ZLogger& logger, int chun
             logger.FeedReplay(buffer.data() + offset, static_cast<int>(std::min(chunk, got - offset)));
         if (got == buffer.size()) continue;
         if (std::ferror(file_.get()) == 0) return Result::Complete;
-        readFailure_ = "File could not be read: \"";
-        readFailure_ += fileName_;
-        readFailure_ += "\": ";
-        readFailure_ += GetErrorText(errno);
+        readFailure_ = UnreadableText(fileName_, GetErrorText(errno));
         return Result::ReadFailed;
     }
 }

@@ -60,9 +60,10 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize)
 ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform& platform)
     : pollInterval_(pollIntervalMs),
       readSize_(std::max(readSize, 1)),
-      chunkLoss_("SerialCapture", "PostChunk", "received bytes"),
-      sentLoss_("SerialCapture", "SendBytes", "sent bytes"),
-      forwardLoss_("SerialCapture", "Forward", "forwarded bytes", "port gone or full"),
+      chunkLoss_("SerialCapture", "PostChunk", ZULFormat(ZUL_TEXT("LossCounter", "received bytes"))),
+      sentLoss_("SerialCapture", "SendBytes", ZULFormat(ZUL_TEXT("LossCounter", "sent bytes"))),
+      forwardLoss_("SerialCapture", "Forward", ZULFormat(ZUL_TEXT("LossCounter", "forwarded bytes")),
+                   ZULFormat(ZUL_TEXT("LossCounter", "port gone or full"))),
       readBuffer_(static_cast<size_t>(readSize_)) {
     chunkLoss_.SetErrorHistory(&errors_);
     sentLoss_.SetErrorHistory(&errors_);

@@ -299,7 +299,9 @@ private:
         std::string OpenDevice;
         bool DriverCounts = false;
         uint32_t DriverLost = 0;
-        ZULLossCounter DriverLoss{"SerialCapture", "DriverCounters", "received bytes", "driver overrun"};
+        ZULLossCounter DriverLoss{"SerialCapture", "DriverCounters",
+                                  ZULFormat(ZUL_TEXT("LossCounter", "received bytes")),
+                                  ZULFormat(ZUL_TEXT("LossCounter", "driver overrun"))};
     };
 
     void Execute();

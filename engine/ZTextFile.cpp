@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "Funset_strings.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -25,14 +26,15 @@ ZTextFile::~ZTextFile() {
 bool ZTextFile::Create(const std::string& path, std::string& errorText) {
     std::lock_guard guard(lock_);
     if (file_ != nullptr) {
-        errorText = "The " + what_ + " is already open: \"" + path_ + "\"";
+        errorText = ZULFormat(ZUL_TEXT("TextFile", "The %1 is already open: \"%2\""), {what_, path_});
         return false;
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     struct stat made {};
     if (fd < 0 || ::fstat(fd, &made) != 0 || (file_ = ::fdopen(fd, "w")) == nullptr) {
         createError_ = errno;
-        errorText = "The " + what_ + " could not be created: \"" + path + "\": " + GetErrorText(createError_);
+        errorText = ZULFormat(ZUL_TEXT("TextFile", "The %1 could not be created: \"%2\": %3"),
+                              {what_, path, GetErrorText(createError_)});
         if (fd >= 0) {
             ::close(fd);
             ::unlink(path.c_str());
@@ -83,7 +85,8 @@ bool ZTextFile::CloseLocked(std::string& errorText) {
     if (std::fclose(file_) != 0 && writeError_ == 0) writeError_ = errno;
     file_ = nullptr;
     if (writeError_ == 0) return true;
-    errorText = "The " + what_ + " could not be written: \"" + path_ + "\": " + GetErrorText(writeError_);
+    errorText = ZULFormat(ZUL_TEXT("TextFile", "The %1 could not be written: \"%2\": %3"),
+                          {what_, path_, GetErrorText(writeError_)});
     return false;
 }
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ZULText.h"
+
 namespace {
 
 // strerror_r comes in two shapes depending on the feature macros: the XSI one
@@ -14,6 +16,55 @@ namespace {
 [[maybe_unused]] const char* ErrorTextOf(const char* text, const char*) {
     return text;
 }
+
+// The texts of the error numbers a user meets on serial ports, files and network
+// ports, marked for translation. Each is the C library's own text: a library that
+// words one differently keeps its wording (GetErrorText compares before using it).
+struct KnownError {
+    int Number;
+    ZULTextTemplate Text;
+};
+const KnownError KnownErrors[] = {
+    {EPERM, ZUL_TEXT("SystemError", "Operation not permitted")},
+    {ENOENT, ZUL_TEXT("SystemError", "No such file or directory")},
+    {EINTR, ZUL_TEXT("SystemError", "Interrupted system call")},
+    {EIO, ZUL_TEXT("SystemError", "Input/output error")},
+    {ENXIO, ZUL_TEXT("SystemError", "No such device or address")},
+    {E2BIG, ZUL_TEXT("SystemError", "Argument list too long")},
+    {EBADF, ZUL_TEXT("SystemError", "Bad file descriptor")},
+    {EAGAIN, ZUL_TEXT("SystemError", "Resource temporarily unavailable")},
+    {ENOMEM, ZUL_TEXT("SystemError", "Cannot allocate memory")},
+    {EACCES, ZUL_TEXT("SystemError", "Permission denied")},
+    {EBUSY, ZUL_TEXT("SystemError", "Device or resource busy")},
+    {EEXIST, ZUL_TEXT("SystemError", "File exists")},
+    {ENODEV, ZUL_TEXT("SystemError", "No such device")},
+    {ENOTDIR, ZUL_TEXT("SystemError", "Not a directory")},
+    {EISDIR, ZUL_TEXT("SystemError", "Is a directory")},
+    {EINVAL, ZUL_TEXT("SystemError", "Invalid argument")},
+    {ENFILE, ZUL_TEXT("SystemError", "Too many open files in system")},
+    {EMFILE, ZUL_TEXT("SystemError", "Too many open files")},
+    {ENOTTY, ZUL_TEXT("SystemError", "Inappropriate ioctl for device")},
+    {EFBIG, ZUL_TEXT("SystemError", "File too large")},
+    {ENOSPC, ZUL_TEXT("SystemError", "No space left on device")},
+    {EROFS, ZUL_TEXT("SystemError", "Read-only file system")},
+    {EPIPE, ZUL_TEXT("SystemError", "Broken pipe")},
+    {ENAMETOOLONG, ZUL_TEXT("SystemError", "File name too long")},
+    {ELOOP, ZUL_TEXT("SystemError", "Too many levels of symbolic links")},
+    {ENODATA, ZUL_TEXT("SystemError", "No data available")},
+    {EPROTO, ZUL_TEXT("SystemError", "Protocol error")},
+    {EADDRINUSE, ZUL_TEXT("SystemError", "Address already in use")},
+    {EADDRNOTAVAIL, ZUL_TEXT("SystemError", "Cannot assign requested address")},
+    {ENETDOWN, ZUL_TEXT("SystemError", "Network is down")},
+    {ENETUNREACH, ZUL_TEXT("SystemError", "Network is unreachable")},
+    {ECONNABORTED, ZUL_TEXT("SystemError", "Software caused connection abort")},
+    {ECONNRESET, ZUL_TEXT("SystemError", "Connection reset by peer")},
+    {ENOTCONN, ZUL_TEXT("SystemError", "Transport endpoint is not connected")},
+    {ETIMEDOUT, ZUL_TEXT("SystemError", "Connection timed out")},
+    {ECONNREFUSED, ZUL_TEXT("SystemError", "Connection refused")},
+    {EHOSTDOWN, ZUL_TEXT("SystemError", "Host is down")},
+    {EHOSTUNREACH, ZUL_TEXT("SystemError", "No route to host")},
+    {EDQUOT, ZUL_TEXT("SystemError", "Disk quota exceeded")},
+};
 
 }  // namespace
 
@@ -33,6 +84,9 @@ std::string GetErrorText(int errorNumber) {
     char buffer[256] = {};
     const char* text = ErrorTextOf(strerror_r(errorNumber, buffer, sizeof(buffer)), buffer);
     if (text == nullptr || *text == '\0') return "Unknown error " + std::to_string(errorNumber);
+    for (const KnownError& known : KnownErrors)
+        if (known.Number == errorNumber && std::strcmp(known.Text.Source, text) == 0)
+            return ZULFormat(known.Text);
     return text;
 }
 

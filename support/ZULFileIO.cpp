@@ -72,11 +72,11 @@ int ZULOpenRegularFile(const std::string& fileName) {
 }
 
 std::string ZULFileKindText(unsigned int mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISLNK(mode)) return "a symbolic link";
-    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISDIR(mode)) return ZULFormat(ZUL_TEXT("FileIO", "a folder"));
+    if (S_ISLNK(mode)) return ZULFormat(ZUL_TEXT("FileIO", "a symbolic link"));
+    if (S_ISFIFO(mode)) return ZULFormat(ZUL_TEXT("FileIO", "a FIFO (named pipe)"));
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return ZULFormat(ZUL_TEXT("FileIO", "a device"));
+    if (S_ISSOCK(mode)) return ZULFormat(ZUL_TEXT("FileIO", "a socket"));
     return "";
 }
 
@@ -208,7 +208,8 @@ bool TZULFileIO::WriteWith(const std::string& fileName, const std::function<int(
     try {
         writeError = writeContent();
     } catch (const std::exception& e) {
-        errors_.AddError(Module, function, std::string("Exception occured: ") + e.what());
+        errors_.AddError(Module, function,
+                         ZULFormat(ZUL_TEXT("FileIO", "Exception occured: %1"), {e.what()}));
         CloseFile();
         if (nameTaken != nullptr) ::unlink(fileName.c_str());
         return false;
@@ -281,7 +282,8 @@ bool TZULFileIO::ReadFile(const std::string& fileName, std::vector<std::string>*
     try {
         readError = ReadLines(*lines);
     } catch (const std::exception& e) {
-        errors_.AddError(Module, function, std::string("Exception occured: ") + e.what());
+        errors_.AddError(Module, function,
+                         ZULFormat(ZUL_TEXT("FileIO", "Exception occured: %1"), {e.what()}));
         CloseFile();
         return false;
     }

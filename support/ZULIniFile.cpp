@@ -12,7 +12,9 @@
 #include <string_view>
 #include <utility>
 
+#include "Funset_strings.h"
 #include "ZULFileIO.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -219,19 +221,21 @@ ZULIniFile::ZULIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     sections_.emplace_back();
     Reindex();
     switch (error) {
-        case EINVAL:
-            loadError_ = "is ";
-            loadError_ +=
-                ZULFileKindText(fileName_).empty() ? "not a regular file" : ZULFileKindText(fileName_);
+        case EINVAL: {
+            const std::string kind = ZULFileKindText(fileName_);
+            loadError_ =
+                ZULFormat(ZUL_TEXT("IniFile", "is %1"),
+                          {kind.empty() ? ZULFormat(ZUL_TEXT("IniFile", "not a regular file")) : kind});
             break;
+        }
         case ELOOP:
-            loadError_ = "is a symbolic link";
+            loadError_ = ZULFormat(ZUL_TEXT("IniFile", "is a symbolic link"));
             break;
         case EFBIG:
-            loadError_ = "is larger than 16 MB";
+            loadError_ = ZULFormat(ZUL_TEXT("IniFile", "is larger than 16 MB"));
             break;
         default:
-            loadError_ = std::string("cannot be read (") + std::strerror(error) + ")";
+            loadError_ = ZULFormat(ZUL_TEXT("IniFile", "cannot be read (%1)"), {GetErrorText(error)});
     }
 }
 

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "ZULErrorHistory.h"
+#include "ZULText.h"
 
 class ZULLossCounter {
 public:
     // unit names what is counted and cause why it is lost: "log lines" and "queue
-    // full" give "1200 log lines lost (queue full)".
+    // full" (texts marked for translation, ZULText.h) give "1200 log lines lost (queue full)".
     ZULLossCounter(std::string module, std::string function, std::string unit,
-                   std::string cause = "queue full");
+                   std::string cause = ZULFormat(ZUL_TEXT("LossCounter", "queue full")));
 
     // errors may be null (losses are then only counted); not owned.
     void SetErrorHistory(TZULErrorHistory* errors);

@@ -23,6 +23,66 @@
         <source>Name%1 &quot;%2&quot; is the name of field %3 too: every field needs a name of its own</source>
         <translation>Name%1 „%2“ ist auch der Name von Feld %3: Jedes Feld braucht einen eigenen Namen</translation>
     </message>
+    <message>
+        <source>%1 holds a line break, which a settings file cannot keep</source>
+        <translation>%1 enthält einen Zeilenumbruch, den eine Einstellungsdatei nicht aufnehmen kann</translation>
+    </message>
+    <message>
+        <source>%1 is empty: every field needs a name</source>
+        <translation>%1 ist leer: Jedes Feld braucht einen Namen</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no field type: the types are u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 or text</source>
+        <translation>%1 „%2“ ist kein Feldtyp: Die Typen sind u8, i8, u16, i16, u24, i24, u32, i32, u64, i64, f32, f64 oder text</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no offset: an offset is a whole number from -%3 to %3 (-1 is the last byte)</source>
+        <translation>%1 „%2“ ist kein Offset: Ein Offset ist eine ganze Zahl von -%3 bis %3 (-1 ist das letzte Byte)</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is neither 1 (most significant byte first) nor 0</source>
+        <translation>%1 „%2“ ist weder 1 (höchstwertiges Byte zuerst) noch 0</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no bit slice: write START,LENGTH (bit 0 the least significant, LENGTH 1 or more)</source>
+        <translation>%1 „%2“ ist kein Bitbereich: Schreiben Sie START,LÄNGE (Bit 0 ist das niedrigstwertige, LÄNGE 1 oder mehr)</translation>
+    </message>
+    <message>
+        <source>%1 is empty: write &quot;space&quot; for a blank, &quot;tab&quot; for a tab</source>
+        <translation>%1 ist leer: Schreiben Sie „space“ für ein Leerzeichen, „tab“ für einen Tabulator</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no separator: one ASCII character, &quot;space&quot; or &quot;tab&quot;</source>
+        <translation>%1 „%2“ ist kein Trennzeichen: ein ASCII-Zeichen, „space“ oder „tab“</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no token index: a whole number from 0 (the first token) to %3</source>
+        <translation>%1 „%2“ ist kein Token-Index: eine ganze Zahl von 0 (das erste Token) bis %3</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is no finite decimal number</source>
+        <translation>%1 „%2“ ist keine endliche Dezimalzahl</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is not OFFSET:HEX (an offset a whole number from -%3 to %3, then whole HEX bytes, ?? for any byte, e.g. 0:24 ?? 47)</source>
+        <translation>%1 „%2“ ist nicht OFFSET:HEX (ein Offset als ganze Zahl von -%3 bis %3, dann ganze HEX-Bytes, ?? für ein beliebiges Byte, z. B. 0:24 ?? 47)</translation>
+    </message>
+    <message>
+        <source>Offset%1 is missing: a field of type %2 needs the offset of its first byte</source>
+        <translation>Offset%1 fehlt: Ein Feld vom Typ %2 braucht den Offset seines ersten Bytes</translation>
+    </message>
+    <message>
+        <source>Index%1 is missing: a text field needs the index of its token (0 = the first)</source>
+        <translation>Index%1 fehlt: Ein Textfeld braucht den Index seines Tokens (0 = das erste)</translation>
+    </message>
+    <message>
+        <source>Bits%1 is set, but a field of type %2 has no bit slices (integer types only)</source>
+        <translation>Bits%1 ist gesetzt, aber ein Feld vom Typ %2 hat keine Bitbereiche (nur ganzzahlige Typen)</translation>
+    </message>
+    <message>
+        <source>Bits%1 &quot;%2&quot; lies outside the %3 bits of type %4</source>
+        <translation>Bits%1 „%2“ liegt außerhalb der %3 Bits des Typs %4</translation>
+    </message>
 </context>
 <context>
     <name>FileIO</name>
@@ -41,6 +101,30 @@
     <message>
         <source>Could not read &apos;%1&apos;: %2</source>
         <translation>„%1“ konnte nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>a folder</source>
+        <translation>ein Ordner</translation>
+    </message>
+    <message>
+        <source>a symbolic link</source>
+        <translation>ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>a FIFO (named pipe)</source>
+        <translation>ein FIFO (benannte Pipe)</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>ein Gerät</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>ein Socket</translation>
+    </message>
+    <message>
+        <source>Exception occured: %1</source>
+        <translation>Ausnahme aufgetreten: %1</translation>
     </message>
 </context>
 <context>
@@ -127,6 +211,34 @@
     <message>
         <source>%1 %2 lost (%3)</source>
         <translation>%1 %2 verloren (%3)</translation>
+    </message>
+    <message>
+        <source>log lines</source>
+        <translation>Protokollzeilen</translation>
+    </message>
+    <message>
+        <source>received bytes</source>
+        <translation>empfangene Bytes</translation>
+    </message>
+    <message>
+        <source>sent bytes</source>
+        <translation>gesendete Bytes</translation>
+    </message>
+    <message>
+        <source>forwarded bytes</source>
+        <translation>weitergeleitete Bytes</translation>
+    </message>
+    <message>
+        <source>port gone or full</source>
+        <translation>Anschluss weg oder voll</translation>
+    </message>
+    <message>
+        <source>driver overrun</source>
+        <translation>Treiberüberlauf</translation>
+    </message>
+    <message>
+        <source>queue full</source>
+        <translation>Warteschlange voll</translation>
     </message>
 </context>
 <context>
@@ -2189,6 +2301,316 @@
     <message>
         <source>Values as CSV (*.csv)</source>
         <translation>Werte als CSV (*.csv)</translation>
+    </message>
+</context>
+<context>
+    <name>IniFile</name>
+    <message>
+        <source>is %1</source>
+        <translation>ist %1</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>is a symbolic link</source>
+        <translation>ist ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>is larger than 16 MB</source>
+        <translation>ist größer als 16 MB</translation>
+    </message>
+    <message>
+        <source>cannot be read (%1)</source>
+        <translation>kann nicht gelesen werden (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>LogFileManager</name>
+    <message>
+        <source>Log files cannot be written into the folder &quot;%1&quot;: %2</source>
+        <translation>Protokolldateien können nicht in den Ordner „%1“ geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>no log folder is set.</source>
+        <translation>Es ist kein Protokollverzeichnis eingestellt.</translation>
+    </message>
+    <message>
+        <source>%1.</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>it cannot be made (%1).</source>
+        <translation>Er kann nicht angelegt werden (%1).</translation>
+    </message>
+    <message>
+        <source>it is not a folder.</source>
+        <translation>Das ist kein Ordner.</translation>
+    </message>
+    <message>
+        <source>the folder is read-only.</source>
+        <translation>Der Ordner ist schreibgeschützt.</translation>
+    </message>
+    <message>
+        <source>no file can be created there (%1).</source>
+        <translation>Dort kann keine Datei angelegt werden (%1).</translation>
+    </message>
+    <message>
+        <source>no file can be created there (every trial name is taken).</source>
+        <translation>Dort kann keine Datei angelegt werden (jeder Probename ist vergeben).</translation>
+    </message>
+</context>
+<context>
+    <name>PcapngReader</name>
+    <message>
+        <source>The recording &quot;%1&quot; %2</source>
+        <translation>Der Mitschnitt „%1“ %2</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>is %1, and a recording must be a regular file.</source>
+        <translation>ist %1, und ein Mitschnitt muss eine gewöhnliche Datei sein.</translation>
+    </message>
+    <message>
+        <source>is not a pcapng file.</source>
+        <translation>ist keine pcapng-Datei.</translation>
+    </message>
+    <message>
+        <source>ends inside a block at offset %1.</source>
+        <translation>endet innerhalb eines Blocks bei Offset %1.</translation>
+    </message>
+    <message>
+        <source>has a block of impossible length %1 at offset %2.</source>
+        <translation>hat bei Offset %2 einen Block der unmöglichen Länge %1.</translation>
+    </message>
+    <message>
+        <source>has a malformed block at offset %1.</source>
+        <translation>hat bei Offset %1 einen fehlerhaften Block.</translation>
+    </message>
+    <message>
+        <source>has pcapng version %1, not 1.</source>
+        <translation>hat die pcapng-Version %1, nicht 1.</translation>
+    </message>
+    <message>
+        <source>holds packets of link type %1, not of link type %2.</source>
+        <translation>enthält Pakete des Link-Typs %1, nicht des Link-Typs %2.</translation>
+    </message>
+    <message>
+        <source>has a time resolution it cannot use at offset %1.</source>
+        <translation>hat bei Offset %1 eine Zeitauflösung, die nicht verwendet werden kann.</translation>
+    </message>
+    <message>
+        <source>has a malformed packet block at offset %1.</source>
+        <translation>hat bei Offset %1 einen fehlerhaften Paketblock.</translation>
+    </message>
+    <message>
+        <source>has a packet with a time after the year 9999 (packet %1 at offset %2).</source>
+        <translation>hat ein Paket mit einer Zeit nach dem Jahr 9999 (Paket %1 bei Offset %2).</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingReplay</name>
+    <message>
+        <source>File could not be read: &quot;%1&quot;: %2</source>
+        <translation>Die Datei konnte nicht gelesen werden: „%1“: %2</translation>
+    </message>
+    <message>
+        <source>Capture mode 4 (frames separated by silence) needs a timed recording (.pcapng): &quot;%1&quot; holds no time of its reads</source>
+        <translation>Aufzeichnungsart 4 (durch Pausen getrennte Rahmen) braucht einen Mitschnitt mit Zeiten (.pcapng): „%1“ enthält keine Zeiten seiner Lesevorgänge</translation>
+    </message>
+    <message>
+        <source>File could not be read: &quot;%1&quot;: it is %2, and a recording must be a regular file</source>
+        <translation>Die Datei konnte nicht gelesen werden: „%1“: Sie ist %2, und ein Mitschnitt muss eine gewöhnliche Datei sein</translation>
+    </message>
+    <message>
+        <source>File not found: &quot;%1&quot;</source>
+        <translation>Datei nicht gefunden: „%1“</translation>
+    </message>
+</context>
+<context>
+    <name>SystemError</name>
+    <message>
+        <source>Operation not permitted</source>
+        <translation>Die Operation ist nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Verzeichnis nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Interrupted system call</source>
+        <translation>Unterbrochener Systemaufruf</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Eingabe-/Ausgabefehler</translation>
+    </message>
+    <message>
+        <source>No such device or address</source>
+        <translation>Kein solches Gerät und keine solche Adresse</translation>
+    </message>
+    <message>
+        <source>Argument list too long</source>
+        <translation>Die Argumentliste ist zu lang</translation>
+    </message>
+    <message>
+        <source>Bad file descriptor</source>
+        <translation>Ungültiger Dateideskriptor</translation>
+    </message>
+    <message>
+        <source>Resource temporarily unavailable</source>
+        <translation>Die Ressource ist zurzeit nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>Cannot allocate memory</source>
+        <translation>Es kann kein Speicher reserviert werden</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Keine Berechtigung</translation>
+    </message>
+    <message>
+        <source>Device or resource busy</source>
+        <translation>Das Gerät oder die Ressource ist belegt</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <translation>Die Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>No such device</source>
+        <translation>Kein solches Gerät</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>Kein Verzeichnis</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Ist ein Verzeichnis</translation>
+    </message>
+    <message>
+        <source>Invalid argument</source>
+        <translation>Ungültiges Argument</translation>
+    </message>
+    <message>
+        <source>Too many open files in system</source>
+        <translation>Zu viele offene Dateien im System</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <translation>Zu viele offene Dateien</translation>
+    </message>
+    <message>
+        <source>Inappropriate ioctl for device</source>
+        <translation>Unpassende Gerätesteuerung (ioctl) für dieses Gerät</translation>
+    </message>
+    <message>
+        <source>File too large</source>
+        <translation>Die Datei ist zu groß</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>Auf dem Gerät ist kein Platz mehr frei</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Das Dateisystem ist nur lesbar</translation>
+    </message>
+    <message>
+        <source>Broken pipe</source>
+        <translation>Die Pipe wurde unterbrochen</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>Der Dateiname ist zu lang</translation>
+    </message>
+    <message>
+        <source>Too many levels of symbolic links</source>
+        <translation>Zu viele Ebenen symbolischer Links</translation>
+    </message>
+    <message>
+        <source>No data available</source>
+        <translation>Keine Daten verfügbar</translation>
+    </message>
+    <message>
+        <source>Protocol error</source>
+        <translation>Protokollfehler</translation>
+    </message>
+    <message>
+        <source>Address already in use</source>
+        <translation>Die Adresse wird bereits verwendet</translation>
+    </message>
+    <message>
+        <source>Cannot assign requested address</source>
+        <translation>Die angeforderte Adresse kann nicht zugewiesen werden</translation>
+    </message>
+    <message>
+        <source>Network is down</source>
+        <translation>Das Netzwerk ist nicht aktiv</translation>
+    </message>
+    <message>
+        <source>Network is unreachable</source>
+        <translation>Das Netzwerk ist nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>Software caused connection abort</source>
+        <translation>Die Software hat den Verbindungsabbruch verursacht</translation>
+    </message>
+    <message>
+        <source>Connection reset by peer</source>
+        <translation>Die Verbindung wurde von der Gegenstelle zurückgesetzt</translation>
+    </message>
+    <message>
+        <source>Transport endpoint is not connected</source>
+        <translation>Der Transportendpunkt ist nicht verbunden</translation>
+    </message>
+    <message>
+        <source>Connection timed out</source>
+        <translation>Zeitüberschreitung der Verbindung</translation>
+    </message>
+    <message>
+        <source>Connection refused</source>
+        <translation>Die Verbindung wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>Host is down</source>
+        <translation>Der Rechner ist nicht aktiv</translation>
+    </message>
+    <message>
+        <source>No route to host</source>
+        <translation>Keine Route zum Rechner</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>Das Plattenkontingent ist überschritten</translation>
+    </message>
+</context>
+<context>
+    <name>TextFile</name>
+    <message>
+        <source>CSV file</source>
+        <translation>CSV-Datei</translation>
+    </message>
+    <message>
+        <source>frame file</source>
+        <translation>Rahmendatei</translation>
+    </message>
+    <message>
+        <source>The %1 is already open: &quot;%2&quot;</source>
+        <translation>Die %1 ist bereits geöffnet: „%2“</translation>
+    </message>
+    <message>
+        <source>The %1 could not be created: &quot;%2&quot;: %3</source>
+        <translation>Die %1 konnte nicht angelegt werden: „%2“: %3</translation>
+    </message>
+    <message>
+        <source>The %1 could not be written: &quot;%2&quot;: %3</source>
+        <translation>Die %1 konnte nicht geschrieben werden: „%2“: %3</translation>
     </message>
 </context>
 </TS>

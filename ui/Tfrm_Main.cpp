@@ -150,11 +150,11 @@ Tfrm_Main::Tfrm_Main(QWidget* parent) : QWidget(parent) {
     SettingsDir = ZLocalText(settingsDir);
     if (!ZULForceDirectories(outputDir)) {
         ZMessageBox::Error(this, tr("Error creating the standard output directory: \n\"%1\"\n\n--->\n\n%2")
-                                     .arg(ZLocalText(outputDir), ZLocalText(GetLastErrorText())));
+                                     .arg(ZLocalText(outputDir), ZEngineText(GetLastErrorText())));
     }
     if (!ZULForceDirectories(settingsDir)) {
         ZMessageBox::Error(this, tr("Error creating the settings directory: \n\"%1\"\n\n--->\n\n%2")
-                                     .arg(ZLocalText(settingsDir), ZLocalText(GetLastErrorText())));
+                                     .arg(ZLocalText(settingsDir), ZEngineText(GetLastErrorText())));
     }
     SettingsDir += u'/';
 
@@ -789,7 +789,7 @@ bool Tfrm_Main::OpenRecording(const QString& fileName) {
     std::string errorText;
     ZRecordingReplay::Refusal why = ZRecordingReplay::Refusal::None;
     if (!recording->Open(ZLocalBytes(fileName), settings.CaptureMode, errorText, why)) {
-        ZMessageBox::Error(this, ZLocalText(errorText));
+        ZMessageBox::Error(this, ZEngineText(errorText));
         return false;
     }
     Logger->SetWriteLogFiles(generalPage_->ReplayWritesLogFiles());
@@ -829,7 +829,7 @@ void Tfrm_Main::ReplayFinished() {
     replaying_ = false;
     SetCaptureState(false);
     generalPage_->SetReplayState(false);
-    if (!replayFailure_.empty()) ZMessageBox::Error(this, ZLocalText(replayFailure_));
+    if (!replayFailure_.empty()) ZMessageBox::Error(this, ZEngineText(replayFailure_));
 }
 
 void Tfrm_Main::ShowTerminalWindow() {

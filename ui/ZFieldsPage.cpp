@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "ZControls.h"
+#include "ZEngineText.h"
 #include "ZFieldDecoder.h"
 #include "ZFieldText.h"
 #include "ZMessageBox.h"
@@ -225,7 +226,7 @@ void ZFieldsPage::CellCommitted(QTableWidgetItem* item) {
     // loss of the focus would otherwise commit the refused text a second time.
     ShowRow(row);
     QMetaObject::invokeMethod(
-        this, [this, text = ZLocalText(reason)] { ZMessageBox::Error(this, text); }, Qt::QueuedConnection);
+        this, [this, text = ZEngineText(reason)] { ZMessageBox::Error(this, text); }, Qt::QueuedConnection);
 }
 
 bool ZFieldsPage::ApplyCell(ZFieldList& list, int row, TFieldKey key, const QString& shown,
@@ -262,7 +263,7 @@ void ZFieldsPage::AddField() {
     field.HasOffset = true;
     candidate.Items.push_back(std::move(field));
     if (std::string reason; !candidate.Check(reason)) {
-        ZMessageBox::Error(this, ZLocalText(reason));
+        ZMessageBox::Error(this, ZEngineText(reason));
         return;
     }
     fields_ = std::move(candidate);
@@ -319,7 +320,7 @@ void ZFieldsPage::TryTypedBytes() {
         return;
     }
     if (!ParseSendHex(typed, bytes, error)) {
-        ShowTryMessage(ZLocalText(error));
+        ShowTryMessage(ZEngineText(error));
         return;
     }
     ShowTry(bytes);

@@ -1,9 +1,9 @@
 // The window program in German, as a German user (LANGUAGE=de) sees it: every page
 // of the main window, the capture window, the plot window, the error history and the trigger editors,
 // and what the engine has to say (a lost port, a port that cannot be opened, a
-// settings file refused), each text compared with the same window in English. A text
-// that reads the same in both is English left over, unless it is a name (the
-// product's, a device's, a format's) or holds no words at all.
+// settings file, a field's cell or a recording refused, the system's error texts), each text compared with
+// the same window in English. A text that reads the same in both is English left over, unless it is a name
+// (the product's, a device's, a format's) or holds no words at all.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -17,13 +17,16 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTranslator>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <utility>
 
+#include "Funset_strings.h"
 #include "MainWindowTestSupport.h"
 #include "Tfrm_BufEditor.h"
 #include "Tfrm_Debug.h"
@@ -36,6 +39,7 @@
 #include "ZEngineText.h"
 #include "ZLogger.h"
 #include "ZPseudoTerminal.h"
+#include "ZULLossCounter.h"
 #include "ZULText.h"
 
 using namespace maintest;
@@ -245,6 +249,26 @@ public:
         EXPECT_FALSE(Window().LoadSettingsFile(file));
         return Shown();
     }
+
+    Texts FieldCellRefused() {
+        ZLoggerSettings settings;
+        settings.Fields.Items.resize(1);
+        settings.Fields.Items[0].Name = "t";
+        settings.Fields.Items[0].HasOffset = true;
+        Window().ShowSettings(settings);
+        Find<QTableWidget>("grd_Fields")->item(0, 2)->setText(QStringLiteral("x"));
+        QCoreApplication::sendPostedEvents();
+        return Shown();
+    }
+
+    // A recording the window refuses to open: path is in this test's application folder.
+    Texts RecordingRefused(const std::string& path) {
+        EXPECT_FALSE(Window().OpenRecording(QString::fromStdString(Home() + path)));
+        return Shown();
+    }
+    Texts RecordingMissing() { return RecordingRefused("missing.bin"); }
+    Texts RecordingIsAFolder() { return RecordingRefused("ports"); }
+    Texts TimedRecordingMissing() { return RecordingRefused("missing.pcapng"); }
 };
 
 TEST_F(GermanEngineTextTest, WhatTheEngineSaysIsShownInGerman) {
@@ -257,6 +281,10 @@ TEST_F(GermanEngineTextTest, WhatTheEngineSaysIsShownInGerman) {
         {"lost port", &GermanEngineTextTest::PortLost, "hung up or was removed"},
         {"port not opened", &GermanEngineTextTest::PortNotOpened, "is not a serial port."},
         {"settings refused", &GermanEngineTextTest::SettingsRefused, "every field needs a name"},
+        {"field cell refused", &GermanEngineTextTest::FieldCellRefused, "is no offset"},
+        {"recording not found", &GermanEngineTextTest::RecordingMissing, "File not found"},
+        {"recording a folder", &GermanEngineTextTest::RecordingIsAFolder, "a folder, and a recording"},
+        {"system error", &GermanEngineTextTest::TimedRecordingMissing, "No such file or directory"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -285,6 +313,11 @@ TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
         ZULFormat(ZUL_TEXT("Fields", "Name%1 is empty: every field needs a name"), {"_0"});
     const ZULTextTemplate refused = ZUL_TEXT("Settings", "The settings in file \"%1\" cannot be used: %2");
     const ZULTextTemplate untranslated = ZUL_TEXT("Test", "Only in English: %1");
+    TZULErrorHistory history;
+    ZULLossCounter loss("Test", "Lost", ZULFormat(ZUL_TEXT("LossCounter", "log lines")));
+    loss.SetErrorHistory(&history);
+    loss.Lost(3);
+    loss.Close();
     struct Row {
         std::string English;
         const char* German;
@@ -299,6 +332,8 @@ TEST_F(GermanWindowTest, AnEngineTextIsShownThroughItsTemplate) {
         {ZULFormat(refused, {"%2", "%1"}),
          "Die Einstellungen in der Datei \u201e%2\u201c k\u00f6nnen nicht verwendet werden: %1"},
         {ZULFormat(untranslated, {"x"}), "Only in English: x"},
+        {GetErrorText(EACCES), "Keine Berechtigung"},
+        {history.GetLatestError().Error, "3 Protokollzeilen verloren (Warteschlange voll)"},
         {"Made from no template", "Made from no template"},
         {"", ""},
     };
