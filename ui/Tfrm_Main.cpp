@@ -781,7 +781,7 @@ bool Tfrm_Main::OpenRecording(const QString& fileName) {
     if (!generalPage_->CommitTypedFields()) return false;
     const ZLoggerSettings settings = CollectSettings();
     if (std::string error; !settings.CheckTriggers(error)) {
-        ZMessageBox::Error(this, TriggerCheckText(error));
+        ZMessageBox::Error(this, ZEngineText(error));
         return false;
     }
     Logger->SetSettings(settings);
