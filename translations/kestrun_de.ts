@@ -2227,6 +2227,34 @@
         <translation>Felder im Diagramm</translation>
     </message>
     <message>
+        <source>Fixed &amp;Y range</source>
+        <translation>&amp;Y-Bereich fest</translation>
+    </message>
+    <message>
+        <source>Fixed Y range of the selected field</source>
+        <translation>Fester Y-Bereich des gewählten Felds</translation>
+    </message>
+    <message>
+        <source>Y range from</source>
+        <translation>Y-Bereich von</translation>
+    </message>
+    <message>
+        <source>Y range to</source>
+        <translation>Y-Bereich bis</translation>
+    </message>
+    <message>
+        <source>fro&amp;m:</source>
+        <translation>vo&amp;n:</translation>
+    </message>
+    <message>
+        <source>&amp;to:</source>
+        <translation>b&amp;is:</translation>
+    </message>
+    <message>
+        <source>The Y range needs its lower bound below its upper one.</source>
+        <translation>Beim Y-Bereich muss die untere Grenze unter der oberen liegen.</translation>
+    </message>
+    <message>
         <source>&amp;Pause</source>
         <translation>&amp;Anhalten</translation>
     </message>

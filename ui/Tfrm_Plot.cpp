@@ -1,6 +1,8 @@
 #include "Tfrm_Plot.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -39,9 +41,24 @@ const QColor LineColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28)
 constexpr double ZoomStep = 0.8;
 constexpr double PanStep = 0.1;
 
+// How far a fixed Y range may reach either side of zero.
+constexpr double RangeLimit = 1e12;
+
 double Seconds(int64_t timeUs) { return static_cast<double>(timeUs) / 1e6; }
 
 QString Number(double value) { return QLocale().toString(value, 'g', 6); }
+
+// The layer the fields' lines draw on, buffered on its own: while the axes stay as they
+// were, only the lines are drawn again, not the axes, their labels and the grid.
+const QString LinesLayer = QStringLiteral("lines");
+
+// The extremes in view widened outward to whole steps of about a twentieth to a tenth
+// of their span, so values moving a little leave the axis as it was drawn.
+QCPRange AutoRange(double low, double high) {
+    if (!(high > low)) return QCPRange(low - 1, high + 1);
+    const double step = std::pow(10.0, std::floor(std::log10(high - low))) / 2;
+    return QCPRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+}
 
 }  // namespace
 
@@ -61,8 +78,38 @@ void Tfrm_Plot::BuildControls() {
     lst_Fields = new QListWidget;
     lst_Fields->setObjectName(QStringLiteral("lst_Fields"));
     lst_Fields->setAccessibleName(tr("Fields to plot"));
-    lst_Fields->setMaximumWidth(180);
     connect(lst_Fields, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { FieldTicked(item); });
+    connect(lst_Fields, &QListWidget::currentRowChanged, this, [this] { ShowRangeOfCurrentField(); });
+
+    chk_FixedRange = new QCheckBox(tr("Fixed &Y range"));
+    chk_FixedRange->setObjectName(QStringLiteral("chk_FixedRange"));
+    chk_FixedRange->setAccessibleName(tr("Fixed Y range of the selected field"));
+    connect(chk_FixedRange, &QCheckBox::toggled, this, [this](bool fixed) {
+        if (fixed && !(ud_RangeMin->value() < ud_RangeMax->value())) SuggestRange(lst_Fields->currentRow());
+        RangeEdited();
+    });
+    ud_RangeMin = new QDoubleSpinBox;
+    ud_RangeMin->setObjectName(QStringLiteral("ud_RangeMin"));
+    ud_RangeMin->setAccessibleName(tr("Y range from"));
+    ud_RangeMax = new QDoubleSpinBox;
+    ud_RangeMax->setObjectName(QStringLiteral("ud_RangeMax"));
+    ud_RangeMax->setAccessibleName(tr("Y range to"));
+    for (QDoubleSpinBox* bound : {ud_RangeMin, ud_RangeMax}) {
+        bound->setRange(-RangeLimit, RangeLimit);
+        bound->setDecimals(3);
+        bound->setKeyboardTracking(false);
+        connect(bound, &QDoubleSpinBox::valueChanged, this, [this] { RangeEdited(); });
+    }
+    auto* rangeForm = new QFormLayout;
+    rangeForm->addRow(chk_FixedRange);
+    rangeForm->addRow(tr("fro&m:"), ud_RangeMin);
+    rangeForm->addRow(tr("&to:"), ud_RangeMax);
+    auto* fieldColumn = new QWidget;
+    fieldColumn->setMaximumWidth(180);
+    auto* fieldLayout = new QVBoxLayout(fieldColumn);
+    fieldLayout->setContentsMargins(0, 0, 0, 0);
+    fieldLayout->addWidget(lst_Fields, 1);
+    fieldLayout->addLayout(rangeForm);
 
     btn_Pause = new QPushButton(tr("&Pause"));
     btn_Pause->setObjectName(QStringLiteral("btn_Pause"));
@@ -111,7 +158,7 @@ void Tfrm_Plot::BuildControls() {
     stripLayout_->setContentsMargins(0, 0, 0, 0);
     stripLayout_->setSpacing(2);
     auto* body = new QHBoxLayout;
-    body->addWidget(lst_Fields);
+    body->addWidget(fieldColumn);
     body->addWidget(stripArea_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
@@ -144,12 +191,16 @@ void Tfrm_Plot::SetFields(const ZFieldList& fields) {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(i < MaxShownFields ? Qt::Checked : Qt::Unchecked);
     }
+    if (lst_Fields->count() > 0) lst_Fields->setCurrentRow(0);
+    ShowRangeOfCurrentField();
     BuildStrips();
 }
 
 void Tfrm_Plot::SetViewSettings(const ZViewSettings& view) {
     model_.SetPointsPerField(static_cast<size_t>(view.PlotPoints));
     ranges_ = view.PlotRanges;
+    ShowRangeOfCurrentField();
+    ForgetDrawn();
     const QSignalBlocker quietSeconds(ud_Seconds);
     ud_Seconds->setValue(view.PlotSeconds);
     model_.SetSeconds(ud_Seconds->value());
@@ -189,6 +240,7 @@ void Tfrm_Plot::CaptureStateChanged(bool running) {
 
 void Tfrm_Plot::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    ForgetDrawn();
     Replot();
 }
 
@@ -220,6 +272,9 @@ QCustomPlot* Tfrm_Plot::NewStrip(const QString& name) {
     // costs most of a repaint.
     strip->setNotAntialiasedElements(QCP::aeAll);
     strip->setPlottingHint(QCP::phFastPolylines, true);
+    strip->addLayer(LinesLayer, strip->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    strip->layer(LinesLayer)->setMode(QCPLayer::lmBuffered);
+    strip->setCurrentLayer(LinesLayer);
     strip->installEventFilter(this);
     return strip;
 }
@@ -227,6 +282,7 @@ QCustomPlot* Tfrm_Plot::NewStrip(const QString& name) {
 void Tfrm_Plot::BuildStrips() {
     for (QCustomPlot* strip : strips_) delete strip;
     strips_.clear();
+    ForgetDrawn();
     stripFields_.clear();
     const std::vector<int> shown = ShownFields();
     if (shared_ && !shown.empty()) {
@@ -277,41 +333,116 @@ bool Tfrm_Plot::RangeOf(int field, double& low, double& high) const {
     return false;
 }
 
-void Tfrm_Plot::ShowStrip(QCustomPlot* strip, const std::vector<int>& fields) {
+bool Tfrm_Plot::StripChanged(size_t index, int64_t fromUs, int64_t toUs, int columns) {
+    if (drawn_.size() != strips_.size()) drawn_.assign(strips_.size(), sDrawn{});
+    sDrawn& drawn = drawn_[index];
+    const std::vector<int>& fields = stripFields_[index];
+    bool changed = drawn.FromUs != fromUs || drawn.ToUs != toUs || drawn.Columns != columns ||
+                   drawn.Stamps.size() != fields.size();
+    drawn.FromUs = fromUs;
+    drawn.ToUs = toUs;
+    drawn.Columns = columns;
+    drawn.Stamps.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const sPlotStamp stamp = model_.Series(fields[i]).Stamp(toUs);
+        changed = changed || !(stamp == drawn.Stamps[i]);
+        drawn.Stamps[i] = stamp;
+    }
+    return changed;
+}
+
+void Tfrm_Plot::ShowRangeOfCurrentField() {
+    const int field = lst_Fields->currentRow();
+    double low = 0, high = 0;
+    const bool fixed = field >= 0 && RangeOf(field, low, high);
+    const bool storable = field >= 0 && field < ZViewSettings::MaxPlotRanges;
+    const QSignalBlocker quietFixed(chk_FixedRange);
+    const QSignalBlocker quietMin(ud_RangeMin);
+    const QSignalBlocker quietMax(ud_RangeMax);
+    chk_FixedRange->setChecked(fixed);
+    chk_FixedRange->setEnabled(storable);
+    if (fixed) {
+        ud_RangeMin->setValue(low);
+        ud_RangeMax->setValue(high);
+    }
+    ud_RangeMin->setEnabled(fixed);
+    ud_RangeMax->setEnabled(fixed);
+}
+
+void Tfrm_Plot::SuggestRange(int field) {
+    if (field < 0 || field >= model_.FieldCount()) return;
+    const sPlotSummary seen = model_.Series(field).Summarise(model_.FromUs(), model_.ToUs());
+    if (!seen.Any) return;
+    const QCPRange range = AutoRange(seen.Min, seen.Max);
+    const QSignalBlocker quietMin(ud_RangeMin);
+    const QSignalBlocker quietMax(ud_RangeMax);
+    ud_RangeMin->setValue(range.lower);
+    ud_RangeMax->setValue(range.upper);
+}
+
+void Tfrm_Plot::RangeEdited() {
+    const int field = lst_Fields->currentRow();
+    if (field < 0 || field >= ZViewSettings::MaxPlotRanges) return;
+    const bool fixed = chk_FixedRange->isChecked();
+    ud_RangeMin->setEnabled(fixed);
+    ud_RangeMax->setEnabled(fixed);
+    const double low = ud_RangeMin->value();
+    const double high = ud_RangeMax->value();
+    if (fixed && !(low < high)) {
+        // The stored range stays as it was until the bounds make sense again.
+        lbl_Cursor->setText(tr("The Y range needs its lower bound below its upper one."));
+        return;
+    }
+    std::erase_if(ranges_, [field](const ZViewSettings::sPlotRange& range) { return range.Field == field; });
+    if (fixed) {
+        const auto after = std::find_if(ranges_.begin(), ranges_.end(),
+                                        [field](const ZViewSettings::sPlotRange& range) { return range.Field > field; });
+        ranges_.insert(after, {field, low, high});
+    }
+    lbl_Cursor->clear();
+    ForgetDrawn();
+    Replot();
+}
+
+void Tfrm_Plot::ShowStrip(size_t index) {
+    QCustomPlot* strip = strips_[index];
+    const std::vector<int>& fields = stripFields_[index];
     const int64_t from = model_.FromUs();
     const int64_t to = model_.ToUs();
     const int columns = std::max(strip->axisRect()->width(), 1);
+    if (!StripChanged(index, from, to, columns)) return;
+
     bool fixed = fields.size() == 1;
     double low = 0, high = 0;
     fixed = fixed && RangeOf(fields[0], low, high);
     bool any = false;
     for (size_t i = 0; i < fields.size(); ++i) {
-        const std::vector<sPlotPoint> points = model_.Series(fields[i]).Decimate(from, to, columns);
-        QVector<double> keys, values;
-        keys.reserve(static_cast<qsizetype>(points.size()));
-        values.reserve(static_cast<qsizetype>(points.size()));
-        for (const sPlotPoint& point : points) {
-            keys.push_back(Seconds(point.TimeUs - from));
-            values.push_back(point.Value);
+        model_.Series(fields[i]).Decimate(from, to, columns, decimated_);
+        // Filled in place: the container keeps its storage from the last repaint.
+        QCPGraphDataContainer& line = *strip->graph(static_cast<int>(i))->data();
+        line.clear();
+        for (const sPlotPoint& point : decimated_) {
+            line.add(QCPGraphData(Seconds(point.TimeUs - from), point.Value));
             if (fixed || std::isnan(point.Value) || point.TimeUs < from || point.TimeUs > to) continue;
             low = any ? std::min(low, point.Value) : point.Value;
             high = any ? std::max(high, point.Value) : point.Value;
             any = true;
         }
-        strip->graph(static_cast<int>(i))->setData(keys, values, true);
     }
-    strip->xAxis->setRange(0, Seconds(to - from));
-    if (!fixed && low == high) {
-        low -= 1;
-        high += 1;
-    }
-    strip->yAxis->setRange(low, high);
-    strip->replot(QCustomPlot::rpQueuedReplot);
+    const QCPRange x(0, Seconds(to - from));
+    const QCPRange y = fixed ? QCPRange(low, high) : AutoRange(low, high);
+    const bool axesKept = strip->xAxis->range() == x && strip->yAxis->range() == y;
+    strip->xAxis->setRange(x);
+    strip->yAxis->setRange(y);
+    if (axesKept)
+        strip->layer(LinesLayer)->replot();
+    else
+        strip->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void Tfrm_Plot::Replot() {
     if (model_.FieldCount() != static_cast<int>(fields_.Items.size())) return;
-    for (size_t i = 0; i < strips_.size(); ++i) ShowStrip(strips_[i], stripFields_[i]);
+    for (size_t i = 0; i < strips_.size(); ++i) ShowStrip(i);
 }
 
 QString Tfrm_Plot::StripDescription(int field) const {

@@ -3,7 +3,8 @@
 // most MaxShownFields at once) against the time of their frame, live over the last
 // PlotSeconds, each field on a strip of its own with its own Y axis and unit, or all on
 // one shared axis. Y follows the points in view unless the view settings fix a field's
-// range. Pause freezes the picture while the capture goes on; paused, the wheel and the
+// range (the controls under the field list fix the range of the field in its current
+// row, or leave it automatic). Pause freezes the picture while the capture goes on; paused, the wheel and the
 // + and - keys zoom, a drag (or the arrow keys) pans, a drag with Ctrl held shows the
 // dragged span, and the cursor reads the time and every value under the mouse; "Back to
 // live" follows the newest frame again. The picture saves as PNG, the points in view as
@@ -28,6 +29,7 @@
 #include "ZViewSettings.h"
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QCustomPlot;
 class QLabel;
 class QListWidget;
@@ -80,8 +82,13 @@ private:
     void BuildControls();
     void BuildStrips();
     QCustomPlot* NewStrip(const QString& name);
+    // Redraws the strips whose picture changed since they were last drawn; after
+    // ForgetDrawn, every strip.
     void Replot();
-    void ShowStrip(QCustomPlot* strip, const std::vector<int>& fields);
+    void ForgetDrawn() { drawn_.clear(); }
+    void ShowStrip(size_t index);
+    // Whether strip index would now draw other than it last did; notes what it draws.
+    bool StripChanged(size_t index, int64_t fromUs, int64_t toUs, int columns);
     std::vector<int> ShownFields() const;
     void FieldTicked(QListWidgetItem* item);
     void SetPaused(bool paused);
@@ -92,6 +99,12 @@ private:
     void SavePng();
     void SaveCsv();
     bool RangeOf(int field, double& low, double& high) const;
+    // The Y range controls show the range of the field in the list's current row.
+    void ShowRangeOfCurrentField();
+    // The Y range controls changed: the current field's range is fixed or automatic again.
+    void RangeEdited();
+    // Bounds that hold the field's values in view, put in the Y range controls.
+    void SuggestRange(int field);
 
     ZPlotFeed feed_;
     ZPlotModel model_;
@@ -102,6 +115,15 @@ private:
     bool running_ = false;
     std::vector<QCustomPlot*> strips_;
     std::vector<std::vector<int>> stripFields_;  // the fields each strip draws
+    // What each strip was last drawn from: its span, width and its fields' stamps.
+    struct sDrawn {
+        int64_t FromUs = 0;
+        int64_t ToUs = 0;
+        int Columns = 0;
+        std::vector<sPlotStamp> Stamps;
+    };
+    std::vector<sDrawn> drawn_;
+    std::vector<sPlotPoint> decimated_;  // reused strip by strip, repaint by repaint
 
     QListWidget* lst_Fields = nullptr;
     QPushButton* btn_Pause = nullptr;
@@ -110,6 +132,9 @@ private:
     QSpinBox* ud_Seconds = nullptr;
     QPushButton* btn_SavePng = nullptr;
     QPushButton* btn_SaveCsv = nullptr;
+    QCheckBox* chk_FixedRange = nullptr;
+    QDoubleSpinBox* ud_RangeMin = nullptr;
+    QDoubleSpinBox* ud_RangeMax = nullptr;
     QLabel* lbl_Cursor = nullptr;
     QWidget* stripArea_ = nullptr;
     QVBoxLayout* stripLayout_ = nullptr;

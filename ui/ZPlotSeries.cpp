@@ -74,10 +74,21 @@ size_t ZPlotSeries::LowerBound(int64_t timeUs) const {
 
 std::vector<sPlotPoint> ZPlotSeries::Decimate(int64_t fromUs, int64_t toUs, int columns) const {
     std::vector<sPlotPoint> out;
-    if (points_.empty() || toUs <= fromUs || columns <= 0) return out;
+    Decimate(fromUs, toUs, columns, out);
+    return out;
+}
+
+sPlotStamp ZPlotSeries::Stamp(int64_t toUs) const {
+    if (points_.empty()) return {};
+    return {std::min(LowerBound(toUs + 1) + 1, points_.size()), points_.front().TimeUs};
+}
+
+void ZPlotSeries::Decimate(int64_t fromUs, int64_t toUs, int columns, std::vector<sPlotPoint>& out) const {
+    out.clear();
+    if (points_.empty() || toUs <= fromUs || columns <= 0) return;
     const size_t begin = std::max<size_t>(LowerBound(fromUs), 1) - 1;
     const size_t end = std::min(LowerBound(toUs + 1) + 1, points_.size());
-    if (begin >= end) return out;
+    if (begin >= end) return;
     const bool thin = end - begin <= static_cast<size_t>(columns) * 2;
     // One past the end, so a point at toUs falls into the last column, not beyond it.
     const double span = static_cast<double>(toUs - fromUs + 1);
@@ -103,7 +114,6 @@ std::vector<sPlotPoint> ZPlotSeries::Decimate(int64_t fromUs, int64_t toUs, int 
         run.Add(point);
     }
     run.Flush();
-    return out;
 }
 
 sPlotSummary ZPlotSeries::Summarise(int64_t fromUs, int64_t toUs) const {

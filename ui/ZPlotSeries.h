@@ -16,6 +16,13 @@ struct sPlotPoint {
     double Value = 0;
 };
 
+// What the points drawn up to some time depend on; equal stamps draw the same.
+struct sPlotStamp {
+    size_t Through = 0;  // points at or before the time, and the first one after it
+    int64_t OldestUs = 0;
+    bool operator==(const sPlotStamp&) const = default;
+};
+
 // What a field did within a span of time: its newest value and the extremes of the
 // values present. Any is false when the span holds no value.
 struct sPlotSummary {
@@ -46,6 +53,13 @@ public:
     // drawn. The point just before and just after the span are included so the line
     // reaches the edges. Gaps stay gaps.
     std::vector<sPlotPoint> Decimate(int64_t fromUs, int64_t toUs, int columns) const;
+    // The same into out, emptied first: its capacity is kept, so repaint after repaint
+    // allocates nothing once it has grown.
+    void Decimate(int64_t fromUs, int64_t toUs, int columns, std::vector<sPlotPoint>& out) const;
+    // Changes whenever what Decimate draws up to toUs may have changed: a point arrived
+    // at or before toUs (or as the first one after it), or the oldest one was dropped.
+    // Points arriving later than that leave it as it was.
+    sPlotStamp Stamp(int64_t toUs) const;
     // The newest value and the extremes within from..to.
     sPlotSummary Summarise(int64_t fromUs, int64_t toUs) const;
     // The value drawn at a time: the last point at or before it (NaN in a gap or

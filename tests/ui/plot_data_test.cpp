@@ -69,6 +69,9 @@ TEST(PlotSeries, DrawsAtMostFourPointsPerColumnAndRunWithGapsKept) {
         ZPlotSeries series(row.Capacity);
         for (const sPlotPoint& point : row.In) series.Append(point.TimeUs, point.Value);
         EXPECT_EQ(Text(series.Decimate(row.From, row.To, row.Columns)), row.Drawn) << row.Name;
+        std::vector<sPlotPoint> reused = {{99, 99}};  // a buffer from an earlier repaint
+        series.Decimate(row.From, row.To, row.Columns, reused);
+        EXPECT_EQ(Text(reused), row.Drawn) << row.Name;
         EXPECT_LE(series.Count(), row.Capacity) << row.Name;
     }
 }
@@ -84,6 +87,31 @@ TEST(PlotSeries, DecimatesAMillionPointsToFewPerColumnWithThePeaks) {
     series.SetCapacity(1000);
     EXPECT_EQ(series.Count(), 1000u);
     EXPECT_EQ(series.At(0).TimeUs, 999'000);
+}
+
+TEST(PlotSeries, ItsStampChangesExactlyWhenThePointsDrawnUpToATimeMayHave) {
+    const struct {
+        const char* Name;
+        size_t Capacity;
+        std::vector<sPlotPoint> In;
+        int64_t To;
+        sPlotPoint Added;
+        bool Changed;
+    } rows[] = {
+        {"a point within the span", 10, {{0, 1}, {10, 2}}, 25, {20, 3}, true},
+        {"the first point after the span", 10, {{0, 1}, {10, 2}, {20, 3}}, 25, {30, 4}, true},
+        {"a later point after the span", 10, {{0, 1}, {10, 2}, {20, 3}, {30, 4}}, 25, {40, 5}, false},
+        {"the oldest dropped for a later point", 4, {{0, 1}, {10, 2}, {20, 3}, {30, 4}}, 25, {40, 5}, true},
+        {"a gap after a gap, not stored", 10, {{0, 1}, {10, G}}, 25, {20, G}, false},
+        {"the first point of all", 10, {}, 25, {40, 5}, true},
+    };
+    for (const auto& row : rows) {
+        ZPlotSeries series(row.Capacity);
+        for (const sPlotPoint& point : row.In) series.Append(point.TimeUs, point.Value);
+        const sPlotStamp before = series.Stamp(row.To);
+        series.Append(row.Added.TimeUs, row.Added.Value);
+        EXPECT_EQ(!(series.Stamp(row.To) == before), row.Changed) << row.Name;
+    }
 }
 
 struct SummaryRow {

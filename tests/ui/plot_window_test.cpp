@@ -6,6 +6,8 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QListWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -82,6 +84,53 @@ TEST_F(PlotWindowTest, ATimedRecordingFillsThePlotAtItsTimesAndItsDescriptionsWi
                  !std::filesystem::is_empty(Home() + "std_log_out"))
         << "a replay writes no log files unless asked";
     EXPECT_TRUE(Find<QPushButton>("btn_StartCapture")->isEnabled());
+}
+
+TEST_F(PlotWindowTest, TheYRangeOfTheSelectedFieldIsFixedFromTheWindowAndSavedWithTheView) {
+    using Ranges = std::vector<ZViewSettings::sPlotRange>;
+    const struct {
+        const char* Name;
+        Ranges Stored;
+        int Row;
+        bool Fixed;
+        double Min, Max;
+        Ranges Saved;
+    } rows[] = {
+        {"fixed from the window", {}, 1, true, 10, 40, {{1, 10, 40}}},
+        {"automatic again", {{1, 10, 40}}, 1, false, 0, 0, {}},
+        {"bounds out of order keep the stored range", {{1, 10, 40}}, 1, true, 50, 40, {{1, 10, 40}}},
+        {"another field's range kept, in field order", {{1, 10, 40}}, 0, true, -1.5, 1, {{0, -1.5, 1}, {1, 10, 40}}},
+    };
+    Window().ShowPlotWindow();
+    Tfrm_Plot& plot = *Window().GetPlotWindow();
+    auto* fields = plot.findChild<QListWidget*>(QStringLiteral("lst_Fields"));
+    auto* fixed = plot.findChild<QCheckBox*>(QStringLiteral("chk_FixedRange"));
+    auto* min = plot.findChild<QDoubleSpinBox*>(QStringLiteral("ud_RangeMin"));
+    auto* max = plot.findChild<QDoubleSpinBox*>(QStringLiteral("ud_RangeMax"));
+    ASSERT_TRUE(fields && fixed && min && max);
+    for (const auto& row : rows) {
+        ZViewSettings view;
+        view.PlotRanges = row.Stored;
+        plot.SetViewSettings(view);
+        fields->setCurrentRow(row.Row);
+        EXPECT_EQ(fixed->isChecked(), row.Stored.size() == 1 && row.Stored[0].Field == row.Row) << row.Name;
+        if (row.Fixed) {
+            min->setValue(row.Min);
+            max->setValue(row.Max);
+        }
+        fixed->setChecked(row.Fixed);
+        ZViewSettings saved;
+        plot.CollectViewSettings(saved);
+        EXPECT_EQ(saved.PlotRanges, row.Saved) << row.Name;
+    }
+    int checked = 0;
+    for (QCustomPlot* strip : plot.findChildren<QCustomPlot*>()) {
+        if (strip->accessibleName() != QStringLiteral("temperature")) continue;
+        ++checked;
+        EXPECT_EQ(strip->yAxis->range().lower, 10) << "the strip draws the fixed range of its field";
+        EXPECT_EQ(strip->yAxis->range().upper, 40);
+    }
+    EXPECT_EQ(checked, 1);
 }
 
 TEST_F(PlotWindowTest, ARecordingThatCannotBeReplayedIsRefusedWithTheReason) {
