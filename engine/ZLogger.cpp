@@ -586,6 +586,7 @@ void ZLogger::BeginReplay() {
     ZeroCounters();
     PrepareLines();
     SpreadChunks(false);
+    DeliverPromptly(false);
 }
 
 void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs, int line) {
@@ -600,5 +601,6 @@ void ZLogger::EndReplay() {
     if (!replaying_) return;
     FinishCapture();
     SpreadChunks(true);
+    DeliverPromptly(true);
     replaying_ = false;
 }
