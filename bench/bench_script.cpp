@@ -87,9 +87,12 @@ void BM_ExpectLatency(benchmark::State& state) {
         state.SkipWithError("openpty failed");
         return;
     }
-    ZLogger logger(LineSettings());
+    // Precise time: a frame's time is that of its read, not the data thread's coarse
+    // clock, which lags by up to a timer tick and would hide the delivery.
+    ZLoggerSettings settings = LineSettings();
+    settings.Frames.PreciseTime = true;
+    ZLogger logger(settings);
     logger.SetWriteLogFiles(false);
-    logger.SetPreciseTime(true, 0);
     logger.SpreadChunks(false);
     logger.GetPort().SetDevicePath(pty.SlavePath());
     ZScriptFrameQueue queue(true, false);
