@@ -149,6 +149,10 @@ void ZLogger::SetWriteLogFiles(bool write) {
     if (!IsCapturing() && !replaying_) writeLogFiles_ = write;
 }
 
+void ZLogger::LogInformation(std::string_view text) {
+    if (writeLogFiles_) writer_->LogInformation(ZULNow(), text);
+}
+
 void ZLogger::LogBlock(const sBlock& block, bool checksumWrong) {
     if (writeLogFiles_) writer_->LogBlock(block, checksumWrong);
 }
