@@ -117,6 +117,7 @@ constexpr GroupTable AsciiGroups = [] {
 }();
 
 constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view InformationPrefix = "Information at ";
 constexpr std::string_view ChecksumWrongLine = "*** checksum wrong ***";
 constexpr std::string_view ValuesPrefix = "Values: ";
 
@@ -266,16 +267,41 @@ void ZLogFileManager::LogBlock(const sBlock& block, bool checksumWrong) {
 // Lines that do not fit are lost, counted per line; in lossless mode the rest
 // waits for room instead.
 void ZLogFileManager::QueueBatch() {
-    const size_t lines = batch_.LineCount;
-    if (lines == 0) return;
-    size_t accepted = pump_.PostWeighted(batch_, LinePriority);
-    while (accepted < lines && waitWhenFull_.load()) {
+    Post(batch_);
+    batch_ = sLogString();
+}
+
+void ZLogFileManager::Post(sLogString& lines) {
+    const size_t count = lines.LineCount;
+    if (count == 0) return;
+    std::lock_guard guard(postLock_);
+    size_t accepted = pump_.PostWeighted(lines, LinePriority);
+    while (accepted < count && waitWhenFull_.load()) {
         pump_.WaitForRoom(FullQueueWait);
-        accepted += pump_.PostWeighted(batch_, LinePriority);
+        accepted += pump_.PostWeighted(lines, LinePriority);
     }
     if (accepted > 0) losses_.Accepted();
-    if (accepted < lines) losses_.Lost(lines - accepted);
-    batch_ = sLogString();
+    if (accepted < count) losses_.Lost(count - accepted);
+}
+
+void ZLogFileManager::LogInformation(TDateTime time, std::string_view text) {
+    const ZLoggerSettings* settings = settings_.load();
+    if (settings == nullptr) return;
+    sLogString lines;
+    AppendLine(lines.Text, Repeat("=", 56));
+    lines.Text.append(InformationPrefix)
+        .append(ZULFormatLongTimeFraction(time, settings->UsesPreciseTime() ? 6 : 0));
+    lines.Text.append(": ");
+    // One line, whatever the text holds: the file's line count stays true.
+    const size_t textStart = lines.Text.size();
+    lines.Text.append(text);
+    std::replace_if(
+        lines.Text.begin() + static_cast<std::ptrdiff_t>(textStart), lines.Text.end(),
+        [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    lines.Text.append(LineEnd);
+    lines.LineCount = 2;
+    lines.BlockEnds.push_back({lines.Text.size(), lines.LineCount});
+    Post(lines);
 }
 
 // A file ends at every block end at or past the line limit, wherever it falls

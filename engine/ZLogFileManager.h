@@ -16,6 +16,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ZBlock.h"
@@ -64,6 +65,11 @@ public:
     void LogBlock(const uint8_t* data, int length, TDateTime timestamp, uint8_t kind, bool checksumWrong = false) {
         LogBlock(sBlock{timestamp, data, length, kind}, checksumWrong);
     }
+
+    // Queues an information for the user as two lines, a rule and "Information at
+    // <time>: <text>" (line breaks in text become blanks), after the lines queued before
+    // and never within a block's. Any thread; it waits for room as LogBlock does.
+    void LogInformation(TDateTime time, std::string_view text);
 
     // While one lives, the lines of the blocks logged in its thread are gathered and
     // queued together when it ends: the blocks of one received chunk travel as one
@@ -125,6 +131,9 @@ public:
 
 private:
     void QueueBatch();
+    // Posts records whole: the part that waits for room is never overtaken by another
+    // thread's record. False when lines were lost.
+    void Post(sLogString& lines);
     // The worker's hand-out: appends the records' lines, finishing a file at every
     // block end at or past the limit, and writes what it appended.
     void Collect(std::vector<sLogString>& records);
@@ -142,6 +151,8 @@ private:
     ZULLossCounter losses_;
     std::atomic<bool> waitWhenFull_{false};
 
+    // Guards the order of the posts into pump_: the parts of one record go in back to back.
+    std::mutex postLock_;
     // Lines formatted but not queued yet, and whether a BlockBatch is open;
     // LogBlock's thread only.
     sLogString batch_;

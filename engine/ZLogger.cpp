@@ -149,6 +149,10 @@ void ZLogger::SetWriteLogFiles(bool write) {
     if (!IsCapturing() && !replaying_) writeLogFiles_ = write;
 }
 
+void ZLogger::LogInformation(std::string_view text) {
+    if (writeLogFiles_) writer_->LogInformation(ZULNow(), text);
+}
+
 void ZLogger::LogBlock(const sBlock& block, bool checksumWrong) {
     if (writeLogFiles_) writer_->LogBlock(block, checksumWrong);
 }
@@ -586,6 +590,7 @@ void ZLogger::BeginReplay() {
     ZeroCounters();
     PrepareLines();
     SpreadChunks(false);
+    DeliverPromptly(false);
 }
 
 void ZLogger::FeedReplay(const uint8_t* bytes, int count, int64_t timeUs, int line) {
@@ -600,5 +605,6 @@ void ZLogger::EndReplay() {
     if (!replaying_) return;
     FinishCapture();
     SpreadChunks(true);
+    DeliverPromptly(true);
     replaying_ = false;
 }

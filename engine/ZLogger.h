@@ -5,10 +5,12 @@
 // of the settings' fields, decoded once per data block), keeps the counters, and
 // loads and saves settings files.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ZDataTriggers.h"
@@ -49,6 +51,9 @@ public:
     // and a raw recording handed over by SetRawRecorder are written as before. Only
     // while no capture or replay runs.
     void SetWriteLogFiles(bool write);
+    // Writes an information for the user into the log files of the running capture or
+    // replay, in order with its blocks (nothing when no log files are written). Any thread.
+    void LogInformation(std::string_view text);
 
     // Opens the port for a capture, once the log folder has passed
     // ZLogFileManager::CheckLogFolder (made when missing). The raw recording of this capture is the one
@@ -196,7 +201,8 @@ private:
     IZEntryReceiver* entryReceiver_ = nullptr;
     std::vector<IZBlockObserver*> blockObservers_;
     std::vector<IZByteObserver*> byteObservers_;
-    bool writeLogFiles_ = true;  // set only while no capture runs, read on the data thread
+    // Set only while no capture runs; read on the data thread and by LogInformation.
+    std::atomic<bool> writeLogFiles_{true};
     std::vector<uint32_t> blockTriggerCounts_;  // matches in the block being distributed
     ZFrameLogGate logGate_;
     bool replaying_ = false;

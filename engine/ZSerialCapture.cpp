@@ -79,6 +79,7 @@ ZSerialCapture::ZSerialCapture(int pollIntervalMs, int readSize, ISerialPlatform
     // (100 status messages, 80 entries) cannot hold. Spread over the poll interval,
     // they arrive as an even stream.
     SpreadChunks(true);
+    DeliverPromptly(true);
     for (sLine& line : lines_) {
         line.DriverLoss.SetErrorHistory(&errors_);
         // Scanned above, before the port picks its default from the table.
@@ -98,6 +99,10 @@ ZSerialCapture::~ZSerialCapture() {
 
 void ZSerialCapture::SpreadChunks(bool spread) {
     pump_->SetSpread(spread ? std::max(pollInterval_ / ChunkPumpIntervalMs, 1) : 0);
+}
+
+void ZSerialCapture::DeliverPromptly(bool prompt) {
+    pump_->SetPrompt(prompt);
 }
 
 void ZSerialCapture::StopCaptureThread() {

@@ -232,6 +232,10 @@ public:
     // Whether the chunks of one poll reach ProcessData spread over the poll interval
     // (they do at first); a replay, which no window watches live, wants them at once.
     void SpreadChunks(bool spread);
+    // Whether a chunk read after a pause reaches ProcessData at once instead of after the
+    // pump's interval (it does at first: a script waits for its frame); a replay, which
+    // posts faster than the chunks are processed, has them gathered instead.
+    void DeliverPromptly(bool prompt);
 
 protected:
     // Ends the capture thread (closing the port) and the pump; no ProcessData call

@@ -16,7 +16,7 @@ public:
     virtual bool Send(const std::vector<uint8_t>& bytes, std::string& errorText) = 0;
     // SETDTR, CLRDTR, SETRTS, CLRRTS, SETBREAK or CLRBREAK; false with the reason.
     virtual bool SetOutputLine(uint32_t escapeFunction, std::string& errorText) = 0;
-    // An information entry for the user: the capture's error history.
+    // An information entry for the user: the capture's error history and log files.
     virtual void Log(const std::string& text) = 0;
     // An error of the script, for the error history.
     virtual void LogError(const std::string& text) = 0;

@@ -1,6 +1,6 @@
 #include "ZScriptCaptureTarget.h"
 
-#include "ZSerialCapture.h"
+#include "ZLogger.h"
 
 namespace {
 constexpr const char* Module = "Script";
@@ -18,6 +18,7 @@ bool ZScriptCaptureTarget::SetOutputLine(uint32_t escapeFunction, std::string& e
 
 void ZScriptCaptureTarget::Log(const std::string& text) {
     capture_.GetErrorHistory().AddInformation(Module, "log", text);
+    capture_.LogInformation(text);
 }
 
 void ZScriptCaptureTarget::LogError(const std::string& text) {

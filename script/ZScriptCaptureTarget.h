@@ -1,15 +1,16 @@
 #pragma once
 // The script's target on a capture: sends and modem lines through its port (none in
-// a replay), log entries into its error history. The capture must outlive it.
+// a replay), log entries into its error history and, for log(), its log files. The
+// capture must outlive it.
 
 #include "IZScriptTarget.h"
 
-class ZSerialCapture;
+class ZLogger;
 
 class ZScriptCaptureTarget : public IZScriptTarget {
 public:
     // replay: the capture replays a recording and has no port.
-    ZScriptCaptureTarget(ZSerialCapture& capture, bool replay) : capture_(capture), replay_(replay) {}
+    ZScriptCaptureTarget(ZLogger& capture, bool replay) : capture_(capture), replay_(replay) {}
 
     bool HasPort() const override { return !replay_; }
     bool Send(const std::vector<uint8_t>& bytes, std::string& errorText) override;
@@ -18,6 +19,6 @@ public:
     void LogError(const std::string& text) override;
 
 private:
-    ZSerialCapture& capture_;
+    ZLogger& capture_;
     const bool replay_;
 };

@@ -2,7 +2,7 @@
 // One frame as a script sees it: the bytes of its start trigger, data block and stop
 // trigger as the checksum saw them, where the data block lies within them, the time
 // of the read that brought its first byte, the checksum's verdict and the values of
-// the settings' fields. A plain value; any thread.
+// the settings' fields, and its line in a capture of two lines. A plain value; any thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,4 +18,6 @@ struct ZScriptFrame {
     int64_t TimeUs = 0;  // microseconds since the Unix epoch
     TFrameVerdict Verdict = fvNone;
     ZFieldValues Fields;  // no field when the settings define none or the checksum was wrong
+    int Line = -1;        // 0 or 1 with two lines; -1 with one
+    std::string LineName;  // the line's name with two lines; "" with one
 };

@@ -8,46 +8,45 @@ ZScriptFrameQueue::ZScriptFrameQueue(bool stopTriggerEndsFrame, bool waitWhenFul
 
 void ZScriptFrameQueue::OnBlock(const sBlock& block) {
     if (idle_.load(std::memory_order_relaxed)) {
-        gatheringAny_ = gatheringData_ = false;
+        for (Gathering& line : gathering_) line = Gathering();
         return;
     }
+    // A send is no frame, and a frame being received goes on gathering around it.
+    if (block.Kind != bkSent) Gather(gathering_[block.Line == 1 ? 1 : 0], block);
+}
+
+void ZScriptFrameQueue::Gather(Gathering& line, const sBlock& block) {
     const auto* bytes = reinterpret_cast<const char*>(block.Bytes);
     const size_t length = bytes == nullptr || block.Length < 0 ? 0 : static_cast<size_t>(block.Length);
-    switch (block.Kind) {
-        case bkStartTrigger:
-        case bkData:
-        case bkStopTrigger:
-            break;
-        case bkSent:
-            // A frame being received goes on gathering around what was sent.
-            return;
-        default:
-            // Trash, and the flush of a frame cut short: no frame for a script.
-            gatheringAny_ = gatheringData_ = false;
-            return;
+    if (block.Kind != bkStartTrigger && block.Kind != bkData && block.Kind != bkStopTrigger) {
+        // Trash, and the flush of a frame cut short: no frame for a script.
+        line.Any = line.Data = false;
+        return;
     }
-    if (block.Kind == bkStartTrigger || !gatheringAny_) {
-        gathering_ = ZScriptFrame();
-        gathering_.TimeUs = ZULToUnixMicros(block.Time);
-        gatheringAny_ = true;
-        gatheringData_ = false;
+    if (block.Kind == bkStartTrigger || !line.Any) {
+        line.Frame = ZScriptFrame();
+        line.Frame.TimeUs = ZULToUnixMicros(block.Time);
+        line.Frame.Line = block.Line;
+        line.Frame.LineName = block.LineName;
+        line.Any = true;
+        line.Data = false;
     }
     if (block.Kind == bkData) {
-        gathering_.DataOffset = gathering_.Bytes.size();
-        gathering_.DataLength = length;
-        if (block.Values != nullptr) gathering_.Fields = *block.Values;
-        gatheringData_ = true;
+        line.Frame.DataOffset = line.Frame.Bytes.size();
+        line.Frame.DataLength = length;
+        if (block.Values != nullptr) line.Frame.Fields = *block.Values;
+        line.Data = true;
     }
-    gathering_.Bytes.append(bytes, length);
-    if (block.Verdict != fvNone) gathering_.Verdict = block.Verdict;
+    line.Frame.Bytes.append(bytes, length);
+    if (block.Verdict != fvNone) line.Frame.Verdict = block.Verdict;
     const bool ends = block.Kind == bkStopTrigger || (block.Kind == bkData && !stopTriggerEndsFrame_);
     if (ends) {
         // Between triggers a stop right after the start is a frame of empty data.
-        if (gatheringData_ || block.Kind == bkStopTrigger) Push(std::move(gathering_));
-        gatheringAny_ = gatheringData_ = false;
+        if (line.Data || block.Kind == bkStopTrigger) Push(std::move(line.Frame));
+        line.Any = line.Data = false;
     } else if (block.Kind == bkStartTrigger && !stopTriggerEndsFrame_ && block.Verdict != fvNone) {
         // A verdict on a start trigger without a stop trigger: its frame has no data.
-        gatheringAny_ = false;
+        line.Any = false;
     }
 }
 

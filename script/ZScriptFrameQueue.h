@@ -1,8 +1,9 @@
 #pragma once
 // The frames a script waits for. As a block observer it gathers the blocks of each
-// frame (start trigger, data block, stop trigger) on the engine's pump thread and
-// queues the frame; trash and flush blocks, sends and frames without a data block
-// never reach a script. The script's thread takes the frames in order.
+// frame (start trigger, data block, stop trigger) on the engine's pump thread, each
+// line's apart (the blocks of two lines interleave), and queues the frame; trash and
+// flush blocks, sends and frames without a data block never reach a script. The
+// script's thread takes the frames in order.
 //
 // At most MaxFrames wait. A live capture is never held up: one frame more ends the
 // script with an overrun error instead of losing a frame unseen. A replay, which has
@@ -50,15 +51,20 @@ public:
     bool IsStopped() const;
 
 private:
+    // The frame being gathered on one line.
+    struct Gathering {
+        ZScriptFrame Frame;
+        bool Any = false;
+        bool Data = false;
+    };
+
     void Push(ZScriptFrame&& frame);
-    bool BeginsFrame(const sBlock& block) const;
+    void Gather(Gathering& line, const sBlock& block);
 
     std::atomic<bool> stopTriggerEndsFrame_;  // set by the window thread, read by the pump thread
     const bool waitWhenFull_;
-    // The frame being gathered; pump thread only.
-    ZScriptFrame gathering_;
-    bool gatheringAny_ = false;
-    bool gatheringData_ = false;
+    // The frames being gathered, by line; pump thread only.
+    Gathering gathering_[2];
     // stopped_ for the pump thread, which gathers nothing while it is set.
     std::atomic<bool> idle_{false};
 

@@ -146,7 +146,7 @@ void RaiseForQueue(lua_State* L, ZScriptFrameQueue::Take take) {
 }
 
 void PushFrame(lua_State* L, const ZScriptFrame& frame) {
-    lua_createtable(L, 0, 6);
+    lua_createtable(L, 0, 8);
     lua_pushlstring(L, frame.Bytes.data(), frame.Bytes.size());
     lua_setfield(L, -2, "bytes");
     lua_pushlstring(L, frame.Bytes.data() + frame.DataOffset, frame.DataLength);
@@ -160,6 +160,13 @@ void PushFrame(lua_State* L, const ZScriptFrame& frame) {
     if (frame.Verdict == fvGood || frame.Verdict == fvBad) {
         lua_pushstring(L, frame.Verdict == fvGood ? "good" : "bad");
         lua_setfield(L, -2, "checksum");
+    }
+    // With one line there is no line to tell, and both stay nil.
+    if (frame.Line >= 0) {
+        lua_pushinteger(L, frame.Line);
+        lua_setfield(L, -2, "line");
+        lua_pushlstring(L, frame.LineName.data(), frame.LineName.size());
+        lua_setfield(L, -2, "line_name");
     }
     const ZFieldValues& fields = frame.Fields;
     lua_createtable(L, 0, fields.PresentCount());

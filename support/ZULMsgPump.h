@@ -37,6 +37,10 @@
 // of waking every interval to find nothing; that post then waits out one interval
 // as any other would, and its wake-up hands out a new burst.
 //
+// Prompt: a pump set prompt hands out the post that wakes it from idle at once, without
+// waiting out an interval first (a consumer that waits for each item, not for a batch).
+// Once items keep coming, the intervals pace the hand-outs as before.
+//
 // Spread: a pump given a spread of N hands out about queued / N units per wake-up,
 // so that items posted together reach the callback evenly over about N wake-ups
 // instead of back to back, and a backlog drains at a rate that grows with it: with
@@ -204,6 +208,11 @@ public:
         spread_ = static_cast<size_t>(std::max(wakeUps, 0));
     }
 
+    void SetPrompt(bool prompt) {
+        std::lock_guard guard(lock_);
+        prompt_ = prompt;
+    }
+
     // One step above normal, where the system allows it; applied by the pump thread.
     void RaiseThreadPriority() { raisePriority_ = true; }
 
@@ -288,7 +297,8 @@ private:
 
     // Sleeps until there is something to hand out, then Interval ms (a spread queue
     // that waits for its turn: the intervals until then), or less when the queue is
-    // under pressure. Returns the intervals slept, 0 when terminated.
+    // under pressure; a prompt pump woken from idle not at all. Returns the intervals
+    // slept, 0 when terminated.
     uint64_t SleepInterval() {
         std::unique_lock guard(lock_);
         if (queue_.empty()) {
@@ -297,6 +307,8 @@ private:
             idle_ = true;
             pressure_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
             idle_ = false;
+            if (stopping_) return 0;
+            if (prompt_) return 1;
         }
         const uint64_t intervals = SpreadIntervalsToWaitLocked();
         const bool early = pressure_.wait_for(guard, std::chrono::milliseconds(interval_) * intervals,
@@ -467,12 +479,13 @@ private:
     const size_t maxUnits_;     // MaxCount
     const size_t resumeUnits_;  // ResumeCount
 
-    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, the spread_ fields, allowance_,
-                       // burstDue_, inHand_, stopping_, idle_, roomWaiters_
+    std::mutex lock_;  // guards queue_, queuedUnits_, blocked_, burstSize_, prompt_, the spread_ fields,
+                       // allowance_, burstDue_, inHand_, stopping_, idle_, roomWaiters_
     std::deque<Entry> queue_;
     size_t queuedUnits_ = 0;  // the weights of the items in queue_
     bool blocked_ = false;
     int burstSize_ = 1;
+    bool prompt_ = false;
     size_t spread_ = 0;               // 0: no spread
     bool spreadPaced_ = false;        // a spread hand-out happened since the queue was found empty
     uint64_t lastSpreadHandOut_ = 0;  // the wake-up of that hand-out

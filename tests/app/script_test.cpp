@@ -17,7 +17,16 @@ struct ScriptRow {
     int Code;
     std::string Out;  // the start of standard output
     std::string Err = {};  // a line standard error holds; empty: not checked
+    std::string Log = {};  // the text of an information line the log files hold; empty: not checked
 };
+
+// Whether a log file in dir holds the line "Information at HH:MM:SS: <text>".
+bool LogFilesHoldInformation(const std::string& dir, const std::string& text) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        for (const std::string& line : ReadLogLines(entry.path().string()))
+            if (MatchesShape(line, "Information at 99:99:99: " + text)) return true;
+    return false;
+}
 
 const std::vector<ScriptRow> Rows = {
     {"StayInRangeOverTheDemonstrationRecording", "stay_in_range.lua", "demo_dynamic.scs", "demo_dynamic.bin", 0,
@@ -27,6 +36,8 @@ const std::vector<ScriptRow> Rows = {
     {"ExitCodeOfAReplay", "exit(7)", "demo_dynamic.scs", "demo_dynamic.bin", 7, ""},
     {"ErrorOfAReplayNamesFileAndLine", "\nerror('wrong')", "demo_dynamic.scs", "demo_dynamic.bin", 1, "",
      "script.lua:2: wrong"},
+    {"LogWritesAnInformationIntoTheLogFiles", "log('checked\\n' .. 3)", "demo_dynamic.scs",
+     "demo_dynamic.bin", 0, "", "", "checked 3"},
     {"OnFrameCountsTheRecording", "n = 0 on_frame(function(f) n = n + 1 if n == 100 then print(n) end end)",
      "demo_dynamic.scs", "demo_dynamic.bin", 0, "100\n"},
     {"ModbusCheckAgainstTheSimulator", "modbus_check.lua", "demo_modbus.scs", "", 0,
@@ -76,6 +87,9 @@ TEST_P(ScriptCommandTest, RunsAsTheRowSays) {
     EXPECT_EQ(result.Code, row.Code) << result.Out << result.Err;
     EXPECT_EQ(result.Out.substr(0, row.Out.size()), row.Out) << result.Out;
     EXPECT_NE(result.Err.find(row.Err), std::string::npos) << result.Err;
+    if (!row.Log.empty()) {
+        EXPECT_TRUE(LogFilesHoldInformation(dir / "logs", row.Log)) << row.Log;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptCommandTest, testing::ValuesIn(Rows),

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -18,12 +19,17 @@
 
 namespace {
 
-// A block as the engine hands it on: its kind, its bytes in HEX and its verdict.
+// A block as the engine hands it on: its kind, its bytes in HEX, its verdict and its
+// line (-1: a capture of one line).
 struct Block {
     uint8_t Kind;
     std::string Hex;
     TFrameVerdict Verdict = fvNone;
+    int8_t Line = -1;
 };
+
+// The names of the two lines, as a capture of two lines marks its blocks.
+const std::string_view LineNames[2] = {"host", "device"};
 
 std::vector<uint8_t> Bytes(const std::string& hex) {
     std::vector<uint8_t> bytes;
@@ -37,7 +43,10 @@ void Feed(ZScriptFrameQueue& queue, const std::vector<Block>& blocks) {
         const std::vector<uint8_t> bytes = Bytes(block.Hex);
         // 2026-01-01 00:00:00.25 UTC, as a capture stamps a read.
         const TDateTime time = ZULFromUnixMicros(1767225600250000);
-        queue.OnBlock(sBlock(time, bytes.data(), static_cast<int>(bytes.size()), block.Kind, block.Verdict));
+        sBlock handed(time, bytes.data(), static_cast<int>(bytes.size()), block.Kind, block.Verdict);
+        handed.Line = block.Line;
+        if (block.Line >= 0) handed.LineName = LineNames[block.Line];
+        queue.OnBlock(handed);
     }
 }
 
@@ -130,6 +139,13 @@ const std::vector<Row> Rows = {
     {"FrameTable", Replay,
      "local f = read_frame(0) print(f.hex, f.data, f.checksum, f.time, #f.bytes) print(read_frame(0))",
      {Start, {bkData, "41 42"}, {bkStopTrigger, "0D 0A", fvBad}}, "7E 41 42 0D 0A\tAB\tbad\t1767225600.25\t5\nnil\n"},
+    {"TwoLinesInterleavedStayApart", Replay,
+     "while true do local f = read_frame(0) if not f then break end print(f.hex, f.line, f.line_name) end",
+     {{bkStartTrigger, "7E", fvNone, 0}, {bkStartTrigger, "7E", fvNone, 1}, {bkData, "31", fvNone, 1},
+      {bkTrash, "FF", fvNone, 1}, {bkData, "30", fvNone, 0}, {bkStopTrigger, "0D 0A", fvNone, 0},
+      {bkStartTrigger, "7E", fvNone, 1}, {bkData, "32", fvNone, 1}, {bkStopTrigger, "0D 0A", fvNone, 1},
+      Start, {bkData, "33"}, Stop},
+     "7E 30 0D 0A\t0\thost\n7E 32 0D 0A\t1\tdevice\n7E 33 0D 0A\tnil\tnil\n"},
     {"TrashAndFlushAreNoFrames", Replay, "while true do local f = read_frame(0) if not f then break end print(f.hex) end",
      {{bkTrash, "FF"}, {bkData, "01"}, {bkFlush, "03"}, {bkData, "02"}, {bkStartTrigger, "7E", fvBad}, {bkData, "04"}},
      "01\n02\n04\n", 0, "", {}, false},

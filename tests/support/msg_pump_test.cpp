@@ -350,6 +350,20 @@ TEST(PumpState, AfterAnIdlePeriodAWakeUpHandsOutAtMostBurstSize) {
     for (int i = 0; i < half + 2 * burst; ++i) ASSERT_EQ(values[i], i);
 }
 
+TEST(PumpState, APromptPumpHandsOutThePostThatWakesItFromIdleWithoutWaitingAnInterval) {
+    // An interval of ten minutes: only a prompt hand-out reaches the callback in time.
+    WakeUpLog log;
+    log.pump = std::make_unique<IntPump>(Suspended, 600000, false, log.Callback(), false, 24, 12);
+    log.pump->SetPrompt(true);
+    log.pump->Resume();
+    const auto deadline = Clock::now() + TestDeadline;
+    while (!log.pump->IsIdle()) ASSERT_LT(Clock::now(), deadline);
+    int item = 7;
+    ASSERT_TRUE(log.pump->Post(item, 2));
+    ASSERT_TRUE(log.recorder.WaitForCount(1));
+    EXPECT_EQ(log.recorder.Values(), std::vector<int>{7});
+}
+
 struct SpreadCase {
     int spread;
     int burst;
