@@ -132,6 +132,9 @@ bool ZPcapngWriter::Create(const std::string& path, uint16_t linkType, const std
         return false;
     }
     std::vector<uint8_t> header;
+    // Room for both header blocks up front: also keeps GCC 12 at -O3 from taking the
+    // growth of an empty vector for a write past its end (a false -Wstringop-overflow).
+    header.reserve(256);
     {
         BlockBuilder shb(header, SectionHeaderType);
         shb.Put32(ByteOrderMagic);

@@ -233,8 +233,10 @@ bool ZFieldsPage::ApplyCell(ZFieldList& list, int row, TFieldKey key, const QStr
                             std::string& reason) const {
     std::string text = shown.trimmed().toStdString();
     if (key == fkMSBFirst) {
-        if (shown.trimmed().compare(tr(TextMSBFirst), Qt::CaseInsensitive) == 0) text = "1";
-        if (shown.trimmed().compare(tr(TextLSBFirst), Qt::CaseInsensitive) == 0) text = "0";
+        // One character, not a literal: GCC 12 at -O3 takes the copy of a literal here for
+        // an overlap (a false -Wrestrict).
+        if (shown.trimmed().compare(tr(TextMSBFirst), Qt::CaseInsensitive) == 0) text.assign(1, '1');
+        if (shown.trimmed().compare(tr(TextLSBFirst), Qt::CaseInsensitive) == 0) text.assign(1, '0');
     }
     std::string keyName = ZFieldDefinition::KeyName(key);
     keyName += '_';
