@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "ZULSpawn.h"
+#include "ZULText.h"
 
 namespace {
 
@@ -35,28 +36,28 @@ std::string StatusText(int status) {
                (name != nullptr ? std::string(" (") + name + ")" : std::string());
     }
     const int code = WEXITSTATUS(status);
-    std::string reason;
+    ZULTextTemplate reason = ZUL_TEXT("Mail", "it failed");
     switch (code) {
         case 1:
-            reason = "it refused its command line";
+            reason = ZUL_TEXT("Mail", "it refused its command line");
             break;
         case 2:
-            reason = "a file to attach does not exist";
+            reason = ZUL_TEXT("Mail", "a file to attach does not exist");
             break;
         case 3:
-            reason = "no mail program is set up on this desktop";
+            reason = ZUL_TEXT("Mail", "no mail program is set up on this desktop");
             break;
         case 4:
-            reason = "the mail program could not take the message";
+            reason = ZUL_TEXT("Mail", "the mail program could not take the message");
             break;
         case 5:
-            reason = "a file to attach cannot be read";
+            reason = ZUL_TEXT("Mail", "a file to attach cannot be read");
             break;
         default:
-            reason = "it failed";
             break;
     }
-    return std::string(Composer) + " ended with exit status " + std::to_string(code) + ": " + reason;
+    return ZULFormat(ZUL_TEXT("Mail", "%1 ended with exit status %2: %3"),
+                     {Composer, std::to_string(code), ZULFormat(reason)});
 }
 
 bool Failed(sMailOutcome* outcome, const std::string& error) {

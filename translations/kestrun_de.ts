@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Mail</name>
+    <message>
+        <source>it failed</source>
+        <translation>es schlug fehl</translation>
+    </message>
+    <message>
+        <source>it refused its command line</source>
+        <translation>es wies seine Befehlszeile zurück</translation>
+    </message>
+    <message>
+        <source>a file to attach does not exist</source>
+        <translation>eine anzuhängende Datei gibt es nicht</translation>
+    </message>
+    <message>
+        <source>no mail program is set up on this desktop</source>
+        <translation>auf dieser Arbeitsoberfläche ist kein E-Mail-Programm eingerichtet</translation>
+    </message>
+    <message>
+        <source>the mail program could not take the message</source>
+        <translation>das E-Mail-Programm konnte die Nachricht nicht übernehmen</translation>
+    </message>
+    <message>
+        <source>a file to attach cannot be read</source>
+        <translation>eine anzuhängende Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 ended with exit status %2: %3</source>
+        <translation>%1 endete mit dem Exit-Status %2: %3</translation>
+    </message>
+</context>
+<context>
     <name>Fields</name>
     <message>
         <source>Count &quot;%1&quot; is no number of fields: a whole number from 0 to %2</source>

@@ -22,6 +22,7 @@
 
 #include "TZULSystemReport.h"
 #include "VerInfo.h"
+#include "ZEngineText.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
 #include "ZQtMainThreadDispatcher.h"
@@ -270,7 +271,7 @@ void ZReportPage::btn_SendMailClick() {
         std::string path;
         std::string error;
         if (!WriteAttachment((withDescription ? head + report : report).toStdString(), path, error)) {
-            ZMessageBox::Error(this, tr("Error: %1").arg(QString::fromStdString(error)));
+            ZMessageBox::Error(this, tr("Error: %1").arg(ZEngineText(error)));
             return;
         }
         attachments.push_back(path);
@@ -308,7 +309,7 @@ void ZReportPage::btn_SendMailClick() {
     else if (outcome.StillOpen)
         ZMessageBox::Information(this, tr("the mail program is still open"));
     else
-        ZMessageBox::Error(this, tr("Error: %1").arg(QString::fromStdString(outcome.Error)));
+        ZMessageBox::Error(this, tr("Error: %1").arg(ZEngineText(outcome.Error)));
 }
 
 void ZReportPage::UpdateSendButton() {
