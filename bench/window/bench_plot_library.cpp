@@ -24,6 +24,7 @@
 #include <qcustomplot.h>
 #include <vector>
 
+#include "BenchQtMain.h"
 #include "ZPlotSeries.h"
 
 namespace {
@@ -132,12 +133,4 @@ BENCHMARK(BM_QtCharts)->Args({0, 2})->Args({0, 16})->Args({1, 2})->Args({1, 16})
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWindowBenchmarks(argc, argv); }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <string>
 
+#include "BenchQtMain.h"
 #include "Tfrm_Term.h"
 #include "ZViewSettings.h"
 
@@ -66,12 +67,4 @@ BENCHMARK(BM_TermTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MeasurePr
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWindowBenchmarks(argc, argv); }
