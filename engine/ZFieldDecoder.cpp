@@ -206,27 +206,21 @@ inline TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const Block& 
     if (field.Swap) bits = __builtin_bswap64(bits);
     bits <<= field.Left;
     double raw = 0;
-    switch (field.Conversion) {
-        case cvSigned:
-            raw = static_cast<double>(static_cast<int64_t>(bits) >> field.Right);
-            break;
-        case cvUnsigned:
-            // Below 2^63: the signed conversion, one instruction.
-            raw = static_cast<double>(static_cast<int64_t>(bits >> field.Right));
-            break;
-        case cvUnsigned64:
-            raw = static_cast<double>(bits);
-            break;
-        case cvFloat: {
-            const auto word = static_cast<uint32_t>(bits >> field.Right);
-            float single = 0;
-            std::memcpy(&single, &word, sizeof single);
-            raw = single;
-            break;
-        }
-        case cvDouble:
-            std::memcpy(&raw, &bits, sizeof raw);
-            break;
+    if (field.Conversion <= cvUnsigned) {
+        // Either shift, then the signed conversion, one instruction (an unsigned slice
+        // here is below 2^63), with no branch on the field's sign.
+        const int64_t sign = static_cast<int64_t>(bits) >> field.Right;
+        const auto magnitude = static_cast<int64_t>(bits >> field.Right);
+        raw = static_cast<double>(field.Conversion == cvSigned ? sign : magnitude);
+    } else if (field.Conversion == cvUnsigned64) {
+        raw = static_cast<double>(bits);
+    } else if (field.Conversion == cvFloat) {
+        const auto word = static_cast<uint32_t>(bits >> field.Right);
+        float single = 0;
+        std::memcpy(&single, &word, sizeof single);
+        raw = single;
+    } else {
+        std::memcpy(&raw, &bits, sizeof raw);
     }
     return Scaled(field, raw, value);
 }

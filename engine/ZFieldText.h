@@ -28,7 +28,7 @@ bool ZParseFieldDecimal(std::string_view text, double& value);
 // Inline: the fields of every frame are read with it.
 inline const char* ZScanShortDecimal(const char* at, const char* end, double& value) {
     constexpr int maxDigits = 15;  // 10^15 < 2^53: any 15 digits are an exact double
-    constexpr double powersOfTen[maxDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+    static constexpr double powersOfTen[maxDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const bool negative = at < end && *at == '-';
     if (at < end && (*at == '-' || *at == '+')) ++at;
