@@ -42,6 +42,16 @@ const char* FindSeparator(const char* at, const char* end, char separator) {
     return at;
 }
 
+// The least length of the blocks in which the width bytes at offset lie, and the 8
+// bytes that end where they end (or start at the block's start) too; INT_MAX when no
+// block holds them (an offset from the end closer to it than width).
+int FastLength(int32_t offset, int32_t width) {
+    if (offset < 0 && -offset < width) return std::numeric_limits<int>::max();
+    const int64_t inside = offset < 0 ? -int64_t{offset} : int64_t{offset} + width;
+    const int64_t load = offset < 0 ? LoadBytes - int64_t{offset} - width : LoadBytes;
+    return static_cast<int>(std::max(inside, load));
+}
+
 // The token for a message: its printable characters, others as '.'.
 std::string Shown(std::string_view token) {
     std::string shown = "\"";
@@ -100,9 +110,14 @@ ZFieldDecoder::ZFieldDecoder(const ZFieldList& list) {
         if (first.Separator != second.Separator) return first.Separator < second.Separator;
         return first.Index < second.Index;
     });
-    for (const Field& field : fields_) {
+    fastLength_ = LoadBytes;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        Field& field = fields_[i];
         numberCount_ += group(field) == 0 ? 1 : 0;
         textCount_ += group(field) == 1 ? 1 : 0;
+        field.FirstOfSeparator = group(field) == 1 && (i == 0 || group(fields_[i - 1]) != 1 ||
+                                                       fields_[i - 1].Separator != field.Separator);
+        if (group(field) == 0) fastLength_ = std::max(fastLength_, FastLength(field.Offset, field.Width));
     }
 }
 
@@ -125,6 +140,14 @@ ZFieldDecoder::Field ZFieldDecoder::Prepare(const ZFieldDefinition& definition, 
     const int low = field.Swap ? 64 - widthBits + start : start;
     field.Left = static_cast<uint8_t>(64 - low - bits);
     field.Right = static_cast<uint8_t>(64 - bits);
+    // In a long enough block the 8 bytes loaded end where the field ends, or start at
+    // the block's start when it ends sooner; the field starts shift bytes into them.
+    const int32_t fieldEnd = field.Offset + field.Width;
+    field.EndMask = field.Offset < 0 ? -1 : 0;
+    field.FastLoad = field.Offset < 0 ? fieldEnd - LoadBytes : std::max(0, fieldEnd - LoadBytes);
+    const int shift = field.Offset - field.FastLoad;
+    const int fastLow = (field.Swap ? 8 * (LoadBytes - shift - field.Width) : 8 * shift) + start;
+    field.FastLeft = static_cast<uint8_t>(64 - fastLow - bits);
     if (definition.Type == ftF32) {
         field.Conversion = cvFloat;
     } else if (definition.Type == ftF64) {
@@ -198,13 +221,9 @@ inline TFieldAbsence ZFieldDecoder::Scaled(const Field& field, double raw, doubl
     return std::isfinite(value) ? faPresent : faNotFinite;
 }
 
-inline TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const Block& block, double& value) {
-    if (field.Match.Any && !Matches(field.Match, block)) return faNoMatch;
-    int start = 0;
-    if (!Locate(field.Offset, field.Width, block.length, start)) return faOutside;
-    uint64_t bits = block.Load(start);
+inline TFieldAbsence ZFieldDecoder::FromBits(const Field& field, uint64_t bits, uint8_t left, double& value) {
     if (field.Swap) bits = __builtin_bswap64(bits);
-    bits <<= field.Left;
+    bits <<= left;
     double raw = 0;
     if (field.Conversion <= cvUnsigned) {
         // Either shift, then the signed conversion, one instruction (an unsigned slice
@@ -225,46 +244,54 @@ inline TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const Block& 
     return Scaled(field, raw, value);
 }
 
+inline TFieldAbsence ZFieldDecoder::ReadNumber(const Field& field, const Block& block, double& value) {
+    if (field.Match.Any && !Matches(field.Match, block)) return faNoMatch;
+    int start = 0;
+    if (!Locate(field.Offset, field.Width, block.length, start)) return faOutside;
+    return FromBits(field, block.Load(start), field.Left, value);
+}
+
+inline TFieldAbsence ZFieldDecoder::ReadNumberInside(const Field& field, const Block& block, double& value) {
+    if (field.Match.Any && !Matches(field.Match, block)) return faNoMatch;
+    const int load = field.FastLoad + (block.length & field.EndMask);
+    return FromBits(field, LoadLittleEndian(block.bytes + load), field.FastLeft, value);
+}
+
+inline bool ZFieldDecoder::Seek(TokenCursor& cursor, int32_t index, const char* end, char separator) {
+    for (; cursor.Index < index; ++cursor.Index) {
+        const char* tokenEnd = cursor.End != nullptr ? cursor.End : FindSeparator(cursor.Start, end, separator);
+        if (tokenEnd == end) {
+            cursor.End = end;
+            return false;
+        }
+        cursor.Start = tokenEnd + 1;
+        cursor.End = nullptr;
+    }
+    return true;
+}
+
 inline TFieldAbsence ZFieldDecoder::ReadText(const Field& field, const Block& block, TokenCursor& cursor,
                                              double& value, std::string_view* token) {
     if (field.Match.Any && !Matches(field.Match, block)) return faNoMatch;
-    const char* text = block.Text();
-    const char* end = text + block.length;
-    const char separator = field.Separator;
-    const char* start = text;
-    int32_t index = 0;
-    if (cursor.Valid && cursor.Separator == separator && cursor.Index <= field.Index) {
-        index = cursor.Index;
-        start = text + cursor.Start;
-        if (index < field.Index) {
-            const char* after = text + cursor.End;
-            if (after == end) return faNoToken;
-            start = after + 1;
-            index += 1;
-        }
-    }
-    for (; index < field.Index; ++index) {
-        const char* found = FindSeparator(start, end, separator);
-        if (found == end) return faNoToken;
-        start = found + 1;
-    }
+    const char* end = block.Text() + block.length;
+    if (!Seek(cursor, field.Index, end, field.Separator)) return faNoToken;
     double raw = 0;
+    const char* start = cursor.Start;
     const char* tokenEnd = token == nullptr && field.ParseInPlace ? ReadInPlace(field, start, end, raw) : nullptr;
     TFieldAbsence absence = faPresent;
     if (tokenEnd == nullptr) {
-        tokenEnd = FindSeparator(start, end, separator);
+        tokenEnd = cursor.End != nullptr ? cursor.End : FindSeparator(start, end, field.Separator);
         const std::string_view found(start, static_cast<size_t>(tokenEnd - start));
         if (token != nullptr) *token = found;
         absence = ReadToken(field.Prefix, found, raw);
     }
-    cursor = TokenCursor{true, separator, field.Index, static_cast<size_t>(start - text),
-                         static_cast<size_t>(tokenEnd - text)};
+    cursor.End = tokenEnd;
     return absence == faPresent ? Scaled(field, raw, value) : absence;
 }
 
-TFieldAbsence ZFieldDecoder::Read(const Field& field, const Block& block, TokenCursor& cursor, double& value,
-                                  std::string_view* token) {
+TFieldAbsence ZFieldDecoder::Read(const Field& field, const Block& block, double& value, std::string_view* token) {
     if (!field.Valid) return faRefused;
+    TokenCursor cursor{block.Text(), nullptr, 0};
     return field.Type == ftText ? ReadText(field, block, cursor, value, token) : ReadNumber(field, block, value);
 }
 
@@ -280,13 +307,23 @@ void ZFieldDecoder::Decode(const uint8_t* bytes, int length, ZFieldValues& value
         present += found ? 1 : 0;
     };
     const Field* field = fields_.data();
-    for (const Field* numbers = field + numberCount_; field != numbers; ++field) {
-        double value = 0;
-        const bool found = ReadNumber(*field, block, value) == faPresent;
-        keep(*field, found, value);
+    const Field* numbers = field + numberCount_;
+    if (block.length >= fastLength_) {
+        for (; field != numbers; ++field) {
+            double value = 0;
+            const bool found = ReadNumberInside(*field, block, value) == faPresent;
+            keep(*field, found, value);
+        }
+    } else {
+        for (; field != numbers; ++field) {
+            double value = 0;
+            const bool found = ReadNumber(*field, block, value) == faPresent;
+            keep(*field, found, value);
+        }
     }
-    TokenCursor cursor;
+    TokenCursor cursor{block.Text(), nullptr, 0};
     for (const Field* texts = field + textCount_; field != texts; ++field) {
+        if (field->FirstOfSeparator) cursor = TokenCursor{block.Text(), nullptr, 0};
         double value = 0;
         const bool found = ReadText(*field, block, cursor, value, nullptr) == faPresent;
         keep(*field, found, value);
@@ -301,9 +338,8 @@ std::vector<ZFieldTry> ZFieldDecoder::Try(const uint8_t* bytes, int length) cons
     for (const Field& field : fields_) {
         ZFieldTry& result = results[static_cast<size_t>(field.Slot)];
         // Each field on its own, as the user asks about it.
-        TokenCursor cursor;
         std::string_view token;
-        const TFieldAbsence absence = Read(field, block, cursor, result.Value, &token);
+        const TFieldAbsence absence = Read(field, block, result.Value, &token);
         result.Present = absence == faPresent;
         if (!result.Present) {
             result.Value = 0;

@@ -82,10 +82,18 @@ private:
         // left by Left, then right by Right, are the value's bits.
         uint8_t Left = 0;
         uint8_t Right = 0;
+        // In a block of at least the decoder's fastLength_ bytes the field lies inside,
+        // and the 8 bytes at FastLoad (plus the block's length where EndMask is all
+        // ones: an offset from the end), shifted left by FastLeft, then right by Right,
+        // are the value's bits.
+        int32_t EndMask = 0;
+        int32_t FastLoad = 0;
+        uint8_t FastLeft = 0;
         double Scale = 1;
         double Add = 0;
         char Separator = ',';
         bool ParseInPlace = false;  // the token's number is read in the scan that finds its end
+        bool FirstOfSeparator = false;  // the first text field Decode reads with its separator
         int32_t Index = 0;
         std::string Prefix;
         BytePattern Match;
@@ -94,25 +102,28 @@ private:
     // A data block as the fields read it: a number near its end is loaded from a
     // copy of its last bytes followed by zeros, so that no load passes its end.
     struct Block;
-    // Where the last token read ends, so that the next text field of the same
-    // separator and a later token goes on from there.
+    // A token of a block: Decode reads the text fields of one separator by rising
+    // index, and each goes on from where the one before stopped.
     struct TokenCursor {
-        bool Valid = false;
-        char Separator = ',';
-        int32_t Index = 0;
-        size_t Start = 0;
-        size_t End = 0;  // where that token ends: the block's length or its separator
+        const char* Start;  // where token Index starts
+        const char* End;    // where it ends (its separator or the block's end); null: not found yet
+        int32_t Index;
     };
     static Field Prepare(const ZFieldDefinition& definition, int32_t slot);
     // The field's value into value, or why it has none; token receives the text
     // field's token when asked for (for Try).
-    static TFieldAbsence Read(const Field& field, const Block& block, TokenCursor& cursor, double& value,
-                              std::string_view* token);
+    static TFieldAbsence Read(const Field& field, const Block& block, double& value, std::string_view* token);
     static bool Matches(const BytePattern& match, const Block& block);
+    // The value of the field from bits loaded little-endian, shifted left by left.
+    static TFieldAbsence FromBits(const Field& field, uint64_t bits, uint8_t left, double& value);
     static TFieldAbsence Scaled(const Field& field, double raw, double& value);
     static TFieldAbsence ReadNumber(const Field& field, const Block& block, double& value);
+    // ReadNumber for a block of at least fastLength_ bytes: no bound to check.
+    static TFieldAbsence ReadNumberInside(const Field& field, const Block& block, double& value);
     static TFieldAbsence ReadText(const Field& field, const Block& block, TokenCursor& cursor, double& value,
                                   std::string_view* token);
+    // Moves cursor on to token index; false when the block has fewer tokens.
+    static bool Seek(TokenCursor& cursor, int32_t index, const char* end, char separator);
     // The number of a text field read in the scan that finds the token's end, which
     // it returns; null when the token holds anything but a short number (read then
     // by ReadToken).
@@ -123,6 +134,7 @@ private:
 
     std::vector<Field> fields_;  // in the order Decode reads them: numbers, text, those refused
     size_t numberCount_ = 0;
+    int fastLength_ = 0;  // blocks of at least this length hold every number field
     size_t textCount_ = 0;
     std::shared_ptr<const ZFieldLayout> layout_;
 };
