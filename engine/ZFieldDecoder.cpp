@@ -159,6 +159,8 @@ ZFieldDecoder::Field ZFieldDecoder::Prepare(const ZFieldDefinition& definition, 
     }
     field.Scale = definition.Scale;
     field.Add = definition.Add;
+    // An integer times 1 plus 0 is the integer itself (never -0), and finite.
+    field.Unscaled = integer && field.Scale == 1 && field.Add == 0;
     field.Separator = definition.Separator;
     field.Index = definition.Index;
     field.Prefix = definition.Prefix;
@@ -201,11 +203,10 @@ bool ZFieldDecoder::Matches(const BytePattern& match, const Block& block) {
 
 inline const char* ZFieldDecoder::ReadInPlace(const Field& field, const char* start, const char* end, double& raw) {
     const char* at = start;
-    const size_t prefix = field.Prefix.size();
-    if (prefix > 0) {
-        if (static_cast<size_t>(end - at) < prefix || std::memcmp(at, field.Prefix.data(), prefix) != 0)
-            return nullptr;
-        at += prefix;
+    // Prefixes are a few characters: a loop costs less than a call.
+    for (const char c : field.Prefix) {
+        if (at == end || *at != c) return nullptr;
+        ++at;
     }
     double value = 0;
     at = ZScanShortDecimal(SkipBlanks(at, end), end, value);
@@ -217,6 +218,10 @@ inline const char* ZFieldDecoder::ReadInPlace(const Field& field, const char* st
 }
 
 inline TFieldAbsence ZFieldDecoder::Scaled(const Field& field, double raw, double& value) {
+    if (field.Unscaled) {
+        value = raw;
+        return faPresent;
+    }
     value = raw * field.Scale + field.Add;
     return std::isfinite(value) ? faPresent : faNotFinite;
 }

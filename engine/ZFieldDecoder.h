@@ -91,6 +91,7 @@ private:
         uint8_t FastLeft = 0;
         double Scale = 1;
         double Add = 0;
+        bool Unscaled = false;  // an integer with Scale 1 and Add 0: the value is the number read
         char Separator = ',';
         bool ParseInPlace = false;  // the token's number is read in the scan that finds its end
         bool FirstOfSeparator = false;  // the first text field Decode reads with its separator
