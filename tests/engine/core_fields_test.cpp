@@ -269,6 +269,49 @@ TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
     }
 }
 
+struct SequenceRow {
+    const char* what;
+    std::string block;
+    std::vector<std::optional<double>> values;  // none: absent
+};
+
+// One values object through blocks in turn, as a capture decodes them: nothing of a
+// block stays for the next, whether the block is long enough for every number field
+// (10 bytes here) or not, and a field that can never be read is never present.
+TEST(FieldDecoderTest, ValuesOfOneBlockNeverStayForTheNext) {
+    ZFieldList list;
+    list.Items = {Field("f0", "Type=u16|Offset=-2"), Field("f1", "Type=i8|Offset=9"),
+                  Field("f2", "Type=text|Index=0"), Field("f3", "Type=u8|Offset=0")};
+    list.Items[3].HasBits = true;  // a slice beyond its type: refused, never present
+    list.Items[3].BitStart = 4;
+    list.Items[3].BitLength = 8;
+    const std::vector<SequenceRow> rows = {
+        {"every field", "5,\x01\x02\x03\x04\x05\x12\x34\xFF", {0x34FF, -1, 5, {}}},
+        {"one byte short of f1", "9,\x01\x02\x03\x04\x05\xAB\xCD", {0xABCD, {}, 9, {}}},
+        {"a block shorter than 8 bytes", "6,\x01\x02\x56\x78", {0x5678, {}, 6, {}}},
+        {"a block too short for any number", "7", {{}, {}, 7, {}}},
+        {"no text number", "x,\x01\x02\x03\x04\x05\x06\x07\x08", {0x0708, 8, {}, {}}},
+        {"an empty block", "", {{}, {}, {}, {}}},
+        {"every field again", "5,\x01\x02\x03\x04\x05\x12\x34\xFF", {0x34FF, -1, 5, {}}},
+    };
+    const ZFieldDecoder decoder(list);
+    ZFieldValues values = decoder.MakeValues();
+    for (const SequenceRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        decoder.Decode(BytesOf(row.block), static_cast<int>(row.block.size()), values);
+        int present = 0;
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(values.Has(static_cast<int>(i)), row.values[i].has_value());
+            if (row.values[i]) {
+                EXPECT_EQ(values.Get(static_cast<int>(i)), *row.values[i]);
+            }
+            present += row.values[i] ? 1 : 0;
+        }
+        EXPECT_EQ(values.PresentCount(), present);
+    }
+}
+
 // A profile holding text, read as a settings file is.
 ZULIniFile ProfileOf(const ScratchDir& dir, const std::string& text) {
     const std::string path = dir.File("fields.scs");
@@ -455,6 +498,40 @@ TEST(FieldTextTest, DecimalNumbersReadAsStrtodReadsThem) {
         double value = 42;
         EXPECT_FALSE(ZParseFieldDecimal(text, value));
         EXPECT_EQ(value, 42);
+    }
+}
+
+// A short number read from the start of a token of unknown end: where it stops, or
+// null when the text does not start with one.
+TEST(FieldTextTest, AShortNumberEndsWhereItsCharactersEnd) {
+    const std::vector<std::pair<std::string, std::optional<std::pair<size_t, double>>>> rows = {
+        {"12.5,x", {{4, 12.5}}},
+        {"-3 ", {{2, -3}}},
+        {"+.5;", {{3, 0.5}}},
+        {"5.,", {{2, 5}}},
+        {"1e5", {{1, 1}}},
+        {"7.5.1", {{3, 7.5}}},
+        {"123456789012345,", {{15, 123456789012345.0}}},
+        {"0.00000000000001|", {{16, 1e-14}}},
+        {"1234567890123456", {}},
+        {"1.234567890123456", {}},
+        {"", {}},
+        {".", {}},
+        {"-", {}},
+        {"-.e", {}},
+        {" 1", {}},
+    };
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
+        double value = 42;
+        const char* end = ZScanShortDecimal(text.data(), text.data() + text.size(), value);
+        ASSERT_EQ(end != nullptr, expected.has_value());
+        if (expected) {
+            EXPECT_EQ(static_cast<size_t>(end - text.data()), expected->first);
+            EXPECT_EQ(value, expected->second);
+        } else {
+            EXPECT_EQ(value, 42);
+        }
     }
 }
 
