@@ -54,38 +54,6 @@ double StrtodInCLocale(std::string_view text) {
     return strtod_l(copy.c_str(), nullptr, cLocale);
 }
 
-constexpr int MaxExactDigits = 15;  // 10^15 < 2^53: any 15 digits are an exact double
-constexpr double ExactPowersOfTen[MaxExactDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// text, all of it, as [sign] digits [. digits] with at most MaxExactDigits digits and
-// no exponent: then digits / 10^decimals is one division of exact doubles, which IEEE
-// 754 rounds correctly, as strtod does. False for any other text (read the long way).
-// Most tokens a device sends are such numbers, and this runs for every frame.
-bool ParseShortDecimal(std::string_view text, double& value) {
-    size_t at = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++at;
-    uint64_t digits = 0;
-    int count = 0;
-    int decimals = 0;
-    bool point = false;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c == '.' && !point) {
-            point = true;
-            continue;
-        }
-        if (!IsDigit(c) || ++count > MaxExactDigits) return false;
-        digits = digits * 10 + static_cast<uint64_t>(c - '0');
-        decimals += point ? 1 : 0;
-    }
-    if (count == 0) return false;
-    const double magnitude = static_cast<double>(digits) / ExactPowersOfTen[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
 }  // namespace
 
 void ZAppendFieldNumber(std::string& out, double value) {
@@ -101,7 +69,13 @@ std::string ZFieldNumberText(double value) {
 }
 
 bool ZParseFieldDecimal(std::string_view text, double& value) {
-    if (ParseShortDecimal(text, value)) return true;
+    // Most tokens a device sends are short numbers, and this runs for every frame.
+    const char* end = text.data() + text.size();
+    double shortValue = 0;
+    if (const char* stop = ZScanShortDecimal(text.data(), end, shortValue); stop != nullptr && stop == end) {
+        value = shortValue;
+        return true;
+    }
     if (!IsDecimalSyntax(text)) return false;
     // from_chars takes no leading '+'.
     std::string_view digits = text[0] == '+' ? text.substr(1) : text;

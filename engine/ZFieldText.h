@@ -3,6 +3,7 @@
 // output: the log files' "Values:" line, the frame export, the CSV file and the
 // summaries. Plain functions; any thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,38 @@ std::string ZFieldNumberText(double value);
 // optional exponent. No blanks, no hexadecimal, no "inf" or "nan". False when text
 // is no such number; a number too large for a double reads as infinity.
 bool ZParseFieldDecimal(std::string_view text, double& value);
+// Reads a short decimal number from the start of the characters at..end: an optional
+// sign, then digits with an optional point (".5" and "5." included), at most 15 digits
+// in all and no exponent, which is exact to what strtod reads. Returns where the
+// number ends (the first character that is not part of it); null, value unchanged,
+// when the characters do not start with such a number (no digit, or more than 15).
+// Inline: the fields of every frame are read with it.
+inline const char* ZScanShortDecimal(const char* at, const char* end, double& value) {
+    constexpr int maxDigits = 15;  // 10^15 < 2^53: any 15 digits are an exact double
+    static constexpr double powersOfTen[maxDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    // Past 19 digits the number wraps, which the count of digits refuses.
+    uint64_t number = 0;
+    const char* first = at;
+    for (unsigned digit = 0; at < end && (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at)
+        number = number * 10 + digit;
+    ptrdiff_t decimals = 0;
+    const bool point = at < end && *at == '.';
+    if (point) {
+        const char* fraction = ++at;
+        for (unsigned digit = 0; at < end && (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at)
+            number = number * 10 + digit;
+        decimals = at - fraction;
+    }
+    const ptrdiff_t digits = at - first - (point ? 1 : 0);
+    if (digits <= 0 || digits > maxDigits) return nullptr;
+    // Two exact doubles and one division, which IEEE 754 rounds correctly, as strtod does.
+    const double magnitude = static_cast<double>(number) / powersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return at;
+}
 // text, all of it, as a whole decimal number with an optional sign, within 64 bits.
 bool ZParseFieldWhole(std::string_view text, int64_t& value);
 // text without the blanks and tabs around it.

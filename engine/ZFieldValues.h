@@ -43,6 +43,10 @@ public:
         values_[static_cast<size_t>(index)] = value;
         ++present_;
     }
+    // For a decoder that writes every slot of a block, NaN where a field is absent,
+    // then how many it found.
+    double* Slots() { return values_.data(); }
+    void SetPresentCount(int present) { present_ = present; }
 
 private:
     static constexpr double Absent = std::numeric_limits<double>::quiet_NaN();

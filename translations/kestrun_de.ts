@@ -2036,6 +2036,14 @@
 <context>
     <name>ZFieldsPage</name>
     <message>
+        <source>Write the values into the log files</source>
+        <translation>Die Werte in die Logdateien schreiben</translation>
+    </message>
+    <message>
+        <source>A line &quot;Values: name=value, ...&quot; after every data block with values</source>
+        <translation>Eine Zeile &quot;Values: Name=Wert, ...&quot; nach jedem Datenblock mit Werten</translation>
+    </message>
+    <message>
         <source>Name</source>
         <comment>column</comment>
         <translation>Name</translation>

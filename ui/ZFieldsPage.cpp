@@ -1,5 +1,6 @@
 #include "ZFieldsPage.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -105,6 +106,11 @@ void ZFieldsPage::BuildPage() {
     buttons->addStretch(1);
     top->addLayout(buttons);
     layout->addLayout(top, 2);
+    chk_LogFields = new QCheckBox(tr("Write the values into the log files"), this);
+    chk_LogFields->setObjectName(QStringLiteral("chk_LogFields"));
+    chk_LogFields->setAccessibleName(tr("Write the values into the log files"));
+    chk_LogFields->setToolTip(tr("A line \"Values: name=value, ...\" after every data block with values"));
+    layout->addWidget(chk_LogFields);
 
     auto* tryGroup = new QGroupBox(tr("Try the fields"), this);
     tryGroup->setObjectName(QStringLiteral("grp_TryFields"));
@@ -141,14 +147,17 @@ void ZFieldsPage::BuildPage() {
     connect(btn_RemoveField, &QPushButton::clicked, this, &ZFieldsPage::RemoveField);
     connect(btn_FieldUp, &QPushButton::clicked, this, [this] { MoveField(-1); });
     connect(btn_FieldDown, &QPushButton::clicked, this, [this] { MoveField(1); });
+    connect(chk_LogFields, &QCheckBox::toggled, this, [this](bool checked) {
+        if (!filling_) fields_.LogFields = checked;
+    });
     connect(btn_TryLastFrame, &QPushButton::clicked, this, &ZFieldsPage::TryLastFrame);
     connect(btn_TryBytes, &QPushButton::clicked, this, &ZFieldsPage::TryTypedBytes);
     connect(ed_TryBytes, &QLineEdit::returnPressed, this, &ZFieldsPage::TryTypedBytes);
 }
 
 QList<QWidget*> ZFieldsPage::TabOrder() const {
-    return {grd_Fields,       btn_AddField, btn_RemoveField, btn_FieldUp,  btn_FieldDown,
-            btn_TryLastFrame, ed_TryBytes,  btn_TryBytes,    grd_TryResult};
+    return {grd_Fields,    btn_AddField,     btn_RemoveField, btn_FieldUp,  btn_FieldDown,
+            chk_LogFields, btn_TryLastFrame, ed_TryBytes,     btn_TryBytes, grd_TryResult};
 }
 
 // ---------------------------------------------------------------------------------
@@ -156,6 +165,9 @@ QList<QWidget*> ZFieldsPage::TabOrder() const {
 
 void ZFieldsPage::ShowFields(const ZFieldList& fields) {
     fields_ = fields;
+    filling_ = true;
+    chk_LogFields->setChecked(fields_.LogFields);
+    filling_ = false;
     FillTable();
 }
 
@@ -164,6 +176,7 @@ void ZFieldsPage::SetCaptureState(bool running) {
     grd_Fields->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : CellEditTriggers);
     for (QPushButton* button : {btn_AddField, btn_RemoveField, btn_FieldUp, btn_FieldDown})
         button->setEnabled(!running);
+    chk_LogFields->setEnabled(!running);
 }
 
 void ZFieldsPage::FillTable() {

@@ -8,7 +8,8 @@
 // fields from the newest data block of the capture window, "Try these bytes" from
 // HEX bytes typed into the box, and the result list shows each value or why it is
 // absent. While a capture runs the fields cannot be changed: the capture decodes
-// what it took at its start. Window thread only.
+// what it took at its start, and so can the switch that writes the values into the log
+// files. Window thread only.
 
 #include <QList>
 #include <QString>
@@ -19,6 +20,7 @@
 
 #include "ZFieldList.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -74,6 +76,7 @@ private:
     QPushButton* btn_RemoveField = nullptr;
     QPushButton* btn_FieldUp = nullptr;
     QPushButton* btn_FieldDown = nullptr;
+    QCheckBox* chk_LogFields = nullptr;
     QPushButton* btn_TryLastFrame = nullptr;
     QLineEdit* ed_TryBytes = nullptr;
     QPushButton* btn_TryBytes = nullptr;

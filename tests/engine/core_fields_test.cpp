@@ -3,6 +3,8 @@
 // of values and the log files' "Values:" line.
 
 #include <gtest/gtest.h>
+#include <locale.h>
+#include <stdlib.h>
 
 #include <cmath>
 #include <optional>
@@ -159,6 +161,34 @@ TEST(FieldDecoderTest, DefinitionsTimesBlocksGiveValuesOrSayWhyNot) {
         {"Match from the end", "Type=u8|Offset=0|Match=-2:0D 0A", Hex("07 0D 0A"), 7},
         {"Match beyond the block", "Type=u8|Offset=0|Match=2:01 02", Hex("07 01 02"),
          Absent("the data block of 3 bytes does not match 2:01 02")},
+        // A number within the last 8 bytes of a longer block is loaded from a copy of them.
+        {"u16 in the last bytes of a long block", "Type=u16|Offset=-2", Hex("00 00 00 00 00 00 00 00 12 34"),
+         0x1234},
+        {"i24 LSB first ending one byte before the end", "Type=i24|Offset=7|MSBFirst=0",
+         Hex("00 00 00 00 00 00 00 FE FF FF 00"), -2},
+        {"f64 as the last 8 bytes", "Type=f64|Offset=1", Hex("00 40 3F 80 00 00 00 00 00"), 31.5},
+        {"bits in the last byte", "Type=i8|Offset=-1|Bits=1,3", Hex("00 00 00 00 00 00 00 00 0C"), -2},
+        {"Match in the last bytes of a long block", "Type=u8|Offset=0|Match=-2:0D ??",
+         Hex("05 00 00 00 00 00 00 00 0D 0A"), 5},
+        {"Match of 9 bytes, the ninth differs", "Type=u8|Offset=0|Match=0:05 ?? ?? ?? ?? ?? ?? ?? 01",
+         Hex("05 00 00 00 00 00 00 00 02"),
+         Absent("the data block of 9 bytes does not match 0:05 ?? ?? ?? ?? ?? ?? ?? 01")},
+        {"Match of 9 bytes", "Type=u8|Offset=0|Match=0:05 ?? ?? ?? ?? ?? ?? ?? 01",
+         Hex("05 00 00 00 00 00 00 00 01"), 5},
+        {"Match of 8 bytes from the end, the first differs", "Type=u8|Offset=0|Match=-8:01 ?? ?? ?? ?? ?? ?? 02",
+         Hex("01 00 00 00 00 00 00 00 02"), Absent("the data block of 9 bytes does not match -8:01 ?? ?? ?? ?? ?? ?? 02")},
+        // A short number is read in the scan for its token's end; anything else is read
+        // from the whole token.
+        {"exponent after a short number", "Type=text|Index=1", "x,1.5e3,y", 1500},
+        {"short number, then a blank and more", "Type=text|Index=1", "x,1 2,y",
+         Absent("token 1 \"1 2\" holds no decimal number")},
+        {"separator the prefix holds", "Type=text|Index=1|Separator=;|Prefix=a;", "x;a;5", Absent("token 1 \"a\" does not start with \"a;\"")},
+        {"separator a point", "Type=text|Index=1|Separator=.", "1.25.3", 25},
+        {"separator a minus", "Type=text|Index=2|Separator=-", "1-2-3", 3},
+        {"prefix longer than the rest of the block", "Type=text|Index=1|Prefix=T==", "x,T=",
+         Absent("token 1 \"T=\" does not start with \"T==\"")},
+        {"number ending at the block's end after blanks", "Type=text|Index=1", "x,-7.5  ", -7.5},
+        {"16 digits with a separator after them", "Type=text|Index=0", "9007199254740993,1", 9007199254740992.0},
     };
     for (const DecodeRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -209,6 +239,10 @@ TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
          {1, {}, 3}},
         {"a missing token before one present", {"Type=text|Index=5", token1}, "1,2", {{}, 2}},
         {"numbers and text", {"Type=u8|Offset=0", token1}, "7,8", {0x37, 8}},
+        {"the token after a last one", {token1, token2}, "1,2", {2, {}}},
+        {"a token not a number, then the next", {token0, token1}, "a,2", {{}, 2}},
+        {"tokens read in place, then one that is not", {token0, token1, token2}, "1,2.5e1,3", {1, 25, 3}},
+        {"an empty last token", {token0, token1}, "1,", {1, {}}},
     };
     for (const BlockRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -232,6 +266,49 @@ TEST(FieldDecoderTest, EveryFieldOfAListReadsWhatItReadsAlone) {
             }
         }
         EXPECT_EQ(values.IndexOf("none"), -1);
+    }
+}
+
+struct SequenceRow {
+    const char* what;
+    std::string block;
+    std::vector<std::optional<double>> values;  // none: absent
+};
+
+// One values object through blocks in turn, as a capture decodes them: nothing of a
+// block stays for the next, whether the block is long enough for every number field
+// (10 bytes here) or not, and a field that can never be read is never present.
+TEST(FieldDecoderTest, ValuesOfOneBlockNeverStayForTheNext) {
+    ZFieldList list;
+    list.Items = {Field("f0", "Type=u16|Offset=-2"), Field("f1", "Type=i8|Offset=9"),
+                  Field("f2", "Type=text|Index=0"), Field("f3", "Type=u8|Offset=0")};
+    list.Items[3].HasBits = true;  // a slice beyond its type: refused, never present
+    list.Items[3].BitStart = 4;
+    list.Items[3].BitLength = 8;
+    const std::vector<SequenceRow> rows = {
+        {"every field", "5,\x01\x02\x03\x04\x05\x12\x34\xFF", {0x34FF, -1, 5, {}}},
+        {"one byte short of f1", "9,\x01\x02\x03\x04\x05\xAB\xCD", {0xABCD, {}, 9, {}}},
+        {"a block shorter than 8 bytes", "6,\x01\x02\x56\x78", {0x5678, {}, 6, {}}},
+        {"a block too short for any number", "7", {{}, {}, 7, {}}},
+        {"no text number", "x,\x01\x02\x03\x04\x05\x06\x07\x08", {0x0708, 8, {}, {}}},
+        {"an empty block", "", {{}, {}, {}, {}}},
+        {"every field again", "5,\x01\x02\x03\x04\x05\x12\x34\xFF", {0x34FF, -1, 5, {}}},
+    };
+    const ZFieldDecoder decoder(list);
+    ZFieldValues values = decoder.MakeValues();
+    for (const SequenceRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        decoder.Decode(BytesOf(row.block), static_cast<int>(row.block.size()), values);
+        int present = 0;
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(values.Has(static_cast<int>(i)), row.values[i].has_value());
+            if (row.values[i]) {
+                EXPECT_EQ(values.Get(static_cast<int>(i)), *row.values[i]);
+            }
+            present += row.values[i] ? 1 : 0;
+        }
+        EXPECT_EQ(values.PresentCount(), present);
     }
 }
 
@@ -392,6 +469,69 @@ TEST(FieldTextTest, NumbersCellsAndNamesComeInTheirTextForms) {
         std::string out;
         ZAppendJsonString(out, text);
         EXPECT_EQ(out, json);
+    }
+}
+
+// A short number is read in one pass, longer ones or those with an exponent the long
+// way: either must read as strtod reads it in the C locale, to the last bit.
+TEST(FieldTextTest, DecimalNumbersReadAsStrtodReadsThem) {
+    const std::vector<std::string> accepted = {
+        "0", "-0", "+0", "-0.0", "5.", ".5", "+.5", "-.5", "007", "0.1", "0.2", "0.3", "-1.7976931348623157",
+        "999999999999999", "99999999999999.9", ".999999999999999", "0.000000000000001", "123456789012345",
+        "9999999999999999", "0.0000000000000001", "1234567890123456789", "12345678901234567890123",
+        "0.1000000000000000055511151231257827", "9007199254740993", "2.2250738585072014e-308", "4.9e-324",
+        "1.7976931348623157e308", "1e-400", "-1e-400", "1E+2", "0e0", "1.e5", ".5e-1", "8.589973e9",
+        "3.0000000000000004", "0.30000000000000004", "900719925474099.3", "-90071992547409.93"};
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    for (const std::string& text : accepted) {
+        SCOPED_TRACE(text);
+        double value = 0;
+        ASSERT_TRUE(ZParseFieldDecimal(text, value));
+        const double expected = strtod_l(text.c_str(), nullptr, cLocale);
+        EXPECT_EQ(value, expected);
+        EXPECT_EQ(std::signbit(value), std::signbit(expected));
+    }
+    const std::vector<std::string> refused = {"", "+", "-", ".", "-.", "+-1", "1..2", "1.2.3", " 1", "1 ", "1,5",
+                                              "0x1A", "1e", "1e+", "e5", ".e5", "inf", "nan", "--1", "1-"};
+    for (const std::string& text : refused) {
+        SCOPED_TRACE(text);
+        double value = 42;
+        EXPECT_FALSE(ZParseFieldDecimal(text, value));
+        EXPECT_EQ(value, 42);
+    }
+}
+
+// A short number read from the start of a token of unknown end: where it stops, or
+// null when the text does not start with one.
+TEST(FieldTextTest, AShortNumberEndsWhereItsCharactersEnd) {
+    const std::vector<std::pair<std::string, std::optional<std::pair<size_t, double>>>> rows = {
+        {"12.5,x", {{4, 12.5}}},
+        {"-3 ", {{2, -3}}},
+        {"+.5;", {{3, 0.5}}},
+        {"5.,", {{2, 5}}},
+        {"1e5", {{1, 1}}},
+        {"7.5.1", {{3, 7.5}}},
+        {"123456789012345,", {{15, 123456789012345.0}}},
+        {"0.00000000000001|", {{16, 1e-14}}},
+        {"1234567890123456", {}},
+        {"1.234567890123456", {}},
+        {"", {}},
+        {".", {}},
+        {"-", {}},
+        {"-.e", {}},
+        {" 1", {}},
+    };
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
+        double value = 42;
+        const char* end = ZScanShortDecimal(text.data(), text.data() + text.size(), value);
+        ASSERT_EQ(end != nullptr, expected.has_value());
+        if (expected) {
+            EXPECT_EQ(static_cast<size_t>(end - text.data()), expected->first);
+            EXPECT_EQ(value, expected->second);
+        } else {
+            EXPECT_EQ(value, 42);
+        }
     }
 }
 

@@ -112,6 +112,7 @@ TEST_F(FieldsPageTest, FieldsAreAddedRemovedAndMovedAndLockedWhileCapturing) {
     for (const bool running : {true, false}) {
         Window().SetCaptureState(running);
         EXPECT_EQ(Grid()->editTriggers() == QAbstractItemView::NoEditTriggers, running);
+        EXPECT_EQ(Find<QCheckBox>("chk_LogFields")->isEnabled(), !running);
     }
 }
 
@@ -171,17 +172,22 @@ TEST_F(FieldsPageTest, TheFieldsGoThroughASettingsFileAndARefusedFileChangesNoth
     } cells[] = {{0, "temperature"}, {1, "i16"}, {2, "4"}, {5, "0.1"}, {7, "\u00B0C"}};
     for (const auto& cell : cells) Grid()->item(0, cell.Column)->setText(QString::fromUtf8(cell.Typed));
     Find<QCheckBox>("chk_CsvRecording")->setChecked(true);
+    ASSERT_TRUE(Find<QCheckBox>("chk_LogFields")->isChecked());
+    Find<QCheckBox>("chk_LogFields")->setChecked(false);
     ZLogger& engine = *Window().GetLogger();
     engine.SetBaudrate(4800);
     const std::string good = Home() + "good.scs", bad = Home() + "bad.scs";
     ZFileDialog::SetNextAnswer(QString::fromStdString(good));
     Click("btn_SaveSettings");
     const ZFieldList saved = Window().CollectSettings().Fields;
+    EXPECT_FALSE(saved.LogFields);
     ZULIniFile file(good);
+    EXPECT_EQ(file.ReadString("_fields", "LogFields", ""), "0");
     file.WriteString("_fields", "Type_0", "u9");
     ASSERT_TRUE(file.UpdateFile(bad));
     Click("btn_RemoveField");
     Find<QCheckBox>("chk_CsvRecording")->setChecked(false);
+    Find<QCheckBox>("chk_LogFields")->setChecked(true);
     engine.SetBaudrate(9600);
 
     EXPECT_FALSE(Window().LoadSettingsFile(bad));
@@ -196,6 +202,7 @@ TEST_F(FieldsPageTest, TheFieldsGoThroughASettingsFileAndARefusedFileChangesNoth
     EXPECT_TRUE(Window().LoadSettingsFile(good));
     EXPECT_EQ(Window().CollectSettings().Fields, saved);
     EXPECT_TRUE(Find<QCheckBox>("chk_CsvRecording")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("chk_LogFields")->isChecked());
     EXPECT_EQ(engine.GetBaudrate(), 4800);
 }
 
