@@ -68,7 +68,7 @@ private:
     std::atomic<size_t> counts_[2]{};  // the data thread adds, the test reads
 };
 
-// Sorting and reading a quarter of a megabyte under a sanitizer on a loaded machine.
+// A quarter of a megabyte through the engine under a sanitizer on a loaded machine.
 constexpr auto Generous = std::chrono::seconds(60);
 
 bool WriteAll(int fd, const Bytes& bytes) {
