@@ -163,7 +163,8 @@ void ZSerialCapture::NoteLineLoad(std::chrono::steady_clock::time_point now) {
     if (now - loadIntervalStart_ < interval) return;
     // A terminal driver holds only some kilobytes between two polls and holds the device
     // back (or drops) beyond: a line this busy is read as its bytes come.
-    const auto busyBytes = static_cast<uint64_t>(BusyBytesPerSecond) * static_cast<uint64_t>(pollInterval_) / 1000;
+    const auto busyBytes =
+        static_cast<uint64_t>(BusyBytesPerSecond) * static_cast<uint64_t>(pollInterval_) / 1000;
     std::lock_guard guard(portLock_);
     busy_ = loadIntervalBytes_ >= std::max<uint64_t>(busyBytes, 1);
     loadIntervalBytes_ = 0;
@@ -350,7 +351,8 @@ void ZSerialCapture::ReadWhatWaits(int index) {
     line.HeldBack = !PostHeldChunk(line, std::chrono::steady_clock::now());
     for (int chunks = 0; !line.HeldBack && chunks < MaxChunksPerCycle && !thread_.Terminated() && !closing_;
          ++chunks) {
-        const auto got = static_cast<int>(line.Port->RData(readBuffer_.data(), static_cast<uint32_t>(readSize_)));
+        const auto got =
+            static_cast<int>(line.Port->RData(readBuffer_.data(), static_cast<uint32_t>(readSize_)));
         if (got <= 0) {
             line.Drained = true;
             break;
@@ -378,6 +380,10 @@ void ZSerialCapture::Forward(int from, const uint8_t* bytes, int count) {
         forwardLoss_.Lost(static_cast<uint64_t>(count) - taken);
     else
         forwardLoss_.Accepted();
+}
+
+void ZSerialCapture::ForgetDrained(int index) {
+    lines_[index].Drained = false;
 }
 
 void ZSerialCapture::SetForwarding(bool forward) {
@@ -596,6 +602,7 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
         return ZSendResult::Refused;
     }
     const int waiting = port_->GetBufTrm();
+    ForgetDrained(0);
     if (skipWhenBusy && waiting > 0) {
         skippedSends_.fetch_add(1);
         return ZSendResult::Skipped;
@@ -659,7 +666,9 @@ bool ZSerialCapture::PostSentRecord(const uint8_t* bytes, int count, int64_t tim
 bool ZSerialCapture::SendsDone() {
     std::lock_guard guard(portLock_);
     TSerial& port = *lines_[0].Port;
-    return !port.GetActive() || port.GetBufTrm() <= 0;
+    const bool done = !port.GetActive() || port.GetBufTrm() <= 0;
+    ForgetDrained(0);
+    return done;
 }
 
 bool ZSerialCapture::SetOutputLine(uint32_t escapeFunction) {

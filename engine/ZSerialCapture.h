@@ -371,6 +371,9 @@ private:
     std::string NameOfLine(int line) const;  // the set name or the default; caller holds portLock_
     std::string DefaultLineName(int line) const;  // caller holds portLock_
     void CloseLine(sLine& line);  // caller holds portLock_
+    // After asking the line's port for its queue counts, which may move bytes the driver
+    // held back into the port's handle, where no poll sees them. Caller holds portLock_.
+    void ForgetDrained(int line);
     // Forwarding: hands count bytes read on line from to the other line's port.
     void Forward(int from, const uint8_t* bytes, int count);  // caller holds portLock_
     static void SetRate(TSerial& port, int32_t rate);          // caller holds portLock_

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "SerialPlatform.h"
 #include "ZFramePcap.h"
 #include "ZLogger.h"
-#include "SerialPlatform.h"
 #include "ZPcapngReader.h"
 #include "capture_test_support.h"
 
@@ -348,7 +348,8 @@ TEST(TwoLines, ForwardingPassesEveryByteOrCountsItLost) {
         LineByteCount counted;
         logger.AddByteObserver(&counted);
         ASSERT_TRUE(logger.StartCapture()) << row.Name;
-        int program = open(logger.GetPort(1).GetPeerDevice().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        int program =
+            open(logger.GetPort(1).GetPeerDevice().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(program, 0) << row.Name;
         termios raw{};
         ASSERT_EQ(tcgetattr(program, &raw), 0);
