@@ -26,22 +26,28 @@ std::string FileNameWithoutFolder(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// A port the capture waits on, and whether its handle may hold bytes already read from
+// the device (a poll would not show those).
+struct sWaitedPort {
+    TSerial* Port;
+    bool MayHoldBytes;
+};
+
 // Waits up to timeoutMs until one of the ports has bytes to read or hangs up; false,
 // without waiting, when one of them cannot be waited for so.
-bool WaitReadableAny(const std::vector<TSerial*>& ports, int timeoutMs) {
-    if (ports.size() == 1) return ports[0]->WaitReadable(timeoutMs);
+bool WaitReadableAny(const sWaitedPort* ports, int count, int timeoutMs) {
+    if (count == 1) return ports[0].Port->WaitReadable(timeoutMs);
     pollfd slots[ZSerialCapture::MaxLines] = {};
-    nfds_t count = 0;
-    for (TSerial* port : ports) {
-        const int fd = port->GetPollDescriptor();
+    for (int i = 0; i < count; ++i) {
+        const int fd = ports[i].Port->GetPollDescriptor();
         if (fd < 0) return false;
-        // Bytes the handle already holds would not wake the poll.
-        if (port->GetBufRec() > 0) return true;
-        slots[count++] = {fd, POLLIN, 0};
+        if (ports[i].MayHoldBytes) return true;
+        slots[i] = {fd, POLLIN, 0};
     }
-    poll(slots, count, timeoutMs);
-    // Each port notes its own hang-up.
-    for (TSerial* port : ports) port->WaitReadable(0);
+    poll(slots, static_cast<nfds_t>(count), timeoutMs);
+    // Each port notes its own hang-up; only one the poll saw go needs to look.
+    for (int i = 0; i < count; ++i)
+        if ((slots[i].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) ports[i].Port->WaitReadable(0);
     return true;
 }
 
@@ -140,6 +146,7 @@ void ZSerialCapture::Execute() {
         PollPort();
         LeaveCycle();
         const auto now = Clock::now();
+        NoteLineLoad(now);
         // While every port is waited for, the tries set the pace.
         if (AllWaiting())
             next = now + std::chrono::milliseconds(reconnectIntervalMs_.load());
@@ -149,6 +156,19 @@ void ZSerialCapture::Execute() {
     std::lock_guard guard(portLock_);
     for (sLine& line : lines_) line.Port->SetActive(false);
     if (raw_) raw_->Close();
+}
+
+void ZSerialCapture::NoteLineLoad(std::chrono::steady_clock::time_point now) {
+    const auto interval = std::chrono::milliseconds(pollInterval_);
+    if (now - loadIntervalStart_ < interval) return;
+    // A terminal driver holds only some kilobytes between two polls and holds the device
+    // back (or drops) beyond: a line this busy is read as its bytes come.
+    const auto busyBytes =
+        static_cast<uint64_t>(BusyBytesPerSecond) * static_cast<uint64_t>(pollInterval_) / 1000;
+    std::lock_guard guard(portLock_);
+    busy_ = loadIntervalBytes_ >= std::max<uint64_t>(busyBytes, 1);
+    loadIntervalBytes_ = 0;
+    loadIntervalStart_ = now;
 }
 
 bool ZSerialCapture::AllWaiting() const {
@@ -202,14 +222,15 @@ void ZSerialCapture::NoteWait(std::chrono::steady_clock::duration length) {
 
 bool ZSerialCapture::WaitForBytes() {
     std::lock_guard guard(portLock_);
-    if (!precise_) return false;
-    std::vector<TSerial*> ports;
+    if (!precise_ && !busy_) return false;
+    sWaitedPort ports[MaxLines] = {};
+    int count = 0;
     for (int i = 0; i < LineCount(); ++i) {
         const sLine& line = lines_[i];
         if (!line.WaitingForPort && !line.LostReported && line.Port->GetActive())
-            ports.push_back(line.Port.get());
+            ports[count++] = {line.Port.get(), !line.Drained};
     }
-    if (ports.empty()) return false;
+    if (count == 0) return false;
     int timeoutMs = pollInterval_;
     if (const int64_t due = NextSilenceDueUs(); due > 0) {
         // Woken when the silence is due, so the frame it ends goes out without delay.
@@ -217,7 +238,7 @@ bool ZSerialCapture::WaitForBytes() {
         timeoutMs = static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, pollInterval_));
     }
     NoteWait(std::chrono::milliseconds(timeoutMs));
-    return WaitReadableAny(ports, timeoutMs);
+    return WaitReadableAny(ports, count, timeoutMs);
 }
 
 int64_t ZSerialCapture::NextSilenceDueUs() const {
@@ -323,16 +344,19 @@ void ZSerialCapture::PollLine(int index) {
 void ZSerialCapture::ReadWhatWaits(int index) {
     // Each cycle reads until nothing is waiting any more, in chunks of at most ReadSize.
     // A full pump holds the reading back: the chunk it refused waits for room, and what
-    // is not read stays with the driver.
+    // is not read stays with the driver. A read never waits (SyncWait is off), so no
+    // count is asked first: it would cost two more calls per chunk and is only a hint.
     sLine& line = lines_[index];
+    line.Drained = false;
     line.HeldBack = !PostHeldChunk(line, std::chrono::steady_clock::now());
     for (int chunks = 0; !line.HeldBack && chunks < MaxChunksPerCycle && !thread_.Terminated() && !closing_;
          ++chunks) {
-        const int waiting = line.Port->GetBufRec();
-        if (waiting <= 0) break;
-        const auto wanted = static_cast<uint32_t>(std::min(waiting, readSize_));
-        const auto got = static_cast<int>(line.Port->RData(readBuffer_.data(), wanted));
-        if (got <= 0) break;
+        const auto got =
+            static_cast<int>(line.Port->RData(readBuffer_.data(), static_cast<uint32_t>(readSize_)));
+        if (got <= 0) {
+            line.Drained = true;
+            break;
+        }
         const int64_t readUs = ZULNowMicros();
         // Recorded before anything further along can hold the bytes.
         if (raw_) raw_->Write(readBuffer_.data(), static_cast<size_t>(got), readUs, index);
@@ -342,20 +366,24 @@ void ZSerialCapture::ReadWhatWaits(int index) {
         line.LastReadUs = readUs;
         line.LastReadLineUs = line.Timing.BytesMicros(got);
         line.SilenceDue = true;
+        loadIntervalBytes_ += static_cast<uint64_t>(got);
     }
 }
 
 void ZSerialCapture::Forward(int from, const uint8_t* bytes, int count) {
     sLine& to = lines_[1 - from];
-    if (!to.Port->GetActive() || to.WaitingForPort || to.LostReported) {
-        forwardLoss_.Lost(static_cast<uint64_t>(count));
-        return;
-    }
-    const uint32_t taken = to.Port->TData(bytes, static_cast<uint32_t>(count));
+    const bool open = to.Port->GetActive() && !to.WaitingForPort && !to.LostReported;
+    // The port keeps what the device cannot take at once and sends it in order; only what
+    // it cannot even keep, or a port that is gone, loses bytes.
+    const uint32_t taken = open ? to.Port->TData(bytes, static_cast<uint32_t>(count)) : 0;
     if (taken < static_cast<uint32_t>(count))
         forwardLoss_.Lost(static_cast<uint64_t>(count) - taken);
     else
         forwardLoss_.Accepted();
+}
+
+void ZSerialCapture::ForgetDrained(int index) {
+    lines_[index].Drained = false;
 }
 
 void ZSerialCapture::SetForwarding(bool forward) {
@@ -458,6 +486,7 @@ void ZSerialCapture::NoteOpened(int index) {
     sLine& line = lines_[index];
     // A port link names the port; the user also wants to see which device it led to.
     line.OpenDevice = WithLinkTarget(line.Port->GetLastOpenDevice());
+    line.Drained = false;
     line.DriverCounts = line.Port->GetReceiveLosses(line.DriverLost);
 }
 
@@ -573,6 +602,7 @@ ZSendResult ZSerialCapture::SendBytes(const std::vector<uint8_t>& bytes, bool sk
         return ZSendResult::Refused;
     }
     const int waiting = port_->GetBufTrm();
+    ForgetDrained(0);
     if (skipWhenBusy && waiting > 0) {
         skippedSends_.fetch_add(1);
         return ZSendResult::Skipped;
@@ -636,7 +666,9 @@ bool ZSerialCapture::PostSentRecord(const uint8_t* bytes, int count, int64_t tim
 bool ZSerialCapture::SendsDone() {
     std::lock_guard guard(portLock_);
     TSerial& port = *lines_[0].Port;
-    return !port.GetActive() || port.GetBufTrm() <= 0;
+    const bool done = !port.GetActive() || port.GetBufTrm() <= 0;
+    ForgetDrained(0);
+    return done;
 }
 
 bool ZSerialCapture::SetOutputLine(uint32_t escapeFunction) {
@@ -657,6 +689,8 @@ bool ZSerialCapture::OpenPort() {
         if (AnyActiveLocked()) return false;
         closing_ = false;
         skippedSends_.store(0);
+        busy_ = false;
+        loadIntervalBytes_ = 0;
     }
     for (int i = 0; i < MaxLines; ++i) {
         {

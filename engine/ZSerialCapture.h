@@ -275,6 +275,8 @@ private:
     // flooding device cannot keep ClosePort waiting for the port lock.
     static constexpr int MaxChunksPerCycle = 1000;
     static constexpr int ChunkPriority = 2;
+    // From this rate on (over a poll interval) a line is read as its bytes come, not polled.
+    static constexpr int BusyBytesPerSecond = 200'000;
 
     // What the capture keeps of one line; all of it under portLock_ but Port's own
     // thread safety, as the port table hands it out.
@@ -298,6 +300,9 @@ private:
         // reading for a full pump.
         std::unique_ptr<sReceivedData> HeldChunk;
         bool HeldBack = false;
+        // The last cycle read the port dry: its handle holds no byte that a poll of the
+        // device would not show.
+        bool Drained = false;
         // The device that was opened as the user knows it, and the driver's loss counter
         // at the last look (DriverCounts: the driver keeps one).
         std::string OpenDevice;
@@ -336,8 +341,11 @@ private:
     bool PostHeldChunk(sLine& line, std::chrono::steady_clock::time_point until);
     // Records what the driver dropped since the last look. Caller holds portLock_.
     void CheckDriverLosses(sLine& line);
-    // Precise time: waits for the ports instead of sleeping; false when it cannot.
+    // Precise time, or a busy line: waits for the ports instead of sleeping; false when
+    // it cannot.
     bool WaitForBytes();
+    // Once per poll interval: whether the interval's reads made the lines busy. Capture thread.
+    void NoteLineLoad(std::chrono::steady_clock::time_point now);
     // Precise time: the silence event once the gap after the end of the last read's
     // bytes on the line has passed.
     void PostSilenceIfDue(int line);
@@ -363,6 +371,9 @@ private:
     std::string NameOfLine(int line) const;  // the set name or the default; caller holds portLock_
     std::string DefaultLineName(int line) const;  // caller holds portLock_
     void CloseLine(sLine& line);  // caller holds portLock_
+    // After asking the line's port for its queue counts, which may move bytes the driver
+    // held back into the port's handle, where no poll sees them. Caller holds portLock_.
+    void ForgetDrained(int line);
     // Forwarding: hands count bytes read on line from to the other line's port.
     void Forward(int from, const uint8_t* bytes, int count);  // caller holds portLock_
     static void SetRate(TSerial& port, int32_t rate);          // caller holds portLock_
@@ -399,6 +410,11 @@ private:
     bool precise_ = false;
     int64_t silenceGapUs_ = 0;
     std::atomic<int64_t> reconnectIntervalMs_{500};
+    // Also under portLock_: the bytes read since loadIntervalStart_, and whether the last
+    // poll interval read so many that the ports are waited on (see NoteLineLoad).
+    uint64_t loadIntervalBytes_ = 0;
+    std::chrono::steady_clock::time_point loadIntervalStart_{};
+    bool busy_ = false;
     std::atomic<uint64_t> skippedSends_{0};
 
     std::mutex cycleLock_;  // guards cyclesHeld_, cyclesGranted_, cyclesRun_, inCycle_
