@@ -60,6 +60,10 @@ TEST(PlotSeries, DrawsAtMostFourPointsPerColumnAndRunWithGapsKept) {
          20,
          {{0, 5}, {1, 9}, {2, 7}, {3, G}, {4, 2}, {5, 8}, {6, 3}},
          0, 6, 1, "0:5 1:9 2:7 3:- 4:2 5:8 6:3 "},
+        {"a gap just before the span draws nothing",
+         20,
+         {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, G}, {5, 5}, {6, 6}, {7, 7}, {8, 8}, {9, 9}},
+         5, 8, 1, "5:5 7:7 8:8 9:9 "},
         {"columns are reduced one by one",
          20,
          {{0, 1}, {1, 3}, {2, 2}, {3, 0}, {10, 4}, {11, 6}, {12, 5}, {13, 9}},
@@ -87,6 +91,73 @@ TEST(PlotSeries, DecimatesAMillionPointsToFewPerColumnWithThePeaks) {
     series.SetCapacity(1000);
     EXPECT_EQ(series.Count(), 1000u);
     EXPECT_EQ(series.At(0).TimeUs, 999'000);
+}
+
+// One step of a decimation test: points appended (after clearing everything, with
+// Clear), then a span decimated.
+struct DecimateStep {
+    int Append;
+    int64_t From, To;
+    int Columns;
+    bool Clear = false;
+};
+
+struct KeptDecimationRow {
+    const char* Name;
+    size_t Capacity;
+    int GapEvery;     // point i is a gap when i % GapEvery is GapEvery - 1; 0: none
+    int64_t LaterUs;  // points after the first come this much later
+    std::vector<DecimateStep> Steps;
+};
+
+// Point i of a row: 10 us apart, values that jump about.
+sPlotPoint NthPoint(const KeptDecimationRow& row, int i) {
+    const bool gap = row.GapEvery > 0 && i % row.GapEvery == row.GapEvery - 1;
+    return {int64_t{10} * i + (i > 0 ? row.LaterUs : 0), gap ? G : static_cast<double>((i * 37) % 101)};
+}
+
+TEST(PlotSeries, DrawsFromWhatItKeptWhatAFreshDecimationDraws) {
+    constexpr int64_t Hour = 3'600'000'000;
+    const KeptDecimationRow rows[] = {
+        {"live: the span moves on by whole and part columns", 100000, 0, 0,
+         {{3000, 20000, 29999, 50}, {7, 20070, 30069, 50}, {200, 22070, 32069, 50}, {13, 22200, 32199, 50}}},
+        {"the newest column grows after it was drawn", 100000, 0, 0,
+         {{1003, 0, 10025, 20}, {0, 0, 10025, 20}, {40, 0, 10025, 20}, {1, 0, 10430, 20}}},
+        {"paused: panned back, forth and past the kept columns", 100000, 0, 0,
+         {{5000, 20000, 29999, 40}, {0, 17000, 26999, 40}, {0, 23500, 33499, 40}, {0, 1000, 10999, 40},
+          {0, 20000, 29999, 40}}},
+        {"zoomed: other widths", 100000, 0, 0,
+         {{5000, 0, 49999, 40}, {0, 10000, 29999, 40}, {0, 0, 49999, 40}}},
+        {"the capacity drops points of kept columns", 2000, 0, 0,
+         {{2000, 0, 19999, 40}, {5, 50, 20049, 40}, {300, 3050, 23049, 40}, {1, 3060, 23059, 40}}},
+        {"gaps at and across column edges", 100000, 7, 0,
+         {{3000, 0, 29999, 50}, {50, 500, 30499, 50}, {0, 200, 30199, 50}, {3, 230, 30229, 60}}},
+        {"cleared and filled again", 100000, 0, 0, {{3000, 0, 29999, 50}, {3000, 30000, 59999, 50, true}}},
+        {"a point long before the span", 100000, 0, Hour,
+         {{3000, Hour - 5000, Hour + 15000, 40}, {0, Hour - 5000, Hour + 15000, 40},
+          {0, Hour, Hour + 20000, 40}}},
+    };
+    for (const KeptDecimationRow& row : rows) {
+        ZPlotSeries kept(row.Capacity);
+        std::vector<sPlotPoint> appended;
+        int next = 0;
+        for (const DecimateStep& step : row.Steps) {
+            if (step.Clear) {
+                kept.Clear();
+                appended.clear();
+            }
+            for (int i = 0; i < step.Append; ++i) {
+                const sPlotPoint point = NthPoint(row, next++);
+                kept.Append(point.TimeUs, point.Value);
+                appended.push_back(point);
+            }
+            ZPlotSeries fresh(row.Capacity);
+            for (const sPlotPoint& point : appended) fresh.Append(point.TimeUs, point.Value);
+            EXPECT_EQ(Text(kept.Decimate(step.From, step.To, step.Columns)),
+                      Text(fresh.Decimate(step.From, step.To, step.Columns)))
+                << row.Name << ", span " << step.From << ".." << step.To;
+        }
+    }
 }
 
 TEST(PlotSeries, ItsStampChangesExactlyWhenThePointsDrawnUpToATimeMayHave) {
