@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -276,6 +279,47 @@ TEST(PlotFeed, QueuesDataBlocksWithValuesUpToItsBound) {
             << row.Name;
         feed.Take(batch);
         EXPECT_EQ(batch.Blocks(), 0u) << row.Name << ": taken twice";
+    }
+}
+
+TEST(PlotFeed, AReplayWaitsForTheWindowToTakeWithinItsPatience) {
+    const struct {
+        const char* Name;
+        bool Patient;
+        int PatienceMs;
+        bool WindowTakes;  // a window thread takes while the blocks come
+        size_t Taken;
+        uint64_t Dropped;
+    } rows[] = {
+        {"a replay waits for every take", true, 600000, true, 50, 0},
+        {"a window that takes nothing is waited for once", true, 20, false, 2, 48},
+        {"a capture never waits", false, 600000, false, 2, 48},
+    };
+    for (const auto& row : rows) {
+        ZPlotFeed feed(2, std::chrono::milliseconds(row.PatienceMs));
+        feed.SetPatient(row.Patient);
+        std::atomic<bool> fed{false};
+        std::thread data([&] {
+            BlockValues values({1.5});
+            for (int i = 0; i < 50; ++i) {
+                sBlock block(ZULFromUnixMicros(1'700'000'000'000'000 + i), nullptr, 0, bkData);
+                block.Values = &values.values;
+                feed.OnBlock(block);
+            }
+            fed = true;
+        });
+        sPlotBatch batch;
+        size_t taken = 0;
+        while (row.WindowTakes && !fed) {
+            feed.Take(batch);
+            taken += batch.Blocks();
+            std::this_thread::yield();
+        }
+        data.join();
+        feed.Take(batch);
+        taken += batch.Blocks();
+        EXPECT_EQ(taken, row.Taken) << row.Name;
+        EXPECT_EQ(feed.Dropped(), row.Dropped) << row.Name;
     }
 }
 
