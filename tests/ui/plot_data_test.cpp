@@ -163,6 +163,92 @@ TEST(PlotSeries, DrawsFromWhatItKeptWhatAFreshDecimationDraws) {
     }
 }
 
+// What Decimate draws, reduced point by point as a model of it: the points from the one
+// before the span to the one after it, whole columns of (to - from + 1) / columns us
+// counted from the epoch, per column and run between gaps the first, the earliest lowest
+// and highest in time order and the last; a gap only after a value, no point twice.
+std::vector<sPlotPoint> ReducedOneByOne(const ZPlotSeries& series, int64_t from, int64_t to, int columns) {
+    const size_t count = series.Count();
+    size_t begin = 0, end = 0;
+    while (begin < count && series.At(begin).TimeUs < from) ++begin;
+    while (end < count && series.At(end).TimeUs <= to) ++end;
+    begin = begin > 0 ? begin - 1 : 0;
+    end = std::min(end + 1, count);
+    const int64_t width = (to - from + columns) / columns;
+    const int64_t first = series.At(begin).TimeUs / width;
+    const int64_t last = series.At(end - 1).TimeUs / width;
+    std::vector<sPlotPoint> out, run;
+    const auto keep = [&](const sPlotPoint& point) {
+        if (out.empty() || out.back().TimeUs != point.TimeUs || out.back().Value != point.Value)
+            out.push_back(point);
+    };
+    const auto flush = [&] {
+        if (run.empty()) return;
+        size_t low = 0, high = 0;
+        for (size_t i = 1; i < run.size(); ++i) {
+            if (run[i].Value < run[low].Value) low = i;
+            if (run[i].Value > run[high].Value) high = i;
+        }
+        keep(run.front());
+        if (run.size() > 1) {
+            keep(run[std::min(low, high)]);
+            keep(run[std::max(low, high)]);
+            keep(run.back());
+        }
+        run.clear();
+    };
+    int64_t column = first;
+    for (size_t i = 0; i < count; ++i) {
+        const sPlotPoint& point = series.At(i);
+        if (point.TimeUs / width < first || point.TimeUs / width > last) continue;
+        if (point.TimeUs / width != column) flush();
+        column = point.TimeUs / width;
+        if (!std::isnan(point.Value)) {
+            run.push_back(point);
+            continue;
+        }
+        flush();
+        if (!out.empty() && !std::isnan(out.back().Value)) out.push_back(point);
+    }
+    flush();
+    return out;
+}
+
+TEST(PlotSeries, DrawsThickColumnsAsTheirPointsOneByOneWould) {
+    const struct {
+        const char* Name;
+        size_t Capacity;
+        int Points;
+        int GapEvery;  // 0: none
+        int Plateau;   // values repeat in runs of this many (ties)
+        bool ClearFirst;
+        int64_t From, To;
+        int Columns;
+    } rows[] = {
+        {"columns of 2,000 points", 200000, 100000, 0, 1, false, 0, 999999, 50},
+        {"columns that do not divide the span", 200000, 100000, 0, 1, false, 3, 999990, 37},
+        {"a gap inside a column", 200000, 100000, 1000, 1, false, 0, 999999, 50},
+        {"ties: the earliest lowest and highest", 200000, 100000, 0, 300, false, 0, 999999, 50},
+        {"points dropped for the capacity", 50000, 100123, 0, 1, false, 0, 1001229, 41},
+        {"cleared and filled again", 200000, 100000, 0, 1, true, 0, 999999, 50},
+        {"a span within the points", 200000, 100000, 777, 7, false, 200005, 700004, 29},
+    };
+    for (const auto& row : rows) {
+        ZPlotSeries series(row.Capacity);
+        if (row.ClearFirst) {
+            for (int i = 0; i < 1000; ++i) series.Append(i, 1);
+            series.Clear();
+        }
+        for (int i = 0; i < row.Points; ++i) {
+            const bool gap = row.GapEvery > 0 && i % row.GapEvery == row.GapEvery - 1;
+            series.Append(int64_t{10} * i, gap ? G : static_cast<double>((i / row.Plateau * 37) % 101));
+        }
+        EXPECT_EQ(Text(series.Decimate(row.From, row.To, row.Columns)),
+                  Text(ReducedOneByOne(series, row.From, row.To, row.Columns)))
+            << row.Name;
+    }
+}
+
 TEST(PlotSeries, ItsStampChangesExactlyWhenThePointsDrawnUpToATimeMayHave) {
     const struct {
         const char* Name;
