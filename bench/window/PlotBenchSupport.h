@@ -13,7 +13,10 @@
 #include <numbers>
 #include <vector>
 
+#include "Tfrm_Main.h"
 #include "Tfrm_Plot.h"
+#include "Tfrm_Term.h"
+#include "ZLogger.h"
 #include "ZBlock.h"
 #include "ZFrameExport.h"
 #include "ZULDateTime.h"
@@ -36,6 +39,13 @@ inline void AppendPlotFrame(std::vector<uint8_t>& out, uint64_t n, double frames
         out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(raw) >> 8));
         out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(raw) & 0xFF));
     }
+}
+
+// With --without-terminal the terminal window no longer receives the capture's bytes,
+// so that what the plot costs and how it keeps up is seen apart from the terminal's
+// text, which takes the window thread too. Call while no capture or replay runs.
+inline void LeaveOutTerminal(Tfrm_Main& main) {
+    main.GetLogger()->RemoveByteObserver(main.GetTerminalWindow()->ByteObserver());
 }
 
 // How far the plot window's picture trails the newest frame. As a block observer (the

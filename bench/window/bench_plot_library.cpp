@@ -86,6 +86,22 @@ void BM_LiveDecimate16(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveDecimate16)->Unit(benchmark::kMillisecond);
 
+// A zoom over the whole hour of 16 fields: each repaint another width, so nothing kept
+// from the last one serves (the field's points decimated 16 times).
+void BM_ZoomDecimate16(benchmark::State& state) {
+    int64_t from = 0, to = 0;
+    Span(1, from, to);
+    std::vector<sPlotPoint> drawn;
+    int call = 0;
+    for (auto _ : state) {
+        for (int field = 0; field < 16; ++field, ++call) {
+            Field().Decimate(from, to, Width - call % 32, drawn);
+            benchmark::DoNotOptimize(drawn.data());
+        }
+    }
+}
+BENCHMARK(BM_ZoomDecimate16)->Unit(benchmark::kMillisecond);
+
 void BM_QCustomPlot(benchmark::State& state) {
     const int strips = static_cast<int>(state.range(1));
     int64_t from = 0, to = 0;

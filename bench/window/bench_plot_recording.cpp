@@ -10,7 +10,7 @@
 // whole span (+, -, arrows, End), the time from the key to the last strip painted:
 // wall and window-thread processor time, median and worst.
 //
-//   bench_plot_recording [--seconds S] [--points N] [--fps F] [--packet-ms M]
+//   bench_plot_recording [--seconds S] [--points N] [--fps F] [--packet-ms M] [--without-terminal]
 //
 // Defaults: an hour, 1,000,000 points a field, and the frame rate that fills them
 // exactly (N / S frames a second): at a higher rate the plot keeps the newest N points
@@ -49,6 +49,7 @@ struct Options {
     int Points = ZViewSettings::DefaultPlotPoints;
     double FramesPerSecond = 0;  // 0: Points / Seconds
     int PacketMs = 10;
+    bool WithTerminal = true;
 };
 
 // 2026-01-01 00:00:00 UTC: where the recording's clock starts.
@@ -197,8 +198,13 @@ bool ZoomAndPan(Tfrm_Plot& plot) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--without-terminal") {
+            options.WithTerminal = false;
+            continue;
+        }
+        if (i + 1 == argc) break;
         const double value = std::atof(argv[i + 1]);
         if (arg == "--seconds")
             options.Seconds = value;
@@ -208,6 +214,7 @@ int main(int argc, char** argv) {
             options.FramesPerSecond = value;
         else if (arg == "--packet-ms")
             options.PacketMs = std::max(1, static_cast<int>(value));
+        ++i;
     }
     if (options.FramesPerSecond <= 0) options.FramesPerSecond = options.Points / options.Seconds;
 
@@ -222,6 +229,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(std::filesystem::file_size(recording)) / 1e6,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count());
     const std::string settingsFile = WriteSettings(home.Path(), options);
+    if (!options.WithTerminal) std::printf("the terminal window receives no bytes\n");
 
     QApplication app(argc, argv);
     ZMessageBox::SetRecorder([](ZMessageBox::Kind, const QString& text) {
@@ -234,6 +242,7 @@ int main(int argc, char** argv) {
     main.show();
     log.show();
     main.ShowPlotWindow();
+    if (!options.WithTerminal) LeaveOutTerminal(main);
     Tfrm_Plot& plot = *main.GetPlotWindow();
     RunEventLoop(1000);
     const double base = ResidentMB();

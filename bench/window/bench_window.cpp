@@ -18,6 +18,8 @@
 // with and without to see what the plot costs. It then also reports how far the drawn
 // plot trailed the newest frame at worst (PlotLagProbe), how often its first strip was
 // painted a second, and the values its feed dropped.
+// With --no-capture-window the capture window stays hidden (it still takes the blocks);
+// with --without-terminal the terminal window receives no bytes (LeaveOutTerminal).
 // With --fields16 the port sends the frames of plot16.scs (16 values each, 34 bytes) at
 // the given frames a second, captured with those settings.
 // With --soak it runs a long capture instead (see SoakAt): nothing of the stream is
@@ -193,6 +195,7 @@ private:
 bool showPlot = false;       // --plot
 bool sixteenFields = false;  // --fields16
 bool showLog = true;         // false with --no-capture-window
+bool withTerminal = true;    // false with --without-terminal
 
 // The two windows as the program shows them, with the settings file loaded (and the
 // plot window with --plot).
@@ -203,6 +206,7 @@ struct Windows {
         main.show();
         if (showLog) log.show();
         if (showPlot) main.ShowPlotWindow();
+        if (!withTerminal) LeaveOutTerminal(main);
     }
     Tfrm_Main main;
     Tfrm_Log log;
@@ -429,6 +433,8 @@ int main(int argc, char** argv) {
             sixteenFields = true;
         else if (arg == "--no-capture-window")
             showLog = false;
+        else if (arg == "--without-terminal")
+            withTerminal = false;
         else if (arg == "--seconds" && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else
