@@ -448,7 +448,7 @@ void Tfrm_Main::SetCaptureState(bool running) {
     if (plotWindow_) {
         // the fields may have been edited on their page since the settings were shown
         if (running) plotWindow_->SetFields(fieldsPage_->Fields());
-        plotWindow_->CaptureStateChanged(running);
+        plotWindow_->CaptureStateChanged(running, replaying_);
     }
     btn_RemoveSelDT->setEnabled(!running);
     btn_RemoveAllDT->setEnabled(!running);

@@ -219,9 +219,10 @@ void Tfrm_Plot::CollectViewSettings(ZViewSettings& view) const {
     view.PlotRanges = ranges_;
 }
 
-void Tfrm_Plot::CaptureStateChanged(bool running) {
+void Tfrm_Plot::CaptureStateChanged(bool running, bool replay) {
     if (running == running_) return;
     running_ = running;
+    feed_.SetPatient(running && replay);
     if (!running) {
         tmr_Repaint->stop();
         tmr_Describe->stop();

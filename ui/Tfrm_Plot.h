@@ -61,8 +61,9 @@ public:
     void CollectViewSettings(ZViewSettings& view) const;
     // A capture or replay starts (the plot starts afresh and live, and takes values
     // RepaintsPerSecond times a second) or ends (the last values are drawn and
-    // described, and nothing wakes the window until the next start).
-    void CaptureStateChanged(bool running);
+    // described, and nothing wakes the window until the next start). A replay's
+    // values wait for the window rather than being dropped (ZPlotFeed::SetPatient).
+    void CaptureStateChanged(bool running, bool replay = false);
 
     const ZPlotModel& Model() const { return model_; }
     // Takes what the feed holds and repaints; the repaint timer's work, public so a test

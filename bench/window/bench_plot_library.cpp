@@ -7,7 +7,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_plot_library [--benchmark_repetitions=5 ...]
 //
-// BM_QCustomPlot and BM_QtCharts; BM_DecimateOnly is the data path alone.
+// BM_QCustomPlot and BM_QtCharts; BM_DecimateOnly is the data path alone. The field
+// has 278 frames a second: BM_LiveDecimate16 is the data path of a live plot of 16
+// fields at 20,000 frames a second, where the last 10 s hold 200,000 points a field.
 
 #include <benchmark/benchmark.h>
 
@@ -55,6 +57,50 @@ void BM_DecimateOnly(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(Field().Decimate(from, to, Width));
 }
 BENCHMARK(BM_DecimateOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// One repaint of a live plot of 16 fields at 20,000 frames a second and 30 repaints a
+// second: the frames of a thirtieth of a second appended to every field, then the last
+// 10 s of each decimated for a strip Width pixels wide.
+void BM_LiveDecimate16(benchmark::State& state) {
+    constexpr int Fields = 16;
+    constexpr int64_t FrameUs = 50;
+    constexpr int FramesPerRepaint = 20000 / 30;
+    std::vector<ZPlotSeries> fields(Fields, ZPlotSeries(Points));
+    int64_t frame = 0;
+    const auto add = [&](int frames) {
+        for (int i = 0; i < frames; ++i, ++frame)
+            for (int f = 0; f < Fields; ++f)
+                fields[static_cast<size_t>(f)].Append(frame * FrameUs,
+                                                      std::sin(static_cast<double>(frame * (f + 1)) / 2000.0));
+    };
+    add(20000 * 10);
+    std::vector<sPlotPoint> drawn;
+    for (auto _ : state) {
+        add(FramesPerRepaint);
+        const int64_t to = (frame - 1) * FrameUs;
+        for (const ZPlotSeries& field : fields) {
+            field.Decimate(to - 10'000'000, to, Width, drawn);
+            benchmark::DoNotOptimize(drawn.data());
+        }
+    }
+}
+BENCHMARK(BM_LiveDecimate16)->Unit(benchmark::kMillisecond);
+
+// A zoom over the whole hour of 16 fields: each repaint another width, so nothing kept
+// from the last one serves (the field's points decimated 16 times).
+void BM_ZoomDecimate16(benchmark::State& state) {
+    int64_t from = 0, to = 0;
+    Span(1, from, to);
+    std::vector<sPlotPoint> drawn;
+    int call = 0;
+    for (auto _ : state) {
+        for (int field = 0; field < 16; ++field, ++call) {
+            Field().Decimate(from, to, Width - call % 32, drawn);
+            benchmark::DoNotOptimize(drawn.data());
+        }
+    }
+}
+BENCHMARK(BM_ZoomDecimate16)->Unit(benchmark::kMillisecond);
 
 void BM_QCustomPlot(benchmark::State& state) {
     const int strips = static_cast<int>(state.range(1));

@@ -11,10 +11,20 @@
 // capture, and capturing a port that sends nothing.
 //
 //   bench_window [--plot] [--seconds S] [RATE_KBPS ...]  (default: 4 s, 100 and 500 KB/s)
+//   bench_window --fields16 [--plot] [--seconds S] [FRAMES_PER_SECOND ...]  (default: 20000)
 //   bench_window --soak [--seconds S] [RATE_KBPS ...]
 //
 // With --plot the plot window is shown too, plotting the settings' two fields: run it
-// with and without to see what the plot costs.
+// with and without to see what the plot costs. It then also reports how far the drawn
+// plot trailed the newest frame at worst (PlotLagProbe), how often its first strip was
+// painted a second, and the values its feed dropped.
+// With --no-capture-window the capture window stays hidden (it still takes the blocks);
+// with --without-terminal the terminal window receives no bytes (LeaveOutTerminal).
+// With --fields16 the port sends the frames of plot16.scs (16 values each, 34 bytes) at
+// the given frames a second, captured with those settings. At 20,000 frames a second
+// with --plot --without-terminal the program took 29 % of a core, the plot at most 168 ms
+// behind, 28 to 30 paints a second (65 % and 128 ms before the plot kept its reduced
+// columns); the figures and the runs beside them are in HACKING.md's plot section.
 // With --soak it runs a long capture instead (see SoakAt): nothing of the stream is
 // kept, so the resident memory it prints once a minute is the program's own.
 //
@@ -56,8 +66,11 @@
 #include "../../tests/common/LogFileOrder.h"
 #include "../BenchLogDir.h"
 #include "../SoakSupport.h"
+#include "BenchWindowSupport.h"
+#include "PlotBenchSupport.h"
 #include "Tfrm_Log.h"
 #include "Tfrm_Main.h"
+#include "Tfrm_Plot.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
 
@@ -77,15 +90,10 @@ struct RunResult {
     double WorstLatencyMs = 0;
     double WindowCpuShare = 0;
     double ProgramCpuShare = 0;
+    double PlotLagWorstMs = 0;  // with --plot
+    double PlotPaintsPerSecond = 0;
+    uint64_t PlotDropped = 0;
 };
-
-// Processor seconds used so far by who (RUSAGE_THREAD or RUSAGE_SELF).
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The log files of a folder in the order written, as one text with the times of
 // day blanked out (a live capture and a replay differ only there).
@@ -119,20 +127,6 @@ long long ReplayLogs(const std::string& settingsFile, const std::vector<uint8_t>
     long long bytes = 0;
     text = LogText(folder, bytes);
     return bytes;
-}
-
-// Runs the event loop as the program's own loop does (sleeping while nothing
-// happens) for at most ms, and until done() answers true when one is given,
-// looking every 100 ms (seldom enough not to weigh in what is measured).
-void RunEventLoop(int ms, const std::function<bool()>& done = {}) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done()) loop.quit();
-    });
-    if (done) check.start(100);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // The process's share of a core while the event loop runs for the given time.
@@ -201,17 +195,10 @@ private:
     std::thread poster_;
 };
 
-template <class T>
-T* Control(QWidget& window, const char* name) {
-    T* control = window.findChild<T*>(name);
-    if (control == nullptr) {
-        std::fprintf(stderr, "bench_window: no control %s\n", name);
-        std::exit(1);
-    }
-    return control;
-}
-
-bool showPlot = false;  // --plot
+bool showPlot = false;       // --plot
+bool sixteenFields = false;  // --fields16
+bool showLog = true;         // false with --no-capture-window
+bool withTerminal = true;    // false with --without-terminal
 
 // The two windows as the program shows them, with the settings file loaded (and the
 // plot window with --plot).
@@ -220,8 +207,9 @@ struct Windows {
         main.SetCaptureWindow(&log, &log);
         main.LoadSettingsFile(QString::fromStdString(settingsFile));
         main.show();
-        log.show();
+        if (showLog) log.show();
         if (showPlot) main.ShowPlotWindow();
+        if (!withTerminal) LeaveOutTerminal(main);
     }
     Tfrm_Main main;
     Tfrm_Log log;
@@ -255,8 +243,26 @@ void MeasureIdle(const std::string& settingsFile) {
                 windows * 100, capturing * 100);
 }
 
-RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::string& home,
-                const std::string& settingsFile) {
+// The demonstration device's frames for seconds at kbps.
+std::vector<uint8_t> DemoStream(double kbps, double seconds) {
+    ZDemoFrameSource source(ZDemoMode::Dynamic);
+    std::vector<uint8_t> stream;
+    while (static_cast<double>(stream.size()) < kbps * 1000 * seconds) source.AppendFrame(stream);
+    return stream;
+}
+
+// The frames of plot16.scs for seconds at framesPerSecond.
+std::vector<uint8_t> PlotStream(double framesPerSecond, double seconds) {
+    std::vector<uint8_t> stream;
+    const auto frames = static_cast<uint64_t>(framesPerSecond * seconds);
+    stream.reserve(frames * PlotBenchFrameBytes);
+    for (uint64_t n = 0; n < frames; ++n) AppendPlotFrame(stream, n, framesPerSecond);
+    return stream;
+}
+
+// Captures stream sent at kbps with the windows shown.
+RunResult RunAt(double kbps, const std::vector<uint8_t>& stream, ZPseudoTerminal& pty,
+                const std::string& home, const std::string& settingsFile) {
     RunResult result;
     result.RateKBps = kbps;
     const std::string logDir = home + "std_log_out/";
@@ -268,12 +274,13 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     Tfrm_Log& log = windows.log;
     ShowEveryKind(log);
 
-    ZDemoFrameSource source(ZDemoMode::Dynamic);
-    std::vector<uint8_t> stream;
-    while (static_cast<double>(stream.size()) < kbps * 1000 * seconds) source.AppendFrame(stream);
     result.BytesSent = stream.size();
 
+    PlotLagProbe lag;
+    Tfrm_Plot* plot = showPlot ? main.GetPlotWindow() : nullptr;
+    if (plot != nullptr) main.GetLogger()->AddBlockObserver(&lag);
     StartCapture(main);
+    if (plot != nullptr) lag.Watch(*plot);
     std::atomic<bool> written{false};
     double writeSeconds = 0;
     double writerCpu = 0;
@@ -312,8 +319,17 @@ RunResult RunAt(double kbps, double seconds, ZPseudoTerminal& pty, const std::st
     result.MedianLatencyMs = probe.MedianMs();
     result.WorstLatencyMs = probe.WorstMs();
     result.AchievedKBps = static_cast<double>(stream.size()) / writeSeconds / 1000;
+    if (plot != nullptr) {
+        lag.Finish();
+        result.PlotLagWorstMs = lag.WorstMs();
+        result.PlotPaintsPerSecond = static_cast<double>(lag.Paints()) / wallSeconds;
+    }
 
     Control<QPushButton>(main, "btn_StopCapture")->click();
+    if (plot != nullptr) {
+        result.PlotDropped = plot->Feed().Dropped();
+        main.GetLogger()->RemoveBlockObserver(&lag);
+    }
     result.StatusDropped = main.DroppedStatusMessages();
     result.EntriesDropped = log.DroppedEntries();
     main.close();
@@ -416,12 +432,18 @@ int main(int argc, char** argv) {
             soak = true;
         else if (arg == "--plot")
             showPlot = true;
+        else if (arg == "--fields16")
+            sixteenFields = true;
+        else if (arg == "--no-capture-window")
+            showLog = false;
+        else if (arg == "--without-terminal")
+            withTerminal = false;
         else if (arg == "--seconds" && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else
             rates.push_back(std::atof(arg.c_str()));
     }
-    if (rates.empty()) rates = {100, 500};
+    if (rates.empty()) rates = sixteenFields ? std::vector<double>{20000} : std::vector<double>{100, 500};
 
     // The port table is scanned once, at the first port: the link must be there before.
     const BenchLogDir home;
@@ -439,7 +461,8 @@ int main(int argc, char** argv) {
     ZMessageBox::SetRecorder([](ZMessageBox::Kind, const QString& text) {
         std::fprintf(stderr, "bench_window: box: %s\n", qPrintable(text));
     });
-    const std::string settingsFile = KESTRUN_SAMPLES_DIR "/demo_dynamic.scs";
+    const std::string settingsFile =
+        sixteenFields ? KESTRUN_BENCH_WINDOW_DIR "/plot16.scs" : KESTRUN_SAMPLES_DIR "/demo_dynamic.scs";
     if (soak) {
         bool lossless = true;
         for (double rate : rates)
@@ -447,16 +470,28 @@ int main(int argc, char** argv) {
         return lossless ? 0 : 1;
     }
     MeasureIdle(settingsFile);
-    std::printf("%6s %8s %9s %7s %6s %8s %8s %10s %9s %8s %8s\n", "KB/s", "achieved", "bytes", "missing",
-                "logs=", "status", "entries", "input ms", "input ms", "window", "program");
-    std::printf("%6s %8s %9s %7s %6s %8s %8s %10s %9s %8s %8s\n", "", "", "sent", "in logs", "replay",
-                "dropped", "dropped", "median", "worst", "cpu", "cpu");
+    const char* plotHead[2] = {"", ""};
+    if (showPlot) {
+        plotHead[0] = "  plot lag  paints   plot";
+        plotHead[1] = "  worst ms     a s  dropped";
+    }
+    std::printf("%6s %8s %9s %7s %6s %8s %8s %10s %9s %8s %8s%s\n", "KB/s", "achieved", "bytes", "missing",
+                "logs=", "status", "entries", "input ms", "input ms", "window", "program", plotHead[0]);
+    std::printf("%6s %8s %9s %7s %6s %8s %8s %10s %9s %8s %8s%s\n", "", "", "sent", "in logs", "replay",
+                "dropped", "dropped", "median", "worst", "cpu", "cpu", plotHead[1]);
     for (double rate : rates) {
-        const RunResult r = RunAt(rate, seconds, pty, home.Path(), settingsFile);
-        std::printf("%6.0f %8.1f %9llu %7lld %6s %8u %8u %10.2f %9.1f %7.1f%% %7.1f%%\n", r.RateKBps,
+        const double kbps = sixteenFields ? rate * PlotBenchFrameBytes / 1000 : rate;
+        if (sixteenFields) std::printf("%.0f frames a second of 16 fields:\n", rate);
+        const RunResult r = RunAt(kbps, sixteenFields ? PlotStream(rate, seconds) : DemoStream(rate, seconds),
+                                  pty, home.Path(), settingsFile);
+        std::printf("%6.0f %8.1f %9llu %7lld %6s %8u %8u %10.2f %9.1f %7.1f%% %7.1f%%", r.RateKBps,
                     r.AchievedKBps, static_cast<unsigned long long>(r.BytesSent), r.BytesMissingInLogs,
                     r.LogsEqualReplay ? "yes" : "NO", r.StatusDropped, r.EntriesDropped, r.MedianLatencyMs,
                     r.WorstLatencyMs, r.WindowCpuShare * 100, r.ProgramCpuShare * 100);
+        if (showPlot)
+            std::printf(" %9.1f %7.1f %8llu", r.PlotLagWorstMs, r.PlotPaintsPerSecond,
+                        static_cast<unsigned long long>(r.PlotDropped));
+        std::printf("\n");
     }
     return 0;
 }

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -60,6 +63,10 @@ TEST(PlotSeries, DrawsAtMostFourPointsPerColumnAndRunWithGapsKept) {
          20,
          {{0, 5}, {1, 9}, {2, 7}, {3, G}, {4, 2}, {5, 8}, {6, 3}},
          0, 6, 1, "0:5 1:9 2:7 3:- 4:2 5:8 6:3 "},
+        {"a gap just before the span draws nothing",
+         20,
+         {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, G}, {5, 5}, {6, 6}, {7, 7}, {8, 8}, {9, 9}},
+         5, 8, 1, "5:5 7:7 8:8 9:9 "},
         {"columns are reduced one by one",
          20,
          {{0, 1}, {1, 3}, {2, 2}, {3, 0}, {10, 4}, {11, 6}, {12, 5}, {13, 9}},
@@ -87,6 +94,159 @@ TEST(PlotSeries, DecimatesAMillionPointsToFewPerColumnWithThePeaks) {
     series.SetCapacity(1000);
     EXPECT_EQ(series.Count(), 1000u);
     EXPECT_EQ(series.At(0).TimeUs, 999'000);
+}
+
+// One step of a decimation test: points appended (after clearing everything, with
+// Clear), then a span decimated.
+struct DecimateStep {
+    int Append;
+    int64_t From, To;
+    int Columns;
+    bool Clear = false;
+};
+
+struct KeptDecimationRow {
+    const char* Name;
+    size_t Capacity;
+    int GapEvery;     // point i is a gap when i % GapEvery is GapEvery - 1; 0: none
+    int64_t LaterUs;  // points after the first come this much later
+    std::vector<DecimateStep> Steps;
+};
+
+// Point i of a row: 10 us apart, values that jump about.
+sPlotPoint NthPoint(const KeptDecimationRow& row, int i) {
+    const bool gap = row.GapEvery > 0 && i % row.GapEvery == row.GapEvery - 1;
+    return {int64_t{10} * i + (i > 0 ? row.LaterUs : 0), gap ? G : static_cast<double>((i * 37) % 101)};
+}
+
+TEST(PlotSeries, DrawsFromWhatItKeptWhatAFreshDecimationDraws) {
+    constexpr int64_t Hour = 3'600'000'000;
+    const KeptDecimationRow rows[] = {
+        {"live: the span moves on by whole and part columns", 100000, 0, 0,
+         {{3000, 20000, 29999, 50}, {7, 20070, 30069, 50}, {200, 22070, 32069, 50}, {13, 22200, 32199, 50}}},
+        {"the newest column grows after it was drawn", 100000, 0, 0,
+         {{1003, 0, 10025, 20}, {0, 0, 10025, 20}, {40, 0, 10025, 20}, {1, 0, 10430, 20}}},
+        {"paused: panned back, forth and past the kept columns", 100000, 0, 0,
+         {{5000, 20000, 29999, 40}, {0, 17000, 26999, 40}, {0, 23500, 33499, 40}, {0, 1000, 10999, 40},
+          {0, 20000, 29999, 40}}},
+        {"zoomed: other widths", 100000, 0, 0,
+         {{5000, 0, 49999, 40}, {0, 10000, 29999, 40}, {0, 0, 49999, 40}}},
+        {"the capacity drops points of kept columns", 2000, 0, 0,
+         {{2000, 0, 19999, 40}, {5, 50, 20049, 40}, {300, 3050, 23049, 40}, {1, 3060, 23059, 40}}},
+        {"gaps at and across column edges", 100000, 7, 0,
+         {{3000, 0, 29999, 50}, {50, 500, 30499, 50}, {0, 200, 30199, 50}, {3, 230, 30229, 60}}},
+        {"cleared and filled again", 100000, 0, 0, {{3000, 0, 29999, 50}, {3000, 30000, 59999, 50, true}}},
+        {"a point long before the span", 100000, 0, Hour,
+         {{3000, Hour - 5000, Hour + 15000, 40}, {0, Hour - 5000, Hour + 15000, 40},
+          {0, Hour, Hour + 20000, 40}}},
+    };
+    for (const KeptDecimationRow& row : rows) {
+        ZPlotSeries kept(row.Capacity);
+        std::vector<sPlotPoint> appended;
+        int next = 0;
+        for (const DecimateStep& step : row.Steps) {
+            if (step.Clear) {
+                kept.Clear();
+                appended.clear();
+            }
+            for (int i = 0; i < step.Append; ++i) {
+                const sPlotPoint point = NthPoint(row, next++);
+                kept.Append(point.TimeUs, point.Value);
+                appended.push_back(point);
+            }
+            ZPlotSeries fresh(row.Capacity);
+            for (const sPlotPoint& point : appended) fresh.Append(point.TimeUs, point.Value);
+            EXPECT_EQ(Text(kept.Decimate(step.From, step.To, step.Columns)),
+                      Text(fresh.Decimate(step.From, step.To, step.Columns)))
+                << row.Name << ", span " << step.From << ".." << step.To;
+        }
+    }
+}
+
+// What Decimate draws, reduced point by point as a model of it: the points from the one
+// before the span to the one after it, whole columns of (to - from + 1) / columns us
+// counted from the epoch, per column and run between gaps the first, the earliest lowest
+// and highest in time order and the last; a gap only after a value, no point twice.
+std::vector<sPlotPoint> ReducedOneByOne(const ZPlotSeries& series, int64_t from, int64_t to, int columns) {
+    const size_t count = series.Count();
+    size_t begin = 0, end = 0;
+    while (begin < count && series.At(begin).TimeUs < from) ++begin;
+    while (end < count && series.At(end).TimeUs <= to) ++end;
+    begin = begin > 0 ? begin - 1 : 0;
+    end = std::min(end + 1, count);
+    const int64_t width = (to - from + columns) / columns;
+    const int64_t first = series.At(begin).TimeUs / width;
+    const int64_t last = series.At(end - 1).TimeUs / width;
+    std::vector<sPlotPoint> out, run;
+    const auto keep = [&](const sPlotPoint& point) {
+        if (out.empty() || out.back().TimeUs != point.TimeUs || out.back().Value != point.Value)
+            out.push_back(point);
+    };
+    const auto flush = [&] {
+        if (run.empty()) return;
+        size_t low = 0, high = 0;
+        for (size_t i = 1; i < run.size(); ++i) {
+            if (run[i].Value < run[low].Value) low = i;
+            if (run[i].Value > run[high].Value) high = i;
+        }
+        keep(run.front());
+        if (run.size() > 1) {
+            keep(run[std::min(low, high)]);
+            keep(run[std::max(low, high)]);
+            keep(run.back());
+        }
+        run.clear();
+    };
+    int64_t column = first;
+    for (size_t i = 0; i < count; ++i) {
+        const sPlotPoint& point = series.At(i);
+        if (point.TimeUs / width < first || point.TimeUs / width > last) continue;
+        if (point.TimeUs / width != column) flush();
+        column = point.TimeUs / width;
+        if (!std::isnan(point.Value)) {
+            run.push_back(point);
+            continue;
+        }
+        flush();
+        if (!out.empty() && !std::isnan(out.back().Value)) out.push_back(point);
+    }
+    flush();
+    return out;
+}
+
+TEST(PlotSeries, DrawsThickColumnsAsTheirPointsOneByOneWould) {
+    const struct {
+        const char* Name;
+        size_t Capacity;
+        int Points;
+        int GapEvery;  // 0: none
+        int Plateau;   // values repeat in runs of this many (ties)
+        bool ClearFirst;
+        int64_t From, To;
+        int Columns;
+    } rows[] = {
+        {"columns of 2,000 points", 200000, 100000, 0, 1, false, 0, 999999, 50},
+        {"columns that do not divide the span", 200000, 100000, 0, 1, false, 3, 999990, 37},
+        {"a gap inside a column", 200000, 100000, 1000, 1, false, 0, 999999, 50},
+        {"ties: the earliest lowest and highest", 200000, 100000, 0, 300, false, 0, 999999, 50},
+        {"points dropped for the capacity", 50000, 100123, 0, 1, false, 0, 1001229, 41},
+        {"cleared and filled again", 200000, 100000, 0, 1, true, 0, 999999, 50},
+        {"a span within the points", 200000, 100000, 777, 7, false, 200005, 700004, 29},
+    };
+    for (const auto& row : rows) {
+        ZPlotSeries series(row.Capacity);
+        if (row.ClearFirst) {
+            for (int i = 0; i < 1000; ++i) series.Append(i, 1);
+            series.Clear();
+        }
+        for (int i = 0; i < row.Points; ++i) {
+            const bool gap = row.GapEvery > 0 && i % row.GapEvery == row.GapEvery - 1;
+            series.Append(int64_t{10} * i, gap ? G : static_cast<double>((i / row.Plateau * 37) % 101));
+        }
+        EXPECT_EQ(Text(series.Decimate(row.From, row.To, row.Columns)),
+                  Text(ReducedOneByOne(series, row.From, row.To, row.Columns)))
+            << row.Name;
+    }
 }
 
 TEST(PlotSeries, ItsStampChangesExactlyWhenThePointsDrawnUpToATimeMayHave) {
@@ -205,6 +365,47 @@ TEST(PlotFeed, QueuesDataBlocksWithValuesUpToItsBound) {
             << row.Name;
         feed.Take(batch);
         EXPECT_EQ(batch.Blocks(), 0u) << row.Name << ": taken twice";
+    }
+}
+
+TEST(PlotFeed, AReplayWaitsForTheWindowToTakeWithinItsPatience) {
+    const struct {
+        const char* Name;
+        bool Patient;
+        int PatienceMs;
+        bool WindowTakes;  // a window thread takes while the blocks come
+        size_t Taken;
+        uint64_t Dropped;
+    } rows[] = {
+        {"a replay waits for every take", true, 600000, true, 50, 0},
+        {"a window that takes nothing is waited for once", true, 20, false, 2, 48},
+        {"a capture never waits", false, 600000, false, 2, 48},
+    };
+    for (const auto& row : rows) {
+        ZPlotFeed feed(2, std::chrono::milliseconds(row.PatienceMs));
+        feed.SetPatient(row.Patient);
+        std::atomic<bool> fed{false};
+        std::thread data([&] {
+            BlockValues values({1.5});
+            for (int i = 0; i < 50; ++i) {
+                sBlock block(ZULFromUnixMicros(1'700'000'000'000'000 + i), nullptr, 0, bkData);
+                block.Values = &values.values;
+                feed.OnBlock(block);
+            }
+            fed = true;
+        });
+        sPlotBatch batch;
+        size_t taken = 0;
+        while (row.WindowTakes && !fed) {
+            feed.Take(batch);
+            taken += batch.Blocks();
+            std::this_thread::yield();
+        }
+        data.join();
+        feed.Take(batch);
+        taken += batch.Blocks();
+        EXPECT_EQ(taken, row.Taken) << row.Name;
+        EXPECT_EQ(feed.Dropped(), row.Dropped) << row.Name;
     }
 }
 
