@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "CliTestSupport.h"
+#include "LogFileOrder.h"
 #include "Termios2Speed.h"
 
 namespace clitest {
@@ -38,6 +39,13 @@ bool Exists(const std::string& path) {
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// The log files of folder, oldest first, as one text.
+std::string LogText(const std::string& folder) {
+    std::string text;
+    for (const auto& file : LogFilesInWrittenOrder(folder)) text += ReadText(file);
+    return text;
 }
 
 std::string EveryByte() {
@@ -164,6 +172,10 @@ TEST(ProxyTest, TheDeviceFollowsTheProgramsRateAndStopBits) {
         const CliResult& result = proxy.Finish();
         EXPECT_EQ(result.Code, 0) << row.Name << result.Err;
         EXPECT_NE(result.Out.find(row.Recorded), std::string::npos) << row.Name << result.Out;
+        // Recorded as information in the log files as well, in order with the blocks.
+        const std::string logged = LogText(dir / "logs");
+        EXPECT_NE(logged.find(std::string(": ") + row.Recorded + "\r\n"), std::string::npos)
+            << row.Name << logged;
     }
 }
 
