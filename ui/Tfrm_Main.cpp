@@ -451,6 +451,11 @@ void Tfrm_Main::SetCaptureState(bool running) {
             ZLoggerSettings capture;
             Logger->GetSettings(capture);
             log->SetPreciseTime(capture.Frames.PreciseTime || capture.CaptureMode == cmSilence);
+            // A replay takes its lines when its thread begins: the engine's lines say now what it will take.
+            QStringList names;
+            if (Logger->HasSecondLine())
+                for (int line = 0; line < 2; ++line) names << ZLocalText(Logger->GetLineName(line));
+            log->SetLineNames(names);
         }
     }
     generalPage_->SetCaptureState(running);
