@@ -92,9 +92,12 @@ ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
     auto* topRow = new QHBoxLayout;
     topRow->addWidget(BuildActionGroup());
     topRow->addWidget(BuildSettingsGroup());
-    topRow->addWidget(BuildPortGroup(), 1);
+    // The lines beside them: the port above, the second line (or the program served) below.
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(BuildPortGroup());
+    lines->addWidget(BuildSecondLineGroup(), 1);
+    topRow->addLayout(lines, 1);
     pageLayout->addLayout(topRow);
-    pageLayout->addWidget(BuildSecondLineGroup());
     pageLayout->addWidget(BuildLogfileGroup());
     BuildCaptureMode(pageLayout);
     Connect();
@@ -170,6 +173,7 @@ QGroupBox* ZGeneralPage::BuildSecondLineGroup() {
     layout->addWidget(linePorts_[1]->Rates(), 0, 3);
     layout->addWidget(linePorts_[1]->SettingsButton(), 0, 4);
     const QString nameCaptions[2] = {tr("Name of the first line:"), tr("Name of the second line:")};
+    auto* names = new QHBoxLayout;
     for (int line = 0; line < 2; ++line) {
         auto* caption = new QLabel(nameCaptions[line], grp_SecondLine);
         ed_LineName[line] = new QLineEdit(grp_SecondLine);
@@ -177,9 +181,10 @@ QGroupBox* ZGeneralPage::BuildSecondLineGroup() {
         ed_LineName[line]->setAccessibleName(caption->text());
         ed_LineName[line]->setToolTip(tr("Empty: the line takes its port's name"));
         caption->setBuddy(ed_LineName[line]);
-        layout->addWidget(caption, 1, line * 2 + (line == 0 ? 0 : 1), 1, line == 0 ? 1 : 2);
-        layout->addWidget(ed_LineName[line], 1, line * 2 + (line == 0 ? 1 : 3), 1, line == 0 ? 2 : 2);
+        names->addWidget(caption);
+        names->addWidget(ed_LineName[line], 1);
     }
+    layout->addLayout(names, 1, 0, 1, 5);
     auto* proxyCaption = new QLabel(tr("Serve this port to a program at:"), grp_SecondLine);
     ed_ProxyLink = new QLineEdit(grp_SecondLine);
     ed_ProxyLink->setObjectName(QStringLiteral("ed_ProxyLink"));
@@ -189,9 +194,12 @@ QGroupBox* ZGeneralPage::BuildSecondLineGroup() {
     btn_ProxyLink = ZMakeButton("btn_ProxyLink", QStringLiteral("..."), grp_SecondLine);
     btn_ProxyLink->setAccessibleName(tr("Choose the path to serve the port at"));
     btn_ProxyLink->setToolTip(btn_ProxyLink->accessibleName());
-    layout->addWidget(proxyCaption, 2, 0);
-    layout->addWidget(ed_ProxyLink, 2, 1, 1, 3);
-    layout->addWidget(btn_ProxyLink, 2, 4);
+    btn_ProxyLink->setMaximumWidth(btn_ProxyLink->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    auto* served = new QHBoxLayout;
+    served->addWidget(proxyCaption);
+    served->addWidget(ed_ProxyLink, 1);
+    served->addWidget(btn_ProxyLink);
+    layout->addLayout(served, 2, 0, 1, 5);
     lbl_ProxyNote = new QLabel(
         tr("A program served is the second line: device to program is \"device\", program to device "
            "\"program\". Serving and a second line of its own exclude each other."),
@@ -201,6 +209,7 @@ QGroupBox* ZGeneralPage::BuildSecondLineGroup() {
     layout->addWidget(lbl_ProxyNote, 3, 0, 1, 5);
     layout->setColumnStretch(1, 1);
     layout->setColumnStretch(3, 1);
+    layout->setRowStretch(4, 1);
     return grp_SecondLine;
 }
 
