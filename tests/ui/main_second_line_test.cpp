@@ -42,24 +42,21 @@ protected:
         }
     }
 
-    QLineEdit* Field(const char* name) { return Window().findChild<QLineEdit*>(QString::fromLatin1(name)); }
-    // Types text into a field and confirms it with Enter.
-    void TypeField(const char* name, const QString& text) {
+    QLineEdit* Field(const char* name) {
+        auto* list = Window().findChild<QComboBox*>(QString::fromLatin1(name));
+        return list != nullptr ? list->lineEdit() : Find<QLineEdit>(name);
+    }
+    // Types text into a field (a list's too) and confirms it with Enter.
+    void Type(const char* name, const QString& text) {
         Field(name)->clear();
         QTest::keyClicks(Field(name), text);
         QTest::keyClick(Field(name), Qt::Key_Return);
-    }
-    void TypeList(const char* name, const QString& text) {
-        QLineEdit* field = Find<QComboBox>(name)->lineEdit();
-        field->clear();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
     }
     void SetUpCapture() {
         ZLoggerSettings settings;
         settings.LogDir = Home() + "logs/";
         Window().ShowSettings(settings);
-        TypeList("cb_COMPorts", "COM98");
+        Type("cb_COMPorts", "COM98");
     }
     // The settings file "Save to file" writes.
     ZULIniFile Saved() {
@@ -101,12 +98,12 @@ TEST_F(SecondLineTest, TheSettingsFileKeepsTheSecondLineTheNamesAndTheProgramSer
         SetUpCapture();
         Find<QCheckBox>("chk_SecondLine")->setChecked(row.SecondLine);
         if (row.SecondLine) {
-            TypeList("cb_COMPorts2", "COM98");
-            TypeList("cb_Baudrates2", "57600");
-            TypeField("ed_LineName1", "Slave");
+            Type("cb_COMPorts2", "COM98");
+            Type("cb_Baudrates2", "57600");
+            Type("ed_LineName1", "Slave");
         }
-        TypeField("ed_LineName0", row.FirstName);
-        TypeField("ed_ProxyLink", row.Link);
+        Type("ed_LineName0", row.FirstName);
+        Type("ed_ProxyLink", row.Link);
         ASSERT_TRUE(boxes_.empty()) << boxes_[0];
         const ZULIniFile saved = Saved();
         EXPECT_EQ(saved.ReadBool("_serial_capture2", "Enabled", false), row.Enabled);
@@ -119,7 +116,7 @@ TEST_F(SecondLineTest, TheSettingsFileKeepsTheSecondLineTheNamesAndTheProgramSer
             EXPECT_EQ(Window().GetLogger()->GetCOMPort(1), PtyPort);
         }
         // Read back, the page shows what was saved.
-        TypeField("ed_ProxyLink", "");
+        Type("ed_ProxyLink", "");
         ASSERT_TRUE(Window().LoadSettingsFile(Home() + "saved.scs"));
         EXPECT_EQ(Find<QCheckBox>("chk_SecondLine")->isChecked(), row.SecondLine);
         EXPECT_EQ(Field("ed_ProxyLink")->text(), row.Link);
@@ -154,11 +151,8 @@ TEST_F(SecondLineTest, TheSecondLineAndTheProgramServedExcludeEachOtherAndACaptu
         EXPECT_EQ(Enabled("ed_ProxyLink"), row.LinkOpen);
         EXPECT_EQ(Enabled("ed_LineName1"), row.NamesOpen);
         // A control the other one closed says why.
-        if (!row.Capturing && !row.CheckOpen) {
-            EXPECT_FALSE(Find<QCheckBox>("chk_SecondLine")->accessibleDescription().isEmpty());
-        }
-        if (!row.Capturing && !row.LinkOpen) {
-            EXPECT_FALSE(Field("ed_ProxyLink")->accessibleDescription().isEmpty());
+        if (!row.Capturing) {
+            EXPECT_EQ(Field("ed_ProxyLink")->accessibleDescription().isEmpty(), row.LinkOpen);
         }
         EXPECT_EQ(Enabled("cb_COMPorts"), !row.Capturing);
         Window().SetCaptureState(false);
@@ -186,16 +180,14 @@ TEST_F(SecondLineTest, StartingServesTheProgramOrSaysWhyNot) {
         if (row.PathExists) std::ofstream(link) << "mine";
         SetUpCapture();
         Find<QCheckBox>("chk_SecondLine")->setChecked(row.SecondLine);
-        if (row.SecondLine) TypeList("cb_COMPorts2", "COM98");
+        if (row.SecondLine) Type("cb_COMPorts2", "COM98");
         Field("ed_ProxyLink")->setText(QString::fromStdString(link));
         Click("btn_StartCapture");
         ZLogger& logger = *Window().GetLogger();
         if (row.Refusal != nullptr) {
             ASSERT_EQ(boxes_.size(), 1u);
-            EXPECT_EQ(boxes_[0], ErrorBox(QString::fromLatin1(row.Refusal)
-                                              .arg(QString::fromStdString(link))
-                                              .toLatin1()
-                                              .constData()));
+            const QString refusal = QString::fromLatin1(row.Refusal).replace("%1", QString::fromStdString(link));
+            EXPECT_EQ(boxes_[0], (Box{ZMessageBox::Kind::Error, refusal}));
             EXPECT_FALSE(logger.IsCapturing());
             if (row.PathExists) {
                 std::ifstream file(link);
@@ -238,8 +230,8 @@ TEST_F(SecondLineTest, ACaptureOfTwoLinesShowsBothInTheLiveView) {
     Window().SetCaptureWindow(&log, &log);
     SetUpCapture();
     Find<QCheckBox>("chk_SecondLine")->setChecked(true);
-    TypeField("ed_LineName0", "Master");
-    TypeField("ed_LineName1", "Slave");
+    Type("ed_LineName0", "Master");
+    Type("ed_LineName1", "Slave");
     Window().GetLogger()->GetPort(1).SetDevicePath(other.SlavePath());
     Click("btn_StartCapture");
     ASSERT_TRUE(boxes_.empty()) << boxes_[0];
