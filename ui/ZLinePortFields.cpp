@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QObject>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <string>
@@ -65,11 +66,11 @@ ZLinePortFields::ZLinePortFields(std::function<ZLogger*()> engine, int line, QWi
             Text(QT_TRANSLATE_NOOP("ZGeneralPage", "Extended COM port settings of the second line")));
     // A half-typed text is no choice yet: the text is taken when chosen from the list,
     // on Enter, when the field loses the focus, and by "Start capture".
-    QObject::connect(ports_, &QComboBox::currentIndexChanged, ports_, [this] { CommitPortText(); });
-    QObject::connect(ports_->lineEdit(), &QLineEdit::editingFinished, ports_, [this] { CommitPortText(); });
-    QObject::connect(rates_, &QComboBox::currentIndexChanged, rates_, [this] { CommitBaudText(); });
-    QObject::connect(rates_->lineEdit(), &QLineEdit::editingFinished, rates_, [this] { CommitBaudText(); });
-    QObject::connect(settings_, &QPushButton::clicked, settings_, [this] { OpenSettingsDialog(); });
+    QObject::connect(ports_, &QComboBox::currentIndexChanged, &context_, [this] { CommitPortText(); });
+    QObject::connect(ports_->lineEdit(), &QLineEdit::editingFinished, &context_, [this] { CommitPortText(); });
+    QObject::connect(rates_, &QComboBox::currentIndexChanged, &context_, [this] { CommitBaudText(); });
+    QObject::connect(rates_->lineEdit(), &QLineEdit::editingFinished, &context_, [this] { CommitBaudText(); });
+    QObject::connect(settings_, &QPushButton::clicked, &context_, [this] { OpenSettingsDialog(); });
 }
 
 QComboBox* ZLinePortFields::Ports() const {

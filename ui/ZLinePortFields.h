@@ -8,6 +8,7 @@
 //
 // Window thread only.
 
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -51,6 +52,9 @@ private:
     void OpenSettingsDialog();
     QWidget* Owner() const;
 
+    // The connections' context: they end with this object, before the controls (which
+    // the page's widget tree owns) go.
+    QObject context_;
     std::function<ZLogger*()> engine_;
     int line_ = 0;
     ZListField* ports_ = nullptr;
