@@ -72,7 +72,7 @@ public:
         WriteFile(dir / "proxy.scs", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n");
         thread_ = std::thread([this, &dir, device] {
             result_ = RunCli({"proxy", "--settings", dir / "proxy.scs", "--device", device, "--link", link_,
-                              "--out", dir / "logs", "--json"},
+                              "--out", dir / "logs", "--json", "--raw", dir / "raw.pcapng"},
                              &stop_);
             done_ = true;
         });
@@ -132,6 +132,10 @@ TEST(ProxyTest, PassesEveryByteUnchangedBothWays) {
         EXPECT_EQ(lines[1]["name"], "program");
         EXPECT_EQ(lines[row.FromDevice ? 0 : 1]["total_bytes"], bytes.size()) << row.Name;
         EXPECT_EQ(lines[row.FromDevice ? 1 : 0]["total_bytes"], 0) << row.Name;
+        // The recording's two interfaces are named after the lines too.
+        const std::string recording = ReadText(dir / "raw.pcapng");
+        EXPECT_NE(recording.find("device"), std::string::npos) << row.Name;
+        EXPECT_NE(recording.find("program"), std::string::npos) << row.Name;
     }
 }
 
