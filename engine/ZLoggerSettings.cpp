@@ -134,6 +134,7 @@ void ZLoggerSettings::SetDefaults() {
     Reconnect = false;
     RawRecording = false;
     Fields = ZFieldList();
+    ProxyLink.clear();
 }
 
 void ZLoggerSettings::Assign(const ZLoggerSettings& other) {
@@ -175,6 +176,7 @@ void ZLoggerSettings::WriteToIni(ZULIniFile& ini) const {
     ini.WriteBool(section, "AmountOfBytesMSBFirst", AmountOfBytesMSBFirst);
     if (Reconnect) ini.WriteBool(section, "Reconnect", Reconnect);
     if (RawRecording) ini.WriteBool(section, "RawRecording", RawRecording);
+    if (!ProxyLink.empty()) ini.WriteString(ProxyLinkSection, ProxyLinkKey, ProxyLink);
     DataTriggers.SaveToIni(ini);
     Frames.WriteToIni(ini);
     View.WriteToIni(ini);
@@ -208,6 +210,7 @@ void ZLoggerSettings::ReadFromIni(const ZULIniFile& ini) {
     // Written only when on, so a missing key means off, whatever was held before.
     Reconnect = ini.ReadBool(section, "Reconnect", false);
     RawRecording = ini.ReadBool(section, "RawRecording", false);
+    ProxyLink = ini.ReadString(ProxyLinkSection, ProxyLinkKey, "");
     DataTriggers.LoadFromIni(ini);
     Frames.ReadFromIni(ini);
     View.ReadFromIni(ini);

@@ -55,12 +55,12 @@ public:
     void SetTriggerStart(const int32_t* elements, int count);
     void SetTriggerStop(const int32_t* elements, int count);
 
-    // Reconnect and RawRecording are written only when set, so a file saved with
-    // them off is the file saved before they existed.
+    // Reconnect, RawRecording and ProxyLink are written only when set, so a file saved
+    // with them off is the file saved before they existed.
     void WriteToIni(ZULIniFile& ini) const;
     // Reads in place: a missing or non-integer key keeps the value held before,
     // except the triggers, which are replaced (empty when their size key is missing),
-    // and Reconnect and RawRecording, which are off when their key is missing.
+    // and Reconnect, RawRecording and ProxyLink, which are off when their key is missing.
     // A "LogDir" that CheckLogDir refuses keeps the folder held before.
     void ReadFromIni(const ZULIniFile& ini);
     // False, with a text for the user naming the file, when the profile's settings
@@ -113,6 +113,13 @@ public:
     bool RawRecording = false;
     // The fields decoded from every data block ("[_fields]").
     ZFieldList Fields;
+    // Where the window program serves the port to a program (a proxy, whose second line
+    // is the program's side; see ZProxyProgramSide): the symbolic link it makes at each
+    // start. "" for none. Stored beside the second line, as "ProxyLink" in
+    // "[_serial_capture2]", and only when set.
+    std::string ProxyLink;
+    static constexpr const char* ProxyLinkSection = "_serial_capture2";
+    static constexpr const char* ProxyLinkKey = "ProxyLink";
 };
 
 // The default log directory: "std_log_out/" in the application directory.

@@ -345,6 +345,29 @@
     </message>
 </context>
 <context>
+    <name>Proxy</name>
+    <message>
+        <source>The link path exists already: &quot;%1&quot;. Choose a path that does not.</source>
+        <translation>Den Pfad für den Link gibt es schon: „%1“. Wählen Sie einen Pfad, den es nicht gibt.</translation>
+    </message>
+    <message>
+        <source>The link could not be made: &quot;%1&quot;: %2</source>
+        <translation>Der Link konnte nicht angelegt werden: „%1“: %2</translation>
+    </message>
+    <message>
+        <source>The program set %1 baud, 2 stop bits</source>
+        <translation>Das Programm stellte %1 Baud, 2 Stoppbits ein</translation>
+    </message>
+    <message>
+        <source>The program set %1 baud, 1 stop bit</source>
+        <translation>Das Programm stellte %1 Baud, 1 Stoppbit ein</translation>
+    </message>
+    <message>
+        <source>%1, which the device refused</source>
+        <translation>%1, was das Gerät ablehnte</translation>
+    </message>
+</context>
+<context>
     <name>SerialCapture</name>
     <message>
         <source>The COM port is back: %1</source>
@@ -896,6 +919,22 @@
         <source>Found entry %1 of %2</source>
         <translation>Eintrag %1 von %2 gefunden</translation>
     </message>
+    <message>
+        <source>Line</source>
+        <translation>Leitung</translation>
+    </message>
+    <message>
+        <source>Show the blocks of the line</source>
+        <translation>Blöcke der Leitung anzeigen</translation>
+    </message>
+    <message>
+        <source>Show the blocks of both lines or of one — filters the live view</source>
+        <translation>Blöcke beider Leitungen oder einer anzeigen — filtert die Live-Ansicht</translation>
+    </message>
+    <message>
+        <source>Both lines</source>
+        <translation>Beide Leitungen</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Main</name>
@@ -1315,6 +1354,10 @@
         <source>A capture is running: stop it to open a recording.</source>
         <translation>Eine Aufzeichnung läuft: beenden Sie sie, um einen Mitschnitt zu öffnen.</translation>
     </message>
+    <message>
+        <source>A program can be served only without a second line of its own: the program&apos;s side is the second line. Take one of the two back.</source>
+        <translation>Ein Programm kann nur ohne eigene zweite Leitung bedient werden: Die Seite des Programms ist die zweite Leitung. Nehmen Sie eines von beiden zurück.</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_StringEditor</name>
@@ -1571,6 +1614,62 @@
     <message>
         <source>A recording is being replayed: stop the replay first.</source>
         <translation>Ein Mitschnitt wird wiedergegeben: beenden Sie zuerst die Wiedergabe.</translation>
+    </message>
+    <message>
+        <source>Second line (the other direction)</source>
+        <translation>Zweite Leitung (die andere Richtung)</translation>
+    </message>
+    <message>
+        <source>Capture a second line:</source>
+        <translation>Eine zweite Leitung mitschneiden:</translation>
+    </message>
+    <message>
+        <source>Name of the first line:</source>
+        <translation>Name der ersten Leitung:</translation>
+    </message>
+    <message>
+        <source>Name of the second line:</source>
+        <translation>Name der zweiten Leitung:</translation>
+    </message>
+    <message>
+        <source>Empty: the line takes its port&apos;s name</source>
+        <translation>Leer: Die Leitung trägt den Namen ihres Anschlusses</translation>
+    </message>
+    <message>
+        <source>Serve this port to a program at:</source>
+        <translation>Diesen Anschluss einem Programm bereitstellen unter:</translation>
+    </message>
+    <message>
+        <source>a path that does not exist yet, e.g. /tmp/ttyDEVICE</source>
+        <translation>ein Pfad, den es noch nicht gibt, z. B. /tmp/ttyDEVICE</translation>
+    </message>
+    <message>
+        <source>Choose the path to serve the port at</source>
+        <translation>Pfad wählen, unter dem der Anschluss bereitgestellt wird</translation>
+    </message>
+    <message>
+        <source>A program served is the second line: device to program is &quot;device&quot;, program to device &quot;program&quot;. Serving and a second line of its own exclude each other.</source>
+        <translation>Ein bedientes Programm ist die zweite Leitung: Gerät zum Programm ist „device“, Programm zum Gerät „program“. Bereitstellen und eine eigene zweite Leitung schließen einander aus.</translation>
+    </message>
+    <message>
+        <source>A program is served: its side is the second line.</source>
+        <translation>Ein Programm wird bedient: Seine Seite ist die zweite Leitung.</translation>
+    </message>
+    <message>
+        <source>A second line is captured: a program cannot be served as well.</source>
+        <translation>Eine zweite Leitung wird mitgeschnitten: Ein Programm kann nicht zugleich bedient werden.</translation>
+    </message>
+    <message>
+        <source>COM port of the second line</source>
+        <translation>COM-Schnittstelle der zweiten Leitung</translation>
+    </message>
+    <message>
+        <source>Baud rate of the second line</source>
+        <translation>Baudrate der zweiten Leitung</translation>
+    </message>
+    <message>
+        <source>Extended COM port settings of the second line</source>
+        <translation>Erweiterte Einstellungen der COM-Schnittstelle der zweiten Leitung</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -257,10 +258,18 @@ public:
         : QAbstractTableModel(parent), history_(history), fractionDigits_(fractionDigits) {}
 
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
-    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : ColumnCount; }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : (lineNames_.isEmpty() ? ColumnCount : ColumnCount + 1);
+    }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= history_.Count()) return {};
+        // With two lines each row has its line's tint, in every column.
+        if (role == Qt::BackgroundRole) {
+            const int line = lineNames_.isEmpty() ? -1 : history_.At(index.row()).Line;
+            return line == 0 || line == 1 ? QVariant(tints_[line]) : QVariant();
+        }
+        if (role == Qt::DisplayRole && index.column() == LineColumn) return LineText(history_.At(index.row()));
         // Rows of bytes sent, and frames with a wrong checksum, are told apart by their colour.
         if (role == Qt::ForegroundRole) {
             const ZViewHistory::Entry entry = history_.At(index.row());
@@ -294,6 +303,28 @@ public:
     }
     static constexpr int TextColumns = 4;  // the filler column is never written
 
+    // The name of the entry's line; "" with one line.
+    QString LineText(const ZViewHistory::Entry& entry) const {
+        return entry.Line >= 0 && entry.Line < lineNames_.size() ? lineNames_[entry.Line] : QString();
+    }
+
+    // Two names and tints add the line column; none takes it away.
+    void SetLines(const QStringList& names, const QColor& first, const QColor& second) {
+        const bool had = !lineNames_.isEmpty();
+        const bool has = !names.isEmpty();
+        if (has && !had) beginInsertColumns({}, LineColumn, LineColumn);
+        if (had && !has) beginRemoveColumns({}, LineColumn, LineColumn);
+        lineNames_ = names;
+        tints_[0] = first;
+        tints_[1] = second;
+        if (has && !had) endInsertColumns();
+        if (had && !has) endRemoveColumns();
+        if (has) emit headerDataChanged(Qt::Horizontal, LineColumn, LineColumn);
+        if (rows_ > 0)
+            emit dataChanged(index(0, 0), index(rows_ - 1, columnCount({}) - 1),
+                             {Qt::DisplayRole, Qt::BackgroundRole});
+    }
+
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         static const char* const titles[ColumnCount] = {QT_TRANSLATE_NOOP("Tfrm_Log", "Timestamp"),
                                                         QT_TRANSLATE_NOOP("Tfrm_Log", "Hex-Format"),
@@ -301,6 +332,9 @@ public:
                                                         QT_TRANSLATE_NOOP("Tfrm_Log", "Informational"), ""};
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
             return *titles[section] != '\0' ? Tfrm_Log::tr(titles[section]) : QString();
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == LineColumn &&
+            !lineNames_.isEmpty())
+            return Tfrm_Log::tr("Line");
         return QAbstractTableModel::headerData(section, orientation, role);
     }
 
@@ -321,13 +355,17 @@ public:
             rows_ = count;
             endRemoveRows();
         }
-        if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, TextColumns - 1), {Qt::DisplayRole});
+        if (rows_ > 0)
+            emit dataChanged(index(0, 0), index(rows_ - 1, columnCount({}) - 1),
+                             {Qt::DisplayRole, Qt::BackgroundRole});
     }
 
 private:
     const ZViewHistory& history_;
     const int& fractionDigits_;
     int rows_ = 0;
+    QStringList lineNames_;  // two, or none with one line
+    QColor tints_[2];
 };
 
 Tfrm_Log::Tfrm_Log(QWidget* parent)
@@ -401,6 +439,15 @@ void Tfrm_Log::BuildControls() {
     tb_StopTrigger = kindButtons_[bkStopTrigger];
     tb_Sent = kindButtons_[bkSent];
     toolBar_->addSeparator();
+    cb_LineFilter = new QComboBox(toolBar_);
+    cb_LineFilter->setObjectName(QStringLiteral("cb_LineFilter"));
+    cb_LineFilter->setAccessibleName(tr("Show the blocks of the line"));
+    cb_LineFilter->setToolTip(tr("Show the blocks of both lines or of one \u2014 filters the live view"));
+    cb_LineFilter->setFocusPolicy(Qt::TabFocus);
+    lineFilterAction_ = toolBar_->addWidget(cb_LineFilter);
+    lineFilterAction_->setVisible(false);
+    connect(cb_LineFilter, &QComboBox::currentIndexChanged, this,
+            [this](int item) { lineShown_.store(item > 0 ? item - 1 : -1); });
     for (QToolButton* button : toolBar_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
         if (!button->toolTip().isEmpty()) button->setAccessibleName(button->toolTip());
     layout->addWidget(toolBar_);
@@ -532,6 +579,7 @@ bool Tfrm_Log::AddBlock(const sBlock& block) {
     const uint8_t kind = block.Kind;
     if (!liveViewRunning_.load()) return false;
     if (kind >= KindSlots || KindOf(kind) == nullptr || !kindShown_[kind].load()) return false;
+    if (const int shown = lineShown_.load(); shown >= 0 && block.Line >= 0 && block.Line != shown) return false;
     if (length < 0 || (length > 0 && bytes == nullptr)) return false;
 
     auto entry = std::make_unique<sVisualLogData>();
@@ -543,6 +591,7 @@ bool Tfrm_Log::AddBlock(const sBlock& block) {
     entry->Kind = kind;
     entry->TimeStamp = block.Time;
     entry->Verdict = block.Verdict;
+    entry->Line = block.Line;
     if (block.Values != nullptr && block.Values->PresentCount() > 0)
         ZAppendFieldValues(entry->Values, *block.Values, ' ');
     if (EntryPump.Post(entry, EntryPriority)) return true;
@@ -581,7 +630,7 @@ void Tfrm_Log::StoreArrivals() {
     for (; !arrived_.empty(); arrived_.pop_front()) {
         const sVisualLogData& entry = *arrived_.front();
         shift += history_.Add(entry.Data.get(), entry.Size, entry.TimeStamp, entry.Kind, entry.Verdict,
-                              entry.Values);
+                              entry.Values, entry.Line);
     }
     gridModel_->HistoryChanged();
     if (shift > 0) {
@@ -673,6 +722,42 @@ void Tfrm_Log::ShowStatusText() {
         // Rows leave at the top: not lost data, the history's size.
         text = tr(TextHistoryFull).arg(history_.Capacity());
     Status->setText(text);
+}
+
+void Tfrm_Log::SetLineNames(const QStringList& names) {
+    const bool two = names.size() == 2;
+    {
+        const QSignalBlocker blocker(cb_LineFilter);
+        const int chosen = cb_LineFilter->currentIndex();
+        cb_LineFilter->clear();
+        if (two) {
+            cb_LineFilter->addItems({tr("Both lines"), names[0], names[1]});
+            // The line chosen for the last capture stays chosen for the next.
+            cb_LineFilter->setCurrentIndex(chosen > 0 && chosen <= 2 ? chosen : 0);
+        }
+    }
+    lineShown_.store(two && cb_LineFilter->currentIndex() > 0 ? cb_LineFilter->currentIndex() - 1 : -1);
+    lineFilterAction_->setVisible(two);
+    const bool hadColumn = gridModel_->columnCount({}) > ColumnCount;
+    gridModel_->SetLines(two ? names : QStringList(), LineTint(0), LineTint(1));
+    if (two && !hadColumn) {
+        QHeaderView* header = Grid->horizontalHeader();
+        header->moveSection(header->visualIndex(LineColumn), 1);
+        const QFontMetrics metrics(Grid->font());
+        const int margin = 2 * (metrics.averageCharWidth() + 3);
+        header->resizeSection(LineColumn, std::max({metrics.horizontalAdvance(names[0]),
+                                                    metrics.horizontalAdvance(names[1]),
+                                                    header->fontMetrics().horizontalAdvance(tr("Line"))}) +
+                                              margin);
+    }
+    FitLastColumn();
+}
+
+QColor Tfrm_Log::LineTint(int line) const {
+    // Pale on a light grid, deep on a dark one: the text keeps its contrast either way.
+    const bool dark = Grid->palette().color(QPalette::Base).lightness() < 128;
+    if (line == 0) return dark ? QColor(28, 56, 96) : QColor(208, 226, 255);
+    return dark ? QColor(92, 56, 20) : QColor(255, 224, 192);
 }
 
 void Tfrm_Log::CaptureStateChanged(bool running) {
@@ -801,7 +886,7 @@ bool Tfrm_Log::FindEntry(const QString& text, bool hex, bool towardsNewest) {
         for (int column = 0; column < GridModel::TextColumns; ++column)
             if (GridModel::CellText(entry, column, fractionDigits_).contains(text, Qt::CaseInsensitive))
                 return true;
-        return false;
+        return gridModel_->LineText(entry).contains(text, Qt::CaseInsensitive);
     };
     const int found =
         hex ? history_.Find(pattern, from, towardsNewest) : history_.FindIf(from, towardsNewest, holdsText);
@@ -866,7 +951,8 @@ void Tfrm_Log::ToggleColumn(int column, bool shown) {
 void Tfrm_Log::FitLastColumn() {
     QHeaderView* header = Grid->horizontalHeader();
     int others = 0;
-    for (int c = 0; c < ColumnCount - 1; ++c) others += header->sectionSize(c);
+    for (int c = 0; c < header->count(); ++c)
+        if (c != ColumnCount - 1) others += header->sectionSize(c);
     header->resizeSection(ColumnCount - 1, std::max(Grid->viewport()->width() - others, 0));
 }
 

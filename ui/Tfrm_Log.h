@@ -21,6 +21,7 @@
 // or not.
 
 #include <QFont>
+#include <QStringList>
 #include <QWidget>
 #include <atomic>
 #include <deque>
@@ -34,6 +35,8 @@
 #include "ZViewSettings.h"
 #include "sVisualLogData.h"
 
+class QAction;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -49,7 +52,10 @@ public:
     static constexpr int MaxRows = 80;  // entries the entry pump holds before it refuses
     // Kinds a block can have (BlockKind and beyond): the size of the kinds' switches.
     static constexpr int KindSlots = 8;
+    // The columns with one line; a capture of two lines adds LineColumn after them,
+    // shown right after the time.
     static constexpr int ColumnCount = 5;
+    static constexpr int LineColumn = ColumnCount;
     static constexpr int OverflowTicks = 10;
     static constexpr int RowHeight = 15;  // pixels, grid lines included
     // At most 20 grid updates a second: enough to follow a stream of rows, and
@@ -122,6 +128,12 @@ public:
 
     // Window thread. The main window tells when a capture starts and stops.
     Q_INVOKABLE void CaptureStateChanged(bool running);
+    // Window thread. The names of the two lines of the capture that starts, or none with
+    // one line: with two, rows show their line's name in a column of its own and a tint
+    // of its own, and the toolbar's line filter offers both lines.
+    void SetLineNames(const QStringList& names);
+    // Window thread. The tint of a line's rows in the grid's palette (light or dark).
+    QColor LineTint(int line) const;
 
 public slots:
     // Event handlers of the toolbar and the timers; public so that a test can tick
@@ -179,6 +191,8 @@ private:
     QToolButton* tb_StopTrigger = nullptr;
     QToolButton* tb_Milliseconds = nullptr;
     QToolButton* kindButtons_[KindSlots] = {};
+    QComboBox* cb_LineFilter = nullptr;
+    QAction* lineFilterAction_ = nullptr;  // the filter's place in the toolbar, shown with two lines
     QWidget* FindBar = nullptr;
     QLineEdit* ed_Find = nullptr;
     QRadioButton* rb_FindHex = nullptr;
@@ -214,6 +228,7 @@ private:
     // the window thread.
     std::atomic<bool> liveViewRunning_{true};
     std::atomic<bool> kindShown_[KindSlots] = {};  // by kind; set from the kinds' buttons
+    std::atomic<int> lineShown_{-1};               // the line filter's line; -1: all
     // Set while a request to start the overflow signal waits in the event queue, so
     // that a burst of refusals queues one request.
     std::atomic<bool> overflowRequested_{false};

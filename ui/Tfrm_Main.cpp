@@ -42,6 +42,7 @@
 #include "ZGeneralPage.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
+#include "ZProxyProgramSide.h"
 #include "ZRecordingReplay.h"
 #include "ZReportPage.h"
 #include "ZSendPage.h"
@@ -184,6 +185,7 @@ Tfrm_Main::~Tfrm_Main() {
     }
     if (Logger) Logger->SetStatusReceiver(nullptr);
     if (reportPage_) reportPage_->ForgetLogger();
+    programSide_.reset();
     Logger.reset();
     if (StatusPump) StatusPump->Terminate();
     StatusPump.reset();
@@ -248,6 +250,13 @@ void Tfrm_Main::BuildWindow() {
     errorWatch_ = new QTimer(this);
     errorWatch_->setInterval(ErrorWatchIntervalMs);
     connect(errorWatch_, &QTimer::timeout, this, [this] { ShowErrorState(); });
+    followProgram_ = new QTimer(this);
+    followProgram_->setInterval(static_cast<int>(ZProxyProgramSide::FollowInterval.count()));
+    connect(followProgram_, &QTimer::timeout, this, [this] {
+        // Recorded in the error history by the engine; the button's caption and the
+        // status line follow it.
+        if (std::string recorded; programSide_ && programSide_->FollowProgram(recorded)) ShowErrorState();
+    });
 
     // Connected after the data trigger page's own handlers, so these run once the grid
     // shows the reset (or, after an added trigger, the rebuilt) counts.
@@ -442,6 +451,11 @@ void Tfrm_Main::SetCaptureState(bool running) {
             ZLoggerSettings capture;
             Logger->GetSettings(capture);
             log->SetPreciseTime(capture.Frames.PreciseTime || capture.CaptureMode == cmSilence);
+            // A replay takes its lines when its thread begins: the engine's lines say now what it will take.
+            QStringList names;
+            if (Logger->HasSecondLine())
+                for (int line = 0; line < 2; ++line) names << ZLocalText(Logger->GetLineName(line));
+            log->SetLineNames(names);
         }
     }
     generalPage_->SetCaptureState(running);
@@ -553,11 +567,15 @@ void Tfrm_Main::btn_StartCaptureClick() {
         ZMessageBox::Error(this, ZEngineText(error));
         return;
     }
-    Logger->SetSettings(settings);
+    ZLoggerSettings started = settings;
+    if (!settings.ProxyLink.empty() && !PrepareProgramSide(started)) return;
+    Logger->SetSettings(started);
     if (StartCaptureAside()) {
+        if (programSide_ && !ServeProgram(settings.ProxyLink)) return;
         SetCaptureState(true);
         return;
     }
+    EndProgramSide();
     if (!Logger->GetStartErrorText().empty()) {
         ZMessageBox::Error(this, ZEngineText(Logger->GetStartErrorText()));
         return;
@@ -599,12 +617,51 @@ bool Tfrm_Main::StartCaptureAside() {
     return started;
 }
 
+bool Tfrm_Main::PrepareProgramSide(ZLoggerSettings& settings) {
+    if (Logger->HasSecondLine()) {
+        ZMessageBox::Error(this, tr("A program can be served only without a second line of its own: the "
+                                    "program's side is the second line. Take one of the two back."));
+        return false;
+    }
+    if (std::string refusal; !ZProxyProgramSide::CheckLinkPath(settings.ProxyLink, refusal)) {
+        ZMessageBox::Error(this, ZEngineText(refusal));
+        return false;
+    }
+    // Forwarding waits on both ports: a byte goes on as soon as it is there.
+    settings.Frames.PreciseTime = true;
+    programSide_ = std::make_unique<ZProxyProgramSide>(*Logger);
+    programSide_->ConfigureLines();
+    return true;
+}
+
+bool Tfrm_Main::ServeProgram(const std::string& link) {
+    std::string failure;
+    if (programSide_->Serve(link, failure)) {
+        followProgram_->start();
+        return true;
+    }
+    Logger->StopCapture();
+    EndProgramSide();
+    ZMessageBox::Error(this, ZEngineText(failure));
+    return false;
+}
+
+void Tfrm_Main::EndProgramSide() {
+    if (!programSide_) return;
+    followProgram_->stop();
+    programSide_->End();
+    programSide_->RestoreLines();
+    programSide_.reset();
+    generalPage_->ShowPortState();
+}
+
 void Tfrm_Main::btn_StopCaptureClick() {
     if (!Logger) return;
     if (!Logger->StopCapture()) {
         ZMessageBox::Error(this, tr("Capture could not be stopped!"));
         return;
     }
+    EndProgramSide();
     generalPage_->CaptureStopped();
     // The events processed here may close the window, which ends the engine and the pump.
     while (Logger && !StatusPump->IsEmpty()) QApplication::processEvents();
@@ -868,6 +925,7 @@ void Tfrm_Main::FormClose() {
         replaying_ = false;
     }
     Logger->StopCapture();
+    EndProgramSide();
     Logger->SetSettings(CollectSettings());
     std::string errorText;
     if (!Logger->SaveSettings(ZULGetAppDir() + LastUsedFile, true, errorText))

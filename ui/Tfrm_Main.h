@@ -48,6 +48,7 @@ class Tfrm_Debug;
 class Tfrm_Plot;
 class Tfrm_Term;
 class ZLogger;
+class ZProxyProgramSide;
 class ZReportPage;
 
 // One status message on its way from the engine to the window.
@@ -156,6 +157,15 @@ private:
     void btn_StartCaptureClick();
     // Window thread: Logger->StartCapture() on a thread of its own, the window painting meanwhile.
     bool StartCaptureAside();
+    // A capture that serves the port to a program (settings.ProxyLink set): false after
+    // an error box when it cannot (a second line as well, or the path exists); else the
+    // engine's second line is the program's side and settings stamp to the microsecond.
+    bool PrepareProgramSide(ZLoggerSettings& settings);
+    // Once the capture runs: makes the link and follows the program's settings; false
+    // after an error box (the capture is stopped again).
+    bool ServeProgram(const std::string& link);
+    // Removes the link and gives the lines back as they were; nothing when no program is served.
+    void EndProgramSide();
     void btn_StopCaptureClick();
     void btn_ShowCaptureClick();
     void btn_OpenRecordingClick();
@@ -215,6 +225,10 @@ private:
     std::unique_ptr<Tfrm_Term> terminalWindow_;
     std::unique_ptr<Tfrm_Plot> plotWindow_;  // likewise, values
     std::unique_ptr<ZLogger> Logger;  // after the pump: gone before it
+    // The program the running capture serves the port to (null: none); it holds the
+    // engine and goes before it.
+    std::unique_ptr<ZProxyProgramSide> programSide_;
+    QTimer* followProgram_ = nullptr;  // runs while a program is served
     QString SettingsDir;
     // Per data trigger row: the engine's count at the row's last reset in this capture.
     std::vector<uint32_t> dataTriggerBase_;

@@ -22,17 +22,18 @@
 #include <memory>
 #include <vector>
 
-#include "SerialPlatformNet.h"
 #include "SerialPortLocator.h"
 #include "TPortTable.h"
 #include "ZControls.h"
 #include "ZEngineText.h"
 #include "ZFileDialog.h"
 #include "ZFramePcap.h"
+#include "ZLinePortFields.h"
+#include "ZListField.h"
 #include "ZLogger.h"
 #include "ZMessageBox.h"
 #include "ZPcapDissectors.h"
-#include "ZPortDialog.h"
+#include "ZProxyProgramSide.h"
 #include "ZQtMainThreadDispatcher.h"
 #include "ZULFuncDecThread.h"
 
@@ -44,18 +45,6 @@ constexpr int PortListRefillDelayMs = 300;
 // grp_CaptureMode item -> stored capture mode.
 constexpr uint8_t ModeOfItem[8] = {cmAllBytes, cmBetweenTriggers,  cmFixedSize, cmDynamicSize,
                                    cmSilence,  cmUntilStopTrigger, cmSlip,      cmCobs};
-
-// A decimal integer and nothing else (an optional minus sign, then digits).
-bool ParseDecimal(const QString& text, int& value) {
-    if (text.isEmpty()) return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && c == u'-' && text.size() > 1)) return false;
-    }
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok;
-}
 
 QCheckBox* CheckBox(const char* name, const QString& caption, QWidget* parent) {
     auto* box = new QCheckBox(caption, parent);
@@ -82,31 +71,6 @@ QLabel* TrackBarValue(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
-// A combo box that says when its list is about to open.
-class ListField : public QComboBox {
-public:
-    using QComboBox::QComboBox;
-    std::function<void()> BeforeOpening;
-
-    void showPopup() override {
-        if (BeforeOpening) BeforeOpening();
-        QComboBox::showPopup();
-    }
-};
-
-ListField* EditableList(const char* name, const QString& accessibleName, int contentsLength,
-                        QWidget* parent) {
-    auto* field = new ListField(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setEditable(true);
-    field->setInsertPolicy(QComboBox::NoInsert);
-    field->setAccessibleName(accessibleName);
-    field->setMinimumContentsLength(contentsLength);
-    // Completion would type for the user.
-    field->setCompleter(nullptr);
-    return field;
-}
-
 }  // namespace
 
 int ZGeneralPage::ModeToItem(int mode) {
@@ -128,12 +92,18 @@ ZGeneralPage::ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent)
     auto* topRow = new QHBoxLayout;
     topRow->addWidget(BuildActionGroup());
     topRow->addWidget(BuildSettingsGroup());
-    topRow->addWidget(BuildPortGroup(), 1);
+    // The lines beside them: the port above, the second line (or the program served) below.
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(BuildPortGroup());
+    lines->addWidget(BuildSecondLineGroup(), 1);
+    topRow->addLayout(lines, 1);
     pageLayout->addLayout(topRow);
     pageLayout->addWidget(BuildLogfileGroup());
     BuildCaptureMode(pageLayout);
     Connect();
 }
+
+ZGeneralPage::~ZGeneralPage() = default;
 
 QGroupBox* ZGeneralPage::BuildActionGroup() {
     auto* action = new QGroupBox(tr("Action"), this);
@@ -179,20 +149,68 @@ QGroupBox* ZGeneralPage::BuildPortGroup() {
     auto* port = new QGroupBox(tr("Port"), this);
     port->setObjectName(QStringLiteral("grp_Port"));
     auto* portLayout = new QGridLayout(port);
-    ListField* ports = EditableList("cb_COMPorts", tr("COM port"), 7, port);
-    ports->BeforeOpening = [this] { FillPortList(true); };
-    cb_COMPorts = ports;
-    cb_COMPorts->setEditText(QStringLiteral("---"));
+    linePorts_[0] = std::make_unique<ZLinePortFields>(engine_, 0, port);
     auto* at = new QLabel(QStringLiteral("@"), port);
     at->setObjectName(QStringLiteral("lbl_At"));
-    cb_Baudrates = EditableList("cb_Baudrates", tr("Baud rate"), 12, port);
-    btn_PortSettings = ZMakeButton("btn_PortSettings", tr("Extended COM port settings"), port);
-    portLayout->addWidget(cb_COMPorts, 0, 0);
+    portLayout->addWidget(linePorts_[0]->Ports(), 0, 0);
     portLayout->addWidget(at, 0, 1);
-    portLayout->addWidget(cb_Baudrates, 0, 2);
-    portLayout->addWidget(btn_PortSettings, 1, 0, 1, 3);
+    portLayout->addWidget(linePorts_[0]->Rates(), 0, 2);
+    portLayout->addWidget(linePorts_[0]->SettingsButton(), 1, 0, 1, 3);
     portLayout->setRowStretch(2, 1);
     return port;
+}
+
+QGroupBox* ZGeneralPage::BuildSecondLineGroup() {
+    grp_SecondLine = new QGroupBox(tr("Second line (the other direction)"), this);
+    grp_SecondLine->setObjectName(QStringLiteral("grp_SecondLine"));
+    auto* layout = new QGridLayout(grp_SecondLine);
+    chk_SecondLine = CheckBox("chk_SecondLine", tr("Capture a second line:"), grp_SecondLine);
+    linePorts_[1] = std::make_unique<ZLinePortFields>(engine_, 1, grp_SecondLine);
+    auto* at = new QLabel(QStringLiteral("@"), grp_SecondLine);
+    layout->addWidget(chk_SecondLine, 0, 0);
+    layout->addWidget(linePorts_[1]->Ports(), 0, 1);
+    layout->addWidget(at, 0, 2);
+    layout->addWidget(linePorts_[1]->Rates(), 0, 3);
+    layout->addWidget(linePorts_[1]->SettingsButton(), 0, 4);
+    const QString nameCaptions[2] = {tr("Name of the first line:"), tr("Name of the second line:")};
+    auto* names = new QHBoxLayout;
+    for (int line = 0; line < 2; ++line) {
+        auto* caption = new QLabel(nameCaptions[line], grp_SecondLine);
+        ed_LineName[line] = new QLineEdit(grp_SecondLine);
+        ed_LineName[line]->setObjectName(QStringLiteral("ed_LineName%1").arg(line));
+        ed_LineName[line]->setAccessibleName(caption->text());
+        ed_LineName[line]->setToolTip(tr("Empty: the line takes its port's name"));
+        caption->setBuddy(ed_LineName[line]);
+        names->addWidget(caption);
+        names->addWidget(ed_LineName[line], 1);
+    }
+    layout->addLayout(names, 1, 0, 1, 5);
+    auto* proxyCaption = new QLabel(tr("Serve this port to a program at:"), grp_SecondLine);
+    ed_ProxyLink = new QLineEdit(grp_SecondLine);
+    ed_ProxyLink->setObjectName(QStringLiteral("ed_ProxyLink"));
+    ed_ProxyLink->setAccessibleName(proxyCaption->text());
+    ed_ProxyLink->setPlaceholderText(tr("a path that does not exist yet, e.g. /tmp/ttyDEVICE"));
+    proxyCaption->setBuddy(ed_ProxyLink);
+    btn_ProxyLink = ZMakeButton("btn_ProxyLink", QStringLiteral("..."), grp_SecondLine);
+    btn_ProxyLink->setAccessibleName(tr("Choose the path to serve the port at"));
+    btn_ProxyLink->setToolTip(btn_ProxyLink->accessibleName());
+    btn_ProxyLink->setMaximumWidth(btn_ProxyLink->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    auto* served = new QHBoxLayout;
+    served->addWidget(proxyCaption);
+    served->addWidget(ed_ProxyLink, 1);
+    served->addWidget(btn_ProxyLink);
+    layout->addLayout(served, 2, 0, 1, 5);
+    lbl_ProxyNote = new QLabel(
+        tr("A program served is the second line: device to program is \"device\", program to device "
+           "\"program\". Serving and a second line of its own exclude each other."),
+        grp_SecondLine);
+    lbl_ProxyNote->setObjectName(QStringLiteral("lbl_ProxyNote"));
+    lbl_ProxyNote->setWordWrap(true);
+    layout->addWidget(lbl_ProxyNote, 3, 0, 1, 5);
+    layout->setColumnStretch(1, 1);
+    layout->setColumnStretch(3, 1);
+    layout->setRowStretch(4, 1);
+    return grp_SecondLine;
 }
 
 QGroupBox* ZGeneralPage::BuildLogfileGroup() {
@@ -260,7 +278,7 @@ QGroupBox* ZGeneralPage::BuildLogfileGroup() {
     chk_PcapRecording =
         CheckBox("chk_PcapRecording", tr("Also write a Wireshark capture (.pcapng)"), logfile);
     auto* protocolCaption = new QLabel(tr("Protocol:"), logfile);
-    ListField* protocols = EditableList("cb_PcapProtocol", tr("Wireshark protocol"), 10, logfile);
+    auto* protocols = new ZListField("cb_PcapProtocol", tr("Wireshark protocol"), 10, logfile);
     protocols->BeforeOpening = [this] { AskDissectors(); };
     protocols->setToolTip(tr("The dissector Wireshark decodes each frame with"));
     cb_PcapProtocol = protocols;
@@ -325,13 +343,18 @@ void ZGeneralPage::Connect() {
     connect(btn_SaveSettings, &QPushButton::clicked, this, &ZGeneralPage::SaveSettingsClicked);
     // A half-typed text is no choice yet: the text is taken when chosen from the list,
     // on Enter, when the field loses the focus, and by "Start capture".
-    connect(cb_COMPorts, &QComboBox::currentIndexChanged, this, [this] { CommitPortText(); });
-    connect(cb_COMPorts->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitPortText(); });
-    connect(cb_Baudrates, &QComboBox::currentIndexChanged, this, [this] { CommitBaudText(); });
-    connect(cb_Baudrates->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitBaudText(); });
     connect(cb_PcapProtocol, &QComboBox::currentIndexChanged, this, [this] { CommitProtocolText(); });
     connect(cb_PcapProtocol->lineEdit(), &QLineEdit::editingFinished, this, [this] { CommitProtocolText(); });
-    connect(btn_PortSettings, &QPushButton::clicked, this, [this] { btn_PortSettingsClick(); });
+    connect(chk_SecondLine, &QCheckBox::toggled, this, [this](bool checked) {
+        if (ZLogger* engine = engine_()) engine->SetSecondLine(checked);
+        ShowExclusion();
+    });
+    for (int line = 0; line < 2; ++line) {
+        connect(ed_LineName[line], &QLineEdit::editingFinished, this, [this, line] { TakeLineName(line); });
+        linePorts_[line]->PortShown = [this] { ShowLineNames(); };
+    }
+    connect(ed_ProxyLink, &QLineEdit::textChanged, this, [this] { ShowExclusion(); });
+    connect(btn_ProxyLink, &QPushButton::clicked, this, [this] { btn_ProxyLinkClick(); });
     connect(btn_OutputDir, &QPushButton::clicked, this, [this] { btn_OutputDirClick(); });
     connect(captureModeItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {
         if (checked) emit CaptureModeChanged(ItemToMode(item));
@@ -354,9 +377,17 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
             btn_StopReplay,
             chk_ReplayLogFiles,
             chk_RecordedSpeed,
-            cb_COMPorts,
-            cb_Baudrates,
-            btn_PortSettings,
+            linePorts_[0]->Ports(),
+            linePorts_[0]->Rates(),
+            linePorts_[0]->SettingsButton(),
+            chk_SecondLine,
+            linePorts_[1]->Ports(),
+            linePorts_[1]->Rates(),
+            linePorts_[1]->SettingsButton(),
+            ed_LineName[0],
+            ed_LineName[1],
+            ed_ProxyLink,
+            btn_ProxyLink,
             btn_OutputDir,
             ed_OutputDir,
             chk_AddTimeStamp,
@@ -387,29 +418,16 @@ QList<QWidget*> ZGeneralPage::TabOrder() const {
 }
 
 void ZGeneralPage::FillLists() {
-    ZLogger* engine = engine_();
-    if (engine == nullptr) return;
-    FillPortList(false);
+    if (engine_() == nullptr) return;
+    FillPortLists(false);
     WatchPortFolders();
-    const QSignalBlocker rateBlocker(cb_Baudrates);
-    std::vector<std::string> list;
-    engine->GetBaudrateList(list);
-    for (const std::string& rate : list) cb_Baudrates->addItem(ZLocalText(rate));
+    for (const auto& fields : linePorts_) fields->FillRates();
 }
 
-void ZGeneralPage::FillPortList(bool rescan) {
-    TPortTable& ports = TPortTable::Global();
-    if (rescan) ports.Rescan();
-    // Filling a list is no choice of the user's: the port keeps its settings.
-    const QSignalBlocker blocker(cb_COMPorts);
-    const QString shown = cb_COMPorts->currentText();
-    cb_COMPorts->clear();
-    for (int n = 1; n <= ports.LastCOM(); ++n)
-        if (ports.COMAvailable(n)) cb_COMPorts->addItem(QString::fromStdString(ports.ListName(n)));
-    cb_COMPorts->addItem(NetworkPortItem());
-    // No item is chosen: whichever the user picks is a change.
-    cb_COMPorts->setCurrentIndex(-1);
-    cb_COMPorts->setEditText(shown);
+void ZGeneralPage::FillPortLists(bool rescan) {
+    linePorts_[0]->FillPorts(rescan);
+    // One scan serves both lists.
+    linePorts_[1]->FillPorts(false);
 }
 
 void ZGeneralPage::WatchPortFolders() {
@@ -421,7 +439,7 @@ void ZGeneralPage::WatchPortFolders() {
         connect(portFolders_, &QFileSystemWatcher::directoryChanged, portListRefill_,
                 qOverload<>(&QTimer::start));
         connect(portListRefill_, &QTimer::timeout, this, [this] {
-            FillPortList(true);
+            FillPortLists(true);
             WatchPortFolders();  // a folder made meanwhile ("serial/by-id" for the first adapter)
         });
     }
@@ -438,6 +456,7 @@ void ZGeneralPage::WatchPortFolders() {
 // Settings
 
 void ZGeneralPage::ShowSettings(const ZLoggerSettings& settings) {
+    ed_ProxyLink->setText(ZLocalText(settings.ProxyLink));
     ShowPortState();
     logDir_ = settings.LogDir;
     ed_OutputDir->setText(ZLocalText(logDir_));
@@ -485,6 +504,7 @@ void ZGeneralPage::CollectSettings(ZLoggerSettings& settings) const {
     settings.Frames.RawRecordingTimed = chk_RawRecordingTimed->isChecked();
     settings.Frames.SilenceGap = ud_SilenceGap->value();
     settings.Frames.SilenceGapMs = ud_SilenceGapMs->value();
+    settings.ProxyLink = ZLocalBytes(ed_ProxyLink->text());
 }
 
 void ZGeneralPage::SetCaptureState(bool running) {
@@ -494,9 +514,11 @@ void ZGeneralPage::SetCaptureState(bool running) {
     btn_SaveSettings->setEnabled(!running);
     // What the running capture took at its start: changes would be shown but not used.
     for (QWidget* control :
-         std::initializer_list<QWidget*>{cb_COMPorts, cb_Baudrates, btn_PortSettings, grp_LogfileOptions,
-                                         grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
+         std::initializer_list<QWidget*>{grp_LogfileOptions, grp_CaptureMode, ud_SilenceGap, ud_SilenceGapMs})
         control->setEnabled(!running);
+    capturing_ = running;
+    linePorts_[0]->SetEnabled(!running);
+    ShowExclusion();
     btn_OpenRecording->setEnabled(!running);
     const QString why = running ? tr("A capture is running: stop it to open a recording.") : QString();
     btn_OpenRecording->setToolTip(why);
@@ -527,115 +549,82 @@ void ZGeneralPage::CaptureStopped() {
 // Port and rate
 
 bool ZGeneralPage::CommitTypedFields() {
-    return CommitPortText() && CommitBaudText() && CommitProtocolText();
-}
-
-bool ZGeneralPage::CommitPortText() {
-    if (engine_() == nullptr) return false;
-    if (cb_COMPorts->currentText() == NetworkPortItem()) {
-        // The address is typed into the field itself, which now waits for it.
-        const QSignalBlocker blocker(cb_COMPorts);
-        cb_COMPorts->setEditText(QStringLiteral("rfc2217://"));
-        cb_COMPorts->lineEdit()->setFocus();
-        return false;
-    }
-    const bool taken = cb_COMPortsChange(cb_COMPorts->currentText());
-    ShowPortNumber();
-    return taken;
-}
-
-bool ZGeneralPage::CommitBaudText() {
-    if (engine_() == nullptr) return false;
-    const bool taken = cb_BaudratesChange(cb_Baudrates->currentText());
-    ShowBaudrate();
-    return taken;
-}
-
-bool ZGeneralPage::cb_COMPortsChange(const QString& text) {
-    ZLogger& engine = *engine_();
-    const std::string typed = text.trimmed().toStdString();
-    if (IsNetworkPortAddress(typed)) {
-        TNetPortAddress address;
-        // A bare scheme is an address not begun: the field shows the port in use again.
-        if (typed == "rfc2217://" || typed == "tcp://") return false;
-        if (!ParseNetworkPortAddress(typed, address)) {
-            ZMessageBox::Error(this, tr("This is not a valid network port address!"));
-            return false;
-        }
-        if (typed == engine.GetNetworkPort()) return true;
-        if (engine.IsCapturing())
-            ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
-        engine.SetNetworkPort(typed);
-        return true;
-    }
-    int port = 0;
-    // A list entry names the port first, then its device.
-    const QString number = text.section(u' ', 0, 0);
-    if (!number.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) ||
-        !ParseDecimal(number.mid(3), port)) {
-        ZMessageBox::Error(this, tr("This is not a valid COM port!"));
-        return false;
-    }
-    if (port == engine.GetCOMPort() && engine.GetNetworkPort().empty()) return true;
-    // A port that is not there would only become "no port" and fail at the start.
-    if (const std::string refusal = PortRefusalText(port); !refusal.empty()) {
-        ZMessageBox::Error(this, ZEngineText(refusal));
-        return false;
-    }
-    if (engine.IsCapturing())
-        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
-    engine.SetNetworkPort("");
-    engine.SetCOMPort(port);
-    return true;
-}
-
-bool ZGeneralPage::cb_BaudratesChange(const QString& text) {
-    ZLogger& engine = *engine_();
-    int rate = 0;
-    // A bare number is a rate as well: typing the unit is no one's habit.
-    const bool unit = text.endsWith(QStringLiteral(" Baud"));
-    if (!ParseDecimal(unit ? text.left(text.size() - 5) : text, rate) || rate <= 0) {
-        ZMessageBox::Error(this, tr("This is not a valid baudrate!"));
-        return false;
-    }
-    if (rate == engine.GetBaudrate()) return true;
-    if (engine.IsCapturing())
-        ZMessageBox::Information(this, tr("Changes will take effect after restarting the capture..."));
-    engine.SetBaudrate(rate);
-    return true;
+    if (!linePorts_[0]->Commit()) return false;
+    // The second line's fields are not in use while it is off.
+    if (chk_SecondLine->isChecked() && !linePorts_[1]->Commit()) return false;
+    for (int line = 0; line < 2; ++line) TakeLineName(line);
+    return CommitProtocolText();
 }
 
 void ZGeneralPage::ShowPortState() {
-    ShowPortNumber();
-    ShowBaudrate();
+    for (const auto& fields : linePorts_) fields->ShowState();
+    ShowSecondLine();
 }
 
-void ZGeneralPage::ShowPortNumber() {
+// ---------------------------------------------------------------------------------
+// Second line and the program served
+
+void ZGeneralPage::ShowSecondLine() {
     const ZLogger* engine = engine_();
     if (engine == nullptr) return;
-    // Shown, not chosen: the change handlers would write the value straight back.
-    const QSignalBlocker blocker(cb_COMPorts);
-    const std::string network = engine->GetNetworkPort();
-    cb_COMPorts->setEditText(network.empty() ? QStringLiteral("COM") + QString::number(engine->GetCOMPort())
-                                             : ZLocalText(network));
+    {
+        const QSignalBlocker blocker(chk_SecondLine);
+        chk_SecondLine->setChecked(engine->HasSecondLine());
+    }
+    for (int line = 0; line < 2; ++line) ed_LineName[line]->setText(ZLocalText(engine->GetSetLineName(line)));
+    ShowLineNames();
+    ShowExclusion();
 }
 
-void ZGeneralPage::ShowBaudrate() {
+void ZGeneralPage::ShowLineNames() {
     const ZLogger* engine = engine_();
-    if (engine == nullptr) return;
-    const QSignalBlocker blocker(cb_Baudrates);
-    cb_Baudrates->setEditText(QString::number(engine->GetBaudrate()) + QStringLiteral(" Baud"));
+    if (engine == nullptr || ed_LineName[1] == nullptr) return;
+    const bool serving = !ed_ProxyLink->text().isEmpty() && !chk_SecondLine->isChecked();
+    const char* const servedNames[2] = {ZProxyProgramSide::DeviceLineName, ZProxyProgramSide::ProgramLineName};
+    // An empty name is the port's own: the field shows it faintly.
+    for (int line = 0; line < 2; ++line) {
+        ed_LineName[line]->setPlaceholderText(serving ? QString::fromLatin1(servedNames[line])
+                                                      : ZLocalText(engine->GetLineName(line)));
+        const QString shown = ed_LineName[line]->text().isEmpty() ? ed_LineName[line]->placeholderText()
+                                                                  : ed_LineName[line]->text();
+        ed_LineName[line]->setAccessibleDescription(shown);
+    }
 }
 
-void ZGeneralPage::btn_PortSettingsClick() {
+void ZGeneralPage::TakeLineName(int line) {
     ZLogger* engine = engine_();
-    if (engine == nullptr) return;
-    // The dialog lists the ports present now.
-    TPortTable::Global().Rescan();
-    ZPortDialog dialog(window());
-    engine->ShowPortDialog(dialog);
-    // The dialog may have changed the rate as well as the port.
-    ShowPortState();
+    if (engine == nullptr || capturing_) return;
+    const std::string name = ZLocalBytes(ed_LineName[line]->text().trimmed());
+    if (name != engine->GetSetLineName(line)) engine->SetLineName(line, name);
+    ShowLineNames();
+}
+
+void ZGeneralPage::ShowExclusion() {
+    if (ed_ProxyLink == nullptr) return;
+    const bool second = chk_SecondLine->isChecked();
+    const bool serving = !ed_ProxyLink->text().isEmpty();
+    // Each leaves the other open only while it is off; settings that hold both show both
+    // open, so that the user can take one back (a start is refused until then).
+    chk_SecondLine->setEnabled(!capturing_ && (second || !serving));
+    linePorts_[1]->SetEnabled(!capturing_ && second);
+    ed_ProxyLink->setEnabled(!capturing_ && (serving || !second));
+    btn_ProxyLink->setEnabled(ed_ProxyLink->isEnabled());
+    for (QLineEdit* name : ed_LineName) name->setEnabled(!capturing_ && !(serving && !second));
+    const QString why = serving && !second ? tr("A program is served: its side is the second line.")
+                        : second && !serving
+                            ? tr("A second line is captured: a program cannot be served as well.")
+                            : QString();
+    for (QWidget* control : std::initializer_list<QWidget*>{chk_SecondLine, ed_ProxyLink}) {
+        control->setToolTip(control->isEnabled() ? QString() : why);
+        control->setAccessibleDescription(control->isEnabled() ? QString() : why);
+    }
+    ShowLineNames();
+}
+
+void ZGeneralPage::btn_ProxyLinkClick() {
+    const QString path = ZFileDialog::GetSaveFileName(this, tr("Serve this port to a program at:"),
+                                                      ed_ProxyLink->text(), QString(), QString());
+    if (!path.isEmpty()) ed_ProxyLink->setText(path);
 }
 
 // ---------------------------------------------------------------------------------

@@ -1,7 +1,10 @@
 #pragma once
 // The "General" page of the main window: the capture's buttons, loading and saving
-// settings, the port and its rate, the log file options with the Wireshark capture's
-// protocol, the capture mode and the silence gap. The page keeps what its controls
+// settings, the port and its rate, the second line (the other direction of the
+// conversation) or the program the port is served to, the log file options with the
+// Wireshark capture's protocol, the capture mode and the silence gap. A second line
+// and a program served exclude each other: the program's side is the second line.
+// The page keeps what its controls
 // show (the log folder as the bytes a settings file holds, the protocol) and takes a
 // typed port or rate into the engine when the user is done typing. The protocol list
 // holds the dissectors tshark names, asked for on a thread of its own when the list
@@ -18,6 +21,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +39,7 @@ class QSlider;
 class QSpinBox;
 class QTimer;
 class QVBoxLayout;
+class ZLinePortFields;
 class ZLogger;
 
 class ZGeneralPage : public QWidget {
@@ -43,10 +48,12 @@ class ZGeneralPage : public QWidget {
 public:
     // engine gives the engine, or null once it has gone.
     explicit ZGeneralPage(std::function<ZLogger*()> engine, QWidget* parent = nullptr);
+    ~ZGeneralPage() override;
 
     // Fills the port and rate lists; the port keeps its settings.
     void FillLists();
-    // Shows the page's part of settings, and the engine's port and rate.
+    // Shows the page's part of settings, and the engine's lines: ports, rates, the
+    // second line and the names.
     void ShowSettings(const ZLoggerSettings& settings);
     // Writes the page's part of a settings record; the rest stays as it was.
     void CollectSettings(ZLoggerSettings& settings) const;
@@ -59,10 +66,10 @@ public:
     bool ReplayAtRecordedSpeed() const;
     // A stop was asked for and done: nothing more to stop, before the state follows.
     void CaptureStopped();
-    // Takes a typed port, rate and protocol that were never confirmed: false after an
-    // error box, the fields then showing the values in use again.
+    // Takes a typed port, rate, line name and protocol that were never confirmed: false
+    // after an error box, the fields then showing the values in use again.
     bool CommitTypedFields();
-    // The engine's port and rate, as a dialog may have changed them.
+    // The engine's lines (ports, rates, second line, names), as a dialog or a proxy's end may have changed them.
     void ShowPortState();
     // The page's controls in the order the Tab key visits them.
     QList<QWidget*> TabOrder() const;
@@ -88,19 +95,11 @@ private:
     QGroupBox* BuildActionGroup();
     QGroupBox* BuildSettingsGroup();
     QGroupBox* BuildPortGroup();
+    QGroupBox* BuildSecondLineGroup();
     QGroupBox* BuildLogfileGroup();
     void BuildCaptureMode(QVBoxLayout* pageLayout);
     void Connect();
 
-    // The typed port and rate, taken when the user is done typing: false after an error
-    // box, and the field shows the value in use again.
-    bool CommitPortText();
-    bool CommitBaudText();
-    bool cb_COMPortsChange(const QString& text);
-    bool cb_BaudratesChange(const QString& text);
-    void ShowPortNumber();
-    void ShowBaudrate();
-    void btn_PortSettingsClick();
     void btn_OutputDirClick();
     // The typed protocol: false after an error box; the field shows the one in use again.
     bool CommitProtocolText();
@@ -109,13 +108,17 @@ private:
     void AskDissectors();
     void DissectorsArrived(const std::vector<std::string>& names, bool listed);
     void ShowLogDir();
-    // The present ports, each with what the user knows it by, and the network item;
-    // rescan first looks for devices that came or went. The field keeps its text.
-    void FillPortList(bool rescan);
+    // Both lines' port lists, made again; rescan first looks for devices that came or went.
+    void FillPortLists(bool rescan);
     // Watches the folders where ports come and go; a change refills the list shortly after.
     void WatchPortFolders();
-    // The last item of the port list: choosing it lets the user type a network port's address.
-    static QString NetworkPortItem() { return tr("Network port..."); }
+    // The second line and the program served: the engine's second line and names, and
+    // which controls the two leave open (each excludes the other).
+    void ShowSecondLine();
+    void ShowLineNames();
+    void TakeLineName(int line);
+    void ShowExclusion();
+    void btn_ProxyLinkClick();
 
     std::function<ZLogger*()> engine_;
     // LogDir as loaded or chosen: the bytes a settings file holds, which ed_OutputDir
@@ -134,9 +137,15 @@ private:
     QCheckBox* chk_RecordedSpeed = nullptr;
     QPushButton* btn_LoadSettings = nullptr;
     QPushButton* btn_SaveSettings = nullptr;
-    QComboBox* cb_COMPorts = nullptr;
-    QComboBox* cb_Baudrates = nullptr;
-    QPushButton* btn_PortSettings = nullptr;
+    // The port and rate of each line; [1] is the second line's.
+    std::unique_ptr<ZLinePortFields> linePorts_[2];
+    QGroupBox* grp_SecondLine = nullptr;
+    QCheckBox* chk_SecondLine = nullptr;
+    QLineEdit* ed_LineName[2] = {};
+    QLineEdit* ed_ProxyLink = nullptr;
+    QPushButton* btn_ProxyLink = nullptr;
+    QLabel* lbl_ProxyNote = nullptr;
+    bool capturing_ = false;
     QFileSystemWatcher* portFolders_ = nullptr;
     QTimer* portListRefill_ = nullptr;  // a burst of device changes refills the list once
     QGroupBox* grp_LogfileOptions = nullptr;

@@ -167,7 +167,12 @@ bool ZGridCellDelegate::PaintCheaply(QPainter* painter, const QStyleOptionViewIt
         return (option.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
     };
     const bool selected = (option.state & QStyle::State_Selected) != 0;
-    if (selected) painter->fillRect(cell, option.palette.brush(group(viewEnabled), QPalette::Highlight));
+    if (selected) {
+        painter->fillRect(cell, option.palette.brush(group(viewEnabled), QPalette::Highlight));
+    } else if (const QVariant tint = index.data(Qt::BackgroundRole); tint.canConvert<QBrush>()) {
+        // A row of its own kind (a line of two) may bring its own background.
+        painter->fillRect(cell, tint.value<QBrush>());
+    }
 
     ++cheapCells_;
     const qsizetype count = shown + (elided ? 1 : 0);

@@ -4,7 +4,7 @@
 // styles (selection, text left-aligned and vertically centred, elided at the right
 // with "…"), but without laying the text out: the glyphs of the characters that fit
 // are taken from a table made once per font and set at the font's fixed advance.
-// Only the display role is read. A cell is painted by the standard delegate when
+// Only the display, foreground and background roles are read. A cell is painted by the standard delegate when
 // its text holds a character outside printable Latin-1 or one the font has no
 // glyph of, when it has the keyboard focus, when the view wraps, elides otherwise
 // or runs right to left, or under any other style; so nothing ever shows wrong.

@@ -51,7 +51,7 @@ void ZViewHistory::DropOldest() {
 }
 
 int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict,
-                      std::string_view values) {
+                      std::string_view values, int8_t line) {
     const int kept = std::clamp(size, 0, MaxKeptBytes);
     if (values.size() > static_cast<size_t>(MaxValuesBytes)) {
         // A cut inside a character would leave half of it: the cut moves back to its start.
@@ -77,7 +77,7 @@ int ZViewHistory::Add(const uint8_t* bytes, int size, TDateTime time, uint8_t ki
     if (kept > 0) std::memcpy(place, bytes, static_cast<size_t>(kept));
     if (!values.empty()) std::memcpy(place + kept, values.data(), values.size());
     records_.push_back(
-        Record{time, start, std::max(size, 0), kept, static_cast<int32_t>(values.size()), kind, verdict});
+        Record{time, start, std::max(size, 0), kept, static_cast<int32_t>(values.size()), kind, verdict, line});
     ringEnd_ = start + static_cast<uint64_t>(stored);
     return dropped;
 }
@@ -92,7 +92,8 @@ ZViewHistory::Entry ZViewHistory::At(int index) const {
         r.Time,
         r.Kind,
         r.Verdict,
-        std::string_view(reinterpret_cast<const char*>(bytes) + r.Kept, static_cast<size_t>(r.ValuesLength))};
+        std::string_view(reinterpret_cast<const char*>(bytes) + r.Kept, static_cast<size_t>(r.ValuesLength)),
+        r.Line};
 }
 
 size_t ZViewHistory::ReservedBytes() const {

@@ -34,6 +34,7 @@ public:
         uint8_t Kind = 0;
         uint8_t Verdict = 0;
         std::string_view Values;  // UTF-8, valid as Bytes; empty when the block had none
+        int8_t Line = -1;         // the line of a capture of two lines (0 or 1); -1 with one
     };
 
     explicit ZViewHistory(int capacity);
@@ -43,10 +44,10 @@ public:
     int SetCapacity(int capacity);
     int Count() const { return static_cast<int>(records_.size()); }
     // Appends an entry (size bytes at bytes, and the text of its values, cut at a
-    // character's start to MaxValuesBytes); returns how many of the oldest entries it
-    // pushed out to stay within the capacity and the byte ring.
+    // character's start to MaxValuesBytes, and its line: -1 with one); returns how many
+    // of the oldest entries it pushed out to stay within the capacity and the byte ring.
     int Add(const uint8_t* bytes, int size, TDateTime time, uint8_t kind, uint8_t verdict,
-            std::string_view values = {});
+            std::string_view values = {}, int8_t line = -1);
     // index 0 is the oldest entry, Count() - 1 the newest.
     Entry At(int index) const;
     // Bytes the history holds on to: its records and its byte ring.
@@ -70,6 +71,7 @@ private:
         int32_t ValuesLength;  // the text follows the kept bytes in the ring
         uint8_t Kind;
         uint8_t Verdict;
+        int8_t Line;
     };
     void DropOldest();
 

@@ -15,4 +15,5 @@ struct sVisualLogData {
     TDateTime TimeStamp = 0.0;
     uint8_t Verdict = 0;  // a TFrameVerdict: the checksum of the frame this block ends
     std::string Values;   // the field values present, "temperature 31.5 °C, ..."; UTF-8
+    int8_t Line = -1;     // the line of a capture of two lines (0 or 1); -1 with one
 };

@@ -246,6 +246,8 @@ int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& 
     if (int code = session.Prepare(options.SettingsFile, options.OutDir); code != kCliExitOk) return code;
     ZLogger& logger = session.Logger();
     ChoosePort(options, logger);
+    // Before anything is named after the lines (the timed recording's interfaces).
+    if (beforeStart) beforeStart(logger);
     // A stop asked for while a network port connects ends the wait at once.
     logger.SetStopFlag(context.StopRequested);
     // A timed recording names the port it records, which is known only now.
@@ -268,7 +270,6 @@ int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& 
     }
     const std::string portText = DescribePort(options, logger);
     const int32_t baudrate = logger.GetBaudrate(logger.HasSecondLine() ? 1 : 0);
-    if (beforeStart) beforeStart(logger);
     session.ResetCounters();
     if (!logger.StartCapture()) {
         session.Abandon();

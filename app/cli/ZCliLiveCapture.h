@@ -96,7 +96,8 @@ int ZCliRunLiveCapture(const ZCliCaptureOptions& options, ZCliContext& context);
 // (`term`). ZCliStartLiveCapture prepares session as the options say (settings, log
 // folder, port, recordings, frame export, Wireshark capture, CSV file) and starts it,
 // telling the user where it captures; beforeStart, when given, is called with the
-// logger just before the start. kCliExitOk once it runs, else the exit code after
+// logger once its ports are chosen, before anything is made after them (the
+// recordings, the exports) and before the start. kCliExitOk once it runs, else the exit code after
 // the user was told why (nothing it made is left behind then).
 int ZCliStartLiveCapture(const ZCliCaptureOptions& options, ZCliCaptureSession& session, ZCliContext& context,
                          const std::function<void(ZLogger&)>& beforeStart = {});

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "CliTestSupport.h"
+#include "LogFileOrder.h"
 #include "Termios2Speed.h"
 
 namespace clitest {
@@ -40,6 +41,13 @@ std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+// The log files of folder, oldest first, as one text.
+std::string LogText(const std::string& folder) {
+    std::string text;
+    for (const auto& file : LogFilesInWrittenOrder(folder)) text += ReadText(file);
+    return text;
+}
+
 std::string EveryByte() {
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
@@ -64,7 +72,7 @@ public:
         WriteFile(dir / "proxy.scs", kDefaultPortSection + "[_logger_settings]\r\nCaptureMode=0\r\n");
         thread_ = std::thread([this, &dir, device] {
             result_ = RunCli({"proxy", "--settings", dir / "proxy.scs", "--device", device, "--link", link_,
-                              "--out", dir / "logs", "--json"},
+                              "--out", dir / "logs", "--json", "--raw", dir / "raw.pcapng"},
                              &stop_);
             done_ = true;
         });
@@ -124,6 +132,10 @@ TEST(ProxyTest, PassesEveryByteUnchangedBothWays) {
         EXPECT_EQ(lines[1]["name"], "program");
         EXPECT_EQ(lines[row.FromDevice ? 0 : 1]["total_bytes"], bytes.size()) << row.Name;
         EXPECT_EQ(lines[row.FromDevice ? 1 : 0]["total_bytes"], 0) << row.Name;
+        // The recording's two interfaces are named after the lines too.
+        const std::string recording = ReadText(dir / "raw.pcapng");
+        EXPECT_NE(recording.find("device"), std::string::npos) << row.Name;
+        EXPECT_NE(recording.find("program"), std::string::npos) << row.Name;
     }
 }
 
@@ -164,6 +176,10 @@ TEST(ProxyTest, TheDeviceFollowsTheProgramsRateAndStopBits) {
         const CliResult& result = proxy.Finish();
         EXPECT_EQ(result.Code, 0) << row.Name << result.Err;
         EXPECT_NE(result.Out.find(row.Recorded), std::string::npos) << row.Name << result.Out;
+        // Recorded as information in the log files as well, in order with the blocks.
+        const std::string logged = LogText(dir / "logs");
+        EXPECT_NE(logged.find(std::string(": ") + row.Recorded + "\r\n"), std::string::npos)
+            << row.Name << logged;
     }
 }
 

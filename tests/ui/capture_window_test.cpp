@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModel>
 #include <QAccessible>
+#include <QComboBox>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -1240,3 +1241,78 @@ TEST(CaptureWindowLifetime, ClosingWithEntriesQueuedEndsThePump) {
 }
 
 }  // namespace
+
+// ---- two lines ----
+
+TEST_F(CaptureWindowTest, TwoLinesShowTheirNameAndTintAndCanBeFilteredAndFound) {
+    const Bytes bytes = {0x41};
+    const struct {
+        const char* Name;
+        QStringList Names;
+        int Columns;
+    } rows[] = {
+        {"one line: nothing changes", {}, Tfrm_Log::ColumnCount},
+        {"two lines", {"Master", "Slave"}, Tfrm_Log::ColumnCount + 1},
+        {"back to one line", {}, Tfrm_Log::ColumnCount},
+    };
+    window_.show();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const bool two = !row.Names.isEmpty();
+        window_.SetLineNames(row.Names);
+        const int before = window_.ShownRows();
+        for (const int8_t line : {0, 1}) {
+            sBlock block{Stamp, bytes.data(), 1, bkData};
+            block.Line = two ? line : -1;
+            ASSERT_TRUE(window_.AddBlock(block));
+        }
+        ASSERT_TRUE(WaitRows(before + 2));
+        QAbstractItemModel* model = Grid()->model();
+        ASSERT_EQ(model->columnCount(), row.Columns);
+        auto* filter = window_.findChild<QComboBox*>("cb_LineFilter");
+        ASSERT_NE(filter, nullptr);
+        EXPECT_EQ(filter->isVisible(), two);
+        const QModelIndex first = model->index(before, 0);
+        const QModelIndex second = model->index(before + 1, 0);
+        if (!two) {
+            EXPECT_FALSE(first.data(Qt::BackgroundRole).isValid());
+            continue;
+        }
+        EXPECT_EQ(model->headerData(Tfrm_Log::LineColumn, Qt::Horizontal).toString(), "Line");
+        EXPECT_EQ(Header()->visualIndex(Tfrm_Log::LineColumn), 1) << "right after the time";
+        EXPECT_GT(Header()->sectionSize(Tfrm_Log::LineColumn), 0);
+        EXPECT_EQ(model->index(before, Tfrm_Log::LineColumn).data().toString(), "Master");
+        EXPECT_EQ(model->index(before + 1, Tfrm_Log::LineColumn).data().toString(), "Slave");
+        EXPECT_NE(first.data(Qt::BackgroundRole).value<QColor>(), second.data(Qt::BackgroundRole).value<QColor>());
+        // The search finds a line's name, whatever the case: the newest row is passed over.
+        Grid()->selectionModel()->clear();
+        EXPECT_TRUE(window_.FindEntry("master", false, false));
+        EXPECT_EQ(window_.SelectedRow(), before);
+        // The filter offers both lines by name; one chosen, the other's blocks are not taken.
+        EXPECT_FALSE(filter->accessibleName().isEmpty());
+        ASSERT_EQ(filter->count(), 3);
+        EXPECT_EQ(filter->itemText(1), "Master");
+        EXPECT_EQ(filter->itemText(2), "Slave");
+        filter->setCurrentIndex(2);
+        sBlock block{Stamp, bytes.data(), 1, bkData};
+        block.Line = 0;
+        EXPECT_FALSE(window_.AddBlock(block));
+        block.Line = 1;
+        EXPECT_TRUE(window_.AddBlock(block));
+        ASSERT_TRUE(WaitRows(before + 3));
+        filter->setCurrentIndex(0);
+        // The tints are told apart from each other and keep the text readable, light or dark.
+        for (const QColor& base : {QColor(255, 255, 225), QColor(32, 32, 36)}) {
+            QPalette palette = Grid()->palette();
+            palette.setColor(QPalette::Base, base);
+            palette.setColor(QPalette::Text, base.lightness() < 128 ? Qt::white : Qt::black);
+            Grid()->setPalette(palette);
+            const QColor tints[2] = {window_.LineTint(0), window_.LineTint(1)};
+            for (const QColor& tint : tints)
+                EXPECT_GE(std::abs(tint.lightness() - palette.color(QPalette::Text).lightness()), 110)
+                    << base.name().toStdString() << " " << tint.name().toStdString();
+            const int hues = std::abs(tints[0].hslHue() - tints[1].hslHue());
+            EXPECT_GE(std::min(hues, 360 - hues), 90) << base.name().toStdString();
+        }
+    }
+}

@@ -58,7 +58,7 @@ bool IsName(const QString& text) {
         if (text == QString::fromLatin1(ZChecksum::Name(algorithm))) return true;
     // Ports, rates, counts, times, file names and folders.
     static const QRegularExpression technical(QStringLiteral(
-        R"(^(COM\d+.*|\d+ Baud|[-\d.,:;()\[\]/@ ?#~|]*|v [\d.]+|.*\.(scs|pcapng)|/.*|(rfc2217|tcp)://.*)$)"
+        R"(^(COM\d+.*|tty\w+|\d+ Baud|[-\d.,:;()\[\]/@ ?#~|]*|v [\d.]+|.*\.(scs|pcapng)|/.*|(rfc2217|tcp)://.*)$)"
         "|"
         R"(^([A-Z]{2,}\d*(/[A-Z]+)?|([0-9A-F]{2} ?)+|[A-Z]{2,3}: -)$)"));
     return technical.match(text).hasMatch();
