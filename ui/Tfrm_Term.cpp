@@ -231,9 +231,6 @@ void Tfrm_Term::tmr_RepaintTimer() {
         screen_.PutNotice(ToU32(tr("%1 bytes were not shown: the window did not keep up (they are in the capture).")
                                     .arg(lost)),
                           ZULNowMicros());
-    // Hidden, the lines wait in the screen, which keeps as many as the text would: making
-    // the text of a fast device's bytes costs the window thread most of a core.
-    if (!isVisible()) return;
     if (screen_.Changed()) {
         const ZTermScreen::Update update = screen_.TakeUpdate();
         ShowUpdate(update);
@@ -248,11 +245,6 @@ void Tfrm_Term::tmr_RepaintTimer() {
     // Lines that came since the last announcement wait for the next tick that may say them.
     const std::u32string news = announcer_.Take(ZULNowMicros() / 1000);
     if (!news.empty()) lbl_NewLines->Say(QString::fromUcs4(news.data(), static_cast<qsizetype>(news.size())));
-}
-
-void Tfrm_Term::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    tmr_RepaintTimer();
 }
 
 void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {

@@ -12,8 +12,7 @@
 // scrolled back. The text keeps at most the number of lines set (TerminalLines).
 // New lines are said to a screen reader politely (ZTermAnnouncer, ZTermLiveText).
 //
-// Created hidden; closing it only hides it. It receives bytes whether visible or not;
-// hidden, it keeps them as lines (as many as the text keeps) and makes the text when shown.
+// Created hidden; closing it only hides it. It receives bytes whether visible or not.
 // Window thread, except ByteObserver's OnBytes.
 
 #include <QTextCharFormat>
@@ -78,7 +77,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();
