@@ -247,6 +247,16 @@ void Tfrm_Term::tmr_RepaintTimer() {
     if (!news.empty()) lbl_NewLines->Say(QString::fromUcs4(news.data(), static_cast<qsizetype>(news.size())));
 }
 
+void Tfrm_Term::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    shownBytes_.SetShown(true);
+}
+
+void Tfrm_Term::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    shownBytes_.SetShown(false);
+}
+
 void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {
     QScrollBar* bar = txt_Terminal->verticalScrollBar();
     QTextCursor cursor(txt_Terminal->document());

@@ -12,13 +12,16 @@
 // scrolled back. The text keeps at most the number of lines set (TerminalLines).
 // New lines are said to a screen reader politely (ZTermAnnouncer, ZTermLiveText).
 //
-// Created hidden; closing it only hides it. It receives bytes whether visible or not.
+// Created hidden; closing it only hides it. It takes bytes only while shown: the text of
+// a fast device's bytes costs the window thread a large share of a core, and nobody
+// reads it while the window is closed (the capture keeps every byte).
 // Window thread, except ByteObserver's OnBytes.
 
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QWidget>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -58,7 +61,7 @@ public:
     ~Tfrm_Term() override;
 
     // Add it to the capture's byte observers (any thread may then call it).
-    IZByteObserver* ByteObserver() { return &queue_; }
+    IZByteObserver* ByteObserver() { return &shownBytes_; }
     void SetSendFunction(SendFunction send) { send_ = std::move(send); }
     // The lines the text keeps at most; older ones go.
     void SetMaxLines(int lines);
@@ -77,6 +80,8 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void BuildControls();
@@ -115,6 +120,21 @@ private:
     ZTermCharset Charset() const;
 
     ZTermByteQueue queue_{MaxQueuedBytes};
+    // Hands the capture's bytes to queue_ while the window is shown, and lets them pass
+    // by while it is hidden. Any thread.
+    class ShownBytes : public IZByteObserver {
+    public:
+        explicit ShownBytes(ZTermByteQueue& queue) : queue_(queue) {}
+        void SetShown(bool shown) { shown_.store(shown, std::memory_order_relaxed); }
+        void OnBytes(const uint8_t* bytes, int count, bool sent, int64_t timeUs) override {
+            if (shown_.load(std::memory_order_relaxed)) queue_.Push(bytes, count, sent, timeUs);
+        }
+
+    private:
+        ZTermByteQueue& queue_;
+        std::atomic<bool> shown_{false};
+    };
+    ShownBytes shownBytes_{queue_};
     ZTermScreen screen_;
     ZTermAnnouncer announcer_;
     SendFunction send_;

@@ -38,7 +38,8 @@ namespace {
 // A window whose sends are kept instead of going to a port.
 class TermWindow {
 public:
-    TermWindow() {
+    explicit TermWindow(bool shown = true) {
+        if (shown) window_.show();
         window_.SetSendFunction([this](const std::vector<uint8_t>& bytes, std::string&) {
             sent_.append(bytes.begin(), bytes.end());
             return ZSendResult::Sent;
@@ -146,6 +147,31 @@ TEST(TermWindowTest, ClearStartsAfresh) {
     term.Feed("new");
     term.Tick();
     EXPECT_EQ(term.Window().ShownText(), QStringLiteral("new"));
+}
+
+// The window takes bytes only while shown: what came while it was hidden is in the
+// capture, not in the text. Steps: '+' shows, '-' hides, anything else is fed and ticked.
+TEST(TermWindowTest, TakesBytesOnlyWhileShown) {
+    const struct {
+        std::vector<std::string> Steps;
+        const char* Shown;
+    } rows[] = {
+        {{"hidden\n", "+", "shown"}, "shown"},
+        {{"+", "a\n", "-", "b\n", "+", "c"}, "a\nc"},
+        {{"+", "a", "-", "+", "b"}, "ab"},
+    };
+    for (const auto& row : rows) {
+        TermWindow term(false);
+        for (const std::string& step : row.Steps) {
+            if (step == "+" || step == "-") {
+                term.Window().setVisible(step == "+");
+                continue;
+            }
+            term.Feed(step);
+            term.Tick();
+        }
+        EXPECT_EQ(term.Window().ShownText(), QString::fromLatin1(row.Shown)) << row.Steps.size();
+    }
 }
 
 // The text keeps at most the lines set: past them the oldest go, down to all but a
