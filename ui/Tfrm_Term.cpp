@@ -254,7 +254,9 @@ void Tfrm_Term::showEvent(QShowEvent* event) {
 
 void Tfrm_Term::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    shownBytes_.SetShown(false);
+    // A minimised window hides spontaneously and goes on taking the bytes, as a terminal
+    // does; only closing it stops them.
+    if (!event->spontaneous()) shownBytes_.SetShown(false);
 }
 
 void Tfrm_Term::ShowUpdate(const ZTermScreen::Update& update) {

@@ -12,9 +12,9 @@
 // scrolled back. The text keeps at most the number of lines set (TerminalLines).
 // New lines are said to a screen reader politely (ZTermAnnouncer, ZTermLiveText).
 //
-// Created hidden; closing it only hides it. It takes bytes only while shown: the text of
-// a fast device's bytes costs the window thread a large share of a core, and nobody
-// reads it while the window is closed (the capture keeps every byte).
+// Created hidden; closing it only hides it. It takes bytes only while shown (minimised
+// included): the text of a fast device's bytes costs the window thread a large share of
+// a core, and nobody reads it while the window is closed (the capture keeps every byte).
 // Window thread, except ByteObserver's OnBytes.
 
 #include <QTextCharFormat>
