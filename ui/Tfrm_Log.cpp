@@ -446,8 +446,7 @@ void Tfrm_Log::BuildControls() {
     cb_LineFilter->setFocusPolicy(Qt::TabFocus);
     lineFilterAction_ = toolBar_->addWidget(cb_LineFilter);
     lineFilterAction_->setVisible(false);
-    connect(cb_LineFilter, &QComboBox::currentIndexChanged, this,
-            [this](int item) { lineShown_.store(item > 0 ? item - 1 : -1); });
+    connect(cb_LineFilter, &QComboBox::currentIndexChanged, this, [this] { TakeLineFilter(); });
     for (QToolButton* button : toolBar_->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
         if (!button->toolTip().isEmpty()) button->setAccessibleName(button->toolTip());
     layout->addWidget(toolBar_);
@@ -736,7 +735,7 @@ void Tfrm_Log::SetLineNames(const QStringList& names) {
             cb_LineFilter->setCurrentIndex(chosen > 0 && chosen <= 2 ? chosen : 0);
         }
     }
-    lineShown_.store(two && cb_LineFilter->currentIndex() > 0 ? cb_LineFilter->currentIndex() - 1 : -1);
+    TakeLineFilter();
     lineFilterAction_->setVisible(two);
     const bool hadColumn = gridModel_->columnCount({}) > ColumnCount;
     gridModel_->SetLines(two ? names : QStringList(), LineTint(0), LineTint(1));
@@ -751,6 +750,12 @@ void Tfrm_Log::SetLineNames(const QStringList& names) {
                                               margin);
     }
     FitLastColumn();
+}
+
+void Tfrm_Log::TakeLineFilter() {
+    // Item 0 is both lines; an empty list (one line) shows every block too.
+    const int item = cb_LineFilter->currentIndex();
+    lineShown_.store(item > 0 ? item - 1 : -1);
 }
 
 QColor Tfrm_Log::LineTint(int line) const {

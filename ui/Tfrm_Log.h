@@ -154,6 +154,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The line filter's choice, for the data thread's AddBlock.
+    void TakeLineFilter();
     class GridModel;
     using EntryPtr = std::unique_ptr<sVisualLogData>;
 
